@@ -1,0 +1,69 @@
+#pragma once
+// Every question a command asks the user goes through Prompter. The GUI implements it
+// with real dialogs; tests implement it with scripted answers; korvel-cli prints messages
+// to standard error and answers no question.
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <functional>
+#include <optional>
+
+namespace korvel {
+
+enum class MsgIcon { Information, Exclamation, Question };
+
+// Fields of a dialog, named by the dialog's field keys (see the dialog's header).
+using DialogFields = QVariantMap;
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+
+    // A message box with one OK button.
+    virtual void Message(const QString& text, const QString& caption, MsgIcon icon) = 0;
+
+    // An OK/cancel question; true for OK.
+    virtual bool Confirm(const QString& text, const QString& caption) = 0;
+
+    // A yes/no question; true for yes.
+    virtual bool AskYesNo(const QString& text, const QString& caption) = 0;
+
+    // The node picker (TreeControlDlg). nullopt when cancelled; an empty text when OK was
+    // pressed with no node selected; otherwise the picked node id.
+    virtual std::optional<QString> PickNode() = 0;
+
+    // The folder picker titled "Select folder". nullopt when cancelled.
+    virtual std::optional<QString> PickFolder() = 0;
+
+    // The multi-selection file-open dialog. nullopt when cancelled.
+    virtual std::optional<QStringList> PickFiles() = 0;
+
+    // A modal dialog with fields, named by its class ("addkey2", "keydialog2", ...).
+    // The caller presets the fields; on OK the dialog writes them back and returns true.
+    virtual bool EditDialog(const QString& dialog, DialogFields& fields) = 0;
+
+    // The four-answer prompt (s4dialog): 1 yes, 2 yes to all, 3 no, 4 no to all. Closing
+    // it any other way returns the preset answer.
+    virtual int FourAnswer(const QString& text, int preset) = 0;
+
+    // Runs a long operation: the worker runs on its own thread while the progress dialog
+    // (CShowInfoDlg) shows the posted status texts; returns when the dialog has closed
+    // and the worker has ended.
+    virtual void RunLongOperation(const std::function<void()>& worker) = 0;
+};
+
+// The prompter in use. Defaults to one that writes messages to standard error and
+// declines every question.
+Prompter& prompter();
+// Installs p (not owned); nullptr restores the default.
+void SetPrompter(Prompter* p);
+
+// The product's name, the caption of notices.
+inline const QString kProductName = QStringLiteral("Korvel");
+
+// A notice: caption the product's name, exclamation icon.
+void Notice(const QString& text);
+
+}  // namespace korvel

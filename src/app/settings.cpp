@@ -1,0 +1,6 @@
+#include "app/settings.h"
+
+// Placeholder until the settings file exists.
+namespace korvel {
+void ReadSettings() {}
+}  // namespace korvel

@@ -1,0 +1,52 @@
+#pragma once
+// The settings file "./config.cnf": option flags and the language in section "flag",
+// column widths of the record list in section "width". Flags are read once at start-up
+// and written the moment they change; a write touches exactly the changed key.
+
+#include <QString>
+
+namespace korvel {
+
+// Option flags (process-wide, set by ReadSettings; defaults before it).
+inline bool sysback = true;           // automatic use of backup copies
+inline bool sysindex = true;          // content index on import
+inline bool g_trend_flag = true;      // file filter: skip matches of `file` (else take only `ffn`)
+inline bool g_dtrend_flag = true;     // folder filter: skip matches of `dir` (else take only `fdn`)
+inline bool g_same_flag = true;       // refuse files already catalogued
+inline bool g_debug_flag = true;      // read, not used
+inline bool g_subnode_flag = true;    // opening a node lists only its inner records
+inline bool g_band_flag = true;       // disk-number lock: locate files by disk identity
+inline bool g_penletreg_flag = false; // shell menu entry for notes registered
+inline int g_language = 0;            // 0 AUTO, 936 GBK, 950 BIG5
+
+// The settings file, relative to the working directory.
+inline const QString kSettingsFile = QStringLiteral("./config.cnf");
+
+// Reads section "flag" into the flags above (missing file or key: defaults).
+void ReadSettings();
+
+// Writes one key of a section at once, keeping every other key and any hand edits.
+// Returns false when the file could not be written (not reported to the user).
+bool WriteSetting(const QString& section, const QString& key, const QString& value);
+
+// Reads one key of a section, or defaultValue when the file or key is missing.
+QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue);
+
+// Width of list column i (0..10) from section "width": at most three digits, default 80.
+int ReadColumnWidth(int column);
+void WriteColumnWidth(int column, int width);
+
+// Flag commands: flips the flag and writes "0"/"1" to its key. key is the flag's
+// settings key ("sysback", "g_same_flag", ...). Returns the new value.
+bool ToggleFlag(const QString& key);
+// Current value of a flag by its key.
+bool FlagValue(const QString& key);
+
+// Page size of the record list, limited to 1..10000 (never stored).
+int ClampPageSize(const QString& text);
+
+// LANGUAGE SET: "AUTO" 0, "GBK" 936, "BIG5" 950; anything else keeps current. Writes key
+// "language" in every case and returns the code.
+int ApplyLanguageChoice(const QString& choice);
+
+}  // namespace korvel

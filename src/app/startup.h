@@ -1,0 +1,31 @@
+#pragma once
+// Start-up without the window: column names, filter lists, settings, the catalogue
+// opened once, and the creation of a new working folder.
+
+#include <QString>
+#include <QStringList>
+
+namespace korvel {
+
+// The 11 column names of main in column order; list column i shows field i.
+extern const QStringList g_column_names;
+// Index of "id" in g_column_names.
+inline constexpr int kIdColumn = 3;
+
+// The version text shown in the title.
+inline const QString kVersionText = QStringLiteral("V5.95beta");
+inline const QString kCatalogueFile = QStringLiteral("kv.kdb");
+inline const QString kFilterFile = QStringLiteral("./filter.xml");
+
+// Loads the filter lists and the settings, adds the start-up filter entry, opens
+// g_catalogue with the fixed connection string and sets the page size to 30.
+// On failure returns false with the engine's description in *error; nothing on disk
+// is changed.
+bool StartCore(QString* error);
+
+enum class InitResult { Created, Existing, Failed };
+// Creates kv.kdb (empty catalogue) and a default filter.xml in the working folder when
+// they are missing; never overwrites an existing file.
+InitResult InitWorkingDirectory(QString* error);
+
+}  // namespace korvel

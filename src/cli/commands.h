@@ -1,0 +1,34 @@
+#pragma once
+// korvel-cli sub-commands. Each cmd_*.cpp registers its commands with a static
+// CliRegistrar; main.cpp dispatches on the first argument.
+
+#include <QStringList>
+
+#include <functional>
+
+namespace korvel::cli {
+
+struct CliCommand {
+    QString name;
+    QString usage;          // one line, shown by "korvel-cli help"
+    bool needsCatalogue;    // open kv.kdb before running
+    std::function<int(const QStringList& args)> run;  // exit status
+};
+
+void RegisterCommand(CliCommand command);
+
+struct CliRegistrar {
+    explicit CliRegistrar(CliCommand command) { RegisterCommand(std::move(command)); }
+};
+
+// Prints "korvel-cli: text" to standard error and returns 1.
+int Fail(const QString& text);
+// Prints a line to standard output (UTF-8).
+void Out(const QString& line);
+
+// Value of "--name VALUE" in args (removed from args), or def when absent.
+QString TakeOption(QStringList& args, const QString& name, const QString& def = QString());
+// True when "--name" is in args (removed).
+bool TakeFlag(QStringList& args, const QString& name);
+
+}  // namespace korvel::cli

@@ -1,0 +1,459 @@
+#include "store/catalogue.h"
+
+#include "app/prompter.h"
+
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+namespace korvel {
+
+Connection g_catalogue;
+
+DbError::DbError(int code, QString description)
+    : code_(code), description_(std::move(description)), utf8_(description_.toStdString()) {}
+
+namespace {
+
+DbError ErrorOf(sqlite3* db, int rc) {
+    const char* msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    return DbError(rc, QString::fromUtf8(msg ? msg : sqlite3_errstr(rc)));
+}
+
+// ---- registered functions ------------------------------------------------------------
+
+QString TextArg(sqlite3_value* v) {
+    const unsigned char* t = sqlite3_value_text(v);
+    return t ? QString::fromUtf8(reinterpret_cast<const char*>(t)) : QString();
+}
+
+void ResultText(sqlite3_context* ctx, const QString& s) {
+    QByteArray b = s.toUtf8();
+    sqlite3_result_text(ctx, b.constData(), b.size(), SQLITE_TRANSIENT);
+}
+
+void FnNow(sqlite3_context* ctx, int, sqlite3_value**) {
+    ResultText(ctx, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+// Parses the date-time texts the catalogue holds ("2024-01-05 7:04:09", "2024-01-05").
+QDateTime ParseDateTime(const QString& text) {
+    static const QRegularExpression re(QStringLiteral(
+        R"(^\s*(\d{4})[-/](\d{1,2})[-/](\d{1,2})(?:[ T]+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
+    auto m = re.match(text);
+    if (!m.hasMatch()) return {};
+    QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    QTime t(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+    return QDateTime(d, t);
+}
+
+// format(value, pattern) for date patterns: yyyy/yy year, mm/m month, dd/d day,
+// HH/H or hh/h hour, MM/M or nn/n minute, SS/S or ss/s second (one letter: no padding).
+QString FormatDate(const QDateTime& dt, const QString& pattern) {
+    QString out;
+    for (int i = 0; i < pattern.size();) {
+        QChar c = pattern[i];
+        int n = 1;
+        while (i + n < pattern.size() && pattern[i + n] == c) ++n;
+        auto num = [&](int v, int width) { return QString::number(v).rightJustified(width, u'0'); };
+        switch (c.unicode()) {
+            case 'y': out += n >= 4 ? num(dt.date().year(), 4) : num(dt.date().year() % 100, 2); break;
+            case 'm': out += num(dt.date().month(), n >= 2 ? 2 : 1); break;
+            case 'd': out += num(dt.date().day(), n >= 2 ? 2 : 1); break;
+            case 'H': case 'h': out += num(dt.time().hour(), n >= 2 ? 2 : 1); break;
+            case 'M': case 'n': out += num(dt.time().minute(), n >= 2 ? 2 : 1); break;
+            case 'S': case 's': out += num(dt.time().second(), n >= 2 ? 2 : 1); break;
+            default: out += QString(n, c); break;
+        }
+        i += n;
+    }
+    return out;
+}
+
+void FnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    QString value = TextArg(argv[0]);
+    QDateTime dt = ParseDateTime(value);
+    if (!dt.isValid()) {
+        ResultText(ctx, value);
+        return;
+    }
+    ResultText(ctx, FormatDate(dt, TextArg(argv[1])));
+}
+
+void FnIif(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    bool cond = sqlite3_value_type(argv[0]) != SQLITE_NULL && sqlite3_value_double(argv[0]) != 0.0;
+    sqlite3_result_value(ctx, cond ? argv[1] : argv[2]);
+}
+
+void RegisterFunctions(sqlite3* db) {
+    sqlite3_create_function(db, "now", 0, SQLITE_UTF8, nullptr, FnNow, nullptr, nullptr);
+    sqlite3_create_function(db, "format", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            FnFormat, nullptr, nullptr);
+    sqlite3_create_function(db, "iif", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnIif,
+                            nullptr, nullptr);
+}
+
+void ExecPlain(sqlite3* db, const char* sql) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db, sql, nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        QString d = QString::fromUtf8(err ? err : sqlite3_errstr(rc));
+        sqlite3_free(err);
+        throw DbError(rc, d);
+    }
+}
+
+// Keys a freshly opened handle and applies the page size used by every catalogue.
+void KeyHandle(sqlite3* db, const QString& password) {
+    QByteArray pw = password.toUtf8();
+    int rc = sqlite3_key(db, pw.constData(), pw.size());
+    if (rc != SQLITE_OK) throw ErrorOf(db, rc);
+    ExecPlain(db, "PRAGMA cipher_page_size = 4096;");
+}
+
+const char* const kSchema[] = {
+    "create table main (name TEXT, findkey TEXT, dir TEXT, id INTEGER PRIMARY KEY, "
+    "filetype TEXT, filesize TEXT, filedtime TEXT, fileinputdtime TEXT, vol TEXT, "
+    "filedesc TEXT, yourid TEXT)",
+    "create table main2 (id INTEGER PRIMARY KEY, name TEXT, findkey TEXT, fid INTEGER, "
+    "cid INTEGER DEFAULT 0)",
+    "create table main4 (recordid INTEGER, filepath TEXT, vol TEXT)",
+    "create table main5 (name TEXT, findkey TEXT, dir TEXT, id INTEGER, filetype TEXT, "
+    "filesize TEXT, filedtime TEXT, fileinputdtime TEXT, vol TEXT, num REAL)",
+    "create table volroot (vol TEXT, root TEXT)",
+    "create index main_dir_vol on main(dir, vol)",
+    "create index main2_fid on main2(fid)",
+    "create index main2_cid on main2(cid)",
+    "create index main4_recordid on main4(recordid)",
+    "create index main4_filepath_vol on main4(filepath, vol)",
+    "create unique index volroot_pair on volroot(vol, root)",
+};
+
+}  // namespace
+
+// ---- Statement -------------------------------------------------------------------------
+
+Statement::Statement(sqlite3* db, const QString& sql) : db_(db) {
+    QByteArray text = sql.toUtf8();
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db, text.constData(), text.size(), &stmt_, &tail);
+    if (rc != SQLITE_OK) {
+        DbError e = ErrorOf(db, rc);
+        sqlite3_finalize(stmt_);
+        stmt_ = nullptr;
+        throw e;
+    }
+    if (!stmt_) throw DbError(SQLITE_MISUSE, QStringLiteral("empty statement"));
+}
+
+Statement::~Statement() {
+    if (stmt_) sqlite3_finalize(stmt_);
+}
+
+Statement::Statement(Statement&& o) noexcept : db_(o.db_), stmt_(o.stmt_) { o.stmt_ = nullptr; }
+
+Statement& Statement::operator=(Statement&& o) noexcept {
+    if (this != &o) {
+        if (stmt_) sqlite3_finalize(stmt_);
+        db_ = o.db_;
+        stmt_ = o.stmt_;
+        o.stmt_ = nullptr;
+    }
+    return *this;
+}
+
+bool Statement::Step() {
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    throw ErrorOf(db_, rc);
+}
+
+void Statement::Reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+void Statement::Bind(int index, const QVariant& value) {
+    int rc = SQLITE_OK;
+    if (value.isNull()) {
+        rc = sqlite3_bind_null(stmt_, index);
+    } else if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int ||
+               value.typeId() == QMetaType::UInt || value.typeId() == QMetaType::ULongLong) {
+        rc = sqlite3_bind_int64(stmt_, index, value.toLongLong());
+    } else if (value.typeId() == QMetaType::Double) {
+        rc = sqlite3_bind_double(stmt_, index, value.toDouble());
+    } else {
+        QByteArray b = value.toString().toUtf8();
+        rc = sqlite3_bind_text(stmt_, index, b.constData(), b.size(), SQLITE_TRANSIENT);
+    }
+    if (rc != SQLITE_OK) throw ErrorOf(db_, rc);
+}
+
+int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+
+QString Statement::ColumnName(int i) const {
+    const char* n = sqlite3_column_name(stmt_, i);
+    return n ? QString::fromUtf8(n) : QString();
+}
+
+QVariant Statement::Column(int i) const {
+    switch (sqlite3_column_type(stmt_, i)) {
+        case SQLITE_INTEGER: return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt_, i)));
+        case SQLITE_FLOAT: return QVariant(sqlite3_column_double(stmt_, i));
+        case SQLITE_TEXT: {
+            const char* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+            return QVariant(QString::fromUtf8(t, sqlite3_column_bytes(stmt_, i)));
+        }
+        case SQLITE_BLOB: {
+            const char* b = static_cast<const char*>(sqlite3_column_blob(stmt_, i));
+            return QVariant(QByteArray(b, sqlite3_column_bytes(stmt_, i)));
+        }
+        default: return QVariant();
+    }
+}
+
+// ---- Recordset -------------------------------------------------------------------------
+
+Recordset::Recordset(std::shared_ptr<Statement> stmt) : stmt_(std::move(stmt)) {
+    eof_ = !stmt_->Step();
+}
+
+void Recordset::MoveNext() {
+    if (Eof()) return;
+    eof_ = !stmt_->Step();
+}
+
+int Recordset::FieldCount() const { return stmt_ ? stmt_->ColumnCount() : 0; }
+
+QString Recordset::FieldName(int i) const { return stmt_ ? stmt_->ColumnName(i) : QString(); }
+
+QVariant Recordset::Field(int i) const {
+    if (Eof() || i < 0 || i >= FieldCount()) return QVariant();
+    return stmt_->Column(i);
+}
+
+QVariant Recordset::Field(const QString& name) const {
+    for (int i = 0; i < FieldCount(); ++i)
+        if (FieldName(i).compare(name, Qt::CaseInsensitive) == 0) return Field(i);
+    return QVariant();
+}
+
+void Recordset::Close() {
+    stmt_.reset();
+    eof_ = true;
+}
+
+// ---- Connection ------------------------------------------------------------------------
+
+QString ConnectionField(const QString& connectionString, const QString& key) {
+    for (const QString& part : connectionString.split(u';')) {
+        int eq = part.indexOf(u'=');
+        if (eq < 0) continue;
+        if (part.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+            return part.mid(eq + 1).trimmed();
+    }
+    return QString();
+}
+
+QString ConnectionStringFor(const QString& dataSource) {
+    QString s = kConnectionString;
+    return s.replace(QStringLiteral("Data Source=kv.kdb"),
+                     QStringLiteral("Data Source=") + dataSource);
+}
+
+Connection::~Connection() { Close(); }
+
+void Connection::Open(const QString& connectionString) {
+    Close();
+    QString source = ConnectionField(connectionString, QStringLiteral("Data Source"));
+    QString password = ConnectionField(connectionString, QStringLiteral("Database Password"));
+    if (source.isEmpty()) throw DbError(SQLITE_MISUSE, QStringLiteral("no Data Source given"));
+    QFileInfo fi(source);
+    if (!fi.exists())
+        throw DbError(SQLITE_CANTOPEN,
+                      QStringLiteral("Could not find file '%1'.").arg(fi.absoluteFilePath()));
+    if (fi.isDir())
+        throw DbError(SQLITE_CANTOPEN,
+                      QStringLiteral("'%1' is a folder, not a catalogue file.").arg(fi.absoluteFilePath()));
+
+    sqlite3* db = nullptr;
+    QByteArray path = QFile::encodeName(source);
+    int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    if (rc != SQLITE_OK) {
+        DbError e = ErrorOf(db, rc);
+        sqlite3_close(db);
+        throw e;
+    }
+    try {
+        sqlite3_busy_timeout(db, 5000);
+        KeyHandle(db, password);
+        // The first read tells a wrong key or a foreign file ("file is not a database")
+        // before anything is written to it.
+        Statement check(db, QStringLiteral(
+            "select count(*) from sqlite_master where type='table' and name='main'"));
+        check.Step();
+        if (check.Column(0).toLongLong() == 0)
+            throw DbError(SQLITE_NOTADB, QStringLiteral("file is not a Korvel catalogue (no table main)"));
+        check = Statement();
+        ExecPlain(db, "PRAGMA journal_mode = WAL;");
+        ExecPlain(db, "PRAGMA synchronous = NORMAL;");
+        // Catalogues made before the volume-root table existed get it now.
+        ExecPlain(db, "create table if not exists volroot (vol TEXT, root TEXT);"
+                      "create unique index if not exists volroot_pair on volroot(vol, root);");
+        RegisterFunctions(db);
+    } catch (...) {
+        sqlite3_close_v2(db);
+        throw;
+    }
+    db_ = db;
+    dataSource_ = source;
+}
+
+void Connection::Close() {
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+Recordset Connection::Execute(const QString& sql, int options) {
+    if (!db_) throw DbError(SQLITE_MISUSE, QStringLiteral("the catalogue is not open"));
+    auto stmt = std::make_shared<Statement>(db_, TranslateStatement(sql));
+    if (options == adCmdTextNoRecords) {
+        while (stmt->Step()) {
+        }
+        return Recordset();
+    }
+    return Recordset(std::move(stmt));
+}
+
+void Connection::Begin() {
+    if (db_ && sqlite3_get_autocommit(db_)) ExecPlain(db_, "BEGIN");
+}
+
+void Connection::Commit() {
+    if (db_ && !sqlite3_get_autocommit(db_)) ExecPlain(db_, "COMMIT");
+}
+
+bool Connection::InTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+
+void CreateCatalogue(const QString& path, const QString& connectionString) {
+    if (QFileInfo::exists(path))
+        throw DbError(SQLITE_CANTOPEN, QStringLiteral("'%1' already exists.").arg(path));
+    sqlite3* db = nullptr;
+    QByteArray p = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(p.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        DbError e = ErrorOf(db, rc);
+        sqlite3_close(db);
+        throw e;
+    }
+    try {
+        KeyHandle(db, ConnectionField(connectionString, QStringLiteral("Database Password")));
+        ExecPlain(db, "BEGIN");
+        for (const char* s : kSchema) ExecPlain(db, s);
+        ExecPlain(db, "COMMIT");
+        ExecPlain(db, "PRAGMA journal_mode = WAL;");
+    } catch (...) {
+        sqlite3_close(db);
+        QFile::remove(path);
+        throw;
+    }
+    sqlite3_close(db);
+}
+
+// ---- translation -----------------------------------------------------------------------
+
+QString TranslateStatement(const QString& sql) {
+    QString out;
+    out.reserve(sql.size());
+    const int n = sql.size();
+    for (int i = 0; i < n;) {
+        QChar c = sql[i];
+        if (c == u'\'') {  // copy a quoted text as it is, with its doubled quotes
+            int j = i + 1;
+            while (j < n) {
+                if (sql[j] == u'\'') {
+                    if (j + 1 < n && sql[j + 1] == u'\'') {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            out += QStringView(sql).mid(i, qMin(j + 1, n) - i);
+            i = j + 1;
+        } else if (c == u'#') {  // #date# literal becomes a quoted text
+            int j = sql.indexOf(u'#', i + 1);
+            if (j < 0) {
+                out += c;
+                ++i;
+                continue;
+            }
+            QString lit = sql.mid(i + 1, j - i - 1);
+            out += u'\'' + lit.replace(u'\'', QStringLiteral("''")) + u'\'';
+            i = j + 1;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    static const QRegularExpression del(QStringLiteral(R"(^(\s*delete)\s+\*\s+(from\b))"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    out.replace(del, QStringLiteral("\\1 \\2"));
+    return out;
+}
+
+Recordset ExecuteSql(const QString& sql, int options) { return g_catalogue.Execute(sql, options); }
+
+QString VariantToText(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return QStringLiteral("NULL");
+    switch (v.typeId()) {
+        case QMetaType::Short: case QMetaType::Int: case QMetaType::Long:
+        case QMetaType::LongLong: case QMetaType::UShort: case QMetaType::UInt:
+        case QMetaType::ULong: case QMetaType::ULongLong:
+            return QString::number(v.toLongLong());
+        case QMetaType::Float: case QMetaType::Double: {
+            char buf[512];
+            std::snprintf(buf, sizeof buf, "%f", v.toDouble());
+            return QString::fromLatin1(buf);
+        }
+        case QMetaType::QString: return v.toString();
+        case QMetaType::Bool: return v.toBool() ? QStringLiteral("-1") : QStringLiteral("0");
+        default: return QStringLiteral("NULL");
+    }
+}
+
+QString NextRecordId() {
+    try {
+        Recordset rs = ExecuteSql(
+            QStringLiteral("select IIF(max(id) is null,1, max(id)+1) from main"), adCmdText);
+        if (rs.Eof()) return QStringLiteral("1");
+        return VariantToText(rs.Field(0));
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return QString();
+    }
+}
+
+QString SqlText(const QString& text) {
+    QString s = text;
+    return s.replace(u'\'', QStringLiteral("''"));
+}
+
+void ReportDbError(const DbError& e, const QString& caption) {
+    prompter().Message(e.description(), caption, MsgIcon::Exclamation);
+}
+
+}  // namespace korvel

@@ -1,0 +1,152 @@
+#pragma once
+// Catalogue access: the SQLCipher connection, statement execution with the two option
+// values, the statement translation layer, value-to-text conversion and fresh record ids.
+// The engine's C API is used only here and in pageset.cpp.
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <exception>
+#include <memory>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace korvel {
+
+// The fixed connection string; the access layer reads Data Source and the password.
+inline const QString kConnectionString = QStringLiteral(
+    "Provider=SQLCipher;Data Source=kv.kdb;Persist Security Info=False;"
+    "Database Password=qelvmar");
+
+// Execution options: queries whose rows are read, and statements that change data.
+inline constexpr int adCmdText = 1;
+inline constexpr int adCmdTextNoRecords = 129;
+
+// A database error: the engine's code and description.
+class DbError : public std::exception {
+public:
+    DbError(int code, QString description);
+    int code() const { return code_; }
+    const QString& description() const { return description_; }
+    const char* what() const noexcept override { return utf8_.c_str(); }
+
+private:
+    int code_;
+    QString description_;
+    std::string utf8_;
+};
+
+// RAII owner of one prepared statement.
+class Statement {
+public:
+    Statement() = default;
+    Statement(sqlite3* db, const QString& sql);  // throws DbError
+    ~Statement();
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Advances one row; true while a row is available. Throws DbError.
+    bool Step();
+    void Reset();
+    void Bind(int index, const QVariant& value);  // 1-based, for the project's own statements
+    int ColumnCount() const;
+    QString ColumnName(int i) const;
+    QVariant Column(int i) const;
+    sqlite3_stmt* handle() const { return stmt_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// A forward-only result of ExecuteSql: EOF, MoveNext, field access by index and name.
+class Recordset {
+public:
+    Recordset() = default;
+    explicit Recordset(std::shared_ptr<Statement> stmt);
+
+    bool IsOpen() const { return static_cast<bool>(stmt_); }
+    bool Eof() const { return !stmt_ || eof_; }
+    void MoveNext();  // throws DbError
+    int FieldCount() const;
+    QString FieldName(int i) const;
+    QVariant Field(int i) const;
+    QVariant Field(const QString& name) const;
+    void Close();
+
+private:
+    std::shared_ptr<Statement> stmt_;
+    bool eof_ = true;
+};
+
+// One connection to a catalogue file.
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens the catalogue named by the connection string's Data Source (relative to the
+    // working directory) with its password. Never creates a file and never changes a file
+    // that is not a catalogue. Throws DbError with the engine's description.
+    void Open(const QString& connectionString);
+    void Close();
+    bool IsOpen() const { return db_ != nullptr; }
+    QString DataSource() const { return dataSource_; }
+
+    // Runs a statement (translated first). Options adCmdText return the rows; options
+    // adCmdTextNoRecords run the statement to its end and return an empty recordset.
+    Recordset Execute(const QString& sql, int options);
+
+    // Transactions for long imports (committed at least every second by the caller).
+    void Begin();
+    void Commit();
+    bool InTransaction() const;
+
+    sqlite3* handle() const { return db_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    QString dataSource_;
+};
+
+// Connection-string fields.
+QString ConnectionField(const QString& connectionString, const QString& key);
+// The connection string with another Data Source (synchronisation target).
+QString ConnectionStringFor(const QString& dataSource);
+
+// Creates an empty catalogue file at path (tables main, main2, main4, main5, volroot and
+// their indexes). Throws DbError when the file exists or cannot be created.
+void CreateCatalogue(const QString& path, const QString& connectionString = kConnectionString);
+
+// Rewrites the constructs the engine lacks: "delete * from", #date# literals.
+// Functions now(), format() and IIF() are registered on every connection.
+QString TranslateStatement(const QString& sql);
+
+// The process-wide catalogue connection, opened once at start-up.
+extern Connection g_catalogue;
+
+// Runs a statement on g_catalogue. Throws DbError.
+Recordset ExecuteSql(const QString& sql, int options);
+
+// Text form of a field value: integers "%lld", floats "%f", text unchanged, booleans
+// -1/0, everything else (null, blob) "NULL". Texts are not cut to any length.
+QString VariantToText(const QVariant& value);
+
+// max(id)+1 of main, "1" for an empty table. On a database error the error is shown
+// (caption "info") and "" is returned; callers must not insert then.
+QString NextRecordId();
+
+// A text value ready to sit between single quotes: every ' doubled.
+QString SqlText(const QString& text);
+
+// Shows a database error: its description, caption "info" unless given, exclamation icon.
+void ReportDbError(const DbError& e, const QString& caption = QStringLiteral("info"));
+
+}  // namespace korvel

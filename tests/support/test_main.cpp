@@ -1,0 +1,15 @@
+// Test entry point: a Qt core application object exists for every test.
+#include <QCoreApplication>
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "C.UTF-8");
+    qputenv("LC_ALL", "C.UTF-8");
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
