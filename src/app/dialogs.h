@@ -1,0 +1,40 @@
+#pragma once
+// Names and field keys of the dialogs that commands show through Prompter::EditDialog.
+// The GUI maps each name to its dialog class; tests answer by name.
+
+#include <QString>
+
+namespace korvel::dlg {
+
+// addkey2 "添加搜索文件夹(ADD NODE)": name, tags, sameAsName (bool, preset true).
+inline const QString kAddNode = QStringLiteral("addkey2");
+// modsdialog2 "修改搜索文件夹(EDIT NODE)": name, tags.
+inline const QString kModifyNode = QStringLiteral("modsdialog2");
+// lookdialog4 "查看搜索文件夹属性(NODE)": name, tags, allTags (read-only).
+inline const QString kShowNode = QStringLiteral("lookdialog4");
+// keydialog2 "添加搜索关键字(ADD TAG)": tags, inherit (bool).
+inline const QString kKeyDialog = QStringLiteral("keydialog2");
+// addtreedialog "按路径导入数据": root, tags, depth ("2"), createNodeTree, importLastDir.
+inline const QString kAddTree = QStringLiteral("addtreedialog");
+// CNodeTreeDlg: root, depth.
+inline const QString kNodeTree = QStringLiteral("CNodeTreeDlg");
+// CInputCommonDialog "输入框(input box)": text.
+inline const QString kInput = QStringLiteral("CInputCommonDialog");
+// ComboxDlg: items (QStringList), choice (text of the chosen entry; set only on OK).
+inline const QString kCombo = QStringLiteral("ComboxDlg");
+
+// Field keys.
+inline const QString kName = QStringLiteral("name");
+inline const QString kTags = QStringLiteral("tags");
+inline const QString kAllTags = QStringLiteral("allTags");
+inline const QString kSameAsName = QStringLiteral("sameAsName");
+inline const QString kInherit = QStringLiteral("inherit");
+inline const QString kRoot = QStringLiteral("root");
+inline const QString kDepth = QStringLiteral("depth");
+inline const QString kCreateNodeTree = QStringLiteral("createNodeTree");
+inline const QString kImportLastDir = QStringLiteral("importLastDir");
+inline const QString kText = QStringLiteral("text");
+inline const QString kItems = QStringLiteral("items");
+inline const QString kChoice = QStringLiteral("choice");
+
+}  // namespace korvel::dlg

@@ -1,0 +1,28 @@
+#pragma once
+// Bringing files into the catalogue: chosen files, dropped files, note files, folder
+// records and whole folder trees.
+
+#include <QString>
+#include <QStringList>
+
+namespace korvel {
+
+// True when a record (main) or a backup copy (main4) has this path and disk identity.
+bool IsAlreadyCatalogued(const QString& path, const QString& vol);
+
+// ADD REC: node picker, file dialog, keydialog2, then one record per file.
+void AddFileRecords();
+// One file dropped on the record list (folders are skipped by the caller).
+void AddDroppedFile(const QString& path);
+// A note file with its keywords.
+void AddNoteRecord(const QString& path, const QStringList& keywords);
+// ADD DIR: one record standing for a whole folder.
+void AddFolderRecord();
+// ADD REC TREE: node picker, addtreedialog, the walk under the progress dialog.
+// Returns true when the node tree must be reloaded.
+bool ImportRecordTree();
+// ADD NODE TREE: CNodeTreeDlg, then one node per folder under g_current_node.
+// Returns true when the node tree must be reloaded.
+bool AddNodeTreeCommand();
+
+}  // namespace korvel

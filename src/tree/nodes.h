@@ -1,0 +1,45 @@
+#pragma once
+// The node map and the node queries: every node row of main2 in memory, the tags of a
+// node (own and inherited), its children and its inner records.
+
+#include <QString>
+#include <QStringList>
+
+#include <map>
+
+namespace korvel {
+
+struct NodeEntry {
+    QString name;
+    QString tags;    // own tags as typed
+    QString parent;  // parent id; "" for the root
+};
+
+// Node id -> entry. "0" is the root: "全部文档", no tags, no parent.
+extern std::map<QString, NodeEntry> g_node_map;
+// The node whose records were last opened; "0" after every node-map load.
+extern QString g_current_node;
+// The node marked by COPY NODE; empty after every tree load.
+extern QString g_copied_node;
+
+inline const QString kRootName = QStringLiteral("全部文档");
+inline const QString kRootLabelAtStart = QStringLiteral("全部文档(ALLFILES)");
+
+// Sets g_current_node to "0", puts the root entry, then one entry per main2 row.
+void LoadNodeMap();
+// The core part of a tree load: empties g_copied_node, clears and reloads g_node_map.
+void ReloadNodes();
+
+// Own tags, two blanks, the all tags of the parent, up to the root. " " for an unknown id.
+QString NodeAllTags(const QString& id);
+// Own-tag texts of the direct children, in the order of NodeChildIds.
+QStringList NodeChildTags(const QString& id);
+// Ids of the direct children ("select id from main2 where fid=" + id).
+QStringList NodeChildIds(const QString& id);
+// Ids of the records of the node that belong to none of its children.
+QStringList InnerRecordIds(const QString& id);
+
+// Inserts a node with id max(id)+1 and returns the id. Database errors are ignored.
+QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent);
+
+}  // namespace korvel

@@ -1,0 +1,106 @@
+#pragma once
+// A Prompter for tests: answers come from queues the test fills; every message and
+// question is recorded so the test can check what the user would have seen.
+
+#include "app/longop.h"
+#include "app/prompter.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+struct ShownMessage {
+    QString text;
+    QString caption;
+    korvel::MsgIcon icon;
+};
+
+class ScriptedPrompter : public korvel::Prompter {
+public:
+    ScriptedPrompter() { korvel::SetPrompter(this); }
+    ~ScriptedPrompter() override { korvel::SetPrompter(nullptr); }
+
+    // Answers, consumed in order. An empty queue means "cancel" / "no".
+    std::deque<bool> confirms;
+    std::deque<bool> yesNos;
+    std::deque<std::optional<QString>> nodes;
+    std::deque<std::optional<QString>> folders;
+    std::deque<std::optional<QStringList>> files;
+    std::deque<int> fourAnswers;
+    // Dialog name -> queue of answers; an answer edits the preset fields and returns
+    // true for OK. An empty queue cancels the dialog.
+    std::map<QString, std::deque<std::function<bool(korvel::DialogFields&)>>> dialogs;
+
+    // What was shown.
+    std::vector<ShownMessage> messages;
+    QStringList questions;
+    std::vector<std::pair<QString, korvel::DialogFields>> dialogsShown;
+    // Status texts taken from the queue while a long operation ran.
+    QStringList statusTexts;
+
+    void Message(const QString& text, const QString& caption, korvel::MsgIcon icon) override {
+        messages.push_back({text, caption, icon});
+    }
+    bool Confirm(const QString& text, const QString&) override {
+        questions << text;
+        return Pop(confirms, false);
+    }
+    bool AskYesNo(const QString& text, const QString&) override {
+        questions << text;
+        return Pop(yesNos, false);
+    }
+    std::optional<QString> PickNode() override { return Pop(nodes, std::optional<QString>()); }
+    std::optional<QString> PickFolder() override { return Pop(folders, std::optional<QString>()); }
+    std::optional<QStringList> PickFiles() override {
+        return Pop(files, std::optional<QStringList>());
+    }
+    bool EditDialog(const QString& dialog, korvel::DialogFields& fields) override {
+        dialogsShown.push_back({dialog, fields});
+        auto& q = dialogs[dialog];
+        if (q.empty()) return false;
+        auto answer = q.front();
+        q.pop_front();
+        return answer(fields);
+    }
+    int FourAnswer(const QString& text, int preset) override {
+        questions << text;
+        return Pop(fourAnswers, preset);
+    }
+    // Runs the worker on the calling thread, then drains the status queue.
+    void RunLongOperation(const std::function<void()>& worker) override {
+        worker();
+        QString t;
+        while (korvel::TakeStatus(t) == 0) statusTexts << t;
+    }
+
+    // Convenience: answer the next `dialog` with OK after setting fields.
+    void AnswerDialog(const QString& dialog, korvel::DialogFields values) {
+        dialogs[dialog].push_back([values](korvel::DialogFields& f) {
+            for (auto it = values.begin(); it != values.end(); ++it) f[it.key()] = it.value();
+            return true;
+        });
+    }
+    void CancelDialog(const QString& dialog) {
+        dialogs[dialog].push_back([](korvel::DialogFields&) { return false; });
+    }
+    QStringList MessageTexts() const {
+        QStringList l;
+        for (const auto& m : messages) l << m.text;
+        return l;
+    }
+
+private:
+    template <class T>
+    static T Pop(std::deque<T>& q, T fallback) {
+        if (q.empty()) return fallback;
+        T v = q.front();
+        q.pop_front();
+        return v;
+    }
+};
