@@ -1,13 +1,29 @@
 #pragma once
-// Import filters: six lists of name patterns kept in "./filter.xml".
+// Import filters: six lists of name patterns kept in "./filter.xml" as top-level
+// elements file, dir, index, import, fdn, ffn, each holding `value` children.
 
 #include <QString>
 #include <QStringList>
 
 namespace korvel {
 
-// Loads the six lists file, dir, index, import, fdn, ffn from "./filter.xml".
+// The in-memory list of an element name ("file", "dir", "index", "import", "fdn", "ffn").
+QStringList& FilterList(const QString& element);
+// The element edited by the filter dialog in a mode: 0 file, 1 dir, 5 import, 7 fdn,
+// 8 ffn, anything else index.
+QString FilterElementOfMode(int mode);
+
+// True when any entry matches name: an entry without "*" must equal the name; an entry
+// with "*" matches names ending with the text after its first "*". Case-sensitive.
+bool MatchesFilterList(const QString& name, const QStringList& list);
+
+// Loads the six lists from "./filter.xml" (missing or broken file: empty lists).
 void LoadFilterLists();
+// Entries of one element of "./filter.xml", in file order.
+QStringList LoadFilterList(const QString& element);
+// Adds/removes an entry in the file and the in-memory list.
+void AddFilterValue(const QString& element, const QString& text);
+void RemoveFilterValue(const QString& element, const QString& text);
 // The start-up addition of "test" to the `dir` element of the file.
 void AddStartupFilterValue();
 // Writes a default filter file with all six elements and sensible entries.
