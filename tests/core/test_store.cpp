@@ -1,19 +1,281 @@
 #include "store/catalogue.h"
 #include "store/pageset.h"
+#include "support/scripted_prompter.h"
 #include "support/workdir.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
 using namespace korvel;
 
-TEST(Store, CreateOpenAndNextId) {
+namespace {
+
+// A working folder with a fresh, open catalogue.
+struct OpenCatalogue {
+    TempWorkDir dir;
+    OpenCatalogue() {
+        CreateCatalogue(QStringLiteral("kv.kdb"));
+        g_catalogue.Open(kConnectionString);
+    }
+    ~OpenCatalogue() {
+        g_pageset.Close();
+        g_catalogue.Close();
+    }
+};
+
+QString One(const QString& sql) {
+    Recordset rs = ExecuteSql(sql, adCmdText);
+    return rs.Eof() ? QStringLiteral("<none>") : VariantToText(rs.Field(0));
+}
+
+QByteArray Digest(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5);
+}
+
+}  // namespace
+
+TEST(Store, NextRecordIdFollowsLargestId) {
+    OpenCatalogue c;
+    EXPECT_EQ(NextRecordId(), "1");
+    for (int id : {1, 2, 7})
+        ExecuteSql(QStringLiteral("insert into main(name,id) values('x',%1)").arg(id),
+                   adCmdTextNoRecords);
+    EXPECT_EQ(NextRecordId(), "8");
+}
+
+TEST(Store, NextRecordIdReportsErrorsAndGivesNoId) {
+    ScriptedPrompter p;
+    EXPECT_EQ(NextRecordId(), "");  // no catalogue open
+    ASSERT_EQ(p.messages.size(), 1u);
+    EXPECT_EQ(p.messages[0].caption, "info");
+}
+
+TEST(Store, VariantToTextTable) {
+    struct Case {
+        QVariant value;
+        QString text;
+    } cases[] = {
+        {QVariant(static_cast<short>(-3)), "-3"},
+        {QVariant(qlonglong(4294967296LL)), "4294967296"},
+        {QVariant(2.5), "2.500000"},
+        {QVariant(2.5f), "2.500000"},
+        {QVariant(QStringLiteral("100%")), "100%"},
+        {QVariant(QStringLiteral(" 中文 tag ")), " 中文 tag "},
+        {QVariant(true), "-1"},
+        {QVariant(false), "0"},
+        {QVariant(), "NULL"},
+        {QVariant(QByteArray("blob")), "NULL"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(VariantToText(c.value), c.text) << c.text.toStdString();
+    // Long texts are never cut.
+    QString longText(5000, u'x');
+    EXPECT_EQ(VariantToText(QVariant(longText)).size(), 5000);
+}
+
+TEST(Store, TranslationTable) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"delete * from main5 ", "delete from main5 "},
+        {"DELETE  *  FROM main5", "DELETE FROM main5"},
+        {"insert into main5(filedtime) values(#2024-01-05 07:04:09#)",
+         "insert into main5(filedtime) values('2024-01-05 07:04:09')"},
+        {"select * from main where name='#1 a#b'", "select * from main where name='#1 a#b'"},
+        {"select * from main where name='it''s #x#'", "select * from main where name='it''s #x#'"},
+        {"select * from main where dir like '% delete * from %'",
+         "select * from main where dir like '% delete * from %'"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TranslateStatement(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+}
+
+TEST(Store, RegisteredFunctionsAndLike) {
+    OpenCatalogue c;
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d{4}-\d{2}-\d{2} \d{1,2}:\d{1,2}:\d{1,2}$)"))
+                    .match(One("select format(now(),'yyyy-mm-dd H:M:S')"))
+                    .hasMatch());
+    EXPECT_EQ(One("select format('2024-01-05 07:04:09','yyyy-mm-dd H:M:S')"), "2024-01-05 7:4:9");
+    EXPECT_EQ(One("select IIF(1=1,'a','b')"), "a");
+    EXPECT_EQ(One("select IIF(null,'a','b')"), "b");
+    // LIKE ignores the case of ASCII letters, as the catalogue's queries expect.
+    ExecuteSql("insert into main(name,findkey,id) values('a',' Report 中文 ',1)", adCmdTextNoRecords);
+    EXPECT_EQ(One("select count(*) from main where findkey like '% report %'"), "1");
+    EXPECT_EQ(One("select count(*) from main where findkey like '% 中文 %'"), "1");
+    // Date literals become texts the engine stores.
+    ExecuteSql("insert into main5(name,id,filedtime) values('n',1,#2024-01-05 7:04:09#)",
+               adCmdTextNoRecords);
+    EXPECT_EQ(One("select filedtime from main5"), "2024-01-05 7:04:09");
+    ExecuteSql("delete * from main5 ", adCmdTextNoRecords);
+    EXPECT_EQ(One("select count(*) from main5"), "0");
+}
+
+TEST(Store, QuotedTextsRoundTrip) {
+    OpenCatalogue c;
+    const QString name = QStringLiteral("it's \"q\" 100% ';--");
+    ExecuteSql(QStringLiteral("insert into main(name,id) values('%1',1)").arg(SqlText(name)),
+               adCmdTextNoRecords);
+    EXPECT_EQ(One("select name from main where id=1"), name);
+    EXPECT_THROW(ExecuteSql("insert into main(name,id) values('it's',2)", adCmdTextNoRecords),
+                 DbError);
+}
+
+TEST(Store, NewCatalogueHasTablesInColumnOrder) {
+    OpenCatalogue c;
+    Recordset rs = ExecuteSql("select * from main", adCmdText);
+    QStringList names;
+    for (int i = 0; i < rs.FieldCount(); ++i) names << rs.FieldName(i);
+    EXPECT_EQ(names.join(','), "name,findkey,dir,id,filetype,filesize,filedtime,fileinputdtime,"
+                               "vol,filedesc,yourid");
+    for (const char* t : {"main2", "main4", "main5", "volroot"})
+        EXPECT_NO_THROW(ExecuteSql(QStringLiteral("select * from ") + t, adCmdText)) << t;
+    // An insert that omits the id gets max+1.
+    ExecuteSql("insert into main2(name, findkey, fid) values('a','a',0)", adCmdTextNoRecords);
+    ExecuteSql("insert into main2(name, findkey, fid) values('b','b',0)", adCmdTextNoRecords);
+    EXPECT_EQ(One("select max(id) from main2"), "2");
+    EXPECT_EQ(One("select cid from main2 where id=1"), "0");
+    EXPECT_THROW(CreateCatalogue("kv.kdb"), DbError);  // never overwrites
+}
+
+// Every way the catalogue cannot be opened gives the engine's description and leaves the
+// file exactly as it was.
+TEST(Store, OpenFailuresLeaveFileUnchanged) {
+    TempWorkDir dir;
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        const char* expect;
+    } cases[] = {
+        {"missing", [] {}, "Could not find file"},
+        {"wrong key",
+         [] {
+             CreateCatalogue("kv.kdb", ConnectionStringFor("kv.kdb").replace("qelvmar", "abcdefg"));
+         },
+         "is not a database"},
+        {"plain text",
+         [] {
+             QFile f("kv.kdb");
+             f.open(QIODevice::WriteOnly);
+             f.write("this is not a catalogue\n");
+         },
+         "is not a database"},
+        {"empty sqlcipher db",
+         [] {
+             sqlite3* db = nullptr;
+             sqlite3_open("kv.kdb", &db);
+             sqlite3_key(db, "qelvmar", 7);
+             sqlite3_exec(db, "PRAGMA cipher_page_size = 4096; create table other(x)", nullptr,
+                          nullptr, nullptr);
+             sqlite3_close(db);
+         },
+         "not a Korvel catalogue"},
+    };
+    for (const auto& c : cases) {
+        QFile::remove("kv.kdb");
+        c.make();
+        QByteArray before = QFile::exists("kv.kdb") ? Digest("kv.kdb") : QByteArray();
+        try {
+            g_catalogue.Open(kConnectionString);
+            ADD_FAILURE() << c.what << ": opened";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.description().contains(QString::fromUtf8(c.expect)))
+                << c.what << ": " << e.description().toStdString();
+        }
+        EXPECT_FALSE(g_catalogue.IsOpen());
+        if (!before.isEmpty()) {
+            EXPECT_EQ(Digest("kv.kdb"), before) << c.what;
+        }
+        QStringList left = QDir(".").entryList({"kv.kdb-*"});
+        EXPECT_TRUE(left.isEmpty()) << c.what << left.join(' ').toStdString();
+    }
+}
+
+TEST(Store, OpenFailsWhileAnotherProcessLocksTheFile) {
     TempWorkDir dir;
     CreateCatalogue("kv.kdb");
-    g_catalogue.Open(kConnectionString);
-    EXPECT_EQ(NextRecordId(), "1");
-    ExecuteSql("insert into main(name,id) values('a',1)", adCmdTextNoRecords);
-    ExecuteSql("insert into main(name,id) values('b',2)", adCmdTextNoRecords);
-    ExecuteSql("insert into main(name,id) values('c',7)", adCmdTextNoRecords);
-    EXPECT_EQ(NextRecordId(), "8");
+    // A second connection that holds the file in exclusive locking mode.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open("kv.kdb", &other), SQLITE_OK);
+    sqlite3_key(other, "qelvmar", 7);
+    ASSERT_EQ(sqlite3_exec(other,
+                           "PRAGMA cipher_page_size = 4096; PRAGMA locking_mode=EXCLUSIVE;"
+                           "BEGIN EXCLUSIVE; insert into main2(name) values('x');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    try {
+        g_catalogue.Open(kConnectionString);
+        ADD_FAILURE() << "opened a locked file";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.description().contains("locked")) << e.description().toStdString();
+    }
+    EXPECT_FALSE(g_catalogue.IsOpen());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_NO_THROW(g_catalogue.Open(kConnectionString));
     g_catalogue.Close();
+}
+
+TEST(PageSet, PagesSortAndCursor) {
+    OpenCatalogue c;
+    for (int i = 1; i <= 61; ++i)
+        ExecuteSql(QStringLiteral("insert into main(name,findkey,id,yourid) values('n%1',' t ',%2,'%3')")
+                       .arg(i, 3, 10, QChar('0'))
+                       .arg(i)
+                       .arg(100 - i),
+                   adCmdTextNoRecords);
+    g_pageset.Open("select * from main where findkey like '% t %' order by name   ", g_catalogue);
+    EXPECT_EQ(g_pageset.State(), 1);
+    EXPECT_EQ(g_pageset.RecordCount(), 61);
+    EXPECT_EQ(g_pageset.PageCount(), 3);
+    EXPECT_EQ(g_pageset.FieldCount(), 11);
+    EXPECT_EQ(g_pageset.FieldName(3), "id");
+    g_pageset.SetAbsolutePage(3);
+    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n061");
+    g_pageset.MoveNext();
+    EXPECT_TRUE(g_pageset.Eof());
+    g_pageset.SetAbsolutePage(1);
+    EXPECT_EQ(VariantToText(g_pageset.Field(0)), "n001");
+
+    g_pageset.SetSort("yourid ASC");
+    g_pageset.SetAbsolutePage(1);
+    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n061");  // yourid 39 is smallest
+    g_pageset.SetSort("name DESC");
+    g_pageset.SetAbsolutePage(1);
+    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n061");
+    g_pageset.MoveNext();
+    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n060");
+    EXPECT_THROW(g_pageset.SetSort("nosuchfield ASC"), DbError);
+
+    // A row deleted after the listing opened reads as nulls instead of failing.
+    g_pageset.SetSort("");
+    ExecuteSql("delete from main where id=2", adCmdTextNoRecords);
+    g_pageset.SetAbsolutePage(1);
+    g_pageset.MoveNext();
+    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "NULL");
+
+    g_pageset.Close();
+    EXPECT_EQ(g_pageset.State(), 0);
+    EXPECT_TRUE(g_pageset.Eof());
+}
+
+TEST(PageSet, OtherSelectsAndEmptyListings) {
+    OpenCatalogue c;
+    ExecuteSql("insert into main2(name,findkey,fid,cid) values('a','a',0,5)", adCmdTextNoRecords);
+    g_pageset.Open("select id from main2 where cid=5", g_catalogue);
+    ASSERT_FALSE(g_pageset.Eof());
+    EXPECT_EQ(VariantToText(g_pageset.Field(0)), "1");
+    g_pageset.Open("select * from main where id in(-1) order by fileinputdtime desc  ", g_catalogue);
+    EXPECT_EQ(g_pageset.RecordCount(), 0);
+    EXPECT_EQ(g_pageset.PageCount(), 0);
+    EXPECT_TRUE(g_pageset.Eof());
+    EXPECT_THROW(g_pageset.Open("select * from nosuchtable", g_catalogue), DbError);
+    EXPECT_EQ(g_pageset.State(), 0);
 }

@@ -99,8 +99,8 @@ private:
     template <class T>
     static T Pop(std::deque<T>& q, T fallback) {
         if (q.empty()) return fallback;
-        T v = q.front();
+        fallback = std::move(q.front());
         q.pop_front();
-        return v;
+        return fallback;
     }
 };
