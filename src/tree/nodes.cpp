@@ -1,0 +1,97 @@
+// The node map: every main2 row in memory, the child query and node insertion.
+#include "tree/nodes.h"
+
+#include "store/catalogue.h"
+
+namespace korvel {
+
+std::map<QString, NodeEntry> g_node_map;
+QString g_current_node = QStringLiteral("0");
+QString g_copied_node;
+
+namespace {
+
+// A field as text; null reads as empty text.
+QString FieldText(const Recordset& rs, int i) {
+    QVariant v = rs.Field(i);
+    return v.isNull() ? QString() : VariantToText(v);
+}
+
+// Node ids are pasted into statements unquoted, so only integers are accepted.
+bool IsIdText(const QString& id) {
+    bool ok = false;
+    id.trimmed().toLongLong(&ok);
+    return ok;
+}
+
+}  // namespace
+
+void LoadNodeMap() {
+    g_current_node = QStringLiteral("0");
+    g_node_map[QStringLiteral("0")] = NodeEntry{kRootName, QString(), QString()};
+    try {
+        Recordset rs = ExecuteSql(QStringLiteral("select * from main2"), adCmdText);
+        while (!rs.Eof()) {
+            QString id = FieldText(rs, 0);
+            // A row claiming id 0 would hide the root; the root has no row.
+            if (!id.isEmpty() && id != QLatin1String("0"))
+                g_node_map[id] = NodeEntry{FieldText(rs, 1), FieldText(rs, 2), FieldText(rs, 3)};
+            rs.MoveNext();
+        }
+    } catch (const DbError& e) {
+        ReportDbError(e);
+    }
+}
+
+void ReloadNodes() {
+    g_copied_node.clear();
+    g_node_map.clear();
+    LoadNodeMap();
+}
+
+QStringList NodeChildIds(const QString& id) {
+    QStringList ids;
+    if (!IsIdText(id)) return ids;
+    Recordset rs;
+    try {
+        rs = ExecuteSql(QStringLiteral("select id from main2 where fid=") + id.trimmed(), adCmdText);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return ids;
+    }
+    try {
+        while (!rs.Eof()) {
+            QString kid = FieldText(rs, 0);
+            // A row that names itself as its parent is not its own child.
+            if (!kid.isEmpty() && kid != id.trimmed()) ids << kid;
+            rs.MoveNext();
+        }
+    } catch (const DbError&) {
+        // An error met while walking the rows: the ids read so far are the result.
+    }
+    return ids;
+}
+
+QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent) {
+    QString fid = parent.trimmed().isEmpty() ? QStringLiteral("0") : parent.trimmed();
+    if (!IsIdText(fid)) fid = QStringLiteral("0");
+    qint64 next = 1;
+    try {
+        Recordset rs = ExecuteSql(QStringLiteral("select max(id) from main2"), adCmdText);
+        if (!rs.Eof() && !rs.Field(0).isNull()) next = rs.Field(0).toLongLong() + 1;
+    } catch (const DbError&) {
+        // Node statements ignore database errors.
+    }
+    QString id = QString::number(next);
+    try {
+        ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid, id) values('") + SqlText(name) +
+                       QStringLiteral("','") + SqlText(tags) + QStringLiteral("',") + fid +
+                       QStringLiteral(",") + id + QStringLiteral(")"),
+                   adCmdTextNoRecords);
+    } catch (const DbError&) {
+        // Ignored, as every node statement.
+    }
+    return id;
+}
+
+}  // namespace korvel

@@ -1,0 +1,140 @@
+// Tag texts and the record queries built from them: the tags of a node (own and
+// inherited), the WHERE clause of a node's records and the ids of its inner records.
+#include "tree/tags.h"
+
+#include "store/catalogue.h"
+#include "tree/nodes.h"
+
+#include <algorithm>
+#include <set>
+
+namespace korvel {
+
+QStringList SplitText(const QString& text, const QString& sep, bool skip, const QString& fill) {
+    QStringList out;
+    if (text.isEmpty() || sep.isEmpty()) return out;
+    qsizetype pos = 0;
+    for (;;) {
+        qsizetype p = text.indexOf(sep, pos);
+        if (p < 0) break;
+        if (p > pos)
+            out << text.mid(pos, p - pos);
+        else if (!skip)
+            out << fill;
+        pos = p + sep.size();
+    }
+    QString rest = text.mid(pos);
+    if (!rest.isEmpty())
+        out << rest;
+    else if (!skip)
+        out << fill;
+    return out;
+}
+
+namespace {
+
+QStringList Tags(const QString& tagText) {
+    return SplitText(tagText, QStringLiteral(" "), true, QString());
+}
+
+// Appends one condition to a WHERE clause: the first starts the clause.
+void AddCondition(QString& clause, const QString& pattern, bool negative) {
+    const QString op = negative ? QStringLiteral("findkey not like '% ")
+                                : QStringLiteral("findkey like '% ");
+    if (clause.isEmpty())
+        clause = QStringLiteral("where  ( ") + op + SqlText(pattern) + QStringLiteral(" %' )");
+    else
+        clause += QStringLiteral(" and  ( ") + op + SqlText(pattern) + QStringLiteral(" %' )");
+}
+
+// t repeated n times, joined by " % ": matches n occurrences that share no blank.
+QString Repeated(const QString& t, int n) {
+    QStringList parts;
+    for (int i = 0; i < n; ++i) parts << t;
+    return parts.join(QStringLiteral(" % "));
+}
+
+}  // namespace
+
+std::map<QString, int> TagCounts(const QString& tagText) {
+    std::map<QString, int> counts;  // QString's operator< compares UTF-16 code units
+    for (const QString& t : Tags(tagText)) ++counts[t];
+    return counts;
+}
+
+QStringList DistinctTags(const QString& tagText) {
+    QStringList tags = Tags(tagText);
+    std::sort(tags.begin(), tags.end());
+    tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
+    return tags;
+}
+
+QString NodeWhereClause(const QString& tagText) {
+    QString clause;
+    for (const QString& t : Tags(tagText)) AddCondition(clause, t, false);
+    return clause;
+}
+
+QString NodeAllTags(const QString& id) {
+    // Walks the parent chain in the map; a chain that loops back on itself (a damaged
+    // main2) stops at the first node met twice instead of recursing for ever.
+    auto it = g_node_map.find(id);
+    if (it == g_node_map.end()) return QStringLiteral(" ");
+    QString result = it->second.tags;
+    std::set<QString> seen{id};
+    QString parent = it->second.parent;
+    while (!parent.isEmpty() && parent != QLatin1String("0") && seen.insert(parent).second) {
+        auto p = g_node_map.find(parent);
+        if (p == g_node_map.end()) {
+            result += QStringLiteral("   ");  // an unknown ancestor adds its " " text
+            break;
+        }
+        result += QStringLiteral("  ") + p->second.tags;
+        parent = p->second.parent;
+    }
+    return result;
+}
+
+QStringList NodeChildTags(const QString& id) {
+    QStringList tags;
+    for (const QString& kid : NodeChildIds(id)) {
+        auto it = g_node_map.find(kid);
+        tags << (it == g_node_map.end() ? QString() : it->second.tags);
+    }
+    return tags;
+}
+
+QString InnerRecordsWhereClause(const QString& id) {
+    const QStringList kids = NodeChildTags(id);
+    const std::map<QString, int> counts = TagCounts(NodeAllTags(id));
+    QString clause;
+    for (const auto& [t, c] : counts)
+        if (!t.isEmpty()) AddCondition(clause, Repeated(t, c), false);
+    for (const QString& kidTags : kids) {
+        for (const QString& u : DistinctTags(kidTags)) {
+            if (u.isEmpty()) continue;
+            auto it = counts.find(u);
+            int o = it == counts.end() ? 0 : it->second;
+            AddCondition(clause, Repeated(u, o + 1), true);
+        }
+    }
+    return clause;
+}
+
+QStringList InnerRecordIds(const QString& id) {
+    QStringList ids;
+    try {
+        // Only the id column is read: the same ids as field 3 of "select * from main ...".
+        Recordset rs = ExecuteSql(QStringLiteral("select id from main ") + InnerRecordsWhereClause(id),
+                                  adCmdText);
+        while (!rs.Eof()) {
+            ids << VariantToText(rs.Field(0));
+            rs.MoveNext();
+        }
+    } catch (const DbError& e) {
+        ReportDbError(e);
+    }
+    return ids;
+}
+
+}  // namespace korvel

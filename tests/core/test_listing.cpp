@@ -1,0 +1,166 @@
+#include "app/settings.h"
+#include "list/recordlist.h"
+#include "store/catalogue.h"
+#include "store/pageset.h"
+#include "support/scripted_prompter.h"
+#include "support/workdir.h"
+#include "tree/nodes.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+// 61 records r00..r60 tagged " all " (every third also " three "), imported in reverse
+// name order; node 1 (all) with child 2 (three).
+class Listing : public ::testing::Test {
+protected:
+    TempWorkDir dir;
+    ScriptedPrompter prompts;
+    int changes = 0;
+    void SetUp() override {
+        CreateCatalogue("kv.kdb");
+        g_catalogue.Open(kConnectionString);
+        g_catalogue.Begin();
+        for (int i = 0; i < 61; ++i)
+            ExecuteSql(QStringLiteral("insert into main(name,findkey,dir,id,filetype,filesize,filedtime,"
+                                      "fileinputdtime,vol) values('r%1','%2','/d/r%1',%3,'文件','1 K',"
+                                      "'2024-01-01 00:00:00','2024-02-%4 1:0:0','7')")
+                           .arg(i, 2, 10, QChar(u'0'))
+                           .arg(i % 3 == 0 ? " all  three " : " all ")
+                           .arg(i + 1)
+                           .arg(70 - i),  // fileinputdtime falls as the name rises
+                       adCmdTextNoRecords);
+        g_catalogue.Commit();
+        ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'all','all',0)", adCmdTextNoRecords);
+        ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'three','three',1)", adCmdTextNoRecords);
+        ReloadNodes();
+        g_pageset.SetPageSize(30);
+        g_record_list = RecordListing();
+        g_record_list.changed = [this] { ++changes; };
+        g_subnode_flag = false;
+    }
+    void TearDown() override {
+        g_record_list = RecordListing();
+        g_pageset.Close();
+        g_catalogue.Close();
+        g_node_map.clear();
+        g_current_node = "0";
+        g_subnode_flag = true;
+    }
+    QStringList Names() {
+        QStringList n;
+        for (const auto& r : g_record_list.Rows()) n << r[0];
+        return n;
+    }
+};
+
+TEST_F(Listing, PagesOfANode) {
+    g_record_list.ShowNodeRecords(NodeAllTags("1"));
+    EXPECT_EQ(g_record_list.TagsText(), "all");
+    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 3");
+    ASSERT_EQ(g_record_list.RowCount(), 30);
+    EXPECT_EQ(g_record_list.Rows()[0],
+              QStringList({"r00", " all  three ", "/d/r00", "1", "文件", "1 K", "2024-01-01 00:00:00",
+                           "2024-02-70 1:0:0", "7", "NULL", "NULL"}));
+    struct Step {
+        int request, page, rows;
+        QString first;
+    };
+    const Step steps[] = {{-4, 3, 1, "r60"}, {-3, 3, 1, "r60"}, {-2, 2, 30, "r30"}, {-1, 1, 30, "r00"},
+                          {-2, 1, 30, "r00"}, {2, 2, 30, "r30"}, {9, 3, 1, "r60"}, {0, 1, 30, "r00"}};
+    for (const auto& s : steps) {
+        int before = changes;
+        g_record_list.FillPage(s.request);
+        EXPECT_EQ(g_record_list.CurrentPage(), s.page) << s.request;
+        EXPECT_EQ(g_record_list.RowCount(), s.rows) << s.request;
+        EXPECT_EQ(g_record_list.Rows()[0][0], s.first) << s.request;
+        EXPECT_EQ(g_record_list.PageText(), QStringLiteral("当前页 %1 / 总页数 3").arg(s.page));
+        EXPECT_GT(changes, before);
+    }
+}
+
+TEST_F(Listing, InnerAndIncludeSub) {
+    g_current_node = "1";
+    g_subnode_flag = true;
+    g_record_list.ShowNodeRecords(NodeAllTags("1"));  // flag on: inner records only
+    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 2");
+    // Ordered by fileinputdtime desc: r01 was catalogued last among the inner records.
+    EXPECT_EQ(Names().mid(0, 3), QStringList({"r01", "r02", "r04"}));
+    g_record_list.ShowIncludeSubRecords();
+    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 3");
+    EXPECT_EQ(Names()[0], "r00");
+    // A node whose records all belong to its child: nothing is listed.
+    ExecuteSql("insert into main2(id,name,findkey,fid) values(3,'t','three',0)", adCmdTextNoRecords);
+    ExecuteSql("insert into main2(id,name,findkey,fid) values(4,'a','all',3)", adCmdTextNoRecords);
+    ReloadNodes();
+    g_current_node = "3";
+    g_record_list.ShowInnerRecords();
+    EXPECT_EQ(g_record_list.PageText(), "当前页 0 / 总页数 0");
+    EXPECT_EQ(g_record_list.RowCount(), 0);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Listing, EmptyListingAndOpenError) {
+    g_record_list.ShowNodeRecords("nosuchtag o'neil");
+    EXPECT_EQ(g_record_list.PageText(), "当前页 0 / 总页数 0");
+    EXPECT_EQ(g_record_list.RowCount(), 0);
+    EXPECT_TRUE(prompts.messages.empty());  // a quote in a tag is no error
+    g_record_list.SortByColumn(0);         // nothing to sort
+    EXPECT_EQ(g_record_list.SortSpec(), "name ASC");
+
+    ExecuteSql("drop table main", adCmdTextNoRecords);
+    g_record_list.ShowNodeRecords("all");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "无法打开mytable表。");
+    EXPECT_EQ(prompts.messages[0].caption, "info");
+    EXPECT_FALSE(g_pageset.State());
+    g_record_list.FillPage(-3);  // paging with nothing open does nothing
+    EXPECT_EQ(g_record_list.RowCount(), 0);
+}
+
+TEST_F(Listing, SortToggleAcrossColumns) {
+    g_record_list.ShowNodeRecords("all");
+    g_record_list.SortByColumn(3);
+    EXPECT_EQ(g_record_list.SortSpec(), "id ASC");
+    EXPECT_EQ(Names()[0], "r00");
+    g_record_list.SortByColumn(7);  // one toggle for all columns: now descending
+    EXPECT_EQ(g_record_list.SortSpec(), "fileinputdtime DESC");
+    EXPECT_EQ(Names()[0], "r00");  // "2024-02-70..." is the largest text
+    g_record_list.SortByColumn(42);  // limited to column 10
+    EXPECT_EQ(g_record_list.SortSpec(), "yourid ASC");
+    g_record_list.SortByColumn(0);
+    EXPECT_EQ(g_record_list.SortSpec(), "name DESC");
+    EXPECT_EQ(Names()[0], "r60");
+    EXPECT_EQ(g_record_list.CurrentPage(), 1);
+}
+
+TEST_F(Listing, RowHelpers) {
+    g_record_list.ShowNodeRecords("three");
+    ASSERT_GT(g_record_list.RowCount(), 1);
+    EXPECT_EQ(RecordIdOfRow(1), "4");
+    EXPECT_EQ(RecordIdOfRow(-1), "");
+    EXPECT_EQ(RecordIdOfRow(99), "");
+    RecordMap r = RecordOfRow(1);
+    EXPECT_EQ(r.size(), 11u);
+    EXPECT_EQ(FieldOfRecord(r, 0), "r03");
+    EXPECT_EQ(FieldOfRecord(r, 9), "NULL");
+    EXPECT_EQ(FieldOfRecord(r, 11), "");
+    EXPECT_TRUE(RecordById("999").empty());
+    EXPECT_TRUE(RecordById("1 or 1=1").empty());
+
+    g_pageset.SetAbsolutePage(1);
+    RecordMap m = RowToMap(g_pageset);
+    EXPECT_EQ(m["name"], "r00");
+    EXPECT_EQ(m["yourid"], "NULL");
+
+    int before = changes;
+    g_record_list.InsertRowAtTop({"new", " t  ", "/x/new", "99"});
+    EXPECT_EQ(changes, before + 1);
+    EXPECT_EQ(g_record_list.Rows()[0].size(), 11);
+    EXPECT_EQ(RecordIdOfRow(0), "99");
+    EXPECT_EQ(RecordIdOfRow(2), "4");
+}
+
+}  // namespace

@@ -1,0 +1,217 @@
+#include "app/dialogs.h"
+#include "store/catalogue.h"
+#include "store/pageset.h"
+#include "support/scripted_prompter.h"
+#include "support/workdir.h"
+#include "tree/nodecommands.h"
+#include "tree/nodes.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+class Nodes : public ::testing::Test {
+protected:
+    TempWorkDir dir;
+    ScriptedPrompter prompts;
+    void SetUp() override {
+        CreateCatalogue("kv.kdb");
+        g_catalogue.Open(kConnectionString);
+    }
+    void TearDown() override {
+        g_pageset.Close();
+        g_catalogue.Close();
+        g_node_map.clear();
+        g_copied_node.clear();
+    }
+    void Exec(const QString& sql) { ExecuteSql(sql, adCmdTextNoRecords); }
+    // Rows of main2 as "id name|tags|fid", ordered by id.
+    QStringList NodeRows() {
+        QStringList out;
+        Recordset rs = ExecuteSql("select id, name, findkey, fid, cid from main2 order by id", adCmdText);
+        while (!rs.Eof()) {
+            out << QStringLiteral("%1 %2|%3|%4").arg(VariantToText(rs.Field(0)), VariantToText(rs.Field(1)),
+                                                    VariantToText(rs.Field(2)), VariantToText(rs.Field(3)));
+            EXPECT_EQ(rs.Field(4).toLongLong(), 0);
+            rs.MoveNext();
+        }
+        return out;
+    }
+    // A three-level tree: 1 a (2 b (3 c), 4 d).
+    void MakeTree() {
+        Exec("insert into main2(id,name,findkey,fid) values(1,'a','ta',0)");
+        Exec("insert into main2(id,name,findkey,fid) values(2,'b','tb',1)");
+        Exec("insert into main2(id,name,findkey,fid) values(3,'c','tc',2)");
+        Exec("insert into main2(id,name,findkey,fid) values(4,'d','td',1)");
+        ReloadNodes();
+    }
+};
+
+TEST_F(Nodes, LoadNodeMapAndChildren) {
+    Exec("insert into main2(id,name,findkey,fid) values(1,'a',null,0)");
+    Exec("insert into main2(id,name,findkey,fid) values(2,'b','x y',1)");
+    Exec("insert into main2(id,name,findkey,fid) values(3,'c','z',1)");
+    g_current_node = "2";
+    g_copied_node = "1";
+    ReloadNodes();
+    EXPECT_EQ(g_current_node, "0");
+    EXPECT_TRUE(g_copied_node.isEmpty());
+    ASSERT_EQ(g_node_map.size(), 4u);
+    EXPECT_EQ(g_node_map["0"].name, kRootName);
+    EXPECT_EQ(g_node_map["0"].parent, "");
+    EXPECT_EQ(g_node_map["1"].tags, "");  // null tags read as empty
+    EXPECT_EQ(g_node_map["2"].tags, "x y");
+    EXPECT_EQ(g_node_map["2"].parent, "1");
+    EXPECT_EQ(NodeChildIds("1"), QStringList({"2", "3"}));
+    EXPECT_EQ(NodeChildIds("0"), QStringList({"1"}));
+    EXPECT_TRUE(NodeChildIds("3").isEmpty());
+    EXPECT_TRUE(NodeChildIds("1 or 1=1").isEmpty());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Nodes, LoadNodeMapErrorKeepsRoot) {
+    Exec("drop table main2");
+    ReloadNodes();
+    ASSERT_EQ(g_node_map.size(), 1u);
+    EXPECT_EQ(g_node_map["0"].name, kRootName);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "info");
+}
+
+TEST_F(Nodes, InsertNodeWithId) {
+    EXPECT_EQ(InsertNodeWithId("n'1", "t'1 t2", ""), "1");
+    Exec("insert into main2(id,name,findkey,fid) values(7,'x','x',0)");
+    EXPECT_EQ(InsertNodeWithId("n2", "n2", "7"), "8");
+    EXPECT_EQ(NodeRows(), QStringList({"1 n'1|t'1 t2|0", "7 x|x|0", "8 n2|n2|7"}));
+}
+
+// The notices of the commands for no selection and for the root.
+TEST_F(Nodes, SelectionAndRootNotices) {
+    MakeTree();
+    const std::optional<QString> none;
+    const std::optional<QString> root = QStringLiteral("0");
+    struct Case {
+        std::function<void()> run;
+        QString text;
+    };
+    const QString pick = "请先选择一个节点。";
+    prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "n"}});
+    const Case cases[] = {
+        {[&] { EXPECT_FALSE(AddNodeCommand(none)); }, pick},
+        {[&] { EXPECT_FALSE(ModifyNodeCommand(none)); }, pick},
+        {[&] { ShowNodeCommand(none); }, pick},
+        {[&] { CopyNodeCommand(none); }, pick},
+        {[&] { EXPECT_FALSE(DeleteNodeCommand(none)); }, pick},
+        {[&] { EXPECT_FALSE(ModifyNodeCommand(root)); }, "对不起，不允许修改根节点内容。"},
+        {[&] { CopyNodeCommand(root); }, "对不起，不允许复制根节点。"},
+        {[&] { EXPECT_FALSE(DeleteNodeCommand(root)); }, "对不起，不允许删除根节点。"},
+        {[&] { g_copied_node = "0"; EXPECT_FALSE(PasteNodeCommand(std::optional<QString>("1"))); },
+         "对不起，不允许粘贴根节点。"},
+        {[&] { g_copied_node = "1"; EXPECT_FALSE(PasteNodeCommand(none)); }, pick},
+    };
+    for (const auto& c : cases) {
+        prompts.messages.clear();
+        c.run();
+        ASSERT_EQ(prompts.messages.size(), 1u) << c.text.toStdString();
+        EXPECT_EQ(prompts.messages[0].text, c.text);
+        EXPECT_EQ(prompts.messages[0].caption, kProductName);
+    }
+    // Nothing copied: paste does nothing and says nothing.
+    prompts.messages.clear();
+    g_copied_node.clear();
+    EXPECT_FALSE(PasteNodeCommand(std::optional<QString>("1")));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(NodeRows().size(), 4);
+}
+
+TEST_F(Nodes, AddNode) {
+    MakeTree();
+    // Tag same as name (preset): a two-word name gives two tags; quotes stay intact.
+    prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "it's two"}});
+    EXPECT_TRUE(AddNodeCommand(std::optional<QString>("0")));
+    ASSERT_EQ(prompts.dialogsShown.size(), 1u);
+    EXPECT_EQ(prompts.dialogsShown[0].second.value(dlg::kSameAsName).toBool(), true);
+    // Own tags typed, under node 2.
+    prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "n"}, {dlg::kTags, "p q'r"}, {dlg::kSameAsName, false}});
+    EXPECT_TRUE(AddNodeCommand(std::optional<QString>("2")));
+    // Cancelled, or an empty name: nothing.
+    prompts.CancelDialog(dlg::kAddNode);
+    EXPECT_FALSE(AddNodeCommand(std::optional<QString>("2")));
+    prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, ""}});
+    EXPECT_FALSE(AddNodeCommand(std::optional<QString>("2")));
+    EXPECT_EQ(NodeRows().mid(4), QStringList({"5 it's two|it's two|0", "6 n|p q'r|2"}));
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Nodes, ModifyAndShowNode) {
+    MakeTree();
+    prompts.dialogs[dlg::kModifyNode].push_back([](DialogFields& f) {
+        EXPECT_EQ(f.value(dlg::kName).toString(), "b");
+        EXPECT_EQ(f.value(dlg::kTags).toString(), "tb");
+        f[dlg::kName] = "b'2";
+        f[dlg::kTags] = "u 'v'";
+        return true;
+    });
+    EXPECT_TRUE(ModifyNodeCommand(std::optional<QString>("2")));
+    prompts.CancelDialog(dlg::kModifyNode);
+    EXPECT_FALSE(ModifyNodeCommand(std::optional<QString>("3")));
+    EXPECT_EQ(NodeRows()[1], "2 b'2|u 'v'|1");
+    EXPECT_EQ(NodeRows()[2], "3 c|tc|2");
+
+    ReloadNodes();
+    ShowNodeCommand(std::optional<QString>("3"));
+    ShowNodeCommand(std::optional<QString>("99"));
+    ASSERT_EQ(prompts.dialogsShown.size(), 4u);
+    const auto& shown = prompts.dialogsShown[2];
+    EXPECT_EQ(shown.first, dlg::kShowNode);
+    EXPECT_EQ(shown.second.value(dlg::kName).toString(), "c");
+    EXPECT_EQ(shown.second.value(dlg::kTags).toString(), "tc");
+    EXPECT_EQ(shown.second.value(dlg::kAllTags).toString(), "tc  u 'v'  ta");
+    EXPECT_EQ(prompts.dialogsShown[3].second.value(dlg::kAllTags).toString(), "");
+}
+
+TEST_F(Nodes, CopyAndPasteSubtree) {
+    MakeTree();
+    Exec("insert into main2(id,name,findkey,fid) values(5,'e','te',0)");
+    ReloadNodes();
+    g_pageset.Open("select * from main", g_catalogue);
+    CopyNodeCommand(std::optional<QString>("1"));
+    EXPECT_EQ(g_copied_node, "1");
+    EXPECT_TRUE(PasteNodeCommand(std::optional<QString>("5")));
+    EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1", "5 e|te|0",
+                                       "6 a|ta|5", "7 b|tb|6", "8 d|td|6", "9 c|tc|7"}));
+    EXPECT_TRUE(g_pageset.State());  // the user's listing stays open
+    ReloadNodes();
+    EXPECT_TRUE(g_copied_node.isEmpty());
+    EXPECT_FALSE(PasteNodeCommand(std::optional<QString>("5")));
+    EXPECT_EQ(NodeRows().size(), 9);
+}
+
+// Pasting a node into itself or into its own subtree copies the original subtree once.
+TEST_F(Nodes, PasteIntoOwnSubtreeEnds) {
+    MakeTree();
+    PasteNodeTree("1", "3");
+    EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1",
+                                       "5 a|ta|3", "6 b|tb|5", "7 d|td|5", "8 c|tc|6"}));
+    PasteNodeTree("4", "4");
+    EXPECT_EQ(NodeRows().mid(8), QStringList({"9 d|td|4"}));
+    // A damaged main2 with a parent loop still ends.
+    Exec("update main2 set fid=9 where id=4");
+    PasteNodeTree("4", "1");
+    EXPECT_EQ(NodeRows().mid(9), QStringList({"10 d|td|1", "11 d|td|10"}));
+}
+
+TEST_F(Nodes, DeleteSubtree) {
+    MakeTree();
+    Exec("insert into main2(id,name,findkey,fid) values(5,'e','te',0)");
+    prompts.confirms = {false, true};
+    EXPECT_FALSE(DeleteNodeCommand(std::optional<QString>("1")));
+    EXPECT_EQ(NodeRows().size(), 5);
+    EXPECT_TRUE(DeleteNodeCommand(std::optional<QString>("1")));
+    EXPECT_EQ(NodeRows(), QStringList({"5 e|te|0"}));
+    EXPECT_EQ(prompts.questions, QStringList({"确定删除吗", "确定删除吗"}));
+}
+
+}  // namespace
