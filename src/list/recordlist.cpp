@@ -101,9 +101,11 @@ void RecordListing::FillPage(int request) {
     Notify();
 }
 
-void RecordListing::SortByColumn(int column) {
+void RecordListing::SortByColumn(int column) { SortBy(column, !sortDesc_); }
+
+void RecordListing::SortBy(int column, bool descending) {
     column = std::clamp(column, 0, 10);
-    sortDesc_ = !sortDesc_;
+    sortDesc_ = descending;
     sortSpec_ = g_column_names[column] + (sortDesc_ ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     if (g_pageset.RecordCount() < 1) return;
     try {

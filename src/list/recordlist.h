@@ -30,6 +30,9 @@ public:
     void FillPage(int request);
     // Header click on column (0..10): toggles ASC/DESC and re-sorts.
     void SortByColumn(int column);
+    // Sorts by column (0..10) in the given direction, as if the header had been clicked
+    // until that direction came up; the next click continues the alternation.
+    void SortBy(int column, bool descending);
 
     // Rows of the page on show: 11 cell texts each, in column order.
     const std::vector<QStringList>& Rows() const { return rows_; }

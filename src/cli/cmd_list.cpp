@@ -1,0 +1,65 @@
+// korvel-cli list: one page of a node's records, as the record list shows it.
+#include "cli/commands.h"
+
+#include "app/startup.h"
+#include "list/recordlist.h"
+#include "store/pageset.h"
+#include "tree/nodes.h"
+
+namespace korvel::cli {
+namespace {
+
+const QString kUsage = QStringLiteral(
+    "list NODE [--sub | --inner] [--page N] [--page-size N] [--sort FIELD [--desc]]");
+
+// A positive whole number, or 0 when text is none.
+int PositiveNumber(const QString& text) {
+    bool ok = false;
+    int n = text.toInt(&ok);
+    return ok && n > 0 ? n : 0;
+}
+
+int RunList(const QStringList& input) {
+    QStringList args = input;
+    const bool sub = TakeFlag(args, QStringLiteral("--sub"));
+    const bool inner = TakeFlag(args, QStringLiteral("--inner"));
+    const bool desc = TakeFlag(args, QStringLiteral("--desc"));
+    const bool hasPage = args.contains(QStringLiteral("--page"));
+    const QString pageText = TakeOption(args, QStringLiteral("--page"));
+    const bool hasSize = args.contains(QStringLiteral("--page-size"));
+    const QString sizeText = TakeOption(args, QStringLiteral("--page-size"));
+    const bool hasSort = args.contains(QStringLiteral("--sort"));
+    const QString sortField = TakeOption(args, QStringLiteral("--sort"));
+    if (args.size() != 1 || (sub && inner)) return Fail(QStringLiteral("usage: ") + kUsage);
+    const int page = hasPage ? PositiveNumber(pageText) : 1;
+    if (page == 0) return Fail(QStringLiteral("--page needs a page number from 1"));
+    const int size = hasSize ? PositiveNumber(sizeText) : g_pageset.PageSize();
+    if (size == 0 || size > 10000) return Fail(QStringLiteral("--page-size needs a number from 1 to 10000"));
+    const int column = hasSort ? static_cast<int>(g_column_names.indexOf(sortField)) : -1;
+    if (hasSort && column < 0)
+        return Fail(QStringLiteral("unknown field %1; fields: %2").arg(sortField, g_column_names.join(u' ')));
+    if (desc && !hasSort) return Fail(QStringLiteral("--desc needs --sort FIELD"));
+
+    const QString node = args[0];
+    ReloadNodes();
+    if (!g_node_map.count(node)) return Fail(QStringLiteral("no node %1").arg(node));
+    g_current_node = node;
+    g_pageset.SetPageSize(size);
+    if (sub)
+        g_record_list.ShowIncludeSubRecords();
+    else if (inner)
+        g_record_list.ShowInnerRecords();
+    else
+        g_record_list.ShowNodeRecords(NodeAllTags(node));
+    if (!g_pageset.State()) return Fail(QStringLiteral("the listing could not be opened"));
+    if (hasSort) g_record_list.SortBy(column, desc);
+    if (page != 1) g_record_list.FillPage(page);
+    for (const QStringList& row : g_record_list.Rows()) Out(row.join(u'\t'));
+    Out(g_record_list.PageText());
+    return 0;
+}
+
+CliRegistrar reg({QStringLiteral("list"), kUsage, true, RunList});
+
+}  // namespace
+}  // namespace korvel::cli

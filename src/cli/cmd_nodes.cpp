@@ -1,0 +1,55 @@
+// korvel-cli nodes / add-node: the node tree as text, and a new node.
+#include "cli/commands.h"
+
+#include "store/catalogue.h"
+#include "tree/nodes.h"
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+namespace korvel::cli {
+namespace {
+
+// Depth first from the root; the children of a node in the order the tree view shows
+// them once expanded: sorted by label (plain code-unit comparison, ties by id order).
+int RunNodes(const QStringList& args) {
+    if (!args.isEmpty()) return Fail(QStringLiteral("usage: nodes"));
+    ReloadNodes();
+    std::set<QString> shown;
+    std::function<void(const QString&, int)> print = [&](const QString& id, int depth) {
+        if (!shown.insert(id).second) return;  // a loop in main2 is printed once
+        const NodeEntry& e = g_node_map[id];
+        Out(QString(depth * 2, u' ') + id + u'\t' + e.name + u'\t' + e.tags);
+        QStringList kids = NodeChildIds(id);
+        std::stable_sort(kids.begin(), kids.end(), [](const QString& a, const QString& b) {
+            return g_node_map[a].name < g_node_map[b].name;
+        });
+        for (const QString& kid : kids) print(kid, depth + 1);
+    };
+    print(QStringLiteral("0"), 0);
+    return 0;
+}
+
+int RunAddNode(const QStringList& args) {
+    if (args.size() < 2 || args.size() > 3)
+        return Fail(QStringLiteral("usage: add-node PARENT NAME [TAGS]"));
+    const QString parent = args[0];
+    const QString name = args[1];
+    const QString tags = args.size() > 2 ? args[2] : name;
+    if (name.isEmpty()) return Fail(QStringLiteral("the node name is empty"));
+    ReloadNodes();
+    if (!g_node_map.count(parent)) return Fail(QStringLiteral("no node %1").arg(parent));
+    const QString id = InsertNodeWithId(name, tags, parent);
+    ReloadNodes();
+    if (!g_node_map.count(id)) return Fail(QStringLiteral("the node could not be added"));
+    Out(id);
+    return 0;
+}
+
+CliRegistrar nodes({QStringLiteral("nodes"), QStringLiteral("nodes"), true, RunNodes});
+CliRegistrar addNode({QStringLiteral("add-node"), QStringLiteral("add-node PARENT NAME [TAGS]"), true,
+                      RunAddNode});
+
+}  // namespace
+}  // namespace korvel::cli
