@@ -1,0 +1,87 @@
+#include "gui/CLeftView.h"
+
+#include "io/import.h"
+#include "list/recordlist.h"
+#include "tree/nodecommands.h"
+#include "tree/nodes.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+
+namespace korvel {
+
+CLeftView::CLeftView(QWidget* parent) : CTreeCtrlMy(parent) {
+    SetMissingLabel(kRootLabelAtStart);
+    connect(this, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem*, int) { OpenSelectedNode(); });
+    LoadNodeTree();
+}
+
+void CLeftView::LoadNodeTree() {
+    g_copied_node.clear();
+    ClearNodeItems();
+    QTreeWidgetItem* root = AddNodeItem(nullptr, QStringLiteral("0"));
+    ReloadNodes();
+    setCurrentItem(root);
+}
+
+void CLeftView::OpenSelectedNode() {
+    const std::optional<QString> id = SelectedNodeId();
+    if (!id) return;
+    const QString tags = NodeAllTags(*id);
+    g_current_node = *id;
+    g_record_list.ShowNodeRecords(tags);
+    Q_EMIT nodeOpened(*id);
+}
+
+void CLeftView::OnAddNode() {
+    if (AddNodeCommand(SelectedNodeId())) LoadNodeTree();
+}
+
+void CLeftView::OnModifyNode() {
+    if (ModifyNodeCommand(SelectedNodeId())) LoadNodeTree();
+}
+
+void CLeftView::OnShowNode() { ShowNodeCommand(SelectedNodeId()); }
+
+void CLeftView::OnCopyNode() { CopyNodeCommand(SelectedNodeId()); }
+
+void CLeftView::OnPasteNode() {
+    if (PasteNodeCommand(SelectedNodeId())) LoadNodeTree();
+}
+
+void CLeftView::OnDelNode() {
+    if (DeleteNodeCommand(SelectedNodeId())) LoadNodeTree();
+}
+
+void CLeftView::OnRefreshNode() { LoadNodeTree(); }
+
+void CLeftView::OnAddNodeTree() {
+    if (AddNodeTreeCommand()) LoadNodeTree();
+}
+
+void CLeftView::mousePressEvent(QMouseEvent* event) {
+    // A right click opens the node menu on the item selected before.
+    if (event->button() == Qt::RightButton) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
+    CTreeCtrlMy::mousePressEvent(event);
+}
+
+void CLeftView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    CTreeCtrlMy::mouseDoubleClickEvent(event);
+}
+
+void CLeftView::contextMenuEvent(QContextMenuEvent* event) {
+    if (!nodeMenu_) return;
+    nodeMenu_->exec(event->globalPos());
+    event->accept();
+}
+
+}  // namespace korvel

@@ -1,0 +1,50 @@
+#pragma once
+// The left pane: the node tree under the fixed root. Double-clicking a node lists its
+// records in the right pane; a right click shows the node menu without changing the
+// selection.
+
+#include "gui/CTreeCtrlMy.h"
+
+#include <QMenu>
+
+namespace korvel {
+
+class CLeftView : public CTreeCtrlMy {
+    Q_OBJECT
+public:
+    explicit CLeftView(QWidget* parent = nullptr);
+
+    // The node menu shown on a right click (owned by the frame).
+    void SetNodeMenu(QMenu* menu) { nodeMenu_ = menu; }
+
+    // Rebuilds the tree from the root: the root is labelled from the node map as it was
+    // before the reload, then the map is reloaded. Afterwards only the collapsed root is
+    // shown, selected.
+    void LoadNodeTree();
+    // Opens the selected node: it becomes g_current_node and its records are listed.
+    void OpenSelectedNode();
+
+    // The node commands, acting on the selected node.
+    void OnAddNode();
+    void OnModifyNode();
+    void OnShowNode();
+    void OnCopyNode();
+    void OnPasteNode();
+    void OnDelNode();
+    void OnRefreshNode();
+    void OnAddNodeTree();
+
+Q_SIGNALS:
+    // A node was opened (its records are listed now).
+    void nodeOpened(const QString& id);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QMenu* nodeMenu_ = nullptr;
+};
+
+}  // namespace korvel

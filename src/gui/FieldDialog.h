@@ -1,0 +1,31 @@
+#pragma once
+// Base of the dialogs that Prompter::EditDialog shows by name: the caller's preset
+// fields go in before the dialog runs, and on OK the dialog writes them back.
+
+#include "app/prompter.h"
+
+#include <QDialog>
+#include <QString>
+
+class QBoxLayout;
+class QGridLayout;
+class QLineEdit;
+class QPushButton;
+
+namespace korvel {
+
+class FieldDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit FieldDialog(QWidget* parent = nullptr);
+    virtual void SetFields(const DialogFields& fields) = 0;
+    virtual void GetFields(DialogFields& fields) const = 0;
+};
+
+// Layout helpers shared by the small dialogs.
+// A row "label / edit" in grid at row; returns the edit.
+QLineEdit* AddLabelledEdit(QGridLayout* grid, int row, const QString& label, QWidget* owner);
+// A right-aligned row of buttons; the first is the default button.
+QBoxLayout* ButtonRow(const QList<QPushButton*>& buttons);
+
+}  // namespace korvel

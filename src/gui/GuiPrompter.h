@@ -1,0 +1,39 @@
+#pragma once
+// The prompter of the window: message boxes, the node picker, file and folder dialogs,
+// the named dialogs and the progress dialog of long operations. Questions asked from a
+// worker thread are shown by the user-interface thread while the worker waits.
+
+#include "app/prompter.h"
+
+#include <memory>
+
+class QWidget;
+
+namespace korvel {
+
+class FieldDialog;
+
+class GuiPrompter final : public Prompter {
+public:
+    void Message(const QString& text, const QString& caption, MsgIcon icon) override;
+    bool Confirm(const QString& text, const QString& caption) override;
+    bool AskYesNo(const QString& text, const QString& caption) override;
+    std::optional<QString> PickNode() override;
+    std::optional<QString> PickFolder() override;
+    std::optional<QStringList> PickFiles() override;
+    bool EditDialog(const QString& dialog, DialogFields& fields) override;
+    int FourAnswer(const QString& text, int preset) override;
+    void RunLongOperation(const std::function<void()>& worker) override;
+
+    // Parent of the dialogs (the main window); nullptr: the active window.
+    void SetParentWindow(QWidget* w) { parent_ = w; }
+
+private:
+    QWidget* Parent() const;
+    QWidget* parent_ = nullptr;
+};
+
+// The dialog class behind a dialog name of app/dialogs.h; nullptr for an unknown name.
+std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* parent);
+
+}  // namespace korvel

@@ -1,0 +1,34 @@
+#include "gui/lookdialog4.h"
+
+#include "app/dialogs.h"
+
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace korvel {
+
+lookdialog4::lookdialog4(QWidget* parent) : FieldDialog(parent) {
+    setWindowTitle(QStringLiteral("查看搜索文件夹属性(NODE)"));
+    auto* grid = new QGridLayout;
+    name_ = AddLabelledEdit(grid, 0, QStringLiteral("搜索文件夹名称\n(NODE NAME)"), this);
+    tags_ = AddLabelledEdit(grid, 1, QStringLiteral("搜索关键字\n(THIS NODE TAG)"), this);
+    allTags_ = AddLabelledEdit(grid, 2, QStringLiteral("所有搜索关键字\n(ALL TAG)"), this);
+    for (QLineEdit* e : {name_, tags_, allTags_}) e->setReadOnly(true);
+    auto* cancel = new QPushButton(QStringLiteral("取消(CANCEL)"), this);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* top = new QVBoxLayout(this);
+    top->addLayout(grid);
+    top->addLayout(ButtonRow({cancel}));
+}
+
+void lookdialog4::SetFields(const DialogFields& fields) {
+    name_->setText(fields.value(dlg::kName).toString());
+    tags_->setText(fields.value(dlg::kTags).toString());
+    allTags_->setText(fields.value(dlg::kAllTags).toString());
+}
+
+void lookdialog4::GetFields(DialogFields&) const {}
+
+}  // namespace korvel

@@ -1,0 +1,313 @@
+// Wiring of the main window: menu items reach their handlers, the tree opens a node's
+// records, the paging buttons page, the greying follows the active pane, and the
+// progress dialog shows a worker's texts and ends it on stop.
+#include "app/dialogs.h"
+#include "app/longop.h"
+#include "app/settings.h"
+#include "gui/CLeftView.h"
+#include "gui/CMainFrame.h"
+#include "gui/COstrelView.h"
+#include "gui/CShowInfoDlg.h"
+#include "gui/GuiPrompter.h"
+#include "gui/commandids.h"
+#include "list/recordlist.h"
+#include "store/catalogue.h"
+#include "store/pageset.h"
+#include "support/scripted_prompter.h"
+#include "support/workdir.h"
+#include "tree/nodes.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using namespace korvel;
+using Origin = CMainFrame::Origin;
+using Pane = CMainFrame::Pane;
+
+namespace {
+
+// A working folder with an open catalogue holding nodes and records.
+struct Catalogue {
+    TempWorkDir dir;
+    Catalogue() {
+        CreateCatalogue(QStringLiteral("kv.kdb"));
+        g_catalogue.Open(kConnectionString);
+        g_subnode_flag = true;
+        g_pageset.SetPageSize(30);
+    }
+    ~Catalogue() {
+        g_pageset.Close();
+        g_catalogue.Close();
+    }
+    static void Node(int id, const QString& name, const QString& tags, int parent) {
+        ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'%2','%3',%4)")
+                       .arg(id)
+                       .arg(SqlText(name), SqlText(tags))
+                       .arg(parent),
+                   adCmdTextNoRecords);
+    }
+    static void Records(int first, int count, const QString& findkey) {
+        for (int i = 0; i < count; ++i)
+            ExecuteSql(QStringLiteral("insert into main(id,name,findkey,dir) values(%1,'f%1.txt','%2','/d/f%1.txt')")
+                           .arg(first + i)
+                           .arg(SqlText(findkey)),
+                       adCmdTextNoRecords);
+    }
+};
+
+QString Query(const QString& sql) {
+    Recordset rs = ExecuteSql(sql, adCmdText);
+    return rs.Eof() ? QString() : VariantToText(rs.Field(0));
+}
+
+void DoubleClick(QTreeWidget* tree, QTreeWidgetItem* item) {
+    tree->scrollToItem(item);
+    const QPoint at = tree->visualItemRect(item).center();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+}
+
+QTreeWidgetItem* ChildNamed(QTreeWidgetItem* parent, const QString& label) {
+    for (int i = 0; i < parent->childCount(); ++i)
+        if (parent->child(i)->text(0) == label) return parent->child(i);
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(Window, TitleAndRootLabelAfterStartAndAfterRefresh) {
+    Catalogue c;
+    Catalogue::Node(1, QStringLiteral("b"), QStringLiteral("b"), 0);
+    g_node_map.clear();  // as at start-up: nothing loaded yet
+    CMainFrame frame;
+    EXPECT_TRUE(frame.windowTitle().startsWith(kProductName));
+    EXPECT_TRUE(frame.windowTitle().endsWith(QStringLiteral("V5.95beta")));
+    QTreeWidgetItem* root = frame.leftView()->topLevelItem(0);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->text(0), QStringLiteral("全部文档(ALLFILES)"));
+    ASSERT_EQ(root->childCount(), 1);
+    EXPECT_EQ(root->child(0)->text(0), QStringLiteral("temp"));
+
+    frame.Dispatch(cmd::kRefreshNode, Origin::MainMenu);  // tree pane is active at start
+    EXPECT_EQ(frame.leftView()->topLevelItem(0)->text(0), QStringLiteral("全部文档"));
+}
+
+TEST(Window, MenuActionsReachTheirHandlerUnderBothIds) {
+    Catalogue c;
+    ScriptedPrompter p;
+    CMainFrame frame;
+    frame.SetActivePane(Pane::Tree);
+    p.AnswerDialog(dlg::kAddNode, {{dlg::kName, QStringLiteral("from main")}, {dlg::kSameAsName, true}});
+    p.AnswerDialog(dlg::kAddNode, {{dlg::kName, QStringLiteral("from popup")}, {dlg::kSameAsName, true}});
+
+    QAction* main = frame.FindAction(cmd::kAddNode, Origin::MainMenu);
+    QAction* popup = frame.FindAction(cmd::kAddNode2, Origin::NodeMenu);
+    ASSERT_NE(main, nullptr);
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(main->data().toInt(), 32790);
+    main->trigger();
+    popup->trigger();
+
+    EXPECT_EQ(Query(QStringLiteral("select count(*) from main2")), QStringLiteral("2"));
+    EXPECT_EQ(Query(QStringLiteral("select findkey from main2 where name='from popup'")),
+              QStringLiteral("from popup"));
+    // The tree was reloaded: the collapsed root now has the new nodes below it.
+    QTreeWidgetItem* root = frame.leftView()->topLevelItem(0);
+    root->setExpanded(true);
+    EXPECT_NE(ChildNamed(root, QStringLiteral("from main")), nullptr);
+}
+
+TEST(Window, DoubleClickListsTheNodesRecords) {
+    Catalogue c;
+    Catalogue::Node(1, QStringLiteral("Alpha"), QStringLiteral("alpha"), 0);
+    Catalogue::Node(2, QStringLiteral("Beta"), QStringLiteral("beta"), 0);
+    Catalogue::Records(1, 3, QStringLiteral(" alpha "));
+    Catalogue::Records(10, 2, QStringLiteral(" beta "));
+    CMainFrame frame;
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+
+    QTreeWidgetItem* root = frame.leftView()->topLevelItem(0);
+    root->setExpanded(true);
+    ASSERT_EQ(root->childCount(), 2);
+    EXPECT_EQ(root->child(0)->text(0), QStringLiteral("Alpha"));  // sorted by label
+    QTreeWidgetItem* alpha = ChildNamed(root, QStringLiteral("Alpha"));
+    DoubleClick(frame.leftView(), alpha);
+
+    EXPECT_EQ(g_current_node, QStringLiteral("1"));
+    ASSERT_EQ(frame.listView()->rowCount(), 3);
+    EXPECT_EQ(frame.listView()->item(0, 1)->text(), QStringLiteral(" alpha "));
+    EXPECT_EQ(frame.listView()->horizontalHeaderItem(0)->text(), QStringLiteral("文件名(FILENAME)"));
+    EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 1 / 总页数 1"));
+    EXPECT_TRUE(frame.tagsText()->text().contains(QStringLiteral("alpha")));
+}
+
+TEST(Window, PagingButtonsMovePagesWhileTheListIsActive) {
+    Catalogue c;
+    Catalogue::Records(1, 61, QStringLiteral(" x "));
+    CMainFrame frame;
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    DoubleClick(frame.leftView(), frame.leftView()->topLevelItem(0));  // the root: all records
+    ASSERT_EQ(frame.listView()->rowCount(), 30);
+
+    QPushButton* last = frame.pageButton(cmd::kPageLast);
+    QPushButton* prev = frame.pageButton(cmd::kPagePrev);
+    EXPECT_FALSE(last->isEnabled());  // the tree pane is active
+    frame.SetActivePane(Pane::List);
+    ASSERT_TRUE(last->isEnabled());
+
+    QTest::mouseClick(last, Qt::LeftButton);
+    EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 3 / 总页数 3"));
+    EXPECT_EQ(frame.listView()->rowCount(), 1);
+    QTest::mouseClick(frame.pageButton(cmd::kPageNext), Qt::LeftButton);
+    EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 3 / 总页数 3"));
+    QTest::mouseClick(prev, Qt::LeftButton);
+    EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 2 / 总页数 3"));
+    EXPECT_EQ(frame.listView()->rowCount(), 30);
+    QTest::mouseClick(frame.pageButton(cmd::kPageFirst), Qt::LeftButton);
+    EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 1 / 总页数 3"));
+}
+
+TEST(Window, GreyingFollowsTheFocusedPane) {
+    Catalogue c;
+    CMainFrame frame;
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+
+    struct Case {
+        int id;
+        Origin origin;
+        bool treeActive;
+        bool listActive;
+    };
+    const Case cases[] = {
+        {cmd::kAddNode, Origin::MainMenu, true, false},
+        {cmd::kRefreshNode, Origin::MainMenu, true, false},
+        {cmd::kPageNext, Origin::DialogBar, false, true},
+        {cmd::kAddRecTree, Origin::MainMenu, true, true},      // the frame's own command
+        {cmd::kFlagSame, Origin::MainMenu, true, true},
+        {cmd::kModifyRec, Origin::MainMenu, false, false},     // no handler yet
+        {cmd::kAddNode2, Origin::NodeMenu, true, true},        // right-click menus: always
+        {cmd::kOnlyShowInner, Origin::RecordMenu, true, true},
+        {cmd::kDelRec2, Origin::RecordMenu, false, false},
+    };
+    QTest::mouseClick(frame.listView()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_EQ(frame.ActivePane(), Pane::List);
+    for (const Case& k : cases) {
+        EXPECT_EQ(frame.IsCommandEnabled(k.id, k.origin), k.listActive) << k.id;
+        if (QAction* a = frame.FindAction(k.id, k.origin)) {
+            EXPECT_EQ(a->isEnabled(), k.listActive) << k.id;
+        }
+    }
+    EXPECT_TRUE(frame.pageButton(cmd::kPageNext)->isEnabled());
+
+    QTest::mouseClick(frame.leftView()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_EQ(frame.ActivePane(), Pane::Tree);
+    for (const Case& k : cases) {
+        EXPECT_EQ(frame.IsCommandEnabled(k.id, k.origin), k.treeActive) << k.id;
+        if (QAction* a = frame.FindAction(k.id, k.origin)) {
+            EXPECT_EQ(a->isEnabled(), k.treeActive) << k.id;
+        }
+    }
+    EXPECT_FALSE(frame.pageButton(cmd::kPageNext)->isEnabled());
+
+    // A greyed main-menu command does nothing when it is dispatched anyway.
+    ScriptedPrompter p;
+    frame.SetActivePane(Pane::List);
+    frame.Dispatch(cmd::kAddNode, Origin::MainMenu);
+    EXPECT_TRUE(p.dialogsShown.empty());
+}
+
+TEST(Window, FlagItemsShowAndFlipTheFlag) {
+    Catalogue c;
+    CMainFrame frame;
+    QAction* same = frame.FindAction(cmd::kFlagSame, Origin::MainMenu);
+    ASSERT_TRUE(same->isCheckable());
+    const bool before = FlagValue(QStringLiteral("g_same_flag"));
+    frame.UpdateCommandStates();
+    EXPECT_EQ(same->isChecked(), before);
+    same->trigger();
+    EXPECT_EQ(FlagValue(QStringLiteral("g_same_flag")), !before);
+    EXPECT_EQ(same->isChecked(), !before);
+    EXPECT_EQ(ReadSetting(QStringLiteral("flag"), QStringLiteral("g_same_flag"), QString()),
+              before ? QStringLiteral("0") : QStringLiteral("1"));
+    same->trigger();
+}
+
+namespace {
+
+// Runs f on the progress dialog once it is shown.
+void OnProgressDialog(std::function<void(CShowInfoDlg*)> f) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, f] {
+        if (auto* dlg = qobject_cast<CShowInfoDlg*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            f(dlg);
+        }
+    });
+    timer->start();
+}
+
+}  // namespace
+
+TEST(ProgressDialog, ShowsTheWorkersTextsAndStopEndsIt) {
+    ClearStatusQueueForTests();
+    CShowInfoDlg::stopWaitMs = 50;
+    GuiPrompter gui;
+    SetPrompter(&gui);
+    PostStatus(QStringLiteral("posted before"));
+    std::atomic<bool> sawStop{false};
+    QStringList seen;
+    QString titleSeen;
+    OnProgressDialog([&](CShowInfoDlg* dlg) {
+        titleSeen = dlg->windowTitle();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return dlg->StatusText() == QStringLiteral("step 1"); }, 10000));
+        seen << dlg->StatusText();
+        QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
+    });
+    gui.RunLongOperation([&] {
+        PostStatus(QStringLiteral("step 1"));
+        while (!g_stop_requested) QThread::msleep(5);
+        sawStop = true;
+    });
+    SetPrompter(nullptr);
+    EXPECT_EQ(titleSeen, QStringLiteral("Dialog"));
+    EXPECT_EQ(seen, QStringList{QStringLiteral("step 1")});
+    EXPECT_TRUE(sawStop);
+    EXPECT_EQ(PendingStatusCount(), 0);  // "posted before" was shown first
+}
+
+TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
+    ClearStatusQueueForTests();
+    CShowInfoDlg::stopWaitMs = 50;
+    GuiPrompter gui;
+    SetPrompter(&gui);
+    for (int way = 0; way < 2; ++way) {
+        std::atomic<bool> sawStop{false};
+        OnProgressDialog([&](CShowInfoDlg* dlg) {
+            EXPECT_EQ(dlg->StatusText(), QStringLiteral("running"));
+            if (way == 0) QTest::keyClick(dlg, Qt::Key_Escape);
+            else dlg->close();
+        });
+        gui.RunLongOperation([&] {
+            while (!g_stop_requested) QThread::msleep(5);
+            QThread::msleep(100);  // the worker ends after the dialog's wait
+            sawStop = true;
+        });
+        EXPECT_TRUE(sawStop) << way;
+    }
+    SetPrompter(nullptr);
+}
