@@ -1,8 +1,182 @@
 #include "io/filters.h"
 
-// Placeholder until the filter lists exist.
+#include "app/startup.h"
+#include "io/markup.h"
+
+#include <array>
+
 namespace korvel {
-void LoadFilterLists() {}
-void AddStartupFilterValue() {}
-bool WriteDefaultFilterFile(const QString&) { return true; }
+
+namespace {
+
+const QString kValue = QStringLiteral("value");
+
+struct NamedList {
+    QString element;
+    QStringList entries;
+};
+
+// The six lists, in the order the file is usually written.
+std::array<NamedList, 6>& Lists() {
+    static std::array<NamedList, 6> lists = {{
+        {QStringLiteral("file"), {}},
+        {QStringLiteral("dir"), {}},
+        {QStringLiteral("index"), {}},
+        {QStringLiteral("import"), {}},
+        {QStringLiteral("fdn"), {}},
+        {QStringLiteral("ffn"), {}},
+    }};
+    return lists;
+}
+
+// The three lists of the import side take an added entry in memory even when the file
+// cannot take it (missing element, entry already stored).
+bool IsImportSide(const QString& element) {
+    return element == QLatin1String("import") || element == QLatin1String("fdn") ||
+           element == QLatin1String("ffn");
+}
+
+// Every `value` text of the first top-level element of that name; empty when missing.
+QStringList ValuesOf(MarkupDocument& doc, const QString& element) {
+    QStringList out;
+    doc.RewindToTop();
+    if (!doc.NextElement(element)) return out;
+    while (doc.NextChildElement(kValue)) out << doc.ChildElementText();
+    return out;
+}
+
+// Positions doc on the first `value` child of the main element with exactly text.
+bool FindValue(MarkupDocument& doc, const QString& text) {
+    while (doc.NextChildElement(kValue))
+        if (doc.ChildElementText() == text) return true;
+    return false;
+}
+
+// Adds text to the element of the file when it lacks it; true when the file changed.
+bool AddToFile(const QString& element, const QString& text) {
+    MarkupDocument doc;
+    doc.LoadFile(kFilterFile);
+    doc.RewindToTop();
+    if (!doc.NextElement(element)) return false;
+    if (FindValue(doc, text)) return false;
+    doc.RewindToTop();
+    doc.NextElement(element);
+    if (!doc.AppendChildElement(kValue, text)) return false;
+    doc.SaveFile(kFilterFile);
+    return true;
+}
+
+}  // namespace
+
+QStringList& FilterList(const QString& element) {
+    for (auto& l : Lists())
+        if (l.element == element) return l.entries;
+    // Unknown names get a scratch list that is never shared with a real one.
+    static thread_local QStringList scratch;
+    scratch.clear();
+    return scratch;
+}
+
+QString FilterElementOfMode(int mode) {
+    switch (mode) {
+        case 0: return QStringLiteral("file");
+        case 1: return QStringLiteral("dir");
+        case 5: return QStringLiteral("import");
+        case 7: return QStringLiteral("fdn");
+        case 8: return QStringLiteral("ffn");
+        default: return QStringLiteral("index");
+    }
+}
+
+bool MatchesFilterList(const QString& name, const QStringList& list) {
+    for (const QString& entry : list) {
+        const qsizetype star = entry.indexOf(u'*');
+        if (star < 0) {
+            if (name == entry) return true;
+        } else if (name.endsWith(QStringView(entry).mid(star + 1))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void LoadFilterLists() {
+    MarkupDocument doc;
+    doc.LoadFile(kFilterFile);  // a missing or broken file leaves the document empty
+    for (auto& l : Lists()) l.entries = ValuesOf(doc, l.element);
+}
+
+QStringList LoadFilterList(const QString& element) {
+    MarkupDocument doc;
+    doc.LoadFile(kFilterFile);
+    return ValuesOf(doc, element);
+}
+
+void AddFilterValue(const QString& element, const QString& text) {
+    if (text.isEmpty()) return;
+    const bool changed = AddToFile(element, text);
+    if (changed || IsImportSide(element)) FilterList(element).append(text);
+}
+
+void RemoveFilterValue(const QString& element, const QString& text) {
+    MarkupDocument doc;
+    doc.LoadFile(kFilterFile);
+    doc.RewindToTop();
+    if (!doc.NextElement(element)) return;
+    if (!FindValue(doc, text)) return;
+    FilterList(element).removeOne(text);
+    doc.RemoveChildElement();
+    if (IsImportSide(element)) {
+        while (FindValue(doc, text)) doc.RemoveChildElement();
+    }
+    doc.SaveFile(kFilterFile);
+}
+
+void AddStartupFilterValue() { AddToFile(QStringLiteral("dir"), QStringLiteral("test")); }
+
+bool WriteDefaultFilterFile(const QString& path) {
+    struct Defaults {
+        const char* element;
+        QStringList values;
+    };
+    const Defaults defaults[] = {
+        // Files skipped by the folder import: temporary, backup and desktop-helper files.
+        {"file", {QStringLiteral("*.tmp"), QStringLiteral("*.temp"), QStringLiteral("*~"),
+                  QStringLiteral("*.bak"), QStringLiteral("*.swp"), QStringLiteral(".DS_Store"),
+                  QStringLiteral("Thumbs.db"), QStringLiteral("desktop.ini"),
+                  QStringLiteral(".directory")}},
+        // Folders not walked: version control, caches and trash.
+        {"dir", {QStringLiteral(".git"), QStringLiteral(".svn"), QStringLiteral(".hg"),
+                 QStringLiteral(".bzr"), QStringLiteral("CVS"), QStringLiteral("_darcs"),
+                 QStringLiteral("__pycache__"), QStringLiteral("node_modules"),
+                 QStringLiteral(".cache"), QStringLiteral(".Trash"),
+                 QStringLiteral("$RECYCLE.BIN")}},
+        // Files whose content the indexer reads.
+        {"index", {QStringLiteral("*.txt"), QStringLiteral("*.doc"), QStringLiteral("*.docx"),
+                   QStringLiteral("*.pdf"), QStringLiteral("*.ppt"), QStringLiteral("*.pptx"),
+                   QStringLiteral("*.xls"), QStringLiteral("*.xlsx"), QStringLiteral("*.odt"),
+                   QStringLiteral("*.odp"), QStringLiteral("*.ods"), QStringLiteral("*.md")}},
+        // Project files: a folder holding one is catalogued as a whole as well.
+        {"import", {QStringLiteral("*.sln"), QStringLiteral("pom.xml"),
+                    QStringLiteral("package.json"), QStringLiteral("Cargo.toml")}},
+        // The only folders walked while the folder filter is off.
+        {"fdn", {QStringLiteral("Documents"), QStringLiteral("documents"),
+                 QStringLiteral("Docs"), QStringLiteral("docs"), QStringLiteral("文档"),
+                 QStringLiteral("Desktop"), QStringLiteral("桌面")}},
+        // The only files imported while the file filter is off: documents.
+        {"ffn", {QStringLiteral("*.txt"), QStringLiteral("*.doc"), QStringLiteral("*.docx"),
+                 QStringLiteral("*.pdf"), QStringLiteral("*.ppt"), QStringLiteral("*.pptx"),
+                 QStringLiteral("*.xls"), QStringLiteral("*.xlsx"), QStringLiteral("*.odt"),
+                 QStringLiteral("*.odp"), QStringLiteral("*.ods"), QStringLiteral("*.md"),
+                 QStringLiteral("*.rtf"), QStringLiteral("*.csv")}},
+    };
+    MarkupDocument doc;
+    for (const auto& d : defaults) {
+        doc.RewindToTop();
+        if (!doc.AppendElement(QString::fromLatin1(d.element), QString())) return false;
+        for (const QString& v : d.values) doc.AppendChildElement(kValue, v);
+    }
+    return doc.SaveFile(path);
+}
+
 }  // namespace korvel

@@ -1,0 +1,116 @@
+// korvel-cli import-tree and add-files: the folder walk of ADD REC TREE and the per-file
+// steps of ADD REC, over the same core code as the window.
+#include "cli/commands.h"
+
+#include "app/fsutil.h"
+#include "app/longop.h"
+#include "io/importcore.h"
+#include "tree/nodes.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace korvel::cli {
+namespace {
+
+QString AbsolutePath(const QString& path) {
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+// The node id given on the command line, checked against the node tree.
+bool CheckNode(const QString& id, QString* error) {
+    LoadNodeMap();
+    if (g_node_map.count(id)) return true;
+    *error = QStringLiteral("no node with id %1").arg(id);
+    return false;
+}
+
+// Runs a worker on its own thread while this thread prints the progress texts it posts,
+// as the progress dialog shows them.
+void RunPrintingStatus(const std::function<void()>& worker) {
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        worker();
+        done = true;
+    });
+    QString text;
+    for (;;) {
+        if (TakeStatus(text) == 0) {
+            Out(text);
+            continue;
+        }
+        if (done) {
+            while (TakeStatus(text) == 0) Out(text);
+            break;
+        }
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    t.join();
+    std::fflush(stdout);
+}
+
+int RunImportTree(const QStringList& input) {
+    QStringList args = input;
+    const QString node = TakeOption(args, QStringLiteral("--node"));
+    const QString depth = TakeOption(args, QStringLiteral("--depth"), QStringLiteral("2"));
+    const bool noNodeTree = TakeFlag(args, QStringLiteral("--no-node-tree"));
+    const bool noLastDir = TakeFlag(args, QStringLiteral("--no-last-dir"));
+    if (args.size() != 1) return Fail(QStringLiteral("usage: import-tree ROOT --node ID [--depth N] "
+                                                     "[--no-node-tree] [--no-last-dir]"));
+    if (node.isEmpty()) return Fail(QStringLiteral("import-tree needs --node ID (0 is the root node)"));
+    QString error;
+    if (!CheckNode(node, &error)) return Fail(error);
+    const QString root = AbsolutePath(args[0]);
+    if (!IsFolderPath(root)) return Fail(QStringLiteral("not a folder: %1").arg(args[0]));
+
+    g_tree_depth = DecimalTextValue(depth);
+    g_create_node_tree = !noNodeTree;
+    g_import_last_dir = !noLastDir;
+    g_stop_requested = false;
+    RunPrintingStatus(StartFolderImport(root, 1, NodeAllTags(node), node));
+    return 0;
+}
+
+int RunAddFiles(const QStringList& input) {
+    QStringList args = input;
+    const QString tags = TakeOption(args, QStringLiteral("--tags"));
+    const bool noInherit = TakeFlag(args, QStringLiteral("--no-inherit"));
+    if (args.size() < 2)
+        return Fail(QStringLiteral("usage: add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"));
+    const QString node = args.takeFirst();
+    QString error;
+    if (!CheckNode(node, &error)) return Fail(error);
+    QStringList paths;
+    for (const QString& a : args) {
+        const QString p = AbsolutePath(a);
+        const int kind = PathKind(p);
+        if (kind == 0) return Fail(QStringLiteral("no such file: %1").arg(a));
+        if (kind == 2) return Fail(QStringLiteral("a folder, not a file: %1").arg(a));
+        paths << p;
+    }
+    const QString keywords = ImportKeywordText(tags, !noInherit, NodeAllTags(node));
+    ChosenFilesResult r = ImportChosenFiles(paths, keywords);
+    for (int i = 0; i < r.ids.size(); ++i) Out(QStringLiteral("added %1 %2").arg(r.ids[i], r.addedPaths[i]));
+    if (r.stoppedAt >= 0)
+        Out(QStringLiteral("already catalogued: %1; it and the %2 file(s) after it were not added")
+                .arg(paths[r.stoppedAt])
+                .arg(paths.size() - r.stoppedAt - 1));
+    if (r.failed > 0) return Fail(QStringLiteral("%1 file(s) could not be added").arg(r.failed));
+    return 0;
+}
+
+CliRegistrar regTree({QStringLiteral("import-tree"),
+                      QStringLiteral("import-tree ROOT --node ID [--depth N] [--no-node-tree] [--no-last-dir]"),
+                      true, RunImportTree});
+CliRegistrar regFiles({QStringLiteral("add-files"),
+                       QStringLiteral("add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"), true,
+                       RunAddFiles});
+
+}  // namespace
+}  // namespace korvel::cli

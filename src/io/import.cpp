@@ -1,0 +1,560 @@
+// Bringing files and folders into the catalogue: ADD REC, drops, notes, ADD DIR and the
+// folder walk of ADD REC TREE.
+#include "io/import.h"
+
+#include "app/dialogs.h"
+#include "app/fsutil.h"
+#include "app/longop.h"
+#include "app/prompter.h"
+#include "app/settings.h"
+#include "io/dirreader.h"
+#include "io/filters.h"
+#include "io/importcore.h"
+#include "list/recordlist.h"
+#include "platform/volumes.h"
+#include "search/indexhook.h"
+#include "store/catalogue.h"
+#include "tree/nodes.h"
+
+#include <QDateTime>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <optional>
+#include <unordered_map>
+
+namespace korvel {
+
+int g_tree_depth = 1;
+bool g_create_node_tree = true;
+bool g_import_last_dir = true;
+
+namespace {
+
+std::function<void(const QByteArray&)> g_walk_hook;
+
+// A text of findkey as the walk stores it: every blank doubled.
+QString DoubleBlanks(const QString& text) {
+    QString out;
+    out.reserve(text.size() * 2);
+    for (QChar c : text) {
+        out += c;
+        if (c == u' ') out += c;
+    }
+    return out;
+}
+
+// The values of the status of a path, as records store them.
+void FillStatusTexts(const struct stat& st, NewRecord& r) {
+    r.sizeText = FileSizeText(static_cast<std::uint64_t>(st.st_size));
+    r.timeText = RecordTimeText(static_cast<long long>(st.st_mtime));
+}
+
+// A root path as the walk uses it: trailing "/" removed (except for "/" itself), so a
+// folder typed as "/data/docs/" is named "docs" and not "".
+QString WithoutTrailingSlash(QString path) {
+    while (path.size() > 1 && path.endsWith(u'/')) path.chop(1);
+    return path;
+}
+
+QByteArray JoinBytes(const QByteArray& folder, const char* name) {
+    QByteArray out = folder;
+    if (!out.endsWith('/')) out += '/';
+    out += name;
+    return out;
+}
+
+// Runs the statement to its end and resets it, also when it fails.
+struct ResetGuard {
+    Statement& s;
+    ~ResetGuard() { s.Reset(); }
+};
+
+}  // namespace
+
+// ---- small helpers ------------------------------------------------------------------
+
+int DecimalTextValue(const QString& text) {
+    int i = 0;
+    const int n = static_cast<int>(text.size());
+    while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r'))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+    long long v = 0;
+    while (i < n && text[i] >= u'0' && text[i] <= u'9') {
+        v = v * 10 + (text[i].unicode() - u'0');
+        if (v > 1000000000LL) v = 1000000000LL;  // far beyond any depth; no overflow
+        ++i;
+    }
+    return static_cast<int>(negative ? -v : v);
+}
+
+int ClampTreeDepth() {
+    if (g_tree_depth < 0) g_tree_depth = 1;
+    else if (g_tree_depth > 20) g_tree_depth = 20;
+    return g_tree_depth;
+}
+
+QString LastPathPiece(const QString& path) {
+    const QStringList pieces = path.split(u'/', Qt::SkipEmptyParts);
+    return pieces.isEmpty() ? QString() : pieces.last();
+}
+
+QString FolderKeyword(const QString& folder) {
+    QString name = folder.mid(folder.lastIndexOf(u'/') + 1);
+    return name.replace(u' ', u'-');
+}
+
+QString RecordTimeText(long long seconds) {
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    if (!localtime_r(&t, &tm)) return QString();
+    char buf[64];
+    std::size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return QString::fromLatin1(buf, static_cast<qsizetype>(n));
+}
+
+QString ImportKeywordText(const QString& tags, bool inherit, const QString& inherited) {
+    QString x = inherit ? tags + u' ' + inherited : tags;
+    x += u' ';
+    return u' ' + x + u' ';
+}
+
+QString DropKeywordText(const QString& inherited) {
+    QString x = inherited + u' ';
+    return u' ' + x + u' ';
+}
+
+QString NoteKeywordText(QStringList keywords) {
+    std::sort(keywords.begin(), keywords.end());
+    keywords.erase(std::unique(keywords.begin(), keywords.end()), keywords.end());
+    QString x = QStringLiteral(" ");
+    for (const QString& k : keywords) x += u' ' + k + u' ';
+    x += u' ';
+    return u' ' + x + u' ';
+}
+
+void SetWalkEntryHookForTests(std::function<void(const QByteArray&)> hook) {
+    g_walk_hook = std::move(hook);
+}
+
+const std::function<void(const QByteArray&)>& WalkEntryHook() { return g_walk_hook; }
+
+// ---- RecordWriter ---------------------------------------------------------------------
+
+RecordWriter::~RecordWriter() {
+    try {
+        EndBatch();
+    } catch (const DbError&) {
+        // Nothing more can be done here; the rows of the open batch are lost, never damaged.
+    }
+}
+
+void RecordWriter::Prepare() {
+    if (prepared_) return;
+    if (!g_catalogue.IsOpen()) throw DbError(21, QStringLiteral("the catalogue is not open"));
+    sqlite3* db = g_catalogue.handle();
+    // Both lookups use the indexes main(dir, vol) and main4(filepath, vol).
+    inMain_ = Statement(db, QStringLiteral("select 1 from main where dir=?1 and vol=?2 limit 1"));
+    inBackups_ = Statement(db, QStringLiteral("select 1 from main4 where filepath=?1 and vol=?2 limit 1"));
+    nextId_ = Statement(db, QStringLiteral("select IIF(max(id) is null,1, max(id)+1) from main"));
+    insert_ = Statement(db, QStringLiteral(
+        "insert into main(dir,findkey, name, filetype, filesize, filedtime, fileinputdtime, vol, id) "
+        "values(?1,?2,?3,?4,?5,?6,format(now(),'yyyy-mm-dd H:M:S'),?7,?8)"));
+    prepared_ = true;
+}
+
+bool RecordWriter::IsCatalogued(const QString& path, const QString& vol) {
+    Prepare();
+    {
+        ResetGuard g{inMain_};
+        inMain_.Bind(1, path);
+        inMain_.Bind(2, vol);
+        if (inMain_.Step()) return true;
+    }
+    ResetGuard g{inBackups_};
+    inBackups_.Bind(1, path);
+    inBackups_.Bind(2, vol);
+    return inBackups_.Step();
+}
+
+QString RecordWriter::Insert(const NewRecord& r) {
+    Prepare();
+    qlonglong id = 1;
+    {
+        ResetGuard g{nextId_};
+        if (nextId_.Step()) id = nextId_.Column(0).toLongLong();
+    }
+    ResetGuard g{insert_};
+    insert_.Bind(1, r.path);
+    insert_.Bind(2, r.keywords);
+    insert_.Bind(3, r.name);
+    insert_.Bind(4, r.type);
+    insert_.Bind(5, r.sizeText);
+    insert_.Bind(6, r.timeText);
+    insert_.Bind(7, r.vol);
+    insert_.Bind(8, id);
+    insert_.Step();
+    return QString::number(id);
+}
+
+void RecordWriter::BeginBatch(std::chrono::milliseconds commitInterval) {
+    interval_ = commitInterval;
+    if (batching_ || g_catalogue.InTransaction()) return;  // someone else's transaction
+    g_catalogue.Begin();
+    batching_ = true;
+    batchStart_ = std::chrono::steady_clock::now();
+}
+
+void RecordWriter::CommitIfDue() {
+    if (!batching_) return;
+    auto now = std::chrono::steady_clock::now();
+    if (now - batchStart_ < interval_ && g_catalogue.InTransaction()) return;
+    // A failed statement can end the transaction by itself; then a new one starts here.
+    g_catalogue.Commit();
+    g_catalogue.Begin();
+    batchStart_ = now;
+}
+
+void RecordWriter::EndBatch() {
+    if (!batching_) return;
+    batching_ = false;
+    g_catalogue.Commit();
+}
+
+// ---- the per-file steps -------------------------------------------------------------------
+
+FileStep ImportOneFile(RecordWriter& writer, const QString& path, const QString& keywords,
+                       bool noteSize, QString* idOut) {
+    NewRecord r;
+    r.path = path;
+    r.keywords = keywords;
+    r.name = LastPathPiece(path);
+    r.type = kFileRecordType;
+    struct stat st;
+    const QByteArray native = EncodePath(path);
+    if (!native.contains('\0') && ::stat(native.constData(), &st) == 0) {
+        FillStatusTexts(st, r);
+        if (noteSize) r.sizeText = QString::number(static_cast<long long>(st.st_size));
+    }
+    r.vol = RememberDiskOfPath(path);
+
+    if (g_same_flag) {
+        bool catalogued = false;
+        try {
+            catalogued = writer.IsCatalogued(r.path, r.vol);
+        } catch (const DbError& e) {
+            ReportDbError(e);  // then taken as not catalogued
+        }
+        if (catalogued) return FileStep::AlreadyCatalogued;
+    }
+    QString id;
+    try {
+        id = writer.Insert(r);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return FileStep::Failed;
+    }
+    if (idOut) *idOut = id;
+    g_record_list.InsertRowAtTop({r.name, r.keywords, r.path, id, r.type, r.sizeText, r.timeText,
+                                  QString(), r.vol, QString(), QString()});
+    if (sysindex) IndexRecordFile(path, id);
+    return FileStep::Added;
+}
+
+ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords) {
+    ChosenFilesResult result;
+    RecordWriter writer;
+    for (int i = 0; i < paths.size(); ++i) {
+        QString id;
+        FileStep step = ImportOneFile(writer, paths[i], keywords, false, &id);
+        if (step == FileStep::AlreadyCatalogued) {
+            result.stoppedAt = i;  // this file and all after it stay out
+            break;
+        }
+        if (step == FileStep::Added) {
+            ++result.added;
+            result.ids << id;
+            result.addedPaths << paths[i];
+        } else {
+            ++result.failed;
+        }
+    }
+    return result;
+}
+
+bool IsAlreadyCatalogued(const QString& path, const QString& vol) {
+    try {
+        RecordWriter writer;
+        return writer.IsCatalogued(path, vol);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return false;
+    }
+}
+
+// ---- commands -------------------------------------------------------------------------
+
+namespace {
+
+// The keyword dialog of ADD REC and ADD DIR: OK gives its text and box; cancel gives an
+// empty text with INHERIT on, and the command goes on.
+QString AskImportKeywords(const QString& inherited) {
+    DialogFields fields{{dlg::kTags, QString()}, {dlg::kInherit, true}};
+    QString tags;
+    bool inherit = true;
+    if (prompter().EditDialog(dlg::kKeyDialog, fields)) {
+        tags = fields.value(dlg::kTags).toString();
+        inherit = fields.value(dlg::kInherit).toBool();
+    }
+    return ImportKeywordText(tags, inherit, inherited);
+}
+
+}  // namespace
+
+void AddFileRecords() {
+    std::optional<QString> node = prompter().PickNode();
+    if (!node) return;
+    const QString inherited = NodeAllTags(*node);
+    std::optional<QStringList> files = prompter().PickFiles();
+    if (!files) return;
+    ImportChosenFiles(*files, AskImportKeywords(inherited));
+}
+
+void AddDroppedFile(const QString& path) {
+    RecordWriter writer;
+    ImportOneFile(writer, path, DropKeywordText(NodeAllTags(g_current_node)));
+}
+
+void AddNoteRecord(const QString& path, const QStringList& keywords) {
+    RecordWriter writer;
+    ImportOneFile(writer, path, NoteKeywordText(keywords), true);
+}
+
+void AddFolderRecord() {
+    std::optional<QString> folder = prompter().PickFolder();
+    if (!folder) return;
+    std::optional<QString> node = prompter().PickNode();
+    if (!node) return;
+    const QString keywords = AskImportKeywords(NodeAllTags(*node));
+
+    NewRecord r;
+    r.path = *folder;
+    r.keywords = keywords;
+    r.name = LastPathPiece(r.path);
+    r.type = kFolderRecordType;
+    const FileStatusTexts texts = StatusTexts(r.path);
+    r.sizeText = texts.sizeText;
+    r.timeText = texts.timeText;
+    r.vol = RememberDiskOfPath(r.path);
+    QString id;
+    try {
+        RecordWriter writer;
+        id = writer.Insert(r);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return;
+    }
+    g_record_list.InsertRowAtTop({r.name, r.keywords, r.path, id, r.type, r.sizeText, r.timeText,
+                                  QString(), r.vol, QString(), QString()});
+}
+
+// ---- the folder walk ----------------------------------------------------------------------
+
+namespace {
+
+class FolderWalk {
+public:
+    FolderWalk()
+        : sameCheck_(g_same_flag),
+          indexOnImport_(sysindex),
+          fileFilterOn_(g_trend_flag),
+          dirFilterOn_(g_dtrend_flag),
+          createNodes_(g_create_node_tree),
+          lastDir_(g_import_last_dir),
+          fileList_(FilterList(QStringLiteral("file"))),
+          dirList_(FilterList(QStringLiteral("dir"))),
+          importList_(FilterList(QStringLiteral("import"))),
+          fdnList_(FilterList(QStringLiteral("fdn"))),
+          ffnList_(FilterList(QStringLiteral("ffn"))) {}
+
+    void Run(const QString& rootText, int level, const QString& keywords, const QString& parent) {
+        const QString root = WithoutTrailingSlash(rootText);
+        const QByteArray rootBytes = EncodePath(root);
+        DirReader dir;
+        if (root.isEmpty() || rootBytes.contains('\0') || !dir.Open(rootBytes)) {
+            PostStatus(QStringLiteral("无法读取文件夹(cannot read folder): ") + rootText);
+            PostStatus(kFinishText);
+            return;
+        }
+        try {
+            writer_.BeginBatch();
+        } catch (const DbError& e) {
+            PostStatus(e.description());
+        }
+        const bool completed = Walk(dir, rootBytes, root, level, keywords, parent);
+        try {
+            writer_.EndBatch();
+        } catch (const DbError& e) {
+            PostStatus(e.description());
+        }
+        if (completed && level == 1) PostStatus(kFinishText);
+    }
+
+private:
+    // One folder level: P is open in dir. Returns false when a stop was requested.
+    bool Walk(DirReader& dir, const QByteArray& pBytes, const QString& p, int level,
+              const QString& k, const QString& parent) {
+        const QString f = FolderKeyword(p);
+        const QString kNext = u' ' + k + u' ' + f + u' ';
+        const QString recordKeywords = DoubleBlanks(kNext);
+        QString node;
+        if (createNodes_) node = InsertNodeWithId(f, f, parent);
+
+        const auto& hook = WalkEntryHook();
+        while (const dirent* e = dir.Next()) {
+            if (g_stop_requested.load()) return false;
+            const QByteArray childBytes = JoinBytes(pBytes, e->d_name);
+            if (hook) hook(childBytes);
+            struct stat st;
+            bool haveStat = false;
+            const EntryKind kind = dir.KindOf(e, &st, &haveStat);
+            if (kind == EntryKind::Other || kind == EntryKind::Gone) continue;
+
+            const QString name = DecodePath(QByteArray(e->d_name));
+            const QString childPath = DecodePath(childBytes);
+            if (EncodePath(childPath) != childBytes) {
+                // Never a record that would not open its file again.
+                PostStatus(QStringLiteral("无法编码的路径，未导入(path cannot be encoded, not imported): ") +
+                           childPath);
+                continue;
+            }
+
+            if (kind == EntryKind::Folder) {
+                const int depth = ClampTreeDepth();
+                if (level > depth) {
+                    if (lastDir_ && !(name.size() > 6 && name.endsWith(QLatin1String(".files")))) {
+                        if (haveStat || dir.StatEntry(e->d_name, &st))
+                            AddPathRecord(childPath, &st, kFolderRecordType, recordKeywords);
+                    }
+                    continue;
+                }
+                const bool skip = dirFilterOn_ ? MatchesFilterList(name, dirList_)
+                                               : !MatchesFilterList(name, fdnList_);
+                if (skip) continue;
+                DirReader sub;
+                if (!sub.OpenChild(dir, e->d_name)) continue;  // unreadable: contributes nothing
+                if (!Walk(sub, childBytes, childPath, level + 1, kNext, node)) return false;
+                continue;
+            }
+
+            // A file.
+            if (MatchesFilterList(name, importList_)) {
+                struct stat self;
+                if (dir.StatSelf(&self)) AddPathRecord(p, &self, kFolderRecordType, recordKeywords);
+            }
+            const bool skip = fileFilterOn_ ? MatchesFilterList(name, fileList_)
+                                            : !MatchesFilterList(name, ffnList_);
+            if (skip) continue;
+            if (!haveStat && !dir.StatEntry(e->d_name, &st)) {
+                if (errno == ENOENT) continue;  // vanished since the listing
+                struct stat self;
+                AddPathRecord(childPath, dir.StatSelf(&self) ? &self : nullptr, kFileRecordType,
+                              recordKeywords, /*statusKnown=*/false);
+            } else {
+                AddPathRecord(childPath, &st, kFileRecordType, recordKeywords);
+            }
+            PostStatus(childPath);
+        }
+        return true;
+    }
+
+    // The record of one file or folder. st gives the status (its device at least);
+    // without a known status the size and time texts stay empty.
+    void AddPathRecord(const QString& path, const struct stat* st, const QString& type,
+                       const QString& keywords, bool statusKnown = true) {
+        NewRecord r;
+        r.path = path;
+        r.keywords = keywords;
+        r.name = path.mid(path.lastIndexOf(u'/') + 1);
+        r.type = type;
+        if (st && statusKnown) FillStatusTexts(*st, r);
+        r.vol = st ? VolOf(st->st_dev, path) : RememberDiskOfPath(path);
+        try {
+            if (sameCheck_ && writer_.IsCatalogued(r.path, r.vol)) return;
+            const QString id = writer_.Insert(r);
+            if (type == kFileRecordType && indexOnImport_) IndexRecordFile(path, id);
+        } catch (const DbError& e) {
+            // Reported in the progress texts: a message box per file would stall the walk.
+            PostStatus(e.description() + QStringLiteral(": ") + path);
+        }
+        try {
+            writer_.CommitIfDue();
+        } catch (const DbError& e) {
+            PostStatus(e.description());
+        }
+    }
+
+    // Disk identity per device: the volume lookup runs once per file system met.
+    QString VolOf(dev_t dev, const QString& path) {
+        auto it = vols_.find(dev);
+        if (it != vols_.end()) return it->second;
+        QString vol = RememberDiskOfPath(path);
+        vols_.emplace(dev, vol);
+        return vol;
+    }
+
+    const bool sameCheck_, indexOnImport_, fileFilterOn_, dirFilterOn_, createNodes_, lastDir_;
+    const QStringList fileList_, dirList_, importList_, fdnList_, ffnList_;
+    RecordWriter writer_;
+    std::unordered_map<dev_t, QString> vols_;
+};
+
+}  // namespace
+
+void WalkFolder(const QString& root, int level, const QString& keywords, const QString& parent) {
+    FolderWalk walk;
+    walk.Run(root, level, keywords, parent);
+}
+
+std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey,
+                                        const QString& addid) {
+    std::map<QString, QString> args{{QStringLiteral("root"), root},
+                                    {QStringLiteral("sub"), QString::number(level)},
+                                    {QStringLiteral("findkey"), findkey},
+                                    {QStringLiteral("addid"), addid}};
+    return [args]() {
+        WalkFolder(args.at(QStringLiteral("root")), DecimalTextValue(args.at(QStringLiteral("sub"))),
+                   args.at(QStringLiteral("findkey")), args.at(QStringLiteral("addid")));
+    };
+}
+
+bool ImportRecordTree() {
+    std::optional<QString> node = prompter().PickNode();
+    if (!node) return false;
+    DialogFields fields{{dlg::kRoot, QString()},
+                        {dlg::kTags, QString()},
+                        {dlg::kDepth, QStringLiteral("2")},
+                        {dlg::kCreateNodeTree, true},
+                        {dlg::kImportLastDir, true}};
+    if (!prompter().EditDialog(dlg::kAddTree, fields)) return false;
+    g_create_node_tree = fields.value(dlg::kCreateNodeTree).toBool();
+    g_import_last_dir = fields.value(dlg::kImportLastDir).toBool();
+    g_tree_depth = DecimalTextValue(fields.value(dlg::kDepth).toString());
+
+    // The typed tags join the inherited tags of the picked node.
+    QString keywords = NodeAllTags(*node);
+    const QString typed = fields.value(dlg::kTags).toString().trimmed();
+    if (!typed.isEmpty()) keywords = typed + u' ' + keywords;
+
+    g_stop_requested = false;
+    prompter().RunLongOperation(
+        StartFolderImport(fields.value(dlg::kRoot).toString(), 1, keywords, *node));
+    return true;
+}
+
+}  // namespace korvel

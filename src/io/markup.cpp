@@ -1,0 +1,313 @@
+#include "io/markup.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <pugixml.hpp>
+
+#include <string>
+
+namespace korvel {
+
+struct MarkupDocument::Impl {
+    pugi::xml_document doc;
+    pugi::xml_node parent;  // the level being walked; the document node at the top
+    pugi::xml_node main;    // current element at that level (null: before the first)
+    pugi::xml_node child;   // current child of main (null: before the first)
+};
+
+namespace {
+
+// Replaces every byte sequence that is not valid UTF-8 by "?" and ends the text at the
+// first zero byte, so the parser only ever sees valid UTF-8.
+QByteArray SanitizeUtf8(const QByteArray& in) {
+    QByteArray out;
+    out.reserve(in.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(in.constData());
+    const int n = in.size();
+    int i = 0;
+    if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) i = 3;  // byte-order mark
+    while (i < n) {
+        unsigned char c = p[i];
+        if (c == 0) break;
+        if (c < 0x80) {
+            out.append(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        int len = 0;
+        unsigned int cp = 0;
+        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
+        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
+        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
+        bool ok = len > 0 && i + len <= n;
+        for (int k = 1; ok && k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) ok = false;
+            else cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (ok) {
+            static const unsigned int kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+            if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) ok = false;
+        }
+        if (!ok) {
+            out.append('?');
+            ++i;
+            continue;
+        }
+        out.append(reinterpret_cast<const char*>(p + i), len);
+        i += len;
+    }
+    return out;
+}
+
+int CharOffset(const QByteArray& utf8, std::ptrdiff_t byteOffset) {
+    if (byteOffset < 0) return 0;
+    return static_cast<int>(QString::fromUtf8(utf8.left(static_cast<int>(byteOffset))).size());
+}
+
+// The name of the tag that starts near a byte offset ("<name" or "</name").
+QString TagNameAt(const QByteArray& utf8, std::ptrdiff_t byteOffset) {
+    int i = static_cast<int>(byteOffset);
+    if (i < 0 || i >= utf8.size()) return QString();
+    while (i > 0 && utf8[i] != '<') --i;
+    if (utf8[i] != '<') return QString();
+    ++i;
+    if (i < utf8.size() && utf8[i] == '/') ++i;
+    int start = i;
+    while (i < utf8.size() && utf8[i] != '>' && utf8[i] != '/' && utf8[i] != ' ' &&
+           utf8[i] != '\t' && utf8[i] != '\r' && utf8[i] != '\n')
+        ++i;
+    return QString::fromUtf8(utf8.mid(start, i - start));
+}
+
+QString ParseFinding(const pugi::xml_parse_result& r, const QByteArray& utf8) {
+    const int off = CharOffset(utf8, r.offset);
+    auto at = [&](const char* construct, bool unterminated) {
+        return unterminated ? QStringLiteral("%1 at offset %2 unterminated").arg(QLatin1String(construct)).arg(off)
+                            : QStringLiteral("Incorrect %1 at offset %2").arg(QLatin1String(construct)).arg(off);
+    };
+    switch (r.status) {
+        case pugi::status_ok: return QString();
+        case pugi::status_unrecognized_tag: return at("! tag", false);
+        case pugi::status_bad_pi: return at("Processing instruction", true);
+        case pugi::status_bad_comment: return at("Comment", true);
+        case pugi::status_bad_cdata: return at("CDATA Section", true);
+        case pugi::status_bad_doctype: return at("Doctype", true);
+        case pugi::status_bad_pcdata: return at("tag name character", false);
+        case pugi::status_bad_start_element: return at("Element tag", false);
+        case pugi::status_bad_attribute: return at("Element tag", false);
+        case pugi::status_bad_end_element: return at("Element end tag", false);
+        case pugi::status_end_element_mismatch: {
+            QString name = TagNameAt(utf8, r.offset);
+            if (r.offset >= utf8.size() - 1 || name.isEmpty())
+                return QStringLiteral("Element '%1' at offset %2 not ended").arg(name).arg(off);
+            return QStringLiteral("No start tag for end tag '%1' at offset %2").arg(name).arg(off);
+        }
+        case pugi::status_no_document_element: return QStringLiteral("No root element");
+        default: return QStringLiteral("%1 at offset %2").arg(QString::fromUtf8(r.description())).arg(off);
+    }
+}
+
+bool IsElement(const pugi::xml_node& n) { return n.type() == pugi::node_element; }
+
+pugi::xml_node NextNamed(pugi::xml_node from, const QByteArray& name) {
+    for (; from; from = from.next_sibling())
+        if (IsElement(from) && name == from.name()) return from;
+    return pugi::xml_node();
+}
+
+pugi::xml_node PreviousElement(pugi::xml_node n) {
+    for (n = n.previous_sibling(); n; n = n.previous_sibling())
+        if (IsElement(n)) return n;
+    return pugi::xml_node();
+}
+
+QString TextOf(const pugi::xml_node& n) {
+    if (!n) return QString();
+    std::string text;
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+        if (IsElement(c)) return QString();
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) text += c.value();
+    }
+    return QString::fromStdString(text);
+}
+
+bool ValidName(const QString& name) {
+    if (name.isEmpty()) return false;
+    for (QChar c : name)
+        if (c.isSpace() || c == u'<' || c == u'>' || c == u'/' || c == u'&' || c == u'"' ||
+            c == u'\'' || c == u'=')
+            return false;
+    return true;
+}
+
+pugi::xml_node AppendTo(pugi::xml_node parent, const QString& name, const QString& text) {
+    pugi::xml_node e = parent.append_child(name.toUtf8().constData());
+    if (e && !text.isEmpty()) e.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
+    return e;
+}
+
+struct StringWriter : pugi::xml_writer {
+    std::string out;
+    void write(const void* data, size_t size) override {
+        out.append(static_cast<const char*>(data), size);
+    }
+};
+
+}  // namespace
+
+MarkupDocument::MarkupDocument() : d_(std::make_unique<Impl>()) { RewindToTop(); }
+MarkupDocument::~MarkupDocument() = default;
+
+void MarkupDocument::Parse(const QByteArray& raw, const QString& report) {
+    QByteArray utf8 = SanitizeUtf8(raw);
+    d_->doc.reset();
+    QStringList findings;
+    if (!report.isEmpty()) findings << report;
+    if (utf8.trimmed().isEmpty()) {
+        findings << QStringLiteral("Empty document");
+    } else {
+        const unsigned opts = pugi::parse_default | pugi::parse_fragment | pugi::parse_comments |
+                              pugi::parse_declaration | pugi::parse_doctype | pugi::parse_pi;
+        pugi::xml_parse_result r =
+            d_->doc.load_buffer(utf8.constData(), utf8.size(), opts, pugi::encoding_utf8);
+        if (!r) findings << ParseFinding(r, utf8);
+        int top = 0;
+        for (pugi::xml_node n = d_->doc.first_child(); n; n = n.next_sibling())
+            if (IsElement(n)) ++top;
+        if (top == 0 && r) findings << QStringLiteral("No root element");
+        if (top > 1) findings << QStringLiteral("Root element has sibling");
+    }
+    result_ = findings.join(QStringLiteral(", "));
+    RewindToTop();
+}
+
+bool MarkupDocument::LoadFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        result_ = f.errorString().trimmed();
+        return false;
+    }
+    QByteArray bytes = f.readAll();
+    QString text = QString::fromUtf8(SanitizeUtf8(bytes));
+    Parse(bytes, QStringLiteral("UTF-8 %1 bytes to %2 wide chars").arg(bytes.size()).arg(text.size()));
+    return true;
+}
+
+void MarkupDocument::SetDoc(const QString& text) { Parse(text.toUtf8(), QString()); }
+
+QString MarkupDocument::GetDoc() const {
+    StringWriter w;
+    d_->doc.save(w, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+    return QString::fromStdString(w.out);
+}
+
+bool MarkupDocument::SaveFile(const QString& path) {
+    StringWriter w;
+    d_->doc.save(w, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+    // Written to a temporary file and renamed, so an interrupted save never leaves a
+    // half-written filter file behind.
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        result_ = f.errorString().trimmed();
+        return false;
+    }
+    qint64 written = f.write(w.out.data(), static_cast<qint64>(w.out.size()));
+    if (written != static_cast<qint64>(w.out.size()) || !f.commit()) {
+        result_ = f.errorString().trimmed();
+        return false;
+    }
+    result_ = QStringLiteral("%1 wide chars to UTF-8 %2 bytes")
+                  .arg(QString::fromStdString(w.out).size())
+                  .arg(w.out.size());
+    return true;
+}
+
+void MarkupDocument::RewindToTop() {
+    d_->parent = d_->doc;
+    d_->main = pugi::xml_node();
+    d_->child = pugi::xml_node();
+}
+
+bool MarkupDocument::NextElement(const QString& name) {
+    pugi::xml_node from = d_->main ? d_->main.next_sibling() : d_->parent.first_child();
+    pugi::xml_node found = NextNamed(from, name.toUtf8());
+    if (!found) return false;
+    d_->main = found;
+    d_->child = pugi::xml_node();
+    return true;
+}
+
+bool MarkupDocument::NextChildElement(const QString& name) {
+    if (!d_->main) {
+        pugi::xml_node first = d_->parent.first_child();
+        while (first && !IsElement(first)) first = first.next_sibling();
+        if (!first) return false;
+        d_->main = first;
+        d_->child = pugi::xml_node();
+    }
+    pugi::xml_node from = d_->child ? d_->child.next_sibling() : d_->main.first_child();
+    pugi::xml_node found = NextNamed(from, name.toUtf8());
+    if (!found) return false;
+    d_->child = found;
+    return true;
+}
+
+bool MarkupDocument::EnterElement() {
+    if (!d_->main) return false;
+    d_->parent = d_->main;
+    d_->main = pugi::xml_node();
+    d_->child = pugi::xml_node();
+    return true;
+}
+
+bool MarkupDocument::LeaveElement() {
+    if (d_->parent == d_->doc) return false;
+    d_->main = d_->parent;
+    d_->parent = d_->parent.parent();
+    d_->child = pugi::xml_node();
+    return true;
+}
+
+QString MarkupDocument::ElementText() const { return TextOf(d_->main); }
+QString MarkupDocument::ChildElementText() const { return TextOf(d_->child); }
+QString MarkupDocument::ElementName() const {
+    return d_->main ? QString::fromUtf8(d_->main.name()) : QString();
+}
+
+bool MarkupDocument::AppendElement(const QString& name, const QString& text) {
+    if (!ValidName(name)) return false;
+    pugi::xml_node e = AppendTo(d_->parent, name, text);
+    if (!e) return false;
+    d_->main = e;
+    d_->child = pugi::xml_node();
+    return true;
+}
+
+bool MarkupDocument::AppendChildElement(const QString& name, const QString& text) {
+    if (!d_->main || !ValidName(name)) return false;
+    pugi::xml_node e = AppendTo(d_->main, name, text);
+    if (!e) return false;
+    d_->child = e;
+    return true;
+}
+
+bool MarkupDocument::RemoveElement() {
+    if (!d_->main) return false;
+    pugi::xml_node prev = PreviousElement(d_->main);
+    d_->parent.remove_child(d_->main);
+    d_->main = prev;
+    d_->child = pugi::xml_node();
+    return true;
+}
+
+bool MarkupDocument::RemoveChildElement() {
+    if (!d_->main || !d_->child) return false;
+    pugi::xml_node prev = PreviousElement(d_->child);
+    d_->main.remove_child(d_->child);
+    d_->child = prev;
+    return true;
+}
+
+}  // namespace korvel

@@ -1,0 +1,11 @@
+#include "search/indexhook.h"
+
+namespace korvel {
+
+void IndexRecordFile(const QString& path, const QString& id) {
+    // No content indexer yet: nothing to do.
+    Q_UNUSED(path);
+    Q_UNUSED(id);
+}
+
+}  // namespace korvel
