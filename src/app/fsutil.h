@@ -1,14 +1,24 @@
 #pragma once
 // Small file-system and process helpers shared by import, export, backups and notes.
 // None touches the catalogue; none keeps state between calls.
+//
+// Paths in the program are QStrings; on disk they are bytes. Every helper here that
+// takes a path turns it into bytes with EncodePath, and whoever reads names from disk
+// turns them into text with DecodePath, so that a name that is not valid UTF-8 survives
+// the trip disk -> catalogue text -> disk unchanged. Do not hand catalogue paths to
+// QFile/QFileInfo/QDir directly when they may hold such names: use EncodePath or FsPath.
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
+#include <filesystem>
 
 namespace korvel {
 
-// 0 when the path's status cannot be read, 2 for a folder, 1 otherwise.
+// 0 when the path's status cannot be read (stat, following links), 2 for a folder,
+// 1 otherwise. Paths that contain a NUL character, and the marker paths of disks that
+// are not mounted (volumes.h), never exist.
 int PathKind(const QString& path);
 bool IsFolderPath(const QString& path);
 bool PathExists(const QString& path);
@@ -26,18 +36,41 @@ struct FileStatusTexts {
 FileStatusTexts StatusTexts(const QString& path);
 
 // The disk identity of the volume holding path, as unsigned decimal text; "0" when unknown.
+// (Implemented with the mount table in platform/volumes.cpp.)
 QString DriveDiskId(const QString& path);
 
 // Runs a command line without a terminal and captures its standard output.
 // 0 on success, -1 pipe, -2 cannot start, -3 cannot inspect, -4 cannot read.
+// The line is split like a shell word list (double quotes group words, as
+// QProcess::splitCommand does); the program is looked up in PATH unless it holds a "/".
+// Standard input and standard error are /dev/null; the child runs in its own session, so
+// it has no controlling terminal. The output is decoded as UTF-8. The call waits for the
+// end of the process (and of anything that keeps its standard output open).
 int RunCommand(const QString& commandLine, QString& output);
 
 // First free path folder/prefix+name, then folder/prefix+n_name for n = 0..998; empty
-// when the folder does not exist or no name is free.
+// when the folder does not exist or no name is free. Trailing "/" of the folder are
+// reduced to one.
 QString FreeNumberedName(const QString& folder, const QString& prefix, const QString& name);
 
 // Native path <-> catalogue text. Names that are not valid UTF-8 survive the round trip.
+//
+// DecodePath: valid UTF-8 sequences become their characters. Every other byte (a byte
+// that does not start or continue a valid sequence, an overlong form, an encoded
+// surrogate) becomes the private-use character U+F780 + (byte - 0x80). Bytes of a valid
+// sequence that encodes a character of that same range U+F780..U+F7FF are escaped the
+// same way, byte by byte, so the escape characters are never ambiguous.
+// EncodePath: each character U+F780..U+F7FF becomes the single byte (c - 0xF780 + 0x80);
+// every other character is written as UTF-8 (an unpaired surrogate as U+FFFD).
+// Hence EncodePath(DecodePath(b)) == b for every byte string b.
 QByteArray EncodePath(const QString& path);
 QString DecodePath(const QByteArray& bytes);
+
+// True when the text holds escaped bytes, that is when its name on disk is not UTF-8.
+bool PathHasRawBytes(const QString& path);
+
+// The same conversions for std::filesystem.
+std::filesystem::path FsPath(const QString& path);
+QString FromFsPath(const std::filesystem::path& path);
 
 }  // namespace korvel

@@ -1,0 +1,269 @@
+#include "app/fsutil.h"
+
+#include "platform/volumes.h"
+
+#include <QProcess>
+#include <QStringList>
+
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace korvel {
+
+namespace {
+
+constexpr char32_t kEscapeBase = 0xF780;  // U+F780 + (byte - 0x80)
+constexpr char32_t kEscapeLast = 0xF7FF;
+
+void AppendUtf8(QByteArray& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Length of the valid, shortest-form UTF-8 sequence at p (0 when there is none) and its
+// character.
+int Utf8SequenceAt(const unsigned char* p, qsizetype left, char32_t& c) {
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) {
+        c = b0;
+        return 1;
+    }
+    int len;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2;
+        c = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3;
+        c = b0 & 0x0F;
+        if (b0 == 0xE0) lo = 0xA0;  // no overlong forms
+        if (b0 == 0xED) hi = 0x9F;  // no surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4;
+        c = b0 & 0x07;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (left < len) return 0;
+    if (p[1] < lo || p[1] > hi) return 0;
+    c = (c << 6) | (p[1] & 0x3F);
+    for (int i = 2; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (p[i] & 0x3F);
+    }
+    return len;
+}
+
+void AppendChar(QString& out, char32_t c) {
+    if (c < 0x10000) {
+        out += QChar(static_cast<char16_t>(c));
+    } else {
+        out += QChar(QChar::highSurrogate(c));
+        out += QChar(QChar::lowSurrogate(c));
+    }
+}
+
+QString FormatLocalTime(time_t t) {
+    struct tm tmv;
+    if (!localtime_r(&t, &tmv)) return QString();
+    char buf[64];
+    size_t n = strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tmv);
+    return QString::fromLatin1(buf, static_cast<qsizetype>(n));
+}
+
+// stat() of a catalogue path; false for paths that can never name a file.
+bool StatPath(const QString& path, struct stat& st) {
+    if (path.isEmpty() || IsUnmountedDiskPath(path)) return false;
+    const QByteArray native = EncodePath(path);
+    if (native.contains('\0')) return false;
+    return ::stat(native.constData(), &st) == 0;
+}
+
+}  // namespace
+
+QByteArray EncodePath(const QString& path) {
+    QByteArray out;
+    out.reserve(path.size() + path.size() / 2);
+    const qsizetype n = path.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = path[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && path[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(path[i].unicode(), path[i + 1].unicode());
+            ++i;
+        } else if (QChar::isSurrogate(c)) {
+            c = 0xFFFD;
+        }
+        if (c >= kEscapeBase && c <= kEscapeLast)
+            out += static_cast<char>(c - kEscapeBase + 0x80);
+        else
+            AppendUtf8(out, c);
+    }
+    return out;
+}
+
+QString DecodePath(const QByteArray& bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        char32_t c = 0;
+        int len = Utf8SequenceAt(p + i, n - i, c);
+        if (len > 0 && !(c >= kEscapeBase && c <= kEscapeLast)) {
+            AppendChar(out, c);
+            i += len;
+        } else {
+            // Not valid UTF-8, or an escape character written literally: escape this byte.
+            // (A byte below 0x80 is always valid, so only 0x80..0xFF get here.)
+            AppendChar(out, kEscapeBase + (p[i] - 0x80));
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool PathHasRawBytes(const QString& path) {
+    for (QChar ch : path)
+        if (ch.unicode() >= kEscapeBase && ch.unicode() <= kEscapeLast) return true;
+    return false;
+}
+
+std::filesystem::path FsPath(const QString& path) {
+    const QByteArray native = EncodePath(path);
+    return std::filesystem::path(std::string(native.constData(), static_cast<size_t>(native.size())));
+}
+
+QString FromFsPath(const std::filesystem::path& path) {
+    const std::string& s = path.native();
+    return DecodePath(QByteArray(s.data(), static_cast<qsizetype>(s.size())));
+}
+
+int PathKind(const QString& path) {
+    struct stat st;
+    if (!StatPath(path, st)) return 0;
+    return S_ISDIR(st.st_mode) ? 2 : 1;
+}
+
+bool IsFolderPath(const QString& path) { return PathKind(path) == 2; }
+
+bool PathExists(const QString& path) { return PathKind(path) != 0; }
+
+QString FileSizeText(std::uint64_t size) {
+    if (size > 1048576ULL)
+        return QStringLiteral("%1 M").arg(static_cast<qulonglong>(size / 1024 / 1024));
+    return QStringLiteral("%1 K").arg(static_cast<qulonglong>(size / 1024));
+}
+
+FileStatusTexts StatusTexts(const QString& path) {
+    FileStatusTexts r;
+    struct stat st;
+    if (!StatPath(path, st)) return r;
+    r.ok = true;
+    r.sizeText = FileSizeText(static_cast<std::uint64_t>(st.st_size));
+    r.timeText = FormatLocalTime(st.st_mtime);
+    return r;
+}
+
+int RunCommand(const QString& commandLine, QString& output) {
+    output.clear();
+    const QStringList words = QProcess::splitCommand(commandLine);
+    if (words.isEmpty() || words.first().isEmpty()) return -2;
+
+    std::vector<QByteArray> argBytes;
+    for (const QString& w : words) {
+        argBytes.push_back(EncodePath(w));
+        if (argBytes.back().contains('\0')) return -2;
+    }
+    std::vector<char*> argv;
+    for (auto& a : argBytes) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return -1;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attr);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    // A session of its own: no controlling terminal, and terminal signals of ours
+    // (Ctrl+C in the shell that started Korvel) do not reach it.
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+
+    pid_t pid = -1;
+    const bool usesPath = !argBytes[0].contains('/');
+    int rc = usesPath ? posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ)
+                      : posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        return -2;
+    }
+
+    int result = 0;
+    QByteArray bytes;
+    char buf[4096];
+    for (;;) {
+        ssize_t got = ::read(fds[0], buf, sizeof buf);
+        if (got > 0) {
+            bytes.append(buf, got);
+        } else if (got == 0) {
+            break;
+        } else if (errno != EINTR) {
+            result = -4;
+            break;
+        }
+    }
+    ::close(fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    output = QString::fromUtf8(bytes);
+    return result;
+}
+
+QString FreeNumberedName(const QString& folder, const QString& prefix, const QString& name) {
+    QString dir = folder;
+    if (!dir.isEmpty()) {
+        while (dir.endsWith(u'/')) dir.chop(1);
+        dir += u'/';
+    }
+    if (!IsFolderPath(dir)) return QString();
+    QString candidate = dir + prefix + name;
+    for (int n = 0; n < 1000; ++n) {
+        if (!PathExists(candidate)) return candidate;
+        candidate = dir + prefix + QString::number(n) + u'_' + name;
+    }
+    return QString();
+}
+
+}  // namespace korvel

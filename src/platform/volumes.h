@@ -1,0 +1,106 @@
+#pragma once
+// Volumes on Linux: which mounted file system holds a path, the disk identity of a
+// file system, where a disk is mounted now, and the resolution of a stored path through
+// its disk identity.
+//
+// The volume of a path is the mounted file system that holds it; its root is the
+// longest mount point of the mount table that is a whole-component prefix of the path
+// (/data/a is no prefix of /data/ab). The volume root plays the part that a drive letter
+// plays on the platform the catalogue format comes from.
+//
+// Disk identity ("vol" text): an unsigned 32-bit decimal number derived from the file
+// system's UUID, chosen so that a disk keeps the serial number it had there:
+//   FAT, exFAT  "ABCD-1234"          -> 0xABCD1234
+//   NTFS        16 hex digits         -> their low 32 bits (the last 8 digits)
+//   otherwise   the first 8 hex digits of the UUID (dashes ignored)
+// The UUID comes from the links in /dev/disk/by-uuid/ (matched by device number) or,
+// where none matches, from probing the device with libblkid. "0" when nothing works
+// (pseudo file systems, devices that cannot be read): "0" means "no disk".
+//
+// All functions may be called from any thread.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace korvel {
+
+// One line of /proc/self/mountinfo; texts are raw bytes with the \ooo escapes undone.
+struct MountEntry {
+    unsigned major = 0;
+    unsigned minor = 0;
+    QByteArray fsRoot;      // the folder of the file system that is mounted ("/" for all of it)
+    QByteArray mountPoint;  // where it is mounted
+    QByteArray fsType;      // "ext4", "vfat", ...
+    QByteArray source;      // "/dev/sdb1", "tmpfs", ...
+};
+
+// Parses the text of a mountinfo file; malformed lines are skipped.
+std::vector<MountEntry> ParseMountInfo(const QByteArray& text);
+// Undoes the octal escapes of a mountinfo field ("\040" is a blank).
+QByteArray UnescapeMountField(const QByteArray& field);
+
+// The mount table now. It is read again only when it changed: the kernel signals every
+// change of /proc/self/mountinfo to poll(); a substitute file (tests) is read again when
+// its size or modification time changes.
+std::vector<MountEntry> CurrentMounts();
+
+// Test hooks: read the mount table from another file, and the UUID links from another
+// folder. An empty text restores /proc/self/mountinfo or /dev/disk/by-uuid. Both drop
+// every cache.
+void SetMountInfoPath(const QString& path);
+void SetDiskByUuidDir(const QString& dir);
+
+// Forgets the identities computed so far (they are dropped by themselves whenever the
+// mount table changes).
+void DropVolumeCache();
+
+// The root (mount point) of the volume holding path, or empty text when there is none.
+// A relative path is taken relative to the working directory; "." and ".." are resolved
+// as text, links are not followed.
+QString VolumeRootOf(const QString& path);
+
+// Disk identity from a UUID text and the file-system type (rules above); "0" when the
+// UUID holds no hex digits.
+QString DiskIdFromUuid(const QString& uuid, const QString& fsType);
+
+// Disk identity of the volume holding path ("0" when unknown). Same as DriveDiskId.
+QString DiskIdOfPath(const QString& path);
+
+// Mount points of the mounted file systems with this identity, whole-file-system mounts
+// first, each in mount-table order; mounts hidden under a later mount on the same
+// point are left out. Empty for "0" and for identities not mounted now.
+QStringList MountPointsOfDisk(const QString& identity);
+// The first of MountPointsOfDisk, or empty text.
+QString DriveOfDisk(const QString& identity);
+
+// Takes the disk identity of path (DriveDiskId) and remembers the pair (identity, volume
+// root) in table volroot of g_catalogue, once per catalogue and pair: an in-memory set
+// saves the statement for every further file of the same volume. Identity "0" is not
+// remembered. Database errors, and no catalogue being open, are ignored. Returns the
+// identity.
+QString RememberDiskOfPath(const QString& path);
+// Empties the in-memory set (after volroot rows were deleted behind its back).
+void ForgetRememberedRoots();
+
+// The start of every path resolved for a disk that is not mounted now:
+// "/nonexistent-disk-" + identity + the rest of the stored path below its root.
+// PathKind and the other helpers of fsutil.h treat every path below it as missing, so
+// such a path never opens anything even if someone created the folder.
+inline const QString kUnmountedDiskPrefix = QStringLiteral("/nonexistent-disk-");
+bool IsUnmountedDiskPath(const QString& path);
+
+// The path to use for a stored path and its disk identity:
+// - g_band_flag off, or identity "0" (or empty): the path as stored;
+// - otherwise the longest remembered root of that identity (volroot) that is a
+//   whole-component prefix of the path is replaced by the identity's current mount point
+//   (DriveOfDisk; unchanged when the root is one of its mount points now). A root in the
+//   original platform's form ("E:", matching "E:\dir\file" without regard to case) is
+//   replaced the same way and the backslashes of the rest become "/";
+// - a path with no remembered root of its identity is used as stored;
+// - an identity that is not mounted now gives kUnmountedDiskPrefix + identity + rest.
+QString ResolvePathByDisk(const QString& path, const QString& identity);
+
+}  // namespace korvel

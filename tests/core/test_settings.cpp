@@ -1,0 +1,211 @@
+#include "app/settings.h"
+#include "support/workdir.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace korvel;
+
+namespace {
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
+    return f.readAll();
+}
+
+void WriteFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+// Every test gets its own working folder, and the process-wide flags are put back
+// afterwards so that other suites see the defaults.
+struct SettingsTest : ::testing::Test {
+    TempWorkDir dir;
+    bool saved[9] = {sysback,        sysindex,    g_trend_flag, g_dtrend_flag,   g_same_flag,
+                     g_debug_flag,   g_subnode_flag, g_band_flag, g_penletreg_flag};
+    int savedLanguage = g_language;
+    ~SettingsTest() override {
+        bool* flags[9] = {&sysback,      &sysindex,       &g_trend_flag, &g_dtrend_flag,    &g_same_flag,
+                          &g_debug_flag, &g_subnode_flag, &g_band_flag,  &g_penletreg_flag};
+        for (int i = 0; i < 9; ++i) *flags[i] = saved[i];
+        g_language = savedLanguage;
+    }
+    void SetAllFlags(bool v) {
+        sysback = sysindex = g_trend_flag = g_dtrend_flag = g_same_flag = g_debug_flag =
+            g_subnode_flag = g_band_flag = g_penletreg_flag = v;
+    }
+};
+
+}  // namespace
+
+TEST_F(SettingsTest, MissingFileGivesDefaults) {
+    SetAllFlags(false);
+    g_penletreg_flag = true;
+    g_language = 950;
+    ReadSettings();
+    EXPECT_TRUE(sysback && sysindex && g_trend_flag && g_dtrend_flag && g_same_flag &&
+                g_debug_flag && g_subnode_flag && g_band_flag);
+    EXPECT_FALSE(g_penletreg_flag);
+    EXPECT_EQ(g_language, 0);
+    for (int c = 0; c <= 10; ++c) EXPECT_EQ(ReadColumnWidth(c), 80) << c;
+    EXPECT_EQ(ReadSetting("flag", "sysback", "dflt"), "dflt");
+    EXPECT_FALSE(QFile::exists(kSettingsFile));  // reading never creates the file
+}
+
+TEST_F(SettingsTest, FlagValuesCountOnlyTheirFirstCharacter) {
+    struct Case {
+        const char* text;
+        bool set;
+    } cases[] = {
+        {"1", true},   {"10", true},    {"-1", false},  {"0", false},     {"01", false},
+        {"7", true},   {"x1", false},   {"", false},    {" 1 ", true},    {"\"1\"", true},
+        {"+1", false}, {"9abc", true},
+    };
+    for (const auto& c : cases) {
+        WriteFile(kSettingsFile, QByteArray("[flag]\ng_same_flag=") + c.text + "\n");
+        g_same_flag = !c.set;
+        ReadSettings();
+        EXPECT_EQ(g_same_flag, c.set) << "value '" << c.text << "'";
+        EXPECT_TRUE(sysback);  // missing keys keep their defaults
+    }
+}
+
+TEST_F(SettingsTest, NamesIgnoreCaseAndFirstEntryWins) {
+    WriteFile(kSettingsFile,
+              "; hand-written\n[FLAG]\n  SysBack = 0\nsysback=1\ng_PenletReg_Flag=1\n"
+              "language=9501234567\n[flag]\nsysindex=0\n");
+    ReadSettings();
+    EXPECT_FALSE(sysback);
+    EXPECT_TRUE(g_penletreg_flag);
+    EXPECT_TRUE(sysindex);  // a second [flag] section is not read
+    EXPECT_EQ(g_language, 950123456);  // nine characters of the language value
+}
+
+TEST_F(SettingsTest, ColumnWidthsReadAtMostThreeDigits) {
+    WriteFile(kSettingsFile, "[width]\n0=1234\n1=45\n2=abc\n3=-20\n4= 120 \n10=999\n");
+    const int expected[] = {123, 45, 0, 0, 120, 80, 80, 80, 80, 80, 999};
+    for (int c = 0; c <= 10; ++c) EXPECT_EQ(ReadColumnWidth(c), expected[c]) << c;
+    WriteColumnWidth(7, 150);
+    WriteColumnWidth(42, 60);  // column limited to 0..10
+    EXPECT_EQ(ReadColumnWidth(7), 150);
+    EXPECT_EQ(ReadColumnWidth(10), 60);
+    EXPECT_EQ(ReadColumnWidth(0), 123);
+}
+
+TEST_F(SettingsTest, WriteChangesExactlyOneLine) {
+    const QByteArray before =
+        "\xEF\xBB\xBF; Korvel settings, edited by hand\r\n"
+        "[flag]\r\n"
+        "sysback = 1   \r\n"
+        "g_same_flag=1\r\n"
+        "# odd line without equals\r\n"
+        "comment=keep me ; really\r\n"
+        "\r\n"
+        "[width]\r\n"
+        "0=120\r\n"
+        "[其他]\r\n"
+        "名字=值\r\n";
+    WriteFile(kSettingsFile, before);
+    sysback = true;
+    EXPECT_FALSE(ToggleFlag("sysback"));
+    QByteArray expected = before;
+    expected.replace("sysback = 1   \r\n", "sysback=0\r\n");
+    EXPECT_EQ(ReadFile(kSettingsFile), expected);
+    EXPECT_EQ(ReadSetting("其他", "名字", ""), "值");
+}
+
+TEST_F(SettingsTest, WriteAddsMissingKeyOrSection) {
+    struct Case {
+        const char* name;
+        QByteArray before;
+        QString section, key, value;
+        QByteArray after;
+    } cases[] = {
+        {"new file", "<none>", "flag", "sysback", "0", "[flag]\nsysback=0\n"},
+        {"key into section before blank line",
+         "[flag]\nsysback=1\n\n[width]\n0=90\n", "flag", "g_band_flag", "0",
+         "[flag]\nsysback=1\ng_band_flag=0\n\n[width]\n0=90\n"},
+        {"key into last section without newline", "[width]\n0=90", "width", "3", "100",
+         "[width]\n0=90\n3=100\n"},
+        {"section at end, file without newline", "[flag]\nsysback=1", "width", "0", "77",
+         "[flag]\nsysback=1\n[width]\n0=77\n"},
+        {"empty header section", "[flag]\n", "flag", "language", "936", "[flag]\nlanguage=936\n"},
+        {"crlf kept for new lines", "[flag]\r\nsysback=1\r\n", "flag", "sysindex", "0",
+         "[flag]\r\nsysback=1\r\nsysindex=0\r\n"},
+        {"value with quote and utf-8", "", "flag", "note", "it's 中文",
+         "[flag]\nnote=it's 中文\n"},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(kSettingsFile);
+        if (c.before != "<none>") WriteFile(kSettingsFile, c.before);
+        EXPECT_TRUE(WriteSetting(c.section, c.key, c.value)) << c.name;
+        EXPECT_EQ(ReadFile(kSettingsFile), c.after) << c.name;
+        EXPECT_EQ(ReadSetting(c.section, c.key, "?"), c.value) << c.name;
+    }
+}
+
+TEST_F(SettingsTest, ToggleFlagFlipsAndWritesEveryFlag) {
+    const char* keys[] = {"sysback",       "sysindex",       "g_trend_flag", "g_dtrend_flag",
+                          "g_same_flag",   "g_subnode_flag", "g_band_flag",  "g_penletreg_flag"};
+    for (const char* key : keys) {
+        const bool before = FlagValue(key);
+        EXPECT_EQ(ToggleFlag(key), !before) << key;
+        EXPECT_EQ(FlagValue(key), !before) << key;
+        EXPECT_EQ(ReadSetting("flag", key, "?"), before ? "0" : "1") << key;
+        ReadSettings();  // what was written reads back as the same value
+        EXPECT_EQ(FlagValue(key), !before) << key;
+    }
+    EXPECT_FALSE(ToggleFlag("no_such_flag"));
+    EXPECT_EQ(ReadSetting("flag", "no_such_flag", "absent"), "absent");
+}
+
+TEST_F(SettingsTest, FailedWriteIsSilentAndKeepsTheNewValue) {
+    // A folder where the file should be: it can be neither read nor written.
+    ASSERT_TRUE(QDir().mkdir(kSettingsFile));
+    sysback = true;
+    EXPECT_FALSE(ToggleFlag("sysback"));
+    EXPECT_FALSE(sysback);
+    EXPECT_FALSE(WriteSetting("flag", "sysback", "1"));
+    EXPECT_TRUE(QFileInfo(kSettingsFile).isDir());
+
+    if (geteuid() != 0) {  // the superuser may write read-only files
+        QDir().rmdir(kSettingsFile);
+        WriteFile(kSettingsFile, "[flag]\nsysindex=1\n");
+        QFile::setPermissions(kSettingsFile, QFile::ReadOwner);
+        sysindex = true;
+        EXPECT_FALSE(ToggleFlag("sysindex"));
+        EXPECT_FALSE(sysindex);
+        EXPECT_EQ(ReadFile(kSettingsFile), "[flag]\nsysindex=1\n");
+    }
+}
+
+TEST_F(SettingsTest, PageSizeIsLimited) {
+    struct Case {
+        const char* text;
+        int size;
+    } cases[] = {
+        {"30", 30},   {"0", 1},        {"99999", 10000}, {"abc", 1},   {"", 1},
+        {"-5", 1},    {" 25x", 25},    {"10000", 10000}, {"1", 1},     {"99999999999999999999999", 10000},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ClampPageSize(c.text), c.size) << c.text;
+}
+
+TEST_F(SettingsTest, LanguageChoiceIsWrittenEvenWhenUnchanged) {
+    EXPECT_EQ(ApplyLanguageChoice("GBK"), 936);
+    EXPECT_EQ(ReadSetting("flag", "language", "?"), "936");
+    EXPECT_EQ(ApplyLanguageChoice(""), 936);  // closed without OK: code unchanged, still written
+    EXPECT_EQ(ApplyLanguageChoice("BIG5"), 950);
+    EXPECT_EQ(ApplyLanguageChoice("AUTO"), 0);
+    EXPECT_EQ(ReadSetting("flag", "language", "?"), "0");
+    EXPECT_EQ(ApplyLanguageChoice("BIG5"), 950);
+    g_language = 0;
+    ReadSettings();
+    EXPECT_EQ(g_language, 950);
+}
