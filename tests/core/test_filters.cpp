@@ -1,0 +1,182 @@
+#include "app/startup.h"
+#include "io/filters.h"
+#include "io/markup.h"
+#include "support/workdir.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+const QStringList kElements = {"file", "dir", "index", "import", "fdn", "ffn"};
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// A working folder holding a copy of the six-list fixture, lists loaded from it.
+class Filters : public ::testing::Test {
+protected:
+    TempWorkDir dir;
+    void SetUp() override {
+        QFile::copy(KORVEL_FIXTURES "/filter_six.xml", "filter.xml");
+        QFile::setPermissions("filter.xml", QFile::ReadOwner | QFile::WriteOwner);
+        LoadFilterLists();
+    }
+    void TearDown() override {
+        for (const QString& e : kElements) FilterList(e).clear();
+    }
+};
+
+}  // namespace
+
+TEST(FilterMatch, PatternRules) {
+    struct Case {
+        const char* pattern;
+        QString name;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"*.tmp", "a.tmp", true},       {"*.tmp", ".tmp", true},
+        {"*.tmp", "a.TMP", false},      {"*.tmp", "a.tmp.bak", false},
+        {"abc*.txt", "x.txt", true},    {"*", "anything at all", true},
+        {"*", "", true},                {"", "a", false},
+        {"Thumbs.db", "Thumbs.db", true}, {"Thumbs.db", "xThumbs.db", false},
+        {"Thumbs.db", "thumbs.db", false}, {"*~", "notes.txt~", true},
+        {"a*b*c", "xb*c", true},        {"a*b*c", "xbc", false},  // text after the first "*"
+        {"*.txt", QStringLiteral("文档.txt"), true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MatchesFilterList(c.name, {QString::fromUtf8(c.pattern)}), c.matches)
+            << c.pattern << " vs " << c.name.toStdString();
+    EXPECT_FALSE(MatchesFilterList("a", {}));
+    EXPECT_TRUE(MatchesFilterList("a.doc", {"*.txt", "*.doc"}));
+}
+
+TEST(FilterMatch, ElementOfMode) {
+    const std::pair<int, const char*> cases[] = {{0, "file"}, {1, "dir"}, {2, "index"}, {5, "import"},
+                                                 {7, "fdn"},  {8, "ffn"}, {3, "index"}, {-1, "index"}};
+    for (auto [mode, element] : cases) EXPECT_EQ(FilterElementOfMode(mode), element) << mode;
+}
+
+TEST_F(Filters, LoadsTheSixListsInFileOrder) {
+    EXPECT_EQ(FilterList("file"), QStringList({"*.tmp", "a&b"}));
+    EXPECT_EQ(FilterList("dir"), QStringList({".git", "test"}));
+    EXPECT_EQ(FilterList("index"), QStringList({"*.txt"}));
+    EXPECT_TRUE(FilterList("import").isEmpty());
+    EXPECT_EQ(FilterList("fdn"), QStringList({"docs"}));
+    EXPECT_EQ(FilterList("ffn"), QStringList({"*.pdf", QStringLiteral("文档.txt"), "<raw>"}));
+    EXPECT_EQ(LoadFilterList("ffn"), FilterList("ffn"));
+    EXPECT_TRUE(LoadFilterList("nothing").isEmpty());
+}
+
+TEST_F(Filters, MissingOrBrokenFileGivesEmptyLists) {
+    for (const QByteArray& content : {QByteArray(), QByteArray("<file><value>a</value>"),
+                                      QByteArray("\xff\xfe<\0f\0i\0", 9), QByteArray("garbage")}) {
+        QFile::remove("filter.xml");
+        if (!content.isNull()) {
+            QFile f("filter.xml");
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        LoadFilterLists();
+        for (const char* e : {"dir", "index", "import", "fdn", "ffn"})
+            EXPECT_TRUE(FilterList(e).isEmpty()) << e;
+        // Adding and removing change nothing in a file without the elements; the
+        // import-side lists still take an added entry in memory.
+        AddFilterValue("dir", "x");
+        AddFilterValue("ffn", "*.x");
+        EXPECT_TRUE(FilterList("dir").isEmpty());
+        EXPECT_EQ(FilterList("ffn"), QStringList({"*.x"}));
+        RemoveFilterValue("ffn", "*.x");
+        EXPECT_EQ(FilterList("ffn"), QStringList({"*.x"}));
+        FilterList("ffn").clear();
+        FilterList("file").clear();
+    }
+}
+
+TEST_F(Filters, AddWritesFileAndMemoryOnce) {
+    AddFilterValue("file", "*.log");
+    EXPECT_EQ(FilterList("file"), QStringList({"*.tmp", "a&b", "*.log"}));
+    EXPECT_EQ(LoadFilterList("file"), QStringList({"*.tmp", "a&b", "*.log"}));
+    // An entry with a quote and markup characters is stored and read back as typed.
+    AddFilterValue("dir", "it's <mine> & co");
+    EXPECT_EQ(LoadFilterList("dir").last(), "it's <mine> & co");
+
+    // Adding a text already there leaves the file unchanged; only the import-side lists
+    // take it again in memory.
+    const QByteArray before = ReadAll("filter.xml");
+    AddFilterValue("file", "*.tmp");
+    AddFilterValue("fdn", "docs");
+    EXPECT_EQ(ReadAll("filter.xml"), before);
+    EXPECT_EQ(FilterList("file").count("*.tmp"), 1);
+    EXPECT_EQ(FilterList("fdn"), QStringList({"docs", "docs"}));
+    // An added entry goes into an element written as an empty-element tag.
+    AddFilterValue("import", "*.sln");
+    EXPECT_EQ(LoadFilterList("import"), QStringList({"*.sln"}));
+    // Every other list is kept.
+    EXPECT_EQ(LoadFilterList("ffn"), QStringList({"*.pdf", QStringLiteral("文档.txt"), "<raw>"}));
+}
+
+TEST_F(Filters, RemoveTakesTheEntryFromFileAndMemory) {
+    RemoveFilterValue("file", "a&b");
+    EXPECT_EQ(FilterList("file"), QStringList({"*.tmp"}));
+    EXPECT_EQ(LoadFilterList("file"), QStringList({"*.tmp"}));
+    // Not in the file: nothing changes, not even memory.
+    FilterList("dir") << "only-in-memory";
+    RemoveFilterValue("dir", "only-in-memory");
+    EXPECT_EQ(FilterList("dir"), QStringList({".git", "test", "only-in-memory"}));
+    // The import-side lists lose every stored copy.
+    for (int i = 0; i < 2; ++i) {
+        MarkupDocument doc;
+        ASSERT_TRUE(doc.LoadFile("filter.xml"));
+        ASSERT_TRUE(doc.NextElement("fdn"));
+        doc.AppendChildElement("value", "docs");
+        ASSERT_TRUE(doc.SaveFile("filter.xml"));
+    }
+    ASSERT_EQ(LoadFilterList("fdn").count("docs"), 3);
+    RemoveFilterValue("fdn", "docs");
+    EXPECT_TRUE(LoadFilterList("fdn").isEmpty());
+    EXPECT_TRUE(FilterList("fdn").isEmpty());
+}
+
+TEST_F(Filters, StartupAddsTestToDirInTheFileOnly) {
+    RemoveFilterValue("dir", "test");
+    ASSERT_EQ(FilterList("dir"), QStringList({".git"}));
+    AddStartupFilterValue();
+    AddStartupFilterValue();
+    EXPECT_EQ(LoadFilterList("dir"), QStringList({".git", "test"}));
+    EXPECT_EQ(FilterList("dir"), QStringList({".git"}));  // effective from the next start
+}
+
+TEST(FilterDefaults, DefaultFileHasAllSixListsWithSensibleEntries) {
+    TempWorkDir dir;
+    ASSERT_TRUE(WriteDefaultFilterFile(kFilterFile));
+    MarkupDocument doc;
+    ASSERT_TRUE(doc.LoadFile(kFilterFile));
+    for (const QString& e : kElements) {
+        doc.RewindToTop();
+        EXPECT_TRUE(doc.NextElement(e)) << e.toStdString();
+        EXPECT_FALSE(LoadFilterList(e).isEmpty()) << e.toStdString();
+    }
+    const QStringList file = LoadFilterList("file");
+    for (const char* name : {"a.tmp", "notes~", ".DS_Store", "Thumbs.db"})
+        EXPECT_TRUE(MatchesFilterList(name, file)) << name;
+    EXPECT_FALSE(MatchesFilterList("report.pdf", file));
+    const QStringList dirs = LoadFilterList("dir");
+    for (const char* name : {".git", ".svn", ".hg"}) EXPECT_TRUE(MatchesFilterList(name, dirs));
+    EXPECT_FALSE(MatchesFilterList("projects", dirs));
+    const QStringList index = LoadFilterList("index");
+    for (const char* name : {"a.txt", "a.doc", "a.docx", "a.pdf", "a.ppt", "a.pptx", "a.xls", "a.xlsx",
+                                "a.odt", "a.odp", "a.ods", "a.md"})
+        EXPECT_TRUE(MatchesFilterList(name, index)) << name;
+    // Written once, read back unchanged: a start-up addition goes into the file.
+    AddStartupFilterValue();
+    EXPECT_TRUE(LoadFilterList("dir").contains("test"));
+    for (const QString& e : kElements) FilterList(e).clear();
+}
