@@ -209,3 +209,12 @@ TEST_F(SettingsTest, LanguageChoiceIsWrittenEvenWhenUnchanged) {
     ReadSettings();
     EXPECT_EQ(g_language, 950);
 }
+
+TEST_F(SettingsTest, WriteKeepsALinkedSettingsFileLinked) {
+    WriteFile("real.cnf", "[flag]\nsysback=1\n");
+    ASSERT_TRUE(QFile::link("real.cnf", kSettingsFile));
+    sysback = true;
+    ToggleFlag("sysback");
+    EXPECT_TRUE(QFileInfo(kSettingsFile).isSymLink());
+    EXPECT_EQ(ReadFile("real.cnf"), "[flag]\nsysback=0\n");
+}
