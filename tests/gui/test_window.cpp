@@ -8,6 +8,8 @@
 #include "gui/CMainFrame.h"
 #include "gui/COstrelView.h"
 #include "gui/CShowInfoDlg.h"
+#include "gui/ComboxDlg.h"
+#include "gui/addkey2.h"
 #include "gui/GuiPrompter.h"
 #include "gui/commandids.h"
 #include "list/recordlist.h"
@@ -18,6 +20,11 @@
 #include "tree/nodes.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -242,6 +249,112 @@ TEST(Window, FlagItemsShowAndFlipTheFlag) {
     EXPECT_EQ(ReadSetting(QStringLiteral("flag"), QStringLiteral("g_same_flag"), QString()),
               before ? QStringLiteral("0") : QStringLiteral("1"));
     same->trigger();
+}
+
+TEST(Window, RightClickShowsThePaneMenuWithoutChangingTheSelection) {
+    Catalogue c;
+    Catalogue::Node(1, QStringLiteral("Alpha"), QStringLiteral("alpha"), 0);
+    Catalogue::Records(1, 3, QStringLiteral(" x "));
+    CMainFrame frame;
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    CLeftView* tree = frame.leftView();
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    root->setExpanded(true);
+    DoubleClick(tree, root);
+    ASSERT_EQ(frame.listView()->rowCount(), 3);
+    tree->setCurrentItem(root);
+    frame.listView()->selectRow(0);
+
+    struct Case {
+        QWidget* viewport;
+        QPoint at;
+        QMenu* menu;
+    };
+    const Case cases[] = {
+        {tree->viewport(), tree->visualItemRect(root->child(0)).center(), frame.nodeMenu()},
+        {frame.listView()->viewport(), frame.listView()->visualItemRect(frame.listView()->item(2, 0)).center(),
+         frame.recordMenu()},
+    };
+    for (const Case& k : cases) {
+        QWidget* shown = nullptr;
+        QTimer::singleShot(50, [&] {
+            shown = QApplication::activePopupWidget();
+            if (shown) shown->close();
+        });
+        QTest::mousePress(k.viewport, Qt::RightButton, {}, k.at);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, k.at, k.viewport->mapToGlobal(k.at));
+        QApplication::sendEvent(k.viewport, &event);
+        QTest::mouseRelease(k.viewport, Qt::RightButton, {}, k.at);
+        EXPECT_EQ(shown, k.menu);
+    }
+    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{root});
+    EXPECT_EQ(frame.listView()->SelectedRows(), QList<int>{0});
+}
+
+TEST(Window, DraggingAColumnDividerStoresTheWidth) {
+    Catalogue c;
+    CMainFrame frame;
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QHeaderView* header = frame.listView()->horizontalHeader();
+    EXPECT_EQ(header->sectionSize(10), ReadColumnWidth(10));
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
+    header->resizeSection(10, 123);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(ReadSetting(QStringLiteral("width"), QStringLiteral("10"), QString()), QStringLiteral("123"));
+    header->resizeSection(9, 99);  // not a drag: nothing stored
+    EXPECT_EQ(ReadSetting(QStringLiteral("width"), QStringLiteral("9"), QStringLiteral("none")),
+              QStringLiteral("none"));
+}
+
+TEST(Window, PageSetAndLanguageSetUseTheirDialogs) {
+    Catalogue c;
+    ScriptedPrompter p;
+    CMainFrame frame;
+    p.AnswerDialog(dlg::kInput, {{dlg::kText, QStringLiteral("99999")}});
+    frame.Dispatch(cmd::kPageSet, Origin::MainMenu);
+    ASSERT_EQ(p.dialogsShown.size(), 1u);
+    EXPECT_EQ(p.dialogsShown[0].second.value(dlg::kText).toString(), QStringLiteral("30"));
+    EXPECT_EQ(g_pageset.PageSize(), 10000);
+    frame.Dispatch(cmd::kPageSet, Origin::MainMenu);  // cancelled: unchanged
+    EXPECT_EQ(g_pageset.PageSize(), 10000);
+    g_pageset.SetPageSize(30);
+
+    const int before = g_language;
+    frame.Dispatch(cmd::kLanguageSet, Origin::MainMenu);  // closed without OK
+    EXPECT_EQ(g_language, before);
+    EXPECT_EQ(ReadSetting(QStringLiteral("flag"), QStringLiteral("language"), QString()),
+              QString::number(before));
+    p.AnswerDialog(dlg::kCombo, {{dlg::kChoice, QStringLiteral("BIG5")}});
+    frame.Dispatch(cmd::kLanguageSet, Origin::MainMenu);
+    EXPECT_EQ(p.dialogsShown.back().second.value(dlg::kItems).toStringList(),
+              (QStringList{QStringLiteral("AUTO"), QStringLiteral("GBK"), QStringLiteral("BIG5")}));
+    EXPECT_EQ(g_language, 950);
+}
+
+TEST(Dialogs, AddNodeTagSameAsNameAndComboDefault) {
+    addkey2 add;
+    add.SetFields({{dlg::kSameAsName, true}});
+    EXPECT_TRUE(add.sameBox()->isChecked());
+    EXPECT_FALSE(add.tagsEdit()->isEnabled());
+    add.sameBox()->setChecked(false);
+    add.tagsEdit()->setText(QStringLiteral("t1 t2"));
+    add.nameEdit()->setText(QStringLiteral("two words"));
+    DialogFields f;
+    add.GetFields(f);
+    EXPECT_EQ(f.value(dlg::kTags).toString(), QStringLiteral("t1 t2"));
+    add.sameBox()->setChecked(true);  // ticking empties and disables the tag edit
+    EXPECT_TRUE(add.tagsEdit()->text().isEmpty());
+    EXPECT_FALSE(add.tagsEdit()->isEnabled());
+    add.GetFields(f);
+    EXPECT_EQ(f.value(dlg::kTags).toString(), QStringLiteral("two words"));
+
+    ComboxDlg combo;
+    combo.SetFields({{dlg::kItems, QStringList{QStringLiteral("AUTO"), QStringLiteral("GBK")}}});
+    EXPECT_EQ(combo.combo()->currentIndex(), -1);
+    combo.GetFields(f);
+    EXPECT_EQ(f.value(dlg::kChoice).toString(), QStringLiteral("AUTO"));
 }
 
 namespace {
