@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QThread>
 #include <QUrl>
 
 #include <algorithm>
@@ -22,14 +23,62 @@ namespace {
 constexpr int kColumns = 11;
 }
 
-COstrelView::COstrelView(QWidget* parent) : QTableWidget(parent) {
-    setColumnCount(kColumns);
-    setHorizontalHeaderLabels(kColumnTitles);
-    for (int c = 0; c < kColumns; ++c) {
-        if (QTableWidgetItem* h = horizontalHeaderItem(c))
-            h->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        setColumnWidth(c, ReadColumnWidth(c));
+RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int RecordTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int RecordTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QString RecordTableModel::Cell(int row, int column) const {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return QString();
+    const QStringList& cells = rows_[row];
+    return column >= 0 && column < cells.size() ? cells[column] : QString();
+}
+
+QVariant RecordTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return QVariant();
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return Cell(index.row(), index.column());
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return QVariant();
+}
+
+QVariant RecordTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == Qt::DisplayRole) return kColumnTitles.value(section);
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    return QVariant();
+}
+
+Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
+}
+
+void RecordTableModel::Sync() {
+    const std::vector<QStringList>& rows = g_record_list.Rows();
+    // A row added at the top: every row shown before is still there, one further down
+    // (the listing moves its rows, so they keep their shared data).
+    const bool addedAtTop =
+        rows.size() == rows_.size() + 1 &&
+        (rows_.empty() || (rows[1].constData() == rows_.front().constData() &&
+                           rows.back().constData() == rows_.back().constData()));
+    if (addedAtTop) {
+        beginInsertRows(QModelIndex(), 0, 0);
+        rows_.push_front(rows.front());
+        endInsertRows();
+        return;
     }
+    beginResetModel();
+    rows_.assign(rows.begin(), rows.end());
+    endResetModel();
+}
+
+COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new RecordTableModel(this)) {
+    setModel(model_);
+    for (int c = 0; c < kColumns; ++c) setColumnWidth(c, ReadColumnWidth(c));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -54,30 +103,21 @@ COstrelView::COstrelView(QWidget* parent) : QTableWidget(parent) {
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
 
+    // Imports running on a worker thread add rows too: the worker waits while the window
+    // takes the new rows.
     g_record_list.changed = [this] {
-        RefreshRows();
-        Q_EMIT listingChanged();
+        auto refresh = [this] {
+            RefreshRows();
+            Q_EMIT listingChanged();
+        };
+        if (QThread::currentThread() == thread()) refresh();
+        else QMetaObject::invokeMethod(this, refresh, Qt::BlockingQueuedConnection);
     };
 }
 
 COstrelView::~COstrelView() { g_record_list.changed = nullptr; }
 
-void COstrelView::RefreshRows() {
-    const std::vector<QStringList>& rows = g_record_list.Rows();
-    setUpdatesEnabled(false);
-    clearSelection();
-    setRowCount(0);
-    setRowCount(static_cast<int>(rows.size()));
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const QStringList& cells = rows[r];
-        for (int c = 0; c < kColumns; ++c) {
-            auto* item = new QTableWidgetItem(c < cells.size() ? cells[c] : QString());
-            item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-            setItem(r, c, item);
-        }
-    }
-    setUpdatesEnabled(true);
-}
+void COstrelView::RefreshRows() { model_->Sync(); }
 
 QList<int> COstrelView::SelectedRows() const {
     QList<int> rows;
@@ -108,7 +148,7 @@ bool COstrelView::eventFilter(QObject* watched, QEvent* event) {
             resizedColumns_.clear();
         }
     }
-    return QTableWidget::eventFilter(watched, event);
+    return QTableView::eventFilter(watched, event);
 }
 
 void COstrelView::mousePressEvent(QMouseEvent* event) {
@@ -118,7 +158,7 @@ void COstrelView::mousePressEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
-    QTableWidget::mousePressEvent(event);
+    QTableView::mousePressEvent(event);
 }
 
 void COstrelView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -126,7 +166,7 @@ void COstrelView::mouseDoubleClickEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
-    QTableWidget::mouseDoubleClickEvent(event);
+    QTableView::mouseDoubleClickEvent(event);
 }
 
 void COstrelView::contextMenuEvent(QContextMenuEvent* event) {

@@ -4,14 +4,38 @@
 // its rows, passes paging, header clicks and drops to it, and keeps the column widths in
 // the settings file.
 
+#include <QAbstractTableModel>
 #include <QMenu>
-#include <QTableWidget>
+#include <QStringList>
+#include <QTableView>
 
+#include <deque>
 #include <set>
 
 namespace korvel {
 
-class COstrelView : public QTableWidget {
+// The rows on show, copied from g_record_list when it reports a change. The view asks only
+// for the rows it paints. A row added at the top (an import) is inserted alone, so that a
+// long import does not redraw every row for every file.
+class RecordTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit RecordTableModel(QObject* parent = nullptr);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Takes the rows of g_record_list.
+    void Sync();
+    QString Cell(int row, int column) const;
+
+private:
+    std::deque<QStringList> rows_;
+};
+
+class COstrelView : public QTableView {
     Q_OBJECT
 public:
     explicit COstrelView(QWidget* parent = nullptr);
@@ -30,6 +54,9 @@ public:
     void RefreshRows();
     // Rows selected in the list, in ascending order.
     QList<int> SelectedRows() const;
+    int RowCount() const { return model_->rowCount(); }
+    QString CellText(int row, int column) const { return model_->Cell(row, column); }
+    void SelectRow(int row) { selectRow(row); }
 
 Q_SIGNALS:
     // The listing changed: rows, page text or tags text.
@@ -47,6 +74,7 @@ protected:
 private:
     void OnSectionResized(int column, int oldSize, int newSize);
 
+    RecordTableModel* model_;
     QMenu* recordMenu_ = nullptr;
     bool headerMouseDown_ = false;
     std::set<int> resizedColumns_;

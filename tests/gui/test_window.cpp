@@ -150,9 +150,9 @@ TEST(Window, DoubleClickListsTheNodesRecords) {
     DoubleClick(frame.leftView(), alpha);
 
     EXPECT_EQ(g_current_node, QStringLiteral("1"));
-    ASSERT_EQ(frame.listView()->rowCount(), 3);
-    EXPECT_EQ(frame.listView()->item(0, 1)->text(), QStringLiteral(" alpha "));
-    EXPECT_EQ(frame.listView()->horizontalHeaderItem(0)->text(), QStringLiteral("文件名(FILENAME)"));
+    ASSERT_EQ(frame.listView()->RowCount(), 3);
+    EXPECT_EQ(frame.listView()->CellText(0, 1), QStringLiteral(" alpha "));
+    EXPECT_EQ(frame.listView()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("文件名(FILENAME)"));
     EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 1 / 总页数 1"));
     EXPECT_TRUE(frame.tagsText()->text().contains(QStringLiteral("alpha")));
 }
@@ -164,7 +164,7 @@ TEST(Window, PagingButtonsMovePagesWhileTheListIsActive) {
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     DoubleClick(frame.leftView(), frame.leftView()->topLevelItem(0));  // the root: all records
-    ASSERT_EQ(frame.listView()->rowCount(), 30);
+    ASSERT_EQ(frame.listView()->RowCount(), 30);
 
     QPushButton* last = frame.pageButton(cmd::kPageLast);
     QPushButton* prev = frame.pageButton(cmd::kPagePrev);
@@ -174,12 +174,12 @@ TEST(Window, PagingButtonsMovePagesWhileTheListIsActive) {
 
     QTest::mouseClick(last, Qt::LeftButton);
     EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 3 / 总页数 3"));
-    EXPECT_EQ(frame.listView()->rowCount(), 1);
+    EXPECT_EQ(frame.listView()->RowCount(), 1);
     QTest::mouseClick(frame.pageButton(cmd::kPageNext), Qt::LeftButton);
     EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 3 / 总页数 3"));
     QTest::mouseClick(prev, Qt::LeftButton);
     EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 2 / 总页数 3"));
-    EXPECT_EQ(frame.listView()->rowCount(), 30);
+    EXPECT_EQ(frame.listView()->RowCount(), 30);
     QTest::mouseClick(frame.pageButton(cmd::kPageFirst), Qt::LeftButton);
     EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 1 / 总页数 3"));
 }
@@ -262,7 +262,7 @@ TEST(Window, RightClickShowsThePaneMenuWithoutChangingTheSelection) {
     QTreeWidgetItem* root = tree->topLevelItem(0);
     root->setExpanded(true);
     DoubleClick(tree, root);
-    ASSERT_EQ(frame.listView()->rowCount(), 3);
+    ASSERT_EQ(frame.listView()->RowCount(), 3);
     tree->setCurrentItem(root);
     frame.listView()->selectRow(0);
 
@@ -273,7 +273,7 @@ TEST(Window, RightClickShowsThePaneMenuWithoutChangingTheSelection) {
     };
     const Case cases[] = {
         {tree->viewport(), tree->visualItemRect(root->child(0)).center(), frame.nodeMenu()},
-        {frame.listView()->viewport(), frame.listView()->visualItemRect(frame.listView()->item(2, 0)).center(),
+        {frame.listView()->viewport(), frame.listView()->visualRect(frame.listView()->model()->index(2, 0)).center(),
          frame.recordMenu()},
     };
     for (const Case& k : cases) {
@@ -423,4 +423,33 @@ TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
         EXPECT_TRUE(sawStop) << way;
     }
     SetPrompter(nullptr);
+}
+
+TEST(ProgressDialog, RowsAddedByAWorkerReachTheList) {
+    Catalogue c;
+    ClearStatusQueueForTests();
+    CShowInfoDlg::stopWaitMs = 50;
+    GuiPrompter gui;
+    SetPrompter(&gui);
+    CMainFrame frame;
+    g_record_list.Clear();
+    ASSERT_EQ(frame.listView()->RowCount(), 0);
+    int shownWhileRunning = -1;
+    OnProgressDialog([&](CShowInfoDlg* dlg) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->StatusText() == QStringLiteral("finish"); }, 10000));
+        shownWhileRunning = frame.listView()->RowCount();
+        QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
+    });
+    gui.RunLongOperation([] {
+        for (int i = 0; i < 3; ++i)
+            g_record_list.InsertRowAtTop({QStringLiteral("n%1").arg(i), QString(), QString(), QString::number(i)});
+        PostStatus(QStringLiteral("finish"));
+        while (!g_stop_requested) QThread::msleep(5);
+    });
+    SetPrompter(nullptr);
+    EXPECT_EQ(shownWhileRunning, 3);
+    ASSERT_EQ(frame.listView()->RowCount(), 3);
+    EXPECT_EQ(frame.listView()->CellText(0, 0), QStringLiteral("n2"));
+    EXPECT_EQ(frame.listView()->CellText(2, 3), QStringLiteral("0"));
+    EXPECT_EQ(RecordIdOfRow(0), QStringLiteral("2"));
 }
