@@ -15,6 +15,7 @@ CNodeTreeDlg::CNodeTreeDlg(QWidget* parent) : FieldDialog(parent) {
     root_ = AddLabelledEdit(grid, 0, QStringLiteral("根目录\nROOT DIR"), this);
     auto* browse = new QPushButton(QStringLiteral("..."), this);
     browse->setAutoDefault(false);
+    browse->setFixedWidth(36);
     grid->addWidget(browse, 0, 2);
     depth_ = AddLabelledEdit(grid, 1, QStringLiteral("深度\nDEPTH"), this);
     auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);

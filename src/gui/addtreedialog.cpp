@@ -16,6 +16,7 @@ addtreedialog::addtreedialog(QWidget* parent) : FieldDialog(parent) {
     root_ = AddLabelledEdit(grid, 0, QStringLiteral("导入根路径\n(root path)"), this);
     auto* browse = new QPushButton(QStringLiteral("..."), this);
     browse->setAutoDefault(false);
+    browse->setFixedWidth(36);
     grid->addWidget(browse, 0, 2);
     tags_ = AddLabelledEdit(grid, 1, QStringLiteral("添加搜索关键字\n(tag)"), this);
     depth_ = AddLabelledEdit(grid, 2, QStringLiteral("导入深度\n(depth)"), this);
