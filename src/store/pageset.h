@@ -3,6 +3,10 @@
 // page count, absolute page, record count, sort) without the whole result in memory.
 // For "select * from TABLE ..." it keeps only the ordered row ids of the listing and
 // fetches the rows of a page by id; any other select is small and kept whole.
+// Ordering by plain columns (the statement's ORDER BY and every Sort) is done here:
+// one pass reads the row ids with the order values, then they are sorted in memory
+// with the engine's own comparison rules. "select * from main where id in(...)" is
+// recognised and its id list read directly, however long it is.
 
 #include "store/catalogue.h"
 
@@ -50,7 +54,20 @@ public:
     const std::vector<qint64>& RowIds() const { return ids_; }
 
 private:
-    void LoadKeys(const QString& order);
+    struct OrderColumn {
+        int field;  // index in fieldNames_
+        bool desc;
+    };
+    // Plain "col [ASC|DESC], ..." over known fields; false for anything else.
+    bool ParseOrder(const QString& order, std::vector<OrderColumn>& columns) const;
+    // The ids of the statement's rows in the given order (the statement's own WHERE).
+    std::vector<qint64> KeysOfWhere(const QString& order) const;
+    // Orders the given ids by the columns, keeping their order among equal values;
+    // ids that name no row (any more) are dropped.
+    std::vector<qint64> OrderIds(const std::vector<qint64>& ids,
+                                 const std::vector<OrderColumn>& columns) const;
+    bool OpenIdList(const QString& source);
+    void LoadFieldNames();
     void EnsureRow() const;
 
     bool open_ = false;
@@ -63,6 +80,8 @@ private:
     QString sort_;
     QStringList fieldNames_;
     std::vector<qint64> ids_;
+    std::vector<qint64> baseIds_;  // the ids in the statement's own order
+    bool idList_ = false;          // opened from an id list: no WHERE to run again
     std::vector<std::vector<QVariant>> rows_;  // whole result (plain mode)
     qint64 pos_ = 0;
     // Rows of the block that holds pos_ (keyed mode).
