@@ -99,6 +99,17 @@ TEST_F(Cli, AddRecordAndList) {
     // Default: SHOW SUBDIR FLAG on, the same as --inner.
     EXPECT_EQ(Run({"list", "1"}).lines, inner.lines);
 
+    // SHOW SUBDIR FLAG off in config.cnf: a node lists its sub-nodes' records too.
+    QFile cnf(dir.path() + "/config.cnf");
+    ASSERT_TRUE(cnf.open(QIODevice::WriteOnly));
+    cnf.write("[flag]\ng_subnode_flag=0\n");
+    cnf.close();
+    CliResult all = Run({"list", "1"});
+    ASSERT_EQ(all.status, 0);
+    EXPECT_EQ(all.lines.size(), 3);
+    EXPECT_TRUE(all.lines[0].startsWith("docs\t"));  // ordered by name
+    EXPECT_TRUE(all.lines[1].startsWith("it's.txt\t"));
+
     CliResult paged = Run({"list", "0", "--sub", "--page-size", "1", "--page", "2"});
     ASSERT_EQ(paged.status, 0);
     ASSERT_EQ(paged.lines.size(), 2);
