@@ -20,6 +20,11 @@
 #include "tree/nodes.h"
 
 #include <QAction>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -331,6 +336,38 @@ TEST(Window, PageSetAndLanguageSetUseTheirDialogs) {
     EXPECT_EQ(p.dialogsShown.back().second.value(dlg::kItems).toStringList(),
               (QStringList{QStringLiteral("AUTO"), QStringLiteral("GBK"), QStringLiteral("BIG5")}));
     EXPECT_EQ(g_language, 950);
+}
+
+TEST(Window, DroppedFilesAreCataloguedAndFoldersSkipped) {
+    Catalogue c;
+    struct NoIndexing {
+        bool was = sysindex;
+        NoIndexing() { sysindex = false; }
+        ~NoIndexing() { sysindex = was; }
+    } noIndexing;
+    const QString file = QDir(c.dir.path()).filePath(QStringLiteral("dropped 'quote'.txt"));
+    const QString folder = QDir(c.dir.path()).filePath(QStringLiteral("a folder"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    ASSERT_TRUE(QDir().mkpath(folder));
+    CMainFrame frame;
+    g_record_list.Clear();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file), QUrl::fromLocalFile(folder)});
+    QWidget* viewport = frame.listView()->viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+
+    EXPECT_EQ(Query(QStringLiteral("select count(*) from main")), QStringLiteral("1"));
+    EXPECT_EQ(Query(QStringLiteral("select dir from main")), file);
+    ASSERT_EQ(frame.listView()->RowCount(), 1);
+    EXPECT_EQ(frame.listView()->CellText(0, 2), file);
 }
 
 TEST(Dialogs, AddNodeTagSameAsNameAndComboDefault) {
