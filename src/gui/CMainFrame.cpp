@@ -31,6 +31,7 @@ using namespace cmd;
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(kProductName + QStringLiteral(" ") + kVersionText);
+    setWindowIcon(NodeItemIcon());
 
     BuildStatusBar();
 
