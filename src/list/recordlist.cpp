@@ -142,9 +142,7 @@ RecordMap RowToMap(PageSet& set) {
 
 RecordMap RecordById(const QString& id) {
     RecordMap map;
-    bool ok = false;
-    id.trimmed().toLongLong(&ok);
-    if (!ok) return map;  // ids are pasted unquoted: only numbers reach the statement
+    if (!IsIdText(id)) return map;  // ids are pasted unquoted: only numbers reach the statement
     try {
         Recordset rs = ExecuteSql(QStringLiteral("select * from main where id=") + id.trimmed(), adCmdText);
         if (!rs.Eof())

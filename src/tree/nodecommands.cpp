@@ -108,6 +108,7 @@ bool AddNodeCommand(const std::optional<QString>& selected) {
         return false;
     }
     const QString parent = selected->isEmpty() ? QStringLiteral("0") : *selected;
+    if (!IsIdText(parent)) return false;
     // With TAG SAME AS NAME ticked the own tags are the name as typed.
     const QString tags = f.value(dlg::kSameAsName).toBool() ? name : f.value(dlg::kTags).toString();
     RunNodeStatement(QStringLiteral("insert into main2(name, findkey, fid) values('") + SqlText(name) +
@@ -129,7 +130,7 @@ bool ModifyNodeCommand(const std::optional<QString>& selected) {
     auto it = g_node_map.find(*selected);
     f[dlg::kName] = it == g_node_map.end() ? QString() : it->second.name;
     f[dlg::kTags] = it == g_node_map.end() ? QString() : it->second.tags;
-    if (!prompter().EditDialog(dlg::kModifyNode, f)) return false;
+    if (!prompter().EditDialog(dlg::kModifyNode, f) || !IsIdText(*selected)) return false;
     RunNodeStatement(QStringLiteral("update main2 set name='") + SqlText(f.value(dlg::kName).toString()) +
                      QStringLiteral("',findkey= '") + SqlText(f.value(dlg::kTags).toString()) +
                      QStringLiteral("' where id=") + *selected);
@@ -182,11 +183,7 @@ bool PasteNodeCommand(const std::optional<QString>& selected) {
 // subtree exactly once instead of meeting the new copies and never ending. The statements
 // run on their own recordsets: the record listing in g_pageset stays open.
 void PasteNodeTree(const QString& source, const QString& target) {
-    bool ok = false;
-    source.toLongLong(&ok);
-    if (!ok) return;
-    target.toLongLong(&ok);
-    if (!ok) return;
+    if (!IsIdText(source) || !IsIdText(target)) return;
     const std::vector<CopiedNode> nodes = CollectSubtree(source);
     std::vector<QString> newIds(nodes.size());
     for (size_t i = 0; i < nodes.size(); ++i) {
@@ -205,16 +202,15 @@ bool DeleteNodeCommand(const std::optional<QString>& selected) {
         Notice(QStringLiteral("对不起，不允许删除根节点。"));
         return false;
     }
-    if (!prompter().Confirm(QStringLiteral("确定删除吗"), QStringLiteral("警告"))) return false;
+    if (!prompter().Confirm(QStringLiteral("确定删除吗"), QStringLiteral("警告")) || !IsIdText(*selected))
+        return false;
     DeleteNodeTree(*selected);
     return true;
 }
 
 // Deletes the node and, below it, every node that names a deleted node as its parent.
 void DeleteNodeTree(const QString& id) {
-    bool ok = false;
-    id.toLongLong(&ok);
-    if (!ok) return;
+    if (!IsIdText(id)) return;
     std::vector<QString> pending{id};
     std::set<QString> seen{id};
     while (!pending.empty()) {

@@ -17,14 +17,13 @@ QString FieldText(const Recordset& rs, int i) {
     return v.isNull() ? QString() : VariantToText(v);
 }
 
-// Node ids are pasted into statements unquoted, so only integers are accepted.
-bool IsIdText(const QString& id) {
+}  // namespace
+
+bool IsIdText(const QString& text) {
     bool ok = false;
-    id.trimmed().toLongLong(&ok);
+    text.trimmed().toLongLong(&ok);
     return ok;
 }
-
-}  // namespace
 
 void LoadNodeMap() {
     g_current_node = QStringLiteral("0");
@@ -73,8 +72,7 @@ QStringList NodeChildIds(const QString& id) {
 }
 
 QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent) {
-    QString fid = parent.trimmed().isEmpty() ? QStringLiteral("0") : parent.trimmed();
-    if (!IsIdText(fid)) fid = QStringLiteral("0");
+    const QString fid = parent.trimmed().isEmpty() ? QStringLiteral("0") : parent.trimmed();
     qint64 next = 1;
     try {
         Recordset rs = ExecuteSql(QStringLiteral("select max(id) from main2"), adCmdText);
@@ -83,6 +81,8 @@ QString InsertNodeWithId(const QString& name, const QString& tags, const QString
         // Node statements ignore database errors.
     }
     QString id = QString::number(next);
+    // A parent that is no node id creates nothing, like any failed node insert.
+    if (!IsIdText(fid)) return id;
     try {
         ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid, id) values('") + SqlText(name) +
                        QStringLiteral("','") + SqlText(tags) + QStringLiteral("',") + fid +

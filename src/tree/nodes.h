@@ -25,6 +25,10 @@ extern QString g_copied_node;
 inline const QString kRootName = QStringLiteral("全部文档");
 inline const QString kRootLabelAtStart = QStringLiteral("全部文档(ALLFILES)");
 
+// True when text is a whole number: ids are pasted into statements unquoted, so every
+// id from outside is checked with this first.
+bool IsIdText(const QString& text);
+
 // Sets g_current_node to "0", puts the root entry, then one entry per main2 row.
 void LoadNodeMap();
 // The core part of a tree load: empties g_copied_node, clears and reloads g_node_map.
