@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(folder);
     QDir::setCurrent(folder);
     if (!QFile::exists(QStringLiteral("ready"))) {
-        QFile::remove(QStringLiteral("kv.kdb"));
+        for (const char* f : {"kv.kdb", "kv.kdb-wal", "kv.kdb-shm"}) QFile::remove(QString::fromLatin1(f));
         QElapsedTimer t;
         t.start();
         Generate(n);
