@@ -86,6 +86,9 @@ void RecordListing::FillPage(int request) {
     if (page > 0) {
         try {
             g_pageset.SetAbsolutePage(page);
+            // Reading the first field fetches the rows of the page here, so that a failed
+            // fetch is one "无法打开表。" and not one message per row.
+            g_pageset.Field(0);
             for (int row = 0; row < g_pageset.PageSize() && !g_pageset.Eof(); ++row) {
                 RecordMap map = RowToMap(g_pageset);
                 QStringList cells;

@@ -120,6 +120,17 @@ TEST_F(Listing, EmptyListingAndOpenError) {
     EXPECT_EQ(g_record_list.RowCount(), 0);
 }
 
+TEST_F(Listing, PagingErrorShownOnce) {
+    g_pageset.Open("select * from main where findkey like '% all %' order by name", g_catalogue);
+    ExecuteSql("drop table main", adCmdTextNoRecords);  // the rows cannot be fetched any more
+    g_record_list.FillPage(2);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "无法打开表。");
+    EXPECT_EQ(prompts.messages[0].caption, "info");
+    EXPECT_EQ(g_record_list.RowCount(), 0);
+    EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 3");
+}
+
 TEST_F(Listing, SortToggleAcrossColumns) {
     g_record_list.ShowNodeRecords("all");
     g_record_list.SortByColumn(3);
