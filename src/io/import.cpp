@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <unordered_map>
@@ -35,6 +36,8 @@ bool g_import_last_dir = true;
 namespace {
 
 std::function<void(const QByteArray&)> g_walk_hook;
+
+constexpr int kConstraintError = 19;  // the engine's SQLITE_CONSTRAINT
 
 // A text of findkey as the walk stores it: every blank doubled.
 QString DoubleBlanks(const QString& text) {
@@ -161,10 +164,13 @@ void RecordWriter::Prepare() {
     // Both lookups use the indexes main(dir, vol) and main4(filepath, vol).
     inMain_ = Statement(db, QStringLiteral("select 1 from main where dir=?1 and vol=?2 limit 1"));
     inBackups_ = Statement(db, QStringLiteral("select 1 from main4 where filepath=?1 and vol=?2 limit 1"));
-    nextId_ = Statement(db, QStringLiteral("select IIF(max(id) is null,1, max(id)+1) from main"));
+    belowMain_ = Statement(db, QStringLiteral("select 1 from main where dir>=?1 and dir<?2 limit 1"));
+    belowBackups_ = Statement(db, QStringLiteral("select 1 from main4 where filepath>=?1 and filepath<?2 limit 1"));
+    maxId_ = Statement(db, QStringLiteral("select IIF(max(id) is null,1, max(id)+1) from main"));
+    now_ = Statement(db, QStringLiteral("select format(now(),'yyyy-mm-dd H:M:S')"));
     insert_ = Statement(db, QStringLiteral(
         "insert into main(dir,findkey, name, filetype, filesize, filedtime, fileinputdtime, vol, id) "
-        "values(?1,?2,?3,?4,?5,?6,format(now(),'yyyy-mm-dd H:M:S'),?7,?8)"));
+        "values(?1,?2,?3,?4,?5,?6,?7,?8,?9)"));
     prepared_ = true;
 }
 
@@ -182,24 +188,62 @@ bool RecordWriter::IsCatalogued(const QString& path, const QString& vol) {
     return inBackups_.Step();
 }
 
+bool RecordWriter::AnyCataloguedBelow(const QString& folder) {
+    Prepare();
+    // Every path below folder lies in [folder + "/", folder + "0"): "0" follows "/" in
+    // the byte order the engine compares texts in.
+    QString low = folder;
+    if (!low.endsWith(u'/')) low += u'/';
+    const QString high = low.left(low.size() - 1) + u'0';
+    for (Statement* s : {&belowMain_, &belowBackups_}) {
+        ResetGuard g{*s};
+        s->Bind(1, low);
+        s->Bind(2, high);
+        if (s->Step()) return true;
+    }
+    return false;
+}
+
 QString RecordWriter::Insert(const NewRecord& r) {
     Prepare();
-    qlonglong id = 1;
-    {
-        ResetGuard g{nextId_};
-        if (nextId_.Step()) id = nextId_.Column(0).toLongLong();
+    // The catalogue time is the engine's format(now(), ...), taken once per second: the
+    // same text every row of that second would get, without a clock and time-zone lookup
+    // per row.
+    const std::time_t second = std::time(nullptr);
+    if (second != nowSecond_) {
+        ResetGuard g{now_};
+        if (now_.Step()) nowText_ = now_.Column(0).toString();
+        nowSecond_ = second;
     }
-    ResetGuard g{insert_};
-    insert_.Bind(1, r.path);
-    insert_.Bind(2, r.keywords);
-    insert_.Bind(3, r.name);
-    insert_.Bind(4, r.type);
-    insert_.Bind(5, r.sizeText);
-    insert_.Bind(6, r.timeText);
-    insert_.Bind(7, r.vol);
-    insert_.Bind(8, id);
-    insert_.Step();
-    return QString::number(id);
+    for (int attempt = 0;; ++attempt) {
+        // Inside a batch nobody else writes between two of its inserts, so max(id)+1 is
+        // read once per transaction and counted on from there.
+        if (!batching_ || nextId_ <= 0) {
+            ResetGuard g{maxId_};
+            nextId_ = maxId_.Step() ? maxId_.Column(0).toLongLong() : 1;
+        }
+        const qlonglong id = nextId_;
+        try {
+            ResetGuard g{insert_};
+            insert_.Bind(1, r.path);
+            insert_.Bind(2, r.keywords);
+            insert_.Bind(3, r.name);
+            insert_.Bind(4, r.type);
+            insert_.Bind(5, r.sizeText);
+            insert_.Bind(6, r.timeText);
+            insert_.Bind(7, nowText_);
+            insert_.Bind(8, r.vol);
+            insert_.Bind(9, id);
+            insert_.Step();
+        } catch (const DbError& e) {
+            nextId_ = 0;
+            // Another process took that id between our read and our write: once more.
+            if ((e.code() & 0xff) == kConstraintError && attempt == 0) continue;
+            throw;
+        }
+        nextId_ = id + 1;
+        return QString::number(id);
+    }
 }
 
 void RecordWriter::BeginBatch(std::chrono::milliseconds commitInterval) {
@@ -215,6 +259,7 @@ void RecordWriter::CommitIfDue() {
     auto now = std::chrono::steady_clock::now();
     if (now - batchStart_ < interval_ && g_catalogue.InTransaction()) return;
     // A failed statement can end the transaction by itself; then a new one starts here.
+    nextId_ = 0;  // between transactions another writer may come in
     g_catalogue.Commit();
     g_catalogue.Begin();
     batchStart_ = now;
@@ -223,6 +268,7 @@ void RecordWriter::CommitIfDue() {
 void RecordWriter::EndBatch() {
     if (!batching_) return;
     batching_ = false;
+    nextId_ = 0;
     g_catalogue.Commit();
 }
 
@@ -414,6 +460,16 @@ private:
         const QString recordKeywords = DoubleBlanks(kNext);
         QString node;
         if (createNodes_) node = InsertNodeWithId(f, f, parent);
+        // The entries of one listing are all different, so when nothing below P is
+        // catalogued when its walk starts, none of its entries needs the lookup.
+        bool checkEntries = sameCheck_;
+        if (checkEntries) {
+            try {
+                checkEntries = writer_.AnyCataloguedBelow(p);
+            } catch (const DbError&) {
+                checkEntries = true;
+            }
+        }
 
         const auto& hook = WalkEntryHook();
         while (const dirent* e = dir.Next()) {
@@ -425,10 +481,15 @@ private:
             const EntryKind kind = dir.KindOf(e, &st, &haveStat);
             if (kind == EntryKind::Other || kind == EntryKind::Gone) continue;
 
-            const QString name = DecodePath(QByteArray(e->d_name));
-            const QString childPath = DecodePath(childBytes);
-            if (EncodePath(childPath) != childBytes) {
-                // Never a record that would not open its file again.
+            // Names that are not UTF-8 are kept in DecodePath's escaped form, which
+            // EncodePath turns back into the same bytes. The check guards the promise that
+            // a record always opens its file again.
+            const QByteArray nameBytes = QByteArray::fromRawData(e->d_name, static_cast<qsizetype>(std::strlen(e->d_name)));
+            const QString name = DecodePath(nameBytes);
+            QString childPath = p;
+            if (!childPath.endsWith(u'/')) childPath += u'/';
+            childPath += name;
+            if (EncodePath(name) != nameBytes) {
                 PostStatus(QStringLiteral("无法编码的路径，未导入(path cannot be encoded, not imported): ") +
                            childPath);
                 continue;
@@ -439,7 +500,7 @@ private:
                 if (level > depth) {
                     if (lastDir_ && !(name.size() > 6 && name.endsWith(QLatin1String(".files")))) {
                         if (haveStat || dir.StatEntry(e->d_name, &st))
-                            AddPathRecord(childPath, &st, kFolderRecordType, recordKeywords);
+                            AddPathRecord(childPath, &st, kFolderRecordType, recordKeywords, checkEntries);
                     }
                     continue;
                 }
@@ -455,7 +516,7 @@ private:
             // A file.
             if (MatchesFilterList(name, importList_)) {
                 struct stat self;
-                if (dir.StatSelf(&self)) AddPathRecord(p, &self, kFolderRecordType, recordKeywords);
+                if (dir.StatSelf(&self)) AddPathRecord(p, &self, kFolderRecordType, recordKeywords, sameCheck_);
             }
             const bool skip = fileFilterOn_ ? MatchesFilterList(name, fileList_)
                                             : !MatchesFilterList(name, ffnList_);
@@ -464,9 +525,9 @@ private:
                 if (errno == ENOENT) continue;  // vanished since the listing
                 struct stat self;
                 AddPathRecord(childPath, dir.StatSelf(&self) ? &self : nullptr, kFileRecordType,
-                              recordKeywords, /*statusKnown=*/false);
+                              recordKeywords, checkEntries, /*statusKnown=*/false);
             } else {
-                AddPathRecord(childPath, &st, kFileRecordType, recordKeywords);
+                AddPathRecord(childPath, &st, kFileRecordType, recordKeywords, checkEntries);
             }
             PostStatus(childPath);
         }
@@ -475,8 +536,9 @@ private:
 
     // The record of one file or folder. st gives the status (its device at least);
     // without a known status the size and time texts stay empty.
+    // check: whether the same-file lookup runs for it.
     void AddPathRecord(const QString& path, const struct stat* st, const QString& type,
-                       const QString& keywords, bool statusKnown = true) {
+                       const QString& keywords, bool check, bool statusKnown = true) {
         NewRecord r;
         r.path = path;
         r.keywords = keywords;
@@ -485,7 +547,7 @@ private:
         if (st && statusKnown) FillStatusTexts(*st, r);
         r.vol = st ? VolOf(st->st_dev, path) : RememberDiskOfPath(path);
         try {
-            if (sameCheck_ && writer_.IsCatalogued(r.path, r.vol)) return;
+            if (check && writer_.IsCatalogued(r.path, r.vol)) return;
             const QString id = writer_.Insert(r);
             if (type == kFileRecordType && indexOnImport_) IndexRecordFile(path, id);
         } catch (const DbError& e) {

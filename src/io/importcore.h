@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <ctime>
 #include <functional>
 #include <map>
 
@@ -76,6 +77,9 @@ public:
     // True when main (a record) or main4 (a backup copy) has this path and disk identity.
     // Throws DbError.
     bool IsCatalogued(const QString& path, const QString& vol);
+    // True when main or main4 holds any path below folder (any disk identity): when it
+    // holds none, no entry of that folder can be catalogued yet. Throws DbError.
+    bool AnyCataloguedBelow(const QString& folder);
     // Inserts the record with id max(id)+1 and the catalogue time of now; returns the id.
     // Throws DbError.
     QString Insert(const NewRecord& record);
@@ -92,7 +96,10 @@ private:
     bool batching_ = false;
     std::chrono::milliseconds interval_{500};
     std::chrono::steady_clock::time_point batchStart_;
-    Statement inMain_, inBackups_, nextId_, insert_;
+    qlonglong nextId_ = 0;  // inside a batch: the id of the next insert (0: read it)
+    std::time_t nowSecond_ = -1;
+    QString nowText_;
+    Statement inMain_, inBackups_, belowMain_, belowBackups_, maxId_, now_, insert_;
 };
 
 // What happened to one file of ADD REC, a drop, a note or `korvel-cli add-files`.

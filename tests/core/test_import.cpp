@@ -1,0 +1,685 @@
+#include "app/dialogs.h"
+#include "app/fsutil.h"
+#include "app/longop.h"
+#include "app/settings.h"
+#include "io/filters.h"
+#include "io/import.h"
+#include "io/importcore.h"
+#include "list/recordlist.h"
+#include "platform/volumes.h"
+#include "store/catalogue.h"
+#include "support/scripted_prompter.h"
+#include "support/workdir.h"
+#include "tree/nodes.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <thread>
+
+extern char** environ;
+
+using namespace korvel;
+
+namespace {
+
+const QStringList kLists = {"file", "dir", "index", "import", "fdn", "ffn"};
+
+void MakeFile(const QByteArray& path, qint64 size = 1) {
+    int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path.constData();
+    if (size > 0) {
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+    }
+    ::close(fd);
+}
+
+void MakeDir(const QByteArray& path) { ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.constData(); }
+
+struct Row {
+    QString name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol;
+};
+
+// A working folder with a fresh catalogue, a folder `disk` for the files to import, the
+// option flags and filter lists at their defaults, and a scripted prompter.
+class Import : public ::testing::Test {
+protected:
+    TempWorkDir work;
+    QTemporaryDir diskDir;
+    ScriptedPrompter prompts;
+    QByteArray disk;
+
+    void SetUp() override {
+        disk = QFile::encodeName(diskDir.path());
+        CreateCatalogue("kv.kdb");
+        g_catalogue.Open(kConnectionString);
+        ReloadNodes();
+        g_same_flag = sysindex = g_trend_flag = g_dtrend_flag = true;
+        g_tree_depth = 1;
+        g_create_node_tree = g_import_last_dir = true;
+        g_stop_requested = false;
+        for (const QString& l : kLists) FilterList(l).clear();
+        ClearStatusQueueForTests();
+        g_record_list.Clear();
+    }
+    void TearDown() override {
+        SetWalkEntryHookForTests({});
+        g_stop_requested = false;
+        g_catalogue.Close();
+        g_node_map.clear();
+        g_record_list.Clear();
+        ClearStatusQueueForTests();
+    }
+
+    QString P(const QByteArray& relative) const { return DecodePath(disk + "/" + relative); }
+
+    std::vector<Row> Rows() {
+        std::vector<Row> out;
+        Recordset rs = ExecuteSql("select * from main order by id", adCmdText);
+        for (; !rs.Eof(); rs.MoveNext()) {
+            auto f = [&](const char* n) { return VariantToText(rs.Field(QString::fromLatin1(n))); };
+            out.push_back({f("name"), f("findkey"), f("dir"), f("id"), f("filetype"), f("filesize"), f("filedtime"),
+                           f("fileinputdtime"), f("vol")});
+        }
+        return out;
+    }
+    // Paths below disk of every record ("name/" for folder records), sorted.
+    QStringList Catalogued() {
+        QStringList out;
+        const QString base = DecodePath(disk) + "/";
+        for (const Row& r : Rows()) {
+            QString rel = r.dir.startsWith(base) ? r.dir.mid(base.size()) : r.dir;
+            out << (r.filetype == kFolderRecordType ? rel + "/" : rel);
+        }
+        out.sort();
+        return out;
+    }
+    long long Count(const QString& sql) {
+        Recordset rs = ExecuteSql(sql, adCmdText);
+        return rs.Eof() ? -1 : rs.Field(0).toLongLong();
+    }
+    QString AddNode(const QString& name, const QString& tags, const QString& parent) {
+        QString id = InsertNodeWithId(name, tags, parent);
+        ReloadNodes();
+        return id;
+    }
+    // ADD REC TREE through the prompter: root node "0" unless given.
+    bool RunTree(const QString& root, const QString& depth, bool nodes, bool lastDir,
+                 const QString& node = "0", const QString& tags = QString()) {
+        prompts.nodes.push_back(node);
+        prompts.AnswerDialog(dlg::kAddTree, {{dlg::kRoot, root},
+                                             {dlg::kDepth, depth},
+                                             {dlg::kTags, tags},
+                                             {dlg::kCreateNodeTree, nodes},
+                                             {dlg::kImportLastDir, lastDir}});
+        return ImportRecordTree();
+    }
+};
+
+}  // namespace
+
+// ---- keyword texts and small rules -----------------------------------------------------------
+
+TEST(ImportRules, KeywordTexts) {
+    EXPECT_EQ(ImportKeywordText("", true, "T"), "  T  ");
+    EXPECT_EQ(ImportKeywordText("", false, "T"), "   ");
+    EXPECT_EQ(ImportKeywordText("a b", true, "T"), " a b T  ");
+    EXPECT_EQ(ImportKeywordText("a", false, "T"), " a  ");
+    EXPECT_EQ(DropKeywordText("T"), " T  ");
+    EXPECT_EQ(NoteKeywordText({"b", "a", "b"}), "   a  b   ");
+    EXPECT_EQ(NoteKeywordText({}), "    ");
+}
+
+TEST(ImportRules, DepthTextAndClamp) {
+    const std::pair<const char*, int> texts[] = {{"2", 2}, {"abc", 0}, {"", 0}, {" 7x", 7}, {"-5", -5}, {"+3", 3}};
+    for (auto [text, value] : texts) EXPECT_EQ(DecimalTextValue(text), value) << text;
+    const std::pair<int, int> clamps[] = {{-5, 1}, {0, 0}, {1, 1}, {20, 20}, {50, 20}};
+    for (auto [in, out] : clamps) {
+        g_tree_depth = in;
+        EXPECT_EQ(ClampTreeDepth(), out);
+        EXPECT_EQ(g_tree_depth, out);
+    }
+    g_tree_depth = 1;
+    EXPECT_EQ(LastPathPiece("/a/b/c.txt"), "c.txt");
+    EXPECT_EQ(LastPathPiece("/a/b/"), "b");
+    EXPECT_EQ(FolderKeyword("/x/My Docs"), "My-Docs");
+}
+
+// ---- ADD REC, drops, notes, ADD DIR ------------------------------------------------------------
+
+TEST_F(Import, AddFileRecordsStoresEveryValue) {
+    const QString node = AddNode("n", "tagA", "0");
+    MakeFile(disk + "/big.bin", 1048577);
+    MakeFile(disk + "/it's a file.txt", 2047);
+    MakeFile(disk + "/中文 文件.txt", 5);
+    const QStringList files = {P("big.bin"), P("it's a file.txt"), P("中文 文件.txt")};
+    prompts.nodes.push_back(node);
+    prompts.files.push_back(files);
+    prompts.AnswerDialog(dlg::kKeyDialog, {{dlg::kTags, "t1 t2"}, {dlg::kInherit, true}});
+    AddFileRecords();
+
+    ASSERT_EQ(prompts.dialogsShown.size(), 1u);
+    EXPECT_EQ(prompts.dialogsShown[0].first, dlg::kKeyDialog);
+    EXPECT_TRUE(prompts.dialogsShown[0].second.value(dlg::kInherit).toBool());  // preset ticked
+    const std::vector<Row> rows = Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    const char* sizes[] = {"1 M", "1 K", "0 K"};
+    const QRegularExpression catalogueTime(R"(^\d{4}-\d{2}-\d{2} \d{1,2}:\d{1,2}:\d{1,2}$)");
+    for (int i = 0; i < 3; ++i) {
+        const Row& r = rows[i];
+        EXPECT_EQ(r.dir, files[i]);
+        EXPECT_EQ(r.name, files[i].mid(files[i].lastIndexOf('/') + 1));
+        EXPECT_EQ(r.id, QString::number(i + 1));
+        EXPECT_EQ(r.findkey, " t1 t2 tagA  ");
+        EXPECT_EQ(r.filetype, "文件");
+        EXPECT_EQ(r.filesize, sizes[i]);
+        EXPECT_EQ(r.filedtime, StatusTexts(files[i]).timeText);
+        EXPECT_TRUE(catalogueTime.match(r.fileinputdtime).hasMatch()) << r.fileinputdtime.toStdString();
+        EXPECT_EQ(r.vol, DiskIdOfPath(files[i]));
+    }
+    // One list row per record, the newest at the top.
+    ASSERT_EQ(g_record_list.RowCount(), 3);
+    const QStringList top = g_record_list.Rows()[0];
+    EXPECT_EQ(top, QStringList({rows[2].name, rows[2].findkey, rows[2].dir, "3", "文件", rows[2].filesize,
+                                rows[2].filedtime, "", rows[2].vol, "", ""}));
+}
+
+TEST_F(Import, CancelRulesOfAddRec) {
+    MakeFile(disk + "/a.txt");
+    // Cancelling the node picker or the file dialog imports nothing.
+    AddFileRecords();
+    prompts.nodes.push_back("0");
+    AddFileRecords();
+    EXPECT_TRUE(Rows().empty());
+    // Cancelling the keyword dialog still imports: empty tags, INHERIT on.
+    const QString node = AddNode("n", "T", "0");
+    prompts.nodes.push_back(node);
+    prompts.files.push_back(QStringList{P("a.txt")});
+    prompts.CancelDialog(dlg::kKeyDialog);
+    AddFileRecords();
+    ASSERT_EQ(Rows().size(), 1u);
+    EXPECT_EQ(Rows()[0].findkey, "  T  ");
+    // OK with no node picked: inherited text " ".
+    MakeFile(disk + "/b.txt");
+    prompts.nodes.push_back(QString());
+    prompts.files.push_back(QStringList{P("b.txt")});
+    prompts.AnswerDialog(dlg::kKeyDialog, {{dlg::kTags, ""}, {dlg::kInherit, false}});
+    AddFileRecords();
+    ASSERT_EQ(Rows().size(), 2u);
+    EXPECT_EQ(Rows()[1].findkey, "   ");
+}
+
+TEST_F(Import, SameFileCheckStopsChosenFilesButSkipsOnlyADroppedFile) {
+    for (const char* n : {"A", "B", "C", "D"}) MakeFile(disk + "/" + n);
+    AddDroppedFile(P("B"));
+    // ADD REC of A, B, C: B is catalogued, so the run ends there.
+    prompts.nodes.push_back("0");
+    prompts.files.push_back(QStringList{P("A"), P("B"), P("C")});
+    AddFileRecords();
+    EXPECT_EQ(Catalogued(), QStringList({"A", "B"}));
+    // Dropping C, B, D skips B alone.
+    for (const char* n : {"C", "B", "D"}) AddDroppedFile(P(n));
+    EXPECT_EQ(Catalogued(), QStringList({"A", "B", "C", "D"}));
+    EXPECT_TRUE(prompts.messages.empty());
+    // With the option off, a file can be catalogued again.
+    g_same_flag = false;
+    AddDroppedFile(P("A"));
+    EXPECT_EQ(Count("select count(*) from main where dir='" + SqlText(P("A")) + "'"), 2);
+}
+
+TEST_F(Import, BackupCopyCountsAsCatalogued) {
+    MakeFile(disk + "/it's.txt");
+    const QString path = P("it's.txt");
+    const QString vol = DiskIdOfPath(path);
+    EXPECT_FALSE(IsAlreadyCatalogued(path, vol));
+    ExecuteSql("insert into main4(recordid,filepath,vol) values(9,'" + SqlText(path) + "','" + vol + "')",
+               adCmdTextNoRecords);
+    EXPECT_TRUE(IsAlreadyCatalogued(path, vol));
+    EXPECT_FALSE(IsAlreadyCatalogued(path, vol + "1"));  // another disk
+    AddDroppedFile(path);
+    EXPECT_TRUE(Rows().empty());
+}
+
+TEST_F(Import, DroppedAndNoteFilesGetTheirKeywordTexts) {
+    const QString node = AddNode("n", "k1 k2", "0");
+    g_current_node = node;
+    MakeFile(disk + "/drop.txt");
+    MakeFile(disk + "/PENLET_n.txt", 1048577);
+    AddDroppedFile(P("drop.txt"));
+    AddNoteRecord(P("PENLET_n.txt"), {"b", "a", "b"});
+    AddNoteRecord(P("PENLET_n.txt"), {"c"});  // catalogued already: skipped
+    const std::vector<Row> rows = Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].findkey, " k1 k2  ");
+    EXPECT_EQ(rows[1].findkey, "   a  b   ");
+    EXPECT_EQ(rows[1].filesize, "1048577");  // notes store the byte count
+    EXPECT_EQ(rows[1].filetype, "文件");
+    g_current_node = "0";
+}
+
+TEST_F(Import, MissingFileIsImportedWithEmptyStatusTexts) {
+    prompts.nodes.push_back("0");
+    prompts.files.push_back(QStringList{P("vanished.txt")});
+    AddFileRecords();
+    ASSERT_EQ(Rows().size(), 1u);
+    EXPECT_EQ(Rows()[0].filesize, "");
+    EXPECT_EQ(Rows()[0].filedtime, "");
+}
+
+TEST_F(Import, AddFolderRecordQuotesPathAndName) {
+    MakeDir(disk + "/it's a 'dir'");
+    const QString path = P("it's a 'dir'");
+    // Cancelling the folder picker or the node picker adds nothing.
+    AddFolderRecord();
+    prompts.folders.push_back(path);
+    AddFolderRecord();
+    EXPECT_TRUE(Rows().empty());
+
+    prompts.folders.push_back(path);
+    prompts.nodes.push_back("0");
+    prompts.AnswerDialog(dlg::kKeyDialog, {{dlg::kTags, "x"}, {dlg::kInherit, false}});
+    AddFolderRecord();
+    const std::vector<Row> rows = Rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].dir, path);
+    EXPECT_EQ(rows[0].name, "it's a 'dir'");
+    EXPECT_EQ(rows[0].filetype, "文件夹");
+    EXPECT_EQ(rows[0].findkey, " x  ");
+    EXPECT_EQ(rows[0].vol, DiskIdOfPath(path));
+    EXPECT_EQ(rows[0].filedtime, StatusTexts(path).timeText);
+    ASSERT_EQ(g_record_list.RowCount(), 1);
+    EXPECT_EQ(g_record_list.Rows()[0][2], path);
+    EXPECT_EQ(g_record_list.Rows()[0][4], "文件夹");
+}
+
+// ---- ADD REC TREE ----------------------------------------------------------------------------------
+
+namespace {
+
+// top/f0.txt, top/s1/f1.txt, top/s1/s2/f2.txt, top/s1/s2/s3/f3.txt, top/s1/s2/s3/s4/f4.txt
+void MakeChain(const QByteArray& disk) {
+    QByteArray d = disk + "/top";
+    MakeDir(d);
+    MakeFile(d + "/f0.txt");
+    for (int i = 1; i <= 4; ++i) {
+        d += "/s" + QByteArray::number(i);
+        MakeDir(d);
+        MakeFile(d + "/f" + QByteArray::number(i) + ".txt");
+    }
+}
+
+}  // namespace
+
+TEST_F(Import, DepthDecidesWhatIsWalked) {
+    MakeChain(disk);
+    struct Case {
+        const char* depth;
+        QStringList expected;
+        int storedDepth;
+    };
+    const QStringList d0 = {"top/f0.txt", "top/s1/"};
+    const QStringList d1 = {"top/f0.txt", "top/s1/f1.txt", "top/s1/s2/"};
+    const Case cases[] = {
+        {"0", d0, 0},
+        {"abc", d0, 0},
+        {"1", d1, 1},
+        {"-5", d1, 1},
+        {"2", {"top/f0.txt", "top/s1/f1.txt", "top/s1/s2/f2.txt", "top/s1/s2/s3/"}, 2},
+        {"50", {"top/f0.txt", "top/s1/f1.txt", "top/s1/s2/f2.txt", "top/s1/s2/s3/f3.txt", "top/s1/s2/s3/s4/f4.txt"}, 20},
+    };
+    for (const Case& c : cases) {
+        ExecuteSql("delete from main", adCmdTextNoRecords);
+        prompts.statusTexts.clear();
+        EXPECT_TRUE(RunTree(P("top"), c.depth, false, true));
+        EXPECT_EQ(Catalogued(), c.expected) << c.depth;
+        EXPECT_EQ(g_tree_depth, c.storedDepth) << c.depth;
+        ASSERT_FALSE(prompts.statusTexts.isEmpty());
+        EXPECT_EQ(prompts.statusTexts.last(), "finish");
+        EXPECT_TRUE(prompts.statusTexts.contains(P("top/f0.txt")));
+    }
+    EXPECT_EQ(Count("select count(*) from main2"), 0);  // no node tree asked for
+    EXPECT_FALSE(g_catalogue.InTransaction());
+}
+
+TEST_F(Import, NodeTreeMirrorsFoldersAndRecordsCarryTheirKeywords) {
+    const QString x = AddNode("X", "x1", "0");
+    MakeDir(disk + "/A");
+    MakeDir(disk + "/A/My Docs");
+    MakeDir(disk + "/A/B");
+    MakeFile(disk + "/A/B/g.txt");
+    MakeFile(disk + "/A/My Docs/it's.txt");
+    ASSERT_TRUE(RunTree(P("A") + "/", "2", true, true, x, "t9"));
+    ReloadNodes();
+    std::map<QString, std::pair<QString, QString>> nodes;  // name -> (tags, parent name)
+    for (const auto& [id, e] : g_node_map)
+        if (id != "0") nodes[e.name] = {e.tags, g_node_map[e.parent].name};
+    ASSERT_EQ(nodes.size(), 4u);
+    EXPECT_EQ(nodes["A"], std::make_pair(QString("A"), QString("X")));
+    EXPECT_EQ(nodes["B"], std::make_pair(QString("B"), QString("A")));
+    EXPECT_EQ(nodes["My-Docs"], std::make_pair(QString("My-Docs"), QString("A")));
+    // Keywords: typed tags and the node's tags, then one folder name per level, each
+    // blank doubled.
+    Recordset rs = ExecuteSql("select findkey from main where name='g.txt'", adCmdText);
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs.Field(0).toString(), "    t9  x1  A    B  ");
+    rs = ExecuteSql("select findkey from main where name='it''s.txt'", adCmdText);
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_TRUE(rs.Field(0).toString().contains(" My-Docs "));
+}
+
+TEST_F(Import, LastFolderRules) {
+    MakeDir(disk + "/top");
+    for (const char* n : {"report.files", ".files", "x.files", "plain"}) MakeDir(disk + "/top/" + n);
+    RunTree(P("top"), "0", false, true);
+    EXPECT_EQ(Catalogued(), QStringList({"top/.files/", "top/plain/"}));
+    ExecuteSql("delete from main", adCmdTextNoRecords);
+    RunTree(P("top"), "0", false, false);
+    EXPECT_TRUE(Catalogued().isEmpty());
+}
+
+TEST_F(Import, FileAndFolderFilters) {
+    MakeDir(disk + "/top");
+    MakeFile(disk + "/top/a.tmp");
+    MakeFile(disk + "/top/b.txt");
+    for (const char* d : {"skip", "take"}) {
+        MakeDir(disk + "/top/" + d);
+        MakeFile(disk + "/top/" + d + "/in.txt");
+    }
+    struct Case {
+        bool fileFlag, dirFlag;
+        QStringList file, ffn, dir, fdn;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {true, true, {"*.tmp"}, {}, {"skip"}, {}, {"top/b.txt", "top/take/in.txt"}},
+        {true, true, {}, {}, {}, {}, {"top/a.tmp", "top/b.txt", "top/skip/in.txt", "top/take/in.txt"}},
+        {false, true, {"*.tmp"}, {"*.txt"}, {}, {}, {"top/b.txt", "top/skip/in.txt", "top/take/in.txt"}},
+        {false, true, {}, {}, {}, {}, {}},  // empty ffn with the file filter off: no file
+        {true, false, {}, {}, {}, {"take"}, {"top/a.tmp", "top/b.txt", "top/take/in.txt"}},
+        {true, false, {}, {}, {}, {}, {"top/a.tmp", "top/b.txt"}},
+    };
+    for (const Case& c : cases) {
+        ExecuteSql("delete from main", adCmdTextNoRecords);
+        g_trend_flag = c.fileFlag;
+        g_dtrend_flag = c.dirFlag;
+        FilterList("file") = c.file;
+        FilterList("ffn") = c.ffn;
+        FilterList("dir") = c.dir;
+        FilterList("fdn") = c.fdn;
+        RunTree(P("top"), "2", false, true);
+        EXPECT_EQ(Catalogued(), c.expected) << c.fileFlag << c.dirFlag;
+    }
+}
+
+TEST_F(Import, ImportListRecordsTheFolderOncePerMatchingFile) {
+    MakeDir(disk + "/proj");
+    MakeFile(disk + "/proj/a.sln");
+    MakeFile(disk + "/proj/b.sln");
+    MakeFile(disk + "/proj/c.txt");
+    FilterList("import") = {"*.sln"};
+    g_same_flag = false;
+    RunTree(P("proj"), "2", false, true);
+    EXPECT_EQ(Catalogued(), QStringList({"proj/", "proj/", "proj/a.sln", "proj/b.sln", "proj/c.txt"}));
+    ExecuteSql("delete from main", adCmdTextNoRecords);
+    g_same_flag = true;
+    RunTree(P("proj"), "2", false, true);
+    EXPECT_EQ(Catalogued(), QStringList({"proj/", "proj/a.sln", "proj/b.sln", "proj/c.txt"}));
+}
+
+TEST_F(Import, StrangeNamesOpenTheirFilesAgain) {
+    MakeDir(disk + "/top");
+    const QByteArray names[] = {"it's.txt", "a b  c.txt", "中文 名字.txt", "bad\xff\xfe.txt", "l\xe9gacy.doc"};
+    std::set<QByteArray> expected;
+    for (const QByteArray& n : names) {
+        MakeFile(disk + "/top/" + n);
+        expected.insert(disk + "/top/" + n);
+    }
+    MakeDir(disk + "/top/dir\xff 'q'");
+    MakeFile(disk + "/top/dir\xff 'q'/x.txt");
+    expected.insert(disk + "/top/dir\xff 'q'/x.txt");
+    RunTree(P("top"), "2", true, true);
+    std::set<QByteArray> stored;
+    for (const Row& r : Rows()) {
+        const QByteArray native = EncodePath(r.dir);
+        stored.insert(native);
+        struct stat st;
+        EXPECT_EQ(::stat(native.constData(), &st), 0) << native.constData();
+        EXPECT_EQ(r.name, r.dir.mid(r.dir.lastIndexOf('/') + 1));
+    }
+    EXPECT_EQ(stored, expected);
+    // The folder with the odd name got its node.
+    EXPECT_EQ(Count("select count(*) from main2 where name like 'dir%'"), 1);
+    // Importing again finds every one of them catalogued.
+    RunTree(P("top"), "2", false, true);
+    EXPECT_EQ(Rows().size(), expected.size());
+}
+
+TEST_F(Import, SymlinkLoopsAreNotFollowed) {
+    MakeDir(disk + "/top");
+    MakeDir(disk + "/top/a");
+    MakeFile(disk + "/top/a/f.txt");
+    ASSERT_EQ(::symlink("..", (disk + "/top/a/up").constData()), 0);
+    ASSERT_EQ(::symlink((disk + "/top").constData(), (disk + "/top/a/self").constData()), 0);
+    ASSERT_EQ(::symlink("a/f.txt", (disk + "/top/link.txt").constData()), 0);
+    ASSERT_EQ(::symlink("nowhere", (disk + "/top/dangling.txt").constData()), 0);
+    RunTree(P("top"), "20", true, true);
+    // The link to a file is catalogued as that file's other name; links to folders and
+    // dangling links are not.
+    EXPECT_EQ(Catalogued(), QStringList({"top/a/f.txt", "top/link.txt"}));
+    EXPECT_EQ(Count("select count(*) from main2"), 2);  // top and a
+}
+
+TEST_F(Import, EntriesThatVanishDuringTheWalk) {
+    MakeDir(disk + "/top");
+    MakeFile(disk + "/top/keep.txt");
+    MakeFile(disk + "/top/gone.txt");
+    MakeDir(disk + "/top/gonedir");
+    MakeFile(disk + "/top/gonedir/x.txt");
+    MakeDir(disk + "/top/other");
+    MakeFile(disk + "/top/other/y.txt");
+    SetWalkEntryHookForTests([](const QByteArray& path) {
+        if (path.endsWith("/gone.txt")) ::unlink(path.constData());
+        if (path.endsWith("/gonedir")) std::filesystem::remove_all(path.constData());
+    });
+    RunTree(P("top"), "2", true, true);
+    EXPECT_EQ(Catalogued(), QStringList({"top/keep.txt", "top/other/y.txt"}));
+    EXPECT_EQ(Count("select count(*) from main2 where name='gonedir'"), 0);  // no node either
+    EXPECT_EQ(Count("select count(*) from main2"), 2);
+    EXPECT_EQ(prompts.statusTexts.last(), "finish");
+}
+
+TEST_F(Import, UnreadableFolderContributesNothing) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder; the vanishing folder covers this case";
+    MakeDir(disk + "/top");
+    MakeDir(disk + "/top/closed");
+    MakeFile(disk + "/top/closed/x.txt");
+    MakeFile(disk + "/top/open.txt");
+    ::chmod((disk + "/top/closed").constData(), 0);
+    RunTree(P("top"), "2", true, true);
+    ::chmod((disk + "/top/closed").constData(), 0755);
+    EXPECT_EQ(Catalogued(), QStringList({"top/open.txt"}));
+    EXPECT_EQ(Count("select count(*) from main2"), 1);
+}
+
+TEST_F(Import, StopKeepsWhatWasImportedAndCommitsIt) {
+    MakeDir(disk + "/top");
+    for (int i = 0; i < 20; ++i) MakeFile(disk + "/top/f" + QByteArray::number(i));
+    int seen = 0;
+    SetWalkEntryHookForTests([&seen](const QByteArray&) {
+        if (++seen == 6) g_stop_requested = true;
+    });
+    RunTree(P("top"), "2", true, true);
+    // The entry during which stop was pressed is finished; the walk ends before the next.
+    EXPECT_EQ(Rows().size(), 6u);
+    EXPECT_FALSE(prompts.statusTexts.contains("finish"));
+    EXPECT_FALSE(g_catalogue.InTransaction());
+    // Another connection sees the rows: they were committed.
+    Connection other;
+    other.Open(kConnectionString);
+    Recordset rs = other.Execute("select count(*) from main", adCmdText);
+    EXPECT_EQ(rs.Field(0).toLongLong(), 6);
+}
+
+TEST_F(Import, UnreadableRootImportsNothingAndSaysSo) {
+    RunTree(P("no such folder"), "2", true, true);
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_EQ(Count("select count(*) from main2"), 0);
+    ASSERT_EQ(prompts.statusTexts.size(), 2);
+    EXPECT_TRUE(prompts.statusTexts[0].contains(P("no such folder")));
+    EXPECT_EQ(prompts.statusTexts[1], "finish");
+    // Cancelling the node picker or the dialog starts nothing.
+    EXPECT_FALSE(ImportRecordTree());
+    prompts.nodes.push_back("0");
+    EXPECT_FALSE(ImportRecordTree());
+}
+
+TEST_F(Import, ReimportAddsNoRecordAndWalkValuesMatchTheFileStatus) {
+    MakeChain(disk);
+    RunTree(P("top"), "2", false, true);
+    const std::vector<Row> first = Rows();
+    ASSERT_EQ(first.size(), 4u);
+    for (const Row& r : first) {
+        const FileStatusTexts t = StatusTexts(r.dir);
+        EXPECT_EQ(r.filedtime, t.timeText);
+        EXPECT_EQ(r.filesize, t.sizeText);
+        EXPECT_EQ(r.vol, DiskIdOfPath(r.dir));
+    }
+    RunTree(P("top"), "2", false, true);
+    EXPECT_EQ(Rows().size(), first.size());
+}
+
+// ---- korvel-cli -------------------------------------------------------------------------------------
+
+namespace {
+
+struct CliResult {
+    int code;
+    QString out, err;
+};
+
+CliResult Cli(const QStringList& args) {
+    QProcess p;
+    p.start(KORVEL_CLI, args);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+}  // namespace
+
+TEST_F(Import, CliImportTreeAndAddFiles) {
+    g_catalogue.Close();
+    MakeChain(disk);
+    MakeFile(disk + "/it's.txt");
+    const QString w = work.path();
+    CliResult r = Cli({"--dir", w, "import-tree", P("top"), "--node", "0", "--depth", "1", "--no-node-tree"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.last(), "finish");
+    EXPECT_TRUE(lines.contains(P("top/s1/f1.txt")));
+
+    r = Cli({"--dir", w, "add-files", "0", P("it's.txt"), P("top/f0.txt"), "--tags", "a b", "--no-inherit"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("added 4 " + P("it's.txt"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("already catalogued: " + P("top/f0.txt")));
+
+    // Errors go to standard error with exit status 1.
+    for (const QStringList& bad : {QStringList{"import-tree", P("top"), "--node", "77"},
+                                   QStringList{"import-tree", P("top")},
+                                   QStringList{"import-tree", P("none"), "--node", "0"},
+                                   QStringList{"add-files", "0", P("none.txt")},
+                                   QStringList{"add-files", "0", P("top")}}) {
+        r = Cli(QStringList{"--dir", w} + bad);
+        EXPECT_EQ(r.code, 1) << bad.join(' ').toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+    g_catalogue.Open(kConnectionString);
+    EXPECT_EQ(Rows().size(), 4u);
+    Recordset rs = ExecuteSql("select findkey from main where name='it''s.txt'", adCmdText);
+    EXPECT_EQ(rs.Field(0).toString(), " a b  ");
+}
+
+TEST_F(Import, SigkillMidImportLeavesAnIntactCatalogue) {
+    // The tree goes to memory when it can: creating files on the test machines' disks is slow.
+    QTemporaryDir shm(QStringLiteral("/dev/shm/korvel-kill-XXXXXX"));
+    const QByteArray tree = shm.isValid() ? QFile::encodeName(shm.path()) : disk;
+    const int folders = 20, perFolder = 500;
+    for (int d = 0; d < folders; ++d) {
+        const QByteArray dir = tree + "/dir " + QByteArray::number(d);
+        MakeDir(dir);
+        for (int f = 0; f < perFolder; ++f) MakeFile(dir + "/文件 " + QByteArray::number(f) + ".txt", 0);
+    }
+    g_catalogue.Close();
+    Connection watcher;  // opened before the writer starts; a WAL reader never waits
+    watcher.Open(kConnectionString);
+
+    // korvel-cli import-tree with its progress texts on a pipe.
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const QByteArray cli = KORVEL_CLI, w = QFile::encodeName(work.path()), root = tree;
+    const char* argv[] = {cli.constData(), "--dir", w.constData(), "import-tree", root.constData(), "--node", "0", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, cli.constData(), &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+
+    // As soon as the first imported path is reported the walk is inside its first
+    // transaction. Holding the process longer than the commit interval makes it commit at
+    // its next entry; it is killed right after that, in the middle of the next batch.
+    char buf[256];
+    ASSERT_GT(::read(out[0], buf, sizeof buf), 0);
+    ::kill(pid, SIGSTOP);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    EXPECT_EQ(watcher.Execute("select count(*) from main", adCmdText).Field(0).toLongLong(), 0);
+    ::kill(pid, SIGCONT);
+    long long seen = 0;
+    for (int i = 0; i < 20000 && seen == 0; ++i) {
+        seen = watcher.Execute("select count(*) from main", adCmdText).Field(0).toLongLong();
+        if (seen == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ::close(out[0]);
+    watcher.Close();
+    EXPECT_TRUE(WIFSIGNALED(status));
+    ASSERT_GT(seen, 0);
+
+    g_catalogue.Open(kConnectionString);
+    EXPECT_EQ(ExecuteSql("PRAGMA integrity_check", adCmdText).Field(0).toString(), "ok");
+    const long long kept = Count("select count(*) from main");
+    EXPECT_GE(kept, seen);
+    EXPECT_LT(kept, folders * perFolder);
+    // Every row is whole: no record without its values, every one points at its file.
+    EXPECT_EQ(Count("select count(*) from main where name is null or findkey is null or dir is null or "
+                    "filetype is null or filesize is null or filedtime is null or fileinputdtime is null or "
+                    "vol is null or name='' or filedtime=''"),
+              0);
+    for (const Row& r : Rows()) ASSERT_TRUE(PathExists(r.dir)) << r.dir.toStdString();
+    g_catalogue.Close();
+
+    // The catalogue goes on working: the same import again completes the tree once.
+    CliResult again = Cli({"--dir", work.path(), "import-tree", DecodePath(tree), "--node", "0", "--no-node-tree"});
+    ASSERT_EQ(again.code, 0) << again.err.toStdString();
+    g_catalogue.Open(kConnectionString);
+    EXPECT_EQ(Count("select count(*) from main where filetype='文件'"), folders * perFolder);
+    EXPECT_EQ(Count("select count(distinct dir) from main"), folders * perFolder);
+}
