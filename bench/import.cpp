@@ -151,7 +151,6 @@ int RunOne(int files) {
     CreateCatalogue("kv.kdb");
     g_catalogue.Open(kConnectionString);
     LoadNodeMap();
-    if (getenv("CACHE")) ExecuteSql(QString("PRAGMA cache_size = ") + getenv("CACHE"), adCmdText);
     // The default options of the import dialog and of config.cnf.
     g_tree_depth = 2;
     g_create_node_tree = true;

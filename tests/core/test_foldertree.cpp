@@ -1,0 +1,169 @@
+#include "app/dialogs.h"
+#include "app/fsutil.h"
+#include "app/longop.h"
+#include "app/settings.h"
+#include "io/filters.h"
+#include "io/import.h"
+#include "io/importcore.h"
+#include "store/catalogue.h"
+#include "support/scripted_prompter.h"
+#include "support/workdir.h"
+#include "tree/foldernodes.h"
+#include "tree/nodes.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+using namespace korvel;
+
+namespace {
+
+class FolderTree : public ::testing::Test {
+protected:
+    TempWorkDir work;
+    QTemporaryDir diskDir;
+    ScriptedPrompter prompts;
+    QByteArray disk;
+
+    void SetUp() override {
+        disk = QFile::encodeName(diskDir.path());
+        CreateCatalogue("kv.kdb");
+        g_catalogue.Open(kConnectionString);
+        ReloadNodes();
+        g_dtrend_flag = true;
+        g_tree_depth = 1;
+        FilterList("dir").clear();
+        FilterList("fdn").clear();
+        ClearStatusQueueForTests();
+    }
+    void TearDown() override {
+        SetWalkEntryHookForTests({});
+        g_catalogue.Close();
+        g_node_map.clear();
+        FilterList("dir").clear();
+        FilterList("fdn").clear();
+        ClearStatusQueueForTests();
+        g_tree_depth = 1;
+    }
+    void Dir(const QByteArray& relative) {
+        ASSERT_EQ(::mkdir((disk + "/" + relative).constData(), 0755), 0) << relative.constData();
+    }
+    void File(const QByteArray& relative) {
+        FILE* f = std::fopen((disk + "/" + relative).constData(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
+    QString P(const QByteArray& relative) const { return DecodePath(disk + "/" + relative); }
+    // "name<tags>@parent-name" of every node, sorted.
+    QStringList Nodes() {
+        ReloadNodes();
+        QStringList out;
+        for (const auto& [id, e] : g_node_map)
+            if (id != "0") out << e.name + "<" + e.tags + ">@" + g_node_map[e.parent].name;
+        out.sort();
+        return out;
+    }
+    QStringList TakeAllStatus() {
+        QStringList out;
+        QString t;
+        while (TakeStatus(t) == 0) out << t;
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST_F(FolderTree, OneNodePerFolderNamedAfterIt) {
+    Dir("My Docs");
+    Dir("My Docs/sub a");
+    Dir("My Docs/sub a/deeper");
+    Dir("My Docs/it's");
+    File("My Docs/file.txt");
+    AddNodeTree(P("My Docs"), "0", 1);
+    EXPECT_EQ(Nodes(), QStringList({"My-Docs<My-Docs>@全部文档", "it's<it's>@My-Docs", "sub-a<sub-a>@My-Docs"}));
+    EXPECT_EQ(TakeAllStatus(), QStringList({"finish"}));  // posted once, at the top level
+}
+
+TEST_F(FolderTree, DepthLimits) {
+    // A chain of 22 nested folders below top.
+    QByteArray chain = "top";
+    Dir(chain);
+    for (int i = 1; i <= 22; ++i) {
+        chain += "/d" + QByteArray::number(i);
+        Dir(chain);
+    }
+    const std::pair<const char*, int> cases[] = {{"0", 1}, {"1", 2}, {"3", 4}, {"25", 21}, {"-4", 2}, {"x", 1}};
+    for (auto [depth, nodes] : cases) {
+        ExecuteSql("delete from main2", adCmdTextNoRecords);
+        prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, depth}});
+        EXPECT_TRUE(AddNodeTreeCommand());
+        EXPECT_EQ(Nodes().size(), nodes) << depth;
+    }
+    EXPECT_EQ(g_tree_depth, 0);  // "x" gives 0, which the limit keeps
+}
+
+TEST_F(FolderTree, FolderFiltersDecide) {
+    Dir("top");
+    for (const char* d : {"keep", "skip", "take"}) Dir(QByteArray("top/") + d);
+    struct Case {
+        bool flag;
+        QStringList dir, fdn;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {true, {"skip"}, {}, {"keep<keep>@top", "take<take>@top", "top<top>@全部文档"}},
+        {false, {}, {"take"}, {"take<take>@top", "top<top>@全部文档"}},
+        {false, {}, {}, {"top<top>@全部文档"}},  // folder filter off, empty fdn: the top node only
+    };
+    for (const Case& c : cases) {
+        ExecuteSql("delete from main2", adCmdTextNoRecords);
+        g_dtrend_flag = c.flag;
+        FilterList("dir") = c.dir;
+        FilterList("fdn") = c.fdn;
+        AddNodeTree(P("top"), "0", 1);
+        EXPECT_EQ(Nodes(), c.expected) << c.flag;
+    }
+}
+
+TEST_F(FolderTree, FilesOnlyLinksAndVanishingFolders) {
+    Dir("files");
+    File("files/a.txt");
+    AddNodeTree(P("files"), "0", 1);
+    EXPECT_EQ(Nodes(), QStringList({"files<files>@全部文档"}));
+
+    ExecuteSql("delete from main2", adCmdTextNoRecords);
+    g_tree_depth = 20;
+    Dir("top");
+    Dir("top/a");
+    Dir("top/gone");
+    ASSERT_EQ(::symlink("..", (disk + "/top/a/up").constData()), 0);
+    SetWalkEntryHookForTests([](const QByteArray& path) {
+        if (path.endsWith("/gone")) std::filesystem::remove_all(path.constData());
+    });
+    AddNodeTree(P("top"), "0", 1);
+    EXPECT_EQ(Nodes(), QStringList({"a<a>@top", "top<top>@全部文档"}));
+}
+
+TEST_F(FolderTree, CommandPutsTheTreeUnderTheCurrentNode) {
+    const QString parent = InsertNodeWithId("P", "p", "0");
+    ReloadNodes();
+    g_current_node = parent;
+    Dir("top");
+    prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, "2"}});
+    EXPECT_TRUE(AddNodeTreeCommand());
+    EXPECT_EQ(Nodes(), QStringList({"P<p>@全部文档", "top<top>@P"}));
+    EXPECT_EQ(g_tree_depth, 2);
+    // Cancel, or a folder that cannot be read, creates nothing; the latter says so.
+    EXPECT_FALSE(AddNodeTreeCommand());
+    prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("missing")}, {dlg::kDepth, "2"}});
+    EXPECT_FALSE(AddNodeTreeCommand());
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(Nodes().size(), 2);
+    g_current_node = "0";
+}
