@@ -459,7 +459,10 @@ private:
         const QString kNext = u' ' + k + u' ' + f + u' ';
         const QString recordKeywords = DoubleBlanks(kNext);
         QString node;
-        if (createNodes_) node = InsertNodeWithId(f, f, parent);
+        if (createNodes_) {
+            node = InsertNodeWithId(f, f, parent);
+            CommitIfDue();  // a walk that keeps no file still commits its nodes in time
+        }
         // The entries of one listing are all different, so when nothing below P is
         // catalogued when its walk starts, none of its entries needs the lookup.
         bool checkEntries = sameCheck_;
@@ -554,6 +557,10 @@ private:
             // Reported in the progress texts: a message box per file would stall the walk.
             PostStatus(e.description() + QStringLiteral(": ") + path);
         }
+        CommitIfDue();
+    }
+
+    void CommitIfDue() {
         try {
             writer_.CommitIfDue();
         } catch (const DbError& e) {
