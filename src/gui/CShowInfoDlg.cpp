@@ -14,6 +14,11 @@ namespace korvel {
 
 int CShowInfoDlg::stopWaitMs = 2000;
 
+namespace {
+// One second of texts at the pump's pace of one text per 10 ms.
+constexpr int kMaxBacklog = 100;
+}  // namespace
+
 CShowInfoDlg::CShowInfoDlg(std::function<bool()> workerEnded, QWidget* parent)
     : QDialog(parent), workerEnded_(std::move(workerEnded)) {
     setWindowTitle(QStringLiteral("Dialog"));
@@ -50,6 +55,10 @@ void CShowInfoDlg::showEvent(QShowEvent* event) {
 void CShowInfoDlg::Pump() {
     QString text;
     if (TakeStatus(text) == 0) {
+        // A worker that posts faster than the line can show (an import posts every file)
+        // would otherwise leave the line minutes behind the work, showing "finish" long
+        // after the walk ended. Keep at most one second of texts waiting: skip older ones.
+        while (PendingStatusCount() > kMaxBacklog) TakeStatus(text);
         status_->setText(text);
         pump_->start(10);
     } else {

@@ -450,9 +450,9 @@ std::vector<qint64> PageSet::OrderIds(const std::vector<qint64>& ids,
     return out;
 }
 
-void PageSet::SetSort(const QString& spec) {
+void PageSet::SetSort(const QString& sortText) {
     if (!open_) return;
-    const QString s = spec.trimmed();
+    const QString s = sortText.trimmed();
     if (keyed_) {
         std::vector<OrderColumn> columns;
         if (s.isEmpty())

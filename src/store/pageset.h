@@ -37,7 +37,7 @@ public:
 
     // Re-orders the open listing: "field ASC" or "field DESC"; empty restores the
     // statement's own order. Throws DbError (an unknown field).
-    void SetSort(const QString& spec);
+    void SetSort(const QString& sortText);
     QString Sort() const { return sort_; }
 
     bool Eof() const;

@@ -216,12 +216,12 @@ TEST_F(PageSetOrder, SortMatchesEngine) {
     g_pageset.Open("select * from main where id<>3 order by filetype desc, name", g_catalogue);
     EXPECT_EQ(g_pageset.RowIds(),
               EngineOrder("select id from main where id<>3 order by filetype desc, name, id"));
-    for (const QString& spec : {"yourid ASC", "yourid DESC", "name ASC", "name DESC", "filedesc ASC",
-                                "filetype DESC", "id DESC"}) {
-        g_pageset.SetSort(spec);
+    for (const QString sortText : {"yourid ASC", "yourid DESC", "name ASC", "name DESC",
+                                   "filedesc ASC", "filetype DESC", "id DESC"}) {
+        g_pageset.SetSort(sortText);
         EXPECT_EQ(g_pageset.RowIds(),
-                  EngineOrder("select id from main where id<>3 order by " + spec + ", filetype desc, name, id"))
-            << spec.toStdString();
+                  EngineOrder("select id from main where id<>3 order by " + sortText + ", filetype desc, name, id"))
+            << sortText.toStdString();
     }
     g_pageset.SetSort("");
     EXPECT_EQ(g_pageset.RowIds(),

@@ -440,6 +440,29 @@ TEST(ProgressDialog, ShowsTheWorkersTextsAndStopEndsIt) {
     EXPECT_EQ(PendingStatusCount(), 0);  // "posted before" was shown first
 }
 
+// A worker that posts far faster than the status line shows (an import posts every file)
+// must not leave the line minutes behind: the last text shows soon after the worker ends.
+TEST(ProgressDialog, StatusLineKeepsUpWithAFastWorker) {
+    ClearStatusQueueForTests();
+    CShowInfoDlg::stopWaitMs = 50;
+    GuiPrompter gui;
+    SetPrompter(&gui);
+    bool sawFinish = false;
+    OnProgressDialog([&](CShowInfoDlg* dlg) {
+        // 5000 texts take 50 s at one per 10 ms; skipping the backlog shows "finish" at once.
+        sawFinish = QTest::qWaitFor([&] { return dlg->StatusText() == QStringLiteral("finish"); },
+                                    20000);
+        QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
+    });
+    gui.RunLongOperation([] {
+        for (int i = 0; i < 5000; ++i) PostStatus(QStringLiteral("/data/file%1").arg(i));
+        PostStatus(QStringLiteral("finish"));
+    });
+    SetPrompter(nullptr);
+    EXPECT_TRUE(sawFinish);
+    EXPECT_EQ(PendingStatusCount(), 0);
+}
+
 TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
     ClearStatusQueueForTests();
     CShowInfoDlg::stopWaitMs = 50;
