@@ -7,8 +7,6 @@
 #include "io/importcore.h"
 #include "tree/nodes.h"
 
-#include <QDir>
-#include <QFileInfo>
 
 #include <atomic>
 #include <chrono>
@@ -17,10 +15,6 @@
 
 namespace korvel::cli {
 namespace {
-
-QString AbsolutePath(const QString& path) {
-    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
-}
 
 // The node id given on the command line, checked against the node tree.
 bool CheckNode(const QString& id, QString* error) {
@@ -66,7 +60,7 @@ int RunImportTree(const QStringList& input) {
     if (node.isEmpty()) return Fail(QStringLiteral("import-tree needs --node ID (0 is the root node)"));
     QString error;
     if (!CheckNode(node, &error)) return Fail(error);
-    const QString root = AbsolutePath(args[0]);
+    const QString root = ArgumentPath(args[0]);
     if (!IsFolderPath(root)) return Fail(QStringLiteral("not a folder: %1").arg(args[0]));
 
     g_tree_depth = DecimalTextValue(depth);
@@ -88,7 +82,7 @@ int RunAddFiles(const QStringList& input) {
     if (!CheckNode(node, &error)) return Fail(error);
     QStringList paths;
     for (const QString& a : args) {
-        const QString p = AbsolutePath(a);
+        const QString p = ArgumentPath(a);
         const int kind = PathKind(p);
         if (kind == 0) return Fail(QStringLiteral("no such file: %1").arg(a));
         if (kind == 2) return Fail(QStringLiteral("a folder, not a file: %1").arg(a));

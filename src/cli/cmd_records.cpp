@@ -6,8 +6,6 @@
 #include "store/catalogue.h"
 #include "tree/tags.h"
 
-#include <QDir>
-#include <QFileInfo>
 
 namespace korvel::cli {
 namespace {
@@ -16,11 +14,10 @@ int RunAddRecord(const QStringList& input) {
     QStringList args = input;
     const QString tags = TakeOption(args, QStringLiteral("--tags"));
     if (args.size() != 1 || args[0].isEmpty()) return Fail(QStringLiteral("usage: add-record PATH [--tags \"t1 t2\"]"));
-    const int kind = PathKind(args[0]);
-    if (kind == 0) return Fail(QStringLiteral("%1 does not exist").arg(args[0]));
-
     // The absolute path without "." / ".." pieces or a trailing "/".
-    const QString path = QDir::cleanPath(QFileInfo(args[0]).absoluteFilePath());
+    const QString path = ArgumentPath(args[0]);
+    const int kind = PathKind(path);
+    if (kind == 0) return Fail(QStringLiteral("%1 does not exist").arg(args[0]));
     const QStringList pieces = SplitText(path, QStringLiteral("/"), true, QString());
     const QString name = pieces.isEmpty() ? path : pieces.last();
     // As an import writes it: one blank, the tags, then two blanks.

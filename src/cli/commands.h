@@ -26,6 +26,10 @@ int Fail(const QString& text);
 // Prints a line to standard output (UTF-8).
 void Out(const QString& line);
 
+// A path given on the command line: absolute and clean, a relative one taken from the
+// folder korvel-cli was started in (not the --dir folder).
+QString ArgumentPath(const QString& arg);
+
 // Value of "--name VALUE" in args (removed from args), or def when absent.
 QString TakeOption(QStringList& args, const QString& name, const QString& def = QString());
 // True when "--name" is in args (removed).

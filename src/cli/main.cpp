@@ -1,6 +1,7 @@
 // korvel-cli: the catalogue from the command line, over the same core as the window.
 #include "cli/commands.h"
 
+#include "app/fsutil.h"
 #include "app/startup.h"
 #include "store/catalogue.h"
 
@@ -13,16 +14,20 @@
 namespace korvel::cli {
 
 namespace {
+// The folder korvel-cli was started in; relative path arguments are taken from it.
+QString g_start_dir;
+
 std::map<QString, CliCommand>& Registry() {
     static std::map<QString, CliCommand> r;
     return r;
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: korvel-cli [--dir DIR] COMMAND [ARGS]\ncommands:\n");
+// Prints the usage; to standard output when asked for ("help"), else to standard error.
+int Usage(FILE* out, int status) {
+    std::fprintf(out, "usage: korvel-cli [--dir DIR] COMMAND [ARGS]\ncommands:\n");
     for (const auto& [name, c] : Registry())
-        std::fprintf(stderr, "  %s\n", c.usage.toUtf8().constData());
-    return 1;
+        std::fprintf(out, "  %s\n", c.usage.toUtf8().constData());
+    return status;
 }
 }  // namespace
 
@@ -36,6 +41,11 @@ int Fail(const QString& text) {
 void Out(const QString& line) {
     std::fputs(line.toUtf8().constData(), stdout);
     std::fputc('\n', stdout);
+}
+
+QString ArgumentPath(const QString& arg) {
+    const QString base = g_start_dir.isEmpty() ? QDir::currentPath() : g_start_dir;
+    return QDir::cleanPath(QDir::isAbsolutePath(arg) ? arg : base + u'/' + arg);
 }
 
 QString TakeOption(QStringList& args, const QString& name, const QString& def) {
@@ -59,16 +69,21 @@ int main(int argc, char** argv) {
     using namespace korvel;
     using namespace korvel::cli;
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // Arguments are decoded like file names, so a path that is not valid UTF-8 survives.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << DecodePath(QByteArray(argv[i]));
+    g_start_dir = QDir::currentPath();
     if (args.size() >= 2 && args[0] == QLatin1String("--dir")) {
-        if (!QDir::setCurrent(args[1])) return Fail(QStringLiteral("cannot enter folder %1").arg(args[1]));
+        if (!QDir::setCurrent(ArgumentPath(args[1])))
+            return Fail(QStringLiteral("cannot enter folder %1").arg(args[1]));
         args = args.mid(2);
     }
-    if (args.isEmpty() || args[0] == QLatin1String("help")) return Usage();
+    if (args.isEmpty()) return Usage(stderr, 1);
+    if (args[0] == QLatin1String("help")) return Usage(stdout, 0);
     auto it = Registry().find(args[0]);
     if (it == Registry().end()) {
         Fail(QStringLiteral("unknown command %1").arg(args[0]));
-        return Usage();
+        return Usage(stderr, 1);
     }
     const CliCommand& c = it->second;
     if (c.needsCatalogue) {

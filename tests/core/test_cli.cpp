@@ -132,3 +132,27 @@ TEST_F(Cli, AddRecordAndList) {
 }
 
 }  // namespace
+
+// Relative paths are taken from the folder korvel-cli was started in, not the --dir folder;
+// "help" is an answer, not an error.
+TEST_F(Cli, RelativePathsAndHelp) {
+    QTemporaryDir start;
+    QDir(start.path()).mkpath("docs");
+    QFile f(start.path() + "/docs/a.txt");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.close();
+    QProcess p;
+    p.setWorkingDirectory(start.path());
+    p.start(QStringLiteral(KORVEL_CLI), {"--dir", dir.path(), "add-record", "docs/a.txt"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    CliResult r = Run({"list", "0", "--sub"});
+    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.lines.size(), 2);
+    EXPECT_EQ(r.lines[0].split('\t').value(2), start.path() + "/docs/a.txt");
+
+    CliResult h = Run({"help"});
+    EXPECT_EQ(h.status, 0);
+    EXPECT_TRUE(h.lines.join('\n').contains("import-tree"));
+}
