@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/prompter.h"
 #include "app/settings.h"
 #include "io/filters.h"
 #include "store/catalogue.h"
@@ -27,6 +28,28 @@ bool StartCore(QString* error) {
     }
     g_pageset.Close();
     g_pageset.SetPageSize(30);
+    return true;
+}
+
+bool StartWithPrompts() {
+    if (!QFileInfo::exists(kCatalogueFile)) {
+        const QString question =
+            QStringLiteral("当前文件夹中没有目录文件 %1。要在此创建一个新的空目录吗？\n"
+                           "(NO CATALOGUE HERE. CREATE A NEW EMPTY ONE?)\n%2")
+                .arg(kCatalogueFile, QFileInfo(QStringLiteral(".")).absoluteFilePath());
+        if (prompter().AskYesNo(question, kProductName)) {
+            QString error;
+            if (InitWorkingDirectory(&error) == InitResult::Failed) {
+                prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+                return false;
+            }
+        }
+    }
+    QString error;
+    if (!StartCore(&error)) {
+        prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+        return false;
+    }
     return true;
 }
 

@@ -23,6 +23,11 @@ inline const QString kFilterFile = QStringLiteral("./filter.xml");
 // is changed.
 bool StartCore(QString* error);
 
+// Start-up of the window: when kv.kdb is missing, asks whether to create a new empty
+// catalogue here (Yes creates it); then StartCore. A failure is shown with caption "警告"
+// and false is returned: the process is to end without a window.
+bool StartWithPrompts();
+
 enum class InitResult { Created, Existing, Failed };
 // Creates kv.kdb (empty catalogue) and a default filter.xml in the working folder when
 // they are missing; never overwrites an existing file.

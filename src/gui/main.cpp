@@ -5,7 +5,6 @@
 #include "gui/GuiPrompter.h"
 
 #include <QApplication>
-#include <QFileInfo>
 
 using namespace korvel;
 
@@ -19,25 +18,8 @@ int main(int argc, char** argv) {
         ~RestorePrompter() { SetPrompter(nullptr); }
     } restore;
 
-    // A working folder without a catalogue: offer to create an empty one here.
-    if (!QFileInfo::exists(kCatalogueFile)) {
-        const QString question =
-            QStringLiteral("当前文件夹中没有目录文件 %1。\n要在此创建一个新的空目录吗？\n(%2)")
-                .arg(kCatalogueFile, QFileInfo(QStringLiteral(".")).absoluteFilePath());
-        if (gui.AskYesNo(question, kProductName)) {
-            QString error;
-            if (InitWorkingDirectory(&error) == InitResult::Failed) {
-                gui.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
-                return 1;
-            }
-        }
-    }
-
-    QString error;
-    if (!StartCore(&error)) {
-        gui.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
-        return 1;
-    }
+    // Offers to create a missing catalogue; a catalogue that cannot be opened ends here.
+    if (!StartWithPrompts()) return 1;
 
     CMainFrame frame;
     gui.SetParentWindow(&frame);
