@@ -1,4 +1,5 @@
 #include "gui/CLeftView.h"
+#include "gui/WaitCursor.h"
 
 #include "io/import.h"
 #include "list/recordlist.h"
@@ -30,6 +31,7 @@ void CLeftView::OpenSelectedNode() {
     if (!id) return;
     const QString tags = NodeAllTags(*id);
     g_current_node = *id;
+    WaitCursor wait;
     g_record_list.ShowNodeRecords(tags);
     Q_EMIT nodeOpened(*id);
 }

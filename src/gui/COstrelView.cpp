@@ -1,4 +1,5 @@
 #include "gui/COstrelView.h"
+#include "gui/WaitCursor.h"
 
 #include "app/fsutil.h"
 #include "app/settings.h"
@@ -94,6 +95,7 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->viewport()->installEventFilter(this);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
+        WaitCursor wait;
         g_record_list.SortByColumn(std::clamp(c, 0, kColumns - 1));
     });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
@@ -128,9 +130,15 @@ QList<int> COstrelView::SelectedRows() const {
 
 void COstrelView::OnPage(int request) { g_record_list.FillPage(request); }
 
-void COstrelView::OnOnlyShowInner() { g_record_list.ShowInnerRecords(); }
+void COstrelView::OnOnlyShowInner() {
+    WaitCursor wait;
+    g_record_list.ShowInnerRecords();
+}
 
-void COstrelView::OnShowIncludeSub() { g_record_list.ShowIncludeSubRecords(); }
+void COstrelView::OnShowIncludeSub() {
+    WaitCursor wait;
+    g_record_list.ShowIncludeSubRecords();
+}
 
 void COstrelView::OnSectionResized(int column, int, int) {
     if (headerMouseDown_) resizedColumns_.insert(column);
