@@ -6,8 +6,8 @@
 #include "io/import.h"
 #include "io/importcore.h"
 #include "store/catalogue.h"
+#include "support/catalogue.h"
 #include "support/scripted_prompter.h"
-#include "support/workdir.h"
 #include "tree/foldernodes.h"
 #include "tree/nodes.h"
 
@@ -26,15 +26,13 @@ namespace {
 
 class FolderTree : public ::testing::Test {
 protected:
-    TempWorkDir work;
+    TempCatalogue work;
     QTemporaryDir diskDir;
     ScriptedPrompter prompts;
     QByteArray disk;
 
     void SetUp() override {
         disk = QFile::encodeName(diskDir.path());
-        CreateCatalogue("kv.kdb");
-        g_catalogue.Open(kConnectionString);
         ReloadNodes();
         g_dtrend_flag = true;
         g_tree_depth = 1;
@@ -44,7 +42,6 @@ protected:
     }
     void TearDown() override {
         SetWalkEntryHookForTests({});
-        g_catalogue.Close();
         g_node_map.clear();
         FilterList("dir").clear();
         FilterList("fdn").clear();

@@ -8,8 +8,8 @@
 #include "list/recordlist.h"
 #include "platform/volumes.h"
 #include "store/catalogue.h"
+#include "support/catalogue.h"
 #include "support/scripted_prompter.h"
-#include "support/workdir.h"
 #include "tree/nodes.h"
 
 #include <QProcess>
@@ -58,15 +58,13 @@ struct Row {
 // option flags and filter lists at their defaults, and a scripted prompter.
 class Import : public ::testing::Test {
 protected:
-    TempWorkDir work;
+    TempCatalogue work;
     QTemporaryDir diskDir;
     ScriptedPrompter prompts;
     QByteArray disk;
 
     void SetUp() override {
         disk = QFile::encodeName(diskDir.path());
-        CreateCatalogue("kv.kdb");
-        g_catalogue.Open(kConnectionString);
         ReloadNodes();
         g_same_flag = sysindex = g_trend_flag = g_dtrend_flag = true;
         g_tree_depth = 1;
@@ -79,7 +77,6 @@ protected:
     void TearDown() override {
         SetWalkEntryHookForTests({});
         g_stop_requested = false;
-        g_catalogue.Close();
         g_node_map.clear();
         g_record_list.Clear();
         ClearStatusQueueForTests();

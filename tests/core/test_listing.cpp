@@ -2,8 +2,8 @@
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
+#include "support/catalogue.h"
 #include "support/scripted_prompter.h"
-#include "support/workdir.h"
 #include "tree/nodes.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +16,10 @@ namespace {
 // name order; node 1 (all) with child 2 (three).
 class Listing : public ::testing::Test {
 protected:
-    TempWorkDir dir;
+    TempCatalogue cat;
     ScriptedPrompter prompts;
     int changes = 0;
     void SetUp() override {
-        CreateCatalogue("kv.kdb");
-        g_catalogue.Open(kConnectionString);
         g_catalogue.Begin();
         for (int i = 0; i < 61; ++i)
             ExecuteSql(QStringLiteral("insert into main(name,findkey,dir,id,filetype,filesize,filedtime,"
@@ -43,8 +41,6 @@ protected:
     }
     void TearDown() override {
         g_record_list = RecordListing();
-        g_pageset.Close();
-        g_catalogue.Close();
         g_node_map.clear();
         g_current_node = "0";
         g_subnode_flag = true;
@@ -181,10 +177,8 @@ namespace {
 // The page set orders listings itself; its order must be the engine's.
 class PageSetOrder : public ::testing::Test {
 protected:
-    TempWorkDir dir;
+    TempCatalogue cat;
     void SetUp() override {
-        CreateCatalogue("kv.kdb");
-        g_catalogue.Open(kConnectionString);
         // yourid mixes nulls, integers, reals and texts; names share long prefixes.
         const char* rows[] = {
             "(1,'a-very-long-shared-prefix-b','文件',null,'t2')",
@@ -199,10 +193,6 @@ protected:
         for (const char* r : rows)
             ExecuteSql(QStringLiteral("insert into main(id,name,filetype,yourid,filedesc) values") + r,
                        adCmdTextNoRecords);
-    }
-    void TearDown() override {
-        g_pageset.Close();
-        g_catalogue.Close();
     }
     static std::vector<qint64> EngineOrder(const QString& sql) {
         std::vector<qint64> ids;

@@ -1,8 +1,8 @@
 #include "app/dialogs.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
+#include "support/catalogue.h"
 #include "support/scripted_prompter.h"
-#include "support/workdir.h"
 #include "tree/nodecommands.h"
 #include "tree/nodes.h"
 
@@ -14,15 +14,9 @@ namespace {
 
 class Nodes : public ::testing::Test {
 protected:
-    TempWorkDir dir;
+    TempCatalogue cat;
     ScriptedPrompter prompts;
-    void SetUp() override {
-        CreateCatalogue("kv.kdb");
-        g_catalogue.Open(kConnectionString);
-    }
     void TearDown() override {
-        g_pageset.Close();
-        g_catalogue.Close();
         g_node_map.clear();
         g_copied_node.clear();
     }

@@ -1,5 +1,6 @@
 #include "store/catalogue.h"
 #include "store/pageset.h"
+#include "support/catalogue.h"
 #include "support/scripted_prompter.h"
 #include "support/workdir.h"
 
@@ -16,19 +17,6 @@ using namespace korvel;
 
 namespace {
 
-// A working folder with a fresh, open catalogue.
-struct OpenCatalogue {
-    TempWorkDir dir;
-    OpenCatalogue() {
-        CreateCatalogue(QStringLiteral("kv.kdb"));
-        g_catalogue.Open(kConnectionString);
-    }
-    ~OpenCatalogue() {
-        g_pageset.Close();
-        g_catalogue.Close();
-    }
-};
-
 QString One(const QString& sql) {
     Recordset rs = ExecuteSql(sql, adCmdText);
     return rs.Eof() ? QStringLiteral("<none>") : VariantToText(rs.Field(0));
@@ -43,7 +31,7 @@ QByteArray Digest(const QString& path) {
 }  // namespace
 
 TEST(Store, NextRecordIdFollowsLargestId) {
-    OpenCatalogue c;
+    TempCatalogue c;
     EXPECT_EQ(NextRecordId(), "1");
     for (int id : {1, 2, 7})
         ExecuteSql(QStringLiteral("insert into main(name,id) values('x',%1)").arg(id),
@@ -99,7 +87,7 @@ TEST(Store, TranslationTable) {
 }
 
 TEST(Store, RegisteredFunctionsAndLike) {
-    OpenCatalogue c;
+    TempCatalogue c;
     EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^\d{4}-\d{2}-\d{2} \d{1,2}:\d{1,2}:\d{1,2}$)"))
                     .match(One("select format(now(),'yyyy-mm-dd H:M:S')"))
                     .hasMatch());
@@ -119,7 +107,7 @@ TEST(Store, RegisteredFunctionsAndLike) {
 }
 
 TEST(Store, QuotedTextsRoundTrip) {
-    OpenCatalogue c;
+    TempCatalogue c;
     const QString name = QStringLiteral("it's \"q\" 100% ';--");
     ExecuteSql(QStringLiteral("insert into main(name,id) values('%1',1)").arg(SqlText(name)),
                adCmdTextNoRecords);
@@ -129,7 +117,7 @@ TEST(Store, QuotedTextsRoundTrip) {
 }
 
 TEST(Store, NewCatalogueHasTablesInColumnOrder) {
-    OpenCatalogue c;
+    TempCatalogue c;
     Recordset rs = ExecuteSql("select * from main", adCmdText);
     QStringList names;
     for (int i = 0; i < rs.FieldCount(); ++i) names << rs.FieldName(i);
@@ -224,7 +212,7 @@ TEST(Store, OpenFailsWhileAnotherProcessLocksTheFile) {
 }
 
 TEST(PageSet, PagesSortAndCursor) {
-    OpenCatalogue c;
+    TempCatalogue c;
     for (int i = 1; i <= 61; ++i)
         ExecuteSql(QStringLiteral("insert into main(name,findkey,id,yourid) values('n%1',' t ',%2,'%3')")
                        .arg(i, 3, 10, QChar('0'))
@@ -267,7 +255,7 @@ TEST(PageSet, PagesSortAndCursor) {
 }
 
 TEST(PageSet, OtherSelectsAndEmptyListings) {
-    OpenCatalogue c;
+    TempCatalogue c;
     ExecuteSql("insert into main2(name,findkey,fid,cid) values('a','a',0,5)", adCmdTextNoRecords);
     g_pageset.Open("select id from main2 where cid=5", g_catalogue);
     ASSERT_FALSE(g_pageset.Eof());

@@ -1,6 +1,6 @@
 #include "store/catalogue.h"
+#include "support/catalogue.h"
 #include "support/scripted_prompter.h"
-#include "support/workdir.h"
 #include "tree/nodes.h"
 #include "tree/tags.h"
 
@@ -76,11 +76,9 @@ TEST(Tags, NodeAllTags) {
 // A catalogue with a small node tree and records for the inner-record queries.
 class InnerRecords : public ::testing::Test {
 protected:
-    TempWorkDir dir;
+    TempCatalogue cat;
     ScriptedPrompter prompts;
     void SetUp() override {
-        CreateCatalogue("kv.kdb");
-        g_catalogue.Open(kConnectionString);
         const char* nodes[] = {
             "insert into main2(id,name,findkey,fid) values(1,'docs','doc',0)",
             "insert into main2(id,name,findkey,fid) values(2,'work','work  paid',1)",
@@ -98,10 +96,7 @@ protected:
                        adCmdTextNoRecords);
         ReloadNodes();
     }
-    void TearDown() override {
-        g_catalogue.Close();
-        g_node_map.clear();
-    }
+    void TearDown() override { g_node_map.clear(); }
 };
 
 TEST_F(InnerRecords, ClauseAndIds) {

@@ -2,7 +2,7 @@
 #include "app/settings.h"
 #include "platform/volumes.h"
 #include "store/catalogue.h"
-#include "support/workdir.h"
+#include "support/catalogue.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,16 +36,6 @@ struct FakeVolumes {
         SetDiskByUuidDir(QString());
         ForgetRememberedRoots();
     }
-};
-
-// A working folder with a fresh, open catalogue.
-struct OpenCatalogue {
-    TempWorkDir dir;
-    OpenCatalogue() {
-        CreateCatalogue(QStringLiteral("kv.kdb"));
-        g_catalogue.Open(kConnectionString);
-    }
-    ~OpenCatalogue() { g_catalogue.Close(); }
 };
 
 int CountRows(const QString& sql) {
@@ -220,7 +210,7 @@ TEST(Volumes, LiveMountTable) {
 
 TEST(Volumes, ResolvePathByDiskTable) {
     FakeMachine fake;
-    OpenCatalogue cat;
+    TempCatalogue cat;
     AddRoot(kExt4Id, "/media/old");
     AddRoot(kExt4Id, "/media");
     AddRoot(kExt4Id, "/mnt/usb");
@@ -272,7 +262,7 @@ TEST(Volumes, RememberDiskOfPathInsertsEachRootOnce) {
     FakeMachine fake;
     EXPECT_EQ(RememberDiskOfPath("/mnt/usb/a"), kExt4Id);  // no catalogue: nothing to do
     {
-        OpenCatalogue cat;
+        TempCatalogue cat;
         for (int i = 0; i < 100; ++i)
             EXPECT_EQ(RememberDiskOfPath(QStringLiteral("/mnt/usb/dir/f%1").arg(i)), kExt4Id);
         EXPECT_EQ(RememberDiskOfPath("/media/my disk/x"), kFatId);
@@ -290,7 +280,7 @@ TEST(Volumes, RememberDiskOfPathInsertsEachRootOnce) {
         EXPECT_EQ(CountRows("select count(*) from volroot"), 1);
     }
     {
-        OpenCatalogue other;  // another catalogue gets its own rows
+        TempCatalogue other;  // another catalogue gets its own rows
         RememberDiskOfPath("/mnt/usb/a");
         EXPECT_EQ(CountRows("select count(*) from volroot"), 1);
     }
@@ -369,7 +359,7 @@ TEST(VolumesLoop, RemountedDiskResolvesToItsNewPlace) {
     const QString first = tmp.path() + "/first place";
     const QString second = tmp.path() + "/second";
     const QString stored = first + "/docs/it's.txt";
-    OpenCatalogue cat;
+    TempCatalogue cat;
     const bool band = g_band_flag;
     g_band_flag = true;
     {
