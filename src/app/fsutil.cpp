@@ -1,5 +1,6 @@
 #include "app/fsutil.h"
 
+#include "app/utf8.h"
 #include "platform/volumes.h"
 
 #include <QProcess>
@@ -40,42 +41,6 @@ void AppendUtf8(QByteArray& out, char32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
-}
-
-// Length of the valid, shortest-form UTF-8 sequence at p (0 when there is none) and its
-// character.
-int Utf8SequenceAt(const unsigned char* p, qsizetype left, char32_t& c) {
-    const unsigned char b0 = p[0];
-    if (b0 < 0x80) {
-        c = b0;
-        return 1;
-    }
-    int len;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2;
-        c = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3;
-        c = b0 & 0x0F;
-        if (b0 == 0xE0) lo = 0xA0;  // no overlong forms
-        if (b0 == 0xED) hi = 0x9F;  // no surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4;
-        c = b0 & 0x07;
-        if (b0 == 0xF0) lo = 0x90;
-        if (b0 == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (left < len) return 0;
-    if (p[1] < lo || p[1] > hi) return 0;
-    c = (c << 6) | (p[1] & 0x3F);
-    for (int i = 2; i < len; ++i) {
-        if ((p[i] & 0xC0) != 0x80) return 0;
-        c = (c << 6) | (p[i] & 0x3F);
-    }
-    return len;
 }
 
 void AppendChar(QString& out, char32_t c) {

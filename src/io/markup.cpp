@@ -1,5 +1,7 @@
 #include "io/markup.h"
 
+#include "app/utf8.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
@@ -29,28 +31,10 @@ QByteArray SanitizeUtf8(const QByteArray& in) {
     int i = 0;
     if (n >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) i = 3;  // byte-order mark
     while (i < n) {
-        unsigned char c = p[i];
-        if (c == 0) break;
-        if (c < 0x80) {
-            out.append(static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        int len = 0;
-        unsigned int cp = 0;
-        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
-        bool ok = len > 0 && i + len <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (ok) {
-            static const unsigned int kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-            if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) ok = false;
-        }
-        if (!ok) {
+        if (p[i] == 0) break;
+        char32_t cp = 0;
+        const int len = Utf8SequenceAt(p + i, n - i, cp);
+        if (len == 0) {
             out.append('?');
             ++i;
             continue;

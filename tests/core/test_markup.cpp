@@ -174,3 +174,32 @@ TEST(Markup, BadInputNeverCrashes) {
     doc.RewindToTop();
     EXPECT_FALSE(doc.NextElement("b"));
 }
+
+// Text read from a file keeps every valid UTF-8 sequence and has each byte that does
+// not belong to one replaced by "?": the same bytes that file names escape.
+TEST(Markup, InvalidUtf8BytesBecomeQuestionMarks) {
+    TempWorkDir dir;
+    struct Case {
+        QByteArray value;
+        QString text;
+    } cases[] = {
+        {"\xE4\xB8\xAD\xE6\x96\x87", QStringLiteral("中文")},
+        {"\xF0\x9F\x98\x80", QString::fromUtf8("\xF0\x9F\x98\x80")},  // 4-byte sequence
+        {"caf\xE9", "caf?"},                                         // Latin-1
+        {"\xC0\xAF", "??"},                                          // overlong '/'
+        {"\xE0\x80\xAF", "???"},                                     // overlong, 3 bytes
+        {"\xED\xA0\x80", "???"},                                     // encoded surrogate
+        {"\xF4\x90\x80\x80", "????"},                                // beyond U+10FFFF
+        {"\xF8\x88\x80\x80\x80", "?????"},                           // 5-byte form
+        {"a\xE4\xB8", "a??"},                                        // cut-off sequence
+        {"\x80\xBF", "??"},                                          // stray continuation bytes
+    };
+    for (const Case& c : cases) {
+        WriteAll("bytes.xml", "<a><value>" + c.value + "</value></a>");
+        MarkupDocument doc;
+        ASSERT_TRUE(doc.LoadFile("bytes.xml"));
+        ASSERT_TRUE(doc.NextElement("a"));
+        ASSERT_TRUE(doc.NextChildElement("value"));
+        EXPECT_EQ(doc.ChildElementText(), c.text) << c.value.toHex().constData();
+    }
+}
