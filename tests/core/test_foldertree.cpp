@@ -6,8 +6,7 @@
 #include "io/import.h"
 #include "io/importcore.h"
 #include "store/catalogue.h"
-#include "support/catalogue.h"
-#include "support/scripted_prompter.h"
+#include "support/diskwalk.h"
 #include "tree/foldernodes.h"
 #include "tree/nodes.h"
 
@@ -24,39 +23,23 @@ using namespace korvel;
 
 namespace {
 
-class FolderTree : public ::testing::Test {
+class FolderTree : public DiskWalkTest {
 protected:
-    TempCatalogue work;
-    QTemporaryDir diskDir;
-    ScriptedPrompter prompts;
-    QByteArray disk;
-
     void SetUp() override {
-        disk = QFile::encodeName(diskDir.path());
-        ReloadNodes();
+        DiskWalkTest::SetUp();
         g_dtrend_flag = true;
         g_tree_depth = 1;
         FilterList("dir").clear();
         FilterList("fdn").clear();
-        ClearStatusQueueForTests();
     }
     void TearDown() override {
-        SetWalkEntryHookForTests({});
-        g_node_map.clear();
         FilterList("dir").clear();
         FilterList("fdn").clear();
-        ClearStatusQueueForTests();
         g_tree_depth = 1;
+        DiskWalkTest::TearDown();
     }
-    void Dir(const QByteArray& relative) {
-        ASSERT_EQ(::mkdir((disk + "/" + relative).constData(), 0755), 0) << relative.constData();
-    }
-    void File(const QByteArray& relative) {
-        FILE* f = std::fopen((disk + "/" + relative).constData(), "w");
-        ASSERT_NE(f, nullptr);
-        std::fclose(f);
-    }
-    QString P(const QByteArray& relative) const { return DecodePath(disk + "/" + relative); }
+    void Dir(const QByteArray& relative) { MakeDir(disk + "/" + relative); }
+    void File(const QByteArray& relative) { MakeFile(disk + "/" + relative, 0); }
     // "name<tags>@parent-name" of every node, sorted.
     QStringList Nodes() {
         ReloadNodes();

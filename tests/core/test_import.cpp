@@ -8,8 +8,7 @@
 #include "list/recordlist.h"
 #include "platform/volumes.h"
 #include "store/catalogue.h"
-#include "support/catalogue.h"
-#include "support/scripted_prompter.h"
+#include "support/diskwalk.h"
 #include "tree/nodes.h"
 
 #include <QProcess>
@@ -39,50 +38,28 @@ namespace {
 
 const QStringList kLists = {"file", "dir", "index", "import", "fdn", "ffn"};
 
-void MakeFile(const QByteArray& path, qint64 size = 1) {
-    int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path.constData();
-    if (size > 0) {
-        ASSERT_EQ(::ftruncate(fd, size), 0);
-    }
-    ::close(fd);
-}
-
-void MakeDir(const QByteArray& path) { ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.constData(); }
-
 struct Row {
     QString name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol;
 };
 
 // A working folder with a fresh catalogue, a folder `disk` for the files to import, the
 // option flags and filter lists at their defaults, and a scripted prompter.
-class Import : public ::testing::Test {
+class Import : public DiskWalkTest {
 protected:
-    TempCatalogue work;
-    QTemporaryDir diskDir;
-    ScriptedPrompter prompts;
-    QByteArray disk;
-
     void SetUp() override {
-        disk = QFile::encodeName(diskDir.path());
-        ReloadNodes();
+        DiskWalkTest::SetUp();
         g_same_flag = sysindex = g_trend_flag = g_dtrend_flag = true;
         g_tree_depth = 1;
         g_create_node_tree = g_import_last_dir = true;
         g_stop_requested = false;
         for (const QString& l : kLists) FilterList(l).clear();
-        ClearStatusQueueForTests();
         g_record_list.Clear();
     }
     void TearDown() override {
-        SetWalkEntryHookForTests({});
         g_stop_requested = false;
-        g_node_map.clear();
         g_record_list.Clear();
-        ClearStatusQueueForTests();
+        DiskWalkTest::TearDown();
     }
-
-    QString P(const QByteArray& relative) const { return DecodePath(disk + "/" + relative); }
 
     std::vector<Row> Rows() {
         std::vector<Row> out;
