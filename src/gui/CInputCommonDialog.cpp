@@ -4,7 +4,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace korvel {
@@ -15,14 +14,10 @@ CInputCommonDialog::CInputCommonDialog(QWidget* parent) : FieldDialog(parent) {
     text_ = new QLineEdit(this);
     text_->setMinimumWidth(240);
     label->setBuddy(text_);
-    auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消(CANCEL)"), this);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* top = new QVBoxLayout(this);
     top->addWidget(label);
     top->addWidget(text_);
-    top->addLayout(ButtonRow({ok, cancel}));
+    top->addLayout(ButtonRow({NewOkButton(), NewCancelButton()}));
 }
 
 void CInputCommonDialog::SetFields(const DialogFields& fields) {

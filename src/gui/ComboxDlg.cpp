@@ -3,7 +3,6 @@
 #include "app/dialogs.h"
 
 #include <QComboBox>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace korvel {
@@ -12,11 +11,9 @@ ComboxDlg::ComboxDlg(QWidget* parent) : FieldDialog(parent) {
     setWindowTitle(kProductName);
     combo_ = new QComboBox(this);
     combo_->setMinimumWidth(200);
-    auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* top = new QVBoxLayout(this);
     top->addWidget(combo_);
-    top->addLayout(ButtonRow({ok}));
+    top->addLayout(ButtonRow({NewOkButton()}));
 }
 
 void ComboxDlg::SetFields(const DialogFields& fields) {

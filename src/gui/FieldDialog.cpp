@@ -5,11 +5,40 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace korvel {
 
 FieldDialog::FieldDialog(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+QPushButton* FieldDialog::NewOkButton() {
+    auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    return ok;
+}
+
+QPushButton* FieldDialog::NewCancelButton() {
+    auto* cancel = new QPushButton(QStringLiteral("取消(CANCEL)"), this);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    return cancel;
+}
+
+void FieldDialog::AddFolderButton(QGridLayout* grid, int row, QLineEdit* edit) {
+    auto* browse = new QPushButton(QStringLiteral("..."), this);
+    browse->setAutoDefault(false);
+    browse->setFixedWidth(36);
+    grid->addWidget(browse, row, 2);
+    connect(browse, &QPushButton::clicked, this, [edit] {
+        if (std::optional<QString> folder = prompter().PickFolder()) edit->setText(*folder);
+    });
+}
+
+void FieldDialog::LayOutGrid(QGridLayout* grid, const QList<QPushButton*>& buttons) {
+    auto* top = new QVBoxLayout(this);
+    top->addLayout(grid);
+    top->addLayout(ButtonRow(buttons));
 }
 
 QLineEdit* AddLabelledEdit(QGridLayout* grid, int row, const QString& label, QWidget* owner) {

@@ -20,6 +20,16 @@ public:
     explicit FieldDialog(QWidget* parent = nullptr);
     virtual void SetFields(const DialogFields& fields) = 0;
     virtual void GetFields(DialogFields& fields) const = 0;
+
+protected:
+    // "确定(OK)", which accepts the dialog, and "取消(CANCEL)", which rejects it.
+    QPushButton* NewOkButton();
+    QPushButton* NewCancelButton();
+    // A small "..." button at column 2 of grid's row that puts the folder the user picks
+    // into edit (nothing changes when the pick is cancelled).
+    void AddFolderButton(QGridLayout* grid, int row, QLineEdit* edit);
+    // The dialog's layout: grid above a right-aligned row of buttons (ButtonRow).
+    void LayOutGrid(QGridLayout* grid, const QList<QPushButton*>& buttons);
 };
 
 // Layout helpers shared by the small dialogs.

@@ -5,8 +5,6 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace korvel {
 
@@ -17,14 +15,8 @@ addkey2::addkey2(QWidget* parent) : FieldDialog(parent) {
     tags_ = AddLabelledEdit(grid, 1, QStringLiteral("本节点关键字\n(NODE TAG)"), this);
     same_ = new QCheckBox(QStringLiteral("关键字与文件夹名称相同(TAG SAME AS NAME)"), this);
     grid->addWidget(same_, 2, 1);
-    auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消(CANCEL)"), this);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(same_, &QCheckBox::toggled, this, &addkey2::OnSameToggled);
-    auto* top = new QVBoxLayout(this);
-    top->addLayout(grid);
-    top->addLayout(ButtonRow({ok, cancel}));
+    LayOutGrid(grid, {NewOkButton(), NewCancelButton()});
     same_->setChecked(true);
     OnSameToggled(true);
 }

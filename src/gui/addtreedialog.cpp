@@ -5,8 +5,6 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace korvel {
 
@@ -14,10 +12,7 @@ addtreedialog::addtreedialog(QWidget* parent) : FieldDialog(parent) {
     setWindowTitle(QStringLiteral("按路径导入数据"));
     auto* grid = new QGridLayout;
     root_ = AddLabelledEdit(grid, 0, QStringLiteral("导入根路径\n(root path)"), this);
-    auto* browse = new QPushButton(QStringLiteral("..."), this);
-    browse->setAutoDefault(false);
-    browse->setFixedWidth(36);
-    grid->addWidget(browse, 0, 2);
+    AddFolderButton(grid, 0, root_);
     tags_ = AddLabelledEdit(grid, 1, QStringLiteral("添加搜索关键字\n(tag)"), this);
     depth_ = AddLabelledEdit(grid, 2, QStringLiteral("导入深度\n(depth)"), this);
     createNodeTree_ = new QCheckBox(QStringLiteral("导入时生成节点树(create node tree)"), this);
@@ -27,16 +22,7 @@ addtreedialog::addtreedialog(QWidget* parent) : FieldDialog(parent) {
     depth_->setText(QStringLiteral("2"));
     createNodeTree_->setChecked(true);
     importLastDir_->setChecked(true);
-    auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消(CANCEL)"), this);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(browse, &QPushButton::clicked, this, [this] {
-        if (std::optional<QString> folder = prompter().PickFolder()) root_->setText(*folder);
-    });
-    auto* top = new QVBoxLayout(this);
-    top->addLayout(grid);
-    top->addLayout(ButtonRow({ok, cancel}));
+    LayOutGrid(grid, {NewOkButton(), NewCancelButton()});
 }
 
 void addtreedialog::SetFields(const DialogFields& fields) {

@@ -5,8 +5,6 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace korvel {
 
@@ -16,13 +14,7 @@ keydialog2::keydialog2(QWidget* parent) : FieldDialog(parent) {
     tags_ = AddLabelledEdit(grid, 0, QStringLiteral("搜索关键字\n(TAG)"), this);
     inherit_ = new QCheckBox(QStringLiteral("默认添加节点树中的关键字(INHERIT)"), this);
     grid->addWidget(inherit_, 1, 1);
-    auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消(CANCEL)"), this);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* top = new QVBoxLayout(this);
-    top->addLayout(grid);
-    top->addLayout(ButtonRow({ok, cancel}));
+    LayOutGrid(grid, {NewOkButton(), NewCancelButton()});
 }
 
 void keydialog2::SetFields(const DialogFields& fields) {

@@ -4,8 +4,6 @@
 
 #include <QGridLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace korvel {
 
@@ -16,11 +14,7 @@ lookdialog4::lookdialog4(QWidget* parent) : FieldDialog(parent) {
     tags_ = AddLabelledEdit(grid, 1, QStringLiteral("搜索关键字\n(THIS NODE TAG)"), this);
     allTags_ = AddLabelledEdit(grid, 2, QStringLiteral("所有搜索关键字\n(ALL TAG)"), this);
     for (QLineEdit* e : {name_, tags_, allTags_}) e->setReadOnly(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消(CANCEL)"), this);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* top = new QVBoxLayout(this);
-    top->addLayout(grid);
-    top->addLayout(ButtonRow({cancel}));
+    LayOutGrid(grid, {NewCancelButton()});
 }
 
 void lookdialog4::SetFields(const DialogFields& fields) {

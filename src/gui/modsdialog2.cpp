@@ -4,8 +4,6 @@
 
 #include <QGridLayout>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace korvel {
 
@@ -14,13 +12,7 @@ modsdialog2::modsdialog2(QWidget* parent) : FieldDialog(parent) {
     auto* grid = new QGridLayout;
     name_ = AddLabelledEdit(grid, 0, QStringLiteral("文件夹名称\n(NODE NAME)"), this);
     tags_ = AddLabelledEdit(grid, 1, QStringLiteral("搜索关键字\n(TAG)"), this);
-    auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);
-    auto* cancel = new QPushButton(QStringLiteral("取消(CANCEL)"), this);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* top = new QVBoxLayout(this);
-    top->addLayout(grid);
-    top->addLayout(ButtonRow({ok, cancel}));
+    LayOutGrid(grid, {NewOkButton(), NewCancelButton()});
 }
 
 void modsdialog2::SetFields(const DialogFields& fields) {
