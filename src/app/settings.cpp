@@ -118,6 +118,16 @@ int FindKey(const IniFile& f, const SectionRange& r, const QString& key) {
     return -1;
 }
 
+// The value of key in the section r of f; def when the section or the key is missing.
+QString ValueIn(const IniFile& f, const SectionRange& r, const QString& key, const QString& def) {
+    if (r.header < 0) return def;
+    int i = FindKey(f, r, key);
+    if (i < 0) return def;
+    QByteArray k, v;
+    KeyValueOf(f.lines[i].text, k, v);
+    return QString::fromUtf8(v);
+}
+
 bool LoadFile(IniFile& f) {
     QFile file(kSettingsFile);
     if (!file.open(QIODevice::ReadOnly)) return false;
@@ -196,13 +206,7 @@ const QString kWidthSection = QStringLiteral("width");
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue) {
     IniFile f;
     if (!LoadFile(f)) return defaultValue;
-    SectionRange r = FindSection(f, section);
-    if (r.header < 0) return defaultValue;
-    int i = FindKey(f, r, key);
-    if (i < 0) return defaultValue;
-    QByteArray k, v;
-    KeyValueOf(f.lines[i].text, k, v);
-    return QString::fromUtf8(v);
+    return ValueIn(f, FindSection(f, section), key, defaultValue);
 }
 
 bool WriteSetting(const QString& section, const QString& key, const QString& value) {
@@ -253,14 +257,7 @@ void ReadSettings() {
     IniFile f;
     const bool loaded = LoadFile(f);
     SectionRange r = loaded ? FindSection(f, kFlagSection) : SectionRange();
-    auto valueOf = [&](const QString& key, const QString& def) -> QString {
-        if (r.header < 0) return def;
-        int i = FindKey(f, r, key);
-        if (i < 0) return def;
-        QByteArray k, v;
-        KeyValueOf(f.lines[i].text, k, v);
-        return QString::fromUtf8(v);
-    };
+    auto valueOf = [&](const QString& key, const QString& def) { return ValueIn(f, r, key, def); };
     for (const auto& flag : kFlags)
         *flag.value = FlagFromText(valueOf(QLatin1String(flag.key),
                                            flag.defaultValue ? QStringLiteral("1") : QStringLiteral("0")));
