@@ -15,8 +15,8 @@
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
+#include "support/catalogue.h"
 #include "support/scripted_prompter.h"
-#include "support/workdir.h"
 #include "tree/nodes.h"
 
 #include <QAction>
@@ -47,17 +47,10 @@ using Pane = CMainFrame::Pane;
 namespace {
 
 // A working folder with an open catalogue holding nodes and records.
-struct Catalogue {
-    TempWorkDir dir;
+struct Catalogue : TempCatalogue {
     Catalogue() {
-        CreateCatalogue(QStringLiteral("kv.kdb"));
-        g_catalogue.Open(kConnectionString);
         g_subnode_flag = true;
         g_pageset.SetPageSize(30);
-    }
-    ~Catalogue() {
-        g_pageset.Close();
-        g_catalogue.Close();
     }
     static void Node(int id, const QString& name, const QString& tags, int parent) {
         ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'%2','%3',%4)")
@@ -345,8 +338,8 @@ TEST(Window, DroppedFilesAreCataloguedAndFoldersSkipped) {
         NoIndexing() { sysindex = false; }
         ~NoIndexing() { sysindex = was; }
     } noIndexing;
-    const QString file = QDir(c.dir.path()).filePath(QStringLiteral("dropped 'quote'.txt"));
-    const QString folder = QDir(c.dir.path()).filePath(QStringLiteral("a folder"));
+    const QString file = QDir(c.path()).filePath(QStringLiteral("dropped 'quote'.txt"));
+    const QString folder = QDir(c.path()).filePath(QStringLiteral("a folder"));
     {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
