@@ -549,8 +549,15 @@ private:
         r.type = type;
         if (st && statusKnown) FillStatusTexts(*st, r);
         r.vol = st ? VolOf(st->st_dev, path) : RememberDiskOfPath(path);
+        if (check) {
+            try {
+                if (writer_.IsCatalogued(r.path, r.vol)) return;
+            } catch (const DbError& e) {
+                // A failed lookup is reported and the path is imported, as ADD REC does.
+                PostStatus(e.description() + QStringLiteral(": ") + path);
+            }
+        }
         try {
-            if (check && writer_.IsCatalogued(r.path, r.vol)) return;
             const QString id = writer_.Insert(r);
             if (type == kFileRecordType && indexOnImport_) IndexRecordFile(path, id);
         } catch (const DbError& e) {

@@ -228,6 +228,32 @@ TEST_F(Import, BackupCopyCountsAsCatalogued) {
     EXPECT_TRUE(Rows().empty());
 }
 
+TEST_F(Import, FailedSameFileLookupIsReportedAndThePathImported) {
+    // A backup table whose every read fails: the lookup in main finds nothing, the one in
+    // main4 fails with the engine's error.
+    ExecuteSql("drop table main4", adCmdTextNoRecords);
+    ExecuteSql("create view main4 as select 0 as recordid, '' as filepath, '' as vol "
+               "where abs(-9223372036854775807 - 1) > 0",
+               adCmdTextNoRecords);
+    MakeFile(disk + "/a.txt");
+    MakeDir(disk + "/t");
+    MakeFile(disk + "/t/b.txt");
+
+    // ADD REC: a message box with caption "info", then the file is imported.
+    prompts.nodes.push_back("0");
+    prompts.files.push_back(QStringList{P("a.txt")});
+    AddFileRecords();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "info");
+    EXPECT_EQ(Catalogued(), QStringList({"a.txt"}));
+
+    // The folder walk reports it among its progress texts and imports the file too.
+    RunTree(P("t"), "2", false, false);
+    EXPECT_EQ(Catalogued(), QStringList({"a.txt", "t/b.txt"}));
+    EXPECT_TRUE(prompts.statusTexts.filter(P("t/b.txt")).size() >= 2) << prompts.statusTexts.join("\n").toStdString();
+    EXPECT_EQ(prompts.statusTexts.last(), "finish");
+}
+
 TEST_F(Import, DroppedAndNoteFilesGetTheirKeywordTexts) {
     const QString node = AddNode("n", "k1 k2", "0");
     g_current_node = node;
