@@ -270,6 +270,12 @@ qsizetype RootMatch(const QString& path, QString root, bool& driveForm) {
     return -1;
 }
 
+// "E:", "E:\..." or "e:/...": a stored path in the original platform's form.
+bool IsDriveFormPath(const QString& path) {
+    return path.size() >= 2 && path[1] == u':' && path[0].unicode() < 128 && path[0].isLetter() &&
+           (path.size() == 2 || path[2] == u'\\' || path[2] == u'/');
+}
+
 }  // namespace
 
 QByteArray UnescapeMountField(const QByteArray& field) {
@@ -462,6 +468,13 @@ QString ResolvePathByDisk(const QString& path, const QString& identity) {
             bestRoot = r;
             bestDrive = drive;
         }
+    }
+    // A path in the original platform's form ("E:\dir\file") has its drive as root even
+    // when no root was remembered for it: catalogues made there have no volroot rows, and
+    // there the drive letter was replaced by the disk's drive whatever letter it was.
+    if (bestLen < 0 && IsDriveFormPath(path)) {
+        bestLen = 2;
+        bestDrive = true;
     }
     if (bestLen < 0) return path;
 

@@ -99,7 +99,10 @@ bool IsUnmountedDiskPath(const QString& path);
 //   (DriveOfDisk; unchanged when the root is one of its mount points now). A root in the
 //   original platform's form ("E:", matching "E:\dir\file" without regard to case) is
 //   replaced the same way and the backslashes of the rest become "/";
-// - a path with no remembered root of its identity is used as stored;
+// - a path in the original platform's form ("D:\dir\file") that no remembered root
+//   matches has its drive "D:" as root, whatever the letter (the drive letter stood for
+//   the disk there), so catalogues made there resolve without volroot rows;
+// - any other path with no remembered root of its identity is used as stored;
 // - an identity that is not mounted now gives kUnmountedDiskPrefix + identity + rest.
 QString ResolvePathByDisk(const QString& path, const QString& identity);
 

@@ -232,7 +232,12 @@ TEST(Volumes, ResolvePathByDiskTable) {
         {"root equals the current mount point", "/mnt/usb/f", kExt4Id, "/mnt/usb/f"},
         {"original platform drive", "E:\\dir\\f.txt", kExt4Id, "/mnt/usb/dir/f.txt"},
         {"drive letter case and slash", "e:/dir/f.txt", kExt4Id, "/mnt/usb/dir/f.txt"},
-        {"other drive letter", "D:\\dir\\f.txt", kExt4Id, "D:\\dir\\f.txt"},
+        // A drive stands for the disk, whatever its letter: no remembered root needed.
+        {"other drive letter", "D:\\dir\\f.txt", kExt4Id, "/mnt/usb/dir/f.txt"},
+        {"drive of a disk with no remembered root", "G:\\a b\\c.txt", kFatId, "/media/my disk/a b/c.txt"},
+        {"bare drive", "G:", kFatId, "/media/my disk"},
+        {"drive of a disk nobody remembers, not mounted", "H:\\x", "99", kUnmountedDiskPrefix + "99/x"},
+        {"drive-like text is no drive", "G:x\\y", kFatId, "G:x\\y"},
         {"no remembered root", "/home/u/f", kExt4Id, "/home/u/f"},
         {"quote in root", "/media/o'brien/a'b.txt", kFatId, "/media/my disk/a'b.txt"},
         {"disk not mounted", "/media/gone/x/y.txt", "777", kUnmountedDiskPrefix + "777/x/y.txt"},
