@@ -54,23 +54,29 @@ bool ReadNodeRow(const QString& id, QString& name, QString& tags) {
     }
 }
 
-// The subtree under source in pre-order (parents before their children), read completely
-// before anything is inserted. A node met twice (a loop in main2) is taken once.
+// The subtree under source in pre-order (a node, then the whole subtree of each child in
+// the order of NodeChildIds), read completely before anything is inserted, so the copies
+// get their ids in the order a recursive copy would give them. A node met twice (a loop
+// in main2) is taken once.
 std::vector<CopiedNode> CollectSubtree(const QString& source) {
     std::vector<CopiedNode> nodes;
-    std::set<QString> seen;
     QString name, tags;
-    if (!ReadNodeRow(source, name, tags)) return nodes;
-    seen.insert(source);
-    nodes.push_back({source, name, tags, -1});
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        for (const QString& kid : NodeChildIds(nodes[i].id)) {
-            if (!seen.insert(kid).second) continue;
-            if (ReadNodeRow(kid, name, tags))
-                nodes.push_back({kid, name, tags, static_cast<int>(i)});
-        }
+    std::set<QString> seen{source};
+    struct Pending {
+        QString id;
+        int parent;
+    };
+    std::vector<Pending> stack{{source, -1}};
+    while (!stack.empty()) {
+        const Pending p = stack.back();
+        stack.pop_back();
+        if (!ReadNodeRow(p.id, name, tags)) continue;
+        const int index = static_cast<int>(nodes.size());
+        nodes.push_back({p.id, name, tags, p.parent});
+        const QStringList kids = NodeChildIds(p.id);
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it)
+            if (seen.insert(*it).second) stack.push_back({*it, index});
     }
-    // Breadth-first order already puts every parent before its children.
     return nodes;
 }
 

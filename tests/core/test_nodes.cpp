@@ -181,7 +181,7 @@ TEST_F(Nodes, CopyAndPasteSubtree) {
     EXPECT_EQ(g_copied_node, "1");
     EXPECT_TRUE(PasteNodeCommand(std::optional<QString>("5")));
     EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1", "5 e|te|0",
-                                       "6 a|ta|5", "7 b|tb|6", "8 d|td|6", "9 c|tc|7"}));
+                                       "6 a|ta|5", "7 b|tb|6", "8 c|tc|7", "9 d|td|6"}));
     EXPECT_TRUE(g_pageset.State());  // the user's listing stays open
     ReloadNodes();
     EXPECT_TRUE(g_copied_node.isEmpty());
@@ -194,7 +194,7 @@ TEST_F(Nodes, PasteIntoOwnSubtreeEnds) {
     MakeTree();
     PasteNodeTree("1", "3");
     EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1",
-                                       "5 a|ta|3", "6 b|tb|5", "7 d|td|5", "8 c|tc|6"}));
+                                       "5 a|ta|3", "6 b|tb|5", "7 c|tc|6", "8 d|td|5"}));
     PasteNodeTree("4", "4");
     EXPECT_EQ(NodeRows().mid(8), QStringList({"9 d|td|4"}));
     // A damaged main2 with a parent loop still ends.
