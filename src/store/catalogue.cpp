@@ -254,20 +254,56 @@ void Recordset::Close() {
 
 // ---- Connection ------------------------------------------------------------------------
 
+// Fields are "key=value" separated by ";". A value may stand in double or single quotes,
+// the quote doubled inside, so that a file name holding ";" or a quote stays whole.
 QString ConnectionField(const QString& connectionString, const QString& key) {
-    for (const QString& part : connectionString.split(u';')) {
-        int eq = part.indexOf(u'=');
-        if (eq < 0) continue;
-        if (part.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0)
-            return part.mid(eq + 1).trimmed();
+    const QString& s = connectionString;
+    qsizetype i = 0;
+    while (i < s.size()) {
+        const qsizetype eq = s.indexOf(u'=', i);
+        const qsizetype semi = s.indexOf(u';', i);
+        if (eq < 0) break;
+        if (semi >= 0 && semi < eq) {  // a piece without "=": skipped
+            i = semi + 1;
+            continue;
+        }
+        const QString name = s.mid(i, eq - i).trimmed();
+        qsizetype j = eq + 1;
+        while (j < s.size() && s[j].isSpace()) ++j;
+        QString value;
+        if (j < s.size() && (s[j] == u'"' || s[j] == u'\'')) {
+            const QChar q = s[j++];
+            for (; j < s.size(); ++j) {
+                if (s[j] == q) {
+                    if (j + 1 < s.size() && s[j + 1] == q) {
+                        value += q;
+                        ++j;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                value += s[j];
+            }
+            const qsizetype next = s.indexOf(u';', j);
+            i = next < 0 ? s.size() : next + 1;
+        } else {
+            const qsizetype end = s.indexOf(u';', j);
+            value = s.mid(j, (end < 0 ? s.size() : end) - j).trimmed();
+            i = end < 0 ? s.size() : end + 1;
+        }
+        if (name.compare(key, Qt::CaseInsensitive) == 0) return value;
     }
     return QString();
 }
 
 QString ConnectionStringFor(const QString& dataSource) {
+    QString value = dataSource;
+    const bool quote = value.contains(u';') || value.startsWith(u'"') || value.startsWith(u'\'') ||
+                       value != value.trimmed();
+    if (quote) value = u'"' + value.replace(u'"', QStringLiteral("\"\"")) + u'"';
     QString s = kConnectionString;
-    return s.replace(QStringLiteral("Data Source=kv.kdb"),
-                     QStringLiteral("Data Source=") + dataSource);
+    return s.replace(QStringLiteral("Data Source=kv.kdb"), QStringLiteral("Data Source=") + value);
 }
 
 Connection::~Connection() { Close(); }

@@ -116,6 +116,28 @@ TEST(Store, QuotedTextsRoundTrip) {
                  DbError);
 }
 
+// The Data Source of another catalogue survives the connection string whatever its name.
+TEST(Store, ConnectionStringKeepsAnyDataSource) {
+    const QString names[] = {"kv.kdb", "/data/a b/kv.kdb", "/data/x;y.kdb", "/d/\"q\";'s'.kdb",
+                             "'quoted'", " blank ", "a=b.kdb"};
+    for (const QString& n : names) {
+        const QString cs = ConnectionStringFor(n);
+        EXPECT_EQ(ConnectionField(cs, "Data Source"), n) << cs.toStdString();
+        EXPECT_EQ(ConnectionField(cs, "database password"), "qelvmar") << cs.toStdString();
+    }
+    EXPECT_EQ(ConnectionField(kConnectionString, "Data Source"), "kv.kdb");
+    EXPECT_EQ(ConnectionField(kConnectionString, "Provider"), "SQLCipher");
+    EXPECT_EQ(ConnectionField("Junk;Data Source = x.kdb ;", "data source"), "x.kdb");
+    EXPECT_EQ(ConnectionField(kConnectionString, "User"), "");
+
+    // A catalogue whose file name holds ";" is the one opened.
+    TempWorkDir dir;
+    CreateCatalogue("x;y.kdb");
+    Connection other;
+    EXPECT_NO_THROW(other.Open(ConnectionStringFor("x;y.kdb")));
+    EXPECT_EQ(other.DataSource(), "x;y.kdb");
+}
+
 TEST(Store, NewCatalogueHasTablesInColumnOrder) {
     TempCatalogue c;
     Recordset rs = ExecuteSql("select * from main", adCmdText);
