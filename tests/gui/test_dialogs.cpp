@@ -3,9 +3,17 @@
 #include "app/dialogs.h"
 #include "gui/FieldDialog.h"
 #include "gui/GuiPrompter.h"
+#include "gui/CShowInfoDlg.h"
+#include "gui/TreeControlDlg.h"
+#include "support/catalogue.h"
 #include "support/scripted_prompter.h"
+#include "tree/nodes.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -79,4 +87,83 @@ TEST(FieldDialogs, FolderButtonFillsTheRoot) {
         EXPECT_TRUE(prompts.folders.empty());
         EXPECT_NE(d->result(), QDialog::Accepted);
     }
+}
+
+TEST(FieldDialogs, TitlesLabelsAndBoxes) {
+    struct Case {
+        QString dialog;
+        QString title;
+        QStringList labels;  // the field labels, top to bottom
+        QStringList boxes;   // the check boxes
+    } cases[] = {
+        {dlg::kAddNode, "添加搜索文件夹(ADD NODE)", {"文件夹名称\n(NODE NAME)", "本节点关键字\n(NODE TAG)"},
+         {"关键字与文件夹名称相同(TAG SAME AS NAME)"}},
+        {dlg::kModifyNode, "修改搜索文件夹(EDIT NODE)", {"文件夹名称\n(NODE NAME)", "搜索关键字\n(TAG)"}, {}},
+        {dlg::kShowNode, "查看搜索文件夹属性(NODE)",
+         {"搜索文件夹名称\n(NODE NAME)", "搜索关键字\n(THIS NODE TAG)", "所有搜索关键字\n(ALL TAG)"}, {}},
+        {dlg::kKeyDialog, "添加搜索关键字(ADD TAG)", {"搜索关键字\n(TAG)"}, {"默认添加节点树中的关键字(INHERIT)"}},
+        {dlg::kAddTree, "按路径导入数据", {"导入根路径\n(root path)", "添加搜索关键字\n(tag)", "导入深度\n(depth)"},
+         {"导入时生成节点树(create node tree)", "导入结尾的文件夹(import last dir)"}},
+        {dlg::kNodeTree, "Dialog", {"根目录\nROOT DIR", "深度\nDEPTH"}, {}},
+        {dlg::kInput, kProductName, {"输入框(input box)"}, {}},
+        {dlg::kCombo, kProductName, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dialog.toStdString());
+        std::unique_ptr<FieldDialog> d = MakeFieldDialog(c.dialog, nullptr);
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->windowTitle(), c.title);
+        QStringList labels, boxes;
+        for (QLabel* l : d->findChildren<QLabel*>()) labels << l->text();
+        for (QCheckBox* b : d->findChildren<QCheckBox*>()) boxes << b->text();
+        EXPECT_EQ(labels, c.labels);
+        EXPECT_EQ(boxes, c.boxes);
+    }
+}
+
+TEST(FieldDialogs, KeyDialogInheritIsOffUnlessPreset) {
+    for (const DialogFields& preset : {DialogFields{}, DialogFields{{dlg::kInherit, true}}}) {
+        std::unique_ptr<FieldDialog> d = MakeFieldDialog(dlg::kKeyDialog, nullptr);
+        ASSERT_TRUE(d);
+        d->SetFields(preset);
+        DialogFields out;
+        d->GetFields(out);
+        EXPECT_EQ(out.value(dlg::kInherit).toBool(), preset.value(dlg::kInherit, false).toBool());
+        EXPECT_EQ(out.value(dlg::kTags).toString(), QString());
+    }
+    // The node view shows its three texts read-only.
+    std::unique_ptr<FieldDialog> show = MakeFieldDialog(dlg::kShowNode, nullptr);
+    show->SetFields({{dlg::kName, "n"}, {dlg::kTags, "t"}, {dlg::kAllTags, "a t"}});
+    QStringList texts;
+    for (QLineEdit* e : show->findChildren<QLineEdit*>()) {
+        EXPECT_TRUE(e->isReadOnly());
+        texts << e->text();
+    }
+    EXPECT_EQ(texts, QStringList({"n", "t", "a t"}));
+}
+
+TEST(NodePicker, TitleButtonsAndRootLabel) {
+    TempCatalogue c;
+    ScriptedPrompter prompts;
+    g_node_map.clear();
+    g_copied_node = QStringLiteral("7");
+    TreeControlDlg d;
+    EXPECT_TRUE(g_copied_node.isEmpty());  // opening the picker cancels a COPY NODE
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(d.windowTitle(), kProductName);
+    EXPECT_NE(Button(&d, QStringLiteral("确定(OK)")), nullptr);
+    EXPECT_NE(Button(&d, QStringLiteral("取消(REMOVE)")), nullptr);
+    QTreeWidget* tree = d.findChild<QTreeWidget*>();
+    ASSERT_NE(tree, nullptr);
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    // Without a node map the picker's root reads 全部文档, not the start-up label.
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("全部文档"));
+}
+
+TEST(ProgressDialogTexts, TitleStatusLineAndStopButton) {
+    CShowInfoDlg d([] { return true; });
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Dialog"));
+    EXPECT_EQ(d.StatusText(), QStringLiteral("running"));
+    EXPECT_EQ(d.stopButton()->text(), QStringLiteral("停止(CANCEL)"));
+    EXPECT_EQ(d.findChildren<QPushButton*>().size(), 1);
 }

@@ -306,6 +306,47 @@ TEST(Window, DraggingAColumnDividerStoresTheWidth) {
               QStringLiteral("none"));
 }
 
+TEST(Window, HeaderTitlesAndClicksSortWithOneToggleForAllColumns) {
+    Catalogue c;
+    Catalogue::Records(1, 3, QStringLiteral(" x "));
+    ExecuteSql(QStringLiteral("update main set yourid=4-id"), adCmdTextNoRecords);
+    CMainFrame frame;
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    COstrelView* list = frame.listView();
+    QStringList titles;
+    for (int col = 0; col < list->model()->columnCount(); ++col)
+        titles << list->model()->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString();
+    EXPECT_EQ(titles, kColumnTitles);
+    ASSERT_EQ(titles.size(), 11);
+    EXPECT_EQ(titles[10], QStringLiteral("自编号(NO)"));
+
+    DoubleClick(frame.leftView(), frame.leftView()->topLevelItem(0));
+    ASSERT_EQ(list->RowCount(), 3);
+    QHeaderView* header = list->horizontalHeader();
+    auto clickHeader = [&](int col) {
+        list->scrollTo(list->model()->index(0, col));
+        const int x = header->sectionViewportPosition(col) + header->sectionSize(col) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    };
+    // Clicks alternate ascending and descending, whatever column is clicked (one toggle
+    // for all columns; the process's earlier clicks decide where it stands now).
+    clickHeader(10);
+    bool ascending = g_record_list.SortSpec().endsWith(QStringLiteral(" ASC"));
+    const int columns[] = {10, 0, 10, 10};
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            clickHeader(columns[i]);
+            ascending = !ascending;
+        }
+        const QString field = columns[i] == 10 ? QStringLiteral("yourid") : QStringLiteral("name");
+        EXPECT_EQ(g_record_list.SortSpec(), field + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
+        // yourid runs against name: f3.txt has yourid 1.
+        const bool f3First = (columns[i] == 10) == ascending;
+        EXPECT_EQ(list->CellText(0, 0), f3First ? QStringLiteral("f3.txt") : QStringLiteral("f1.txt")) << i;
+    }
+}
+
 TEST(Window, PageSetAndLanguageSetUseTheirDialogs) {
     Catalogue c;
     ScriptedPrompter p;
