@@ -8,7 +8,10 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -65,6 +68,53 @@ QString TagNameAt(const QByteArray& utf8, std::ptrdiff_t byteOffset) {
     return QString::fromUtf8(utf8.mid(start, i - start));
 }
 
+// The elements still open at byte offset end, outermost first: a light scan that skips
+// comments, CDATA sections, processing instructions and declarations and knows
+// empty-element tags and quoted attribute values.
+struct OpenElement {
+    QByteArray name;
+    int offset;  // byte offset of its "<"
+};
+std::vector<OpenElement> OpenElementsBefore(const QByteArray& u, int end) {
+    std::vector<OpenElement> open;
+    auto skipPast = [&](int from, const char* token) {
+        const int at = u.indexOf(token, from);
+        return at < 0 ? end : at + static_cast<int>(std::strlen(token));
+    };
+    int i = 0;
+    while (i < end) {
+        const int lt = u.indexOf('<', i);
+        if (lt < 0 || lt >= end) break;
+        if (u.mid(lt, 4) == "<!--") { i = skipPast(lt + 4, "-->"); continue; }
+        if (u.mid(lt, 9) == "<![CDATA[") { i = skipPast(lt + 9, "]]>"); continue; }
+        if (u.mid(lt, 2) == "<?") { i = skipPast(lt + 2, "?>"); continue; }
+        if (u.mid(lt, 2) == "<!") { i = skipPast(lt + 2, ">"); continue; }
+        const bool endTag = lt + 1 < u.size() && u[lt + 1] == '/';
+        int j = lt + (endTag ? 2 : 1);
+        const int nameStart = j;
+        while (j < u.size() && !std::strchr(" \t\r\n/>", u[j])) ++j;
+        const QByteArray name = u.mid(nameStart, j - nameStart);
+        // The end of the tag, past quoted attribute values.
+        char quote = 0;
+        while (j < u.size() && (quote || u[j] != '>')) {
+            if (quote && u[j] == quote) quote = 0;
+            else if (!quote && (u[j] == '"' || u[j] == '\'')) quote = u[j];
+            ++j;
+        }
+        if (j >= end) {
+            if (!endTag && !name.isEmpty()) open.push_back({name, lt});  // cut off at end
+            break;
+        }
+        if (endTag) {
+            if (!open.empty() && open.back().name == name) open.pop_back();
+        } else if (!name.isEmpty() && u[j - 1] != '/') {
+            open.push_back({name, lt});
+        }
+        i = j + 1;
+    }
+    return open;
+}
+
 QString ParseFinding(const pugi::xml_parse_result& r, const QByteArray& utf8) {
     const int off = CharOffset(utf8, r.offset);
     auto at = [&](const char* construct, bool unterminated) {
@@ -83,10 +133,28 @@ QString ParseFinding(const pugi::xml_parse_result& r, const QByteArray& utf8) {
         case pugi::status_bad_attribute: return at("Element tag", false);
         case pugi::status_bad_end_element: return at("Element end tag", false);
         case pugi::status_end_element_mismatch: {
-            QString name = TagNameAt(utf8, r.offset);
-            if (r.offset >= utf8.size() - 1 || name.isEmpty())
-                return QStringLiteral("Element '%1' at offset %2 not ended").arg(name).arg(off);
-            return QStringLiteral("No start tag for end tag '%1' at offset %2").arg(name).arg(off);
+            // The end of the text with an element still open, or an end tag that closes
+            // no open element or another one than the innermost.
+            int tagStart = static_cast<int>(std::min<std::ptrdiff_t>(r.offset, utf8.size() - 1));
+            while (tagStart > 0 && utf8[tagStart] != '<') --tagStart;
+            const bool atEnd = r.offset >= utf8.size() - 1 || utf8.mid(tagStart, 2) != "</";
+            const std::vector<OpenElement> open =
+                OpenElementsBefore(utf8, atEnd ? static_cast<int>(utf8.size()) : tagStart);
+            if (atEnd) {
+                if (open.empty()) return QStringLiteral("Element end tag at offset %1 unterminated").arg(off);
+                return QStringLiteral("Element '%1' at offset %2 not ended")
+                    .arg(QString::fromUtf8(open.back().name))
+                    .arg(CharOffset(utf8, open.back().offset));
+            }
+            const QString name = TagNameAt(utf8, tagStart);
+            const int at = CharOffset(utf8, tagStart);
+            if (open.empty())
+                return QStringLiteral("No start tag for end tag '%1' at offset %2").arg(name).arg(at);
+            return QStringLiteral("End tag '%1' at offset %2 does not match start tag '%3' at offset %4")
+                .arg(name)
+                .arg(at)
+                .arg(QString::fromUtf8(open.back().name))
+                .arg(CharOffset(utf8, open.back().offset));
         }
         case pugi::status_no_document_element: return QStringLiteral("No root element");
         default: return QStringLiteral("%1 at offset %2").arg(QString::fromUtf8(r.description())).arg(off);

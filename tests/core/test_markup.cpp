@@ -175,6 +175,26 @@ TEST(Markup, BadInputNeverCrashes) {
     EXPECT_FALSE(doc.NextElement("b"));
 }
 
+// End tags that close nothing or the wrong element, and elements left open, are named
+// with their character offsets.
+TEST(Markup, MismatchedAndUnendedElementsAreNamed) {
+    const std::pair<QString, QString> cases[] = {
+        {"<a></b>", "End tag 'b' at offset 3 does not match start tag 'a' at offset 0"},
+        {"<a><value>x</value>", "Element 'a' at offset 0 not ended"},
+        {"<a><b><c/>", "Element 'b' at offset 3 not ended"},
+        {"</b>", "No start tag for end tag 'b' at offset 0"},
+        {"<a x='>'><b/></c>", "End tag 'c' at offset 13 does not match start tag 'a' at offset 0"},
+        {"<x><!-- <y> --><z></x>", "End tag 'x' at offset 18 does not match start tag 'z' at offset 15"},
+        {QStringLiteral("<文><b></文>"), QStringLiteral("End tag '文' at offset 6 does not match start tag 'b' at offset 3")},
+    };
+    for (const auto& [text, finding] : cases) {
+        MarkupDocument doc;
+        doc.SetDoc(text);
+        EXPECT_TRUE(doc.ResultText().contains(finding))
+            << text.toStdString() << " -> " << doc.ResultText().toStdString();
+    }
+}
+
 // Text read from a file keeps every valid UTF-8 sequence and has each byte that does
 // not belong to one replaced by "?": the same bytes that file names escape.
 TEST(Markup, InvalidUtf8BytesBecomeQuestionMarks) {

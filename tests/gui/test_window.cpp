@@ -105,6 +105,21 @@ TEST(Window, TitleAndRootLabelAfterStartAndAfterRefresh) {
     EXPECT_EQ(frame.leftView()->topLevelItem(0)->text(0), QStringLiteral("全部文档"));
 }
 
+TEST(Window, EmptyNodeTableShowsOneRootWithoutExpandButton) {
+    Catalogue c;
+    CMainFrame frame;
+    CLeftView* tree = frame.leftView();
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    EXPECT_EQ(root->childCount(), 0);
+    EXPECT_EQ(tree->g_item_state[root], 0);
+    EXPECT_EQ(tree->g_item_ids[root], QStringLiteral("0"));
+    // After a reload the collapsed root is selected and current again.
+    frame.Dispatch(cmd::kRefreshNode, Origin::MainMenu);
+    EXPECT_EQ(tree->SelectedNodeId(), std::optional<QString>(QStringLiteral("0")));
+    EXPECT_EQ(g_current_node, QStringLiteral("0"));
+}
+
 TEST(Window, MenuActionsReachTheirHandlerUnderBothIds) {
     Catalogue c;
     ScriptedPrompter p;
