@@ -360,7 +360,47 @@ QString AskImportKeywords(const QString& inherited) {
     return ImportKeywordText(tags, inherit, inherited);
 }
 
+// A path chosen in a file or folder dialog that names nothing on disk: empty text, after
+// a notice. The dialogs are told so instead of cataloguing a path that opens nothing.
+QString CheckedDialogPath(const QString& chosen) {
+    const QString path = PathFromDialog(chosen);
+    if (path.isEmpty())
+        Notice(QStringLiteral("无法读取此文件名，未导入(file name cannot be read, not imported): ") + chosen);
+    return path;
+}
+
 }  // namespace
+
+QString PathFromDialog(const QString& path) {
+    constexpr QChar kLost(0xFFFD);
+    struct stat st;
+    if (!path.contains(kLost) || ::lstat(EncodePath(path).constData(), &st) == 0) return path;
+    // Rebuild the path one component at a time from the names on disk.
+    const QStringList pieces = path.split(u'/');
+    QByteArray done = path.startsWith(u'/') ? QByteArray("/") : QByteArray();
+    for (const QString& piece : pieces) {
+        if (piece.isEmpty()) continue;
+        QByteArray bytes = EncodePath(piece);
+        if (piece.contains(kLost)) {
+            DirReader dir;
+            if (!dir.Open(done.isEmpty() ? QByteArray(".") : done)) return QString();
+            QByteArray match;
+            int matches = 0;
+            while (const dirent* e = dir.Next()) {
+                if (QString::fromUtf8(e->d_name) == piece) {
+                    match = e->d_name;
+                    ++matches;
+                }
+            }
+            if (matches != 1) return QString();  // gone, or more than one name reads so
+            bytes = match;
+        }
+        if (!done.isEmpty() && !done.endsWith('/')) done += '/';
+        done += bytes;
+    }
+    if (::lstat(done.constData(), &st) != 0) return QString();
+    return DecodePath(done);
+}
 
 void AddFileRecords() {
     std::optional<QString> node = prompter().PickNode();
@@ -368,7 +408,13 @@ void AddFileRecords() {
     const QString inherited = NodeAllTags(*node);
     std::optional<QStringList> files = prompter().PickFiles();
     if (!files) return;
-    ImportChosenFiles(*files, AskImportKeywords(inherited));
+    const QString keywords = AskImportKeywords(inherited);
+    QStringList paths;
+    for (const QString& f : *files) {
+        const QString path = CheckedDialogPath(f);
+        if (!path.isEmpty()) paths << path;
+    }
+    ImportChosenFiles(paths, keywords);
 }
 
 void AddDroppedFile(const QString& path) {
@@ -387,9 +433,11 @@ void AddFolderRecord() {
     std::optional<QString> node = prompter().PickNode();
     if (!node) return;
     const QString keywords = AskImportKeywords(NodeAllTags(*node));
+    const QString path = CheckedDialogPath(*folder);
+    if (path.isEmpty()) return;
 
     NewRecord r;
-    r.path = *folder;
+    r.path = path;
     r.keywords = keywords;
     r.name = LastPathPiece(r.path);
     r.type = kFolderRecordType;
@@ -627,9 +675,12 @@ bool ImportRecordTree() {
     const QString typed = fields.value(dlg::kTags).toString().trimmed();
     if (!typed.isEmpty()) keywords = typed + u' ' + keywords;
 
+    // A root that names nothing is passed on as typed: the walk reports it.
+    const QString typedRoot = fields.value(dlg::kRoot).toString();
+    const QString root = PathFromDialog(typedRoot);
     g_stop_requested = false;
     prompter().RunLongOperation(
-        StartFolderImport(fields.value(dlg::kRoot).toString(), 1, keywords, *node));
+        StartFolderImport(root.isEmpty() ? typedRoot : root, 1, keywords, *node));
     return true;
 }
 

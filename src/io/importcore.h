@@ -123,6 +123,13 @@ struct ChosenFilesResult {
 };
 ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords);
 
+// A path as a file or folder dialog of the window gives it. The toolkit reads a name that
+// is not UTF-8 with U+FFFD in place of the bytes it cannot decode, which names nothing on
+// disk; each such component is replaced by the one entry of its folder that reads the
+// same (in the escaped form of DecodePath). Returns the path unchanged when it needs no
+// repair, and empty text when it names nothing on disk even then.
+QString PathFromDialog(const QString& path);
+
 // The worker of ADD REC TREE with its own copy of the argument map ("root", "sub",
 // "findkey", "addid").
 std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey,

@@ -254,6 +254,50 @@ TEST_F(Import, FailedSameFileLookupIsReportedAndThePathImported) {
     EXPECT_EQ(prompts.statusTexts.last(), "finish");
 }
 
+// The window's dialogs read a name that is not UTF-8 with U+FFFD for each byte they cannot
+// decode; the import finds the file's real name again or refuses the path with a notice.
+TEST_F(Import, DialogPathsWithUnreadableNamesFindTheirFilesAgain) {
+    MakeDir(disk + "/dir\xe9");
+    MakeFile(disk + "/dir\xe9/a\xff.txt", 5);
+    MakeFile(disk + "/two\xfe", 1);
+    MakeFile(disk + "/two\xfd", 1);  // both read as "two\uFFFD"
+    const QString lost = QString(QChar(0xFFFD));
+    const QString base = DecodePath(disk);
+    struct Case {
+        QString chosen;
+        QByteArray expected;  // bytes of the path on disk; empty: refused
+    } cases[] = {
+        {base + "/dir" + lost + "/a" + lost + ".txt", disk + "/dir\xe9/a\xff.txt"},
+        {base + "/dir" + lost, disk + "/dir\xe9"},
+        {base + "/two" + lost, QByteArray()},              // two names read the same
+        {base + "/gone" + lost + ".txt", QByteArray()},    // no such file
+        {P("plain.txt"), disk + "/plain.txt"},             // nothing to repair: as given
+    };
+    for (const Case& c : cases) {
+        const QString got = PathFromDialog(c.chosen);
+        EXPECT_EQ(got, c.expected.isEmpty() ? QString() : DecodePath(c.expected)) << c.expected.toStdString();
+    }
+
+    // ADD REC: the repaired path is catalogued with its size; the refused one is named in
+    // a notice and the others still go in.
+    prompts.nodes.push_back("0");
+    prompts.files.push_back(QStringList{base + "/two" + lost, cases[0].chosen});
+    AddFileRecords();
+    ASSERT_EQ(Rows().size(), 1u);
+    EXPECT_EQ(EncodePath(Rows()[0].dir), disk + "/dir\xe9/a\xff.txt");
+    EXPECT_FALSE(Rows()[0].filedtime.isEmpty());  // its status was read
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains(base + "/two" + lost));
+
+    // ADD DIR: the folder's real name.
+    prompts.folders.push_back(cases[1].chosen);
+    prompts.nodes.push_back("0");
+    AddFolderRecord();
+    ASSERT_EQ(Rows().size(), 2u);
+    EXPECT_EQ(EncodePath(Rows()[1].dir), disk + "/dir\xe9");
+    EXPECT_EQ(Rows()[1].filetype, kFolderRecordType);
+}
+
 TEST_F(Import, DroppedAndNoteFilesGetTheirKeywordTexts) {
     const QString node = AddNode("n", "k1 k2", "0");
     g_current_node = node;

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,6 +52,9 @@ protected:
         korvel::SetWalkEntryHookForTests({});
         korvel::g_node_map.clear();
         korvel::ClearStatusQueueForTests();
+        // By bytes: the toolkit's own removal misses names that are not UTF-8.
+        std::error_code ignored;
+        std::filesystem::remove_all(disk.constData(), ignored);
     }
     // The catalogue text of a path below disk.
     QString P(const QByteArray& relative) const { return korvel::DecodePath(disk + "/" + relative); }
