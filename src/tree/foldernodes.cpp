@@ -56,9 +56,10 @@ bool AddNodeTreeCommand() {
     DialogFields fields{{dlg::kRoot, QString()}, {dlg::kDepth, QString::number(g_tree_depth)}};
     if (!prompter().EditDialog(dlg::kNodeTree, fields)) return false;
     g_tree_depth = DecimalTextValue(fields.value(dlg::kDepth).toString());
-    const QString root = fields.value(dlg::kRoot).toString();
-    if (!IsFolderPath(root)) {
-        Notice(QStringLiteral("无法读取文件夹(cannot read folder): ") + root);
+    const QString typed = fields.value(dlg::kRoot).toString();
+    const QString root = PathFromDialog(typed);  // a name the folder picker read lossily
+    if (root.isEmpty() || !IsFolderPath(root)) {
+        Notice(QStringLiteral("无法读取文件夹(cannot read folder): ") + typed);
         return false;
     }
     AddNodeTree(root, g_current_node, 1);

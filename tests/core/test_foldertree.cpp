@@ -145,5 +145,12 @@ TEST_F(FolderTree, CommandPutsTheTreeUnderTheCurrentNode) {
     EXPECT_FALSE(AddNodeTreeCommand());
     EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(Nodes().size(), 2);
+    // A folder whose name is not UTF-8, as the folder picker reads it (U+FFFD for the byte).
+    Dir("l\xe9gacy");
+    prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, DecodePath(disk) + "/l" + QChar(0xFFFD) + "gacy"},
+                                          {dlg::kDepth, "2"}});
+    EXPECT_TRUE(AddNodeTreeCommand());
+    EXPECT_EQ(Nodes().size(), 3);
+    EXPECT_EQ(prompts.messages.size(), 1u);
     g_current_node = "0";
 }
