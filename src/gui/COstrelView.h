@@ -56,7 +56,6 @@ public:
     QList<int> SelectedRows() const;
     int RowCount() const { return model_->rowCount(); }
     QString CellText(int row, int column) const { return model_->Cell(row, column); }
-    void SelectRow(int row) { selectRow(row); }
 
 Q_SIGNALS:
     // The listing changed: rows, page text or tags text.

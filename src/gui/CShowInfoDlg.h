@@ -22,7 +22,6 @@ public:
 
     QString StatusText() const;
     QPushButton* stopButton() const { return stop_; }
-    bool IsStopping() const { return stopping_; }
 
     // The stop sequence.
     void Stop();

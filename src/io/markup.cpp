@@ -314,14 +314,6 @@ bool MarkupDocument::EnterElement() {
     return true;
 }
 
-bool MarkupDocument::LeaveElement() {
-    if (d_->parent == d_->doc) return false;
-    d_->main = d_->parent;
-    d_->parent = d_->parent.parent();
-    d_->child = pugi::xml_node();
-    return true;
-}
-
 QString MarkupDocument::ElementText() const { return TextOf(d_->main); }
 QString MarkupDocument::ChildElementText() const { return TextOf(d_->child); }
 QString MarkupDocument::ElementName() const {

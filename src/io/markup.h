@@ -38,8 +38,6 @@ public:
     bool NextChildElement(const QString& name);
     // The main element becomes the parent; the position is before its first child.
     bool EnterElement();
-    // The parent becomes the main element again.
-    bool LeaveElement();
 
     // Text content of the main element / the current child (entities decoded, CDATA as
     // is). An element with child elements has no text.
