@@ -52,14 +52,6 @@ void AppendChar(QString& out, char32_t c) {
     }
 }
 
-QString FormatLocalTime(time_t t) {
-    struct tm tmv;
-    if (!localtime_r(&t, &tmv)) return QString();
-    char buf[64];
-    size_t n = strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tmv);
-    return QString::fromLatin1(buf, static_cast<qsizetype>(n));
-}
-
 // stat() of a catalogue path; false for paths that can never name a file.
 bool StatPath(const QString& path, struct stat& st) {
     if (path.isEmpty() || IsUnmountedDiskPath(path)) return false;
@@ -69,6 +61,15 @@ bool StatPath(const QString& path, struct stat& st) {
 }
 
 }  // namespace
+
+QString RecordTimeText(long long secondsSinceEpoch) {
+    time_t t = static_cast<time_t>(secondsSinceEpoch);
+    struct tm tmv;
+    if (!localtime_r(&t, &tmv)) return QString();
+    char buf[64];
+    size_t n = strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tmv);
+    return QString::fromLatin1(buf, static_cast<qsizetype>(n));
+}
 
 QByteArray EncodePath(const QString& path) {
     QByteArray out;
@@ -150,7 +151,7 @@ FileStatusTexts StatusTexts(const QString& path) {
     if (!StatPath(path, st)) return r;
     r.ok = true;
     r.sizeText = FileSizeText(static_cast<std::uint64_t>(st.st_size));
-    r.timeText = FormatLocalTime(st.st_mtime);
+    r.timeText = RecordTimeText(static_cast<long long>(st.st_mtime));
     return r;
 }
 

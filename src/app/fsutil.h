@@ -35,6 +35,9 @@ struct FileStatusTexts {
 };
 FileStatusTexts StatusTexts(const QString& path);
 
+// The modification-time text of a record: local time "%Y-%m-%d %H:%M:%S".
+QString RecordTimeText(long long secondsSinceEpoch);
+
 // The disk identity of the volume holding path, as unsigned decimal text; "0" when unknown.
 // (Implemented with the mount table in platform/volumes.cpp.)
 QString DriveDiskId(const QString& path);

@@ -170,8 +170,14 @@ int ClampToInt(long long n) {
     return static_cast<int>(n);
 }
 
+}  // namespace
+
+int DecimalTextValue(const QString& text) { return ClampToInt(AtoiLike(text)); }
+
+namespace {
+
 // A flag value: only its first character counts ("10" is set, "-1" is clear).
-bool FlagFromText(const QString& value) { return AtoiLike(Truncated(value, 1)) != 0; }
+bool FlagFromText(const QString& value) { return DecimalTextValue(Truncated(value, 1)) != 0; }
 
 struct FlagEntry {
     const char* key;
@@ -261,12 +267,12 @@ void ReadSettings() {
     for (const auto& flag : kFlags)
         *flag.value = FlagFromText(valueOf(QLatin1String(flag.key),
                                            flag.defaultValue ? QStringLiteral("1") : QStringLiteral("0")));
-    g_language = ClampToInt(AtoiLike(Truncated(valueOf(QStringLiteral("language"), QStringLiteral("0")), 9)));
+    g_language = DecimalTextValue(Truncated(valueOf(QStringLiteral("language"), QStringLiteral("0")), 9));
 }
 
 int ReadColumnWidth(int column) {
     QString v = ReadSetting(kWidthSection, QString::number(column), QStringLiteral("80"));
-    int width = ClampToInt(AtoiLike(Truncated(v, 3)));
+    int width = DecimalTextValue(Truncated(v, 3));
     // A negative width in a hand-edited file would make no sense as a column size.
     return width < 0 ? 0 : width;
 }
@@ -292,7 +298,7 @@ bool FlagValue(const QString& key) {
 }
 
 int ClampPageSize(const QString& text) {
-    long long n = AtoiLike(text);
+    const int n = DecimalTextValue(text);
     if (n < 1) return 1;
     if (n > 10000) return 10000;
     return static_cast<int>(n);

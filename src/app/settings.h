@@ -42,6 +42,11 @@ bool ToggleFlag(const QString& key);
 // Current value of a flag by its key.
 bool FlagValue(const QString& key);
 
+// A decimal integer at the start of text, as atoi reads it: leading blanks and a sign
+// allowed, the number ends at the first non-digit, text without a number gives 0; values
+// beyond int saturate.
+int DecimalTextValue(const QString& text);
+
 // Page size of the record list, limited to 1..10000 (never stored).
 int ClampPageSize(const QString& text);
 

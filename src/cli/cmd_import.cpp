@@ -4,6 +4,7 @@
 
 #include "app/fsutil.h"
 #include "app/longop.h"
+#include "app/settings.h"
 #include "io/importcore.h"
 #include "tree/nodes.h"
 

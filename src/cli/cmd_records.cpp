@@ -2,10 +2,8 @@
 #include "cli/commands.h"
 
 #include "app/fsutil.h"
-#include "platform/volumes.h"
+#include "io/importcore.h"
 #include "store/catalogue.h"
-#include "tree/tags.h"
-
 
 namespace korvel::cli {
 namespace {
@@ -18,24 +16,14 @@ int RunAddRecord(const QStringList& input) {
     const QString path = ArgumentPath(args[0]);
     const int kind = PathKind(path);
     if (kind == 0) return Fail(QStringLiteral("%1 does not exist").arg(args[0]));
-    const QStringList pieces = SplitText(path, QStringLiteral("/"), true, QString());
-    const QString name = pieces.isEmpty() ? path : pieces.last();
     // As an import writes it: one blank, the tags, then two blanks.
-    const QString findkey = QStringLiteral(" ") + tags + QStringLiteral("  ");
-    const QString type = kind == 2 ? QStringLiteral("文件夹") : QStringLiteral("文件");
-    const FileStatusTexts status = StatusTexts(path);
-    const QString vol = RememberDiskOfPath(path);
-    const QString id = NextRecordId();
-    if (id.isEmpty()) return Fail(QStringLiteral("no record id could be taken"));
+    NewRecord r = RecordOfPath(path, QStringLiteral(" ") + tags + QStringLiteral("  "),
+                               kind == 2 ? kFolderRecordType : kFileRecordType);
+    if (r.name.isEmpty()) r.name = path;
+    QString id;
     try {
-        ExecuteSql(QStringLiteral("insert into main(dir,findkey, name, filetype, filesize, filedtime, "
-                                  "fileinputdtime, vol, id) values('") +
-                       SqlText(path) + QStringLiteral("','") + SqlText(findkey) + QStringLiteral("','") +
-                       SqlText(name) + QStringLiteral("','") + type + QStringLiteral("','") +
-                       SqlText(status.sizeText) + QStringLiteral("','") + SqlText(status.timeText) +
-                       QStringLiteral("',format(now(),'yyyy-mm-dd H:M:S'),'") + SqlText(vol) +
-                       QStringLiteral("',") + id + QStringLiteral(")"),
-                   adCmdTextNoRecords);
+        RecordWriter writer;
+        id = writer.Insert(r);
     } catch (const DbError& e) {
         return Fail(e.description());
     }

@@ -16,6 +16,14 @@
 
 namespace korvel {
 
+// The path of an entry of folder: folder + "/" + name (no doubled "/").
+inline QByteArray ChildPathBytes(const QByteArray& folder, const char* name) {
+    QByteArray out = folder;
+    if (!out.endsWith('/')) out += '/';
+    out += name;
+    return out;
+}
+
 enum class EntryKind {
     Folder,  // a real folder (a link to a folder is Other: never followed)
     File,    // a regular file, or a link to one

@@ -56,20 +56,6 @@ void FillStatusTexts(const struct stat& st, NewRecord& r) {
     r.timeText = RecordTimeText(static_cast<long long>(st.st_mtime));
 }
 
-// A root path as the walk uses it: trailing "/" removed (except for "/" itself), so a
-// folder typed as "/data/docs/" is named "docs" and not "".
-QString WithoutTrailingSlash(QString path) {
-    while (path.size() > 1 && path.endsWith(u'/')) path.chop(1);
-    return path;
-}
-
-QByteArray JoinBytes(const QByteArray& folder, const char* name) {
-    QByteArray out = folder;
-    if (!out.endsWith('/')) out += '/';
-    out += name;
-    return out;
-}
-
 // Runs the statement to its end and resets it, also when it fails.
 struct ResetGuard {
     Statement& s;
@@ -80,26 +66,15 @@ struct ResetGuard {
 
 // ---- small helpers ------------------------------------------------------------------
 
-int DecimalTextValue(const QString& text) {
-    int i = 0;
-    const int n = static_cast<int>(text.size());
-    while (i < n && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r'))
-        ++i;
-    bool negative = false;
-    if (i < n && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-    long long v = 0;
-    while (i < n && text[i] >= u'0' && text[i] <= u'9') {
-        v = v * 10 + (text[i].unicode() - u'0');
-        if (v > 1000000000LL) v = 1000000000LL;  // far beyond any depth; no overflow
-        ++i;
-    }
-    return static_cast<int>(negative ? -v : v);
-}
-
 int ClampTreeDepth() {
     if (g_tree_depth < 0) g_tree_depth = 1;
     else if (g_tree_depth > 20) g_tree_depth = 20;
     return g_tree_depth;
+}
+
+QString WithoutTrailingSlash(QString path) {
+    while (path.size() > 1 && path.endsWith(u'/')) path.chop(1);
+    return path;
 }
 
 QString LastPathPiece(const QString& path) {
@@ -110,15 +85,6 @@ QString LastPathPiece(const QString& path) {
 QString FolderKeyword(const QString& folder) {
     QString name = folder.mid(folder.lastIndexOf(u'/') + 1);
     return name.replace(u' ', u'-');
-}
-
-QString RecordTimeText(long long seconds) {
-    std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm tm{};
-    if (!localtime_r(&t, &tm)) return QString();
-    char buf[64];
-    std::size_t n = std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-    return QString::fromLatin1(buf, static_cast<qsizetype>(n));
 }
 
 QString ImportKeywordText(const QString& tags, bool inherit, const QString& inherited) {
@@ -146,6 +112,19 @@ void SetWalkEntryHookForTests(std::function<void(const QByteArray&)> hook) {
 }
 
 const std::function<void(const QByteArray&)>& WalkEntryHook() { return g_walk_hook; }
+
+NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type) {
+    NewRecord r;
+    r.path = path;
+    r.keywords = keywords;
+    r.name = LastPathPiece(path);
+    r.type = type;
+    const FileStatusTexts texts = StatusTexts(path);
+    r.sizeText = texts.sizeText;
+    r.timeText = texts.timeText;
+    r.vol = RememberDiskOfPath(path);
+    return r;
+}
 
 // ---- RecordWriter ---------------------------------------------------------------------
 
@@ -436,15 +415,7 @@ void AddFolderRecord() {
     const QString path = CheckedDialogPath(*folder);
     if (path.isEmpty()) return;
 
-    NewRecord r;
-    r.path = path;
-    r.keywords = keywords;
-    r.name = LastPathPiece(r.path);
-    r.type = kFolderRecordType;
-    const FileStatusTexts texts = StatusTexts(r.path);
-    r.sizeText = texts.sizeText;
-    r.timeText = texts.timeText;
-    r.vol = RememberDiskOfPath(r.path);
+    const NewRecord r = RecordOfPath(path, keywords, kFolderRecordType);
     QString id;
     try {
         RecordWriter writer;
@@ -525,7 +496,7 @@ private:
         const auto& hook = WalkEntryHook();
         while (const dirent* e = dir.Next()) {
             if (g_stop_requested.load()) return false;
-            const QByteArray childBytes = JoinBytes(pBytes, e->d_name);
+            const QByteArray childBytes = ChildPathBytes(pBytes, e->d_name);
             if (hook) hook(childBytes);
             struct stat st;
             bool haveStat = false;

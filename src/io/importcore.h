@@ -28,21 +28,18 @@ inline const QString kFolderRecordType = QStringLiteral("文件夹");
 // Status text of a walk that ended.
 inline const QString kFinishText = QStringLiteral("finish");
 
-// A decimal integer at the start of text, as the dialogs convert their depth fields:
-// leading blanks and a sign are allowed, the number ends at the first non-digit, and
-// text without a number gives 0.
-int DecimalTextValue(const QString& text);
 // Limits g_tree_depth for a walk: below 0 it becomes 1, above 20 it becomes 20 (0 stays
 // 0). The limited value is stored back and returned.
 int ClampTreeDepth();
 
+// A root path as the walks use it: trailing "/" removed (except for "/" itself), so a
+// folder typed as "/data/docs/" is named "docs" and not "".
+QString WithoutTrailingSlash(QString path);
 // The last non-empty piece of a path split at "/".
 QString LastPathPiece(const QString& path);
 // The name of a folder as a node name and keyword: the text after the last "/", every
 // blank replaced by "-".
 QString FolderKeyword(const QString& folder);
-// The modification-time text of a record: local time "%Y-%m-%d %H:%M:%S".
-QString RecordTimeText(long long secondsSinceEpoch);
 
 // Keyword texts. X is tags + " " + inherited (inherit on) or tags alone; the text is
 // " " + X + " " + " ".
@@ -62,6 +59,10 @@ struct NewRecord {
     QString timeText;
     QString vol;
 };
+
+// The values of a record of the file or folder at path, as an import takes them from
+// disk: name, status texts and disk identity (remembered with its volume root).
+NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type);
 
 // Writes records through prepared statements with bound values, so no text value is ever
 // pasted into a statement. Optionally groups the inserts in transactions that are

@@ -24,9 +24,7 @@ void AddNodeTreeAt(DirReader& dir, const QByteArray& folderBytes, const QString&
     while (const dirent* e = dir.Next()) {
         struct stat st;
         bool haveStat = false;
-        QByteArray childBytes = folderBytes;
-        if (!childBytes.endsWith('/')) childBytes += '/';
-        childBytes += e->d_name;
+        const QByteArray childBytes = ChildPathBytes(folderBytes, e->d_name);
         if (hook) hook(childBytes);
         if (dir.KindOf(e, &st, &haveStat) != EntryKind::Folder) continue;
         if (level > ClampTreeDepth()) continue;
@@ -43,8 +41,7 @@ void AddNodeTreeAt(DirReader& dir, const QByteArray& folderBytes, const QString&
 }  // namespace
 
 void AddNodeTree(const QString& folder, const QString& parent, int level) {
-    QString root = folder;
-    while (root.size() > 1 && root.endsWith(u'/')) root.chop(1);
+    const QString root = WithoutTrailingSlash(folder);
     const QByteArray bytes = EncodePath(root);
     DirReader dir;
     if (root.isEmpty() || bytes.contains('\0') || !dir.Open(bytes)) return;  // creates nothing
