@@ -471,6 +471,10 @@ QString VariantToText(const QVariant& v) {
     }
 }
 
+QString TextOrEmpty(const QVariant& value) {
+    return value.isNull() ? QString() : VariantToText(value);
+}
+
 QString NextRecordId() {
     try {
         Recordset rs = ExecuteSql(

@@ -139,6 +139,9 @@ Recordset ExecuteSql(const QString& sql, int options);
 // -1/0, everything else (null, blob) "NULL". Texts are not cut to any length.
 QString VariantToText(const QVariant& value);
 
+// VariantToText, except that a null value reads as empty text (node rows).
+QString TextOrEmpty(const QVariant& value);
+
 // max(id)+1 of main, "1" for an empty table. On a database error the error is shown
 // (caption "info") and "" is returned; callers must not insert then.
 QString NextRecordId();

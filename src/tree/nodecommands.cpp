@@ -27,11 +27,6 @@ void RunNodeStatement(const QString& sql) {
     }
 }
 
-QString FieldText(const Recordset& rs, int i) {
-    QVariant v = rs.Field(i);
-    return v.isNull() ? QString() : VariantToText(v);
-}
-
 // One node of a subtree to paste: its row and the index of its parent in the list.
 struct CopiedNode {
     QString id;
@@ -46,8 +41,8 @@ bool ReadNodeRow(const QString& id, QString& name, QString& tags) {
         Recordset rs = ExecuteSql(QStringLiteral("select name, findkey from main2 where id=") + id,
                                   adCmdText);
         if (rs.Eof()) return false;
-        name = FieldText(rs, 0);
-        tags = FieldText(rs, 1);
+        name = TextOrEmpty(rs.Field(0));
+        tags = TextOrEmpty(rs.Field(1));
         return true;
     } catch (const DbError&) {
         return false;
@@ -91,7 +86,7 @@ QString InsertCopy(const CopiedNode& node, const QString& target) {
         // The newest row marked with this source is the one just inserted.
         Recordset rs = ExecuteSql(QStringLiteral("select max(id) from main2 where cid=") + node.id,
                                   adCmdText);
-        if (!rs.Eof()) newId = FieldText(rs, 0);
+        if (!rs.Eof()) newId = TextOrEmpty(rs.Field(0));
     } catch (const DbError&) {
     }
     if (!newId.isEmpty())

@@ -9,16 +9,6 @@ std::map<QString, NodeEntry> g_node_map;
 QString g_current_node = QStringLiteral("0");
 QString g_copied_node;
 
-namespace {
-
-// A field as text; null reads as empty text.
-QString FieldText(const Recordset& rs, int i) {
-    QVariant v = rs.Field(i);
-    return v.isNull() ? QString() : VariantToText(v);
-}
-
-}  // namespace
-
 bool IsIdText(const QString& text) {
     bool ok = false;
     text.trimmed().toLongLong(&ok);
@@ -31,10 +21,10 @@ void LoadNodeMap() {
     try {
         Recordset rs = ExecuteSql(QStringLiteral("select * from main2"), adCmdText);
         while (!rs.Eof()) {
-            QString id = FieldText(rs, 0);
+            QString id = TextOrEmpty(rs.Field(0));
             // A row claiming id 0 would hide the root; the root has no row.
             if (!id.isEmpty() && id != QLatin1String("0"))
-                g_node_map[id] = NodeEntry{FieldText(rs, 1), FieldText(rs, 2), FieldText(rs, 3)};
+                g_node_map[id] = NodeEntry{TextOrEmpty(rs.Field(1)), TextOrEmpty(rs.Field(2)), TextOrEmpty(rs.Field(3))};
             rs.MoveNext();
         }
     } catch (const DbError& e) {
@@ -60,7 +50,7 @@ QStringList NodeChildIds(const QString& id) {
     }
     try {
         while (!rs.Eof()) {
-            QString kid = FieldText(rs, 0);
+            QString kid = TextOrEmpty(rs.Field(0));
             // A row that names itself as its parent is not its own child.
             if (!kid.isEmpty() && kid != id.trimmed()) ids << kid;
             rs.MoveNext();
