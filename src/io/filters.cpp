@@ -100,6 +100,11 @@ bool MatchesFilterList(const QString& name, const QStringList& list) {
     return false;
 }
 
+bool FilteredOut(const QString& name, bool filterFlagOn, const QStringList& skipList,
+                 const QStringList& onlyList) {
+    return filterFlagOn ? MatchesFilterList(name, skipList) : !MatchesFilterList(name, onlyList);
+}
+
 void LoadFilterLists() {
     MarkupDocument doc;
     doc.LoadFile(kFilterFile);  // a missing or broken file leaves the document empty

@@ -17,6 +17,12 @@ QString FilterElementOfMode(int mode);
 // with "*" matches names ending with the text after its first "*". Case-sensitive.
 bool MatchesFilterList(const QString& name, const QStringList& list);
 
+// The rule of the folder walks for one name: with the filter flag on, a name matching
+// skipList is left out; with it off, every name not matching onlyList is left out
+// (files: `file` / `ffn`, folders: `dir` / `fdn`).
+bool FilteredOut(const QString& name, bool filterFlagOn, const QStringList& skipList,
+                 const QStringList& onlyList);
+
 // Loads the six lists from "./filter.xml" (missing or broken file: empty lists).
 void LoadFilterLists();
 // Entries of one element of "./filter.xml", in file order.

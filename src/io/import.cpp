@@ -526,9 +526,7 @@ private:
                     }
                     continue;
                 }
-                const bool skip = dirFilterOn_ ? MatchesFilterList(name, dirList_)
-                                               : !MatchesFilterList(name, fdnList_);
-                if (skip) continue;
+                if (FilteredOut(name, dirFilterOn_, dirList_, fdnList_)) continue;
                 DirReader sub;
                 if (!sub.OpenChild(dir, e->d_name)) continue;  // unreadable: contributes nothing
                 if (!Walk(sub, childBytes, childPath, level + 1, kNext, node)) return false;
@@ -540,9 +538,7 @@ private:
                 struct stat self;
                 if (dir.StatSelf(&self)) AddPathRecord(p, &self, kFolderRecordType, recordKeywords, sameCheck_);
             }
-            const bool skip = fileFilterOn_ ? MatchesFilterList(name, fileList_)
-                                            : !MatchesFilterList(name, ffnList_);
-            if (skip) continue;
+            if (FilteredOut(name, fileFilterOn_, fileList_, ffnList_)) continue;
             if (!haveStat && !dir.StatEntry(e->d_name, &st)) {
                 if (errno == ENOENT) continue;  // vanished since the listing
                 struct stat self;

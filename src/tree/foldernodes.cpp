@@ -29,9 +29,9 @@ void AddNodeTreeAt(DirReader& dir, const QByteArray& folderBytes, const QString&
         if (dir.KindOf(e, &st, &haveStat) != EntryKind::Folder) continue;
         if (level > ClampTreeDepth()) continue;
         const QString entryName = DecodePath(QByteArray(e->d_name));
-        const bool skip = g_dtrend_flag ? MatchesFilterList(entryName, FilterList(QStringLiteral("dir")))
-                                        : !MatchesFilterList(entryName, FilterList(QStringLiteral("fdn")));
-        if (skip) continue;
+        if (FilteredOut(entryName, g_dtrend_flag, FilterList(QStringLiteral("dir")),
+                        FilterList(QStringLiteral("fdn"))))
+            continue;
         DirReader sub;
         if (!sub.OpenChild(dir, e->d_name)) continue;  // cannot be listed: no node
         AddNodeTreeAt(sub, childBytes, id, level + 1);
