@@ -375,7 +375,9 @@ QString DiskIdFromUuid(const QString& uuid, const QString& fsType) {
     return ok ? QString::number(value) : QStringLiteral("0");
 }
 
-QString DiskIdOfPath(const QString& path) {
+namespace {
+// The disk identity of path and its volume root, from one look at the mount table.
+QString DiskAndRootOf(const QString& path, QString* root) {
     if (path.isEmpty()) return QStringLiteral("0");
     const QByteArray native = AbsoluteNative(path);
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -383,8 +385,12 @@ QString DiskIdOfPath(const QString& path) {
     const int i = MountIndexOfLocked(native);
     if (i < 0) return QStringLiteral("0");
     const MountEntry m = g_state.mounts[i];
+    if (root) *root = DecodePath(m.mountPoint);
     return IdentityOfLocked(m);
 }
+}  // namespace
+
+QString DiskIdOfPath(const QString& path) { return DiskAndRootOf(path, nullptr); }
 
 QString DriveDiskId(const QString& path) { return DiskIdOfPath(path); }
 
@@ -414,10 +420,9 @@ QString DriveOfDisk(const QString& identity) {
 }
 
 QString RememberDiskOfPath(const QString& path) {
-    const QString id = DriveDiskId(path);
-    if (id == QLatin1String("0") || !g_catalogue.IsOpen()) return id;
-    const QString root = VolumeRootOf(path);
-    if (root.isEmpty()) return id;
+    QString root;
+    const QString id = DiskAndRootOf(path, &root);
+    if (id == QLatin1String("0") || !g_catalogue.IsOpen() || root.isEmpty()) return id;
     const QString key = QString::number(reinterpret_cast<quintptr>(g_catalogue.handle())) + u'\n' +
                         QFileInfo(g_catalogue.DataSource()).absoluteFilePath() + u'\n' + id +
                         u'\n' + root;
