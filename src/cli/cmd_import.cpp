@@ -17,14 +17,6 @@
 namespace korvel::cli {
 namespace {
 
-// The node id given on the command line, checked against the node tree.
-bool CheckNode(const QString& id, QString* error) {
-    LoadNodeMap();
-    if (g_node_map.count(id)) return true;
-    *error = QStringLiteral("no node with id %1").arg(id);
-    return false;
-}
-
 // Runs a worker on its own thread while this thread prints the progress texts it posts,
 // as the progress dialog shows them.
 void RunPrintingStatus(const std::function<void()>& worker) {
@@ -59,8 +51,7 @@ int RunImportTree(const QStringList& input) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: import-tree ROOT --node ID [--depth N] "
                                                      "[--no-node-tree] [--no-last-dir]"));
     if (node.isEmpty()) return Fail(QStringLiteral("import-tree needs --node ID (0 is the root node)"));
-    QString error;
-    if (!CheckNode(node, &error)) return Fail(error);
+    if (!KnownNode(node)) return FailNoNode(node);
     const QString root = ArgumentPath(args[0]);
     if (!IsFolderPath(root)) return Fail(QStringLiteral("not a folder: %1").arg(args[0]));
 
@@ -79,8 +70,7 @@ int RunAddFiles(const QStringList& input) {
     if (args.size() < 2)
         return Fail(QStringLiteral("usage: add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"));
     const QString node = args.takeFirst();
-    QString error;
-    if (!CheckNode(node, &error)) return Fail(error);
+    if (!KnownNode(node)) return FailNoNode(node);
     QStringList paths;
     for (const QString& a : args) {
         const QString p = ArgumentPath(a);

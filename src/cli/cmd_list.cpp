@@ -41,8 +41,7 @@ int RunList(const QStringList& input) {
     if (desc && !hasSort) return Fail(QStringLiteral("--desc needs --sort FIELD"));
 
     const QString node = args[0];
-    ReloadNodes();
-    if (!g_node_map.count(node)) return Fail(QStringLiteral("no node %1").arg(node));
+    if (!KnownNode(node)) return FailNoNode(node);
     g_current_node = node;
     g_pageset.SetPageSize(size);
     if (sub)

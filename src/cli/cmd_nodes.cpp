@@ -38,11 +38,9 @@ int RunAddNode(const QStringList& args) {
     const QString name = args[1];
     const QString tags = args.size() > 2 ? args[2] : name;
     if (name.isEmpty()) return Fail(QStringLiteral("the node name is empty"));
-    ReloadNodes();
-    if (!g_node_map.count(parent)) return Fail(QStringLiteral("no node %1").arg(parent));
+    if (!KnownNode(parent)) return FailNoNode(parent);
     const QString id = InsertNodeWithId(name, tags, parent);
-    ReloadNodes();
-    if (!g_node_map.count(id)) return Fail(QStringLiteral("the node could not be added"));
+    if (!KnownNode(id)) return Fail(QStringLiteral("the node could not be added"));
     Out(id);
     return 0;
 }

@@ -30,6 +30,11 @@ void Out(const QString& line);
 // folder korvel-cli was started in (not the --dir folder).
 QString ArgumentPath(const QString& arg);
 
+// Reloads the node map; true when it has a node with this id.
+bool KnownNode(const QString& id);
+// The error for a node id that names no node.
+int FailNoNode(const QString& id);
+
 // Value of "--name VALUE" in args (removed from args), or def when absent.
 QString TakeOption(QStringList& args, const QString& name, const QString& def = QString());
 // True when "--name" is in args (removed).

@@ -4,6 +4,7 @@
 #include "app/fsutil.h"
 #include "app/startup.h"
 #include "store/catalogue.h"
+#include "tree/nodes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -47,6 +48,13 @@ QString ArgumentPath(const QString& arg) {
     const QString base = g_start_dir.isEmpty() ? QDir::currentPath() : g_start_dir;
     return QDir::cleanPath(QDir::isAbsolutePath(arg) ? arg : base + u'/' + arg);
 }
+
+bool KnownNode(const QString& id) {
+    ReloadNodes();
+    return g_node_map.count(id) > 0;
+}
+
+int FailNoNode(const QString& id) { return Fail(QStringLiteral("no node with id %1").arg(id)); }
 
 QString TakeOption(QStringList& args, const QString& name, const QString& def) {
     int i = args.indexOf(name);
