@@ -1,6 +1,6 @@
 #include "gui/CMainFrame.h"
 
-#include "app/dialogs.h"
+#include "app/options.h"
 #include "app/prompter.h"
 #include "app/settings.h"
 #include "app/startup.h"
@@ -405,21 +405,9 @@ void CMainFrame::UpdateDialogBar() {
     tagsText_->setText(g_record_list.TagsText());
 }
 
-void CMainFrame::OnPageSet() {
-    DialogFields fields;
-    fields[dlg::kText] = QString::number(g_pageset.PageSize());
-    if (!prompter().EditDialog(dlg::kInput, fields)) return;
-    g_pageset.SetPageSize(ClampPageSize(fields.value(dlg::kText).toString()));
-}
+void CMainFrame::OnPageSet() { PageSetCommand(); }
 
-void CMainFrame::OnLanguageSet() {
-    DialogFields fields;
-    fields[dlg::kItems] = QStringList{QStringLiteral("AUTO"), QStringLiteral("GBK"),
-                                      QStringLiteral("BIG5")};
-    prompter().EditDialog(dlg::kCombo, fields);
-    // Closed without OK: no choice, the code stays and is written back.
-    ApplyLanguageChoice(fields.value(dlg::kChoice).toString());
-}
+void CMainFrame::OnLanguageSet() { LanguageSetCommand(); }
 
 void CMainFrame::OnFilterSet(int mode) {
     filterview dlg(mode, this);
