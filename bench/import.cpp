@@ -4,8 +4,8 @@
 //
 //   bench_import               runs 20,000 and 100,000 files, each in its own process
 //   bench_import --one N       one size (used by the above)
-#include "app/longop.h"
-#include "app/settings.h"
+#include "base/longop.h"
+#include "base/settings.h"
 #include "io/importcore.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"

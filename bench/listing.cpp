@@ -8,7 +8,7 @@
 //
 // The catalogue is made once per N under /tmp/korvel-bench-listing-N and reused.
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"

@@ -1,8 +1,8 @@
 #include "app/options.h"
 
-#include "app/dialogs.h"
-#include "app/prompter.h"
-#include "app/settings.h"
+#include "base/dialogs.h"
+#include "base/prompter.h"
+#include "base/settings.h"
 #include "store/pageset.h"
 
 namespace korvel {

@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
-#include "app/prompter.h"
-#include "app/settings.h"
+#include "base/prompter.h"
+#include "base/settings.h"
 #include "io/filters.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
@@ -9,12 +9,6 @@
 #include <QFileInfo>
 
 namespace korvel {
-
-const QStringList g_column_names = {
-    QStringLiteral("name"),     QStringLiteral("findkey"),  QStringLiteral("dir"),
-    QStringLiteral("id"),       QStringLiteral("filetype"), QStringLiteral("filesize"),
-    QStringLiteral("filedtime"), QStringLiteral("fileinputdtime"), QStringLiteral("vol"),
-    QStringLiteral("filedesc"), QStringLiteral("yourid")};
 
 bool StartCore(QString* error) {
     LoadFilterLists();

@@ -5,17 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "store/schema.h"
+
 namespace korvel {
 
-// The 11 column names of main in column order; list column i shows field i.
-extern const QStringList g_column_names;
-// Index of "id" in g_column_names.
-inline constexpr int kIdColumn = 3;
 
 // The version text shown in the title.
 inline const QString kVersionText = QStringLiteral("V5.95beta");
 inline const QString kCatalogueFile = QStringLiteral("kv.kdb");
-inline const QString kFilterFile = QStringLiteral("./filter.xml");
 
 // Loads the filter lists and the settings, adds the start-up filter entry, opens
 // g_catalogue with the fixed connection string and sets the page size to 30.

@@ -2,9 +2,9 @@
 // steps of ADD REC, over the same core code as the window.
 #include "cli/commands.h"
 
-#include "app/fsutil.h"
-#include "app/longop.h"
-#include "app/settings.h"
+#include "base/fsutil.h"
+#include "base/longop.h"
+#include "base/settings.h"
 #include "io/importcore.h"
 #include "tree/nodes.h"
 

@@ -1,7 +1,7 @@
 // korvel-cli list: one page of a node's records, as the record list shows it.
 #include "cli/commands.h"
 
-#include "app/startup.h"
+#include "store/schema.h"
 #include "list/recordlist.h"
 #include "store/pageset.h"
 #include "tree/nodes.h"

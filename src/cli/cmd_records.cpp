@@ -1,7 +1,7 @@
 // korvel-cli add-record: one file or folder catalogued with the values of an import.
 #include "cli/commands.h"
 
-#include "app/fsutil.h"
+#include "base/fsutil.h"
 #include "io/importcore.h"
 #include "store/catalogue.h"
 

@@ -1,7 +1,7 @@
 // korvel-cli: the catalogue from the command line, over the same core as the window.
 #include "cli/commands.h"
 
-#include "app/fsutil.h"
+#include "base/fsutil.h"
 #include "app/startup.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"

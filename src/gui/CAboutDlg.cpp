@@ -1,6 +1,6 @@
 #include "gui/CAboutDlg.h"
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "gui/CTreeCtrlMy.h"
 
 #include <QHBoxLayout>

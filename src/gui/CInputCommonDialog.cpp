@@ -1,6 +1,6 @@
 #include "gui/CInputCommonDialog.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QLabel>
 #include <QLineEdit>

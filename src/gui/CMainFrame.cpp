@@ -1,8 +1,8 @@
 #include "gui/CMainFrame.h"
 
 #include "app/options.h"
-#include "app/prompter.h"
-#include "app/settings.h"
+#include "base/prompter.h"
+#include "base/settings.h"
 #include "app/startup.h"
 #include "gui/CAboutDlg.h"
 #include "gui/CLeftView.h"

@@ -1,6 +1,6 @@
 #include "gui/CNodeTreeDlg.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QGridLayout>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "gui/COstrelView.h"
 #include "gui/WaitCursor.h"
 
-#include "app/fsutil.h"
-#include "app/settings.h"
+#include "base/fsutil.h"
+#include "base/settings.h"
 #include "io/import.h"
 #include "list/recordlist.h"
 

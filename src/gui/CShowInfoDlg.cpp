@@ -1,6 +1,6 @@
 #include "gui/CShowInfoDlg.h"
 
-#include "app/longop.h"
+#include "base/longop.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 #include "gui/ComboxDlg.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QComboBox>
 #include <QVBoxLayout>

@@ -2,7 +2,7 @@
 // Base of the dialogs that Prompter::EditDialog shows by name: the caller's preset
 // fields go in before the dialog runs, and on OK the dialog writes them back.
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "gui/GuiPrompter.h"
 
-#include "app/dialogs.h"
-#include "app/longop.h"
+#include "base/dialogs.h"
+#include "base/longop.h"
 #include "gui/CInputCommonDialog.h"
 #include "gui/CNodeTreeDlg.h"
 #include "gui/CShowInfoDlg.h"

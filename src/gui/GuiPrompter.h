@@ -3,7 +3,7 @@
 // the named dialogs and the progress dialog of long operations. Questions asked from a
 // worker thread are shown by the user-interface thread while the worker waits.
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 
 #include <memory>
 

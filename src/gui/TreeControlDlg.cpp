@@ -1,6 +1,6 @@
 #include "gui/TreeControlDlg.h"
 
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "gui/CTreeCtrlMy.h"
 #include "gui/FieldDialog.h"
 #include "tree/nodes.h"

@@ -1,6 +1,6 @@
 #include "gui/addtreedialog.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

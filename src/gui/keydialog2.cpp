@@ -1,6 +1,6 @@
 #include "gui/keydialog2.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "gui/lookdialog4.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QGridLayout>
 #include <QLineEdit>

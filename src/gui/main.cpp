@@ -1,5 +1,5 @@
 // Korvel: the window on the catalogue of the working folder.
-#include "app/prompter.h"
+#include "base/prompter.h"
 #include "app/startup.h"
 #include "gui/CMainFrame.h"
 #include "gui/GuiPrompter.h"

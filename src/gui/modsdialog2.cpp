@@ -1,6 +1,6 @@
 #include "gui/modsdialog2.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QGridLayout>
 #include <QLineEdit>

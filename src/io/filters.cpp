@@ -1,6 +1,5 @@
 #include "io/filters.h"
 
-#include "app/startup.h"
 #include "io/markup.h"
 
 #include <array>

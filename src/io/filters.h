@@ -7,6 +7,9 @@
 
 namespace korvel {
 
+// The filter file, relative to the working directory.
+inline const QString kFilterFile = QStringLiteral("./filter.xml");
+
 // The in-memory list of an element name ("file", "dir", "index", "import", "fdn", "ffn").
 QStringList& FilterList(const QString& element);
 // The element edited by the filter dialog in a mode: 0 file, 1 dir, 5 import, 7 fdn,

@@ -1,6 +1,6 @@
 #include "io/markup.h"
 
-#include "app/utf8.h"
+#include "base/utf8.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -2,9 +2,9 @@
 // on show with its page text, header sorting, and the row helpers of record commands.
 #include "list/recordlist.h"
 
-#include "app/prompter.h"
-#include "app/settings.h"
-#include "app/startup.h"
+#include "base/prompter.h"
+#include "base/settings.h"
+#include "store/schema.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "tree/nodes.h"

@@ -1,8 +1,6 @@
 #include "platform/volumes.h"
 
-#include "app/fsutil.h"
-#include "app/settings.h"
-#include "store/catalogue.h"
+#include "base/fsutil.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,9 +42,6 @@ struct VolumeState {
 std::mutex g_mutex;
 VolumeState g_state;
 
-// Remembered (catalogue, identity, root) triples; guarded by g_rememberMutex.
-std::mutex g_rememberMutex;
-QSet<QString> g_remembered;
 
 QByteArray ReadAllFd(int fd) {
     QByteArray data;
@@ -377,6 +372,8 @@ QString DiskIdFromUuid(const QString& uuid, const QString& fsType) {
 
 namespace {
 // The disk identity of path and its volume root, from one look at the mount table.
+}  // namespace
+
 QString DiskAndRootOf(const QString& path, QString* root) {
     if (path.isEmpty()) return QStringLiteral("0");
     const QByteArray native = AbsoluteNative(path);
@@ -388,7 +385,6 @@ QString DiskAndRootOf(const QString& path, QString* root) {
     if (root) *root = DecodePath(m.mountPoint);
     return IdentityOfLocked(m);
 }
-}  // namespace
 
 QString DiskIdOfPath(const QString& path) { return DiskAndRootOf(path, nullptr); }
 
@@ -419,48 +415,8 @@ QString DriveOfDisk(const QString& identity) {
     return mps.isEmpty() ? QString() : mps.first();
 }
 
-QString RememberDiskOfPath(const QString& path) {
-    QString root;
-    const QString id = DiskAndRootOf(path, &root);
-    if (id == QLatin1String("0") || !g_catalogue.IsOpen() || root.isEmpty()) return id;
-    const QString key = QString::number(reinterpret_cast<quintptr>(g_catalogue.handle())) + u'\n' +
-                        QFileInfo(g_catalogue.DataSource()).absoluteFilePath() + u'\n' + id +
-                        u'\n' + root;
-    {
-        std::lock_guard<std::mutex> lock(g_rememberMutex);
-        if (g_remembered.contains(key)) return id;
-    }
-    try {
-        ExecuteSql(QStringLiteral("insert or ignore into volroot(vol, root) values('") + SqlText(id) +
-                       QStringLiteral("','") + SqlText(root) + QStringLiteral("')"),
-                   adCmdTextNoRecords);
-        std::lock_guard<std::mutex> lock(g_rememberMutex);
-        g_remembered.insert(key);
-    } catch (const DbError&) {
-        // The identity is still right; the root is remembered at the next chance.
-    }
-    return id;
-}
-
-void ForgetRememberedRoots() {
-    std::lock_guard<std::mutex> lock(g_rememberMutex);
-    g_remembered.clear();
-}
-
-bool IsUnmountedDiskPath(const QString& path) { return path.startsWith(kUnmountedDiskPrefix); }
-
-QString ResolvePathByDisk(const QString& path, const QString& identity) {
-    if (!g_band_flag || identity.isEmpty() || identity == QLatin1String("0")) return path;
-
-    QStringList roots;
-    try {
-        Recordset rs = ExecuteSql(QStringLiteral("select root from volroot where vol='") +
-                                      SqlText(identity) + u'\'',
-                                  adCmdText);
-        for (; !rs.Eof(); rs.MoveNext()) roots << VariantToText(rs.Field(0));
-    } catch (const DbError&) {
-        return path;  // no remembered roots to go by
-    }
+QString ResolvePathByRoots(const QString& path, const QString& identity, const QStringList& roots) {
+    if (identity.isEmpty() || identity == QLatin1String("0")) return path;
 
     qsizetype bestLen = -1;
     QString bestRoot;

@@ -76,25 +76,17 @@ QStringList MountPointsOfDisk(const QString& identity);
 // The first of MountPointsOfDisk, or empty text.
 QString DriveOfDisk(const QString& identity);
 
-// Takes the disk identity of path (DriveDiskId) and remembers the pair (identity, volume
-// root) in table volroot of g_catalogue, once per catalogue and pair: an in-memory set
-// saves the statement for every further file of the same volume. Identity "0" is not
-// remembered. Database errors, and no catalogue being open, are ignored. Returns the
-// identity.
-QString RememberDiskOfPath(const QString& path);
-// Empties the in-memory set (after volroot rows were deleted behind its back).
-void ForgetRememberedRoots();
+// The disk identity of the volume holding path and, in *root, that volume's root (empty
+// when there is none).
+QString DiskAndRootOf(const QString& path, QString* root);
 
-// The start of every path resolved for a disk that is not mounted now:
-// "/nonexistent-disk-" + identity + the rest of the stored path below its root.
-// PathKind and the other helpers of fsutil.h treat every path below it as missing, so
-// such a path never opens anything even if someone created the folder.
-inline const QString kUnmountedDiskPrefix = QStringLiteral("/nonexistent-disk-");
-bool IsUnmountedDiskPath(const QString& path);
+// The disk identity of the volume holding path, as unsigned decimal text; "0" when unknown.
+QString DriveDiskId(const QString& path);
 
-// The path to use for a stored path and its disk identity:
-// - g_band_flag off, or identity "0" (or empty): the path as stored;
-// - otherwise the longest remembered root of that identity (volroot) that is a
+// The path to use for a stored path and its disk identity, given the volume roots at which
+// the catalogue has seen that identity (store/volroots.h reads them):
+// - identity "0" (or empty): the path as stored;
+// - otherwise the longest of the roots that is a
 //   whole-component prefix of the path is replaced by the identity's current mount point
 //   (DriveOfDisk; unchanged when the root is one of its mount points now). A root in the
 //   original platform's form ("E:", matching "E:\dir\file" without regard to case) is
@@ -104,6 +96,6 @@ bool IsUnmountedDiskPath(const QString& path);
 //   the disk there), so catalogues made there resolve without volroot rows;
 // - any other path with no remembered root of its identity is used as stored;
 // - an identity that is not mounted now gives kUnmountedDiskPrefix + identity + rest.
-QString ResolvePathByDisk(const QString& path, const QString& identity);
+QString ResolvePathByRoots(const QString& path, const QString& identity, const QStringList& roots);
 
 }  // namespace korvel

@@ -1,6 +1,9 @@
 #include "store/catalogue.h"
 
-#include "app/prompter.h"
+#include "base/fileguard.h"
+#include "base/fsutil.h"
+#include "base/prompter.h"
+#include "store/schema.h"
 
 #include <sqlite3.h>
 
@@ -9,6 +12,8 @@
 #include <QRegularExpression>
 
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace korvel {
 
@@ -119,23 +124,36 @@ void KeyHandle(sqlite3* db, const QString& password) {
     ExecPlain(db, "PRAGMA cipher_page_size = 4096;");
 }
 
-const char* const kSchema[] = {
-    "create table main (name TEXT, findkey TEXT, dir TEXT, id INTEGER PRIMARY KEY, "
-    "filetype TEXT, filesize TEXT, filedtime TEXT, fileinputdtime TEXT, vol TEXT, "
-    "filedesc TEXT, yourid TEXT)",
-    "create table main2 (id INTEGER PRIMARY KEY, name TEXT, findkey TEXT, fid INTEGER, "
-    "cid INTEGER DEFAULT 0)",
-    "create table main4 (recordid INTEGER, filepath TEXT, vol TEXT)",
-    "create table main5 (name TEXT, findkey TEXT, dir TEXT, id INTEGER, filetype TEXT, "
-    "filesize TEXT, filedtime TEXT, fileinputdtime TEXT, vol TEXT, num REAL)",
-    "create table volroot (vol TEXT, root TEXT)",
-    "create index main_dir_vol on main(dir, vol)",
-    "create index main2_fid on main2(fid)",
-    "create index main2_cid on main2(cid)",
-    "create index main4_recordid on main4(recordid)",
-    "create index main4_filepath_vol on main4(filepath, vol)",
-    "create unique index volroot_pair on volroot(vol, root)",
-};
+// True when this process may write the file at native path (or create it, when it does not
+// exist, in its folder). A file that nobody may write counts as read-only even for root,
+// who could write it anyway: the -wal and -shm files the engine would create beside it
+// take its mode, and would lock every other user out.
+bool Writable(const QByteArray& native, bool mustExist) {
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0) return !mustExist;
+    return ::access(native.constData(), W_OK) == 0 && (st.st_mode & 0222) != 0;
+}
+
+// Why the catalogue at path cannot be opened for writing, or empty text. Nothing is
+// created or changed to find out.
+QString ReadOnlyReason(const QString& path) {
+    const QByteArray native = EncodePath(path);
+    if (!Writable(native, true))
+        return QStringLiteral("目录文件 %1 是只读的，无法打开。(the catalogue file is read-only; "
+                              "Korvel needs to write to it)").arg(path);
+    for (const char* suffix : {"-wal", "-shm"}) {
+        if (!Writable(native + suffix, false))
+            return QStringLiteral("%1%2 是只读的，无法打开目录。(the catalogue's %2 file is "
+                                  "read-only; make it writable or remove it while no program "
+                                  "uses the catalogue)").arg(path, QLatin1String(suffix));
+    }
+    const QByteArray folder = EncodePath(QFileInfo(path).absolutePath());
+    if (::access(folder.constData(), W_OK) != 0)
+        return QStringLiteral("目录文件 %1 所在的文件夹是只读的，无法打开。(the folder holding the "
+                              "catalogue is read-only; Korvel needs to create its -wal and -shm "
+                              "files there)").arg(path);
+    return QString();
+}
 
 }  // namespace
 
@@ -152,6 +170,11 @@ Statement::Statement(sqlite3* db, const QString& sql) : db_(db) {
         throw e;
     }
     if (!stmt_) throw DbError(SQLITE_MISUSE, QStringLiteral("empty statement"));
+}
+
+Statement::Statement(const Connection& conn, const QString& sql) {
+    if (!conn.IsOpen()) throw DbError(SQLITE_MISUSE, QStringLiteral("the catalogue is not open"));
+    *this = Statement(conn.handle(), sql);
 }
 
 Statement::~Statement() {
@@ -321,8 +344,15 @@ void Connection::Open(const QString& connectionString) {
         throw DbError(SQLITE_CANTOPEN,
                       QStringLiteral("'%1' is a folder, not a catalogue file.").arg(fi.absoluteFilePath()));
 
+    if (fi.size() == 0)
+        throw DbError(SQLITE_NOTADB,
+                      QStringLiteral("'%1' is an empty file, not a catalogue (korvel-cli init makes it one).")
+                          .arg(fi.absoluteFilePath()));
+    const QString readOnly = ReadOnlyReason(source);
+    if (!readOnly.isEmpty()) throw DbError(SQLITE_READONLY, readOnly);
+
     sqlite3* db = nullptr;
-    QByteArray path = QFile::encodeName(source);
+    QByteArray path = EncodePath(source);
     int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
                              nullptr);
     if (rc != SQLITE_OK) {
@@ -331,7 +361,7 @@ void Connection::Open(const QString& connectionString) {
         throw e;
     }
     try {
-        sqlite3_busy_timeout(db, 5000);
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
         KeyHandle(db, password);
         // The first read tells a wrong key or a foreign file ("file is not a database")
         // before anything is written to it.
@@ -343,9 +373,18 @@ void Connection::Open(const QString& connectionString) {
         check = Statement();
         ExecPlain(db, "PRAGMA journal_mode = WAL;");
         ExecPlain(db, "PRAGMA synchronous = NORMAL;");
-        // Catalogues made before the volume-root table existed get it now.
-        ExecPlain(db, "create table if not exists volroot (vol TEXT, root TEXT);"
-                      "create unique index if not exists volroot_pair on volroot(vol, root);");
+        // Catalogues made by earlier versions get what they lack. Checked first, so that
+        // opening an up-to-date catalogue writes nothing.
+        {
+            Statement has(db, QStringLiteral(
+                "select count(*) from sqlite_master where name in ('volroot', 'volroot_pair')"));
+            has.Step();
+            if (has.Column(0).toLongLong() < 2) {
+                ExecPlain(db, "BEGIN IMMEDIATE");
+                for (const char* st : SchemaUpgradeStatements()) ExecPlain(db, st);
+                ExecPlain(db, "COMMIT");
+            }
+        }
         RegisterFunctions(db);
     } catch (...) {
         sqlite3_close_v2(db);
@@ -353,12 +392,15 @@ void Connection::Open(const QString& connectionString) {
     }
     db_ = db;
     dataSource_ = source;
+    readOnly_ = false;
+    ProtectCatalogueFiles(source);
 }
 
 void Connection::Close() {
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
+        UnprotectCatalogueFiles(dataSource_);
     }
 }
 
@@ -366,6 +408,14 @@ Recordset Connection::Execute(const QString& sql, int options) {
     if (!db_) throw DbError(SQLITE_MISUSE, QStringLiteral("the catalogue is not open"));
     auto stmt = std::make_shared<Statement>(db_, TranslateStatement(sql));
     if (options == adCmdTextNoRecords) {
+        if (!sqlite3_stmt_readonly(stmt->handle())) {
+            WriteTransaction tx(*this);
+            while (stmt->Step()) {
+            }
+            stmt.reset();
+            tx.Commit();
+            return Recordset();
+        }
         while (stmt->Step()) {
         }
         return Recordset();
@@ -374,20 +424,48 @@ Recordset Connection::Execute(const QString& sql, int options) {
 }
 
 void Connection::Begin() {
-    if (db_ && sqlite3_get_autocommit(db_)) ExecPlain(db_, "BEGIN");
+    if (!db_) throw DbError(SQLITE_MISUSE, QStringLiteral("the catalogue is not open"));
+    if (sqlite3_get_autocommit(db_)) ExecPlain(db_, "BEGIN IMMEDIATE");
 }
 
 void Connection::Commit() {
     if (db_ && !sqlite3_get_autocommit(db_)) ExecPlain(db_, "COMMIT");
 }
 
+void Connection::Rollback() {
+    if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 bool Connection::InTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
 
+qint64 Connection::LastInsertId() const { return db_ ? sqlite3_last_insert_rowid(db_) : 0; }
+
+int Connection::Changes() const { return db_ ? sqlite3_changes(db_) : 0; }
+
+WriteTransaction::WriteTransaction(Connection& conn) : conn_(conn) {
+    if (!conn_.InTransaction()) {
+        conn_.Begin();
+        owner_ = true;
+    }
+}
+
+WriteTransaction::~WriteTransaction() {
+    if (owner_) conn_.Rollback();
+}
+
+void WriteTransaction::Commit() {
+    if (!owner_) return;
+    conn_.Commit();
+    owner_ = false;
+}
+
 void CreateCatalogue(const QString& path, const QString& connectionString) {
-    if (QFileInfo::exists(path))
+    const QFileInfo existing(path);
+    const bool emptyFile = existing.exists() && existing.isFile() && existing.size() == 0;
+    if (existing.exists() && !emptyFile)
         throw DbError(SQLITE_CANTOPEN, QStringLiteral("'%1' already exists.").arg(path));
     sqlite3* db = nullptr;
-    QByteArray p = QFile::encodeName(path);
+    QByteArray p = EncodePath(path);
     int rc = sqlite3_open_v2(p.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         DbError e = ErrorOf(db, rc);
@@ -397,12 +475,17 @@ void CreateCatalogue(const QString& path, const QString& connectionString) {
     try {
         KeyHandle(db, ConnectionField(connectionString, QStringLiteral("Database Password")));
         ExecPlain(db, "BEGIN");
-        for (const char* s : kSchema) ExecPlain(db, s);
+        for (const char* s : SchemaStatements()) ExecPlain(db, s);
         ExecPlain(db, "COMMIT");
         ExecPlain(db, "PRAGMA journal_mode = WAL;");
     } catch (...) {
         sqlite3_close(db);
-        QFile::remove(path);
+        // A file this call made goes again; an empty file that was there stays as it was.
+        if (emptyFile) {
+            QFile::resize(path, 0);
+        } else {
+            QFile::remove(path);
+        }
         throw;
     }
     sqlite3_close(db);
@@ -451,7 +534,9 @@ QString TranslateStatement(const QString& sql) {
     return out;
 }
 
-Recordset ExecuteSql(const QString& sql, int options) { return g_catalogue.Execute(sql, options); }
+Recordset ExecuteSql(const QString& sql, int options, Connection& conn) {
+    return conn.Execute(sql, options);
+}
 
 QString VariantToText(const QVariant& v) {
     if (!v.isValid() || v.isNull()) return QStringLiteral("NULL");
@@ -475,16 +560,11 @@ QString TextOrEmpty(const QVariant& value) {
     return value.isNull() ? QString() : VariantToText(value);
 }
 
-QString NextRecordId() {
-    try {
-        Recordset rs = ExecuteSql(
-            QStringLiteral("select IIF(max(id) is null,1, max(id)+1) from main"), adCmdText);
-        if (rs.Eof()) return QStringLiteral("1");
-        return VariantToText(rs.Field(0));
-    } catch (const DbError& e) {
-        ReportDbError(e);
-        return QString();
-    }
+QString NextRecordId(Connection& conn) {
+    Recordset rs = ExecuteSql(QStringLiteral("select IIF(max(id) is null,1, max(id)+1) from main"),
+                              adCmdText, conn);
+    if (rs.Eof()) return QStringLiteral("1");
+    return VariantToText(rs.Field(0));
 }
 
 QString SqlText(const QString& text) {

@@ -21,6 +21,9 @@ inline const QString kConnectionString = QStringLiteral(
     "Provider=SQLCipher;Data Source=kv.kdb;Persist Security Info=False;"
     "Database Password=qelvmar");
 
+// How long a statement waits for another program's write lock before it fails.
+inline constexpr int kBusyTimeoutMs = 10000;
+
 // Execution options: queries whose rows are read, and statements that change data.
 inline constexpr int adCmdText = 1;
 inline constexpr int adCmdTextNoRecords = 129;
@@ -40,10 +43,14 @@ private:
 };
 
 // RAII owner of one prepared statement.
+class Connection;
+
 class Statement {
 public:
     Statement() = default;
     Statement(sqlite3* db, const QString& sql);  // throws DbError
+    // A statement on an open connection; throws DbError when it is not open.
+    Statement(const Connection& conn, const QString& sql);
     ~Statement();
     Statement(Statement&& other) noexcept;
     Statement& operator=(Statement&& other) noexcept;
@@ -94,26 +101,59 @@ public:
 
     // Opens the catalogue named by the connection string's Data Source (relative to the
     // working directory) with its password. Never creates a file and never changes a file
-    // that is not a catalogue. Throws DbError with the engine's description.
+    // that is not a catalogue. A catalogue that this process may not write (a read-only
+    // file or folder) is opened for reading only, without creating or changing any file;
+    // IsReadOnly() then tells, and every write fails with a clear error.
+    // Throws DbError with the engine's description.
     void Open(const QString& connectionString);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
+    bool IsReadOnly() const { return readOnly_; }
     QString DataSource() const { return dataSource_; }
 
     // Runs a statement (translated first). Options adCmdText return the rows; options
     // adCmdTextNoRecords run the statement to its end and return an empty recordset.
+    // A statement that changes data outside a transaction runs in one of its own that
+    // takes the write lock first (see Begin).
     Recordset Execute(const QString& sql, int options);
 
-    // Transactions for long imports (committed at least every second by the caller).
+    // Write transactions. Begin takes the write lock at once ("BEGIN IMMEDIATE"),
+    // waiting for other writers within the busy timeout, so that whatever the
+    // transaction reads before it writes (max(id), a same-file check) is still true when
+    // it commits. Throws DbError when the lock is not had in time.
     void Begin();
     void Commit();
+    void Rollback();  // never throws
     bool InTransaction() const;
+
+    // The id of the last row inserted on this connection.
+    qint64 LastInsertId() const;
+    // Rows changed by the last statement.
+    int Changes() const;
 
     sqlite3* handle() const { return db_; }
 
 private:
     sqlite3* db_ = nullptr;
     QString dataSource_;
+    bool readOnly_ = false;
+};
+
+// One write transaction on a connection: begun (with the write lock) on construction,
+// committed by Commit(), rolled back when it goes out of scope without Commit (an
+// exception, an early return). Inside a transaction that someone else opened it does
+// nothing: the owner of that one commits or rolls back.
+class WriteTransaction {
+public:
+    explicit WriteTransaction(Connection& conn);
+    ~WriteTransaction();
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    void Commit();
+
+private:
+    Connection& conn_;
+    bool owner_ = false;
 };
 
 // Connection-string fields.
@@ -122,7 +162,8 @@ QString ConnectionField(const QString& connectionString, const QString& key);
 QString ConnectionStringFor(const QString& dataSource);
 
 // Creates an empty catalogue file at path (tables main, main2, main4, main5, volroot and
-// their indexes). Throws DbError when the file exists or cannot be created.
+// their indexes). An empty (zero-byte) file at path is made into a catalogue. Throws
+// DbError when a file with content exists or the file cannot be created.
 void CreateCatalogue(const QString& path, const QString& connectionString = kConnectionString);
 
 // Rewrites the constructs the engine lacks: "delete * from", #date# literals.
@@ -132,8 +173,8 @@ QString TranslateStatement(const QString& sql);
 // The process-wide catalogue connection, opened once at start-up.
 extern Connection g_catalogue;
 
-// Runs a statement on g_catalogue. Throws DbError.
-Recordset ExecuteSql(const QString& sql, int options);
+// Runs a statement on conn (the open catalogue by default). Throws DbError.
+Recordset ExecuteSql(const QString& sql, int options, Connection& conn = g_catalogue);
 
 // Text form of a field value: integers "%lld", floats "%f", text unchanged, booleans
 // -1/0, everything else (null, blob) "NULL". Texts are not cut to any length.
@@ -142,14 +183,16 @@ QString VariantToText(const QVariant& value);
 // VariantToText, except that a null value reads as empty text (node rows).
 QString TextOrEmpty(const QVariant& value);
 
-// max(id)+1 of main, "1" for an empty table. On a database error the error is shown
-// (caption "info") and "" is returned; callers must not insert then.
-QString NextRecordId();
+// max(id)+1 of main, "1" for an empty table. Read it inside the write transaction of the
+// insert that uses it. Throws DbError.
+QString NextRecordId(Connection& conn = g_catalogue);
 
 // A text value ready to sit between single quotes: every ' doubled.
 QString SqlText(const QString& text);
 
-// Shows a database error: its description, caption "info" unless given, exclamation icon.
+// Shows a database error through the prompt interface: its description, caption "info"
+// unless given, exclamation icon. The store itself never calls it: it throws, and the
+// command that ran it reports.
 void ReportDbError(const DbError& e, const QString& caption = QStringLiteral("info"));
 
 }  // namespace korvel

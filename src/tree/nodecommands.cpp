@@ -3,8 +3,8 @@
 // quote in them is stored as typed.
 #include "tree/nodecommands.h"
 
-#include "app/dialogs.h"
-#include "app/prompter.h"
+#include "base/dialogs.h"
+#include "base/prompter.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
 

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "io/filters.h"
 #include "io/filters.h"
 #include "io/markup.h"
 #include "support/workdir.h"

@@ -1,13 +1,13 @@
-#include "app/dialogs.h"
-#include "app/fsutil.h"
-#include "app/longop.h"
-#include "app/settings.h"
+#include "base/dialogs.h"
+#include "base/fsutil.h"
+#include "base/longop.h"
+#include "base/settings.h"
 #include "io/filters.h"
 #include "io/import.h"
 #include "io/importcore.h"
 #include "store/catalogue.h"
 #include "support/diskwalk.h"
-#include "tree/foldernodes.h"
+#include "io/foldernodes.h"
 #include "tree/nodes.h"
 
 #include <QTemporaryDir>

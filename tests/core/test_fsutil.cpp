@@ -1,4 +1,4 @@
-#include "app/fsutil.h"
+#include "base/fsutil.h"
 #include "platform/volumes.h"
 #include "support/workdir.h"
 

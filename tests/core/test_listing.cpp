@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "base/settings.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"

@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "support/catalogue.h"

@@ -1,6 +1,7 @@
-#include "app/fsutil.h"
-#include "app/settings.h"
+#include "base/fsutil.h"
+#include "base/settings.h"
 #include "platform/volumes.h"
+#include "store/volroots.h"
 #include "store/catalogue.h"
 #include "support/catalogue.h"
 
@@ -219,8 +220,6 @@ TEST(Volumes, ResolvePathByDiskTable) {
     AddRoot(kFatId, "/media/o'brien");
     AddRoot("777", "/media/gone");
     AddRoot("777", "F:\\");
-    const bool band = g_band_flag;
-    g_band_flag = true;
     struct Case {
         const char* name;
         QString path, id, resolved;
@@ -251,10 +250,9 @@ TEST(Volumes, ResolvePathByDiskTable) {
         EXPECT_EQ(ResolvePathByDisk(c.path, c.id), c.resolved) << c.name;
     EXPECT_FALSE(PathExists(ResolvePathByDisk("/media/gone", "777")));
 
-    g_band_flag = false;
-    EXPECT_EQ(ResolvePathByDisk("/media/old/dir/f.txt", kExt4Id), "/media/old/dir/f.txt");
-    EXPECT_EQ(ResolvePathByDisk("/media/gone/x", "777"), "/media/gone/x");
-    g_band_flag = band;
+    // The disk-number lock off: paths as stored.
+    EXPECT_EQ(ResolvePathByDisk("/media/old/dir/f.txt", kExt4Id, false), "/media/old/dir/f.txt");
+    EXPECT_EQ(ResolvePathByDisk("/media/gone/x", "777", false), "/media/gone/x");
 }
 
 TEST(Volumes, ResolveWithoutCatalogueKeepsPath) {
@@ -365,8 +363,6 @@ TEST(VolumesLoop, RemountedDiskResolvesToItsNewPlace) {
     const QString second = tmp.path() + "/second";
     const QString stored = first + "/docs/it's.txt";
     TempCatalogue cat;
-    const bool band = g_band_flag;
-    g_band_flag = true;
     {
         LoopMount m(image, first);
         REQUIRE_ROOT_MOUNT(m);
@@ -392,8 +388,6 @@ TEST(VolumesLoop, RemountedDiskResolvesToItsNewPlace) {
     EXPECT_FALSE(PathExists(gone));
     // Identity "0" and the option off leave the stored path alone.
     EXPECT_EQ(ResolvePathByDisk(stored, "0"), stored);
-    g_band_flag = false;
-    EXPECT_EQ(ResolvePathByDisk(stored, id), stored);
-    g_band_flag = band;
+    EXPECT_EQ(ResolvePathByDisk(stored, id, false), stored);
     ForgetRememberedRoots();
 }

@@ -1,6 +1,6 @@
 // The dialogs shown by name: their OK button accepts, their cancel button rejects, and
 // the folder button of the import dialogs puts the picked folder into the root field.
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 #include "gui/FieldDialog.h"
 #include "gui/GuiPrompter.h"
 #include "gui/CShowInfoDlg.h"

@@ -1,7 +1,7 @@
 // The menus of the main window as the user sees them: every title, item text, command id,
 // separator and submenu of the main menu and the two right-click menus, the status-bar
 // prompts, and the option items that stay enabled and show their flag in either pane.
-#include "app/settings.h"
+#include "base/settings.h"
 #include "gui/CMainFrame.h"
 #include "gui/commandids.h"
 #include "support/catalogue.h"

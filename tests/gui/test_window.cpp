@@ -1,9 +1,9 @@
 // Wiring of the main window: menu items reach their handlers, the tree opens a node's
 // records, the paging buttons page, the greying follows the active pane, and the
 // progress dialog shows a worker's texts and ends it on stop.
-#include "app/dialogs.h"
-#include "app/longop.h"
-#include "app/settings.h"
+#include "base/dialogs.h"
+#include "base/longop.h"
+#include "base/settings.h"
 #include "gui/CLeftView.h"
 #include "gui/CMainFrame.h"
 #include "gui/COstrelView.h"

@@ -4,8 +4,8 @@
 // and a scripted prompter. Nodes are loaded before each test; the walk hook, the node
 // map and the status queue are emptied after it.
 
-#include "app/fsutil.h"
-#include "app/longop.h"
+#include "base/fsutil.h"
+#include "base/longop.h"
 #include "io/importcore.h"
 #include "support/catalogue.h"
 #include "support/scripted_prompter.h"

@@ -2,8 +2,8 @@
 // A Prompter for tests: answers come from queues the test fills; every message and
 // question is recorded so the test can check what the user would have seen.
 
-#include "app/longop.h"
-#include "app/prompter.h"
+#include "base/longop.h"
+#include "base/prompter.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "app/prompter.h"
+#include "base/prompter.h"
 
-#include "app/longop.h"
+#include "base/longop.h"
 
 #include <cstdio>
 

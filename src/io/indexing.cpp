@@ -1,4 +1,4 @@
-#include "search/indexhook.h"
+#include "io/indexing.h"
 
 namespace korvel {
 

@@ -38,9 +38,12 @@ FileStatusTexts StatusTexts(const QString& path);
 // The modification-time text of a record: local time "%Y-%m-%d %H:%M:%S".
 QString RecordTimeText(long long secondsSinceEpoch);
 
-// The disk identity of the volume holding path, as unsigned decimal text; "0" when unknown.
-// (Implemented with the mount table in platform/volumes.cpp.)
-QString DriveDiskId(const QString& path);
+// The start of every path resolved for a disk that is not mounted now:
+// "/nonexistent-disk-" + identity + the rest of the stored path below its root.
+// PathKind and the other helpers here treat every path below it as missing, so such a
+// path never opens anything even if someone created the folder.
+inline const QString kUnmountedDiskPrefix = QStringLiteral("/nonexistent-disk-");
+inline bool IsUnmountedDiskPath(const QString& path) { return path.startsWith(kUnmountedDiskPrefix); }
 
 // Runs a command line without a terminal and captures its standard output.
 // 0 on success, -1 pipe, -2 cannot start, -3 cannot inspect, -4 cannot read.

@@ -1,7 +1,6 @@
-#include "app/fsutil.h"
+#include "base/fsutil.h"
 
-#include "app/utf8.h"
-#include "platform/volumes.h"
+#include "base/utf8.h"
 
 #include <QProcess>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "app/longop.h"
+#include "base/longop.h"
 
 #include <deque>
 #include <mutex>

@@ -1,0 +1,28 @@
+#pragma once
+// Files that nothing in this process may open except the database engine: the open
+// catalogue and its -wal, -shm and -journal files. On Linux, closing any descriptor of a
+// file drops every record lock the process holds on it, so a digest, a copy, the indexer
+// or the markup reader opening the catalogue would silently take the engine's locks away
+// and let another program remove the write-ahead log under it.
+//
+// The store protects the files of every connection it opens; every in-process reader of
+// user files asks CheckNotProtected before it opens a path. The check compares the
+// cleaned absolute path and, for files that exist, the device and inode (stat does not
+// open the file), so another spelling, a symbolic link or a hard link is caught too.
+
+#include <QString>
+
+namespace korvel {
+
+// Protects the catalogue file at path and its -wal, -shm and -journal companions, until
+// as many Unprotect calls have been made for it.
+void ProtectCatalogueFiles(const QString& path);
+void UnprotectCatalogueFiles(const QString& path);
+
+// True when path names a protected file.
+bool IsProtectedFile(const QString& path);
+
+// Empty text when path may be opened; otherwise the message that says why not.
+QString ProtectedFileMessage(const QString& path);
+
+}  // namespace korvel
