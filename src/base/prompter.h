@@ -48,15 +48,22 @@ public:
     // it any other way returns the preset answer.
     virtual int FourAnswer(const QString& text, int preset) = 0;
 
+    // Hands a file or folder to the desktop to open with its usual program (the "open"
+    // verb). false when it could not be handed over.
+    virtual bool OpenWithDesktop(const QString& path) = 0;
+
     // Runs a long operation: the worker runs on its own thread while the progress dialog
     // (CShowInfoDlg) shows the posted status texts; returns when the dialog has closed
     // and the worker has ended.
     virtual void RunLongOperation(const std::function<void()>& worker) = 0;
 };
 
-// The prompter in use. Defaults to one that writes messages to standard error and
-// declines every question.
+// The prompter in use. Defaults to the console prompter of korvel-cli: messages go to
+// standard error, every question is declined, the desktop is asked through xdg-open.
 Prompter& prompter();
+// Number of error messages (exclamation icon) the console prompter has shown: korvel-cli
+// exits non-zero when there was any.
+int ConsoleErrorCount();
 // Installs p (not owned); nullptr restores the default.
 void SetPrompter(Prompter* p);
 

@@ -3,6 +3,7 @@
 
 #include "base/fsutil.h"
 #include "app/startup.h"
+#include "base/prompter.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
 
@@ -98,5 +99,7 @@ int main(int argc, char** argv) {
         QString error;
         if (!StartCore(&error)) return Fail(error);
     }
-    return c.run(args.mid(1));
+    const int status = c.run(args.mid(1));
+    // Any error reported on the way fails the command, even when it went on after it.
+    return status == 0 && ConsoleErrorCount() > 0 ? 1 : status;
 }

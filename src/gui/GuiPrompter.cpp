@@ -1,5 +1,10 @@
 #include "gui/GuiPrompter.h"
 
+#include <QDesktopServices>
+#include <QFile>
+#include <QUrl>
+#include "base/fsutil.h"
+
 #include "base/dialogs.h"
 #include "base/longop.h"
 #include "gui/CInputCommonDialog.h"
@@ -176,6 +181,10 @@ void GuiPrompter::RunLongOperation(const std::function<void()>& worker) {
         dlg.exec();
     }
     thread.join();
+}
+
+bool GuiPrompter::OpenWithDesktop(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(EncodePath(path))));
 }
 
 }  // namespace korvel

@@ -23,6 +23,7 @@ public:
     std::optional<QStringList> PickFiles() override;
     bool EditDialog(const QString& dialog, DialogFields& fields) override;
     int FourAnswer(const QString& text, int preset) override;
+    bool OpenWithDesktop(const QString& path) override;
     void RunLongOperation(const std::function<void()>& worker) override;
 
     // Parent of the dialogs (the main window); nullptr: the active window.

@@ -41,6 +41,9 @@ public:
     std::vector<ShownMessage> messages;
     QStringList questions;
     std::vector<std::pair<QString, korvel::DialogFields>> dialogsShown;
+    // Paths handed to the desktop to open, and whether that works (true by default).
+    QStringList opened;
+    bool desktopWorks = true;
     // Status texts taken from the queue while a long operation ran.
     QStringList statusTexts;
 
@@ -71,6 +74,10 @@ public:
     int FourAnswer(const QString& text, int preset) override {
         questions << text;
         return Pop(fourAnswers, preset);
+    }
+    bool OpenWithDesktop(const QString& path) override {
+        opened << path;
+        return desktopWorks;
     }
     // Runs the worker on the calling thread, then drains the status queue.
     void RunLongOperation(const std::function<void()>& worker) override {
