@@ -20,7 +20,10 @@
 #include "store/catalogue.h"
 
 #include <QApplication>
+#include <QAbstractFileIconProvider>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
@@ -109,10 +112,45 @@ std::optional<QString> GuiPrompter::PickNode() {
     });
 }
 
+namespace {
+
+// Icons and type names from what stat() tells alone. The toolkit's own provider asks the
+// MIME database, which opens every file it cannot name by its suffix to read its first
+// bytes: the catalogue's kv.kdb, -wal and -shm among them, and closing those descriptors
+// would drop the engine's locks on the catalogue.
+class StatOnlyIconProvider final : public QAbstractFileIconProvider {
+public:
+    QIcon icon(IconType type) const override { return QAbstractFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo& info) const override {
+        return QAbstractFileIconProvider::icon(info.isDir() ? Folder : File);
+    }
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return QStringLiteral("Folder");
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("File") : suffix.toUpper() + QStringLiteral(" File");
+    }
+};
+
+// The file dialogs of the window: the toolkit's own dialog (a desktop's native dialog
+// would sniff file contents the same way) with the provider above, on the working folder.
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& title) {
+    static StatOnlyIconProvider provider;
+    auto dlg = std::make_unique<QFileDialog>(parent, title, QDir::currentPath());
+    dlg->setOption(QFileDialog::DontUseNativeDialog);
+    dlg->setOption(QFileDialog::DontUseCustomDirectoryIcons);
+    dlg->setIconProvider(&provider);
+    return dlg;
+}
+
+}  // namespace
+
 std::optional<QString> GuiPrompter::PickFolder() {
     return OnGuiThread([&]() -> std::optional<QString> {
-        const QString folder =
-            QFileDialog::getExistingDirectory(Parent(), QStringLiteral("Select folder"));
+        auto dlg = MakeFileDialog(Parent(), QStringLiteral("Select folder"));
+        dlg->setFileMode(QFileDialog::Directory);
+        dlg->setOption(QFileDialog::ShowDirsOnly);
+        if (dlg->exec() != QDialog::Accepted || dlg->selectedFiles().isEmpty()) return std::nullopt;
+        const QString folder = dlg->selectedFiles().first();
         if (folder.isEmpty()) return std::nullopt;
         return folder;
     });
@@ -120,8 +158,11 @@ std::optional<QString> GuiPrompter::PickFolder() {
 
 std::optional<QStringList> GuiPrompter::PickFiles() {
     return OnGuiThread([&]() -> std::optional<QStringList> {
-        const QStringList files = QFileDialog::getOpenFileNames(
-            Parent(), QString(), QString(), QStringLiteral("*.* (*)"));
+        auto dlg = MakeFileDialog(Parent(), QString());
+        dlg->setFileMode(QFileDialog::ExistingFiles);
+        dlg->setNameFilter(QStringLiteral("*.* (*)"));
+        if (dlg->exec() != QDialog::Accepted) return std::nullopt;
+        const QStringList files = dlg->selectedFiles();
         if (files.isEmpty()) return std::nullopt;
         return files;
     });

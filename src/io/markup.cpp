@@ -1,5 +1,6 @@
 #include "io/markup.h"
 
+#include "base/fileguard.h"
 #include "base/utf8.h"
 
 #include <QFile>
@@ -236,6 +237,11 @@ void MarkupDocument::Parse(const QByteArray& raw, const QString& report) {
 }
 
 bool MarkupDocument::LoadFile(const QString& path) {
+    const QString refused = ProtectedFileMessage(path);
+    if (!refused.isEmpty()) {
+        result_ = refused;
+        return false;
+    }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         result_ = f.errorString().trimmed();
@@ -256,6 +262,11 @@ QString MarkupDocument::GetDoc() const {
 }
 
 bool MarkupDocument::SaveFile(const QString& path) {
+    const QString refused = ProtectedFileMessage(path);
+    if (!refused.isEmpty()) {
+        result_ = refused;
+        return false;
+    }
     StringWriter w;
     d_->doc.save(w, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
     // Written to a temporary file and renamed, so an interrupted save never leaves a

@@ -1,3 +1,5 @@
+#include "base/fileguard.h"
+#include "io/markup.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "support/catalogue.h"
@@ -5,6 +7,7 @@
 #include "support/workdir.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -287,4 +290,54 @@ TEST(PageSet, OtherSelectsAndEmptyListings) {
     EXPECT_TRUE(g_pageset.Eof());
     EXPECT_THROW(g_pageset.Open("select * from nosuchtable", g_catalogue), DbError);
     EXPECT_EQ(g_pageset.State(), 0);
+}
+
+// Nothing in the process but the engine may open the open catalogue's files: a reader
+// that did would drop the engine's locks when it closed its descriptor.
+TEST(Store, OpenCatalogueFilesAreRefusedToInProcessReaders) {
+    TempCatalogue cat;
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('n', 't', 0)"),
+               adCmdTextNoRecords);
+    QDir().mkdir("sub");
+    ASSERT_TRUE(QFile::link(cat.path() + "/kv.kdb", "sub/link.kdb"));
+    for (const QString& path : {QString("kv.kdb"), QString("./kv.kdb-wal"), QString("kv.kdb-shm"),
+                                QString("kv.kdb-journal"), cat.path() + "/sub/../kv.kdb",
+                                QString("sub/link.kdb")}) {
+        EXPECT_TRUE(IsProtectedFile(path)) << path.toStdString();
+        EXPECT_FALSE(ProtectedFileMessage(path).isEmpty()) << path.toStdString();
+        MarkupDocument doc;
+        EXPECT_FALSE(doc.LoadFile(path)) << path.toStdString();
+    }
+    EXPECT_FALSE(IsProtectedFile("kv.kdb.bak"));
+    EXPECT_FALSE(IsProtectedFile("sub"));
+    g_catalogue.Close();
+    EXPECT_FALSE(IsProtectedFile("kv.kdb"));  // a closed catalogue is an ordinary file
+}
+
+// A read-only catalogue is refused with a clear message and nothing is left beside it;
+// an empty file is no catalogue, and CreateCatalogue makes one of it.
+TEST(Store, ReadOnlyAndEmptyCatalogueFiles) {
+    TempWorkDir work;
+    CreateCatalogue("kv.kdb");
+    QFile::setPermissions("kv.kdb", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    Connection c;
+    try {
+        c.Open(kConnectionString);
+        ADD_FAILURE() << "a read-only catalogue was opened for writing";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.description().contains("read-only")) << e.what();
+    }
+    EXPECT_FALSE(QFile::exists("kv.kdb-wal"));
+    EXPECT_FALSE(QFile::exists("kv.kdb-shm"));
+    QFile::setPermissions("kv.kdb", QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_NO_THROW(c.Open(kConnectionString));
+    c.Close();
+
+    QFile::remove("kv.kdb");
+    QFile empty("kv.kdb");
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    EXPECT_THROW(c.Open(kConnectionString), DbError);
+    EXPECT_NO_THROW(CreateCatalogue("kv.kdb"));
+    EXPECT_NO_THROW(c.Open(kConnectionString));
 }
