@@ -1,0 +1,561 @@
+// The content-index library. See krvlindex.h for the contract.
+//
+// Layout and life of the data:
+// - "./index/<id>/text.txt" is the record's text in UTF-8, written to a temporary name and
+//   renamed, so it is always whole. It is the source of truth.
+// - "./KRVLINDEX" is a Xapian database derived from those folders: one document per record,
+//   identified by the term "Q<id>", with the value "<id> <stamp>" in slot 0, where the stamp
+//   (size, modification time, inode of text.txt) tells whether the document still matches
+//   the folder. Commits are atomic, so a process killed while indexing leaves a store that
+//   opens; what it had not committed yet is still in the folders.
+// - Before a search runs against changed folders, the store is brought in line with them
+//   ("reconcile"): folders it lacks or whose stamp differs are indexed from their text,
+//   documents without a folder are removed. This is how a folder copied in from another
+//   catalogue becomes searchable, how a lost or damaged store is rebuilt, and how records
+//   indexed by a process that was killed before its commit are recovered.
+//
+// Searching: the program asks for one record at a time, thousands of times with the same
+// query. The first call runs the query once over the whole store and keeps every matching
+// record's relevance; the following calls look the record up. The kept result is dropped
+// when the query changes, when this process changes the index, or when another process
+// has changed the store or the folders (checked at most every 100 ms).
+#include "krvlindex.h"
+
+#include "textdecode.h"
+#include "tokens.h"
+
+#include <xapian.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kStore = "KRVLINDEX";
+constexpr const char* kIndexDir = "index";
+constexpr const char* kTextName = "text.txt";
+constexpr size_t kMaxTextBytes = 16u << 20;           // a longer file is indexed in part
+constexpr size_t kCommitBytes = 8u << 20;             // text indexed since the last commit
+constexpr unsigned kCommitDocs = 1000;
+constexpr auto kCommitInterval = std::chrono::seconds(2);
+constexpr auto kChangeCheckInterval = std::chrono::milliseconds(100);
+constexpr Xapian::valueno kStampSlot = 0;
+
+// A record id: 1 to 19 decimal digits.
+bool ParseId(std::string_view s, std::string& id) {
+    if (s.empty() || s.size() > 19) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    id.assign(s);
+    return true;
+}
+
+// The id of an index folder given as "./index/<id>", "index/<id>" (trailing "/" allowed).
+bool IdOfFolder(std::string_view folder, std::string& id) {
+    while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+    while (folder.starts_with("./")) folder.remove_prefix(2);
+    if (!folder.starts_with("index/")) return false;
+    folder.remove_prefix(6);
+    return ParseId(folder, id);
+}
+
+// The id named by a search: an index folder, or the bare id.
+bool IdOfIndexName(std::string_view name, std::string& id) {
+    while (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+    const size_t slash = name.rfind('/');
+    if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+    return ParseId(name, id);
+}
+
+std::string StampOf(const struct stat& st) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%lld:%lld.%09ld:%llu", static_cast<long long>(st.st_size),
+                  static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
+                  static_cast<unsigned long long>(st.st_ino));
+    return buf;
+}
+
+// Change marker of a file or folder: empty when it does not exist.
+std::string MarkerOf(const char* path) {
+    struct stat st;
+    if (::stat(path, &st) != 0) return std::string();
+    return StampOf(st);
+}
+
+bool ReadFileCapped(const char* path, size_t cap, std::string& out) {
+    out.clear();
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    out.resize(std::min<size_t>(static_cast<size_t>(st.st_size), cap));
+    size_t have = 0;
+    bool ok = true;
+    while (have < out.size()) {
+        const ssize_t got = ::read(fd, out.data() + have, out.size() - have);
+        if (got > 0) have += static_cast<size_t>(got);
+        else if (got == 0) break;
+        else if (errno != EINTR) { ok = false; break; }
+    }
+    out.resize(have);
+    ::close(fd);
+    return ok;
+}
+
+// Writes data to path through a temporary file and a rename. On success st holds the
+// status of the written file.
+bool WriteWhole(const std::string& path, const std::string& data, struct stat& st) {
+    const std::string tmp = path + ".tmp";
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    bool ok = true;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n > 0) done += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR) continue;
+        else { ok = false; break; }
+    }
+    if (::close(fd) != 0) ok = false;
+    if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp) {
+    Xapian::Document doc;
+    doc.add_boolean_term("Q" + id);
+    std::string prevCjk;
+    unsigned prevPos = 0;
+    krvl::Tokenize(text, [&](const krvl::Token& t) {
+        if (t.term.empty()) {
+            prevCjk.clear();
+        } else {
+            doc.add_posting(t.term, t.pos);
+            if (t.cjk) {
+                if (!prevCjk.empty() && prevPos + 1 == t.pos) doc.add_term(prevCjk + t.term);
+                prevCjk = t.term;
+            } else {
+                prevCjk.clear();
+            }
+        }
+        prevPos = t.pos;
+    });
+    doc.add_value(kStampSlot, id + " " + stamp);
+    doc.set_data(id);
+    return doc;
+}
+
+// --- Queries -------------------------------------------------------------------------
+
+std::vector<std::string> SplitWords(std::string_view q) {
+    std::vector<std::string> words;
+    std::string cur;
+    for (size_t i = 0; i < q.size();) {
+        const unsigned char c = static_cast<unsigned char>(q[i]);
+        size_t blank = 0;
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') blank = 1;
+        else if (q.substr(i, 3) == "\xE3\x80\x80") blank = 3;  // ideographic space
+        if (blank) {
+            if (!cur.empty()) words.push_back(std::move(cur));
+            cur.clear();
+            i += blank;
+        } else {
+            cur += q[i++];
+        }
+    }
+    if (!cur.empty()) words.push_back(std::move(cur));
+    return words;
+}
+
+// The two characters of a word made of exactly two CJK characters, or nothing.
+std::optional<std::pair<unsigned, unsigned>> CjkPair(const std::string& w) {
+    Xapian::Utf8Iterator it(w), end;
+    unsigned cs[2];
+    int n = 0;
+    for (; it != end; ++it) {
+        if (n == 2 || !krvl::IsCjk(*it)) return std::nullopt;
+        cs[n++] = *it;
+    }
+    if (n != 2) return std::nullopt;
+    return std::make_pair(cs[0], cs[1]);
+}
+
+// Words of two CJK characters that chain ("中文", "文字") are joined to their run ("中文字").
+std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words) {
+    std::vector<std::string> out;
+    bool lastIsChain = false;
+    unsigned lastChar = 0;
+    for (const std::string& w : words) {
+        const auto pair = CjkPair(w);
+        if (pair && lastIsChain && pair->first == lastChar) {
+            Xapian::Unicode::append_utf8(out.back(), pair->second);
+        } else {
+            out.push_back(w);
+        }
+        lastIsChain = pair.has_value();
+        if (pair) lastChar = pair->second;
+    }
+    return out;
+}
+
+Xapian::Query BuildQuery(std::string_view text) {
+    std::vector<Xapian::Query> parts;
+    for (const std::string& word : JoinBigramChains(SplitWords(text))) {
+        const std::vector<krvl::Token> toks = krvl::TokenList(word);
+        // Segments of tokens at consecutive positions form phrases.
+        size_t i = 0;
+        while (i < toks.size()) {
+            if (toks[i].term.empty()) { ++i; continue; }
+            size_t j = i + 1;
+            while (j < toks.size() && !toks[j].term.empty() && toks[j].pos == toks[j - 1].pos + 1) ++j;
+            if (j - i == 1) {
+                parts.emplace_back(toks[i].term);
+            } else {
+                std::vector<Xapian::Query> terms;
+                for (size_t k = i; k < j; ++k) terms.emplace_back(toks[k].term);
+                parts.emplace_back(Xapian::Query::OP_PHRASE, terms.begin(), terms.end(),
+                                   static_cast<Xapian::termcount>(j - i));
+                for (size_t k = i + 1; k < j; ++k)
+                    if (toks[k - 1].cjk && toks[k].cjk)
+                        parts.emplace_back(toks[k - 1].term + toks[k].term);
+            }
+            i = j;
+        }
+    }
+    if (parts.empty()) return Xapian::Query();
+    return Xapian::Query(Xapian::Query::OP_AND, parts.begin(), parts.end());
+}
+
+// --- State ---------------------------------------------------------------------------
+
+struct Library {
+    std::mutex mu;
+    std::string cwd;  // the working directory the state below belongs to
+
+    std::optional<Xapian::WritableDatabase> writer;
+    unsigned pendingDocs = 0;
+    size_t pendingBytes = 0;
+    Clock::time_point lastCommit = Clock::now();
+
+    bool needReconcile = true;
+    std::unordered_set<std::string> folderIds;  // ids with a text, as of the last reconcile
+
+    // Markers of "./index" and of the store's version file when the kept result was made.
+    std::string indexMarker, storeMarker;
+    Clock::time_point lastChangeCheck;
+
+    std::optional<Xapian::Database> reader;
+    Xapian::rev readerRevision = 0;
+    std::unordered_map<Xapian::docid, std::string> idOfDoc;
+
+    bool resultValid = false;
+    std::string resultQuery;
+    std::unordered_map<std::string, float> result;
+
+    ~Library() { CloseWriter(); }
+
+    void CloseWriter() {
+        if (!writer) return;
+        try {
+            writer->commit();
+            writer->close();
+        } catch (...) {
+        }
+        writer.reset();
+        pendingDocs = 0;
+        pendingBytes = 0;
+    }
+
+    void Forget() {
+        resultValid = false;
+        result.clear();
+    }
+
+    // Follows the process into another working directory (tests do; the program does not).
+    void EnterCwd() {
+        char buf[4096];
+        const char* now = ::getcwd(buf, sizeof buf);
+        const std::string dir = now ? now : "";
+        if (dir == cwd) return;
+        CloseWriter();
+        reader.reset();
+        idOfDoc.clear();
+        folderIds.clear();
+        needReconcile = true;
+        indexMarker.clear();
+        storeMarker.clear();
+        Forget();
+        cwd = dir;
+    }
+
+    // Opens the store for writing; false when another process holds it. A store that cannot
+    // be opened for another reason is set aside as "KRVLINDEX.damaged" and made anew.
+    bool OpenWriter() {
+        if (writer) return true;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                writer.emplace(kStore, Xapian::DB_CREATE_OR_OPEN | Xapian::DB_BACKEND_GLASS);
+                lastCommit = Clock::now();
+                return true;
+            } catch (const Xapian::DatabaseLockError&) {
+                return false;
+            } catch (const Xapian::DatabaseError&) {
+                std::error_code ec;
+                const std::string aside = std::string(kStore) + ".damaged";
+                std::filesystem::remove_all(aside, ec);
+                std::filesystem::rename(kStore, aside, ec);
+                if (ec) return false;
+                needReconcile = true;
+            } catch (...) {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    void CommitIfDue(bool force) {
+        if (!writer || (pendingDocs == 0 && !force)) return;
+        if (force || pendingDocs >= kCommitDocs || pendingBytes >= kCommitBytes ||
+            Clock::now() - lastCommit >= kCommitInterval) {
+            writer->commit();
+            pendingDocs = 0;
+            pendingBytes = 0;
+            lastCommit = Clock::now();
+        }
+    }
+
+    // Adds or replaces the store's document of a record from its folder's text.
+    void StoreText(const std::string& id, std::string_view text, const std::string& stamp) {
+        writer->replace_document("Q" + id, MakeDocument(id, text, stamp));
+        ++pendingDocs;
+        pendingBytes += text.size();
+        CommitIfDue(false);
+    }
+
+    void Index(const char* file, const char* folder) {
+        std::string id;
+        if (!IdOfFolder(folder, id)) return;
+        std::string bytes;
+        if (!ReadFileCapped(file, kMaxTextBytes, bytes)) return;
+        const std::string text = krvl::DecodeToUtf8(bytes);
+        bytes.clear();
+        bytes.shrink_to_fit();
+        const std::string dir = std::string(kIndexDir) + "/" + id;
+        ::mkdir(kIndexDir, 0755);
+        ::mkdir(dir.c_str(), 0755);
+        struct stat st;
+        if (!WriteWhole(dir + "/" + kTextName, text, st)) return;
+        Forget();
+        if (OpenWriter()) StoreText(id, text, StampOf(st));
+        else needReconcile = true;
+    }
+
+    void Delete(const char* idText) {
+        std::string id;
+        if (!ParseId(idText, id)) return;
+        std::error_code ec;
+        std::filesystem::remove_all(std::string(kIndexDir) + "/" + id, ec);
+        Forget();
+        folderIds.erase(id);
+        if (OpenWriter()) {
+            writer->delete_document("Q" + id);
+            ++pendingDocs;
+            CommitIfDue(false);
+        } else {
+            needReconcile = true;
+        }
+    }
+
+    // The folders with a text, id -> stamp.
+    std::unordered_map<std::string, std::string> ScanFolders() {
+        std::unordered_map<std::string, std::string> folders;
+        DIR* d = ::opendir(kIndexDir);
+        if (!d) return folders;
+        const int dfd = ::dirfd(d);
+        std::string id;
+        while (struct dirent* e = ::readdir(d)) {
+            if (!ParseId(e->d_name, id)) continue;
+            if (e->d_type != DT_DIR && e->d_type != DT_UNKNOWN) continue;
+            struct stat st;
+            const std::string rel = id + "/" + kTextName;
+            if (::fstatat(dfd, rel.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+            folders.emplace(id, StampOf(st));
+        }
+        ::closedir(d);
+        return folders;
+    }
+
+    void Reconcile() {
+        const auto folders = ScanFolders();
+        folderIds.clear();
+        for (const auto& f : folders) folderIds.insert(f.first);
+        if (!OpenWriter()) return;  // tried again before the next search
+        std::unordered_map<std::string, std::pair<Xapian::docid, std::string>> stored;
+        for (auto v = writer->valuestream_begin(kStampSlot); v != writer->valuestream_end(kStampSlot); ++v) {
+            const std::string value = *v;
+            const size_t sp = value.find(' ');
+            if (sp == std::string::npos) continue;
+            stored.emplace(value.substr(0, sp), std::make_pair(v.get_docid(), value.substr(sp + 1)));
+        }
+        for (const auto& s : stored)
+            if (!folders.count(s.first)) {
+                writer->delete_document(s.second.first);
+                ++pendingDocs;
+            }
+        std::string text;
+        for (const auto& f : folders) {
+            auto it = stored.find(f.first);
+            if (it != stored.end() && it->second.second == f.second) continue;
+            const std::string path = std::string(kIndexDir) + "/" + f.first + "/" + kTextName;
+            if (!ReadFileCapped(path.c_str(), kMaxTextBytes, text)) continue;
+            StoreText(f.first, text, f.second);
+        }
+        CommitIfDue(true);
+        needReconcile = false;
+    }
+
+    void OpenReader() {
+        try {
+            if (reader) reader->reopen();
+            else reader.emplace(kStore);
+        } catch (const Xapian::Error&) {
+            reader.reset();
+            try {
+                reader.emplace(kStore);
+            } catch (const Xapian::Error&) {
+                reader.reset();
+            }
+        }
+        if (!reader) {
+            idOfDoc.clear();
+            return;
+        }
+        if (reader->get_revision() == readerRevision && !idOfDoc.empty()) return;
+        readerRevision = reader->get_revision();
+        idOfDoc.clear();
+        for (auto v = reader->valuestream_begin(kStampSlot); v != reader->valuestream_end(kStampSlot); ++v) {
+            const std::string value = *v;
+            idOfDoc.emplace(v.get_docid(), value.substr(0, value.find(' ')));
+        }
+    }
+
+    // Drops the kept result when another process changed the folders or the store.
+    void NoticeOutsideChanges() {
+        const auto now = Clock::now();
+        if (resultValid && now - lastChangeCheck < kChangeCheckInterval) return;
+        lastChangeCheck = now;
+        const std::string im = MarkerOf(kIndexDir);
+        const std::string sm = MarkerOf((std::string(kStore) + "/iamglass").c_str());
+        if (im != indexMarker) {
+            needReconcile = true;
+            Forget();
+        }
+        if (sm != storeMarker) Forget();
+    }
+
+    void RunQuery(const std::string& query) {
+        CloseWriter();  // commits, and lets other processes write between searches
+        if (needReconcile) Reconcile();
+        CloseWriter();
+        indexMarker = MarkerOf(kIndexDir);
+        storeMarker = MarkerOf((std::string(kStore) + "/iamglass").c_str());
+        lastChangeCheck = Clock::now();
+        result.clear();
+        resultQuery = query;
+        resultValid = true;
+        OpenReader();
+        if (!reader) return;
+        const Xapian::Query q = BuildQuery(query);
+        if (q.empty()) return;
+        Xapian::Enquire enquire(*reader);
+        enquire.set_query(q);
+        const Xapian::MSet mset = enquire.get_mset(0, reader->get_doccount());
+        for (auto m = mset.begin(); m != mset.end(); ++m) {
+            auto it = idOfDoc.find(*m);
+            if (it == idOfDoc.end() || !folderIds.count(it->second)) continue;
+            // BM25 weights are not negative; one is added so that a match always ranks above 0.
+            result[it->second] = static_cast<float>(1.0 + m.get_weight());
+        }
+    }
+
+    float Search(const char* name, const char* query) {
+        std::string id;
+        if (!IdOfIndexName(name, id)) return 0.0f;
+        NoticeOutsideChanges();
+        if (!resultValid || resultQuery != query) RunQuery(query);
+        auto it = result.find(id);
+        return it == result.end() ? 0.0f : it->second;
+    }
+};
+
+Library& Lib() {
+    static Library lib;
+    return lib;
+}
+
+}  // namespace
+
+KRVLINDEX_API void IndexFiles(const char* file, const char* folder, bool createStore) {
+    (void)createStore;
+    if (!file || !folder) return;
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        lib.Index(file, folder);
+    } catch (...) {
+        lib.needReconcile = true;
+        lib.writer.reset();
+    }
+}
+
+KRVLINDEX_API void DeleteFiles(const char* id) {
+    if (!id) return;
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        lib.Delete(id);
+    } catch (...) {
+        lib.needReconcile = true;
+        lib.writer.reset();
+    }
+}
+
+KRVLINDEX_API float SearchFiles(const char* index, const char* query) {
+    if (!index || !query) return 0.0f;
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        return lib.Search(index, query);
+    } catch (...) {
+        lib.Forget();
+        lib.needReconcile = true;
+        lib.reader.reset();
+        return 0.0f;
+    }
+}
