@@ -323,11 +323,8 @@ struct Library {
             } catch (const Xapian::DatabaseLockError&) {
                 return false;
             } catch (const Xapian::DatabaseError&) {
-                std::error_code ec;
-                const std::string aside = std::string(kStore) + ".damaged";
-                std::filesystem::remove_all(aside, ec);
-                std::filesystem::rename(kStore, aside, ec);
-                if (ec) return false;
+                if (attempt > 0) return false;
+                SetStoreAside();
                 needReconcile = true;
             } catch (...) {
                 return false;
@@ -408,7 +405,29 @@ struct Library {
         return folders;
     }
 
+    // Reconciles; a store found damaged on the way is set aside and built anew.
     void Reconcile() {
+        try {
+            ReconcileOnce();
+        } catch (const Xapian::DatabaseLockError&) {
+            throw;
+        } catch (const Xapian::DatabaseError&) {
+            writer.reset();
+            reader.reset();
+            idOfDoc.clear();
+            SetStoreAside();
+            ReconcileOnce();
+        }
+    }
+
+    void SetStoreAside() {
+        std::error_code ec;
+        const std::string aside = std::string(kStore) + ".damaged";
+        std::filesystem::remove_all(aside, ec);
+        std::filesystem::rename(kStore, aside, ec);
+    }
+
+    void ReconcileOnce() {
         const auto folders = ScanFolders();
         folderIds.clear();
         for (const auto& f : folders) folderIds.insert(f.first);
@@ -453,7 +472,7 @@ struct Library {
             idOfDoc.clear();
             return;
         }
-        if (reader->get_revision() == readerRevision && !idOfDoc.empty()) return;
+        if (reader->get_revision() == readerRevision && !idOfDoc.empty()) return;  // same store, same revision
         readerRevision = reader->get_revision();
         idOfDoc.clear();
         for (auto v = reader->valuestream_begin(kStampSlot); v != reader->valuestream_end(kStampSlot); ++v) {
@@ -462,26 +481,32 @@ struct Library {
         }
     }
 
-    // Drops the kept result when another process changed the folders or the store.
-    void NoticeOutsideChanges() {
-        const auto now = Clock::now();
-        if (resultValid && now - lastChangeCheck < kChangeCheckInterval) return;
-        lastChangeCheck = now;
-        const std::string im = MarkerOf(kIndexDir);
-        const std::string sm = MarkerOf((std::string(kStore) + "/iamglass").c_str());
-        if (im != indexMarker) {
+    // Drops the kept result when another process changed the folders or the store; then
+    // the store is brought in line with the folders before the next query. While a kept
+    // result is being used, this looks at the disk at most every kChangeCheckInterval.
+    void NoticeOutsideChanges(bool now) {
+        const auto t = Clock::now();
+        if (!now && resultValid && t - lastChangeCheck < kChangeCheckInterval) return;
+        lastChangeCheck = t;
+        if (MarkerOf(kIndexDir) != indexMarker || MarkerOf(StoreVersionFile().c_str()) != storeMarker) {
             needReconcile = true;
             Forget();
         }
-        if (sm != storeMarker) Forget();
     }
+
+    static std::string StoreVersionFile() { return std::string(kStore) + "/iamglass"; }
 
     void RunQuery(const std::string& query) {
         CloseWriter();  // commits, and lets other processes write between searches
         if (needReconcile) Reconcile();
         CloseWriter();
         indexMarker = MarkerOf(kIndexDir);
-        storeMarker = MarkerOf((std::string(kStore) + "/iamglass").c_str());
+        const std::string sm = MarkerOf(StoreVersionFile().c_str());
+        if (sm != storeMarker) {
+            reader.reset();  // the store may have been replaced: open it afresh
+            idOfDoc.clear();
+        }
+        storeMarker = sm;
         lastChangeCheck = Clock::now();
         result.clear();
         resultQuery = query;
@@ -504,7 +529,8 @@ struct Library {
     float Search(const char* name, const char* query) {
         std::string id;
         if (!IdOfIndexName(name, id)) return 0.0f;
-        NoticeOutsideChanges();
+        const bool kept = resultValid && resultQuery == query;
+        NoticeOutsideChanges(!kept);
         if (!resultValid || resultQuery != query) RunQuery(query);
         auto it = result.find(id);
         return it == result.end() ? 0.0f : it->second;
