@@ -14,6 +14,14 @@
 //   catalogue becomes searchable, how a lost or damaged store is rebuilt, and how records
 //   indexed by a process that was killed before its commit are recovered.
 //
+// Terms: the words, CJK characters and pairs of touching CJK characters of tokens.h, with
+// their counts but without positions (positions would make the store several times larger
+// and indexing several times slower). A query word whose tokens must stand side by side
+// (a CJK run of three or more characters, "e-mail") is looked up by its terms, and the
+// records found are confirmed against their text in the folder: a CJK run as a substring
+// (exactly what `grep -F` finds), other sequences in the text's tokens. A run of two CJK
+// characters is its pair term and needs no confirmation.
+//
 // Searching: the program asks for one record at a time, thousands of times with the same
 // query. The first call runs the query once over the whole store and keeps every matching
 // record's relevance; the following calls look the record up. The kept result is dropped
@@ -52,9 +60,9 @@ constexpr const char* kStore = "KRVLINDEX";
 constexpr const char* kIndexDir = "index";
 constexpr const char* kTextName = "text.txt";
 constexpr size_t kMaxTextBytes = 16u << 20;           // a longer file is indexed in part
-constexpr size_t kCommitBytes = 8u << 20;             // text indexed since the last commit
-constexpr unsigned kCommitDocs = 1000;
-constexpr auto kCommitInterval = std::chrono::seconds(2);
+constexpr size_t kCommitBytes = 16u << 20;            // text indexed since the last commit
+constexpr unsigned kCommitDocs = 4000;
+constexpr auto kCommitInterval = std::chrono::seconds(30);
 constexpr auto kChangeCheckInterval = std::chrono::milliseconds(100);
 constexpr Xapian::valueno kStampSlot = 0;
 
@@ -153,7 +161,7 @@ Xapian::Document MakeDocument(const std::string& id, std::string_view text, cons
         if (t.term.empty()) {
             prevCjk.clear();
         } else {
-            doc.add_posting(t.term, t.pos);
+            doc.add_term(t.term);
             if (t.cjk) {
                 if (!prevCjk.empty() && prevPos + 1 == t.pos) doc.add_term(prevCjk + t.term);
                 prevCjk = t.term;
@@ -221,32 +229,75 @@ std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words)
     return out;
 }
 
-Xapian::Query BuildQuery(std::string_view text) {
+// A part of the query that the store's terms find only approximately: tokens that must
+// stand side by side. Candidates are confirmed against the record's text.
+struct Sequence {
+    std::vector<std::string> terms;
+    std::string cjkRun;  // the tokens as text when they are all CJK characters: a substring
+};
+
+struct Plan {
+    Xapian::Query query;
+    std::vector<Sequence> checks;
+};
+
+Plan BuildPlan(std::string_view text) {
+    Plan plan;
     std::vector<Xapian::Query> parts;
     for (const std::string& word : JoinBigramChains(SplitWords(text))) {
         const std::vector<krvl::Token> toks = krvl::TokenList(word);
-        // Segments of tokens at consecutive positions form phrases.
+        // Tokens at consecutive positions must follow each other in the text.
         size_t i = 0;
         while (i < toks.size()) {
             if (toks[i].term.empty()) { ++i; continue; }
             size_t j = i + 1;
             while (j < toks.size() && !toks[j].term.empty() && toks[j].pos == toks[j - 1].pos + 1) ++j;
-            if (j - i == 1) {
-                parts.emplace_back(toks[i].term);
-            } else {
-                std::vector<Xapian::Query> terms;
-                for (size_t k = i; k < j; ++k) terms.emplace_back(toks[k].term);
-                parts.emplace_back(Xapian::Query::OP_PHRASE, terms.begin(), terms.end(),
-                                   static_cast<Xapian::termcount>(j - i));
-                for (size_t k = i + 1; k < j; ++k)
-                    if (toks[k - 1].cjk && toks[k].cjk)
-                        parts.emplace_back(toks[k - 1].term + toks[k].term);
+            bool allCjk = true;
+            Sequence seq;
+            for (size_t k = i; k < j; ++k) {
+                parts.emplace_back(toks[k].term);
+                seq.terms.push_back(toks[k].term);
+                allCjk = allCjk && toks[k].cjk;
+                if (k > i && toks[k - 1].cjk && toks[k].cjk) parts.emplace_back(toks[k - 1].term + toks[k].term);
+            }
+            // One token, or two CJK characters (their pair term is only made where they stand
+            // together), are found exactly by the terms.
+            if (j - i > 2 || (j - i == 2 && !allCjk)) {
+                if (allCjk)
+                    for (const auto& t : seq.terms) seq.cjkRun += t;
+                plan.checks.push_back(std::move(seq));
             }
             i = j;
         }
     }
-    if (parts.empty()) return Xapian::Query();
-    return Xapian::Query(Xapian::Query::OP_AND, parts.begin(), parts.end());
+    if (!parts.empty()) plan.query = Xapian::Query(Xapian::Query::OP_AND, parts.begin(), parts.end());
+    return plan;
+}
+
+// True when the text holds every sequence of the plan.
+bool TextHolds(std::string_view text, const std::vector<Sequence>& checks) {
+    std::vector<const Sequence*> tokenChecks;
+    for (const Sequence& s : checks) {
+        if (!s.cjkRun.empty()) {
+            if (text.find(s.cjkRun) == std::string_view::npos) return false;
+        } else {
+            tokenChecks.push_back(&s);
+        }
+    }
+    if (tokenChecks.empty()) return true;
+    // Sequences with words: look for them in the text's tokens.
+    const std::vector<krvl::Token> toks = krvl::TokenList(text);
+    for (const Sequence* s : tokenChecks) {
+        bool found = false;
+        const size_t n = s->terms.size();
+        for (size_t i = 0; !found && i + n <= toks.size(); ++i) {
+            size_t k = 0;
+            while (k < n && toks[i + k].term == s->terms[k] && (k == 0 || toks[i + k].pos == toks[i + k - 1].pos + 1)) ++k;
+            found = k == n;
+        }
+        if (!found) return false;
+    }
+    return true;
 }
 
 // --- State ---------------------------------------------------------------------------
@@ -513,14 +564,19 @@ struct Library {
         resultValid = true;
         OpenReader();
         if (!reader) return;
-        const Xapian::Query q = BuildQuery(query);
-        if (q.empty()) return;
+        const Plan plan = BuildPlan(query);
+        if (plan.query.empty()) return;
         Xapian::Enquire enquire(*reader);
-        enquire.set_query(q);
+        enquire.set_query(plan.query);
         const Xapian::MSet mset = enquire.get_mset(0, reader->get_doccount());
+        std::string text;
         for (auto m = mset.begin(); m != mset.end(); ++m) {
             auto it = idOfDoc.find(*m);
             if (it == idOfDoc.end() || !folderIds.count(it->second)) continue;
+            if (!plan.checks.empty()) {
+                const std::string path = std::string(kIndexDir) + "/" + it->second + "/" + kTextName;
+                if (!ReadFileCapped(path.c_str(), kMaxTextBytes, text) || !TextHolds(text, plan.checks)) continue;
+            }
             // BM25 weights are not negative; one is added so that a match always ranks above 0.
             result[it->second] = static_cast<float>(1.0 + m.get_weight());
         }

@@ -4,11 +4,11 @@
 // Letters and digits (Unicode word characters) form words, lower-cased; a word longer
 // than kMaxWordBytes takes its position but gives no term. Every CJK character is a token
 // of its own (its "unigram"); two CJK characters that follow each other directly also give
-// their pair (the "bigram", a term without position) so that runs are found fast.
-// Everything else separates tokens. Each token takes the next position; a separator next
-// to a CJK character leaves one position empty, so that a CJK run in a query, searched as a
-// phrase of its characters, matches only where the characters really stand side by side,
-// as a plain substring search would find them.
+// their pair (the "bigram") so that runs are found fast. Everything else separates tokens.
+//
+// Positions are not stored in the index; they tell which tokens stand side by side. Each
+// token takes the next position; a separator next to a CJK character leaves one position
+// empty, so that CJK characters count as neighbours only where they really touch.
 
 #include <functional>
 #include <string>
