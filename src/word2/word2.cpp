@@ -66,7 +66,10 @@ int main(int argc, char** argv) {
     const std::string path = argv[1];
     const std::string kind = argv[2];
 
+#if !defined(__SANITIZE_ADDRESS__)
+    // (A build with the address sanitizer reserves terabytes of address space.)
     Limit(RLIMIT_AS, kMaxAddressSpace, kMaxAddressSpace);
+#endif
     Limit(RLIMIT_CPU, kMaxCpuSeconds, kMaxCpuSeconds + 5);
     Limit(RLIMIT_FSIZE, kMaxFileBytes, kMaxFileBytes);
     Limit(RLIMIT_CORE, 0, 0);

@@ -303,25 +303,26 @@ TEST(ContentIndex, KilledWhileIndexingLeavesAStoreThatOpensAndAnswers) {
         execl(KRVLINDEX_WRITER, KRVLINDEX_WRITER, static_cast<char*>(nullptr));
         _exit(127);
     }
-    // Let it write some hundreds of records (several commits), then kill it.
+    // Let it write some hundreds of records, then kill it: whatever it had committed is in
+    // the store, the rest only in the folders.
     const auto start = std::chrono::steady_clock::now();
     size_t folders = 0;
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         folders = fs::exists("index") ? static_cast<size_t>(std::distance(fs::directory_iterator("index"), {})) : 0;
-        if (folders >= 700) break;
+        if (folders >= 400) break;
     }
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status));
-    ASSERT_GE(folders, 700u);
+    ASSERT_GE(folders, 400u);
 
     // Every record whose text was written is found, the last ones too.
     std::vector<std::string> indexed;
     for (const auto& e : fs::directory_iterator("index"))
         if (fs::exists(e.path() / "text.txt")) indexed.push_back(e.path().filename().string());
-    ASSERT_GE(indexed.size(), 700u);
+    ASSERT_GE(indexed.size(), 399u);
     for (const auto& id : indexed) {
         EXPECT_GT(Rank(id, "w" + id), 0.0f) << id;
         EXPECT_GT(Rank(id, "崩溃安全"), 0.0f) << id;

@@ -3,7 +3,7 @@
 //
 //   krvlindex_writer [count]
 //
-// Text i holds the word "w<i>", a Chinese sentence and some 20 KB of filler.
+// Text i holds the word "w<i>", a Chinese sentence and some 45 KB of filler (a commit falls due every few hundred texts).
 #include <krvlindex.h>
 
 #include <sys/stat.h>
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     const long count = argc > 1 ? std::atol(argv[1]) : -1;
     ::mkdir("src", 0755);
     std::string filler;
-    for (int k = 0; k < 400; ++k) filler += "lorem ipsum dolor sit amet 内容索引测试 ";
+    for (int k = 0; k < 900; ++k) filler += "lorem ipsum dolor sit amet 内容索引测试 ";
     for (long i = 0; count < 0 || i < count; ++i) {
         const std::string file = "src/" + std::to_string(i) + ".txt";
         FILE* f = std::fopen(file.c_str(), "wb");
