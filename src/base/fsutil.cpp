@@ -6,6 +6,9 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <poll.h>
 #include <ctime>
 #include <fcntl.h>
 #include <spawn.h>
@@ -154,7 +157,7 @@ FileStatusTexts StatusTexts(const QString& path) {
     return r;
 }
 
-int RunCommand(const QString& commandLine, QString& output) {
+int RunCommand(const QString& commandLine, QString& output, int timeoutMs) {
     output.clear();
     const QStringList words = QProcess::splitCommand(commandLine);
     if (words.isEmpty() || words.first().isEmpty()) return -2;
@@ -179,7 +182,8 @@ int RunCommand(const QString& commandLine, QString& output) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     // A session of its own: no controlling terminal, and terminal signals of ours
-    // (Ctrl+C in the shell that started Korvel) do not reach it.
+    // (Ctrl+C in the shell that started Korvel) do not reach it. It also makes the child
+    // the leader of a process group that a time limit can kill as a whole.
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
 
     pid_t pid = -1;
@@ -194,10 +198,31 @@ int RunCommand(const QString& commandLine, QString& output) {
         return -2;
     }
 
+    using Clock = std::chrono::steady_clock;
+    const bool limited = timeoutMs >= 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limited ? timeoutMs : 0);
+    auto msLeft = [&]() -> int {
+        if (!limited) return -1;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        return left > 0 ? static_cast<int>(left) : 0;
+    };
+
     int result = 0;
+    bool timedOut = false;
     QByteArray bytes;
     char buf[4096];
     for (;;) {
+        struct pollfd pfd = {fds[0], POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, msLeft());
+        if (ready == 0) {
+            timedOut = true;
+            break;
+        }
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            result = -3;
+            break;
+        }
         ssize_t got = ::read(fds[0], buf, sizeof buf);
         if (got > 0) {
             bytes.append(buf, got);
@@ -210,9 +235,25 @@ int RunCommand(const QString& commandLine, QString& output) {
     }
     ::close(fds[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    if (limited && !timedOut) {
+        // The output is closed; the process may still be running.
+        for (;;) {
+            const pid_t w = waitpid(pid, &status, WNOHANG);
+            if (w == pid || (w < 0 && errno != EINTR)) break;
+            if (msLeft() == 0) {
+                timedOut = true;
+                break;
+            }
+            ::usleep(5000);
+        }
+        if (!timedOut) pid = -1;  // reaped
     }
+    if (timedOut) ::kill(-pid, SIGKILL);
+    if (pid > 0)
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
     output = QString::fromUtf8(bytes);
+    if (timedOut) return kRunCommandTimedOut;
     return result;
 }
 

@@ -52,7 +52,13 @@ inline bool IsUnmountedDiskPath(const QString& path) { return path.startsWith(kU
 // Standard input and standard error are /dev/null; the child runs in its own session, so
 // it has no controlling terminal. The output is decoded as UTF-8. The call waits for the
 // end of the process (and of anything that keeps its standard output open).
-int RunCommand(const QString& commandLine, QString& output);
+//
+// With a time limit (timeoutMs >= 0) the call waits at most that long: when the process
+// (or anything holding its standard output) is still running then, its whole process
+// group is killed with SIGKILL, the output read so far is kept, and the result is
+// kRunCommandTimedOut. Without one (the default, -1) it waits for as long as it takes.
+constexpr int kRunCommandTimedOut = -5;
+int RunCommand(const QString& commandLine, QString& output, int timeoutMs = -1);
 
 // First free path folder/prefix+name, then folder/prefix+n_name for n = 0..998; empty
 // when the folder does not exist or no name is free. Trailing "/" of the folder are

@@ -1,0 +1,643 @@
+// The content-index library. See krvlindex.h for the contract.
+//
+// Layout and life of the data:
+// - "./index/<id>/text.txt" is the record's text in UTF-8, written to a temporary name and
+//   renamed, so it is always whole. It is the source of truth.
+// - "./KRVLINDEX" is a Xapian database derived from those folders: one document per record,
+//   identified by the term "Q<id>", with the value "<id> <stamp>" in slot 0, where the stamp
+//   (size, modification time, inode of text.txt) tells whether the document still matches
+//   the folder. Commits are atomic, so a process killed while indexing leaves a store that
+//   opens; what it had not committed yet is still in the folders.
+// - Before a search runs against changed folders, the store is brought in line with them
+//   ("reconcile"): folders it lacks or whose stamp differs are indexed from their text,
+//   documents without a folder are removed. This is how a folder copied in from another
+//   catalogue becomes searchable, how a lost or damaged store is rebuilt, and how records
+//   indexed by a process that was killed before its commit are recovered.
+//
+// Terms: the words, CJK characters and pairs of touching CJK characters of tokens.h, with
+// their counts but without positions (positions would make the store several times larger
+// and indexing several times slower). A query word whose tokens must stand side by side
+// (a CJK run of three or more characters, "e-mail") is looked up by its terms, and the
+// records found are confirmed against their text in the folder: a CJK run as a substring
+// (exactly what `grep -F` finds), other sequences in the text's tokens. A run of two CJK
+// characters is its pair term and needs no confirmation.
+//
+// Searching: the program asks for one record at a time, thousands of times with the same
+// query. The first call runs the query once over the whole store and keeps every matching
+// record's relevance; the following calls look the record up. The kept result is dropped
+// when the query changes, when this process changes the index, or when another process
+// has changed the store or the folders (checked at most every 100 ms).
+#include "krvlindex.h"
+
+#include "textdecode.h"
+#include "tokens.h"
+
+#include <xapian.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kStore = "KRVLINDEX";
+constexpr const char* kIndexDir = "index";
+constexpr const char* kTextName = "text.txt";
+constexpr size_t kMaxTextBytes = 16u << 20;           // a longer file is indexed in part
+constexpr size_t kCommitBytes = 16u << 20;            // text indexed since the last commit
+constexpr unsigned kCommitDocs = 4000;
+constexpr auto kCommitInterval = std::chrono::seconds(30);
+constexpr auto kChangeCheckInterval = std::chrono::milliseconds(100);
+constexpr Xapian::valueno kStampSlot = 0;
+
+// A record id: 1 to 19 decimal digits.
+bool ParseId(std::string_view s, std::string& id) {
+    if (s.empty() || s.size() > 19) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    id.assign(s);
+    return true;
+}
+
+// The id of an index folder given as "./index/<id>", "index/<id>" (trailing "/" allowed).
+bool IdOfFolder(std::string_view folder, std::string& id) {
+    while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+    while (folder.starts_with("./")) folder.remove_prefix(2);
+    if (!folder.starts_with("index/")) return false;
+    folder.remove_prefix(6);
+    return ParseId(folder, id);
+}
+
+// The id named by a search: an index folder, or the bare id.
+bool IdOfIndexName(std::string_view name, std::string& id) {
+    while (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+    const size_t slash = name.rfind('/');
+    if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+    return ParseId(name, id);
+}
+
+std::string StampOf(const struct stat& st) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%lld:%lld.%09ld:%llu", static_cast<long long>(st.st_size),
+                  static_cast<long long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec,
+                  static_cast<unsigned long long>(st.st_ino));
+    return buf;
+}
+
+// Change marker of a file or folder: empty when it does not exist.
+std::string MarkerOf(const char* path) {
+    struct stat st;
+    if (::stat(path, &st) != 0) return std::string();
+    return StampOf(st);
+}
+
+bool ReadFileCapped(const char* path, size_t cap, std::string& out) {
+    out.clear();
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    out.resize(std::min<size_t>(static_cast<size_t>(st.st_size), cap));
+    size_t have = 0;
+    bool ok = true;
+    while (have < out.size()) {
+        const ssize_t got = ::read(fd, out.data() + have, out.size() - have);
+        if (got > 0) have += static_cast<size_t>(got);
+        else if (got == 0) break;
+        else if (errno != EINTR) { ok = false; break; }
+    }
+    out.resize(have);
+    ::close(fd);
+    return ok;
+}
+
+// Writes data to path through a temporary file and a rename. On success st holds the
+// status of the written file.
+bool WriteWhole(const std::string& path, const std::string& data, struct stat& st) {
+    const std::string tmp = path + ".tmp";
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    size_t done = 0;
+    bool ok = true;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n > 0) done += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR) continue;
+        else { ok = false; break; }
+    }
+    if (::close(fd) != 0) ok = false;
+    if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp) {
+    Xapian::Document doc;
+    doc.add_boolean_term("Q" + id);
+    std::string prevCjk;
+    unsigned prevPos = 0;
+    krvl::Tokenize(text, [&](const krvl::Token& t) {
+        if (t.term.empty()) {
+            prevCjk.clear();
+        } else {
+            doc.add_term(t.term);
+            if (t.cjk) {
+                if (!prevCjk.empty() && prevPos + 1 == t.pos) doc.add_term(prevCjk + t.term);
+                prevCjk = t.term;
+            } else {
+                prevCjk.clear();
+            }
+        }
+        prevPos = t.pos;
+    });
+    doc.add_value(kStampSlot, id + " " + stamp);
+    doc.set_data(id);
+    return doc;
+}
+
+// --- Queries -------------------------------------------------------------------------
+
+std::vector<std::string> SplitWords(std::string_view q) {
+    std::vector<std::string> words;
+    std::string cur;
+    for (size_t i = 0; i < q.size();) {
+        const unsigned char c = static_cast<unsigned char>(q[i]);
+        size_t blank = 0;
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') blank = 1;
+        else if (q.substr(i, 3) == "\xE3\x80\x80") blank = 3;  // ideographic space
+        if (blank) {
+            if (!cur.empty()) words.push_back(std::move(cur));
+            cur.clear();
+            i += blank;
+        } else {
+            cur += q[i++];
+        }
+    }
+    if (!cur.empty()) words.push_back(std::move(cur));
+    return words;
+}
+
+// The two characters of a word made of exactly two CJK characters, or nothing.
+std::optional<std::pair<unsigned, unsigned>> CjkPair(const std::string& w) {
+    Xapian::Utf8Iterator it(w), end;
+    unsigned cs[2];
+    int n = 0;
+    for (; it != end; ++it) {
+        if (n == 2 || !krvl::IsCjk(*it)) return std::nullopt;
+        cs[n++] = *it;
+    }
+    if (n != 2) return std::nullopt;
+    return std::make_pair(cs[0], cs[1]);
+}
+
+// Words of two CJK characters that chain ("中文", "文字") are joined to their run ("中文字").
+std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words) {
+    std::vector<std::string> out;
+    bool lastIsChain = false;
+    unsigned lastChar = 0;
+    for (const std::string& w : words) {
+        const auto pair = CjkPair(w);
+        if (pair && lastIsChain && pair->first == lastChar) {
+            Xapian::Unicode::append_utf8(out.back(), pair->second);
+        } else {
+            out.push_back(w);
+        }
+        lastIsChain = pair.has_value();
+        if (pair) lastChar = pair->second;
+    }
+    return out;
+}
+
+// A part of the query that the store's terms find only approximately: tokens that must
+// stand side by side. Candidates are confirmed against the record's text.
+struct Sequence {
+    std::vector<std::string> terms;
+    std::string cjkRun;  // the tokens as text when they are all CJK characters: a substring
+};
+
+struct Plan {
+    Xapian::Query query;
+    std::vector<Sequence> checks;
+};
+
+Plan BuildPlan(std::string_view text) {
+    Plan plan;
+    std::vector<Xapian::Query> parts;
+    for (const std::string& word : JoinBigramChains(SplitWords(text))) {
+        const std::vector<krvl::Token> toks = krvl::TokenList(word);
+        // Tokens at consecutive positions must follow each other in the text.
+        size_t i = 0;
+        while (i < toks.size()) {
+            if (toks[i].term.empty()) { ++i; continue; }
+            size_t j = i + 1;
+            while (j < toks.size() && !toks[j].term.empty() && toks[j].pos == toks[j - 1].pos + 1) ++j;
+            bool allCjk = true;
+            Sequence seq;
+            for (size_t k = i; k < j; ++k) {
+                parts.emplace_back(toks[k].term);
+                seq.terms.push_back(toks[k].term);
+                allCjk = allCjk && toks[k].cjk;
+                if (k > i && toks[k - 1].cjk && toks[k].cjk) parts.emplace_back(toks[k - 1].term + toks[k].term);
+            }
+            // One token, or two CJK characters (their pair term is only made where they stand
+            // together), are found exactly by the terms.
+            if (j - i > 2 || (j - i == 2 && !allCjk)) {
+                if (allCjk)
+                    for (const auto& t : seq.terms) seq.cjkRun += t;
+                plan.checks.push_back(std::move(seq));
+            }
+            i = j;
+        }
+    }
+    if (!parts.empty()) plan.query = Xapian::Query(Xapian::Query::OP_AND, parts.begin(), parts.end());
+    return plan;
+}
+
+// True when the text holds every sequence of the plan.
+bool TextHolds(std::string_view text, const std::vector<Sequence>& checks) {
+    std::vector<const Sequence*> tokenChecks;
+    for (const Sequence& s : checks) {
+        if (!s.cjkRun.empty()) {
+            if (text.find(s.cjkRun) == std::string_view::npos) return false;
+        } else {
+            tokenChecks.push_back(&s);
+        }
+    }
+    if (tokenChecks.empty()) return true;
+    // Sequences with words: look for them in the text's tokens.
+    const std::vector<krvl::Token> toks = krvl::TokenList(text);
+    for (const Sequence* s : tokenChecks) {
+        bool found = false;
+        const size_t n = s->terms.size();
+        for (size_t i = 0; !found && i + n <= toks.size(); ++i) {
+            size_t k = 0;
+            while (k < n && toks[i + k].term == s->terms[k] && (k == 0 || toks[i + k].pos == toks[i + k - 1].pos + 1)) ++k;
+            found = k == n;
+        }
+        if (!found) return false;
+    }
+    return true;
+}
+
+// --- State ---------------------------------------------------------------------------
+
+struct Library {
+    std::mutex mu;
+    std::string cwd;  // the working directory the state below belongs to
+
+    std::optional<Xapian::WritableDatabase> writer;
+    unsigned pendingDocs = 0;
+    size_t pendingBytes = 0;
+    Clock::time_point lastCommit = Clock::now();
+
+    bool needReconcile = true;
+    std::unordered_set<std::string> folderIds;  // ids with a text, as of the last reconcile
+
+    // Markers of "./index" and of the store's version file when the kept result was made.
+    std::string indexMarker, storeMarker;
+    Clock::time_point lastChangeCheck;
+
+    std::optional<Xapian::Database> reader;
+    Xapian::rev readerRevision = 0;
+    std::unordered_map<Xapian::docid, std::string> idOfDoc;
+
+    bool resultValid = false;
+    std::string resultQuery;
+    std::unordered_map<std::string, float> result;
+
+    ~Library() { CloseWriter(); }
+
+    void CloseWriter() {
+        if (!writer) return;
+        try {
+            writer->commit();
+            writer->close();
+        } catch (...) {
+        }
+        writer.reset();
+        pendingDocs = 0;
+        pendingBytes = 0;
+    }
+
+    void Forget() {
+        resultValid = false;
+        result.clear();
+    }
+
+    // Follows the process into another working directory (tests do; the program does not).
+    void EnterCwd() {
+        char buf[4096];
+        const char* now = ::getcwd(buf, sizeof buf);
+        const std::string dir = now ? now : "";
+        if (dir == cwd) return;
+        CloseWriter();
+        reader.reset();
+        idOfDoc.clear();
+        folderIds.clear();
+        needReconcile = true;
+        indexMarker.clear();
+        storeMarker.clear();
+        Forget();
+        cwd = dir;
+    }
+
+    // Opens the store for writing; false when another process holds it. A store that cannot
+    // be opened for another reason is set aside as "KRVLINDEX.damaged" and made anew.
+    bool OpenWriter() {
+        if (writer) return true;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                writer.emplace(kStore, Xapian::DB_CREATE_OR_OPEN | Xapian::DB_BACKEND_GLASS);
+                lastCommit = Clock::now();
+                return true;
+            } catch (const Xapian::DatabaseLockError&) {
+                return false;
+            } catch (const Xapian::DatabaseError&) {
+                if (attempt > 0) return false;
+                SetStoreAside();
+                needReconcile = true;
+            } catch (...) {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    void CommitIfDue(bool force) {
+        if (!writer || (pendingDocs == 0 && !force)) return;
+        if (force || pendingDocs >= kCommitDocs || pendingBytes >= kCommitBytes ||
+            Clock::now() - lastCommit >= kCommitInterval) {
+            writer->commit();
+            pendingDocs = 0;
+            pendingBytes = 0;
+            lastCommit = Clock::now();
+        }
+    }
+
+    // Adds or replaces the store's document of a record from its folder's text.
+    void StoreText(const std::string& id, std::string_view text, const std::string& stamp) {
+        writer->replace_document("Q" + id, MakeDocument(id, text, stamp));
+        ++pendingDocs;
+        pendingBytes += text.size();
+        CommitIfDue(false);
+    }
+
+    void Index(const char* file, const char* folder) {
+        std::string id;
+        if (!IdOfFolder(folder, id)) return;
+        std::string bytes;
+        if (!ReadFileCapped(file, kMaxTextBytes, bytes)) return;
+        const std::string text = krvl::DecodeToUtf8(bytes);
+        bytes.clear();
+        bytes.shrink_to_fit();
+        const std::string dir = std::string(kIndexDir) + "/" + id;
+        ::mkdir(kIndexDir, 0755);
+        ::mkdir(dir.c_str(), 0755);
+        struct stat st;
+        if (!WriteWhole(dir + "/" + kTextName, text, st)) return;
+        Forget();
+        if (OpenWriter()) StoreText(id, text, StampOf(st));
+        else needReconcile = true;
+    }
+
+    void Delete(const char* idText) {
+        std::string id;
+        if (!ParseId(idText, id)) return;
+        std::error_code ec;
+        std::filesystem::remove_all(std::string(kIndexDir) + "/" + id, ec);
+        Forget();
+        folderIds.erase(id);
+        if (OpenWriter()) {
+            writer->delete_document("Q" + id);
+            ++pendingDocs;
+            CommitIfDue(false);
+        } else {
+            needReconcile = true;
+        }
+    }
+
+    // The folders with a text, id -> stamp.
+    std::unordered_map<std::string, std::string> ScanFolders() {
+        std::unordered_map<std::string, std::string> folders;
+        DIR* d = ::opendir(kIndexDir);
+        if (!d) return folders;
+        const int dfd = ::dirfd(d);
+        std::string id;
+        while (struct dirent* e = ::readdir(d)) {
+            if (!ParseId(e->d_name, id)) continue;
+            if (e->d_type != DT_DIR && e->d_type != DT_UNKNOWN) continue;
+            struct stat st;
+            const std::string rel = id + "/" + kTextName;
+            if (::fstatat(dfd, rel.c_str(), &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+            folders.emplace(id, StampOf(st));
+        }
+        ::closedir(d);
+        return folders;
+    }
+
+    // Reconciles; a store found damaged on the way is set aside and built anew.
+    void Reconcile() {
+        try {
+            ReconcileOnce();
+        } catch (const Xapian::DatabaseLockError&) {
+            throw;
+        } catch (const Xapian::DatabaseError&) {
+            writer.reset();
+            reader.reset();
+            idOfDoc.clear();
+            SetStoreAside();
+            ReconcileOnce();
+        }
+    }
+
+    void SetStoreAside() {
+        std::error_code ec;
+        const std::string aside = std::string(kStore) + ".damaged";
+        std::filesystem::remove_all(aside, ec);
+        std::filesystem::rename(kStore, aside, ec);
+    }
+
+    void ReconcileOnce() {
+        const auto folders = ScanFolders();
+        folderIds.clear();
+        for (const auto& f : folders) folderIds.insert(f.first);
+        if (!OpenWriter()) return;  // tried again before the next search
+        std::unordered_map<std::string, std::pair<Xapian::docid, std::string>> stored;
+        for (auto v = writer->valuestream_begin(kStampSlot); v != writer->valuestream_end(kStampSlot); ++v) {
+            const std::string value = *v;
+            const size_t sp = value.find(' ');
+            if (sp == std::string::npos) continue;
+            stored.emplace(value.substr(0, sp), std::make_pair(v.get_docid(), value.substr(sp + 1)));
+        }
+        for (const auto& s : stored)
+            if (!folders.count(s.first)) {
+                writer->delete_document(s.second.first);
+                ++pendingDocs;
+            }
+        std::string text;
+        for (const auto& f : folders) {
+            auto it = stored.find(f.first);
+            if (it != stored.end() && it->second.second == f.second) continue;
+            const std::string path = std::string(kIndexDir) + "/" + f.first + "/" + kTextName;
+            if (!ReadFileCapped(path.c_str(), kMaxTextBytes, text)) continue;
+            StoreText(f.first, text, f.second);
+        }
+        CommitIfDue(true);
+        needReconcile = false;
+    }
+
+    void OpenReader() {
+        try {
+            if (reader) reader->reopen();
+            else reader.emplace(kStore);
+        } catch (const Xapian::Error&) {
+            reader.reset();
+            try {
+                reader.emplace(kStore);
+            } catch (const Xapian::Error&) {
+                reader.reset();
+            }
+        }
+        if (!reader) {
+            idOfDoc.clear();
+            return;
+        }
+        if (reader->get_revision() == readerRevision && !idOfDoc.empty()) return;  // same store, same revision
+        readerRevision = reader->get_revision();
+        idOfDoc.clear();
+        for (auto v = reader->valuestream_begin(kStampSlot); v != reader->valuestream_end(kStampSlot); ++v) {
+            const std::string value = *v;
+            idOfDoc.emplace(v.get_docid(), value.substr(0, value.find(' ')));
+        }
+    }
+
+    // Drops the kept result when another process changed the folders or the store; then
+    // the store is brought in line with the folders before the next query. While a kept
+    // result is being used, this looks at the disk at most every kChangeCheckInterval.
+    void NoticeOutsideChanges(bool now) {
+        const auto t = Clock::now();
+        if (!now && resultValid && t - lastChangeCheck < kChangeCheckInterval) return;
+        lastChangeCheck = t;
+        if (MarkerOf(kIndexDir) != indexMarker || MarkerOf(StoreVersionFile().c_str()) != storeMarker) {
+            needReconcile = true;
+            Forget();
+        }
+    }
+
+    static std::string StoreVersionFile() { return std::string(kStore) + "/iamglass"; }
+
+    void RunQuery(const std::string& query) {
+        CloseWriter();  // commits, and lets other processes write between searches
+        if (needReconcile) Reconcile();
+        CloseWriter();
+        indexMarker = MarkerOf(kIndexDir);
+        const std::string sm = MarkerOf(StoreVersionFile().c_str());
+        if (sm != storeMarker) {
+            reader.reset();  // the store may have been replaced: open it afresh
+            idOfDoc.clear();
+        }
+        storeMarker = sm;
+        lastChangeCheck = Clock::now();
+        result.clear();
+        resultQuery = query;
+        resultValid = true;
+        OpenReader();
+        if (!reader) return;
+        const Plan plan = BuildPlan(query);
+        if (plan.query.empty()) return;
+        Xapian::Enquire enquire(*reader);
+        enquire.set_query(plan.query);
+        const Xapian::MSet mset = enquire.get_mset(0, reader->get_doccount());
+        std::string text;
+        for (auto m = mset.begin(); m != mset.end(); ++m) {
+            auto it = idOfDoc.find(*m);
+            if (it == idOfDoc.end() || !folderIds.count(it->second)) continue;
+            if (!plan.checks.empty()) {
+                const std::string path = std::string(kIndexDir) + "/" + it->second + "/" + kTextName;
+                if (!ReadFileCapped(path.c_str(), kMaxTextBytes, text) || !TextHolds(text, plan.checks)) continue;
+            }
+            // BM25 weights are not negative; one is added so that a match always ranks above 0.
+            result[it->second] = static_cast<float>(1.0 + m.get_weight());
+        }
+    }
+
+    float Search(const char* name, const char* query) {
+        std::string id;
+        if (!IdOfIndexName(name, id)) return 0.0f;
+        const bool kept = resultValid && resultQuery == query;
+        NoticeOutsideChanges(!kept);
+        if (!resultValid || resultQuery != query) RunQuery(query);
+        auto it = result.find(id);
+        return it == result.end() ? 0.0f : it->second;
+    }
+};
+
+Library& Lib() {
+    static Library lib;
+    return lib;
+}
+
+}  // namespace
+
+KRVLINDEX_API void IndexFiles(const char* file, const char* folder, bool createStore) {
+    (void)createStore;
+    if (!file || !folder) return;
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        lib.Index(file, folder);
+    } catch (...) {
+        lib.needReconcile = true;
+        lib.writer.reset();
+    }
+}
+
+KRVLINDEX_API void DeleteFiles(const char* id) {
+    if (!id) return;
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        lib.Delete(id);
+    } catch (...) {
+        lib.needReconcile = true;
+        lib.writer.reset();
+    }
+}
+
+KRVLINDEX_API float SearchFiles(const char* index, const char* query) {
+    if (!index || !query) return 0.0f;
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        return lib.Search(index, query);
+    } catch (...) {
+        lib.Forget();
+        lib.needReconcile = true;
+        lib.reader.reset();
+        return 0.0f;
+    }
+}

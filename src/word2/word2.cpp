@@ -1,0 +1,108 @@
+// word2: the text extractor of the content indexer.
+//
+//   word2  "<path>" <kind>
+//
+// kind is doc, ppt, docx, pptx, xlsx, odt, odp, ods or pdf. The text of the file is
+// written as UTF-8 to "./temp2/1.txt" (relative to the working directory; the folder is
+// made when missing) and the program prints "success". On any failure it prints the reason
+// to standard error, leaves "./temp2/1.txt" as it was and exits with status 1.
+//
+// A hostile file is met with limits on the process itself (and thereby on the helper
+// programs it starts, which inherit them): address space, processor time, a wall-clock
+// alarm, the size of a written file, and caps on decompressed and written bytes. The text
+// is written to a temporary name and renamed, so no partial "1.txt" is ever left.
+#include "extract.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr rlim_t kMaxAddressSpace = 1024ull << 20;
+constexpr rlim_t kMaxCpuSeconds = 45;
+constexpr unsigned kMaxWallSeconds = 55;
+constexpr rlim_t kMaxFileBytes = 64ull << 20;
+
+void Limit(int resource, rlim_t soft, rlim_t hard) {
+    struct rlimit rl;
+    if (getrlimit(resource, &rl) == 0) {
+        // Never raise a limit set by whoever started us.
+        if (rl.rlim_max != RLIM_INFINITY && hard > rl.rlim_max) hard = rl.rlim_max;
+        if (soft > hard) soft = hard;
+    }
+    rl.rlim_cur = soft;
+    rl.rlim_max = hard;
+    setrlimit(resource, &rl);
+}
+
+int Fail(const std::string& why) {
+    std::fprintf(stderr, "word2: %s\n", why.c_str());
+    return 1;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n > 0) done += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR) continue;
+        else return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) return Fail("usage: word2 \"<path>\" <kind>");
+    const std::string path = argv[1];
+    const std::string kind = argv[2];
+
+#if !defined(__SANITIZE_ADDRESS__)
+    // (A build with the address sanitizer reserves terabytes of address space.)
+    Limit(RLIMIT_AS, kMaxAddressSpace, kMaxAddressSpace);
+#endif
+    Limit(RLIMIT_CPU, kMaxCpuSeconds, kMaxCpuSeconds + 5);
+    Limit(RLIMIT_FSIZE, kMaxFileBytes, kMaxFileBytes);
+    Limit(RLIMIT_CORE, 0, 0);
+    alarm(kMaxWallSeconds);
+
+    word2::Limits limits;
+    std::string text, error;
+    bool ok = false;
+    try {
+        if (kind == "doc" || kind == "ppt") ok = word2::ExtractWithTools(path, kind, limits, text, error);
+        else if (kind == "docx" || kind == "pptx" || kind == "xlsx" || kind == "odt" || kind == "odp" || kind == "ods")
+            ok = word2::ExtractZipXml(path, kind, limits, text, error);
+        else if (kind == "pdf") ok = word2::ExtractPdf(path, limits, text, error);
+        else error = "unknown kind " + kind;
+    } catch (const std::bad_alloc&) {
+        ok = false;
+        error = "out of memory";
+    } catch (const std::exception& e) {
+        ok = false;
+        error = e.what();
+    }
+    if (!ok) return Fail(path + ": " + error);
+
+    ::mkdir("temp2", 0755);
+    const std::string target = "temp2/1.txt";
+    const std::string tmp = "temp2/1.txt." + std::to_string(::getpid()) + ".tmp";
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return Fail("cannot write " + tmp + ": " + std::strerror(errno));
+    const bool written = WriteAll(fd, text);
+    if (::close(fd) != 0 || !written || ::rename(tmp.c_str(), target.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return Fail("cannot write " + target);
+    }
+    std::printf("success\n");
+    return 0;
+}

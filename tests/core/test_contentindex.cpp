@@ -1,0 +1,364 @@
+// The content-index library (krvlindex.h) through its three C functions, and the core's
+// wrapper around it.
+#include "base/fsutil.h"
+#include "io/contentindex.h"
+#include "support/officefiles.h"
+#include "support/workdir.h"
+
+#include <krvlindex.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace korvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// utf8 converted to another encoding.
+std::string Encode(const char* to, const std::string& utf8) {
+    iconv_t cd = iconv_open(to, "UTF-8");
+    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << to;
+    std::string out(utf8.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* o = out.data();
+    size_t oLeft = out.size();
+    EXPECT_NE(iconv(cd, &in, &inLeft, &o, &oLeft), static_cast<size_t>(-1)) << to;
+    iconv_close(cd);
+    out.resize(out.size() - oLeft);
+    return out;
+}
+
+// Indexes text (as given bytes) as record id.
+void IndexText(const std::string& id, const std::string& bytes) {
+    fs::create_directories("src");
+    const std::string file = "src/" + id + ".txt";
+    WriteBytes(file, bytes);
+    IndexFiles(file.c_str(), ("./index/" + id).c_str(), !fs::exists("KRVLINDEX"));
+}
+
+float Rank(const std::string& id, const std::string& query) { return SearchFiles(id.c_str(), query.c_str()); }
+
+// The ids among `ids` that the query matches.
+std::set<std::string> Matches(const std::vector<std::string>& ids, const std::string& query) {
+    std::set<std::string> out;
+    for (const auto& id : ids)
+        if (SearchFiles(("./index/" + id).c_str(), query.c_str()) > 0) out.insert(id);
+    return out;
+}
+
+bool IsCjkUnit(char16_t u) {
+    return (u >= 0x3040 && u <= 0x318F) || (u >= 0x3300 && u <= 0x337F) || (u >= 0x3400 && u <= 0x3D2D) ||
+           (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xAC00 && u <= 0xD7AF);
+}
+
+// The query of the advanced search: each CJK run becomes its overlapping two-character
+// words, each followed by a blank; a lone CJK character vanishes.
+std::string AdvancedForm(const std::string& typed) {
+    const QString q = QString::fromStdString(typed);
+    QString out;
+    for (qsizetype i = 0; i < q.size(); ++i) {
+        const char16_t c = q[i].unicode();
+        if (!IsCjkUnit(c)) {
+            out += q[i];
+        } else if (i + 1 < q.size() && IsCjkUnit(q[i + 1].unicode())) {
+            out += q[i];
+            out += q[i + 1];
+            out += u' ';
+        }
+    }
+    return out.toStdString();
+}
+
+}  // namespace
+
+TEST(ContentIndex, LibraryExportsOnlyItsThreeFunctions) {
+    QString out;
+    ASSERT_EQ(RunCommand(QStringLiteral("nm -D --defined-only \"%1\"").arg(KRVLINDEX_LIB), out), 0);
+    QStringList names;
+    for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) names << line.split(u' ').last();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"DeleteFiles", "IndexFiles", "SearchFiles"}));
+}
+
+TEST(ContentIndex, PlainTextEncodingsAreDetected) {
+    TempWorkDir w;
+    const std::string simplified = "内容索引的测试 hello Wörld\n第二行：中文文本。\n";
+    const std::string traditional = "內容索引的測試 hello Wörld\n第二行：中文文本。\n";
+    const std::string pureCjk = "内容索引测试中文文本";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string text;   // the text as the index folder keeps it
+        std::string query;  // a run that must be found
+    } cases[] = {
+        {"utf-8", simplified, simplified, "索引的测"},
+        {"utf-8 with mark", "\xEF\xBB\xBF" + simplified, simplified, "索引的测"},
+        {"utf-16le with mark", "\xFF\xFE" + Encode("UTF-16LE", simplified), simplified, "索引的测"},
+        {"utf-16be with mark", "\xFE\xFF" + Encode("UTF-16BE", simplified), simplified, "索引的测"},
+        {"utf-16le", Encode("UTF-16LE", simplified), simplified, "索引的测"},
+        {"utf-16be", Encode("UTF-16BE", simplified), simplified, "索引的测"},
+        {"utf-16le without ascii", Encode("UTF-16LE", pureCjk), pureCjk, "中文"},
+        {"gb18030", Encode("GB18030", simplified), simplified, "索引的测"},
+        {"gbk", Encode("GBK", "文件的内容：中国人民银行 report"), "文件的内容：中国人民银行 report", "人民银行"},
+        {"gb2312 short", Encode("GB2312", "中文"), "中文", "中文"},
+        {"big5", Encode("BIG5", "內容索引的測試 hello\n第二行：中文文本。\n"), "內容索引的測試 hello\n第二行：中文文本。\n", "索引的測"},
+        {"big5 long", Encode("BIG5", traditional.substr(0, traditional.find('W')) + "繁體中文資料庫"), "", "體中文資"},
+    };
+    int id = 1;
+    for (const auto& c : cases) {
+        const std::string sid = std::to_string(id++);
+        IndexText(sid, c.bytes);
+        EXPECT_GT(Rank(sid, c.query), 0.0f) << c.name;
+        EXPECT_EQ(Rank(sid, "zzz " + c.query), 0.0f) << c.name;
+        if (!c.text.empty()) {
+            EXPECT_EQ(ReadBytes("index/" + sid + "/text.txt"), c.text) << c.name;
+        }
+    }
+    EXPECT_GT(Rank("1", "HELLO"), 0.0f);  // letter case is ignored
+    EXPECT_GT(Rank("1", "wörld"), 0.0f);
+}
+
+TEST(ContentIndex, CjkRunsMatchExactlyWhatGrepFinds) {
+    TempWorkDir w;
+    const std::vector<std::string> texts = {
+        "我们的中文字体很好看。",                // the run 中文字
+        "中文 文字 都在这里，但不连着。",        // both bigrams of 中文字, not the run
+        "中文\n字体",                            // broken by a line end
+        "中文、字体和文字",                      // broken by punctuation
+        "abc中文字def 混合",                     // inside Latin letters
+        "字中文，文字中",                        // the characters in another order
+        "中文文字",                              // 中文 and 文字 joined through 文文
+        "完全无关的内容 unrelated",
+        "人民银行发布通知，人民币汇率",
+        "银行人民",
+        "哈哈哈哈",
+        "哈哈 哈",
+        "Ünïcödé straße and 日本語のテキスト",
+        "한국어 텍스트 입니다",
+    };
+    std::vector<std::string> ids;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        ids.push_back(std::to_string(i + 1));
+        IndexText(ids.back(), texts[i]);
+    }
+    const std::vector<std::string> runs = {
+        "中文字", "中文", "文字", "文文", "中文字体", "人民银行", "银行人民", "民银",
+        "哈哈哈", "哈哈哈哈哈", "日本語", "のテキ", "한국어", "国어", "字中",
+    };
+    for (const auto& run : runs) {
+        std::set<std::string> grep;
+        for (size_t i = 0; i < texts.size(); ++i)
+            if (texts[i].find(run) != std::string::npos) grep.insert(ids[i]);
+        EXPECT_EQ(Matches(ids, run), grep) << "typed: " << run;
+        EXPECT_EQ(Matches(ids, AdvancedForm(run)), grep) << "advanced: " << AdvancedForm(run);
+    }
+    // The fixture has the case that matters: both bigrams present, the run absent.
+    EXPECT_EQ(Matches(ids, "中文字"), (std::set<std::string>{"1", "5"}));
+
+    // A lone CJK character finds the texts holding it.
+    EXPECT_EQ(Matches(ids, "银"), (std::set<std::string>{"9", "10"}));
+    // Several words: all must occur.
+    EXPECT_EQ(Matches(ids, "中文 字体"), (std::set<std::string>{"1", "3", "4"}));
+    EXPECT_EQ(Matches(ids, AdvancedForm("人民 通知")), (std::set<std::string>{"9"}));
+    EXPECT_EQ(Matches(ids, "abc 混合"), (std::set<std::string>{"5"}));
+    EXPECT_EQ(Matches(ids, "abc unrelated"), (std::set<std::string>{}));
+    EXPECT_EQ(Matches(ids, "STRASSE"), (std::set<std::string>{}));
+    EXPECT_EQ(Matches(ids, "Straße"), (std::set<std::string>{"13"}));
+    // Nothing to search for finds nothing.
+    EXPECT_EQ(Matches(ids, ""), (std::set<std::string>{}));
+    EXPECT_EQ(Matches(ids, " ，。 "), (std::set<std::string>{}));
+}
+
+TEST(ContentIndex, RelevanceGrowsWithTheMatch) {
+    TempWorkDir w;
+    IndexText("1", "apple banana cherry date elder fig grape");
+    IndexText("2", "apple apple apple banana apple fig apple");
+    IndexText("3", "banana cherry date elder fig grape honey");
+    const float one = Rank("1", "apple"), many = Rank("2", "apple");
+    EXPECT_GT(one, 0.0f);
+    EXPECT_GT(many, one);
+    EXPECT_EQ(Rank("3", "apple"), 0.0f);
+    // Both forms of the index name give the same value.
+    EXPECT_EQ(Rank("./index/2", "apple"), many);
+    EXPECT_EQ(Rank("index/2/", "apple"), many);
+
+    const auto hits = ContentIndex::Search("apple", {"3", "1", "2", "99"});
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[0].id, "2");
+    EXPECT_EQ(hits[1].id, "1");
+}
+
+TEST(ContentIndex, DeleteAndReindex) {
+    TempWorkDir w;
+    IndexText("7", "old words of the first version 旧版本");
+    IndexText("8", "old words elsewhere");
+    EXPECT_GT(Rank("7", "first"), 0.0f);
+    EXPECT_GT(Rank("7", "旧版本"), 0.0f);
+
+    // Indexing again replaces the text: old words no longer match.
+    IndexText("7", "the second version 新版本");
+    EXPECT_EQ(Rank("7", "first"), 0.0f);
+    EXPECT_EQ(Rank("7", "旧版本"), 0.0f);
+    EXPECT_GT(Rank("7", "second 新版本"), 0.0f);
+
+    DeleteFiles("7");
+    EXPECT_FALSE(fs::exists("index/7"));
+    EXPECT_EQ(Rank("7", "second"), 0.0f);
+    EXPECT_EQ(Rank("./index/7", "second"), 0.0f);
+    EXPECT_GT(Rank("8", "old"), 0.0f);
+
+    // A fresh process (another opening of the store) does not see it either.
+    QString out;
+    EXPECT_EQ(RunCommand("sh -c \"ls index\"", out), 0);
+    EXPECT_EQ(out, "8\n");
+
+    // Ids that are not decimal numbers touch nothing.
+    fs::create_directories("keep");
+    DeleteFiles("../keep");
+    DeleteFiles("");
+    DeleteFiles("8 ");
+    EXPECT_TRUE(fs::exists("keep"));
+    EXPECT_TRUE(fs::exists("index/8/text.txt"));
+    EXPECT_EQ(Rank("../8", "old"), Rank("8", "old"));
+    EXPECT_EQ(Rank("8x", "old"), 0.0f);
+    IndexFiles("src/8.txt", "./elsewhere/9", false);
+    IndexFiles("src/8.txt", "./index/../9", false);
+    IndexFiles("src/no-such-file.txt", "./index/10", false);
+    EXPECT_FALSE(fs::exists("elsewhere"));
+    EXPECT_FALSE(fs::exists("9"));
+    EXPECT_FALSE(fs::exists("index/10"));
+}
+
+TEST(ContentIndex, CopiedIndexFolderIsSearchableInAnotherWorkingFolder) {
+    TempWorkDir first;
+    IndexText("3", "synchronised record 同步的记录");
+    const QString from = first.path();
+    TempWorkDir second;
+    IndexText("1", "a record of the second catalogue");
+    EXPECT_GT(Rank("1", "second"), 0.0f);
+    fs::copy(FsPath(from + "/index/3"), "index/42", fs::copy_options::recursive);
+    EXPECT_GT(Rank("42", "同步的记录"), 0.0f);
+    EXPECT_GT(Rank("./index/42", "synchronised"), 0.0f);
+    EXPECT_EQ(Rank("1", "synchronised"), 0.0f);
+
+    // A folder removed by hand leaves the results too (at the next query; a kept result
+    // looks at the disk again after at most 100 ms).
+    fs::remove_all("index/42");
+    EXPECT_EQ(Rank("42", "synchronised record"), 0.0f);
+    EXPECT_GT(Rank("1", "record"), 0.0f);
+}
+
+TEST(ContentIndex, LostOrDamagedStoreIsRebuiltFromTheFolders) {
+    TempWorkDir w;
+    IndexText("1", "first text");
+    IndexText("2", "second text");
+    EXPECT_GT(Rank("1", "first"), 0.0f);
+    fs::remove_all("KRVLINDEX");
+    EXPECT_GT(Rank("2", "second"), 0.0f);
+    EXPECT_GT(Rank("1", "text"), 0.0f);
+
+    // A store whose files were overwritten with garbage.
+    for (const auto& e : fs::directory_iterator("KRVLINDEX"))
+        if (e.path().extension() == ".glass") WriteBytes(e.path().string(), std::string(100, 'x'));
+    IndexText("3", "third text");
+    EXPECT_GT(Rank("3", "third"), 0.0f);
+    EXPECT_GT(Rank("1", "first"), 0.0f);
+}
+
+TEST(ContentIndex, KilledWhileIndexingLeavesAStoreThatOpensAndAnswers) {
+    TempWorkDir w;
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl(KRVLINDEX_WRITER, KRVLINDEX_WRITER, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Let it write some hundreds of records, then kill it: whatever it had committed is in
+    // the store, the rest only in the folders.
+    const auto start = std::chrono::steady_clock::now();
+    size_t folders = 0;
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        folders = fs::exists("index") ? static_cast<size_t>(std::distance(fs::directory_iterator("index"), {})) : 0;
+        if (folders >= 400) break;
+    }
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_GE(folders, 400u);
+
+    // Every record whose text was written is found, the last ones too.
+    std::vector<std::string> indexed;
+    for (const auto& e : fs::directory_iterator("index"))
+        if (fs::exists(e.path() / "text.txt")) indexed.push_back(e.path().filename().string());
+    ASSERT_GE(indexed.size(), 399u);
+    for (const auto& id : indexed) {
+        EXPECT_GT(Rank(id, "w" + id), 0.0f) << id;
+        EXPECT_GT(Rank(id, "崩溃安全"), 0.0f) << id;
+    }
+    // The store was opened as it was left, not set aside as damaged.
+    EXPECT_FALSE(fs::exists("KRVLINDEX.damaged"));
+}
+
+TEST(ContentIndex, WrapperIndexesThroughTheExtractor) {
+    TempWorkDir w;
+    const QString dir = w.path();
+    const std::string odt = (dir + "/报告 \"最终\".odt").toStdString();
+    // An odt whose name holds a blank, a double quote and Chinese.
+    const std::string x = "<office:document-content xmlns:office=\"o\" xmlns:text=\"t\"><office:body><office:text>"
+                          "<text:p>季度报告<text:s text:c=\"2\"/>quarterly figures</text:p></office:text></office:body>"
+                          "</office:document-content>";
+    ASSERT_TRUE(officefiles::WriteZip(odt, {{"content.xml", x}}));
+    const QString path = QString::fromStdString(odt);
+    EXPECT_EQ(ExtractorKind(path), "odt");
+    ASSERT_TRUE(RunExtractor(path, ExtractorKind(path), 20000, QStringLiteral(KORVEL_WORD2)));
+    EXPECT_EQ(ReadBytes("temp2/1.txt"), "季度报告  quarterly figures\n");
+    ContentIndex::Index(ExtractedTextPath(), "5");
+    EXPECT_GT(ContentIndex::Rank(ContentIndex::FolderOf("5"), "季度报告 quarterly"), 0.0f);
+    ContentIndex::Remove("5");
+    EXPECT_EQ(ContentIndex::Rank("5", "quarterly"), 0.0f);
+}
+
+TEST(ContentIndex, ExtractorKinds) {
+    struct Case {
+        const char* path;
+        const char* kind;
+    } cases[] = {
+        {"/a/b.doc", "doc"},   {"/a/B.DOC", "doc"},   {"/a/b.ppt", "ppt"},   {"/a/b.docx", "docx"},
+        {"/a/b.pptx", "pptx"}, {"/a/b.xlsx", "xlsx"}, {"/a/b.odt", "odt"},   {"/a/b.odp", "odp"},
+        {"/a/b.ods", "ods"},   {"/a/b.pdf", "pdf"},   {"/a/b.txt", ""},      {"/a/b.doc/c", ""},
+        {"/a/doc", ""},        {"/a/b.docm", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ExtractorKind(c.path), c.kind) << c.path;
+}
