@@ -591,9 +591,12 @@ TEST_F(Import, UnreadableRootImportsNothingAndSaysSo) {
     RunTree(P("no such folder"), "2", true, true);
     EXPECT_TRUE(Rows().empty());
     EXPECT_EQ(Count("select count(*) from main2"), 0);
-    ASSERT_EQ(prompts.statusTexts.size(), 2);
+    // Said in the progress texts and once more after the dialog; never "finish".
+    ASSERT_EQ(prompts.statusTexts.size(), 1);
     EXPECT_TRUE(prompts.statusTexts[0].contains(P("no such folder")));
-    EXPECT_EQ(prompts.statusTexts[1], "finish");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, prompts.statusTexts[0]);
+    EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
     // Cancelling the node picker or the dialog starts nothing.
     EXPECT_FALSE(ImportRecordTree());
     prompts.nodes.push_back("0");

@@ -79,8 +79,8 @@ TEST_F(Nodes, InsertNodeWithId) {
     Exec("insert into main2(id,name,findkey,fid) values(7,'x','x',0)");
     EXPECT_EQ(InsertNodeWithId("n2", "n2", "7"), "8");
     EXPECT_EQ(NodeRows(), QStringList({"1 n'1|t'1 t2|0", "7 x|x|0", "8 n2|n2|7"}));
-    // A parent that is no id is never pasted into the statement.
-    InsertNodeWithId("bad", "bad", "0) or (1");
+    // A parent that is no id is never pasted into a statement: an error, no node.
+    EXPECT_THROW(InsertNodeWithId("bad", "bad", "0) or (1"), DbError);
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "bad"}});
     EXPECT_FALSE(AddNodeCommand(std::optional<QString>("1;")));
     DeleteNodeTree("1 or 1=1");
