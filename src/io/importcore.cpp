@@ -425,7 +425,8 @@ public:
         }
         result_.rootRead = true;
         writer_.BeginBatch();
-        result_.stopped = !Walk(dir, rootBytes, root, level, keywords, parent, false);
+        const bool walked = Walk(dir, rootBytes, root, level, keywords, parent, false);
+        result_.stopped = !walked && !rolledBack_;
         try {
             writer_.EndBatch();
         } catch (const DbError& e) {
@@ -479,6 +480,7 @@ private:
         while (const dirent* e = dir.Next()) {
             if (g_stop_requested.load()) return false;
             CommitIfDue();
+            if (rolledBack_) return false;
             const QByteArray childBytes = ChildPathBytes(pBytes, e->d_name);
             if (hook) hook(childBytes);
             struct stat st;
@@ -578,16 +580,19 @@ private:
         TakeLost();
     }
 
-    // Rows of batches the engine lost were counted as written: they count as failed.
+    // Rows of batches the engine lost were counted as written: they count as failed. The
+    // walk ends there: the nodes of that batch are gone, and the folders below them would
+    // get nodes under parents that no longer exist. Importing again adds what is missing.
     void TakeLost() {
         const RecordWriter::Lost lost = writer_.TakeLost();
         if (lost.records == 0 && lost.nodes == 0) return;
+        rolledBack_ = true;
         result_.records -= lost.records;
         result_.failedRecords += lost.records;
         result_.nodes -= lost.nodes;
         result_.failedNodes += lost.nodes;
-        PostStatus(QStringLiteral("%1 个记录和 %2 个节点的写入被撤销。(%1 record(s) and %2 node(s) were "
-                                  "rolled back)")
+        PostStatus(QStringLiteral("目录撤销了 %1 个记录和 %2 个节点的写入，导入已停止。(the catalogue "
+                                  "rolled back %1 record(s) and %2 node(s); the import stopped)")
                        .arg(lost.records)
                        .arg(lost.nodes));
     }
@@ -605,6 +610,7 @@ private:
     const int depth_;
     RecordWriter writer_;
     WalkResult result_;
+    bool rolledBack_ = false;
     std::unordered_map<dev_t, QString> vols_;
 };
 

@@ -870,3 +870,78 @@ TEST_F(Import, AnotherProgramGetsItsTurnDuringALongImport) {
     EXPECT_EQ(Count("select count(*) from main"), 3000);
     EXPECT_EQ(Count("select count(*) from main2"), 4);
 }
+
+// Inserts the catalogue refuses during a walk are counted and said, never followed by
+// "finish": a refused row alone (the walk goes on), or a failure that makes the engine
+// roll back the whole batch (the walk stops there). Either way the counts of the result
+// are the rows in the catalogue.
+TEST_F(Import, RefusedWritesDuringAWalkAreCountedAndSaid) {
+    MakeDir(disk + "/top");
+    MakeDir(disk + "/top/sub");
+    MakeDir(disk + "/top/badnode");
+    for (int i = 0; i < 5; ++i) {
+        MakeFile(disk + "/top/f" + QByteArray::number(i));
+        MakeFile(disk + "/top/sub/g" + QByteArray::number(i));
+    }
+    MakeFile(disk + "/top/bad1");
+    MakeFile(disk + "/top/sub/bad2");
+    MakeFile(disk + "/top/badnode/h");
+    struct Case {
+        const char* raise;  // how the triggers refuse
+        bool walkGoesOn;
+    } cases[] = {{"abort", true}, {"rollback", false}};
+    for (const Case& c : cases) {
+        ExecuteSql("delete from main", adCmdTextNoRecords);
+        ExecuteSql("delete from main2", adCmdTextNoRecords);
+        ExecuteSql("drop trigger if exists refuse_main", adCmdTextNoRecords);
+        ExecuteSql("drop trigger if exists refuse_main2", adCmdTextNoRecords);
+        ExecuteSql(QString("create trigger refuse_main before insert on main when new.name like 'bad%' "
+                           "begin select raise(%1, 'refused record'); end").arg(c.raise),
+                   adCmdTextNoRecords);
+        ExecuteSql(QString("create trigger refuse_main2 before insert on main2 when new.name = 'badnode' "
+                           "begin select raise(%1, 'refused node'); end").arg(c.raise),
+                   adCmdTextNoRecords);
+        ClearStatusQueueForTests();
+        ImportOptions o;
+        o.depth = 2;
+        const WalkResult r = WalkFolder(P("top"), 1, " ", "0", o);
+        QStringList texts;
+        for (QString t; TakeStatus(t) == 0;) texts << t;
+
+        EXPECT_FALSE(r.Complete()) << c.raise;
+        EXPECT_FALSE(r.stopped);
+        EXPECT_EQ(r.records, Count("select count(*) from main")) << c.raise;
+        EXPECT_EQ(r.nodes, Count("select count(*) from main2")) << c.raise;
+        EXPECT_FALSE(texts.contains("finish")) << c.raise;
+        EXPECT_EQ(texts.last(), r.FailureText(P("top")));
+        EXPECT_TRUE(texts.last().contains(QString("%1 record(s)").arg(r.failedRecords)));
+        EXPECT_TRUE(texts.filter("refused").size() >= 1);
+        if (c.walkGoesOn) {
+            // Only the refused rows are missing; the records under the refused node's
+            // folder are still written, its keyword texts do not depend on the node.
+            EXPECT_EQ(r.records, 11);
+            EXPECT_EQ(r.failedRecords, 2);
+            EXPECT_EQ(r.nodes, 2);
+            EXPECT_EQ(r.failedNodes, 1);
+            EXPECT_TRUE(texts.contains("refused record: " + P("top/bad1")));
+        } else {
+            // Everything of the batch is gone and counted; the walk ended at the failure.
+            EXPECT_EQ(r.records, 0);
+            EXPECT_GE(r.failedRecords + r.failedNodes, 2);
+            EXPECT_LT(r.records + r.failedRecords, 13);
+        }
+    }
+    // The command says it once more after the progress dialog closed.
+    prompts.messages.clear();
+    ExecuteSql("drop trigger refuse_main2", adCmdTextNoRecords);
+    ExecuteSql("drop trigger refuse_main", adCmdTextNoRecords);
+    ExecuteSql("create trigger refuse_main before insert on main when new.name like 'bad%' "
+               "begin select raise(abort, 'refused record'); end",
+               adCmdTextNoRecords);
+    ExecuteSql("delete from main", adCmdTextNoRecords);
+    ExecuteSql("delete from main2", adCmdTextNoRecords);
+    RunTree(P("top"), "2", true, true);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains("2 record(s) and 0 node(s)")) << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(prompts.statusTexts.last(), prompts.messages[0].text);
+}
