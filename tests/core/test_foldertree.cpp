@@ -158,3 +158,23 @@ TEST_F(FolderTree, CommandPutsTheTreeUnderTheCurrentNode) {
     EXPECT_EQ(prompts.messages.size(), 1u);
     g_current_node = "0";
 }
+
+// A node the catalogue refuses is counted and said, with the sub-folders that had no node
+// to go under; the command shows it after the walk and "finish" is not posted.
+TEST_F(FolderTree, RefusedNodesAreCountedAndSaid) {
+    Dir("top");
+    Dir("top/bad");
+    Dir("top/bad/below");
+    Dir("top/good");
+    ExecuteSql("create trigger refuse before insert on main2 when new.name='bad' "
+               "begin select raise(abort, 'refused node'); end",
+               adCmdTextNoRecords);
+    prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, "5"}});
+    EXPECT_TRUE(AddNodeTreeCommand());
+    EXPECT_EQ(Nodes(), QStringList({"good<good>@top", "top<top>@全部文档"}));
+    const QStringList texts = TakeAllStatus();
+    EXPECT_FALSE(texts.contains("finish"));
+    EXPECT_TRUE(texts.contains("refused node: " + P("top/bad")));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains("0 record(s) and 2 node(s)")) << prompts.messages[0].text.toStdString();
+}
