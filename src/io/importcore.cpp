@@ -176,40 +176,38 @@ void RecordWriter::Prepare() {
 
 void RecordWriter::EnsureBatch() {
     if (!batching_) return;
-    if (ownsTransaction_ && !conn_.InTransaction()) AfterError();  // rolled back under us
+    AfterError();  // a batch the engine rolled back since the last write is counted first
     if (ownsTransaction_ || conn_.InTransaction()) return;
     conn_.Begin();
     ownsTransaction_ = true;
+    ++batchSerial_;
     batchStart_ = std::chrono::steady_clock::now();
 }
 
-void RecordWriter::AfterError() {
-    // Some errors make the engine roll the whole transaction back: every row of the batch
-    // is gone then, not only the one that failed.
-    if (!ownsTransaction_ || conn_.InTransaction()) return;
+void RecordWriter::LoseBatch() {
     ownsTransaction_ = false;
     lost_.records += pending_.records;
     lost_.nodes += pending_.nodes;
     pending_ = Lost();
 }
 
+void RecordWriter::AfterError() {
+    // Some errors make the engine roll the whole transaction back: every row of the batch
+    // is gone then, not only the one that failed.
+    if (ownsTransaction_ && !conn_.InTransaction()) LoseBatch();
+}
+
 void RecordWriter::FinishBatchTransaction() {
+    AfterError();
     if (!ownsTransaction_) return;
-    ownsTransaction_ = false;
-    if (!conn_.InTransaction()) {  // already rolled back by the engine
-        ownsTransaction_ = true;
-        AfterError();
-        return;
-    }
     try {
         conn_.Commit();
     } catch (const DbError&) {
         conn_.Rollback();
-        lost_.records += pending_.records;
-        lost_.nodes += pending_.nodes;
-        pending_ = Lost();
+        LoseBatch();
         throw;
     }
+    ownsTransaction_ = false;
     pending_ = Lost();
 }
 
@@ -465,17 +463,7 @@ private:
             CommitIfDue();  // a walk that keeps no file still commits its nodes in time
         }
         const bool nodeLost = o_.createNodeTree && node.isEmpty();
-        // The entries of one listing are all different, so when nothing below P is
-        // catalogued when its walk starts, none of its entries needs the lookup.
-        bool checkEntries = o_.sameCheck;
-        if (checkEntries) {
-            try {
-                checkEntries = writer_.AnyCataloguedBelow(p);
-            } catch (const DbError&) {
-                checkEntries = true;
-            }
-        }
-
+        BelowCheck below;
         const auto& hook = WalkEntryHook();
         while (const dirent* e = dir.Next()) {
             if (g_stop_requested.load()) return false;
@@ -506,7 +494,7 @@ private:
                 if (level > depth_) {
                     if (o_.importLastDir && !(name.size() > 6 && name.endsWith(QLatin1String(".files")))) {
                         if (haveStat || dir.StatEntry(e->d_name, &st))
-                            AddPathRecord(childPath, &st, kFolderRecordType, recordKeywords, checkEntries);
+                            AddPathRecord(childPath, &st, kFolderRecordType, recordKeywords, NeedsCheck(p, below));
                     }
                     continue;
                 }
@@ -527,13 +515,34 @@ private:
                 if (errno == ENOENT) continue;  // vanished since the listing
                 struct stat self;
                 AddPathRecord(childPath, dir.StatSelf(&self) ? &self : nullptr, kFileRecordType,
-                              recordKeywords, checkEntries, /*statusKnown=*/false);
+                              recordKeywords, NeedsCheck(p, below), /*statusKnown=*/false);
             } else {
-                AddPathRecord(childPath, &st, kFileRecordType, recordKeywords, checkEntries);
+                AddPathRecord(childPath, &st, kFileRecordType, recordKeywords, NeedsCheck(p, below));
             }
             PostStatus(childPath);
         }
         return true;
+    }
+
+    // Whether the entries of folder P need the same-file lookup. The entries of one
+    // listing are all different, so when nothing below P is catalogued, none of them needs
+    // it. That answer holds only within the batch that found it: after a commit another
+    // program may catalogue files below P, so it is asked again in every batch.
+    struct BelowCheck {
+        bool needed = false;
+        long long serial = -1;  // the batch in which `needed` was found false
+    };
+    bool NeedsCheck(const QString& p, BelowCheck& c) {
+        if (!o_.sameCheck || c.needed) return o_.sameCheck;
+        try {
+            writer_.EnsureBatch();
+            if (writer_.BatchSerial() == c.serial) return false;
+            c.needed = writer_.AnyCataloguedBelow(p);
+            c.serial = writer_.BatchSerial();
+        } catch (const DbError&) {
+            c.needed = true;  // the lookup of each entry reports the error
+        }
+        return c.needed;
     }
 
     // The record of one file or folder. st gives the status (its device at least);

@@ -132,6 +132,12 @@ public:
     void BeginBatch(std::chrono::milliseconds commitInterval = std::chrono::milliseconds(500));
     void CommitIfDue();
     void EndBatch();
+    // Inside a batch: opens its transaction now unless it is open (every write and check
+    // does this itself). Throws DbError when the write lock is not had in time.
+    void EnsureBatch();
+    // Counts the batch transactions begun: what was read in one batch holds while this
+    // stays the same.
+    long long BatchSerial() const { return batchSerial_; }
 
     // Rows written in batches that the engine then rolled back, since the last call.
     struct Lost {
@@ -142,13 +148,14 @@ public:
 
 private:
     void Prepare();
-    void EnsureBatch();         // opens the batch's transaction when it has none
     void AfterError();          // counts a batch the engine rolled back
+    void LoseBatch();           // counts the rows of the batch as lost
     void FinishBatchTransaction();  // commits; on failure rolls back, counts, rethrows
     Connection& conn_;
     bool prepared_ = false;
     bool batching_ = false;
     bool ownsTransaction_ = false;
+    long long batchSerial_ = 0;
     std::chrono::milliseconds interval_{500};
     std::chrono::steady_clock::time_point batchStart_;
     Lost pending_, lost_;
