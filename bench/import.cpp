@@ -123,7 +123,7 @@ long long Count(const char* sql) {
 }
 
 // Runs one walk with a thread emptying the status queue, as the progress dialog does.
-double TimeWalk(const std::string& root) {
+double TimeWalk(const std::string& root, const ImportOptions& options) {
     std::atomic<bool> done{false};
     std::thread drain([&] {
         QString t;
@@ -137,7 +137,8 @@ double TimeWalk(const std::string& root) {
     });
     g_stop_requested = false;
     auto t0 = Clock::now();
-    WalkFolder(QString::fromStdString(root), 1, NodeAllTags("0"), "0");
+    const WalkResult result = WalkFolder(QString::fromStdString(root), 1, NodeAllTags("0"), "0", options);
+    if (!result.Complete()) std::printf("the walk was not complete: %d record(s) failed\n", result.failedRecords);
     double s = Seconds(t0, Clock::now());
     done = true;
     drain.join();
@@ -152,18 +153,19 @@ int RunOne(int files) {
     g_catalogue.Open(kConnectionString);
     LoadNodeMap();
     // The default options of the import dialog and of config.cnf.
-    g_tree_depth = 2;
-    g_create_node_tree = true;
-    g_import_last_dir = true;
-    g_same_flag = true;
+    ImportOptions options = CurrentImportOptions();
+    options.depth = 2;
+    options.createNodeTree = true;
+    options.importLastDir = true;
+    options.sameCheck = true;
 
     const double findSeconds = TimeFind(root);
     const double bareSeconds = TimeBareWalk(root);
     const long rssBefore = StatusKb("VmRSS:");
-    const double first = TimeWalk(root);
+    const double first = TimeWalk(root, options);
     const long long records = Count("select count(*) from main");
     const long peakKb = StatusKb("VmHWM:");
-    const double again = TimeWalk(root);
+    const double again = TimeWalk(root, options);
     const long long recordsAfter = Count("select count(*) from main");
     g_catalogue.Close();
 

@@ -49,10 +49,23 @@ bool StartWithPrompts() {
 
 InitResult InitWorkingDirectory(QString* error) {
     InitResult result = InitResult::Existing;
-    if (!QFileInfo::exists(kCatalogueFile)) {
+    const QFileInfo catalogue(kCatalogueFile);
+    // A zero-byte kv.kdb is no catalogue (nothing can use it): it is made into one, like
+    // a missing file. A read-only one is left alone.
+    const bool empty = catalogue.exists() && catalogue.isFile() && catalogue.size() == 0;
+    const bool anyWriteBit =
+        catalogue.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther);
+    if (empty && (!catalogue.isWritable() || !anyWriteBit)) {
+        if (error)
+            *error = QStringLiteral("%1 是一个只读的空文件，无法在其中创建目录。(kv.kdb is an empty "
+                                    "read-only file; make it writable or remove it)")
+                         .arg(catalogue.absoluteFilePath());
+        return InitResult::Failed;
+    }
+    if (!catalogue.exists() || empty) {
         try {
             CreateCatalogue(kCatalogueFile);
-            result = InitResult::Created;
+            result = empty ? InitResult::FilledEmpty : InitResult::Created;
         } catch (const DbError& e) {
             if (error) *error = e.description();
             return InitResult::Failed;

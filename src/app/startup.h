@@ -25,9 +25,10 @@ bool StartCore(QString* error);
 // and false is returned: the process is to end without a window.
 bool StartWithPrompts();
 
-enum class InitResult { Created, Existing, Failed };
+enum class InitResult { Created, FilledEmpty, Existing, Failed };
 // Creates kv.kdb (empty catalogue) and a default filter.xml in the working folder when
-// they are missing; never overwrites an existing file.
+// they are missing; a zero-byte kv.kdb is made into a catalogue (FilledEmpty). Never
+// overwrites a file with content.
 InitResult InitWorkingDirectory(QString* error);
 
 }  // namespace korvel

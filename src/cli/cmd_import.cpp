@@ -8,9 +8,9 @@
 #include "io/importcore.h"
 #include "tree/nodes.h"
 
-
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <cstdio>
 #include <thread>
 
@@ -55,11 +55,15 @@ int RunImportTree(const QStringList& input) {
     const QString root = ArgumentPath(args[0]);
     if (!IsFolderPath(root)) return Fail(QStringLiteral("not a folder: %1").arg(args[0]));
 
-    g_tree_depth = DecimalTextValue(depth);
-    g_create_node_tree = !noNodeTree;
-    g_import_last_dir = !noLastDir;
+    // The options of config.cnf and filter.xml, with the dialog's three from the arguments.
+    ImportOptions options = CurrentImportOptions();
+    options.depth = DecimalTextValue(depth);
+    options.createNodeTree = !noNodeTree;
+    options.importLastDir = !noLastDir;
     g_stop_requested = false;
-    RunPrintingStatus(StartFolderImport(root, 1, NodeAllTags(node), node));
+    auto result = std::make_shared<WalkResult>();
+    RunPrintingStatus(StartFolderImport(root, 1, NodeAllTags(node), node, options, result));
+    if (!result->Complete()) return Fail(result->FailureText(root));
     return 0;
 }
 
@@ -80,8 +84,8 @@ int RunAddFiles(const QStringList& input) {
         paths << p;
     }
     const QString keywords = ImportKeywordText(tags, !noInherit, NodeAllTags(node));
-    ChosenFilesResult r = ImportChosenFiles(paths, keywords);
-    for (int i = 0; i < r.ids.size(); ++i) Out(QStringLiteral("added %1 %2").arg(r.ids[i], r.addedPaths[i]));
+    ChosenFilesResult r = ImportChosenFiles(paths, keywords, CurrentImportOptions());
+    for (const ImportedRecord& rec : r.added) Out(QStringLiteral("added %1 %2").arg(rec.id, rec.record.path));
     if (r.stoppedAt >= 0)
         Out(QStringLiteral("already catalogued: %1; it and the %2 file(s) after it were not added")
                 .arg(paths[r.stoppedAt])

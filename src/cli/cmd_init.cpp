@@ -10,8 +10,13 @@ int RunInit(const QStringList&) {
     QString error;
     InitResult r = InitWorkingDirectory(&error);
     if (r == InitResult::Failed) return Fail(error);
-    Out(r == InitResult::Created ? QStringLiteral("created kv.kdb")
-                                 : QStringLiteral("kv.kdb already exists; left unchanged"));
+    switch (r) {
+        case InitResult::Created: Out(QStringLiteral("created kv.kdb")); break;
+        case InitResult::FilledEmpty:
+            Out(QStringLiteral("kv.kdb was an empty file; made it into a new catalogue"));
+            break;
+        default: Out(QStringLiteral("kv.kdb already exists; left unchanged")); break;
+    }
     return 0;
 }
 

@@ -39,8 +39,12 @@ int RunAddNode(const QStringList& args) {
     const QString tags = args.size() > 2 ? args[2] : name;
     if (name.isEmpty()) return Fail(QStringLiteral("the node name is empty"));
     if (!KnownNode(parent)) return FailNoNode(parent);
-    const QString id = InsertNodeWithId(name, tags, parent);
-    if (!KnownNode(id)) return Fail(QStringLiteral("the node could not be added"));
+    QString id;
+    try {
+        id = InsertNodeWithId(name, tags, parent);
+    } catch (const DbError& e) {
+        return Fail(QStringLiteral("the node could not be added: ") + e.description());
+    }
     Out(id);
     return 0;
 }

@@ -7,9 +7,6 @@
 
 namespace korvel {
 
-// True when a record (main) or a backup copy (main4) has this path and disk identity.
-bool IsAlreadyCatalogued(const QString& path, const QString& vol);
-
 // ADD REC: node picker, file dialog, keydialog2, then one record per file.
 void AddFileRecords();
 // One file dropped on the record list (folders are skipped by the caller).

@@ -11,26 +11,49 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "store/catalogue.h"
 
 namespace korvel {
 
-// Depth limit of the folder walks (ADD REC TREE and ADD NODE TREE); 1 at start.
+// Depth limit of the folder walks (ADD REC TREE and ADD NODE TREE); 1 at start. The
+// window's value, passed to the walks through ImportOptions.
 extern int g_tree_depth;
 // The two boxes of the import dialog, kept in memory (never written to config.cnf).
 extern bool g_create_node_tree;
 extern bool g_import_last_dir;
+
+// Everything an import or a folder walk depends on besides its arguments. The writers
+// read nothing else: the commands build it from the option flags and the filter lists
+// (CurrentImportOptions), korvel-cli from those and its own arguments, tests as they like.
+struct ImportOptions {
+    bool sameCheck = true;      // SAME RECORD FLAG: refuse a file already catalogued
+    bool indexOnImport = false;  // CREATE INDEX WHEN IMPORT FLAG
+    bool fileFilterOn = true;   // FILE FILTER FLAG: skip `file` matches (off: take only `ffn`)
+    bool dirFilterOn = true;    // DIR FILTER FLAG: skip `dir` matches (off: take only `fdn`)
+    int depth = 1;              // walk depth, limited by ClampedDepth when walking
+    bool createNodeTree = true;  // one node per folder walked
+    bool importLastDir = true;   // folders below the depth become folder records
+    QStringList fileList, dirList, importList, fdnList, ffnList;
+};
+
+// The options the window uses now: g_same_flag, sysindex, g_trend_flag, g_dtrend_flag,
+// g_tree_depth, g_create_node_tree, g_import_last_dir and the filter lists.
+ImportOptions CurrentImportOptions();
+
+// A depth as the walks use it: below 0 it becomes 1, above 20 it becomes 20 (0 stays 0).
+int ClampedDepth(int depth);
+// Limits g_tree_depth by ClampedDepth; the limited value is stored back and returned
+// (the dialogs show it next time).
+int ClampTreeDepth();
 
 // Record types.
 inline const QString kFileRecordType = QStringLiteral("文件");
 inline const QString kFolderRecordType = QStringLiteral("文件夹");
 // Status text of a walk that ended.
 inline const QString kFinishText = QStringLiteral("finish");
-
-// Limits g_tree_depth for a walk: below 0 it becomes 1, above 20 it becomes 20 (0 stays
-// 0). The limited value is stored back and returned.
-int ClampTreeDepth();
 
 // A root path as the walks use it: trailing "/" removed (except for "/" itself), so a
 // folder typed as "/data/docs/" is named "docs" and not "".
@@ -61,19 +84,34 @@ struct NewRecord {
 };
 
 // The values of a record of the file or folder at path, as an import takes them from
-// disk: name, status texts and disk identity (remembered with its volume root).
-NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type);
+// disk: name, status texts and disk identity (remembered with its volume root in conn).
+NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type,
+                       Connection& conn = g_catalogue);
 
-// Writes records through prepared statements with bound values, so no text value is ever
-// pasted into a statement. Optionally groups the inserts in transactions that are
-// committed at least every `commitInterval`, at the end and at a stop: a crash loses at
-// most the last interval and never leaves a half record.
+// A record written by an import: its values and the id the catalogue gave it.
+struct ImportedRecord {
+    NewRecord record;
+    QString id;
+};
+
+// The catalogue writer of the imports: records and nodes into one connection, through
+// prepared statements with bound values, so no text value is ever pasted into a statement.
+// Every write runs in a write transaction that takes the write lock at its start, and the
+// engine gives each new row its id inside it, so programs writing at once never collide.
+//
+// A walk groups its writes in batches: a transaction taken at the first write and
+// committed once `commitInterval` has passed (CommitIfDue), at the end and at a stop. A
+// crash loses at most the last interval and never leaves a half record; between two
+// batches other programs get their turn. When the engine loses a batch (a failed commit,
+// an error that ends the transaction) its rows are counted in TakeLost().
 class RecordWriter {
 public:
-    RecordWriter() = default;
+    explicit RecordWriter(Connection& conn = g_catalogue);
     ~RecordWriter();  // commits an open batch
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
+
+    Connection& connection() const { return conn_; }
 
     // True when main (a record) or main4 (a backup copy) has this path and disk identity.
     // Throws DbError.
@@ -81,48 +119,76 @@ public:
     // True when main or main4 holds any path below folder (any disk identity): when it
     // holds none, no entry of that folder can be catalogued yet. Throws DbError.
     bool AnyCataloguedBelow(const QString& folder);
-    // Inserts the record with id max(id)+1 and the catalogue time of now; returns the id.
-    // Throws DbError.
+    // Inserts the record with the catalogue time of now; the engine gives it max(id)+1.
+    // Returns the id. Throws DbError.
     QString Insert(const NewRecord& record);
+    // InsertNodeWithId into the writer's connection, inside its batch. Throws DbError.
+    QString InsertNode(const QString& name, const QString& tags, const QString& parent);
 
-    // Batches: a transaction is opened unless one is open already (then the owner of
-    // that one commits). CommitIfDue commits and reopens once the interval has passed.
+    // Batches. Inside a transaction someone else opened, nothing is batched (the owner of
+    // that one commits). CommitIfDue commits once the interval has passed and gives
+    // waiting programs a moment to take the lock; it throws DbError when the commit
+    // fails, and the batch's rows are then lost (TakeLost).
     void BeginBatch(std::chrono::milliseconds commitInterval = std::chrono::milliseconds(500));
     void CommitIfDue();
     void EndBatch();
+    // Inside a batch: opens its transaction now unless it is open (every write and check
+    // does this itself). Throws DbError when the write lock is not had in time.
+    void EnsureBatch();
+    // Counts the batch transactions begun: what was read in one batch holds while this
+    // stays the same.
+    long long BatchSerial() const { return batchSerial_; }
+
+    // Rows written in batches that the engine then rolled back, since the last call.
+    struct Lost {
+        int records = 0;
+        int nodes = 0;
+    };
+    Lost TakeLost();
 
 private:
     void Prepare();
+    void AfterError();          // counts a batch the engine rolled back
+    void LoseBatch();           // counts the rows of the batch as lost
+    void FinishBatchTransaction();  // commits; on failure rolls back, counts, rethrows
+    Connection& conn_;
     bool prepared_ = false;
     bool batching_ = false;
+    bool ownsTransaction_ = false;
+    long long batchSerial_ = 0;
     std::chrono::milliseconds interval_{500};
     std::chrono::steady_clock::time_point batchStart_;
-    qlonglong nextId_ = 0;  // inside a batch: the id of the next insert (0: read it)
+    Lost pending_, lost_;
     std::time_t nowSecond_ = -1;
     QString nowText_;
-    Statement inMain_, inBackups_, belowMain_, belowBackups_, maxId_, now_, insert_;
+    Statement inMain_, inBackups_, belowMain_, belowBackups_, now_, insert_;
 };
+
+// True when a record (main) or a backup copy (main4) of conn has this path and disk
+// identity. A database error is reported and reads as false.
+bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn = g_catalogue);
 
 // What happened to one file of ADD REC, a drop, a note or `korvel-cli add-files`.
 enum class FileStep { Added, AlreadyCatalogued, Failed };
 
-// The per-file steps: status texts, disk identity, the same-file check (when
-// g_same_flag), the insert, the row at the top of the record list, and the content
-// index (when sysindex). noteSize writes the size as a byte count. Database errors are
-// reported with ReportDbError. *id receives the new record's id.
+// The per-file steps: status texts, disk identity, the same-file check (options.sameCheck)
+// and the insert in one write transaction, then the content index (options.indexOnImport).
+// noteSize writes the size as a byte count. Database errors are reported with
+// ReportDbError. *added receives the new record. No row is put into any list: the command
+// that ran it does that.
 FileStep ImportOneFile(RecordWriter& writer, const QString& path, const QString& keywords,
-                       bool noteSize = false, QString* id = nullptr);
+                       const ImportOptions& options, bool noteSize = false,
+                       ImportedRecord* added = nullptr);
 
 // ADD REC's steps for the chosen files in order: stops at the first file that is already
 // catalogued (files before it stay imported).
 struct ChosenFilesResult {
-    int added = 0;
+    std::vector<ImportedRecord> added;  // in order
     int failed = 0;
     int stoppedAt = -1;  // index of the catalogued file that ended the run, or -1
-    QStringList ids;         // ids of the new records, in order
-    QStringList addedPaths;  // their paths
 };
-ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords);
+ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords,
+                                    const ImportOptions& options, Connection& conn = g_catalogue);
 
 // A path as a file or folder dialog of the window gives it. The toolkit reads a name that
 // is not UTF-8 with U+FFFD in place of the bytes it cannot decode, which names nothing on
@@ -131,15 +197,37 @@ ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& key
 // repair, and empty text when it names nothing on disk even then.
 QString PathFromDialog(const QString& path);
 
+// What a folder walk (ADD REC TREE, ADD NODE TREE) did.
+struct WalkResult {
+    bool rootRead = false;  // the root could be listed
+    bool stopped = false;   // the stop button ended it early
+    int records = 0;        // records written
+    int catalogued = 0;     // entries refused by the same-file check
+    int failedRecords = 0;  // records that could not be written (or were lost)
+    int nodes = 0;          // nodes written
+    int failedNodes = 0;    // nodes that could not be written (or were lost)
+    // True when everything asked for was done.
+    bool Complete() const { return rootRead && !stopped && failedRecords == 0 && failedNodes == 0; }
+    // One line for the user when something was not done; empty text otherwise.
+    QString FailureText(const QString& root) const;
+};
+
+// The text of a walk whose root cannot be listed.
+QString CannotReadFolderText(const QString& folder);
+
 // The worker of ADD REC TREE with its own copy of the argument map ("root", "sub",
-// "findkey", "addid").
+// "findkey", "addid") and of the options. When result is given, the walk's result is
+// stored there when the worker ends.
 std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey,
-                                        const QString& addid);
-// The walk of one folder tree: records for the accepted files (and folder records), one
-// node per folder when g_create_node_tree, the progress texts and "finish". Reads the
-// option flags, the filter lists, g_tree_depth and g_import_last_dir when it starts.
+                                        const QString& addid, const ImportOptions& options,
+                                        std::shared_ptr<WalkResult> result = nullptr,
+                                        Connection& conn = g_catalogue);
+// The walk of one folder tree into conn: records for the accepted files (and folder
+// records), one node per folder when options.createNodeTree, the progress texts, and
+// "finish" when everything asked for was written; otherwise a line saying what was not.
 // Stops between entries when g_stop_requested is set; everything written before stays.
-void WalkFolder(const QString& root, int level, const QString& keywords, const QString& parent);
+WalkResult WalkFolder(const QString& root, int level, const QString& keywords, const QString& parent,
+                      const ImportOptions& options, Connection& conn = g_catalogue);
 
 // Tests only: called with the full path (bytes) of every entry just before the walks look
 // at it (stat, open). Empty function: none.

@@ -11,7 +11,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +116,19 @@ void ExecPlain(sqlite3* db, const char* sql) {
         sqlite3_free(err);
         throw DbError(rc, d);
     }
+}
+
+// The busy handler: while another program holds the write lock, try again every
+// millisecond until kBusyTimeoutMs have passed. The engine's own timeout handler backs
+// off to one try in 100 ms, which almost never meets the short gap a long import leaves
+// between two of its transactions, so the waiter would starve until it timed out.
+int WaitForLock(void*, int count) {
+    thread_local std::chrono::steady_clock::time_point start;
+    const auto now = std::chrono::steady_clock::now();
+    if (count == 0) start = now;
+    if (now - start >= std::chrono::milliseconds(kBusyTimeoutMs)) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1;
 }
 
 // Keys a freshly opened handle and applies the page size used by every catalogue.
@@ -361,7 +376,7 @@ void Connection::Open(const QString& connectionString) {
         throw e;
     }
     try {
-        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        sqlite3_busy_handler(db, WaitForLock, nullptr);
         KeyHandle(db, password);
         // The first read tells a wrong key or a foreign file ("file is not a database")
         // before anything is written to it.

@@ -1,5 +1,6 @@
 // The node commands of the tree pane: add, modify, show, copy, paste and delete nodes.
-// Node statements ignore database errors; names and tags are quoted with SqlText, so a
+// A failed node statement is reported and changes nothing: subtree pastes and deletes run
+// in one write transaction each. Names and tags are bound or quoted with SqlText, so a
 // quote in them is stored as typed.
 #include "tree/nodecommands.h"
 
@@ -19,14 +20,6 @@ const QString kSelectFirst = QStringLiteral("请先选择一个节点。");
 
 bool IsRoot(const QString& id) { return id == QLatin1String("0"); }
 
-// Runs a node statement; its database errors are ignored.
-void RunNodeStatement(const QString& sql) {
-    try {
-        ExecuteSql(sql, adCmdTextNoRecords);
-    } catch (const DbError&) {
-    }
-}
-
 // One node of a subtree to paste: its row and the index of its parent in the list.
 struct CopiedNode {
     QString id;
@@ -35,25 +28,21 @@ struct CopiedNode {
     int parent;  // -1 for the top of the subtree
 };
 
-// Reads name and own tags of a node from main2; false when it has no row.
-bool ReadNodeRow(const QString& id, QString& name, QString& tags) {
-    try {
-        Recordset rs = ExecuteSql(QStringLiteral("select name, findkey from main2 where id=") + id,
-                                  adCmdText);
-        if (rs.Eof()) return false;
-        name = TextOrEmpty(rs.Field(0));
-        tags = TextOrEmpty(rs.Field(1));
-        return true;
-    } catch (const DbError&) {
-        return false;
-    }
+// Reads name and own tags of a node from conn; false when it has no row. Throws DbError.
+bool ReadNodeRow(Connection& conn, const QString& id, QString& name, QString& tags) {
+    Statement s(conn, QStringLiteral("select name, findkey from main2 where id=?1"));
+    s.Bind(1, id.trimmed().toLongLong());
+    if (!s.Step()) return false;
+    name = TextOrEmpty(s.Column(0));
+    tags = TextOrEmpty(s.Column(1));
+    return true;
 }
 
 // The subtree under source in pre-order (a node, then the whole subtree of each child in
-// the order of NodeChildIds), read completely before anything is inserted, so the copies
+// the order of its child ids), read completely before anything is inserted, so the copies
 // get their ids in the order a recursive copy would give them. A node met twice (a loop
-// in main2) is taken once.
-std::vector<CopiedNode> CollectSubtree(const QString& source) {
+// in main2) is taken once. Throws DbError.
+std::vector<CopiedNode> CollectSubtree(Connection& conn, const QString& source) {
     std::vector<CopiedNode> nodes;
     QString name, tags;
     std::set<QString> seen{source};
@@ -65,33 +54,14 @@ std::vector<CopiedNode> CollectSubtree(const QString& source) {
     while (!stack.empty()) {
         const Pending p = stack.back();
         stack.pop_back();
-        if (!ReadNodeRow(p.id, name, tags)) continue;
+        if (!ReadNodeRow(conn, p.id, name, tags)) continue;
         const int index = static_cast<int>(nodes.size());
         nodes.push_back({p.id, name, tags, p.parent});
-        const QStringList kids = NodeChildIds(p.id);
+        const QStringList kids = ChildNodeIds(p.id, conn);
         for (auto it = kids.rbegin(); it != kids.rend(); ++it)
             if (seen.insert(*it).second) stack.push_back({*it, index});
     }
     return nodes;
-}
-
-// Inserts one copy under target and returns its new id ("" when the insert failed).
-// The new row carries the source id in cid until its id has been read back.
-QString InsertCopy(const CopiedNode& node, const QString& target) {
-    RunNodeStatement(QStringLiteral("insert into main2(name, findkey, fid, cid) values('") +
-                     SqlText(node.name) + QStringLiteral("','") + SqlText(node.tags) +
-                     QStringLiteral("',") + target + QStringLiteral(",") + node.id + QStringLiteral(")"));
-    QString newId;
-    try {
-        // The newest row marked with this source is the one just inserted.
-        Recordset rs = ExecuteSql(QStringLiteral("select max(id) from main2 where cid=") + node.id,
-                                  adCmdText);
-        if (!rs.Eof()) newId = TextOrEmpty(rs.Field(0));
-    } catch (const DbError&) {
-    }
-    if (!newId.isEmpty())
-        RunNodeStatement(QStringLiteral("update main2 set cid=0 where id=") + newId);
-    return newId;
 }
 
 }  // namespace
@@ -112,9 +82,12 @@ bool AddNodeCommand(const std::optional<QString>& selected) {
     if (!IsIdText(parent)) return false;
     // With TAG SAME AS NAME ticked the own tags are the name as typed.
     const QString tags = f.value(dlg::kSameAsName).toBool() ? name : f.value(dlg::kTags).toString();
-    RunNodeStatement(QStringLiteral("insert into main2(name, findkey, fid) values('") + SqlText(name) +
-                     QStringLiteral("','") + SqlText(tags) + QStringLiteral("',") + parent +
-                     QStringLiteral(")"));
+    try {
+        InsertNodeWithId(name, tags, parent);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return false;
+    }
     return true;
 }
 
@@ -132,9 +105,15 @@ bool ModifyNodeCommand(const std::optional<QString>& selected) {
     f[dlg::kName] = it == g_node_map.end() ? QString() : it->second.name;
     f[dlg::kTags] = it == g_node_map.end() ? QString() : it->second.tags;
     if (!prompter().EditDialog(dlg::kModifyNode, f) || !IsIdText(*selected)) return false;
-    RunNodeStatement(QStringLiteral("update main2 set name='") + SqlText(f.value(dlg::kName).toString()) +
-                     QStringLiteral("',findkey= '") + SqlText(f.value(dlg::kTags).toString()) +
-                     QStringLiteral("' where id=") + *selected);
+    try {
+        ExecuteSql(QStringLiteral("update main2 set name='") + SqlText(f.value(dlg::kName).toString()) +
+                       QStringLiteral("',findkey= '") + SqlText(f.value(dlg::kTags).toString()) +
+                       QStringLiteral("' where id=") + selected->trimmed(),
+                   adCmdTextNoRecords);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return false;
+    }
     return true;
 }
 
@@ -174,24 +153,31 @@ bool PasteNodeCommand(const std::optional<QString>& selected) {
         Notice(kSelectFirst);
         return false;
     }
-    PasteNodeTree(g_copied_node, selected->isEmpty() ? QStringLiteral("0") : *selected);
+    try {
+        PasteNodeTree(g_copied_node, selected->isEmpty() ? QStringLiteral("0") : *selected);
+    } catch (const DbError& e) {
+        ReportDbError(e);  // nothing was pasted; the mark stays for another try
+        return false;
+    }
     return true;
 }
 
-// Copies the source node with its whole subtree under target, with fresh ids.
-// The source subtree (ids and rows) is collected completely before the first insert, so
-// pasting a node into itself or into one of its own descendants copies the original
-// subtree exactly once instead of meeting the new copies and never ending. The statements
-// run on their own recordsets: the record listing in g_pageset stays open.
-void PasteNodeTree(const QString& source, const QString& target) {
+// Copies the source node with its whole subtree under target, with fresh ids, in one
+// write transaction: all of it or nothing. The source subtree (ids and rows) is collected
+// completely before the first insert, so pasting a node into itself or into one of its
+// own descendants copies the original subtree exactly once instead of meeting the new
+// copies and never ending. The statements run on their own recordsets: the record listing
+// in g_pageset stays open.
+void PasteNodeTree(const QString& source, const QString& target, Connection& conn) {
     if (!IsIdText(source) || !IsIdText(target)) return;
-    const std::vector<CopiedNode> nodes = CollectSubtree(source);
+    WriteTransaction tx(conn);
+    const std::vector<CopiedNode> nodes = CollectSubtree(conn, source);
     std::vector<QString> newIds(nodes.size());
     for (size_t i = 0; i < nodes.size(); ++i) {
         const QString parent = nodes[i].parent < 0 ? target : newIds[nodes[i].parent];
-        if (parent.isEmpty()) continue;  // the parent's copy failed: skip its subtree
-        newIds[i] = InsertCopy(nodes[i], parent);
+        newIds[i] = InsertNodeWithId(nodes[i].name, nodes[i].tags, parent, conn);
     }
+    tx.Commit();
 }
 
 bool DeleteNodeCommand(const std::optional<QString>& selected) {
@@ -205,22 +191,34 @@ bool DeleteNodeCommand(const std::optional<QString>& selected) {
     }
     if (!prompter().Confirm(QStringLiteral("确定删除吗"), QStringLiteral("警告")) || !IsIdText(*selected))
         return false;
-    DeleteNodeTree(*selected);
+    try {
+        DeleteNodeTree(*selected);
+    } catch (const DbError& e) {
+        ReportDbError(e);  // nothing was deleted
+        return false;
+    }
     return true;
 }
 
-// Deletes the node and, below it, every node that names a deleted node as its parent.
-void DeleteNodeTree(const QString& id) {
+// Deletes the node and, below it, every node that names a deleted node as its parent, in
+// one write transaction: all of them or none.
+void DeleteNodeTree(const QString& id, Connection& conn) {
     if (!IsIdText(id)) return;
-    std::vector<QString> pending{id};
-    std::set<QString> seen{id};
+    WriteTransaction tx(conn);
+    Statement del(conn, QStringLiteral("delete from main2 where id=?1"));
+    std::vector<QString> pending{id.trimmed()};
+    std::set<QString> seen{id.trimmed()};
     while (!pending.empty()) {
         QString n = pending.back();
         pending.pop_back();
-        RunNodeStatement(QStringLiteral("delete from main2 where id=") + n);
-        for (const QString& kid : NodeChildIds(n))
+        del.Bind(1, n.toLongLong());
+        del.Step();
+        del.Reset();
+        for (const QString& kid : ChildNodeIds(n, conn))
             if (seen.insert(kid).second) pending.push_back(kid);
     }
+    del = Statement();
+    tx.Commit();
 }
 
 }  // namespace korvel

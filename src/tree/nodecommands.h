@@ -7,6 +7,8 @@
 
 #include <optional>
 
+#include "store/catalogue.h"
+
 namespace korvel {
 
 bool AddNodeCommand(const std::optional<QString>& selected);
@@ -16,8 +18,9 @@ void CopyNodeCommand(const std::optional<QString>& selected);
 bool PasteNodeCommand(const std::optional<QString>& selected);
 bool DeleteNodeCommand(const std::optional<QString>& selected);
 
-// Subtree operations behind the commands.
-void PasteNodeTree(const QString& source, const QString& target);
-void DeleteNodeTree(const QString& id);
+// Subtree operations behind the commands, each all-or-nothing in one write transaction on
+// conn. Throw DbError (then nothing was changed).
+void PasteNodeTree(const QString& source, const QString& target, Connection& conn = g_catalogue);
+void DeleteNodeTree(const QString& id, Connection& conn = g_catalogue);
 
 }  // namespace korvel

@@ -38,6 +38,20 @@ void ReloadNodes() {
     LoadNodeMap();
 }
 
+QStringList ChildNodeIds(const QString& id, Connection& conn) {
+    QStringList ids;
+    if (!IsIdText(id)) return ids;
+    const QString self = id.trimmed();
+    Statement s(conn, QStringLiteral("select id from main2 where fid=?1"));
+    s.Bind(1, self.toLongLong());
+    while (s.Step()) {
+        QString kid = TextOrEmpty(s.Column(0));
+        // A row that names itself as its parent is not its own child.
+        if (!kid.isEmpty() && kid != self) ids << kid;
+    }
+    return ids;
+}
+
 QStringList NodeChildIds(const QString& id) {
     QStringList ids;
     if (!IsIdText(id)) return ids;
@@ -61,26 +75,22 @@ QStringList NodeChildIds(const QString& id) {
     return ids;
 }
 
-QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent) {
+QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent,
+                         Connection& conn) {
     const QString fid = parent.trimmed().isEmpty() ? QStringLiteral("0") : parent.trimmed();
-    qint64 next = 1;
-    try {
-        Recordset rs = ExecuteSql(QStringLiteral("select max(id) from main2"), adCmdText);
-        if (!rs.Eof() && !rs.Field(0).isNull()) next = rs.Field(0).toLongLong() + 1;
-    } catch (const DbError&) {
-        // Node statements ignore database errors.
-    }
-    QString id = QString::number(next);
-    // A parent that is no node id creates nothing, like any failed node insert.
-    if (!IsIdText(fid)) return id;
-    try {
-        ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid, id) values('") + SqlText(name) +
-                       QStringLiteral("','") + SqlText(tags) + QStringLiteral("',") + fid +
-                       QStringLiteral(",") + id + QStringLiteral(")"),
-                   adCmdTextNoRecords);
-    } catch (const DbError&) {
-        // Ignored, as every node statement.
-    }
+    bool ok = false;
+    const qlonglong parentId = fid.toLongLong(&ok);
+    // A parent that is no node id is never pasted into a statement: nothing is made.
+    if (!ok) throw DbError(20 /* SQLITE_MISMATCH */, QStringLiteral("not a node id: %1").arg(parent));
+    WriteTransaction tx(conn);
+    Statement insert(conn, QStringLiteral("insert into main2(name, findkey, fid) values(?1,?2,?3)"));
+    insert.Bind(1, name);
+    insert.Bind(2, tags);
+    insert.Bind(3, parentId);
+    insert.Step();
+    const QString id = QString::number(conn.LastInsertId());
+    insert = Statement();
+    tx.Commit();
     return id;
 }
 

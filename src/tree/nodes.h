@@ -7,6 +7,8 @@
 
 #include <map>
 
+#include "store/catalogue.h"
+
 namespace korvel {
 
 struct NodeEntry {
@@ -38,15 +40,22 @@ void ReloadNodes();
 QString NodeAllTags(const QString& id);
 // Own-tag texts of the direct children, in the order of NodeChildIds.
 QStringList NodeChildTags(const QString& id);
-// Ids of the direct children ("select id from main2 where fid=" + id).
+// Ids of the direct children ("select id from main2 where fid=" + id). A database error
+// is reported and the ids read so far are returned.
 QStringList NodeChildIds(const QString& id);
+// The same on conn; throws DbError. For the writers, which must not go on with a part.
+QStringList ChildNodeIds(const QString& id, Connection& conn = g_catalogue);
 // Ids of the records of the node that belong to none of its children.
 QStringList InnerRecordIds(const QString& id);
 // The WHERE clause InnerRecordIds runs on main ("where  ( findkey like ... )"; empty
 // when the node has no tags and no tagged children).
 QString InnerRecordsWhereClause(const QString& id);
 
-// Inserts a node with id max(id)+1 and returns the id. Database errors are ignored.
-QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent);
+// Inserts a node under parent ("" is the root "0") into conn and returns its id. The id
+// (max(id)+1) is given by the engine inside the write transaction of the insert, so two
+// programs adding nodes at once never get the same one. Throws DbError when the node is
+// not made (a parent that is no id, a database error).
+QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent,
+                         Connection& conn = g_catalogue);
 
 }  // namespace korvel

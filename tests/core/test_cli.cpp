@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "store/catalogue.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct CliResult {
@@ -129,6 +134,106 @@ TEST_F(Cli, AddRecordAndList) {
         EXPECT_EQ(e.status, 1) << bad.join(' ').toStdString();
         EXPECT_TRUE(e.lines.isEmpty());
     }
+}
+
+// init makes a zero-byte kv.kdb into a catalogue and says so; a read-only catalogue is
+// refused clearly by every command, which leaves no -wal or -shm file behind.
+TEST_F(Cli, EmptyAndReadOnlyCatalogueFiles) {
+    const QString kdb = dir.path() + "/kv.kdb";
+    ASSERT_TRUE(QFile::remove(kdb));
+    QFile empty(kdb);
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    CliResult unusable = Run({"nodes"});
+    EXPECT_EQ(unusable.status, 1);
+    EXPECT_TRUE(unusable.err.contains("empty file")) << unusable.err.toStdString();
+    CliResult init = Run({"init"});
+    ASSERT_EQ(init.status, 0) << init.err.toStdString();
+    EXPECT_EQ(init.lines, QStringList({"kv.kdb was an empty file; made it into a new catalogue"}));
+    EXPECT_EQ(One({"add-node", "0", "n"}), "1");
+    EXPECT_EQ(Run({"init"}).lines, QStringList({"kv.kdb already exists; left unchanged"}));
+
+    // Read-only (no write bit: refused even for root, who could write it anyway).
+    ASSERT_EQ(::chmod(QFile::encodeName(kdb).constData(), 0444), 0);
+    const QByteArray before = [&] {
+        QFile f(kdb);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    for (const QStringList& args : {QStringList{"nodes"}, QStringList{"add-node", "0", "m"},
+                                    QStringList{"import-tree", dir.path(), "--node", "0"}}) {
+        CliResult r = Run(args);
+        EXPECT_EQ(r.status, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("read-only")) << r.err.toStdString();
+        EXPECT_TRUE(r.lines.isEmpty());
+        EXPECT_FALSE(QFile::exists(kdb + "-wal"));
+        EXPECT_FALSE(QFile::exists(kdb + "-shm"));
+    }
+    QFile after(kdb);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+    ASSERT_EQ(::chmod(QFile::encodeName(kdb).constData(), 0644), 0);
+    EXPECT_EQ(Run({"nodes"}).lines, QStringList({"0\t全部文档\t", "  1\tn\tn"}));
+
+    // A read-only zero-byte file is not made into a catalogue behind its mode.
+    ASSERT_TRUE(QFile::remove(kdb));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(kdb).constData(), 0444), 0);
+    CliResult refused = Run({"init"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains("read-only")) << refused.err.toStdString();
+    EXPECT_EQ(QFileInfo(kdb).size(), 0);
+}
+
+// import-tree exits 1 with a clear line whenever it did not do everything: a root it
+// cannot list, or records the catalogue refused. "finish" is printed only for a whole
+// import.
+TEST_F(Cli, ImportTreeFailsUnlessEverythingWasWritten) {
+    QDir(dir.path()).mkpath("tree/sub");
+    for (const char* name : {"tree/a.txt", "tree/bad.txt", "tree/sub/b.txt"}) {
+        QFile f(dir.path() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.close();
+    }
+    {
+        korvel::Connection conn;
+        conn.Open(korvel::kConnectionString);  // the fixture's working folder is current
+        conn.Execute("create trigger refuse before insert on main when new.name='bad.txt' "
+                     "begin select raise(abort, 'refused record'); end",
+                     korvel::adCmdTextNoRecords);
+    }
+    CliResult r = Run({"import-tree", dir.path() + "/tree", "--node", "0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(r.lines.contains("finish"));
+    EXPECT_TRUE(r.lines.contains("refused record: " + dir.path() + "/tree/bad.txt")) << r.lines.join('\n').toStdString();
+    EXPECT_TRUE(r.err.contains("1 record(s) and 0 node(s) could not be written")) << r.err.toStdString();
+    // What could be written was: the two other files and both nodes.
+    CliResult listed = Run({"list", "0", "--sub"});
+    EXPECT_EQ(listed.lines.size(), 3);
+    EXPECT_EQ(Run({"nodes"}).lines.size(), 3);
+
+    // A root that exists but cannot be listed. Root lists every folder, so korvel-cli
+    // runs as an ordinary user then, in a working folder that user may write.
+    QDir(dir.path()).mkpath("closed");
+    const QByteArray closed = QFile::encodeName(dir.path() + "/closed");
+    ASSERT_EQ(::chmod(closed.constData(), 0), 0);
+    QProcess p;
+    if (::geteuid() == 0) {
+        for (const char* name : {"", "/kv.kdb", "/kv.kdb-wal", "/kv.kdb-shm", "/config.cnf", "/filter.xml"})
+            ::chmod(QFile::encodeName(dir.path() + name).constData(), name[0] ? 0666 : 0777);
+        p.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(99);
+        });
+    }
+    p.start(QStringLiteral(KORVEL_CLI), {"--dir", dir.path(), "import-tree", dir.path() + "/closed", "--node", "0"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_FALSE(out.contains("finish")) << out.toStdString();
+    EXPECT_TRUE(err.contains("(cannot read folder): " + dir.path() + "/closed")) << err.toStdString();
+    ::chmod(closed.constData(), 0755);
+    EXPECT_EQ(Run({"nodes"}).lines.size(), 3);  // nothing was made for it
 }
 
 }  // namespace

@@ -65,7 +65,9 @@ TEST_F(FolderTree, OneNodePerFolderNamedAfterIt) {
     Dir("My Docs/sub a/deeper");
     Dir("My Docs/it's");
     File("My Docs/file.txt");
-    AddNodeTree(P("My Docs"), "0", 1);
+    const WalkResult r = AddNodeTree(P("My Docs"), "0", 1, ImportOptions());
+    EXPECT_TRUE(r.Complete());
+    EXPECT_EQ(r.nodes, 3);
     EXPECT_EQ(Nodes(), QStringList({"My-Docs<My-Docs>@全部文档", "it's<it's>@My-Docs", "sub-a<sub-a>@My-Docs"}));
     EXPECT_EQ(TakeAllStatus(), QStringList({"finish"}));  // posted once, at the top level
 }
@@ -103,10 +105,11 @@ TEST_F(FolderTree, FolderFiltersDecide) {
     };
     for (const Case& c : cases) {
         ExecuteSql("delete from main2", adCmdTextNoRecords);
-        g_dtrend_flag = c.flag;
-        FilterList("dir") = c.dir;
-        FilterList("fdn") = c.fdn;
-        AddNodeTree(P("top"), "0", 1);
+        ImportOptions o;
+        o.dirFilterOn = c.flag;
+        o.dirList = c.dir;
+        o.fdnList = c.fdn;
+        AddNodeTree(P("top"), "0", 1, o);
         EXPECT_EQ(Nodes(), c.expected) << c.flag;
     }
 }
@@ -114,11 +117,12 @@ TEST_F(FolderTree, FolderFiltersDecide) {
 TEST_F(FolderTree, FilesOnlyLinksAndVanishingFolders) {
     Dir("files");
     File("files/a.txt");
-    AddNodeTree(P("files"), "0", 1);
+    AddNodeTree(P("files"), "0", 1, ImportOptions());
     EXPECT_EQ(Nodes(), QStringList({"files<files>@全部文档"}));
 
     ExecuteSql("delete from main2", adCmdTextNoRecords);
-    g_tree_depth = 20;
+    ImportOptions deep;
+    deep.depth = 20;
     Dir("top");
     Dir("top/a");
     Dir("top/gone");
@@ -126,7 +130,7 @@ TEST_F(FolderTree, FilesOnlyLinksAndVanishingFolders) {
     SetWalkEntryHookForTests([](const QByteArray& path) {
         if (path.endsWith("/gone")) std::filesystem::remove_all(path.constData());
     });
-    AddNodeTree(P("top"), "0", 1);
+    AddNodeTree(P("top"), "0", 1, deep);
     EXPECT_EQ(Nodes(), QStringList({"a<a>@top", "top<top>@全部文档"}));
 }
 
@@ -153,4 +157,24 @@ TEST_F(FolderTree, CommandPutsTheTreeUnderTheCurrentNode) {
     EXPECT_EQ(Nodes().size(), 3);
     EXPECT_EQ(prompts.messages.size(), 1u);
     g_current_node = "0";
+}
+
+// A node the catalogue refuses is counted and said, with the sub-folders that had no node
+// to go under; the command shows it after the walk and "finish" is not posted.
+TEST_F(FolderTree, RefusedNodesAreCountedAndSaid) {
+    Dir("top");
+    Dir("top/bad");
+    Dir("top/bad/below");
+    Dir("top/good");
+    ExecuteSql("create trigger refuse before insert on main2 when new.name='bad' "
+               "begin select raise(abort, 'refused node'); end",
+               adCmdTextNoRecords);
+    prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, "5"}});
+    EXPECT_TRUE(AddNodeTreeCommand());
+    EXPECT_EQ(Nodes(), QStringList({"good<good>@top", "top<top>@全部文档"}));
+    const QStringList texts = TakeAllStatus();
+    EXPECT_FALSE(texts.contains("finish"));
+    EXPECT_TRUE(texts.contains("refused node: " + P("top/bad")));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains("0 record(s) and 2 node(s)")) << prompts.messages[0].text.toStdString();
 }

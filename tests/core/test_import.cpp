@@ -13,6 +13,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -27,7 +28,9 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
+#include <atomic>
 #include <thread>
 
 extern char** environ;
@@ -591,9 +594,12 @@ TEST_F(Import, UnreadableRootImportsNothingAndSaysSo) {
     RunTree(P("no such folder"), "2", true, true);
     EXPECT_TRUE(Rows().empty());
     EXPECT_EQ(Count("select count(*) from main2"), 0);
-    ASSERT_EQ(prompts.statusTexts.size(), 2);
+    // Said in the progress texts and once more after the dialog; never "finish".
+    ASSERT_EQ(prompts.statusTexts.size(), 1);
     EXPECT_TRUE(prompts.statusTexts[0].contains(P("no such folder")));
-    EXPECT_EQ(prompts.statusTexts[1], "finish");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, prompts.statusTexts[0]);
+    EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
     // Cancelling the node picker or the dialog starts nothing.
     EXPECT_FALSE(ImportRecordTree());
     prompts.nodes.push_back("0");
@@ -735,4 +741,236 @@ TEST_F(Import, SigkillMidImportLeavesAnIntactCatalogue) {
     g_catalogue.Open(kConnectionString);
     EXPECT_EQ(Count("select count(*) from main where filetype='文件'"), folders * perFolder);
     EXPECT_EQ(Count("select count(distinct dir) from main"), folders * perFolder);
+}
+
+// Several programs writing into one catalogue at once: two korvel-cli imports, the
+// window's own walk (in this process, on its worker thread) and korvel-cli add-node runs.
+// All of them start while another program holds the write lock, so they queue for it.
+// Every record and node of every one of them arrives, with unique ids, and each add-node
+// prints the id of its own node.
+TEST_F(Import, ProgramsWritingAtOnceLoseNothing) {
+    QTemporaryDir shm(QStringLiteral("/dev/shm/korvel-conc-XXXXXX"));
+    const QByteArray base = shm.isValid() ? QFile::encodeName(shm.path()) : disk;
+    const int folders = 8, perFolder = 400;
+    const QStringList trees = {"ta", "tb", "tc"};
+    for (const QString& t : trees) {
+        const QByteArray top = base + "/" + t.toLatin1();
+        MakeDir(top);
+        for (int d = 0; d < folders; ++d) {
+            const QByteArray dir = top + "/" + t.toLatin1() + " " + QByteArray::number(d);
+            MakeDir(dir);
+            for (int f = 0; f < perFolder; ++f) MakeFile(dir + "/文件 " + QByteArray::number(f) + ".txt", 0);
+        }
+    }
+    const QString root = DecodePath(base);
+
+    // Another program holds the write lock while everybody starts.
+    Connection holder;
+    holder.Open(kConnectionString);
+    holder.Begin();
+    std::vector<std::unique_ptr<QProcess>> imports;
+    for (const QString& t : {QString("ta"), QString("tb")}) {
+        auto p = std::make_unique<QProcess>();
+        // Into files: a pipe nobody reads would stall the writer.
+        p->setStandardOutputFile(work.path() + "/" + t + ".out");
+        p->setStandardErrorFile(work.path() + "/" + t + ".err");
+        p->start(KORVEL_CLI, {"--dir", work.path(), "import-tree", root + "/" + t, "--node", "0"});
+        ASSERT_TRUE(p->waitForStarted());
+        imports.push_back(std::move(p));
+    }
+    ImportOptions options;
+    options.depth = 2;
+    WalkResult windowWalk;
+    std::thread window([&] { windowWalk = WalkFolder(root + "/tc", 1, " ", "0", options); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    holder.Commit();
+
+    // add-node runs while the imports are going on.
+    QStringList addedIds;
+    int whileImporting = 0;
+    for (int i = 0; i < 15; ++i) {
+        const bool importing = imports[0]->state() != QProcess::NotRunning || imports[1]->state() != QProcess::NotRunning;
+        const CliResult r = Cli({"--dir", work.path(), "add-node", "0", "extra " + QString::number(i)});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        addedIds << r.out.trimmed();
+        if (importing) ++whileImporting;
+    }
+    window.join();
+    for (auto& p : imports) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p->exitCode(), 0);
+    }
+    EXPECT_GT(whileImporting, 0);
+    for (const QString& t : {QString("ta"), QString("tb")}) {
+        QFile out(work.path() + "/" + t + ".out"), err(work.path() + "/" + t + ".err");
+        ASSERT_TRUE(out.open(QIODevice::ReadOnly) && err.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(out.readAll().endsWith("finish\n")) << t.toStdString();
+        EXPECT_EQ(err.readAll(), QByteArray()) << t.toStdString();
+    }
+    EXPECT_TRUE(windowWalk.Complete());
+    EXPECT_EQ(windowWalk.records, folders * perFolder);
+
+    // Every record of every tree, once; ids unique.
+    const long long all = 3LL * folders * perFolder;
+    EXPECT_EQ(Count("select count(*) from main"), all);
+    EXPECT_EQ(Count("select count(distinct id) from main"), all);
+    EXPECT_EQ(Count("select count(distinct dir) from main"), all);
+    for (const QString& t : trees) {
+        const QString top = SqlText(root + "/" + t + "/");
+        EXPECT_EQ(Count("select count(*) from main where dir like '" + top + "%'"), folders * perFolder) << t.toStdString();
+        // One node per folder, each sub-folder's node under its tree's node, and the
+        // records of a sub-folder carry its name as a keyword.
+        EXPECT_EQ(Count("select count(*) from main2 where name='" + t + "' and fid=0"), 1);
+        EXPECT_EQ(Count("select count(*) from main2 n join main2 p on n.fid=p.id where p.name='" + t +
+                        "' and n.name like '" + t + "-%'"),
+                  folders);
+        EXPECT_EQ(Count("select count(*) from main where dir like '" + top + t + " 3/%' and findkey like '% " + t +
+                        "-3 %'"),
+                  perFolder);
+    }
+    EXPECT_EQ(Count("select count(*) from main2"), 3 * (folders + 1) + 15);
+    // Each add-node printed its own node's id.
+    EXPECT_EQ(QSet<QString>(addedIds.begin(), addedIds.end()).size(), 15);
+    for (int i = 0; i < addedIds.size(); ++i) {
+        ASSERT_TRUE(IsIdText(addedIds[i])) << addedIds[i].toStdString();
+        Recordset rs = ExecuteSql("select name from main2 where id=" + addedIds[i], adCmdText);
+        ASSERT_FALSE(rs.Eof());
+        EXPECT_EQ(rs.Field(0).toString(), "extra " + QString::number(i));
+    }
+}
+
+// A long import leaves the write lock free between its batches long enough for a waiting
+// program to take it: add-node finishes while the import is still running, instead of
+// waiting for its end (or failing after the busy timeout).
+TEST_F(Import, AnotherProgramGetsItsTurnDuringALongImport) {
+    MakeDir(disk + "/big");
+    for (int f = 0; f < 3000; ++f) MakeFile(disk + "/big/f" + QByteArray::number(f), 0);
+    // About a millisecond per entry: a walk of several seconds in 500 ms batches.
+    SetWalkEntryHookForTests([](const QByteArray&) { std::this_thread::sleep_for(std::chrono::microseconds(1200)); });
+    std::atomic<bool> walkDone{false};
+    ImportOptions options;
+    WalkResult result;
+    std::thread window([&] {
+        result = WalkFolder(P("big"), 1, " ", "0", options);
+        walkDone = true;
+    });
+    // Wait until the walk has written (and so holds the lock in a batch).
+    Connection watcher;
+    watcher.Open(kConnectionString);
+    while (watcher.Execute("select count(*) from main2", adCmdText).Field(0).toLongLong() == 0 && !walkDone)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 3; ++i) {
+        const CliResult r = Cli({"--dir", work.path(), "add-node", "0", "n" + QString::number(i)});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_FALSE(walkDone) << "add-node " << i << " only got the lock after the walk";
+    }
+    window.join();
+    EXPECT_TRUE(result.Complete());
+    EXPECT_EQ(Count("select count(*) from main"), 3000);
+    EXPECT_EQ(Count("select count(*) from main2"), 4);
+}
+
+// Inserts the catalogue refuses during a walk are counted and said, never followed by
+// "finish": a refused row alone (the walk goes on), or a failure that makes the engine
+// roll back the whole batch (the walk stops there). Either way the counts of the result
+// are the rows in the catalogue.
+TEST_F(Import, RefusedWritesDuringAWalkAreCountedAndSaid) {
+    MakeDir(disk + "/top");
+    MakeDir(disk + "/top/sub");
+    MakeDir(disk + "/top/badnode");
+    for (int i = 0; i < 5; ++i) {
+        MakeFile(disk + "/top/f" + QByteArray::number(i));
+        MakeFile(disk + "/top/sub/g" + QByteArray::number(i));
+    }
+    MakeFile(disk + "/top/bad1");
+    MakeFile(disk + "/top/sub/bad2");
+    MakeFile(disk + "/top/badnode/h");
+    struct Case {
+        const char* raise;  // how the triggers refuse
+        bool walkGoesOn;
+    } cases[] = {{"abort", true}, {"rollback", false}};
+    for (const Case& c : cases) {
+        ExecuteSql("delete from main", adCmdTextNoRecords);
+        ExecuteSql("delete from main2", adCmdTextNoRecords);
+        ExecuteSql("drop trigger if exists refuse_main", adCmdTextNoRecords);
+        ExecuteSql("drop trigger if exists refuse_main2", adCmdTextNoRecords);
+        ExecuteSql(QString("create trigger refuse_main before insert on main when new.name like 'bad%' "
+                           "begin select raise(%1, 'refused record'); end").arg(c.raise),
+                   adCmdTextNoRecords);
+        ExecuteSql(QString("create trigger refuse_main2 before insert on main2 when new.name = 'badnode' "
+                           "begin select raise(%1, 'refused node'); end").arg(c.raise),
+                   adCmdTextNoRecords);
+        ClearStatusQueueForTests();
+        ImportOptions o;
+        o.depth = 2;
+        const WalkResult r = WalkFolder(P("top"), 1, " ", "0", o);
+        QStringList texts;
+        for (QString t; TakeStatus(t) == 0;) texts << t;
+
+        EXPECT_FALSE(r.Complete()) << c.raise;
+        EXPECT_FALSE(r.stopped);
+        EXPECT_EQ(r.records, Count("select count(*) from main")) << c.raise;
+        EXPECT_EQ(r.nodes, Count("select count(*) from main2")) << c.raise;
+        EXPECT_FALSE(texts.contains("finish")) << c.raise;
+        EXPECT_EQ(texts.last(), r.FailureText(P("top")));
+        EXPECT_TRUE(texts.last().contains(QString("%1 record(s)").arg(r.failedRecords)));
+        EXPECT_TRUE(texts.filter("refused").size() >= 1);
+        if (c.walkGoesOn) {
+            // Only the refused rows are missing; the records under the refused node's
+            // folder are still written, its keyword texts do not depend on the node.
+            EXPECT_EQ(r.records, 11);
+            EXPECT_EQ(r.failedRecords, 2);
+            EXPECT_EQ(r.nodes, 2);
+            EXPECT_EQ(r.failedNodes, 1);
+            EXPECT_TRUE(texts.contains("refused record: " + P("top/bad1")));
+        } else {
+            // Everything of the batch is gone and counted; the walk ended at the failure.
+            EXPECT_EQ(r.records, 0);
+            EXPECT_GE(r.failedRecords + r.failedNodes, 2);
+            EXPECT_LT(r.records + r.failedRecords, 13);
+        }
+    }
+    // The command says it once more after the progress dialog closed.
+    prompts.messages.clear();
+    ExecuteSql("drop trigger refuse_main2", adCmdTextNoRecords);
+    ExecuteSql("drop trigger refuse_main", adCmdTextNoRecords);
+    ExecuteSql("create trigger refuse_main before insert on main when new.name like 'bad%' "
+               "begin select raise(abort, 'refused record'); end",
+               adCmdTextNoRecords);
+    ExecuteSql("delete from main", adCmdTextNoRecords);
+    ExecuteSql("delete from main2", adCmdTextNoRecords);
+    RunTree(P("top"), "2", true, true);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains("2 record(s) and 0 node(s)")) << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(prompts.statusTexts.last(), prompts.messages[0].text);
+}
+
+// Two imports of the same tree at once, with the same-file check on: every file is
+// catalogued exactly once, whichever import took it, also when their batches interleave
+// in the middle of a folder.
+TEST_F(Import, SameTreeImportedTwiceAtOnceCataloguesEachFileOnce) {
+    const int folders = 2, perFolder = 800;
+    MakeDir(disk + "/same");
+    for (int d = 0; d < folders; ++d) {
+        const QByteArray dir = disk + "/same/d" + QByteArray::number(d);
+        MakeDir(dir);
+        for (int f = 0; f < perFolder; ++f) MakeFile(dir + "/f" + QByteArray::number(f), 0);
+    }
+    // This process's walk goes slowly, so korvel-cli's batches fall in between.
+    SetWalkEntryHookForTests([](const QByteArray&) { std::this_thread::sleep_for(std::chrono::microseconds(300)); });
+    ImportOptions options;
+    options.depth = 2;
+    WalkResult mine;
+    std::thread window([&] { mine = WalkFolder(P("same"), 1, " ", "0", options); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const CliResult cli = Cli({"--dir", work.path(), "import-tree", P("same"), "--node", "0", "--no-node-tree"});
+    window.join();
+    EXPECT_EQ(cli.code, 0) << cli.err.toStdString();
+    EXPECT_TRUE(mine.Complete());
+    EXPECT_EQ(Count("select count(*) from main"), folders * perFolder);
+    EXPECT_EQ(Count("select count(distinct dir) from main"), folders * perFolder);
+    EXPECT_EQ(mine.records + mine.catalogued, folders * perFolder);
+    EXPECT_GT(mine.catalogued, 0);  // the two really ran at once
+    EXPECT_GT(mine.records, 0);
 }

@@ -79,8 +79,8 @@ TEST_F(Nodes, InsertNodeWithId) {
     Exec("insert into main2(id,name,findkey,fid) values(7,'x','x',0)");
     EXPECT_EQ(InsertNodeWithId("n2", "n2", "7"), "8");
     EXPECT_EQ(NodeRows(), QStringList({"1 n'1|t'1 t2|0", "7 x|x|0", "8 n2|n2|7"}));
-    // A parent that is no id is never pasted into the statement.
-    InsertNodeWithId("bad", "bad", "0) or (1");
+    // A parent that is no id is never pasted into a statement: an error, no node.
+    EXPECT_THROW(InsertNodeWithId("bad", "bad", "0) or (1"), DbError);
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "bad"}});
     EXPECT_FALSE(AddNodeCommand(std::optional<QString>("1;")));
     DeleteNodeTree("1 or 1=1");
@@ -212,6 +212,62 @@ TEST_F(Nodes, DeleteSubtree) {
     EXPECT_TRUE(DeleteNodeCommand(std::optional<QString>("1")));
     EXPECT_EQ(NodeRows(), QStringList({"5 e|te|0"}));
     EXPECT_EQ(prompts.questions, QStringList({"确定删除吗", "确定删除吗"}));
+}
+
+// A paste or delete of a subtree is all or nothing: when the catalogue refuses one of its
+// nodes, the error is shown and main2 is as it was. So is a single add or modify.
+TEST_F(Nodes, RefusedNodeStatementsChangeNothingAndAreShown) {
+    MakeTree();
+    const QStringList before = NodeRows();
+    Exec("create trigger no_c_copy before insert on main2 when new.name='c' "
+         "begin select raise(abort, 'refused c'); end");
+    Exec("create trigger keep_d before delete on main2 when old.name='d' "
+         "begin select raise(abort, 'refused d'); end");
+    Exec("create trigger no_x before insert on main2 when new.name='x' "
+         "begin select raise(abort, 'refused x'); end");
+    Exec("create trigger no_y before update on main2 when new.name='y' "
+         "begin select raise(abort, 'refused y'); end");
+    struct Case {
+        std::function<bool()> run;
+        QString shown;
+    };
+    g_copied_node = "1";
+    prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "x"}});
+    prompts.AnswerDialog(dlg::kModifyNode, {{dlg::kName, "y"}});
+    prompts.confirms = {true};
+    const Case cases[] = {
+        {[] { return PasteNodeCommand(std::optional<QString>("4")); }, "refused c"},  // a, b copied first
+        {[] { return DeleteNodeCommand(std::optional<QString>("1")); }, "refused d"},  // a deleted first
+        {[] { return AddNodeCommand(std::optional<QString>("1")); }, "refused x"},
+        {[] { return ModifyNodeCommand(std::optional<QString>("2")); }, "refused y"},
+    };
+    for (const Case& c : cases) {
+        prompts.messages.clear();
+        EXPECT_FALSE(c.run()) << c.shown.toStdString();
+        ASSERT_EQ(prompts.messages.size(), 1u) << c.shown.toStdString();
+        EXPECT_TRUE(prompts.messages[0].text.contains(c.shown));
+        EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
+        EXPECT_EQ(NodeRows(), before) << c.shown.toStdString();
+        EXPECT_FALSE(g_catalogue.InTransaction());
+    }
+    EXPECT_EQ(g_copied_node, "1");  // the mark stays for another try
+    EXPECT_THROW(PasteNodeTree("1", "4"), DbError);
+    EXPECT_THROW(DeleteNodeTree("1"), DbError);
+    EXPECT_EQ(NodeRows(), before);
+}
+
+// Ids come from the write transaction of the insert: a node made by another program
+// between two inserts here is never given out twice.
+TEST_F(Nodes, IdsFollowRowsWrittenByAnotherConnection) {
+    EXPECT_EQ(InsertNodeWithId("a", "a", "0"), "1");
+    Connection other;
+    other.Open(kConnectionString);
+    EXPECT_EQ(InsertNodeWithId("b", "b", "0", other), "2");
+    EXPECT_EQ(InsertNodeWithId("c", "c", "1"), "3");
+    PasteNodeTree("1", "2", other);
+    EXPECT_EQ(NodeRows(), QStringList({"1 a|a|0", "2 b|b|0", "3 c|c|1", "4 a|a|2", "5 c|c|4"}));
+    DeleteNodeTree("4", other);
+    EXPECT_EQ(NodeRows().size(), 3);
 }
 
 }  // namespace

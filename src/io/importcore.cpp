@@ -1,0 +1,649 @@
+// The writers behind the import commands: keyword texts, the catalogue writer, the
+// per-file steps of ADD REC and the folder walk of ADD REC TREE. They write into the
+// connection they are given, read their options from ImportOptions and never touch the
+// window's list: the commands in import.cpp do that.
+#include "io/importcore.h"
+
+#include "base/fsutil.h"
+#include "base/longop.h"
+#include "base/settings.h"
+#include "io/dirreader.h"
+#include "io/filters.h"
+#include "io/indexing.h"
+#include "store/catalogue.h"
+#include "store/volroots.h"
+#include "tree/nodes.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <thread>
+#include <unordered_map>
+
+namespace korvel {
+
+int g_tree_depth = 1;
+bool g_create_node_tree = true;
+bool g_import_last_dir = true;
+
+namespace {
+
+std::function<void(const QByteArray&)> g_walk_hook;
+
+// A text of findkey as the walk stores it: every blank doubled.
+QString DoubleBlanks(const QString& text) {
+    QString out;
+    out.reserve(text.size() * 2);
+    for (QChar c : text) {
+        out += c;
+        if (c == u' ') out += c;
+    }
+    return out;
+}
+
+// The values of the status of a path, as records store them.
+void FillStatusTexts(const struct stat& st, NewRecord& r) {
+    r.sizeText = FileSizeText(static_cast<std::uint64_t>(st.st_size));
+    r.timeText = RecordTimeText(static_cast<long long>(st.st_mtime));
+}
+
+// Runs the statement to its end and resets it, also when it fails.
+struct ResetGuard {
+    Statement& s;
+    ~ResetGuard() { s.Reset(); }
+};
+
+// How long a batch leaves the write lock free after a commit: longer than the busy
+// handler's pause between two tries, so a program waiting for the lock gets it.
+constexpr std::chrono::milliseconds kTurnGap{3};
+
+}  // namespace
+
+// ---- options and small helpers -------------------------------------------------------------
+
+ImportOptions CurrentImportOptions() {
+    ImportOptions o;
+    o.sameCheck = g_same_flag;
+    o.indexOnImport = sysindex;
+    o.fileFilterOn = g_trend_flag;
+    o.dirFilterOn = g_dtrend_flag;
+    o.depth = g_tree_depth;
+    o.createNodeTree = g_create_node_tree;
+    o.importLastDir = g_import_last_dir;
+    o.fileList = FilterList(QStringLiteral("file"));
+    o.dirList = FilterList(QStringLiteral("dir"));
+    o.importList = FilterList(QStringLiteral("import"));
+    o.fdnList = FilterList(QStringLiteral("fdn"));
+    o.ffnList = FilterList(QStringLiteral("ffn"));
+    return o;
+}
+
+int ClampedDepth(int depth) {
+    if (depth < 0) return 1;
+    return std::min(depth, 20);
+}
+
+int ClampTreeDepth() {
+    g_tree_depth = ClampedDepth(g_tree_depth);
+    return g_tree_depth;
+}
+
+QString WithoutTrailingSlash(QString path) {
+    while (path.size() > 1 && path.endsWith(u'/')) path.chop(1);
+    return path;
+}
+
+QString LastPathPiece(const QString& path) {
+    const QStringList pieces = path.split(u'/', Qt::SkipEmptyParts);
+    return pieces.isEmpty() ? QString() : pieces.last();
+}
+
+QString FolderKeyword(const QString& folder) {
+    QString name = folder.mid(folder.lastIndexOf(u'/') + 1);
+    return name.replace(u' ', u'-');
+}
+
+QString ImportKeywordText(const QString& tags, bool inherit, const QString& inherited) {
+    QString x = inherit ? tags + u' ' + inherited : tags;
+    x += u' ';
+    return u' ' + x + u' ';
+}
+
+QString DropKeywordText(const QString& inherited) {
+    QString x = inherited + u' ';
+    return u' ' + x + u' ';
+}
+
+QString NoteKeywordText(QStringList keywords) {
+    std::sort(keywords.begin(), keywords.end());
+    keywords.erase(std::unique(keywords.begin(), keywords.end()), keywords.end());
+    QString x = QStringLiteral(" ");
+    for (const QString& k : keywords) x += u' ' + k + u' ';
+    x += u' ';
+    return u' ' + x + u' ';
+}
+
+void SetWalkEntryHookForTests(std::function<void(const QByteArray&)> hook) {
+    g_walk_hook = std::move(hook);
+}
+
+const std::function<void(const QByteArray&)>& WalkEntryHook() { return g_walk_hook; }
+
+NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type,
+                       Connection& conn) {
+    NewRecord r;
+    r.path = path;
+    r.keywords = keywords;
+    r.name = LastPathPiece(path);
+    r.type = type;
+    const FileStatusTexts texts = StatusTexts(path);
+    r.sizeText = texts.sizeText;
+    r.timeText = texts.timeText;
+    r.vol = RememberDiskOfPath(path, conn);
+    return r;
+}
+
+// ---- RecordWriter ---------------------------------------------------------------------
+
+RecordWriter::RecordWriter(Connection& conn) : conn_(conn) {}
+
+RecordWriter::~RecordWriter() {
+    try {
+        EndBatch();
+    } catch (const DbError&) {
+        // Nothing more can be done here; the rows of the open batch are lost, never damaged.
+    }
+}
+
+void RecordWriter::Prepare() {
+    if (prepared_) return;
+    // Both lookups use the indexes main(dir, vol) and main4(filepath, vol).
+    inMain_ = Statement(conn_, QStringLiteral("select 1 from main where dir=?1 and vol=?2 limit 1"));
+    inBackups_ = Statement(conn_, QStringLiteral("select 1 from main4 where filepath=?1 and vol=?2 limit 1"));
+    belowMain_ = Statement(conn_, QStringLiteral("select 1 from main where dir>=?1 and dir<?2 limit 1"));
+    belowBackups_ = Statement(conn_, QStringLiteral("select 1 from main4 where filepath>=?1 and filepath<?2 limit 1"));
+    now_ = Statement(conn_, QStringLiteral("select format(now(),'yyyy-mm-dd H:M:S')"));
+    // No id: main.id is the table's integer key, so the engine gives max(id)+1 within the
+    // write transaction of the insert.
+    insert_ = Statement(conn_, QStringLiteral(
+        "insert into main(dir,findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
+        "values(?1,?2,?3,?4,?5,?6,?7,?8)"));
+    prepared_ = true;
+}
+
+void RecordWriter::EnsureBatch() {
+    if (!batching_) return;
+    AfterError();  // a batch the engine rolled back since the last write is counted first
+    if (ownsTransaction_ || conn_.InTransaction()) return;
+    conn_.Begin();
+    ownsTransaction_ = true;
+    ++batchSerial_;
+    batchStart_ = std::chrono::steady_clock::now();
+}
+
+void RecordWriter::LoseBatch() {
+    ownsTransaction_ = false;
+    lost_.records += pending_.records;
+    lost_.nodes += pending_.nodes;
+    pending_ = Lost();
+}
+
+void RecordWriter::AfterError() {
+    // Some errors make the engine roll the whole transaction back: every row of the batch
+    // is gone then, not only the one that failed.
+    if (ownsTransaction_ && !conn_.InTransaction()) LoseBatch();
+}
+
+void RecordWriter::FinishBatchTransaction() {
+    AfterError();
+    if (!ownsTransaction_) return;
+    try {
+        conn_.Commit();
+    } catch (const DbError&) {
+        conn_.Rollback();
+        LoseBatch();
+        throw;
+    }
+    ownsTransaction_ = false;
+    pending_ = Lost();
+}
+
+bool RecordWriter::IsCatalogued(const QString& path, const QString& vol) {
+    Prepare();
+    EnsureBatch();  // the check and the insert after it in one transaction
+    {
+        ResetGuard g{inMain_};
+        inMain_.Bind(1, path);
+        inMain_.Bind(2, vol);
+        if (inMain_.Step()) return true;
+    }
+    ResetGuard g{inBackups_};
+    inBackups_.Bind(1, path);
+    inBackups_.Bind(2, vol);
+    return inBackups_.Step();
+}
+
+bool RecordWriter::AnyCataloguedBelow(const QString& folder) {
+    Prepare();
+    // Every path below folder lies in [folder + "/", folder + "0"): "0" follows "/" in
+    // the byte order the engine compares texts in.
+    QString low = folder;
+    if (!low.endsWith(u'/')) low += u'/';
+    const QString high = low.left(low.size() - 1) + u'0';
+    for (Statement* s : {&belowMain_, &belowBackups_}) {
+        ResetGuard g{*s};
+        s->Bind(1, low);
+        s->Bind(2, high);
+        if (s->Step()) return true;
+    }
+    return false;
+}
+
+QString RecordWriter::Insert(const NewRecord& r) {
+    Prepare();
+    try {
+        EnsureBatch();
+        WriteTransaction tx(conn_);  // its own, when no batch or other transaction is open
+        // The catalogue time is the engine's format(now(), ...), taken once per second:
+        // the same text every row of that second would get, without a clock and time-zone
+        // lookup per row.
+        const std::time_t second = std::time(nullptr);
+        if (second != nowSecond_) {
+            ResetGuard g{now_};
+            if (now_.Step()) nowText_ = now_.Column(0).toString();
+            nowSecond_ = second;
+        }
+        qint64 id = 0;
+        {
+            ResetGuard g{insert_};
+            insert_.Bind(1, r.path);
+            insert_.Bind(2, r.keywords);
+            insert_.Bind(3, r.name);
+            insert_.Bind(4, r.type);
+            insert_.Bind(5, r.sizeText);
+            insert_.Bind(6, r.timeText);
+            insert_.Bind(7, nowText_);
+            insert_.Bind(8, r.vol);
+            insert_.Step();
+            id = conn_.LastInsertId();
+        }
+        tx.Commit();
+        if (ownsTransaction_) ++pending_.records;
+        return QString::number(id);
+    } catch (const DbError&) {
+        AfterError();
+        throw;
+    }
+}
+
+QString RecordWriter::InsertNode(const QString& name, const QString& tags, const QString& parent) {
+    try {
+        EnsureBatch();
+        const QString id = InsertNodeWithId(name, tags, parent, conn_);
+        if (ownsTransaction_) ++pending_.nodes;
+        return id;
+    } catch (const DbError&) {
+        AfterError();
+        throw;
+    }
+}
+
+void RecordWriter::BeginBatch(std::chrono::milliseconds commitInterval) {
+    interval_ = commitInterval;
+    // Inside someone else's transaction the owner of that one commits.
+    batching_ = !conn_.InTransaction();
+}
+
+void RecordWriter::CommitIfDue() {
+    if (!batching_ || !ownsTransaction_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - batchStart_ < interval_ && conn_.InTransaction()) return;
+    FinishBatchTransaction();
+    // The next write opens the next batch; until then the lock is free for whoever waits.
+    std::this_thread::sleep_for(kTurnGap);
+}
+
+void RecordWriter::EndBatch() {
+    if (!batching_) return;
+    batching_ = false;
+    FinishBatchTransaction();
+}
+
+RecordWriter::Lost RecordWriter::TakeLost() {
+    Lost l = lost_;
+    lost_ = Lost();
+    return l;
+}
+
+// ---- the per-file steps -------------------------------------------------------------------
+
+FileStep ImportOneFile(RecordWriter& writer, const QString& path, const QString& keywords,
+                       const ImportOptions& options, bool noteSize, ImportedRecord* added) {
+    Connection& conn = writer.connection();
+    NewRecord r;
+    r.path = path;
+    r.keywords = keywords;
+    r.name = LastPathPiece(path);
+    r.type = kFileRecordType;
+    struct stat st;
+    const QByteArray native = EncodePath(path);
+    if (!native.contains('\0') && ::stat(native.constData(), &st) == 0) {
+        FillStatusTexts(st, r);
+        if (noteSize) r.sizeText = QString::number(static_cast<long long>(st.st_size));
+    }
+    r.vol = RememberDiskOfPath(path, conn);
+
+    QString id;
+    try {
+        // The same-file check and the insert in one write transaction: no other program
+        // can catalogue the file in between.
+        WriteTransaction tx(conn);
+        if (options.sameCheck) {
+            bool catalogued = false;
+            try {
+                catalogued = writer.IsCatalogued(r.path, r.vol);
+            } catch (const DbError& e) {
+                ReportDbError(e);  // then taken as not catalogued
+            }
+            if (catalogued) return FileStep::AlreadyCatalogued;
+        }
+        id = writer.Insert(r);
+        tx.Commit();
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return FileStep::Failed;
+    }
+    if (added) *added = ImportedRecord{r, id};
+    if (options.indexOnImport) IndexRecordFile(path, id);
+    return FileStep::Added;
+}
+
+ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords,
+                                    const ImportOptions& options, Connection& conn) {
+    ChosenFilesResult result;
+    RecordWriter writer(conn);
+    for (int i = 0; i < paths.size(); ++i) {
+        ImportedRecord rec;
+        const FileStep step = ImportOneFile(writer, paths[i], keywords, options, false, &rec);
+        if (step == FileStep::AlreadyCatalogued) {
+            result.stoppedAt = i;  // this file and all after it stay out
+            break;
+        }
+        if (step == FileStep::Added)
+            result.added.push_back(std::move(rec));
+        else
+            ++result.failed;
+    }
+    return result;
+}
+
+bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn) {
+    try {
+        RecordWriter writer(conn);
+        return writer.IsCatalogued(path, vol);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return false;
+    }
+}
+
+// ---- the folder walk ----------------------------------------------------------------------
+
+QString CannotReadFolderText(const QString& folder) {
+    return QStringLiteral("无法读取文件夹(cannot read folder): ") + folder;
+}
+
+QString WalkResult::FailureText(const QString& root) const {
+    if (!rootRead) return CannotReadFolderText(root);
+    if (failedRecords == 0 && failedNodes == 0) return QString();
+    return QStringLiteral("导入未完成：%1 个记录和 %2 个节点未能写入目录。"
+                          "(import incomplete: %1 record(s) and %2 node(s) could not be written "
+                          "to the catalogue)")
+        .arg(failedRecords)
+        .arg(failedNodes);
+}
+
+namespace {
+
+class FolderWalk {
+public:
+    FolderWalk(const ImportOptions& options, Connection& conn)
+        : o_(options), depth_(ClampedDepth(options.depth)), writer_(conn) {}
+
+    WalkResult Run(const QString& rootText, int level, const QString& keywords, const QString& parent) {
+        const QString root = WithoutTrailingSlash(rootText);
+        const QByteArray rootBytes = EncodePath(root);
+        DirReader dir;
+        if (root.isEmpty() || rootBytes.contains('\0') || !dir.Open(rootBytes)) {
+            PostStatus(CannotReadFolderText(rootText));
+            return result_;
+        }
+        result_.rootRead = true;
+        writer_.BeginBatch();
+        const bool walked = Walk(dir, rootBytes, root, level, keywords, parent, false);
+        result_.stopped = !walked && !rolledBack_;
+        try {
+            writer_.EndBatch();
+        } catch (const DbError& e) {
+            PostStatus(e.description());
+        }
+        TakeLost();
+        if (result_.Complete()) {
+            if (level == 1) PostStatus(kFinishText);
+        } else if (result_.failedRecords > 0 || result_.failedNodes > 0) {
+            PostStatus(result_.FailureText(rootText));
+        }
+        return result_;
+    }
+
+private:
+    // One folder level: P is open in dir. parentLost: the node this folder's node belongs
+    // under could not be made. Returns false when a stop was requested.
+    bool Walk(DirReader& dir, const QByteArray& pBytes, const QString& p, int level,
+              const QString& k, const QString& parent, bool parentLost) {
+        const QString f = FolderKeyword(p);
+        const QString kNext = u' ' + k + u' ' + f + u' ';
+        const QString recordKeywords = DoubleBlanks(kNext);
+        QString node;
+        if (o_.createNodeTree) {
+            if (parentLost) {
+                ++result_.failedNodes;  // it has nowhere to go
+            } else {
+                try {
+                    node = writer_.InsertNode(f, f, parent);
+                    ++result_.nodes;
+                } catch (const DbError& e) {
+                    ++result_.failedNodes;
+                    PostStatus(e.description() + QStringLiteral(": ") + p);
+                }
+            }
+            CommitIfDue();  // a walk that keeps no file still commits its nodes in time
+        }
+        const bool nodeLost = o_.createNodeTree && node.isEmpty();
+        BelowCheck below;
+        const auto& hook = WalkEntryHook();
+        while (const dirent* e = dir.Next()) {
+            if (g_stop_requested.load()) return false;
+            CommitIfDue();
+            if (rolledBack_) return false;
+            const QByteArray childBytes = ChildPathBytes(pBytes, e->d_name);
+            if (hook) hook(childBytes);
+            struct stat st;
+            bool haveStat = false;
+            const EntryKind kind = dir.KindOf(e, &st, &haveStat);
+            if (kind == EntryKind::Other || kind == EntryKind::Gone) continue;
+
+            // Names that are not UTF-8 are kept in DecodePath's escaped form, which
+            // EncodePath turns back into the same bytes. The check guards the promise that
+            // a record always opens its file again.
+            const QByteArray nameBytes = QByteArray::fromRawData(e->d_name, static_cast<qsizetype>(std::strlen(e->d_name)));
+            const QString name = DecodePath(nameBytes);
+            QString childPath = p;
+            if (!childPath.endsWith(u'/')) childPath += u'/';
+            childPath += name;
+            if (EncodePath(name) != nameBytes) {
+                PostStatus(QStringLiteral("无法编码的路径，未导入(path cannot be encoded, not imported): ") +
+                           childPath);
+                continue;
+            }
+
+            if (kind == EntryKind::Folder) {
+                if (level > depth_) {
+                    if (o_.importLastDir && !(name.size() > 6 && name.endsWith(QLatin1String(".files")))) {
+                        if (haveStat || dir.StatEntry(e->d_name, &st))
+                            AddPathRecord(childPath, &st, kFolderRecordType, recordKeywords, NeedsCheck(p, below));
+                    }
+                    continue;
+                }
+                if (FilteredOut(name, o_.dirFilterOn, o_.dirList, o_.fdnList)) continue;
+                DirReader sub;
+                if (!sub.OpenChild(dir, e->d_name)) continue;  // unreadable: contributes nothing
+                if (!Walk(sub, childBytes, childPath, level + 1, kNext, node, nodeLost)) return false;
+                continue;
+            }
+
+            // A file.
+            if (MatchesFilterList(name, o_.importList)) {
+                struct stat self;
+                if (dir.StatSelf(&self)) AddPathRecord(p, &self, kFolderRecordType, recordKeywords, o_.sameCheck);
+            }
+            if (FilteredOut(name, o_.fileFilterOn, o_.fileList, o_.ffnList)) continue;
+            if (!haveStat && !dir.StatEntry(e->d_name, &st)) {
+                if (errno == ENOENT) continue;  // vanished since the listing
+                struct stat self;
+                AddPathRecord(childPath, dir.StatSelf(&self) ? &self : nullptr, kFileRecordType,
+                              recordKeywords, NeedsCheck(p, below), /*statusKnown=*/false);
+            } else {
+                AddPathRecord(childPath, &st, kFileRecordType, recordKeywords, NeedsCheck(p, below));
+            }
+            PostStatus(childPath);
+        }
+        return true;
+    }
+
+    // Whether the entries of folder P need the same-file lookup. The entries of one
+    // listing are all different, so when nothing below P is catalogued, none of them needs
+    // it. That answer holds only within the batch that found it: after a commit another
+    // program may catalogue files below P, so it is asked again in every batch.
+    struct BelowCheck {
+        bool needed = false;
+        long long serial = -1;  // the batch in which `needed` was found false
+    };
+    bool NeedsCheck(const QString& p, BelowCheck& c) {
+        if (!o_.sameCheck || c.needed) return o_.sameCheck;
+        try {
+            writer_.EnsureBatch();
+            if (writer_.BatchSerial() == c.serial) return false;
+            c.needed = writer_.AnyCataloguedBelow(p);
+            c.serial = writer_.BatchSerial();
+        } catch (const DbError&) {
+            c.needed = true;  // the lookup of each entry reports the error
+        }
+        return c.needed;
+    }
+
+    // The record of one file or folder. st gives the status (its device at least);
+    // without a known status the size and time texts stay empty.
+    // check: whether the same-file lookup runs for it.
+    void AddPathRecord(const QString& path, const struct stat* st, const QString& type,
+                       const QString& keywords, bool check, bool statusKnown = true) {
+        NewRecord r;
+        r.path = path;
+        r.keywords = keywords;
+        r.name = path.mid(path.lastIndexOf(u'/') + 1);
+        r.type = type;
+        if (st && statusKnown) FillStatusTexts(*st, r);
+        r.vol = st ? VolOf(st->st_dev, path) : RememberDiskOfPath(path, writer_.connection());
+        if (check) {
+            try {
+                if (writer_.IsCatalogued(r.path, r.vol)) {
+                    ++result_.catalogued;
+                    return;
+                }
+            } catch (const DbError& e) {
+                // A failed lookup is reported and the path is imported, as ADD REC does.
+                PostStatus(e.description() + QStringLiteral(": ") + path);
+            }
+        }
+        try {
+            const QString id = writer_.Insert(r);
+            ++result_.records;
+            if (type == kFileRecordType && o_.indexOnImport) IndexRecordFile(path, id);
+        } catch (const DbError& e) {
+            // Reported in the progress texts (a message box per file would stall the walk)
+            // and counted for the summary at the end.
+            ++result_.failedRecords;
+            PostStatus(e.description() + QStringLiteral(": ") + path);
+        }
+    }
+
+    void CommitIfDue() {
+        try {
+            writer_.CommitIfDue();
+        } catch (const DbError& e) {
+            PostStatus(e.description());
+        }
+        TakeLost();
+    }
+
+    // Rows of batches the engine lost were counted as written: they count as failed. The
+    // walk ends there: the nodes of that batch are gone, and the folders below them would
+    // get nodes under parents that no longer exist. Importing again adds what is missing.
+    void TakeLost() {
+        const RecordWriter::Lost lost = writer_.TakeLost();
+        if (lost.records == 0 && lost.nodes == 0) return;
+        rolledBack_ = true;
+        result_.records -= lost.records;
+        result_.failedRecords += lost.records;
+        result_.nodes -= lost.nodes;
+        result_.failedNodes += lost.nodes;
+        PostStatus(QStringLiteral("目录撤销了 %1 个记录和 %2 个节点的写入，导入已停止。(the catalogue "
+                                  "rolled back %1 record(s) and %2 node(s); the import stopped)")
+                       .arg(lost.records)
+                       .arg(lost.nodes));
+    }
+
+    // Disk identity per device: the volume lookup runs once per file system met.
+    QString VolOf(dev_t dev, const QString& path) {
+        auto it = vols_.find(dev);
+        if (it != vols_.end()) return it->second;
+        QString vol = RememberDiskOfPath(path, writer_.connection());
+        vols_.emplace(dev, vol);
+        return vol;
+    }
+
+    const ImportOptions o_;
+    const int depth_;
+    RecordWriter writer_;
+    WalkResult result_;
+    bool rolledBack_ = false;
+    std::unordered_map<dev_t, QString> vols_;
+};
+
+}  // namespace
+
+WalkResult WalkFolder(const QString& root, int level, const QString& keywords, const QString& parent,
+                      const ImportOptions& options, Connection& conn) {
+    FolderWalk walk(options, conn);
+    return walk.Run(root, level, keywords, parent);
+}
+
+std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey,
+                                        const QString& addid, const ImportOptions& options,
+                                        std::shared_ptr<WalkResult> result, Connection& conn) {
+    std::map<QString, QString> args{{QStringLiteral("root"), root},
+                                    {QStringLiteral("sub"), QString::number(level)},
+                                    {QStringLiteral("findkey"), findkey},
+                                    {QStringLiteral("addid"), addid}};
+    Connection* c = &conn;
+    return [args, options, result, c]() {
+        WalkResult r = WalkFolder(args.at(QStringLiteral("root")), DecimalTextValue(args.at(QStringLiteral("sub"))),
+                                  args.at(QStringLiteral("findkey")), args.at(QStringLiteral("addid")), options, *c);
+        if (result) *result = r;
+    };
+}
+
+}  // namespace korvel
