@@ -43,16 +43,17 @@ BackupAdd InsertBackupRow(qint64 id, const QString& path, const QString& vol, Co
 
 }  // namespace
 
+void RememberRootIfOnDisk(const QString& path, const QString& vol, Connection& conn) {
+    if (vol.isEmpty() || vol == QLatin1String("0") || !path.startsWith(u'/')) return;
+    QString root;
+    if (DiskAndRootOf(path, &root) == vol) RememberDiskOfPath(path, conn);
+}
+
 BackupAdd AddBackupRow(const QString& id, const QString& path, const QString& vol, Connection& conn) {
     const qint64 n = RecordIdNumber(id);
     WriteTransaction tx(conn);
     const BackupAdd result = InsertBackupRow(n, path, vol, conn);
-    // The root of the volume that holds the copy now, when it is the copy's disk: a path
-    // stored for a disk that is not mounted says nothing about where that disk goes.
-    if (result == BackupAdd::Added && vol != QLatin1String("0") && path.startsWith(u'/')) {
-        QString root;
-        if (DiskAndRootOf(path, &root) == vol) RememberDiskOfPath(path, conn);
-    }
+    if (result == BackupAdd::Added) RememberRootIfOnDisk(path, vol, conn);
     tx.Commit();
     return result;
 }

@@ -50,6 +50,11 @@ int RegisterCopies(const QMap<QString, QString>& copies, Connection& conn = g_ca
 std::optional<BackupRow> FindBackupRow(const QString& pattern, const QString& disk, const QString& id,
                                        Connection& conn = g_catalogue);
 
+// Remembers the root of the volume that holds path when that volume has identity vol now
+// (a path stored for a disk that is not mounted says nothing about where that disk goes).
+// Never fails.
+void RememberRootIfOnDisk(const QString& path, const QString& vol, Connection& conn = g_catalogue);
+
 // The record id as the integer the tables store; throws DbError for a text that is not one.
 qint64 RecordIdNumber(const QString& id);
 
