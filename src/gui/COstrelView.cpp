@@ -5,6 +5,8 @@
 #include "base/settings.h"
 #include "io/import.h"
 #include "list/recordlist.h"
+#include "records/backupcommands.h"
+#include "records/recordcommands.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -140,6 +142,25 @@ void COstrelView::OnShowIncludeSub() {
     g_record_list.ShowIncludeSubRecords();
 }
 
+void COstrelView::OnModifyRec() { EditRecordCommand(SelectedRows()); }
+void COstrelView::OnDelRec() {
+    WaitCursor wait;
+    DeleteRecordsCommand(SelectedRows());
+}
+void COstrelView::OnOpenRec() { OpenRecordCommand(SelectedRows()); }
+void COstrelView::OnOpenDir() { OpenRecordFolderCommand(SelectedRows()); }
+void COstrelView::OnUpdateRec() {
+    WaitCursor wait;
+    UpdateRecordsCommand(SelectedRows());
+}
+void COstrelView::OnOpenBackup() { OpenBackupCommand(SelectedRows()); }
+void COstrelView::OnAddBackup() { AddBackupCommand(SelectedRows()); }
+void COstrelView::OnDelBackup() { DelBackupCommand(SelectedRows()); }
+void COstrelView::OnBackupToFormal() { BackupToFormalCommand(SelectedRows()); }
+void COstrelView::OnBatchDelBackup() { BatchDelBackupCommand(SelectedRows()); }
+void COstrelView::OnBatchBackupToFormal() { BatchBackupToFormalCommand(SelectedRows()); }
+void COstrelView::OnBatchBackupReplace() { BatchBackupReplaceCommand(SelectedRows()); }
+
 void COstrelView::OnSectionResized(int column, int, int) {
     if (headerMouseDown_) resizedColumns_.insert(column);
 }
@@ -175,6 +196,11 @@ void COstrelView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     QTableView::mouseDoubleClickEvent(event);
+    // A double click on a row opens its record, as OPEN REC does.
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid()) {
+        OnOpenRec();
+        event->accept();
+    }
 }
 
 void COstrelView::contextMenuEvent(QContextMenuEvent* event) {

@@ -5,6 +5,7 @@
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
+#include "io/importcore.h"
 #include "list/recordlist.h"
 #include "platform/volumes.h"
 #include "records/backups.h"
@@ -81,7 +82,15 @@ void AddBackupCommand(const QList<int>& rows) {
     const std::optional<QStringList> files = prompter().PickFiles();
     if (!files) return;
     try {
-        for (const QString& path : *files) AddBackupRow(id, path, DriveDiskId(path));
+        for (const QString& chosen : *files) {
+            // The dialog's text of a name that is not UTF-8, turned back into that name.
+            const QString path = PathFromDialog(chosen);
+            if (path.isEmpty()) {
+                Notice(QStringLiteral("无法读取此文件名(file name cannot be read): ") + chosen);
+                continue;
+            }
+            AddBackupRow(id, path, DriveDiskId(path));
+        }
     } catch (const DbError& e) {
         ReportDbError(e);
     }
