@@ -140,7 +140,7 @@ DeleteResult DeleteRecords(const QStringList& ids, Connection& conn, const std::
         result.missing << missing;
         for (const QString& id : chunk) RemoveRecordIndex(id);
         result.deleted << chunk;
-        if (progress) progress(static_cast<int>(result.deleted.size()));
+        if (progress && !(chunk.isEmpty() && missing.isEmpty())) progress(static_cast<int>(result.deleted.size()));
     }
     return result;
 }
