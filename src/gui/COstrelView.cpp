@@ -5,6 +5,7 @@
 #include "base/settings.h"
 #include "io/import.h"
 #include "list/recordlist.h"
+#include "store/schema.h"
 #include "records/backupcommands.h"
 #include "records/recordcommands.h"
 
@@ -16,6 +17,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QThread>
+#include <QSet>
 #include <QUrl>
 
 #include <algorithm>
@@ -121,7 +123,20 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
 
 COstrelView::~COstrelView() { g_record_list.changed = nullptr; }
 
-void COstrelView::RefreshRows() { model_->Sync(); }
+void COstrelView::RefreshRows() {
+    // A page filled again (after an edit, a delete, a promotion) keeps the records that
+    // were selected selected, wherever they are now.
+    QSet<QString> selectedIds;
+    for (int row : SelectedRows()) selectedIds.insert(model_->Cell(row, kIdColumn));
+    const int before = model_->rowCount();
+    model_->Sync();
+    if (selectedIds.isEmpty() || model_->rowCount() == before + 1) return;  // a row added at the top keeps its selection
+    QItemSelection keep;
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (selectedIds.contains(model_->Cell(row, kIdColumn)))
+            keep.select(model_->index(row, 0), model_->index(row, kColumns - 1));
+    selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect);
+}
 
 QList<int> COstrelView::SelectedRows() const {
     QList<int> rows;
