@@ -106,47 +106,66 @@ bool ReplaceFormalByBackup(const QString& id, const QString& path, const QString
     return true;
 }
 
+namespace {
+
+// One record of a batch; returns the copy rows changed (0 when the record had no match).
+int BatchOneRecord(BatchBackup kind, const QString& id, const QString& pattern, const QString& disk,
+                   Connection& conn) {
+    if (kind == BatchBackup::Delete) {
+        // The pattern is a bound value: a quote in it is an ordinary character, "%" and
+        // "_" keep their wildcard meaning.
+        Statement st(conn, QStringLiteral("delete from main4 where recordid=?1"
+                                          " and (?2='' or filepath like '%' || ?2 || '%')"
+                                          " and (?3='' or vol=?3)"));
+        st.Bind(1, RecordIdNumber(id));
+        st.Bind(2, pattern);
+        st.Bind(3, disk);
+        st.Step();
+        return conn.Changes();
+    }
+    const std::optional<BackupRow> copy = FindBackupRow(pattern, disk, id, conn);
+    if (!copy) return 0;
+    const bool done = kind == BatchBackup::Promote ? PromoteBackup(id, copy->path, copy->vol, conn)
+                                                   : ReplaceFormalByBackup(id, copy->path, copy->vol, conn);
+    return done ? 1 : 0;
+}
+
+// Records per write transaction of a batch.
+constexpr int kBatchChunk = 500;
+
+}  // namespace
+
 BatchBackupResult BatchBackupOperation(BatchBackup kind, const QStringList& ids, const QString& pattern,
                                        const QString& disk, Connection& conn, const std::atomic<bool>* stop) {
     BatchBackupResult result;
-    for (const QString& id : ids) {
-        if (stop && stop->load()) {
-            result.stopped = true;
-            break;
-        }
+    qsizetype next = 0;
+    while (next < ids.size() && !result.stopped) {
+        // The records of one transaction count only once it is committed: a failure rolls
+        // all of them back.
+        int records = 0, rows = 0;
         try {
-            if (kind == BatchBackup::Delete) {
-                const qint64 n = RecordIdNumber(id);
-                WriteTransaction tx(conn);
-                // The pattern is a bound value: a quote in it is an ordinary character,
-                // "%" and "_" keep their wildcard meaning.
-                Statement st(conn, QStringLiteral("delete from main4 where recordid=?1"
-                                                  " and (?2='' or filepath like '%' || ?2 || '%')"
-                                                  " and (?3='' or vol=?3)"));
-                st.Bind(1, n);
-                st.Bind(2, pattern);
-                st.Bind(3, disk);
-                st.Step();
-                const int removed = conn.Changes();
-                tx.Commit();
-                if (removed > 0) {
-                    ++result.records;
-                    result.rows += removed;
+            WriteTransaction tx(conn);
+            const qsizetype end = std::min(ids.size(), next + kBatchChunk);
+            qsizetype i = next;
+            for (; i < end; ++i) {
+                if (stop && stop->load()) {
+                    result.stopped = true;
+                    break;
                 }
-                continue;
+                const int changed = BatchOneRecord(kind, ids[i], pattern, disk, conn);
+                if (changed > 0) {
+                    ++records;
+                    rows += changed;
+                }
             }
-            const std::optional<BackupRow> copy = FindBackupRow(pattern, disk, id, conn);
-            if (!copy) continue;
-            const bool done = kind == BatchBackup::Promote ? PromoteBackup(id, copy->path, copy->vol, conn)
-                                                           : ReplaceFormalByBackup(id, copy->path, copy->vol, conn);
-            if (done) {
-                ++result.records;
-                ++result.rows;
-            }
+            tx.Commit();
+            next = i;
         } catch (const DbError& e) {
             result.error = e;
             break;
         }
+        result.records += records;
+        result.rows += rows;
     }
     return result;
 }

@@ -57,9 +57,10 @@ struct BatchBackupResult {
     std::optional<DbError> error;  // the failure that ended the work, if one did
 };
 // Delete removes every matching copy of each record; Promote and Replace act on the first
-// matching copy (FindBackupRow) of each record that has one. Each record is done in its
-// own transaction; stop is looked at between records. A failure leaves its record as it
-// was and ends the work; the records done before stay done.
+// matching copy (FindBackupRow) of each record that has one. Records are done in write
+// transactions of some hundreds; stop is looked at between records and commits what was
+// done. A failure rolls back the records of its transaction and ends the work; the
+// records committed before stay done, and the counts are of committed records only.
 BatchBackupResult BatchBackupOperation(BatchBackup kind, const QStringList& ids, const QString& pattern,
                                        const QString& disk, Connection& conn = g_catalogue,
                                        const std::atomic<bool>* stop = nullptr);
