@@ -41,7 +41,8 @@ int Fail(const QString& text) {
 }
 
 void Out(const QString& line) {
-    std::fputs(line.toUtf8().constData(), stdout);
+    // As file names are written: a name that is not UTF-8 comes out as its own bytes.
+    std::fputs(EncodePath(line).constData(), stdout);
     std::fputc('\n', stdout);
 }
 

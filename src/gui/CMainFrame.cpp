@@ -168,14 +168,23 @@ void CMainFrame::RegisterCommands() {
     Register({kPagePrev}, Pane::List, [list] { list->OnPage(-2); });
     Register({kPageNext}, Pane::List, [list] { list->OnPage(-3); });
     Register({kPageLast}, Pane::List, [list] { list->OnPage(-4); });
-    for (int id : {kModifyRec, kDelRec, kAdvancedFind, kGroupShow, kGroupAdd, kGroupDel, kKeyShow,
-                   kKeyAdd, kKeyDel, kExportRec, kExportRecBackup, kSyncRec, kSyncNode, kUpdateRec,
-                   kModifyDiskNo, kBatchReplacePath, kBatchReplaceRoot, kCreateNote, kOpenBackup,
-                   kAddBackup, kDelBackup, kBackupToFormal, kBatchDelBackup, kBatchBackupToFormal,
-                   kBatchBackupReplace, kCreateIndex, kOpenDir, kOpenRec})
+    Register({kModifyRec, kModifyRec2}, Pane::List, [list] { list->OnModifyRec(); });
+    Register({kDelRec, kDelRec2}, Pane::List, [list] { list->OnDelRec(); });
+    Register({kOpenRec, kOpenRecOld}, Pane::List, [list] { list->OnOpenRec(); });
+    Register({kOpenDir}, Pane::List, [list] { list->OnOpenDir(); });
+    Register({kUpdateRec}, Pane::List, [list] { list->OnUpdateRec(); });
+    Register({kOpenBackup, kOpenBackupOld}, Pane::List, [list] { list->OnOpenBackup(); });
+    Register({kAddBackup, kAddBackupOld}, Pane::List, [list] { list->OnAddBackup(); });
+    Register({kDelBackup, kDelBackupOld}, Pane::List, [list] { list->OnDelBackup(); });
+    Register({kBackupToFormal, kBackupToFormalOld}, Pane::List, [list] { list->OnBackupToFormal(); });
+    Register({kBatchDelBackup, kBatchDelBackupOld}, Pane::List, [list] { list->OnBatchDelBackup(); });
+    Register({kBatchBackupToFormal, kBatchBackupToFormalOld}, Pane::List,
+             [list] { list->OnBatchBackupToFormal(); });
+    Register({kBatchBackupReplace}, Pane::List, [list] { list->OnBatchBackupReplace(); });
+    for (int id : {kAdvancedFind, kGroupShow, kGroupAdd, kGroupDel, kKeyShow, kKeyAdd, kKeyDel,
+                   kExportRec, kExportRecBackup, kSyncRec, kSyncNode, kModifyDiskNo,
+                   kBatchReplacePath, kBatchReplaceRoot, kCreateNote, kCreateIndex})
         Register({id}, Pane::List, nullptr);
-    primaryOf_[kModifyRec2] = kModifyRec;
-    primaryOf_[kDelRec2] = kDelRec;
 
     // Imports act on no selection: the frame handles them whichever pane is active.
     Register({kAddRec}, Pane::Frame, [] { AddFileRecords(); });

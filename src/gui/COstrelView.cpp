@@ -5,6 +5,9 @@
 #include "base/settings.h"
 #include "io/import.h"
 #include "list/recordlist.h"
+#include "store/schema.h"
+#include "records/backupcommands.h"
+#include "records/recordcommands.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -14,6 +17,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QThread>
+#include <QSet>
 #include <QUrl>
 
 #include <algorithm>
@@ -119,7 +123,20 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
 
 COstrelView::~COstrelView() { g_record_list.changed = nullptr; }
 
-void COstrelView::RefreshRows() { model_->Sync(); }
+void COstrelView::RefreshRows() {
+    // A page filled again (after an edit, a delete, a promotion) keeps the records that
+    // were selected selected, wherever they are now.
+    QSet<QString> selectedIds;
+    for (int row : SelectedRows()) selectedIds.insert(model_->Cell(row, kIdColumn));
+    const int before = model_->rowCount();
+    model_->Sync();
+    if (selectedIds.isEmpty() || model_->rowCount() == before + 1) return;  // a row added at the top keeps its selection
+    QItemSelection keep;
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (selectedIds.contains(model_->Cell(row, kIdColumn)))
+            keep.select(model_->index(row, 0), model_->index(row, kColumns - 1));
+    selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect);
+}
 
 QList<int> COstrelView::SelectedRows() const {
     QList<int> rows;
@@ -139,6 +156,25 @@ void COstrelView::OnShowIncludeSub() {
     WaitCursor wait;
     g_record_list.ShowIncludeSubRecords();
 }
+
+void COstrelView::OnModifyRec() { EditRecordCommand(SelectedRows()); }
+void COstrelView::OnDelRec() {
+    WaitCursor wait;
+    DeleteRecordsCommand(SelectedRows());
+}
+void COstrelView::OnOpenRec() { OpenRecordCommand(SelectedRows()); }
+void COstrelView::OnOpenDir() { OpenRecordFolderCommand(SelectedRows()); }
+void COstrelView::OnUpdateRec() {
+    WaitCursor wait;
+    UpdateRecordsCommand(SelectedRows());
+}
+void COstrelView::OnOpenBackup() { OpenBackupCommand(SelectedRows()); }
+void COstrelView::OnAddBackup() { AddBackupCommand(SelectedRows()); }
+void COstrelView::OnDelBackup() { DelBackupCommand(SelectedRows()); }
+void COstrelView::OnBackupToFormal() { BackupToFormalCommand(SelectedRows()); }
+void COstrelView::OnBatchDelBackup() { BatchDelBackupCommand(SelectedRows()); }
+void COstrelView::OnBatchBackupToFormal() { BatchBackupToFormalCommand(SelectedRows()); }
+void COstrelView::OnBatchBackupReplace() { BatchBackupReplaceCommand(SelectedRows()); }
 
 void COstrelView::OnSectionResized(int column, int, int) {
     if (headerMouseDown_) resizedColumns_.insert(column);
@@ -175,6 +211,11 @@ void COstrelView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     QTableView::mouseDoubleClickEvent(event);
+    // A double click on a row opens its record, as OPEN REC does.
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid()) {
+        OnOpenRec();
+        event->accept();
+    }
 }
 
 void COstrelView::contextMenuEvent(QContextMenuEvent* event) {

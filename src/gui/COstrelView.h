@@ -50,6 +50,20 @@ public:
     void OnOnlyShowInner();
     void OnShowIncludeSub();
 
+    // Record commands over the selected rows (records/recordcommands.h, backupcommands.h).
+    void OnModifyRec();
+    void OnDelRec();
+    void OnOpenRec();  // also the double click
+    void OnOpenDir();
+    void OnUpdateRec();
+    void OnOpenBackup();
+    void OnAddBackup();
+    void OnDelBackup();
+    void OnBackupToFormal();
+    void OnBatchDelBackup();
+    void OnBatchBackupToFormal();
+    void OnBatchBackupReplace();
+
     // Redraws the rows of g_record_list.
     void RefreshRows();
     // Rows selected in the list, in ascending order.

@@ -7,6 +7,7 @@
 
 #include "base/dialogs.h"
 #include "base/longop.h"
+#include "gui/CBatchBackupDlg.h"
 #include "gui/CInputCommonDialog.h"
 #include "gui/CNodeTreeDlg.h"
 #include "gui/CShowInfoDlg.h"
@@ -14,9 +15,11 @@
 #include "gui/TreeControlDlg.h"
 #include "gui/addkey2.h"
 #include "gui/addtreedialog.h"
+#include "gui/editdialog.h"
 #include "gui/keydialog2.h"
 #include "gui/lookdialog4.h"
 #include "gui/modsdialog2.h"
+#include "gui/openback.h"
 #include "store/catalogue.h"
 
 #include <QApplication>
@@ -72,6 +75,9 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     if (dialog == dlg::kNodeTree) return std::make_unique<CNodeTreeDlg>(parent);
     if (dialog == dlg::kInput) return std::make_unique<CInputCommonDialog>(parent);
     if (dialog == dlg::kCombo) return std::make_unique<ComboxDlg>(parent);
+    if (dialog == dlg::kEditRecord) return std::make_unique<editdialog>(parent);
+    if (dialog == dlg::kOpenBack) return std::make_unique<openback>(parent);
+    if (dialog == dlg::kBatchBackup) return std::make_unique<CBatchBackupDlg>(parent);
     return nullptr;
 }
 

@@ -64,6 +64,11 @@ inline constexpr int kShowIncludeSub = 32872;
 inline constexpr int kOpenBackup = 32884, kAddBackup = 32891, kDelBackup = 32892,
                      kBackupToFormal = 32893, kBatchDelBackup = 32894,
                      kBatchBackupToFormal = 32896, kBatchBackupReplace = 32897;
+// Older ids of the backup commands and of OPEN REC that no menu carries; each reaches the
+// same handler as the id above it.
+inline constexpr int kOpenBackupOld = 32816, kAddBackupOld = 32817, kDelBackupOld = 32818,
+                     kBackupToFormalOld = 32825, kBatchDelBackupOld = 32877,
+                     kBatchBackupToFormalOld = 32878, kOpenRecOld = 32880;
 inline constexpr int kCreateIndex = 32826;
 inline constexpr int kOpenDir = 32835;
 inline constexpr int kOpenRec = 32836;

@@ -216,10 +216,12 @@ TEST(Window, GreyingFollowsTheFocusedPane) {
         {cmd::kPageNext, Origin::DialogBar, false, true},
         {cmd::kAddRecTree, Origin::MainMenu, true, true},      // the frame's own command
         {cmd::kFlagSame, Origin::MainMenu, true, true},
-        {cmd::kModifyRec, Origin::MainMenu, false, false},     // no handler yet
+        {cmd::kModifyRec, Origin::MainMenu, false, true},      // a list command
+        {cmd::kGroupShow, Origin::MainMenu, false, false},     // no handler yet
         {cmd::kAddNode2, Origin::NodeMenu, true, true},        // right-click menus: always
         {cmd::kOnlyShowInner, Origin::RecordMenu, true, true},
-        {cmd::kDelRec2, Origin::RecordMenu, false, false},
+        {cmd::kDelRec2, Origin::RecordMenu, true, true},
+        {cmd::kCreateNote, Origin::RecordMenu, false, false},  // no handler yet
     };
     QTest::mouseClick(frame.listView()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_EQ(frame.ActivePane(), Pane::List);

@@ -1,0 +1,273 @@
+// Record commands of the list pane: edit, delete, open, open folder, update, and the
+// path resolution they share.
+#include "base/dialogs.h"
+#include "base/longop.h"
+#include "base/settings.h"
+#include "records/recordcommands.h"
+#include "records/recordops.h"
+#include "store/pageset.h"
+#include "support/catalogue.h"
+#include "support/records.h"
+#include "support/scripted_prompter.h"
+
+#include <gtest/gtest.h>
+
+#include <utime.h>
+
+using namespace korvel;
+using namespace testrec;
+
+namespace {
+
+class Records : public ::testing::Test {
+protected:
+    TempCatalogue cat;
+    ScriptedPrompter prompts;
+    bool savedBand = g_band_flag, savedBack = sysback;
+    QString dir() const { return cat.path(); }
+    void SetUp() override { g_pageset.SetPageSize(30); }
+    void TearDown() override {
+        g_band_flag = savedBand;
+        sysback = savedBack;
+        g_record_list = RecordListing();
+        g_node_map.clear();
+        g_current_node = "0";
+    }
+    // The listed row of record id.
+    int RowOf(const QString& id) {
+        for (int r = 0; r < g_record_list.RowCount(); ++r)
+            if (RecordIdOfRow(r) == id) return r;
+        return -1;
+    }
+};
+
+TEST_F(Records, EditShowsStoredValuesAndStoresThemSafely) {
+    AddRecord(1, "old", "/d/old.txt", "7", " a  b   ");
+    AddRecord(2, "other", "/d/other.txt");
+    ListAll();
+    int refreshed = 0;
+    g_record_list.changed = [&] { ++refreshed; };
+    ExecuteSql("update main set name='newer in db' where id=1", adCmdTextNoRecords);  // list is stale
+    prompts.dialogs[dlg::kEditRecord].push_back([](DialogFields& f) {
+        EXPECT_EQ(f.value(dlg::kName).toString(), "newer in db");
+        EXPECT_EQ(f.value(dlg::kTags).toString(), " a  b   ");
+        EXPECT_EQ(f.value(dlg::kPath).toString(), "/d/old.txt");
+        EXPECT_EQ(f.value(dlg::kDisk).toString(), "7");
+        EXPECT_EQ(f.value(dlg::kDesc).toString(), "");  // null shows as nothing, not "NULL"
+        f[dlg::kName] = "o'neil 中文";
+        f[dlg::kTags] = "changed";  // shown only: not stored
+        f[dlg::kPath] = "/d/it's \xE2\x80\x9Cq\xE2\x80\x9D/f";
+        f[dlg::kDesc] = "'; drop table main; --";
+        f[dlg::kOwnNumber] = "№ 7";
+        f[dlg::kDisk] = "12";
+        return true;
+    });
+    EditRecordCommand({RowOf("1")});
+    EXPECT_EQ(Dump("select name, findkey, dir, vol, filedesc, yourid from main where id=1"),
+              QStringList{"o'neil 中文| a  b |/d/it's \xE2\x80\x9Cq\xE2\x80\x9D/f|12|'; drop table main; --|№ 7"});
+    EXPECT_EQ(Dump("select count(*) from main"), QStringList{"2"});
+    // The listing stays open and its page is filled again.
+    EXPECT_EQ(refreshed, 1);
+    EXPECT_TRUE(g_pageset.State());
+}
+
+TEST_F(Records, EditCancelOrUnchangedKeepsRecord) {
+    AddRecord(1, "r", "/d/r.txt", "0", " a  ");
+    ListAll();
+    const QStringList before = Dump("select * from main");
+    prompts.CancelDialog(dlg::kEditRecord);
+    EditRecordCommand({0});
+    EXPECT_EQ(Dump("select * from main"), before);
+    // OK without a change: only the tags are padded anew; null fields stay null.
+    prompts.AnswerDialog(dlg::kEditRecord, {});
+    EditRecordCommand({0});
+    EXPECT_EQ(Dump("select findkey, filedesc, yourid from main"), QStringList{" a |NULL|NULL"});
+    // Without a selection: the notice, no dialog.
+    prompts.dialogsShown.clear();
+    EditRecordCommand({});
+    EXPECT_EQ(prompts.MessageTexts().value(0), kSelectRecordFirst);
+    EXPECT_TRUE(prompts.dialogsShown.empty());
+}
+
+TEST_F(Records, DeleteRemovesRecordsAndCopiesNotFiles) {
+    WriteFile(dir() + "/a.txt", "a");
+    AddRecord(1, "a", dir() + "/a.txt");
+    AddRecord(2, "b", "/d/b");
+    AddRecord(3, "c", "/d/c");
+    AddCopyRow(1, "/copies/a", "0");
+    AddCopyRow(3, "/copies/c", "0");
+    ListAll();
+    g_record_list.InsertRowAtTop({"no id"});  // a row without an id stays
+    // Declined: nothing happens.
+    DeleteRecordsCommand({0, RowOf("1")});
+    EXPECT_EQ(prompts.questions, QStringList{kDeleteRecordQuestion});
+    EXPECT_EQ(Dump("select count(*) from main"), QStringList{"3"});
+
+    prompts.confirms = {true};
+    DeleteRecordsCommand({0, RowOf("1"), RowOf("2")});
+    EXPECT_EQ(Dump("select id from main"), QStringList{"3"});
+    EXPECT_EQ(Dump("select recordid, filepath from main4"), QStringList{"3|/copies/c"});
+    EXPECT_TRUE(PathExists(dir() + "/a.txt"));
+    EXPECT_TRUE(prompts.messages.empty());
+
+    DeleteRecordsCommand({});
+    EXPECT_EQ(prompts.MessageTexts(), QStringList{kSelectRecordFirst});
+}
+
+TEST_F(Records, StoppedDeleteLeavesEveryRecordWholeOrUntouched) {
+    g_catalogue.Begin();
+    QStringList ids;
+    for (int i = 1; i <= 1200; ++i) {
+        ids << AddRecord(i, QString("r%1").arg(i), QString("/d/%1").arg(i));
+        AddCopyRow(i, QString("/c/%1").arg(i), "0");
+    }
+    g_catalogue.Commit();
+    std::atomic<bool> stop{false};
+    std::vector<int> reported;
+    const DeleteResult r = DeleteRecords(ids, g_catalogue, &stop, [&](int done) {
+        reported.push_back(done);
+        stop = true;  // the stop button, pressed during the first transaction
+    });
+    EXPECT_TRUE(r.stopped);
+    EXPECT_FALSE(r.error);
+    ASSERT_FALSE(r.deleted.isEmpty());
+    EXPECT_LT(r.deleted.size(), 1200);
+    EXPECT_EQ(reported, std::vector<int>{static_cast<int>(r.deleted.size())});
+    const QString left = QString::number(1200 - r.deleted.size());
+    EXPECT_EQ(Dump("select count(*) from main"), QStringList{left});
+    EXPECT_EQ(Dump("select count(*) from main4"), QStringList{left});
+    EXPECT_EQ(Dump("select count(*) from main4 where recordid not in (select id from main)"), QStringList{"0"});
+    EXPECT_EQ(Dump("select min(id) from main"), QStringList{QString::number(r.deleted.size() + 1)});
+}
+
+TEST_F(Records, ManyDeletesRunAsALongOperation) {
+    g_catalogue.Begin();
+    for (int i = 1; i <= kLongWorkRecords + 20; ++i) AddRecord(i, QString("r%1").arg(i, 4, 10, QChar('0')), "/d");
+    g_catalogue.Commit();
+    g_pageset.SetPageSize(10000);
+    ListAll();
+    QList<int> all;
+    for (int r = 0; r < g_record_list.RowCount(); ++r) all << r;
+    prompts.confirms = {true};
+    g_stop_requested = false;
+    DeleteRecordsCommand(all);
+    EXPECT_EQ(Dump("select count(*) from main"), QStringList{"0"});
+    EXPECT_EQ(prompts.statusTexts.value(prompts.statusTexts.size() - 1),
+              QString("已删除 %1 条记录(deleted %1 records)").arg(kLongWorkRecords + 20));
+}
+
+TEST_F(Records, DeleteFailureIsReportedAndRollsBack) {
+    AddRecord(1, "a", "/d/a");
+    ListAll();
+    // A delete that the catalogue refuses: reported, and nothing is deleted.
+    ExecuteSql("create trigger keep before delete on main begin select raise(abort, 'kept'); end",
+               adCmdTextNoRecords);
+    prompts.confirms = {true};
+    DeleteRecordsCommand({0});
+    EXPECT_EQ(Dump("select count(*) from main"), QStringList{"1"});
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains("kept"));
+    EXPECT_EQ(prompts.messages[0].caption, "info");
+}
+
+TEST_F(Records, PathToOpenFollowsDiskAndBackupSettings) {
+    FakeDisk disk(dir() + "/disk");
+    WriteFile(dir() + "/disk/own.txt", "own");
+    WriteFile(dir() + "/copy.txt", "copy");
+    const QString gone = "4000000000";  // a disk that is not mounted
+    AddRecord(1, "on disk", "/old/mount/own.txt", disk.id);
+    RememberVolumeRoot(disk.id, "/old/mount");
+    AddRecord(2, "gone", "/media/x/f.txt", gone);
+    RememberVolumeRoot(gone, "/media/x");
+    AddCopyRow(2, "/media/x/missing-copy", gone);
+    AddCopyRow(2, dir() + "/copy.txt", "0");
+    AddRecord(3, "no disk", "/stored/as is", "0");
+    struct Case {
+        QString id;
+        bool byDisk, backups;
+        QString expected;  // "~" for a path on the missing disk
+    } cases[] = {
+        {"1", true, false, dir() + "/disk/own.txt"},
+        {"1", false, false, "/old/mount/own.txt"},
+        {"1", false, true, ""},  // the stored path does not exist and there is no copy
+        {"2", true, false, "~"},
+        {"2", true, true, dir() + "/copy.txt"},
+        {"3", true, false, "/stored/as is"},
+        {"3", true, true, ""},
+        {"9", true, true, ""},
+    };
+    for (const Case& c : cases) {
+        const QString got = PathToOpen(c.id, c.backups, c.byDisk);
+        if (c.expected == "~") EXPECT_TRUE(IsUnmountedDiskPath(got)) << got.toStdString();
+        else EXPECT_EQ(got, c.expected) << c.id.toStdString() << c.byDisk << c.backups;
+    }
+    EXPECT_EQ(UsableFormalPath("1", true), dir() + "/disk/own.txt");
+    EXPECT_EQ(UsableFormalPath("2", true), "");
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Records, OpenAndOpenFolderGoToTheDesktop) {
+    WriteFile(dir() + "/sub/f 1.txt", "x");
+    AddRecord(1, "f", dir() + "/sub/f 1.txt");
+    AddRecord(2, "missing", dir() + "/sub/none.txt");
+    AddRecord(3, "no slash", "nofolder");
+    ListAll();
+    g_band_flag = true;
+    sysback = true;
+    OpenRecordCommand({RowOf("1")});
+    OpenRecordFolderCommand({RowOf("1")});
+    EXPECT_EQ(prompts.opened, QStringList({dir() + "/sub/f 1.txt", dir() + "/sub"}));
+    // Nothing usable: a notice instead of a silent failure; no selection: nothing.
+    OpenRecordCommand({RowOf("2")});
+    OpenRecordCommand({});
+    OpenRecordFolderCommand({});
+    sysback = false;
+    OpenRecordFolderCommand({RowOf("3")});
+    EXPECT_EQ(prompts.opened.size(), 2);
+    EXPECT_EQ(prompts.MessageTexts(), QStringList{kFileNotFound});
+}
+
+TEST_F(Records, UpdateStoresChangedSizeAndTime) {
+    WriteFile(dir() + "/ten", QByteArray(10, 'x'));
+    WriteFile(dir() + "/same", QByteArray(3000, 'x'));
+    AddRecord(1, "ten", dir() + "/ten");
+    AddRecord(2, "same", dir() + "/same");
+    AddRecord(3, "gone", dir() + "/gone");
+    const FileStatusTexts same = StatusTexts(dir() + "/same");
+    ExecuteSql("update main set filesize='old', filedtime='" + same.timeText + "' where id=2", adCmdTextNoRecords);
+    ListAll();
+    int refreshed = 0;
+    g_record_list.changed = [&] { ++refreshed; };
+    UpdateRecordsCommand({RowOf("1"), RowOf("2"), RowOf("3")});
+    const QString time = StatusTexts(dir() + "/ten").timeText;
+    EXPECT_EQ(Dump("select id, filesize, filedtime from main order by id"),
+              QStringList({"1|1 K|" + time, "2|old|" + same.timeText, "3|1 K|2001-01-01 00:00:00"}));
+    EXPECT_EQ(UpdateRecordStatus("1"), StatusUpdate::Unchanged);
+    EXPECT_EQ(UpdateRecordStatus("3"), StatusUpdate::Missing);
+    EXPECT_EQ(UpdateRecordStatus("4"), StatusUpdate::NoRecord);
+    EXPECT_EQ(refreshed, 1);  // the page on show is filled again
+}
+
+TEST(SizeText, UpdateRuleAddsOneForSmallSizes) {
+    struct Case {
+        std::uint64_t size;
+        QString import, update;
+    } cases[] = {
+        {0, "0 K", "1 K"},           {10, "0 K", "1 K"},
+        {1024, "1 K", "2 K"},        {1048576, "1024 K", "1025 K"},
+        {1048577, "1 M", "1 M"},     {5ULL << 30, "5120 M", "5120 M"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileSizeText(c.size), c.import) << c.size;
+        EXPECT_EQ(FileSizeText(c.size, SizeRule::Update), c.update) << c.size;
+    }
+}
+
+TEST(FolderToOpen, TextBeforeTheLastSlash) {
+    EXPECT_EQ(FolderToOpen("/a/b/c.txt"), "/a/b");
+    EXPECT_EQ(FolderToOpen("/c.txt"), "");
+    EXPECT_EQ(FolderToOpen("c.txt"), "");
+    EXPECT_EQ(FolderToOpen(""), "");
+}
+
+}  // namespace
