@@ -22,6 +22,14 @@ inline const QString kNodeTree = QStringLiteral("CNodeTreeDlg");
 inline const QString kInput = QStringLiteral("CInputCommonDialog");
 // ComboxDlg: items (QStringList), choice (text of the chosen entry; set only on OK).
 inline const QString kCombo = QStringLiteral("ComboxDlg");
+// editdialog "编辑文件记录属性(EDIT RECORD)": name, tags (shown, not editable), path, desc,
+// ownNumber, disk.
+inline const QString kEditRecord = QStringLiteral("editdialog");
+// openback "选择副本(SELECT BACKUP RECORD)": recordId, items (the choice texts
+// "path;disk"), choice (the combo box's text; set only on OK).
+inline const QString kOpenBack = QStringLiteral("openback");
+// CBatchBackupDlg: pattern (path), disk.
+inline const QString kBatchBackup = QStringLiteral("CBatchBackupDlg");
 
 // Field keys.
 inline const QString kName = QStringLiteral("name");
@@ -36,5 +44,11 @@ inline const QString kImportLastDir = QStringLiteral("importLastDir");
 inline const QString kText = QStringLiteral("text");
 inline const QString kItems = QStringLiteral("items");
 inline const QString kChoice = QStringLiteral("choice");
+inline const QString kPath = QStringLiteral("path");
+inline const QString kDesc = QStringLiteral("desc");
+inline const QString kOwnNumber = QStringLiteral("ownNumber");
+inline const QString kDisk = QStringLiteral("disk");
+inline const QString kRecordId = QStringLiteral("recordId");
+inline const QString kPattern = QStringLiteral("pattern");
 
 }  // namespace korvel::dlg

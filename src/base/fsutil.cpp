@@ -138,18 +138,19 @@ bool IsFolderPath(const QString& path) { return PathKind(path) == 2; }
 
 bool PathExists(const QString& path) { return PathKind(path) != 0; }
 
-QString FileSizeText(std::uint64_t size) {
+QString FileSizeText(std::uint64_t size, SizeRule rule) {
     if (size > 1048576ULL)
         return QStringLiteral("%1 M").arg(static_cast<qulonglong>(size / 1024 / 1024));
-    return QStringLiteral("%1 K").arg(static_cast<qulonglong>(size / 1024));
+    const qulonglong kib = static_cast<qulonglong>(size / 1024) + (rule == SizeRule::Update ? 1 : 0);
+    return QStringLiteral("%1 K").arg(kib);
 }
 
-FileStatusTexts StatusTexts(const QString& path) {
+FileStatusTexts StatusTexts(const QString& path, SizeRule rule) {
     FileStatusTexts r;
     struct stat st;
     if (!StatPath(path, st)) return r;
     r.ok = true;
-    r.sizeText = FileSizeText(static_cast<std::uint64_t>(st.st_size));
+    r.sizeText = FileSizeText(static_cast<std::uint64_t>(st.st_size), rule);
     r.timeText = RecordTimeText(static_cast<long long>(st.st_mtime));
     return r;
 }

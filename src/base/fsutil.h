@@ -23,8 +23,11 @@ int PathKind(const QString& path);
 bool IsFolderPath(const QString& path);
 bool PathExists(const QString& path);
 
-// "%d M" of size/1024/1024 when size > 1,048,576, else "%d K" of size/1024.
-QString FileSizeText(std::uint64_t size);
+// How a size becomes text. Import: "%d M" of size/1024/1024 when size > 1,048,576, else
+// "%d K" of size/1024. Update (UPDATE REC): the same, except "%d K" of size/1024 + 1, so a
+// file of 10 bytes reads "1 K".
+enum class SizeRule { Import, Update };
+QString FileSizeText(std::uint64_t size, SizeRule rule = SizeRule::Import);
 
 // Size and modification-time texts of a path as the import stores them; both empty
 // when the status cannot be read. Time: local time "%Y-%m-%d %H:%M:%S".
@@ -33,7 +36,7 @@ struct FileStatusTexts {
     QString sizeText;
     QString timeText;
 };
-FileStatusTexts StatusTexts(const QString& path);
+FileStatusTexts StatusTexts(const QString& path, SizeRule rule = SizeRule::Import);
 
 // The modification-time text of a record: local time "%Y-%m-%d %H:%M:%S".
 QString RecordTimeText(long long secondsSinceEpoch);

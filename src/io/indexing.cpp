@@ -8,4 +8,9 @@ void IndexRecordFile(const QString& path, const QString& id) {
     Q_UNUSED(id);
 }
 
+void RemoveRecordIndex(const QString& id) {
+    // No content indexer yet: nothing to remove.
+    Q_UNUSED(id);
+}
+
 }  // namespace korvel

@@ -1,0 +1,133 @@
+#include "records/recordcommands.h"
+
+#include "base/dialogs.h"
+#include "base/fsutil.h"
+#include "base/longop.h"
+#include "base/prompter.h"
+#include "base/settings.h"
+#include "list/recordlist.h"
+#include "records/recordops.h"
+#include "store/catalogue.h"
+#include "tree/nodes.h"
+
+namespace korvel {
+
+namespace {
+
+void RefreshListedPage() { g_record_list.FillPage(g_record_list.CurrentPage()); }
+
+// Hands path to the desktop, or says why it cannot.
+void OpenPath(const QString& path) {
+    if (path.isEmpty() || !PathExists(path)) {
+        Notice(kFileNotFound + path);
+        return;
+    }
+    if (!prompter().OpenWithDesktop(path)) Notice(QStringLiteral("无法打开(CANNOT OPEN): ") + path);
+}
+
+}  // namespace
+
+QStringList RecordIdsOfRows(const QList<int>& rows) {
+    QStringList ids;
+    for (int row : rows) {
+        const QString id = RecordIdOfRow(row);
+        if (!id.isEmpty()) ids << id;
+    }
+    return ids;
+}
+
+void RunRecordWork(int records, const std::function<void(const std::atomic<bool>*)>& work) {
+    if (records <= kLongWorkRecords) {
+        work(nullptr);
+        return;
+    }
+    prompter().RunLongOperation([&work] { work(&g_stop_requested); });
+}
+
+void EditRecordCommand(const QList<int>& rows) {
+    if (rows.isEmpty()) {
+        Notice(kSelectRecordFirst);
+        return;
+    }
+    const QString id = RecordIdOfRow(rows.first());
+    try {
+        RecordFields f;
+        if (!IsIdText(id) || !ReadRecordFields(id, f)) return;  // gone meanwhile
+        DialogFields fields{{dlg::kName, f.name}, {dlg::kTags, f.tags},     {dlg::kPath, f.path},
+                            {dlg::kDesc, f.desc}, {dlg::kOwnNumber, f.ownNumber}, {dlg::kDisk, f.disk}};
+        if (!prompter().EditDialog(dlg::kEditRecord, fields)) return;
+        f.name = fields.value(dlg::kName).toString();
+        f.path = fields.value(dlg::kPath).toString();
+        f.desc = fields.value(dlg::kDesc).toString();
+        f.ownNumber = fields.value(dlg::kOwnNumber).toString();
+        f.disk = fields.value(dlg::kDisk).toString();
+        // The tags are shown only: they are stored back as read (padded).
+        WriteRecordFields(id, f);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+    }
+    RefreshListedPage();
+}
+
+void DeleteRecordsCommand(const QList<int>& rows) {
+    if (rows.isEmpty()) {
+        Notice(kSelectRecordFirst);
+        return;
+    }
+    if (!prompter().Confirm(kDeleteRecordQuestion, QStringLiteral("警告"))) return;
+    const QStringList ids = RecordIdsOfRows(rows);
+    DeleteResult result;
+    RunRecordWork(static_cast<int>(ids.size()), [&](const std::atomic<bool>* stop) {
+        std::function<void(int)> progress;
+        if (stop) progress = [](int done) { PostStatus(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(done)); };
+        result = DeleteRecords(ids, g_catalogue, stop, progress);
+        if (stop) {
+            if (result.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
+            PostStatus(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(result.deleted.size()));
+        }
+    });
+    if (result.error) ReportDbError(*result.error);
+    RefreshListedPage();
+}
+
+void OpenRecordCommand(const QList<int>& rows) {
+    if (rows.isEmpty()) return;
+    const QString id = RecordIdOfRow(rows.first());
+    if (!IsIdText(id)) return;
+    OpenPath(PathToOpen(id, sysback, g_band_flag));
+}
+
+void OpenRecordFolderCommand(const QList<int>& rows) {
+    if (rows.isEmpty()) return;
+    const QString id = RecordIdOfRow(rows.first());
+    if (!IsIdText(id)) return;
+    const QString folder = FolderToOpen(PathToOpen(id, sysback, g_band_flag));
+    if (folder.isEmpty()) return;
+    OpenPath(folder);
+}
+
+void UpdateRecordsCommand(const QList<int>& rows) {
+    const QStringList ids = RecordIdsOfRows(rows);
+    if (ids.isEmpty()) return;
+    int updated = 0;
+    RunRecordWork(static_cast<int>(ids.size()), [&](const std::atomic<bool>* stop) {
+        for (const QString& id : ids) {
+            if (stop && stop->load()) {
+                PostStatus(QStringLiteral("已停止(stopped)"));
+                break;
+            }
+            try {
+                if (UpdateRecordStatus(id, g_band_flag) == StatusUpdate::Updated) ++updated;
+            } catch (const DbError& e) {
+                // This record stays as it was. The next would most likely fail the same
+                // way (a locked or read-only catalogue): one message, not one per record.
+                ReportDbError(e);
+                break;
+            }
+        }
+        if (stop) PostStatus(QStringLiteral("已更新 %1 条记录(updated %1 records)").arg(updated));
+    });
+    RefreshListedPage();
+}
+
+}  // namespace korvel

@@ -1,0 +1,99 @@
+#pragma once
+// What is done to records already in the catalogue, apart from the window: the path a
+// record's file is opened or copied from (its own file resolved through its disk
+// identity, or the first existing backup copy), editing a record's fields, deleting
+// records with their backup rows and content index, and refreshing the size and time of
+// records from their files.
+//
+// Each function takes the connection it works on and the option values it depends on;
+// the commands pass g_catalogue and the current settings. Writes run in write
+// transactions with bound parameters, so any text (quotes, CJK, names that are not UTF-8)
+// is stored as given. Failures of writes throw DbError; the path searches report a
+// failed read (ReportDbError) and go on, as every caller wants a path rather than an error.
+
+#include "base/settings.h"
+#include "store/catalogue.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+
+namespace korvel {
+
+// The record's own path as stored (dir) resolved with its disk identity (vol); empty
+// when there is no such record.
+QString RecordResolvedPath(const QString& id, bool byDisk = g_band_flag, Connection& conn = g_catalogue);
+
+// The first existing path among the record's own file (resolved) and its backup copies
+// (each resolved with its own disk identity, in row order); empty when none exists.
+QString FindUsableCopy(const QString& id, bool byDisk = g_band_flag, Connection& conn = g_catalogue);
+
+// The record's own resolved path when it exists, otherwise empty.
+QString UsableFormalPath(const QString& id, bool byDisk = g_band_flag, Connection& conn = g_catalogue);
+
+// The path OPEN REC opens: the own resolved path, or with useBackups (the setting sysback)
+// FindUsableCopy (possibly empty).
+QString PathToOpen(const QString& id, bool useBackups = sysback, bool byDisk = g_band_flag,
+                   Connection& conn = g_catalogue);
+
+// The folder OPEN DIR opens for a path: the text before its last "/", empty when there
+// is none or it would be empty.
+QString FolderToOpen(const QString& path);
+
+// The fields of a record that the edit dialog shows and stores.
+struct RecordFields {
+    QString name;       // name
+    QString tags;       // findkey, as stored (shown, never changed by an edit)
+    QString path;       // dir
+    QString desc;       // filedesc
+    QString ownNumber;  // yourid
+    QString disk;       // vol
+    // Fields that were null when read: stored back as null when they are still empty,
+    // so looking at a record and pressing OK does not turn "no value" into a text.
+    QStringList nullFields;
+};
+
+// The record's current values; false when there is no such record. Throws DbError.
+bool ReadRecordFields(const QString& id, RecordFields& out, Connection& conn = g_catalogue);
+
+// Stores the fields into the record: name, findkey = " " + tags without outer blanks +
+// " ", dir, vol, filedesc, yourid. When path lies on a mounted volume of identity disk,
+// the volume's root is remembered. False when there is no such record. Throws DbError.
+bool WriteRecordFields(const QString& id, const RecordFields& fields, Connection& conn = g_catalogue);
+
+// Deleting records.
+struct DeleteResult {
+    QStringList deleted;  // ids whose record and backup rows are gone
+    QStringList missing;  // ids that named no record
+    bool stopped = false; // ended early by stop
+    std::optional<DbError> error;  // the failure that ended it, if one did
+};
+// Deletes each record (main) with its backup rows (main4) and then its content index
+// (RemoveRecordIndex). Files on disk are not touched. Records are deleted in write
+// transactions of some hundreds; when stop is given it is looked at between records, and
+// a stop commits what was deleted so far. A failure rolls back the records of its
+// transaction and ends the work. So every record is either deleted whole or untouched,
+// and `deleted` names exactly the ones that are gone. progress, when given, is told the
+// number deleted so far after each transaction.
+DeleteResult DeleteRecords(const QStringList& ids, Connection& conn = g_catalogue,
+                           const std::atomic<bool>* stop = nullptr,
+                           const std::function<void(int)>& progress = {});
+
+// Refreshing a record's size and time from its file.
+enum class StatusUpdate {
+    Updated,    // the time text differed: size and time texts stored
+    Unchanged,  // the file's time text is the stored one: nothing written
+    Missing,    // the record's own file does not exist (resolved): skipped
+    NoRecord,   // no record has this id
+};
+// UsableFormalPath of the record; its size text (SizeRule::Update) and time text are
+// stored when the time text differs from the stored one. Throws DbError on a failed write.
+StatusUpdate UpdateRecordStatus(const QString& id, bool byDisk = g_band_flag, Connection& conn = g_catalogue);
+
+// More records than this run under the progress dialog with its stop button.
+inline constexpr int kLongWorkRecords = 300;
+
+}  // namespace korvel
