@@ -402,9 +402,9 @@ void AddDroppedFile(const QString& path) {
     ImportOneFile(writer, path, DropKeywordText(NodeAllTags(g_current_node)));
 }
 
-void AddNoteRecord(const QString& path, const QStringList& keywords) {
+FileStep AddNoteRecord(const QString& path, const QStringList& keywords, QString* id) {
     RecordWriter writer;
-    ImportOneFile(writer, path, NoteKeywordText(keywords), true);
+    return ImportOneFile(writer, path, NoteKeywordText(keywords), true, id);
 }
 
 void AddFolderRecord() {

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "io/importcore.h"
+
 namespace korvel {
 
 // True when a record (main) or a backup copy (main4) has this path and disk identity.
@@ -14,8 +16,8 @@ bool IsAlreadyCatalogued(const QString& path, const QString& vol);
 void AddFileRecords();
 // One file dropped on the record list (folders are skipped by the caller).
 void AddDroppedFile(const QString& path);
-// A note file with its keywords.
-void AddNoteRecord(const QString& path, const QStringList& keywords);
+// A note file with its keywords; *id receives the new record's id.
+FileStep AddNoteRecord(const QString& path, const QStringList& keywords, QString* id = nullptr);
 // ADD DIR: one record standing for a whole folder.
 void AddFolderRecord();
 // ADD REC TREE: node picker, addtreedialog, the walk under the progress dialog.
