@@ -7,6 +7,7 @@
 
 #include "base/dialogs.h"
 #include "base/longop.h"
+#include "gui/CCreateNoteDlg.h"
 #include "gui/CInputCommonDialog.h"
 #include "gui/CNodeTreeDlg.h"
 #include "gui/CShowInfoDlg.h"
@@ -72,6 +73,7 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     if (dialog == dlg::kNodeTree) return std::make_unique<CNodeTreeDlg>(parent);
     if (dialog == dlg::kInput) return std::make_unique<CInputCommonDialog>(parent);
     if (dialog == dlg::kCombo) return std::make_unique<ComboxDlg>(parent);
+    if (dialog == dlg::kCreateNote) return std::make_unique<CCreateNoteDlg>(parent);
     return nullptr;
 }
 
