@@ -30,6 +30,9 @@ inline const QString kEditRecord = QStringLiteral("editdialog");
 inline const QString kOpenBack = QStringLiteral("openback");
 // CBatchBackupDlg: pattern (path), disk.
 inline const QString kBatchBackup = QStringLiteral("CBatchBackupDlg");
+// CCreateNoteDlg "创建笔记(CREATE NOTE)": name (preset with the default name), folder (the
+// combo box text), items (the folders offered, QStringList).
+inline const QString kCreateNote = QStringLiteral("CCreateNoteDlg");
 
 // Field keys.
 inline const QString kName = QStringLiteral("name");
@@ -50,5 +53,6 @@ inline const QString kOwnNumber = QStringLiteral("ownNumber");
 inline const QString kDisk = QStringLiteral("disk");
 inline const QString kRecordId = QStringLiteral("recordId");
 inline const QString kPattern = QStringLiteral("pattern");
+inline const QString kFolder = QStringLiteral("folder");
 
 }  // namespace korvel::dlg

@@ -10,6 +10,10 @@
 #include "gui/commandids.h"
 #include "gui/filterview.h"
 #include "io/import.h"
+#include "notes/notes.h"
+#include "notes/penletentry.h"
+#include "records/recordcommands.h"
+#include "sync/sync.h"
 #include "list/recordlist.h"
 #include "store/pageset.h"
 
@@ -182,9 +186,14 @@ void CMainFrame::RegisterCommands() {
              [list] { list->OnBatchBackupToFormal(); });
     Register({kBatchBackupReplace}, Pane::List, [list] { list->OnBatchBackupReplace(); });
     for (int id : {kAdvancedFind, kGroupShow, kGroupAdd, kGroupDel, kKeyShow, kKeyAdd, kKeyDel,
-                   kExportRec, kExportRecBackup, kSyncRec, kSyncNode, kModifyDiskNo,
-                   kBatchReplacePath, kBatchReplaceRoot, kCreateNote, kCreateIndex})
+                   kExportRec, kExportRecBackup, kModifyDiskNo,
+                   kBatchReplacePath, kBatchReplaceRoot, kCreateIndex})
         Register({id}, Pane::List, nullptr);
+    Register({kSyncRec}, Pane::List,
+             [list] { SyncRecordsCommand(RecordIdsOfRows(list->SelectedRows())); });
+    Register({kSyncAll}, Pane::List, [] { SyncRecordsCommand(std::nullopt); });
+    Register({kSyncNode}, Pane::List, [] { SyncNodesCommand(); });
+    Register({kCreateNote}, Pane::List, [] { CreateNoteCommand(); });
 
     // Imports act on no selection: the frame handles them whichever pane is active.
     Register({kAddRec}, Pane::Frame, [] { AddFileRecords(); });
@@ -199,10 +208,11 @@ void CMainFrame::RegisterCommands() {
         {kFlagBand, "g_band_flag"},      {kFlagPenlet, "g_penletreg_flag"}};
     for (const auto& [id, key] : flags) {
         const QString k = QString::fromLatin1(key);
-        // The shell menu entry of the note tool (g_penletreg_flag) is not registered yet:
-        // the command flips and stores the flag only.
         Register({id}, Pane::Frame, [k] { ToggleFlag(k); }, k);
     }
+    // The notes option writes or removes the file manager's entry; its flag changes only
+    // when that worked.
+    Register({kFlagPenlet}, Pane::Frame, [] { PenletOptionCommand(); }, QStringLiteral("g_penletreg_flag"));
 
     // Filter lists and settings dialogs.
     const std::pair<int, int> filters[] = {{kFilterFileSet, 0}, {kFilterDir, 1}, {kFilterIndex, 2},
@@ -280,6 +290,7 @@ void CMainFrame::BuildMainMenu() {
 
     QMenu* sync = bar->addMenu(QStringLiteral("同步DATASYN(&D)"));
     AddItem(sync, kSyncRec, QStringLiteral("向其它管理器同步选中的数据(REC)..."), M);
+    AddItem(sync, kSyncAll, QStringLiteral("向其它管理器同步全部数据(ALL)..."), M);
     AddItem(sync, kSyncNode, QStringLiteral("向其它管理器同步节点信息(NODE)..."), M);
 
     QMenu* sys = bar->addMenu(QStringLiteral("配置SYSTEM(&Y)"));

@@ -8,6 +8,7 @@
 #include "base/dialogs.h"
 #include "base/longop.h"
 #include "gui/CBatchBackupDlg.h"
+#include "gui/CCreateNoteDlg.h"
 #include "gui/CInputCommonDialog.h"
 #include "gui/CNodeTreeDlg.h"
 #include "gui/CShowInfoDlg.h"
@@ -78,6 +79,7 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     if (dialog == dlg::kEditRecord) return std::make_unique<editdialog>(parent);
     if (dialog == dlg::kOpenBack) return std::make_unique<openback>(parent);
     if (dialog == dlg::kBatchBackup) return std::make_unique<CBatchBackupDlg>(parent);
+    if (dialog == dlg::kCreateNote) return std::make_unique<CCreateNoteDlg>(parent);
     return nullptr;
 }
 

@@ -36,6 +36,8 @@ inline constexpr int kExportTree = 32851, kExportTreeBackup = 32852;
 
 // Synchronisation.
 inline constexpr int kSyncRec = 32855, kSyncNode = 32857;
+// Synchronise all records: the window gives it the item "向其它管理器同步全部数据(ALL)...".
+inline constexpr int kSyncAll = 32854;
 
 // Option flags.
 inline constexpr int kFlagSysback = 32819;

@@ -117,8 +117,16 @@ void AddDroppedFile(const QString& path) {
     ImportOneFileToList(path, DropKeywordText(NodeAllTags(g_current_node)), false);
 }
 
-void AddNoteRecord(const QString& path, const QStringList& keywords) {
-    ImportOneFileToList(path, NoteKeywordText(keywords), true);
+FileStep AddNoteRecord(const QString& path, const QStringList& keywords, QString* id) {
+    RecordWriter writer;
+    ImportedRecord rec;
+    const FileStep step =
+        ImportOneFile(writer, path, NoteKeywordText(keywords), CurrentImportOptions(), true, &rec);
+    if (step == FileStep::Added) {
+        g_record_list.InsertRowAtTop(ListRowOf(rec));
+        if (id) *id = rec.id;
+    }
+    return step;
 }
 
 void AddFolderRecord() {

@@ -5,14 +5,16 @@
 #include <QString>
 #include <QStringList>
 
+#include "io/importcore.h"
+
 namespace korvel {
 
 // ADD REC: node picker, file dialog, keydialog2, then one record per file.
 void AddFileRecords();
 // One file dropped on the record list (folders are skipped by the caller).
 void AddDroppedFile(const QString& path);
-// A note file with its keywords.
-void AddNoteRecord(const QString& path, const QStringList& keywords);
+// A note file with its keywords; *id receives the new record's id.
+FileStep AddNoteRecord(const QString& path, const QStringList& keywords, QString* id = nullptr);
 // ADD DIR: one record standing for a whole folder.
 void AddFolderRecord();
 // ADD REC TREE: node picker, addtreedialog, the walk under the progress dialog.

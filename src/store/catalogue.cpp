@@ -591,4 +591,6 @@ void ReportDbError(const DbError& e, const QString& caption) {
     prompter().Message(e.description(), caption, MsgIcon::Exclamation);
 }
 
+QDateTime CatalogueTime(const QString& text) { return ParseDateTime(text); }
+
 }  // namespace korvel

@@ -3,6 +3,7 @@
 // values, the statement translation layer, value-to-text conversion and fresh record ids.
 // The engine's C API is used only here and in pageset.cpp.
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -186,6 +187,10 @@ QString TextOrEmpty(const QVariant& value);
 // max(id)+1 of main, "1" for an empty table. Read it inside the write transaction of the
 // insert that uses it. Throws DbError.
 QString NextRecordId(Connection& conn = g_catalogue);
+
+// The date-time a catalogue text holds ("2024-01-05 7:04:09", "2024-01-05", with or
+// without leading zeros); an invalid QDateTime when the text is none.
+QDateTime CatalogueTime(const QString& text);
 
 // A text value ready to sit between single quotes: every ' doubled.
 QString SqlText(const QString& text);

@@ -76,6 +76,7 @@ TEST(Menus, MainMenuTitlesIdsAndTexts) {
         "32850 导出并添加副本(EXPORT REC AND BACKUP)...", "32851 按节点导出文件树(EXPORT TREE)...",
         "32852 按节点导出并复制文件树(EXPORT TREE AND BACKUP)...",
         "[同步DATASYN(&D)]", "32855 向其它管理器同步选中的数据(REC)...",
+        "32854 向其它管理器同步全部数据(ALL)...",
         "32857 向其它管理器同步节点信息(NODE)...",
         "[配置SYSTEM(&Y)]", "32819 自动使用副本(AUTO USE BACK FLAG)",
         "32829 导入时创建内容索引(CREATE INDEX WHEN IMPORT FLAG)",

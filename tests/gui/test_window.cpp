@@ -221,7 +221,7 @@ TEST(Window, GreyingFollowsTheFocusedPane) {
         {cmd::kAddNode2, Origin::NodeMenu, true, true},        // right-click menus: always
         {cmd::kOnlyShowInner, Origin::RecordMenu, true, true},
         {cmd::kDelRec2, Origin::RecordMenu, true, true},
-        {cmd::kCreateNote, Origin::RecordMenu, false, false},  // no handler yet
+        {cmd::kCreateNote, Origin::RecordMenu, true, true},
     };
     QTest::mouseClick(frame.listView()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_EQ(frame.ActivePane(), Pane::List);

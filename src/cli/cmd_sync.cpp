@@ -1,0 +1,63 @@
+// korvel-cli sync-records, sync-nodes, note and penlet-entry: synchronisation into another
+// catalogue and notes, over the same core as the window.
+#include "cli/commands.h"
+
+#include "notes/notes.h"
+#include "notes/penletentry.h"
+#include "sync/sync.h"
+#include "tree/nodes.h"
+
+namespace korvel::cli {
+namespace {
+
+int RunSyncRecords(const QStringList& input) {
+    QStringList args = input;
+    const bool all = TakeFlag(args, QStringLiteral("--all"));
+    if (args.isEmpty() || (all ? args.size() != 1 : args.size() < 2))
+        return Fail(QStringLiteral("usage: sync-records TARGET (ID... | --all)"));
+    const QString target = ArgumentPath(args.takeFirst());
+    std::optional<QStringList> ids;
+    if (!all) {
+        for (const QString& id : args)
+            if (!IsIdText(id)) return Fail(QStringLiteral("not a record id: %1").arg(id));
+        ids = args;
+    }
+    return RunRecordSync(target, ids, [](const QString& t) { Out(t); }) ? 0 : 1;
+}
+
+int RunSyncNodes(const QStringList& args) {
+    if (args.size() != 2) return Fail(QStringLiteral("usage: sync-nodes NODE TARGET"));
+    if (!KnownNode(args[0])) return FailNoNode(args[0]);
+    return RunNodeSync(ArgumentPath(args[1]), args[0], [](const QString& t) { Out(t); }) ? 0 : 1;
+}
+
+int RunNote(const QStringList& input) {
+    QStringList args = input;
+    const QString folder = TakeOption(args, QStringLiteral("--folder"));
+    const QString node = TakeOption(args, QStringLiteral("--node"), QStringLiteral("0"));
+    if (args.size() != 1 || folder.isEmpty())
+        return Fail(QStringLiteral("usage: note NAME --folder DIR [--node ID]"));
+    if (!KnownNode(node)) return FailNoNode(node);
+    const NoteResult r = CreateNote(ArgumentPath(folder), args[0], node);
+    if (r.path.isEmpty()) return Fail(r.error);
+    Out(r.path);
+    return r.id.isEmpty() ? 1 : 0;
+}
+
+int RunPenletEntry(const QStringList& args) {
+    if (args.size() != 1 || (args[0] != QLatin1String("on") && args[0] != QLatin1String("off")))
+        return Fail(QStringLiteral("usage: penlet-entry on|off"));
+    QString error;
+    if (!SetPenletEntry(args[0] == QLatin1String("on"), &error)) return Fail(error);
+    Out(PenletEntryPath());
+    return 0;
+}
+
+CliRegistrar reg1({QStringLiteral("sync-records"), QStringLiteral("sync-records TARGET (ID... | --all)"), true,
+                   RunSyncRecords});
+CliRegistrar reg2({QStringLiteral("sync-nodes"), QStringLiteral("sync-nodes NODE TARGET"), true, RunSyncNodes});
+CliRegistrar reg3({QStringLiteral("note"), QStringLiteral("note NAME --folder DIR [--node ID]"), true, RunNote});
+CliRegistrar reg4({QStringLiteral("penlet-entry"), QStringLiteral("penlet-entry on|off"), false, RunPenletEntry});
+
+}  // namespace
+}  // namespace korvel::cli

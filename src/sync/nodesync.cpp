@@ -1,0 +1,112 @@
+// Node synchronisation: a subtree of search folders copied into another catalogue.
+#include "sync/sync.h"
+
+#include "base/longop.h"
+#include "base/prompter.h"
+#include "tree/nodes.h"
+
+#include <set>
+
+namespace korvel {
+
+namespace {
+
+struct NodeCopier {
+    Connection& target;
+    const SyncProgress& progress;
+    Statement insert, readBack, clear;
+    std::set<QString> seen;  // a parent loop in the source rows is copied once
+    int copied = 0;
+
+    NodeCopier(Connection& t, const SyncProgress& p)
+        : target(t),
+          progress(p),
+          insert(t, QStringLiteral("insert into main2(name, findkey, fid, cid) values(?, ?, ?, ?)")),
+          readBack(t, QStringLiteral("select id from main2 where cid=? order by id desc limit 1")),
+          clear(t, QStringLiteral("update main2 set cid=0 where id=?")) {}
+
+    void CopyChildren(const QString& sourceId, qint64 targetParent) {
+        for (const QString& child : NodeChildIds(sourceId)) Copy(child, targetParent);
+    }
+
+    void Copy(const QString& sourceId, qint64 targetParent) {
+        if (!IsIdText(sourceId) || !seen.insert(sourceId).second) return;
+        auto it = g_node_map.find(sourceId);
+        if (it == g_node_map.end()) return;  // a row the map has not loaded
+        const NodeEntry node = it->second;
+        progress(node.name);
+        const qint64 marker = sourceId.toLongLong();
+        insert.Reset();
+        insert.Bind(1, node.name);
+        insert.Bind(2, node.tags);
+        insert.Bind(3, targetParent);
+        insert.Bind(4, marker);
+        insert.Step();
+        insert.Reset();
+        // The new id, found by the marker, which is cleared at once.
+        readBack.Reset();
+        readBack.Bind(1, marker);
+        if (!readBack.Step()) throw DbError(1, QStringLiteral("the copy of node %1 was not found").arg(sourceId));
+        const qint64 newId = readBack.Column(0).toLongLong();
+        readBack.Reset();
+        clear.Reset();
+        clear.Bind(1, newId);
+        clear.Step();
+        clear.Reset();
+        ++copied;
+        CopyChildren(sourceId, newId);
+    }
+};
+
+}  // namespace
+
+int CopyNodeTree(const QString& sourceId, const QString& targetParent, Connection& target,
+                 const SyncProgress& progress) {
+    if (!IsIdText(sourceId) || !IsIdText(targetParent))
+        throw DbError(1, QStringLiteral("not a node id: %1").arg(IsIdText(sourceId) ? targetParent : sourceId));
+    WriteTransaction tx(target);
+    NodeCopier copier(target, progress);
+    if (sourceId.toLongLong() == 0)
+        copier.CopyChildren(sourceId, targetParent.toLongLong());
+    else
+        copier.Copy(sourceId, targetParent.toLongLong());
+    tx.Commit();
+    return copier.copied;
+}
+
+bool RunNodeSync(const QString& targetPath, const QString& sourceNode, const SyncProgress& progress) {
+    Connection target;
+    const QString why = OpenSyncTarget(targetPath, target);
+    if (!why.isEmpty()) {
+        prompter().Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
+        return false;
+    }
+    bool ok = true;
+    try {
+        CopyNodeTree(sourceNode, QStringLiteral("0"), target, progress);
+    } catch (const DbError& e) {
+        ok = false;
+        prompter().Message(e.description(), kSyncWarningCaption, MsgIcon::Exclamation);
+    }
+    target.Close();
+    progress(QStringLiteral("finish"));
+    return ok;
+}
+
+void SyncNodesCommand() {
+    const std::optional<QString> node = prompter().PickNode();
+    if (!node) return;
+    if (node->isEmpty()) {
+        Notice(QStringLiteral("请先选择一个节点。"));
+        return;
+    }
+    const QString source = *node;
+    const std::optional<QString> target = AskSyncTarget();
+    if (!target) return;
+    const QString path = *target;
+    prompter().RunLongOperation([path, source] {
+        RunNodeSync(path, source, [](const QString& t) { PostStatus(t); });
+    });
+}
+
+}  // namespace korvel
