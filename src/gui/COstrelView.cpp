@@ -1,4 +1,7 @@
 #include "gui/COstrelView.h"
+
+#include <QCoreApplication>
+#include <QPointer>
 #include "gui/WaitCursor.h"
 
 #include "base/fsutil.h"
@@ -115,9 +118,22 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
         if (QThread::currentThread() == thread()) refresh();
         else QMetaObject::invokeMethod(this, refresh, Qt::BlockingQueuedConnection);
     };
+    // The page count of a large listing is made on a worker while page 1 is on show; the
+    // window takes it when it is done (queued: the worker never waits for the window).
+    QPointer<COstrelView> self(this);
+    g_record_list.countInBackground = [self] {
+        QMetaObject::invokeMethod(
+            qApp, [self] {
+                if (self) g_record_list.CountReady();
+            },
+            Qt::QueuedConnection);
+    };
 }
 
-COstrelView::~COstrelView() { g_record_list.changed = nullptr; }
+COstrelView::~COstrelView() {
+    g_record_list.changed = nullptr;
+    g_record_list.countInBackground = nullptr;
+}
 
 void COstrelView::RefreshRows() { model_->Sync(); }
 

@@ -2,6 +2,17 @@
 
 namespace korvel {
 
+namespace {
+// The listing walks the records newest first by these two (store/pageset.cpp): every
+// record by its fileinputdtime text, and apart the few whose text does not start with a
+// "yyyy-mm-dd " date. Only statements that name them with INDEXED BY use them for an
+// ordering; the listing's other statements read main NOT INDEXED.
+const char* const kInputTimeIndex = "create index if not exists main_inputtime on main(fileinputdtime)";
+const char* const kInputTimeOddIndex =
+    "create index if not exists main_inputtime_odd on main(id) where not (typeof(fileinputdtime)='text' and "
+    "fileinputdtime glob '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] *')";
+}  // namespace
+
 const QStringList g_column_names = {
     QStringLiteral("name"),      QStringLiteral("findkey"),        QStringLiteral("dir"),
     QStringLiteral("id"),        QStringLiteral("filetype"),       QStringLiteral("filesize"),
@@ -25,6 +36,8 @@ const std::vector<const char*>& SchemaStatements() {
         "create index main4_recordid on main4(recordid)",
         "create index main4_filepath_vol on main4(filepath, vol)",
         "create unique index volroot_pair on volroot(vol, root)",
+        kInputTimeIndex,
+        kInputTimeOddIndex,
     };
     return statements;
 }
@@ -33,8 +46,16 @@ const std::vector<const char*>& SchemaUpgradeStatements() {
     static const std::vector<const char*> statements = {
         "create table if not exists volroot (vol TEXT, root TEXT)",
         "create unique index if not exists volroot_pair on volroot(vol, root)",
+        kInputTimeIndex,
+        kInputTimeOddIndex,
     };
     return statements;
+}
+
+const QStringList& SchemaUpgradeNames() {
+    static const QStringList names = {QStringLiteral("volroot"), QStringLiteral("volroot_pair"),
+                                      QStringLiteral("main_inputtime"), QStringLiteral("main_inputtime_odd")};
+    return names;
 }
 
 }  // namespace korvel

@@ -24,5 +24,7 @@ const std::vector<const char*>& SchemaStatements();
 // Statements that bring a catalogue made by an earlier version up to date; each may run
 // on every open ("if not exists").
 const std::vector<const char*>& SchemaUpgradeStatements();
+// The tables and indexes those statements make: when all exist, nothing is run.
+const QStringList& SchemaUpgradeNames();
 
 }  // namespace korvel

@@ -45,6 +45,8 @@ QStringList InnerRecordIds(const QString& id);
 // The WHERE clause InnerRecordIds runs on main ("where  ( findkey like ... )"; empty
 // when the node has no tags and no tagged children).
 QString InnerRecordsWhereClause(const QString& id);
+// The same condition without "where ".
+QString InnerRecordsCondition(const QString& id);
 
 // Inserts a node with id max(id)+1 and returns the id. Database errors are ignored.
 QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent);
