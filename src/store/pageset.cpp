@@ -36,10 +36,10 @@ std::optional<qint64> TimeOrderKey(const char* s, int n) {
     };
     blanks();
     const qint64 y = number(4);
-    if (y < 0 || i >= n || (s[i] != '-' && s[i] != '/')) return std::nullopt;
-    const char sep = s[i++];
+    if (y < 0 || i >= n || s[i] != '-') return std::nullopt;
+    ++i;
     const qint64 mo = number(2);
-    if (mo < 0 || i >= n || s[i] != sep) return std::nullopt;
+    if (mo < 0 || i >= n || s[i] != '-') return std::nullopt;
     ++i;
     const qint64 d = number(2);
     if (d < 0) return std::nullopt;
@@ -71,21 +71,6 @@ std::optional<qint64> TimeOrderKey(const QString& text) {
 namespace {
 
 const int kBlockRows = 256;
-
-// Time texts of this form ("2026-12-10 " then anything) order by their first 11 bytes as
-// their dates do; the index main_inputtime_odd holds every row of main whose
-// fileinputdtime is not such a text.
-const char* const kCanonicalTimeCondition =
-    "typeof(fileinputdtime)='text' and fileinputdtime glob '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] *'";
-
-bool IsCanonicalTime(const unsigned char* s, int n) {
-    if (n < 11) return false;
-    for (int i = 0; i < 10; ++i) {
-        const bool dash = i == 4 || i == 7;
-        if (dash ? s[i] != '-' : (s[i] < '0' || s[i] > '9')) return false;
-    }
-    return s[10] == ' ';
-}
 
 bool IsIdentifier(const QString& s) {
     if (s.isEmpty()) return false;
@@ -541,13 +526,12 @@ void PageSet::Open(const RowQuery& query, Connection& connection) {
 }
 
 // Page 1 of a large listing of main ordered by fileinputdtime descending, without reading
-// the whole table: the rows are walked in the order of the index on fileinputdtime, from
-// the last text down. Texts of the form "yyyy-mm-dd ..." of one date stand together there
-// and dates come in order, so once a date is finished and a page of matching rows with a
-// time has been met, no row further down can come before them. The rows whose time text
-// has another form come from their own small index and are placed among them. false when
-// this listing is not of that kind, is small, or the walk finds too few matches early on:
-// then the whole list is computed as for any listing.
+// the whole table: the rows are walked by the index main_inputdate, latest date first.
+// For every text that is a time its date is that index's value, so once a date is
+// finished and a page of matching rows with a time has been met, no row further on can
+// come before them (rows without a time come last in this order). false when this
+// listing is not of that kind, is small, or the walk finds too few matches early on: then
+// the whole list is computed as for any listing.
 bool PageSet::OpenFirstPage() {
     const RowQuery& q = query_;
     if (q.byIds || q.table.compare(QLatin1String("main"), Qt::CaseInsensitive) != 0 ||
@@ -555,67 +539,53 @@ bool PageSet::OpenFirstPage() {
         return false;
     qint64 rows = 0;
     {
-        Statement st(*conn_, QStringLiteral("select max(rowid) - min(rowid) + 1 from main"));
+        // Two subqueries: each is one step down the table, where max(x) - min(x) reads it all.
+        Statement st(*conn_, QStringLiteral("select (select max(rowid) from main) - (select min(rowid) from main) + 1"));
         if (st.Step()) rows = sqlite3_column_int64(st.handle(), 0);
     }
     if (rows < firstPageThreshold_) return false;
     const QString match = q.condition.trimmed().isEmpty() ? QStringLiteral("1") : u'(' + q.condition + u')';
+    const QString date = QLatin1String(kInputDateExpression);
     struct Candidate {
         qint64 id;
         bool timed;
         qint64 key;
     };
     std::vector<Candidate> candidates;
-    auto take = [&](Statement& st) {
-        sqlite3_stmt* s = st.handle();
-        if (sqlite3_column_int(s, 2) == 0) return;
-        std::optional<qint64> key;
-        if (sqlite3_column_type(s, 1) != SQLITE_NULL)
-            key = TimeOrderKey(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)), sqlite3_column_bytes(s, 1));
-        candidates.push_back({sqlite3_column_int64(s, 0), key.has_value(), key.value_or(0)});
-    };
     try {
-        Statement odd(*conn_, QStringLiteral("select rowid, fileinputdtime, ") + match +
-                                  QStringLiteral(" from main indexed by main_inputtime_odd where not (") +
-                                  QLatin1String(kCanonicalTimeCondition) + u')');
-        BindAll(odd, q.params);
-        for (int n = 0; odd.Step(); ++n) {
-            if (n > 10000) return false;  // many odd texts: no gain over the whole list
-            take(odd);
-        }
-        Statement walk(*conn_, QStringLiteral("select rowid, fileinputdtime, ") + match +
-                                   QStringLiteral(" from main indexed by main_inputtime "
-                                                  "order by fileinputdtime desc"));
+        Statement walk(*conn_, QStringLiteral("select rowid, fileinputdtime, ") + match + QStringLiteral(", ") + date +
+                                   QStringLiteral(" from main indexed by main_inputdate order by ") + date +
+                                   QStringLiteral(" desc"));
         BindAll(walk, q.params);
+        sqlite3_stmt* s = walk.handle();
         const qint64 budget = std::max<qint64>(20000, rows / 8);
         qint64 walked = 0;
         qint64 timedDone = 0;   // matches with a time in finished dates
         qint64 timedGroup = 0;  // the same in the date being walked
-        char date[11] = {};
-        bool inGroup = false;
+        QVariant group;
         bool finished = true;
         while (walk.Step()) {
-            sqlite3_stmt* s = walk.handle();
             ++walked;
-            if (sqlite3_column_type(s, 1) != SQLITE_TEXT) continue;  // such rows are odd ones
-            const unsigned char* text = sqlite3_column_text(s, 1);
-            const int bytes = sqlite3_column_bytes(s, 1);
-            if (!IsCanonicalTime(text, bytes)) continue;  // taken from the odd index
-            if (!inGroup || std::memcmp(date, text, 11) != 0) {
+            const QVariant value = walk.Column(3);
+            if (walked == 1 || value != group) {
                 timedDone += timedGroup;
                 timedGroup = 0;
-                if (inGroup && timedDone >= pageSize_) {
+                if (timedDone >= pageSize_) {
                     finished = false;
                     break;
                 }
                 if (walked > budget) return false;
-                std::memcpy(date, text, 11);
-                inGroup = true;
+                group = value;
             }
-            const size_t before = candidates.size();
-            take(walk);
-            if (candidates.size() > before && candidates.back().timed) ++timedGroup;
+            if (sqlite3_column_int(s, 2) == 0) continue;
+            std::optional<qint64> key;
+            if (sqlite3_column_type(s, 1) != SQLITE_NULL)
+                key = TimeOrderKey(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)), sqlite3_column_bytes(s, 1));
+            candidates.push_back({sqlite3_column_int64(s, 0), key.has_value(), key.value_or(0)});
+            if (key) ++timedGroup;
         }
+        // The order of the whole list: by time, latest first, rows without a time last,
+        // equal ones by id.
         std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
             if (a.timed != b.timed) return a.timed;
             if (a.timed && a.key != b.key) return a.key > b.key;
@@ -627,8 +597,7 @@ bool PageSet::OpenFirstPage() {
         complete_ = finished;
         return true;
     } catch (const DbError&) {
-        // A catalogue without the two indexes lists as any other.
-        candidates.clear();
+        // A catalogue without the index lists as any other.
         return false;
     }
 }

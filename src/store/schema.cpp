@@ -1,16 +1,14 @@
 #include "store/schema.h"
 
+#include <string>
+
 namespace korvel {
 
 namespace {
-// The listing walks the records newest first by these two (store/pageset.cpp): every
-// record by its fileinputdtime text, and apart the few whose text does not start with a
-// "yyyy-mm-dd " date. Only statements that name them with INDEXED BY use them for an
-// ordering; the listing's other statements read main NOT INDEXED.
-const char* const kInputTimeIndex = "create index if not exists main_inputtime on main(fileinputdtime)";
-const char* const kInputTimeOddIndex =
-    "create index if not exists main_inputtime_odd on main(id) where not (typeof(fileinputdtime)='text' and "
-    "fileinputdtime glob '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] *')";
+// Only statements that name it with INDEXED BY use it for an ordering; the listing's
+// other statements read main NOT INDEXED, so that it never drives a tag query.
+const std::string kInputDateIndex =
+    std::string("create index if not exists main_inputdate on main") + kInputDateExpression;
 }  // namespace
 
 const QStringList g_column_names = {
@@ -36,8 +34,7 @@ const std::vector<const char*>& SchemaStatements() {
         "create index main4_recordid on main4(recordid)",
         "create index main4_filepath_vol on main4(filepath, vol)",
         "create unique index volroot_pair on volroot(vol, root)",
-        kInputTimeIndex,
-        kInputTimeOddIndex,
+        kInputDateIndex.c_str(),
     };
     return statements;
 }
@@ -46,15 +43,14 @@ const std::vector<const char*>& SchemaUpgradeStatements() {
     static const std::vector<const char*> statements = {
         "create table if not exists volroot (vol TEXT, root TEXT)",
         "create unique index if not exists volroot_pair on volroot(vol, root)",
-        kInputTimeIndex,
-        kInputTimeOddIndex,
+        kInputDateIndex.c_str(),
     };
     return statements;
 }
 
 const QStringList& SchemaUpgradeNames() {
     static const QStringList names = {QStringLiteral("volroot"), QStringLiteral("volroot_pair"),
-                                      QStringLiteral("main_inputtime"), QStringLiteral("main_inputtime_odd")};
+                                      QStringLiteral("main_inputdate")};
     return names;
 }
 
