@@ -1,7 +1,6 @@
 #include "gui/COstrelView.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 #include "gui/WaitCursor.h"
 
 #include "base/fsutil.h"
@@ -120,13 +119,9 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
     };
     // The page count of a large listing is made on a worker while page 1 is on show; the
     // window takes it when it is done (queued: the worker never waits for the window).
-    QPointer<COstrelView> self(this);
-    g_record_list.countInBackground = [self] {
-        QMetaObject::invokeMethod(
-            qApp, [self] {
-                if (self) g_record_list.CountReady();
-            },
-            Qt::QueuedConnection);
+    g_record_list.countInBackground = [] {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, [] { g_record_list.CountReady(); }, Qt::QueuedConnection);
     };
 }
 

@@ -640,7 +640,6 @@ void PageSet::SetSort(const QString& sortText) {
         if (!keys) throw DbError(SQLITE_ERROR, QStringLiteral("cannot sort by ") + s);
     }
     CompleteCount();
-    if (baseIds_.empty() && !sort_.isEmpty()) baseIds_ = ids_;  // an empty sorted listing
     if (!s.isEmpty()) {
         if (sort_.isEmpty()) baseIds_ = ids_;
         // The listing's rows, re-ordered; equal rows keep the listing's own order.
