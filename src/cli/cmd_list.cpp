@@ -4,13 +4,16 @@
 #include "store/schema.h"
 #include "list/recordlist.h"
 #include "store/pageset.h"
+#include "base/prompter.h"
 #include "tree/nodes.h"
 
 namespace korvel::cli {
 namespace {
 
 const QString kUsage = QStringLiteral(
-    "list NODE [--sub | --inner] [--page N] [--page-size N] [--sort FIELD [--desc]]");
+    "list NODE [--sub | --inner] [--page N] [--page-size N] [--sort FIELD [--desc]]\n"
+    "      one record per line, its 11 fields separated by tabs, then the page text;\n"
+    "      in fields \\\\ stands for a backslash, \\t for a tab, \\n for a newline, \\r for a carriage return");
 
 // A positive whole number, or 0 when text is none.
 int PositiveNumber(const QString& text) {
@@ -44,16 +47,15 @@ int RunList(const QStringList& input) {
     if (!KnownNode(node)) return FailNoNode(node);
     g_current_node = node;
     g_pageset.SetPageSize(size);
-    if (sub)
-        g_record_list.ShowIncludeSubRecords();
-    else if (inner)
-        g_record_list.ShowInnerRecords();
-    else
-        g_record_list.ShowNodeRecords(NodeAllTags(node));
-    if (!g_pageset.State()) return Fail(QStringLiteral("the listing could not be opened"));
+    const bool shown = sub     ? g_record_list.ShowIncludeSubRecords()
+                       : inner ? g_record_list.ShowInnerRecords()
+                               : g_record_list.ShowNodeRecords(NodeAllTags(node));
+    if (!shown || !g_pageset.State()) return Fail(QStringLiteral("the listing could not be opened"));
     if (hasSort) g_record_list.SortBy(column, desc);
     if (page != 1) g_record_list.FillPage(page);
-    for (const QStringList& row : g_record_list.Rows()) Out(row.join(u'\t'));
+    // Any error met on the way (a failed sort or page read) was reported: exit non-zero.
+    if (ConsoleErrorCount() > 0) return 1;
+    for (const QStringList& row : g_record_list.Rows()) Out(JoinFields(row));
     Out(g_record_list.PageText());
     return 0;
 }

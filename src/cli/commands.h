@@ -35,6 +35,14 @@ bool KnownNode(const QString& id);
 // The error for a node id that names no node.
 int FailNoNode(const QString& id);
 
+// A catalogue text as one field of a tab-separated output line: backslash becomes \\,
+// tab \t, newline \n and carriage return \r, so that fields and lines can be told apart
+// whatever a name or description holds. Every command that prints catalogue texts in
+// fields uses it.
+QString EscapeField(const QString& text);
+// The fields escaped with EscapeField, joined by tabs.
+QString JoinFields(const QStringList& fields);
+
 // Value of "--name VALUE" in args (removed from args), or def when absent.
 QString TakeOption(QStringList& args, const QString& name, const QString& def = QString());
 // True when "--name" is in args (removed).

@@ -1,4 +1,6 @@
 #include "gui/COstrelView.h"
+
+#include <QCoreApplication>
 #include "gui/WaitCursor.h"
 
 #include "base/fsutil.h"
@@ -119,9 +121,18 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
         if (QThread::currentThread() == thread()) refresh();
         else QMetaObject::invokeMethod(this, refresh, Qt::BlockingQueuedConnection);
     };
+    // The page count of a large listing is made on a worker while page 1 is on show; the
+    // window takes it when it is done (queued: the worker never waits for the window).
+    g_record_list.countInBackground = [] {
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, [] { g_record_list.CountReady(); }, Qt::QueuedConnection);
+    };
 }
 
-COstrelView::~COstrelView() { g_record_list.changed = nullptr; }
+COstrelView::~COstrelView() {
+    g_record_list.changed = nullptr;
+    g_record_list.countInBackground = nullptr;
+}
 
 void COstrelView::RefreshRows() {
     // A page filled again (after an edit, a delete, a promotion) keeps the records that

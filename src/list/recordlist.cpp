@@ -28,67 +28,182 @@ void RecordListing::Notify() {
     if (changed) changed();
 }
 
-void RecordListing::OpenListing(const QString& statement) {
+ListingSource ListingSource::NodeWithSubNodes(const QString& allTags) {
+    ListingSource s;
+    s.kind = Kind::Tags;
+    s.tags = allTags;
+    return s;
+}
+
+ListingSource ListingSource::NodeInner(const QString& nodeId) {
+    ListingSource s;
+    s.kind = Kind::Inner;
+    s.node = nodeId;
+    return s;
+}
+
+ListingSource ListingSource::IdList(std::vector<qint64> ids, std::vector<OrderKey> order) {
+    ListingSource s;
+    s.kind = Kind::Ids;
+    s.ids = std::move(ids);
+    s.order = std::move(order);
+    return s;
+}
+
+ListingSource ListingSource::TableRows(const QString& table, const QString& condition, std::vector<OrderKey> order,
+                                       std::vector<QVariant> params) {
+    ListingSource s;
+    s.kind = Kind::Table;
+    s.table = table;
+    s.condition = condition;
+    s.order = std::move(order);
+    s.params = std::move(params);
+    return s;
+}
+
+ListingSource ListingSource::RankedIds(std::vector<qint64> bestFirst) {
+    ListingSource s;
+    s.kind = Kind::Ranked;
+    s.ids = std::move(bestFirst);
+    return s;
+}
+
+RowQuery ListingSource::Query() const {
+    RowQuery q;
+    switch (kind) {
+        case Kind::Tags:
+            q.condition = NodeCondition(tags);
+            q.order = {{QStringLiteral("name"), false}};
+            break;
+        case Kind::Inner:
+            q.condition = InnerRecordsCondition(node);
+            q.order = {{QStringLiteral("fileinputdtime"), true}};
+            break;
+        case Kind::Ids:
+            q.byIds = true;
+            q.ids = ids;
+            q.order = order;
+            break;
+        case Kind::Table:
+            q.table = table;
+            q.condition = condition;
+            q.params = params;
+            q.order = order;
+            break;
+        case Kind::Ranked:
+            q.byIds = true;
+            q.ids = ids;
+            break;
+    }
+    return q;
+}
+
+bool RecordListing::OpenListing(const ListingSource& source) {
     if (g_pageset.State()) g_pageset.Close();
     try {
-        g_pageset.Open(statement, g_catalogue);
+        g_pageset.Open(source.Query(), g_catalogue);
+        return true;
     } catch (const DbError&) {
         prompter().Message(QStringLiteral("无法打开mytable表。"), QStringLiteral("info"),
                            MsgIcon::Exclamation);
+        return false;
     }
 }
 
-void RecordListing::ShowNodeRecords(const QString& tags) {
+bool RecordListing::Show(const ListingSource& source) {
+    rows_.clear();
+    const bool opened = OpenListing(source);
+    const bool filled = FillPageRows(1);
+    if (!opened || !filled) return false;
+    if (g_pageset.CountKnown()) return true;
+    // Page 1 is on show; the page count follows.
+    if (countInBackground) {
+        g_pageset.StartBackgroundCount(countInBackground);
+        return true;
+    }
+    try {
+        g_pageset.CompleteCount();
+    } catch (const DbError&) {
+        prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+        return false;
+    }
+    UpdatePageText();
+    Notify();
+    return true;
+}
+
+void RecordListing::CountReady() {
+    if (!g_pageset.State() || g_pageset.CountKnown()) return;
+    if (!g_pageset.TakeBackgroundCount()) {
+        try {
+            g_pageset.CompleteCount();  // the worker failed: the count is made here
+        } catch (const DbError&) {
+            prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+            return;
+        }
+    }
+    UpdatePageText();
+    Notify();
+}
+
+bool RecordListing::ShowNodeRecords(const QString& tags) {
     tagsText_ = tags;
-    if (g_subnode_flag) {
-        ShowInnerRecords();
-        return;
-    }
-    rows_.clear();
-    OpenListing(QStringLiteral("select * from main ") + NodeWhereClause(tags) +
-                QStringLiteral(" order by name   "));
-    FillPage(1);
+    if (g_subnode_flag) return ShowInnerRecords();
+    return Show(ListingSource::NodeWithSubNodes(tags));
 }
 
-void RecordListing::ShowInnerRecords() {
-    QString ids = InnerRecordIds(g_current_node).join(u',');
-    if (ids.isEmpty()) ids = QStringLiteral("-1");
-    rows_.clear();
-    OpenListing(QStringLiteral("select * from main where id in(") + ids + QStringLiteral(")") +
-                QStringLiteral(" order by fileinputdtime desc  "));
-    FillPage(1);
+bool RecordListing::ShowInnerRecords() { return Show(ListingSource::NodeInner(g_current_node)); }
+
+bool RecordListing::ShowIncludeSubRecords() {
+    return Show(ListingSource::NodeWithSubNodes(NodeAllTags(g_current_node)));
 }
 
-void RecordListing::ShowIncludeSubRecords() {
-    rows_.clear();
-    OpenListing(QStringLiteral("select * from main ") + NodeWhereClause(NodeAllTags(g_current_node)) +
-                QStringLiteral(" order by name   "));
-    FillPage(1);
+void RecordListing::UpdatePageText() {
+    if (g_pageset.State() && !g_pageset.CountKnown())
+        pageText_ = QStringLiteral("当前页 %1 / 总页数 …").arg(currentPage_);
+    else
+        pageText_ = QStringLiteral("当前页 %1 / 总页数 %2").arg(currentPage_).arg(g_pageset.PageCount());
 }
 
-void RecordListing::FillPage(int request) {
+void RecordListing::FillPage(int request) { FillPageRows(request); }
+
+void RecordListing::Refresh() { FillPage(currentPage_); }
+
+bool RecordListing::FillPageRows(int request) {
     if (!g_pageset.State()) {
         Notify();  // a listing that could not be opened still shows its cleared rows
-        return;
+        return false;
     }
-    const int count = g_pageset.PageCount();
-    int page;
-    switch (request) {
-        case -1: page = 1; break;
-        case -2: page = std::max(currentPage_ - 1, 1); break;
-        case -3: page = std::min(currentPage_ + 1, count); break;
-        case -4: page = count; break;
-        default: page = request > 0 ? std::min(request, count) : 1; break;
-    }
-    currentPage_ = page;
-    pageText_ = QStringLiteral("当前页 %1 / 总页数 %2").arg(page).arg(count);
-    rows_.clear();
-    if (page > 0) {
-        try {
+    bool ok = true;
+    try {
+        // Page 1 and the page before need no count; the others wait for it.
+        const bool needCount = request == -3 || request == -4 || request > 1;
+        if (needCount) g_pageset.CompleteCount();
+        const int count = g_pageset.CountKnown() ? g_pageset.PageCount() : -1;
+        int page;
+        switch (request) {
+            case -1: page = 1; break;
+            case -2: page = std::max(currentPage_ - 1, 1); break;
+            case -3: page = std::min(currentPage_ + 1, count); break;
+            case -4: page = count; break;
+            default: page = request > 0 ? (count < 0 ? 1 : std::min(request, count)) : 1; break;
+        }
+        currentPage_ = page;
+        UpdatePageText();
+        rows_.clear();
+        if (page > 0) {
+            // Every fill reads the rows again: records changed or deleted since show as
+            // they are now, and deleted ones leave the listing.
+            g_pageset.Refresh();
             g_pageset.SetAbsolutePage(page);
             // Reading the first field fetches the rows of the page here, so that a failed
             // fetch is one "无法打开表。" and not one message per row.
             g_pageset.Field(0);
+            if (g_pageset.Eof() && page > 1) {
+                // The rows of this page were all deleted: the last page that has rows.
+                currentPage_ = std::max(g_pageset.PageCount(), 1);
+                return FillPageRows(currentPage_);
+            }
             for (int row = 0; row < g_pageset.PageSize() && !g_pageset.Eof(); ++row) {
                 RecordMap map = RowToMap(g_pageset);
                 QStringList cells;
@@ -96,12 +211,15 @@ void RecordListing::FillPage(int request) {
                 rows_.push_back(cells);
                 g_pageset.MoveNext();
             }
-        } catch (const DbError&) {
-            prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"),
-                               MsgIcon::Exclamation);
         }
+        UpdatePageText();
+    } catch (const DbError&) {
+        prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"),
+                           MsgIcon::Exclamation);
+        ok = false;
     }
     Notify();
+    return ok;
 }
 
 void RecordListing::SortByColumn(int column) { SortBy(column, !sortDesc_); }
@@ -110,8 +228,8 @@ void RecordListing::SortBy(int column, bool descending) {
     column = std::clamp(column, 0, 10);
     sortDesc_ = descending;
     sortSpec_ = g_column_names[column] + (sortDesc_ ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
-    if (g_pageset.RecordCount() < 1) return;
     try {
+        if (g_pageset.RecordCount() < 1) return;
         g_pageset.SetSort(sortSpec_);
     } catch (const DbError& e) {
         ReportDbError(e);

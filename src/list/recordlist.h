@@ -3,8 +3,11 @@
 // the page on show, the page text, header sorting, and the row helpers that record
 // commands use. The window draws Rows(); it is told of changes through `changed`.
 
+#include "store/pageset.h"
+
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
 #include <map>
@@ -18,16 +21,54 @@ using RecordMap = std::map<QString, QString>;
 // Column titles of the list, in column order.
 extern const QStringList kColumnTitles;
 
+// What a listing lists: a typed value, never a statement text.
+struct ListingSource {
+    enum class Kind {
+        Tags,    // the records carrying all the tags (a node with its sub-nodes), by name
+        Inner,   // the inner records of a node (none of its children's), newest first
+        Ids,     // the records with these ids, in an order
+        Table,   // the rows of a table (main, or the search results main5) meeting a condition
+        Ranked,  // records best first (content search): the ids in their order
+    };
+    Kind kind = Kind::Tags;
+    QString tags;                 // Tags: a tag text (usually the all tags of a node)
+    QString node;                 // Inner: the node id
+    std::vector<qint64> ids;      // Ids, Ranked
+    QString table;                // Table
+    QString condition;            // Table: a boolean SQL expression, text values quoted or bound
+    std::vector<QVariant> params; // Table: values of the ?s of condition
+    std::vector<OrderKey> order;  // Ids, Table
+
+    static ListingSource NodeWithSubNodes(const QString& allTags);
+    static ListingSource NodeInner(const QString& nodeId);
+    static ListingSource IdList(std::vector<qint64> ids,
+                                std::vector<OrderKey> order = {{QStringLiteral("fileinputdtime"), true}});
+    static ListingSource TableRows(const QString& table, const QString& condition, std::vector<OrderKey> order,
+                                   std::vector<QVariant> params = {});
+    static ListingSource RankedIds(std::vector<qint64> bestFirst);
+
+    // The rows of the catalogue this source names.
+    RowQuery Query() const;
+};
+
 class RecordListing {
 public:
     // Lists the records of a node given its all tags (inner only when g_subnode_flag).
-    void ShowNodeRecords(const QString& tags);
-    // Lists InnerRecordIds(g_current_node).
-    void ShowInnerRecords();
+    // Each Show returns false when the listing could not be shown (the user was told).
+    bool ShowNodeRecords(const QString& tags);
+    // Lists the records of InnerRecordIds(g_current_node), newest first.
+    bool ShowInnerRecords();
     // Lists the node and all its sub-nodes.
-    void ShowIncludeSubRecords();
-    // -1 first, -2 previous, -3 next, -4 last, n > 0 page n.
+    bool ShowIncludeSubRecords();
+    // Lists a source and shows its page 1. False (after "无法打开mytable表。" or
+    // "无法打开表。") when it could not be listed.
+    bool Show(const ListingSource& source);
+    // -1 first, -2 previous, -3 next, -4 last, n > 0 page n. Every fill reads the page's
+    // rows from the catalogue again: after records were changed or deleted,
+    // FillPage(CurrentPage()) shows them as they are now (deleted ones leave the listing).
     void FillPage(int request);
+    // FillPage(CurrentPage()).
+    void Refresh();
     // Header click on column (0..10): toggles ASC/DESC and re-sorts.
     void SortByColumn(int column);
     // Sorts by column (0..10) in the given direction, as if the header had been clicked
@@ -37,7 +78,7 @@ public:
     // Rows of the page on show: 11 cell texts each, in column order.
     const std::vector<QStringList>& Rows() const { return rows_; }
     int RowCount() const { return static_cast<int>(rows_.size()); }
-    // "当前页 %d / 总页数 %d" of the last fill.
+    // "当前页 %d / 总页数 %d" of the last fill ("总页数 …" while the count is not known).
     QString PageText() const { return pageText_; }
     // Tags of the opened node (text 1011 of the dialog bar).
     QString TagsText() const { return tagsText_; }
@@ -51,8 +92,19 @@ public:
     // Called after every change of Rows(), PageText() or TagsText().
     std::function<void()> changed;
 
+    // The page count of a large listing. Without a hook it is computed right after page 1
+    // has been shown (and `changed` called), on the calling thread. With a hook it is
+    // computed on a worker thread with its own connection; the hook is called on that
+    // thread when it is done and must not block: it arranges for CountReady() to run on
+    // the listing's thread.
+    std::function<void()> countInBackground;
+    // Takes a finished background count: updates the page text.
+    void CountReady();
+
 private:
-    void OpenListing(const QString& statement);
+    bool OpenListing(const ListingSource& source);
+    bool FillPageRows(int request);
+    void UpdatePageText();
     void Notify();
 
     std::vector<QStringList> rows_;

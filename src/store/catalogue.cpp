@@ -391,10 +391,10 @@ void Connection::Open(const QString& connectionString) {
         // Catalogues made by earlier versions get what they lack. Checked first, so that
         // opening an up-to-date catalogue writes nothing.
         {
-            Statement has(db, QStringLiteral(
-                "select count(*) from sqlite_master where name in ('volroot', 'volroot_pair')"));
+            Statement has(db, QStringLiteral("select count(*) from sqlite_master where name in ('") +
+                                  SchemaUpgradeNames().join(QStringLiteral("','")) + QStringLiteral("')"));
             has.Step();
-            if (has.Column(0).toLongLong() < 2) {
+            if (has.Column(0).toLongLong() < SchemaUpgradeNames().size()) {
                 ExecPlain(db, "BEGIN IMMEDIATE");
                 for (const char* st : SchemaUpgradeStatements()) ExecPlain(db, st);
                 ExecPlain(db, "COMMIT");
@@ -407,6 +407,9 @@ void Connection::Open(const QString& connectionString) {
     }
     db_ = db;
     dataSource_ = source;
+    connectionString_ = QStringLiteral("Data Source=\"%1\";Database Password=\"%2\"")
+                            .arg(QString(fi.absoluteFilePath()).replace(u'"', QStringLiteral("\"\"")),
+                                 QString(password).replace(u'"', QStringLiteral("\"\"")));
     readOnly_ = false;
     ProtectCatalogueFiles(source);
 }

@@ -111,6 +111,9 @@ public:
     bool IsOpen() const { return db_ != nullptr; }
     bool IsReadOnly() const { return readOnly_; }
     QString DataSource() const { return dataSource_; }
+    // A connection string that opens the same catalogue file (by its absolute path) with
+    // the same password: a worker thread opens its own connection with it.
+    QString ConnectionString() const { return connectionString_; }
 
     // Runs a statement (translated first). Options adCmdText return the rows; options
     // adCmdTextNoRecords run the statement to its end and return an empty recordset.
@@ -137,6 +140,7 @@ public:
 private:
     sqlite3* db_ = nullptr;
     QString dataSource_;
+    QString connectionString_;
     bool readOnly_ = false;
 };
 

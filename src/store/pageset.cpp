@@ -1,240 +1,183 @@
 #include "store/pageset.h"
 
-#include <QRegularExpression>
+#include "store/schema.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace korvel {
 
 PageSet g_pageset;
 
-namespace {
+// ---- time keys -------------------------------------------------------------------------
 
-// Position of the last top-level "order by" outside quoted texts, or -1.
-int FindOrderBy(const QString& s) {
-    static const QRegularExpression re(QStringLiteral(R"(\border\s+by\b)"),
-                                       QRegularExpression::CaseInsensitiveOption);
-    int found = -1;
-    bool quoted = false;
-    int depth = 0;
-    for (int i = 0; i < s.size(); ++i) {
-        QChar c = s[i];
-        if (c == u'\'') quoted = !quoted;
-        if (quoted) continue;
-        if (c == u'(') ++depth;
-        if (c == u')') --depth;
-        if (depth == 0 && (c == u'o' || c == u'O')) {
-            auto m = re.match(s, i, QRegularExpression::NormalMatch,
-                              QRegularExpression::AnchorAtOffsetMatchOption);
-            if (m.hasMatch()) found = i;
+std::optional<qint64> TimeOrderKey(const char* s, int n) {
+    int i = 0;
+    auto blanks = [&] {
+        while (i < n && s[i] == ' ') ++i;
+    };
+    // Reads 1..maxDigits digits; -1 when there are none or too many.
+    auto number = [&](int maxDigits) -> qint64 {
+        qint64 v = 0;
+        int d = 0;
+        while (i < n && s[i] >= '0' && s[i] <= '9') {
+            if (++d > maxDigits) return -1;
+            v = v * 10 + (s[i++] - '0');
         }
+        return d == 0 ? -1 : v;
+    };
+    blanks();
+    const qint64 y = number(4);
+    if (y < 0 || i >= n || s[i] != '-') return std::nullopt;
+    ++i;
+    const qint64 mo = number(2);
+    if (mo < 0 || i >= n || s[i] != '-') return std::nullopt;
+    ++i;
+    const qint64 d = number(2);
+    if (d < 0) return std::nullopt;
+    qint64 h = 0, mi = 0, se = 0;
+    const int afterDate = i;
+    while (i < n && (s[i] == ' ' || s[i] == 'T')) ++i;
+    if (i < n && i > afterDate) {
+        h = number(2);
+        if (h < 0 || i >= n || s[i] != ':') return std::nullopt;
+        ++i;
+        mi = number(2);
+        if (mi < 0) return std::nullopt;
+        if (i < n && s[i] == ':') {
+            ++i;
+            se = number(2);
+            if (se < 0) return std::nullopt;
+        }
+        blanks();
     }
-    return found;
+    if (i != n) return std::nullopt;
+    return ((((y * 100 + mo) * 100 + d) * 100 + h) * 100 + mi) * 100 + se;
 }
+
+std::optional<qint64> TimeOrderKey(const QString& text) {
+    const QByteArray b = text.toUtf8();
+    return TimeOrderKey(b.constData(), static_cast<int>(b.size()));
+}
+
+namespace {
 
 const int kBlockRows = 256;
 
-}  // namespace
-
-void PageSet::Close() {
-    open_ = false;
-    keyed_ = false;
-    conn_ = nullptr;
-    table_.clear();
-    where_.clear();
-    order_.clear();
-    sort_.clear();
-    fieldNames_.clear();
-    std::vector<qint64>().swap(ids_);
-    std::vector<qint64>().swap(baseIds_);
-    idList_ = false;
-    rows_.clear();
-    pos_ = 0;
-    blockStart_ = -1;
-    block_.clear();
+bool IsIdentifier(const QString& s) {
+    if (s.isEmpty()) return false;
+    for (QChar c : s)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'_') return false;
+    return !s[0].isDigit();
 }
 
-void PageSet::Open(const QString& source, Connection& connection) {
-    Close();
-    conn_ = &connection;
-    try {
-        if (OpenIdList(source)) {
-            open_ = true;
-            return;
-        }
-        QString sql = TranslateStatement(source).trimmed();
-        static const QRegularExpression star(
-            QStringLiteral(R"(^select\s+\*\s+from\s+([A-Za-z_][A-Za-z0-9_]*)\b(.*)$)"),
-            QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-        auto m = star.match(sql);
-        if (m.hasMatch()) {
-            table_ = m.captured(1);
-            QString rest = m.captured(2);
-            int ob = FindOrderBy(rest);
-            if (ob >= 0) {
-                where_ = rest.left(ob);
-                order_ = rest.mid(ob);
-                order_.remove(QRegularExpression(QStringLiteral(R"(^order\s+by\s+)"),
-                                                 QRegularExpression::CaseInsensitiveOption));
-                order_ = order_.trimmed();
-            } else {
-                where_ = rest;
-            }
-            LoadFieldNames();
-            keyed_ = true;
-            baseIds_ = KeysOfWhere(order_);
-            ids_ = baseIds_;
-        } else {
-            Statement st(connection.handle(), sql);
-            for (int i = 0; i < st.ColumnCount(); ++i) fieldNames_ << st.ColumnName(i);
-            while (st.Step()) {
-                std::vector<QVariant> row;
-                row.reserve(fieldNames_.size());
-                for (int i = 0; i < fieldNames_.size(); ++i) row.push_back(st.Column(i));
-                rows_.push_back(std::move(row));
-            }
-        }
-    } catch (...) {
-        Close();
-        throw;
-    }
-    open_ = true;
-    pos_ = 0;
+QString Quoted(const QString& identifier) { return u'"' + identifier + u'"'; }
+
+QStringList FieldNamesOf(Connection& conn, const QString& table) {
+    if (!IsIdentifier(table)) throw DbError(SQLITE_ERROR, QStringLiteral("no such table: ") + table);
+    Statement names(conn, QStringLiteral("select * from ") + Quoted(table) + QStringLiteral(" limit 0"));
+    QStringList fields;
+    for (int i = 0; i < names.ColumnCount(); ++i) fields << names.ColumnName(i);
+    return fields;
 }
 
-void PageSet::LoadFieldNames() {
-    Statement names(conn_->handle(), QStringLiteral("select * from ") + table_ + QStringLiteral(" limit 0"));
-    for (int i = 0; i < names.ColumnCount(); ++i) fieldNames_ << names.ColumnName(i);
+struct Column {
+    QString name;  // as the table spells it
+    bool desc;
+    bool time;
+};
+
+std::vector<Column> ResolveOrder(const std::vector<OrderKey>& order, const QStringList& fields) {
+    std::vector<Column> columns;
+    for (const OrderKey& k : order) {
+        int found = -1;
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields[i].compare(k.column, Qt::CaseInsensitive) == 0) found = i;
+        if (found < 0) throw DbError(SQLITE_ERROR, QStringLiteral("no such column: ") + k.column);
+        columns.push_back({fields[found], k.desc, IsTimeColumn(fields[found])});
+    }
+    return columns;
 }
 
-// "select * from main where id in(1,2,...)" with an optional plain ORDER BY: the ids are
-// read from the text here instead of handing a statement of millions of literals to the
-// engine. false (nothing changed) for every other statement.
-bool PageSet::OpenIdList(const QString& source) {
-    static const QRegularExpression head(
-        QStringLiteral(R"(^\s*select\s+\*\s+from\s+main\s+where\s+id\s+in\s*\()"),
-        QRegularExpression::CaseInsensitiveOption);
-    auto m = head.match(source, 0, QRegularExpression::NormalMatch,
-                        QRegularExpression::AnchorAtOffsetMatchOption);
-    if (!m.hasMatch()) return false;
-    std::vector<qint64> ids;
-    const QChar* p = source.constData() + m.capturedEnd();
-    const QChar* end = source.constData() + source.size();
-    auto skipBlanks = [&] {
-        while (p < end && p->isSpace()) ++p;
-    };
-    for (;;) {
-        skipBlanks();
-        bool negative = false;
-        if (p < end && *p == u'-') {
-            negative = true;
-            ++p;
-        }
-        const QChar* digits = p;
-        qint64 v = 0;
-        while (p < end && *p >= u'0' && *p <= u'9' && p - digits < 18) v = v * 10 + (p++->unicode() - u'0');
-        if (p == digits || (p < end && *p >= u'0' && *p <= u'9')) return false;
-        ids.push_back(negative ? -v : v);
-        skipBlanks();
-        if (p < end && *p == u',') {
-            ++p;
-            continue;
-        }
-        if (p < end && *p == u')') {
-            ++p;
-            break;
-        }
-        return false;
-    }
-    const QString rest = QString(p, end - p).trimmed();
-    QString order;
-    if (!rest.isEmpty()) {
-        static const QRegularExpression orderBy(QStringLiteral(R"(^order\s+by\s+(.+)$)"),
-                                                QRegularExpression::CaseInsensitiveOption |
-                                                    QRegularExpression::DotMatchesEverythingOption);
-        auto om = orderBy.match(rest);
-        if (!om.hasMatch()) return false;
-        order = om.captured(1).trimmed();
-    }
-    table_ = QStringLiteral("main");
-    LoadFieldNames();
-    std::vector<OrderColumn> columns;
-    if (!order.isEmpty() && !ParseOrder(order, columns)) {
-        table_.clear();
-        fieldNames_.clear();
-        return false;
-    }
-    // The engine lists an IN set once per row, in id order unless ordered otherwise.
-    std::sort(ids.begin(), ids.end());
-    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    order_ = order;
-    keyed_ = true;
-    idList_ = true;
-    baseIds_ = OrderIds(ids, columns);
-    ids_ = baseIds_;
-    pos_ = 0;
-    return true;
+QString ColumnList(const std::vector<Column>& columns) {
+    QString list;
+    for (const Column& c : columns) list += QStringLiteral(", ") + Quoted(c.name);
+    return list;
 }
 
-bool PageSet::ParseOrder(const QString& order, std::vector<OrderColumn>& columns) const {
-    columns.clear();
-    for (QChar c : order)
-        if (c == u'(' || c == u'\'' || c == u'"' || c == u'[' || c == u'`' || c == u';') return false;
-    for (const QString& item : order.split(u',')) {
-        const QStringList words = item.simplified().split(u' ', Qt::SkipEmptyParts);
-        if (words.isEmpty() || words.size() > 2) return false;
-        bool desc = false;
-        if (words.size() == 2) {
-            if (words[1].compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0)
-                desc = true;
-            else if (words[1].compare(QLatin1String("asc"), Qt::CaseInsensitive) != 0)
-                return false;
-        }
-        int field = -1;
-        for (int i = 0; i < fieldNames_.size(); ++i)
-            if (fieldNames_[i].compare(words[0], Qt::CaseInsensitive) == 0) field = i;
-        if (field < 0) return false;
-        columns.push_back({field, desc});
-    }
-    return !columns.empty();
+void BindAll(Statement& st, const std::vector<QVariant>& params) {
+    for (size_t i = 0; i < params.size(); ++i) st.Bind(static_cast<int>(i) + 1, params[i]);
 }
 
-namespace {
+// Cancels the statements of a connection while *flag is true.
+class CancelGuard {
+public:
+    CancelGuard(Connection& conn, const std::atomic<bool>* flag) : db_(conn.handle()), flag_(flag) {
+        if (flag_) sqlite3_progress_handler(db_, 10000, &Check, const_cast<std::atomic<bool>*>(flag_));
+    }
+    ~CancelGuard() {
+        if (flag_) sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    }
+    void Poll() const {
+        if (flag_ && flag_->load()) throw DbError(SQLITE_INTERRUPT, QStringLiteral("interrupted"));
+    }
 
-// Order values of many rows, compared as the engine compares them in ORDER BY:
-// NULL < numbers < texts (bytes of UTF-8) < blobs.
+private:
+    static int Check(void* p) { return static_cast<std::atomic<bool>*>(p)->load() ? 1 : 0; }
+    sqlite3* db_;
+    const std::atomic<bool>* flag_;
+};
+
+// Order values of many rows. Numbers compare as numbers, texts by their bytes after ASCII
+// letters are folded to lower case, times by their time keys; NULL (and a time text that
+// is no time) < numbers < texts < blobs.
 class OrderValues {
 public:
-    OrderValues(size_t rows, size_t columns) : k_(columns), cells_(rows * columns) {}
+    OrderValues(size_t rows, const std::vector<Column>& columns)
+        : k_(columns.size()), columns_(columns), cells_(rows * columns.size()) {}
 
     // Reads the values of row from columns first.. of the statement's current row.
     void Set(size_t row, sqlite3_stmt* st, int first) {
         for (size_t c = 0; c < k_; ++c) {
             Cell& cell = cells_[row * k_ + c];
             const int i = first + static_cast<int>(c);
-            switch (sqlite3_column_type(st, i)) {
+            const int type = sqlite3_column_type(st, i);
+            if (columns_[c].time) {
+                cell.cls = kNull;
+                if (type != SQLITE_NULL) {
+                    const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+                    if (auto key = TimeOrderKey(t, sqlite3_column_bytes(st, i))) {
+                        cell.cls = kInt;
+                        cell.i = *key;
+                    }
+                }
+                continue;
+            }
+            switch (type) {
                 case SQLITE_INTEGER: cell.cls = kInt; cell.i = sqlite3_column_int64(st, i); break;
                 case SQLITE_FLOAT: cell.cls = kReal; cell.d = sqlite3_column_double(st, i); break;
                 case SQLITE_TEXT:
                 case SQLITE_BLOB: {
-                    const bool text = sqlite3_column_type(st, i) == SQLITE_TEXT;
-                    const void* data = text ? static_cast<const void*>(sqlite3_column_text(st, i))
-                                            : sqlite3_column_blob(st, i);
+                    const bool text = type == SQLITE_TEXT;
+                    const unsigned char* data =
+                        text ? sqlite3_column_text(st, i)
+                             : static_cast<const unsigned char*>(sqlite3_column_blob(st, i));
                     const int n = sqlite3_column_bytes(st, i);
                     cell.cls = text ? kText : kBlob;
                     cell.s.off = arena_.size();
                     cell.s.len = static_cast<quint32>(n);
-                    // The first 8 bytes, big-endian: most comparisons end here.
-                    cell.prefix = 0;
-                    for (int b = 0; b < 8; ++b)
-                        cell.prefix = (cell.prefix << 8) |
-                                      (b < n ? static_cast<const unsigned char*>(data)[b] : 0u);
-                    if (n > 0) arena_.append(static_cast<const char*>(data), n);
+                    arena_.append(reinterpret_cast<const char*>(data), n);
+                    if (text)  // ASCII letters compare without regard to case
+                        for (size_t b = cell.s.off; b < arena_.size(); ++b)
+                            if (arena_[b] >= 'A' && arena_[b] <= 'Z') arena_[b] = static_cast<char>(arena_[b] + 32);
                     break;
                 }
                 default: cell.cls = kNull; break;
@@ -246,7 +189,7 @@ public:
     // Sorts row positions by all columns (directions applied), keeping the given order
     // among equal rows. Sorts (first-column prefix, position) pairs, so that most
     // comparisons touch neither the cells nor the texts.
-    void SortPositions(std::vector<quint32>& pos, const std::vector<bool>& desc) const {
+    void SortPositions(std::vector<quint32>& pos) const {
         if (k_ == 0) return;
         struct Entry {
             quint64 key1, key2;
@@ -268,7 +211,7 @@ public:
                         key2 |= byte << (8 * (14 - j));
                 }
             }
-            if (desc[0]) {
+            if (columns_[0].desc) {
                 key1 = ~key1;
                 key2 = ~key2;
             }
@@ -277,7 +220,7 @@ public:
         std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
             if (a.key1 != b.key1) return a.key1 < b.key1;
             if (a.key2 != b.key2) return a.key2 < b.key2;
-            int r = Compare(pos[a.pos], pos[b.pos], desc);
+            int r = Compare(pos[a.pos], pos[b.pos]);
             return r != 0 ? r < 0 : a.pos < b.pos;
         });
         std::vector<quint32> sorted(pos.size());
@@ -286,10 +229,10 @@ public:
     }
 
     // <0, 0, >0 for row a against row b over all columns, directions applied.
-    int Compare(size_t a, size_t b, const std::vector<bool>& desc) const {
+    int Compare(size_t a, size_t b) const {
         for (size_t c = 0; c < k_; ++c) {
             int r = CompareCells(cells_[a * k_ + c], cells_[b * k_ + c]);
-            if (r != 0) return desc[c] ? -r : r;
+            if (r != 0) return columns_[c].desc ? -r : r;
         }
         return 0;
     }
@@ -298,7 +241,6 @@ private:
     enum : unsigned char { kNull, kInt, kReal, kText, kBlob };
     struct Cell {
         unsigned char cls = kNull;
-        quint64 prefix = 0;  // texts and blobs
         union {
             qint64 i;
             double d;
@@ -319,77 +261,68 @@ private:
             long double b = y.cls == kInt ? static_cast<long double>(y.i) : y.d;
             return a < b ? -1 : a > b ? 1 : 0;
         }
-        if (x.prefix != y.prefix) return x.prefix < y.prefix ? -1 : 1;
         int r = std::memcmp(arena_.data() + x.s.off, arena_.data() + y.s.off, std::min(x.s.len, y.s.len));
         if (r != 0) return r;
         return x.s.len < y.s.len ? -1 : x.s.len > y.s.len ? 1 : 0;
     }
 
     size_t k_;
+    std::vector<Column> columns_;
     std::vector<Cell> cells_;
     std::string arena_;
 };
 
-QString ColumnList(const QStringList& names, const auto& columns) {
-    QString list;
-    for (const auto& c : columns) list += QStringLiteral(", \"") + names[c.field] + u'"';
-    return list;
-}
-
-std::vector<bool> Directions(const auto& columns) {
-    std::vector<bool> desc;
-    for (const auto& c : columns) desc.push_back(c.desc);
-    return desc;
-}
-
-}  // namespace
-
-std::vector<qint64> PageSet::KeysOfWhere(const QString& order) const {
+// The ids of the rows meeting the condition, ordered. The table is read in id order
+// (NOT INDEXED: no index that serves an ordering may drive a tag query), the values of
+// the order columns alongside, and the sort happens in memory (the engine's sorter would
+// spill a large listing to temporary files).
+std::vector<qint64> IdsOfCondition(Connection& conn, const RowQuery& q, const std::vector<Column>& columns,
+                                   const CancelGuard& guard) {
+    QString sql = QStringLiteral("select rowid") + ColumnList(columns) + QStringLiteral(" from ") +
+                  Quoted(q.table) + QStringLiteral(" not indexed");
+    if (!q.condition.trimmed().isEmpty()) sql += QStringLiteral(" where ") + q.condition;
+    Statement st(conn, sql);
+    BindAll(st, q.params);
     std::vector<qint64> ids;
-    std::vector<OrderColumn> columns;
-    if (order.isEmpty() || ParseOrder(order, columns)) {
-        // One pass reads the ids with their order values; the sort happens in memory
-        // (the engine's sorter would spill a large listing to temporary files).
-        Statement st(conn_->handle(), QStringLiteral("select rowid") + ColumnList(fieldNames_, columns) +
-                                          QStringLiteral(" from ") + table_ + where_);
-        OrderValues values(0, columns.size());
-        size_t n = 0;
-        while (st.Step()) {
-            ids.push_back(sqlite3_column_int64(st.handle(), 0));
-            if (!columns.empty()) {
-                if (n % 65536 == 0) values.Grow(n + 65536);
-                values.Set(n, st.handle(), 1);
-            }
-            ++n;
-        }
+    OrderValues values(0, columns);
+    size_t n = 0;
+    while (st.Step()) {
+        ids.push_back(sqlite3_column_int64(st.handle(), 0));
         if (!columns.empty()) {
-            const std::vector<bool> desc = Directions(columns);
-            std::vector<quint32> idx(n);
-            for (size_t i = 0; i < n; ++i) idx[i] = static_cast<quint32>(i);
-            values.SortPositions(idx, desc);
-            std::vector<qint64> ordered(n);
-            for (size_t i = 0; i < n; ++i) ordered[i] = ids[idx[i]];
-            ids.swap(ordered);
+            if (n % 65536 == 0) {
+                values.Grow(n + 65536);
+                guard.Poll();
+            }
+            values.Set(n, st.handle(), 1);
         }
-    } else {
-        // An ORDER BY with expressions: the engine orders.
-        Statement st(conn_->handle(), QStringLiteral("select rowid from ") + table_ + where_ +
-                                          QStringLiteral(" order by ") + order);
-        while (st.Step()) ids.push_back(sqlite3_column_int64(st.handle(), 0));
+        ++n;
+    }
+    // Equal rows keep ascending id order, however the engine walked the table.
+    std::vector<quint32> idx(n);
+    for (size_t i = 0; i < n; ++i) idx[i] = static_cast<quint32>(i);
+    const bool idOrder = std::is_sorted(ids.begin(), ids.end());
+    if (!idOrder) std::sort(idx.begin(), idx.end(), [&](quint32 a, quint32 b) { return ids[a] < ids[b]; });
+    if (!columns.empty()) values.SortPositions(idx);
+    if (!idOrder || !columns.empty()) {
+        std::vector<qint64> ordered(n);
+        for (size_t i = 0; i < n; ++i) ordered[i] = ids[idx[i]];
+        ids.swap(ordered);
     }
     ids.shrink_to_fit();
     return ids;
 }
 
-std::vector<qint64> PageSet::OrderIds(const std::vector<qint64>& ids,
-                                      const std::vector<OrderColumn>& columns) const {
+// The given ids that name rows, each once (its first place), ordered by the columns with
+// the given order kept among equal rows.
+std::vector<qint64> OrderGivenIds(Connection& conn, const QString& table, const std::vector<qint64>& ids,
+                                  const std::vector<Column>& columns, const CancelGuard& guard) {
     std::vector<qint64> set = ids;
     std::sort(set.begin(), set.end());
     set.erase(std::unique(set.begin(), set.end()), set.end());
-    OrderValues values(set.size(), columns.size());
+    OrderValues values(set.size(), columns);
     std::vector<char> found(set.size(), 0);
-    const QString what = QStringLiteral("select rowid") + ColumnList(fieldNames_, columns) +
-                         QStringLiteral(" from ") + table_;
+    const QString what = QStringLiteral("select rowid") + ColumnList(columns) + QStringLiteral(" from ") +
+                         Quoted(table);
     // Position of an id in set, or -1. Dense id ranges use a direct table.
     std::vector<qint32> dense;
     const qint64 lo = set.empty() ? 0 : set.front();
@@ -412,22 +345,23 @@ std::vector<qint64> PageSet::OrderIds(const std::vector<qint64>& ids,
     };
     qint64 maxId = 0;
     {
-        Statement st(conn_->handle(), QStringLiteral("select max(rowid) from ") + table_);
+        Statement st(conn, QStringLiteral("select max(rowid) from ") + Quoted(table));
         if (st.Step()) maxId = sqlite3_column_int64(st.handle(), 0);
     }
     if (static_cast<qint64>(set.size()) * 8 >= maxId) {
         // Many of the table's rows: one pass over the table is cheaper than lookups.
-        Statement st(conn_->handle(), what);
+        Statement st(conn, what);
         take(st);
     } else {
         const size_t chunk = 500;
         for (size_t i = 0; i < set.size(); i += chunk) {
+            guard.Poll();
             QString list;
             for (size_t j = i; j < std::min(set.size(), i + chunk); ++j) {
                 if (j > i) list += u',';
                 list += QString::number(set[j]);
             }
-            Statement st(conn_->handle(), what + QStringLiteral(" where rowid in(") + list + u')');
+            Statement st(conn, what + QStringLiteral(" where rowid in(") + list + u')');
             take(st);
         }
     }
@@ -442,58 +376,253 @@ std::vector<qint64> PageSet::OrderIds(const std::vector<qint64>& ids,
             seq.push_back(static_cast<quint32>(pos));
         }
     }
-    if (!columns.empty()) {
-        values.SortPositions(seq, Directions(columns));
-    }
+    values.SortPositions(seq);
     std::vector<qint64> out(seq.size());
     for (size_t i = 0; i < seq.size(); ++i) out[i] = set[seq[i]];
     return out;
 }
 
-void PageSet::SetSort(const QString& sortText) {
-    if (!open_) return;
-    const QString s = sortText.trimmed();
-    if (keyed_) {
-        std::vector<OrderColumn> columns;
-        if (s.isEmpty())
-            ids_ = baseIds_;
-        else if (ParseOrder(s, columns))
-            ids_ = OrderIds(baseIds_, columns);  // the listing's rows, re-ordered
-        else if (!idList_)
-            ids_ = KeysOfWhere(s);
-        else
-            throw DbError(1, QStringLiteral("cannot sort by ") + s);
-        blockStart_ = -1;
-        block_.clear();
-    } else if (!s.isEmpty()) {
-        // Small plain results are sorted in memory by the named field.
-        QString field = s.section(u' ', 0, 0);
-        bool desc = s.section(u' ', 1, 1).compare(QStringLiteral("DESC"), Qt::CaseInsensitive) == 0;
-        int idx = fieldNames_.indexOf(field, 0);
-        if (idx < 0) throw DbError(1, QStringLiteral("no such column: ") + field);
-        std::stable_sort(rows_.begin(), rows_.end(), [&](const auto& a, const auto& b) {
-            int c = QVariant::compare(a[idx], b[idx]) == QPartialOrdering::Less ? -1
-                    : QVariant::compare(a[idx], b[idx]) == QPartialOrdering::Greater ? 1 : 0;
-            return desc ? c > 0 : c < 0;
-        });
+}  // namespace
+
+std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& q, const std::atomic<bool>* cancel) {
+    CancelGuard guard(conn, cancel);
+    const std::vector<Column> columns = ResolveOrder(q.order, FieldNamesOf(conn, q.table));
+    if (q.byIds) return OrderGivenIds(conn, q.table, q.ids, columns, guard);
+    return IdsOfCondition(conn, q, columns, guard);
+}
+
+std::optional<std::vector<OrderKey>> ParseSortText(const QString& text, const QStringList& fields) {
+    std::vector<OrderKey> keys;
+    for (const QString& item : text.split(u',')) {
+        const QStringList words = item.simplified().split(u' ', Qt::SkipEmptyParts);
+        if (words.isEmpty() || words.size() > 2) return std::nullopt;
+        bool desc = false;
+        if (words.size() == 2) {
+            if (words[1].compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0)
+                desc = true;
+            else if (words[1].compare(QLatin1String("asc"), Qt::CaseInsensitive) != 0)
+                return std::nullopt;
+        }
+        int found = -1;
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields[i].compare(words[0], Qt::CaseInsensitive) == 0) found = i;
+        if (found < 0) return std::nullopt;
+        keys.push_back({fields[found], desc});
     }
-    sort_ = s;
+    if (keys.empty()) return std::nullopt;
+    return keys;
+}
+
+// ---- the background count ----------------------------------------------------------------
+
+struct PageSet::CountJob {
+    std::atomic<bool> cancel{false};
+    std::mutex mutex;
+    bool done = false;
+    bool failed = false;
+    std::vector<qint64> ids;
+    std::thread thread;
+};
+
+PageSet::~PageSet() { CancelJob(); }
+
+void PageSet::CancelJob() {
+    if (!job_) return;
+    job_->cancel = true;
+    if (job_->thread.joinable()) job_->thread.join();
+    job_.reset();
+}
+
+void PageSet::StartBackgroundCount(std::function<void()> onReady) {
+    if (!open_ || complete_ || job_) return;
+    auto job = std::make_shared<CountJob>();
+    const QString connection = conn_->ConnectionString();
+    job->thread = std::thread([job, connection, query = query_, onReady = std::move(onReady)] {
+        std::vector<qint64> ids;
+        bool failed = false;
+        try {
+            Connection own;
+            own.Open(connection);
+            ids = OrderedRowIds(own, query, &job->cancel);
+        } catch (...) {
+            failed = true;
+        }
+        {
+            std::lock_guard<std::mutex> lock(job->mutex);
+            job->ids = std::move(ids);
+            job->failed = failed;
+            job->done = true;
+        }
+        if (!job->cancel && onReady) onReady();
+    });
+    job_ = std::move(job);
+}
+
+bool PageSet::TakeBackgroundCount() {
+    if (!open_ || complete_ || !job_) return complete_;
+    {
+        std::lock_guard<std::mutex> lock(job_->mutex);
+        if (!job_->done) return false;
+    }
+    if (job_->thread.joinable()) job_->thread.join();
+    const bool failed = job_->failed;
+    std::vector<qint64> ids = std::move(job_->ids);
+    job_.reset();
+    if (failed) return false;  // CompleteCount computes it here and reports the error
+    ids_ = std::move(ids);
+    complete_ = true;
+    blockStart_ = -1;
+    block_.clear();
+    return true;
+}
+
+void PageSet::CompleteCount() {
+    if (!open_ || complete_) return;
+    if (job_) {
+        if (job_->thread.joinable()) job_->thread.join();  // the worker finishes (or fails) on its own
+        if (TakeBackgroundCount()) return;
+        job_.reset();
+    }
+    ids_ = OrderedRowIds(*conn_, query_);
+    complete_ = true;
+    blockStart_ = -1;
+    block_.clear();
+}
+
+// ---- opening -------------------------------------------------------------------------------
+
+void PageSet::Close() {
+    CancelJob();
+    open_ = false;
+    complete_ = false;
+    conn_ = nullptr;
+    query_ = RowQuery();
+    sort_.clear();
+    fieldNames_.clear();
+    std::vector<qint64>().swap(ids_);
+    std::vector<qint64>().swap(baseIds_);
+    pos_ = 0;
+    blockStart_ = -1;
+    block_.clear();
+}
+
+void PageSet::Open(const RowQuery& query, Connection& connection) {
+    Close();
+    conn_ = &connection;
+    query_ = query;
+    try {
+        fieldNames_ = FieldNamesOf(connection, query_.table);
+        ResolveOrder(query_.order, fieldNames_);  // an unknown column fails here
+        if (!OpenFirstPage()) {
+            ids_ = OrderedRowIds(connection, query_);
+            complete_ = true;
+        }
+    } catch (...) {
+        Close();
+        throw;
+    }
+    open_ = true;
     pos_ = 0;
 }
 
-qint64 PageSet::RecordCount() const {
-    if (!open_) return -1;
-    return keyed_ ? static_cast<qint64>(ids_.size()) : static_cast<qint64>(rows_.size());
+// Page 1 of a large listing of main ordered by fileinputdtime descending, without reading
+// the whole table: the rows are walked by the index main_inputdate, latest date first.
+// For every text that is a time its date is that index's value, so once a date is
+// finished and a page of matching rows with a time has been met, no row further on can
+// come before them (rows without a time come last in this order). false when this
+// listing is not of that kind, is small, or the walk finds too few matches early on: then
+// the whole list is computed as for any listing.
+bool PageSet::OpenFirstPage() {
+    const RowQuery& q = query_;
+    if (q.byIds || q.table.compare(QLatin1String("main"), Qt::CaseInsensitive) != 0 ||
+        q.order != std::vector<OrderKey>{{QStringLiteral("fileinputdtime"), true}})
+        return false;
+    qint64 rows = 0;
+    {
+        // Two subqueries: each is one step down the table, where max(x) - min(x) reads it all.
+        Statement st(*conn_, QStringLiteral("select (select max(rowid) from main) - (select min(rowid) from main) + 1"));
+        if (st.Step()) rows = sqlite3_column_int64(st.handle(), 0);
+    }
+    if (rows < firstPageThreshold_) return false;
+    const QString match = q.condition.trimmed().isEmpty() ? QStringLiteral("1") : u'(' + q.condition + u')';
+    const QString date = QLatin1String(kInputDateExpression);
+    struct Candidate {
+        qint64 id;
+        bool timed;
+        qint64 key;
+    };
+    std::vector<Candidate> candidates;
+    try {
+        Statement walk(*conn_, QStringLiteral("select rowid, fileinputdtime, ") + match + QStringLiteral(", ") + date +
+                                   QStringLiteral(" from main indexed by main_inputdate order by ") + date +
+                                   QStringLiteral(" desc"));
+        BindAll(walk, q.params);
+        sqlite3_stmt* s = walk.handle();
+        const qint64 budget = std::max<qint64>(20000, rows / 8);
+        qint64 walked = 0;
+        qint64 timedDone = 0;   // matches with a time in finished dates
+        qint64 timedGroup = 0;  // the same in the date being walked
+        QVariant group;
+        bool finished = true;
+        while (walk.Step()) {
+            ++walked;
+            const QVariant value = walk.Column(3);
+            if (walked == 1 || value != group) {
+                timedDone += timedGroup;
+                timedGroup = 0;
+                if (timedDone >= pageSize_) {
+                    finished = false;
+                    break;
+                }
+                if (walked > budget) return false;
+                group = value;
+            }
+            if (sqlite3_column_int(s, 2) == 0) continue;
+            std::optional<qint64> key;
+            if (sqlite3_column_type(s, 1) != SQLITE_NULL)
+                key = TimeOrderKey(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)), sqlite3_column_bytes(s, 1));
+            candidates.push_back({sqlite3_column_int64(s, 0), key.has_value(), key.value_or(0)});
+            if (key) ++timedGroup;
+        }
+        // The order of the whole list: by time, latest first, rows without a time last,
+        // equal ones by id.
+        std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+            if (a.timed != b.timed) return a.timed;
+            if (a.timed && a.key != b.key) return a.key > b.key;
+            return a.id < b.id;
+        });
+        if (!finished && candidates.size() > static_cast<size_t>(pageSize_)) candidates.resize(pageSize_);
+        ids_.clear();
+        for (const Candidate& c : candidates) ids_.push_back(c.id);
+        complete_ = finished;
+        return true;
+    } catch (const DbError&) {
+        // A catalogue without the index lists as any other.
+        return false;
+    }
 }
 
-int PageSet::PageCount() const {
+// ---- paging and sorting ------------------------------------------------------------------
+
+qint64 PageSet::RecordCount() {
+    if (!open_) return -1;
+    CompleteCount();
+    return KnownCount();
+}
+
+int PageSet::PageCount() {
     qint64 n = RecordCount();
     if (n <= 0) return 0;
     return static_cast<int>((n + pageSize_ - 1) / pageSize_);
 }
 
+const std::vector<qint64>& PageSet::RowIds() {
+    CompleteCount();
+    return ids_;
+}
+
 int PageSet::AbsolutePage() const {
-    if (!open_ || Eof()) return 0;
+    if (!open_ || pos_ >= KnownCount()) return 0;
     return static_cast<int>(pos_ / pageSize_) + 1;
 }
 
@@ -502,7 +631,41 @@ void PageSet::SetAbsolutePage(int page) {
     pos_ = static_cast<qint64>(page - 1) * pageSize_;
 }
 
-bool PageSet::Eof() const { return !open_ || pos_ >= RecordCount(); }
+void PageSet::SetSort(const QString& sortText) {
+    if (!open_) return;
+    const QString s = sortText.trimmed();
+    std::optional<std::vector<OrderKey>> keys;
+    if (!s.isEmpty()) {
+        keys = ParseSortText(s, fieldNames_);
+        if (!keys) throw DbError(SQLITE_ERROR, QStringLiteral("cannot sort by ") + s);
+    }
+    CompleteCount();
+    if (!s.isEmpty()) {
+        if (sort_.isEmpty()) baseIds_ = ids_;
+        // The listing's rows, re-ordered; equal rows keep the listing's own order.
+        CancelGuard none(*conn_, nullptr);
+        ids_ = OrderGivenIds(*conn_, query_.table, baseIds_, ResolveOrder(*keys, fieldNames_), none);
+    } else if (!sort_.isEmpty()) {
+        ids_ = std::move(baseIds_);
+        baseIds_.clear();
+    }
+    sort_ = s;
+    pos_ = 0;
+    blockStart_ = -1;
+    block_.clear();
+}
+
+void PageSet::Refresh() {
+    blockStart_ = -1;
+    block_.clear();
+}
+
+bool PageSet::Eof() {
+    if (!open_) return true;
+    if (pos_ < KnownCount()) return false;
+    CompleteCount();
+    return pos_ >= KnownCount();
+}
 
 void PageSet::MoveFirst() { pos_ = 0; }
 
@@ -514,45 +677,63 @@ QString PageSet::FieldName(int i) const {
     return i >= 0 && i < fieldNames_.size() ? fieldNames_[i] : QString();
 }
 
-void PageSet::EnsureRow() const {
-    if (blockStart_ >= 0 && pos_ >= blockStart_ &&
-        pos_ < blockStart_ + static_cast<qint64>(block_.size()))
+void PageSet::EnsureRow() {
+    if (blockStart_ >= 0 && pos_ >= blockStart_ && pos_ < blockStart_ + static_cast<qint64>(block_.size()))
         return;
-    // Fetch the rows of one block by id, then put them in listing order.
-    qint64 start = pos_;
-    qint64 end = std::min<qint64>(start + std::max(kBlockRows, pageSize_), ids_.size());
-    QString list;
-    for (qint64 i = start; i < end; ++i) {
-        if (i > start) list += u',';
-        list += QString::number(ids_[i]);
+    for (;;) {
+        if (pos_ >= KnownCount()) CompleteCount();
+        // Fetch the rows of one block by id, then put them in listing order.
+        const qint64 start = pos_;
+        const qint64 end = std::min<qint64>(start + std::max(kBlockRows, pageSize_), KnownCount());
+        QString list;
+        for (qint64 i = start; i < end; ++i) {
+            if (i > start) list += u',';
+            list += QString::number(ids_[i]);
+        }
+        Statement st(*conn_, QStringLiteral("select rowid, * from ") + Quoted(query_.table) +
+                                 QStringLiteral(" where rowid in(") + list + u')');
+        std::unordered_map<qint64, std::vector<QVariant>> byId;
+        while (st.Step()) {
+            std::vector<QVariant> row;
+            row.reserve(fieldNames_.size());
+            for (int i = 0; i < fieldNames_.size(); ++i) row.push_back(st.Column(i + 1));
+            byId.emplace(sqlite3_column_int64(st.handle(), 0), std::move(row));
+        }
+        std::unordered_set<qint64> gone;
+        for (qint64 i = start; i < end; ++i)
+            if (!byId.count(ids_[i])) gone.insert(ids_[i]);
+        if (!gone.empty()) {
+            // Rows deleted since the listing was opened leave it.
+            auto drop = [&](std::vector<qint64>& v) {
+                v.erase(std::remove_if(v.begin(), v.end(), [&](qint64 id) { return gone.count(id) > 0; }),
+                        v.end());
+            };
+            drop(ids_);
+            drop(baseIds_);
+            if (!complete_) CompleteCount();  // the first page needs its rows from further on
+            drop(ids_);
+            if (pos_ >= KnownCount()) {
+                blockStart_ = -1;
+                block_.clear();
+                return;
+            }
+            continue;
+        }
+        block_.clear();
+        for (qint64 i = start; i < end; ++i) block_.push_back(std::move(byId[ids_[i]]));
+        blockStart_ = start;
+        return;
     }
-    Statement st(conn_->handle(), QStringLiteral("select rowid, * from ") + table_ +
-                                      QStringLiteral(" where rowid in(") + list + u')');
-    std::unordered_map<qint64, std::vector<QVariant>> byId;
-    while (st.Step()) {
-        std::vector<QVariant> row;
-        row.reserve(fieldNames_.size());
-        for (int i = 0; i < fieldNames_.size(); ++i) row.push_back(st.Column(i + 1));
-        byId.emplace(sqlite3_column_int64(st.handle(), 0), std::move(row));
-    }
-    block_.clear();
-    for (qint64 i = start; i < end; ++i) {
-        auto it = byId.find(ids_[i]);
-        // A row deleted since the listing was opened reads as nulls.
-        block_.push_back(it != byId.end() ? std::move(it->second)
-                                          : std::vector<QVariant>(fieldNames_.size()));
-    }
-    blockStart_ = start;
 }
 
-QVariant PageSet::Field(int i) const {
+QVariant PageSet::Field(int i) {
     if (Eof() || i < 0 || i >= fieldNames_.size()) return QVariant();
-    if (!keyed_) return rows_[pos_][i];
     EnsureRow();
+    if (pos_ < blockStart_ || pos_ >= blockStart_ + static_cast<qint64>(block_.size())) return QVariant();
     return block_[pos_ - blockStart_][i];
 }
 
-QVariant PageSet::Field(const QString& name) const {
+QVariant PageSet::Field(const QString& name) {
     for (int i = 0; i < fieldNames_.size(); ++i)
         if (fieldNames_[i].compare(name, Qt::CaseInsensitive) == 0) return Field(i);
     return QVariant();

@@ -1,12 +1,22 @@
 #pragma once
 // The paging recordset g_pageset: the meaning of a static client-side cursor (page size,
 // page count, absolute page, record count, sort) without the whole result in memory.
-// For "select * from TABLE ..." it keeps only the ordered row ids of the listing and
-// fetches the rows of a page by id; any other select is small and kept whole.
-// Ordering by plain columns (the statement's ORDER BY and every Sort) is done here:
-// one pass reads the row ids with the order values, then they are sorted in memory
-// with the engine's own comparison rules. "select * from main where id in(...)" is
-// recognised and its id list read directly, however long it is.
+//
+// A listing is opened on a RowQuery, a typed description of its rows: a table, a
+// condition and an order, or a given list of row ids. The page set keeps only the ordered
+// row ids (8 bytes each) and fetches the rows of a page by id, so that a page always shows
+// the rows as they are now: a row deleted since the listing opened is dropped from it.
+//
+// Ordering is done here with one rule for every listing: the time columns (filedtime,
+// fileinputdtime) order as times ("2026-12-10 9:05:01" before "2026-12-10 10:00:00"),
+// texts without regard to ASCII letter case (as LIKE matches), numbers as numbers, NULL
+// and texts that are no time first; rows that compare equal keep the order of the
+// listing's rows before sorting (ascending id for a condition, the given order for ids).
+//
+// Page 1 first: a listing ordered by fileinputdtime descending over a large table finds
+// its first page by walking the rows in time order and stops after one page of matches;
+// the whole ordered id list (and with it the page count) follows, computed when it is
+// first needed or on a worker thread with its own connection.
 
 #include "store/catalogue.h"
 
@@ -14,79 +24,136 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace korvel {
 
+// One column of an order: a plain column of the listed table.
+struct OrderKey {
+    QString column;
+    bool desc = false;
+    bool operator==(const OrderKey&) const = default;
+};
+
+// The rows of a listing.
+struct RowQuery {
+    QString table = QStringLiteral("main");
+    // A boolean SQL expression over the table's columns, its text values quoted or bound
+    // to the ?s from params; empty: every row. Ignored when byIds is set.
+    QString condition;
+    std::vector<QVariant> params;
+    // When set: exactly the rows with these ids that exist, each once, in this order
+    // before `order` applies (a ranked result keeps its order when `order` is empty).
+    bool byIds = false;
+    std::vector<qint64> ids;
+    // Empty: ascending id for a condition, the given order for ids.
+    std::vector<OrderKey> order;
+};
+
+// The sort key of a time text ("2026-12-10 9:05:01", "2026-12-10", with - or /, one or
+// two digits per part but the year): yyyymmddhhmmss as a number; nothing for any other
+// text. Keys order as the times do.
+std::optional<qint64> TimeOrderKey(const char* utf8, int bytes);
+std::optional<qint64> TimeOrderKey(const QString& text);
+
+// The ids of the query's rows in listing order, read on conn. Throws DbError, and
+// DbError(SQLITE_INTERRUPT) when *cancel becomes true.
+std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& query,
+                                  const std::atomic<bool>* cancel = nullptr);
+
+// "field ASC" / "field DESC" (words in any case, one or more columns separated by commas)
+// as order keys over the given field names; nothing for any other text.
+std::optional<std::vector<OrderKey>> ParseSortText(const QString& text, const QStringList& fields);
+
 class PageSet {
 public:
+    PageSet() = default;
+    ~PageSet();
+    PageSet(const PageSet&) = delete;
+    PageSet& operator=(const PageSet&) = delete;
+
     // Non-zero when open.
     int State() const { return open_ ? 1 : 0; }
-    // Opens the recordset on a select statement. Throws DbError; stays closed on error.
-    void Open(const QString& source, Connection& connection);
+    // Opens the listing and knows at least its first page. Throws DbError; stays closed
+    // on error.
+    void Open(const RowQuery& query, Connection& connection);
     void Close();
 
     int PageSize() const { return pageSize_; }
     void SetPageSize(int size) { pageSize_ = size < 1 ? 1 : size; }
-    // Number of pages: 0 for an empty listing.
-    int PageCount() const;
+
+    // True when the whole ordered id list is known (always after the calls below).
+    bool CountKnown() const { return complete_; }
+    // Makes the whole id list known: takes a finished background count, waits for a
+    // running one, or computes it here. Throws DbError.
+    void CompleteCount();
+    // Computes the id list on a worker thread with its own connection to the same
+    // catalogue; onReady is called on that thread when it is done (it must not block).
+    // Then TakeBackgroundCount() on this object's thread adopts it.
+    void StartBackgroundCount(std::function<void()> onReady);
+    // Adopts a finished background count; false when none is finished.
+    bool TakeBackgroundCount();
+    // Below this many rows in the table the whole list is computed at Open at once.
+    void SetFirstPageThreshold(qint64 rows) { firstPageThreshold_ = rows; }
+
+    // Number of pages: 0 for an empty listing. These need the whole list (CompleteCount).
+    int PageCount();
+    qint64 RecordCount();
+    // The ordered ids of the listing, for commands that act on a whole listing.
+    const std::vector<qint64>& RowIds();
+
     int AbsolutePage() const;
     // Positions on the first row of page (1-based).
     void SetAbsolutePage(int page);
-    qint64 RecordCount() const;
 
     // Re-orders the open listing: "field ASC" or "field DESC"; empty restores the
-    // statement's own order. Throws DbError (an unknown field).
+    // listing's own order. Throws DbError (an unknown field).
     void SetSort(const QString& sortText);
     QString Sort() const { return sort_; }
 
-    bool Eof() const;
+    // Forgets the rows read so far: the next read fetches them from the catalogue again
+    // and drops ids whose rows are gone.
+    void Refresh();
+
+    bool Eof();
     void MoveFirst();
     void MoveNext();
     qint64 Position() const { return pos_; }
 
     int FieldCount() const { return static_cast<int>(fieldNames_.size()); }
     QString FieldName(int i) const;
-    QVariant Field(int i) const;
-    QVariant Field(const QString& name) const;
-
-    // The ordered ids of the listing (keyed mode), for commands that act on a whole listing.
-    const std::vector<qint64>& RowIds() const { return ids_; }
+    // Fields of the current row. Throws DbError when the rows cannot be fetched.
+    QVariant Field(int i);
+    QVariant Field(const QString& name);
 
 private:
-    struct OrderColumn {
-        int field;  // index in fieldNames_
-        bool desc;
-    };
-    // Plain "col [ASC|DESC], ..." over known fields; false for anything else.
-    bool ParseOrder(const QString& order, std::vector<OrderColumn>& columns) const;
-    // The ids of the statement's rows in the given order (the statement's own WHERE).
-    std::vector<qint64> KeysOfWhere(const QString& order) const;
-    // Orders the given ids by the columns, keeping their order among equal values;
-    // ids that name no row (any more) are dropped.
-    std::vector<qint64> OrderIds(const std::vector<qint64>& ids,
-                                 const std::vector<OrderColumn>& columns) const;
-    bool OpenIdList(const QString& source);
+    struct CountJob;
     void LoadFieldNames();
-    void EnsureRow() const;
+    bool OpenFirstPage();
+    void CancelJob();
+    // Fetches the rows of the block holding pos_, dropping ids of deleted rows.
+    void EnsureRow();
+    qint64 KnownCount() const { return static_cast<qint64>(ids_.size()); }
 
     bool open_ = false;
-    bool keyed_ = false;  // keyed mode: ids_ + rows fetched by id; otherwise rows_ whole
+    bool complete_ = false;
     int pageSize_ = 30;
+    qint64 firstPageThreshold_ = 50000;
     Connection* conn_ = nullptr;
-    QString table_;
-    QString where_;       // the statement between the table and its ORDER BY
-    QString order_;       // the statement's own ORDER BY clause (without the words)
+    RowQuery query_;
     QString sort_;
     QStringList fieldNames_;
-    std::vector<qint64> ids_;
-    std::vector<qint64> baseIds_;  // the ids in the statement's own order
-    bool idList_ = false;          // opened from an id list: no WHERE to run again
-    std::vector<std::vector<QVariant>> rows_;  // whole result (plain mode)
+    std::vector<qint64> ids_;  // the listing's ids in order (the first page while !complete_)
+    std::vector<qint64> baseIds_;  // while sorted: the ids in the listing's own order
     qint64 pos_ = 0;
-    // Rows of the block that holds pos_ (keyed mode).
-    mutable qint64 blockStart_ = -1;
-    mutable std::vector<std::vector<QVariant>> block_;
+    // Rows of the block that holds pos_.
+    qint64 blockStart_ = -1;
+    std::vector<std::vector<QVariant>> block_;
+    std::shared_ptr<CountJob> job_;
 };
 
 // The recordset of the record list, shared by the listing and a few commands.

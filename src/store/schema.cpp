@@ -1,6 +1,15 @@
 #include "store/schema.h"
 
+#include <string>
+
 namespace korvel {
+
+namespace {
+// Only statements that name it with INDEXED BY use it for an ordering; the listing's
+// other statements read main NOT INDEXED, so that it never drives a tag query.
+const std::string kInputDateIndex =
+    std::string("create index if not exists main_inputdate on main") + kInputDateExpression;
+}  // namespace
 
 const QStringList g_column_names = {
     QStringLiteral("name"),      QStringLiteral("findkey"),        QStringLiteral("dir"),
@@ -25,6 +34,7 @@ const std::vector<const char*>& SchemaStatements() {
         "create index main4_recordid on main4(recordid)",
         "create index main4_filepath_vol on main4(filepath, vol)",
         "create unique index volroot_pair on volroot(vol, root)",
+        kInputDateIndex.c_str(),
     };
     return statements;
 }
@@ -33,8 +43,15 @@ const std::vector<const char*>& SchemaUpgradeStatements() {
     static const std::vector<const char*> statements = {
         "create table if not exists volroot (vol TEXT, root TEXT)",
         "create unique index if not exists volroot_pair on volroot(vol, root)",
+        kInputDateIndex.c_str(),
     };
     return statements;
+}
+
+const QStringList& SchemaUpgradeNames() {
+    static const QStringList names = {QStringLiteral("volroot"), QStringLiteral("volroot_pair"),
+                                      QStringLiteral("main_inputdate")};
+    return names;
 }
 
 }  // namespace korvel

@@ -50,6 +50,8 @@ QStringList InnerRecordIds(const QString& id);
 // The WHERE clause InnerRecordIds runs on main ("where  ( findkey like ... )"; empty
 // when the node has no tags and no tagged children).
 QString InnerRecordsWhereClause(const QString& id);
+// The same condition without "where ".
+QString InnerRecordsCondition(const QString& id);
 
 // Inserts a node under parent ("" is the root "0") into conn and returns its id. The id
 // (max(id)+1) is given by the engine inside the write transaction of the insert, so two

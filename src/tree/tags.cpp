@@ -37,14 +37,30 @@ QStringList Tags(const QString& tagText) {
     return SplitText(tagText, QStringLiteral(" "), true, QString());
 }
 
-// Appends one condition to a WHERE clause: the first starts the clause.
-void AddCondition(QString& clause, const QString& pattern, bool negative) {
-    const QString op = negative ? QStringLiteral("findkey not like '% ")
-                                : QStringLiteral("findkey like '% ");
-    if (clause.isEmpty())
-        clause = QStringLiteral("where  ( ") + op + SqlText(pattern) + QStringLiteral(" %' )");
-    else
-        clause += QStringLiteral(" and  ( ") + op + SqlText(pattern) + QStringLiteral(" %' )");
+// One tag condition: " ( findkey like '% pattern %' )" (or "not like").
+QString TagCondition(const QString& pattern, bool negative) {
+    return (negative ? QStringLiteral(" ( findkey not like '% ") : QStringLiteral(" ( findkey like '% ")) +
+           SqlText(pattern) + QStringLiteral(" %' )");
+}
+
+// The conditions joined by " and ". A chain of ANDs nests one level per condition in the
+// engine's expression tree, which refuses trees more than 1000 deep; so beyond 64
+// conditions they are grouped in parentheses, 64 to a group, groups of groups as needed.
+// The meaning is the same: AND is associative, also with NULL.
+QString JoinConditions(QStringList conditions) {
+    const int kGroup = 64;
+    while (conditions.size() > kGroup) {
+        QStringList groups;
+        for (int i = 0; i < conditions.size(); i += kGroup)
+            groups << QStringLiteral(" (") + conditions.mid(i, kGroup).join(QStringLiteral(" and ")) +
+                          QStringLiteral(" )");
+        conditions = groups;
+    }
+    return conditions.join(QStringLiteral(" and "));
+}
+
+QString WhereOf(const QString& condition) {
+    return condition.isEmpty() ? QString() : QStringLiteral("where ") + condition;
 }
 
 // t repeated n times, joined by " % ": matches n occurrences that share no blank.
@@ -69,11 +85,13 @@ QStringList DistinctTags(const QString& tagText) {
     return tags;
 }
 
-QString NodeWhereClause(const QString& tagText) {
-    QString clause;
-    for (const QString& t : Tags(tagText)) AddCondition(clause, t, false);
-    return clause;
+QString NodeCondition(const QString& tagText) {
+    QStringList conditions;
+    for (const QString& t : Tags(tagText)) conditions << TagCondition(t, false);
+    return JoinConditions(conditions);
 }
+
+QString NodeWhereClause(const QString& tagText) { return WhereOf(NodeCondition(tagText)); }
 
 QString NodeAllTags(const QString& id) {
     // Walks the parent chain in the map; a chain that loops back on itself (a damaged
@@ -104,22 +122,24 @@ QStringList NodeChildTags(const QString& id) {
     return tags;
 }
 
-QString InnerRecordsWhereClause(const QString& id) {
+QString InnerRecordsCondition(const QString& id) {
     const QStringList kids = NodeChildTags(id);
     const std::map<QString, int> counts = TagCounts(NodeAllTags(id));
-    QString clause;
+    QStringList conditions;
     for (const auto& [t, c] : counts)
-        if (!t.isEmpty()) AddCondition(clause, Repeated(t, c), false);
+        if (!t.isEmpty()) conditions << TagCondition(Repeated(t, c), false);
     for (const QString& kidTags : kids) {
         for (const QString& u : DistinctTags(kidTags)) {
             if (u.isEmpty()) continue;
             auto it = counts.find(u);
             int o = it == counts.end() ? 0 : it->second;
-            AddCondition(clause, Repeated(u, o + 1), true);
+            conditions << TagCondition(Repeated(u, o + 1), true);
         }
     }
-    return clause;
+    return JoinConditions(conditions);
 }
+
+QString InnerRecordsWhereClause(const QString& id) { return WhereOf(InnerRecordsCondition(id)); }
 
 QStringList InnerRecordIds(const QString& id) {
     QStringList ids;

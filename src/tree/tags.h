@@ -19,7 +19,10 @@ std::map<QString, int> TagCounts(const QString& tagText);
 QStringList DistinctTags(const QString& tagText);
 
 // "where  ( findkey like '% a %' ) and  ( findkey like '% b %' )"; empty for no tags.
-// Quotes inside tags are doubled so that the statement stays valid.
+// Quotes inside tags are doubled so that the statement stays valid. Any number of tags
+// makes a valid statement (long chains are grouped in parentheses).
 QString NodeWhereClause(const QString& tagText);
+// The same condition without "where ": " ( findkey like '% a %' ) and ...".
+QString NodeCondition(const QString& tagText);
 
 }  // namespace korvel

@@ -1,3 +1,4 @@
+#include "store/catalogue.h"
 #include "support/workdir.h"
 
 #include <QDir>
@@ -261,3 +262,46 @@ TEST_F(Cli, RelativePathsAndHelp) {
     EXPECT_EQ(h.status, 0);
     EXPECT_TRUE(h.lines.join('\n').contains("import-tree"));
 }
+
+namespace {
+
+// Fields of list rows escape tab, newline, carriage return and backslash, so that every
+// row is one line of 11 tab-separated fields whatever a file name holds.
+TEST_F(Cli, ListEscapesFields) {
+    QDir(dir.path()).mkdir("docs");
+    const QString name = QString::fromUtf8("a\tb\nc\rd\\e.txt");
+    QFile f(dir.path() + "/docs/" + name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.close();
+    ASSERT_EQ(Run({"add-record", dir.path() + "/docs/" + name, "--tags", "t"}).status, 0);
+    CliResult r = Run({"list", "0", "--sub"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    ASSERT_EQ(r.lines.size(), 2);
+    const QStringList fields = r.lines[0].split(u'\t');
+    ASSERT_EQ(fields.size(), 11);
+    EXPECT_EQ(fields[0], "a\\tb\\nc\\rd\\\\e.txt");
+    EXPECT_EQ(fields[2], dir.path() + "/docs/a\\tb\\nc\\rd\\\\e.txt");
+    CliResult help = Run({"help"});
+    EXPECT_TRUE(help.lines.join('\n').contains("\\t for a tab")) << help.lines.join('\n').toStdString();
+}
+
+// A listing whose query fails prints no page and exits non-zero.
+TEST_F(Cli, ListFailsWhenItsQueryFails) {
+    ASSERT_EQ(Run({"add-node", "0", "n"}).status, 0);
+    {
+        korvel::Connection c;
+        c.Open(korvel::ConnectionStringFor(dir.path() + "/kv.kdb"));
+        korvel::ExecuteSql("alter table main rename to old", korvel::adCmdTextNoRecords, c);
+        korvel::ExecuteSql("create table main(id INTEGER PRIMARY KEY, findkey TEXT)", korvel::adCmdTextNoRecords, c);
+    }
+    for (const QStringList& args : {QStringList{"list", "0", "--sub"}, QStringList{"list", "1"},
+                                    QStringList{"list", "1", "--inner", "--sort", "yourid"}}) {
+        CliResult r = Run(args);
+        EXPECT_EQ(r.status, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.lines.isEmpty()) << r.lines.join('\n').toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+}
+
+}  // namespace

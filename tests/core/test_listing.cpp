@@ -117,7 +117,7 @@ TEST_F(Listing, EmptyListingAndOpenError) {
 }
 
 TEST_F(Listing, PagingErrorShownOnce) {
-    g_pageset.Open("select * from main where findkey like '% all %' order by name", g_catalogue);
+    g_pageset.Open(ListingSource::TableRows("main", "findkey like '% all %'", {{"name", false}}).Query(), g_catalogue);
     ExecuteSql("drop table main", adCmdTextNoRecords);  // the rows cannot be fetched any more
     g_record_list.FillPage(2);
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -202,51 +202,69 @@ protected:
     }
 };
 
+RowQuery Where(const QString& condition, std::vector<OrderKey> order) {
+    RowQuery q;
+    q.condition = condition;
+    q.order = std::move(order);
+    return q;
+}
+
+RowQuery Ids(std::vector<qint64> ids, std::vector<OrderKey> order) {
+    RowQuery q;
+    q.byIds = true;
+    q.ids = std::move(ids);
+    q.order = std::move(order);
+    return q;
+}
+
+// Texts order without regard to ASCII case (the engine's NOCASE), equal rows by id.
 TEST_F(PageSetOrder, SortMatchesEngine) {
-    g_pageset.Open("select * from main where id<>3 order by filetype desc, name", g_catalogue);
-    EXPECT_EQ(g_pageset.RowIds(),
-              EngineOrder("select id from main where id<>3 order by filetype desc, name, id"));
-    for (const QString sortText : {"yourid ASC", "yourid DESC", "name ASC", "name DESC",
-                                   "filedesc ASC", "filetype DESC", "id DESC"}) {
-        g_pageset.SetSort(sortText);
+    g_pageset.Open(Where("id<>3", {{"filetype", true}, {"name", false}}), g_catalogue);
+    const QString base = "filetype collate nocase desc, name collate nocase, id";
+    EXPECT_EQ(g_pageset.RowIds(), EngineOrder("select id from main where id<>3 order by " + base));
+    struct Case {
+        QString sort, engine;
+    };
+    const Case cases[] = {
+        {"yourid ASC", "yourid collate nocase"},     {"yourid DESC", "yourid collate nocase desc"},
+        {"name ASC", "name collate nocase"},         {"name DESC", "name collate nocase desc"},
+        {"filedesc ASC", "filedesc collate nocase"}, {"filetype DESC", "filetype collate nocase desc"},
+        {"id DESC", "id desc"},
+    };
+    for (const Case& c : cases) {
+        g_pageset.SetSort(c.sort);
+        // Equal rows keep the listing's own order.
         EXPECT_EQ(g_pageset.RowIds(),
-                  EngineOrder("select id from main where id<>3 order by " + sortText + ", filetype desc, name, id"))
-            << sortText.toStdString();
+                  EngineOrder("select id from main where id<>3 order by " + c.engine + ", " + base))
+            << c.sort.toStdString();
     }
     g_pageset.SetSort("");
-    EXPECT_EQ(g_pageset.RowIds(),
-              EngineOrder("select id from main where id<>3 order by filetype desc, name, id"));
+    EXPECT_EQ(g_pageset.RowIds(), EngineOrder("select id from main where id<>3 order by " + base));
     EXPECT_THROW(g_pageset.SetSort("nosuch ASC"), DbError);
-    // An ORDER BY with an expression is left to the engine.
-    g_pageset.Open("select * from main order by length(name) desc, id", g_catalogue);
-    EXPECT_EQ(g_pageset.RowIds(), EngineOrder("select id from main order by length(name) desc, id"));
+    EXPECT_THROW(g_pageset.SetSort("name; drop table main"), DbError);
+    EXPECT_THROW(g_pageset.Open(Where("", {{"length(name)", true}}), g_catalogue), DbError);
 }
 
 TEST_F(PageSetOrder, IdLists) {
-    g_pageset.Open("select * from main where id in(6, 1,6 ,99,-1,7) order by name desc  ", g_catalogue);
+    g_pageset.Open(Ids({6, 1, 6, 99, -1, 7}, {{"name", true}}), g_catalogue);
+    // "a-very-long-shared-prefix-b" > "a" = "a": the two a's in the given order.
     EXPECT_EQ(g_pageset.RowIds(), std::vector<qint64>({1, 6, 7}));
     EXPECT_EQ(g_pageset.RecordCount(), 3);
     g_pageset.SetAbsolutePage(1);
     EXPECT_EQ(g_pageset.Field("name").toString(), "a-very-long-shared-prefix-b");
     g_pageset.SetSort("id DESC");
     EXPECT_EQ(g_pageset.RowIds(), std::vector<qint64>({7, 6, 1}));
-
-    g_pageset.Open("SELECT * FROM main WHERE id IN (4,2)", g_catalogue);
-    EXPECT_EQ(g_pageset.RowIds(), std::vector<qint64>({2, 4}));
-    g_pageset.Open("select * from main where id in(-1)", g_catalogue);
+    // Without an order the given order stays (a ranked result): missing and repeated ids go.
+    g_pageset.Open(Ids({4, 99, 2, 4, 8}, {}), g_catalogue);
+    EXPECT_EQ(g_pageset.RowIds(), std::vector<qint64>({4, 2, 8}));
+    g_pageset.Open(Ids({-1}, {}), g_catalogue);
     EXPECT_EQ(g_pageset.RecordCount(), 0);
     EXPECT_EQ(g_pageset.PageCount(), 0);
-    // Anything beyond a plain id list is the engine's statement.
-    g_pageset.Open("select * from main where id in(1,2) or id=8 order by id", g_catalogue);
-    EXPECT_EQ(g_pageset.RowIds(), std::vector<qint64>({1, 2, 8}));
-    EXPECT_THROW(g_pageset.Open("select * from main where id in(1,2", g_catalogue), DbError);
-    EXPECT_FALSE(g_pageset.State());
 
     // A long list opens as quickly as a short one would per id.
-    QStringList many;
-    for (int i = 200000; i > 0; --i) many << QString::number(i % 9);
-    g_pageset.Open("select * from main where id in(" + many.join(',') + ") order by fileinputdtime desc",
-                   g_catalogue);
+    std::vector<qint64> many;
+    for (int i = 200000; i > 0; --i) many.push_back(i % 9);
+    g_pageset.Open(Ids(many, {{"fileinputdtime", true}}), g_catalogue);
     EXPECT_EQ(g_pageset.RecordCount(), 8);
 }
 

@@ -176,7 +176,7 @@ TEST_F(Nodes, CopyAndPasteSubtree) {
     MakeTree();
     Exec("insert into main2(id,name,findkey,fid) values(5,'e','te',0)");
     ReloadNodes();
-    g_pageset.Open("select * from main", g_catalogue);
+    g_pageset.Open(RowQuery(), g_catalogue);
     CopyNodeCommand(std::optional<QString>("1"));
     EXPECT_EQ(g_copied_node, "1");
     EXPECT_TRUE(PasteNodeCommand(std::optional<QString>("5")));

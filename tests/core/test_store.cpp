@@ -243,7 +243,10 @@ TEST(PageSet, PagesSortAndCursor) {
                        .arg(i)
                        .arg(100 - i),
                    adCmdTextNoRecords);
-    g_pageset.Open("select * from main where findkey like '% t %' order by name   ", g_catalogue);
+    RowQuery q;
+    q.condition = "findkey like '% t %'";
+    q.order = {{"name", false}};
+    g_pageset.Open(q, g_catalogue);
     EXPECT_EQ(g_pageset.State(), 1);
     EXPECT_EQ(g_pageset.RecordCount(), 61);
     EXPECT_EQ(g_pageset.PageCount(), 3);
@@ -266,29 +269,50 @@ TEST(PageSet, PagesSortAndCursor) {
     EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n060");
     EXPECT_THROW(g_pageset.SetSort("nosuchfield ASC"), DbError);
 
-    // A row deleted after the listing opened reads as nulls instead of failing.
+    // A row deleted after the listing opened leaves it when the rows are read again.
     g_pageset.SetSort("");
     ExecuteSql("delete from main where id=2", adCmdTextNoRecords);
+    g_pageset.Refresh();
     g_pageset.SetAbsolutePage(1);
     g_pageset.MoveNext();
-    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "NULL");
+    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n003");
+    EXPECT_EQ(g_pageset.RecordCount(), 60);
 
     g_pageset.Close();
     EXPECT_EQ(g_pageset.State(), 0);
     EXPECT_TRUE(g_pageset.Eof());
 }
 
-TEST(PageSet, OtherSelectsAndEmptyListings) {
+TEST(PageSet, OtherTablesAndEmptyListings) {
     TempCatalogue c;
     ExecuteSql("insert into main2(name,findkey,fid,cid) values('a','a',0,5)", adCmdTextNoRecords);
-    g_pageset.Open("select id from main2 where cid=5", g_catalogue);
+    RowQuery nodes;
+    nodes.table = "main2";
+    nodes.condition = "cid=?";
+    nodes.params = {5};
+    g_pageset.Open(nodes, g_catalogue);
     ASSERT_FALSE(g_pageset.Eof());
     EXPECT_EQ(VariantToText(g_pageset.Field(0)), "1");
-    g_pageset.Open("select * from main where id in(-1) order by fileinputdtime desc  ", g_catalogue);
+    RowQuery none;
+    none.byIds = true;
+    none.ids = {-1};
+    none.order = {{"fileinputdtime", true}};
+    g_pageset.Open(none, g_catalogue);
     EXPECT_EQ(g_pageset.RecordCount(), 0);
     EXPECT_EQ(g_pageset.PageCount(), 0);
     EXPECT_TRUE(g_pageset.Eof());
-    EXPECT_THROW(g_pageset.Open("select * from nosuchtable", g_catalogue), DbError);
+    RowQuery bad;
+    for (const QString table : {"nosuchtable", "main; drop table main", ""}) {
+        bad.table = table;
+        EXPECT_THROW(g_pageset.Open(bad, g_catalogue), DbError) << table.toStdString();
+        EXPECT_EQ(g_pageset.State(), 0);
+    }
+    bad = RowQuery();
+    bad.order = {{"nosuchcolumn", false}};
+    EXPECT_THROW(g_pageset.Open(bad, g_catalogue), DbError);
+    bad = RowQuery();
+    bad.condition = "nosuchcolumn = 1";
+    EXPECT_THROW(g_pageset.Open(bad, g_catalogue), DbError);
     EXPECT_EQ(g_pageset.State(), 0);
 }
 

@@ -197,6 +197,36 @@ TEST(Window, PagingButtonsMovePagesWhileTheListIsActive) {
     EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 1 / 总页数 3"));
 }
 
+// A large listing shows page 1 at once and its page count when the worker has made it;
+// the window stays responsive meanwhile and pages on afterwards.
+TEST(Window, PageCountFollowsPageOne) {
+    Catalogue c;
+    g_catalogue.Begin();
+    for (int id = 1; id <= 100; ++id)
+        ExecuteSql(QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(%1,'f%1',' x ','2025-01-%2 9:0:0')")
+                       .arg(id)
+                       .arg(id % 28 + 1, 2, 10, QChar(u'0')),
+                   adCmdTextNoRecords);
+    g_catalogue.Commit();
+    g_pageset.SetFirstPageThreshold(0);  // as if the catalogue were large
+    {
+        CMainFrame frame;
+        frame.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        DoubleClick(frame.leftView(), frame.leftView()->topLevelItem(0));
+        EXPECT_EQ(frame.listView()->RowCount(), 30);
+        const QString first = frame.listView()->CellText(0, 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return frame.pageText()->text() == QStringLiteral("当前页 1 / 总页数 4"); }, 10000))
+            << frame.pageText()->text().toStdString();
+        EXPECT_EQ(frame.listView()->CellText(0, 0), first);
+        frame.SetActivePane(Pane::List);
+        QTest::mouseClick(frame.pageButton(cmd::kPageLast), Qt::LeftButton);
+        EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 4 / 总页数 4"));
+        EXPECT_EQ(frame.listView()->RowCount(), 10);
+    }
+    g_pageset.SetFirstPageThreshold(50000);
+}
+
 TEST(Window, GreyingFollowsTheFocusedPane) {
     Catalogue c;
     CMainFrame frame;

@@ -1,0 +1,420 @@
+// How listings order their rows and find their first page: time columns as times, texts
+// without regard to ASCII case, equal rows in a stable order; the first page found by the
+// walk over the time index is the first page of the whole list; long tag chains list as
+// short ones do; a refill shows the rows as they are now.
+#include "base/settings.h"
+#include "list/recordlist.h"
+#include "store/catalogue.h"
+#include "store/pageset.h"
+#include "store/schema.h"
+#include "support/catalogue.h"
+#include "support/scripted_prompter.h"
+#include "tree/nodes.h"
+#include "tree/tags.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+
+using namespace korvel;
+
+namespace {
+
+std::vector<qint64> EngineIds(const QString& sql) {
+    std::vector<qint64> ids;
+    for (Recordset rs = ExecuteSql(sql, adCmdText); !rs.Eof(); rs.MoveNext()) ids.push_back(rs.Field(0).toLongLong());
+    return ids;
+}
+
+RowQuery Where(const QString& condition, std::vector<OrderKey> order) {
+    RowQuery q;
+    q.condition = condition;
+    q.order = std::move(order);
+    return q;
+}
+
+TEST(TimeOrderKey, Texts) {
+    struct Case {
+        const char* text;
+        std::optional<qint64> key;
+    };
+    const Case cases[] = {
+        {"2026-12-10 9:05:01", 20261210090501},
+        {"2026-12-10 10:00:00", 20261210100000},
+        {"2026-12-10 09:05:01", 20261210090501},  // padded or not: the same time
+        {"2026-1-5 7:4:9", 20260105070409},
+        {"2026-01-05 7:04", 20260105070400},
+        {"2026/01/05 7:04", std::nullopt},
+        {"2026-01-05", 20260105000000},
+        {"  2026-01-05 23:59:59  ", 20260105235959},
+        {"2026-01-05T01:02:03", 20260105010203},
+        {"2024-02-70 1:0:0", 20240270010000},  // no calendar check: parts in order
+        {"", std::nullopt},
+        {"yesterday", std::nullopt},
+        {"2026-01", std::nullopt},
+        {"2026-01-05 7", std::nullopt},
+        {"2026-01-05 7:04:09 pm", std::nullopt},
+        {"2026-123-05", std::nullopt},
+        {"2026-01-05 100:00:00", std::nullopt},
+        {"20260-01-05", std::nullopt},
+        {"2026-01/05", std::nullopt},
+        {"-2026-01-05", std::nullopt},
+        {"2026--01-05", std::nullopt},
+        {"2026-01-05-07 1:2:3", std::nullopt},
+    };
+    TempCatalogue cat;
+    for (const Case& c : cases) {
+        EXPECT_EQ(TimeOrderKey(QString::fromUtf8(c.text)), c.key) << c.text;
+        // The date the listing's index holds is the key's date for every time.
+        if (!c.key) continue;
+        Statement st(g_catalogue, QStringLiteral("select ") + kInputDateExpression + " from (select ? as fileinputdtime)");
+        st.Bind(1, QString::fromUtf8(c.text));
+        ASSERT_TRUE(st.Step());
+        EXPECT_EQ(st.Column(0).toLongLong(), *c.key / 1000000) << c.text;
+    }
+}
+
+// Records with times in every form the catalogue may hold; the two time columns order
+// as times, NULL and texts that are no time first, equal times by id.
+class ListingOrder : public ::testing::Test {
+protected:
+    TempCatalogue cat;
+    ScriptedPrompter prompts;
+    void Insert(int id, const QString& name, const QVariant& inputTime, const QVariant& fileTime = QVariant(),
+                const QString& findkey = QStringLiteral(" t ")) {
+        Statement st(g_catalogue, QStringLiteral(
+            "insert into main(id,name,findkey,filedtime,fileinputdtime) values(?,?,?,?,?)"));
+        st.Bind(1, id);
+        st.Bind(2, name);
+        st.Bind(3, findkey);
+        st.Bind(4, fileTime);
+        st.Bind(5, inputTime);
+        st.Step();
+    }
+    void SetUp() override {
+        Insert(1, "b", "2026-12-10 10:00:00", "2020-1-1 0:0:0");
+        Insert(2, "B", "2026-12-10 9:05:01", "2020-01-01 00:00:01");
+        Insert(3, "a", "2026-12-9 23:59:59", "2019-12-31 23:59:59");
+        Insert(4, "A", QVariant(), "2020-1-1 0:0:0");
+        Insert(5, "_", "2026-12-10 9:05:01", QVariant());
+        Insert(6, "Zeta", "not a time", "2020-1-1 0:0:1");
+        Insert(7, "zeta", "2026-12-10 09:05:01", "2020-01-01 0:00:00");
+        Insert(8, "ä", "2027-01-01", "2021-1-1 0:0:0");
+    }
+};
+
+TEST_F(ListingOrder, TimeAndTextColumns) {
+    struct Case {
+        OrderKey key;
+        std::vector<qint64> ids;
+    };
+    const Case cases[] = {
+        // 8 (2027) > 1 (10:00) > 2, 5, 7 (9:05:01, by id) > 3 (the 9th) > 4, 6 (no time, by id)
+        {{"fileinputdtime", true}, {8, 1, 2, 5, 7, 3, 4, 6}},
+        {{"fileinputdtime", false}, {4, 6, 3, 2, 5, 7, 1, 8}},
+        {{"filedtime", false}, {5, 3, 1, 4, 7, 2, 6, 8}},
+        {{"filedtime", true}, {8, 2, 6, 1, 4, 7, 3, 5}},
+        // ASCII case ignored (letters fold to lower case), equal names by id; "_" before
+        // the letters, "ä" after them.
+        {{"name", false}, {5, 3, 4, 1, 2, 6, 7, 8}},
+        {{"name", true}, {8, 6, 7, 1, 2, 3, 4, 5}},
+    };
+    for (const Case& c : cases) {
+        g_pageset.Open(Where("", {c.key}), g_catalogue);
+        EXPECT_EQ(g_pageset.RowIds(), c.ids) << c.key.column.toStdString() << (c.key.desc ? " desc" : "");
+        // The same order by a header sort of another listing, and for a list of ids.
+        g_pageset.Open(Where("id > 0", {{"id", true}}), g_catalogue);
+        g_pageset.SetSort(c.key.column + (c.key.desc ? " DESC" : " ASC"));
+        std::vector<qint64> sorted = g_pageset.RowIds();
+        // A header sort keeps the listing's order (id descending) among equal rows.
+        g_pageset.Open(Where("", {c.key, {"id", true}}), g_catalogue);
+        EXPECT_EQ(sorted, g_pageset.RowIds()) << c.key.column.toStdString();
+        RowQuery ids;
+        ids.byIds = true;
+        ids.ids = {1, 2, 3, 4, 5, 6, 7, 8};
+        ids.order = {c.key};
+        g_pageset.Open(ids, g_catalogue);
+        EXPECT_EQ(g_pageset.RowIds(), c.ids) << c.key.column.toStdString();
+    }
+    // Ascending text order is the engine's NOCASE order.
+    g_pageset.Open(Where("", {{"name", false}}), g_catalogue);
+    EXPECT_EQ(g_pageset.RowIds(), EngineIds("select id from main order by name collate nocase, id"));
+}
+
+// The first page found by walking the time index is the first page of the whole list, for
+// conditions that match many, few or no rows, whatever forms the times have.
+TEST(ListingFirstPage, SameAsTheWholeList) {
+    TempCatalogue cat;
+    std::mt19937 rng(7);
+    g_catalogue.Begin();
+    Statement ins(g_catalogue, QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(?,?,?,?)"));
+    for (int id = 1; id <= 3000; ++id) {
+        const int day = id / 40 + static_cast<int>(rng() % 3);  // roughly rising, not strictly
+        QVariant time = QStringLiteral("2025-%1-%2 %3:%4:%5")
+                            .arg(1 + day / 28 % 12, 2, 10, QChar(u'0'))
+                            .arg(1 + day % 28, 2, 10, QChar(u'0'))
+                            .arg(rng() % 24)
+                            .arg(rng() % 3 * 7)
+                            .arg(rng() % 2);  // many equal times
+        switch (rng() % 50) {
+            case 0: time = QVariant(); break;
+            case 1: time = QStringLiteral("garbage"); break;
+            case 2: time = QStringLiteral("2025-%1-3 1:2:3").arg(rng() % 12 + 1); break;  // no leading zero
+            case 5: time = QStringLiteral(" 2025-1-%1").arg(rng() % 28 + 1); break;
+            case 3: time = QStringLiteral("2026-12-31"); break;
+            case 4: time = QStringLiteral("2025-12-31 99x"); break;
+            default: break;
+        }
+        QString findkey = QStringLiteral(" all ");
+        if (id % 7 == 0) findkey += QStringLiteral("seven ");
+        if (id % 997 == 0) findkey += QStringLiteral("rare ");
+        ins.Reset();
+        ins.Bind(1, id);
+        ins.Bind(2, QStringLiteral("n%1").arg(id));
+        ins.Bind(3, findkey);
+        ins.Bind(4, time);
+        ins.Step();
+    }
+    ins = Statement();
+    g_catalogue.Commit();
+
+    const QString conditions[] = {"", "findkey like '% all %'", "findkey like '% seven %'",
+                                  "findkey like '% rare %'", "findkey like '% none %'"};
+    for (const QString& condition : conditions) {
+        for (int pageSize : {1, 30, 200}) {
+            const RowQuery q = Where(condition, {{"fileinputdtime", true}});
+            const std::vector<qint64> whole = OrderedRowIds(g_catalogue, q);
+            g_pageset.SetPageSize(pageSize);
+            g_pageset.SetFirstPageThreshold(0);
+            g_pageset.Open(q, g_catalogue);
+            std::vector<qint64> first;
+            g_pageset.SetAbsolutePage(1);
+            for (int i = 0; i < pageSize && !g_pageset.Eof(); ++i, g_pageset.MoveNext())
+                first.push_back(g_pageset.Field("id").toLongLong());
+            const bool walked = !g_pageset.CountKnown();
+            const std::vector<qint64> expected(whole.begin(), whole.begin() + std::min<size_t>(pageSize, whole.size()));
+            EXPECT_EQ(first, expected) << condition.toStdString() << " page size " << pageSize;
+            EXPECT_EQ(g_pageset.RowIds(), whole) << condition.toStdString();
+            if (whole.size() > 3u * pageSize && pageSize < 200)
+                EXPECT_TRUE(walked) << "the first page came from the whole list: " << condition.toStdString();
+        }
+    }
+    // The listing's own statements: the walk uses the time index, never a sort; the whole
+    // list reads the table without any index, so an ordering index never drives a tag query.
+    auto plan = [](const QString& sql) {
+        QString text;
+        for (Recordset rs = ExecuteSql("explain query plan " + sql, adCmdText); !rs.Eof(); rs.MoveNext())
+            text += VariantToText(rs.Field(3)) + u'\n';
+        return text;
+    };
+    const QString walk = plan(QStringLiteral("select rowid from main indexed by main_inputdate order by ") +
+                              kInputDateExpression + " desc");
+    EXPECT_TRUE(walk.contains("main_inputdate")) << walk.toStdString();
+    EXPECT_FALSE(walk.contains("TEMP B-TREE")) << walk.toStdString();
+    const QString whole = plan("select rowid, \"fileinputdtime\" from \"main\" not indexed where findkey like '% a %'");
+    EXPECT_FALSE(whole.contains("INDEX")) << whole.toStdString();
+    g_pageset.SetFirstPageThreshold(50000);
+    g_pageset.SetPageSize(30);
+}
+
+// The page count follows page 1: computed on a worker with its own connection and
+// taken on the listing's thread.
+TEST(ListingFirstPage, CountInBackground) {
+    TempCatalogue cat;
+    ScriptedPrompter prompts;
+    g_catalogue.Begin();
+    for (int id = 1; id <= 100; ++id)
+        ExecuteSql(QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(%1,'n%1',' t ','2025-01-%2 1:0:0')")
+                       .arg(id)
+                       .arg(id % 28 + 1, 2, 10, QChar(u'0')),
+                   adCmdTextNoRecords);
+    g_catalogue.Commit();
+    ReloadNodes();
+    g_current_node = "0";
+    g_pageset.SetFirstPageThreshold(0);
+    std::atomic<int> ready{0};
+    g_record_list = RecordListing();
+    g_record_list.countInBackground = [&] { ++ready; };
+    ASSERT_TRUE(g_record_list.ShowInnerRecords());
+    EXPECT_EQ(g_record_list.RowCount(), 30);
+    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 …");
+    const QStringList first = g_record_list.Rows()[0];
+    for (int i = 0; i < 500 && ready == 0; ++i) QThread::msleep(10);
+    ASSERT_EQ(ready, 1);
+    g_record_list.CountReady();
+    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 4");
+    EXPECT_EQ(g_record_list.Rows()[0], first);
+    g_record_list.FillPage(-4);
+    EXPECT_EQ(g_record_list.RowCount(), 10);
+
+    // Paging on before the count is there waits for it; a new listing drops the old count.
+    g_record_list.ShowInnerRecords();
+    g_record_list.FillPage(-3);
+    EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 4");
+    g_record_list.ShowInnerRecords();
+    g_record_list.ShowIncludeSubRecords();
+    g_pageset.Close();
+    EXPECT_TRUE(prompts.messages.empty());
+    g_record_list = RecordListing();
+    g_pageset.SetFirstPageThreshold(50000);
+}
+
+// A listing shows the records as they are now each time a page is filled: edited rows
+// show their new texts, deleted ones leave the listing, and paging goes on.
+TEST(ListingRefresh, EditsAndDeletes) {
+    TempCatalogue cat;
+    ScriptedPrompter prompts;
+    for (int id = 1; id <= 65; ++id)
+        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'n%2',' t ')").arg(id).arg(id, 2, 10, QChar(u'0')),
+                   adCmdTextNoRecords);
+    ReloadNodes();
+    g_subnode_flag = false;
+    g_record_list = RecordListing();
+    g_pageset.SetPageSize(30);
+    g_record_list.ShowNodeRecords("t");
+    ASSERT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 3");
+    g_record_list.FillPage(2);
+    ASSERT_EQ(g_record_list.Rows()[0][0], "n31");
+
+    ExecuteSql("update main set name='n31 edited' where id=31", adCmdTextNoRecords);
+    ExecuteSql("delete from main where id in (32, 33, 64)", adCmdTextNoRecords);
+    g_record_list.FillPage(g_record_list.CurrentPage());
+    EXPECT_EQ(g_record_list.Rows()[0][0], "n31 edited");
+    EXPECT_EQ(g_record_list.Rows()[1][0], "n34");
+    EXPECT_EQ(g_record_list.RowCount(), 30);
+    EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 3");
+    g_record_list.FillPage(-3);
+    EXPECT_EQ(g_record_list.RowCount(), 2);  // 65 - 3 = 62 rows
+    EXPECT_EQ(g_record_list.Rows()[1][0], "n65");
+
+    // Every record of the last page deleted: the listing shows its new last page.
+    ExecuteSql("delete from main where id > 60", adCmdTextNoRecords);
+    g_record_list.Refresh();
+    EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 2");
+    EXPECT_EQ(g_record_list.RowCount(), 28);  // 1..60 but 32 and 33
+    g_record_list.FillPage(-1);
+    EXPECT_EQ(g_record_list.Rows()[0][0], "n01");
+    EXPECT_TRUE(prompts.messages.empty());
+    g_record_list = RecordListing();
+    g_subnode_flag = true;
+    g_node_map.clear();
+}
+
+// The tag clauses as the listing always built them: one chain of ANDs.
+QString OldChain(const QStringList& conditions) {
+    QString clause;
+    for (const QString& c : conditions) clause += (clause.isEmpty() ? QStringLiteral("where ") : QStringLiteral(" and ")) + c;
+    return clause;
+}
+
+QString Like(const QString& pattern, bool negative = false) {
+    return (negative ? QStringLiteral(" ( findkey not like '% ") : QStringLiteral(" ( findkey like '% ")) +
+           SqlText(pattern) + QStringLiteral(" %' )");
+}
+
+QString Repeat(const QString& t, int n) {
+    QStringList parts;
+    for (int i = 0; i < n; ++i) parts << t;
+    return parts.join(QStringLiteral(" % "));
+}
+
+QString OldNodeClause(const QString& tagText) {
+    QStringList c;
+    for (const QString& t : SplitText(tagText, " ", true, "")) c << Like(t);
+    return OldChain(c);
+}
+
+QString OldInnerClause(const QString& id) {
+    const std::map<QString, int> counts = TagCounts(NodeAllTags(id));
+    QStringList c;
+    for (const auto& [t, n] : counts) c << Like(Repeat(t, n));
+    for (const QString& kid : NodeChildTags(id))
+        for (const QString& u : DistinctTags(kid)) {
+            auto it = counts.find(u);
+            c << Like(Repeat(u, (it == counts.end() ? 0 : it->second) + 1), true);
+        }
+    return OldChain(c);
+}
+
+// Nodes with hundreds of tags list the same records as the plain chain of conditions
+// did, and nodes of 1,000 tags or more, where that chain failed, list too.
+TEST(ListingTags, LongTagChains) {
+    TempCatalogue cat;
+    ScriptedPrompter prompts;
+    QStringList tags;
+    for (int i = 0; i < 1000; ++i) tags << QStringLiteral("k%1").arg(i);
+    auto span = [&](int from, int n) { return tags.mid(from, n).join(u' '); };
+    const QString records[] = {
+        " " + span(0, 1000) + " ",            // 1: every tag
+        " " + span(1, 999) + " ",             // 2: all but k0
+        " " + span(0, 1000) + "  k1 ",        // 3: every tag, k1 twice
+        " k0 k1 k2 ",                         // 4
+        " " + span(0, 200) + " ",             // 5: node 1's tags only
+        " " + span(0, 200) + "  K1 ",         // 6: node 1's tags, k1 twice (LIKE ignores case)
+        " x ",                                // 7
+    };
+    int id = 1;
+    for (const QString& r : records)
+        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'r%1','%2')").arg(id++).arg(SqlText(r)),
+                   adCmdTextNoRecords);
+    auto node = [](int id, const QString& t, int parent) {
+        ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'n%1','%2',%3)").arg(id).arg(SqlText(t)).arg(parent),
+                   adCmdTextNoRecords);
+    };
+    node(1, span(0, 200), 0);              // 200 tags
+    node(2, span(200, 300) + " k1", 1);    // 301 more, k1 again: 501 in all
+    node(3, span(0, 1000), 0);             // 1,000 tags
+    node(4, "k0 x", 3);
+    ReloadNodes();
+
+    auto ids = [](const QString& where) {
+        QStringList out;
+        for (Recordset rs = ExecuteSql("select id from main " + where, adCmdText); !rs.Eof(); rs.MoveNext())
+            out << VariantToText(rs.Field(0));
+        return out;
+    };
+    struct Case {
+        QString node;
+        QStringList withSub, inner;
+    };
+    // Up to a few hundred conditions the old chain works: the same ids.
+    const Case small[] = {
+        {"1", {"1", "3", "5", "6"}, {"5"}},  // 6 carries child 2's k1 once more than node 1
+        {"2", {"1", "3"}, {"3"}},            // inner: k1 needed twice
+    };
+    for (const Case& c : small) {
+        const QString all = NodeAllTags(c.node);
+        EXPECT_EQ(ids(NodeWhereClause(all)), c.withSub) << c.node.toStdString();
+        EXPECT_EQ(ids(OldNodeClause(all)), c.withSub) << c.node.toStdString();
+        EXPECT_EQ(ids(InnerRecordsWhereClause(c.node)), c.inner) << c.node.toStdString();
+        EXPECT_EQ(ids(OldInnerClause(c.node)), c.inner) << c.node.toStdString();
+    }
+    // 1,000 conditions and more: the old chain fails, the grouped one lists.
+    EXPECT_THROW(ids(OldNodeClause(NodeAllTags("3"))), DbError);
+    EXPECT_THROW(ids(OldInnerClause("0")), DbError);
+    EXPECT_EQ(ids(NodeWhereClause(NodeAllTags("3"))), QStringList({"1", "3"}));
+    EXPECT_EQ(ids(InnerRecordsWhereClause("3")), QStringList({"1", "3"}));
+    // The root: none of its children's 1,200 tags (x is a grandchild's).
+    EXPECT_EQ(ids(InnerRecordsWhereClause("0")), QStringList({"7"}));
+    EXPECT_EQ(InnerRecordIds("0"), QStringList({"7"}));
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // The listing itself, in both modes.
+    g_subnode_flag = false;
+    g_record_list = RecordListing();
+    g_current_node = "3";
+    EXPECT_TRUE(g_record_list.ShowNodeRecords(NodeAllTags("3")));
+    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 1");
+    EXPECT_EQ(g_record_list.RowCount(), 2);
+    EXPECT_TRUE(g_record_list.ShowInnerRecords());
+    EXPECT_EQ(g_record_list.RowCount(), 2);
+    EXPECT_TRUE(prompts.messages.empty());
+    g_record_list = RecordListing();
+    g_subnode_flag = true;
+    g_node_map.clear();
+}
+
+}  // namespace
