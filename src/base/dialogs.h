@@ -22,6 +22,16 @@ inline const QString kNodeTree = QStringLiteral("CNodeTreeDlg");
 inline const QString kInput = QStringLiteral("CInputCommonDialog");
 // ComboxDlg: items (QStringList), choice (text of the chosen entry; set only on OK).
 inline const QString kCombo = QStringLiteral("ComboxDlg");
+// CKeyDlg, the tags of one record: tagList (QStringList, in list order), recordId.
+// ADD appends the blank-separated pieces of the entry, REMOVE drops the selected entry;
+// OK writes tagList back.
+inline const QString kRecordKeys = QStringLiteral("CKeyDlg");
+// alldialog "批量增加或减少的关键字\nbatch of add or remove tag": text.
+inline const QString kBatchKeys = QStringLiteral("alldialog");
+// ShowDlg, the groups of one record: paths (QStringList, one path name per group),
+// chains (QStringList, each id chain joined by blanks), recordId. UNGROUP with a group
+// selected closes it as OK with index (int) set to the selected group; cancel gives false.
+inline const QString kShowGroups = QStringLiteral("ShowDlg");
 
 // Field keys.
 inline const QString kName = QStringLiteral("name");
@@ -36,5 +46,10 @@ inline const QString kImportLastDir = QStringLiteral("importLastDir");
 inline const QString kText = QStringLiteral("text");
 inline const QString kItems = QStringLiteral("items");
 inline const QString kChoice = QStringLiteral("choice");
+inline const QString kTagList = QStringLiteral("tagList");
+inline const QString kRecordId = QStringLiteral("recordId");
+inline const QString kPaths = QStringLiteral("paths");
+inline const QString kChains = QStringLiteral("chains");
+inline const QString kIndex = QStringLiteral("index");
 
 }  // namespace korvel::dlg

@@ -1,0 +1,247 @@
+// The keyword commands (SHOW, ADD, DEL) and the group commands (SHOW with UNGROUP, ADD
+// REC TO G, DEL REC FROM G) of the record list.
+#include "tags/keywordcommands.h"
+
+#include "base/dialogs.h"
+#include "base/prompter.h"
+
+#include <map>
+
+namespace korvel {
+
+namespace {
+
+// Answers of the four-answer prompt.
+enum Answer { kNone = 0, kYes = 1, kYesToAll = 2, kNo = 3, kNoToAll = 4 };
+
+// Reads record tags with one prepared statement.
+class TagReader {
+public:
+    explicit TagReader(Connection& conn)
+        : st_(conn, QStringLiteral("select findkey from main where id=?")) {}
+    std::optional<TagList> Read(const QString& id) {
+        if (!IsIdText(id)) return std::nullopt;
+        st_.Reset();
+        st_.Bind(1, id.trimmed().toLongLong());
+        if (!st_.Step()) return std::nullopt;
+        return SplitTags(TextOrEmpty(st_.Column(0)));
+    }
+
+private:
+    Statement st_;
+};
+
+// The record's tags as the decisions so far leave them: an id met twice sees the change
+// decided for its first occurrence.
+class WorkingTags {
+public:
+    explicit WorkingTags(Connection& conn) : reader_(conn) {}
+    std::optional<TagList> Get(const QString& id) {
+        auto it = tags_.find(id);
+        if (it != tags_.end()) return it->second;
+        return reader_.Read(id);
+    }
+    void Set(const QString& id, TagList tags) { tags_[id] = std::move(tags); }
+
+private:
+    TagReader reader_;
+    std::map<QString, TagList> tags_;
+};
+
+// Stores change(fresh tags) for every applied record in one write transaction. A record
+// whose change gives nullopt keeps its tags. On a database error nothing is stored, the
+// error is reported and every outcome turns to not applied.
+template <class Change>
+void StoreDecided(std::vector<RecordOutcome>& outcomes, Connection& conn, Change change) {
+    try {
+        WriteTransaction tx(conn);
+        TagReader reader(conn);
+        Statement update(conn, QStringLiteral("update main set findkey=? where id=?"));
+        for (const RecordOutcome& o : outcomes) {
+            if (!o.applied) continue;
+            std::optional<TagList> fresh = reader.Read(o.id);
+            if (!fresh) continue;
+            std::optional<TagList> next = change(*fresh);
+            if (!next) continue;
+            update.Reset();
+            update.Bind(1, StoredTagText(*next));
+            update.Bind(2, o.id.trimmed().toLongLong());
+            update.Step();
+        }
+        tx.Commit();
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        for (RecordOutcome& o : outcomes) o.applied = false;
+    }
+}
+
+bool AnyApplied(const std::vector<RecordOutcome>& outcomes) {
+    for (const RecordOutcome& o : outcomes)
+        if (o.applied) return true;
+    return false;
+}
+
+bool KeywordBatch(const QStringList& ids, TagChange mode, const NodeTree& tree, Connection& conn) {
+    if (ids.isEmpty()) return false;
+    DialogFields f{{dlg::kText, QString()}};
+    if (!prompter().EditDialog(dlg::kBatchKeys, f)) return false;
+    const TagList given = SplitTags(f.value(dlg::kText).toString());
+    return AnyApplied(ChangeRecordTags(ids, given, mode, tree, conn));
+}
+
+}  // namespace
+
+QString GroupChangePrompt(const QString& id) {
+    return QStringLiteral("此操作将改变记录(%1)分组，是否继续操作？").arg(id);
+}
+
+QString GroupRefusalPrompt(const QString& id) {
+    return QStringLiteral("不能改变记录(%1)其他分组，因此操作撤销，以后不再提示？").arg(id);
+}
+
+QString FinishGroupText(int count) { return QStringLiteral("finish group %1").arg(count); }
+
+std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagList& given, TagChange mode,
+                                            const NodeTree& tree, Connection& conn) {
+    std::vector<RecordOutcome> outcomes;
+    auto changed = [&](const TagList& tags) -> std::optional<TagList> {
+        if (mode == TagChange::Remove) return RemovedTags(tags, given);
+        if (given.isEmpty()) return std::nullopt;  // an empty add stores nothing
+        return AddedTags(tags, given);
+    };
+    try {
+        WorkingTags working(conn);
+        int answer = kNone;
+        for (const QString& id : ids) {
+            RecordOutcome o{id, false};
+            std::optional<TagList> tags = working.Get(id);
+            if (tags) {
+                bool apply = true;
+                if (GroupsChange(*tags, given, mode, tree)) {
+                    if (answer != kYesToAll && answer != kNoToAll)
+                        answer = prompter().FourAnswer(GroupChangePrompt(id), answer);
+                    apply = answer != kNo && answer != kNoToAll;
+                }
+                if (apply) {
+                    o.applied = true;
+                    if (std::optional<TagList> next = changed(*tags)) working.Set(id, *next);
+                }
+            }
+            outcomes.push_back(o);
+        }
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        for (RecordOutcome& o : outcomes) o.applied = false;
+        return outcomes;
+    }
+    StoreDecided(outcomes, conn, changed);
+    return outcomes;
+}
+
+std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QString& node,
+                                             const NodeTree& tree, Connection& conn) {
+    std::vector<RecordOutcome> outcomes;
+    try {
+        WorkingTags working(conn);
+        int answer = kNone;
+        for (const QString& id : ids) {
+            RecordOutcome o{id, false};
+            std::optional<TagList> tags = working.Get(id);
+            if (tags && CanJoinGroup(*tags, node, tree)) {
+                o.applied = true;
+                if (std::optional<TagList> next = TagsJoiningGroup(*tags, node, tree))
+                    working.Set(id, *next);
+            } else if (answer != kYes && answer != kYesToAll) {
+                // The notice asks whether to stop showing it; the record stays as it is.
+                answer = prompter().FourAnswer(GroupRefusalPrompt(id), answer);
+            }
+            outcomes.push_back(o);
+        }
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        for (RecordOutcome& o : outcomes) o.applied = false;
+        return outcomes;
+    }
+    StoreDecided(outcomes, conn, [&](const TagList& t) { return TagsJoiningGroup(t, node, tree); });
+    return outcomes;
+}
+
+int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const NodeTree& tree,
+                           Connection& conn) {
+    std::vector<RecordOutcome> outcomes;
+    for (const QString& id : ids) outcomes.push_back({id, true});
+    int count = 0;
+    StoreDecided(outcomes, conn, [&](const TagList& t) {
+        std::optional<TagList> next = TagsLeavingGroup(t, node, tree);
+        if (next) ++count;
+        return next;
+    });
+    return AnyApplied(outcomes) ? count : 0;
+}
+
+int UngroupRecord(const QString& record, const QString& group, const QStringList& otherGroups,
+                  const NodeTree& tree, Connection& conn) {
+    const QString target = FindRemovableNode(group, otherGroups, tree);
+    if (target.isEmpty()) return 0;
+    return RemoveNodeTags(record, target, tree, conn) ? 1 : 0;
+}
+
+bool ShowKeywordsCommand(const QStringList& ids, Connection& conn) {
+    if (ids.isEmpty()) return false;
+    const QString id = ids.first();
+    DialogFields f{{dlg::kTagList, ReadRecordTags(id, conn)}, {dlg::kRecordId, id}};
+    if (!prompter().EditDialog(dlg::kRecordKeys, f)) return false;
+    // The list as the dialog left it, in list order; stored also when nothing changed.
+    TagList tags;
+    for (const QString& t : f.value(dlg::kTagList).toStringList()) tags << SplitTags(t);
+    return WriteRecordTags(id, tags, conn);
+}
+
+bool AddKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
+    return KeywordBatch(ids, TagChange::Add, tree, conn);
+}
+
+bool DeleteKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
+    return KeywordBatch(ids, TagChange::Remove, tree, conn);
+}
+
+bool ShowGroupsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
+    if (ids.isEmpty()) return false;
+    const QString id = ids.first();
+    const QStringList groups = GroupsOfTags(ReadRecordTags(id, conn), tree);
+    QStringList paths, chains;
+    for (const QString& g : groups) {
+        paths << GroupPathName(g, tree);
+        chains << GroupIdChain(g, tree).join(u' ');
+    }
+    DialogFields f{{dlg::kPaths, paths}, {dlg::kChains, chains}, {dlg::kRecordId, id}};
+    if (!prompter().EditDialog(dlg::kShowGroups, f)) return false;
+    bool ok = false;
+    const int index = f.value(dlg::kIndex).toInt(&ok);
+    if (!ok || index < 0 || index >= groups.size()) return false;
+    // The group to leave is the first id of its chain; the others are the first ids of
+    // the other chains.
+    QStringList others = groups;
+    others.removeAt(index);
+    const int count = UngroupRecord(id, groups[index], others, tree, conn);
+    prompter().Message(FinishGroupText(count), QStringLiteral("info"), MsgIcon::Exclamation);
+    return count > 0;
+}
+
+bool AddToGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
+    if (ids.isEmpty()) return false;
+    const std::optional<QString> node = prompter().PickNode();
+    if (!node) return false;
+    return AnyApplied(AddRecordsToGroup(ids, *node, tree, conn));
+}
+
+bool RemoveFromGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
+    if (ids.isEmpty()) return false;
+    const std::optional<QString> node = prompter().PickNode();
+    if (!node || node->isEmpty()) return false;
+    const int count = RemoveRecordsFromGroup(ids, *node, tree, conn);
+    prompter().Message(FinishGroupText(count), QStringLiteral("info"), MsgIcon::Exclamation);
+    return count > 0;
+}
+
+}  // namespace korvel
