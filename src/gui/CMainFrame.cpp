@@ -157,7 +157,7 @@ void CMainFrame::RegisterCommands() {
     Register({kDelNode, kDelNode2}, Pane::Tree, [tree] { tree->OnDelNode(); });
     Register({kRefreshNode}, Pane::Tree, [tree] { tree->OnRefreshNode(); });
     Register({kAddNodeTree}, Pane::Tree, [tree] { tree->OnAddNodeTree(); });
-    Register({kAutoNodeTree}, Pane::Tree, nullptr);
+    Register({kAutoNodeTree}, Pane::Tree, [tree] { tree->OnAutoNodeTree(); });
     Register({kExportTree}, Pane::Tree, nullptr);
     Register({kExportTreeBackup}, Pane::Tree, nullptr);
 
@@ -168,8 +168,13 @@ void CMainFrame::RegisterCommands() {
     Register({kPagePrev}, Pane::List, [list] { list->OnPage(-2); });
     Register({kPageNext}, Pane::List, [list] { list->OnPage(-3); });
     Register({kPageLast}, Pane::List, [list] { list->OnPage(-4); });
-    for (int id : {kModifyRec, kDelRec, kAdvancedFind, kGroupShow, kGroupAdd, kGroupDel, kKeyShow,
-                   kKeyAdd, kKeyDel, kExportRec, kExportRecBackup, kSyncRec, kSyncNode, kUpdateRec,
+    Register({kKeyShow}, Pane::List, [list] { list->OnKeyShow(); });
+    Register({kKeyAdd}, Pane::List, [list] { list->OnKeyAdd(); });
+    Register({kKeyDel}, Pane::List, [list] { list->OnKeyDel(); });
+    Register({kGroupShow}, Pane::List, [list] { list->OnGroupShow(); });
+    Register({kGroupAdd}, Pane::List, [list] { list->OnGroupAdd(); });
+    Register({kGroupDel}, Pane::List, [list] { list->OnGroupDel(); });
+    for (int id : {kModifyRec, kDelRec, kAdvancedFind, kExportRec, kExportRecBackup, kSyncRec, kSyncNode, kUpdateRec,
                    kModifyDiskNo, kBatchReplacePath, kBatchReplaceRoot, kCreateNote, kOpenBackup,
                    kAddBackup, kDelBackup, kBackupToFormal, kBatchDelBackup, kBatchBackupToFormal,
                    kBatchBackupReplace, kCreateIndex, kOpenDir, kOpenRec})

@@ -50,6 +50,18 @@ public:
     void OnOnlyShowInner();
     void OnShowIncludeSub();
 
+    // The keyword and group commands on the selected records; a command that changed
+    // records lists the page again.
+    void OnKeyShow();
+    void OnKeyAdd();
+    void OnKeyDel();
+    void OnGroupShow();
+    void OnGroupAdd();
+    void OnGroupDel();
+
+    // Record ids of the selected rows, in list order.
+    QStringList SelectedRecordIds() const;
+
     // Redraws the rows of g_record_list.
     void RefreshRows();
     // Rows selected in the list, in ascending order.
@@ -71,6 +83,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Lists the page on show again when changed is true.
+    void AfterRecordCommand(bool changed);
     void OnSectionResized(int column, int oldSize, int newSize);
 
     RecordTableModel* model_;
