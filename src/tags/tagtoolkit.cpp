@@ -14,8 +14,6 @@ const QString kBlank = QStringLiteral(" ");
 
 qlonglong IdValue(const QString& id) { return id.trimmed().toLongLong(); }
 
-const std::vector<QString> kNoChildren;
-const std::map<QString, int> kNoCounts;
 const NodeEntry kNoEntry;
 
 // Counts of a list, ordered by tag.
@@ -23,31 +21,6 @@ std::map<QString, int> CountsOf(const TagList& tags) {
     std::map<QString, int> counts;
     for (const QString& t : tags) ++counts[t];
     return counts;
-}
-
-bool Matches(const std::map<QString, int>& text, const std::map<QString, int>& node) {
-    for (const auto& [tag, n] : node) {
-        auto it = text.find(tag);
-        if (it == text.end() || it->second < n) return false;
-    }
-    return true;
-}
-
-// Depth first from node: appends the deepest matching nodes; true when node matched.
-bool CollectGroups(const QString& node, const std::map<QString, int>& text, const NodeTree& tree,
-                   QStringList& out) {
-    if (!Matches(text, tree.AllTagCounts(node))) return false;
-    bool childMatched = false;
-    for (const QString& kid : tree.Children(node))
-        if (CollectGroups(kid, text, tree, out)) childMatched = true;
-    if (!childMatched) out << node;
-    return true;
-}
-
-QStringList GroupsOfCounts(const std::map<QString, int>& text, const NodeTree& tree) {
-    QStringList out;
-    CollectGroups(QStringLiteral("0"), text, tree, out);
-    return out;
 }
 
 QStringList Sorted(QStringList l) {
@@ -137,26 +110,30 @@ bool WriteRecordTags(const QString& id, const TagList& tags, Connection& conn) {
 NodeTree::NodeTree(const NodeMap& nodes) : nodes_(nodes) {
     nodes_.try_emplace(QStringLiteral("0"), NodeEntry{kRootName, QString(), QString()});
     for (const auto& [id, e] : nodes_) {
+        index_.insert(id, static_cast<int>(ids_.size()));
+        ids_.push_back(id);
+    }
+    kids_.resize(ids_.size());
+    need_.resize(ids_.size());
+    for (const auto& [id, e] : nodes_) {
+        const int n = index_.value(id);
         // A row naming itself as parent is not its own child (as NodeChildIds).
-        if (id == QLatin1String("0") || e.parent.isEmpty() || e.parent == id) continue;
-        children_[e.parent].push_back(id);
+        if (id != QLatin1String("0") && !e.parent.isEmpty() && e.parent != id) {
+            auto p = index_.constFind(e.parent);
+            if (p != index_.constEnd()) kids_[p.value()].push_back(n);
+        }
+        for (const auto& [tag, count] : TagCounts(NodeAllTags(id, nodes_))) {
+            auto t = tagNumber_.constFind(tag);
+            const int number = t != tagNumber_.constEnd() ? t.value() : static_cast<int>(tagNumber_.size());
+            if (t == tagNumber_.constEnd()) tagNumber_.insert(tag, number);
+            need_[n].emplace_back(number, count);
+        }
+        std::sort(need_[n].begin(), need_[n].end());
     }
     // The order of the child query: ascending id.
-    for (auto& [parent, kids] : children_)
-        std::sort(kids.begin(), kids.end(), [](const QString& a, const QString& b) {
-            return IdValue(a) < IdValue(b);
-        });
-    for (const auto& [id, e] : nodes_) allCounts_[id] = TagCounts(NodeAllTags(id, nodes_));
-}
-
-const std::vector<QString>& NodeTree::Children(const QString& id) const {
-    auto it = children_.find(id);
-    return it == children_.end() ? kNoChildren : it->second;
-}
-
-const std::map<QString, int>& NodeTree::AllTagCounts(const QString& id) const {
-    auto it = allCounts_.find(id);
-    return it == allCounts_.end() ? kNoCounts : it->second;
+    for (auto& kids : kids_)
+        std::sort(kids.begin(), kids.end(),
+                  [this](int a, int b) { return IdValue(ids_[a]) < IdValue(ids_[b]); });
 }
 
 TagList NodeTree::NodeTags(const QString& id) const {
@@ -169,17 +146,56 @@ const NodeEntry& NodeTree::Entry(const QString& id) const {
     return it == nodes_.end() ? kNoEntry : it->second;
 }
 
+NodeTree::Need NodeTree::Numbered(const std::map<QString, int>& counts) const {
+    Need record;
+    for (const auto& [tag, count] : counts) {
+        auto t = tagNumber_.constFind(tag);
+        if (t != tagNumber_.constEnd()) record.emplace_back(t.value(), count);
+    }
+    std::sort(record.begin(), record.end());
+    return record;
+}
+
+bool NodeTree::Matches(const Need& record, int node) const {
+    auto r = record.begin();
+    for (const auto& [tag, count] : need_[node]) {
+        while (r != record.end() && r->first < tag) ++r;
+        if (r == record.end() || r->first != tag || r->second < count) return false;
+    }
+    return true;
+}
+
+bool NodeTree::Matches(const std::map<QString, int>& counts, const QString& id) const {
+    auto n = index_.constFind(id);
+    // An unknown node has the all tags " ": no tags, so it matches every text.
+    return n == index_.constEnd() || Matches(Numbered(counts), n.value());
+}
+
+// Depth first: appends the deepest matching nodes; true when node matched.
+bool NodeTree::Collect(int node, const Need& record, QStringList& out) const {
+    if (!Matches(record, node)) return false;
+    bool childMatched = false;
+    for (int kid : kids_[node])
+        if (Collect(kid, record, out)) childMatched = true;
+    if (!childMatched) out << ids_[node];
+    return true;
+}
+
+QStringList NodeTree::Groups(const std::map<QString, int>& counts) const {
+    QStringList out;
+    Collect(index_.value(QStringLiteral("0")), Numbered(counts), out);
+    return out;
+}
+
 bool NodeMatchesTags(const QString& tagText, const QString& node, const NodeTree& tree) {
-    return Matches(TagCounts(tagText), TagCounts(NodeAllTags(node, tree.nodes())));
+    return tree.Matches(TagCounts(tagText), node);
 }
 
 QStringList GroupsOfTags(const QString& tagText, const NodeTree& tree) {
-    return GroupsOfCounts(TagCounts(tagText), tree);
+    return tree.Groups(TagCounts(tagText));
 }
 
-QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree) {
-    return GroupsOfCounts(CountsOf(tags), tree);
-}
+QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree) { return tree.Groups(CountsOf(tags)); }
 
 bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode,
                   const NodeTree& tree) {

@@ -12,6 +12,7 @@
 #include "store/catalogue.h"
 #include "tree/nodes.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -49,27 +50,39 @@ bool WriteRecordTags(const QString& id, const TagList& tags, Connection& conn = 
 // The same, throwing DbError (for callers inside their own transaction).
 void StoreRecordTags(const QString& id, const TagList& tags, Connection& conn);
 
-// The node tree in memory, for the group walks.
+// The node tree in memory, for the group walks: nodes by number, each with its children
+// in the order of NodeChildIds (ascending id) and the counts of its all tags, every node
+// tag numbered, so that matching a record against a node compares small integers.
 class NodeTree {
 public:
     // From a node map (g_node_map by default); the root "0" is always present.
     explicit NodeTree(const NodeMap& nodes = g_node_map);
 
     const NodeMap& nodes() const { return nodes_; }
-    bool Has(const QString& id) const { return nodes_.count(id) > 0; }
-    // Children in the order of NodeChildIds (ascending id).
-    const std::vector<QString>& Children(const QString& id) const;
-    // TagCounts of NodeAllTags of the node; empty for the root and unknown ids.
-    const std::map<QString, int>& AllTagCounts(const QString& id) const;
+    bool Has(const QString& id) const { return index_.contains(id); }
     // The split of NodeAllTags: the node tags. An empty id is the root.
     TagList NodeTags(const QString& id) const;
     // The entry of a node; an empty entry for an unknown id.
     const NodeEntry& Entry(const QString& id) const;
 
+    // The groups of a record with these tag counts (see GroupsOfTags).
+    QStringList Groups(const std::map<QString, int>& counts) const;
+    // Whether a record with these tag counts matches the node.
+    bool Matches(const std::map<QString, int>& counts, const QString& id) const;
+
 private:
+    // (tag number, count), sorted by tag number.
+    using Need = std::vector<std::pair<int, int>>;
+    Need Numbered(const std::map<QString, int>& counts) const;
+    bool Matches(const Need& record, int node) const;
+    bool Collect(int node, const Need& record, QStringList& out) const;
+
     NodeMap nodes_;
-    std::map<QString, std::vector<QString>> children_;
-    std::map<QString, std::map<QString, int>> allCounts_;
+    QHash<QString, int> index_;             // node id -> number
+    std::vector<QString> ids_;              // number -> node id
+    std::vector<std::vector<int>> kids_;    // number -> children
+    std::vector<Need> need_;                // number -> all-tag counts
+    QHash<QString, int> tagNumber_;         // every tag some node needs
 };
 
 // True when the text carries every tag of the node (and its ancestors) at least as often.
