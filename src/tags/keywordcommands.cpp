@@ -6,6 +6,7 @@
 #include "base/prompter.h"
 
 #include <map>
+#include <set>
 
 namespace korvel {
 
@@ -42,31 +43,47 @@ public:
         return reader_.Read(id);
     }
     void Set(const QString& id, TagList tags) { tags_[id] = std::move(tags); }
+    // The final tags of a changed record; nullptr when it was not changed.
+    const TagList* Final(const QString& id) const {
+        auto it = tags_.find(id);
+        return it == tags_.end() ? nullptr : &it->second;
+    }
 
 private:
     TagReader reader_;
     std::map<QString, TagList> tags_;
 };
 
-// Stores change(fresh tags) for every applied record in one write transaction. A record
-// whose change gives nullopt keeps its tags. On a database error nothing is stored, the
-// error is reported and every outcome turns to not applied.
+// Stores the decided changes in one write transaction. When nothing changed the
+// catalogue since `stamp` was taken (before the decisions read it), the tags as decided
+// are stored; otherwise every applied record's tags are read again and change(fresh tags)
+// is stored (nullopt keeps them). On a database error nothing is stored, the error is
+// reported and every outcome turns to not applied.
 template <class Change>
-void StoreDecided(std::vector<RecordOutcome>& outcomes, Connection& conn, Change change) {
+void StoreDecided(std::vector<RecordOutcome>& outcomes, const WorkingTags* working, const QString& stamp,
+                  Connection& conn, Change change) {
     try {
         WriteTransaction tx(conn);
-        TagReader reader(conn);
         Statement update(conn, QStringLiteral("update main set findkey=? where id=?"));
-        for (const RecordOutcome& o : outcomes) {
-            if (!o.applied) continue;
-            std::optional<TagList> fresh = reader.Read(o.id);
-            if (!fresh) continue;
-            std::optional<TagList> next = change(*fresh);
-            if (!next) continue;
+        auto store = [&](const QString& id, const TagList& tags) {
             update.Reset();
-            update.Bind(1, StoredTagText(*next));
-            update.Bind(2, o.id.trimmed().toLongLong());
+            update.Bind(1, StoredTagText(tags));
+            update.Bind(2, id.trimmed().toLongLong());
             update.Step();
+        };
+        if (working && conn.ChangeStamp() == stamp) {
+            std::set<QString> stored;
+            for (const RecordOutcome& o : outcomes)
+                if (o.applied && stored.insert(o.id).second)
+                    if (const TagList* tags = working->Final(o.id)) store(o.id, *tags);
+        } else {
+            TagReader reader(conn);
+            for (const RecordOutcome& o : outcomes) {
+                if (!o.applied) continue;
+                std::optional<TagList> fresh = reader.Read(o.id);
+                if (!fresh) continue;
+                if (std::optional<TagList> next = change(*fresh)) store(o.id, *next);
+            }
         }
         tx.Commit();
     } catch (const DbError& e) {
@@ -109,22 +126,25 @@ std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagLis
         if (given.isEmpty()) return std::nullopt;  // an empty add stores nothing
         return AddedTags(tags, given);
     };
+    std::optional<WorkingTags> working;
+    QString stamp;
     try {
-        WorkingTags working(conn);
+        stamp = conn.ChangeStamp();
+        working.emplace(conn);
         int answer = kNone;
         for (const QString& id : ids) {
             RecordOutcome o{id, false};
-            std::optional<TagList> tags = working.Get(id);
+            std::optional<TagList> tags = working->Get(id);
             if (tags) {
                 bool apply = true;
-                if (GroupsChange(*tags, given, mode, tree)) {
+                if (tree.GroupsChange(*tags, given, mode)) {
                     if (answer != kYesToAll && answer != kNoToAll)
                         answer = prompter().FourAnswer(GroupChangePrompt(id), answer);
                     apply = answer != kNo && answer != kNoToAll;
                 }
                 if (apply) {
                     o.applied = true;
-                    if (std::optional<TagList> next = changed(*tags)) working.Set(id, *next);
+                    if (std::optional<TagList> next = changed(*tags)) working->Set(id, *next);
                 }
             }
             outcomes.push_back(o);
@@ -134,23 +154,26 @@ std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagLis
         for (RecordOutcome& o : outcomes) o.applied = false;
         return outcomes;
     }
-    StoreDecided(outcomes, conn, changed);
+    StoreDecided(outcomes, &*working, stamp, conn, changed);
     return outcomes;
 }
 
 std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QString& node,
                                              const NodeTree& tree, Connection& conn) {
     std::vector<RecordOutcome> outcomes;
+    std::optional<WorkingTags> working;
+    QString stamp;
     try {
-        WorkingTags working(conn);
+        stamp = conn.ChangeStamp();
+        working.emplace(conn);
         int answer = kNone;
         for (const QString& id : ids) {
             RecordOutcome o{id, false};
-            std::optional<TagList> tags = working.Get(id);
+            std::optional<TagList> tags = working->Get(id);
             if (tags && CanJoinGroup(*tags, node, tree)) {
                 o.applied = true;
                 if (std::optional<TagList> next = TagsJoiningGroup(*tags, node, tree))
-                    working.Set(id, *next);
+                    working->Set(id, *next);
             } else if (answer != kYes && answer != kYesToAll) {
                 // The notice asks whether to stop showing it; the record stays as it is.
                 answer = prompter().FourAnswer(GroupRefusalPrompt(id), answer);
@@ -162,7 +185,8 @@ std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QStri
         for (RecordOutcome& o : outcomes) o.applied = false;
         return outcomes;
     }
-    StoreDecided(outcomes, conn, [&](const TagList& t) { return TagsJoiningGroup(t, node, tree); });
+    StoreDecided(outcomes, &*working, stamp, conn,
+                 [&](const TagList& t) { return TagsJoiningGroup(t, node, tree); });
     return outcomes;
 }
 
@@ -171,7 +195,7 @@ int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const No
     std::vector<RecordOutcome> outcomes;
     for (const QString& id : ids) outcomes.push_back({id, true});
     int count = 0;
-    StoreDecided(outcomes, conn, [&](const TagList& t) {
+    StoreDecided(outcomes, nullptr, QString(), conn, [&](const TagList& t) {
         std::optional<TagList> next = TagsLeavingGroup(t, node, tree);
         if (next) ++count;
         return next;

@@ -23,10 +23,6 @@ std::map<QString, int> CountsOf(const TagList& tags) {
     return counts;
 }
 
-QStringList Sorted(QStringList l) {
-    std::sort(l.begin(), l.end());
-    return l;
-}
 
 }  // namespace
 
@@ -171,20 +167,77 @@ bool NodeTree::Matches(const std::map<QString, int>& counts, const QString& id) 
     return n == index_.constEnd() || Matches(Numbered(counts), n.value());
 }
 
+NodeTree::Need NodeTree::Numbered(const TagList& tags) const {
+    std::vector<int> numbers;
+    numbers.reserve(tags.size());
+    for (const QString& tag : tags) {
+        auto t = tagNumber_.constFind(tag);
+        if (t != tagNumber_.constEnd()) numbers.push_back(t.value());
+    }
+    std::sort(numbers.begin(), numbers.end());
+    Need record;
+    for (int n : numbers) {
+        if (!record.empty() && record.back().first == n) ++record.back().second;
+        else record.emplace_back(n, 1);
+    }
+    return record;
+}
+
 // Depth first: appends the deepest matching nodes; true when node matched.
-bool NodeTree::Collect(int node, const Need& record, QStringList& out) const {
+bool NodeTree::Collect(int node, const Need& record, std::vector<int>& out) const {
     if (!Matches(record, node)) return false;
     bool childMatched = false;
     for (int kid : kids_[node])
         if (Collect(kid, record, out)) childMatched = true;
-    if (!childMatched) out << ids_[node];
+    if (!childMatched) out.push_back(node);
     return true;
 }
 
-QStringList NodeTree::Groups(const std::map<QString, int>& counts) const {
-    QStringList out;
-    Collect(index_.value(QStringLiteral("0")), Numbered(counts), out);
+std::vector<int> NodeTree::GroupNumbers(const Need& record) const {
+    std::vector<int> out;
+    Collect(index_.value(QStringLiteral("0")), record, out);
     return out;
+}
+
+QStringList NodeTree::Ids(const std::vector<int>& numbers) const {
+    QStringList out;
+    out.reserve(static_cast<qsizetype>(numbers.size()));
+    for (int n : numbers) out << ids_[n];
+    return out;
+}
+
+QStringList NodeTree::Groups(const std::map<QString, int>& counts) const {
+    return Ids(GroupNumbers(Numbered(counts)));
+}
+
+QStringList NodeTree::Groups(const TagList& tags) const { return Ids(GroupNumbers(Numbered(tags))); }
+
+bool NodeTree::GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode) const {
+    if (given.isEmpty()) return false;
+    // Only the tags some node needs decide groups, so union and difference are taken on
+    // their numbers alone.
+    const Need before = Numbered(recordTags);
+    const Need change = Numbered(given);
+    Need after;
+    auto a = before.begin();
+    auto c = change.begin();
+    while (a != before.end() || c != change.end()) {
+        if (c == change.end() || (a != before.end() && a->first < c->first)) {
+            after.push_back(*a++);
+        } else if (a == before.end() || c->first < a->first) {
+            if (mode == TagChange::Add) after.push_back(*c);
+            ++c;
+        } else {
+            const int n = mode == TagChange::Add ? std::max(a->second, c->second) : a->second - c->second;
+            if (n > 0) after.emplace_back(a->first, n);
+            ++a;
+            ++c;
+        }
+    }
+    std::vector<int> g1 = GroupNumbers(before), g2 = GroupNumbers(after);
+    std::sort(g1.begin(), g1.end());
+    std::sort(g2.begin(), g2.end());
+    return g1 != g2;
 }
 
 bool NodeMatchesTags(const QString& tagText, const QString& node, const NodeTree& tree) {
@@ -195,15 +248,11 @@ QStringList GroupsOfTags(const QString& tagText, const NodeTree& tree) {
     return tree.Groups(TagCounts(tagText));
 }
 
-QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree) { return tree.Groups(CountsOf(tags)); }
+QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree) { return tree.Groups(tags); }
 
 bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode,
                   const NodeTree& tree) {
-    if (given.isEmpty()) return false;
-    const TagList before = SortedTags(recordTags);
-    const TagList after =
-        mode == TagChange::Add ? TagUnion(before, given) : TagDifference(before, given);
-    return Sorted(GroupsOfTags(before, tree)) != Sorted(GroupsOfTags(after, tree));
+    return tree.GroupsChange(recordTags, given, mode);
 }
 
 bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree,

@@ -50,6 +50,8 @@ bool WriteRecordTags(const QString& id, const TagList& tags, Connection& conn = 
 // The same, throwing DbError (for callers inside their own transaction).
 void StoreRecordTags(const QString& id, const TagList& tags, Connection& conn);
 
+enum class TagChange { Add, Remove };
+
 // The node tree in memory, for the group walks: nodes by number, each with its children
 // in the order of NodeChildIds (ascending id) and the counts of its all tags, every node
 // tag numbered, so that matching a record against a node compares small integers.
@@ -65,8 +67,11 @@ public:
     // The entry of a node; an empty entry for an unknown id.
     const NodeEntry& Entry(const QString& id) const;
 
-    // The groups of a record with these tag counts (see GroupsOfTags).
+    // The groups of a record with these tag counts or tags (see GroupsOfTags).
     QStringList Groups(const std::map<QString, int>& counts) const;
+    QStringList Groups(const TagList& tags) const;
+    // See GroupsChange.
+    bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode) const;
     // Whether a record with these tag counts matches the node.
     bool Matches(const std::map<QString, int>& counts, const QString& id) const;
 
@@ -74,8 +79,11 @@ private:
     // (tag number, count), sorted by tag number.
     using Need = std::vector<std::pair<int, int>>;
     Need Numbered(const std::map<QString, int>& counts) const;
+    Need Numbered(const TagList& tags) const;
     bool Matches(const Need& record, int node) const;
-    bool Collect(int node, const Need& record, QStringList& out) const;
+    bool Collect(int node, const Need& record, std::vector<int>& out) const;
+    std::vector<int> GroupNumbers(const Need& record) const;
+    QStringList Ids(const std::vector<int>& numbers) const;
 
     NodeMap nodes_;
     QHash<QString, int> index_;             // node id -> number
@@ -91,8 +99,6 @@ bool NodeMatchesTags(const QString& tagText, const QString& node, const NodeTree
 // the root alone when no top-level node matches.
 QStringList GroupsOfTags(const QString& tagText, const NodeTree& tree);
 QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree);
-
-enum class TagChange { Add, Remove };
 
 // Whether changing tags by `given` (union for Add, difference for Remove) changes the
 // groups of a record with these tags. An empty `given` changes nothing.

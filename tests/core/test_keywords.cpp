@@ -242,6 +242,29 @@ TEST_F(Keywords, ShowKeywordsEditsTheFirstSelectedRecord) {
     EXPECT_FALSE(ShowKeywordsCommand({}));
 }
 
+// Another program changes a record while the prompt is open: its change is kept, and the
+// add goes onto the tags as they are when they are stored.
+TEST_F(Keywords, AChangeMadeWhileThePromptWaitsIsNotOverwritten) {
+    struct Meddler : ScriptedPrompter {
+        int FourAnswer(const QString& text, int preset) override {
+            korvel::Connection other;
+            other.Open(korvel::kConnectionString);
+            ExecuteSql("update main set findkey=' w y ' where id=2", adCmdTextNoRecords, other);
+            return ScriptedPrompter::FourAnswer(text, preset);
+        }
+    };
+    cat.Node(1, "T", "t", 0);
+    cat.Record(1, " x ");
+    cat.Record(2, " y ");
+    Meddler meddler;  // installed over the fixture's prompter
+    meddler.fourAnswers = {2};
+    const auto outcomes = ChangeRecordTags({"1", "2"}, {"t"}, TagChange::Add, Tree());
+    EXPECT_TRUE(outcomes[0].applied && outcomes[1].applied);
+    EXPECT_EQ(TaggedCatalogue::Findkey(1), "     t    x   ");
+    EXPECT_EQ(TaggedCatalogue::Findkey(2), "     t    w    y   ");
+    SetPrompter(&prompts);
+}
+
 TEST_F(Keywords, AFailedWriteIsReportedAndChangesNothing) {
     cat.Record(1, " a ");
     cat.Record(2, " b ");
