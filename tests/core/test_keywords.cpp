@@ -258,7 +258,8 @@ TEST_F(Keywords, AChangeMadeWhileThePromptWaitsIsNotOverwritten) {
     cat.Record(2, " y ");
     Meddler meddler;  // installed over the fixture's prompter
     meddler.fourAnswers = {2};
-    const auto outcomes = ChangeRecordTags({"1", "2"}, {"t"}, TagChange::Add, Tree());
+    // Record 2 is read, then asked about; the change comes while the prompt is open.
+    const auto outcomes = ChangeRecordTags({"2", "1"}, {"t"}, TagChange::Add, Tree());
     EXPECT_TRUE(outcomes[0].applied && outcomes[1].applied);
     EXPECT_EQ(TaggedCatalogue::Findkey(1), "     t    x   ");
     EXPECT_EQ(TaggedCatalogue::Findkey(2), "     t    w    y   ");
