@@ -15,17 +15,20 @@ namespace {
 // Answers of the four-answer prompt.
 enum Answer { kNone = 0, kYes = 1, kYesToAll = 2, kNo = 3, kNoToAll = 4 };
 
-// Reads record tags with one prepared statement.
+// Reads record tags with one prepared statement. The statement is reset after every
+// read, so that no read snapshot stays open while the user is asked.
 class TagReader {
 public:
     explicit TagReader(Connection& conn)
         : st_(conn, QStringLiteral("select findkey from main where id=?")) {}
     std::optional<TagList> Read(const QString& id) {
         if (!IsIdText(id)) return std::nullopt;
-        st_.Reset();
         st_.Bind(1, id.trimmed().toLongLong());
-        if (!st_.Step()) return std::nullopt;
-        return SplitTags(TextOrEmpty(st_.Column(0)));
+        const bool found = st_.Step();
+        const QString text = found ? TextOrEmpty(st_.Column(0)) : QString();
+        st_.Reset();
+        if (!found) return std::nullopt;
+        return SplitTags(text);
     }
 
 private:

@@ -254,15 +254,25 @@ TEST_F(Keywords, AChangeMadeWhileThePromptWaitsIsNotOverwritten) {
         }
     };
     cat.Node(1, "T", "t", 0);
-    cat.Record(1, " x ");
-    cat.Record(2, " y ");
-    Meddler meddler;  // installed over the fixture's prompter
-    meddler.fourAnswers = {2};
-    // Record 2 is read, then asked about; the change comes while the prompt is open.
-    const auto outcomes = ChangeRecordTags({"2", "1"}, {"t"}, TagChange::Add, Tree());
-    EXPECT_TRUE(outcomes[0].applied && outcomes[1].applied);
-    EXPECT_EQ(TaggedCatalogue::Findkey(1), "     t    x   ");
-    EXPECT_EQ(TaggedCatalogue::Findkey(2), "     t    w    y   ");
+    struct Case {
+        QStringList ids;
+        const char* name;
+    };
+    // Record 2 is asked about right after it was read; record 1 (already in T) is not.
+    const Case cases[] = {{{"2", "1"}, "changed record first"}, {{"1", "2"}, "changed record last"}};
+    for (const Case& c : cases) {
+        ExecuteSql("delete from main", adCmdTextNoRecords);
+        cat.Record(1, " t ");
+        cat.Record(2, " y ");
+        Meddler meddler;  // installed over the fixture's prompter
+        meddler.fourAnswers = {1};
+        const auto outcomes = ChangeRecordTags(c.ids, {"t"}, TagChange::Add, Tree());
+        EXPECT_TRUE(outcomes[0].applied && outcomes[1].applied) << c.name;
+        EXPECT_EQ(meddler.questions.size(), 1) << c.name;
+        EXPECT_EQ(TaggedCatalogue::Findkey(1), "     t    t   ") << c.name;
+        EXPECT_EQ(TaggedCatalogue::Findkey(2), "     t    w    y   ") << c.name;
+        EXPECT_TRUE(meddler.messages.empty()) << c.name;
+    }
     SetPrompter(&prompts);
 }
 
