@@ -6,7 +6,8 @@
 //   2. ADD of two tags, with the group check, to 10,000 selected records, against the
 //      engine's own "update main set findkey=findkey||' x ' where id in (...)" of the same
 //      records in the same run.
-//   3. AUTO CREATE NODE TREE on a node showing all N records: time and peak memory.
+//   3. AUTO CREATE NODE TREE on a node showing all N records (after the ADD rounds): time
+//      and the peak memory of the process (reset before the run where the kernel allows).
 //
 //   bench_keywords [N]
 //
@@ -261,7 +262,7 @@ int main(int argc, char** argv) {
         const double secs = Seconds(t);
         const long peak = StatusKb("VmHWM:");
         std::printf("AUTO CREATE NODE TREE on node %s (%lld records): %.3f s%s, %d nodes written "
-                    "(%lld before); peak RSS %.1f MB (%.1f MB before the run)%s\n",
+                    "(%lld before); peak RSS of the process %.1f MB (%.1f MB before the run)%s\n",
                     allNode.toUtf8().constData(), inner, secs, secs > 3 ? "   ABOVE 3 s" : "", written, before,
                     peak / 1024.0, rssBefore / 1024.0, peak > 200 * 1024 ? "   ABOVE 200 MB" : "");
     }
