@@ -33,6 +33,16 @@ inline const QString kBatchBackup = QStringLiteral("CBatchBackupDlg");
 // CCreateNoteDlg "创建笔记(CREATE NOTE)": name (preset with the default name), folder (the
 // combo box text), items (the folders offered, QStringList).
 inline const QString kCreateNote = QStringLiteral("CCreateNoteDlg");
+// CKeyDlg, the tags of one record: tagList (QStringList, in list order), recordId.
+// ADD appends the blank-separated pieces of the entry, REMOVE drops the selected entry;
+// OK writes tagList back.
+inline const QString kRecordKeys = QStringLiteral("CKeyDlg");
+// alldialog "批量增加或减少的关键字\nbatch of add or remove tag": text.
+inline const QString kBatchKeys = QStringLiteral("alldialog");
+// ShowDlg, the groups of one record: paths (QStringList, one path name per group),
+// chains (QStringList, each id chain joined by blanks), recordId. UNGROUP with a group
+// selected closes it as OK with index (int) set to the selected group; cancel gives false.
+inline const QString kShowGroups = QStringLiteral("ShowDlg");
 
 // Field keys.
 inline const QString kName = QStringLiteral("name");
@@ -54,5 +64,9 @@ inline const QString kDisk = QStringLiteral("disk");
 inline const QString kRecordId = QStringLiteral("recordId");
 inline const QString kPattern = QStringLiteral("pattern");
 inline const QString kFolder = QStringLiteral("folder");
+inline const QString kTagList = QStringLiteral("tagList");
+inline const QString kPaths = QStringLiteral("paths");
+inline const QString kChains = QStringLiteral("chains");
+inline const QString kIndex = QStringLiteral("index");
 
 }  // namespace korvel::dlg

@@ -1,6 +1,7 @@
 #include "gui/CLeftView.h"
 #include "gui/WaitCursor.h"
 
+#include "autotree/autotree.h"
 #include "io/import.h"
 #include "list/recordlist.h"
 #include "tree/nodecommands.h"
@@ -60,6 +61,11 @@ void CLeftView::OnRefreshNode() { LoadNodeTree(); }
 
 void CLeftView::OnAddNodeTree() {
     if (AddNodeTreeCommand()) LoadNodeTree();
+}
+
+void CLeftView::OnAutoNodeTree() {
+    WaitCursor wait;
+    if (AutoCreateNodeTreeCommand(SelectedNodeId())) LoadNodeTree();
 }
 
 void CLeftView::mousePressEvent(QMouseEvent* event) {

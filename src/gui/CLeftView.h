@@ -33,6 +33,7 @@ public:
     void OnDelNode();
     void OnRefreshNode();
     void OnAddNodeTree();
+    void OnAutoNodeTree();
 
 Q_SIGNALS:
     // A node was opened (its records are listed now).

@@ -161,7 +161,7 @@ void CMainFrame::RegisterCommands() {
     Register({kDelNode, kDelNode2}, Pane::Tree, [tree] { tree->OnDelNode(); });
     Register({kRefreshNode}, Pane::Tree, [tree] { tree->OnRefreshNode(); });
     Register({kAddNodeTree}, Pane::Tree, [tree] { tree->OnAddNodeTree(); });
-    Register({kAutoNodeTree}, Pane::Tree, nullptr);
+    Register({kAutoNodeTree}, Pane::Tree, [tree] { tree->OnAutoNodeTree(); });
     Register({kExportTree}, Pane::Tree, nullptr);
     Register({kExportTreeBackup}, Pane::Tree, nullptr);
 
@@ -185,8 +185,13 @@ void CMainFrame::RegisterCommands() {
     Register({kBatchBackupToFormal, kBatchBackupToFormalOld}, Pane::List,
              [list] { list->OnBatchBackupToFormal(); });
     Register({kBatchBackupReplace}, Pane::List, [list] { list->OnBatchBackupReplace(); });
-    for (int id : {kAdvancedFind, kGroupShow, kGroupAdd, kGroupDel, kKeyShow, kKeyAdd, kKeyDel,
-                   kExportRec, kExportRecBackup, kModifyDiskNo,
+    Register({kKeyShow}, Pane::List, [list] { list->OnKeyShow(); });
+    Register({kKeyAdd}, Pane::List, [list] { list->OnKeyAdd(); });
+    Register({kKeyDel}, Pane::List, [list] { list->OnKeyDel(); });
+    Register({kGroupShow}, Pane::List, [list] { list->OnGroupShow(); });
+    Register({kGroupAdd}, Pane::List, [list] { list->OnGroupAdd(); });
+    Register({kGroupDel}, Pane::List, [list] { list->OnGroupDel(); });
+    for (int id : {kAdvancedFind, kExportRec, kExportRecBackup, kModifyDiskNo,
                    kBatchReplacePath, kBatchReplaceRoot, kCreateIndex})
         Register({id}, Pane::List, nullptr);
     Register({kSyncRec}, Pane::List,

@@ -10,6 +10,7 @@
 #include "store/schema.h"
 #include "records/backupcommands.h"
 #include "records/recordcommands.h"
+#include "tags/keywordcommands.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -154,6 +155,50 @@ QList<int> COstrelView::SelectedRows() const {
     for (const QModelIndex& index : selectionModel()->selectedRows()) rows << index.row();
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+QStringList COstrelView::SelectedRecordIds() const {
+    QStringList ids;
+    for (int row : SelectedRows()) {
+        const QString id = RecordIdOfRow(row);
+        if (!id.isEmpty()) ids << id;
+    }
+    return ids;
+}
+
+void COstrelView::AfterRecordCommand(bool changed) {
+    if (!changed) return;
+    // The same page again, with the same rows selected.
+    const QList<int> rows = SelectedRows();
+    g_record_list.FillPage(g_record_list.CurrentPage());
+    for (int r : rows)
+        if (r < model_->rowCount())
+            selectionModel()->select(model_->index(r, 0),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds())); }
+
+void COstrelView::OnKeyAdd() {
+    const QStringList ids = SelectedRecordIds();
+    AfterRecordCommand(AddKeywordsCommand(ids, NodeTree(g_node_map)));
+}
+
+void COstrelView::OnKeyDel() {
+    const QStringList ids = SelectedRecordIds();
+    AfterRecordCommand(DeleteKeywordsCommand(ids, NodeTree(g_node_map)));
+}
+
+void COstrelView::OnGroupShow() {
+    AfterRecordCommand(ShowGroupsCommand(SelectedRecordIds(), NodeTree(g_node_map)));
+}
+
+void COstrelView::OnGroupAdd() {
+    AfterRecordCommand(AddToGroupCommand(SelectedRecordIds(), NodeTree(g_node_map)));
+}
+
+void COstrelView::OnGroupDel() {
+    AfterRecordCommand(RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(g_node_map)));
 }
 
 void COstrelView::OnPage(int request) { g_record_list.FillPage(request); }

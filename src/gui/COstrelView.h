@@ -63,6 +63,17 @@ public:
     void OnBatchDelBackup();
     void OnBatchBackupToFormal();
     void OnBatchBackupReplace();
+    // The keyword and group commands on the selected records; a command that changed
+    // records lists the page again.
+    void OnKeyShow();
+    void OnKeyAdd();
+    void OnKeyDel();
+    void OnGroupShow();
+    void OnGroupAdd();
+    void OnGroupDel();
+
+    // Record ids of the selected rows, in list order.
+    QStringList SelectedRecordIds() const;
 
     // Redraws the rows of g_record_list.
     void RefreshRows();
@@ -85,6 +96,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Lists the page on show again when changed is true.
+    void AfterRecordCommand(bool changed);
     void OnSectionResized(int column, int oldSize, int newSize);
 
     RecordTableModel* model_;

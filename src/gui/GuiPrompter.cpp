@@ -10,9 +10,11 @@
 #include "gui/CBatchBackupDlg.h"
 #include "gui/CCreateNoteDlg.h"
 #include "gui/CInputCommonDialog.h"
+#include "gui/CKeyDlg.h"
 #include "gui/CNodeTreeDlg.h"
 #include "gui/CShowInfoDlg.h"
 #include "gui/ComboxDlg.h"
+#include "gui/ShowDlg.h"
 #include "gui/TreeControlDlg.h"
 #include "gui/addkey2.h"
 #include "gui/addtreedialog.h"
@@ -21,6 +23,11 @@
 #include "gui/lookdialog4.h"
 #include "gui/modsdialog2.h"
 #include "gui/openback.h"
+#include "gui/alldialog.h"
+#include "gui/keydialog2.h"
+#include "gui/lookdialog4.h"
+#include "gui/modsdialog2.h"
+#include "gui/s4dialog.h"
 #include "store/catalogue.h"
 
 #include <QApplication>
@@ -80,6 +87,9 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     if (dialog == dlg::kOpenBack) return std::make_unique<openback>(parent);
     if (dialog == dlg::kBatchBackup) return std::make_unique<CBatchBackupDlg>(parent);
     if (dialog == dlg::kCreateNote) return std::make_unique<CCreateNoteDlg>(parent);
+    if (dialog == dlg::kRecordKeys) return std::make_unique<CKeyDlg>(parent);
+    if (dialog == dlg::kBatchKeys) return std::make_unique<alldialog>(parent);
+    if (dialog == dlg::kShowGroups) return std::make_unique<ShowDlg>(parent);
     return nullptr;
 }
 
@@ -189,20 +199,9 @@ bool GuiPrompter::EditDialog(const QString& dialog, DialogFields& fields) {
 
 int GuiPrompter::FourAnswer(const QString& text, int preset) {
     return OnGuiThread([&] {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Dialog"), text, QMessageBox::NoButton,
-                        Parent());
-        const std::pair<const char*, int> answers[] = {
-            {"是(YES)", 1}, {"全是(Y ALL)", 2}, {"否(NO)", 3}, {"全否(ALL N)", 4}};
-        std::map<QAbstractButton*, int> codes;
-        for (const auto& [label, code] : answers)
-            codes[box.addButton(QString::fromUtf8(label), QMessageBox::ActionRole)] = code;
-        // Escape and the close box keep the preset answer.
-        QPushButton* none = box.addButton(QMessageBox::Cancel);
-        none->hide();
-        box.setEscapeButton(none);
+        s4dialog box(text, preset, Parent());
         box.exec();
-        auto it = codes.find(box.clickedButton());
-        return it == codes.end() ? preset : it->second;
+        return box.answer();
     });
 }
 

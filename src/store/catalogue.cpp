@@ -460,6 +460,12 @@ qint64 Connection::LastInsertId() const { return db_ ? sqlite3_last_insert_rowid
 
 int Connection::Changes() const { return db_ ? sqlite3_changes(db_) : 0; }
 
+QString Connection::ChangeStamp() {
+    Statement st(*this, QStringLiteral("pragma data_version"));
+    const qint64 version = st.Step() ? st.Column(0).toLongLong() : -1;
+    return QStringLiteral("%1/%2").arg(version).arg(sqlite3_total_changes(db_));
+}
+
 WriteTransaction::WriteTransaction(Connection& conn) : conn_(conn) {
     if (!conn_.InTransaction()) {
         conn_.Begin();

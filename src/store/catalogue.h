@@ -134,6 +134,12 @@ public:
     qint64 LastInsertId() const;
     // Rows changed by the last statement.
     int Changes() const;
+    // A value that differs whenever the catalogue may have changed since it was last
+    // taken: a commit by any other connection, or a change made on this one. A command
+    // that reads, asks the user and then writes takes it before reading and again inside
+    // its write transaction; when both agree, what it read is still current.
+    // Throws DbError.
+    QString ChangeStamp();
 
     sqlite3* handle() const { return db_; }
 

@@ -5,7 +5,7 @@
 
 namespace korvel {
 
-std::map<QString, NodeEntry> g_node_map;
+NodeMap g_node_map;
 QString g_current_node = QStringLiteral("0");
 QString g_copied_node;
 

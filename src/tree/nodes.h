@@ -18,7 +18,8 @@ struct NodeEntry {
 };
 
 // Node id -> entry. "0" is the root: "全部文档", no tags, no parent.
-extern std::map<QString, NodeEntry> g_node_map;
+using NodeMap = std::map<QString, NodeEntry>;
+extern NodeMap g_node_map;
 // The node whose records were last opened; "0" after every node-map load.
 extern QString g_current_node;
 // The node marked by COPY NODE; empty after every tree load.
@@ -37,6 +38,8 @@ void LoadNodeMap();
 void ReloadNodes();
 
 // Own tags, two blanks, the all tags of the parent, up to the root. " " for an unknown id.
+QString NodeAllTags(const QString& id, const NodeMap& nodes);
+// The same in g_node_map.
 QString NodeAllTags(const QString& id);
 // Own-tag texts of the direct children, in the order of NodeChildIds.
 QStringList NodeChildTags(const QString& id);

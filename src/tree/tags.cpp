@@ -93,17 +93,19 @@ QString NodeCondition(const QString& tagText) {
 
 QString NodeWhereClause(const QString& tagText) { return WhereOf(NodeCondition(tagText)); }
 
-QString NodeAllTags(const QString& id) {
+QString NodeAllTags(const QString& id) { return NodeAllTags(id, g_node_map); }
+
+QString NodeAllTags(const QString& id, const NodeMap& nodes) {
     // Walks the parent chain in the map; a chain that loops back on itself (a damaged
     // main2) stops at the first node met twice instead of recursing for ever.
-    auto it = g_node_map.find(id);
-    if (it == g_node_map.end()) return QStringLiteral(" ");
+    auto it = nodes.find(id);
+    if (it == nodes.end()) return QStringLiteral(" ");
     QString result = it->second.tags;
     std::set<QString> seen{id};
     QString parent = it->second.parent;
     while (!parent.isEmpty() && parent != QLatin1String("0") && seen.insert(parent).second) {
-        auto p = g_node_map.find(parent);
-        if (p == g_node_map.end()) {
+        auto p = nodes.find(parent);
+        if (p == nodes.end()) {
             result += QStringLiteral("   ");  // an unknown ancestor adds its " " text
             break;
         }

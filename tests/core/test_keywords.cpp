@@ -1,0 +1,297 @@
+// The tag-list toolkit and the keyword commands: stored padding, multiset operations in
+// code-unit order, groups, and the four-answer prompt of the batch commands.
+#include "base/dialogs.h"
+#include "support/scripted_prompter.h"
+#include "support/tagged_catalogue.h"
+#include "tags/keywordcommands.h"
+#include "tags/tagtoolkit.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+TEST(TagToolkit, JoinAndStoredText) {
+    struct Case {
+        TagList tags;
+        QString joined, stored;
+    };
+    const Case cases[] = {
+        {{}, " ", "    "},
+        {{"k1"}, "  k1 ", "     k1   "},
+        {{"k1", "k2"}, "  k1  k2 ", "     k1    k2   "},
+        {{"b", "a", "b"}, "  b  a  b ", "     b    a    b   "},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(JoinTags(c.tags), c.joined) << c.tags.join(',').toStdString();
+        EXPECT_EQ(StoredTagText(c.tags), c.stored) << c.tags.join(',').toStdString();
+        // The stored text splits back into the same tags.
+        EXPECT_EQ(SplitTags(c.stored), c.tags);
+    }
+    // Only the blank separates: a tab belongs to the tag.
+    EXPECT_EQ(SplitTags("  a\tb   c "), TagList({"a\tb", "c"}));
+}
+
+TEST(TagToolkit, DifferenceAndUnionCountOccurrencesInCodeUnitOrder) {
+    struct Case {
+        TagList a, b, difference, union_;
+    };
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");  // U+1F600, a surrogate pair
+    const QString wideA = QString::fromUtf8("\xEF\xBC\xA1");       // U+FF21
+    const Case cases[] = {
+        {{"c", "a"}, {"b", "a"}, {"c"}, {"a", "b", "c"}},
+        {{"a", "b", "a", "c"}, {"a"}, {"a", "b", "c"}, {"a", "a", "b", "c"}},
+        {{"a", "b", "a", "c"}, {"a", "a"}, {"b", "c"}, {"a", "a", "b", "c"}},
+        {{"a"}, {"A"}, {"a"}, {"A", "a"}},  // case-sensitive; capitals first
+        {{"x", "x", "x"}, {"x", "x", "y"}, {"x"}, {"x", "x", "x", "y"}},
+        {{}, {"q"}, {}, {"q"}},
+        // Ordered by UTF-16 code units: the surrogate pair (0xD83D...) before U+FF21.
+        {{wideA, emoji}, {}, {emoji, wideA}, {emoji, wideA}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TagDifference(c.a, c.b), c.difference) << c.a.join(',').toStdString();
+        EXPECT_EQ(TagUnion(c.a, c.b), c.union_) << c.a.join(',').toStdString();
+    }
+    // No limit on the number of distinct tags.
+    TagList many, more;
+    for (int i = 0; i < 400; ++i) (i % 2 ? many : more) << QStringLiteral("t%1").arg(i, 3, 10, QChar(u'0'));
+    EXPECT_EQ(TagUnion(many, more).size(), 400);
+}
+
+class Keywords : public ::testing::Test {
+protected:
+    TaggedCatalogue cat;
+    ScriptedPrompter prompts;
+    NodeTree Tree() { return NodeTree(g_node_map); }
+};
+
+// The worked examples: each row adds or removes tags on a record and checks the exact
+// stored text.
+TEST_F(Keywords, AddAndRemoveStoreTheDescribedText) {
+    struct Case {
+        const char* stored;
+        TagChange mode;
+        TagList given;
+        const char* expected;
+    };
+    const Case cases[] = {
+        // New tags sorted, then the old ones sorted; nothing merged.
+        {" c a  ", TagChange::Add, {"b", "a"}, "     a    b    a    c   "},
+        {"     a    b    a    c   ", TagChange::Remove, {"a"}, "     a    b    c   "},
+        {"     a    b    a    c   ", TagChange::Remove, {"a", "a"}, "     b    c   "},
+        {" a b ", TagChange::Remove, {"A"}, "     a    b   "},
+        // An add with no tags stores nothing; a remove with none stores the sorted tags.
+        {" c a  ", TagChange::Add, {}, " c a  "},
+        {" c  a b ", TagChange::Remove, {}, "     a    b    c   "},
+        {"  ", TagChange::Remove, {}, "    "},
+        // A quote in a tag is stored as typed.
+        {" a ", TagChange::Add, {"o'k"}, "     o'k    a   "},
+    };
+    int id = 1;
+    for (const Case& c : cases) {
+        cat.Record(id, c.stored);
+        const bool ok = c.mode == TagChange::Add ? AddRecordTags(QString::number(id), c.given)
+                                                  : RemoveRecordTags(QString::number(id), c.given);
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(TaggedCatalogue::Findkey(id), c.expected) << c.stored;
+        ++id;
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Keywords, ReadAndWriteRecordTags) {
+    cat.Record(1, "  b   a  b ");
+    cat.Record(2, QString());  // no tag text at all
+    EXPECT_EQ(ReadRecordTags("1"), TagList({"b", "a", "b"}));  // stored order
+    EXPECT_EQ(ReadRecordTags("2"), TagList());
+    EXPECT_EQ(ReadRecordTags("99"), TagList());
+    EXPECT_EQ(FindRecordTags("99"), std::nullopt);
+    EXPECT_EQ(FindRecordTags("1; drop table main"), std::nullopt);
+    EXPECT_TRUE(WriteRecordTags("2", {"k1", "k2"}));
+    EXPECT_EQ(TaggedCatalogue::Findkey(2), "     k1    k2   ");
+    EXPECT_TRUE(WriteRecordTags("2", {}));
+    EXPECT_EQ(TaggedCatalogue::Findkey(2), "    ");
+    // A stored tag holding a quote reads back intact.
+    EXPECT_TRUE(WriteRecordTags("1", {"it's", "b"}));
+    EXPECT_EQ(ReadRecordTags("1"), TagList({"it's", "b"}));
+}
+
+TEST_F(Keywords, NodeMatchingAndGroups) {
+    cat.Node(1, "X", "x", 0);
+    cat.Node(2, "XX", "x", 1);     // needs x twice
+    cat.Node(3, "Y", "y  z", 1);
+    cat.Node(4, "AB", "ab", 0);
+    cat.Node(5, "Leaf", "l", 0);
+    const NodeTree tree = Tree();
+    struct Case {
+        const char* text;
+        QStringList groups;
+    };
+    const Case cases[] = {
+        {" q ", {"0"}},                 // matches no top-level node: the root alone
+        {" a b ", {"0"}},               // whole tags: "a" does not match node "ab"
+        {" x ", {"1"}},
+        {" x x ", {"2"}},
+        {" x z y ", {"3"}},
+        {" x x y z ", {"2", "3"}},      // depth first, in id order
+        {" x l ", {"1", "5"}},
+        {" X ", {"0"}},                 // case-sensitive
+    };
+    for (const Case& c : cases) EXPECT_EQ(GroupsOfTags(QString(c.text), tree), c.groups) << c.text;
+    EXPECT_TRUE(NodeMatchesTags(" anything ", "0", tree));
+    EXPECT_FALSE(NodeMatchesTags(" x ", "2", tree));
+    EXPECT_TRUE(NodeMatchesTags("x  x", "2", tree));
+}
+
+TEST_F(Keywords, GroupChangeCheckModelsAddAsUnion) {
+    cat.Node(1, "T", "t", 0);
+    cat.Record(1, " x ");
+    cat.Record(2, " t ");
+    const NodeTree tree = Tree();
+    EXPECT_TRUE(GroupChangeCheck("1", {"t"}, TagChange::Add, tree));    // root -> T
+    EXPECT_FALSE(GroupChangeCheck("2", {"t"}, TagChange::Add, tree));   // union leaves t once
+    EXPECT_TRUE(GroupChangeCheck("2", {"t"}, TagChange::Remove, tree)); // T -> root
+    EXPECT_FALSE(GroupChangeCheck("1", {}, TagChange::Remove, tree));
+    EXPECT_FALSE(GroupChangeCheck("1", {"y"}, TagChange::Add, tree));
+}
+
+// The four-answer prompt of ADD: records 1, 2, 4 and 5 would move from the root into
+// node T; record 3 already has t, so its groups do not change and it is never asked about.
+TEST_F(Keywords, FourAnswerPromptRules) {
+    struct Case {
+        const char* name;
+        std::deque<int> answers;  // an exhausted queue is Escape: the preset stays
+        QStringList applied;
+        int prompts;
+    };
+    const Case cases[] = {
+        {"escape before any answer applies", {}, {"1", "2", "3", "4", "5"}, 4},
+        {"yes asks again", {1, 1, 1, 1}, {"1", "2", "3", "4", "5"}, 4},
+        {"yes to all asks once", {2}, {"1", "2", "3", "4", "5"}, 1},
+        {"no to all still lets unchanged groups through", {4}, {"3"}, 1},
+        {"no, then escape keeps no", {3}, {"3"}, 4},
+        {"no then yes", {3, 1}, {"2", "3", "4", "5"}, 4},
+        {"yes then no to all", {1, 4}, {"1", "3"}, 2},
+    };
+    cat.Node(1, "T", "t", 0);
+    for (const Case& c : cases) {
+        ExecuteSql("delete from main", adCmdTextNoRecords);
+        for (int id : {1, 2, 4, 5}) cat.Record(id, " x ");
+        cat.Record(3, " t ");
+        prompts.fourAnswers = c.answers;
+        prompts.questions.clear();
+        prompts.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, "t"}});
+        EXPECT_TRUE(AddKeywordsCommand({"1", "2", "3", "4", "5"}, Tree()));
+        QStringList applied;
+        for (int id = 1; id <= 5; ++id)
+            if (TaggedCatalogue::Findkey(id).count(QStringLiteral(" t ")) > (id == 3 ? 1 : 0))
+                applied << QString::number(id);
+        EXPECT_EQ(applied, c.applied) << c.name;
+        EXPECT_EQ(prompts.questions.size(), c.prompts) << c.name;
+        EXPECT_EQ(prompts.questions.value(0), "此操作将改变记录(1)分组，是否继续操作？") << c.name;
+    }
+}
+
+TEST_F(Keywords, DeleteCommandAndOutcomes) {
+    cat.Node(1, "T", "t", 0);
+    cat.Record(1, " t a ");
+    cat.Record(2, " a b ");
+    prompts.fourAnswers = {3};  // record 1 would leave T: no
+    const auto outcomes = ChangeRecordTags({"1", "2", "77"}, {"a", "t"}, TagChange::Remove, Tree());
+    ASSERT_EQ(outcomes.size(), 3u);
+    EXPECT_FALSE(outcomes[0].applied);
+    EXPECT_TRUE(outcomes[1].applied);
+    EXPECT_FALSE(outcomes[2].applied);  // no such record
+    EXPECT_EQ(TaggedCatalogue::Findkey(1), " t a ");
+    EXPECT_EQ(TaggedCatalogue::Findkey(2), "     b   ");
+    // The same record twice: the second add works on the result of the first.
+    const auto twice = ChangeRecordTags({"2", "2"}, {"z"}, TagChange::Add, Tree());
+    EXPECT_TRUE(twice[0].applied && twice[1].applied);
+    EXPECT_EQ(TaggedCatalogue::Findkey(2), "     z    b    z   ");
+}
+
+TEST_F(Keywords, BatchCommandsNeedASelectionAndOk) {
+    cat.Record(1, " a ");
+    EXPECT_FALSE(AddKeywordsCommand({}, Tree()));
+    EXPECT_TRUE(prompts.dialogsShown.empty());
+    prompts.CancelDialog(dlg::kBatchKeys);
+    EXPECT_FALSE(DeleteKeywordsCommand({"1"}, Tree()));
+    EXPECT_EQ(TaggedCatalogue::Findkey(1), " a ");
+    // Deleting with an empty entry stores the tags again, sorted and padded.
+    prompts.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, "   "}});
+    EXPECT_TRUE(DeleteKeywordsCommand({"1"}, Tree()));
+    EXPECT_EQ(TaggedCatalogue::Findkey(1), "     a   ");
+}
+
+TEST_F(Keywords, ShowKeywordsEditsTheFirstSelectedRecord) {
+    cat.Record(1, " b a b ");
+    cat.Record(2, " z ");
+    prompts.dialogs[dlg::kRecordKeys].push_back([](DialogFields& f) {
+        EXPECT_EQ(f.value(dlg::kTagList).toStringList(), QStringList({"b", "a", "b"}));
+        EXPECT_EQ(f.value(dlg::kRecordId).toString(), "1");
+        f[dlg::kTagList] = QStringList{"b", "a", "it's"};
+        return true;
+    });
+    EXPECT_TRUE(ShowKeywordsCommand({"1", "2"}));
+    EXPECT_EQ(TaggedCatalogue::Findkey(1), "     b    a    it's   ");  // list order kept
+    EXPECT_EQ(TaggedCatalogue::Findkey(2), " z ");
+    prompts.CancelDialog(dlg::kRecordKeys);
+    EXPECT_FALSE(ShowKeywordsCommand({"2"}));
+    EXPECT_EQ(TaggedCatalogue::Findkey(2), " z ");
+    EXPECT_FALSE(ShowKeywordsCommand({}));
+}
+
+// Another program changes a record while the prompt is open: its change is kept, and the
+// add goes onto the tags as they are when they are stored.
+TEST_F(Keywords, AChangeMadeWhileThePromptWaitsIsNotOverwritten) {
+    struct Meddler : ScriptedPrompter {
+        int FourAnswer(const QString& text, int preset) override {
+            korvel::Connection other;
+            other.Open(korvel::kConnectionString);
+            ExecuteSql("update main set findkey=' w y ' where id=2", adCmdTextNoRecords, other);
+            return ScriptedPrompter::FourAnswer(text, preset);
+        }
+    };
+    cat.Node(1, "T", "t", 0);
+    struct Case {
+        QStringList ids;
+        const char* name;
+    };
+    // Record 2 is asked about right after it was read; record 1 (already in T) is not.
+    const Case cases[] = {{{"2", "1"}, "changed record first"}, {{"1", "2"}, "changed record last"}};
+    for (const Case& c : cases) {
+        ExecuteSql("delete from main", adCmdTextNoRecords);
+        cat.Record(1, " t ");
+        cat.Record(2, " y ");
+        Meddler meddler;  // installed over the fixture's prompter
+        meddler.fourAnswers = {1};
+        const auto outcomes = ChangeRecordTags(c.ids, {"t"}, TagChange::Add, Tree());
+        EXPECT_TRUE(outcomes[0].applied && outcomes[1].applied) << c.name;
+        EXPECT_EQ(meddler.questions.size(), 1) << c.name;
+        EXPECT_EQ(TaggedCatalogue::Findkey(1), "     t    t   ") << c.name;
+        EXPECT_EQ(TaggedCatalogue::Findkey(2), "     t    w    y   ") << c.name;
+        EXPECT_TRUE(meddler.messages.empty()) << c.name;
+    }
+    SetPrompter(&prompts);
+}
+
+TEST_F(Keywords, AFailedWriteIsReportedAndChangesNothing) {
+    cat.Record(1, " a ");
+    cat.Record(2, " b ");
+    // Another connection holds the write lock: the batch cannot store and says so.
+    Connection other;
+    other.Open(kConnectionString);
+    other.Begin();
+    ExecuteSql("update main set name='x' where id=2", adCmdTextNoRecords, other);
+    ExecuteSql("pragma busy_timeout=50", adCmdText);
+    const auto outcomes = ChangeRecordTags({"1", "2"}, {"n"}, TagChange::Add, Tree());
+    other.Rollback();
+    EXPECT_FALSE(outcomes[0].applied || outcomes[1].applied);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "info");
+    EXPECT_EQ(TaggedCatalogue::Findkey(1), " a ");
+    ExecuteSql(QStringLiteral("pragma busy_timeout=%1").arg(kBusyTimeoutMs), adCmdText);
+}
+
+}  // namespace
