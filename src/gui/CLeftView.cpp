@@ -3,6 +3,7 @@
 
 #include "io/import.h"
 #include "list/recordlist.h"
+#include "records/export.h"
 #include "tree/nodecommands.h"
 #include "tree/nodes.h"
 
@@ -42,6 +43,10 @@ void CLeftView::OnAddNode() {
 
 void CLeftView::OnModifyNode() {
     if (ModifyNodeCommand(SelectedNodeId())) LoadNodeTree();
+}
+
+void CLeftView::OnExportTree(bool backup) {
+    ExportTreeCommand(SelectedNodeId().value_or(QString()), backup);
 }
 
 void CLeftView::OnShowNode() { ShowNodeCommand(SelectedNodeId()); }

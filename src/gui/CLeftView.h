@@ -33,6 +33,8 @@ public:
     void OnDelNode();
     void OnRefreshNode();
     void OnAddNodeTree();
+    // EXPORT TREE (backup false) and EXPORT TREE AND BACKUP of the selected node.
+    void OnExportTree(bool backup);
 
 Q_SIGNALS:
     // A node was opened (its records are listed now).

@@ -5,6 +5,8 @@
 #include "base/settings.h"
 #include "io/import.h"
 #include "list/recordlist.h"
+#include "records/batch.h"
+#include "records/export.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -126,6 +128,29 @@ QList<int> COstrelView::SelectedRows() const {
     for (const QModelIndex& index : selectionModel()->selectedRows()) rows << index.row();
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+QStringList COstrelView::SelectedIds() const {
+    QStringList ids;
+    for (int row : SelectedRows()) {
+        const QString id = RecordIdOfRow(row);
+        if (!id.isEmpty()) ids << id;
+    }
+    return ids;
+}
+
+void COstrelView::OnExportRec(bool backup) { ExportRecCommand(SelectedIds(), backup); }
+
+void COstrelView::OnModifyDiskNo() {
+    if (ModifyDiskNoCommand(SelectedIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+}
+
+void COstrelView::OnBatchReplacePath() {
+    if (BatchReplacePathCommand(SelectedIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+}
+
+void COstrelView::OnBatchReplaceRoot() {
+    if (BatchReplaceRootCommand(SelectedIds())) g_record_list.FillPage(g_record_list.CurrentPage());
 }
 
 void COstrelView::OnPage(int request) { g_record_list.FillPage(request); }

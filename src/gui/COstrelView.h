@@ -50,6 +50,16 @@ public:
     void OnOnlyShowInner();
     void OnShowIncludeSub();
 
+    // Ids of the selected rows, in list order.
+    QStringList SelectedIds() const;
+    // EXPORT REC (backup false) and EXPORT REC AND BACKUP.
+    void OnExportRec(bool backup);
+    // MODIFY DISK NO, BATCH REPLACE PATH, BATCH REPLACE ROOT PATH; the page on show is
+    // filled again after a change.
+    void OnModifyDiskNo();
+    void OnBatchReplacePath();
+    void OnBatchReplaceRoot();
+
     // Redraws the rows of g_record_list.
     void RefreshRows();
     // Rows selected in the list, in ascending order.

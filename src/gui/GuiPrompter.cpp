@@ -8,6 +8,8 @@
 #include "base/dialogs.h"
 #include "base/longop.h"
 #include "gui/CInputCommonDialog.h"
+#include "gui/CListReplaceDlg.h"
+#include "gui/CReplaceDlg.h"
 #include "gui/CNodeTreeDlg.h"
 #include "gui/CShowInfoDlg.h"
 #include "gui/ComboxDlg.h"
@@ -69,6 +71,8 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     if (dialog == dlg::kNodeTree) return std::make_unique<CNodeTreeDlg>(parent);
     if (dialog == dlg::kInput) return std::make_unique<CInputCommonDialog>(parent);
     if (dialog == dlg::kCombo) return std::make_unique<ComboxDlg>(parent);
+    if (dialog == dlg::kReplace) return std::make_unique<CReplaceDlg>(parent);
+    if (dialog == dlg::kListReplace) return std::make_unique<CListReplaceDlg>(parent);
     return nullptr;
 }
 
