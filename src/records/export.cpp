@@ -15,7 +15,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <set>
+#include <system_error>
 #include <sys/stat.h>
 
 namespace korvel {
@@ -199,8 +201,12 @@ void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destin
 
 void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& folder, bool backup,
                        ExportTally& tally) {
-    if (!IsFolderPath(folder) && ::mkdir(EncodePath(folder).constData(), 0777) != 0)
-        run.ReportCopyFailure(folder, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!IsFolderPath(folder)) {
+        // The picked folder exists in the window; korvel-cli may name a new one.
+        std::error_code ec;
+        std::filesystem::create_directories(FsPath(folder), ec);
+        if (ec) run.ReportCopyFailure(folder, QString::fromLocal8Bit(std::strerror(ec.value())));
+    }
     CopyMap map;
     ExportRecords(run, ids, folder, tally, map);
     if (!backup || map.isEmpty()) return;

@@ -59,7 +59,7 @@ private:
 void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destination,
                    ExportTally& tally, CopyMap& map);
 
-// ExportRecords into folder (created when it does not exist); with backup, every copy
+// ExportRecords into folder (created, with missing parents, when it does not exist); with backup, every copy
 // becomes a backup row of its record.
 void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& folder, bool backup,
                        ExportTally& tally);
