@@ -102,18 +102,14 @@ TargetChoice UniqueTargetPath(const QString& source, const QString& target) {
     return {};
 }
 
-bool CopyFileNoReplace(const QString& source, const QString& target, QString* error, bool* targetTaken) {
-    if (targetTaken) *targetTaken = false;
+bool CopyToTemporary(const QString& source, const QString& target, PendingCopy* pending, QString* error,
+                     bool sync) {
     auto fail = [error](const QString& why) {
         if (error) *error = why;
         return false;
     };
     const QString guarded = ProtectedFileMessage(source);
     if (!guarded.isEmpty()) return fail(guarded);
-    if (PathExists(target)) {
-        if (targetTaken) *targetTaken = true;
-        return fail(ErrnoText(EEXIST));
-    }
     const QByteArray src = EncodePath(source);
     const QByteArray dst = EncodePath(target);
     const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -142,8 +138,7 @@ bool CopyFileNoReplace(const QString& source, const QString& target, QString* er
         ::fchmod(out, st.st_mode & 07777);
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
         ::futimens(out, times);
-        // On the disk before it has its name, so that no crash leaves a short file there.
-        if (::fdatasync(out) != 0 && errno != EINVAL) {
+        if (sync && ::fdatasync(out) != 0 && errno != EINVAL) {
             ok = false;
             err = errno;
         }
@@ -152,16 +147,49 @@ bool CopyFileNoReplace(const QString& source, const QString& target, QString* er
         ok = false;
         err = errno;
     }
-    if (ok && RenameNoReplace(temp.constData(), dst.constData()) != 0) {
-        ok = false;
-        err = errno;
-        if (err == EEXIST && targetTaken) *targetTaken = true;
-    }
     if (!ok) {
         ::unlink(temp.constData());
         return fail(ErrnoText(err));
     }
+    *pending = PendingCopy{source, DecodePath(temp), target, static_cast<qint64>(st.st_size)};
     return true;
+}
+
+bool FlushFileSystemOf(const QString& folder, QString* error) {
+    const int fd = ::open(EncodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::syncfs(fd) != 0) {
+        const int err = errno;
+        if (fd >= 0) ::close(fd);
+        if (error) *error = ErrnoText(err);
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+bool NameCopy(const PendingCopy& copy, QString* error, bool* targetTaken) {
+    if (targetTaken) *targetTaken = false;
+    const QByteArray temp = EncodePath(copy.temp);
+    if (RenameNoReplace(temp.constData(), EncodePath(copy.target).constData()) == 0) return true;
+    const int err = errno;
+    if (err == EEXIST && targetTaken) *targetTaken = true;
+    ::unlink(temp.constData());
+    if (error) *error = ErrnoText(err);
+    return false;
+}
+
+void DiscardCopy(const PendingCopy& copy) { ::unlink(EncodePath(copy.temp).constData()); }
+
+bool CopyFileNoReplace(const QString& source, const QString& target, QString* error, bool* targetTaken) {
+    if (targetTaken) *targetTaken = false;
+    if (PathExists(target)) {
+        if (targetTaken) *targetTaken = true;
+        if (error) *error = ErrnoText(EEXIST);
+        return false;
+    }
+    PendingCopy copy;
+    // Flushed before it has its name, so that no crash leaves a short file there.
+    return CopyToTemporary(source, target, &copy, error, true) && NameCopy(copy, error, targetTaken);
 }
 
 ExportLog::ExportLog() {

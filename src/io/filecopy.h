@@ -33,6 +33,26 @@ TargetChoice UniqueTargetPath(const QString& source, const QString& target);
 bool CopyFileNoReplace(const QString& source, const QString& target, QString* error,
                        bool* targetTaken = nullptr);
 
+// The steps of CopyFileNoReplace, for copying many files with one flush of the disk:
+// CopyToTemporary for each, FlushFileSystemOf once, then NameCopy for each.
+struct PendingCopy {
+    QString source;
+    QString temp;    // the temporary file beside target
+    QString target;  // its final name
+    qint64 size = 0;
+};
+// Copies source into a new temporary file in target's folder (flushed to the disk when
+// sync). On failure nothing is left behind.
+bool CopyToTemporary(const QString& source, const QString& target, PendingCopy* pending, QString* error,
+                     bool sync);
+// Writes everything waiting for the file system that holds folder to the disk.
+bool FlushFileSystemOf(const QString& folder, QString* error);
+// Gives the temporary file its final name unless that is taken; on failure the temporary
+// file is removed.
+bool NameCopy(const PendingCopy& copy, QString* error, bool* targetTaken = nullptr);
+// Removes the temporary file of a copy that will not be named.
+void DiscardCopy(const PendingCopy& copy);
+
 // The export log "fileout.log" in the working directory: created when missing, appended
 // to (it is never truncated). One entry per copy attempt: 18 asterisks, "from:" source,
 // "to:" target, "secuss" or "fail", an empty line. Paths are written as their bytes on

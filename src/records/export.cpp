@@ -7,6 +7,7 @@
 #include "io/importcore.h"
 #include "io/pack.h"
 #include "records/backuprows.h"
+#include "platform/volumes.h"
 #include "store/volroots.h"
 #include "tree/nodes.h"
 
@@ -27,6 +28,11 @@ namespace {
 const QString kMissingCaption = QStringLiteral("路径不存在提示");
 const QString kPackCaption = QStringLiteral("文件夹打包失败提示");
 const QString kCopyCaption = QStringLiteral("文件复制失败(COPY FAILED)");
+
+// A flush of the disk is one journal commit, however many files it covers; flushing each
+// copy on its own made an export of many small files ten times slower than cp.
+constexpr size_t kFlushCopies = 1000;
+constexpr qint64 kFlushBytes = 256LL * 1024 * 1024;
 
 void Exclaim(const QString& text, const QString& caption) {
     prompter().Message(text, caption, MsgIcon::Exclamation);
@@ -69,20 +75,21 @@ RecordPaths PathsOfRecord(ExportRun& run, const QString& id) {
     bool ok = false;
     const qlonglong n = id.trimmed().toLongLong(&ok);
     if (!ok) return r;
-    Statement st(run.conn, QStringLiteral("select dir, vol from main where id=?"));
+    Statement& st = run.RecordQuery();
+    st.Reset();
     st.Bind(1, n);
     if (!st.Step()) return r;
     r.found = true;
     r.dir = TextOrEmpty(st.Column(0));
-    r.own = ResolvePathByDisk(r.dir, TextOrEmpty(st.Column(1)), run.byDisk, run.conn);
+    r.own = run.Resolve(r.dir, TextOrEmpty(st.Column(1)));
     r.source = r.own;
     if (run.useBackups && !PathExists(r.own)) {
         r.source.clear();
-        Statement copies(run.conn, QStringLiteral("select filepath, vol from main4 where recordid=?"));
+        Statement& copies = run.CopiesQuery();
+        copies.Reset();
         copies.Bind(1, n);
         while (copies.Step()) {
-            const QString p = ResolvePathByDisk(TextOrEmpty(copies.Column(0)), TextOrEmpty(copies.Column(1)),
-                                                run.byDisk, run.conn);
+            const QString p = run.Resolve(TextOrEmpty(copies.Column(0)), TextOrEmpty(copies.Column(1)));
             if (PathExists(p)) {
                 r.source = p;
                 break;
@@ -128,31 +135,32 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
         return;
     }
     const QString target = destination + name;
-    // A name taken between the choice and the rename is chosen again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
         const TargetChoice choice = UniqueTargetPath(source, target);
         if (choice.path.isEmpty()) {
             tally.failed << id;
             run.ReportCopyFailure(target, QString::fromLocal8Bit(std::strerror(EEXIST)));
             return;
         }
+        // A name that a waiting copy will take: name the waiting ones, then choose again.
+        if (run.IsPending(choice.path)) {
+            run.Flush();
+            continue;
+        }
         if (choice.sameContent) {
             // Exported into its own folder: the file is the record's own, not a copy.
             if (!SameFile(choice.path, rec.own)) map.insert(id, choice.path);
             return;
         }
+        PendingCopy copy;
         QString why;
-        bool taken = false;
-        const bool ok = CopyFileNoReplace(source, choice.path, &why, &taken);
-        if (taken && attempt < 2) continue;
-        run.log()->Entry(source, choice.path, ok);
-        if (ok) {
-            tally.copied << id;
-            map.insert(id, choice.path);
-        } else {
+        if (!CopyToTemporary(source, choice.path, &copy, &why, false)) {
+            run.log()->Entry(source, choice.path, false);
             tally.failed << id;
             run.ReportCopyFailure(choice.path, why);
+            return;
         }
+        run.Queue(id, copy, tally, map);
         return;
     }
 }
@@ -180,10 +188,98 @@ void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString
 ExportRun::ExportRun(Connection& c)
     : conn(c), byDisk(g_band_flag), useBackups(sysback), log_(std::make_unique<ExportLog>()) {}
 
+QString ExportRun::Resolve(const QString& path, const QString& identity) {
+    if (!byDisk || identity.isEmpty() || identity == QLatin1String("0")) return path;
+    auto it = roots_.find(identity);
+    if (it == roots_.end()) {
+        QStringList roots;
+        try {
+            roots = RememberedRoots(identity, conn);
+        } catch (const DbError&) {
+            // No remembered roots to go by: the path is used as stored.
+        }
+        it = roots_.insert(identity, roots);
+    }
+    return ResolvePathByRoots(path, identity, *it);
+}
+
+Statement& ExportRun::RecordQuery() {
+    if (!recordQuery_.handle()) recordQuery_ = Statement(conn, QStringLiteral("select dir, vol from main where id=?"));
+    return recordQuery_;
+}
+
+Statement& ExportRun::CopiesQuery() {
+    if (!copiesQuery_.handle())
+        copiesQuery_ = Statement(conn, QStringLiteral("select filepath, vol from main4 where recordid=?"));
+    return copiesQuery_;
+}
+
+ExportRun::~ExportRun() {
+    for (const Waiting& w : pending_) DiscardCopy(w.copy);
+}
+
 void ExportRun::ReportCopyFailure(const QString& target, const QString& reason) {
     if (reasonsShown_.contains(reason)) return;
     reasonsShown_.insert(reason);
     Exclaim(target + u'\n' + reason, kCopyCaption);
+}
+
+void ExportRun::Queue(const QString& id, const PendingCopy& copy, ExportTally& tally, CopyMap& map) {
+    pending_.push_back({id, copy, &tally, &map});
+    pendingTargets_.insert(copy.target);
+    pendingBytes_ += copy.size;
+    if (pending_.size() >= kFlushCopies || pendingBytes_ >= kFlushBytes) Flush();
+}
+
+void ExportRun::Flush() {
+    if (pending_.empty()) return;
+    std::vector<Waiting> waiting;
+    waiting.swap(pending_);
+    pendingTargets_.clear();
+    pendingBytes_ = 0;
+    // One flush per file system (the folders of one export share one).
+    QSet<QString> folders;
+    QString why;
+    bool flushed = true;
+    for (const Waiting& w : waiting) {
+        const QString folder = w.copy.temp.left(w.copy.temp.lastIndexOf(u'/') + 1);
+        if (folders.contains(folder)) continue;
+        folders.insert(folder);
+        if (!FlushFileSystemOf(folder, &why)) flushed = false;
+    }
+    for (const Waiting& w : waiting) {
+        bool ok = flushed;
+        bool taken = false;
+        QString failure = why;
+        if (ok) ok = NameCopy(w.copy, &failure, &taken);
+        else DiscardCopy(w.copy);
+        if (taken) {
+            // Someone else took the name meanwhile: choose again and copy once more.
+            const TargetChoice again = UniqueTargetPath(w.copy.source, w.copy.target);
+            if (again.sameContent) {
+                w.map->insert(w.id, again.path);
+                continue;
+            }
+            ok = !again.path.isEmpty() && CopyFileNoReplace(w.copy.source, again.path, &failure);
+            log()->Entry(w.copy.source, again.path, ok);
+            if (ok) {
+                w.tally->copied << w.id;
+                w.map->insert(w.id, again.path);
+            } else {
+                w.tally->failed << w.id;
+                ReportCopyFailure(again.path, failure);
+            }
+            continue;
+        }
+        log()->Entry(w.copy.source, w.copy.target, ok);
+        if (ok) {
+            w.tally->copied << w.id;
+            w.map->insert(w.id, w.copy.target);
+        } else {
+            w.tally->failed << w.id;
+            ReportCopyFailure(w.copy.target, failure);
+        }
+    }
 }
 
 void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destination, ExportTally& tally,
@@ -193,10 +289,11 @@ void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destin
     for (const QString& id : ids) {
         if (g_stop_requested) {
             tally.stopped = true;
-            return;
+            break;
         }
         ExportOne(run, id, dest, tally, map);
     }
+    run.Flush();
 }
 
 void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& folder, bool backup,

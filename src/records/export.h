@@ -16,12 +16,14 @@
 #include "io/filecopy.h"
 #include "store/catalogue.h"
 
+#include <QHash>
 #include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace korvel {
 
@@ -40,6 +42,9 @@ struct ExportTally {
 class ExportRun {
 public:
     explicit ExportRun(Connection& conn = g_catalogue);
+    ~ExportRun();  // a copy still waiting is removed, never named
+    ExportRun(const ExportRun&) = delete;
+    ExportRun& operator=(const ExportRun&) = delete;
     Connection& conn;
     bool byDisk;      // g_band_flag: resolve paths by disk identity
     bool useBackups;  // sysback: export the first usable copy of a missing file
@@ -47,9 +52,35 @@ public:
     // Shows a copy failure unless the same reason was shown in this run.
     void ReportCopyFailure(const QString& target, const QString& reason);
 
+    // Copies written under temporary names wait here, so that one flush of the disk
+    // serves many of them; Flush writes them to the disk, names them, logs them and
+    // counts them into the tally and map given with each. ExportRecords flushes before it
+    // returns, so a stop leaves no copy waiting.
+    void Queue(const QString& id, const PendingCopy& copy, ExportTally& tally, CopyMap& map);
+    bool IsPending(const QString& target) const { return pendingTargets_.contains(target); }
+    void Flush();
+
+    // ResolvePathByDisk with the remembered roots of each disk identity read once per run.
+    QString Resolve(const QString& path, const QString& identity);
+    // The prepared queries of a run: "select dir, vol from main where id=?" and
+    // "select filepath, vol from main4 where recordid=?". Throw DbError.
+    Statement& RecordQuery();
+    Statement& CopiesQuery();
+
 private:
+    Statement recordQuery_, copiesQuery_;
+    QHash<QString, QStringList> roots_;
+    struct Waiting {
+        QString id;
+        PendingCopy copy;
+        ExportTally* tally;
+        CopyMap* map;
+    };
     std::unique_ptr<ExportLog> log_;
     QSet<QString> reasonsShown_;
+    std::vector<Waiting> pending_;
+    QSet<QString> pendingTargets_;
+    qint64 pendingBytes_ = 0;
 };
 
 // Copies the files of the records ids, in order, into destination: the copied and failed
