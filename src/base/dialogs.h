@@ -18,6 +18,11 @@ inline const QString kKeyDialog = QStringLiteral("keydialog2");
 inline const QString kAddTree = QStringLiteral("addtreedialog");
 // CNodeTreeDlg: root, depth.
 inline const QString kNodeTree = QStringLiteral("CNodeTreeDlg");
+// CReplaceDlg (BATCH REPLACE PATH): find, replacement.
+inline const QString kReplace = QStringLiteral("CReplaceDlg");
+// CListReplaceDlg (BATCH REPLACE ROOT PATH): items (source roots, QStringList; the dialog
+// gives them back sorted once the user added or deleted one), target, asBackup (bool).
+inline const QString kListReplace = QStringLiteral("CListReplaceDlg");
 // CInputCommonDialog "输入框(input box)": text.
 inline const QString kInput = QStringLiteral("CInputCommonDialog");
 // ComboxDlg: items (QStringList), choice (text of the chosen entry; set only on OK).
@@ -68,5 +73,9 @@ inline const QString kTagList = QStringLiteral("tagList");
 inline const QString kPaths = QStringLiteral("paths");
 inline const QString kChains = QStringLiteral("chains");
 inline const QString kIndex = QStringLiteral("index");
+inline const QString kFind = QStringLiteral("find");
+inline const QString kReplacement = QStringLiteral("replacement");
+inline const QString kTarget = QStringLiteral("target");
+inline const QString kAsBackup = QStringLiteral("asBackup");
 
 }  // namespace korvel::dlg

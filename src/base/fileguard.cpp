@@ -30,12 +30,6 @@ QString CleanAbsolute(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
-bool SameFile(const QByteArray& a, const QByteArray& b) {
-    struct stat sa, sb;
-    if (::stat(a.constData(), &sa) != 0 || ::stat(b.constData(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 }  // namespace
 
 void ProtectCatalogueFiles(const QString& path) {
@@ -51,23 +45,30 @@ void UnprotectCatalogueFiles(const QString& path) {
     if (it != g.files.end() && --it->second <= 0) g.files.erase(it);
 }
 
-bool IsProtectedFile(const QString& path) {
+bool IsProtectedFile(const QString& path, const struct stat* known) {
     if (path.isEmpty()) return false;
     const QString clean = CleanAbsolute(path);
-    const QByteArray native = EncodePath(clean);
+    // The path is looked at once, not once per guarded file (export digests call this
+    // for every file on both sides).
+    struct stat st;
+    const bool exists = known ? (st = *known, true) : ::stat(EncodePath(clean).constData(), &st) == 0;
     Guard& g = TheGuard();
     std::lock_guard<std::mutex> lock(g.mutex);
     for (const auto& [catalogue, count] : g.files) {
         for (const char* suffix : kCompanions) {
             const QString guarded = catalogue + QLatin1String(suffix);
-            if (guarded == clean || SameFile(EncodePath(guarded), native)) return true;
+            if (guarded == clean) return true;
+            struct stat gs;
+            if (exists && ::stat(EncodePath(guarded).constData(), &gs) == 0 && gs.st_dev == st.st_dev &&
+                gs.st_ino == st.st_ino)
+                return true;
         }
     }
     return false;
 }
 
-QString ProtectedFileMessage(const QString& path) {
-    if (!IsProtectedFile(path)) return QString();
+QString ProtectedFileMessage(const QString& path, const struct stat* known) {
+    if (!IsProtectedFile(path, known)) return QString();
     return QStringLiteral("%1 是正在使用的目录文件，不能作为普通文件读取。"
                           "(this is the open catalogue's own file; it is not read as a document)")
         .arg(path);

@@ -12,6 +12,8 @@
 
 #include <QString>
 
+struct stat;
+
 namespace korvel {
 
 // Protects the catalogue file at path and its -wal, -shm and -journal companions, until
@@ -19,10 +21,11 @@ namespace korvel {
 void ProtectCatalogueFiles(const QString& path);
 void UnprotectCatalogueFiles(const QString& path);
 
-// True when path names a protected file.
-bool IsProtectedFile(const QString& path);
+// True when path names a protected file. known, when given, is the stat of path that
+// the caller already has (saves looking the path up again).
+bool IsProtectedFile(const QString& path, const struct stat* known = nullptr);
 
 // Empty text when path may be opened; otherwise the message that says why not.
-QString ProtectedFileMessage(const QString& path);
+QString ProtectedFileMessage(const QString& path, const struct stat* known = nullptr);
 
 }  // namespace korvel

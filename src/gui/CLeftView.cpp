@@ -4,6 +4,7 @@
 #include "autotree/autotree.h"
 #include "io/import.h"
 #include "list/recordlist.h"
+#include "records/export.h"
 #include "tree/nodecommands.h"
 #include "tree/nodes.h"
 
@@ -43,6 +44,10 @@ void CLeftView::OnAddNode() {
 
 void CLeftView::OnModifyNode() {
     if (ModifyNodeCommand(SelectedNodeId())) LoadNodeTree();
+}
+
+void CLeftView::OnExportTree(bool backup) {
+    ExportTreeCommand(SelectedNodeId().value_or(QString()), backup);
 }
 
 void CLeftView::OnShowNode() { ShowNodeCommand(SelectedNodeId()); }

@@ -34,6 +34,8 @@ public:
     void OnRefreshNode();
     void OnAddNodeTree();
     void OnAutoNodeTree();
+    // EXPORT TREE (backup false) and EXPORT TREE AND BACKUP of the selected node.
+    void OnExportTree(bool backup);
 
 Q_SIGNALS:
     // A node was opened (its records are listed now).

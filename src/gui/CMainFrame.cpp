@@ -199,6 +199,16 @@ void CMainFrame::RegisterCommands() {
     Register({kSyncAll}, Pane::List, [] { SyncRecordsCommand(std::nullopt); });
     Register({kSyncNode}, Pane::List, [] { SyncNodesCommand(); });
     Register({kCreateNote}, Pane::List, [] { CreateNoteCommand(); });
+    // Export and the batch changes (registered after the list above, which they replace).
+    Register({kExportTree}, Pane::Tree, [tree] { tree->OnExportTree(false); });
+    Register({kExportTreeBackup}, Pane::Tree, [tree] { tree->OnExportTree(true); });
+    Register({kExportRec}, Pane::List, [list] { list->OnExportRec(false); });
+    Register({kExportRecBackup}, Pane::List, [list] { list->OnExportRec(true); });
+    Register({kModifyDiskNo}, Pane::List, [list] { list->OnModifyDiskNo(); });
+    Register({kBatchReplacePath}, Pane::List, [list] { list->OnBatchReplacePath(); });
+    Register({kBatchReplaceRoot}, Pane::List, [list] { list->OnBatchReplaceRoot(); });
+    primaryOf_[kModifyRec2] = kModifyRec;
+    primaryOf_[kDelRec2] = kDelRec;
 
     // Imports act on no selection: the frame handles them whichever pane is active.
     Register({kAddRec}, Pane::Frame, [] { AddFileRecords(); });

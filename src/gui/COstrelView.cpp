@@ -11,6 +11,8 @@
 #include "records/backupcommands.h"
 #include "records/recordcommands.h"
 #include "tags/keywordcommands.h"
+#include "records/batch.h"
+#include "records/export.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -199,6 +201,20 @@ void COstrelView::OnGroupAdd() {
 
 void COstrelView::OnGroupDel() {
     AfterRecordCommand(RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(g_node_map)));
+}
+
+void COstrelView::OnExportRec(bool backup) { ExportRecCommand(SelectedRecordIds(), backup); }
+
+void COstrelView::OnModifyDiskNo() {
+    if (ModifyDiskNoCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+}
+
+void COstrelView::OnBatchReplacePath() {
+    if (BatchReplacePathCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+}
+
+void COstrelView::OnBatchReplaceRoot() {
+    if (BatchReplaceRootCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
 }
 
 void COstrelView::OnPage(int request) { g_record_list.FillPage(request); }

@@ -74,6 +74,13 @@ public:
 
     // Record ids of the selected rows, in list order.
     QStringList SelectedRecordIds() const;
+    // EXPORT REC (backup false) and EXPORT REC AND BACKUP.
+    void OnExportRec(bool backup);
+    // MODIFY DISK NO, BATCH REPLACE PATH, BATCH REPLACE ROOT PATH; the page on show is
+    // filled again after a change.
+    void OnModifyDiskNo();
+    void OnBatchReplacePath();
+    void OnBatchReplaceRoot();
 
     // Redraws the rows of g_record_list.
     void RefreshRows();

@@ -11,6 +11,8 @@
 #include "gui/CCreateNoteDlg.h"
 #include "gui/CInputCommonDialog.h"
 #include "gui/CKeyDlg.h"
+#include "gui/CListReplaceDlg.h"
+#include "gui/CReplaceDlg.h"
 #include "gui/CNodeTreeDlg.h"
 #include "gui/CShowInfoDlg.h"
 #include "gui/ComboxDlg.h"
@@ -90,6 +92,8 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     if (dialog == dlg::kRecordKeys) return std::make_unique<CKeyDlg>(parent);
     if (dialog == dlg::kBatchKeys) return std::make_unique<alldialog>(parent);
     if (dialog == dlg::kShowGroups) return std::make_unique<ShowDlg>(parent);
+    if (dialog == dlg::kReplace) return std::make_unique<CReplaceDlg>(parent);
+    if (dialog == dlg::kListReplace) return std::make_unique<CListReplaceDlg>(parent);
     return nullptr;
 }
 

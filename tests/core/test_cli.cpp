@@ -1,4 +1,5 @@
 #include "store/catalogue.h"
+#include "support/cli.h"
 #include "support/workdir.h"
 
 #include <QDir>
@@ -15,36 +16,7 @@
 
 namespace {
 
-struct CliResult {
-    int status;
-    QStringList lines;  // standard output, one entry per line
-    QString err;
-};
-
-// Runs korvel-cli in the given working folder.
-CliResult RunCli(const QString& dir, const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(KORVEL_CLI), QStringList{"--dir", dir} + args);
-    p.waitForFinished(60000);
-    QString out = QString::fromUtf8(p.readAllStandardOutput());
-    QStringList lines = out.split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, lines,
-            QString::fromUtf8(p.readAllStandardError())};
-}
-
-class Cli : public ::testing::Test {
-protected:
-    TempWorkDir dir;
-    void SetUp() override { ASSERT_EQ(Run({"init"}).status, 0); }
-    CliResult Run(const QStringList& args) { return RunCli(dir.path(), args); }
-    // The single line printed by a successful command.
-    QString One(const QStringList& args) {
-        CliResult r = Run(args);
-        EXPECT_EQ(r.status, 0) << r.err.toStdString();
-        return r.lines.value(0);
-    }
-};
+class Cli : public CliFixture {};
 
 TEST_F(Cli, NodesAndAddNode) {
     EXPECT_EQ(One({"add-node", "0", "zeta"}), "1");

@@ -1,0 +1,98 @@
+// korvel-cli set-disk, replace-path, replace-root, export and export-tree: the batch
+// changes and the exports over the same core operations as the window.
+#include "cli/commands.h"
+
+#include "records/batch.h"
+#include "records/export.h"
+#include "tree/nodes.h"
+
+namespace korvel::cli {
+namespace {
+
+// Checks that every id is a number; prints the error for the first that is not.
+bool IdsOk(const QStringList& ids) {
+    for (const QString& id : ids)
+        if (!IsIdText(id)) {
+            Fail(QStringLiteral("not a record id: %1").arg(id));
+            return false;
+        }
+    return true;
+}
+
+// One "id TAB value" line per changed record; an error line per id with no record.
+int Report(const BatchResult& r) {
+    for (const auto& [id, value] : r.changed) Out(id + u'\t' + value);
+    for (const QString& id : r.missing) Fail(QStringLiteral("no record with id %1").arg(id));
+    return r.failed || !r.missing.isEmpty() ? 1 : 0;
+}
+
+int RunSetDisk(const QStringList& args) {
+    if (args.size() < 2) return Fail(QStringLiteral("usage: set-disk DISK ID..."));
+    const QStringList ids = args.mid(1);
+    if (!IdsOk(ids)) return 1;
+    return Report(SetDiskOfRecords(ids, args[0]));
+}
+
+int RunReplacePath(const QStringList& args) {
+    if (args.size() < 3) return Fail(QStringLiteral("usage: replace-path FIND REPLACEMENT ID..."));
+    const QStringList ids = args.mid(2);
+    if (!IdsOk(ids)) return 1;
+    return Report(ReplacePathOfRecords(ids, args[0], args[1]));
+}
+
+int RunReplaceRoot(const QStringList& input) {
+    QStringList args = input;
+    QStringList roots;
+    for (;;) {
+        const int i = args.indexOf(QStringLiteral("--source"));
+        if (i < 0) break;
+        if (i + 1 >= args.size()) return Fail(QStringLiteral("--source needs a folder"));
+        roots << ArgumentPath(args[i + 1]);
+        args.remove(i, 2);
+    }
+    const bool asBackup = TakeFlag(args, QStringLiteral("--as-backup"));
+    if (args.size() < 2 || args[0].isEmpty())
+        return Fail(QStringLiteral("usage: replace-root TARGET [--source ROOT]... [--as-backup] ID..."));
+    const QString target = ArgumentPath(args[0]);
+    const QStringList ids = args.mid(1);
+    if (!IdsOk(ids)) return 1;
+    if (roots.isEmpty()) {
+        try {
+            roots = RootCandidates(ids);
+        } catch (const DbError& e) {
+            return Fail(e.description());
+        }
+    }
+    return Report(ReplaceRootOfRecords(ids, roots, target, asBackup));
+}
+
+int RunExport(const QStringList& input) {
+    QStringList args = input;
+    const bool backup = TakeFlag(args, QStringLiteral("--backup"));
+    if (args.size() < 2 || args[0].isEmpty()) return Fail(QStringLiteral("usage: export DIR ID... [--backup]"));
+    const QStringList ids = args.mid(1);
+    if (!IdsOk(ids)) return 1;
+    Out(ExportRecordsTo(ids, ArgumentPath(args[0]), backup));
+    return 0;
+}
+
+int RunExportTree(const QStringList& input) {
+    QStringList args = input;
+    const bool backup = TakeFlag(args, QStringLiteral("--backup"));
+    if (args.size() != 2 || args[1].isEmpty()) return Fail(QStringLiteral("usage: export-tree NODE DIR [--backup]"));
+    if (!IsIdText(args[0]) || !KnownNode(args[0].trimmed())) return FailNoNode(args[0]);
+    Out(ExportTreeTo(args[0].trimmed(), ArgumentPath(args[1]), backup));
+    return 0;
+}
+
+CliRegistrar r1({QStringLiteral("set-disk"), QStringLiteral("set-disk DISK ID..."), true, RunSetDisk});
+CliRegistrar r2({QStringLiteral("replace-path"), QStringLiteral("replace-path FIND REPLACEMENT ID..."), true,
+                 RunReplacePath});
+CliRegistrar r3({QStringLiteral("replace-root"),
+                 QStringLiteral("replace-root TARGET [--source ROOT]... [--as-backup] ID..."), true, RunReplaceRoot});
+CliRegistrar r4({QStringLiteral("export"), QStringLiteral("export DIR ID... [--backup]"), true, RunExport});
+CliRegistrar r5({QStringLiteral("export-tree"), QStringLiteral("export-tree NODE DIR [--backup]"), true,
+                 RunExportTree});
+
+}  // namespace
+}  // namespace korvel::cli

@@ -1,0 +1,130 @@
+#include "io/digest.h"
+
+#include "base/fileguard.h"
+#include "base/fsutil.h"
+
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <future>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace korvel {
+
+namespace {
+
+// Block size of the reads: large enough for full disk speed, small and fixed so that
+// memory use is the same for a file of any size.
+constexpr size_t kBlock = 256 * 1024;
+// From this size on, the two sides of a comparison are digested at the same time.
+constexpr off_t kParallelFrom = 8 * 1024 * 1024;
+
+QString ErrnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// One digest context and one read buffer per thread, made once: a fresh 256 KiB buffer is
+// a mapping of its own, and setting up a context looks up the algorithm each time, which
+// together cost more than digesting a small file.
+struct DigestState {
+    EVP_MD* md5 = EVP_MD_fetch(nullptr, "MD5", nullptr);
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+    std::unique_ptr<unsigned char[]> buf{new unsigned char[kBlock]};
+    ~DigestState() {
+        EVP_MD_CTX_free(ctx);
+        EVP_MD_free(md5);
+    }
+};
+
+// stat of a catalogue path that exists; false otherwise (also for the paths that never
+// exist, see PathKind).
+bool StatOf(const QString& path, struct stat& st) {
+    if (path.isEmpty() || IsUnmountedDiskPath(path)) return false;
+    const QByteArray native = EncodePath(path);
+    return !native.contains('\0') && ::stat(native.constData(), &st) == 0;
+}
+
+}  // namespace
+
+namespace {
+
+// FileDigest of a path whose stat the caller has (or not: known null).
+QString Digest(const QString& path, const struct stat* known, QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return QString();
+    };
+    struct stat st;
+    if (!known) {
+        if (!StatOf(path, st)) return fail(ErrnoText(ENOENT));
+        known = &st;
+    }
+    const QString guarded = ProtectedFileMessage(path, known);
+    if (!guarded.isEmpty()) return fail(guarded);
+    if (!S_ISREG(known->st_mode)) return fail(ErrnoText(S_ISDIR(known->st_mode) ? EISDIR : EINVAL));
+    Fd in;
+    // Non-blocking, so that a pipe put at the path meanwhile does not hang the open.
+    in.fd = ::open(EncodePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in.fd < 0) return fail(ErrnoText(errno));
+    if (::fstat(in.fd, &st) != 0) return fail(ErrnoText(errno));
+    if (!S_ISREG(st.st_mode)) return fail(ErrnoText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
+    ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
+    ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    thread_local DigestState md;
+    if (!md.ctx || !md.md5 || EVP_DigestInit_ex(md.ctx, md.md5, nullptr) != 1) return fail(QStringLiteral("MD5"));
+    unsigned char* buf = md.buf.get();
+    for (;;) {
+        const ssize_t got = ::read(in.fd, buf, kBlock);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return fail(ErrnoText(errno));
+        }
+        EVP_DigestUpdate(md.ctx, buf, static_cast<size_t>(got));
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int len = 0;
+    if (EVP_DigestFinal_ex(md.ctx, digest, &len) != 1) return fail(QStringLiteral("MD5"));
+    static const char kHex[] = "0123456789abcdef";
+    QString out;
+    out.reserve(static_cast<qsizetype>(len) * 2);
+    for (unsigned int i = 0; i < len; ++i) {
+        out += QLatin1Char(kHex[digest[i] >> 4]);
+        out += QLatin1Char(kHex[digest[i] & 15]);
+    }
+    return out;
+}
+
+}  // namespace
+
+QString FileDigest(const QString& path, QString* error) { return Digest(path, nullptr, error); }
+
+int CompareFiles(const QString& source, const QString& target) {
+    struct stat ss, ts;
+    if (!StatOf(target, ts)) return kTargetMissing;
+    if (!StatOf(source, ss)) return kDifferent;
+    if (!S_ISREG(ss.st_mode) || !S_ISREG(ts.st_mode) || ss.st_size != ts.st_size) return kDifferent;
+    QString a, b;
+    if (ts.st_size >= kParallelFrom) {
+        auto other = std::async(std::launch::async, [&target, &ts] { return Digest(target, &ts, nullptr); });
+        a = Digest(source, &ss, nullptr);
+        b = other.get();
+    } else {
+        a = Digest(source, &ss, nullptr);
+        b = Digest(target, &ts, nullptr);
+    }
+    return !a.isEmpty() && a == b ? kSameContent : kDifferent;
+}
+
+}  // namespace korvel

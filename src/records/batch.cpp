@@ -1,0 +1,285 @@
+#include "records/batch.h"
+
+#include "base/dialogs.h"
+#include "base/longop.h"
+#include "base/prompter.h"
+#include "platform/volumes.h"
+#include "records/backuprows.h"
+#include "store/volroots.h"
+
+#include <QDir>
+#include <QSet>
+
+#include <functional>
+
+namespace korvel {
+
+namespace {
+
+constexpr int kStatusEvery = 200;
+
+char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+
+bool EqualAt(const QString& hay, qsizetype at, const QString& needle) {
+    if (at < 0 || at + needle.size() > hay.size()) return false;
+    for (qsizetype i = 0; i < needle.size(); ++i)
+        if (AsciiLower(hay[at + i].unicode()) != AsciiLower(needle[i].unicode())) return false;
+    return true;
+}
+
+qsizetype IndexOfCI(const QString& hay, const QString& needle, qsizetype from) {
+    for (qsizetype i = from; i + needle.size() <= hay.size(); ++i)
+        if (EqualAt(hay, i, needle)) return i;
+    return -1;
+}
+
+// A folder text without trailing "/" (except "/" itself).
+QString Norm(QString p) {
+    while (p.size() > 1 && p.endsWith(u'/')) p.chop(1);
+    return p;
+}
+
+// a lies inside b (or is b), as whole components.
+bool Within(const QString& a, const QString& b) {
+    if (!EqualAt(a, 0, b)) return false;
+    return a.size() == b.size() || b.endsWith(u'/') || a[b.size()] == u'/';
+}
+
+qlonglong IdNumber(const QString& id, bool* ok) { return id.trimmed().toLongLong(ok); }
+
+// True while a batch runs under the progress dialog: only then are texts posted (texts
+// posted without a dialog would show up in the next one).
+bool g_batch_posts = false;
+
+// Runs work under the progress dialog for long batches, in place for short ones.
+void RunBatch(qsizetype count, const std::function<void()>& work) {
+    g_stop_requested = false;
+    if (count >= kLongBatch) {
+        g_batch_posts = true;
+        prompter().RunLongOperation(work);
+        g_batch_posts = false;
+    } else {
+        work();
+    }
+}
+
+void PostProgress(qsizetype done, qsizetype total) {
+    if (g_batch_posts && done % kStatusEvery == 0) PostStatus(QStringLiteral("%1 / %2").arg(done).arg(total));
+}
+
+// The per-record step of a batch: reads the record's stored path, writes what it must
+// and returns the new value for `changed` (empty: nothing changed).
+using RecordStep = std::function<QString(const QString& id, const QString& dir)>;
+
+BatchResult RunRecords(const QStringList& ids, Connection& conn, const RecordStep& step) {
+    BatchResult result;
+    try {
+        WriteTransaction tx(conn);
+        Statement read(conn, QStringLiteral("select dir from main where id=?"));
+        qsizetype done = 0;
+        for (const QString& id : ids) {
+            if (g_stop_requested) {
+                result.stopped = true;
+                break;
+            }
+            bool ok = false;
+            const qlonglong n = IdNumber(id, &ok);
+            read.Reset();
+            if (ok) read.Bind(1, n);
+            if (!ok || !read.Step()) {
+                result.missing << id;
+                continue;
+            }
+            const QString dir = TextOrEmpty(read.Column(0));
+            const QString value = step(QString::number(n), dir);
+            if (!value.isNull()) result.changed.emplace_back(QString::number(n), value);
+            PostProgress(++done, ids.size());
+        }
+        tx.Commit();
+    } catch (const DbError& e) {
+        result.changed.clear();
+        result.failed = true;
+        ReportDbError(e);
+    }
+    if (g_batch_posts) PostStatus(QStringLiteral("finish %1 / %2").arg(result.changed.size()).arg(ids.size()));
+    return result;
+}
+
+void Update(Connection& conn, const QString& sql, const QVariantList& values) {
+    Statement st(conn, sql);
+    for (int i = 0; i < values.size(); ++i) st.Bind(i + 1, values[i]);
+    st.Step();
+}
+
+}  // namespace
+
+QString ReplaceInPath(const QString& path, const QString& find, const QString& replacement) {
+    if (find.isEmpty()) return path;
+    QString out;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = IndexOfCI(path, find, from);
+        if (at < 0) break;
+        out += QStringView(path).mid(from, at - from);
+        out += replacement;
+        from = at + find.size();
+    }
+    out += QStringView(path).mid(from);
+    return out;
+}
+
+QString ParentFolder(const QString& path) {
+    const QString p = Norm(path);
+    const qsizetype slash = p.lastIndexOf(u'/');
+    if (slash <= 0) return QString();
+    return Norm(p.left(slash));
+}
+
+int PathRelation(const QString& a, const QString& b) {
+    const QString x = Norm(a), y = Norm(b);
+    if (x.size() == y.size() && EqualAt(x, 0, y)) return 0;
+    if (Within(x, y)) return 1;
+    if (Within(y, x)) return 2;
+    return 3;
+}
+
+void AddRootCandidate(QStringList& roots, const QString& path) {
+    const QString folder = ParentFolder(path);
+    if (folder.isEmpty()) return;
+    for (qsizetype i = 0; i < roots.size(); ++i) {
+        switch (PathRelation(roots[i], folder)) {
+        case 0:
+        case 2: return;
+        case 1: {
+            roots[i] = folder;
+            // Further roots inside the new one would only repeat it.
+            for (qsizetype j = roots.size() - 1; j > i; --j)
+                if (PathRelation(roots[j], folder) <= 1) roots.removeAt(j);
+            return;
+        }
+        default: break;
+        }
+    }
+    roots << folder;
+}
+
+QString RootOfPath(const QString& path, const QStringList& roots) {
+    const QString folder = ParentFolder(path);
+    if (folder.isEmpty()) return QString();
+    for (const QString& root : roots) {
+        if (Norm(root).isEmpty()) continue;
+        const int r = PathRelation(folder, root);
+        if (r == 0 || r == 1) return Norm(root);
+    }
+    return QString();
+}
+
+QString ReplaceRoot(const QString& path, const QString& root, const QString& target) {
+    const QString r = Norm(root);
+    const QString rest = path.mid(r == QLatin1String("/") ? 0 : r.size());
+    QString t = Norm(target);
+    if (t == QLatin1String("/")) t.clear();
+    QString out = t + (rest.isEmpty() || rest.startsWith(u'/') ? rest : u'/' + rest);
+    return out.isEmpty() ? QStringLiteral("/") : out;
+}
+
+QStringList RootCandidates(const QStringList& ids, Connection& conn) {
+    QStringList roots;
+    Statement read(conn, QStringLiteral("select dir from main where id=?"));
+    for (const QString& id : ids) {
+        bool ok = false;
+        const qlonglong n = IdNumber(id, &ok);
+        if (!ok) continue;
+        read.Reset();
+        read.Bind(1, n);
+        if (read.Step()) AddRootCandidate(roots, TextOrEmpty(read.Column(0)));
+    }
+    return roots;
+}
+
+BatchResult SetDiskOfRecords(const QStringList& ids, const QString& disk, Connection& conn) {
+    QSet<QString> folders;  // folders whose volume was looked at
+    return RunRecords(ids, conn, [&](const QString& id, const QString& dir) {
+        Update(conn, QStringLiteral("update main set vol=? where id=?"), {disk, id.toLongLong()});
+        // When the record's file is on the disk named, remember where that disk is mounted.
+        const QString folder = ParentFolder(dir);
+        if (!folders.contains(folder)) {
+            folders.insert(folder);
+            if (!disk.isEmpty() && DiskIdOfPath(dir) == disk) RememberDiskOfPath(dir, conn);
+        }
+        return disk.isNull() ? QStringLiteral("") : disk;
+    });
+}
+
+BatchResult ReplacePathOfRecords(const QStringList& ids, const QString& find, const QString& replacement,
+                                 Connection& conn) {
+    return RunRecords(ids, conn, [&](const QString& id, const QString& dir) -> QString {
+        const QString path = ReplaceInPath(dir, find, replacement);
+        if (path == dir) return QString();
+        Update(conn, QStringLiteral("update main set dir=? where id=?"), {path, id.toLongLong()});
+        return path;
+    });
+}
+
+BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target,
+                                 bool asBackup, Connection& conn) {
+    // The disk identity of the target's volume, its root remembered for resolution.
+    const QString disk = RememberDiskOfPath(target, conn);
+    return RunRecords(ids, conn, [&](const QString& id, const QString& dir) -> QString {
+        const QString root = RootOfPath(dir, roots);
+        if (root.size() <= 1) return QString();
+        const QString path = ReplaceRoot(dir, root, target);
+        if (asBackup) {
+            if (AddBackupRow(id, path, disk, conn) != BackupAdd::Added) return QString();
+        } else {
+            Update(conn, QStringLiteral("update main set dir=?, vol=? where id=?"), {path, disk, id.toLongLong()});
+        }
+        return path;
+    });
+}
+
+bool ModifyDiskNoCommand(const QStringList& ids) {
+    DialogFields fields{{dlg::kText, QString()}};
+    if (!prompter().EditDialog(dlg::kInput, fields)) return false;
+    if (ids.isEmpty()) return false;
+    const QString disk = fields.value(dlg::kText).toString();
+    BatchResult r;
+    RunBatch(ids.size(), [&] { r = SetDiskOfRecords(ids, disk); });
+    return !r.changed.empty();
+}
+
+bool BatchReplacePathCommand(const QStringList& ids) {
+    DialogFields fields{{dlg::kFind, QString()}, {dlg::kReplacement, QString()}};
+    if (!prompter().EditDialog(dlg::kReplace, fields)) return false;
+    if (ids.isEmpty()) return false;
+    const QString find = fields.value(dlg::kFind).toString();
+    const QString replacement = fields.value(dlg::kReplacement).toString();
+    BatchResult r;
+    RunBatch(ids.size(), [&] { r = ReplacePathOfRecords(ids, find, replacement); });
+    return !r.changed.empty();
+}
+
+bool BatchReplaceRootCommand(const QStringList& ids) {
+    QStringList roots;
+    try {
+        roots = RootCandidates(ids);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return false;
+    }
+    DialogFields fields{{dlg::kItems, roots}, {dlg::kTarget, QString()}, {dlg::kAsBackup, false}};
+    if (!prompter().EditDialog(dlg::kListReplace, fields)) return false;
+    const QString target = fields.value(dlg::kTarget).toString();
+    if (target.isEmpty() || ids.isEmpty()) return false;
+    if (!QDir::isAbsolutePath(target)) {
+        Notice(QStringLiteral("目标根路径必须是绝对路径(the target root must be an absolute path)"));
+        return false;
+    }
+    roots = fields.value(dlg::kItems).toStringList();
+    const bool asBackup = fields.value(dlg::kAsBackup).toBool();
+    BatchResult r;
+    RunBatch(ids.size(), [&] { r = ReplaceRootOfRecords(ids, roots, target, asBackup); });
+    return !r.changed.empty();
+}
+
+}  // namespace korvel

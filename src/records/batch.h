@@ -1,0 +1,91 @@
+#pragma once
+// Batch changes of the stored location of records, without touching any file on disk:
+// one disk identity for all (MODIFY DISK NO), a piece of text replaced in every path
+// (BATCH REPLACE PATH), and the move from source root folders to a target root (BATCH
+// REPLACE ROOT PATH), optionally keeping the new location as a backup copy instead.
+//
+// Paths are compared without regard to the case of the letters A to Z, as the platform
+// the catalogue format comes from did, but only the replaced text changes: the rest of a
+// path keeps its case, so the new path names the file on this case-sensitive system.
+// Roots match whole path components (the root /data/a is no root of /data/ab/x). Every
+// text is a bound parameter, so quotes are stored as typed.
+//
+// Each batch runs in one write transaction, testing g_stop_requested between records: a
+// stop commits the records done so far; a database error leaves every record untouched
+// and is reported.
+
+#include "store/catalogue.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+namespace korvel {
+
+// What a batch did.
+struct BatchResult {
+    // (id, new value) of each record changed: the disk identity, the new path, or for a
+    // root replacement as backup the path of the registered copy.
+    std::vector<std::pair<QString, QString>> changed;
+    QStringList missing;  // ids with no record
+    bool stopped = false;
+    bool failed = false;  // a database error was reported; nothing was written
+};
+
+// From this many records on, a batch runs under the progress dialog.
+inline constexpr int kLongBatch = 300;
+
+// MODIFY DISK NO: vol = disk for every record (also an empty text).
+BatchResult SetDiskOfRecords(const QStringList& ids, const QString& disk, Connection& conn = g_catalogue);
+
+// Every occurrence of find in path (left to right, not overlapping, A-Z without regard
+// to case) replaced by replacement as typed; the rest unchanged. An empty find changes
+// nothing.
+QString ReplaceInPath(const QString& path, const QString& find, const QString& replacement);
+
+// BATCH REPLACE PATH: ReplaceInPath on the path of every record; records whose path does
+// not change are not written.
+BatchResult ReplacePathOfRecords(const QStringList& ids, const QString& find, const QString& replacement,
+                                 Connection& conn = g_catalogue);
+
+// The folder of a path: the text before its last "/", without trailing "/"; empty for a
+// file directly in "/" and for a text without "/".
+QString ParentFolder(const QString& path);
+
+// 0 when a and b name the same folder; 1 when a lies inside b; 2 when b lies inside a;
+// 3 otherwise. Whole path components, letters A-Z without regard to case.
+int PathRelation(const QString& a, const QString& b);
+
+// Adds the folder of path to the source roots: nothing when the list holds that folder or
+// one that contains it; a root inside the folder is replaced by it (and any further root
+// inside it dropped); otherwise the folder is appended.
+void AddRootCandidate(QStringList& roots, const QString& path);
+
+// The first root (in list order) that is the folder of path or contains it; empty text
+// when none does.
+QString RootOfPath(const QString& path, const QStringList& roots);
+
+// The source roots the dialog offers for the records ids (AddRootCandidate over their
+// paths, in order). Throws DbError.
+QStringList RootCandidates(const QStringList& ids, Connection& conn = g_catalogue);
+
+// path with its leading root replaced by target ("/" joins them once).
+QString ReplaceRoot(const QString& path, const QString& root, const QString& target);
+
+// BATCH REPLACE ROOT PATH: for every record whose path lies under one of roots, the
+// root is replaced by target. asBackup off: the record gets the new path and the disk
+// identity of target's volume. asBackup on: the record stays, the new path becomes a
+// backup copy on that disk (once).
+BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target,
+                                 bool asBackup, Connection& conn = g_catalogue);
+
+// The window's commands over the selected ids (in list order): the dialog, then the
+// batch, under the progress dialog from kLongBatch records on. True when records were
+// changed (the caller refreshes the list).
+bool ModifyDiskNoCommand(const QStringList& ids);
+bool BatchReplacePathCommand(const QStringList& ids);
+bool BatchReplaceRootCommand(const QStringList& ids);
+
+}  // namespace korvel

@@ -1,0 +1,383 @@
+#include "records/export.h"
+
+#include "base/fsutil.h"
+#include "base/longop.h"
+#include "base/prompter.h"
+#include "base/settings.h"
+#include "io/importcore.h"
+#include "io/pack.h"
+#include "records/backuprows.h"
+#include "platform/volumes.h"
+#include "store/volroots.h"
+#include "tree/nodes.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <system_error>
+#include <sys/stat.h>
+
+namespace korvel {
+
+namespace {
+
+const QString kMissingCaption = QStringLiteral("路径不存在提示");
+const QString kPackCaption = QStringLiteral("文件夹打包失败提示");
+const QString kCopyCaption = QStringLiteral("文件复制失败(COPY FAILED)");
+
+// A flush of the disk is one journal commit, however many files it covers; flushing each
+// copy on its own made an export of many small files ten times slower than cp.
+constexpr size_t kFlushCopies = 1000;
+constexpr qint64 kFlushBytes = 256LL * 1024 * 1024;
+
+void Exclaim(const QString& text, const QString& caption) {
+    prompter().Message(text, caption, MsgIcon::Exclamation);
+}
+
+// The file name a record exports under: the last piece of its stored path. A path in
+// the original platform's form ("E:\dir\file") is split at its backslashes.
+QString RecordFileName(const QString& dir) {
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:\\\\"));
+    if (drive.match(dir).hasMatch()) {
+        QString d = dir;
+        while (d.endsWith(u'\\')) d.chop(1);
+        return d.mid(d.lastIndexOf(u'\\') + 1);
+    }
+    return LastPathPiece(dir);
+}
+
+bool SameFile(const QString& a, const QString& b) {
+    struct stat sa, sb;
+    return ::stat(EncodePath(a).constData(), &sa) == 0 && ::stat(EncodePath(b).constData(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// The working directory's archive folder as an absolute catalogue path.
+QString PackFolderPath() {
+    return DecodePath(QFile::encodeName(QDir::currentPath())) + QStringLiteral("/temp/");
+}
+
+struct RecordPaths {
+    bool found = false;
+    QString dir;     // as stored
+    QString own;     // resolved by disk identity
+    QString source;  // what is exported: own, or a usable copy
+};
+
+// The stored path of record id resolved by its disk identity, and with useBackups the
+// first existing path among the own file and the backup copies.
+RecordPaths PathsOfRecord(ExportRun& run, const QString& id) {
+    RecordPaths r;
+    bool ok = false;
+    const qlonglong n = id.trimmed().toLongLong(&ok);
+    if (!ok) return r;
+    Statement& st = run.RecordQuery();
+    st.Reset();
+    st.Bind(1, n);
+    if (!st.Step()) return r;
+    r.found = true;
+    r.dir = TextOrEmpty(st.Column(0));
+    r.own = run.Resolve(r.dir, TextOrEmpty(st.Column(1)));
+    r.source = r.own;
+    if (run.useBackups && !PathExists(r.own)) {
+        r.source.clear();
+        Statement& copies = run.CopiesQuery();
+        copies.Reset();
+        copies.Bind(1, n);
+        while (copies.Step()) {
+            const QString p = run.Resolve(TextOrEmpty(copies.Column(0)), TextOrEmpty(copies.Column(1)));
+            if (PathExists(p)) {
+                r.source = p;
+                break;
+            }
+        }
+    }
+    return r;
+}
+
+// Exports one record; the path it went to (copied or found) is put into map.
+void ExportOne(ExportRun& run, const QString& id, const QString& destination, ExportTally& tally,
+               CopyMap& map) {
+    RecordPaths rec;
+    try {
+        rec = PathsOfRecord(run, id);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return;
+    }
+    if (!rec.found) {
+        Exclaim(QStringLiteral("%1: 没有这条记录(no such record)").arg(id), kMissingCaption);
+        return;
+    }
+    if (rec.source.isEmpty() || !PathExists(rec.source)) {
+        Exclaim(rec.source.isEmpty() ? rec.own : rec.source, kMissingCaption);
+        return;
+    }
+    QString source = rec.source;
+    QString name = RecordFileName(rec.dir);
+    PostStatus(name);
+    if (IsFolderPath(source)) {
+        const QString archive = name + QStringLiteral(".zip");
+        QString why;
+        if (PackFolder(archive, source, &why) != 0) {
+            Exclaim(source + u'\n' + why, kPackCaption);
+            return;
+        }
+        source = PackFolderPath() + archive;
+        name = archive;
+    }
+    if (name.isEmpty()) {
+        Exclaim(source, kMissingCaption);
+        return;
+    }
+    const QString target = destination + name;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const TargetChoice choice = UniqueTargetPath(source, target);
+        if (choice.path.isEmpty()) {
+            tally.failed << id;
+            run.ReportCopyFailure(target, QString::fromLocal8Bit(std::strerror(EEXIST)));
+            return;
+        }
+        // A name that a waiting copy will take: name the waiting ones, then choose again.
+        if (run.IsPending(choice.path)) {
+            run.Flush();
+            continue;
+        }
+        if (choice.sameContent) {
+            // Exported into its own folder: the file is the record's own, not a copy.
+            if (!SameFile(choice.path, rec.own)) map.insert(id, choice.path);
+            return;
+        }
+        PendingCopy copy;
+        QString why;
+        if (!CopyToTemporary(source, choice.path, &copy, &why, false)) {
+            run.log()->Entry(source, choice.path, false);
+            tally.failed << id;
+            run.ReportCopyFailure(choice.path, why);
+            return;
+        }
+        run.Queue(id, copy, tally, map);
+        return;
+    }
+}
+
+void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString& parentFolder,
+                           const QString& node, bool backup, ExportTally& tally, std::set<QString>& seen) {
+    if (tally.stopped || !seen.insert(node).second) return;  // a loop in the node rows
+    auto it = g_node_map.find(node);
+    const QString name = node == QLatin1String("0") ? kRootName : it != g_node_map.end() ? it->second.name : node;
+    QString parent = parentFolder;
+    while (parent.size() > 1 && parent.endsWith(u'/')) parent.chop(1);
+    const QString folder = (parent == QLatin1String("/") ? QString() : parent) + u'/' + NodeFolderName(name);
+    ExportNodeRecords(run, ids, folder, backup, tally);
+    for (const QString& child : NodeChildIds(node)) {
+        if (tally.stopped || g_stop_requested) {
+            tally.stopped = true;
+            return;
+        }
+        ExportNodeTreeGuarded(run, InnerRecordIds(child), folder, child, backup, tally, seen);
+    }
+}
+
+}  // namespace
+
+ExportRun::ExportRun(Connection& c)
+    : conn(c), byDisk(g_band_flag), useBackups(sysback), log_(std::make_unique<ExportLog>()) {}
+
+QString ExportRun::Resolve(const QString& path, const QString& identity) {
+    if (!byDisk || identity.isEmpty() || identity == QLatin1String("0")) return path;
+    auto it = roots_.find(identity);
+    if (it == roots_.end()) {
+        QStringList roots;
+        try {
+            roots = RememberedRoots(identity, conn);
+        } catch (const DbError&) {
+            // No remembered roots to go by: the path is used as stored.
+        }
+        it = roots_.insert(identity, roots);
+    }
+    return ResolvePathByRoots(path, identity, *it);
+}
+
+Statement& ExportRun::RecordQuery() {
+    if (!recordQuery_.handle()) recordQuery_ = Statement(conn, QStringLiteral("select dir, vol from main where id=?"));
+    return recordQuery_;
+}
+
+Statement& ExportRun::CopiesQuery() {
+    if (!copiesQuery_.handle())
+        copiesQuery_ = Statement(conn, QStringLiteral("select filepath, vol from main4 where recordid=?"));
+    return copiesQuery_;
+}
+
+ExportRun::~ExportRun() {
+    for (const Waiting& w : pending_) DiscardCopy(w.copy);
+}
+
+void ExportRun::ReportCopyFailure(const QString& target, const QString& reason) {
+    if (reasonsShown_.contains(reason)) return;
+    reasonsShown_.insert(reason);
+    Exclaim(target + u'\n' + reason, kCopyCaption);
+}
+
+void ExportRun::Queue(const QString& id, const PendingCopy& copy, ExportTally& tally, CopyMap& map) {
+    pending_.push_back({id, copy, &tally, &map});
+    pendingTargets_.insert(copy.target);
+    pendingBytes_ += copy.size;
+    if (pending_.size() >= kFlushCopies || pendingBytes_ >= kFlushBytes) Flush();
+}
+
+void ExportRun::Flush() {
+    if (pending_.empty()) return;
+    std::vector<Waiting> waiting;
+    waiting.swap(pending_);
+    pendingTargets_.clear();
+    pendingBytes_ = 0;
+    // One flush per file system (the folders of one export share one).
+    QSet<QString> folders;
+    QString why;
+    bool flushed = true;
+    for (const Waiting& w : waiting) {
+        const QString folder = w.copy.temp.left(w.copy.temp.lastIndexOf(u'/') + 1);
+        if (folders.contains(folder)) continue;
+        folders.insert(folder);
+        if (!FlushFileSystemOf(folder, &why)) flushed = false;
+    }
+    for (const Waiting& w : waiting) {
+        bool ok = flushed;
+        bool taken = false;
+        QString failure = why;
+        if (ok) ok = NameCopy(w.copy, &failure, &taken);
+        else DiscardCopy(w.copy);
+        if (taken) {
+            // Someone else took the name meanwhile: choose again and copy once more.
+            const TargetChoice again = UniqueTargetPath(w.copy.source, w.copy.target);
+            if (again.sameContent) {
+                w.map->insert(w.id, again.path);
+                continue;
+            }
+            ok = !again.path.isEmpty() && CopyFileNoReplace(w.copy.source, again.path, &failure);
+            log()->Entry(w.copy.source, again.path, ok);
+            if (ok) {
+                w.tally->copied << w.id;
+                w.map->insert(w.id, again.path);
+            } else {
+                w.tally->failed << w.id;
+                ReportCopyFailure(again.path, failure);
+            }
+            continue;
+        }
+        log()->Entry(w.copy.source, w.copy.target, ok);
+        if (ok) {
+            w.tally->copied << w.id;
+            w.map->insert(w.id, w.copy.target);
+        } else {
+            w.tally->failed << w.id;
+            ReportCopyFailure(w.copy.target, failure);
+        }
+    }
+}
+
+void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destination, ExportTally& tally,
+                   CopyMap& map) {
+    QString dest = destination;
+    if (!dest.endsWith(u'/')) dest += u'/';
+    for (const QString& id : ids) {
+        if (g_stop_requested) {
+            tally.stopped = true;
+            break;
+        }
+        ExportOne(run, id, dest, tally, map);
+    }
+    run.Flush();
+}
+
+void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& folder, bool backup,
+                       ExportTally& tally) {
+    if (!IsFolderPath(folder)) {
+        // The picked folder exists in the window; korvel-cli may name a new one.
+        std::error_code ec;
+        std::filesystem::create_directories(FsPath(folder), ec);
+        if (ec) run.ReportCopyFailure(folder, QString::fromLocal8Bit(std::strerror(ec.value())));
+    }
+    CopyMap map;
+    ExportRecords(run, ids, folder, tally, map);
+    if (!backup || map.isEmpty()) return;
+    try {
+        RegisterCopies(map, run.conn);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+    }
+}
+
+void ExportNodeTree(ExportRun& run, const QStringList& ids, const QString& parentFolder, const QString& node,
+                    bool backup, ExportTally& tally) {
+    std::set<QString> seen;
+    ExportNodeTreeGuarded(run, ids, parentFolder, node, backup, tally, seen);
+}
+
+QString NodeFolderName(const QString& name) {
+    QString n = name;
+    n.replace(u'/', u'_');
+    if (n.isEmpty() || n == QLatin1String(".") || n == QLatin1String("..")) n.prepend(u'_');
+    return n;
+}
+
+QString ExportRecSummary(int selected, int copied) {
+    return QStringLiteral("共%1条记录 成功复制了%2条记录").arg(selected).arg(copied);
+}
+
+QString ExportTreeSummary(int copied, int failed) {
+    return QStringLiteral("成功复制了%1条记录 失败%2条记录 ").arg(copied).arg(failed);
+}
+
+QString ExportRecordsTo(const QStringList& ids, const QString& folder, bool backup) {
+    ExportTally tally;
+    g_stop_requested = false;
+    prompter().RunLongOperation([&] {
+        ExportRun run;
+        ExportNodeRecords(run, ids, folder, backup, tally);
+        PostStatus(ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size())));
+    });
+    return ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size()));
+}
+
+QString ExportTreeTo(const QString& node, const QString& folder, bool backup) {
+    const QStringList ids = InnerRecordIds(node);
+    ExportTally tally;
+    g_stop_requested = false;
+    prompter().RunLongOperation([&] {
+        ExportRun run;
+        ExportNodeTree(run, ids, folder, node, backup, tally);
+        PostStatus(ExportTreeSummary(static_cast<int>(tally.copied.size()), static_cast<int>(tally.failed.size())));
+    });
+    return ExportTreeSummary(static_cast<int>(tally.copied.size()), static_cast<int>(tally.failed.size()));
+}
+
+void ExportRecCommand(const QStringList& selectedIds, bool backup) {
+    if (selectedIds.isEmpty()) {
+        Notice(QStringLiteral("请先选择一条或多条记录。"));
+        return;
+    }
+    const std::optional<QString> folder = prompter().PickFolder();
+    if (!folder) return;
+    const QString summary = ExportRecordsTo(selectedIds, *folder, backup);
+    prompter().Message(summary, kProductName, MsgIcon::Information);
+}
+
+void ExportTreeCommand(const QString& selectedNode, bool backup) {
+    if (selectedNode.isEmpty()) {
+        Notice(QStringLiteral("请先选择一个节点。"));
+        return;
+    }
+    const std::optional<QString> folder = prompter().PickFolder();
+    if (!folder) return;
+    const QString summary = ExportTreeTo(selectedNode, *folder, backup);
+    prompter().Message(summary, kProductName, MsgIcon::Information);
+}
+
+}  // namespace korvel

@@ -1,0 +1,122 @@
+#pragma once
+// Export: copying the files of records into a folder the user picks, for the selected
+// records (EXPORT REC) or for a node and its descendants, one sub-folder per node
+// (EXPORT TREE); the backup variants register every copy as a backup of its record.
+//
+// A copy never replaces a different file: a clash gets the name "n_name", and a target
+// that already holds the same content is taken as the copy (so exporting twice copies
+// nothing the second time). A copy is written under a temporary name and renamed when
+// complete, so a full or read-only target leaves nothing half written under a final
+// name. Folder records are packed into a ZIP archive first (io/pack.h). Every copy
+// attempt is appended to "fileout.log".
+//
+// The work runs between records: a stop (g_stop_requested) leaves each record either
+// exported (and registered) or untouched.
+
+#include "io/filecopy.h"
+#include "store/catalogue.h"
+
+#include <QHash>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace korvel {
+
+// Record id -> path of the file in the export folder that now holds its content.
+using CopyMap = QMap<QString, QString>;
+
+// What one export command did, over all folders.
+struct ExportTally {
+    QStringList copied;  // ids copied, in order
+    QStringList failed;  // ids whose copy failed
+    bool stopped = false;
+};
+
+// One export run: the options it reads when it starts, the log, and the reasons already
+// reported (a read-only or full target is reported once, not once per record).
+class ExportRun {
+public:
+    explicit ExportRun(Connection& conn = g_catalogue);
+    ~ExportRun();  // a copy still waiting is removed, never named
+    ExportRun(const ExportRun&) = delete;
+    ExportRun& operator=(const ExportRun&) = delete;
+    Connection& conn;
+    bool byDisk;      // g_band_flag: resolve paths by disk identity
+    bool useBackups;  // sysback: export the first usable copy of a missing file
+    ExportLog* log() { return log_.get(); }
+    // Shows a copy failure unless the same reason was shown in this run.
+    void ReportCopyFailure(const QString& target, const QString& reason);
+
+    // Copies written under temporary names wait here, so that one flush of the disk
+    // serves many of them; Flush writes them to the disk, names them, logs them and
+    // counts them into the tally and map given with each. ExportRecords flushes before it
+    // returns, so a stop leaves no copy waiting.
+    void Queue(const QString& id, const PendingCopy& copy, ExportTally& tally, CopyMap& map);
+    bool IsPending(const QString& target) const { return pendingTargets_.contains(target); }
+    void Flush();
+
+    // ResolvePathByDisk with the remembered roots of each disk identity read once per run.
+    QString Resolve(const QString& path, const QString& identity);
+    // The prepared queries of a run: "select dir, vol from main where id=?" and
+    // "select filepath, vol from main4 where recordid=?". Throw DbError.
+    Statement& RecordQuery();
+    Statement& CopiesQuery();
+
+private:
+    Statement recordQuery_, copiesQuery_;
+    QHash<QString, QStringList> roots_;
+    struct Waiting {
+        QString id;
+        PendingCopy copy;
+        ExportTally* tally;
+        CopyMap* map;
+    };
+    std::unique_ptr<ExportLog> log_;
+    QSet<QString> reasonsShown_;
+    std::vector<Waiting> pending_;
+    QSet<QString> pendingTargets_;
+    qint64 pendingBytes_ = 0;
+};
+
+// Copies the files of the records ids, in order, into destination: the copied and failed
+// ids are appended to tally, and every id whose content stands in destination afterwards
+// (copied now or found there) goes into map. Missing files and failed packings are
+// reported and passed over (neither copied nor failed).
+void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destination,
+                   ExportTally& tally, CopyMap& map);
+
+// ExportRecords into folder (created, with missing parents, when it does not exist); with backup, every copy
+// becomes a backup row of its record.
+void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& folder, bool backup,
+                       ExportTally& tally);
+
+// Exports node into a new sub-folder of parentFolder named after the node (the root is
+// "全部文档"), its records ids there, then each child node below it with the child's
+// inner records.
+void ExportNodeTree(ExportRun& run, const QStringList& ids, const QString& parentFolder,
+                    const QString& node, bool backup, ExportTally& tally);
+
+// The folder name of a node: its name with "/" replaced by "_"; "." and ".." and an
+// empty name get a leading "_", so that no node writes outside its parent's folder.
+QString NodeFolderName(const QString& name);
+
+// The summary texts of the two commands.
+QString ExportRecSummary(int selected, int copied);
+QString ExportTreeSummary(int copied, int failed);
+
+// EXPORT REC / EXPORT REC AND BACKUP over ids already collected (in list order), into
+// folder, under the progress dialog. Returns the summary text (also shown).
+QString ExportRecordsTo(const QStringList& ids, const QString& folder, bool backup);
+// EXPORT TREE / EXPORT TREE AND BACKUP of node into folder, under the progress dialog.
+QString ExportTreeTo(const QString& node, const QString& folder, bool backup);
+
+// The window's commands: the checks and the folder picker, then the above.
+void ExportRecCommand(const QStringList& selectedIds, bool backup);
+void ExportTreeCommand(const QString& selectedNode, bool backup);
+
+}  // namespace korvel

@@ -1,0 +1,169 @@
+#include "base/dialogs.h"
+#include "base/fsutil.h"
+#include "io/importcore.h"
+#include "platform/volumes.h"
+#include "records/batch.h"
+#include "store/catalogue.h"
+#include "support/catalogue.h"
+#include "support/scripted_prompter.h"
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+TEST(BatchText, ReplaceInPathKeepsTheCaseOfTheRest) {
+    const struct {
+        const char* path;
+        const char* find;
+        const char* replacement;
+        const char* expected;
+    } cases[] = {
+        {"/Old/Sub/File.TXT", "/old", "/New", "/New/Sub/File.TXT"},
+        {"/DATA/x/data/y", "data", "D", "/D/x/D/y"},        // every occurrence
+        {"/aaa/f", "aa", "b", "/ba/f"},                     // left to right, not overlapping
+        {"/Old/File", "", "x", "/Old/File"},                // empty find: unchanged
+        {"/it's/文件/F", "IT'S/文件", "o'k/目录", "/o'k/目录/F"},  // quotes and CJK
+        {"/Ä/ä", "ä", "x", "/Ä/x"},                         // only A-Z ignore case
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReplaceInPath(QString::fromUtf8(c.path), QString::fromUtf8(c.find), QString::fromUtf8(c.replacement)),
+                  QString::fromUtf8(c.expected))
+            << c.path;
+}
+
+TEST(BatchText, PathRelationOnWholeComponents) {
+    const struct {
+        const char* a;
+        const char* b;
+        int expected;
+    } cases[] = {
+        {"/data/a", "/data/a", 0}, {"/Data/A/", "/data/a", 0}, {"/data/a/b", "/data/a", 1},
+        {"/data/a", "/data/a/b", 2}, {"/data/ab", "/data/a", 3}, {"/data/a", "/data/ab", 3},
+        {"/x", "/y", 3},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PathRelation(c.a, c.b), c.expected) << c.a << " " << c.b;
+}
+
+TEST(BatchText, RootCandidatesAndRootOfPath) {
+    const struct {
+        QStringList paths;
+        QStringList roots;
+    } cases[] = {
+        {{"/c/A/B/f", "/c/A/f"}, {"/c/A"}},  // either order gives the one root
+        {{"/c/A/f", "/c/A/B/f"}, {"/c/A"}},
+        {{"/c/ab/f", "/c/a/f"}, {"/c/ab", "/c/a"}},  // /c/a is no root of /c/ab
+        {{"/f", "/c/d/f"}, {"/c/d"}},                // a file in "/" gives no root
+        {{"/c/a/b/f", "/x/f", "/c/a/c/f", "/c/a/f"}, {"/c/a", "/x"}},  // nested roots dropped
+        {{"/C/a/f", "/c/A/g"}, {"/C/a"}},            // the first spelling is kept
+    };
+    for (const auto& c : cases) {
+        QStringList roots;
+        for (const QString& p : c.paths) AddRootCandidate(roots, p);
+        EXPECT_EQ(roots, c.roots) << c.paths.join(' ').toStdString();
+    }
+    const QStringList roots = {"/c/a", "/c/ab/x"};
+    EXPECT_EQ(RootOfPath("/c/A/f", roots), "/c/a");
+    EXPECT_EQ(RootOfPath("/c/a/deep/f", roots), "/c/a");
+    EXPECT_EQ(RootOfPath("/c/ab/f", roots), "");
+    EXPECT_EQ(RootOfPath("/c/ab/x/f", roots), "/c/ab/x");
+    EXPECT_EQ(RootOfPath("/f", {"/"}), "");
+
+    EXPECT_EQ(ReplaceRoot("/C/A/Sub/File", "/c/a", "/new/"), "/new/Sub/File");
+    EXPECT_EQ(ReplaceRoot("/c/a/x/c/a/f", "/c/a/", "/n"), "/n/x/c/a/f");  // only the leading root
+    EXPECT_EQ(ReplaceRoot("/c/a/f", "/c/a", "/"), "/f");
+}
+
+class Batch : public ::testing::Test {
+protected:
+    TempCatalogue work;
+    ScriptedPrompter prompts;
+    QString Add(const QString& path, const QString& vol = "7") {
+        NewRecord r;
+        r.path = path;
+        r.name = path.mid(path.lastIndexOf('/') + 1);
+        r.type = kFileRecordType;
+        r.vol = vol;
+        RecordWriter w;
+        return w.Insert(r);
+    }
+    QString Field(const QString& id, const QString& field) {
+        Statement st(g_catalogue, "select " + field + " from main where id=?");
+        st.Bind(1, id.toLongLong());
+        return st.Step() ? TextOrEmpty(st.Column(0)) : "<none>";
+    }
+    QStringList Backups(const QString& id) {
+        QStringList rows;
+        Statement st(g_catalogue, "select filepath, vol from main4 where recordid=? order by filepath");
+        st.Bind(1, id.toLongLong());
+        while (st.Step()) rows << TextOrEmpty(st.Column(0)) + ";" + TextOrEmpty(st.Column(1));
+        return rows;
+    }
+};
+
+TEST_F(Batch, DiskAndPathChangesStoreQuotesIntact) {
+    const QString a = Add("/Data/It's/File.TXT"), b = Add("/data/other/f");
+    BatchResult r = SetDiskOfRecords({a, b, "999"}, "12'3");
+    EXPECT_EQ(r.changed.size(), 2u);
+    EXPECT_EQ(r.missing, QStringList({"999"}));
+    EXPECT_EQ(Field(a, "vol"), "12'3");
+    SetDiskOfRecords({a}, "");
+    EXPECT_EQ(Field(a, "vol"), "");  // an empty entry stores an empty identity
+
+    r = ReplacePathOfRecords({a, b}, "/DATA/it's", "/new'dir");
+    ASSERT_EQ(r.changed.size(), 1u);  // b does not contain the text: not written
+    EXPECT_EQ(r.changed[0], std::make_pair(a, QString("/new'dir/File.TXT")));
+    EXPECT_EQ(Field(a, "dir"), "/new'dir/File.TXT");
+    EXPECT_EQ(Field(b, "dir"), "/data/other/f");
+}
+
+TEST_F(Batch, RootReplacementMovesOrAddsBackups) {
+    const QString a = Add("/Src/A/One.txt", "5"), b = Add("/src/a/sub/Two.txt", "5"), c = Add("/src/ab/x.txt", "5");
+    const QString target = work.path() + "/new'root";
+    const QString disk = DriveDiskId(target);
+
+    BatchResult r = ReplaceRootOfRecords({a, b, c}, {"/src/a"}, target + "/", true);
+    EXPECT_EQ(r.changed.size(), 2u);
+    EXPECT_EQ(Field(a, "dir"), "/Src/A/One.txt");  // as backup: the record stays
+    EXPECT_EQ(Field(a, "vol"), "5");
+    EXPECT_EQ(Backups(a), QStringList({target + "/One.txt;" + disk}));
+    EXPECT_EQ(Backups(b), QStringList({target + "/sub/Two.txt;" + disk}));
+    EXPECT_TRUE(Backups(c).isEmpty());
+    r = ReplaceRootOfRecords({a, b}, {"/src/a"}, target, true);
+    EXPECT_TRUE(r.changed.empty());  // the same rows are not added again
+    EXPECT_EQ(Backups(a).size(), 1);
+
+    r = ReplaceRootOfRecords({a, b, c}, RootCandidates({a, b, c}), target, false);
+    EXPECT_EQ(r.changed.size(), 3u);
+    EXPECT_EQ(Field(a, "dir"), target + "/One.txt");
+    EXPECT_EQ(Field(b, "dir"), target + "/sub/Two.txt");
+    EXPECT_EQ(Field(c, "dir"), target + "/x.txt");
+    EXPECT_EQ(Field(c, "vol"), disk);
+}
+
+TEST_F(Batch, CommandsAskFirstAndOfferTheRoots) {
+    const QString a = Add("/src/a/b/f1"), b = Add("/src/a/f2");
+    EXPECT_FALSE(ModifyDiskNoCommand({a}));  // cancelled
+    EXPECT_EQ(Field(a, "vol"), "7");
+    prompts.AnswerDialog(dlg::kInput, {{dlg::kText, "42"}});
+    EXPECT_TRUE(ModifyDiskNoCommand({a, b}));
+    EXPECT_EQ(Field(b, "vol"), "42");
+
+    prompts.AnswerDialog(dlg::kReplace, {{dlg::kFind, "/SRC"}, {dlg::kReplacement, "/dst"}});
+    EXPECT_TRUE(BatchReplacePathCommand({a}));
+    EXPECT_EQ(Field(a, "dir"), "/dst/a/b/f1");
+
+    prompts.dialogsShown.clear();
+    prompts.AnswerDialog(dlg::kListReplace, {{dlg::kTarget, "relative/path"}});
+    EXPECT_FALSE(BatchReplaceRootCommand({a, b}));
+    ASSERT_EQ(prompts.dialogsShown.size(), 1u);
+    EXPECT_EQ(prompts.dialogsShown[0].second.value(dlg::kItems).toStringList(), QStringList({"/dst/a/b", "/src/a"}));
+    EXPECT_EQ(prompts.messages.size(), 1u);  // a relative target is refused
+    prompts.AnswerDialog(dlg::kListReplace, {{dlg::kTarget, "/moved"}, {dlg::kItems, QStringList{"/src"}}});
+    EXPECT_TRUE(BatchReplaceRootCommand({a, b}));
+    EXPECT_EQ(Field(b, "dir"), "/moved/a/f2");
+    EXPECT_EQ(Field(a, "dir"), "/dst/a/b/f1");
+}
+
+}  // namespace
