@@ -18,33 +18,6 @@ namespace {
 
 constexpr int kStatusEvery = 200;
 
-char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
-
-bool EqualAt(const QString& hay, qsizetype at, const QString& needle) {
-    if (at < 0 || at + needle.size() > hay.size()) return false;
-    for (qsizetype i = 0; i < needle.size(); ++i)
-        if (AsciiLower(hay[at + i].unicode()) != AsciiLower(needle[i].unicode())) return false;
-    return true;
-}
-
-qsizetype IndexOfCI(const QString& hay, const QString& needle, qsizetype from) {
-    for (qsizetype i = from; i + needle.size() <= hay.size(); ++i)
-        if (EqualAt(hay, i, needle)) return i;
-    return -1;
-}
-
-// A folder text without trailing "/" (except "/" itself).
-QString Norm(QString p) {
-    while (p.size() > 1 && p.endsWith(u'/')) p.chop(1);
-    return p;
-}
-
-// a lies inside b (or is b), as whole components.
-bool Within(const QString& a, const QString& b) {
-    if (!EqualAt(a, 0, b)) return false;
-    return a.size() == b.size() || b.endsWith(u'/') || a[b.size()] == u'/';
-}
-
 qlonglong IdNumber(const QString& id, bool* ok) { return id.trimmed().toLongLong(ok); }
 
 // True while a batch runs under the progress dialog: only then are texts posted (texts
@@ -118,7 +91,7 @@ QString ReplaceInPath(const QString& path, const QString& find, const QString& r
     QString out;
     qsizetype from = 0;
     for (;;) {
-        const qsizetype at = IndexOfCI(path, find, from);
+        const qsizetype at = IndexOfPathText(path, find, from);
         if (at < 0) break;
         out += QStringView(path).mid(from, at - from);
         out += replacement;
@@ -128,56 +101,23 @@ QString ReplaceInPath(const QString& path, const QString& find, const QString& r
     return out;
 }
 
-QString ParentFolder(const QString& path) {
-    const QString p = Norm(path);
-    const qsizetype slash = p.lastIndexOf(u'/');
-    if (slash <= 0) return QString();
-    return Norm(p.left(slash));
-}
-
-int PathRelation(const QString& a, const QString& b) {
-    const QString x = Norm(a), y = Norm(b);
-    if (x.size() == y.size() && EqualAt(x, 0, y)) return 0;
-    if (Within(x, y)) return 1;
-    if (Within(y, x)) return 2;
-    return 3;
-}
-
-void AddRootCandidate(QStringList& roots, const QString& path) {
-    const QString folder = ParentFolder(path);
-    if (folder.isEmpty()) return;
-    for (qsizetype i = 0; i < roots.size(); ++i) {
-        switch (PathRelation(roots[i], folder)) {
-        case 0:
-        case 2: return;
-        case 1: {
-            roots[i] = folder;
-            // Further roots inside the new one would only repeat it.
-            for (qsizetype j = roots.size() - 1; j > i; --j)
-                if (PathRelation(roots[j], folder) <= 1) roots.removeAt(j);
-            return;
-        }
-        default: break;
-        }
-    }
-    roots << folder;
-}
-
 QString RootOfPath(const QString& path, const QStringList& roots) {
     const QString folder = ParentFolder(path);
-    if (folder.isEmpty()) return QString();
+    if (IsTopOrEmptyFolder(folder)) return QString();
     for (const QString& root : roots) {
-        if (Norm(root).isEmpty()) continue;
-        const int r = PathRelation(folder, root);
-        if (r == 0 || r == 1) return Norm(root);
+        const QString r = WithoutTrailingSeparators(root);
+        if (r.isEmpty()) continue;
+        const int relation = PathRelation(folder, r);
+        if (relation == 0 || relation == 1) return r;
     }
     return QString();
 }
 
 QString ReplaceRoot(const QString& path, const QString& root, const QString& target) {
-    const QString r = Norm(root);
-    const QString rest = path.mid(r == QLatin1String("/") ? 0 : r.size());
-    QString t = Norm(target);
+    const QString r = WithoutTrailingSeparators(root);
+    QString rest = path.mid(r == QLatin1String("/") ? 0 : r.size());
+    QString t = WithoutTrailingSeparators(target);
+    if (IsDriveFormPath(path) && !IsDriveFormPath(t)) rest.replace(u'\\', u'/');
     if (t == QLatin1String("/")) t.clear();
     QString out = t + (rest.isEmpty() || rest.startsWith(u'/') ? rest : u'/' + rest);
     return out.isEmpty() ? QStringLiteral("/") : out;

@@ -4,16 +4,17 @@
 // (BATCH REPLACE PATH), and the move from source root folders to a target root (BATCH
 // REPLACE ROOT PATH), optionally keeping the new location as a backup copy instead.
 //
-// Paths are compared without regard to the case of the letters A to Z, as the platform
-// the catalogue format comes from did, but only the replaced text changes: the rest of a
-// path keeps its case, so the new path names the file on this case-sensitive system.
-// Roots match whole path components (the root /data/a is no root of /data/ab/x). Every
+// Paths are compared by the rule of base/pathroots.h (A-Z without regard to case, roots
+// by whole path components: the root /data/a is no root of /data/ab/x), but only the
+// replaced text changes: the rest of a path keeps its case, so the new path names the
+// file on this case-sensitive system. Every
 // text is a bound parameter, so quotes are stored as typed.
 //
 // Each batch runs in one write transaction, testing g_stop_requested between records: a
 // stop commits the records done so far; a database error leaves every record untouched
 // and is reported.
 
+#include "base/pathroots.h"
 #include "store/catalogue.h"
 
 #include <QString>
@@ -50,19 +51,6 @@ QString ReplaceInPath(const QString& path, const QString& find, const QString& r
 BatchResult ReplacePathOfRecords(const QStringList& ids, const QString& find, const QString& replacement,
                                  Connection& conn = g_catalogue);
 
-// The folder of a path: the text before its last "/", without trailing "/"; empty for a
-// file directly in "/" and for a text without "/".
-QString ParentFolder(const QString& path);
-
-// 0 when a and b name the same folder; 1 when a lies inside b; 2 when b lies inside a;
-// 3 otherwise. Whole path components, letters A-Z without regard to case.
-int PathRelation(const QString& a, const QString& b);
-
-// Adds the folder of path to the source roots: nothing when the list holds that folder or
-// one that contains it; a root inside the folder is replaced by it (and any further root
-// inside it dropped); otherwise the folder is appended.
-void AddRootCandidate(QStringList& roots, const QString& path);
-
 // The first root (in list order) that is the folder of path or contains it; empty text
 // when none does.
 QString RootOfPath(const QString& path, const QStringList& roots);
@@ -71,7 +59,9 @@ QString RootOfPath(const QString& path, const QStringList& roots);
 // paths, in order). Throws DbError.
 QStringList RootCandidates(const QStringList& ids, Connection& conn = g_catalogue);
 
-// path with its leading root replaced by target ("/" joins them once).
+// path with its leading root replaced by target ("/" joins them once). The rest of a path
+// in the original platform's form ("E:\dir\file") gets "/" for its backslashes when
+// target is a path of this system.
 QString ReplaceRoot(const QString& path, const QString& root, const QString& target);
 
 // BATCH REPLACE ROOT PATH: for every record whose path lies under one of roots, the

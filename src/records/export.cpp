@@ -7,8 +7,8 @@
 #include "io/importcore.h"
 #include "io/pack.h"
 #include "records/backuprows.h"
+#include "records/recordops.h"
 #include "platform/volumes.h"
-#include "store/volroots.h"
 #include "tree/nodes.h"
 
 #include <QDir>
@@ -61,50 +61,12 @@ QString PackFolderPath() {
     return DecodePath(QFile::encodeName(QDir::currentPath())) + QStringLiteral("/temp/");
 }
 
-struct RecordPaths {
-    bool found = false;
-    QString dir;     // as stored
-    QString own;     // resolved by disk identity
-    QString source;  // what is exported: own, or a usable copy
-};
-
-// The stored path of record id resolved by its disk identity, and with useBackups the
-// first existing path among the own file and the backup copies.
-RecordPaths PathsOfRecord(ExportRun& run, const QString& id) {
-    RecordPaths r;
-    bool ok = false;
-    const qlonglong n = id.trimmed().toLongLong(&ok);
-    if (!ok) return r;
-    Statement& st = run.RecordQuery();
-    st.Reset();
-    st.Bind(1, n);
-    if (!st.Step()) return r;
-    r.found = true;
-    r.dir = TextOrEmpty(st.Column(0));
-    r.own = run.Resolve(r.dir, TextOrEmpty(st.Column(1)));
-    r.source = r.own;
-    if (run.useBackups && !PathExists(r.own)) {
-        r.source.clear();
-        Statement& copies = run.CopiesQuery();
-        copies.Reset();
-        copies.Bind(1, n);
-        while (copies.Step()) {
-            const QString p = run.Resolve(TextOrEmpty(copies.Column(0)), TextOrEmpty(copies.Column(1)));
-            if (PathExists(p)) {
-                r.source = p;
-                break;
-            }
-        }
-    }
-    return r;
-}
-
 // Exports one record; the path it went to (copied or found) is put into map.
 void ExportOne(ExportRun& run, const QString& id, const QString& destination, ExportTally& tally,
                CopyMap& map) {
-    RecordPaths rec;
+    RecordLocation rec;
     try {
-        rec = PathsOfRecord(run, id);
+        rec = LocateRecord(id, run.useBackups, run.byDisk, run.conn);
     } catch (const DbError& e) {
         ReportDbError(e);
         return;
@@ -113,11 +75,11 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
         Exclaim(QStringLiteral("%1: 没有这条记录(no such record)").arg(id), kMissingCaption);
         return;
     }
-    if (rec.source.isEmpty() || !PathExists(rec.source)) {
-        Exclaim(rec.source.isEmpty() ? rec.own : rec.source, kMissingCaption);
+    if (rec.usable.isEmpty() || !PathExists(rec.usable)) {
+        Exclaim(rec.usable.isEmpty() ? rec.own : rec.usable, kMissingCaption);
         return;
     }
-    QString source = rec.source;
+    QString source = rec.usable;
     QString name = RecordFileName(rec.dir);
     PostStatus(name);
     if (IsFolderPath(source)) {
@@ -187,32 +149,6 @@ void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString
 
 ExportRun::ExportRun(Connection& c)
     : conn(c), byDisk(g_band_flag), useBackups(sysback), log_(std::make_unique<ExportLog>()) {}
-
-QString ExportRun::Resolve(const QString& path, const QString& identity) {
-    if (!byDisk || identity.isEmpty() || identity == QLatin1String("0")) return path;
-    auto it = roots_.find(identity);
-    if (it == roots_.end()) {
-        QStringList roots;
-        try {
-            roots = RememberedRoots(identity, conn);
-        } catch (const DbError&) {
-            // No remembered roots to go by: the path is used as stored.
-        }
-        it = roots_.insert(identity, roots);
-    }
-    return ResolvePathByRoots(path, identity, *it);
-}
-
-Statement& ExportRun::RecordQuery() {
-    if (!recordQuery_.handle()) recordQuery_ = Statement(conn, QStringLiteral("select dir, vol from main where id=?"));
-    return recordQuery_;
-}
-
-Statement& ExportRun::CopiesQuery() {
-    if (!copiesQuery_.handle())
-        copiesQuery_ = Statement(conn, QStringLiteral("select filepath, vol from main4 where recordid=?"));
-    return copiesQuery_;
-}
 
 ExportRun::~ExportRun() {
     for (const Waiting& w : pending_) DiscardCopy(w.copy);

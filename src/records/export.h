@@ -16,7 +16,6 @@
 #include "io/filecopy.h"
 #include "store/catalogue.h"
 
-#include <QHash>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -60,16 +59,7 @@ public:
     bool IsPending(const QString& target) const { return pendingTargets_.contains(target); }
     void Flush();
 
-    // ResolvePathByDisk with the remembered roots of each disk identity read once per run.
-    QString Resolve(const QString& path, const QString& identity);
-    // The prepared queries of a run: "select dir, vol from main where id=?" and
-    // "select filepath, vol from main4 where recordid=?". Throw DbError.
-    Statement& RecordQuery();
-    Statement& CopiesQuery();
-
 private:
-    Statement recordQuery_, copiesQuery_;
-    QHash<QString, QStringList> roots_;
     struct Waiting {
         QString id;
         PendingCopy copy;

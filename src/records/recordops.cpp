@@ -13,41 +13,52 @@ namespace {
 // Records deleted per write transaction.
 constexpr int kDeleteChunk = 500;
 
-// Candidates of FindUsableCopy: the own resolved path first (when the record exists),
-// then the resolved copies. A failed read is reported and the candidates so far remain.
-QStringList Candidates(const QString& id, bool byDisk, bool withCopies, Connection& conn) {
-    QStringList out;
-    if (!IsIdText(id)) return out;  // no record has it
-    const qint64 n = id.trimmed().toLongLong();
+// LocateRecord with a failed read reported: the location read so far.
+RecordLocation LocateReported(const QString& id, bool withCopies, bool byDisk, Connection& conn) {
     try {
-        Statement st(conn, QStringLiteral("select dir, vol from main where id=?1"));
-        st.Bind(1, n);
-        if (st.Step()) out << ResolvePathByDisk(TextOrEmpty(st.Column(0)), TextOrEmpty(st.Column(1)), byDisk, conn);
+        return LocateRecord(id, withCopies, byDisk, conn);
     } catch (const DbError& e) {
         ReportDbError(e);
+        return {};
     }
-    if (!withCopies) return out;
-    try {
-        Statement st(conn, QStringLiteral("select filepath, vol from main4 where recordid=?1 order by rowid"));
-        st.Bind(1, n);
-        while (st.Step())
-            out << ResolvePathByDisk(TextOrEmpty(st.Column(0)), TextOrEmpty(st.Column(1)), byDisk, conn);
-    } catch (const DbError& e) {
-        ReportDbError(e);
-    }
-    return out;
 }
 
 }  // namespace
 
+RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk, Connection& conn) {
+    RecordLocation r;
+    if (!IsIdText(id)) return r;  // no record has it
+    const qint64 n = id.trimmed().toLongLong();
+    {
+        Statement st(conn, QStringLiteral("select dir, vol from main where id=?1"));
+        st.Bind(1, n);
+        if (st.Step()) {
+            r.found = true;
+            r.dir = TextOrEmpty(st.Column(0));
+            r.own = ResolvePathByDisk(r.dir, TextOrEmpty(st.Column(1)), byDisk, conn);
+        }
+    }
+    r.usable = r.own;
+    if (!withCopies || (!r.own.isEmpty() && PathExists(r.own))) return r;
+    r.usable.clear();
+    Statement st(conn, QStringLiteral("select filepath, vol from main4 where recordid=?1 order by rowid"));
+    st.Bind(1, n);
+    while (st.Step()) {
+        const QString p = ResolvePathByDisk(TextOrEmpty(st.Column(0)), TextOrEmpty(st.Column(1)), byDisk, conn);
+        if (!p.isEmpty() && PathExists(p)) {
+            r.usable = p;
+            break;
+        }
+    }
+    return r;
+}
+
 QString RecordResolvedPath(const QString& id, bool byDisk, Connection& conn) {
-    return Candidates(id, byDisk, false, conn).value(0);
+    return LocateReported(id, false, byDisk, conn).own;
 }
 
 QString FindUsableCopy(const QString& id, bool byDisk, Connection& conn) {
-    for (const QString& p : Candidates(id, byDisk, true, conn))
-        if (!p.isEmpty() && PathExists(p)) return p;
-    return QString();
+    return LocateReported(id, true, byDisk, conn).usable;
 }
 
 QString UsableFormalPath(const QString& id, bool byDisk, Connection& conn) {
@@ -56,7 +67,7 @@ QString UsableFormalPath(const QString& id, bool byDisk, Connection& conn) {
 }
 
 QString PathToOpen(const QString& id, bool useBackups, bool byDisk, Connection& conn) {
-    return useBackups ? FindUsableCopy(id, byDisk, conn) : RecordResolvedPath(id, byDisk, conn);
+    return LocateReported(id, useBackups, byDisk, conn).usable;
 }
 
 QString FolderToOpen(const QString& path) {

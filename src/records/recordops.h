@@ -23,6 +23,21 @@
 
 namespace korvel {
 
+// Where a record's file may be found.
+struct RecordLocation {
+    bool found = false;  // a record has the id
+    QString dir;         // its path as stored
+    QString own;         // dir resolved with the record's disk identity (vol)
+    // With copies: the first existing path among own and the backup copies (each
+    // resolved with its own disk identity, in row order), empty when none exists.
+    // Without: own.
+    QString usable;
+};
+// The location of record id; the backup copies are read only when asked for and the own
+// file does not exist. Throws DbError.
+RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk = g_band_flag,
+                            Connection& conn = g_catalogue);
+
 // The record's own path as stored (dir) resolved with its disk identity (vol); empty
 // when there is no such record.
 QString RecordResolvedPath(const QString& id, bool byDisk = g_band_flag, Connection& conn = g_catalogue);

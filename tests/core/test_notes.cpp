@@ -2,7 +2,6 @@
 // the file manager's entry (its Exec line run for real) and the penlet tool.
 #include "base/dialogs.h"
 #include "base/fsutil.h"
-#include "base/pathroots.h"
 #include "base/settings.h"
 #include "io/importcore.h"
 #include "list/recordlist.h"
@@ -75,22 +74,6 @@ TEST(Notes, KeywordsAreTheNodesTagsInOrderWithPenletOnce) {
 }
 
 TEST(Notes, FolderListIsTheTopFoldersOfTheInnerRecords) {
-    const struct {
-        QStringList paths;
-        QStringList roots;
-    } cases[] = {
-        {{"/C/A/B/f", "/C/A/f"}, {"/C/A"}},
-        {{"/C/A/f", "/C/A/B/f"}, {"/C/A"}},
-        {{"/C/AB/f", "/C/A/f"}, {"/C/AB", "/C/A"}},
-        {{"/c/a/x", "/C/A/y", "/d/e"}, {"/c/a", "/d"}},
-        {{"/f", "name"}, {}},
-    };
-    for (const auto& c : cases) {
-        QStringList roots;
-        for (const QString& p : c.paths) AddRootCandidate(roots, p);
-        EXPECT_EQ(roots, c.roots) << c.paths.join(' ').toStdString();
-    }
-
     TempCatalogue cat;
     const QString n = InsertNodeWithId("n", "t", "0");
     InsertNodeWithId("child", "u", n);

@@ -1,0 +1,41 @@
+# Installation and the Debian package.
+#
+#   bin/                         korvel, korvel-cli, penlet, word2 (together: the window and
+#                                korvel-cli find penlet and word2 beside themselves)
+#   lib/<arch>/korvel/           libkrvlindex.so, private: found through the programs' RUNPATH
+#   share/applications/          korvel.desktop (starts the window on ~/korvel)
+#   share/icons/hicolor/         korvel.svg (scalable) and korvel.png (48x48)
+#
+# `cpack -G DEB` in the build folder makes korvel_<version>_<arch>.deb.
+
+set(_programs korvel-cli penlet word2)
+if(TARGET korvel)
+  list(PREPEND _programs korvel)
+endif()
+install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS krvlindex LIBRARY DESTINATION ${KORVEL_PRIVATE_LIBDIR} NAMELINK_SKIP)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/korvel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/korvel.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/korvel-48.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps RENAME korvel.png)
+
+set(CPACK_PACKAGE_NAME korvel)
+set(CPACK_PACKAGE_VENDOR "Korvel")
+set(CPACK_PACKAGE_CONTACT "Korvel developers <korvel@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop document manager: a catalogue of files on every disk")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Korvel keeps a catalogue (an encrypted SQLCipher file) of files on every disk, including disks that are offline, found through tags, search folders and full-text search. Files stay where they are.")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY korvel)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dpkg-shlibdeps finds the private index library here, not in the system's folders.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/src/krvlindex)
+# Programs Korvel runs: the text extractors of old word-processor files; the font for
+# Chinese texts. The window needs Qt's X11 platform plugin (in libqt6gui6 on Debian 12,
+# which the shared-library dependencies already name).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "catdoc, antiword")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei, xdg-utils")
+include(CPack)
