@@ -8,10 +8,20 @@
 #
 # `cpack -G DEB` in the build folder makes korvel_<version>_<arch>.deb.
 
+set(KORVEL_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/korvel)
+
 set(_programs korvel-cli penlet word2)
 if(TARGET korvel)
   list(PREPEND _programs korvel)
 endif()
+# Installed, the programs that link the index library find it through their RUNPATH,
+# relative to their own folder, so the installed tree can be moved as a whole.
+file(RELATIVE_PATH _bin_to_lib /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${KORVEL_PRIVATE_LIBDIR})
+foreach(_p ${_programs})
+  if(NOT _p STREQUAL word2)
+    set_target_properties(${_p} PROPERTIES INSTALL_RPATH "$ORIGIN/${_bin_to_lib}")
+  endif()
+endforeach()
 install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS krvlindex LIBRARY DESTINATION ${KORVEL_PRIVATE_LIBDIR} NAMELINK_SKIP)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/korvel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
