@@ -1,6 +1,6 @@
 # Installs the build into a fresh prefix and checks the layout: every program, the index
-# library, the desktop entry and the icons in place, and the installed korvel-cli (which
-# links the index library through its RUNPATH) creating a catalogue.
+# library, the desktop entry and the icons in place, and the installed korvel-cli (its
+# libraries found from the installed folders alone) creating a catalogue.
 #
 #   cmake -DBUILD=<build dir> -DPREFIX=<scratch folder> -DLIBDIR=<CMAKE_INSTALL_LIBDIR> -P install_check.cmake
 file(REMOVE_RECURSE ${PREFIX})
