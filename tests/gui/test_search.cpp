@@ -9,6 +9,7 @@
 #include "gui/searchdialog.h"
 #include "list/recordlist.h"
 #include "store/pageset.h"
+#include "store/schema.h"
 #include "support/catalogue.h"
 #include "support/records.h"
 #include "support/scripted_prompter.h"
