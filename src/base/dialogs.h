@@ -48,6 +48,14 @@ inline const QString kBatchKeys = QStringLiteral("alldialog");
 // chains (QStringList, each id chain joined by blanks), recordId. UNGROUP with a group
 // selected closes it as OK with index (int) set to the selected group; cancel gives false.
 inline const QString kShowGroups = QStringLiteral("ShowDlg");
+// indexdialog, the content search: text (the query).
+inline const QString kContentSearch = QStringLiteral("indexdialog");
+// searchdialog "高级记录搜索(advanced search)": name, keywords, path, fileFrom, fileTo,
+// recordFrom, recordTo, content, desc, ownNumber (all texts, preset empty).
+inline const QString kAdvancedSearch = QStringLiteral("searchdialog");
+// datedialog "选择日期(SELECT DATE)": date (the picked day as "%Y-%m-%d"; empty when none
+// was picked).
+inline const QString kDatePick = QStringLiteral("datedialog");
 
 // Field keys.
 inline const QString kName = QStringLiteral("name");
@@ -77,5 +85,12 @@ inline const QString kFind = QStringLiteral("find");
 inline const QString kReplacement = QStringLiteral("replacement");
 inline const QString kTarget = QStringLiteral("target");
 inline const QString kAsBackup = QStringLiteral("asBackup");
+inline const QString kKeywords = QStringLiteral("keywords");
+inline const QString kFileFrom = QStringLiteral("fileFrom");
+inline const QString kFileTo = QStringLiteral("fileTo");
+inline const QString kRecordFrom = QStringLiteral("recordFrom");
+inline const QString kRecordTo = QStringLiteral("recordTo");
+inline const QString kContent = QStringLiteral("content");
+inline const QString kDate = QStringLiteral("date");
 
 }  // namespace korvel::dlg

@@ -191,9 +191,12 @@ void CMainFrame::RegisterCommands() {
     Register({kGroupShow}, Pane::List, [list] { list->OnGroupShow(); });
     Register({kGroupAdd}, Pane::List, [list] { list->OnGroupAdd(); });
     Register({kGroupDel}, Pane::List, [list] { list->OnGroupDel(); });
-    for (int id : {kAdvancedFind, kExportRec, kExportRecBackup, kModifyDiskNo,
-                   kBatchReplacePath, kBatchReplaceRoot, kCreateIndex})
+    for (int id : {kExportRec, kExportRecBackup, kModifyDiskNo, kBatchReplacePath, kBatchReplaceRoot})
         Register({id}, Pane::List, nullptr);
+    Register({kCreateIndex}, Pane::List, [list] { list->OnCreateIndex(); });
+    Register({kAdvancedFind}, Pane::List, [list] { list->OnAdvancedFind(); });
+    // The content search acts on no selection: whichever pane is active.
+    Register({kContentSearch}, Pane::Frame, [list] { list->OnContentSearch(); });
     Register({kSyncRec}, Pane::List,
              [list] { SyncRecordsCommand(RecordIdsOfRows(list->SelectedRows())); });
     Register({kSyncAll}, Pane::List, [] { SyncRecordsCommand(std::nullopt); });
@@ -281,6 +284,7 @@ void CMainFrame::BuildMainMenu() {
 
     QMenu* find = bar->addMenu(QStringLiteral("查找FIND(&C)"));
     AddItem(find, kAdvancedFind, QStringLiteral("高级查找(ADVANCE)"), M);
+    AddItem(find, kContentSearch, QStringLiteral("内容搜索(CONTENT)..."), M);
 
     QMenu* group = bar->addMenu(QStringLiteral("分组GROUP(&G)"));
     AddItem(group, kGroupShow, QStringLiteral("查看此记录的所有分组(SHOW)..."), M);

@@ -13,6 +13,9 @@
 #include "tags/keywordcommands.h"
 #include "records/batch.h"
 #include "records/export.h"
+#include "records/indexcommand.h"
+#include "search/advancedsearch.h"
+#include "search/contentsearch.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -240,6 +243,12 @@ void COstrelView::OnUpdateRec() {
     WaitCursor wait;
     UpdateRecordsCommand(SelectedRows());
 }
+void COstrelView::OnCreateIndex() {
+    WaitCursor wait;
+    CreateIndexCommand(SelectedRows());
+}
+void COstrelView::OnAdvancedFind() { AdvancedSearchCommand(); }
+void COstrelView::OnContentSearch() { ContentSearchCommand(); }
 void COstrelView::OnOpenBackup() { OpenBackupCommand(SelectedRows()); }
 void COstrelView::OnAddBackup() { AddBackupCommand(SelectedRows()); }
 void COstrelView::OnDelBackup() { DelBackupCommand(SelectedRows()); }

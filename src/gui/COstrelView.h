@@ -82,6 +82,12 @@ public:
     void OnBatchReplacePath();
     void OnBatchReplaceRoot();
 
+    // CREATE INDEX over the selected rows; the advanced and the content search, whose
+    // results the list then shows.
+    void OnCreateIndex();
+    void OnAdvancedFind();
+    void OnContentSearch();
+
     // Redraws the rows of g_record_list.
     void RefreshRows();
     // Rows selected in the list, in ascending order.

@@ -15,6 +15,7 @@
 #include "gui/CReplaceDlg.h"
 #include "gui/CNodeTreeDlg.h"
 #include "gui/CShowInfoDlg.h"
+#include "gui/datedialog.h"
 #include "gui/ComboxDlg.h"
 #include "gui/ShowDlg.h"
 #include "gui/TreeControlDlg.h"
@@ -28,8 +29,10 @@
 #include "gui/alldialog.h"
 #include "gui/keydialog2.h"
 #include "gui/lookdialog4.h"
+#include "gui/indexdialog.h"
 #include "gui/modsdialog2.h"
 #include "gui/s4dialog.h"
+#include "gui/searchdialog.h"
 #include "store/catalogue.h"
 
 #include <QApplication>
@@ -94,6 +97,9 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     if (dialog == dlg::kShowGroups) return std::make_unique<ShowDlg>(parent);
     if (dialog == dlg::kReplace) return std::make_unique<CReplaceDlg>(parent);
     if (dialog == dlg::kListReplace) return std::make_unique<CListReplaceDlg>(parent);
+    if (dialog == dlg::kContentSearch) return std::make_unique<indexdialog>(parent);
+    if (dialog == dlg::kAdvancedSearch) return std::make_unique<searchdialog>(parent);
+    if (dialog == dlg::kDatePick) return std::make_unique<datedialog>(parent);
     return nullptr;
 }
 

@@ -24,6 +24,8 @@ inline constexpr int kAutoNodeTree = 32876;
 inline constexpr int kModifyRec = 32797, kModifyRec2 = 32779;
 inline constexpr int kDelRec = 32798, kDelRec2 = 32780;
 inline constexpr int kAdvancedFind = 32821;
+// The content search; the window gives it the item "内容搜索(CONTENT)..." of the FIND menu.
+inline constexpr int kContentSearch = 32827;
 inline constexpr int kGroupShow = 32838, kGroupAdd = 32840, kGroupDel = 32841;
 inline constexpr int kKeyShow = 32853, kKeyAdd = 32842, kKeyDel = 32844;
 

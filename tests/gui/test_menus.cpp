@@ -66,7 +66,7 @@ TEST(Menus, MainMenuTitlesIdsAndTexts) {
         "32795 修改节点(MODIFYNODE)", "32793 复制节点(COPYNODE)", "32794 粘贴节点(PASTENODE)",
         "32791 删除节点(DELNODE)", "32859 刷新节点(REFRESHNODE)",
         "[记录RECODE(&R)]", "32797 修改记录属性(MODEFY)", "32798 删除记录(DEL)",
-        "[查找FIND(&C)]", "32821 高级查找(ADVANCE)",
+        "[查找FIND(&C)]", "32821 高级查找(ADVANCE)", "32827 内容搜索(CONTENT)...",
         "[分组GROUP(&G)]", "32838 查看此记录的所有分组(SHOW)...",
         "32840 向某组中添加记录(ADD REC TO G)...", "32841 从分组中删除记录(DEL REC FROM G)...",
         "[关键字KEY(&K)]", "32853 查看此记录的关键字(SHOW)...", "32842 添加记录的关键字(ADD)...",

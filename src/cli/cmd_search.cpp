@@ -1,0 +1,115 @@
+// korvel-cli index, search and search-content: the content index of records, the advanced
+// search and the content search, over the same core as the window.
+#include "cli/commands.h"
+
+#include "base/prompter.h"
+#include "base/settings.h"
+#include "io/indexing.h"
+#include "list/recordlist.h"
+#include "records/indexcommand.h"
+#include "search/advancedsearch.h"
+#include "search/contentsearch.h"
+#include "store/catalogue.h"
+#include "store/pageset.h"
+#include "tree/nodes.h"
+
+#include <QRegularExpression>
+
+#include <cstdio>
+
+namespace korvel::cli {
+namespace {
+
+const QString kIndexUsage = QStringLiteral(
+    "index ID... | --all\n"
+    "      builds or renews the content index of file records whose names match the index-type list");
+
+const QString kSearchUsage = QStringLiteral(
+    "search [--name T] [--tags \"T1 T2\"] [--path T] [--file-from D] [--file-to D] [--rec-from D] [--rec-to D]\n"
+    "       [--desc T] [--own-number T] [--content T]\n"
+    "      the found records as list prints them (dates as YYYY-MM-DD; % and _ are wildcards),\n"
+    "      by name, or best first with --content");
+
+const QString kSearchContentUsage = QStringLiteral(
+    "search-content QUERY\n"
+    "      every indexed record whose text matches: rank, id, name and path, best first");
+
+int RunIndex(const QStringList& input) {
+    QStringList args = input;
+    const bool all = TakeFlag(args, QStringLiteral("--all"));
+    if (all == !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
+    QStringList ids;
+    if (all) {
+        try {
+            Statement st(g_catalogue, QStringLiteral("select id from main order by id"));
+            while (st.Step()) ids << QString::number(st.Column(0).toLongLong());
+        } catch (const DbError& e) {
+            return Fail(e.description());
+        }
+    } else {
+        for (const QString& id : args)
+            if (!IsIdText(id)) return Fail(QStringLiteral("not a record id: %1").arg(id));
+        ids = args;
+    }
+    const CreateIndexResult result = CreateRecordIndexes(ids, g_catalogue, RecordIndexPath(sysback));
+    if (result.error) ReportDbError(*result.error);
+    Out(CreatedIndexesText(result.counted));
+    return result.error ? 1 : 0;
+}
+
+// "YYYY-MM-DD", the form the date dialog gives.
+bool IsDayText(const QString& t) {
+    static const QRegularExpression day(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    return day.match(t).hasMatch();
+}
+
+int RunSearch(const QStringList& input) {
+    QStringList args = input;
+    AdvancedSearchFields f;
+    const std::pair<const char*, QString*> options[] = {
+        {"--name", &f.name},           {"--tags", &f.keywords},      {"--path", &f.path},
+        {"--file-from", &f.fileFrom},  {"--file-to", &f.fileTo},     {"--rec-from", &f.recordFrom},
+        {"--rec-to", &f.recordTo},     {"--desc", &f.desc},          {"--own-number", &f.ownNumber},
+        {"--content", &f.content}};
+    for (const auto& [name, field] : options) {
+        const QString option = QString::fromLatin1(name);
+        if (args.indexOf(option) == args.size() - 1 && !args.isEmpty())
+            return Fail(QStringLiteral("%1 needs a value").arg(option));
+        *field = TakeOption(args, option);
+    }
+    if (!args.isEmpty()) return Fail(QStringLiteral("usage: ") + kSearchUsage);
+    for (const QString* day : {&f.fileFrom, &f.fileTo, &f.recordFrom, &f.recordTo})
+        if (!day->isEmpty() && !IsDayText(*day))
+            return Fail(QStringLiteral("not a date (YYYY-MM-DD): %1").arg(*day));
+    const QString problem = ContentQueryProblem(f.content);
+    if (!problem.isEmpty()) return Fail(problem);
+
+    g_pageset.SetPageSize(1000);
+    if (!RunAdvancedSearch(f) || !g_pageset.State()) return Fail(QStringLiteral("the search could not be run"));
+    if (ConsoleErrorCount() > 0) return 1;
+    const int pages = g_pageset.PageCount();
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1) g_record_list.FillPage(page);
+        if (ConsoleErrorCount() > 0) return 1;
+        for (const QStringList& row : g_record_list.Rows()) Out(JoinFields(row));
+    }
+    return 0;
+}
+
+int RunSearchContent(const QStringList& args) {
+    if (args.size() != 1 || args[0].isEmpty()) return Fail(QStringLiteral("usage: ") + kSearchContentUsage);
+    const QString problem = ContentQueryProblem(args[0]);
+    if (!problem.isEmpty()) return Fail(problem);
+    const ContentRunResult result = RankIndexedRecords(args[0]);
+    if (result.error) return Fail(result.error->description());
+    for (const ContentHit& h : result.hits)
+        Out(QString::asprintf("%f", h.rank) + u'\t' + JoinFields({QString::number(h.id), h.name, h.dir}));
+    return 0;
+}
+
+CliRegistrar regIndex({QStringLiteral("index"), kIndexUsage, true, RunIndex});
+CliRegistrar regSearch({QStringLiteral("search"), kSearchUsage, true, RunSearch});
+CliRegistrar regContent({QStringLiteral("search-content"), kSearchContentUsage, true, RunSearchContent});
+
+}  // namespace
+}  // namespace korvel::cli

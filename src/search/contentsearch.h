@@ -1,0 +1,72 @@
+#pragma once
+// Content search: ranking records by the text of their content index (io/contentindex.h)
+// and leaving the hits in table main5, best first. Two entry points share one ranking:
+// every indexed record (the content search command) and a list of candidate records (the
+// content condition of the advanced search, RankCandidates).
+//
+// main5 is emptied and filled in one write transaction per run, each row copied from main
+// with a bound statement, so any text (quotes included) is kept as it is. A record
+// deleted after it was indexed never appears: only records that still exist are copied.
+
+#include "list/recordlist.h"
+#include "store/catalogue.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace korvel {
+
+// True for a UTF-16 unit in the CJK ranges of the query preparation.
+bool IsCjkUnit(char16_t unit);
+
+// The query of the advanced search's content condition: other characters copied; each
+// CJK character followed by another CJK character gives those two and a blank; a CJK
+// character followed by anything else (or the end) gives nothing.
+QString PrepareRankQuery(const QString& text);
+
+// Queries longer than this are refused (the index would be asked a phrase of that many
+// words for every record).
+inline constexpr int kMaxContentQueryLength = 1000;
+// Empty when query may be searched; otherwise the message that says why not.
+QString ContentQueryProblem(const QString& query);
+
+struct ContentHit {
+    qint64 id = 0;
+    QString name;
+    QString dir;
+    double rank = 0;
+};
+
+struct ContentRunResult {
+    std::vector<ContentHit> hits;  // best first, as main5 lists them
+    bool stopped = false;          // ended by the stop flag: main5 holds the hits found so far
+    bool indexReadable = true;     // false when "./index/" could not be read (nothing done)
+    std::optional<DbError> error;  // writing main5 failed (it is as it was)
+};
+
+// Ranks every record with a folder under "./index/" (in ascending id order) with the query
+// as typed. progress, when given, is told each id before it is ranked, and "finish" at the
+// end; stop is looked at before each record.
+ContentRunResult RankIndexedRecords(const QString& query, Connection& conn = g_catalogue,
+                                    const std::atomic<bool>* stop = nullptr,
+                                    const std::function<void(const QString&)>& progress = {});
+
+// Ranks the candidates (record ids, in the advanced search's order) with the content text
+// prepared by PrepareRankQuery. Reports and stops as RankIndexedRecords.
+ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds,
+                                Connection& conn = g_catalogue, const std::atomic<bool>* stop = nullptr,
+                                const std::function<void(const QString&)>& progress = {});
+
+// The listing of main5, best first.
+ListingSource ContentResultListing();
+
+// The content search command: the dialog indexdialog, the run under the progress dialog,
+// then the record list on the result (or, after a stop, page 1 of what it listed before).
+void ContentSearchCommand();
+
+}  // namespace korvel

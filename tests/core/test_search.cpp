@@ -1,0 +1,364 @@
+// Content indexing of records (IndexRecordFile, CREATE INDEX), the content search, and the
+// advanced search with its content ranking.
+#include "base/dialogs.h"
+#include "base/longop.h"
+#include "base/settings.h"
+#include "io/contentindex.h"
+#include "io/filters.h"
+#include "io/importcore.h"
+#include "io/indexing.h"
+#include "list/recordlist.h"
+#include "records/indexcommand.h"
+#include "records/recordops.h"
+#include "search/advancedsearch.h"
+#include "search/contentsearch.h"
+#include "store/pageset.h"
+#include "store/schema.h"
+#include "support/catalogue.h"
+#include "support/records.h"
+#include "support/scripted_prompter.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace korvel;
+
+namespace {
+
+// A catalogue whose index-type list takes text files, with the extractor of the build.
+struct IndexedCatalogue : TempCatalogue {
+    QStringList savedIndexList = FilterList("index");
+    bool savedBand = g_band_flag;
+    IndexedCatalogue() {
+        FilterList("index") = QStringList{"*.txt", "*.odt"};
+        g_band_flag = false;
+        qputenv("KORVEL_WORD2", KORVEL_WORD2);
+    }
+    ~IndexedCatalogue() {
+        FilterList("index") = savedIndexList;
+        g_band_flag = savedBand;
+        qunsetenv("KORVEL_WORD2");
+    }
+    // A record of a text file in the working folder holding text.
+    QString AddText(qint64 id, const QString& name, const QByteArray& text) {
+        const QString path = QDir::currentPath() + "/docs/" + name;
+        testrec::WriteFile(path, text);
+        return testrec::AddRecord(id, name, path);
+    }
+};
+
+QStringList HitIds(const ContentRunResult& r) {
+    QStringList ids;
+    for (const ContentHit& h : r.hits) ids << QString::number(h.id);
+    return ids;
+}
+
+QStringList ListedIds() {
+    QStringList ids;
+    for (const QStringList& row : g_record_list.Rows()) ids << row.value(kIdColumn);
+    return ids;
+}
+
+}  // namespace
+
+TEST(AdvancedSearch, ConditionFollowsTheFieldOrderWithBoundTexts) {
+    struct Case {
+        AdvancedSearchFields fields;
+        QString where;
+        QStringList params;
+    };
+    AdvancedSearchFields all;
+    all.name = "n";
+    all.keywords = "k1  k2 ";
+    all.path = "p";
+    all.fileFrom = "2001-01-01";
+    all.fileTo = "2002-01-01";
+    all.recordFrom = "2003-01-01";
+    all.recordTo = "2004-01-01";
+    all.content = "ignored here";
+    all.desc = "d";
+    all.ownNumber = "o";
+    AdvancedSearchFields namePath;
+    namePath.name = "it's";
+    namePath.path = "/a%b_c";
+    AdvancedSearchFields twoBlanks;
+    twoBlanks.keywords = "a  b";
+    const Case cases[] = {
+        {AdvancedSearchFields{}, "1=1", {}},
+        {namePath, "1=1 and name like ? and dir like ?", {"%it's%", "%/a%b_c%"}},
+        {twoBlanks, "1=1 and findkey like ? and findkey like ?", {"%a%", "%b%"}},
+        {all,
+         "1=1 and name like ? and dir like ? and filedtime >= ? and filedtime <= ? and fileinputdtime >= ?"
+         " and fileinputdtime <= ? and filedesc like ? and yourid like ? and findkey like ? and findkey like ?",
+         {"%n%", "%p%", "2001-01-01", "2002-01-01", "2003-01-01", "2004-01-01", "%d%", "%o%", "%k1%", "%k2%"}},
+    };
+    for (const Case& c : cases) {
+        const SearchCondition got = BuildSearchCondition(c.fields);
+        EXPECT_EQ(got.where, c.where);
+        QStringList params;
+        for (const QVariant& v : got.params) params << v.toString();
+        EXPECT_EQ(params, c.params) << c.where.toStdString();
+    }
+}
+
+TEST(AdvancedSearch, QuotesAreLiteralAndWildcardsKeepTheirMeaning) {
+    TempCatalogue cat;
+    ScriptedPrompter p;
+    testrec::AddRecord(1, "O'Brien.txt", "/d/O'Brien.txt");
+    testrec::AddRecord(2, "a%b.txt", "/d/x");
+    testrec::AddRecord(3, "axb.txt", "/d/y");
+    testrec::AddRecord(4, "ab.txt", "/d/z");
+    testrec::AddRecord(5, "it's 'quoted'", "/d/w");
+    struct Case {
+        QString name;
+        QStringList ids;  // by name
+    };
+    const Case cases[] = {
+        {"O'Brien", {"1"}},
+        {"'", {"5", "1"}},  // "it's…" before "O'Brien…": names order without regard to case
+        {"'quoted'", {"5"}},
+        {"a%b", {"2", "4", "3"}},  // % stands for any text, also none
+        {"a_b", {"2", "3"}},       // _ for exactly one character
+        {"'; drop table main; --", {}},
+    };
+    for (const Case& c : cases) {
+        AdvancedSearchFields f;
+        f.name = c.name;
+        ASSERT_TRUE(RunAdvancedSearch(f)) << c.name.toStdString();
+        EXPECT_EQ(ListedIds(), c.ids) << c.name.toStdString();
+    }
+    EXPECT_TRUE(p.messages.empty());
+    EXPECT_EQ(testrec::Dump("select count(*) from main"), QStringList{"5"});
+}
+
+TEST(AdvancedSearch, DialogFieldsKeywordsAndDates) {
+    TempCatalogue cat;
+    ScriptedPrompter p;
+    testrec::AddRecord(1, "a", "/a", "0", " red big ");
+    testrec::AddRecord(2, "b", "/b", "0", " red ");
+    testrec::AddRecord(3, "c", "/c", "0", " big red ");
+    ExecuteSql("update main set filedtime='2009-03-07 10:00:00' where id=3", adCmdTextNoRecords);
+    ExecuteSql("update main set filedtime='2009-03-06 23:00:00' where id=2", adCmdTextNoRecords);
+
+    // Cancel leaves the list as it was.
+    testrec::ListAll();
+    const QStringList before = ListedIds();
+    AdvancedSearchCommand();
+    EXPECT_EQ(ListedIds(), before);
+    ASSERT_EQ(p.dialogsShown.size(), 1u);
+    EXPECT_EQ(p.dialogsShown[0].first, dlg::kAdvancedSearch);
+    EXPECT_EQ(p.dialogsShown[0].second.value(dlg::kKeywords).toString(), "");
+
+    p.AnswerDialog(dlg::kAdvancedSearch, {{dlg::kKeywords, "big  red"}});
+    AdvancedSearchCommand();
+    EXPECT_EQ(ListedIds(), (QStringList{"1", "3"}));
+
+    // A "to" day compares with the start of that day: the 10:00 record of that day is out.
+    p.AnswerDialog(dlg::kAdvancedSearch, {{dlg::kFileFrom, "2009-03-06"}, {dlg::kFileTo, "2009-03-07"}});
+    AdvancedSearchCommand();
+    EXPECT_EQ(ListedIds(), QStringList{"2"});
+}
+
+TEST(AdvancedSearch, NodePickerGivesTheNodesAllTags) {
+    TempCatalogue cat;
+    ScriptedPrompter p;
+    ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'top',' a ',0)", adCmdTextNoRecords);
+    ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'sub',' b ',1)", adCmdTextNoRecords);
+    ReloadNodes();
+    p.nodes.push_back(std::nullopt);
+    p.nodes.push_back(QString());
+    p.nodes.push_back(QString("2"));
+    EXPECT_FALSE(PickNodeKeywords().has_value());
+    EXPECT_FALSE(PickNodeKeywords().has_value());
+    const std::optional<QString> tags = PickNodeKeywords();
+    ASSERT_TRUE(tags.has_value());
+    QStringList got = tags->split(' ', Qt::SkipEmptyParts);
+    got.sort();
+    EXPECT_EQ(got, (QStringList{"a", "b"}));
+}
+
+TEST(ContentSearch, PreparedQueryCutsCjkRunsIntoTwoCharacterWords) {
+    const std::pair<QString, QString> cases[] = {
+        {"中文字", "中文 文字 "}, {"中", ""}, {"abc 中", "abc "}, {"报告x季度", "报告 x季度 "},
+        {"hello world", "hello world"}, {"", ""}, {"한국어", "한국 국어 "},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(PrepareRankQuery(in), out) << in.toStdString();
+}
+
+TEST(ContentSearch, IndexesRecordsAndFindsThemBestFirst) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    cat.AddText(1, "one.txt", "中文字处理 once");
+    cat.AddText(2, "two it's.txt", "中文字 中文字 中文字 twice twice");
+    cat.AddText(3, "three.txt", "中文 字 separated");
+    testrec::AddRecord(4, "folder", QDir::currentPath() + "/docs");
+    ExecuteSql("update main set filetype='文件夹' where id=4", adCmdTextNoRecords);
+    testrec::AddRecord(5, "gone.txt", QDir::currentPath() + "/docs/gone.txt");  // no file
+    testrec::AddRecord(6, "kv.kdb", QDir::currentPath() + "/kv.kdb");  // not in the index list
+    FilterList("index") << "*.kdb";  // even so, the catalogue itself is never read
+
+    const CreateIndexResult made = CreateRecordIndexes({"1", "2", "3", "4", "5", "6", "99"});
+    EXPECT_EQ(made.counted, 4);  // 1, 2, 3 and 6: the catalogue file is counted but not read
+    EXPECT_TRUE(QDir("index/2").exists());
+    EXPECT_FALSE(QDir("index/4").exists());
+    EXPECT_FALSE(QDir("index/6").exists());
+
+    const ContentRunResult r = RankIndexedRecords("中文字");
+    EXPECT_TRUE(r.indexReadable);
+    EXPECT_EQ(HitIds(r), (QStringList{"2", "1"}));
+    ASSERT_EQ(r.hits.size(), 2u);
+    EXPECT_GT(r.hits[0].rank, r.hits[1].rank);
+    EXPECT_EQ(r.hits[0].name, "two it's.txt");  // a quote in a copied value
+    EXPECT_EQ(testrec::Dump("select id, name from main5 order by num desc"),
+              (QStringList{"2|two it's.txt", "1|one.txt"}));
+
+    // The command lists main5 best first; its rank shows as "%f".
+    p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, "中文字"}});
+    ContentSearchCommand();
+    EXPECT_EQ(ListedIds(), (QStringList{"2", "1"}));
+    EXPECT_TRUE(p.statusTexts.contains("2"));
+    EXPECT_EQ(p.statusTexts.last(), "finish");
+
+    // A lone CJK character typed into the content search finds the texts holding it.
+    EXPECT_EQ(HitIds(RankIndexedRecords("字")).size(), 3);
+}
+
+TEST(ContentSearch, DeletedRecordsNeverShowAndReindexingReplacesTheText) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    cat.AddText(1, "a.txt", "alpha common");
+    cat.AddText(2, "b.txt", "beta common");
+    ASSERT_EQ(CreateRecordIndexes({"1", "2"}).counted, 2);
+    EXPECT_EQ(HitIds(RankIndexedRecords("common")), (QStringList{"1", "2"}));
+
+    // A folder left under ./index/ by a record deleted behind the catalogue's back.
+    ExecuteSql("delete from main where id=2", adCmdTextNoRecords);
+    EXPECT_EQ(HitIds(RankIndexedRecords("common")), QStringList{"1"});
+    EXPECT_TRUE(HitIds(RankCandidates("common", {"1", "2"})) == QStringList{"1"});
+
+    // DEL REC removes the index too.
+    cat.AddText(3, "c.txt", "gamma common");
+    ASSERT_EQ(CreateRecordIndexes({"3"}).counted, 1);
+    EXPECT_TRUE(QDir("index/3").exists());
+    DeleteRecords({"3"});
+    EXPECT_FALSE(QDir("index/3").exists());
+    EXPECT_EQ(HitIds(RankIndexedRecords("gamma")), QStringList{});
+
+    // Re-indexing a changed file: the old words no longer match.
+    testrec::WriteFile(QDir::currentPath() + "/docs/a.txt", "omega only");
+    ASSERT_EQ(CreateRecordIndexes({"1"}).counted, 1);
+    EXPECT_EQ(HitIds(RankIndexedRecords("alpha")), QStringList{});
+    EXPECT_EQ(HitIds(RankIndexedRecords("omega")), QStringList{"1"});
+}
+
+TEST(ContentSearch, StopKeepsTheHitsFoundSoFarAndTheListAsItWas) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    for (int i = 1; i <= 4; ++i) cat.AddText(i, QString("f%1.txt").arg(i), "word");
+    ASSERT_EQ(CreateRecordIndexes({"1", "2", "3", "4"}).counted, 4);
+    std::atomic<bool> stop{false};
+    int seen = 0;
+    const ContentRunResult r = RankIndexedRecords("word", g_catalogue, &stop, [&](const QString&) {
+        if (++seen == 2) stop = true;  // pressed while record 2 is ranked
+    });
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(HitIds(r), (QStringList{"1", "2"}));
+    EXPECT_EQ(testrec::Dump("select id from main5 order by id"), (QStringList{"1", "2"}));
+
+    // No ./index/ at all: nothing is ranked and the list is left alone.
+    QDir("index").removeRecursively();
+    EXPECT_FALSE(RankIndexedRecords("word").indexReadable);
+}
+
+TEST(ContentSearch, LongAndEmptyQueries) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    cat.AddText(1, "a.txt", QString(300, QChar(0x4E2D)).toUtf8());
+    ASSERT_EQ(CreateRecordIndexes({"1"}).counted, 1);
+    // Far beyond a 99-character buffer, within the limit: searched whole.
+    const QString longRun(kMaxContentQueryLength, QChar(0x4E2D));
+    EXPECT_EQ(HitIds(RankIndexedRecords(longRun)), QStringList{});
+    EXPECT_EQ(HitIds(RankIndexedRecords(QString(250, QChar(0x4E2D)))), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankCandidates(QString(250, QChar(0x4E2D)), {"1"})), QStringList{"1"});
+    // Beyond the limit: refused with a message, nothing run.
+    p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, QString(kMaxContentQueryLength + 1, u'x')}});
+    ContentSearchCommand();
+    ASSERT_EQ(p.messages.size(), 1u);
+    EXPECT_TRUE(p.messages[0].text.contains("QUERY TOO LONG"));
+    EXPECT_TRUE(p.statusTexts.isEmpty());
+    // Cancel and an empty text do nothing.
+    p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, ""}});
+    ContentSearchCommand();
+    ContentSearchCommand();
+    EXPECT_TRUE(p.statusTexts.isEmpty());
+}
+
+TEST(ContentSearch, AdvancedSearchRanksItsCandidates) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    cat.AddText(1, "report-a.txt", "季度报告 figures");
+    cat.AddText(2, "report-b.txt", "季度报告 季度报告 figures");
+    cat.AddText(3, "other.txt", "季度报告");
+    cat.AddText(4, "report-c.txt", "nothing");
+    ASSERT_EQ(CreateRecordIndexes({"1", "2", "3", "4"}).counted, 4);
+
+    AdvancedSearchFields f;
+    f.name = "report";
+    f.content = "季度报告";
+    ASSERT_TRUE(RunAdvancedSearch(f));
+    EXPECT_EQ(ListedIds(), (QStringList{"2", "1"}));
+    EXPECT_EQ(p.statusTexts.last(), "finish");
+    // Content alone: every record is a candidate.
+    f.name.clear();
+    ASSERT_TRUE(RunAdvancedSearch(f));
+    EXPECT_EQ(ListedIds().size(), 3);
+}
+
+TEST(CreateIndex, CommandCountsTheIndexedRecords) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    cat.AddText(1, "a.txt", "alpha");
+    cat.AddText(2, "B.TXT", "beta");  // the list is case-sensitive: not indexed
+    testrec::ListAll();
+    CreateIndexCommand({0, 1});
+    ASSERT_EQ(p.messages.size(), 1u);
+    EXPECT_EQ(p.messages[0].text, "成功创建1条索引!");
+    CreateIndexCommand({});
+    EXPECT_EQ(p.messages.back().text, "成功创建0条索引!");
+
+    // With AUTO USE BACK the first existing copy is indexed when the own file is gone.
+    QFile::remove(QDir::currentPath() + "/docs/a.txt");
+    testrec::WriteFile(QDir::currentPath() + "/copy/a.txt", "copied words");
+    testrec::AddCopyRow(1, QDir::currentPath() + "/copy/a.txt", "0");
+    EXPECT_EQ(CreateIndexForIds({"1"}, false), 0);
+    EXPECT_EQ(CreateIndexForIds({"1"}, true), 1);
+    EXPECT_EQ(HitIds(RankIndexedRecords("copied")), QStringList{"1"});
+}
+
+TEST(CreateIndex, ManyRecordsRunUnderTheProgressDialog) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    QStringList ids;
+    for (int i = 1; i <= kLongIndexRecords + 1; ++i) ids << cat.AddText(i, QString("n%1.txt").arg(i), "many");
+    EXPECT_EQ(CreateIndexForIds(ids, false), kLongIndexRecords + 1);
+    EXPECT_EQ(p.statusTexts.first(), "1");
+    EXPECT_EQ(p.statusTexts.last(), "finish");
+    EXPECT_EQ(RankIndexedRecords("many").hits.size(), static_cast<size_t>(kLongIndexRecords + 1));
+}
+
+TEST(CreateIndex, ImportIndexesNewFilesWhenAsked) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    const QString dir = QDir::currentPath() + "/in";
+    testrec::WriteFile(dir + "/x.txt", "imported text");
+    testrec::WriteFile(dir + "/y.txt", "imported too");
+    ImportOptions o;
+    o.indexOnImport = true;
+    ImportChosenFiles({dir + "/x.txt"}, " t ", o);
+    o.indexOnImport = false;
+    ImportChosenFiles({dir + "/y.txt"}, " t ", o);
+    const ContentRunResult r = RankIndexedRecords("imported");
+    ASSERT_EQ(r.hits.size(), 1u);
+    EXPECT_EQ(r.hits[0].name, "x.txt");
+}
