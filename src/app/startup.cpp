@@ -6,6 +6,7 @@
 #include "store/catalogue.h"
 #include "store/pageset.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace korvel {
@@ -72,7 +73,32 @@ InitResult InitWorkingDirectory(QString* error) {
         }
     }
     if (!QFileInfo::exists(kFilterFile)) WriteDefaultFilterFile(kFilterFile);
+    // A new working folder gets list columns that show their usual contents whole; the
+    // widths a config.cnf holds already stay as they are.
+    if (result != InitResult::Existing) WriteFittedColumnWidths();
     return result;
+}
+
+bool EnterWorkingDirectory(const QString& dir, QString* error) {
+    const QFileInfo info(dir);
+    if (info.exists() && !info.isDir()) {
+        if (error)
+            *error = QStringLiteral("%1 不是文件夹。(not a folder)").arg(info.absoluteFilePath());
+        return false;
+    }
+    const bool created = !info.exists();
+    if (created && !QDir().mkpath(dir)) {
+        if (error)
+            *error = QStringLiteral("无法创建文件夹 %1。(cannot create the folder)").arg(info.absoluteFilePath());
+        return false;
+    }
+    if (!QDir::setCurrent(dir)) {
+        if (error)
+            *error = QStringLiteral("无法进入文件夹 %1。(cannot enter the folder)").arg(info.absoluteFilePath());
+        return false;
+    }
+    if (created && InitWorkingDirectory(error) == InitResult::Failed) return false;
+    return true;
 }
 
 }  // namespace korvel

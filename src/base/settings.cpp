@@ -283,6 +283,38 @@ void WriteColumnWidth(int column, int width) {
     WriteSetting(kWidthSection, QString::number(column), QString::number(width));
 }
 
+int FittedColumnWidth(int column) {
+    // Pixels at the usual 9-10 point desktop font with a CJK fallback (measured on the
+    // titles and on typical cells, plus the cell margins).
+    static const int kWidths[11] = {
+        260,  // 0 name
+        200,  // 1 tags
+        360,  // 2 path
+        120,  // 3 "记录编号(AUTOID)"
+        110,  // 4 "记录类型(TYPE)"
+        90,   // 5 "大小(SIZE)"
+        160,  // 6 modification time "2026-12-10 10:00:00"
+        160,  // 7 import time
+        110,  // 8 "磁盘号(DISKNO)", a ten-digit disk number
+        90,   // 9 "备注(DESC)"
+        90,   // 10 "自编号(NO)"
+    };
+    return column >= 0 && column < 11 ? kWidths[column] : 80;
+}
+
+bool WriteFittedColumnWidths() {
+    IniFile f;
+    const bool loaded = LoadFile(f);
+    const SectionRange r = loaded ? FindSection(f, kWidthSection) : SectionRange();
+    bool ok = true;
+    for (int c = 0; c < 11; ++c) {
+        const QString key = QString::number(c);
+        if (r.header >= 0 && FindKey(f, r, key) >= 0) continue;
+        ok = WriteSetting(kWidthSection, key, QString::number(FittedColumnWidth(c))) && ok;
+    }
+    return ok;
+}
+
 bool ToggleFlag(const QString& key) {
     const FlagEntry* f = FlagByKey(key);
     if (!f) return false;

@@ -35,6 +35,12 @@ QString ReadSetting(const QString& section, const QString& key, const QString& d
 // Width of list column i (0..10) from section "width": at most three digits, default 80.
 int ReadColumnWidth(int column);
 void WriteColumnWidth(int column, int width);
+// Width in pixels that fits the usual contents of list column i (0..10): name, tags and
+// path wide, the two times wide enough for "2026-12-10 10:00:00", the others their titles.
+int FittedColumnWidth(int column);
+// Writes FittedColumnWidth for every key "0".."10" that section "width" lacks; keys the
+// file has already are left as they are. False when the file could not be written.
+bool WriteFittedColumnWidths();
 
 // Flag commands: flips the flag and writes "0"/"1" to its key. key is the flag's
 // settings key ("sysback", "g_same_flag", ...). Returns the new value.

@@ -38,6 +38,13 @@ void CLeftView::OpenSelectedNode() {
     Q_EMIT nodeOpened(*id);
 }
 
+void CLeftView::OpenCurrentNodeAgain() {
+    const QString id = g_current_node;
+    WaitCursor wait;
+    g_record_list.ShowNodeRecords(NodeAllTags(id));
+    Q_EMIT nodeOpened(id);
+}
+
 void CLeftView::OnAddNode() {
     if (AddNodeCommand(SelectedNodeId())) LoadNodeTree();
 }

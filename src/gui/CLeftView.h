@@ -23,6 +23,8 @@ public:
     void LoadNodeTree();
     // Opens the selected node: it becomes g_current_node and its records are listed.
     void OpenSelectedNode();
+    // Lists the records of g_current_node again (page 1), whatever item is selected.
+    void OpenCurrentNodeAgain();
 
     // The node commands, acting on the selected node.
     void OnAddNode();

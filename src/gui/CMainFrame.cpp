@@ -3,6 +3,7 @@
 #include "app/options.h"
 #include "base/prompter.h"
 #include "base/settings.h"
+#include "base/windowlayout.h"
 #include "app/startup.h"
 #include "gui/CAboutDlg.h"
 #include "gui/CLeftView.h"
@@ -19,6 +20,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -62,6 +67,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     BuildPopupMenus();
     leftView_->SetNodeMenu(nodeMenu_);
     listView_->SetRecordMenu(recordMenu_);
+    BindKeys();
 
     connect(listView_, &COstrelView::listingChanged, this, &CMainFrame::UpdateDialogBar);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -79,7 +85,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     connect(next, &QShortcut::activated, this, switchPane);
     connect(prev, &QShortcut::activated, this, switchPane);
 
-    resize(1100, 700);
+    RestoreLayout();
     leftView_->setFocus(Qt::OtherFocusReason);
     SetActivePane(Pane::Tree);
     UpdateDialogBar();
@@ -98,6 +104,18 @@ void CMainFrame::BuildStatusBar() {
         l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
         bar->addPermanentWidget(l);
     }
+    // The open catalogue's folder and the size of the listing, left of the indicators.
+    const QString folder = QDir::toNativeSeparators(QDir::currentPath());
+    folderText_ = new QLabel(bar);
+    folderText_->setTextFormat(Qt::PlainText);
+    folderText_->setText(QStringLiteral("目录(CATALOGUE): ") +
+                         folderText_->fontMetrics().elidedText(folder, Qt::ElideMiddle, 420));
+    folderText_->setToolTip(folder);
+    countText_ = new QLabel(bar);
+    countText_->setTextFormat(Qt::PlainText);
+    // (Index 1: after the idle prompt, the one normal widget.)
+    bar->insertPermanentWidget(1, folderText_);
+    bar->insertPermanentWidget(2, countText_);
 }
 
 QWidget* CMainFrame::BuildDialogBar() {
@@ -442,6 +460,91 @@ void CMainFrame::UpdateCommandStates() {
 void CMainFrame::UpdateDialogBar() {
     pageText_->setText(g_record_list.PageText());
     tagsText_->setText(g_record_list.TagsText());
+    countText_->setText(g_record_list.RecordCountText());
+}
+
+void CMainFrame::BindKeys() {
+    // Keys shown beside their menu items. Enter and Delete mean one command in the list and
+    // another in the tree: those keys act only while their pane has the focus, so no key is
+    // ever claimed twice. The item that carries the key is the main menu's, or the record
+    // menu's for a command only that menu has; the same key is shown on the command's other
+    // items as well.
+    struct Key {
+        int id;
+        QList<QKeySequence> keys;
+        QWidget* pane;  // nullptr: anywhere in the window
+    };
+    const QList<QKeySequence> enter = {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)};
+    const Key keys[] = {
+        {kOpenRec, enter, listView_},
+        {kDelRec, {QKeySequence(Qt::Key_Delete)}, listView_},
+        {kAddNode, {QKeySequence(Qt::Key_Insert)}, leftView_},
+        {kDelNode, {QKeySequence(Qt::Key_Delete)}, leftView_},
+        {kModifyRec, {QKeySequence(Qt::Key_F2)}, nullptr},
+        {kAdvancedFind, {QKeySequence(Qt::CTRL | Qt::Key_F)}, nullptr},
+    };
+    for (const Key& k : keys) {
+        QAction* carrier = nullptr;
+        bool carrierInMainMenu = false;
+        for (const auto& [action, origin] : actions_) {
+            if (Primary(action->data().toInt()) != Primary(k.id)) continue;
+            action->setShortcuts(k.keys);
+            // Shown only: the other items sit in menus that never hold the focus.
+            action->setShortcutContext(Qt::WidgetShortcut);
+            if (!carrier || (origin == Origin::MainMenu && !carrierInMainMenu)) {
+                carrier = action;
+                carrierInMainMenu = origin == Origin::MainMenu;
+            }
+        }
+        if (!carrier) continue;
+        carrier->setShortcutContext(k.pane ? Qt::WidgetWithChildrenShortcut : Qt::WindowShortcut);
+        (k.pane ? k.pane : static_cast<QWidget*>(this))->addAction(carrier);
+    }
+
+    // Keys without a menu item.
+    auto bind = [this](const QKeySequence& key, QWidget* on, std::function<void()> run) {
+        auto* s = new QShortcut(key, on ? on : this);
+        s->setContext(on ? Qt::WidgetWithChildrenShortcut : Qt::WindowShortcut);
+        connect(s, &QShortcut::activated, this, std::move(run));
+    };
+    for (const QKeySequence& key : enter) bind(key, leftView_, [this] { leftView_->OpenSelectedNode(); });
+    bind(QKeySequence(Qt::Key_F5), nullptr, [this] { leftView_->OpenCurrentNodeAgain(); });
+    const std::pair<int, QKeyCombination> paging[] = {{kPageFirst, Qt::CTRL | Qt::Key_Home},
+                                                     {kPagePrev, Qt::CTRL | Qt::Key_PageUp},
+                                                     {kPageNext, Qt::CTRL | Qt::Key_PageDown},
+                                                     {kPageLast, Qt::CTRL | Qt::Key_End}};
+    for (const auto& [id, key] : paging) {
+        bind(QKeySequence(key), nullptr, [this, id = id] { Dispatch(id, Origin::DialogBar); });
+        pageButtons_[id]->setToolTip(QKeySequence(key).toString(QKeySequence::NativeText));
+    }
+}
+
+void CMainFrame::RestoreLayout() {
+    resize(1100, 700);
+    const std::optional<WindowLayout> saved = ReadWindowLayout();
+    if (!saved) return;
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) screens << screen->availableGeometry();
+    // A place no screen can show any more is forgotten: the window opens at the default.
+    if (!GeometryFitsScreens(saved->geometry, screens)) return;
+    setGeometry(saved->geometry);
+    if (saved->maximized) setWindowState(windowState() | Qt::WindowMaximized);
+    if (saved->treeWidth > 0 && saved->treeWidth < saved->geometry.width() - 50)
+        splitter_->setSizes({saved->treeWidth, saved->geometry.width() - saved->treeWidth});
+}
+
+void CMainFrame::SaveLayout() {
+    WindowLayout layout;
+    layout.geometry = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    layout.maximized = isMaximized();
+    const QList<int> sizes = splitter_->sizes();
+    layout.treeWidth = sizes.isEmpty() ? -1 : sizes.first();
+    WriteWindowLayout(layout);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    SaveLayout();
+    QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::OnPageSet() { PageSetCommand(); }

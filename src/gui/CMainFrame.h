@@ -13,6 +13,7 @@
 #include <vector>
 
 class QAction;
+class QCloseEvent;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -38,6 +39,13 @@ public:
     QMenu* recordMenu() const { return recordMenu_; }
     QLabel* pageText() const { return pageText_; }
     QLabel* tagsText() const { return tagsText_; }
+    // Status bar: the open catalogue's folder, and the number of records listed.
+    QLabel* folderText() const { return folderText_; }
+    QLabel* countText() const { return countText_; }
+    QSplitter* splitter() const { return splitter_; }
+    // Writes size, position and splitter position to section "window" of config.cnf
+    // (also done when the window closes).
+    void SaveLayout();
     // Paging button by its id (1007 "<<", 1008 "<", 1009 ">", 1010 ">>").
     QPushButton* pageButton(int id) const;
 
@@ -57,6 +65,9 @@ public:
     // window without driving the mouse).
     void ExpandAllAndOpen(const QString& id);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     struct Command {
         Pane pane = Pane::Frame;
@@ -74,6 +85,10 @@ private:
     QAction* AddItem(QMenu* menu, int id, const QString& text, Origin origin);
     int Primary(int id) const;
     void UpdateDialogBar();
+    // The keys of the commands (after the menus exist, so the items show them).
+    void BindKeys();
+    // The saved size, position and splitter position, when a screen can show them.
+    void RestoreLayout();
 
     void OnPageSet();
     void OnLanguageSet();
@@ -88,6 +103,8 @@ private:
     QMenu* recordMenu_ = nullptr;
     QLabel* pageText_ = nullptr;
     QLabel* tagsText_ = nullptr;
+    QLabel* folderText_ = nullptr;
+    QLabel* countText_ = nullptr;
     std::map<int, QPushButton*> pageButtons_;
     Pane activePane_ = Pane::Tree;
 

@@ -1,6 +1,7 @@
 #include "gui/COstrelView.h"
 
 #include <QCoreApplication>
+#include "gui/CutTextTip.h"
 #include "gui/WaitCursor.h"
 
 #include "base/fsutil.h"
@@ -54,7 +55,7 @@ QString RecordTableModel::Cell(int row, int column) const {
 
 QVariant RecordTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return QVariant();
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return Cell(index.row(), index.column());
+    if (role == Qt::DisplayRole) return Cell(index.row(), index.column());
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return QVariant();
 }
@@ -91,6 +92,7 @@ void RecordTableModel::Sync() {
 
 COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new RecordTableModel(this)) {
     setModel(model_);
+    setItemDelegate(new CutTextTipDelegate(this));  // tooltips only for cut cells
     for (int c = 0; c < kColumns; ++c) setColumnWidth(c, ReadColumnWidth(c));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -1,5 +1,6 @@
 #include "gui/CTreeCtrlMy.h"
 
+#include "gui/CutTextTip.h"
 #include "tree/nodes.h"
 
 #include <QPainter>
@@ -58,6 +59,7 @@ CTreeCtrlMy::CTreeCtrlMy(QWidget* parent)
     setSortingEnabled(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setIconSize(QSize(16, 16));
+    setItemDelegate(new CutTextTipDelegate(this));  // a cut label shows whole as a tooltip
     QPalette pal = palette();
     pal.setColor(QPalette::Base, NodeTreeBackground());
     setPalette(pal);

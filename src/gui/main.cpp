@@ -1,8 +1,10 @@
-// Korvel: the window on the catalogue of the working folder.
+// Korvel: the window on the catalogue of a folder (the argument, or the working folder).
 #include "base/prompter.h"
 #include "app/startup.h"
 #include "gui/CMainFrame.h"
 #include "gui/GuiPrompter.h"
+
+#include "base/fsutil.h"
 
 #include <QApplication>
 
@@ -17,6 +19,23 @@ int main(int argc, char** argv) {
     struct RestorePrompter {
         ~RestorePrompter() { SetPrompter(nullptr); }
     } restore;
+
+    // korvel [DIR]: the catalogue of DIR (a missing DIR is made with an empty catalogue),
+    // else the one of the working folder.
+    // (QApplication has taken its own options out of argv.)
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << DecodePath(QByteArray(argv[i]));
+    if (args.size() > 1 || (!args.isEmpty() && args[0].startsWith(QLatin1Char('-')))) {
+        prompter().Message(QStringLiteral("用法(USAGE): korvel [DIR]"), kProductName, MsgIcon::Exclamation);
+        return 2;
+    }
+    if (!args.isEmpty()) {
+        QString error;
+        if (!EnterWorkingDirectory(args[0], &error)) {
+            prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+            return 1;
+        }
+    }
 
     // Offers to create a missing catalogue; a catalogue that cannot be opened ends here.
     if (!StartWithPrompts()) return 1;

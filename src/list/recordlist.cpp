@@ -163,6 +163,10 @@ void RecordListing::UpdatePageText() {
         pageText_ = QStringLiteral("当前页 %1 / 总页数 …").arg(currentPage_);
     else
         pageText_ = QStringLiteral("当前页 %1 / 总页数 %2").arg(currentPage_).arg(g_pageset.PageCount());
+    recordCount_ = g_pageset.State() && g_pageset.CountKnown() ? g_pageset.RecordCount() : -1;
+    if (!g_pageset.State()) countText_.clear();
+    else if (recordCount_ < 0) countText_ = QStringLiteral("共 … 条记录(RECORDS)");
+    else countText_ = QStringLiteral("共 %1 条记录(RECORDS)").arg(recordCount_);
 }
 
 void RecordListing::FillPage(int request) { FillPageRows(request); }

@@ -80,6 +80,12 @@ public:
     int RowCount() const { return static_cast<int>(rows_.size()); }
     // "当前页 %d / 总页数 %d" of the last fill ("总页数 …" while the count is not known).
     QString PageText() const { return pageText_; }
+    // Number of records of the open listing; -1 while a large listing is still being
+    // counted (or when none is open). Set with the page text.
+    qint64 RecordCount() const { return recordCount_; }
+    // "共 %1 条记录(RECORDS)" of the open listing ("共 … 条记录(RECORDS)" while counting,
+    // empty when none is open).
+    QString RecordCountText() const { return countText_; }
     // Tags of the opened node (text 1011 of the dialog bar).
     QString TagsText() const { return tagsText_; }
     int CurrentPage() const { return currentPage_; }
@@ -109,6 +115,8 @@ private:
 
     std::vector<QStringList> rows_;
     QString pageText_;
+    QString countText_;
+    qint64 recordCount_ = -1;
     QString tagsText_;
     int currentPage_ = 1;
     bool sortDesc_ = true;

@@ -56,6 +56,8 @@ TEST_F(Listing, PagesOfANode) {
     g_record_list.ShowNodeRecords(NodeAllTags("1"));
     EXPECT_EQ(g_record_list.TagsText(), "all");
     EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 3");
+    EXPECT_EQ(g_record_list.RecordCount(), 61);
+    EXPECT_EQ(g_record_list.RecordCountText(), "共 61 条记录(RECORDS)");
     ASSERT_EQ(g_record_list.RowCount(), 30);
     EXPECT_EQ(g_record_list.Rows()[0],
               QStringList({"r00", " all  three ", "/d/r00", "1", "文件", "1 K", "2024-01-01 00:00:00",
@@ -101,6 +103,7 @@ TEST_F(Listing, InnerAndIncludeSub) {
 TEST_F(Listing, EmptyListingAndOpenError) {
     g_record_list.ShowNodeRecords("nosuchtag o'neil");
     EXPECT_EQ(g_record_list.PageText(), "当前页 0 / 总页数 0");
+    EXPECT_EQ(g_record_list.RecordCountText(), "共 0 条记录(RECORDS)");
     EXPECT_EQ(g_record_list.RowCount(), 0);
     EXPECT_TRUE(prompts.messages.empty());  // a quote in a tag is no error
     g_record_list.SortByColumn(0);         // nothing to sort

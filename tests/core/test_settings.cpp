@@ -1,4 +1,5 @@
 #include "base/settings.h"
+#include "base/windowlayout.h"
 #include "support/workdir.h"
 
 #include <QDir>
@@ -217,4 +218,48 @@ TEST_F(SettingsTest, WriteKeepsALinkedSettingsFileLinked) {
     ToggleFlag("sysback");
     EXPECT_TRUE(QFileInfo(kSettingsFile).isSymLink());
     EXPECT_EQ(ReadFile("real.cnf"), "[flag]\nsysback=0\n");
+}
+
+// The window's place survives in section "window" next to the other sections; an
+// incomplete section gives nothing.
+TEST_F(SettingsTest, WindowLayoutRoundTrip) {
+    EXPECT_FALSE(ReadWindowLayout().has_value());
+    WriteFile("config.cnf", "[width]\n0=120\n");
+    ASSERT_TRUE(WriteWindowLayout({QRect(-20, 35, 900, 640), true, 260}));
+    const auto layout = ReadWindowLayout();
+    ASSERT_TRUE(layout.has_value());
+    EXPECT_EQ(layout->geometry, QRect(-20, 35, 900, 640));
+    EXPECT_TRUE(layout->maximized);
+    EXPECT_EQ(layout->treeWidth, 260);
+    EXPECT_EQ(ReadColumnWidth(0), 120);
+    EXPECT_TRUE(ReadFile("config.cnf").startsWith("[width]\n0=120\n[window]\n"));
+
+    for (const char* broken : {"[window]\nx=1\ny=2\nwidth=300\n", "[window]\nx=1\ny=2\nwidth=0\nheight=5\n",
+                               "[window]\nx=a\ny=2\nwidth=300\nheight=200\n"}) {
+        WriteFile("config.cnf", broken);
+        EXPECT_FALSE(ReadWindowLayout().has_value()) << broken;
+    }
+}
+
+TEST(WindowLayout, FitsAScreenOnlyWhenItCanBeShownThere) {
+    const QList<QRect> two = {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+    const struct {
+        QRect window;
+        bool fits;
+    } cases[] = {
+        {QRect(100, 100, 1000, 700), true},
+        {QRect(2000, 50, 1200, 900), true},       // on the second screen
+        {QRect(1500, 50, 1000, 700), true},       // across both
+        {QRect(100, 40, 2000, 700), false},       // wider than either screen
+        {QRect(-900, 100, 1000, 700), true},      // 100 pixels of the title bar still on screen
+        {QRect(-950, 100, 1000, 700), false},     // only 50
+        {QRect(100, -30, 1000, 700), false},      // title bar above the screen
+        {QRect(100, 1100, 1000, 700), false},     // below it
+        {QRect(5000, 100, 800, 600), false},      // a screen that is gone
+        {QRect(0, 0, 0, 0), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GeometryFitsScreens(c.window, two), c.fits)
+            << c.window.x() << "," << c.window.y() << " " << c.window.width() << "x" << c.window.height();
+    EXPECT_FALSE(GeometryFitsScreens(QRect(0, 0, 100, 100), {}));
 }
