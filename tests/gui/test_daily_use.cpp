@@ -159,6 +159,11 @@ TEST(DailyUse, KeysReachTheirCommandsInTheirPane) {
          [&] { return frame.pageText()->text() == QStringLiteral("当前页 2 / 总页数 2"); }},
         {"Ctrl+Home", list, Qt::Key_Home, Qt::ControlModifier, [] {},
          [&] { return frame.pageText()->text() == QStringLiteral("当前页 1 / 总页数 2"); }},
+        // Ctrl+F opens the advanced search from the list.
+        {"Ctrl+F", list, Qt::Key_F, Qt::ControlModifier, [] {},
+         [&] {
+             return !p.dialogsShown.empty() && p.dialogsShown.back().first == dlg::kAdvancedSearch;
+         }},
         // F5 lists the opened node again: a record added since shows up.
         {"F5", list, Qt::Key_F5, {},
          [&] { Catalogue::Record(100, QStringLiteral("new.txt"), QStringLiteral(" x "), QStringLiteral("/n")); },
