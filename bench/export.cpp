@@ -4,6 +4,7 @@
 // around the digest of the large file; and 10,000 records re-pathed in one batch.
 //
 //   bench_export [--big-mb N]    (default 1024)
+#include "benchutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/digest.h"
@@ -28,32 +29,12 @@
 #include <string>
 
 using namespace korvel;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CpuSeconds;
+using bench::Seconds;
+using bench::StatusKb;
 
 namespace {
-
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-
-long StatusKb(const char* key) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return -1;
-    char line[256];
-    long kb = -1;
-    const size_t n = std::strlen(key);
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, key, n) == 0) kb = std::strtol(line + n + 1, nullptr, 10);
-    std::fclose(f);
-    return kb;
-}
-
-// CPU seconds (user + system) of this process or of its waited-for children. The machines
-// are shared: wall-clock figures include time spent waiting for a processor, so both are
-// printed.
-double CpuSeconds(int who) {
-    struct rusage ru;
-    getrusage(who, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
 
 double g_lastCpu = 0;  // CPU seconds of the last measured step
 

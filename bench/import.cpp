@@ -4,6 +4,7 @@
 //
 //   bench_import               runs 20,000 and 100,000 files, each in its own process
 //   bench_import --one N       one size (used by the above)
+#include "benchutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/importcore.h"
@@ -28,25 +29,12 @@
 #include <thread>
 
 using namespace korvel;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CpuSeconds;
+using bench::Seconds;
+using bench::StatusKb;
 
 namespace {
-
-double Seconds(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
-}
-
-long StatusKb(const char* key) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return -1;
-    char line[256];
-    long kb = -1;
-    const size_t n = std::strlen(key);
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, key, n) == 0) kb = std::strtol(line + n + 1, nullptr, 10);
-    std::fclose(f);
-    return kb;
-}
 
 // 1,000 folders (100 folders of 10 sub-folders each) holding `files` files in all; every
 // tenth name has a blank and every tenth a CJK name.

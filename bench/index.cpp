@@ -8,6 +8,7 @@
 //
 //   bench_index            5,000 documents of about 12 KB (about 60 MB)
 //   bench_index N          N documents
+#include "benchutil.h"
 #include "base/fsutil.h"
 #include "io/contentindex.h"
 #include "support/officefiles.h"
@@ -33,30 +34,12 @@
 
 using namespace korvel;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CpuSeconds;
+using bench::Seconds;
+using bench::StatusKb;
 
 namespace {
-
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-
-// Processor seconds used by this process (who = RUSAGE_SELF) or its ended children.
-double CpuSeconds(int who) {
-    struct rusage ru;
-    getrusage(who, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-}
-
-long StatusKb(const char* key) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return -1;
-    char line[256];
-    long kb = -1;
-    const size_t n = std::strlen(key);
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, key, n) == 0) kb = std::strtol(line + n + 1, nullptr, 10);
-    std::fclose(f);
-    return kb;
-}
 
 uint64_t TreeBytes(const fs::path& p) {
     uint64_t total = 0;

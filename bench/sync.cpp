@@ -5,6 +5,7 @@
 //
 //   bench_sync            runs 20,000 and 100,000 records, each in its own process
 //   bench_sync --one N    one size (used by the above)
+#include "benchutil.h"
 #include "store/catalogue.h"
 #include "store/volroots.h"
 #include "sync/sync.h"
@@ -22,23 +23,12 @@
 #include <string>
 
 using namespace korvel;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CpuSeconds;
+using bench::Seconds;
+using bench::StatusKb;
 
 namespace {
-
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-
-long StatusKb(const char* key) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f) return -1;
-    char line[256];
-    long kb = -1;
-    const size_t n = std::strlen(key);
-    while (std::fgets(line, sizeof line, f))
-        if (std::strncmp(line, key, n) == 0) kb = std::strtol(line + n + 1, nullptr, 10);
-    std::fclose(f);
-    return kb;
-}
 
 void Exec(sqlite3* db, const char* sql) {
     char* err = nullptr;
