@@ -1,5 +1,7 @@
 #include "io/indexing.h"
 
+#include <QFileInfo>
+
 #include "base/fileguard.h"
 #include "base/fsutil.h"
 #include "base/settings.h"
@@ -23,20 +25,22 @@ QString NameOf(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1
 
 }  // namespace
 
-void IndexRecordFile(const QString& path, const QString& id) {
-    if (!IsIdText(id) || path.isEmpty()) return;
-    if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index")))) return;
+bool IndexRecordFile(const QString& path, const QString& id) {
+    if (!IsIdText(id) || path.isEmpty()) return false;
+    if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index")))) return false;
     // The catalogue's own files are never opened by anything but the engine.
-    if (!ProtectedFileMessage(path).isEmpty()) return;
+    if (!ProtectedFileMessage(path).isEmpty()) return false;
     const QString record = id.trimmed();
     std::lock_guard<std::mutex> lock(g_index_mutex);
     const QString kind = ExtractorKind(path);
     QString file = path;
     if (!kind.isEmpty()) {
-        if (!RunExtractor(path, kind)) return;
+        if (!RunExtractor(path, kind)) return false;
         file = ExtractedTextPath();
     }
     ContentIndex::Index(file, record);
+    // The library reports nothing: the record's index folder tells whether it took the text.
+    return QFileInfo::exists(ContentIndex::FolderOf(record));
 }
 
 void RemoveRecordIndex(const QString& id) {
@@ -77,8 +81,8 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
         const QString path = pathOf ? pathOf(id, dir, vol) : ResolvePathByDisk(dir, vol, g_band_flag, conn);
         if (path.isEmpty() || !PathExists(path)) continue;
         RemoveRecordIndex(id);
-        IndexRecordFile(path, id);
-        ++result.counted;
+        // Only records that really got an index count as created.
+        if (IndexRecordFile(path, id)) ++result.counted;
     }
     return result;
 }

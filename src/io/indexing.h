@@ -21,9 +21,9 @@ namespace korvel {
 // Indexes the content of the file at path (as on disk) for record id (decimal text), when
 // its name matches the index-type list ("index" of the filter file). Word-processor,
 // presentation, spreadsheet and pdf files go through the extractor first (ExtractorKind);
-// others are read as plain text. A file of the open catalogue is never opened. Every
-// failure is silent: the record then has no new index.
-void IndexRecordFile(const QString& path, const QString& id);
+// others are read as plain text. A file of the open catalogue is never opened. Failures
+// show no message: the record then has no new index and the result is false.
+bool IndexRecordFile(const QString& path, const QString& id);
 
 // Removes the content index of record id (decimal text), when it has one: deleting a
 // record calls it after the record's rows are gone. Every failure is silent.
