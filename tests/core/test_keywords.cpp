@@ -68,7 +68,7 @@ protected:
 
 // The worked examples: each row adds or removes tags on a record and checks the exact
 // stored text.
-TEST_F(Keywords, AddAndRemoveStoreTheDescribedText) {
+TEST_F(Keywords, AddAndRemoveStoreThePaddedTagText) {
     struct Case {
         const char* stored;
         TagChange mode;
