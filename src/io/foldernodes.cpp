@@ -54,30 +54,15 @@ public:
         }
     }
 
-    void End() {
-        try {
-            writer_.EndBatch();
-        } catch (const DbError& e) {
-            PostStatus(e.description());
-        }
-        TakeLost();
-    }
+    void End() { CountLost(writer_.SettleBatch(true)); }
 
     void Begin() { writer_.BeginBatch(); }
 
     WalkResult result;
 
 private:
-    void CommitIfDue() {
-        try {
-            writer_.CommitIfDue();
-        } catch (const DbError& e) {
-            PostStatus(e.description());
-        }
-        TakeLost();
-    }
-    void TakeLost() {
-        const RecordWriter::Lost lost = writer_.TakeLost();
+    void CommitIfDue() { CountLost(writer_.SettleBatch(false)); }
+    void CountLost(const RecordWriter::Lost& lost) {
         result.nodes -= lost.nodes;
         result.failedNodes += lost.nodes;
     }

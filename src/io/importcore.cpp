@@ -318,6 +318,18 @@ RecordWriter::Lost RecordWriter::TakeLost() {
     return l;
 }
 
+RecordWriter::Lost RecordWriter::SettleBatch(bool end) {
+    try {
+        if (end)
+            EndBatch();
+        else
+            CommitIfDue();
+    } catch (const DbError& e) {
+        PostStatus(e.description());
+    }
+    return TakeLost();
+}
+
 // ---- the per-file steps -------------------------------------------------------------------
 
 FileStep ImportOneFile(RecordWriter& writer, const QString& path, const QString& keywords,
@@ -425,12 +437,7 @@ public:
         writer_.BeginBatch();
         const bool walked = Walk(dir, rootBytes, root, level, keywords, parent, false);
         result_.stopped = !walked && !rolledBack_;
-        try {
-            writer_.EndBatch();
-        } catch (const DbError& e) {
-            PostStatus(e.description());
-        }
-        TakeLost();
+        CountLost(writer_.SettleBatch(true));
         if (result_.Complete()) {
             if (level == 1) PostStatus(kFinishText);
         } else if (result_.failedRecords > 0 || result_.failedNodes > 0) {
@@ -580,20 +587,12 @@ private:
         }
     }
 
-    void CommitIfDue() {
-        try {
-            writer_.CommitIfDue();
-        } catch (const DbError& e) {
-            PostStatus(e.description());
-        }
-        TakeLost();
-    }
+    void CommitIfDue() { CountLost(writer_.SettleBatch(false)); }
 
     // Rows of batches the engine lost were counted as written: they count as failed. The
     // walk ends there: the nodes of that batch are gone, and the folders below them would
     // get nodes under parents that no longer exist. Importing again adds what is missing.
-    void TakeLost() {
-        const RecordWriter::Lost lost = writer_.TakeLost();
+    void CountLost(const RecordWriter::Lost& lost) {
         if (lost.records == 0 && lost.nodes == 0) return;
         rolledBack_ = true;
         result_.records -= lost.records;

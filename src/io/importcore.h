@@ -145,6 +145,9 @@ public:
         int nodes = 0;
     };
     Lost TakeLost();
+    // The walks' step at a batch boundary: CommitIfDue (or EndBatch when `end`), a failure
+    // posted as a progress text instead of thrown, then the rows lost so far (TakeLost).
+    Lost SettleBatch(bool end);
 
 private:
     void Prepare();

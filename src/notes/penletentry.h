@@ -18,7 +18,7 @@ inline const QString kPenletProgram = QStringLiteral("penlet");
 // XDG_DATA_HOME is not set to an absolute path.
 QString PenletEntryPath();
 
-// One argument of an Exec line, quoted as the Desktop Entry Specification asks: in
+// One argument of an Exec line, quoted as the freedesktop desktop-entry rules ask: in
 // double quotes, with '"', '`', '$' and '\' escaped by a backslash and '%' doubled.
 // The result still needs the string escapes of a value (DesktopValueText).
 QString DesktopExecArgument(const QString& arg);

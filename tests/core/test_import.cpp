@@ -8,6 +8,7 @@
 #include "list/recordlist.h"
 #include "platform/volumes.h"
 #include "store/catalogue.h"
+#include "support/startcli.h"
 #include "support/diskwalk.h"
 #include "tree/nodes.h"
 
@@ -20,7 +21,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,7 +33,6 @@
 #include <atomic>
 #include <thread>
 
-extern char** environ;
 
 using namespace korvel;
 
@@ -687,24 +686,15 @@ TEST_F(Import, SigkillMidImportLeavesAnIntactCatalogue) {
     watcher.Open(kConnectionString);
 
     // korvel-cli import-tree with its progress texts on a pipe.
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const QByteArray cli = KORVEL_CLI, w = QFile::encodeName(work.path()), root = tree;
-    const char* argv[] = {cli.constData(), "--dir", w.constData(), "import-tree", root.constData(), "--node", "0", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, cli.constData(), &actions, nullptr, const_cast<char**>(argv), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
+    const RunningCli run = StartCli({"--dir", QFile::encodeName(work.path()), "import-tree", tree, "--node", "0"});
+    ASSERT_NE(run.pid, 0);
+    const pid_t pid = run.pid;
 
     // As soon as the first imported path is reported the walk is inside its first
     // transaction. Holding the process longer than the commit interval makes it commit at
     // its next entry; it is killed right after that, in the middle of the next batch.
     char buf[256];
-    ASSERT_GT(::read(out[0], buf, sizeof buf), 0);
+    ASSERT_GT(::read(run.out, buf, sizeof buf), 0);
     ::kill(pid, SIGSTOP);
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     EXPECT_EQ(watcher.Execute("select count(*) from main", adCmdText).Field(0).toLongLong(), 0);
@@ -717,7 +707,7 @@ TEST_F(Import, SigkillMidImportLeavesAnIntactCatalogue) {
     ::kill(pid, SIGKILL);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ::close(out[0]);
+    ::close(run.out);
     watcher.Close();
     EXPECT_TRUE(WIFSIGNALED(status));
     ASSERT_GT(seen, 0);

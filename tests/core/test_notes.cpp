@@ -155,7 +155,7 @@ TEST(Notes, CommandAsksTheDialogThenOpensTheNote) {
 
 // ---- the file manager's entry ---------------------------------------------------------------------
 
-// The arguments of an Exec value, read as the Desktop Entry Specification describes: the
+// The arguments of an Exec value, read as the freedesktop desktop-entry rules have it: the
 // string escapes first, then quoting; %f is the file.
 QStringList ExecArguments(const QString& entryText, const QString& file) {
     QString exec;

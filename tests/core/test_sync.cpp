@@ -4,6 +4,7 @@
 #include "base/longop.h"
 #include "store/catalogue.h"
 #include "store/volroots.h"
+#include "support/startcli.h"
 #include "support/catalogue.h"
 #include "support/scripted_prompter.h"
 #include "sync/sync.h"
@@ -19,14 +20,12 @@
 #include <sqlite3.h>
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
-extern char** environ;
 
 using namespace korvel;
 
@@ -467,22 +466,13 @@ TEST_F(Sync, KilledRunLeavesTheCommittedRowsWhole) {
     Connection watcher;
     watcher.Open(ConnectionStringFor(targetPath));
 
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const QByteArray cli = KORVEL_CLI, w = EncodePath(QDir::currentPath());
-    const char* argv[] = {cli.constData(), "--dir", w.constData(), "sync-records", "t/kv.kdb", "--all", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, cli.constData(), &actions, nullptr, const_cast<char**>(argv), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
+    const RunningCli run = StartCli({"--dir", EncodePath(QDir::currentPath()), "sync-records", "t/kv.kdb", "--all"});
+    ASSERT_NE(run.pid, 0);
+    const pid_t pid = run.pid;
     // The first progress texts come from inside the first batch; held past the commit
     // interval, the run commits at its next row and is killed in the batch after.
     char buf[256];
-    ASSERT_GT(::read(out[0], buf, sizeof buf), 0);
+    ASSERT_GT(::read(run.out, buf, sizeof buf), 0);
     ::kill(pid, SIGSTOP);
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     ::kill(pid, SIGCONT);
@@ -494,7 +484,7 @@ TEST_F(Sync, KilledRunLeavesTheCommittedRowsWhole) {
     ::kill(pid, SIGKILL);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ::close(out[0]);
+    ::close(run.out);
     watcher.Close();
     EXPECT_TRUE(WIFSIGNALED(status));
 

@@ -47,3 +47,4 @@ protected:
         return r.lines.value(0);
     }
 };
+
