@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "base/fsutil.h"
+#include "base/workfolder.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/filters.h"

@@ -84,14 +84,6 @@ QString DecodePath(const QByteArray& bytes);
 // True when the text holds escaped bytes, that is when its name on disk is not UTF-8.
 bool PathHasRawBytes(const QString& path);
 
-// The working folder's path in DecodePath's form (QDir::currentPath() loses the bytes of
-// a name that is not UTF-8); empty when it cannot be read.
-QString CurrentFolderPath();
-// Empty when the working folder's path is UTF-8 text; otherwise the message that says it
-// cannot be used: files named relative to such a folder (settings, filter file) cannot
-// be written through Qt, nor the folder put into a desktop entry.
-QString WorkingFolderNotUtf8Text();
-
 // The same conversions for std::filesystem.
 std::filesystem::path FsPath(const QString& path);
 QString FromFsPath(const std::filesystem::path& path);

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 
 #include "base/fsutil.h"
+#include "base/workfolder.h"
 #include "app/startup.h"
 #include "base/prompter.h"
 #include "store/catalogue.h"

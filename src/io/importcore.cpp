@@ -405,9 +405,12 @@ bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& co
 
 // ---- the folder walk ----------------------------------------------------------------------
 
+namespace {
+// An entry whose full path no program can open (PATH_MAX bytes or more) is not catalogued.
 QString PathTooLongText(const QString& path) {
     return QStringLiteral("路径太长，未导入(path longer than %1 bytes, not imported): ").arg(PATH_MAX - 1) + path;
 }
+}  // namespace
 
 QString CannotReadFolderText(const QString& folder) {
     return QStringLiteral("无法读取文件夹(cannot read folder): ") + folder;

@@ -217,9 +217,6 @@ struct WalkResult {
 
 // The text of a walk whose root cannot be listed.
 QString CannotReadFolderText(const QString& folder);
-// "路径太长，未导入(path longer than … bytes, not imported): " + path: an entry whose full
-// path no program can open (PATH_MAX bytes or more) is not catalogued.
-QString PathTooLongText(const QString& path);
 
 // The worker of ADD REC TREE with its own copy of the argument map ("root", "sub",
 // "findkey", "addid") and of the options. When result is given, the walk's result is

@@ -451,7 +451,6 @@ void Connection::Open(const QString& connectionString) {
                             .arg(QString(fi.absoluteFilePath()).replace(u'"', QStringLiteral("\"\"")),
                                  QString(password).replace(u'"', QStringLiteral("\"\"")));
     readOnly_ = ro;
-    readOnlyReason_ = readOnly;
     ProtectCatalogueFiles(source);
 }
 
@@ -484,7 +483,12 @@ Recordset Connection::Execute(const QString& sql, int options) {
 
 void Connection::Begin() {
     if (!db_) throw DbError(SQLITE_MISUSE, QStringLiteral("the catalogue is not open"));
-    if (readOnly_) throw DbError(SQLITE_READONLY, readOnlyReason_);
+    if (readOnly_) {
+        const QString why = ReadOnlyReason(dataSource_);
+        throw DbError(SQLITE_READONLY, why.isEmpty() ? QStringLiteral("目录以只读方式打开，不能修改。(the catalogue "
+                                                                      "was opened read-only: it cannot be changed)")
+                                                     : why);
+    }
     if (sqlite3_get_autocommit(db_)) ExecPlain(db_, "BEGIN IMMEDIATE");
 }
 

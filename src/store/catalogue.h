@@ -103,16 +103,13 @@ public:
     // Opens the catalogue named by the connection string's Data Source (relative to the
     // working directory) with its password. Never creates a file and never changes a file
     // that is not a catalogue. A catalogue that this process may not write (a read-only
-    // file or folder, read-only media) is opened for reading only, without creating or
-    // changing any file; IsReadOnly() then tells, and every write transaction (Begin)
-    // fails with ReadOnlyReason().
+    // file or folder) is opened for reading only, without creating or changing any file;
+    // IsReadOnly() then tells, and every write fails with a clear error.
     // Throws DbError with the engine's description.
     void Open(const QString& connectionString);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
     bool IsReadOnly() const { return readOnly_; }
-    // Why a read-only catalogue cannot be written (a clear message naming the file).
-    QString ReadOnlyReason() const { return readOnlyReason_; }
     QString DataSource() const { return dataSource_; }
     // A connection string that opens the same catalogue file (by its absolute path) with
     // the same password: a worker thread opens its own connection with it.
@@ -151,7 +148,6 @@ private:
     QString dataSource_;
     QString connectionString_;
     bool readOnly_ = false;
-    QString readOnlyReason_;
 };
 
 // One write transaction on a connection: begun (with the write lock) on construction,

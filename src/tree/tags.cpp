@@ -52,8 +52,7 @@ QString TagCondition(const QString& tag, int n, const QString& pattern, bool neg
                SqlText(pattern) + QStringLiteral(" %' )");
     const QString needle = QStringLiteral("lower(' ") + SqlText(tag) + QStringLiteral(" ')");
     const QString count = QStringLiteral("(length(lower(findkey)) - length(replace(lower(findkey), %1, ''))) >= %2 * length(%1)")
-                              .arg(needle)
-                              .arg(n);
+                              .arg(needle, QString::number(n));
     return (negative ? QStringLiteral(" ( not (") : QStringLiteral(" ( (")) + count + QStringLiteral(") )");
 }
 

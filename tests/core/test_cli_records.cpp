@@ -185,9 +185,9 @@ TEST_F(CliRecords, OutputsEscapeFieldsAsListDoes) {
         {{"show-record", "2"}, "dir\t" + d + "/odd/" + escaped},
         {{"resolve", "2"}, d + "/odd/" + escaped},
         {{"backups", "2"}, d + "/odd/" + escaped + "\t" + Run({"backups", "2"}).lines.value(0).section('\t', 1)},
-        {{"replace-path", "odd", "odd", "2"}, "2\t" + d + "/odd/" + escaped},
+        {{"replace-path", "/odd/", "/odd2/", "2"}, "2\t" + d + "/odd2/" + escaped},
         {{"add-node", "0", raw, raw}, "1"},
-        {{"nodes"}, "1\t" + escaped + "\t" + escaped},
+        {{"nodes"}, "  1\t" + escaped + "\t" + escaped},
     };
     for (const Case& c : cases) {
         CliResult r = Run(c.args);
