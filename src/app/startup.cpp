@@ -3,6 +3,7 @@
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/filters.h"
+#include "io/indexfolders.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 
@@ -21,6 +22,8 @@ bool StartCore(QString* error) {
         if (error) *error = e.description();
         return false;
     }
+    // Index folders that a killed delete left behind go now.
+    SettleIndexFolders(g_catalogue);
     g_pageset.Close();
     g_pageset.SetPageSize(30);
     return true;
