@@ -431,24 +431,27 @@ TEST_F(Export, EveryCopyLandsDirectlyInTheChosenFolder) {
     // source is a file of that literal name in the working folder (a relative stored path).
     MakeDir(disk + "/out/sub");
     MakeDir(disk + "/out/sub/dir");
+    MakeDir(disk + "/out/sub/dir/a");
+    QDir().mkpath("E:\\dir/a");  // the second source is ./escaped2.txt, reached through it
     const struct {
         QString stored;
         QByteArray exportedAs;
     } cases[] = {
         {"E:\\dir\\..\\..\\escaped.txt", "escaped.txt"},
-        {"E:\\dir/../../escaped2.txt", "escaped2.txt"},
+        {"E:\\dir/a/../../escaped2.txt", "escaped2.txt"},
         {"E:\\dir\\..", "_.."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.toStdString());
-        WriteBytes(EncodePath(c.stored), "content of " + EncodePath(c.stored));
+        const QByteArray source = EncodePath(QDir::cleanPath(c.stored));
+        WriteBytes(source, "content of " + source);
         const QString id = AddStored(c.stored);
         EXPECT_EQ(ExportRecordsTo({id}, P("out/sub"), false), "共1条记录 成功复制了1条记录");
-        EXPECT_EQ(ReadBytes(disk + "/out/sub/" + c.exportedAs), "content of " + EncodePath(c.stored));
+        EXPECT_EQ(ReadBytes(disk + "/out/sub/" + c.exportedAs), "content of " + source);
     }
     EXPECT_EQ(Names(disk + "/out"), QByteArrayList({"sub"}));
     EXPECT_EQ(Names(disk), QByteArrayList({"out"}));
-    EXPECT_EQ(Names(disk + "/out/sub/dir"), QByteArrayList());
+    EXPECT_EQ(Names(disk + "/out/sub/dir"), QByteArrayList({"a"}));
 }
 
 TEST_F(Export, TemporaryCopiesOfKilledRunsGoAndAreNeverCatalogued) {

@@ -10,6 +10,7 @@
 #include "support/cli.h"
 #include "support/startcli.h"
 #include "sync/sync.h"
+#include "tree/nodes.h"
 
 #include <krvlindex.h>
 
@@ -81,7 +82,7 @@ TEST(IndexFolders, ANewRecordNeverTakesOverADeletedRecordsFolder) {
                        FileStep::Added);
              return rec.id.toLongLong();
          },
-         [] { return ContentIndex::Rank("./index/1", "secret"); }},
+         [] { return ContentIndex::Rank("./index/1", "secret words"); }},
         {"record sync into another catalogue", "t/index",
          [&] {
              SyncRecords(g_catalogue, target, QDir::current().absoluteFilePath("t"), std::nullopt, [](const QString&) {});

@@ -158,7 +158,7 @@ TEST_F(SpecialFiles, ProgramsEndWithTheReason) {
     const QString work = QDir::currentPath();
     g_catalogue.Close();
     // A record of the pipe, catalogued without reading it.
-    const ProgramRun add = RunProgram(KORVEL_CLI, {"--dir", work, "add-files", fifo}, work);
+    const ProgramRun add = RunProgram(KORVEL_CLI, {"--dir", work, "add-files", "0", fifo}, work);
     ASSERT_TRUE(add.ended);
     ASSERT_EQ(add.status, 0) << add.err.toStdString();
 
