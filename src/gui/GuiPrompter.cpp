@@ -124,6 +124,13 @@ bool GuiPrompter::Confirm(const QString& text, const QString& caption) {
     });
 }
 
+bool GuiPrompter::ConfirmQuestion(const QString& text, const QString& caption) {
+    return OnGuiThread([&] {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel, Parent());
+        return box.exec() == QMessageBox::Ok;
+    });
+}
+
 bool GuiPrompter::AskYesNo(const QString& text, const QString& caption) {
     return OnGuiThread([&] {
         QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
@@ -184,16 +191,29 @@ std::optional<QString> GuiPrompter::PickFolder() {
     });
 }
 
+namespace {
+
+// The multi-selection file-open dialog with the given name filters (the first is shown).
+std::optional<QStringList> PickFilesMatching(QWidget* parent, const QStringList& filters) {
+    auto dlg = MakeFileDialog(parent, QString());
+    dlg->setFileMode(QFileDialog::ExistingFiles);
+    dlg->setNameFilters(filters);
+    if (dlg->exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dlg->selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return files;
+}
+
+}  // namespace
+
+const QStringList kCatalogueFileFilters = {QStringLiteral("kv.kdb (kv.kdb *.kdb)"), QStringLiteral("*.* (*)")};
+
 std::optional<QStringList> GuiPrompter::PickFiles() {
-    return OnGuiThread([&]() -> std::optional<QStringList> {
-        auto dlg = MakeFileDialog(Parent(), QString());
-        dlg->setFileMode(QFileDialog::ExistingFiles);
-        dlg->setNameFilter(QStringLiteral("*.* (*)"));
-        if (dlg->exec() != QDialog::Accepted) return std::nullopt;
-        const QStringList files = dlg->selectedFiles();
-        if (files.isEmpty()) return std::nullopt;
-        return files;
-    });
+    return OnGuiThread([&] { return PickFilesMatching(Parent(), {QStringLiteral("*.* (*)")}); });
+}
+
+std::optional<QStringList> GuiPrompter::PickCatalogueFiles() {
+    return OnGuiThread([&] { return PickFilesMatching(Parent(), kCatalogueFileFilters); });
 }
 
 bool GuiPrompter::EditDialog(const QString& dialog, DialogFields& fields) {

@@ -13,14 +13,19 @@ namespace korvel {
 
 class FieldDialog;
 
+// The name filters of PickCatalogueFiles: catalogue files first, every file on request.
+extern const QStringList kCatalogueFileFilters;
+
 class GuiPrompter final : public Prompter {
 public:
     void Message(const QString& text, const QString& caption, MsgIcon icon) override;
     bool Confirm(const QString& text, const QString& caption) override;
+    bool ConfirmQuestion(const QString& text, const QString& caption) override;
     bool AskYesNo(const QString& text, const QString& caption) override;
     std::optional<QString> PickNode() override;
     std::optional<QString> PickFolder() override;
     std::optional<QStringList> PickFiles() override;
+    std::optional<QStringList> PickCatalogueFiles() override;
     bool EditDialog(const QString& dialog, DialogFields& fields) override;
     int FourAnswer(const QString& text, int preset) override;
     bool OpenWithDesktop(const QString& path) override;

@@ -11,6 +11,11 @@
 
 namespace korvel {
 
+namespace {
+// Failure lines the message box lists; the rest is summed up as "...".
+constexpr int kShownIndexFailures = 20;
+}  // namespace
+
 IndexPathOf RecordIndexPath(bool useBackups) {
     return [useBackups](const QString& id, const QString& dir, const QString& vol) {
         return useBackups ? FindUsableCopy(id, g_band_flag) : ResolvePathByDisk(dir, vol, g_band_flag);
@@ -36,7 +41,9 @@ int CreateIndexForIds(const QStringList& ids, bool useBackups) {
         work(nullptr);
     }
     if (result.error) ReportDbError(*result.error);
-    prompter().Message(CreatedIndexesText(result.counted), kProductName, MsgIcon::Information);
+    // The count, then the records that could not be indexed and why (the first few).
+    prompter().Message(CreateIndexReport(result, kShownIndexFailures), kProductName,
+                       result.failures.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
     return result.counted;
 }
 
