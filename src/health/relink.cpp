@@ -47,10 +47,40 @@ struct Wanted {
     QStringList candidates;
 };
 
-struct RecordInfo {
-    QString ownPath;       // resolved, when the own file is present and unchanged
-    QStringList copyPaths; // resolved copies that exist
-};
+// A file that holds the record's content, to confirm candidates by: its own file when it
+// is there as catalogued (only for a copy's search), else a backup copy that is there;
+// never `except`. Empty when there is none.
+QString ContentReference(Connection& conn, qint64 id, bool ownToo, const QString& except) {
+    auto existing = [&](const QString& dir, const QString& vol, const QString* sizeText, const QString* timeText) {
+        ScannedRecord r;
+        r.id = id;
+        r.dir = dir;
+        r.vol = vol;
+        if (sizeText) r.sizeText = *sizeText;
+        if (timeText) r.timeText = *timeText;
+        const std::unique_ptr<ScanDisk> disk = LookUpDisk(vol, conn);
+        ClassifyRecord(r, *disk);
+        const bool there = sizeText ? r.state == FileState::Present
+                                    : r.state == FileState::Present || r.state == FileState::Changed;
+        return there && r.regular && r.dir != except ? r.path : QString();
+    };
+    if (ownToo) {
+        Statement st(conn, QStringLiteral("select dir, vol, filesize, filedtime from main where id=?1"));
+        st.Bind(1, id);
+        if (st.Step()) {
+            const QString size = TextOrEmpty(st.Column(2)), time = TextOrEmpty(st.Column(3));
+            const QString own = existing(TextOrEmpty(st.Column(0)), TextOrEmpty(st.Column(1)).trimmed(), &size, &time);
+            if (!own.isEmpty()) return own;
+        }
+    }
+    Statement st(conn, QStringLiteral("select filepath, vol from main4 where recordid=?1"));
+    st.Bind(1, id);
+    while (st.Step()) {
+        const QString copy = existing(TextOrEmpty(st.Column(0)), TextOrEmpty(st.Column(1)).trimmed(), nullptr, nullptr);
+        if (!copy.isEmpty()) return copy;
+    }
+    return QString();
+}
 
 // Walks the folders below root without leaving its file system and without following
 // links; calls onFile for every regular file with its folder, name and status.
@@ -134,23 +164,18 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
         if (status) status(t);
     };
     std::vector<Wanted> wanted;
-    std::map<qint64, RecordInfo> records;
     std::map<QString, std::unique_ptr<ScanDisk>> disks;
     auto diskOf = [&](const QString& vol) -> const ScanDisk& {
         auto it = disks.find(vol);
         if (it == disks.end()) it = disks.emplace(vol, LookUpDisk(vol, conn)).first;
         return *it->second;
     };
-    std::map<qint64, QString> sizeTexts;
 
-    // 1. The records' own files.
+    // 1. The records' own files (only the missing ones are kept).
     say(QStringLiteral("检查记录(checking records)"));
     const bool whole = ScanRecords(
         conn, scope,
         [&](const ScannedRecord& r) {
-            sizeTexts[r.id] = r.sizeText;
-            RecordInfo& info = records[r.id];
-            if (r.state == FileState::Present && r.regular) info.ownPath = r.path;
             if (r.state == FileState::Offline) plan.offline.push_back(r.id);
             if (r.state != FileState::Missing) return;
             const ScanDisk& d = diskOf(r.vol);
@@ -163,10 +188,11 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
         return plan;
     }
 
-    // 2. Their backup copies.
+    // 2. Their backup copies that are missing.
     {
-        QString sql = QStringLiteral("select recordid, filepath, vol from main4 where recordid in (");
-        std::vector<QVariant> params;
+        const QString sql = QStringLiteral(
+            "select main4.recordid, main4.filepath, main4.vol, main.filesize from main4"
+            " join main on main.id = main4.recordid where main4.recordid in (");
         std::vector<std::pair<QString, std::vector<QVariant>>> statements;
         if (scope.byIds) {
             for (size_t from = 0; from < scope.ids.size(); from += 500) {
@@ -183,21 +209,23 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
             if (!scope.condition.trimmed().isEmpty()) s += QStringLiteral(" where ") + scope.condition;
             statements.push_back({s + u')', scope.params});
         }
-        for (const auto& [text, params2] : statements) {
+        for (const auto& [text, params] : statements) {
             Statement st(conn, text);
-            for (size_t i = 0; i < params2.size(); ++i) st.Bind(static_cast<int>(i) + 1, params2[i]);
+            for (size_t i = 0; i < params.size(); ++i) st.Bind(static_cast<int>(i) + 1, params[i]);
             while (st.Step()) {
+                if (stop && stop->load()) {
+                    plan.stopped = true;
+                    return plan;
+                }
                 ScannedRecord c;
                 c.id = st.Column(0).toLongLong();
                 c.dir = TextOrEmpty(st.Column(1));
                 c.vol = TextOrEmpty(st.Column(2)).trimmed();
                 const ScanDisk& d = diskOf(c.vol);
                 ClassifyRecord(c, d);
-                if ((c.state == FileState::Present || c.state == FileState::Changed) && c.regular)
-                    records[c.id].copyPaths << c.path;
                 if (c.state != FileState::Missing) continue;
-                wanted.push_back({RelinkProposal::Target::Copy, c.id, c.vol, c.dir, sizeTexts[c.id], QString(),
-                                  FileNameOf(c.dir), &d, {}});
+                wanted.push_back({RelinkProposal::Target::Copy, c.id, c.vol, c.dir, TextOrEmpty(st.Column(3)),
+                                  QString(), FileNameOf(c.dir), &d, {}});
             }
         }
     }
@@ -300,11 +328,7 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
             plan.notFound.push_back(w.id);
             continue;
         }
-        const RecordInfo& info = records[w.id];
-        QString reference;
-        if (w.target == RelinkProposal::Target::Copy && !info.ownPath.isEmpty()) reference = info.ownPath;
-        for (const QString& c : info.copyPaths)
-            if (reference.isEmpty() && c != w.oldPath) reference = c;
+        const QString reference = ContentReference(conn, w.id, w.target == RelinkProposal::Target::Copy, w.oldPath);
         QStringList confirmed;
         if (!reference.isEmpty() && !digestOf(reference).isEmpty()) {
             p.confirmedBy = QStringLiteral("digest");

@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
+
+#include <map>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -282,10 +285,10 @@ TEST_F(Relink, FileAnotherRecordNamesIsTakenOnlyWhenAskedFor) {
 }
 
 TEST_F(Relink, NeverProposesAPathOffTheRecordsDisk) {
-    Moved(1, "old/a.txt", "gone-from-disk.txt");
+    Moved(1, "old/a.txt", "leaving/a.txt");
     // The file is now outside the disk's mount point: in a folder given, but of another disk.
     std::filesystem::create_directories(FsPath(dir() + "/elsewhere"));
-    ::rename(EncodePath(usb + "/gone-from-disk.txt").constData(), EncodePath(dir() + "/elsewhere/a.txt").constData());
+    ::rename(EncodePath(usb + "/leaving/a.txt").constData(), EncodePath(dir() + "/elsewhere/a.txt").constData());
     RelinkOptions options;
     options.under << dir() + "/elsewhere" << dir();
     const RelinkPlan plan = Find(All(), options);
