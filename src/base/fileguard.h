@@ -12,6 +12,9 @@
 
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 struct stat;
 
 namespace korvel {
@@ -27,5 +30,18 @@ bool IsProtectedFile(const QString& path, const struct stat* known = nullptr);
 
 // Empty text when path may be opened; otherwise the message that says why not.
 QString ProtectedFileMessage(const QString& path, const struct stat* known = nullptr);
+
+// The device and inode of every protected file that exists at the moment it is taken.
+// A run that opens many files takes one and asks it about each file's status, instead of
+// looking at every protected file again for each of them.
+class ProtectedSnapshot {
+public:
+    static ProtectedSnapshot Take();
+    // Empty text when the file with this status may be opened; otherwise why not.
+    QString Message(const QString& path, const struct stat& st) const;
+
+private:
+    std::vector<std::pair<unsigned long long, unsigned long long>> ids_;
+};
 
 }  // namespace korvel

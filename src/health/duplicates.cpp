@@ -1,5 +1,6 @@
 #include "health/duplicates.h"
 
+#include "base/fileguard.h"
 #include "io/digest.h"
 
 #include <algorithm>
@@ -121,29 +122,26 @@ DuplicateReport FindDuplicates(Connection& conn, const RowQuery& scope, const Du
         i = j;
     }
 
-    // 3. The paths of those records only (looked at again: a file that changed since is left out).
+    // 3. The paths of those records only (resolved again, not looked at: a file is looked
+    //    at when it is opened, and one that changed since is left out then).
     std::unordered_map<qint64, QString> pathOf;
-    std::unordered_map<qint64, std::pair<dev_t, ino_t>> fileOf;
     if (!wantedIds.empty()) {
         RowQuery q;
         q.byIds = true;
         q.ids = wantedIds;
+        ScanOptions resolveOnly;
+        resolveOnly.lookAtFiles = false;
         if (!ScanRecords(
                 conn, q,
                 [&](const ScannedRecord& r) {
-                    if (r.state != FileState::Present && r.state != FileState::Changed) return;
-                    pathOf[r.id] = r.path;
-                    fileOf[r.id] = {r.device, r.inode};
+                    if (r.state == FileState::Present) pathOf[r.id] = r.path;
                 },
-                stop, {}, ScanOptions{})) {
+                stop, {}, resolveOnly)) {
             report.stopped = true;
             return report;
         }
     }
-    auto samePlace = [&](const Entry& e) {
-        auto it = fileOf.find(e.id);
-        return it != fileOf.end() && it->second == std::make_pair(e.dev, e.ino);
-    };
+    auto samePlace = [&](const Entry& e) { return pathOf.count(e.id) > 0; };
     for (size_t c = 0; c < candidates.size(); ++c)
         for (size_t e = fileRecords[c].first; e < fileRecords[c].second && candidates[c].path.isEmpty(); ++e)
             if (samePlace(entries[e])) candidates[c].path = pathOf[entries[e].id];
@@ -154,6 +152,7 @@ DuplicateReport FindDuplicates(Connection& conn, const RowQuery& scope, const Du
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
         return std::tie(candidates[a].dev, candidates[a].ino) < std::tie(candidates[b].dev, candidates[b].ino);
     });
+    const ProtectedSnapshot protectedFiles = ProtectedSnapshot::Take();
     std::mutex problemsMutex;
     std::atomic<qint64> filesRead{0}, bytesRead{0};
     auto fail = [&](Candidate& c, const QString& why) {
@@ -168,7 +167,7 @@ DuplicateReport FindDuplicates(Connection& conn, const RowQuery& scope, const Du
         }
         DigestSource src;
         QString why;
-        if (!src.Open(c.path, &why)) return fail(c, why);
+        if (!src.Open(c.path, &why, &protectedFiles)) return fail(c, why);
         if (static_cast<quint64>(src.size()) != c.size || src.device() != c.dev || src.inode() != c.ino)
             return fail(c, QStringLiteral("changed during the run"));
         const off_t from = head ? 0 : kHeadBytes;

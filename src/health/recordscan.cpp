@@ -155,7 +155,7 @@ bool DiskStillThere(const ScanDisk& disk) {
     return there;
 }
 
-void ClassifyRecord(ScannedRecord& r, const ScanDisk& disk) {
+void ClassifyRecord(ScannedRecord& r, const ScanDisk& disk, bool lookAtFiles) {
     r.disk = &disk;
     r.error.clear();
     const bool identity = !NoIdentity(disk.identity);
@@ -165,6 +165,10 @@ void ClassifyRecord(ScannedRecord& r, const ScanDisk& disk) {
         return;
     }
     r.path = identity ? ResolvePathByRoots(r.dir, disk.identity, disk.roots, disk.mountPoints) : r.dir;
+    if (!lookAtFiles) {
+        r.state = FileState::Present;
+        return;
+    }
     const QByteArray native = EncodePath(r.path);
     struct stat st;
     if (r.path.isEmpty() || native.contains('\0') || IsUnmountedDiskPath(r.path)) {
@@ -213,11 +217,12 @@ bool ScanRecords(Connection& conn, const RowQuery& scope, const std::function<vo
     };
 
     // Stats one batch on `threads` threads.
-    auto statBatch = [threads](std::vector<ScannedRecord>* batch, std::vector<const ScanDisk*>* owners) {
+    const bool look = options.lookAtFiles;
+    auto statBatch = [threads, look](std::vector<ScannedRecord>* batch, std::vector<const ScanDisk*>* owners) {
         const size_t n = batch->size();
         const size_t parts = std::min<size_t>(static_cast<size_t>(threads), std::max<size_t>(1, n / 64));
-        auto run = [batch, owners](size_t from, size_t to) {
-            for (size_t i = from; i < to; ++i) ClassifyRecord((*batch)[i], *(*owners)[i]);
+        auto run = [batch, owners, look](size_t from, size_t to) {
+            for (size_t i = from; i < to; ++i) ClassifyRecord((*batch)[i], *(*owners)[i], look);
         };
         std::vector<std::future<void>> rest;
         const size_t per = (n + parts - 1) / std::max<size_t>(parts, 1);

@@ -82,6 +82,9 @@ struct ScanOptions {
     int statThreads = 0;
     // Rows per batch.
     int batchRows = 2048;
+    // False: paths are only resolved, nothing is looked at; a record on a mounted disk
+    // comes as Present (without the status fields), one on a disk that is not as Offline.
+    bool lookAtFiles = true;
 };
 
 // Streams the records of scope on conn and hands each, classified, to each (on the
@@ -92,8 +95,9 @@ bool ScanRecords(Connection& conn, const RowQuery& scope, const std::function<vo
                  const std::atomic<bool>* stop, const std::function<void(qint64)>& progress,
                  const ScanOptions& options);
 
-// Looks at one record's file as a scan does (any thread).
-void ClassifyRecord(ScannedRecord& record, const ScanDisk& disk);
+// Looks at one record's file as a scan does (any thread); with lookAtFiles false only
+// resolves its path.
+void ClassifyRecord(ScannedRecord& record, const ScanDisk& disk, bool lookAtFiles = true);
 // The disk of an identity as a scan sees it, with the roots conn remembers. Throws DbError.
 std::unique_ptr<ScanDisk> LookUpDisk(const QString& identity, Connection& conn);
 // True while the disk is still mounted where the scan met it.

@@ -99,7 +99,7 @@ void DigestSource::Close() {
     fd_ = -1;
 }
 
-bool DigestSource::Open(const QString& path, QString* error) {
+bool DigestSource::Open(const QString& path, QString* error, const ProtectedSnapshot* protectedFiles) {
     Close();
     auto fail = [error](const QString& why) {
         if (error) *error = why;
@@ -111,18 +111,19 @@ bool DigestSource::Open(const QString& path, QString* error) {
     struct stat st;
     if (::stat(native.constData(), &st) != 0) return fail(ErrnoText(errno));
     if (!S_ISREG(st.st_mode)) return fail(ErrnoText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
-    const QString guarded = ProtectedFileMessage(path, &st);
+    const QString guarded = protectedFiles ? protectedFiles->Message(path, st) : ProtectedFileMessage(path, &st);
     if (!guarded.isEmpty()) return fail(guarded);
     // Non-blocking, so that a pipe put at the path meanwhile does not hang the open.
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return fail(ErrnoText(errno));
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = errno;
+    // The file opened is the one looked at (nothing was put at the path in between).
+    // O_NONBLOCK has no effect on the reads of a regular file, so it stays set.
+    const dev_t dev = st.st_dev;
+    const ino_t ino = st.st_ino;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != dev || st.st_ino != ino) {
         ::close(fd);
-        return fail(ErrnoText(S_ISDIR(st.st_mode) ? EISDIR : err ? err : EINVAL));
+        return fail(ErrnoText(EAGAIN));
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     fd_ = fd;
     size_ = st.st_size;
     dev_ = st.st_dev;
@@ -140,6 +141,7 @@ bool DigestSource::Digest(off_t offset, off_t length, Md5Digest& out, QString* e
     thread_local DigestState md;
     if (!md.ctx || !md.md5 || EVP_DigestInit_ex(md.ctx, md.md5, nullptr) != 1) return fail(QStringLiteral("MD5"));
     unsigned char* buf = md.buf.get();
+    if (length < 0 || length > static_cast<off_t>(kBlock)) ::posix_fadvise(fd_, offset, 0, POSIX_FADV_SEQUENTIAL);
     off_t at = offset;
     for (;;) {
         size_t want = kBlock;

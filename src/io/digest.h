@@ -13,6 +13,8 @@
 
 namespace korvel {
 
+class ProtectedSnapshot;
+
 // The 16 bytes of an MD5 digest.
 using Md5Digest = std::array<unsigned char, 16>;
 // 32 lowercase hexadecimal characters.
@@ -29,8 +31,10 @@ public:
     DigestSource(const DigestSource&) = delete;
     DigestSource& operator=(const DigestSource&) = delete;
 
-    // Opens path; false with *error (when given) saying why.
-    bool Open(const QString& path, QString* error = nullptr);
+    // Opens path; false with *error (when given) saying why. A run over many files hands
+    // in the protected files it took once (base/fileguard.h); without it they are looked
+    // up for this file.
+    bool Open(const QString& path, QString* error = nullptr, const ProtectedSnapshot* protectedFiles = nullptr);
     void Close();
     // The status taken of the open file.
     off_t size() const { return size_; }

@@ -4,6 +4,7 @@
 #include "base/dialogs.h"
 #include "gui/CCheckDlg.h"
 #include "gui/CDuplicatesDlg.h"
+#include "gui/CLeftView.h"
 #include "gui/CMainFrame.h"
 #include "gui/COstrelView.h"
 #include "gui/CRelinkDlg.h"
