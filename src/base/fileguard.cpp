@@ -71,11 +71,36 @@ bool IsProtectedFile(const QString& path, const struct stat* known) {
     return false;
 }
 
-QString ProtectedFileMessage(const QString& path, const struct stat* known) {
-    if (!IsProtectedFile(path, known)) return QString();
+namespace {
+QString ProtectedText(const QString& path) {
     return QStringLiteral("%1 是正在使用的目录文件，不能作为普通文件读取。"
                           "(this is the open catalogue's own file; it is not read as a document)")
         .arg(path);
+}
+}  // namespace
+
+QString ProtectedFileMessage(const QString& path, const struct stat* known) {
+    return IsProtectedFile(path, known) ? ProtectedText(path) : QString();
+}
+
+ProtectedSnapshot ProtectedSnapshot::Take() {
+    ProtectedSnapshot s;
+    Guard& g = TheGuard();
+    std::lock_guard<std::mutex> lock(g.mutex);
+    for (const auto& [catalogue, count] : g.files)
+        for (const char* suffix : kCompanions) {
+            struct stat gs;
+            if (::stat(EncodePath(catalogue + QLatin1String(suffix)).constData(), &gs) == 0)
+                s.ids_.push_back({static_cast<unsigned long long>(gs.st_dev), static_cast<unsigned long long>(gs.st_ino)});
+        }
+    return s;
+}
+
+QString ProtectedSnapshot::Message(const QString& path, const struct stat& st) const {
+    for (const auto& [dev, ino] : ids_)
+        if (dev == static_cast<unsigned long long>(st.st_dev) && ino == static_cast<unsigned long long>(st.st_ino))
+            return ProtectedText(path);
+    return QString();
 }
 
 namespace {

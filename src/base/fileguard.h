@@ -12,6 +12,9 @@
 
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 struct stat;
 
 namespace korvel {
@@ -39,5 +42,18 @@ QString UnreadableFileMessage(const QString& path, const struct stat* known = nu
 // descriptor returned reads in the usual blocking way. -1 with the reason in *error
 // otherwise. st, when given, receives the status of the opened file.
 int OpenFileForReading(const QString& path, QString* error, struct stat* st = nullptr);
+
+// The device and inode of every protected file that exists at the moment it is taken.
+// A run that opens many files takes one and asks it about each file's status, instead of
+// looking at every protected file again for each of them.
+class ProtectedSnapshot {
+public:
+    static ProtectedSnapshot Take();
+    // Empty text when the file with this status may be opened; otherwise why not.
+    QString Message(const QString& path, const struct stat& st) const;
+
+private:
+    std::vector<std::pair<unsigned long long, unsigned long long>> ids_;
+};
 
 }  // namespace korvel

@@ -10,7 +10,11 @@
 #include "gui/COstrelView.h"
 #include "gui/commandids.h"
 #include "gui/filterview.h"
+#include "base/longop.h"
+#include "health/healthcommands.h"
 #include "io/import.h"
+#include "store/catalogue.h"
+#include "tree/nodes.h"
 #include "notes/notes.h"
 #include "notes/penletentry.h"
 #include "records/recordcommands.h"
@@ -228,6 +232,25 @@ void CMainFrame::RegisterCommands() {
     Register({kModifyDiskNo}, Pane::List, [list] { list->OnModifyDiskNo(); });
     Register({kBatchReplacePath}, Pane::List, [list] { list->OnBatchReplacePath(); });
     Register({kBatchReplaceRoot}, Pane::List, [list] { list->OnBatchReplaceRoot(); });
+    // The catalogue's health on the selected records and on the selected node.
+    Register({kCheckRec}, Pane::List, [list] {
+        CheckCommand(g_catalogue, g_record_list, RecordSelection(RecordIdsOfRows(list->SelectedRows())), g_stop_requested);
+    });
+    Register({kRelinkRec}, Pane::List, [list] {
+        RelinkCommand(g_catalogue, g_record_list, RecordSelection(RecordIdsOfRows(list->SelectedRows())), g_stop_requested);
+    });
+    Register({kDuplicatesRec}, Pane::List, [list] {
+        DuplicatesCommand(g_catalogue, g_record_list, RecordSelection(RecordIdsOfRows(list->SelectedRows())),
+                          g_stop_requested);
+    });
+    auto nodeScope = [tree] {
+        const std::optional<QString> id = tree->SelectedNodeId();
+        return NodeSelection(id, id ? NodeAllTags(*id) : QString());
+    };
+    Register({kCheckNode}, Pane::Tree, [nodeScope] { CheckCommand(g_catalogue, g_record_list, nodeScope(), g_stop_requested); });
+    Register({kRelinkNode}, Pane::Tree, [nodeScope] { RelinkCommand(g_catalogue, g_record_list, nodeScope(), g_stop_requested); });
+    Register({kDuplicatesNode}, Pane::Tree,
+             [nodeScope] { DuplicatesCommand(g_catalogue, g_record_list, nodeScope(), g_stop_requested); });
     primaryOf_[kModifyRec2] = kModifyRec;
     primaryOf_[kDelRec2] = kDelRec;
 
@@ -388,6 +411,10 @@ void CMainFrame::BuildPopupMenus() {
     r->addSeparator();
     AddItem(r, kCreateIndex, QStringLiteral("建立或更新内容索引(CREATE INDEX)"), R);
     r->addSeparator();
+    AddItem(r, kCheckRec, QStringLiteral("检查记录(CHECK)"), R);
+    AddItem(r, kRelinkRec, QStringLiteral("查找移动的文件(FIND MOVED FILES)"), R);
+    AddItem(r, kDuplicatesRec, QStringLiteral("查找重复文件(FIND DUPLICATES)"), R);
+    r->addSeparator();
     AddItem(r, kOpenDir, QStringLiteral("打开记录所在文件夹(OPEN DIR)"), R);
     AddItem(r, kOpenRec, QStringLiteral("打开记录(OPEN REC)"), R);
 
@@ -405,6 +432,10 @@ void CMainFrame::BuildPopupMenus() {
     AddItem(n, kPasteNode2, QStringLiteral("粘贴节点(PATSE NODE)"), N);
     n->addSeparator();
     AddItem(n, kDelNode2, QStringLiteral("删除节点(DEL NODE)"), N);
+    n->addSeparator();
+    AddItem(n, kCheckNode, QStringLiteral("检查节点的记录(CHECK)"), N);
+    AddItem(n, kRelinkNode, QStringLiteral("查找移动的文件(FIND MOVED FILES)"), N);
+    AddItem(n, kDuplicatesNode, QStringLiteral("查找重复文件(FIND DUPLICATES)"), N);
 
     for (QMenu* m : {recordMenu_, backup, nodeMenu_})
         connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);

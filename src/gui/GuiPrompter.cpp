@@ -6,6 +6,9 @@
 #include "base/fsutil.h"
 
 #include "base/dialogs.h"
+#include "gui/CCheckDlg.h"
+#include "gui/CDuplicatesDlg.h"
+#include "gui/CRelinkDlg.h"
 #include "base/longop.h"
 #include "gui/CBatchBackupDlg.h"
 #include "gui/CCreateNoteDlg.h"
@@ -100,6 +103,9 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     if (dialog == dlg::kContentSearch) return std::make_unique<indexdialog>(parent);
     if (dialog == dlg::kAdvancedSearch) return std::make_unique<searchdialog>(parent);
     if (dialog == dlg::kDatePick) return std::make_unique<datedialog>(parent);
+    if (dialog == dlg::kCheckResult) return std::make_unique<CCheckDlg>(parent);
+    if (dialog == dlg::kRelink) return std::make_unique<CRelinkDlg>(parent);
+    if (dialog == dlg::kDuplicates) return std::make_unique<CDuplicatesDlg>(parent);
     return nullptr;
 }
 
