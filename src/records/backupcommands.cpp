@@ -79,7 +79,7 @@ void OpenBackupCommand(const QList<int>& rows) {
 void AddBackupCommand(const QList<int>& rows) {
     const QString id = FirstId(rows);
     if (id.isEmpty()) return;
-    const std::optional<QStringList> files = prompter().PickFiles();
+    const std::optional<QStringList> files = prompter().PickFiles(PickKind::Backup);
     if (!files) return;
     try {
         for (const QString& chosen : *files) {

@@ -22,21 +22,30 @@ int CreateIndexForIds(const QStringList& ids, bool useBackups) {
     CreateIndexResult result;
     auto work = [&](const std::atomic<bool>* stop) {
         std::function<void(const QString&)> progress;
-        if (stop) progress = [](const QString& id) { PostStatus(id); };
+        qint64 done = 0;
+        const qint64 total = ids.size();
+        if (stop)
+            progress = [&done, total](const QString& id) {
+                PostStatus(id);
+                ReportProgress(++done, total, id);
+            };
         result = CreateRecordIndexes(ids, g_catalogue, pathOf, stop, progress);
         if (stop) {
             if (result.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
             PostStatus(QStringLiteral("finish"));
         }
     };
-    if (ids.size() > kLongIndexRecords) {
+    const bool longRun = ids.size() > kLongIndexRecords;
+    if (longRun) {
         g_stop_requested = false;
         prompter().RunLongOperation([&work] { work(&g_stop_requested); });
     } else {
         work(nullptr);
     }
     if (result.error) ReportDbError(*result.error);
-    prompter().Message(CreatedIndexesText(result.counted), kProductName, MsgIcon::Information);
+    // After a long run the progress dialog showed the count already.
+    if (longRun) prompter().ShowSummary(CreatedIndexesText(result.counted));
+    else prompter().Message(CreatedIndexesText(result.counted), kProductName, MsgIcon::Information);
     return result.counted;
 }
 

@@ -380,7 +380,7 @@ bool RunRecordSync(const QString& targetPath, const std::optional<QStringList>& 
 }
 
 std::optional<QString> AskSyncTarget() {
-    const std::optional<QStringList> files = prompter().PickFiles();
+    const std::optional<QStringList> files = prompter().PickFiles(PickKind::Sync);
     if (!files || files->isEmpty() || files->first().isEmpty()) return std::nullopt;
     const QString path = files->first();
     if (!prompter().Confirm(kSyncQuestion + path, QStringLiteral("info"))) return std::nullopt;
