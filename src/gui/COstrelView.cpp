@@ -115,7 +115,7 @@ Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
-void RecordTableModel::Sync() {
+bool RecordTableModel::Sync() {
     const std::vector<QStringList>& rows = g_record_list.Rows();
     // A row added at the top: every row shown before is still there, one further down
     // (the listing moves its rows, so they keep their shared data).
@@ -128,13 +128,14 @@ void RecordTableModel::Sync() {
         rows_.push_front(rows.front());
         states_.push_front(StateOfCells(rows.front()));
         endInsertRows();
-        return;
+        return true;
     }
     beginResetModel();
     rows_.assign(rows.begin(), rows.end());
     states_.clear();
     for (const QStringList& cells : rows_) states_.push_back(StateOfCells(cells));
     endResetModel();
+    return false;
 }
 
 COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new RecordTableModel(this)) {
@@ -194,9 +195,8 @@ void COstrelView::RefreshRows() {
     // were selected selected, wherever they are now.
     QSet<QString> selectedIds;
     for (int row : SelectedRows()) selectedIds.insert(model_->Cell(row, kIdColumn));
-    const int before = model_->rowCount();
-    model_->Sync();
-    if (selectedIds.isEmpty() || model_->rowCount() == before + 1) return;  // a row added at the top keeps its selection
+    const bool addedAtTop = model_->Sync();
+    if (selectedIds.isEmpty() || addedAtTop) return;  // a row added at the top keeps its selection
     QItemSelection keep;
     for (int row = 0; row < model_->rowCount(); ++row)
         if (selectedIds.contains(model_->Cell(row, kIdColumn)))

@@ -29,8 +29,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Takes the rows of g_record_list, and the state of each row's file.
-    void Sync();
+    // Takes the rows of g_record_list, and the state of each row's file. True when the
+    // only change was one row added at the top (inserted alone, the selection kept).
+    bool Sync();
     QString Cell(int row, int column) const;
     // The state of the row's file as of the last Sync (Present for a row out of range).
     FileState StateOfRow(int row) const;

@@ -248,7 +248,7 @@ TEST(LiveState, AnotherProgramsChangesShowWithinASecond) {
     clock.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->RowCount() == 101; }, 3000));
     EXPECT_LT(clock.elapsed(), 1500);
-    EXPECT_EQ(list->CellText(0, 0), QStringLiteral("a-first.txt"));
+    EXPECT_TRUE(ShownNames(list).contains(QStringLiteral("a-first.txt")));
     EXPECT_EQ(frame.countText()->text(), QStringLiteral("共 101 条记录(RECORDS)"));
     ASSERT_EQ(list->SelectedRows().size(), 1);
     EXPECT_EQ(list->CellText(list->SelectedRows().first(), 0), QStringLiteral("f061.txt"));
