@@ -1,8 +1,11 @@
 #include "app/startup.h"
 
+#include "base/fsutil.h"
+#include "base/workfolder.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/filters.h"
+#include "io/indexfolders.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 
@@ -12,6 +15,11 @@
 namespace korvel {
 
 bool StartCore(QString* error) {
+    const QString notUtf8 = WorkingFolderNotUtf8Text();
+    if (!notUtf8.isEmpty()) {
+        if (error) *error = notUtf8;
+        return false;
+    }
     LoadFilterLists();
     ReadSettings();
     AddStartupFilterValue();
@@ -21,6 +29,8 @@ bool StartCore(QString* error) {
         if (error) *error = e.description();
         return false;
     }
+    // Index folders that a killed delete left behind go now.
+    SettleIndexFolders(g_catalogue);
     g_pageset.Close();
     g_pageset.SetPageSize(30);
     return true;
@@ -49,6 +59,11 @@ bool StartWithPrompts() {
 }
 
 InitResult InitWorkingDirectory(QString* error) {
+    const QString notUtf8 = WorkingFolderNotUtf8Text();
+    if (!notUtf8.isEmpty()) {
+        if (error) *error = notUtf8;
+        return InitResult::Failed;
+    }
     InitResult result = InitResult::Existing;
     const QFileInfo catalogue(kCatalogueFile);
     // A zero-byte kv.kdb is no catalogue (nothing can use it): it is made into one, like

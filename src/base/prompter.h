@@ -34,6 +34,10 @@ public:
     // An OK/cancel question; true for OK.
     virtual bool Confirm(const QString& text, const QString& caption) = 0;
 
+    // An OK/cancel question with the question icon (Confirm warns with the exclamation
+    // icon); true for OK. By default it is Confirm.
+    virtual bool ConfirmQuestion(const QString& text, const QString& caption) { return Confirm(text, caption); }
+
     // A yes/no question; true for yes.
     virtual bool AskYesNo(const QString& text, const QString& caption) = 0;
 
@@ -46,6 +50,10 @@ public:
 
     // The multi-selection file-open dialog. nullopt when cancelled.
     virtual std::optional<QStringList> PickFiles(PickKind kind) = 0;
+
+    // The file-open dialog of PickFiles listing catalogue files ("kv.kdb", "*.kdb") rather
+    // than every file. By default it is PickFiles.
+    virtual std::optional<QStringList> PickCatalogueFiles() { return PickFiles(PickKind::Sync); }
 
     // A modal dialog with fields, named by its class ("addkey2", "keydialog2", ...).
     // The caller presets the fields; on OK the dialog writes them back and returns true.

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 
 #include "base/fsutil.h"
+#include "base/workfolder.h"
 #include "app/startup.h"
 #include "base/prompter.h"
 #include "store/catalogue.h"
@@ -11,7 +12,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
 #include <map>
 
 namespace korvel::cli {
@@ -83,7 +87,7 @@ int main(int argc, char** argv) {
     // Arguments are decoded like file names, so a path that is not valid UTF-8 survives.
     QStringList args;
     for (int i = 1; i < argc; ++i) args << DecodePath(QByteArray(argv[i]));
-    g_start_dir = QDir::currentPath();
+    g_start_dir = CurrentFolderPath();
     if (args.size() >= 2 && args[0] == QLatin1String("--dir")) {
         const QString dir = ArgumentPath(args[1]);
         // init makes a missing folder, as the window does for a new catalogue; any other
@@ -91,8 +95,8 @@ int main(int argc, char** argv) {
         const bool init = args.size() >= 3 && args[2] == QLatin1String("init");
         if (init && !QFileInfo::exists(dir) && !QDir().mkpath(dir))
             return Fail(QStringLiteral("cannot create folder %1").arg(args[1]));
-        if (!QDir::setCurrent(dir))
-            return Fail(QStringLiteral("cannot enter folder %1").arg(args[1]));
+        if (::chdir(EncodePath(dir).constData()) != 0)
+            return Fail(QStringLiteral("cannot enter folder %1 (%2)").arg(args[1], QString::fromLocal8Bit(std::strerror(errno))));
         args = args.mid(2);
     }
     if (args.isEmpty()) return Usage(stderr, 1);

@@ -137,6 +137,13 @@ bool GuiPrompter::Confirm(const QString& text, const QString& caption) {
     });
 }
 
+bool GuiPrompter::ConfirmQuestion(const QString& text, const QString& caption) {
+    return OnGuiThread([&] {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel, Parent());
+        return box.exec() == QMessageBox::Ok;
+    });
+}
+
 bool GuiPrompter::AskYesNo(const QString& text, const QString& caption) {
     return OnGuiThread([&] {
         QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
@@ -198,17 +205,31 @@ std::optional<QString> GuiPrompter::PickFolder(PickKind kind) {
     });
 }
 
+namespace {
+
+// The multi-selection file-open dialog with the given name filters (the first is shown),
+// starting in the last folder of its kind.
+std::optional<QStringList> PickFilesMatching(QWidget* parent, const QStringList& filters, PickKind kind) {
+    auto dlg = MakeFileDialog(parent, QStringLiteral("选择文件(SELECT FILES)"), PickStartFolder(kind));
+    dlg->setFileMode(QFileDialog::ExistingFiles);
+    dlg->setNameFilters(filters);
+    if (dlg->exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dlg->selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    RememberPickFolder(kind, dlg->directory().absolutePath());
+    return files;
+}
+
+}  // namespace
+
+const QStringList kCatalogueFileFilters = {QStringLiteral("kv.kdb (kv.kdb *.kdb)"), QStringLiteral("*.* (*)")};
+
 std::optional<QStringList> GuiPrompter::PickFiles(PickKind kind) {
-    return OnGuiThread([&]() -> std::optional<QStringList> {
-        auto dlg = MakeFileDialog(Parent(), QStringLiteral("选择文件(SELECT FILES)"), PickStartFolder(kind));
-        dlg->setFileMode(QFileDialog::ExistingFiles);
-        dlg->setNameFilter(QStringLiteral("*.* (*)"));
-        if (dlg->exec() != QDialog::Accepted) return std::nullopt;
-        const QStringList files = dlg->selectedFiles();
-        if (files.isEmpty()) return std::nullopt;
-        RememberPickFolder(kind, dlg->directory().absolutePath());
-        return files;
-    });
+    return OnGuiThread([&] { return PickFilesMatching(Parent(), {QStringLiteral("*.* (*)")}, kind); });
+}
+
+std::optional<QStringList> GuiPrompter::PickCatalogueFiles() {
+    return OnGuiThread([&] { return PickFilesMatching(Parent(), kCatalogueFileFilters, PickKind::Sync); });
 }
 
 bool GuiPrompter::EditDialog(const QString& dialog, DialogFields& fields) {

@@ -14,15 +14,20 @@ namespace korvel {
 
 class FieldDialog;
 
+// The name filters of PickCatalogueFiles: catalogue files first, every file on request.
+extern const QStringList kCatalogueFileFilters;
+
 class GuiPrompter final : public Prompter {
 public:
     void Message(const QString& text, const QString& caption, MsgIcon icon) override;
     bool Confirm(const QString& text, const QString& caption) override;
+    bool ConfirmQuestion(const QString& text, const QString& caption) override;
     bool AskYesNo(const QString& text, const QString& caption) override;
     std::optional<QString> PickNode() override;
-    // Both start in the last folder of their kind (config.cnf), home the first time.
+    // All three start in the last folder of their kind (config.cnf), home the first time.
     std::optional<QString> PickFolder(PickKind kind) override;
     std::optional<QStringList> PickFiles(PickKind kind) override;
+    std::optional<QStringList> PickCatalogueFiles() override;
     bool EditDialog(const QString& dialog, DialogFields& fields) override;
     int FourAnswer(const QString& text, int preset) override;
     bool OpenWithDesktop(const QString& path) override;

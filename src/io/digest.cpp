@@ -69,9 +69,9 @@ QString Digest(const QString& path, const struct stat* known, QString* error) {
         if (!StatOf(path, st)) return fail(ErrnoText(ENOENT));
         known = &st;
     }
-    const QString guarded = ProtectedFileMessage(path, known);
-    if (!guarded.isEmpty()) return fail(guarded);
-    if (!S_ISREG(known->st_mode)) return fail(ErrnoText(S_ISDIR(known->st_mode) ? EISDIR : EINVAL));
+    // The catalogue's files, pipes, sockets and devices are refused by their status.
+    const QString refused = UnreadableFileMessage(path, known);
+    if (!refused.isEmpty()) return fail(refused);
     Fd in;
     // Non-blocking, so that a pipe put at the path meanwhile does not hang the open.
     in.fd = ::open(EncodePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

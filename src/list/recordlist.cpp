@@ -109,13 +109,17 @@ RowQuery ListingSource::Query() const {
     return q;
 }
 
+QString ListingFailureText(const QString& text, const DbError& e) {
+    return text + QStringLiteral("(") + e.description() + QStringLiteral(")");
+}
+
 bool RecordListing::OpenListing(const ListingSource& source) {
     if (g_pageset.State()) g_pageset.Close();
     try {
         g_pageset.Open(source.Query(), g_catalogue);
         return true;
-    } catch (const DbError&) {
-        prompter().Message(QStringLiteral("无法打开mytable表。"), QStringLiteral("info"),
+    } catch (const DbError& e) {
+        prompter().Message(ListingFailureText(QStringLiteral("无法打开mytable表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         return false;
     }
@@ -136,8 +140,9 @@ bool RecordListing::Show(const ListingSource& source) {
     }
     try {
         g_pageset.CompleteCount();
-    } catch (const DbError&) {
-        prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+    } catch (const DbError& e) {
+        prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+                           MsgIcon::Exclamation);
         return false;
     }
     UpdatePageText();
@@ -150,8 +155,9 @@ void RecordListing::CountReady() {
     if (!g_pageset.TakeBackgroundCount()) {
         try {
             g_pageset.CompleteCount();  // the worker failed: the count is made here
-        } catch (const DbError&) {
-            prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+        } catch (const DbError& e) {
+            prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+                               MsgIcon::Exclamation);
             return;
         }
     }
@@ -271,8 +277,8 @@ bool RecordListing::FillPageRows(int request) {
             }
         }
         UpdatePageText();
-    } catch (const DbError&) {
-        prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"),
+    } catch (const DbError& e) {
+        prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         ok = false;
     }

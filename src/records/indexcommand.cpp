@@ -11,6 +11,11 @@
 
 namespace korvel {
 
+namespace {
+// Failure lines the message box lists; the rest is summed up as "...".
+constexpr int kShownIndexFailures = 20;
+}  // namespace
+
 IndexPathOf RecordIndexPath(bool useBackups) {
     return [useBackups](const QString& id, const QString& dir, const QString& vol) {
         return useBackups ? FindUsableCopy(id, g_band_flag) : ResolvePathByDisk(dir, vol, g_band_flag);
@@ -43,9 +48,14 @@ int CreateIndexForIds(const QStringList& ids, bool useBackups) {
         work(nullptr);
     }
     if (result.error) ReportDbError(*result.error);
-    // After a long run the progress dialog showed the count already.
-    if (longRun) prompter().ShowSummary(CreatedIndexesText(result.counted));
-    else prompter().Message(CreatedIndexesText(result.counted), kProductName, MsgIcon::Information);
+    // The count, then the records that could not be indexed and why (the first few). After
+    // a long run that indexed everything the progress dialog showed the count already.
+    const QString report = CreateIndexReport(result, kShownIndexFailures);
+    if (longRun && result.failures.isEmpty())
+        prompter().ShowSummary(report);
+    else
+        prompter().Message(report, kProductName,
+                           result.failures.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
     return result.counted;
 }
 
