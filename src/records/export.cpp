@@ -252,6 +252,7 @@ void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destin
             tally.stopped = true;
             break;
         }
+        ReportProgress(++run.done, run.total, id);
         ExportOne(run, id, dest, tally, map);
     }
     run.Flush();
@@ -301,6 +302,7 @@ QString ExportRecordsTo(const QStringList& ids, const QString& folder, bool back
     g_stop_requested = false;
     prompter().RunLongOperation([&] {
         ExportRun run;
+        run.total = ids.size();
         ExportNodeRecords(run, ids, folder, backup, tally);
         PostStatus(ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size())));
     });
@@ -324,10 +326,9 @@ void ExportRecCommand(const QStringList& selectedIds, bool backup) {
         Notice(QStringLiteral("请先选择一条或多条记录。"));
         return;
     }
-    const std::optional<QString> folder = prompter().PickFolder();
+    const std::optional<QString> folder = prompter().PickFolder(PickKind::Export);
     if (!folder) return;
-    const QString summary = ExportRecordsTo(selectedIds, *folder, backup);
-    prompter().Message(summary, kProductName, MsgIcon::Information);
+    prompter().ShowSummary(ExportRecordsTo(selectedIds, *folder, backup));
 }
 
 void ExportTreeCommand(const QString& selectedNode, bool backup) {
@@ -335,10 +336,9 @@ void ExportTreeCommand(const QString& selectedNode, bool backup) {
         Notice(QStringLiteral("请先选择一个节点。"));
         return;
     }
-    const std::optional<QString> folder = prompter().PickFolder();
+    const std::optional<QString> folder = prompter().PickFolder(PickKind::Export);
     if (!folder) return;
-    const QString summary = ExportTreeTo(selectedNode, *folder, backup);
-    prompter().Message(summary, kProductName, MsgIcon::Information);
+    prompter().ShowSummary(ExportTreeTo(selectedNode, *folder, backup));
 }
 
 }  // namespace korvel

@@ -47,6 +47,9 @@ public:
     Connection& conn;
     bool byDisk;      // g_band_flag: resolve paths by disk identity
     bool useBackups;  // sysback: export the first usable copy of a missing file
+    // Records taken so far and the number the run will take (0: not known, a tree).
+    qint64 done = 0;
+    qint64 total = 0;
     ExportLog* log() { return log_.get(); }
     // Removes the temporary copies that a killed export left in folder (once per run and
     // folder, before the first copy into it).
