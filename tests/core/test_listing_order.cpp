@@ -198,8 +198,9 @@ TEST(ListingFirstPage, SameAsTheWholeList) {
             const std::vector<qint64> expected(whole.begin(), whole.begin() + std::min<size_t>(pageSize, whole.size()));
             EXPECT_EQ(first, expected) << condition.toStdString() << " page size " << pageSize;
             EXPECT_EQ(g_pageset.RowIds(), whole) << condition.toStdString();
-            if (whole.size() > 3u * pageSize && pageSize < 200)
+            if (whole.size() > 3u * pageSize && pageSize < 200) {
                 EXPECT_TRUE(walked) << "the first page came from the whole list: " << condition.toStdString();
+            }
         }
     }
     // The listing's own statements: the walk uses the time index, never a sort; the whole

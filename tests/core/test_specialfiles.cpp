@@ -180,7 +180,9 @@ TEST_F(SpecialFiles, ProgramsEndWithTheReason) {
         ASSERT_TRUE(r.ended) << "still running after 20 s";
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(r.err.contains(c.reason)) << r.err.toStdString();
-        if (c.out) EXPECT_EQ(r.out, QString::fromUtf8(c.out));
+        if (c.out) {
+            EXPECT_EQ(r.out, QString::fromUtf8(c.out));
+        }
     }
     EXPECT_FALSE(QFile::exists("temp2/1.txt"));
 }
