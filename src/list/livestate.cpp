@@ -33,7 +33,9 @@ FileState RecordFileState(const QString& dir, const QString& vol, bool byDisk, C
     const QString identity = vol.trimmed();
     if (!dir.isEmpty() && PathExists(ResolvePathByDisk(dir, identity, byDisk, conn))) return FileState::Present;
     // Not there: because its disk is not mounted, or gone from a disk that is.
-    if (!identity.isEmpty() && identity != QLatin1String("0") && DriveOfDisk(identity).isEmpty())
+    // "NULL" and "0" are what records without a disk identity hold.
+    if (!identity.isEmpty() && identity != QLatin1String("0") && identity.compare(QLatin1String("NULL"), Qt::CaseInsensitive) != 0 &&
+        DriveOfDisk(identity).isEmpty())
         return FileState::Offline;
     return FileState::Missing;
 }

@@ -244,7 +244,7 @@ TEST(DailyUse, WindowLayoutIsRestoredUnlessOffScreen) {
     Catalogue c;
     ScriptedPrompter p;
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    const QRect placed(screen.left() + 20, screen.top() + 30, screen.width() / 2, screen.height() / 2);
+    const QRect placed(screen.left() + 20, screen.top() + 30, screen.width() * 3 / 4, screen.height() / 2);  // wider than the toolbar needs
     {
         CMainFrame frame;
         frame.setGeometry(placed);
@@ -280,8 +280,8 @@ TEST(DailyUse, WindowLayoutIsRestoredUnlessOffScreen) {
 TEST(DailyUse, TooltipsOnlyForCutTexts) {
     Catalogue c;
     const QString longName = QString(60, u'n') + QStringLiteral(".txt");
-    Catalogue::Record(1, QStringLiteral("a"), QStringLiteral(" y "), QStringLiteral("/a"));
-    Catalogue::Record(2, longName, QStringLiteral(" y "), QStringLiteral("/b"));
+    Catalogue::Record(1, QStringLiteral("a"), QStringLiteral(" y "), QStringLiteral("/usr"));
+    Catalogue::Record(2, longName, QStringLiteral(" y "), QStringLiteral("/bin"));
     const QString longNode = QStringLiteral("a node with a rather long name that the pane cuts");
     Catalogue::Node(1, longNode, QStringLiteral("x"), 0);
     Catalogue::Node(2, QStringLiteral("b"), QStringLiteral("x"), 0);
@@ -307,7 +307,7 @@ TEST(DailyUse, TooltipsOnlyForCutTexts) {
     int shortRow = list->CellText(0, 0) == QStringLiteral("a") ? 0 : 1;
     EXPECT_EQ(tipAt(list, list->model()->index(1 - shortRow, 0)), longName);
     EXPECT_EQ(tipAt(list, list->model()->index(shortRow, 0)), QString());
-    EXPECT_EQ(tipAt(list, list->model()->index(shortRow, 2)), QString());  // "/a", whole
+    EXPECT_EQ(tipAt(list, list->model()->index(shortRow, 2)), QString());  // "/usr", whole
 
     const QModelIndex longItem = tree->indexFromItem(tree->ItemOfNode(QStringLiteral("1")));
     const QModelIndex shortItem = tree->indexFromItem(tree->ItemOfNode(QStringLiteral("2")));

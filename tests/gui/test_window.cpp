@@ -252,7 +252,7 @@ TEST(Window, GreyingFollowsTheFocusedPane) {
         {cmd::kAddRecTree, Origin::MainMenu, true, true},      // the frame's own command
         {cmd::kFlagSame, Origin::MainMenu, true, true},
         {cmd::kModifyRec, Origin::MainMenu, false, true},      // a list command
-        {cmd::kAdvancedFind, Origin::MainMenu, false, true},   // a list command
+        {cmd::kAdvancedFind, Origin::MainMenu, true, true},    // searches from either pane
         {cmd::kContentSearch, Origin::MainMenu, true, true},   // acts on no selection
         {cmd::kAddNode2, Origin::NodeMenu, true, true},        // right-click menus: always
         {cmd::kOnlyShowInner, Origin::RecordMenu, true, true},
