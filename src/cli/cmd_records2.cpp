@@ -66,7 +66,7 @@ int RunEditRecord(const QStringList& input) {
     try {
         // Only the given fields are written, inside the write transaction: what other
         // programs change meanwhile (tags, other fields) stays.
-        if (StoreRecordEdit(args[0], edit).outcome == EditOutcome::NoRecord) return FailNoRecord(args[0]);
+        if (StoreRecordEdit(args[0], edit, nullptr, g_catalogue).outcome == EditOutcome::NoRecord) return FailNoRecord(args[0]);
     } catch (const DbError& e) {
         return Fail(e.description());
     }

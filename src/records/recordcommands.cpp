@@ -57,7 +57,7 @@ bool RowsStillShown(const QList<int>& rows) {
             if (!IsIdText(id)) continue;
             RecordFields now;
             if (!ReadRecordFields(id, now)) continue;  // gone: nothing to mistake it for
-            if (!RecordHasPath(id, g_record_list.Rows()[row].value(2))) {
+            if (!RecordHasPath(id, g_record_list.Rows()[row].value(2), g_catalogue)) {
                 Notice(kRowNotCurrent);
                 RefreshListedPage();
                 return false;
@@ -100,7 +100,7 @@ void EditRecordCommand(const QList<int>& rows) {
         // Only what the user changed is written (the tags are shown only), over the
         // record as it is when written; a field another program changed meanwhile to
         // something else is not overwritten.
-        const EditResult r = StoreRecordEdit(id, EditBetween(shown, edited), &shown);
+        const EditResult r = StoreRecordEdit(id, EditBetween(shown, edited), &shown, g_catalogue);
         if (r.outcome == EditOutcome::Conflict) Notice(kEditConflict + r.conflicts.join(QStringLiteral(", ")));
     } catch (const DbError& e) {
         ReportDbError(e);

@@ -100,12 +100,12 @@ struct EditResult {
 // edit gives it is a conflict, and nothing is written. When the path or disk changed and
 // the path lies on a mounted volume of identity disk, the volume's root is remembered.
 // Throws DbError.
-EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const RecordFields* shown = nullptr,
-                           Connection& conn = g_catalogue);
+EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const RecordFields* shown,
+                           Connection& conn);
 
 // The record's current path (dir) equals path: the record listed with that path is still
 // this one. False when the record is gone. Throws DbError.
-bool RecordHasPath(const QString& id, const QString& path, Connection& conn = g_catalogue);
+bool RecordHasPath(const QString& id, const QString& path, Connection& conn);
 
 // Deleting records.
 struct DeleteResult {

@@ -127,10 +127,10 @@ TEST_F(Records, StoredEditWritesOnlyTheGivenFields) {
     ExecuteSql("update main set filedesc='d', yourid='n' where id=1", adCmdTextNoRecords);
     RecordEdit edit;
     edit.desc = "new desc";
-    EXPECT_EQ(StoreRecordEdit("1", edit).outcome, EditOutcome::Stored);
+    EXPECT_EQ(StoreRecordEdit("1", edit, nullptr, g_catalogue).outcome, EditOutcome::Stored);
     EXPECT_EQ(Dump("select name, findkey, dir, vol, filedesc, yourid from main"),
               QStringList{"r| a |/d/r.txt|7|new desc|n"});
-    EXPECT_EQ(StoreRecordEdit("9", edit).outcome, EditOutcome::NoRecord);
+    EXPECT_EQ(StoreRecordEdit("9", edit, nullptr, g_catalogue).outcome, EditOutcome::NoRecord);
 }
 
 // Commands of the window that change records refuse a listed row whose record is no
