@@ -26,6 +26,9 @@
 
 namespace korvel {
 
+class RecordLocator;
+struct RecordLocation;
+
 // Record id -> path of the file in the export folder that now holds its content.
 using CopyMap = QMap<QString, QString>;
 
@@ -48,6 +51,9 @@ public:
     bool byDisk;      // g_band_flag: resolve paths by disk identity
     bool useBackups;  // sysback: export the first usable copy of a missing file
     ExportLog* log() { return log_.get(); }
+    // Where a record's file is (LocateRecord with this run's settings), the statements
+    // prepared once for the whole run. Throws DbError.
+    RecordLocation Locate(const QString& id);
     // Shows a copy failure unless the same reason was shown in this run.
     void ReportCopyFailure(const QString& target, const QString& reason);
 
@@ -67,6 +73,7 @@ private:
         CopyMap* map;
     };
     std::unique_ptr<ExportLog> log_;
+    std::unique_ptr<RecordLocator> locator_;
     QSet<QString> reasonsShown_;
     std::vector<Waiting> pending_;
     QSet<QString> pendingTargets_;
