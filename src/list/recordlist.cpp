@@ -98,6 +98,10 @@ RowQuery ListingSource::Query() const {
     return q;
 }
 
+QString ListingFailureText(const QString& text, const DbError& e) {
+    return text + QStringLiteral("(") + e.description() + QStringLiteral(")");
+}
+
 bool RecordListing::OpenListing(const ListingSource& source) {
     if (g_pageset.State()) g_pageset.Close();
     try {
@@ -105,8 +109,8 @@ bool RecordListing::OpenListing(const ListingSource& source) {
         // it all to the worker: this thread only opens it.
         g_pageset.Open(source.Query(), g_catalogue, static_cast<bool>(countInBackground));
         return true;
-    } catch (const DbError&) {
-        prompter().Message(QStringLiteral("无法打开mytable表。"), QStringLiteral("info"),
+    } catch (const DbError& e) {
+        prompter().Message(ListingFailureText(QStringLiteral("无法打开mytable表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         return false;
     }
@@ -140,8 +144,9 @@ bool RecordListing::ShowFirstPage(bool opened) {
     }
     try {
         g_pageset.CompleteCount();
-    } catch (const DbError&) {
-        prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+    } catch (const DbError& e) {
+        prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+                           MsgIcon::Exclamation);
         return false;
     }
     UpdatePageText();
@@ -165,8 +170,9 @@ void RecordListing::AdoptCount() {
     if (!g_pageset.TakeBackgroundCount()) {
         try {
             g_pageset.CompleteCount();  // the worker failed: the count is made here
-        } catch (const DbError&) {
-            prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+        } catch (const DbError& e) {
+            prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+                               MsgIcon::Exclamation);
             return;
         }
     }
@@ -251,8 +257,8 @@ bool RecordListing::FillPageRows(int request) {
             }
         }
         UpdatePageText();
-    } catch (const DbError&) {
-        prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"),
+    } catch (const DbError& e) {
+        prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         ok = false;
     }
