@@ -72,6 +72,13 @@ namespace {
 
 const int kBlockRows = 256;
 
+// The span of main's ids: about its number of rows, found in two steps down the table
+// (each subquery one step, where max(x) - min(x) would read it all).
+qint64 MainTableSpan(Connection& conn) {
+    Statement st(conn, QStringLiteral("select (select max(rowid) from main) - (select min(rowid) from main) + 1"));
+    return st.Step() ? sqlite3_column_int64(st.handle(), 0) : 0;
+}
+
 bool IsIdentifier(const QString& s) {
     if (s.isEmpty()) return false;
     for (QChar c : s)
@@ -538,7 +545,8 @@ void PageSet::FindFirstPage(bool wholeListLater) {
     complete_ = false;
     firstPageKnown_ = true;
     if (OpenFirstPage()) return;
-    if (wholeListLater && !active_.byIds) {
+    // A small table is listed whole at once, here.
+    if (wholeListLater && !active_.byIds && MainTableSpan(*conn_) >= firstPageThreshold_) {
         // Nothing known yet: the whole list is made later (on a worker or when needed).
         firstPageKnown_ = false;
         return;
@@ -598,12 +606,7 @@ std::optional<OrderWalk> WalkFor(const RowQuery& q, qint64 rows) {
 // the whole list is needed.
 bool PageSet::OpenFirstPage() {
     const RowQuery& q = active_;
-    qint64 rows = 0;
-    {
-        // Two subqueries: each is one step down the table, where max(x) - min(x) reads it all.
-        Statement st(*conn_, QStringLiteral("select (select max(rowid) from main) - (select min(rowid) from main) + 1"));
-        if (st.Step()) rows = sqlite3_column_int64(st.handle(), 0);
-    }
+    const qint64 rows = MainTableSpan(*conn_);
     if (rows < firstPageThreshold_) return false;
     const std::optional<OrderWalk> how = WalkFor(q, rows);
     if (!how) return false;
