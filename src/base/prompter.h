@@ -14,6 +14,13 @@ namespace korvel {
 
 enum class MsgIcon { Information, Exclamation, Question };
 
+// The product's name, the caption of notices.
+inline const QString kProductName = QStringLiteral("Korvel");
+
+// What a file or folder pick is for. Each kind starts where the last pick of that kind
+// ended, so an export does not start in the folder of the last import.
+enum class PickKind { Import, Export, Backup, Sync, Note };
+
 // Fields of a dialog, named by the dialog's field keys (see the dialog's header).
 using DialogFields = QVariantMap;
 
@@ -27,6 +34,10 @@ public:
     // An OK/cancel question; true for OK.
     virtual bool Confirm(const QString& text, const QString& caption) = 0;
 
+    // An OK/cancel question with the question icon (Confirm warns with the exclamation
+    // icon); true for OK. By default it is Confirm.
+    virtual bool ConfirmQuestion(const QString& text, const QString& caption) { return Confirm(text, caption); }
+
     // A yes/no question; true for yes.
     virtual bool AskYesNo(const QString& text, const QString& caption) = 0;
 
@@ -35,10 +46,14 @@ public:
     virtual std::optional<QString> PickNode() = 0;
 
     // The folder picker titled "Select folder". nullopt when cancelled.
-    virtual std::optional<QString> PickFolder() = 0;
+    virtual std::optional<QString> PickFolder(PickKind kind) = 0;
 
     // The multi-selection file-open dialog. nullopt when cancelled.
-    virtual std::optional<QStringList> PickFiles() = 0;
+    virtual std::optional<QStringList> PickFiles(PickKind kind) = 0;
+
+    // The file-open dialog of PickFiles listing catalogue files ("kv.kdb", "*.kdb") rather
+    // than every file. By default it is PickFiles.
+    virtual std::optional<QStringList> PickCatalogueFiles() { return PickFiles(PickKind::Sync); }
 
     // A modal dialog with fields, named by its class ("addkey2", "keydialog2", ...).
     // The caller presets the fields; on OK the dialog writes them back and returns true.
@@ -56,6 +71,11 @@ public:
     // (CShowInfoDlg) shows the posted status texts; returns when the dialog has closed
     // and the worker has ended.
     virtual void RunLongOperation(const std::function<void()>& worker) = 0;
+
+    // The summary of a long operation that has ended (what was exported, indexed). A
+    // message by default; the window, whose progress dialog showed it already, puts it in
+    // the status bar instead of asking for one more click.
+    virtual void ShowSummary(const QString& text) { Message(text, kProductName, MsgIcon::Information); }
 };
 
 // The prompter in use. Defaults to the console prompter of korvel-cli: messages go to
@@ -66,9 +86,6 @@ Prompter& prompter();
 int ConsoleErrorCount();
 // Installs p (not owned); nullptr restores the default.
 void SetPrompter(Prompter* p);
-
-// The product's name, the caption of notices.
-inline const QString kProductName = QStringLiteral("Korvel");
 
 // A notice: caption the product's name, exclamation icon.
 void Notice(const QString& text);

@@ -5,6 +5,7 @@
 
 #include "base/prompter.h"
 
+#include <atomic>
 #include <memory>
 
 class QWidget;
@@ -13,18 +14,26 @@ namespace korvel {
 
 class FieldDialog;
 
+// The name filters of PickCatalogueFiles: catalogue files first, every file on request.
+extern const QStringList kCatalogueFileFilters;
+
 class GuiPrompter final : public Prompter {
 public:
     void Message(const QString& text, const QString& caption, MsgIcon icon) override;
     bool Confirm(const QString& text, const QString& caption) override;
+    bool ConfirmQuestion(const QString& text, const QString& caption) override;
     bool AskYesNo(const QString& text, const QString& caption) override;
     std::optional<QString> PickNode() override;
-    std::optional<QString> PickFolder() override;
-    std::optional<QStringList> PickFiles() override;
+    // All three start in the last folder of their kind (config.cnf), home the first time.
+    std::optional<QString> PickFolder(PickKind kind) override;
+    std::optional<QStringList> PickFiles(PickKind kind) override;
+    std::optional<QStringList> PickCatalogueFiles() override;
     bool EditDialog(const QString& dialog, DialogFields& fields) override;
     int FourAnswer(const QString& text, int preset) override;
     bool OpenWithDesktop(const QString& path) override;
     void RunLongOperation(const std::function<void()>& worker) override;
+    // Into the main window's status bar (the progress dialog showed it already).
+    void ShowSummary(const QString& text) override;
 
     // Parent of the dialogs (the main window); nullptr: the active window.
     void SetParentWindow(QWidget* w) { parent_ = w; }
@@ -32,6 +41,7 @@ public:
 private:
     QWidget* Parent() const;
     QWidget* parent_ = nullptr;
+    std::atomic<bool> longOperation_{false};
 };
 
 // The dialog class behind a dialog name of app/dialogs.h; nullptr for an unknown name.

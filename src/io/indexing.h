@@ -21,9 +21,10 @@ namespace korvel {
 // Indexes the content of the file at path (as on disk) for record id (decimal text), when
 // its name matches the index-type list ("index" of the filter file). Word-processor,
 // presentation, spreadsheet and pdf files go through the extractor first (ExtractorKind);
-// others are read as plain text. A file of the open catalogue is never opened. Failures
-// show no message: the record then has no new index and the result is false.
-bool IndexRecordFile(const QString& path, const QString& id);
+// others are read as plain text. A file of the open catalogue, a folder, a pipe, a socket
+// or a device is never opened. Failures show no message: the record then has no new index,
+// the result is false and *why, when given, tells the reason.
+bool IndexRecordFile(const QString& path, const QString& id, QString* why = nullptr);
 
 // Removes the content index of record id (decimal text), when it has one: deleting a
 // record calls it after the record's rows are gone. Every failure is silent.
@@ -33,10 +34,18 @@ void RemoveRecordIndex(const QString& id);
 QString CreatedIndexesText(int count);
 
 struct CreateIndexResult {
-    int counted = 0;        // records whose file existed and was handed to the indexer
+    int counted = 0;        // records that got an index
+    // One line per record taken whose file could not be indexed: "id path: reason"
+    // (a missing file, a pipe or device, a failed extraction, an unreadable file).
+    QStringList failures;
     bool stopped = false;   // ended early by stop
     std::optional<DbError> error;  // a record read that failed (the run went on)
 };
+
+// The text that ends CREATE INDEX: CreatedIndexesText, then, when records failed, a line
+// "未能索引%d条(could not index %d):" and the failure lines (at most maxLines of them,
+// then "..."; all of them with maxLines < 0).
+QString CreateIndexReport(const CreateIndexResult& result, int maxLines = -1);
 
 // The path of a record's file to index, for the id, its stored dir and its disk identity.
 using IndexPathOf = std::function<QString(const QString& id, const QString& dir, const QString& vol)>;
@@ -44,8 +53,9 @@ using IndexPathOf = std::function<QString(const QString& id, const QString& dir,
 // The core of CREATE INDEX over records, in the given order: a record is taken when its
 // type is "文件" and its name matches the index-type list; its file is pathOf (by default
 // the stored path resolved through its disk identity); when that path exists the record's
-// old index is removed, the file indexed and the record counted, whatever the indexing
-// did. Ids that name no record are skipped. stop, when given, is looked at between
+// old index is removed and the file indexed; a record counts when it got its index, and
+// every other taken record is listed in failures with the reason. A record deleted while
+// its file was indexed loses the index again. Ids that name no record are skipped. stop, when given, is looked at between
 // records; progress, when given, is told each id before it is looked at.
 CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn = g_catalogue,
                                       const IndexPathOf& pathOf = {}, const std::atomic<bool>* stop = nullptr,
