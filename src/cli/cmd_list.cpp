@@ -7,6 +7,8 @@
 #include "base/prompter.h"
 #include "tree/nodes.h"
 
+#include <cstdio>
+
 namespace korvel::cli {
 namespace {
 
@@ -47,15 +49,23 @@ int RunList(const QStringList& input) {
     if (!KnownNode(node)) return FailNoNode(node);
     g_current_node = node;
     g_pageset.SetPageSize(size);
+    // The page count of a large listing is made on a worker while the rows of the page
+    // are printed; the page text waits for it.
+    g_record_list.countInBackground = [] {};
     const bool shown = sub     ? g_record_list.ShowIncludeSubRecords()
                        : inner ? g_record_list.ShowInnerRecords()
                                : g_record_list.ShowNodeRecords(NodeAllTags(node));
     if (!shown || !g_pageset.State()) return Fail(QStringLiteral("the listing could not be opened"));
     if (hasSort) g_record_list.SortBy(column, desc);
     if (page != 1) g_record_list.FillPage(page);
+    if (g_record_list.PageAwaited()) g_record_list.WaitForCount();  // page 1 needs the whole list
     // Any error met on the way (a failed sort or page read) was reported: exit non-zero.
     if (ConsoleErrorCount() > 0) return 1;
     for (const QStringList& row : g_record_list.Rows()) Out(JoinFields(row));
+    std::fflush(stdout);
+    g_record_list.WaitForCount();
+    g_record_list.countInBackground = nullptr;
+    if (ConsoleErrorCount() > 0) return 1;
     Out(g_record_list.PageText());
     return 0;
 }

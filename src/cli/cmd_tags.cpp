@@ -50,14 +50,21 @@ int TakeAnswer(QStringList& args) {
     return i < 0 ? -1 : i + 1;
 }
 
-// Fails unless every id names a record.
+// Fails unless every id names a record (one statement for all of them).
 int CheckRecords(const QStringList& ids) {
-    for (const QString& id : ids) {
-        try {
-            if (!FindRecordTags(id)) return Fail(QStringLiteral("no record with id %1").arg(id));
-        } catch (const DbError& e) {
-            return Fail(e.description());
+    try {
+        Statement st(g_catalogue, QStringLiteral("select 1 from main where id=?"));
+        for (const QString& id : ids) {
+            bool found = false;
+            if (IsIdText(id)) {
+                st.Reset();
+                st.Bind(1, id.trimmed().toLongLong());
+                found = st.Step();
+            }
+            if (!found) return Fail(QStringLiteral("no record with id %1").arg(id));
         }
+    } catch (const DbError& e) {
+        return Fail(e.description());
     }
     return 0;
 }

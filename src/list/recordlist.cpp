@@ -116,7 +116,9 @@ QString ListingFailureText(const QString& text, const DbError& e) {
 bool RecordListing::OpenListing(const ListingSource& source) {
     if (g_pageset.State()) g_pageset.Close();
     try {
-        g_pageset.Open(source.Query(), g_catalogue);
+        // With a worker for the count, a listing whose page 1 needs the whole list leaves
+        // it all to the worker: this thread only opens it.
+        g_pageset.Open(source.Query(), g_catalogue, static_cast<bool>(countInBackground));
         return true;
     } catch (const DbError& e) {
         prompter().Message(ListingFailureText(QStringLiteral("无法打开mytable表。"), e), QStringLiteral("info"),
@@ -130,6 +132,21 @@ bool RecordListing::Show(const ListingSource& source) {
     sorted_ = false;
     rows_.clear();
     const bool opened = OpenListing(source);
+    return ShowFirstPage(opened);
+}
+
+bool RecordListing::ShowFirstPage(bool opened) {
+    pageAwaited_ = false;
+    if (opened && g_pageset.State() && !g_pageset.FirstPageKnown()) {
+        // Page 1 comes with the whole list from the worker (CountReady fills it).
+        currentPage_ = 1;
+        rows_.clear();
+        pageAwaited_ = true;
+        UpdatePageText();
+        Notify();
+        g_pageset.StartBackgroundCount(countInBackground);
+        return true;
+    }
     const bool filled = FillPageRows(1);
     if (!opened || !filled) return false;
     if (g_pageset.CountKnown()) return true;
@@ -152,6 +169,17 @@ bool RecordListing::Show(const ListingSource& source) {
 
 void RecordListing::CountReady() {
     if (!g_pageset.State() || g_pageset.CountKnown()) return;
+    // A call meant for a listing replaced since: the running count's own call follows.
+    if (g_pageset.CountRunning()) return;
+    AdoptCount();
+}
+
+void RecordListing::WaitForCount() {
+    if (!g_pageset.State() || g_pageset.CountKnown()) return;
+    AdoptCount();
+}
+
+void RecordListing::AdoptCount() {
     if (!g_pageset.TakeBackgroundCount()) {
         try {
             g_pageset.CompleteCount();  // the worker failed: the count is made here
@@ -160,6 +188,11 @@ void RecordListing::CountReady() {
                                MsgIcon::Exclamation);
             return;
         }
+    }
+    if (pageAwaited_) {
+        pageAwaited_ = false;
+        FillPageRows(currentPage_);
+        return;
     }
     UpdatePageText();
     Notify();
@@ -238,6 +271,7 @@ bool RecordListing::FillPageRows(int request) {
         Notify();  // a listing that could not be opened still shows its cleared rows
         return false;
     }
+    pageAwaited_ = false;
     bool ok = true;
     try {
         // Page 1 and the page before need no count; the others wait for it.
@@ -293,14 +327,15 @@ void RecordListing::SortBy(int column, bool descending) {
     sortDesc_ = descending;
     sortSpec_ = g_column_names[column] + (sortDesc_ ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     try {
-        if (g_pageset.RecordCount() < 1) return;
-        g_pageset.SetSort(sortSpec_);
+        // An empty listing stays as it is; a listing being counted is not waited for.
+        if (!g_pageset.State() || (g_pageset.CountKnown() && g_pageset.RecordCount() < 1)) return;
+        g_pageset.SetSort(sortSpec_, static_cast<bool>(countInBackground));
         sorted_ = true;
     } catch (const DbError& e) {
         ReportDbError(e);
         return;
     }
-    FillPage(1);
+    ShowFirstPage(true);
 }
 
 void RecordListing::InsertRowAtTop(const QStringList& cells) {

@@ -103,6 +103,8 @@ public:
     // Tags of the opened node (text 1011 of the dialog bar).
     QString TagsText() const { return tagsText_; }
     int CurrentPage() const { return currentPage_; }
+    // True while page 1 of the listing is awaited from the worker (CountReady shows it).
+    bool PageAwaited() const { return pageAwaited_; }
     QString SortSpec() const { return sortSpec_; }
 
     // Adds a row at the top (imports do, whatever node is listed).
@@ -118,11 +120,18 @@ public:
     // thread when it is done and must not block: it arranges for CountReady() to run on
     // the listing's thread.
     std::function<void()> countInBackground;
-    // Takes a finished background count: updates the page text.
+    // Takes a finished background count: updates the page text, and shows page 1 when
+    // it was awaited (a listing whose page 1 needed the whole list). Does nothing while
+    // the count still runs (a call meant for an earlier listing).
     void CountReady();
+    // The same, waiting for the count (or making it here when no worker makes it).
+    void WaitForCount();
 
 private:
     bool OpenListing(const ListingSource& source);
+    // Shows page 1 of the listing just opened (or sorted), or awaits it from the worker.
+    bool ShowFirstPage(bool opened);
+    void AdoptCount();
     bool FillPageRows(int request);
     void UpdatePageText();
     void Notify();
@@ -139,6 +148,7 @@ private:
     QString tagsText_;
     int currentPage_ = 1;
     bool sortDesc_ = true;
+    bool pageAwaited_ = false;  // page 1 comes with the worker's whole list
     QString sortSpec_;
 };
 

@@ -78,7 +78,7 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
                CopyMap& map) {
     RecordLocation rec;
     try {
-        rec = LocateRecord(id, run.useBackups, run.byDisk, run.conn);
+        rec = run.Locate(id);
     } catch (const DbError& e) {
         ReportDbError(e);
         return;
@@ -167,6 +167,11 @@ void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString
 
 ExportRun::ExportRun(Connection& c)
     : conn(c), byDisk(g_band_flag), useBackups(sysback), log_(std::make_unique<ExportLog>()) {}
+
+RecordLocation ExportRun::Locate(const QString& id) {
+    if (!locator_) locator_ = std::make_unique<RecordLocator>(conn);
+    return locator_->Locate(id, useBackups, byDisk);
+}
 
 ExportRun::~ExportRun() {
     for (const Waiting& w : pending_) DiscardCopy(w.copy);

@@ -26,6 +26,9 @@
 
 namespace korvel {
 
+class RecordLocator;
+struct RecordLocation;
+
 // Record id -> path of the file in the export folder that now holds its content.
 using CopyMap = QMap<QString, QString>;
 
@@ -51,6 +54,9 @@ public:
     qint64 done = 0;
     qint64 total = 0;
     ExportLog* log() { return log_.get(); }
+    // Where a record's file is (LocateRecord with this run's settings), the statements
+    // prepared once for the whole run. Throws DbError.
+    RecordLocation Locate(const QString& id);
     // Removes the temporary copies that a killed export left in folder (once per run and
     // folder, before the first copy into it).
     void RemoveStaleCopiesIn(const QString& folder);
@@ -73,6 +79,7 @@ private:
         CopyMap* map;
     };
     std::unique_ptr<ExportLog> log_;
+    std::unique_ptr<RecordLocator> locator_;
     QSet<QString> reasonsShown_;
     QSet<QString> swept_;
     std::vector<Waiting> pending_;

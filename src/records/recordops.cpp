@@ -3,6 +3,7 @@
 #include "base/fsutil.h"
 #include "io/indexfolders.h"
 #include "io/indexing.h"
+#include "platform/volumes.h"
 #include "records/backuprows.h"
 #include "store/volroots.h"
 #include "tree/nodes.h"
@@ -27,30 +28,58 @@ RecordLocation LocateReported(const QString& id, bool withCopies, bool byDisk, C
 }  // namespace
 
 RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk, Connection& conn) {
+    if (!IsIdText(id)) return {};  // no record has it
+    return RecordLocator(conn).Locate(id, withCopies, byDisk);
+}
+
+RecordLocator::RecordLocator(Connection& conn)
+    : conn_(conn),
+      own_(conn, QStringLiteral("select dir, vol from main where id=?1")),
+      copies_(conn, QStringLiteral("select filepath, vol from main4 where recordid=?1 order by rowid")) {}
+
+QString RecordLocator::Resolve(const QString& path, const QString& identity, bool byDisk) {
+    // As ResolvePathByDisk, with the roots of each identity read once.
+    if (!byDisk || identity.isEmpty() || identity == QLatin1String("0")) return path;
+    auto it = roots_.find(identity);
+    if (it == roots_.end()) {
+        std::optional<QStringList> roots;
+        try {
+            roots = RememberedRoots(identity, conn_);
+        } catch (const DbError&) {
+        }
+        it = roots_.emplace(identity, std::move(roots)).first;
+    }
+    if (!it->second) return path;  // no remembered roots to go by
+    return ResolvePathByRoots(path, identity, *it->second);
+}
+
+RecordLocation RecordLocator::Locate(const QString& id, bool withCopies, bool byDisk) {
     RecordLocation r;
     if (!IsIdText(id)) return r;  // no record has it
     const qint64 n = id.trimmed().toLongLong();
     {
-        Statement st(conn, QStringLiteral("select dir, vol from main where id=?1"));
-        st.Bind(1, n);
-        if (st.Step()) {
+        own_.Reset();
+        own_.Bind(1, n);
+        if (own_.Step()) {
             r.found = true;
-            r.dir = TextOrEmpty(st.Column(0));
-            r.own = ResolvePathByDisk(r.dir, TextOrEmpty(st.Column(1)), byDisk, conn);
+            r.dir = TextOrEmpty(own_.Column(0));
+            r.own = Resolve(r.dir, TextOrEmpty(own_.Column(1)), byDisk);
         }
+        own_.Reset();
     }
     r.usable = r.own;
     if (!withCopies || (!r.own.isEmpty() && PathExists(r.own))) return r;
     r.usable.clear();
-    Statement st(conn, QStringLiteral("select filepath, vol from main4 where recordid=?1 order by rowid"));
-    st.Bind(1, n);
-    while (st.Step()) {
-        const QString p = ResolvePathByDisk(TextOrEmpty(st.Column(0)), TextOrEmpty(st.Column(1)), byDisk, conn);
+    copies_.Reset();
+    copies_.Bind(1, n);
+    while (copies_.Step()) {
+        const QString p = Resolve(TextOrEmpty(copies_.Column(0)), TextOrEmpty(copies_.Column(1)), byDisk);
         if (!p.isEmpty() && PathExists(p)) {
             r.usable = p;
             break;
         }
     }
+    copies_.Reset();
     return r;
 }
 

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <optional>
 
 namespace korvel {
@@ -37,6 +38,23 @@ struct RecordLocation {
 // file does not exist. Throws DbError.
 RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk = g_band_flag,
                             Connection& conn = g_catalogue);
+
+// LocateRecord for the many records of one command: each statement prepared once, and
+// the remembered volume roots of each disk identity read once.
+class RecordLocator {
+public:
+    explicit RecordLocator(Connection& conn);
+    RecordLocator(const RecordLocator&) = delete;
+    RecordLocator& operator=(const RecordLocator&) = delete;
+    // As LocateRecord. Throws DbError.
+    RecordLocation Locate(const QString& id, bool withCopies, bool byDisk);
+
+private:
+    QString Resolve(const QString& path, const QString& identity, bool byDisk);
+    Connection& conn_;
+    Statement own_, copies_;
+    std::map<QString, std::optional<QStringList>> roots_;  // nullopt: they could not be read
+};
 
 // The record's own path as stored (dir) resolved with its disk identity (vol); empty
 // when there is no such record.
