@@ -6,6 +6,8 @@
 #include "base/prompter.h"
 
 #include <memory>
+#include <thread>
+#include <vector>
 
 class QWidget;
 
@@ -25,6 +27,8 @@ public:
     int FourAnswer(const QString& text, int preset) override;
     bool OpenWithDesktop(const QString& path) override;
     void RunLongOperation(const std::function<void()>& worker) override;
+    void RunInBackground(const BackgroundJob& job) override;
+    ~GuiPrompter() override;  // stops the background jobs and waits for them
 
     // Parent of the dialogs (the main window); nullptr: the active window.
     void SetParentWindow(QWidget* w) { parent_ = w; }
@@ -32,6 +36,8 @@ public:
 private:
     QWidget* Parent() const;
     QWidget* parent_ = nullptr;
+    struct Background;
+    std::vector<std::unique_ptr<Background>> background_;
 };
 
 // The dialog class behind a dialog name of app/dialogs.h; nullptr for an unknown name.

@@ -25,22 +25,23 @@ QString NameOf(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1
 
 }  // namespace
 
-bool IndexRecordFile(const QString& path, const QString& id) {
-    if (!IsIdText(id) || path.isEmpty()) return false;
-    if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index")))) return false;
+IndexOutcome IndexRecordFile(const QString& path, const QString& id) {
+    if (!IsIdText(id) || path.isEmpty()) return IndexOutcome::NotListed;
+    if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index")))) return IndexOutcome::NotListed;
+    const QString kind = DocumentKind(path);
+    if (kind.isEmpty()) return IndexOutcome::NoExtractor;
     // The catalogue's own files are never opened by anything but the engine.
-    if (!ProtectedFileMessage(path).isEmpty()) return false;
+    if (!ProtectedFileMessage(path).isEmpty()) return IndexOutcome::NotExtracted;
     const QString record = id.trimmed();
     std::lock_guard<std::mutex> lock(g_index_mutex);
-    const QString kind = ExtractorKind(path);
     QString file = path;
-    if (!kind.isEmpty()) {
-        if (!RunExtractor(path, kind)) return false;
+    if (kind != QLatin1String("txt")) {
+        if (!RunExtractor(path, kind)) return IndexOutcome::NotExtracted;
         file = ExtractedTextPath();
     }
     ContentIndex::Index(file, record);
-    // The library reports nothing: the record's index folder tells whether it took the text.
-    return QFileInfo::exists(ContentIndex::FolderOf(record));
+    // The library reports nothing: the record's index folder tells whether it took a text.
+    return QFileInfo::exists(ContentIndex::FolderOf(record)) ? IndexOutcome::Indexed : IndexOutcome::NoText;
 }
 
 void RemoveRecordIndex(const QString& id) {
@@ -50,6 +51,17 @@ void RemoveRecordIndex(const QString& id) {
 }
 
 QString CreatedIndexesText(int count) { return QStringLiteral("成功创建%1条索引!").arg(count); }
+
+QString CreateIndexSummary(const CreateIndexResult& result) {
+    QString text = CreatedIndexesText(result.counted);
+    QStringList parts;
+    for (const auto& [kind, n] : result.notExtracted) parts << QStringLiteral("%1 %2").arg(kind).arg(n);
+    if (!parts.isEmpty())
+        text += QStringLiteral("\n未能提取文字(text not extracted): ") + parts.join(QStringLiteral(", "));
+    if (result.noExtractor > 0)
+        text += QStringLiteral("\n无法提取的文件类型(kind without extractor): %1").arg(result.noExtractor);
+    return text;
+}
 
 CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, const IndexPathOf& pathOf,
                                       const std::atomic<bool>* stop,
@@ -82,7 +94,13 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
         if (path.isEmpty() || !PathExists(path)) continue;
         RemoveRecordIndex(id);
         // Only records that really got an index count as created.
-        if (IndexRecordFile(path, id)) ++result.counted;
+        switch (IndexRecordFile(path, id)) {
+        case IndexOutcome::Indexed: ++result.counted; break;
+        case IndexOutcome::NotExtracted: ++result.notExtracted[DocumentKind(path)]; break;
+        case IndexOutcome::NoExtractor: ++result.noExtractor; break;
+        case IndexOutcome::NoText:
+        case IndexOutcome::NotListed: break;
+        }
     }
     return result;
 }

@@ -14,16 +14,26 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <optional>
 
 namespace korvel {
 
+// What indexing one file came to.
+enum class IndexOutcome {
+    Indexed,       // the record has an index of the file's text
+    NoText,        // the file holds no text: the record has no index folder
+    NotListed,     // the name does not match the index-type list (or the id is no id)
+    NoExtractor,   // no extractor reads files of this kind: never indexed as raw bytes
+    NotExtracted,  // the extractor failed on the file (damaged, protected, too large, ...)
+};
+
 // Indexes the content of the file at path (as on disk) for record id (decimal text), when
-// its name matches the index-type list ("index" of the filter file). Word-processor,
-// presentation, spreadsheet and pdf files go through the extractor first (ExtractorKind);
-// others are read as plain text. A file of the open catalogue is never opened. Failures
-// show no message: the record then has no new index and the result is false.
-bool IndexRecordFile(const QString& path, const QString& id);
+// its name matches the index-type list ("index" of the filter file) and its kind has an
+// extractor (DocumentKind). Plain text goes to the library as it is; every other kind
+// through the extractor first. A file of the open catalogue is never opened. Failures
+// show no message: the outcome tells them.
+IndexOutcome IndexRecordFile(const QString& path, const QString& id);
 
 // Removes the content index of record id (decimal text), when it has one: deleting a
 // record calls it after the record's rows are gone. Every failure is silent.
@@ -33,10 +43,16 @@ void RemoveRecordIndex(const QString& id);
 QString CreatedIndexesText(int count);
 
 struct CreateIndexResult {
-    int counted = 0;        // records whose file existed and was handed to the indexer
+    int counted = 0;        // records that got an index of their text
     bool stopped = false;   // ended early by stop
     std::optional<DbError> error;  // a record read that failed (the run went on)
+    std::map<QString, int> notExtracted;  // kind -> files the extractor failed on
+    int noExtractor = 0;    // listed files of a kind no extractor reads
 };
+
+// The summary of a run: "成功创建" + count + "条索引!", and when some files gave no text,
+// a second line that counts them by kind.
+QString CreateIndexSummary(const CreateIndexResult& result);
 
 // The path of a record's file to index, for the id, its stored dir and its disk identity.
 using IndexPathOf = std::function<QString(const QString& id, const QString& dir, const QString& vol)>;

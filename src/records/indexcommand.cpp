@@ -3,6 +3,7 @@
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
+#include "io/filters.h"
 #include "io/indexing.h"
 #include "records/recordcommands.h"
 #include "records/recordops.h"
@@ -15,6 +16,15 @@ IndexPathOf RecordIndexPath(bool useBackups) {
     return [useBackups](const QString& id, const QString& dir, const QString& vol) {
         return useBackups ? FindUsableCopy(id, g_band_flag) : ResolvePathByDisk(dir, vol, g_band_flag);
     };
+}
+
+IndexJobOptions CurrentIndexJobOptions(bool recheck) {
+    IndexJobOptions o;
+    o.indexList = FilterList(QStringLiteral("index"));
+    o.workerProgram = ExtractWorkerProgram();
+    o.pathOf = RecordIndexPath(sysback);
+    o.recheck = recheck;
+    return o;
 }
 
 int CreateIndexForIds(const QStringList& ids, bool useBackups) {
@@ -36,7 +46,7 @@ int CreateIndexForIds(const QStringList& ids, bool useBackups) {
         work(nullptr);
     }
     if (result.error) ReportDbError(*result.error);
-    prompter().Message(CreatedIndexesText(result.counted), kProductName, MsgIcon::Information);
+    prompter().Message(CreateIndexSummary(result), kProductName, MsgIcon::Information);
     return result.counted;
 }
 
