@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "base/fsutil.h"
+#include "base/workfolder.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/filters.h"
@@ -12,6 +14,11 @@
 namespace korvel {
 
 bool StartCore(QString* error) {
+    const QString notUtf8 = WorkingFolderNotUtf8Text();
+    if (!notUtf8.isEmpty()) {
+        if (error) *error = notUtf8;
+        return false;
+    }
     LoadFilterLists();
     ReadSettings();
     AddStartupFilterValue();
@@ -49,6 +56,11 @@ bool StartWithPrompts() {
 }
 
 InitResult InitWorkingDirectory(QString* error) {
+    const QString notUtf8 = WorkingFolderNotUtf8Text();
+    if (!notUtf8.isEmpty()) {
+        if (error) *error = notUtf8;
+        return InitResult::Failed;
+    }
     InitResult result = InitResult::Existing;
     const QFileInfo catalogue(kCatalogueFile);
     // A zero-byte kv.kdb is no catalogue (nothing can use it): it is made into one, like

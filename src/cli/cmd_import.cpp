@@ -100,7 +100,7 @@ int RunAddFiles(const QStringList& input) {
     }
     const QString keywords = ImportKeywordText(tags, !noInherit, NodeAllTags(node));
     ChosenFilesResult r = ImportChosenFiles(paths, keywords, CurrentImportOptions());
-    for (const ImportedRecord& rec : r.added) Out(QStringLiteral("added %1 %2").arg(rec.id, rec.record.path));
+    for (const ImportedRecord& rec : r.added) Out(QStringLiteral("added %1 %2").arg(rec.id, EscapeField(rec.record.path)));
     if (r.stoppedAt >= 0)
         Out(QStringLiteral("already catalogued: %1; it and the %2 file(s) after it were not added")
                 .arg(paths[r.stoppedAt])

@@ -20,7 +20,7 @@ int RunNodes(const QStringList& args) {
     std::function<void(const QString&, int)> print = [&](const QString& id, int depth) {
         if (!shown.insert(id).second) return;  // a loop in main2 is printed once
         const NodeEntry& e = g_node_map[id];
-        Out(QString(depth * 2, u' ') + id + u'\t' + e.name + u'\t' + e.tags);
+        Out(QString(depth * 2, u' ') + JoinFields({id, e.name, e.tags}));
         QStringList kids = NodeChildIds(id);
         std::stable_sort(kids.begin(), kids.end(), [](const QString& a, const QString& b) {
             return g_node_map[a].name < g_node_map[b].name;

@@ -40,7 +40,7 @@ int RunNote(const QStringList& input) {
     if (!KnownNode(node)) return FailNoNode(node);
     const NoteResult r = CreateNote(ArgumentPath(folder), args[0], node);
     if (r.path.isEmpty()) return Fail(r.error);
-    Out(r.path);
+    Out(EscapeField(r.path));
     return r.id.isEmpty() ? 1 : 0;
 }
 

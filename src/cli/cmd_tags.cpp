@@ -71,7 +71,7 @@ int PrintOutcomes(const std::vector<RecordOutcome>& outcomes) {
 int RunTags(const QStringList& args) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: tags ID"));
     if (int rc = CheckRecords(args)) return rc;
-    Out(ReadRecordTags(args[0]).join(u' '));
+    Out(EscapeField(ReadRecordTags(args[0]).join(u' ')));
     return 0;
 }
 
@@ -102,7 +102,7 @@ int RunGroups(const QStringList& args) {
     ReloadNodes();
     const NodeTree tree(g_node_map);
     for (const QString& g : GroupsOfTags(ReadRecordTags(args[0]), tree))
-        Out(GroupPathName(g, tree) + u'\t' + GroupIdChain(g, tree).join(u' '));
+        Out(JoinFields({GroupPathName(g, tree), GroupIdChain(g, tree).join(u' ')}));
     return 0;
 }
 

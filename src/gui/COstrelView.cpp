@@ -187,11 +187,13 @@ void COstrelView::AfterRecordCommand(bool changed) {
 void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds())); }
 
 void COstrelView::OnKeyAdd() {
+    if (!RowsStillShown(SelectedRows())) return;
     const QStringList ids = SelectedRecordIds();
     AfterRecordCommand(AddKeywordsCommand(ids, NodeTree(g_node_map)));
 }
 
 void COstrelView::OnKeyDel() {
+    if (!RowsStillShown(SelectedRows())) return;
     const QStringList ids = SelectedRecordIds();
     AfterRecordCommand(DeleteKeywordsCommand(ids, NodeTree(g_node_map)));
 }
@@ -201,24 +203,29 @@ void COstrelView::OnGroupShow() {
 }
 
 void COstrelView::OnGroupAdd() {
+    if (!RowsStillShown(SelectedRows())) return;
     AfterRecordCommand(AddToGroupCommand(SelectedRecordIds(), NodeTree(g_node_map)));
 }
 
 void COstrelView::OnGroupDel() {
+    if (!RowsStillShown(SelectedRows())) return;
     AfterRecordCommand(RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(g_node_map)));
 }
 
 void COstrelView::OnExportRec(bool backup) { ExportRecCommand(SelectedRecordIds(), backup); }
 
 void COstrelView::OnModifyDiskNo() {
+    if (!RowsStillShown(SelectedRows())) return;
     if (ModifyDiskNoCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplacePath() {
+    if (!RowsStillShown(SelectedRows())) return;
     if (BatchReplacePathCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplaceRoot() {
+    if (!RowsStillShown(SelectedRows())) return;
     if (BatchReplaceRootCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
 }
 

@@ -16,6 +16,7 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -404,6 +405,13 @@ bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& co
 
 // ---- the folder walk ----------------------------------------------------------------------
 
+namespace {
+// An entry whose full path no program can open (PATH_MAX bytes or more) is not catalogued.
+QString PathTooLongText(const QString& path) {
+    return QStringLiteral("路径太长，未导入(path longer than %1 bytes, not imported): ").arg(PATH_MAX - 1) + path;
+}
+}  // namespace
+
 QString CannotReadFolderText(const QString& folder) {
     return QStringLiteral("无法读取文件夹(cannot read folder): ") + folder;
 }
@@ -494,6 +502,13 @@ private:
             if (EncodePath(name) != nameBytes) {
                 PostStatus(QStringLiteral("无法编码的路径，未导入(path cannot be encoded, not imported): ") +
                            childPath);
+                continue;
+            }
+            // The walk reaches it relative to its folder, but no program (Korvel neither)
+            // can open it by its full path: it is not catalogued, nor anything below it.
+            if (childBytes.size() >= PATH_MAX) {
+                PostStatus(PathTooLongText(childPath));
+                ++result_.failedRecords;  // the import is not complete: no "finish"
                 continue;
             }
 

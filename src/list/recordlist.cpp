@@ -98,13 +98,17 @@ RowQuery ListingSource::Query() const {
     return q;
 }
 
+QString ListingFailureText(const QString& text, const DbError& e) {
+    return text + QStringLiteral("(") + e.description() + QStringLiteral(")");
+}
+
 bool RecordListing::OpenListing(const ListingSource& source) {
     if (g_pageset.State()) g_pageset.Close();
     try {
         g_pageset.Open(source.Query(), g_catalogue);
         return true;
-    } catch (const DbError&) {
-        prompter().Message(QStringLiteral("无法打开mytable表。"), QStringLiteral("info"),
+    } catch (const DbError& e) {
+        prompter().Message(ListingFailureText(QStringLiteral("无法打开mytable表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         return false;
     }
@@ -123,8 +127,9 @@ bool RecordListing::Show(const ListingSource& source) {
     }
     try {
         g_pageset.CompleteCount();
-    } catch (const DbError&) {
-        prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+    } catch (const DbError& e) {
+        prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+                           MsgIcon::Exclamation);
         return false;
     }
     UpdatePageText();
@@ -137,8 +142,9 @@ void RecordListing::CountReady() {
     if (!g_pageset.TakeBackgroundCount()) {
         try {
             g_pageset.CompleteCount();  // the worker failed: the count is made here
-        } catch (const DbError&) {
-            prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+        } catch (const DbError& e) {
+            prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+                               MsgIcon::Exclamation);
             return;
         }
     }
@@ -217,8 +223,8 @@ bool RecordListing::FillPageRows(int request) {
             }
         }
         UpdatePageText();
-    } catch (const DbError&) {
-        prompter().Message(QStringLiteral("无法打开表。"), QStringLiteral("info"),
+    } catch (const DbError& e) {
+        prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         ok = false;
     }

@@ -123,6 +123,10 @@ private:
     QString sortSpec_;
 };
 
+// A listing's failure message ("无法打开mytable表。", "无法打开表。") with the engine's
+// reason after it in brackets.
+QString ListingFailureText(const QString& text, const DbError& e);
+
 // The listing of the main window's list pane.
 extern RecordListing g_record_list;
 

@@ -1,6 +1,7 @@
 #include "notes/penletentry.h"
 
 #include "base/fsutil.h"
+#include "base/workfolder.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 
@@ -65,7 +66,7 @@ QString PenletProgramPath() {
 
 bool WritePenletEntry(QString* error) {
     const QString program = PenletProgramPath();
-    const QString work = QDir::currentPath();
+    const QString work = CurrentFolderPath();
     // A desktop entry is UTF-8 text: a folder whose name is not cannot be written into it.
     if (PathHasRawBytes(program) || PathHasRawBytes(work)) {
         *error = QStringLiteral("路径不是 UTF-8 文本，无法写入桌面项(a path that is not UTF-8 cannot go "

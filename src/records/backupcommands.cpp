@@ -32,6 +32,7 @@ void RunBatch(BatchBackup kind, const QList<int>& rows) {
     const QString pattern = fields.value(dlg::kPattern).toString();
     const QString disk = fields.value(dlg::kDisk).toString();
     if (pattern.isEmpty() && disk.isEmpty()) return;
+    if (!RowsStillShown(rows)) return;
     const QStringList ids = RecordIdsOfRows(rows);
     BatchBackupResult result;
     RunRecordWork(static_cast<int>(ids.size()), [&](const std::atomic<bool>* stop) {
@@ -78,7 +79,7 @@ void OpenBackupCommand(const QList<int>& rows) {
 
 void AddBackupCommand(const QList<int>& rows) {
     const QString id = FirstId(rows);
-    if (id.isEmpty()) return;
+    if (id.isEmpty() || !RowsStillShown(rows.mid(0, 1))) return;
     const std::optional<QStringList> files = prompter().PickFiles();
     if (!files) return;
     try {
@@ -98,7 +99,7 @@ void AddBackupCommand(const QList<int>& rows) {
 
 void DelBackupCommand(const QList<int>& rows) {
     const QString id = FirstId(rows);
-    if (id.isEmpty()) return;
+    if (id.isEmpty() || !RowsStillShown(rows.mid(0, 1))) return;
     const std::optional<ChosenBackup> chosen = ChooseBackup(id);
     if (!chosen) return;
     try {
@@ -110,7 +111,7 @@ void DelBackupCommand(const QList<int>& rows) {
 
 void BackupToFormalCommand(const QList<int>& rows) {
     const QString id = FirstId(rows);
-    if (id.isEmpty()) return;
+    if (id.isEmpty() || !RowsStillShown(rows.mid(0, 1))) return;
     const std::optional<ChosenBackup> chosen = ChooseBackup(id);
     if (!chosen) return;
     try {

@@ -36,6 +36,26 @@ QStringList RecordIdsOfRows(const QList<int>& rows) {
     return ids;
 }
 
+bool RowsStillShown(const QList<int>& rows) {
+    try {
+        for (int row : rows) {
+            const QString id = RecordIdOfRow(row);
+            if (!IsIdText(id)) continue;
+            RecordFields now;
+            if (!ReadRecordFields(id, now)) continue;  // gone: nothing to mistake it for
+            if (!RecordHasPath(id, g_record_list.Rows()[row].value(2))) {
+                Notice(kRowNotCurrent);
+                RefreshListedPage();
+                return false;
+            }
+        }
+    } catch (const DbError& e) {
+        ReportDbError(e);
+        return false;
+    }
+    return true;
+}
+
 void RunRecordWork(int records, const std::function<void(const std::atomic<bool>*)>& work) {
     if (records <= kLongWorkRecords) {
         work(nullptr);
@@ -50,19 +70,24 @@ void EditRecordCommand(const QList<int>& rows) {
         return;
     }
     const QString id = RecordIdOfRow(rows.first());
+    if (!RowsStillShown(rows.mid(0, 1))) return;
     try {
-        RecordFields f;
-        if (!IsIdText(id) || !ReadRecordFields(id, f)) return;  // gone meanwhile
-        DialogFields fields{{dlg::kName, f.name}, {dlg::kTags, f.tags},     {dlg::kPath, f.path},
-                            {dlg::kDesc, f.desc}, {dlg::kOwnNumber, f.ownNumber}, {dlg::kDisk, f.disk}};
+        RecordFields shown;
+        if (!IsIdText(id) || !ReadRecordFields(id, shown)) return;  // gone meanwhile
+        DialogFields fields{{dlg::kName, shown.name}, {dlg::kTags, shown.tags},     {dlg::kPath, shown.path},
+                            {dlg::kDesc, shown.desc}, {dlg::kOwnNumber, shown.ownNumber}, {dlg::kDisk, shown.disk}};
         if (!prompter().EditDialog(dlg::kEditRecord, fields)) return;
-        f.name = fields.value(dlg::kName).toString();
-        f.path = fields.value(dlg::kPath).toString();
-        f.desc = fields.value(dlg::kDesc).toString();
-        f.ownNumber = fields.value(dlg::kOwnNumber).toString();
-        f.disk = fields.value(dlg::kDisk).toString();
-        // The tags are shown only: they are stored back as read (padded).
-        WriteRecordFields(id, f);
+        RecordFields edited = shown;
+        edited.name = fields.value(dlg::kName).toString();
+        edited.path = fields.value(dlg::kPath).toString();
+        edited.desc = fields.value(dlg::kDesc).toString();
+        edited.ownNumber = fields.value(dlg::kOwnNumber).toString();
+        edited.disk = fields.value(dlg::kDisk).toString();
+        // Only what the user changed is written (the tags are shown only), over the
+        // record as it is when written; a field another program changed meanwhile to
+        // something else is not overwritten.
+        const EditResult r = StoreRecordEdit(id, EditBetween(shown, edited), &shown);
+        if (r.outcome == EditOutcome::Conflict) Notice(kEditConflict + r.conflicts.join(QStringLiteral(", ")));
     } catch (const DbError& e) {
         ReportDbError(e);
     }
@@ -75,6 +100,7 @@ void DeleteRecordsCommand(const QList<int>& rows) {
         return;
     }
     if (!prompter().Confirm(kDeleteRecordQuestion, QStringLiteral("警告"))) return;
+    if (!RowsStillShown(rows)) return;
     const QStringList ids = RecordIdsOfRows(rows);
     DeleteResult result;
     RunRecordWork(static_cast<int>(ids.size()), [&](const std::atomic<bool>* stop) {
@@ -108,7 +134,7 @@ void OpenRecordFolderCommand(const QList<int>& rows) {
 
 void UpdateRecordsCommand(const QList<int>& rows) {
     const QStringList ids = RecordIdsOfRows(rows);
-    if (ids.isEmpty()) return;
+    if (ids.isEmpty() || !RowsStillShown(rows)) return;
     int updated = 0;
     RunRecordWork(static_cast<int>(ids.size()), [&](const std::atomic<bool>* stop) {
         for (const QString& id : ids) {

@@ -91,28 +91,76 @@ bool ReadRecordFields(const QString& id, RecordFields& out, Connection& conn) {
     return true;
 }
 
-bool WriteRecordFields(const QString& id, const RecordFields& f, Connection& conn) {
-    const qint64 n = RecordIdNumber(id);
-    // A field that had no value and still has none stays without one.
-    auto value = [&f](const char* field, const QString& text) -> QVariant {
-        if (text.isEmpty() && f.nullFields.contains(QString::fromLatin1(field))) return QVariant();
-        return text;
+RecordEdit EditBetween(const RecordFields& shown, const RecordFields& edited) {
+    RecordEdit e;
+    auto pick = [](const QString& before, const QString& after, std::optional<QString>& out) {
+        if (after != before) out = after;
     };
+    pick(shown.name, edited.name, e.name);
+    pick(shown.path, edited.path, e.path);
+    pick(shown.desc, edited.desc, e.desc);
+    pick(shown.ownNumber, edited.ownNumber, e.ownNumber);
+    pick(shown.disk, edited.disk, e.disk);
+    return e;
+}
+
+EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const RecordFields* shown, Connection& conn) {
+    EditResult result;
+    const qint64 n = RecordIdNumber(id);
     WriteTransaction tx(conn);
-    Statement st(conn, QStringLiteral("update main set name=?1, findkey=?2, dir=?3, vol=?4, filedesc=?5, "
-                                      "yourid=?6 where id=?7"));
-    st.Bind(1, value("name", f.name));
-    st.Bind(2, QStringLiteral(" ") + f.tags.trimmed() + QStringLiteral(" "));
-    st.Bind(3, value("dir", f.path));
-    st.Bind(4, value("vol", f.disk));
-    st.Bind(5, value("filedesc", f.desc));
-    st.Bind(6, value("yourid", f.ownNumber));
-    st.Bind(7, n);
-    st.Step();
-    if (conn.Changes() == 0) return false;
-    RememberRootIfOnDisk(f.path, f.disk, conn);
+    RecordFields now;  // read under the write lock: nobody changes it before the commit
+    if (!ReadRecordFields(id, now, conn)) {
+        result.outcome = EditOutcome::NoRecord;
+        return result;
+    }
+    struct Change {
+        const char* column;
+        const std::optional<QString>& value;
+        QString current;
+        QString seen;
+    };
+    const Change changes[] = {
+        {"name", edit.name, now.name, shown ? shown->name : QString()},
+        {"dir", edit.path, now.path, shown ? shown->path : QString()},
+        {"vol", edit.disk, now.disk, shown ? shown->disk : QString()},
+        {"filedesc", edit.desc, now.desc, shown ? shown->desc : QString()},
+        {"yourid", edit.ownNumber, now.ownNumber, shown ? shown->ownNumber : QString()},
+    };
+    QString sets;
+    std::vector<QVariant> values;
+    for (const Change& c : changes) {
+        if (!c.value || *c.value == c.current) continue;  // nothing to write
+        if (shown && c.current != c.seen) result.conflicts << QString::fromLatin1(c.column);
+        sets += QStringLiteral("%1=?%2, ").arg(QLatin1String(c.column)).arg(values.size() + 1);
+        values.push_back(*c.value);
+    }
+    if (!result.conflicts.isEmpty()) {
+        result.outcome = EditOutcome::Conflict;
+        return result;  // rolled back: nothing was written
+    }
+    const QString tags = QStringLiteral(" ") + now.tags.trimmed() + QStringLiteral(" ");
+    if (tags != now.tags || now.nullFields.contains(QStringLiteral("findkey"))) {
+        sets += QStringLiteral("findkey=?%1, ").arg(values.size() + 1);
+        values.push_back(tags);
+    }
+    if (!sets.isEmpty()) {
+        sets.chop(2);
+        Statement st(conn, QStringLiteral("update main set ") + sets +
+                               QStringLiteral(" where id=?%1").arg(values.size() + 1));
+        for (size_t i = 0; i < values.size(); ++i) st.Bind(static_cast<int>(i + 1), values[i]);
+        st.Bind(static_cast<int>(values.size() + 1), n);
+        st.Step();
+    }
+    if ((edit.path && *edit.path != now.path) || (edit.disk && *edit.disk != now.disk))
+        RememberRootIfOnDisk(edit.path.value_or(now.path), edit.disk.value_or(now.disk), conn);
     tx.Commit();
-    return true;
+    return result;
+}
+
+bool RecordHasPath(const QString& id, const QString& path, Connection& conn) {
+    Statement st(conn, QStringLiteral("select dir from main where id=?1"));
+    st.Bind(1, RecordIdNumber(id));
+    return st.Step() && VariantToText(st.Column(0)) == path;
 }
 
 DeleteResult DeleteRecords(const QStringList& ids, Connection& conn, const std::atomic<bool>* stop,

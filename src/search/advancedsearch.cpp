@@ -25,10 +25,22 @@ SearchCondition BuildSearchCondition(const AdvancedSearchFields& f) {
     };
     add(f.name, "name like", true);
     add(f.path, "dir like", true);
-    add(f.fileFrom, "filedtime >=", false);
-    add(f.fileTo, "filedtime <=", false);
-    add(f.recordFrom, "fileinputdtime >=", false);
-    add(f.recordTo, "fileinputdtime <=", false);
+    // A time is compared as a time, whatever the padding of its parts in the catalogue
+    // ("2026-03-07 9:05:01", "2026-3-7 9:5:1") or as typed; a bare day stands for its
+    // start. A text that is no time is compared as it is.
+    auto addTime = [&c, &add](const QString& text, const char* column, const char* op) {
+        if (text.isEmpty()) return;
+        if (const std::optional<qint64> key = TimeOrderKey(text)) {
+            c.where += QStringLiteral(" and timekey(%1) %2 ?").arg(QLatin1String(column), QLatin1String(op));
+            c.params.push_back(static_cast<qlonglong>(*key));
+        } else {
+            add(text, (QByteArray(column) + ' ' + op).constData(), false);
+        }
+    };
+    addTime(f.fileFrom, "filedtime", ">=");
+    addTime(f.fileTo, "filedtime", "<=");
+    addTime(f.recordFrom, "fileinputdtime", ">=");
+    addTime(f.recordTo, "fileinputdtime", "<=");
     add(f.desc, "filedesc like", true);
     add(f.ownNumber, "yourid like", true);
     for (const QString& piece : f.keywords.split(u' ', Qt::SkipEmptyParts)) add(piece, "findkey like", true);
@@ -82,9 +94,9 @@ bool RunAdvancedSearch(const AdvancedSearchFields& fields, RecordListing& list) 
     QStringList candidates;
     try {
         for (qint64 id : OrderedRowIds(g_catalogue, found.Query())) candidates << QString::number(id);
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         // Told as the listing tells it; the ranking then runs over no candidates.
-        prompter().Message(kCannotOpen, QStringLiteral("info"), MsgIcon::Exclamation);
+        prompter().Message(ListingFailureText(kCannotOpen, e), QStringLiteral("info"), MsgIcon::Exclamation);
     }
     g_stop_requested = false;
     ContentRunResult result;

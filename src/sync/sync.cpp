@@ -233,7 +233,9 @@ QString OpenSyncTarget(const QString& path, Connection& target, const Connection
         return QStringLiteral("目标是当前打开的目录本身(the target is the open catalogue itself): ") + path;
     try {
         target.Open(ConnectionStringFor(path));
+        if (target.IsReadOnly()) target.Begin();  // throws why it cannot be written
     } catch (const DbError& e) {
+        target.Close();
         return ExplainOpenError(e);
     }
     return QString();

@@ -112,7 +112,7 @@ TEST_F(Listing, EmptyListingAndOpenError) {
     ExecuteSql("drop table main", adCmdTextNoRecords);
     g_record_list.ShowNodeRecords("all");
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "无法打开mytable表。");
+    EXPECT_EQ(prompts.messages[0].text, "无法打开mytable表。(no such table: main)");
     EXPECT_EQ(prompts.messages[0].caption, "info");
     EXPECT_FALSE(g_pageset.State());
     g_record_list.FillPage(-3);  // paging with nothing open does nothing
@@ -124,7 +124,8 @@ TEST_F(Listing, PagingErrorShownOnce) {
     ExecuteSql("drop table main", adCmdTextNoRecords);  // the rows cannot be fetched any more
     g_record_list.FillPage(2);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "无法打开表。");
+    EXPECT_TRUE(prompts.messages[0].text.startsWith("无法打开表。(")) << prompts.messages[0].text.toStdString();
+    EXPECT_TRUE(prompts.messages[0].text.contains("no such table")) << prompts.messages[0].text.toStdString();
     EXPECT_EQ(prompts.messages[0].caption, "info");
     EXPECT_EQ(g_record_list.RowCount(), 0);
     EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 3");
