@@ -247,14 +247,6 @@ void GuiPrompter::RunLongOperation(const std::function<void()>& worker) {
     thread.join();
 }
 
-// A background job: its thread, its stop flag, and its text and stop button in the status
-// bar (removed when it ends).
-struct GuiPrompter::Background {
-    std::atomic<bool> stop{false};
-    std::atomic<bool> ended{false};
-    std::thread thread;
-};
-
 GuiPrompter::~GuiPrompter() {
     for (auto& b : background_) b->stop = true;
     for (auto& b : background_)

@@ -5,6 +5,7 @@
 
 #include "base/prompter.h"
 
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -36,7 +37,13 @@ public:
 private:
     QWidget* Parent() const;
     QWidget* parent_ = nullptr;
-    struct Background;
+    // A background job: its thread and stop flag (its text and stop button sit in the
+    // status bar until it ends).
+    struct Background {
+        std::atomic<bool> stop{false};
+        std::atomic<bool> ended{false};
+        std::thread thread;
+    };
     std::vector<std::unique_ptr<Background>> background_;
 };
 
