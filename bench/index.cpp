@@ -1,5 +1,5 @@
 // Content index benchmark beside a desktop full-text indexer (recollindex and recollq of
-// Debian's recollcmd, installed by scripts/setup-bench) on the same generated corpus of mixed
+// Debian's recollcmd, installed by scripts/bench-setup) on the same generated corpus of mixed
 // English and Chinese documents (txt, docx, odt, html in equal parts).
 //
 // Each round indexes the corpus afresh and again unchanged, with Korvel's index job (after
@@ -424,7 +424,7 @@ int main(int argc, char** argv) {
     const bool recoll = HaveRecoll();
     std::printf("corpus: %d documents (txt, docx, odt, html in equal parts), %.1f MB; %u cores; rounds %d\n", n,
                 corpusBytes / 1048576.0, std::thread::hardware_concurrency(), rounds);
-    if (!recoll) std::printf("recollindex/recollq not installed (scripts/setup-bench): Korvel alone\n");
+    if (!recoll) std::printf("recollindex/recollq not installed (scripts/bench-setup): Korvel alone\n");
 
     std::vector<Run> fresh, again, rFresh, rAgain;
     uint64_t store = 0, texts = 0, recollStore = 0;

@@ -31,6 +31,18 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/korvel.svg
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/korvel-48.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps RENAME korvel.png)
 
+# The Debian package's own documents: the copyright file as it is, the changelog
+# compressed reproducibly (no name, no time stamp in the gzip header).
+set(KORVEL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/korvel)
+set(_changelog_gz ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${_changelog_gz}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+                   COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/changelog > ${_changelog_gz}
+                   DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog VERBATIM)
+add_custom_target(korvel_changelog ALL DEPENDS ${_changelog_gz})
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${KORVEL_DOC_DIR})
+install(FILES ${_changelog_gz} DESTINATION ${KORVEL_DOC_DIR})
+
 set(CPACK_PACKAGE_NAME korvel)
 set(CPACK_PACKAGE_VENDOR "Korvel")
 set(CPACK_PACKAGE_CONTACT "Korvel developers <korvel@localhost>")

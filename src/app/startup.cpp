@@ -5,6 +5,7 @@
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/filters.h"
+#include "io/indexfolders.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 
@@ -28,6 +29,8 @@ bool StartCore(QString* error) {
         if (error) *error = e.description();
         return false;
     }
+    // Index folders that a killed delete left behind go now.
+    SettleIndexFolders(g_catalogue);
     g_pageset.Close();
     g_pageset.SetPageSize(30);
     return true;

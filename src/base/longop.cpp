@@ -11,6 +11,9 @@ namespace {
 // g_status_queue: the only structure two threads change, guarded by one mutex.
 std::mutex g_status_mutex;
 std::deque<QString> g_status_queue;
+// The progress of the running operation, guarded by its own mutex.
+std::mutex g_progress_mutex;
+ProgressState g_progress;
 }  // namespace
 
 void PostStatus(const QString& text) {
@@ -34,6 +37,34 @@ int PendingStatusCount() {
 void ClearStatusQueueForTests() {
     std::lock_guard<std::mutex> lock(g_status_mutex);
     g_status_queue.clear();
+}
+
+void ReportProgress(qint64 done, qint64 total, const QString& item) {
+    std::lock_guard<std::mutex> lock(g_progress_mutex);
+    g_progress.done = done;
+    g_progress.total = total;
+    g_progress.item = item;
+}
+
+void ReportFailure(const QString& what) {
+    std::lock_guard<std::mutex> lock(g_progress_mutex);
+    g_progress.failures << what;
+}
+
+ProgressState CurrentProgress() {
+    std::lock_guard<std::mutex> lock(g_progress_mutex);
+    return g_progress;
+}
+
+void ResetProgress() {
+    std::lock_guard<std::mutex> lock(g_progress_mutex);
+    g_progress = ProgressState{};
+}
+
+double EstimateSecondsLeft(qint64 done, qint64 total, double elapsedSeconds) {
+    if (done <= 0 || total <= 0 || elapsedSeconds <= 0) return -1;
+    if (done >= total) return 0;
+    return elapsedSeconds * static_cast<double>(total - done) / static_cast<double>(done);
 }
 
 }  // namespace korvel

@@ -22,8 +22,8 @@ public:
     bool Confirm(const QString&, const QString&) override { return false; }
     bool AskYesNo(const QString&, const QString&) override { return false; }
     std::optional<QString> PickNode() override { return std::nullopt; }
-    std::optional<QString> PickFolder() override { return std::nullopt; }
-    std::optional<QStringList> PickFiles() override { return std::nullopt; }
+    std::optional<QString> PickFolder(PickKind) override { return std::nullopt; }
+    std::optional<QStringList> PickFiles(PickKind) override { return std::nullopt; }
     bool EditDialog(const QString&, DialogFields&) override { return false; }
     int FourAnswer(const QString&, int preset) override { return preset; }
     bool OpenWithDesktop(const QString& path) override {

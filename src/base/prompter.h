@@ -15,6 +15,13 @@ namespace korvel {
 
 enum class MsgIcon { Information, Exclamation, Question };
 
+// The product's name, the caption of notices.
+inline const QString kProductName = QStringLiteral("Korvel");
+
+// What a file or folder pick is for. Each kind starts where the last pick of that kind
+// ended, so an export does not start in the folder of the last import.
+enum class PickKind { Import, Export, Backup, Sync, Note };
+
 // Fields of a dialog, named by the dialog's field keys (see the dialog's header).
 using DialogFields = QVariantMap;
 
@@ -28,6 +35,10 @@ public:
     // An OK/cancel question; true for OK.
     virtual bool Confirm(const QString& text, const QString& caption) = 0;
 
+    // An OK/cancel question with the question icon (Confirm warns with the exclamation
+    // icon); true for OK. By default it is Confirm.
+    virtual bool ConfirmQuestion(const QString& text, const QString& caption) { return Confirm(text, caption); }
+
     // A yes/no question; true for yes.
     virtual bool AskYesNo(const QString& text, const QString& caption) = 0;
 
@@ -36,10 +47,14 @@ public:
     virtual std::optional<QString> PickNode() = 0;
 
     // The folder picker titled "Select folder". nullopt when cancelled.
-    virtual std::optional<QString> PickFolder() = 0;
+    virtual std::optional<QString> PickFolder(PickKind kind) = 0;
 
     // The multi-selection file-open dialog. nullopt when cancelled.
-    virtual std::optional<QStringList> PickFiles() = 0;
+    virtual std::optional<QStringList> PickFiles(PickKind kind) = 0;
+
+    // The file-open dialog of PickFiles listing catalogue files ("kv.kdb", "*.kdb") rather
+    // than every file. By default it is PickFiles.
+    virtual std::optional<QStringList> PickCatalogueFiles() { return PickFiles(PickKind::Sync); }
 
     // A modal dialog with fields, named by its class ("addkey2", "keydialog2", ...).
     // The caller presets the fields; on OK the dialog writes them back and returns true.
@@ -58,6 +73,7 @@ public:
     // and the worker has ended.
     virtual void RunLongOperation(const std::function<void()>& worker) = 0;
 
+<<<<<<< HEAD
     // A job that goes on in the background: it looks at `stop` between its steps and
     // tells its progress through `status`.
     using BackgroundJob =
@@ -69,6 +85,12 @@ public:
         const std::atomic<bool> never{false};
         job(never, [](const QString&) {});
     }
+=======
+    // The summary of a long operation that has ended (what was exported, indexed). A
+    // message by default; the window, whose progress dialog showed it already, puts it in
+    // the status bar instead of asking for one more click.
+    virtual void ShowSummary(const QString& text) { Message(text, kProductName, MsgIcon::Information); }
+>>>>>>> main
 };
 
 // The prompter in use. Defaults to the console prompter of korvel-cli: messages go to
@@ -79,9 +101,6 @@ Prompter& prompter();
 int ConsoleErrorCount();
 // Installs p (not owned); nullptr restores the default.
 void SetPrompter(Prompter* p);
-
-// The product's name, the caption of notices.
-inline const QString kProductName = QStringLiteral("Korvel");
 
 // A notice: caption the product's name, exclamation icon.
 void Notice(const QString& text);

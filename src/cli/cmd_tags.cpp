@@ -25,8 +25,8 @@ public:
     bool Confirm(const QString& t, const QString& c) override { return base_.Confirm(t, c); }
     bool AskYesNo(const QString& t, const QString& c) override { return base_.AskYesNo(t, c); }
     std::optional<QString> PickNode() override { return base_.PickNode(); }
-    std::optional<QString> PickFolder() override { return base_.PickFolder(); }
-    std::optional<QStringList> PickFiles() override { return base_.PickFiles(); }
+    std::optional<QString> PickFolder(PickKind kind) override { return base_.PickFolder(kind); }
+    std::optional<QStringList> PickFiles(PickKind kind) override { return base_.PickFiles(kind); }
     bool EditDialog(const QString& d, DialogFields& f) override { return base_.EditDialog(d, f); }
     int FourAnswer(const QString& text, int preset) override {
         const int a = answer_ ? answer_ : preset;

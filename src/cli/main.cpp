@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -88,7 +89,13 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args << DecodePath(QByteArray(argv[i]));
     g_start_dir = CurrentFolderPath();
     if (args.size() >= 2 && args[0] == QLatin1String("--dir")) {
-        if (::chdir(EncodePath(ArgumentPath(args[1])).constData()) != 0)
+        const QString dir = ArgumentPath(args[1]);
+        // init makes a missing folder, as the window does for a new catalogue; any other
+        // command refuses it, so that a mistyped folder never starts a new one.
+        const bool init = args.size() >= 3 && args[2] == QLatin1String("init");
+        if (init && !QFileInfo::exists(dir) && !QDir().mkpath(dir))
+            return Fail(QStringLiteral("cannot create folder %1").arg(args[1]));
+        if (::chdir(EncodePath(dir).constData()) != 0)
             return Fail(QStringLiteral("cannot enter folder %1 (%2)").arg(args[1], QString::fromLocal8Bit(std::strerror(errno))));
         args = args.mid(2);
     }

@@ -18,7 +18,12 @@
 #include "search/advancedsearch.h"
 #include "search/contentsearch.h"
 
+#include "store/catalogue.h"
+
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QIcon>
+#include <QStyle>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -35,6 +40,24 @@ namespace korvel {
 
 namespace {
 constexpr int kColumns = 11;
+constexpr int kDirColumn = 2;  // dir
+constexpr int kVolColumn = 8;  // vol
+
+QIcon MarkIcon(FileState state) {
+    static const QIcon missing = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    static const QIcon offline = QApplication::style()->standardIcon(QStyle::SP_DriveNetIcon);
+    return state == FileState::Offline ? offline : missing;
+}
+}  // namespace
+
+QString MarkText(FileState state, const QString& path, const QString& disk) {
+    switch (state) {
+    case FileState::Missing: return QStringLiteral("文件不存在(FILE MISSING): ") + path;
+    case FileState::Offline:
+        return QStringLiteral("磁盘未挂载(DISK NOT MOUNTED): ") + disk + QStringLiteral("\n") + path;
+    case FileState::Present: break;
+    }
+    return QString();
 }
 
 RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -53,9 +76,30 @@ QString RecordTableModel::Cell(int row, int column) const {
     return column >= 0 && column < cells.size() ? cells[column] : QString();
 }
 
+FileState RecordTableModel::StateOfRow(int row) const {
+    if (row < 0 || row >= static_cast<int>(states_.size())) return FileState::Present;
+    return states_[row];
+}
+
+FileState RecordTableModel::StateOfCells(const QStringList& cells) {
+    try {
+        return RecordFileState(cells.value(kDirColumn), cells.value(kVolColumn), g_band_flag, g_catalogue);
+    } catch (const DbError&) {
+        return FileState::Present;  // unknown: shown as a plain row
+    }
+}
+
 QVariant RecordTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return QVariant();
     if (role == Qt::DisplayRole) return Cell(index.row(), index.column());
+    // A row whose file is missing or on a disk that is not mounted: a mark before its
+    // name, and the reason as the row's tooltip.
+    const FileState state = StateOfRow(index.row());
+    if (state != FileState::Present) {
+        if (role == Qt::DecorationRole && index.column() == 0)
+            return MarkIcon(state);
+        if (role == Qt::ToolTipRole) return MarkText(state, Cell(index.row(), kDirColumn), Cell(index.row(), kVolColumn));
+    }
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return QVariant();
 }
@@ -71,7 +115,7 @@ Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
-void RecordTableModel::Sync() {
+bool RecordTableModel::Sync() {
     const std::vector<QStringList>& rows = g_record_list.Rows();
     // A row added at the top: every row shown before is still there, one further down
     // (the listing moves its rows, so they keep their shared data).
@@ -82,12 +126,16 @@ void RecordTableModel::Sync() {
     if (addedAtTop) {
         beginInsertRows(QModelIndex(), 0, 0);
         rows_.push_front(rows.front());
+        states_.push_front(StateOfCells(rows.front()));
         endInsertRows();
-        return;
+        return true;
     }
     beginResetModel();
     rows_.assign(rows.begin(), rows.end());
+    states_.clear();
+    for (const QStringList& cells : rows_) states_.push_back(StateOfCells(cells));
     endResetModel();
+    return false;
 }
 
 COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new RecordTableModel(this)) {
@@ -147,9 +195,8 @@ void COstrelView::RefreshRows() {
     // were selected selected, wherever they are now.
     QSet<QString> selectedIds;
     for (int row : SelectedRows()) selectedIds.insert(model_->Cell(row, kIdColumn));
-    const int before = model_->rowCount();
-    model_->Sync();
-    if (selectedIds.isEmpty() || model_->rowCount() == before + 1) return;  // a row added at the top keeps its selection
+    const bool addedAtTop = model_->Sync();
+    if (selectedIds.isEmpty() || addedAtTop) return;  // a row added at the top keeps its selection
     QItemSelection keep;
     for (int row = 0; row < model_->rowCount(); ++row)
         if (selectedIds.contains(model_->Cell(row, kIdColumn)))
@@ -176,12 +223,14 @@ QStringList COstrelView::SelectedRecordIds() const {
 void COstrelView::AfterRecordCommand(bool changed) {
     if (!changed) return;
     // The same page again, with the same rows selected.
+    // One selection change for all rows: selecting them one call at a time costs a
+    // selection merge per row, quadratic in the number of rows.
     const QList<int> rows = SelectedRows();
     g_record_list.FillPage(g_record_list.CurrentPage());
+    QItemSelection keep;
     for (int r : rows)
-        if (r < model_->rowCount())
-            selectionModel()->select(model_->index(r, 0),
-                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        if (r < model_->rowCount()) keep.select(model_->index(r, 0), model_->index(r, kColumns - 1));
+    selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds())); }
@@ -286,9 +335,15 @@ bool COstrelView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void COstrelView::mousePressEvent(QMouseEvent* event) {
-    // A right click opens the record menu on the rows selected before.
+    // A right click on a selected row opens the record menu on the whole selection; on a
+    // row outside it, that row alone is selected first, so the menu acts on the row under
+    // the pointer.
     if (event->button() == Qt::RightButton) {
         setFocus(Qt::MouseFocusReason);
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid() && !selectionModel()->isRowSelected(index.row(), QModelIndex()))
+            selectionModel()->setCurrentIndex(
+                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         event->accept();
         return;
     }

@@ -4,6 +4,8 @@
 // its rows, passes paging, header clicks and drops to it, and keeps the column widths in
 // the settings file.
 
+#include "list/livestate.h"
+
 #include <QAbstractTableModel>
 #include <QMenu>
 #include <QStringList>
@@ -27,13 +29,22 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Takes the rows of g_record_list.
-    void Sync();
+    // Takes the rows of g_record_list, and the state of each row's file. True when the
+    // only change was one row added at the top (inserted alone, the selection kept).
+    bool Sync();
     QString Cell(int row, int column) const;
+    // The state of the row's file as of the last Sync (Present for a row out of range).
+    FileState StateOfRow(int row) const;
 
 private:
+    static FileState StateOfCells(const QStringList& cells);
+
     std::deque<QStringList> rows_;
+    std::deque<FileState> states_;
 };
+
+// The tooltip of a marked row: why its file cannot be opened now.
+QString MarkText(FileState state, const QString& path, const QString& disk);
 
 class COstrelView : public QTableView {
     Q_OBJECT

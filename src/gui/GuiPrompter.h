@@ -16,20 +16,31 @@ namespace korvel {
 
 class FieldDialog;
 
+// The name filters of PickCatalogueFiles: catalogue files first, every file on request.
+extern const QStringList kCatalogueFileFilters;
+
 class GuiPrompter final : public Prompter {
 public:
     void Message(const QString& text, const QString& caption, MsgIcon icon) override;
     bool Confirm(const QString& text, const QString& caption) override;
+    bool ConfirmQuestion(const QString& text, const QString& caption) override;
     bool AskYesNo(const QString& text, const QString& caption) override;
     std::optional<QString> PickNode() override;
-    std::optional<QString> PickFolder() override;
-    std::optional<QStringList> PickFiles() override;
+    // All three start in the last folder of their kind (config.cnf), home the first time.
+    std::optional<QString> PickFolder(PickKind kind) override;
+    std::optional<QStringList> PickFiles(PickKind kind) override;
+    std::optional<QStringList> PickCatalogueFiles() override;
     bool EditDialog(const QString& dialog, DialogFields& fields) override;
     int FourAnswer(const QString& text, int preset) override;
     bool OpenWithDesktop(const QString& path) override;
     void RunLongOperation(const std::function<void()>& worker) override;
+<<<<<<< HEAD
     void RunInBackground(const BackgroundJob& job) override;
     ~GuiPrompter() override;  // stops the background jobs and waits for them
+=======
+    // Into the main window's status bar (the progress dialog showed it already).
+    void ShowSummary(const QString& text) override;
+>>>>>>> main
 
     // Parent of the dialogs (the main window); nullptr: the active window.
     void SetParentWindow(QWidget* w) { parent_ = w; }
@@ -37,6 +48,7 @@ public:
 private:
     QWidget* Parent() const;
     QWidget* parent_ = nullptr;
+<<<<<<< HEAD
     // A background job: its thread and stop flag (its text and stop button sit in the
     // status bar until it ends).
     struct Background {
@@ -45,6 +57,9 @@ private:
         std::thread thread;
     };
     std::vector<std::unique_ptr<Background>> background_;
+=======
+    std::atomic<bool> longOperation_{false};
+>>>>>>> main
 };
 
 // The dialog class behind a dialog name of app/dialogs.h; nullptr for an unknown name.

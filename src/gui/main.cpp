@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "gui/CMainFrame.h"
 #include "gui/GuiPrompter.h"
+#include "gui/QtTranslations.h"
 
 #include "base/fsutil.h"
 
@@ -13,6 +14,7 @@ using namespace korvel;
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kProductName);
+    InstallQtChinese(app);
 
     GuiPrompter gui;
     SetPrompter(&gui);

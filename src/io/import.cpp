@@ -103,7 +103,7 @@ void AddFileRecords() {
     std::optional<QString> node = prompter().PickNode();
     if (!node) return;
     const QString inherited = NodeAllTags(*node);
-    std::optional<QStringList> files = prompter().PickFiles();
+    std::optional<QStringList> files = prompter().PickFiles(PickKind::Import);
     if (!files) return;
     const QString keywords = AskImportKeywords(inherited);
     QStringList paths;
@@ -132,7 +132,7 @@ FileStep AddNoteRecord(const QString& path, const QStringList& keywords, QString
 }
 
 void AddFolderRecord() {
-    std::optional<QString> folder = prompter().PickFolder();
+    std::optional<QString> folder = prompter().PickFolder(PickKind::Import);
     if (!folder) return;
     std::optional<QString> node = prompter().PickNode();
     if (!node) return;

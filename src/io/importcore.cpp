@@ -7,8 +7,11 @@
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
+#include "base/prompter.h"
 #include "io/dirreader.h"
+#include "io/filecopy.h"
 #include "io/filters.h"
+#include "io/indexfolders.h"
 #include "io/indexing.h"
 #include "store/catalogue.h"
 #include "store/volroots.h"
@@ -271,6 +274,9 @@ QString RecordWriter::Insert(const NewRecord& r) {
             insert_.Step();
             id = conn_.LastInsertId();
         }
+        // The id was free: an index folder it has is a deleted record's and is not the new
+        // record's text.
+        DropIndexOfFreshId(id);
         tx.Commit();
         if (ownsTransaction_) ++pending_.records;
         return QString::number(id);
@@ -336,6 +342,11 @@ RecordWriter::Lost RecordWriter::SettleBatch(bool end) {
 FileStep ImportOneFile(RecordWriter& writer, const QString& path, const QString& keywords,
                        const ImportOptions& options, bool noteSize, ImportedRecord* added) {
     Connection& conn = writer.connection();
+    if (IsTemporaryCopyName(LastPathPiece(path))) {
+        prompter().Message(QStringLiteral("%1: 导出时的临时文件，不是文档(an export's temporary copy, not a document)").arg(path),
+                           QStringLiteral("info"), MsgIcon::Exclamation);
+        return FileStep::Failed;
+    }
     NewRecord r;
     r.path = path;
     r.keywords = keywords;
@@ -527,7 +538,9 @@ private:
                 continue;
             }
 
-            // A file.
+            // A file. An export's temporary copy (in progress, or left by a killed run) is
+            // no document.
+            if (IsTemporaryCopyName(name)) continue;
             if (MatchesFilterList(name, o_.importList)) {
                 struct stat self;
                 if (dir.StatSelf(&self)) AddPathRecord(p, &self, kFolderRecordType, recordKeywords, o_.sameCheck);

@@ -10,6 +10,9 @@
 #include "store/volroots.h"
 #include "tree/nodes.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <mutex>
 
 namespace korvel {
@@ -23,8 +26,20 @@ const QString kFileType = QStringLiteral("文件");
 
 QString NameOf(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 
+// True unless the catalogue says that no record has the id (a failed read counts as yes).
+bool RecordStillExists(Connection& conn, const QString& id) {
+    try {
+        Statement st(conn, QStringLiteral("select 1 from main where id=?"));
+        st.Bind(1, id.toLongLong());
+        return st.Step();
+    } catch (const DbError&) {
+        return true;
+    }
+}
+
 }  // namespace
 
+<<<<<<< HEAD
 IndexOutcome IndexRecordFile(const QString& path, const QString& id) {
     if (!IsIdText(id) || path.isEmpty()) return IndexOutcome::NotListed;
     if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index")))) return IndexOutcome::NotListed;
@@ -32,16 +47,48 @@ IndexOutcome IndexRecordFile(const QString& path, const QString& id) {
     if (kind.isEmpty()) return IndexOutcome::NoExtractor;
     // The catalogue's own files are never opened by anything but the engine.
     if (!ProtectedFileMessage(path).isEmpty()) return IndexOutcome::NotExtracted;
+=======
+bool IndexRecordFile(const QString& path, const QString& id, QString* why) {
+    auto fail = [why](const QString& reason) {
+        if (why) *why = reason;
+        return false;
+    };
+    if (!IsIdText(id) || path.isEmpty()) return fail(QStringLiteral("没有记录或路径(no record or path)"));
+    if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index"))))
+        return fail(QStringLiteral("不在索引类型列表中(not in the index-type list)"));
+    // The catalogue's own files are never opened by anything but the engine, and a pipe,
+    // socket or device is not opened at all (reading one may wait for ever).
+    const QString refused = UnreadableFileMessage(path);
+    if (!refused.isEmpty()) return fail(refused);
+>>>>>>> main
     const QString record = id.trimmed();
     std::lock_guard<std::mutex> lock(g_index_mutex);
     QString file = path;
+<<<<<<< HEAD
     if (kind != QLatin1String("txt")) {
         if (!RunExtractor(path, kind)) return IndexOutcome::NotExtracted;
+=======
+    if (!kind.isEmpty()) {
+        if (!RunExtractor(path, kind)) return fail(QStringLiteral("文本提取失败(text extraction failed)"));
+>>>>>>> main
         file = ExtractedTextPath();
+    } else {
+        // The library says nothing; a file it cannot open is told here with the reason.
+        QString error;
+        const int fd = OpenFileForReading(path, &error);
+        if (fd < 0) return fail(error);
+        ::close(fd);
     }
     ContentIndex::Index(file, record);
+<<<<<<< HEAD
     // The library reports nothing: the record's index folder tells whether it took a text.
     return QFileInfo::exists(ContentIndex::FolderOf(record)) ? IndexOutcome::Indexed : IndexOutcome::NoText;
+=======
+    // The library reports nothing: the record's index folder tells whether it took the text.
+    if (!QFileInfo::exists(ContentIndex::FolderOf(record)))
+        return fail(QStringLiteral("索引库未能读取文本(the index library could not read the text)"));
+    return true;
+>>>>>>> main
 }
 
 void RemoveRecordIndex(const QString& id) {
@@ -52,6 +99,7 @@ void RemoveRecordIndex(const QString& id) {
 
 QString CreatedIndexesText(int count) { return QStringLiteral("成功创建%1条索引!").arg(count); }
 
+<<<<<<< HEAD
 QString CreateIndexSummary(const CreateIndexResult& result) {
     QString text = CreatedIndexesText(result.counted);
     QStringList parts;
@@ -60,6 +108,15 @@ QString CreateIndexSummary(const CreateIndexResult& result) {
         text += QStringLiteral("\n未能提取文字(text not extracted): ") + parts.join(QStringLiteral(", "));
     if (result.noExtractor > 0)
         text += QStringLiteral("\n无法提取的文件类型(kind without extractor): %1").arg(result.noExtractor);
+=======
+QString CreateIndexReport(const CreateIndexResult& result, int maxLines) {
+    QString text = CreatedIndexesText(result.counted);
+    if (result.failures.isEmpty()) return text;
+    text += QStringLiteral("\n未能索引%1条(could not index %1):").arg(result.failures.size());
+    const qsizetype shown = maxLines < 0 ? result.failures.size() : std::min<qsizetype>(maxLines, result.failures.size());
+    for (qsizetype i = 0; i < shown; ++i) text += u'\n' + result.failures[i];
+    if (shown < result.failures.size()) text += QStringLiteral("\n...");
+>>>>>>> main
     return text;
 }
 
@@ -91,9 +148,14 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
         }
         if (type != kFileType || !MatchesFilterList(name, indexTypes)) continue;
         const QString path = pathOf ? pathOf(id, dir, vol) : ResolvePathByDisk(dir, vol, g_band_flag, conn);
-        if (path.isEmpty() || !PathExists(path)) continue;
+        if (path.isEmpty() || !PathExists(path)) {
+            result.failures << id + u' ' + (path.isEmpty() ? dir : path) +
+                                   QStringLiteral(": 文件不存在(the file does not exist)");
+            continue;
+        }
         RemoveRecordIndex(id);
         // Only records that really got an index count as created.
+<<<<<<< HEAD
         switch (IndexRecordFile(path, id)) {
         case IndexOutcome::Indexed: ++result.counted; break;
         case IndexOutcome::NotExtracted: ++result.notExtracted[DocumentKind(path)]; break;
@@ -101,6 +163,19 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
         case IndexOutcome::NoText:
         case IndexOutcome::NotListed: break;
         }
+=======
+        QString why;
+        if (!IndexRecordFile(path, id, &why)) {
+            result.failures << id + u' ' + path + QStringLiteral(": ") + why;
+            continue;
+        }
+        // A record deleted while its file was being indexed keeps no index folder.
+        if (!RecordStillExists(conn, id)) {
+            RemoveRecordIndex(id);
+            continue;
+        }
+        ++result.counted;
+>>>>>>> main
     }
     return result;
 }

@@ -110,15 +110,20 @@ std::string MarkerOf(const char* path) {
     return StampOf(st);
 }
 
+// Reads a regular file. Anything else (a pipe, a socket, a device, a folder) is refused
+// by its status before it is opened, and the open does not wait in any case, so no call
+// can hang on a pipe that nobody writes.
 bool ReadFileCapped(const char* path, size_t cap, std::string& out) {
     out.clear();
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
     struct stat st;
+    if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     out.resize(std::min<size_t>(static_cast<size_t>(st.st_size), cap));
     size_t have = 0;
     bool ok = true;

@@ -95,6 +95,17 @@ RowQuery ListingSource::Query() const {
             q.ids = ids;
             break;
     }
+    if (!nameOrTagFilter.isEmpty() && !q.byIds) {
+        QString pattern = nameOrTagFilter;
+        pattern.replace(u'\\', QStringLiteral("\\\\"));
+        pattern.replace(u'%', QStringLiteral("\\%"));
+        pattern.replace(u'_', QStringLiteral("\\_"));
+        pattern = u'%' + pattern + u'%';
+        const QString match = QStringLiteral("(name like ? escape '\\' or findkey like ? escape '\\')");
+        q.condition = q.condition.isEmpty() ? match : u'(' + q.condition + QStringLiteral(") and ") + match;
+        q.params.push_back(pattern);
+        q.params.push_back(pattern);
+    }
     return q;
 }
 
@@ -115,6 +126,8 @@ bool RecordListing::OpenListing(const ListingSource& source) {
 }
 
 bool RecordListing::Show(const ListingSource& source) {
+    source_ = source;
+    sorted_ = false;
     rows_.clear();
     const bool opened = OpenListing(source);
     const bool filled = FillPageRows(1);
@@ -155,13 +168,54 @@ void RecordListing::CountReady() {
 bool RecordListing::ShowNodeRecords(const QString& tags) {
     tagsText_ = tags;
     if (g_subnode_flag) return ShowInnerRecords();
-    return Show(ListingSource::NodeWithSubNodes(tags));
+    return ShowNode(ListingSource::NodeWithSubNodes(tags));
 }
 
-bool RecordListing::ShowInnerRecords() { return Show(ListingSource::NodeInner(g_current_node)); }
+bool RecordListing::ShowInnerRecords() { return ShowNode(ListingSource::NodeInner(g_current_node)); }
 
 bool RecordListing::ShowIncludeSubRecords() {
-    return Show(ListingSource::NodeWithSubNodes(NodeAllTags(g_current_node)));
+    return ShowNode(ListingSource::NodeWithSubNodes(NodeAllTags(g_current_node)));
+}
+
+bool RecordListing::ShowNode(const ListingSource& source) {
+    nodeSource_ = source;
+    return Show(source);
+}
+
+bool RecordListing::ShowNodeFiltered(const QString& text) {
+    if (!nodeSource_) return false;
+    ListingSource source = *nodeSource_;
+    source.nameOrTagFilter = text;
+    return Show(source);
+}
+
+bool RecordListing::Reload() {
+    if (!source_) return false;
+    const int page = currentPage_;
+    const bool sorted = sorted_;
+    if (!OpenListing(*source_)) {
+        rows_.clear();
+        Notify();
+        return false;
+    }
+    try {
+        if (sorted && g_pageset.RecordCount() > 0) g_pageset.SetSort(sortSpec_);
+    } catch (const DbError& e) {
+        ReportDbError(e);
+    }
+    sorted_ = sorted;
+    return FillPageRows(page);
+}
+
+void RecordListing::Recount() {
+    if (!source_ || !g_pageset.State()) return;
+    try {
+        const qint64 now = static_cast<qint64>(OrderedRowIds(g_catalogue, source_->Query()).size());
+        if (g_pageset.CountKnown() && now == g_pageset.RecordCount()) return;
+    } catch (const DbError&) {
+        return;  // the count stays as it was; the next change tries again
+    }
+    Reload();
 }
 
 void RecordListing::UpdatePageText() {
@@ -241,6 +295,7 @@ void RecordListing::SortBy(int column, bool descending) {
     try {
         if (g_pageset.RecordCount() < 1) return;
         g_pageset.SetSort(sortSpec_);
+        sorted_ = true;
     } catch (const DbError& e) {
         ReportDbError(e);
         return;

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace korvel {
@@ -38,6 +39,9 @@ struct ListingSource {
     QString condition;            // Table: a boolean SQL expression, text values quoted or bound
     std::vector<QVariant> params; // Table: values of the ?s of condition
     std::vector<OrderKey> order;  // Ids, Table
+    // Tags, Inner, Table: only the records whose name or tags contain this text (letter
+    // case aside for ASCII letters; % and _ are plain characters here). Empty: all.
+    QString nameOrTagFilter;
 
     static ListingSource NodeWithSubNodes(const QString& allTags);
     static ListingSource NodeInner(const QString& nodeId);
@@ -60,6 +64,16 @@ public:
     bool ShowInnerRecords();
     // Lists the node and all its sub-nodes.
     bool ShowIncludeSubRecords();
+    // The listing of the node opened last (by the three Shows above), narrowed to the
+    // records whose name or tags contain text; the whole listing again for an empty text.
+    bool ShowNodeFiltered(const QString& text);
+    // Lists the source on show again, as the catalogue is now (records added, changed or
+    // removed by another program), on the same page (the last, when it has fewer pages
+    // now) and in the same order.
+    bool Reload();
+    // Counts the listing on show again (after changes this program made), so that the
+    // record count follows them; the rows on show stay as they are.
+    void Recount();
     // Lists a source and shows its page 1. False (after "无法打开mytable表。" or
     // "无法打开表。") when it could not be listed.
     bool Show(const ListingSource& source);
@@ -113,7 +127,12 @@ private:
     void UpdatePageText();
     void Notify();
 
+    bool ShowNode(const ListingSource& source);
+
     std::vector<QStringList> rows_;
+    std::optional<ListingSource> source_;      // the listing on show
+    std::optional<ListingSource> nodeSource_;  // the node listing opened last, unfiltered
+    bool sorted_ = false;                      // sortSpec_ applies to the listing on show
     QString pageText_;
     QString countText_;
     qint64 recordCount_ = -1;

@@ -80,7 +80,7 @@ void OpenBackupCommand(const QList<int>& rows) {
 void AddBackupCommand(const QList<int>& rows) {
     const QString id = FirstId(rows);
     if (id.isEmpty() || !RowsStillShown(rows.mid(0, 1))) return;
-    const std::optional<QStringList> files = prompter().PickFiles();
+    const std::optional<QStringList> files = prompter().PickFiles(PickKind::Backup);
     if (!files) return;
     try {
         for (const QString& chosen : *files) {

@@ -37,7 +37,9 @@ void RunBatch(qsizetype count, const std::function<void()>& work) {
 }
 
 void PostProgress(qsizetype done, qsizetype total) {
-    if (g_batch_posts && done % kStatusEvery == 0) PostStatus(QStringLiteral("%1 / %2").arg(done).arg(total));
+    if (!g_batch_posts) return;
+    ReportProgress(done, total, QString());
+    if (done % kStatusEvery == 0) PostStatus(QStringLiteral("%1 / %2").arg(done).arg(total));
 }
 
 // The per-record step of a batch: reads the record's stored path, writes what it must

@@ -47,7 +47,13 @@ public:
     Connection& conn;
     bool byDisk;      // g_band_flag: resolve paths by disk identity
     bool useBackups;  // sysback: export the first usable copy of a missing file
+    // Records taken so far and the number the run will take (0: not known, a tree).
+    qint64 done = 0;
+    qint64 total = 0;
     ExportLog* log() { return log_.get(); }
+    // Removes the temporary copies that a killed export left in folder (once per run and
+    // folder, before the first copy into it).
+    void RemoveStaleCopiesIn(const QString& folder);
     // Shows a copy failure unless the same reason was shown in this run.
     void ReportCopyFailure(const QString& target, const QString& reason);
 
@@ -68,6 +74,7 @@ private:
     };
     std::unique_ptr<ExportLog> log_;
     QSet<QString> reasonsShown_;
+    QSet<QString> swept_;
     std::vector<Waiting> pending_;
     QSet<QString> pendingTargets_;
     qint64 pendingBytes_ = 0;

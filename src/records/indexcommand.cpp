@@ -12,6 +12,11 @@
 
 namespace korvel {
 
+namespace {
+// Failure lines the message box lists; the rest is summed up as "...".
+constexpr int kShownIndexFailures = 20;
+}  // namespace
+
 IndexPathOf RecordIndexPath(bool useBackups) {
     return [useBackups](const QString& id, const QString& dir, const QString& vol) {
         return useBackups ? FindUsableCopy(id, g_band_flag) : ResolvePathByDisk(dir, vol, g_band_flag);
@@ -32,21 +37,39 @@ int CreateIndexForIds(const QStringList& ids, bool useBackups) {
     CreateIndexResult result;
     auto work = [&](const std::atomic<bool>* stop) {
         std::function<void(const QString&)> progress;
-        if (stop) progress = [](const QString& id) { PostStatus(id); };
+        qint64 done = 0;
+        const qint64 total = ids.size();
+        if (stop)
+            progress = [&done, total](const QString& id) {
+                PostStatus(id);
+                ReportProgress(++done, total, id);
+            };
         result = CreateRecordIndexes(ids, g_catalogue, pathOf, stop, progress);
         if (stop) {
             if (result.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
             PostStatus(QStringLiteral("finish"));
         }
     };
-    if (ids.size() > kLongIndexRecords) {
+    const bool longRun = ids.size() > kLongIndexRecords;
+    if (longRun) {
         g_stop_requested = false;
         prompter().RunLongOperation([&work] { work(&g_stop_requested); });
     } else {
         work(nullptr);
     }
     if (result.error) ReportDbError(*result.error);
+<<<<<<< HEAD
     prompter().Message(CreateIndexSummary(result), kProductName, MsgIcon::Information);
+=======
+    // The count, then the records that could not be indexed and why (the first few). After
+    // a long run that indexed everything the progress dialog showed the count already.
+    const QString report = CreateIndexReport(result, kShownIndexFailures);
+    if (longRun && result.failures.isEmpty())
+        prompter().ShowSummary(report);
+    else
+        prompter().Message(report, kProductName,
+                           result.failures.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
+>>>>>>> main
     return result.counted;
 }
 

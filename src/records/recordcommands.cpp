@@ -22,7 +22,21 @@ void OpenPath(const QString& path) {
         Notice(kFileNotFound + path);
         return;
     }
-    if (!prompter().OpenWithDesktop(path)) Notice(QStringLiteral("无法打开(CANNOT OPEN): ") + path);
+    if (prompter().OpenWithDesktop(path)) return;
+    // The file is there but the desktop did not open it: say so, and offer its folder
+    // (where the user can pick a program), unless the path is a folder itself.
+    const QString folder = IsFolderPath(path) ? QString() : FolderToOpen(path);
+    const QString why = QStringLiteral("无法打开(CANNOT OPEN): ") + path +
+                        QStringLiteral("\n桌面没有能打开此类文件的程序，或程序启动失败。"
+                                       "(the desktop has no program for this kind of file, or it failed to start)");
+    if (folder.isEmpty()) {
+        Notice(why);
+        return;
+    }
+    if (prompter().AskYesNo(why + QStringLiteral("\n\n打开文件所在的文件夹吗？(open its folder instead?)"),
+                            kProductName) &&
+        !prompter().OpenWithDesktop(folder))
+        Notice(QStringLiteral("无法打开(CANNOT OPEN): ") + folder);
 }
 
 }  // namespace
@@ -105,7 +119,12 @@ void DeleteRecordsCommand(const QList<int>& rows) {
     DeleteResult result;
     RunRecordWork(static_cast<int>(ids.size()), [&](const std::atomic<bool>* stop) {
         std::function<void(int)> progress;
-        if (stop) progress = [](int done) { PostStatus(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(done)); };
+        const qint64 total = ids.size();
+        if (stop)
+            progress = [total](int done) {
+                PostStatus(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(done));
+                ReportProgress(done, total, QString());
+            };
         result = DeleteRecords(ids, g_catalogue, stop, progress);
         if (stop) {
             if (result.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
@@ -137,7 +156,9 @@ void UpdateRecordsCommand(const QList<int>& rows) {
     if (ids.isEmpty() || !RowsStillShown(rows)) return;
     int updated = 0;
     RunRecordWork(static_cast<int>(ids.size()), [&](const std::atomic<bool>* stop) {
+        qint64 done = 0;
         for (const QString& id : ids) {
+            if (stop) ReportProgress(done++, ids.size(), id);
             if (stop && stop->load()) {
                 PostStatus(QStringLiteral("已停止(stopped)"));
                 break;

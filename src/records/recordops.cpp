@@ -1,6 +1,7 @@
 #include "records/recordops.h"
 
 #include "base/fsutil.h"
+#include "io/indexfolders.h"
 #include "io/indexing.h"
 #include "records/backuprows.h"
 #include "store/volroots.h"
@@ -166,6 +167,9 @@ bool RecordHasPath(const QString& id, const QString& path, Connection& conn) {
 DeleteResult DeleteRecords(const QStringList& ids, Connection& conn, const std::atomic<bool>* stop,
                            const std::function<void(int)>& progress) {
     DeleteResult result;
+    // The ids whose index folders are to go, noted before each commit: a process killed
+    // between the commit and the removal leaves the note, and the next open finishes it.
+    IndexRemovalNote note;
     qsizetype next = 0;
     while (next < ids.size() && !result.stopped) {
         QStringList chunk;  // deleted in this transaction
@@ -190,6 +194,7 @@ DeleteResult DeleteRecords(const QStringList& ids, Connection& conn, const std::
                 delCopies.Step();
                 (had ? chunk : missing) << ids[i].trimmed();
             }
+            note.Add(chunk);
             tx.Commit();
             next = i;
         } catch (const DbError& e) {

@@ -54,12 +54,16 @@ ContentRunResult RankAll(const std::vector<std::pair<qint64, QString>>& records,
     ContentRunResult result;
     std::vector<Ranked> ranked;
     const bool empty = query.trimmed().isEmpty();
+    qint64 done = 0;
     for (const auto& [id, indexName] : records) {
         if (stop && stop->load()) {
             result.stopped = true;
             break;
         }
-        if (progress) progress(QString::number(id));
+        if (progress) {
+            progress(QString::number(id));
+            ReportProgress(++done, static_cast<qint64>(records.size()), QString::number(id));
+        }
         const float rank = empty ? 0.0f : ContentIndex::Rank(indexName, query);
         if (rank > 0.0f) ranked.push_back({id, rank});
     }
@@ -142,21 +146,27 @@ void ContentSearchCommand() {
     if (!prompter().EditDialog(dlg::kContentSearch, fields)) return;
     const QString query = fields.value(dlg::kText).toString();
     if (query.isEmpty()) return;
-    const QString problem = ContentQueryProblem(query);
-    if (!problem.isEmpty()) {
-        Notice(problem);
-        return;
-    }
-    g_stop_requested = false;
-    ContentRunResult result;
-    prompter().RunLongOperation([&result, query] {
-        result = RankIndexedRecords(query, g_catalogue, &g_stop_requested, [](const QString& t) { PostStatus(t); });
-    });
-    if (result.error) ReportDbError(*result.error);
-    if (result.indexReadable && !result.stopped)
+    const std::optional<ContentRunResult> result = RunContentSearch(query, g_catalogue);
+    if (!result) return;
+    if (result->indexReadable && !result->stopped)
         g_record_list.Show(ContentResultListing());
     else
         g_record_list.FillPage(1);
+}
+
+std::optional<ContentRunResult> RunContentSearch(const QString& query, Connection& conn) {
+    const QString problem = ContentQueryProblem(query);
+    if (!problem.isEmpty()) {
+        Notice(problem);
+        return std::nullopt;
+    }
+    g_stop_requested = false;
+    ContentRunResult result;
+    prompter().RunLongOperation([&result, &conn, query] {
+        result = RankIndexedRecords(query, conn, &g_stop_requested, [](const QString& t) { PostStatus(t); });
+    });
+    if (result.error) ReportDbError(*result.error);
+    return result;
 }
 
 }  // namespace korvel

@@ -65,6 +65,11 @@ ContentRunResult RankCandidates(const QString& content, const QStringList& candi
 // The listing of main5, best first.
 ListingSource ContentResultListing();
 
+// Ranks every indexed record for query under the progress dialog (main5 holds the hits).
+// nullopt, after saying why, when the query cannot be searched; a failed write of the
+// hits has been reported.
+std::optional<ContentRunResult> RunContentSearch(const QString& query, Connection& conn);
+
 // The content search command: the dialog indexdialog, the run under the progress dialog,
 // then the record list on the result (or, after a stop, page 1 of what it listed before).
 void ContentSearchCommand();

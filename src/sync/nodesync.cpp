@@ -74,11 +74,13 @@ int CopyNodeTree(const QString& sourceId, const QString& targetParent, Connectio
     return copier.copied;
 }
 
-bool RunNodeSync(const QString& targetPath, const QString& sourceNode, const SyncProgress& progress) {
+bool RunNodeSync(const QString& targetPath, const QString& sourceNode, const SyncProgress& progress,
+                 QString* whyNot) {
     Connection target;
     const QString why = OpenSyncTarget(targetPath, target);
     if (!why.isEmpty()) {
         prompter().Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
+        if (whyNot) *whyNot = why;
         return false;
     }
     bool ok = true;
@@ -87,6 +89,7 @@ bool RunNodeSync(const QString& targetPath, const QString& sourceNode, const Syn
     } catch (const DbError& e) {
         ok = false;
         prompter().Message(e.description(), kSyncWarningCaption, MsgIcon::Exclamation);
+        if (whyNot) *whyNot = e.description();
     }
     target.Close();
     progress(QStringLiteral("finish"));
@@ -105,7 +108,9 @@ void SyncNodesCommand() {
     if (!target) return;
     const QString path = *target;
     prompter().RunLongOperation([path, source] {
-        RunNodeSync(path, source, [](const QString& t) { PostStatus(t); });
+        QString whyNot;
+        RunNodeSync(path, source, [](const QString& t) { PostStatus(t); }, &whyNot);
+        if (!whyNot.isEmpty()) PostStatus(SyncNotRunText(whyNot));
     });
 }
 

@@ -3,8 +3,10 @@
 #include "tags/keywordcommands.h"
 
 #include "base/dialogs.h"
+#include "base/longop.h"
 #include "base/prompter.h"
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -101,12 +103,41 @@ bool AnyApplied(const std::vector<RecordOutcome>& outcomes) {
     return false;
 }
 
+// A change over more records than this runs under the progress dialog, off the window's
+// thread (a few thousand records take a noticeable time to read and write).
+constexpr int kLongTagChange = 500;
+
+// Runs work as a long operation when it covers many records; summary (called after work)
+// is the text the progress dialog ends with.
+void RunTagChange(const QStringList& ids, const std::function<void()>& work,
+                  const std::function<QString()>& summary) {
+    if (ids.size() <= kLongTagChange) {
+        work();
+        return;
+    }
+    g_stop_requested = false;
+    prompter().RunLongOperation([&] {
+        work();
+        PostStatus(summary());
+    });
+}
+
+QString AppliedSummary(const std::vector<RecordOutcome>& outcomes) {
+    int applied = 0;
+    for (const RecordOutcome& o : outcomes) applied += o.applied ? 1 : 0;
+    return QStringLiteral("finish %1 / %2").arg(applied).arg(outcomes.size());
+}
+
 bool KeywordBatch(const QStringList& ids, TagChange mode, const NodeTree& tree, Connection& conn) {
     if (ids.isEmpty()) return false;
     DialogFields f{{dlg::kText, QString()}};
     if (!prompter().EditDialog(dlg::kBatchKeys, f)) return false;
     const TagList given = SplitTags(f.value(dlg::kText).toString());
-    return AnyApplied(ChangeRecordTags(ids, given, mode, tree, conn));
+    std::vector<RecordOutcome> outcomes;
+    RunTagChange(
+        ids, [&] { outcomes = ChangeRecordTags(ids, given, mode, tree, conn); },
+        [&] { return AppliedSummary(outcomes); });
+    return AnyApplied(outcomes);
 }
 
 }  // namespace
@@ -135,7 +166,9 @@ std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagLis
         stamp = conn.ChangeStamp();
         working.emplace(conn);
         int answer = kNone;
+        qint64 done = 0;
         for (const QString& id : ids) {
+            ReportProgress(++done, ids.size(), id);
             RecordOutcome o{id, false};
             std::optional<TagList> tags = working->Get(id);
             if (tags) {
@@ -170,7 +203,9 @@ std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QStri
         stamp = conn.ChangeStamp();
         working.emplace(conn);
         int answer = kNone;
+        qint64 done = 0;
         for (const QString& id : ids) {
+            ReportProgress(++done, ids.size(), id);
             RecordOutcome o{id, false};
             std::optional<TagList> tags = working->Get(id);
             if (tags && CanJoinGroup(*tags, node, tree)) {
@@ -259,14 +294,21 @@ bool AddToGroupCommand(const QStringList& ids, const NodeTree& tree, Connection&
     if (ids.isEmpty()) return false;
     const std::optional<QString> node = prompter().PickNode();
     if (!node) return false;
-    return AnyApplied(AddRecordsToGroup(ids, *node, tree, conn));
+    std::vector<RecordOutcome> outcomes;
+    RunTagChange(
+        ids, [&] { outcomes = AddRecordsToGroup(ids, *node, tree, conn); },
+        [&] { return AppliedSummary(outcomes); });
+    return AnyApplied(outcomes);
 }
 
 bool RemoveFromGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
     if (ids.isEmpty()) return false;
     const std::optional<QString> node = prompter().PickNode();
     if (!node || node->isEmpty()) return false;
-    const int count = RemoveRecordsFromGroup(ids, *node, tree, conn);
+    int count = 0;
+    RunTagChange(
+        ids, [&] { count = RemoveRecordsFromGroup(ids, *node, tree, conn); },
+        [&] { return FinishGroupText(count); });
     prompter().Message(FinishGroupText(count), QStringLiteral("info"), MsgIcon::Exclamation);
     return count > 0;
 }

@@ -64,6 +64,12 @@ int main(int argc, char** argv) {
     word2::SetLimit(RLIMIT_CORE, 0, 0);
     alarm(kMaxWallSeconds);
 
+    // Only a regular file is read: a pipe, socket or device is refused before it is opened
+    // (opening a pipe waits for a writer that may never come).
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return Fail(path + ": " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return Fail(path + ": not a regular file");
+
     word2::Limits limits;
     std::string text, error;
     bool ok = false;

@@ -1,6 +1,7 @@
 // The window's own file dialogs must not open the catalogue's files: on Linux, closing
 // any descriptor of a file drops every record lock the process holds on it, after which
 // another program would remove the write-ahead log under the window.
+#include "base/settings.h"
 #include "gui/GuiPrompter.h"
 #include "store/catalogue.h"
 #include "support/catalogue.h"
@@ -45,8 +46,11 @@ TEST(CatalogueLocks, FileDialogsOnTheWorkingFolderLeaveTheCatalogueToTheEngine) 
                adCmdTextNoRecords);
     GuiPrompter gui;
     SetPrompter(&gui);
-    WithDialogShown([&] { EXPECT_FALSE(gui.PickFiles().has_value()); });
-    WithDialogShown([&] { EXPECT_FALSE(gui.PickFolder().has_value()); });
+    // The pickers start in the working folder, where the catalogue's files are.
+    RememberPickFolder(PickKind::Import, QDir::currentPath());
+    ASSERT_EQ(PickStartFolder(PickKind::Import), QDir::currentPath());
+    WithDialogShown([&] { EXPECT_FALSE(gui.PickFiles(PickKind::Import).has_value()); });
+    WithDialogShown([&] { EXPECT_FALSE(gui.PickFolder(PickKind::Import).has_value()); });
     SetPrompter(nullptr);
 
     // Another program opens and closes the catalogue: it must find the window still there

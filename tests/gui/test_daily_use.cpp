@@ -7,6 +7,7 @@
 #include "base/windowlayout.h"
 #include "gui/CLeftView.h"
 #include "gui/CMainFrame.h"
+#include "gui/SearchBox.h"
 #include "gui/COstrelView.h"
 #include "gui/commandids.h"
 #include "list/recordlist.h"
@@ -159,8 +160,8 @@ TEST(DailyUse, KeysReachTheirCommandsInTheirPane) {
          [&] { return frame.pageText()->text() == QStringLiteral("当前页 2 / 总页数 2"); }},
         {"Ctrl+Home", list, Qt::Key_Home, Qt::ControlModifier, [] {},
          [&] { return frame.pageText()->text() == QStringLiteral("当前页 1 / 总页数 2"); }},
-        // Ctrl+F opens the advanced search from the list.
-        {"Ctrl+F", list, Qt::Key_F, Qt::ControlModifier, [] {},
+        // Ctrl+Shift+F opens the advanced search from the list.
+        {"Ctrl+Shift+F", list, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier, [] {},
          [&] {
              return !p.dialogsShown.empty() && p.dialogsShown.back().first == dlg::kAdvancedSearch;
          }},
@@ -168,6 +169,9 @@ TEST(DailyUse, KeysReachTheirCommandsInTheirPane) {
         {"F5", list, Qt::Key_F5, {},
          [&] { Catalogue::Record(100, QStringLiteral("new.txt"), QStringLiteral(" x "), QStringLiteral("/n")); },
          [&] { return frame.countText()->text() == QStringLiteral("共 61 条记录(RECORDS)"); }},
+        // Ctrl+F: the search box (last: it takes the focus from the list).
+        {"Ctrl+F", list, Qt::Key_F, Qt::ControlModifier, [] {},
+         [&] { return frame.searchBox()->hasFocus(); }},
     };
     for (const Case& k : cases) {
         k.before();
@@ -216,7 +220,7 @@ TEST(DailyUse, MenusShowTheKeys) {
         {cmd::kDelRec2, Origin::RecordMenu, QKeySequence(Qt::Key_Delete)},
         {cmd::kModifyRec, Origin::MainMenu, QKeySequence(Qt::Key_F2)},
         {cmd::kModifyRec2, Origin::RecordMenu, QKeySequence(Qt::Key_F2)},
-        {cmd::kAdvancedFind, Origin::MainMenu, QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {cmd::kAdvancedFind, Origin::MainMenu, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
         {cmd::kAddNode, Origin::MainMenu, QKeySequence(Qt::Key_Insert)},
         {cmd::kAddNode2, Origin::NodeMenu, QKeySequence(Qt::Key_Insert)},
         {cmd::kDelNode, Origin::MainMenu, QKeySequence(Qt::Key_Delete)},
@@ -228,7 +232,7 @@ TEST(DailyUse, MenusShowTheKeys) {
         EXPECT_EQ(a->shortcut(), k.key) << k.id;
         EXPECT_FALSE(a->text().contains(u'\t')) << k.id;
     }
-    // Ctrl+F is window-wide: it reaches ADVANCE whenever that item is enabled.
+    // Ctrl+Shift+F is window-wide: it reaches ADVANCE from either pane.
     EXPECT_EQ(frame.FindAction(cmd::kAdvancedFind, Origin::MainMenu)->shortcutContext(), Qt::WindowShortcut);
     EXPECT_EQ(frame.FindAction(cmd::kDelRec, Origin::MainMenu)->shortcutContext(),
               Qt::WidgetWithChildrenShortcut);

@@ -62,7 +62,8 @@ TEST(FilterView, EachModeShowsItsListSorted) {
     }
     filterview dirs(1);
     EXPECT_EQ(Shown(dirs), QStringList({"a", "b"}));
-    EXPECT_EQ(dirs.windowTitle(), "Dialog");
+    EXPECT_EQ(dirs.windowTitle(), "文件夹导入过滤(DIR FILTER SET)");
+    EXPECT_EQ(filterview(2).windowTitle(), "内容索引类型(INDEX TYPE SET)");
 }
 
 TEST(FilterView, AddShowsTheTextEvenWhenTheFileKeepsItOnce) {
