@@ -73,7 +73,6 @@ public:
     // and the worker has ended.
     virtual void RunLongOperation(const std::function<void()>& worker) = 0;
 
-<<<<<<< HEAD
     // A job that goes on in the background: it looks at `stop` between its steps and
     // tells its progress through `status`.
     using BackgroundJob =
@@ -85,12 +84,11 @@ public:
         const std::atomic<bool> never{false};
         job(never, [](const QString&) {});
     }
-=======
+
     // The summary of a long operation that has ended (what was exported, indexed). A
     // message by default; the window, whose progress dialog showed it already, puts it in
     // the status bar instead of asking for one more click.
     virtual void ShowSummary(const QString& text) { Message(text, kProductName, MsgIcon::Information); }
->>>>>>> main
 };
 
 // The prompter in use. Defaults to the console prompter of korvel-cli: messages go to

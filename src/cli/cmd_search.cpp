@@ -66,15 +66,10 @@ int RunIndex(const QStringList& input) {
     }
     const CreateIndexResult result = CreateRecordIndexes(ids, g_catalogue, RecordIndexPath(sysback));
     if (result.error) ReportDbError(*result.error);
-<<<<<<< HEAD
-    Out(CreateIndexSummary(result));
-    return result.error ? 1 : 0;
-=======
     Out(CreatedIndexesText(result.counted));
     // Every record that could not be indexed, with the reason; any of them fails the command.
     for (const QString& failure : result.failures) Fail(failure);
     return result.error || !result.failures.isEmpty() ? 1 : 0;
->>>>>>> main
 }
 
 // "YYYY-MM-DD", the form the date dialog gives.

@@ -34,13 +34,10 @@ public:
     int FourAnswer(const QString& text, int preset) override;
     bool OpenWithDesktop(const QString& path) override;
     void RunLongOperation(const std::function<void()>& worker) override;
-<<<<<<< HEAD
     void RunInBackground(const BackgroundJob& job) override;
     ~GuiPrompter() override;  // stops the background jobs and waits for them
-=======
     // Into the main window's status bar (the progress dialog showed it already).
     void ShowSummary(const QString& text) override;
->>>>>>> main
 
     // Parent of the dialogs (the main window); nullptr: the active window.
     void SetParentWindow(QWidget* w) { parent_ = w; }
@@ -48,7 +45,6 @@ public:
 private:
     QWidget* Parent() const;
     QWidget* parent_ = nullptr;
-<<<<<<< HEAD
     // A background job: its thread and stop flag (its text and stop button sit in the
     // status bar until it ends).
     struct Background {
@@ -57,9 +53,7 @@ private:
         std::thread thread;
     };
     std::vector<std::unique_ptr<Background>> background_;
-=======
     std::atomic<bool> longOperation_{false};
->>>>>>> main
 };
 
 // The dialog class behind a dialog name of app/dialogs.h; nullptr for an unknown name.

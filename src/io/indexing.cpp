@@ -39,56 +39,41 @@ bool RecordStillExists(Connection& conn, const QString& id) {
 
 }  // namespace
 
-<<<<<<< HEAD
-IndexOutcome IndexRecordFile(const QString& path, const QString& id) {
-    if (!IsIdText(id) || path.isEmpty()) return IndexOutcome::NotListed;
-    if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index")))) return IndexOutcome::NotListed;
-    const QString kind = DocumentKind(path);
-    if (kind.isEmpty()) return IndexOutcome::NoExtractor;
-    // The catalogue's own files are never opened by anything but the engine.
-    if (!ProtectedFileMessage(path).isEmpty()) return IndexOutcome::NotExtracted;
-=======
-bool IndexRecordFile(const QString& path, const QString& id, QString* why) {
-    auto fail = [why](const QString& reason) {
+IndexOutcome IndexRecordFile(const QString& path, const QString& id, QString* why) {
+    auto fail = [why](IndexOutcome outcome, const QString& reason) {
         if (why) *why = reason;
-        return false;
+        return outcome;
     };
-    if (!IsIdText(id) || path.isEmpty()) return fail(QStringLiteral("没有记录或路径(no record or path)"));
+    if (!IsIdText(id) || path.isEmpty())
+        return fail(IndexOutcome::NotListed, QStringLiteral("没有记录或路径(no record or path)"));
     if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index"))))
-        return fail(QStringLiteral("不在索引类型列表中(not in the index-type list)"));
+        return fail(IndexOutcome::NotListed, QStringLiteral("不在索引类型列表中(not in the index-type list)"));
     // The catalogue's own files are never opened by anything but the engine, and a pipe,
     // socket or device is not opened at all (reading one may wait for ever).
     const QString refused = UnreadableFileMessage(path);
-    if (!refused.isEmpty()) return fail(refused);
->>>>>>> main
+    if (!refused.isEmpty()) return fail(IndexOutcome::NotExtracted, refused);
+    const QString kind = DocumentKind(path);
+    if (kind.isEmpty())
+        return fail(IndexOutcome::NoExtractor, QStringLiteral("没有此类文件的提取程序(no extractor for this kind of file)"));
     const QString record = id.trimmed();
     std::lock_guard<std::mutex> lock(g_index_mutex);
     QString file = path;
-<<<<<<< HEAD
     if (kind != QLatin1String("txt")) {
-        if (!RunExtractor(path, kind)) return IndexOutcome::NotExtracted;
-=======
-    if (!kind.isEmpty()) {
-        if (!RunExtractor(path, kind)) return fail(QStringLiteral("文本提取失败(text extraction failed)"));
->>>>>>> main
+        if (!RunExtractor(path, kind))
+            return fail(IndexOutcome::NotExtracted, QStringLiteral("文本提取失败(text extraction failed)"));
         file = ExtractedTextPath();
     } else {
         // The library says nothing; a file it cannot open is told here with the reason.
         QString error;
         const int fd = OpenFileForReading(path, &error);
-        if (fd < 0) return fail(error);
+        if (fd < 0) return fail(IndexOutcome::NotExtracted, error);
         ::close(fd);
     }
     ContentIndex::Index(file, record);
-<<<<<<< HEAD
     // The library reports nothing: the record's index folder tells whether it took a text.
-    return QFileInfo::exists(ContentIndex::FolderOf(record)) ? IndexOutcome::Indexed : IndexOutcome::NoText;
-=======
-    // The library reports nothing: the record's index folder tells whether it took the text.
     if (!QFileInfo::exists(ContentIndex::FolderOf(record)))
-        return fail(QStringLiteral("索引库未能读取文本(the index library could not read the text)"));
-    return true;
->>>>>>> main
+        return fail(IndexOutcome::NoText, QStringLiteral("没有可索引的文字(no text to index)"));
+    return IndexOutcome::Indexed;
 }
 
 void RemoveRecordIndex(const QString& id) {
@@ -99,7 +84,6 @@ void RemoveRecordIndex(const QString& id) {
 
 QString CreatedIndexesText(int count) { return QStringLiteral("成功创建%1条索引!").arg(count); }
 
-<<<<<<< HEAD
 QString CreateIndexSummary(const CreateIndexResult& result) {
     QString text = CreatedIndexesText(result.counted);
     QStringList parts;
@@ -108,7 +92,9 @@ QString CreateIndexSummary(const CreateIndexResult& result) {
         text += QStringLiteral("\n未能提取文字(text not extracted): ") + parts.join(QStringLiteral(", "));
     if (result.noExtractor > 0)
         text += QStringLiteral("\n无法提取的文件类型(kind without extractor): %1").arg(result.noExtractor);
-=======
+    return text;
+}
+
 QString CreateIndexReport(const CreateIndexResult& result, int maxLines) {
     QString text = CreatedIndexesText(result.counted);
     if (result.failures.isEmpty()) return text;
@@ -116,7 +102,6 @@ QString CreateIndexReport(const CreateIndexResult& result, int maxLines) {
     const qsizetype shown = maxLines < 0 ? result.failures.size() : std::min<qsizetype>(maxLines, result.failures.size());
     for (qsizetype i = 0; i < shown; ++i) text += u'\n' + result.failures[i];
     if (shown < result.failures.size()) text += QStringLiteral("\n...");
->>>>>>> main
     return text;
 }
 
@@ -155,19 +140,19 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
         }
         RemoveRecordIndex(id);
         // Only records that really got an index count as created.
-<<<<<<< HEAD
-        switch (IndexRecordFile(path, id)) {
-        case IndexOutcome::Indexed: ++result.counted; break;
-        case IndexOutcome::NotExtracted: ++result.notExtracted[DocumentKind(path)]; break;
-        case IndexOutcome::NoExtractor: ++result.noExtractor; break;
-        case IndexOutcome::NoText:
-        case IndexOutcome::NotListed: break;
-        }
-=======
         QString why;
-        if (!IndexRecordFile(path, id, &why)) {
+        switch (IndexRecordFile(path, id, &why)) {
+        case IndexOutcome::Indexed: break;
+        case IndexOutcome::NotExtracted: ++result.notExtracted[DocumentKind(path)]; [[fallthrough]];
+        case IndexOutcome::NotListed:
             result.failures << id + u' ' + path + QStringLiteral(": ") + why;
             continue;
+        case IndexOutcome::NoExtractor:
+            ++result.noExtractor;
+            result.failures << id + u' ' + path + QStringLiteral(": ") + why;
+            continue;
+        case IndexOutcome::NoText:
+            continue;  // nothing to find in it: no index, and nothing went wrong
         }
         // A record deleted while its file was being indexed keeps no index folder.
         if (!RecordStillExists(conn, id)) {
@@ -175,7 +160,6 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
             continue;
         }
         ++result.counted;
->>>>>>> main
     }
     return result;
 }

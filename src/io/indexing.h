@@ -29,20 +29,12 @@ enum class IndexOutcome {
 };
 
 // Indexes the content of the file at path (as on disk) for record id (decimal text), when
-<<<<<<< HEAD
 // its name matches the index-type list ("index" of the filter file) and its kind has an
 // extractor (DocumentKind). Plain text goes to the library as it is; every other kind
-// through the extractor first. A file of the open catalogue is never opened. Failures
-// show no message: the outcome tells them.
-IndexOutcome IndexRecordFile(const QString& path, const QString& id);
-=======
-// its name matches the index-type list ("index" of the filter file). Word-processor,
-// presentation, spreadsheet and pdf files go through the extractor first (ExtractorKind);
-// others are read as plain text. A file of the open catalogue, a folder, a pipe, a socket
-// or a device is never opened. Failures show no message: the record then has no new index,
-// the result is false and *why, when given, tells the reason.
-bool IndexRecordFile(const QString& path, const QString& id, QString* why = nullptr);
->>>>>>> main
+// through the extractor first. A file of the open catalogue, a folder, a pipe, a socket or
+// a device is never opened. Failures show no message: the outcome tells them and *why,
+// when given, the reason.
+IndexOutcome IndexRecordFile(const QString& path, const QString& id, QString* why = nullptr);
 
 // Removes the content index of record id (decimal text), when it has one: deleting a
 // record calls it after the record's rows are gone. Every failure is silent.
@@ -52,30 +44,25 @@ void RemoveRecordIndex(const QString& id);
 QString CreatedIndexesText(int count);
 
 struct CreateIndexResult {
-<<<<<<< HEAD
     int counted = 0;        // records that got an index of their text
-=======
-    int counted = 0;        // records that got an index
     // One line per record taken whose file could not be indexed: "id path: reason"
     // (a missing file, a pipe or device, a failed extraction, an unreadable file).
     QStringList failures;
->>>>>>> main
     bool stopped = false;   // ended early by stop
     std::optional<DbError> error;  // a record read that failed (the run went on)
     std::map<QString, int> notExtracted;  // kind -> files the extractor failed on
     int noExtractor = 0;    // listed files of a kind no extractor reads
 };
 
-<<<<<<< HEAD
-// The summary of a run: "成功创建" + count + "条索引!", and when some files gave no text,
-// a second line that counts them by kind.
-QString CreateIndexSummary(const CreateIndexResult& result);
-=======
 // The text that ends CREATE INDEX: CreatedIndexesText, then, when records failed, a line
 // "未能索引%d条(could not index %d):" and the failure lines (at most maxLines of them,
 // then "..."; all of them with maxLines < 0).
 QString CreateIndexReport(const CreateIndexResult& result, int maxLines = -1);
->>>>>>> main
+
+// The summary of an index job: "成功创建" + count + "条索引!", and when some files gave no
+// text, a line that counts them by kind, and one for listed files of a kind without an
+// extractor.
+QString CreateIndexSummary(const CreateIndexResult& result);
 
 // The path of a record's file to index, for the id, its stored dir and its disk identity.
 using IndexPathOf = std::function<QString(const QString& id, const QString& dir, const QString& vol)>;

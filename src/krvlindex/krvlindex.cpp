@@ -394,7 +394,12 @@ struct Library {
             try {
                 writer.emplace(kStore, Xapian::DB_CREATE_OR_OPEN | Xapian::DB_BACKEND_GLASS);
                 lastCommit = Clock::now();
-                if (writer->get_metadata(kLayoutKey) != kLayout) needReconcile = true;
+                if (writer->get_metadata(kLayoutKey) != kLayout) {
+                    // A new (empty) store is in this layout from the start; another one is
+                    // brought into it from the folders.
+                    if (writer->get_doccount() == 0) writer->set_metadata(kLayoutKey, kLayout);
+                    else needReconcile = true;
+                }
                 return true;
             } catch (const Xapian::DatabaseLockError&) {
                 return false;

@@ -58,9 +58,6 @@ int CreateIndexForIds(const QStringList& ids, bool useBackups) {
         work(nullptr);
     }
     if (result.error) ReportDbError(*result.error);
-<<<<<<< HEAD
-    prompter().Message(CreateIndexSummary(result), kProductName, MsgIcon::Information);
-=======
     // The count, then the records that could not be indexed and why (the first few). After
     // a long run that indexed everything the progress dialog showed the count already.
     const QString report = CreateIndexReport(result, kShownIndexFailures);
@@ -69,7 +66,6 @@ int CreateIndexForIds(const QStringList& ids, bool useBackups) {
     else
         prompter().Message(report, kProductName,
                            result.failures.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
->>>>>>> main
     return result.counted;
 }
 

@@ -373,6 +373,9 @@ TEST(CreateIndex, WebPagesAreIndexedAsTheTextABrowserShows) {
     EXPECT_EQ(r.counted, 1);
     EXPECT_EQ(r.notExtracted, (std::map<QString, int>{{"docx", 1}}));
     EXPECT_EQ(r.noExtractor, 1);
+    ASSERT_EQ(r.failures.size(), 2);  // the record without text is no failure
+    EXPECT_TRUE(r.failures[0].startsWith("2 ") && r.failures[0].contains("text extraction failed")) << r.failures[0].toStdString();
+    EXPECT_TRUE(r.failures[1].startsWith("3 ") && r.failures[1].contains("no extractor")) << r.failures[1].toStdString();
     EXPECT_EQ(CreateIndexSummary(r), "成功创建1条索引!\n未能提取文字(text not extracted): docx 1\n"
                                      "无法提取的文件类型(kind without extractor): 1");
     EXPECT_TRUE(QDir("index/1").exists());
