@@ -9,7 +9,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
-foreach(f bin/korvel bin/korvel-cli bin/penlet bin/word2 ${LIBDIR}/korvel/libkrvlindex.so
+foreach(f bin/korvel bin/korvel-cli bin/penlet bin/word2 bin/krvlextract ${LIBDIR}/korvel/libkrvlindex.so
           share/applications/korvel.desktop share/icons/hicolor/scalable/apps/korvel.svg
           share/icons/hicolor/48x48/apps/korvel.png
           share/doc/korvel/copyright share/doc/korvel/changelog.gz)

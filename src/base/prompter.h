@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -71,6 +72,18 @@ public:
     // (CShowInfoDlg) shows the posted status texts; returns when the dialog has closed
     // and the worker has ended.
     virtual void RunLongOperation(const std::function<void()>& worker) = 0;
+
+    // A job that goes on in the background: it looks at `stop` between its steps and
+    // tells its progress through `status`.
+    using BackgroundJob =
+        std::function<void(const std::atomic<bool>& stop, const std::function<void(const QString&)>& status)>;
+    // Starts a background job. The window runs it on its own thread and returns at once,
+    // showing its status texts in the status bar beside a stop button. Here (without a
+    // window) it runs to its end before the call returns.
+    virtual void RunInBackground(const BackgroundJob& job) {
+        const std::atomic<bool> never{false};
+        job(never, [](const QString&) {});
+    }
 
     // The summary of a long operation that has ended (what was exported, indexed). A
     // message by default; the window, whose progress dialog showed it already, puts it in

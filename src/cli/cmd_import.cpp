@@ -6,6 +6,9 @@
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/importcore.h"
+#include "io/indexjob.h"
+#include "io/filters.h"
+#include "io/indexing.h"
 #include "tree/nodes.h"
 
 #include <atomic>
@@ -42,14 +45,19 @@ void RunPrintingStatus(const std::function<void()>& worker) {
     std::fflush(stdout);
 }
 
+const QString kImportTreeUsage = QStringLiteral(
+    "import-tree ROOT --node ID [--depth N] [--no-node-tree] [--no-last-dir] [--no-index]\n"
+    "      with the index-on-import option, the content index of the new records is built after\n"
+    "      the walk (its count printed); --no-index leaves it for later");
+
 int RunImportTree(const QStringList& input) {
     QStringList args = input;
     const QString node = TakeOption(args, QStringLiteral("--node"));
     const QString depth = TakeOption(args, QStringLiteral("--depth"), QStringLiteral("2"));
     const bool noNodeTree = TakeFlag(args, QStringLiteral("--no-node-tree"));
     const bool noLastDir = TakeFlag(args, QStringLiteral("--no-last-dir"));
-    if (args.size() != 1) return Fail(QStringLiteral("usage: import-tree ROOT --node ID [--depth N] "
-                                                     "[--no-node-tree] [--no-last-dir]"));
+    const bool noIndex = TakeFlag(args, QStringLiteral("--no-index"));
+    if (args.size() != 1) return Fail(QStringLiteral("usage: ") + kImportTreeUsage);
     if (node.isEmpty()) return Fail(QStringLiteral("import-tree needs --node ID (0 is the root node)"));
     if (!KnownNode(node)) return FailNoNode(node);
     const QString root = ArgumentPath(args[0]);
@@ -64,6 +72,13 @@ int RunImportTree(const QStringList& input) {
     auto result = std::make_shared<WalkResult>();
     RunPrintingStatus(StartFolderImport(root, 1, NodeAllTags(node), node, options, result));
     if (!result->Complete()) return Fail(result->FailureText(root));
+    // The records are in; their content index is built after the walk.
+    if (options.indexOnImport && !noIndex) {
+        const IndexJobResult job = RunIndexJob(g_catalogue, {}, ImportIndexJobOptions(FilterList(QStringLiteral("index")), g_band_flag, g_catalogue),
+                        &g_stop_requested, {});
+        if (job.error) return Fail(job.error->description());
+        Out(CreateIndexSummary(job.AsCreateIndexResult()));
+    }
     return 0;
 }
 
@@ -94,9 +109,7 @@ int RunAddFiles(const QStringList& input) {
     return 0;
 }
 
-CliRegistrar regTree({QStringLiteral("import-tree"),
-                      QStringLiteral("import-tree ROOT --node ID [--depth N] [--no-node-tree] [--no-last-dir]"),
-                      true, RunImportTree});
+CliRegistrar regTree({QStringLiteral("import-tree"), kImportTreeUsage, true, RunImportTree});
 CliRegistrar regFiles({QStringLiteral("add-files"),
                        QStringLiteral("add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"), true,
                        RunAddFiles});

@@ -5,6 +5,8 @@
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/indexing.h"
+#include "io/indexjob.h"
+#include "base/longop.h"
 #include "list/recordlist.h"
 #include "records/indexcommand.h"
 #include "search/advancedsearch.h"
@@ -21,8 +23,9 @@ namespace korvel::cli {
 namespace {
 
 const QString kIndexUsage = QStringLiteral(
-    "index ID... | --all\n"
-    "      builds or renews the content index of file records whose names match the index-type list");
+    "index ID... | --all | --update\n"
+    "      builds or renews the content index of file records whose names match the index-type list;\n"
+    "      --update indexes what is missing and what changed since, on every core");
 
 const QString kSearchUsage = QStringLiteral(
     "search [--name T] [--tags \"T1 T2\"] [--path T] [--file-from D] [--file-to D] [--rec-from D] [--rec-to D]\n"
@@ -32,11 +35,21 @@ const QString kSearchUsage = QStringLiteral(
 
 const QString kSearchContentUsage = QStringLiteral(
     "search-content QUERY\n"
-    "      every indexed record whose text matches: rank, id, name and path, best first");
+    "      every indexed record whose text matches: rank, id, name and path, best first\n"
+    "      (every word must occur; \"words in quotes\" must occur in that order, side by side)");
 
 int RunIndex(const QStringList& input) {
     QStringList args = input;
     const bool all = TakeFlag(args, QStringLiteral("--all"));
+    const bool update = TakeFlag(args, QStringLiteral("--update"));
+    if (update) {
+        if (all || !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
+        g_stop_requested = false;
+        const IndexJobResult job = RunIndexJob(g_catalogue, {}, CurrentIndexJobOptions(true), &g_stop_requested, {});
+        if (job.error) return Fail(job.error->description());
+        Out(CreateIndexSummary(job.AsCreateIndexResult()));
+        return 0;
+    }
     if (all == !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
     QStringList ids;
     if (all) {

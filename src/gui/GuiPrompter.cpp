@@ -1,4 +1,10 @@
 #include "gui/GuiPrompter.h"
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <mutex>
 
 #include <QDesktopServices>
 #include <QFile>
@@ -294,6 +300,61 @@ void GuiPrompter::ShowSummary(const QString& text) {
     OnGuiThread([&] {
         if (text.isEmpty()) return;
         if (auto* window = qobject_cast<QMainWindow*>(parent_)) window->statusBar()->showMessage(text);
+    });
+}
+
+GuiPrompter::~GuiPrompter() {
+    for (auto& b : background_) b->stop = true;
+    for (auto& b : background_)
+        if (b->thread.joinable()) b->thread.join();
+}
+
+void GuiPrompter::RunInBackground(const BackgroundJob& job) {
+    // Jobs that ended are let go.
+    for (auto it = background_.begin(); it != background_.end();) {
+        if ((*it)->ended) {
+            (*it)->thread.join();
+            it = background_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    auto* window = qobject_cast<QMainWindow*>(Parent());
+    QPointer<QLabel> label;
+    QPointer<QPushButton> button;
+    if (window) {
+        label = new QLabel(window->statusBar());
+        label->setTextFormat(Qt::PlainText);
+        button = new QPushButton(QStringLiteral("停止(STOP)"), window->statusBar());
+        button->setFocusPolicy(Qt::NoFocus);
+        window->statusBar()->addWidget(label);
+        window->statusBar()->addWidget(button);
+    }
+    background_.push_back(std::make_unique<Background>());
+    Background* b = background_.back().get();
+    if (button) QObject::connect(button, &QPushButton::clicked, [b] { b->stop = true; });
+    b->thread = std::thread([b, job, label, button] {
+        // The status bar shows the latest text at most ten times a second.
+        auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+        auto show = [label](const QString& text) {
+            if (label) QMetaObject::invokeMethod(label, [label, text] { if (label) label->setText(text); });
+        };
+        QString latest;
+        auto status = [&last, &show, &latest](const QString& text) {
+            latest = text;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last < std::chrono::milliseconds(100)) return;
+            last = now;
+            show(text);
+        };
+        try {
+            job(b->stop, status);
+        } catch (const std::exception& e) {
+            show(QString::fromUtf8(e.what()));
+        }
+        show(latest);  // the last text, also when it came too soon after the one before
+        if (button) QMetaObject::invokeMethod(button, [button] { if (button) button->deleteLater(); });
+        b->ended = true;
     });
 }
 

@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
+#include <vector>
 
 class QWidget;
 
@@ -32,6 +34,8 @@ public:
     int FourAnswer(const QString& text, int preset) override;
     bool OpenWithDesktop(const QString& path) override;
     void RunLongOperation(const std::function<void()>& worker) override;
+    void RunInBackground(const BackgroundJob& job) override;
+    ~GuiPrompter() override;  // stops the background jobs and waits for them
     // Into the main window's status bar (the progress dialog showed it already).
     void ShowSummary(const QString& text) override;
 
@@ -41,6 +45,14 @@ public:
 private:
     QWidget* Parent() const;
     QWidget* parent_ = nullptr;
+    // A background job: its thread and stop flag (its text and stop button sit in the
+    // status bar until it ends).
+    struct Background {
+        std::atomic<bool> stop{false};
+        std::atomic<bool> ended{false};
+        std::thread thread;
+    };
+    std::vector<std::unique_ptr<Background>> background_;
     std::atomic<bool> longOperation_{false};
 };
 

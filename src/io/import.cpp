@@ -9,7 +9,9 @@
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/dirreader.h"
+#include "io/filters.h"
 #include "io/importcore.h"
+#include "io/indexjob.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
@@ -150,6 +152,17 @@ void AddFolderRecord() {
     g_record_list.InsertRowAtTop(ListRowOf(rec));
 }
 
+void StartImportIndexing(bool indexOnImport) {
+    if (!indexOnImport) return;
+    const IndexJobOptions options = ImportIndexJobOptions(FilterList(QStringLiteral("index")), g_band_flag, g_catalogue);
+    prompter().RunInBackground([options](const std::atomic<bool>& stop, const std::function<void(const QString&)>& status) {
+        const IndexJobResult r = RunIndexJob(g_catalogue, {}, options, &stop, [&status](int done, int total) {
+            status(IndexProgressText(done, total));
+        });
+        status(CreateIndexSummary(r.AsCreateIndexResult()).replace(u'\n', u' '));
+    });
+}
+
 bool ImportRecordTree() {
     std::optional<QString> node = prompter().PickNode();
     if (!node) return false;
@@ -180,6 +193,7 @@ bool ImportRecordTree() {
     // its texts are gone by then.
     const QString failure = result->FailureText(walkRoot);
     if (!failure.isEmpty()) prompter().Message(failure, QStringLiteral("info"), MsgIcon::Exclamation);
+    StartImportIndexing(CurrentImportOptions().indexOnImport);
     return true;
 }
 

@@ -20,6 +20,10 @@ void AddFolderRecord();
 // ADD REC TREE: node picker, addtreedialog, the walk under the progress dialog.
 // Returns true when the node tree must be reloaded.
 bool ImportRecordTree();
+
+// After an import with the index-on-import option: the content-index job over the
+// catalogue (indexjob.h) as a background job of the prompter; without the option nothing.
+void StartImportIndexing(bool indexOnImport);
 // ADD NODE TREE: CNodeTreeDlg, then one node per folder under g_current_node.
 // Returns true when the node tree must be reloaded.
 bool AddNodeTreeCommand();

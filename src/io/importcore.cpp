@@ -604,9 +604,10 @@ private:
             }
         }
         try {
-            const QString id = writer_.Insert(r);
+            writer_.Insert(r);
             ++result_.records;
-            if (type == kFileRecordType && o_.indexOnImport) IndexRecordFile(path, id);
+            // The content index of the new records is built after the walk (indexjob.h),
+            // so that the records land at walk speed.
         } catch (const DbError& e) {
             // Reported in the progress texts (a message box per file would stall the walk)
             // and counted for the summary at the end.

@@ -39,37 +39,41 @@ bool RecordStillExists(Connection& conn, const QString& id) {
 
 }  // namespace
 
-bool IndexRecordFile(const QString& path, const QString& id, QString* why) {
-    auto fail = [why](const QString& reason) {
+IndexOutcome IndexRecordFile(const QString& path, const QString& id, QString* why) {
+    auto fail = [why](IndexOutcome outcome, const QString& reason) {
         if (why) *why = reason;
-        return false;
+        return outcome;
     };
-    if (!IsIdText(id) || path.isEmpty()) return fail(QStringLiteral("没有记录或路径(no record or path)"));
+    if (!IsIdText(id) || path.isEmpty())
+        return fail(IndexOutcome::NotListed, QStringLiteral("没有记录或路径(no record or path)"));
     if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index"))))
-        return fail(QStringLiteral("不在索引类型列表中(not in the index-type list)"));
+        return fail(IndexOutcome::NotListed, QStringLiteral("不在索引类型列表中(not in the index-type list)"));
     // The catalogue's own files are never opened by anything but the engine, and a pipe,
     // socket or device is not opened at all (reading one may wait for ever).
     const QString refused = UnreadableFileMessage(path);
-    if (!refused.isEmpty()) return fail(refused);
+    if (!refused.isEmpty()) return fail(IndexOutcome::NotExtracted, refused);
+    const QString kind = DocumentKind(path);
+    if (kind.isEmpty())
+        return fail(IndexOutcome::NoExtractor, QStringLiteral("没有此类文件的提取程序(no extractor for this kind of file)"));
     const QString record = id.trimmed();
     std::lock_guard<std::mutex> lock(g_index_mutex);
-    const QString kind = ExtractorKind(path);
     QString file = path;
-    if (!kind.isEmpty()) {
-        if (!RunExtractor(path, kind)) return fail(QStringLiteral("文本提取失败(text extraction failed)"));
+    if (kind != QLatin1String("txt")) {
+        if (!RunExtractor(path, kind))
+            return fail(IndexOutcome::NotExtracted, QStringLiteral("文本提取失败(text extraction failed)"));
         file = ExtractedTextPath();
     } else {
         // The library says nothing; a file it cannot open is told here with the reason.
         QString error;
         const int fd = OpenFileForReading(path, &error);
-        if (fd < 0) return fail(error);
+        if (fd < 0) return fail(IndexOutcome::NotExtracted, error);
         ::close(fd);
     }
     ContentIndex::Index(file, record);
-    // The library reports nothing: the record's index folder tells whether it took the text.
+    // The library reports nothing: the record's index folder tells whether it took a text.
     if (!QFileInfo::exists(ContentIndex::FolderOf(record)))
-        return fail(QStringLiteral("索引库未能读取文本(the index library could not read the text)"));
-    return true;
+        return fail(IndexOutcome::NoText, QStringLiteral("没有可索引的文字(no text to index)"));
+    return IndexOutcome::Indexed;
 }
 
 void RemoveRecordIndex(const QString& id) {
@@ -79,6 +83,17 @@ void RemoveRecordIndex(const QString& id) {
 }
 
 QString CreatedIndexesText(int count) { return QStringLiteral("成功创建%1条索引!").arg(count); }
+
+QString CreateIndexSummary(const CreateIndexResult& result) {
+    QString text = CreatedIndexesText(result.counted);
+    QStringList parts;
+    for (const auto& [kind, n] : result.notExtracted) parts << QStringLiteral("%1 %2").arg(kind).arg(n);
+    if (!parts.isEmpty())
+        text += QStringLiteral("\n未能提取文字(text not extracted): ") + parts.join(QStringLiteral(", "));
+    if (result.noExtractor > 0)
+        text += QStringLiteral("\n无法提取的文件类型(kind without extractor): %1").arg(result.noExtractor);
+    return text;
+}
 
 QString CreateIndexReport(const CreateIndexResult& result, int maxLines) {
     QString text = CreatedIndexesText(result.counted);
@@ -126,9 +141,18 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
         RemoveRecordIndex(id);
         // Only records that really got an index count as created.
         QString why;
-        if (!IndexRecordFile(path, id, &why)) {
+        switch (IndexRecordFile(path, id, &why)) {
+        case IndexOutcome::Indexed: break;
+        case IndexOutcome::NotExtracted: ++result.notExtracted[DocumentKind(path)]; [[fallthrough]];
+        case IndexOutcome::NotListed:
             result.failures << id + u' ' + path + QStringLiteral(": ") + why;
             continue;
+        case IndexOutcome::NoExtractor:
+            ++result.noExtractor;
+            result.failures << id + u' ' + path + QStringLiteral(": ") + why;
+            continue;
+        case IndexOutcome::NoText:
+            continue;  // nothing to find in it: no index, and nothing went wrong
         }
         // A record deleted while its file was being indexed keeps no index folder.
         if (!RecordStillExists(conn, id)) {

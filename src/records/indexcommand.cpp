@@ -3,6 +3,7 @@
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
+#include "io/filters.h"
 #include "io/indexing.h"
 #include "records/recordcommands.h"
 #include "records/recordops.h"
@@ -20,6 +21,15 @@ IndexPathOf RecordIndexPath(bool useBackups) {
     return [useBackups](const QString& id, const QString& dir, const QString& vol) {
         return useBackups ? FindUsableCopy(id, g_band_flag) : ResolvePathByDisk(dir, vol, g_band_flag);
     };
+}
+
+IndexJobOptions CurrentIndexJobOptions(bool recheck) {
+    IndexJobOptions o;
+    o.indexList = FilterList(QStringLiteral("index"));
+    o.workerProgram = ExtractWorkerProgram();
+    o.pathOf = RecordIndexPath(sysback);
+    o.recheck = recheck;
+    return o;
 }
 
 int CreateIndexForIds(const QStringList& ids, bool useBackups) {

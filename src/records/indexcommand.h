@@ -4,6 +4,7 @@
 // existing copy, and tells how many were handed to the indexer.
 
 #include "io/indexing.h"
+#include "io/indexjob.h"
 
 #include <QList>
 #include <QString>
@@ -23,6 +24,11 @@ void CreateIndexCommand(const QList<int>& rows);
 // identity or, with useBackups (the setting sysback), the first existing copy
 // (FindUsableCopy).
 IndexPathOf RecordIndexPath(bool useBackups);
+
+// The options of the content-index job as the program runs it: the index-type list of the
+// filter file, the worker program, records' files as CREATE INDEX finds them (the
+// setting sysback). recheck: see IndexJobOptions.
+IndexJobOptions CurrentIndexJobOptions(bool recheck);
 
 // The command over record ids; returns the count shown. useBackups: the setting sysback.
 int CreateIndexForIds(const QStringList& ids, bool useBackups);

@@ -6,7 +6,7 @@
 #include "io/contentindex.h"
 #include "tree/nodes.h"
 
-#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -103,19 +103,28 @@ QString ContentQueryProblem(const QString& query) {
 
 ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, const std::atomic<bool>* stop,
                                     const std::function<void(const QString&)>& progress) {
-    QDir index(QStringLiteral("./index"));
-    if (!index.exists() || !index.isReadable()) {
+    if (!QFileInfo(QStringLiteral("./index")).isDir()) {
         ContentRunResult r;
         r.indexReadable = false;
         return r;
     }
-    std::vector<std::pair<qint64, QString>> records;
-    for (const QString& name : index.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        if (!IsIdText(name) || name.trimmed() != name) continue;  // only folders named by a record id
-        records.push_back({name.toLongLong(), ContentIndex::FolderOf(name)});
+    // The store answers for every indexed record at once; records deleted since they were
+    // indexed drop out when the hits are copied from main.
+    ContentRunResult result;
+    std::vector<Ranked> ranked;
+    if (!query.trimmed().isEmpty()) {
+        for (const ContentIndex::Hit& h : ContentIndex::SearchAll(query)) {
+            if (stop && stop->load()) {
+                result.stopped = true;
+                break;
+            }
+            if (progress) progress(h.id);
+            ranked.push_back({h.id.toLongLong(), h.rank});
+        }
     }
-    std::sort(records.begin(), records.end());
-    return RankAll(records, query, conn, stop, progress);
+    WriteResults(ranked, conn, result);
+    if (progress && !result.stopped) progress(QStringLiteral("finish"));
+    return result;
 }
 
 ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds, Connection& conn,

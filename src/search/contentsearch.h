@@ -49,9 +49,9 @@ struct ContentRunResult {
     std::optional<DbError> error;  // writing main5 failed (it is as it was)
 };
 
-// Ranks every record with a folder under "./index/" (in ascending id order) with the query
-// as typed. progress, when given, is told each id before it is ranked, and "finish" at the
-// end; stop is looked at before each record.
+// Ranks every indexed record with the query as typed: the store gives the matching records
+// at once (in ascending id order), without listing "./index/". progress, when given, is
+// told each matching id, and "finish" at the end; stop is looked at before each one.
 ContentRunResult RankIndexedRecords(const QString& query, Connection& conn = g_catalogue,
                                     const std::atomic<bool>* stop = nullptr,
                                     const std::function<void(const QString&)>& progress = {});

@@ -356,6 +356,37 @@ TEST(ContentSearch, AdvancedSearchRanksItsCandidates) {
     EXPECT_EQ(ListedIds().size(), 3);
 }
 
+TEST(CreateIndex, WebPagesAreIndexedAsTheTextABrowserShows) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    FilterList("index") = QStringList{"*.html", "*.docx", "*.bin", "*.txt"};
+    // The attribute values, the script, the style and the comment hold "hiddenword"; the
+    // page's text holds "shownword".
+    cat.AddText(1, "page.html",
+                "<html><head><style>p.hiddenword{}</style><script>var hiddenword = 1;</script></head>"
+                "<body><!-- hiddenword --><p class=\"hiddenword\" title=\"hiddenword\">shownword 可见</p>"
+                "<a href=\"hiddenword.html\">link</a></body></html>");
+    cat.AddText(2, "broken.docx", "PK\x03\x04 not a zip archive");  // the extractor fails
+    cat.AddText(3, "program.bin", "shownword in bytes no extractor reads");
+    cat.AddText(4, "blank.txt", "  \n ");  // no text: no index
+    const CreateIndexResult r = CreateRecordIndexes({"1", "2", "3", "4"}, g_catalogue);
+    EXPECT_EQ(r.counted, 1);
+    EXPECT_EQ(r.notExtracted, (std::map<QString, int>{{"docx", 1}}));
+    EXPECT_EQ(r.noExtractor, 1);
+    ASSERT_EQ(r.failures.size(), 2);  // the record without text is no failure
+    EXPECT_TRUE(r.failures[0].startsWith("2 ") && r.failures[0].contains("text extraction failed")) << r.failures[0].toStdString();
+    EXPECT_TRUE(r.failures[1].startsWith("3 ") && r.failures[1].contains("no extractor")) << r.failures[1].toStdString();
+    EXPECT_EQ(CreateIndexSummary(r), "成功创建1条索引!\n未能提取文字(text not extracted): docx 1\n"
+                                     "无法提取的文件类型(kind without extractor): 1");
+    EXPECT_TRUE(QDir("index/1").exists());
+    for (const char* id : {"2", "3", "4"}) EXPECT_FALSE(QDir(QStringLiteral("index/") + id).exists()) << id;
+
+    EXPECT_EQ(HitIds(RankIndexedRecords("shownword")), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankIndexedRecords("可见")), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankIndexedRecords("hiddenword")), QStringList{});
+    EXPECT_EQ(HitIds(RankIndexedRecords("link")), QStringList{"1"});
+}
+
 TEST(CreateIndex, CommandCountsTheIndexedRecords) {
     IndexedCatalogue cat;
     ScriptedPrompter p;
