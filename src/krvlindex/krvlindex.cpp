@@ -14,13 +14,21 @@
 //   catalogue becomes searchable, how a lost or damaged store is rebuilt, and how records
 //   indexed by a process that was killed before its commit are recovered.
 //
-// Terms: the words and CJK characters of tokens.h with their positions, and pairs of
-// touching CJK characters with their counts only. A word or a quoted phrase whose tokens
-// must stand side by side (a CJK run of three or more characters, "e-mail", "exact words")
-// is a phrase query on those positions, narrowed first by the pairs of its CJK runs: it
-// matches exactly the texts holding those tokens in that order, and a CJK run exactly the
-// texts that contain it (what `grep -F` finds). No text is read back to confirm a match.
-// A record's document has the record id as its document id, so a hit needs no lookup.
+// Terms: the words and CJK characters of tokens.h with their positions, pairs of touching
+// CJK characters with their counts only, and (layout FrequentTriples) triples of touching
+// CJK characters that are all among the most frequent ones, also without positions. A
+// word or a quoted phrase whose tokens must stand side by side (a CJK run of three or more
+// characters, "e-mail", "exact words") is a phrase query on those positions, narrowed
+// first by the pairs and triples of its CJK runs; a run of three frequent characters is
+// its triple alone. It matches exactly the texts holding those tokens in that order, and a
+// CJK run exactly the texts that contain it (what `grep -F` finds). No text is read back
+// to confirm a match. A record's document has the record id as its document id, so a hit
+// needs no lookup.
+//
+// Whether the store holds exactly the folders' texts is noted in the store itself (the
+// marker of "./index" as it was then), so a process that starts searching need not list
+// the folders as long as "./index" is unchanged. A batch of indexing that wrote much ends
+// with a compaction of the store.
 //
 // Searching: the program asks for one record at a time, thousands of times with the same
 // query, or for every hit at once (SearchIndexedFiles). The first call runs the query once
@@ -174,22 +182,58 @@ std::optional<Xapian::docid> DocidOf(const std::string& id) {
     return static_cast<Xapian::docid>(v);
 }
 
-Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp) {
+// What the store's documents hold beyond the words and CJK characters with their
+// positions and the pairs of touching CJK characters. Both layouts give the same answers.
+enum class Layout {
+    Plain,
+    // Also the triples of touching CJK characters that are all among the most frequent
+    // (kFrequentCjk), as terms without positions. The position lists of those characters
+    // are the longest of a text, and a run of them (as common a query as any) would have
+    // every text checked on them; a run of three such characters is its triple term, and
+    // a longer run checks positions only in the texts holding all of its triples.
+    FrequentTriples,
+};
+
+// The most frequent characters of Chinese text, most frequent first.
+constexpr std::string_view kFrequentCjk =
+    "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下过子说产种面"
+    "而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两体制机当使点从业本去把";
+
+bool IsFrequentCjk(const std::string& ch) {
+    static const std::unordered_set<std::string> set = [] {
+        std::unordered_set<std::string> s;
+        for (size_t i = 0; i + 3 <= kFrequentCjk.size(); i += 3) s.insert(std::string(kFrequentCjk.substr(i, 3)));
+        return s;
+    }();
+    return ch.size() == 3 && set.count(ch) > 0;
+}
+
+Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp, Layout layout) {
     Xapian::Document doc;
     doc.add_boolean_term("Q" + id);
-    std::string prevCjk;
+    // The CJK characters just before the current token that touch it and each other
+    // (at most two), earliest first.
+    std::string before[2];
+    int touching = 0;
     unsigned prevPos = 0;
     krvl::Tokenize(text, [&](const krvl::Token& t) {
-        if (t.term.empty()) {
-            prevCjk.clear();
-        } else {
+        const bool touches = t.cjk && touching > 0 && prevPos + 1 == t.pos;
+        if (!t.term.empty()) {
             doc.add_posting(t.term, t.pos);
-            if (t.cjk) {
-                if (!prevCjk.empty() && prevPos + 1 == t.pos) doc.add_term(prevCjk + t.term);
-                prevCjk = t.term;
-            } else {
-                prevCjk.clear();
-            }
+            if (touches) doc.add_term(before[1] + t.term);
+            if (touches && touching == 2 && layout == Layout::FrequentTriples && IsFrequentCjk(before[0]) &&
+                IsFrequentCjk(before[1]) && IsFrequentCjk(t.term))
+                doc.add_term(before[0] + before[1] + t.term);
+        }
+        if (!t.cjk) {
+            touching = 0;
+        } else if (touches) {
+            before[0] = std::move(before[1]);
+            before[1] = t.term;
+            touching = 2;
+        } else {
+            before[1] = t.term;
+            touching = 1;
         }
         prevPos = t.pos;
     });
@@ -253,21 +297,32 @@ std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words)
 
 // The query of tokens that must stand in this shape: one term, or a phrase on positions
 // (within the span the tokens take in the query, so gaps count as they do in the text),
-// narrowed by the pair terms of touching CJK characters. Two touching CJK characters are
-// exactly their pair term.
-void AddSequence(const std::vector<krvl::Token>& toks, std::vector<Xapian::Query>& parts) {
+// narrowed by the pair terms of touching CJK characters and, in FrequentTriples, by the
+// triple terms of the run. Two touching CJK characters are exactly their pair term; three
+// touching frequent ones, exactly their triple term.
+void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vector<Xapian::Query>& parts) {
     std::vector<std::string> terms;
-    std::vector<std::string> pairs;
+    std::vector<std::string> pairs, triples;
     unsigned first = 0, last = 0;
+    auto touching = [&](size_t k) {
+        return k > 0 && toks[k - 1].cjk && toks[k].cjk && !toks[k - 1].term.empty() && toks[k - 1].pos + 1 == toks[k].pos;
+    };
     for (size_t k = 0; k < toks.size(); ++k) {
         if (toks[k].term.empty()) continue;
         if (terms.empty()) first = toks[k].pos;
         last = toks[k].pos;
         terms.push_back(toks[k].term);
-        if (k > 0 && toks[k - 1].cjk && toks[k].cjk && !toks[k - 1].term.empty() && toks[k - 1].pos + 1 == toks[k].pos)
-            pairs.push_back(toks[k - 1].term + toks[k].term);
+        if (touching(k)) pairs.push_back(toks[k - 1].term + toks[k].term);
+        if (layout == Layout::FrequentTriples && touching(k) && touching(k - 1) && IsFrequentCjk(toks[k - 2].term) &&
+            IsFrequentCjk(toks[k - 1].term) && IsFrequentCjk(toks[k].term))
+            triples.push_back(toks[k - 2].term + toks[k - 1].term + toks[k].term);
     }
     if (terms.empty()) return;
+    if (terms.size() == 3 && triples.size() == 1) {
+        parts.emplace_back(triples[0]);  // made only where the three stand together
+        return;
+    }
+    for (const std::string& t : triples) parts.emplace_back(t);
     for (const std::string& p : pairs) parts.emplace_back(p);
     if (terms.size() == 1) {
         parts.emplace_back(terms[0]);
@@ -280,11 +335,11 @@ void AddSequence(const std::vector<krvl::Token>& toks, std::vector<Xapian::Query
 
 // The parts of a query: "quoted text" (also in “full-width quotes”) is one phrase; outside
 // quotes every word (split at white space) must occur, its own tokens side by side.
-Xapian::Query BuildQuery(std::string_view text) {
+Xapian::Query BuildQuery(std::string_view text, Layout layout) {
     std::vector<Xapian::Query> parts;
     std::string outside;
     auto flushWords = [&]() {
-        for (const std::string& word : JoinBigramChains(SplitWords(outside))) AddSequence(krvl::TokenList(word), parts);
+        for (const std::string& word : JoinBigramChains(SplitWords(outside))) AddSequence(krvl::TokenList(word), layout, parts);
         outside.clear();
     };
     size_t i = 0;
@@ -311,7 +366,7 @@ Xapian::Query BuildQuery(std::string_view text) {
         // into their run here too.
         std::string joined;
         for (const std::string& w : JoinBigramChains(SplitWords(phrase))) joined += w + " ";
-        AddSequence(krvl::TokenList(joined), parts);
+        AddSequence(krvl::TokenList(joined), layout, parts);
         i = end == std::string_view::npos ? text.size() : end + close.size();
     }
     flushWords();
@@ -321,22 +376,44 @@ Xapian::Query BuildQuery(std::string_view text) {
 
 // --- State ---------------------------------------------------------------------------
 
-// The layout of the store's documents; a store of another layout is rebuilt from the folders.
+// The layout of the store's documents ("2": Plain, "3": FrequentTriples; both with the
+// record id as document id). A new store takes FrequentTriples; a store of another layout
+// is rebuilt from the folders.
 constexpr const char* kLayoutKey = "layout";
-constexpr const char* kLayout = "2";  // record id as document id, positions of words and CJK characters
+constexpr const char* kLayoutPlain = "2";
+constexpr const char* kLayoutTriples = "3";
 const std::string kSourcePrefix = "src:";  // metadata key of a record's remembered source
+// Metadata: the marker of "./index" when the store last held exactly the folders' texts.
+// While "./index" still has that marker, a process starting to search trusts the store
+// and lists no folder.
+constexpr const char* kFoldersKey = "folders";
+// A batch of indexing that wrote at least this many documents, and at least an eighth of
+// the store's documents, is followed by a compaction of the store: a store written in
+// many commits holds mostly pages that are partly empty or no longer used.
+constexpr unsigned kCompactMinDocs = 200;
+
+std::optional<Layout> LayoutOf(const std::string& value) {
+    if (value == kLayoutTriples) return Layout::FrequentTriples;
+    if (value == kLayoutPlain) return Layout::Plain;
+    return std::nullopt;
+}
 
 struct Library {
     std::mutex mu;
     std::string cwd;  // the working directory the state below belongs to
 
     std::optional<Xapian::WritableDatabase> writer;
+    Layout writerLayout = Layout::FrequentTriples;
     unsigned pendingDocs = 0;
     size_t pendingBytes = 0;
+    unsigned batchDocs = 0;  // documents written since the last compaction (or start)
     Clock::time_point lastCommit = Clock::now();
 
     bool needReconcile = true;
-    std::unordered_set<Xapian::docid> folderIds;  // records with a text, as of the last reconcile
+    // Records with a text as the last reconcile found them; only when it listed the
+    // folders (foldersKnown). Otherwise the store, being in line with them, tells.
+    bool foldersKnown = false;
+    std::unordered_set<Xapian::docid> folderIds;
 
     // Markers of "./index" and of the store's version file when the kept result was made.
     std::string indexMarker, storeMarker;
@@ -347,7 +424,7 @@ struct Library {
 
     bool resultValid = false;
     std::string resultQuery;
-    std::unordered_map<Xapian::docid, float> result;
+    std::vector<std::pair<Xapian::docid, float>> result;  // in ascending id order
 
     ~Library() { CloseWriter(); }
 
@@ -362,6 +439,53 @@ struct Library {
         writer.reset();
         pendingDocs = 0;
         pendingBytes = 0;
+    }
+
+    // Commits and closes the writer; a batch that wrote much is compacted first.
+    void FinishBatch() {
+        if (!writer) return;
+        try {
+            writer->commit();
+            if (batchDocs >= kCompactMinDocs && batchDocs >= writer->get_doccount() / 8) Compact();
+        } catch (...) {
+        }
+        batchDocs = 0;
+        CloseWriter();
+    }
+
+    // Writes a compact copy of the committed store and puts it in the store's place, while
+    // the writer's lock keeps other writers out. Readers of other processes go on reading
+    // the files they have open and see the new store when they next look (its version
+    // file is another file). Any failure leaves the store as it was.
+    void Compact() {
+        const std::string tmp = std::string(kStore) + ".compact";
+        const std::string old = std::string(kStore) + ".old";
+        std::error_code ec;
+        std::filesystem::remove_all(tmp, ec);
+        std::filesystem::remove_all(old, ec);
+        try {
+            writer->compact(tmp, Xapian::DBCOMPACT_NO_RENUMBER | Xapian::Compactor::FULL);
+        } catch (const Xapian::Error&) {
+            std::filesystem::remove_all(tmp, ec);
+            return;
+        }
+        sourceReader.reset();
+        reader.reset();
+        if (::rename(kStore, old.c_str()) != 0) {
+            std::filesystem::remove_all(tmp, ec);
+            return;
+        }
+        if (::rename(tmp.c_str(), kStore) != 0) {
+            ::rename(old.c_str(), kStore);
+            std::filesystem::remove_all(tmp, ec);
+            return;
+        }
+        try {
+            writer->close();
+        } catch (...) {
+        }
+        writer.reset();
+        std::filesystem::remove_all(old, ec);
     }
 
     void Forget() {
@@ -379,25 +503,40 @@ struct Library {
         reader.reset();
         sourceReader.reset();
         folderIds.clear();
+        foldersKnown = false;
         needReconcile = true;
+        batchDocs = 0;
         indexMarker.clear();
         storeMarker.clear();
         Forget();
         cwd = dir;
     }
 
+    // A store left without its name by a compaction that was cut short between its two
+    // renames gets its name back.
+    static void RecoverSetAside() {
+        struct stat st;
+        const std::string old = std::string(kStore) + ".old";
+        if (::stat(kStore, &st) != 0 && errno == ENOENT && ::stat(old.c_str(), &st) == 0) ::rename(old.c_str(), kStore);
+    }
+
     // Opens the store for writing; false when another process holds it. A store that cannot
     // be opened for another reason is set aside as "KRVLINDEX.damaged" and made anew.
     bool OpenWriter() {
         if (writer) return true;
+        RecoverSetAside();
         for (int attempt = 0; attempt < 2; ++attempt) {
             try {
                 writer.emplace(kStore, Xapian::DB_CREATE_OR_OPEN | Xapian::DB_BACKEND_GLASS);
                 lastCommit = Clock::now();
-                if (writer->get_metadata(kLayoutKey) != kLayout) {
-                    // A new (empty) store is in this layout from the start; another one is
-                    // brought into it from the folders.
-                    if (writer->get_doccount() == 0) writer->set_metadata(kLayoutKey, kLayout);
+                const auto layout = LayoutOf(writer->get_metadata(kLayoutKey));
+                if (layout) {
+                    writerLayout = *layout;
+                } else {
+                    // A new (empty) store is in the current layout from the start; one of
+                    // another layout is brought into it from the folders.
+                    writerLayout = Layout::FrequentTriples;
+                    if (writer->get_doccount() == 0) writer->set_metadata(kLayoutKey, kLayoutTriples);
                     else needReconcile = true;
                 }
                 return true;
@@ -427,10 +566,20 @@ struct Library {
 
     // Adds or replaces the store's document of a record from its folder's text.
     void StoreText(Xapian::docid docid, const std::string& id, std::string_view text, const std::string& stamp) {
-        writer->replace_document(docid, MakeDocument(id, text, stamp));
+        writer->replace_document(docid, MakeDocument(id, text, stamp, writerLayout));
         ++pendingDocs;
+        ++batchDocs;
         pendingBytes += text.size();
         CommitIfDue(false);
+    }
+
+    // After this process added or removed a folder: when the store was in line with the
+    // folders just before (its marker is `before`), it is still, with the new marker.
+    void NoteOwnFolderChange(const std::string& before) {
+        if (!writer) return;
+        const std::string now = MarkerOf(kIndexDir);
+        if (now == before) return;
+        if (writer->get_metadata(kFoldersKey) == before) writer->set_metadata(kFoldersKey, now);
     }
 
     // Remembers the source text of a record (empty: forgets it).
@@ -461,18 +610,21 @@ struct Library {
         if (writer) {
             source = writer->get_metadata(kSourcePrefix + id);
         } else {
+            RecoverSetAside();
             if (!sourceReader) {
                 try {
                     sourceReader.emplace(kStore);
                 } catch (const Xapian::Error&) {
-                    return -1;
+                    sourceReader.reset();
                 }
             }
-            source = sourceReader->get_metadata(kSourcePrefix + id);
+            if (sourceReader) source = sourceReader->get_metadata(kSourcePrefix + id);
         }
         if (source.empty()) {
-            if (needReconcile) Reconcile();
-            return folderIds.count(*docid) ? 0 : -1;
+            // An index without a remembered source is its folder's text.
+            struct stat st;
+            const std::string text = std::string(kIndexDir) + "/" + id + "/" + kTextName;
+            return ::stat(text.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 0 : -1;
         }
         if (source.size() + 1 > static_cast<size_t>(size)) return -1;
         std::memcpy(buffer, source.c_str(), source.size() + 1);
@@ -495,19 +647,25 @@ struct Library {
             return;
         }
         const std::string dir = std::string(kIndexDir) + "/" + id;
+        const std::string before = MarkerOf(kIndexDir);
         ::mkdir(kIndexDir, 0755);
         ::mkdir(dir.c_str(), 0755);
         struct stat st;
         if (!WriteWhole(dir + "/" + kTextName, text, st)) return;
         Forget();
         folderIds.insert(*docid);
-        if (OpenWriter()) StoreText(*docid, id, text, StampOf(st));
-        else needReconcile = true;
+        if (OpenWriter()) {
+            StoreText(*docid, id, text, StampOf(st));
+            NoteOwnFolderChange(before);
+        } else {
+            needReconcile = true;
+        }
     }
 
     void Delete(const char* idText) {
         std::string id;
         if (!ParseId(idText, id)) return;
+        const std::string before = MarkerOf(kIndexDir);
         std::error_code ec;
         std::filesystem::remove_all(std::string(kIndexDir) + "/" + id, ec);
         Forget();
@@ -521,6 +679,7 @@ struct Library {
                 // It had no document: nothing to remove.
             }
             writer->set_metadata(kSourcePrefix + id, std::string());
+            NoteOwnFolderChange(before);
             ++pendingDocs;
             CommitIfDue(false);
         } else {
@@ -547,8 +706,28 @@ struct Library {
         return folders;
     }
 
-    // Reconciles; a store found damaged on the way is set aside and built anew.
+    // True when the store says it holds exactly the folders' texts as "./index" is now,
+    // in a layout it can be searched in. Reads the store without writing.
+    bool StoreInLine() {
+        RecoverSetAside();
+        try {
+            Xapian::Database db(kStore);
+            if (!LayoutOf(db.get_metadata(kLayoutKey))) return false;
+            return db.get_metadata(kFoldersKey) == MarkerOf(kIndexDir);
+        } catch (const Xapian::Error&) {
+            return false;
+        }
+    }
+
+    // Brings the store in line with the folders (unless it says it is); a store found
+    // damaged on the way is set aside and built anew.
     void Reconcile() {
+        if (StoreInLine()) {
+            needReconcile = false;
+            foldersKnown = false;
+            folderIds.clear();
+            return;
+        }
         try {
             ReconcileOnce();
         } catch (const Xapian::DatabaseLockError&) {
@@ -569,12 +748,14 @@ struct Library {
     }
 
     void ReconcileOnce() {
+        const std::string marker = MarkerOf(kIndexDir);
         const auto folders = ScanFolders();
         folderIds.clear();
         for (const auto& f : folders)
             if (const auto docid = DocidOf(f.first)) folderIds.insert(*docid);
+        foldersKnown = true;
         if (!OpenWriter()) return;  // tried again before the next search
-        const bool sameLayout = writer->get_metadata(kLayoutKey) == kLayout;
+        const bool sameLayout = LayoutOf(writer->get_metadata(kLayoutKey)).has_value();
         // id -> stamp of the documents that are where the layout puts them.
         std::unordered_map<std::string, std::string> stored;
         std::vector<Xapian::docid> stale;
@@ -593,21 +774,28 @@ struct Library {
             ++pendingDocs;
         }
         std::string text;
+        bool whole = true;
         for (const auto& f : folders) {
             auto it = stored.find(f.first);
             if (it != stored.end() && it->second == f.second) continue;
             const auto docid = DocidOf(f.first);
             if (!docid) continue;
             const std::string path = std::string(kIndexDir) + "/" + f.first + "/" + kTextName;
-            if (!ReadFileCapped(path.c_str(), kMaxTextBytes, text)) continue;
+            if (!ReadFileCapped(path.c_str(), kMaxTextBytes, text)) {
+                whole = false;
+                continue;
+            }
             StoreText(*docid, f.first, text, f.second);
         }
-        if (!sameLayout) writer->set_metadata(kLayoutKey, kLayout);
+        if (!sameLayout) writer->set_metadata(kLayoutKey, kLayoutTriples);
+        // Only a store that now holds every folder's text may be trusted without a look.
+        writer->set_metadata(kFoldersKey, whole ? marker : std::string());
         CommitIfDue(true);
         needReconcile = false;
     }
 
     void OpenReader() {
+        RecoverSetAside();
         try {
             if (reader) reader->reopen();
             else reader.emplace(kStore);
@@ -650,7 +838,8 @@ struct Library {
         resultValid = true;
         OpenReader();
         if (!reader) return;
-        const Xapian::Query q = BuildQuery(query);
+        const auto layout = LayoutOf(reader->get_metadata(kLayoutKey));
+        const Xapian::Query q = BuildQuery(query, layout.value_or(Layout::FrequentTriples));
         if (q.empty()) return;
         Xapian::Enquire enquire(*reader);
         enquire.set_query(q);
@@ -658,10 +847,11 @@ struct Library {
         const Xapian::MSet mset = enquire.get_mset(0, reader->get_doccount());
         result.reserve(mset.size());
         for (auto m = mset.begin(); m != mset.end(); ++m) {
-            if (!folderIds.count(*m)) continue;
+            if (foldersKnown && !folderIds.count(*m)) continue;
             // BM25 weights are not negative; one is added so that a match always ranks above 0.
-            result[*m] = static_cast<float>(1.0 + m.get_weight());
+            result.emplace_back(*m, static_cast<float>(1.0 + m.get_weight()));
         }
+        std::sort(result.begin(), result.end());
     }
 
     void Prepare(const char* query) {
@@ -676,14 +866,14 @@ struct Library {
         const auto docid = DocidOf(id);
         if (!docid) return 0.0f;
         Prepare(query);
-        auto it = result.find(*docid);
-        return it == result.end() ? 0.0f : it->second;
+        const auto it = std::lower_bound(result.begin(), result.end(), std::make_pair(*docid, 0.0f));
+        return it != result.end() && it->first == *docid ? it->second : 0.0f;
     }
 
     int SearchAll(const char* query, void (*onHit)(const char*, float, void*), void* context) {
         Prepare(query);
-        std::vector<std::pair<Xapian::docid, float>> hits(result.begin(), result.end());
-        std::sort(hits.begin(), hits.end());
+        // A copy: onHit may search again.
+        const std::vector<std::pair<Xapian::docid, float>> hits = result;
         char id[16];
         for (const auto& h : hits) {
             std::snprintf(id, sizeof id, "%u", h.first);
@@ -763,7 +953,7 @@ KRVLINDEX_API void IndexFilesFrom(const char* file, const char* folder, const ch
     std::lock_guard<std::mutex> lock(lib.mu);
     try {
         lib.EnterCwd();
-        if (!folder) lib.CloseWriter();
+        if (!folder) lib.FinishBatch();
         else lib.IndexFrom(file, folder, source);
     } catch (...) {
         lib.needReconcile = true;

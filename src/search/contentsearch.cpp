@@ -8,6 +8,8 @@
 
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 
 namespace korvel {
@@ -19,25 +21,41 @@ struct Ranked {
     float rank;
 };
 
-// Empties main5 and copies the ranked records into it, in one write transaction; then
-// reads the hits back best first (ties in ranking order).
+// The hits live in a table main5 of the connection's temporary schema, made on the first
+// run: for that connection it stands in for the catalogue's main5 (unqualified names look
+// in the temporary schema first), so a search writes nothing to the catalogue file, takes
+// no write lock, and runs on a catalogue opened read-only too.
+const char* const kResultTable =
+    "create temp table if not exists main5 (name TEXT, findkey TEXT, dir TEXT, id INTEGER, filetype TEXT, "
+    "filesize TEXT, filedtime TEXT, fileinputdtime TEXT, vol TEXT, num REAL)";
+
+// Empties main5 and copies the ranked records into it, all or nothing; then reads the hits
+// back best first (ties in ranking order).
 void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRunResult& result) {
     try {
-        WriteTransaction tx(conn);
-        ExecuteSql(QStringLiteral("delete * from main5 "), adCmdTextNoRecords, conn);
-        Statement insert(conn, QStringLiteral(
-            "insert into main5(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, num) "
-            "select name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, ?1 "
-            "from main where id=?2"));
-        for (const Ranked& r : ranked) {
-            insert.Reset();
-            // The rank as "%f" gives it, so that the listed and the printed rank agree.
-            insert.Bind(1, QString::asprintf("%f", r.rank).toDouble());
-            insert.Bind(2, r.id);
-            insert.Step();
+        Statement(conn, QString::fromLatin1(kResultTable)).Step();
+        // A savepoint, not a write transaction: only the temporary schema is written.
+        Statement(conn, QStringLiteral("savepoint content_hits")).Step();
+        try {
+            Statement(conn, QStringLiteral("delete from temp.main5")).Step();
+            Statement insert(conn, QStringLiteral(
+                "insert into temp.main5(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, num) "
+                "select name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, ?1 "
+                "from main.main where id=?2"));
+            for (const Ranked& r : ranked) {
+                insert.Reset();
+                // The rank as "%f" gives it, so that the listed and the printed rank agree.
+                insert.Bind(1, QString::asprintf("%f", r.rank).toDouble());
+                insert.Bind(2, r.id);
+                insert.Step();
+            }
+            insert = Statement();
+            Statement(conn, QStringLiteral("release content_hits")).Step();
+        } catch (const DbError&) {
+            sqlite3_exec(conn.handle(), "rollback to content_hits; release content_hits", nullptr, nullptr, nullptr);
+            throw;
         }
-        tx.Commit();
-        Statement read(conn, QStringLiteral("select id, name, dir, num from main5 order by num desc, rowid"));
+        Statement read(conn, QStringLiteral("select id, name, dir, num from temp.main5 order by num desc, rowid"));
         while (read.Step())
             result.hits.push_back({read.Column(0).toLongLong(), TextOrEmpty(read.Column(1)),
                                    TextOrEmpty(read.Column(2)), read.Column(3).toDouble()});
