@@ -361,11 +361,19 @@ int CommandLines(const std::string& cmd, double& seconds) {
 void QueryTable(const std::string& work, const std::string& recollConf, int n) {
     fs::current_path(work);
     g_catalogue.Open(kConnectionString);
+    // The two most frequent words of the corpus (the generator's first two words).
+    std::mt19937 rng(12345);
+    const auto words = WordList(rng);
+    const std::string common = words[0], common2 = words[0] + " " + words[1];
     struct Q {
         std::string korvel;  // as typed into the content search
         std::string grep;    // the text grep looks for (empty: not comparable)
         std::string recoll;  // recollq's query language
     } queries[] = {
+        {common, common, common},                                   // common word
+        {common2, "", common2},                                     // two common words, anywhere
+        {"\"" + common2 + "\"", common2, "\"" + common2 + "\""},   // two common words side by side
+        {"的一是在", "的一是在", "的一是在"},                        // common Chinese run of four
         {kNeedleWord, kNeedleWord, kNeedleWord},                    // rare word (5 %)
         {kNeedleCjk, kNeedleCjk, kNeedleCjk},                       // rare Chinese run (1 %)
         {"的一是", "的一是", "的一是"},                              // common Chinese run

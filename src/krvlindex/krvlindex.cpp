@@ -194,10 +194,9 @@ enum class Layout {
     FrequentTriples,
 };
 
-// The most frequent characters of Chinese text, most frequent first.
-constexpr std::string_view kFrequentCjk =
-    "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下过子说产种面"
-    "而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两体制机当使点从业本去把";
+// The most frequent characters of Chinese text, most frequent first: together about a
+// quarter of a usual text, so that their triples are few beside its other terms.
+constexpr std::string_view kFrequentCjk = "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分";
 
 bool IsFrequentCjk(const std::string& ch) {
     static const std::unordered_set<std::string> set = [] {

@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace korvel {
 
@@ -42,11 +44,15 @@ void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
                 "insert into temp.main5(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, num) "
                 "select name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, ?1 "
                 "from main.main where id=?2"));
+            // Bound through the engine's own calls: thousands of rows per search.
+            sqlite3_stmt* st = insert.handle();
+            char rank[64];
             for (const Ranked& r : ranked) {
                 insert.Reset();
                 // The rank as "%f" gives it, so that the listed and the printed rank agree.
-                insert.Bind(1, QString::asprintf("%f", r.rank).toDouble());
-                insert.Bind(2, r.id);
+                std::snprintf(rank, sizeof rank, "%f", static_cast<double>(r.rank));
+                sqlite3_bind_double(st, 1, std::strtod(rank, nullptr));
+                sqlite3_bind_int64(st, 2, r.id);
                 insert.Step();
             }
             insert = Statement();
@@ -56,9 +62,14 @@ void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
             throw;
         }
         Statement read(conn, QStringLiteral("select id, name, dir, num from temp.main5 order by num desc, rowid"));
+        sqlite3_stmt* st = read.handle();
+        auto text = [st](int column) {
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+            return p ? QString::fromUtf8(p, sqlite3_column_bytes(st, column)) : QString();
+        };
+        result.hits.reserve(ranked.size());
         while (read.Step())
-            result.hits.push_back({read.Column(0).toLongLong(), TextOrEmpty(read.Column(1)),
-                                   TextOrEmpty(read.Column(2)), read.Column(3).toDouble()});
+            result.hits.push_back({sqlite3_column_int64(st, 0), text(1), text(2), sqlite3_column_double(st, 3)});
     } catch (const DbError& e) {
         result.error = e;
         result.hits.clear();

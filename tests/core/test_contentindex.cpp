@@ -200,6 +200,48 @@ TEST(ContentIndex, CjkRunsMatchExactlyWhatGrepFinds) {
     EXPECT_EQ(Matches(ids, " ，。 "), (std::set<std::string>{}));
 }
 
+// Runs of the most frequent characters (the ones whose positions a common query would have
+// to check in every text) match exactly what grep finds, also where the text holds every
+// pair of the run but not the run.
+TEST(ContentIndex, RunsOfFrequentCharactersMatchExactlyWhatGrepFinds) {
+    TempWorkDir w;
+    const std::vector<std::string> texts = {
+        "的一是在不了",            // the runs whole
+        "的一 是在",               // 的一 and 是在, apart
+        "一是的一",                // 一是 and 的一 but not 的一是
+        "的一，是",                // broken by punctuation
+        "在的一是",                // at the end of a run
+        "abc的一是def",            // inside Latin letters
+        "是的一是的一是",          // repeated, overlapping
+        "这是中国人的一天",
+        "的一量子的一是在",        // a rare character among them
+        "的\n一是",               // broken by a line end
+        "的一是 在不了 的一是在不",
+    };
+    std::vector<std::string> ids;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        ids.push_back(std::to_string(i + 1));
+        IndexText(ids.back(), texts[i]);
+    }
+    const std::vector<std::string> runs = {"的一是", "一是在", "的一是在", "的一是在不", "是的一", "是的一是",
+                                           "的一量", "量子的一是", "人的一天", "一是的", "是在不了"};
+    for (const auto& run : runs) {
+        std::set<std::string> grep;
+        for (size_t i = 0; i < texts.size(); ++i)
+            if (texts[i].find(run) != std::string::npos) grep.insert(ids[i]);
+        EXPECT_EQ(Matches(ids, run), grep) << "typed: " << run;
+        EXPECT_EQ(Matches(ids, AdvancedForm(run)), grep) << "advanced: " << AdvancedForm(run);
+        EXPECT_EQ(Matches(ids, "\"" + run + "\""), grep) << "quoted: " << run;
+    }
+    EXPECT_EQ(Matches(ids, "的一是"), (std::set<std::string>{"1", "5", "6", "7", "9", "11"}));
+    // In a phrase with words, and as one of several words.
+    EXPECT_EQ(Matches(ids, "\"abc 的一是\""), (std::set<std::string>{"6"}));
+    EXPECT_EQ(Matches(ids, "\"的一是 def\""), (std::set<std::string>{"6"}));
+    EXPECT_EQ(Matches(ids, "\"def 的一是\""), (std::set<std::string>{}));
+    EXPECT_EQ(Matches(ids, "abc 的一是"), (std::set<std::string>{"6"}));
+    EXPECT_EQ(Matches(ids, "的一是 在不了"), (std::set<std::string>{"1", "11"}));
+}
+
 TEST(ContentIndex, QuotedPhrasesMatchTheWordsInThatOrder) {
     TempWorkDir w;
     const std::vector<std::string> texts = {
@@ -364,6 +406,51 @@ TEST(ContentIndex, LostOrDamagedStoreIsRebuiltFromTheFolders) {
     IndexText("3", "third text");
     EXPECT_GT(Rank("3", "third"), 0.0f);
     EXPECT_GT(Rank("1", "first"), 0.0f);
+}
+
+// A batch that writes many documents ends with the store compacted in place: everything
+// in it (texts, remembered sources) is still there, a search kept from before the batch
+// sees the new store, and no working copy is left. A compaction cut short between its
+// renames leaves the store under its side name; the next use takes it back, sources and
+// all (a rebuild from the folders would have lost the sources).
+TEST(ContentIndex, ALargeBatchEndsWithACompactStoreThatKeepsEverything) {
+    TempWorkDir w;
+    IndexText("1", "before the batch");
+    EXPECT_GT(Rank("1", "before"), 0.0f);
+    fs::create_directories("src");
+    const int n = 300;
+    for (int i = 2; i <= n; ++i) {
+        const std::string file = "src/" + std::to_string(i) + ".txt";
+        WriteBytes(file, "batch text w" + std::to_string(i) + " 的一是在 common words");
+        IndexFilesFrom(file.c_str(), ("./index/" + std::to_string(i)).c_str(), ("source " + std::to_string(i)).c_str());
+    }
+    IndexFilesFrom(nullptr, nullptr, nullptr);
+    EXPECT_FALSE(fs::exists("KRVLINDEX.compact"));
+    EXPECT_FALSE(fs::exists("KRVLINDEX.old"));
+
+    auto check = [&](const char* when) {
+        EXPECT_GT(Rank("1", "before"), 0.0f) << when;
+        int hits = SearchIndexedFiles("的一是在", [](const char*, float, void*) {}, nullptr);
+        EXPECT_EQ(hits, n - 1) << when;
+        for (int i : {2, 150, n}) {
+            EXPECT_GT(Rank(std::to_string(i), "w" + std::to_string(i)), 0.0f) << when << " " << i;
+            char buf[64];
+            ASSERT_GT(IndexedSource(std::to_string(i).c_str(), buf, sizeof buf), 0) << when << " " << i;
+            EXPECT_EQ(std::string(buf), "source " + std::to_string(i)) << when;
+        }
+        char none[8];
+        EXPECT_EQ(IndexedSource("1", none, sizeof none), 0) << when;  // indexed without a source
+    };
+    check("after the batch");
+
+    // Cut short between the renames: the store has only its side name.
+    fs::rename("KRVLINDEX", "KRVLINDEX.old");
+    IndexText("1", "after the cut");
+    EXPECT_FALSE(fs::exists("KRVLINDEX.old"));
+    EXPECT_EQ(Rank("1", "before"), 0.0f);
+    EXPECT_GT(Rank("1", "cut"), 0.0f);
+    IndexText("1", "before the batch");
+    check("after the cut");
 }
 
 TEST(ContentIndex, KilledWhileIndexingLeavesAStoreThatOpensAndAnswers) {

@@ -19,6 +19,7 @@
 #include "support/scripted_prompter.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -291,6 +292,43 @@ TEST(ContentSearch, DeletedRecordsNeverShowAndReindexingReplacesTheText) {
     ASSERT_EQ(CreateRecordIndexes({"1"}).counted, 1);
     EXPECT_EQ(HitIds(RankIndexedRecords("alpha")), QStringList{});
     EXPECT_EQ(HitIds(RankIndexedRecords("omega")), QStringList{"1"});
+}
+
+// A content search writes nothing to the catalogue: it runs on a catalogue opened
+// read-only, leaves the file as it was, and main5 (as the connection lists it) holds the
+// hits best first.
+TEST(ContentSearch, RunsOnAReadOnlyCatalogueAndLeavesItsFileAsItWas) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    cat.AddText(1, "a.txt", "shared words 的一是");
+    cat.AddText(2, "b.txt", "shared words shared words 的一是的一是");
+    cat.AddText(3, "c.txt", "other words");
+    ASSERT_EQ(CreateRecordIndexes({"1", "2", "3"}).counted, 3);
+    g_catalogue.Close();
+    auto bytes = [] {
+        QFile f("kv.kdb");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
+    QFile::setPermissions("kv.kdb", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    g_catalogue.Open(kConnectionString);
+    ASSERT_TRUE(g_catalogue.IsReadOnly());
+
+    for (const QString query : {"shared", "的一是"}) {
+        const ContentRunResult r = RankIndexedRecords(query, g_catalogue);
+        EXPECT_FALSE(r.error.has_value()) << query.toStdString();
+        EXPECT_EQ(HitIds(r), (QStringList{"2", "1"})) << query.toStdString();
+        EXPECT_EQ(testrec::Dump("select id from main5 order by num desc"), (QStringList{"2", "1"}));
+        p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, query}});
+        ContentSearchCommand();
+        EXPECT_EQ(ListedIds(), (QStringList{"2", "1"})) << query.toStdString();
+    }
+    EXPECT_EQ(HitIds(RankCandidates("words", {"3", "1"}, g_catalogue)).size(), 2);
+    g_pageset.Close();
+    g_catalogue.Close();
+    EXPECT_TRUE(bytes() == before);
+    QFile::setPermissions("kv.kdb", QFile::ReadOwner | QFile::WriteOwner);
+    g_catalogue.Open(kConnectionString);
 }
 
 TEST(ContentSearch, StopKeepsTheHitsFoundSoFarAndTheListAsItWas) {
