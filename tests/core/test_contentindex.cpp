@@ -453,6 +453,38 @@ TEST(ContentIndex, ALargeBatchEndsWithACompactStoreThatKeepsEverything) {
     check("after the cut");
 }
 
+// A store written by the previous version (without the triples of frequent characters)
+// is neither rebuilt nor refused: it answers exactly as before and takes new records in
+// its own layout.
+TEST(ContentIndex, AStoreOfThePreviousLayoutKeepsAnswering) {
+    TempWorkDir w;
+    const std::vector<std::string> texts = {"的一是在不了", "的一 是在", "在的一是 words", "other words"};
+    std::vector<std::string> ids;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        ids.push_back(std::to_string(i + 1));
+        IndexText(ids.back(), texts[i]);
+    }
+    IndexFilesFrom(nullptr, nullptr, nullptr);  // lets another process write
+    QString out;
+    ASSERT_EQ(RunCommand(QStringLiteral("\"%1\" triples").arg(KRVLINDEX_OLDLAYOUT), out), 0);
+    ASSERT_NE(out.trimmed(), "0");  // the current layout has them
+    ASSERT_EQ(RunCommand(QStringLiteral("\"%1\" downgrade").arg(KRVLINDEX_OLDLAYOUT), out), 0) << out.toStdString();
+
+    ids.push_back("5");
+    IndexText("5", "是在的一是");
+    const std::vector<std::string> all = {texts[0], texts[1], texts[2], texts[3], "是在的一是"};
+    for (const std::string run : {"的一是", "一是在", "是在", "的一是在", "在的一是"}) {
+        std::set<std::string> grep;
+        for (size_t i = 0; i < all.size(); ++i)
+            if (all[i].find(run) != std::string::npos) grep.insert(ids[i]);
+        EXPECT_EQ(Matches(ids, run), grep) << run;
+    }
+    EXPECT_EQ(Matches(ids, "words"), (std::set<std::string>{"3", "4"}));
+    IndexFilesFrom(nullptr, nullptr, nullptr);
+    ASSERT_EQ(RunCommand(QStringLiteral("\"%1\" triples").arg(KRVLINDEX_OLDLAYOUT), out), 0);
+    EXPECT_EQ(out.trimmed(), "0");  // neither rebuilt nor written in another layout
+}
+
 TEST(ContentIndex, KilledWhileIndexingLeavesAStoreThatOpensAndAnswers) {
     TempWorkDir w;
     const pid_t pid = fork();
