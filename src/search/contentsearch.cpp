@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace korvel {
 
@@ -31,6 +32,65 @@ const char* const kResultTable =
     "create temp table if not exists main5 (name TEXT, findkey TEXT, dir TEXT, id INTEGER, filetype TEXT, "
     "filesize TEXT, filedtime TEXT, fileinputdtime TEXT, vol TEXT, num REAL)";
 
+// The rank as "%f" gives it, so that the listed and the printed rank agree.
+double RankAsListed(float rank) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", static_cast<double>(rank));
+    return std::strtod(text, nullptr);
+}
+
+// SQL function korvel_hit_rank(id): the listed rank of a hit; its user data is the hits
+// in ascending id order.
+void HitRankFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const auto* ranked = static_cast<const std::vector<Ranked>*>(sqlite3_user_data(ctx));
+    const qint64 id = sqlite3_value_int64(argv[0]);
+    const auto it = std::lower_bound(ranked->begin(), ranked->end(), id,
+                                     [](const Ranked& r, qint64 v) { return r.id < v; });
+    if (it == ranked->end() || it->id != id) sqlite3_result_null(ctx);
+    else sqlite3_result_double(ctx, RankAsListed(it->rank));
+}
+
+const char* const kCopyColumns =
+    "insert into temp.main5(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, num) "
+    "select name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, ";
+
+// Copies hits of distinct ids in ascending order: a few statements, each copying thousands
+// of rows named in its text, the rank given by korvel_hit_rank.
+void CopyAscending(const std::vector<Ranked>& ranked, Connection& conn) {
+    sqlite3* db = conn.handle();
+    if (sqlite3_create_function(db, "korvel_hit_rank", 1, SQLITE_UTF8, const_cast<std::vector<Ranked>*>(&ranked),
+                                HitRankFunction, nullptr, nullptr) != SQLITE_OK)
+        throw DbError(sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    struct Unregister {
+        sqlite3* db;
+        ~Unregister() { sqlite3_create_function(db, "korvel_hit_rank", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr); }
+    } unregister{db};
+    constexpr size_t kChunk = 10000;  // ids per statement, well within the engine's text limit
+    for (size_t from = 0; from < ranked.size(); from += kChunk) {
+        std::string sql = kCopyColumns;
+        sql += "korvel_hit_rank(id) from main.main where id in (";
+        const size_t to = std::min(ranked.size(), from + kChunk);
+        for (size_t i = from; i < to; ++i) {
+            if (i > from) sql += ',';
+            sql += std::to_string(ranked[i].id);
+        }
+        sql += ") order by id";
+        Statement(conn, QString::fromLatin1(sql.data(), static_cast<qsizetype>(sql.size()))).Step();
+    }
+}
+
+// Copies hits in the given order, one row each.
+void CopyInOrder(const std::vector<Ranked>& ranked, Connection& conn) {
+    Statement insert(conn, QString::fromLatin1(kCopyColumns) + QStringLiteral("?1 from main.main where id=?2"));
+    sqlite3_stmt* st = insert.handle();
+    for (const Ranked& r : ranked) {
+        insert.Reset();
+        sqlite3_bind_double(st, 1, RankAsListed(r.rank));
+        sqlite3_bind_int64(st, 2, r.id);
+        insert.Step();
+    }
+}
+
 // Empties main5 and copies the ranked records into it, all or nothing; then reads the hits
 // back best first (ties in ranking order).
 void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRunResult& result) {
@@ -40,28 +100,18 @@ void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
         Statement(conn, QStringLiteral("savepoint content_hits")).Step();
         try {
             Statement(conn, QStringLiteral("delete from temp.main5")).Step();
-            Statement insert(conn, QStringLiteral(
-                "insert into temp.main5(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, num) "
-                "select name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, ?1 "
-                "from main.main where id=?2"));
-            // Bound through the engine's own calls: thousands of rows per search.
-            sqlite3_stmt* st = insert.handle();
-            char rank[64];
-            for (const Ranked& r : ranked) {
-                insert.Reset();
-                // The rank as "%f" gives it, so that the listed and the printed rank agree.
-                std::snprintf(rank, sizeof rank, "%f", static_cast<double>(r.rank));
-                sqlite3_bind_double(st, 1, std::strtod(rank, nullptr));
-                sqlite3_bind_int64(st, 2, r.id);
-                insert.Step();
-            }
-            insert = Statement();
+            const bool ascending = std::adjacent_find(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+                                       return a.id >= b.id;
+                                   }) == ranked.end();
+            if (ascending) CopyAscending(ranked, conn);
+            else CopyInOrder(ranked, conn);
             Statement(conn, QStringLiteral("release content_hits")).Step();
         } catch (const DbError&) {
             sqlite3_exec(conn.handle(), "rollback to content_hits; release content_hits", nullptr, nullptr, nullptr);
             throw;
         }
-        Statement read(conn, QStringLiteral("select id, name, dir, num from temp.main5 order by num desc, rowid"));
+        // In insertion order, then best first: as "order by num desc, rowid" lists them.
+        Statement read(conn, QStringLiteral("select id, name, dir, num from temp.main5 order by rowid"));
         sqlite3_stmt* st = read.handle();
         auto text = [st](int column) {
             const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
@@ -70,6 +120,8 @@ void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
         result.hits.reserve(ranked.size());
         while (read.Step())
             result.hits.push_back({sqlite3_column_int64(st, 0), text(1), text(2), sqlite3_column_double(st, 3)});
+        std::stable_sort(result.hits.begin(), result.hits.end(),
+                         [](const ContentHit& a, const ContentHit& b) { return a.rank > b.rank; });
     } catch (const DbError& e) {
         result.error = e;
         result.hits.clear();
