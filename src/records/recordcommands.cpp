@@ -6,6 +6,7 @@
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "list/recordlist.h"
+#include "records/backuprows.h"
 #include "records/recordops.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
@@ -52,12 +53,16 @@ QStringList RecordIdsOfRows(const QList<int>& rows) {
 
 bool RowsStillShown(const QList<int>& rows) {
     try {
+        // One statement for every row: a selection of 10,000 rows is checked while the
+        // window waits.
+        Statement current(g_catalogue, QStringLiteral("select dir from main where id=?1"));
         for (int row : rows) {
             const QString id = RecordIdOfRow(row);
             if (!IsIdText(id)) continue;
-            RecordFields now;
-            if (!ReadRecordFields(id, now)) continue;  // gone: nothing to mistake it for
-            if (!RecordHasPath(id, g_record_list.Rows()[row].value(2), g_catalogue)) {
+            current.Reset();
+            current.Bind(1, RecordIdNumber(id));
+            if (!current.Step()) continue;  // gone: nothing to mistake it for
+            if (VariantToText(current.Column(0)) != g_record_list.Rows()[row].value(2)) {
                 Notice(kRowNotCurrent);
                 RefreshListedPage();
                 return false;

@@ -112,8 +112,8 @@ private:
     template <class T>
     static T Pop(std::deque<T>& q, T fallback) {
         if (q.empty()) return fallback;
-        fallback = std::move(q.front());
+        T next = std::move(q.front());
         q.pop_front();
-        return fallback;
+        return next;
     }
 };
