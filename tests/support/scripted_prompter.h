@@ -109,6 +109,10 @@ public:
     }
 
 private:
+    // GCC 12 takes a QString moved out of a std::optional for uninitialised in some
+    // optimised builds (a false alarm).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
     template <class T>
     static T Pop(std::deque<T>& q, T fallback) {
         if (q.empty()) return fallback;
@@ -116,4 +120,5 @@ private:
         q.pop_front();
         return next;
     }
+#pragma GCC diagnostic pop
 };
