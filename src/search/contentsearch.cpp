@@ -24,14 +24,6 @@ struct Ranked {
     float rank;
 };
 
-// The hits live in a table main5 of the connection's temporary schema, made on the first
-// run: for that connection it stands in for the catalogue's main5 (unqualified names look
-// in the temporary schema first), so a search writes nothing to the catalogue file, takes
-// no write lock, and runs on a catalogue opened read-only too.
-const char* const kResultTable =
-    "create temp table if not exists main5 (name TEXT, findkey TEXT, dir TEXT, id INTEGER, filetype TEXT, "
-    "filesize TEXT, filedtime TEXT, fileinputdtime TEXT, vol TEXT, num REAL)";
-
 // The rank as "%f" gives it, so that the listed and the printed rank agree.
 double RankAsListed(float rank) {
     char text[64];
@@ -51,7 +43,7 @@ void HitRankFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 const char* const kCopyColumns =
-    "insert into temp.main5(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, num) "
+    "insert into main5(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, num) "
     "select name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, ";
 
 // Copies hits of distinct ids in ascending order: a few statements, each copying thousands
@@ -91,27 +83,22 @@ void CopyInOrder(const std::vector<Ranked>& ranked, Connection& conn) {
     }
 }
 
-// Empties main5 and copies the ranked records into it, all or nothing; then reads the hits
-// back best first (ties in ranking order).
+// Empties main5 and copies the ranked records into it, in one write transaction; then
+// reads the hits back best first (ties in ranking order). main5 is a table of the
+// catalogue file, so that every connection to it (the record list's count on a worker
+// opens its own) lists the same hits.
 void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRunResult& result) {
     try {
-        Statement(conn, QString::fromLatin1(kResultTable)).Step();
-        // A savepoint, not a write transaction: only the temporary schema is written.
-        Statement(conn, QStringLiteral("savepoint content_hits")).Step();
-        try {
-            Statement(conn, QStringLiteral("delete from temp.main5")).Step();
-            const bool ascending = std::adjacent_find(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
-                                       return a.id >= b.id;
-                                   }) == ranked.end();
-            if (ascending) CopyAscending(ranked, conn);
-            else CopyInOrder(ranked, conn);
-            Statement(conn, QStringLiteral("release content_hits")).Step();
-        } catch (const DbError&) {
-            sqlite3_exec(conn.handle(), "rollback to content_hits; release content_hits", nullptr, nullptr, nullptr);
-            throw;
-        }
+        WriteTransaction tx(conn);
+        ExecuteSql(QStringLiteral("delete * from main5 "), adCmdTextNoRecords, conn);
+        const bool ascending = std::adjacent_find(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+                                   return a.id >= b.id;
+                               }) == ranked.end();
+        if (ascending) CopyAscending(ranked, conn);
+        else CopyInOrder(ranked, conn);
+        tx.Commit();
         // In insertion order, then best first: as "order by num desc, rowid" lists them.
-        Statement read(conn, QStringLiteral("select id, name, dir, num from temp.main5 order by rowid"));
+        Statement read(conn, QStringLiteral("select id, name, dir, num from main5 order by rowid"));
         sqlite3_stmt* st = read.handle();
         auto text = [st](int column) {
             const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, column));

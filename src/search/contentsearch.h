@@ -4,9 +4,10 @@
 // every indexed record (the content search command) and a list of candidate records (the
 // content condition of the advanced search, RankCandidates).
 //
-// main5 is emptied and filled in one write transaction per run, each row copied from main
-// with a bound statement, so any text (quotes included) is kept as it is. A record
-// deleted after it was indexed never appears: only records that still exist are copied.
+// main5 is emptied and filled in one write transaction per run, its rows copied from main
+// by statements that name only ids and ranks, so any text (quotes included) is kept as it
+// is. A record deleted after it was indexed never appears: only records that still exist
+// are copied.
 
 #include "list/recordlist.h"
 #include "store/catalogue.h"
