@@ -2,6 +2,8 @@
 // Small measuring helpers shared by the benchmarks: wall-clock and processor seconds, and
 // memory figures of this process from /proc/self/status.
 
+#include "session/session.h"
+
 #include <sys/resource.h>
 
 #include <chrono>
@@ -40,3 +42,10 @@ inline long StatusKb(const char* key) {
 }
 
 }  // namespace bench
+
+// The session of the benchmark program: one per program, as the window and korvel-cli make
+// one each.
+inline korvel::Session& S() {
+    static korvel::Session session;
+    return session;
+}

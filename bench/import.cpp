@@ -5,6 +5,7 @@
 //   bench_import               runs 20,000 and 100,000 files, each in its own process
 //   bench_import --one N       one size (used by the above)
 #include "benchutil.h"
+#include "session/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/importcore.h"
@@ -106,7 +107,7 @@ double TimeBareWalk(const std::string& root) {
 }
 
 long long Count(const char* sql) {
-    Recordset rs = ExecuteSql(QString::fromLatin1(sql), adCmdText);
+    Recordset rs = ExecuteSql(QString::fromLatin1(sql), adCmdText, S().catalogue);
     return rs.Eof() ? -1 : rs.Field(0).toLongLong();
 }
 
@@ -116,16 +117,16 @@ double TimeWalk(const std::string& root, const ImportOptions& options) {
     std::thread drain([&] {
         QString t;
         while (!done) {
-            while (TakeStatus(t) == 0) {
+            while (S().ops.import.Take(t) == 0) {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        while (TakeStatus(t) == 0) {
+        while (S().ops.import.Take(t) == 0) {
         }
     });
-    g_stop_requested = false;
+    S().ops.import.Start();
     auto t0 = Clock::now();
-    const WalkResult result = WalkFolder(QString::fromStdString(root), 1, NodeAllTags("0"), "0", options);
+    const WalkResult result = WalkFolder(QString::fromStdString(root), 1, NodeAllTags("0", S().nodes.map), "0", options, S().ops.import, S().catalogue);
     if (!result.Complete()) std::printf("the walk was not complete: %d record(s) failed\n", result.failedRecords);
     double s = Seconds(t0, Clock::now());
     done = true;
@@ -138,10 +139,10 @@ int RunOne(int files) {
     QTemporaryDir work;
     QDir::setCurrent(work.path());
     CreateCatalogue("kv.kdb");
-    g_catalogue.Open(kConnectionString);
-    LoadNodeMap();
+    S().catalogue.Open(kConnectionString);
+    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
     // The default options of the import dialog and of config.cnf.
-    ImportOptions options = CurrentImportOptions();
+    ImportOptions options = ImportOptionsOf(S().options, S().presets, S().filters);
     options.depth = 2;
     options.createNodeTree = true;
     options.importLastDir = true;
@@ -155,7 +156,7 @@ int RunOne(int files) {
     const long peakKb = StatusKb("VmHWM:");
     const double again = TimeWalk(root, options);
     const long long recordsAfter = Count("select count(*) from main");
-    g_catalogue.Close();
+    S().catalogue.Close();
 
     std::printf("files %lld: first import %.2f s (%.0f files/s), find %.3f s, ratio %.1f\n", records,
                 first, records / first, findSeconds, first / findSeconds);

@@ -10,6 +10,8 @@
 // The catalogue is made once per N under /tmp/korvel-bench-listing-N and reused.
 
 #include "base/settings.h"
+#include "benchutil.h"
+#include "session/session.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
@@ -43,10 +45,10 @@ int PickTag(std::mt19937_64& rng) {
 
 void Generate(qint64 n) {
     CreateCatalogue(QStringLiteral("kv.kdb"));
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
     std::mt19937_64 rng(42);
-    g_catalogue.Begin();
-    Statement ins(g_catalogue.handle(), QStringLiteral(
+    S().catalogue.Begin();
+    Statement ins(S().catalogue.handle(), QStringLiteral(
         "insert into main(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol) "
         "values(?,?,?,?,?,?,?,?,?)"));
     for (qint64 id = 1; id <= n; ++id) {
@@ -79,7 +81,7 @@ void Generate(qint64 n) {
     ins = Statement();
     // Nodes: 20 top-level nodes with one popular tag each, 10 children under each with
     // a tag of their own, and a grandchild under every second child: 320 nodes.
-    Statement node(g_catalogue.handle(),
+    Statement node(S().catalogue.handle(),
                    QStringLiteral("insert into main2(id, name, findkey, fid) values(?,?,?,?)"));
     int next = 1;
     auto add = [&](const QString& tags, int parent) {
@@ -100,8 +102,8 @@ void Generate(qint64 n) {
         }
     }
     node = Statement();
-    g_catalogue.Commit();
-    g_catalogue.Close();
+    S().catalogue.Commit();
+    S().catalogue.Close();
 }
 
 double Seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
@@ -110,7 +112,7 @@ double Seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
 double CountTime(const QString& where, qint64* rows) {
     QElapsedTimer t;
     t.start();
-    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main ") + where, adCmdText);
+    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main ") + where, adCmdText, S().catalogue);
     *rows = rs.Field(0).toLongLong();
     return Seconds(t);
 }
@@ -127,22 +129,22 @@ long PeakMb() {
 }
 
 void Measure(const QString& id, const QString& label) {
-    g_current_node = id;
-    const QString subWhere = NodeWhereClause(NodeAllTags(id));
-    const QString innerWhere = InnerRecordsWhereClause(id);
+    S().nodes.current = id;
+    const QString subWhere = NodeWhereClause(NodeAllTags(id, S().nodes.map));
+    const QString innerWhere = InnerRecordsWhereClause(id, S().nodes.map, S().catalogue, S().prompter());
     qint64 subRows = 0, innerRows = 0;
     CountTime(subWhere, &subRows);  // the same warm cache for every figure
     const double subCount = CountTime(subWhere, &subRows);
     const double innerCount = CountTime(innerWhere, &innerRows);
     std::printf("%s (node %s, tags \"%s\"): %lld records with sub-nodes, %lld inner\n",
                 label.toUtf8().constData(), id.toUtf8().constData(),
-                NodeAllTags(id).toUtf8().constData(), subRows, innerRows);
+                NodeAllTags(id, S().nodes.map).toUtf8().constData(), subRows, innerRows);
     if (subWhere.isEmpty()) {
         // Without a WHERE clause the engine counts from its smallest index and reads no
         // row; a listing ordered by name must read every name. The time of reading them:
         QElapsedTimer r;
         r.start();
-        Recordset rs = ExecuteSql(QStringLiteral("select count(name) from main"), adCmdText);
+        Recordset rs = ExecuteSql(QStringLiteral("select count(name) from main"), adCmdText, S().catalogue);
         std::printf("  (count(name), a read of every row: %.3f s)\n", Seconds(r));
     }
     QElapsedTimer t;
@@ -152,34 +154,34 @@ void Measure(const QString& id, const QString& label) {
         std::printf("  %s\n", mode == 0 ? "including sub-nodes (order by name)"
                                         : "inner records (order by fileinputdtime desc)");
         // As the window does: page 1 first, the page count on a worker thread.
-        g_record_list.countInBackground = [] {};
+        S().list.countInBackground = [] {};
         t.start();
         if (mode == 0)
-            g_record_list.ShowIncludeSubRecords();
+            S().list.ShowIncludeSubRecords();
         else
-            g_record_list.ShowInnerRecords();
+            S().list.ShowInnerRecords();
         Line("page 1 (open + fill)", Seconds(t), base);
-        std::printf("      %s, %d rows on the page\n", g_record_list.PageText().toUtf8().constData(),
-                    g_record_list.RowCount());
-        g_pageset.CompleteCount();
-        g_record_list.CountReady();
+        std::printf("      %s, %d rows on the page\n", S().list.PageText().toUtf8().constData(),
+                    S().list.RowCount());
+        S().pageset.CompleteCount();
+        S().list.CountReady();
         Line("page count known", Seconds(t), base);
-        g_record_list.countInBackground = nullptr;
+        S().list.countInBackground = nullptr;
         t.start();
-        g_record_list.FillPage(-4);
+        S().list.FillPage(-4);
         Line("last page", Seconds(t), base);
         t.start();
-        g_record_list.SortByColumn(0);
+        S().list.SortByColumn(0);
         Line("header sort (name)", Seconds(t), base);
-        std::printf("      %s, %d rows on the page\n", g_record_list.PageText().toUtf8().constData(),
-                    g_record_list.RowCount());
+        std::printf("      %s, %d rows on the page\n", S().list.PageText().toUtf8().constData(),
+                    S().list.RowCount());
     }
     t.start();
-    QStringList ids = InnerRecordIds(id);
+    QStringList ids = InnerRecordIds(id, S().nodes.map, S().catalogue, S().prompter());
     Line("InnerRecordIds", Seconds(t), innerCount);
     if (ids.size() != innerRows) std::printf("    MISMATCH: %lld ids\n", static_cast<qint64>(ids.size()));
     std::printf("    peak memory so far %ld MB\n", PeakMb());
-    g_pageset.Close();
+    S().pageset.Close();
 }
 
 }  // namespace
@@ -203,11 +205,11 @@ int main(int argc, char** argv) {
         ready.open(QIODevice::WriteOnly);
         std::printf("generated %lld records in %.1f s\n", n, Seconds(t));
     }
-    g_catalogue.Open(kConnectionString);
-    g_pageset.SetPageSize(30);
-    ReloadNodes();
+    S().catalogue.Open(kConnectionString);
+    S().pageset.SetPageSize(30);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     std::printf("catalogue %s/kv.kdb: %lld records, %zu nodes, page size 30\n",
-                folder.toUtf8().constData(), n, g_node_map.size() - 1);
+                folder.toUtf8().constData(), n, S().nodes.map.size() - 1);
     Measure(QStringLiteral("0"), QStringLiteral("root"));
     Measure(QStringLiteral("1"), QStringLiteral("one-tag node"));
     Measure(QStringLiteral("2"), QStringLiteral("two-tag node"));

@@ -6,6 +6,8 @@
 //   bench_records [N]
 
 #include "records/backups.h"
+#include "benchutil.h"
+#include "session/session.h"
 #include "records/recordops.h"
 #include "store/catalogue.h"
 
@@ -22,9 +24,9 @@ namespace {
 
 QStringList Fill(int n) {
     QStringList ids;
-    WriteTransaction tx(g_catalogue);
-    Statement rec(g_catalogue, "insert into main(name,findkey,dir,id,vol) values(?1,' t ',?2,?3,'0')");
-    Statement copy(g_catalogue, "insert into main4(recordid,filepath,vol) values(?1,?2,'0')");
+    WriteTransaction tx(S().catalogue);
+    Statement rec(S().catalogue, "insert into main(name,findkey,dir,id,vol) values(?1,' t ',?2,?3,'0')");
+    Statement copy(S().catalogue, "insert into main4(recordid,filepath,vol) values(?1,?2,'0')");
     for (int i = 1; i <= n; ++i) {
         rec.Reset();
         rec.Bind(1, QString("r%1").arg(i));
@@ -51,23 +53,23 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     CreateCatalogue("kv.kdb");
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
 
     QElapsedTimer t;
     QStringList ids = Fill(n);
     t.start();
-    BatchBackupResult promoted = BatchBackupOperation(BatchBackup::Promote, ids, "bak1", "");
+    BatchBackupResult promoted = BatchBackupOperation(BatchBackup::Promote, ids, "bak1", "", S().catalogue);
     const double promote = t.elapsed() / 1000.0;
     t.restart();
-    DeleteResult r = DeleteRecords(ids);
+    DeleteResult r = DeleteRecords(ids, S().catalogue);
     const double del = t.elapsed() / 1000.0;
 
     Fill(n);
     t.restart();
     {
-        WriteTransaction tx(g_catalogue);
-        ExecuteSql("delete from main", adCmdTextNoRecords);
-        ExecuteSql("delete from main4", adCmdTextNoRecords);
+        WriteTransaction tx(S().catalogue);
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
+        ExecuteSql("delete from main4", adCmdTextNoRecords, S().catalogue);
         tx.Commit();
     }
     const double plain = t.elapsed() / 1000.0;
@@ -75,6 +77,6 @@ int main(int argc, char** argv) {
                 "plain delete    %.3f s\nratio           %.1f\n",
                 n, promote, promoted.records, del, static_cast<long long>(r.deleted.size()), plain,
                 plain > 0 ? del / plain : 0.0);
-    g_catalogue.Close();
+    S().catalogue.Close();
     return 0;
 }

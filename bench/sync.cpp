@@ -6,6 +6,7 @@
 //   bench_sync            runs 20,000 and 100,000 records, each in its own process
 //   bench_sync --one N    one size (used by the above)
 #include "benchutil.h"
+#include "session/session.h"
 #include "store/catalogue.h"
 #include "store/volroots.h"
 #include "sync/sync.h"
@@ -42,7 +43,7 @@ void Exec(sqlite3* db, const char* sql) {
 double Baseline(const QString& path) {
     CreateCatalogue(path);
     const auto t0 = Clock::now();
-    sqlite3* db = g_catalogue.handle();
+    sqlite3* db = S().catalogue.handle();
     Exec(db, "PRAGMA cipher_default_page_size = 4096");
     const QByteArray attach = "ATTACH DATABASE '" + QFile::encodeName(path) + "' AS t KEY 'qelvmar'";
     Exec(db, attach.constData());
@@ -56,10 +57,10 @@ int One(int n) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     CreateCatalogue("kv.kdb");
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
     {
-        WriteTransaction tx(g_catalogue);
-        Statement st(g_catalogue, QStringLiteral(
+        WriteTransaction tx(S().catalogue);
+        Statement st(S().catalogue, QStringLiteral(
             "insert into main(name, findkey, dir, filetype, filesize, filedtime, fileinputdtime, vol) "
             "values(?, ' tag one ', ?, '文件', '12 K', '2024-03-05 10:11:12', '2024-3-6 9:05:01', '305419896')"));
         for (int i = 0; i < n; ++i) {
@@ -69,7 +70,7 @@ int One(int n) {
             st.Bind(2, QStringLiteral("/media/u/DISK/d%1/%2").arg(i / 100).arg(name));
             st.Step();
         }
-        RememberVolumeRoot(QStringLiteral("305419896"), QStringLiteral("/media/u/DISK"), g_catalogue);
+        RememberVolumeRoot(QStringLiteral("305419896"), QStringLiteral("/media/u/DISK"), S().catalogue);
         tx.Commit();
     }
     std::printf("%d records\n", n);
@@ -82,11 +83,11 @@ int One(int n) {
     long progressTexts = 0;
     auto count = [&](const QString&) { ++progressTexts; };
     auto t0 = Clock::now();
-    SyncCounts first = SyncRecords(g_catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count);
+    SyncCounts first = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count);
     const double run1 = Seconds(t0, Clock::now());
     const long rss1 = StatusKb("VmRSS:");
     t0 = Clock::now();
-    SyncCounts second = SyncRecords(g_catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count);
+    SyncCounts second = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count);
     const double run2 = Seconds(t0, Clock::now());
     const long rss2 = StatusKb("VmRSS:");
     target.Close();
@@ -98,7 +99,7 @@ int One(int n) {
                 run2 * 1e6 / n, SyncFinishText(second).toUtf8().constData());
     std::printf("  memory: RSS %ld KB before the runs, %ld KB after the first, %ld KB after the second; peak %ld KB\n",
                 rssStart, rss1, rss2, StatusKb("VmHWM:"));
-    g_catalogue.Close();
+    S().catalogue.Close();
     QDir::setCurrent(QDir::tempPath());
     return 0;
 }

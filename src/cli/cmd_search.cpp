@@ -2,6 +2,8 @@
 // search and the content search, over the same core as the window.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/indexing.h"
@@ -34,14 +36,14 @@ const QString kSearchContentUsage = QStringLiteral(
     "search-content QUERY\n"
     "      every indexed record whose text matches: rank, id, name and path, best first");
 
-int RunIndex(const QStringList& input) {
+int RunIndex(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool all = TakeFlag(args, QStringLiteral("--all"));
     if (all == !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
     QStringList ids;
     if (all) {
         try {
-            Statement st(g_catalogue, QStringLiteral("select id from main order by id"));
+            Statement st(s.catalogue, QStringLiteral("select id from main order by id"));
             while (st.Step()) ids << QString::number(st.Column(0).toLongLong());
         } catch (const DbError& e) {
             return Fail(e.description());
@@ -51,8 +53,9 @@ int RunIndex(const QStringList& input) {
             if (!IsIdText(id)) return Fail(QStringLiteral("not a record id: %1").arg(id));
         ids = args;
     }
-    const CreateIndexResult result = CreateRecordIndexes(ids, g_catalogue, RecordIndexPath(sysback));
-    if (result.error) ReportDbError(*result.error);
+    const CreateIndexResult result = CreateRecordIndexes(ids, s.filters.List(QStringLiteral("index")), s.options.band, s.catalogue,
+                            RecordIndexPath(s.options.sysback, s.options.band, s.catalogue));
+    if (result.error) ReportDbError(s.prompter(), *result.error);
     Out(CreatedIndexesText(result.counted));
     return result.error ? 1 : 0;
 }
@@ -63,7 +66,7 @@ bool IsDayText(const QString& t) {
     return day.match(t).hasMatch();
 }
 
-int RunSearch(const QStringList& input) {
+int RunSearch(Session& s, const QStringList& input) {
     QStringList args = input;
     AdvancedSearchFields f;
     const std::pair<const char*, QString*> options[] = {
@@ -84,23 +87,23 @@ int RunSearch(const QStringList& input) {
     const QString problem = ContentQueryProblem(f.content);
     if (!problem.isEmpty()) return Fail(problem);
 
-    g_pageset.SetPageSize(1000);
-    if (!RunAdvancedSearch(f) || !g_pageset.State()) return Fail(QStringLiteral("the search could not be run"));
-    if (ConsoleErrorCount() > 0) return 1;
-    const int pages = g_pageset.PageCount();
+    s.pageset.SetPageSize(1000);
+    if (!RunAdvancedSearch(s, f) || !s.pageset.State()) return Fail(QStringLiteral("the search could not be run"));
+    if (s.console().ErrorCount() > 0) return 1;
+    const int pages = s.pageset.PageCount();
     for (int page = 1; page <= pages; ++page) {
-        if (page > 1) g_record_list.FillPage(page);
-        if (ConsoleErrorCount() > 0) return 1;
-        for (const QStringList& row : g_record_list.Rows()) Out(JoinFields(row));
+        if (page > 1) s.list.FillPage(page);
+        if (s.console().ErrorCount() > 0) return 1;
+        for (const QStringList& row : s.list.Rows()) Out(JoinFields(row));
     }
     return 0;
 }
 
-int RunSearchContent(const QStringList& args) {
+int RunSearchContent(Session& s, const QStringList& args) {
     if (args.size() != 1 || args[0].isEmpty()) return Fail(QStringLiteral("usage: ") + kSearchContentUsage);
     const QString problem = ContentQueryProblem(args[0]);
     if (!problem.isEmpty()) return Fail(problem);
-    const ContentRunResult result = RankIndexedRecords(args[0]);
+    const ContentRunResult result = RankIndexedRecords(args[0], s.catalogue);
     if (result.error) return Fail(result.error->description());
     for (const ContentHit& h : result.hits)
         Out(QString::asprintf("%f", h.rank) + u'\t' + JoinFields({QString::number(h.id), h.name, h.dir}));

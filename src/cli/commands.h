@@ -6,13 +6,17 @@
 
 #include <functional>
 
+namespace korvel {
+class Session;
+}
+
 namespace korvel::cli {
 
 struct CliCommand {
     QString name;
     QString usage;          // one line, shown by "korvel-cli help"
     bool needsCatalogue;    // open kv.kdb before running
-    std::function<int(const QStringList& args)> run;  // exit status
+    std::function<int(Session& s, const QStringList& args)> run;  // exit status
 };
 
 void RegisterCommand(CliCommand command);
@@ -31,7 +35,7 @@ void Out(const QString& line);
 QString ArgumentPath(const QString& arg);
 
 // Reloads the node map; true when it has a node with this id.
-bool KnownNode(const QString& id);
+bool KnownNode(Session& s, const QString& id);
 // The error for a node id that names no node.
 int FailNoNode(const QString& id);
 

@@ -16,6 +16,7 @@
 #include "records/recordcommands.h"
 #include "sync/sync.h"
 #include "list/recordlist.h"
+#include "session/session.h"
 #include "store/pageset.h"
 
 #include <QAction>
@@ -38,15 +39,15 @@ namespace korvel {
 
 using namespace cmd;
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+CMainFrame::CMainFrame(Session& session, QWidget* parent) : QMainWindow(parent), s_(session) {
     setWindowTitle(kProductName + QStringLiteral(" ") + kVersionText);
     setWindowIcon(NodeItemIcon());
 
     BuildStatusBar();
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
-    leftView_ = new CLeftView(splitter_);
-    listView_ = new COstrelView(splitter_);
+    leftView_ = new CLeftView(s_, splitter_);
+    listView_ = new COstrelView(s_, splitter_);
     splitter_->addWidget(leftView_);
     splitter_->addWidget(listView_);
     splitter_->setStretchFactor(0, 0);
@@ -216,10 +217,10 @@ void CMainFrame::RegisterCommands() {
     // The content search acts on no selection: whichever pane is active.
     Register({kContentSearch}, Pane::Frame, [list] { list->OnContentSearch(); });
     Register({kSyncRec}, Pane::List,
-             [list] { SyncRecordsCommand(RecordIdsOfRows(list->SelectedRows())); });
-    Register({kSyncAll}, Pane::List, [] { SyncRecordsCommand(std::nullopt); });
-    Register({kSyncNode}, Pane::List, [] { SyncNodesCommand(); });
-    Register({kCreateNote}, Pane::List, [] { CreateNoteCommand(); });
+             [this, list] { SyncRecordsCommand(s_, RecordIdsOfRows(s_, list->SelectedRows())); });
+    Register({kSyncAll}, Pane::List, [this] { SyncRecordsCommand(s_, std::nullopt); });
+    Register({kSyncNode}, Pane::List, [this] { SyncNodesCommand(s_); });
+    Register({kCreateNote}, Pane::List, [this] { CreateNoteCommand(s_); });
     // Export and the batch changes (registered after the list above, which they replace).
     Register({kExportTree}, Pane::Tree, [tree] { tree->OnExportTree(false); });
     Register({kExportTreeBackup}, Pane::Tree, [tree] { tree->OnExportTree(true); });
@@ -232,8 +233,8 @@ void CMainFrame::RegisterCommands() {
     primaryOf_[kDelRec2] = kDelRec;
 
     // Imports act on no selection: the frame handles them whichever pane is active.
-    Register({kAddRec}, Pane::Frame, [] { AddFileRecords(); });
-    Register({kAddDir}, Pane::Frame, [] { AddFolderRecord(); });
+    Register({kAddRec}, Pane::Frame, [this] { AddFileRecords(s_); });
+    Register({kAddDir}, Pane::Frame, [this] { AddFolderRecord(s_); });
     Register({kAddRecTree}, Pane::Frame, [this] { OnAddRecTree(); });
 
     // Option flags.
@@ -244,11 +245,11 @@ void CMainFrame::RegisterCommands() {
         {kFlagBand, "g_band_flag"},      {kFlagPenlet, "g_penletreg_flag"}};
     for (const auto& [id, key] : flags) {
         const QString k = QString::fromLatin1(key);
-        Register({id}, Pane::Frame, [k] { ToggleFlag(k); }, k);
+        Register({id}, Pane::Frame, [this, k] { ToggleFlag(s_.options, k); }, k);
     }
     // The notes option writes or removes the file manager's entry; its flag changes only
     // when that worked.
-    Register({kFlagPenlet}, Pane::Frame, [] { PenletOptionCommand(); }, QStringLiteral("g_penletreg_flag"));
+    Register({kFlagPenlet}, Pane::Frame, [this] { PenletOptionCommand(s_); }, QStringLiteral("g_penletreg_flag"));
 
     // Filter lists and settings dialogs.
     const std::pair<int, int> filters[] = {{kFilterFileSet, 0}, {kFilterDir, 1}, {kFilterIndex, 2},
@@ -450,7 +451,7 @@ void CMainFrame::UpdateCommandStates() {
         action->setEnabled(IsCommandEnabled(id, origin));
         auto it = commands_.find(Primary(id));
         if (it != commands_.end() && !it->second.flagKey.isEmpty())
-            action->setChecked(FlagValue(it->second.flagKey));
+            action->setChecked(FlagValue(s_.options, it->second.flagKey));
         if (id == kStatusBar) action->setChecked(statusBar()->isVisible());
     }
     for (const auto& [id, button] : pageButtons_)
@@ -458,9 +459,9 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::UpdateDialogBar() {
-    pageText_->setText(g_record_list.PageText());
-    tagsText_->setText(g_record_list.TagsText());
-    countText_->setText(g_record_list.RecordCountText());
+    pageText_->setText(s_.list.PageText());
+    tagsText_->setText(s_.list.TagsText());
+    countText_->setText(s_.list.RecordCountText());
 }
 
 void CMainFrame::BindKeys() {
@@ -547,17 +548,17 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void CMainFrame::OnPageSet() { PageSetCommand(); }
+void CMainFrame::OnPageSet() { PageSetCommand(s_); }
 
-void CMainFrame::OnLanguageSet() { LanguageSetCommand(); }
+void CMainFrame::OnLanguageSet() { LanguageSetCommand(s_); }
 
 void CMainFrame::OnFilterSet(int mode) {
-    filterview dlg(mode, this);
+    filterview dlg(s_.filters, mode, this);
     dlg.exec();
 }
 
 void CMainFrame::OnAddRecTree() {
-    if (ImportRecordTree()) leftView_->LoadNodeTree();
+    if (ImportRecordTree(s_)) leftView_->LoadNodeTree();
 }
 
 void CMainFrame::OnAbout() {

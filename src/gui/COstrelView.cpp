@@ -17,6 +17,7 @@
 #include "records/indexcommand.h"
 #include "search/advancedsearch.h"
 #include "search/contentsearch.h"
+#include "session/session.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -37,7 +38,8 @@ namespace {
 constexpr int kColumns = 11;
 }
 
-RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+RecordTableModel::RecordTableModel(const RecordListing& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(list) {}
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -72,7 +74,7 @@ Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const {
 }
 
 void RecordTableModel::Sync() {
-    const std::vector<QStringList>& rows = g_record_list.Rows();
+    const std::vector<QStringList>& rows = list_.Rows();
     // A row added at the top: every row shown before is still there, one further down
     // (the listing moves its rows, so they keep their shared data).
     const bool addedAtTop =
@@ -90,7 +92,8 @@ void RecordTableModel::Sync() {
     endResetModel();
 }
 
-COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new RecordTableModel(this)) {
+COstrelView::COstrelView(Session& session, QWidget* parent)
+    : QTableView(parent), s_(session), model_(new RecordTableModel(session.list, this)) {
     setModel(model_);
     setItemDelegate(new CutTextTipDelegate(this));  // tooltips only for cut cells
     for (int c = 0; c < kColumns; ++c) setColumnWidth(c, ReadColumnWidth(c));
@@ -110,7 +113,7 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
     horizontalHeader()->viewport()->installEventFilter(this);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
         WaitCursor wait;
-        g_record_list.SortByColumn(std::clamp(c, 0, kColumns - 1));
+        s_.list.SortByColumn(std::clamp(c, 0, kColumns - 1));
     });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
             &COstrelView::OnSectionResized);
@@ -121,7 +124,7 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
 
     // Imports running on a worker thread add rows too: the worker waits while the window
     // takes the new rows.
-    g_record_list.changed = [this] {
+    s_.list.changed = [this] {
         auto refresh = [this] {
             RefreshRows();
             Q_EMIT listingChanged();
@@ -131,15 +134,15 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
     };
     // The page count of a large listing is made on a worker while page 1 is on show; the
     // window takes it when it is done (queued: the worker never waits for the window).
-    g_record_list.countInBackground = [] {
-        if (QCoreApplication* app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, [] { g_record_list.CountReady(); }, Qt::QueuedConnection);
+    RecordListing* listing = &s_.list;
+    s_.list.countInBackground = [this, listing] {
+        QMetaObject::invokeMethod(this, [listing] { listing->CountReady(); }, Qt::QueuedConnection);
     };
 }
 
 COstrelView::~COstrelView() {
-    g_record_list.changed = nullptr;
-    g_record_list.countInBackground = nullptr;
+    s_.list.changed = nullptr;
+    s_.list.countInBackground = nullptr;
 }
 
 void COstrelView::RefreshRows() {
@@ -167,7 +170,7 @@ QList<int> COstrelView::SelectedRows() const {
 QStringList COstrelView::SelectedRecordIds() const {
     QStringList ids;
     for (int row : SelectedRows()) {
-        const QString id = RecordIdOfRow(row);
+        const QString id = s_.list.RecordIdOfRow(row);
         if (!id.isEmpty()) ids << id;
     }
     return ids;
@@ -177,87 +180,87 @@ void COstrelView::AfterRecordCommand(bool changed) {
     if (!changed) return;
     // The same page again, with the same rows selected.
     const QList<int> rows = SelectedRows();
-    g_record_list.FillPage(g_record_list.CurrentPage());
+    s_.list.FillPage(s_.list.CurrentPage());
     for (int r : rows)
         if (r < model_->rowCount())
             selectionModel()->select(model_->index(r, 0),
                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds())); }
+void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds(), s_.catalogue, s_.prompter())); }
 
 void COstrelView::OnKeyAdd() {
     const QStringList ids = SelectedRecordIds();
-    AfterRecordCommand(AddKeywordsCommand(ids, NodeTree(g_node_map)));
+    AfterRecordCommand(AddKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
 }
 
 void COstrelView::OnKeyDel() {
     const QStringList ids = SelectedRecordIds();
-    AfterRecordCommand(DeleteKeywordsCommand(ids, NodeTree(g_node_map)));
+    AfterRecordCommand(DeleteKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
 }
 
 void COstrelView::OnGroupShow() {
-    AfterRecordCommand(ShowGroupsCommand(SelectedRecordIds(), NodeTree(g_node_map)));
+    AfterRecordCommand(ShowGroupsCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
 }
 
 void COstrelView::OnGroupAdd() {
-    AfterRecordCommand(AddToGroupCommand(SelectedRecordIds(), NodeTree(g_node_map)));
+    AfterRecordCommand(AddToGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
 }
 
 void COstrelView::OnGroupDel() {
-    AfterRecordCommand(RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(g_node_map)));
+    AfterRecordCommand(RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
 }
 
-void COstrelView::OnExportRec(bool backup) { ExportRecCommand(SelectedRecordIds(), backup); }
+void COstrelView::OnExportRec(bool backup) { ExportRecCommand(s_, SelectedRecordIds(), backup); }
 
 void COstrelView::OnModifyDiskNo() {
-    if (ModifyDiskNoCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+    if (ModifyDiskNoCommand(s_, SelectedRecordIds())) s_.list.FillPage(s_.list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplacePath() {
-    if (BatchReplacePathCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+    if (BatchReplacePathCommand(s_, SelectedRecordIds())) s_.list.FillPage(s_.list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplaceRoot() {
-    if (BatchReplaceRootCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+    if (BatchReplaceRootCommand(s_, SelectedRecordIds())) s_.list.FillPage(s_.list.CurrentPage());
 }
 
-void COstrelView::OnPage(int request) { g_record_list.FillPage(request); }
+void COstrelView::OnPage(int request) { s_.list.FillPage(request); }
 
 void COstrelView::OnOnlyShowInner() {
     WaitCursor wait;
-    g_record_list.ShowInnerRecords();
+    s_.list.ShowInnerRecords();
 }
 
 void COstrelView::OnShowIncludeSub() {
     WaitCursor wait;
-    g_record_list.ShowIncludeSubRecords();
+    s_.list.ShowIncludeSubRecords();
 }
 
-void COstrelView::OnModifyRec() { EditRecordCommand(SelectedRows()); }
+void COstrelView::OnModifyRec() { EditRecordCommand(s_, SelectedRows()); }
 void COstrelView::OnDelRec() {
     WaitCursor wait;
-    DeleteRecordsCommand(SelectedRows());
+    DeleteRecordsCommand(s_, SelectedRows());
 }
-void COstrelView::OnOpenRec() { OpenRecordCommand(SelectedRows()); }
-void COstrelView::OnOpenDir() { OpenRecordFolderCommand(SelectedRows()); }
+void COstrelView::OnOpenRec() { OpenRecordCommand(s_, SelectedRows()); }
+void COstrelView::OnOpenDir() { OpenRecordFolderCommand(s_, SelectedRows()); }
 void COstrelView::OnUpdateRec() {
     WaitCursor wait;
-    UpdateRecordsCommand(SelectedRows());
+    UpdateRecordsCommand(s_, SelectedRows());
 }
 void COstrelView::OnCreateIndex() {
     WaitCursor wait;
-    CreateIndexCommand(SelectedRows());
+    CreateIndexCommand(s_, SelectedRows());
 }
-void COstrelView::OnAdvancedFind() { AdvancedSearchCommand(); }
-void COstrelView::OnContentSearch() { ContentSearchCommand(); }
-void COstrelView::OnOpenBackup() { OpenBackupCommand(SelectedRows()); }
-void COstrelView::OnAddBackup() { AddBackupCommand(SelectedRows()); }
-void COstrelView::OnDelBackup() { DelBackupCommand(SelectedRows()); }
-void COstrelView::OnBackupToFormal() { BackupToFormalCommand(SelectedRows()); }
-void COstrelView::OnBatchDelBackup() { BatchDelBackupCommand(SelectedRows()); }
-void COstrelView::OnBatchBackupToFormal() { BatchBackupToFormalCommand(SelectedRows()); }
-void COstrelView::OnBatchBackupReplace() { BatchBackupReplaceCommand(SelectedRows()); }
+void COstrelView::OnAdvancedFind() { AdvancedSearchCommand(s_); }
+void COstrelView::OnContentSearch() { ContentSearchCommand(s_); }
+void COstrelView::OnOpenBackup() { OpenBackupCommand(s_, SelectedRows()); }
+void COstrelView::OnAddBackup() { AddBackupCommand(s_, SelectedRows()); }
+void COstrelView::OnDelBackup() { DelBackupCommand(s_, SelectedRows()); }
+void COstrelView::OnBackupToFormal() { BackupToFormalCommand(s_, SelectedRows()); }
+void COstrelView::OnBatchDelBackup() { BatchDelBackupCommand(s_, SelectedRows()); }
+void COstrelView::OnBatchBackupToFormal() { BatchBackupToFormalCommand(s_, SelectedRows()); }
+void COstrelView::OnBatchBackupReplace() { BatchBackupReplaceCommand(s_, SelectedRows()); }
 
 void COstrelView::OnSectionResized(int column, int, int) {
     if (headerMouseDown_) resizedColumns_.insert(column);
@@ -330,7 +333,7 @@ void COstrelView::dropEvent(QDropEvent* event) {
         const QString path =
             DecodePath(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
         if (IsFolderPath(path)) continue;  // dropped folders are not catalogued
-        AddDroppedFile(path);
+        AddDroppedFile(s_, path);
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The right pane: one page of the opened node's records in 11 titled columns. The
-// listing itself (which records, which page, the sort) is g_record_list; this view draws
+// listing itself (which records, which page, the sort) is the session's; this view draws
 // its rows, passes paging, header clicks and drops to it, and keeps the column widths in
 // the settings file.
 
@@ -14,31 +14,35 @@
 
 namespace korvel {
 
-// The rows on show, copied from g_record_list when it reports a change. The view asks only
+class RecordListing;
+class Session;
+
+// The rows on show, copied from the listing when it reports a change. The view asks only
 // for the rows it paints. A row added at the top (an import) is inserted alone, so that a
 // long import does not redraw every row for every file.
 class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit RecordTableModel(QObject* parent = nullptr);
+    explicit RecordTableModel(const RecordListing& list, QObject* parent = nullptr);
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Takes the rows of g_record_list.
+    // Takes the rows of the listing.
     void Sync();
     QString Cell(int row, int column) const;
 
 private:
+    const RecordListing& list_;
     std::deque<QStringList> rows_;
 };
 
 class COstrelView : public QTableView {
     Q_OBJECT
 public:
-    explicit COstrelView(QWidget* parent = nullptr);
+    explicit COstrelView(Session& session, QWidget* parent = nullptr);
     ~COstrelView() override;
 
     // The record menu shown on a right click (owned by the frame).
@@ -88,7 +92,7 @@ public:
     void OnAdvancedFind();
     void OnContentSearch();
 
-    // Redraws the rows of g_record_list.
+    // Redraws the rows of the listing.
     void RefreshRows();
     // Rows selected in the list, in ascending order.
     QList<int> SelectedRows() const;
@@ -113,6 +117,7 @@ private:
     void AfterRecordCommand(bool changed);
     void OnSectionResized(int column, int oldSize, int newSize);
 
+    Session& s_;
     RecordTableModel* model_;
     QMenu* recordMenu_ = nullptr;
     bool headerMouseDown_ = false;

@@ -19,8 +19,8 @@ namespace {
 constexpr int kMaxBacklog = 100;
 }  // namespace
 
-CShowInfoDlg::CShowInfoDlg(std::function<bool()> workerEnded, QWidget* parent)
-    : QDialog(parent), workerEnded_(std::move(workerEnded)) {
+CShowInfoDlg::CShowInfoDlg(LongOperation& op, std::function<bool()> workerEnded, QWidget* parent)
+    : QDialog(parent), op_(op), workerEnded_(std::move(workerEnded)) {
     setWindowTitle(QStringLiteral("Dialog"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
@@ -54,11 +54,11 @@ void CShowInfoDlg::showEvent(QShowEvent* event) {
 
 void CShowInfoDlg::Pump() {
     QString text;
-    if (TakeStatus(text) == 0) {
+    if (op_.Take(text) == 0) {
         // A worker that posts faster than the line can show (an import posts every file)
         // would otherwise leave the line minutes behind the work, showing "finish" long
         // after the walk ended. Keep at most one second of texts waiting: skip older ones.
-        while (PendingStatusCount() > kMaxBacklog) TakeStatus(text);
+        while (op_.Pending() > kMaxBacklog) op_.Take(text);
         status_->setText(text);
         pump_->start(10);
     } else {
@@ -70,7 +70,7 @@ void CShowInfoDlg::Stop() {
     if (stopping_) return;
     stopping_ = true;
     stop_->setEnabled(false);
-    g_stop_requested = true;
+    op_.RequestStop();
     {
         QEventLoop wait;
         QTimer::singleShot(stopWaitMs, &wait, &QEventLoop::quit);

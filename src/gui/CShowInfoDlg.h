@@ -1,8 +1,10 @@
 #pragma once
-// The progress dialog of a long operation: a status line fed from the status queue and
-// the stop button. It never closes by itself: stop (also Enter, Escape and the close
-// box) sets g_stop_requested, waits 2 seconds, then waits until the worker has ended,
+// The progress dialog of a long operation: a status line fed from the operation's status
+// queue and the stop button. It never closes by itself: stop (also Enter, Escape and the
+// close box) stops the operation, waits 2 seconds, then waits until the worker has ended,
 // with the event loop running all the time, and only then closes.
+
+#include "base/longop.h"
 
 #include <QDialog>
 
@@ -17,8 +19,8 @@ namespace korvel {
 class CShowInfoDlg : public QDialog {
     Q_OBJECT
 public:
-    // workerEnded tells whether the worker thread has finished.
-    explicit CShowInfoDlg(std::function<bool()> workerEnded, QWidget* parent = nullptr);
+    // The dialog of op; workerEnded tells whether the worker thread has finished.
+    CShowInfoDlg(LongOperation& op, std::function<bool()> workerEnded, QWidget* parent = nullptr);
 
     QString StatusText() const;
     QPushButton* stopButton() const { return stop_; }
@@ -38,6 +40,7 @@ protected:
 
 private:
     void Pump();
+    LongOperation& op_;
 
     std::function<bool()> workerEnded_;
     QLabel* status_;

@@ -1,5 +1,7 @@
 #include "gui/GuiPrompter.h"
 
+#include "session/session.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QUrl>
@@ -79,7 +81,9 @@ QMessageBox::Icon BoxIcon(MsgIcon icon) {
 
 }  // namespace
 
-std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* parent) {
+namespace {
+
+std::unique_ptr<FieldDialog> NewFieldDialog(const QString& dialog, QWidget* parent) {
     if (dialog == dlg::kAddNode) return std::make_unique<addkey2>(parent);
     if (dialog == dlg::kModifyNode) return std::make_unique<modsdialog2>(parent);
     if (dialog == dlg::kShowNode) return std::make_unique<lookdialog4>(parent);
@@ -101,6 +105,14 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     if (dialog == dlg::kAdvancedSearch) return std::make_unique<searchdialog>(parent);
     if (dialog == dlg::kDatePick) return std::make_unique<datedialog>(parent);
     return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* parent, Session* session) {
+    std::unique_ptr<FieldDialog> d = NewFieldDialog(dialog, parent);
+    if (d) d->SetSession(session);
+    return d;
 }
 
 QWidget* GuiPrompter::Parent() const {
@@ -134,7 +146,7 @@ bool GuiPrompter::AskYesNo(const QString& text, const QString& caption) {
 
 std::optional<QString> GuiPrompter::PickNode() {
     return OnGuiThread([&]() -> std::optional<QString> {
-        TreeControlDlg dlg(Parent());
+        TreeControlDlg dlg(session_, Parent());
         if (dlg.exec() != QDialog::Accepted) return std::nullopt;
         return dlg.PickedNode();
     });
@@ -198,7 +210,7 @@ std::optional<QStringList> GuiPrompter::PickFiles() {
 
 bool GuiPrompter::EditDialog(const QString& dialog, DialogFields& fields) {
     return OnGuiThread([&] {
-        std::unique_ptr<FieldDialog> dlg = MakeFieldDialog(dialog, Parent());
+        std::unique_ptr<FieldDialog> dlg = MakeFieldDialog(dialog, Parent(), &session_);
         if (!dlg) return false;
         dlg->SetFields(fields);
         if (dlg->exec() != QDialog::Accepted) return false;
@@ -215,27 +227,27 @@ int GuiPrompter::FourAnswer(const QString& text, int preset) {
     });
 }
 
-void GuiPrompter::RunLongOperation(const std::function<void()>& worker) {
+void GuiPrompter::RunLongOperation(LongOperation& op, const std::function<void()>& worker) {
     if (qApp && QThread::currentThread() != qApp->thread()) {
         worker();  // already on a worker: run in place
         return;
     }
-    g_stop_requested = false;
+    op.Start();
     auto ended = std::make_shared<std::atomic<bool>>(false);
     std::function<void()> job = worker;  // the worker owns its copy
-    std::thread thread([job, ended] {
+    std::thread thread([this, job, ended] {
         try {
             job();
         } catch (const DbError& e) {
-            ReportDbError(e);
+            ReportDbError(*this, e);
         } catch (const std::exception& e) {
-            prompter().Message(QString::fromUtf8(e.what()), QStringLiteral("info"),
+            Message(QString::fromUtf8(e.what()), QStringLiteral("info"),
                                MsgIcon::Exclamation);
         }
         ended->store(true);
     });
     {
-        CShowInfoDlg dlg([ended] { return ended->load(); }, Parent());
+        CShowInfoDlg dlg(op, [ended] { return ended->load(); }, Parent());
         dlg.exec();
     }
     thread.join();

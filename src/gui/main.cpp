@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "gui/CMainFrame.h"
 #include "gui/GuiPrompter.h"
+#include "session/session.h"
 
 #include "base/fsutil.h"
 
@@ -14,11 +15,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kProductName);
 
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    Session session;
+    GuiPrompter gui(session);
+    session.SetPrompter(&gui);
     struct RestorePrompter {
-        ~RestorePrompter() { SetPrompter(nullptr); }
-    } restore;
+        Session& s;
+        ~RestorePrompter() { s.SetPrompter(nullptr); }
+    } restore{session};
 
     // korvel [DIR]: the catalogue of DIR (a missing DIR is made with an empty catalogue),
     // else the one of the working folder.
@@ -26,21 +29,21 @@ int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i) args << DecodePath(QByteArray(argv[i]));
     if (args.size() > 1 || (!args.isEmpty() && args[0].startsWith(QLatin1Char('-')))) {
-        prompter().Message(QStringLiteral("用法(USAGE): korvel [DIR]"), kProductName, MsgIcon::Exclamation);
+        gui.Message(QStringLiteral("用法(USAGE): korvel [DIR]"), kProductName, MsgIcon::Exclamation);
         return 2;
     }
     if (!args.isEmpty()) {
         QString error;
         if (!EnterWorkingDirectory(args[0], &error)) {
-            prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+            gui.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
             return 1;
         }
     }
 
     // Offers to create a missing catalogue; a catalogue that cannot be opened ends here.
-    if (!StartWithPrompts()) return 1;
+    if (!StartWithPrompts(session)) return 1;
 
-    CMainFrame frame;
+    CMainFrame frame(session);
     gui.SetParentWindow(&frame);
     frame.show();
 

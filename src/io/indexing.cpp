@@ -16,7 +16,8 @@ namespace korvel {
 
 namespace {
 
-// One extraction and indexing at a time: the extractor's output file is shared.
+// One extraction and indexing at a time: the extractor's output file is shared. A guard of
+// a file of the working folder, and so process-wide: every session writes the same file.
 std::mutex g_index_mutex;
 
 const QString kFileType = QStringLiteral("文件");
@@ -25,9 +26,9 @@ QString NameOf(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1
 
 }  // namespace
 
-bool IndexRecordFile(const QString& path, const QString& id) {
+bool IndexRecordFile(const QString& path, const QString& id, const QStringList& indexTypes) {
     if (!IsIdText(id) || path.isEmpty()) return false;
-    if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index")))) return false;
+    if (!MatchesFilterList(NameOf(path), indexTypes)) return false;
     // The catalogue's own files are never opened by anything but the engine.
     if (!ProtectedFileMessage(path).isEmpty()) return false;
     const QString record = id.trimmed();
@@ -51,11 +52,11 @@ void RemoveRecordIndex(const QString& id) {
 
 QString CreatedIndexesText(int count) { return QStringLiteral("成功创建%1条索引!").arg(count); }
 
-CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, const IndexPathOf& pathOf,
+CreateIndexResult CreateRecordIndexes(const QStringList& ids, const QStringList& indexTypes, bool byDisk,
+                                      Connection& conn, const IndexPathOf& pathOf,
                                       const std::atomic<bool>* stop,
                                       const std::function<void(const QString&)>& progress) {
     CreateIndexResult result;
-    const QStringList& indexTypes = FilterList(QStringLiteral("index"));
     for (const QString& raw : ids) {
         if (stop && stop->load()) {
             result.stopped = true;
@@ -78,11 +79,17 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
             continue;
         }
         if (type != kFileType || !MatchesFilterList(name, indexTypes)) continue;
-        const QString path = pathOf ? pathOf(id, dir, vol) : ResolvePathByDisk(dir, vol, g_band_flag, conn);
+        QString path;
+        try {
+            path = pathOf ? pathOf(id, dir, vol) : ResolvePathByDisk(dir, vol, byDisk, conn);
+        } catch (const DbError& e) {
+            if (!result.error) result.error = e;
+            continue;
+        }
         if (path.isEmpty() || !PathExists(path)) continue;
         RemoveRecordIndex(id);
         // Only records that really got an index count as created.
-        if (IndexRecordFile(path, id)) ++result.counted;
+        if (IndexRecordFile(path, id, indexTypes)) ++result.counted;
     }
     return result;
 }

@@ -19,11 +19,11 @@
 namespace korvel {
 
 // Indexes the content of the file at path (as on disk) for record id (decimal text), when
-// its name matches the index-type list ("index" of the filter file). Word-processor,
+// its name matches indexTypes (the index-type list, "index" of the filter file). Word-processor,
 // presentation, spreadsheet and pdf files go through the extractor first (ExtractorKind);
 // others are read as plain text. A file of the open catalogue is never opened. Failures
 // show no message: the record then has no new index and the result is false.
-bool IndexRecordFile(const QString& path, const QString& id);
+bool IndexRecordFile(const QString& path, const QString& id, const QStringList& indexTypes);
 
 // Removes the content index of record id (decimal text), when it has one: deleting a
 // record calls it after the record's rows are gone. Every failure is silent.
@@ -42,13 +42,13 @@ struct CreateIndexResult {
 using IndexPathOf = std::function<QString(const QString& id, const QString& dir, const QString& vol)>;
 
 // The core of CREATE INDEX over records, in the given order: a record is taken when its
-// type is "文件" and its name matches the index-type list; its file is pathOf (by default
-// the stored path resolved through its disk identity); when that path exists the record's
+// type is "文件" and its name matches indexTypes; its file is pathOf (by default the
+// stored path resolved through its disk identity when byDisk); when that path exists the record's
 // old index is removed, the file indexed and the record counted, whatever the indexing
 // did. Ids that name no record are skipped. stop, when given, is looked at between
 // records; progress, when given, is told each id before it is looked at.
-CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn = g_catalogue,
-                                      const IndexPathOf& pathOf = {}, const std::atomic<bool>* stop = nullptr,
+CreateIndexResult CreateRecordIndexes(const QStringList& ids, const QStringList& indexTypes, bool byDisk,
+                                      Connection& conn, const IndexPathOf& pathOf = {}, const std::atomic<bool>* stop = nullptr,
                                       const std::function<void(const QString& id)>& progress = {});
 
 }  // namespace korvel

@@ -7,6 +7,7 @@
 #include "base/prompter.h"
 #include "io/import.h"
 #include "notes/notes.h"
+#include "session/session.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,10 +43,11 @@ int main(int argc, char** argv) {
     if (kind == 0) return Fail(QStringLiteral("no such file: %1").arg(path));
     if (kind == 2) return Fail(QStringLiteral("a folder, not a file: %1").arg(path));
 
+    Session session;
     QString error;
-    if (!StartCore(&error)) return Fail(error);
+    if (!StartCore(session, &error)) return Fail(error);
     QString id;
-    switch (AddNoteRecord(path, {kNoteKeyword}, &id)) {
+    switch (AddNoteRecord(session, path, {kNoteKeyword}, &id)) {
     case FileStep::Added:
         std::printf("%s\n", QStringLiteral("已添加笔记记录(note record added) %1: %2").arg(id, path).toUtf8().constData());
         break;
@@ -55,5 +57,5 @@ int main(int argc, char** argv) {
     case FileStep::Failed:
         return 1;  // the reason went to standard error
     }
-    return ConsoleErrorCount() > 0 ? 1 : 0;
+    return session.console().ErrorCount() > 0 ? 1 : 0;
 }

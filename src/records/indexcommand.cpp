@@ -1,5 +1,6 @@
 #include "records/indexcommand.h"
 
+#include "session/session.h"
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
@@ -11,35 +12,39 @@
 
 namespace korvel {
 
-IndexPathOf RecordIndexPath(bool useBackups) {
-    return [useBackups](const QString& id, const QString& dir, const QString& vol) {
-        return useBackups ? FindUsableCopy(id, g_band_flag) : ResolvePathByDisk(dir, vol, g_band_flag);
+IndexPathOf RecordIndexPath(bool useBackups, bool byDisk, Connection& conn) {
+    Connection* c = &conn;
+    return [useBackups, byDisk, c](const QString& id, const QString& dir, const QString& vol) {
+        return useBackups ? FindUsableCopy(id, byDisk, *c) : ResolvePathByDisk(dir, vol, byDisk, *c);
     };
 }
 
-int CreateIndexForIds(const QStringList& ids, bool useBackups) {
-    const IndexPathOf pathOf = RecordIndexPath(useBackups);
+int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups) {
+    const IndexPathOf pathOf = RecordIndexPath(useBackups, s.options.band, s.catalogue);
     CreateIndexResult result;
-    auto work = [&](const std::atomic<bool>* stop) {
+    const QStringList indexTypes = s.filters.List(QStringLiteral("index"));
+    auto work = [&](LongOperation* op) {
         std::function<void(const QString&)> progress;
-        if (stop) progress = [](const QString& id) { PostStatus(id); };
-        result = CreateRecordIndexes(ids, g_catalogue, pathOf, stop, progress);
-        if (stop) {
-            if (result.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
-            PostStatus(QStringLiteral("finish"));
+        if (op) progress = [op](const QString& id) { op->Post(id); };
+        result = CreateRecordIndexes(ids, indexTypes, s.options.band, s.catalogue, pathOf,
+                                     op ? op->StopToken() : nullptr, progress);
+        if (op) {
+            if (result.stopped) op->Post(QStringLiteral("已停止(stopped)"));
+            op->Post(QStringLiteral("finish"));
         }
     };
     if (ids.size() > kLongIndexRecords) {
-        g_stop_requested = false;
-        prompter().RunLongOperation([&work] { work(&g_stop_requested); });
+        LongOperation& op = s.ops.index;
+        op.Start();
+        s.prompter().RunLongOperation(op, [&work, &op] { work(&op); });
     } else {
         work(nullptr);
     }
-    if (result.error) ReportDbError(*result.error);
-    prompter().Message(CreatedIndexesText(result.counted), kProductName, MsgIcon::Information);
+    if (result.error) ReportDbError(s.prompter(), *result.error);
+    s.prompter().Message(CreatedIndexesText(result.counted), kProductName, MsgIcon::Information);
     return result.counted;
 }
 
-void CreateIndexCommand(const QList<int>& rows) { CreateIndexForIds(RecordIdsOfRows(rows), sysback); }
+void CreateIndexCommand(Session& s, const QList<int>& rows) { CreateIndexForIds(s, RecordIdsOfRows(s, rows), s.options.sysback); }
 
 }  // namespace korvel

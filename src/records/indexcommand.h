@@ -11,20 +11,22 @@
 
 namespace korvel {
 
+class Session;
+
 // Indexing takes a child process per document: more records than this run under the
 // progress dialog with its stop button.
 inline constexpr int kLongIndexRecords = 20;
 
-// The command over the selected rows of g_record_list (list order). Ends with the
+// The command over the selected rows of the session's listing (list order). Ends with the
 // message "成功创建%d条索引!".
-void CreateIndexCommand(const QList<int>& rows);
+void CreateIndexCommand(Session& s, const QList<int>& rows);
 
 // The file CREATE INDEX indexes for a record: its own path resolved through its disk
 // identity or, with useBackups (the setting sysback), the first existing copy
 // (FindUsableCopy).
-IndexPathOf RecordIndexPath(bool useBackups);
+IndexPathOf RecordIndexPath(bool useBackups, bool byDisk, Connection& conn);
 
 // The command over record ids; returns the count shown. useBackups: the setting sysback.
-int CreateIndexForIds(const QStringList& ids, bool useBackups);
+int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups);
 
 }  // namespace korvel

@@ -1,5 +1,6 @@
 #include "records/recordcommands.h"
 
+#include "session/session.h"
 #include "base/dialogs.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
@@ -14,120 +15,133 @@ namespace korvel {
 
 namespace {
 
-void RefreshListedPage() { g_record_list.FillPage(g_record_list.CurrentPage()); }
+void RefreshListedPage(Session& s) { s.list.FillPage(s.list.CurrentPage()); }
 
 // Hands path to the desktop, or says why it cannot.
-void OpenPath(const QString& path) {
+void OpenPath(Session& s, const QString& path) {
     if (path.isEmpty() || !PathExists(path)) {
-        Notice(kFileNotFound + path);
+        Notice(s.prompter(), kFileNotFound + path);
         return;
     }
-    if (!prompter().OpenWithDesktop(path)) Notice(QStringLiteral("无法打开(CANNOT OPEN): ") + path);
+    if (!s.prompter().OpenWithDesktop(path)) Notice(s.prompter(), QStringLiteral("无法打开(CANNOT OPEN): ") + path);
 }
 
 }  // namespace
 
-QStringList RecordIdsOfRows(const QList<int>& rows) {
+QStringList RecordIdsOfRows(Session& s, const QList<int>& rows) {
     QStringList ids;
     for (int row : rows) {
-        const QString id = RecordIdOfRow(row);
+        const QString id = s.list.RecordIdOfRow(row);
         if (!id.isEmpty()) ids << id;
     }
     return ids;
 }
 
-void RunRecordWork(int records, const std::function<void(const std::atomic<bool>*)>& work) {
+void RunRecordWork(Session& s, LongOperation& op, int records, const std::function<void(LongOperation* op)>& work) {
     if (records <= kLongWorkRecords) {
         work(nullptr);
         return;
     }
-    prompter().RunLongOperation([&work] { work(&g_stop_requested); });
+    op.Start();
+    s.prompter().RunLongOperation(op, [&work, &op] { work(&op); });
 }
 
-void EditRecordCommand(const QList<int>& rows) {
+void EditRecordCommand(Session& s, const QList<int>& rows) {
     if (rows.isEmpty()) {
-        Notice(kSelectRecordFirst);
+        Notice(s.prompter(), kSelectRecordFirst);
         return;
     }
-    const QString id = RecordIdOfRow(rows.first());
+    const QString id = s.list.RecordIdOfRow(rows.first());
     try {
         RecordFields f;
-        if (!IsIdText(id) || !ReadRecordFields(id, f)) return;  // gone meanwhile
+        if (!IsIdText(id) || !ReadRecordFields(id, f, s.catalogue)) return;  // gone meanwhile
         DialogFields fields{{dlg::kName, f.name}, {dlg::kTags, f.tags},     {dlg::kPath, f.path},
                             {dlg::kDesc, f.desc}, {dlg::kOwnNumber, f.ownNumber}, {dlg::kDisk, f.disk}};
-        if (!prompter().EditDialog(dlg::kEditRecord, fields)) return;
+        if (!s.prompter().EditDialog(dlg::kEditRecord, fields)) return;
         f.name = fields.value(dlg::kName).toString();
         f.path = fields.value(dlg::kPath).toString();
         f.desc = fields.value(dlg::kDesc).toString();
         f.ownNumber = fields.value(dlg::kOwnNumber).toString();
         f.disk = fields.value(dlg::kDisk).toString();
         // The tags are shown only: they are stored back as read (padded).
-        WriteRecordFields(id, f);
+        WriteRecordFields(id, f, s.catalogue);
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(s.prompter(), e);
     }
-    RefreshListedPage();
+    RefreshListedPage(s);
 }
 
-void DeleteRecordsCommand(const QList<int>& rows) {
+void DeleteRecordsCommand(Session& s, const QList<int>& rows) {
     if (rows.isEmpty()) {
-        Notice(kSelectRecordFirst);
+        Notice(s.prompter(), kSelectRecordFirst);
         return;
     }
-    if (!prompter().Confirm(kDeleteRecordQuestion, QStringLiteral("警告"))) return;
-    const QStringList ids = RecordIdsOfRows(rows);
+    if (!s.prompter().Confirm(kDeleteRecordQuestion, QStringLiteral("警告"))) return;
+    const QStringList ids = RecordIdsOfRows(s, rows);
     DeleteResult result;
-    RunRecordWork(static_cast<int>(ids.size()), [&](const std::atomic<bool>* stop) {
+    RunRecordWork(s, s.ops.update, static_cast<int>(ids.size()), [&](LongOperation* op) {
         std::function<void(int)> progress;
-        if (stop) progress = [](int done) { PostStatus(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(done)); };
-        result = DeleteRecords(ids, g_catalogue, stop, progress);
-        if (stop) {
-            if (result.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
-            PostStatus(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(result.deleted.size()));
+        if (op) progress = [op](int done) { op->Post(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(done)); };
+        result = DeleteRecords(ids, s.catalogue, op ? op->StopToken() : nullptr, progress);
+        if (op) {
+            if (result.stopped) op->Post(QStringLiteral("已停止(stopped)"));
+            op->Post(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(result.deleted.size()));
         }
     });
-    if (result.error) ReportDbError(*result.error);
-    RefreshListedPage();
+    if (result.error) ReportDbError(s.prompter(), *result.error);
+    RefreshListedPage(s);
 }
 
-void OpenRecordCommand(const QList<int>& rows) {
+void OpenRecordCommand(Session& s, const QList<int>& rows) {
     if (rows.isEmpty()) return;
-    const QString id = RecordIdOfRow(rows.first());
+    const QString id = s.list.RecordIdOfRow(rows.first());
     if (!IsIdText(id)) return;
-    OpenPath(PathToOpen(id, sysback, g_band_flag));
+    QString path;
+    try {
+        path = PathToOpen(id, s.options.sysback, s.options.band, s.catalogue);
+    } catch (const DbError& e) {
+        ReportDbError(s.prompter(), e);
+    }
+    OpenPath(s, path);
 }
 
-void OpenRecordFolderCommand(const QList<int>& rows) {
+void OpenRecordFolderCommand(Session& s, const QList<int>& rows) {
     if (rows.isEmpty()) return;
-    const QString id = RecordIdOfRow(rows.first());
+    const QString id = s.list.RecordIdOfRow(rows.first());
     if (!IsIdText(id)) return;
-    const QString folder = FolderToOpen(PathToOpen(id, sysback, g_band_flag));
+    QString path;
+    try {
+        path = PathToOpen(id, s.options.sysback, s.options.band, s.catalogue);
+    } catch (const DbError& e) {
+        ReportDbError(s.prompter(), e);
+    }
+    const QString folder = FolderToOpen(path);
     if (folder.isEmpty()) return;
-    OpenPath(folder);
+    OpenPath(s, folder);
 }
 
-void UpdateRecordsCommand(const QList<int>& rows) {
-    const QStringList ids = RecordIdsOfRows(rows);
+void UpdateRecordsCommand(Session& s, const QList<int>& rows) {
+    const QStringList ids = RecordIdsOfRows(s, rows);
     if (ids.isEmpty()) return;
     int updated = 0;
-    RunRecordWork(static_cast<int>(ids.size()), [&](const std::atomic<bool>* stop) {
+    RunRecordWork(s, s.ops.update, static_cast<int>(ids.size()), [&](LongOperation* op) {
         for (const QString& id : ids) {
-            if (stop && stop->load()) {
-                PostStatus(QStringLiteral("已停止(stopped)"));
+            if (op && op->StopRequested()) {
+                op->Post(QStringLiteral("已停止(stopped)"));
                 break;
             }
             try {
-                if (UpdateRecordStatus(id, g_band_flag) == StatusUpdate::Updated) ++updated;
+                if (UpdateRecordStatus(id, s.options.band, s.catalogue) == StatusUpdate::Updated) ++updated;
             } catch (const DbError& e) {
                 // This record stays as it was. The next would most likely fail the same
                 // way (a locked or read-only catalogue): one message, not one per record.
-                ReportDbError(e);
+                ReportDbError(s.prompter(), e);
                 break;
             }
         }
-        if (stop) PostStatus(QStringLiteral("已更新 %1 条记录(updated %1 records)").arg(updated));
+        if (op) op->Post(QStringLiteral("已更新 %1 条记录(updated %1 records)").arg(updated));
     });
-    RefreshListedPage();
+    RefreshListedPage(s);
 }
 
 }  // namespace korvel

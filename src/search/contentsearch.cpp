@@ -1,6 +1,7 @@
 #include "search/contentsearch.h"
 
 #include "base/dialogs.h"
+#include "session/session.h"
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "io/contentindex.h"
@@ -128,26 +129,27 @@ ListingSource ContentResultListing() {
     return ListingSource::TableRows(QStringLiteral("main5"), QString(), {{QStringLiteral("num"), true}});
 }
 
-void ContentSearchCommand() {
+void ContentSearchCommand(Session& s) {
     DialogFields fields{{dlg::kText, QString()}};
-    if (!prompter().EditDialog(dlg::kContentSearch, fields)) return;
+    if (!s.prompter().EditDialog(dlg::kContentSearch, fields)) return;
     const QString query = fields.value(dlg::kText).toString();
     if (query.isEmpty()) return;
     const QString problem = ContentQueryProblem(query);
     if (!problem.isEmpty()) {
-        Notice(problem);
+        Notice(s.prompter(), problem);
         return;
     }
-    g_stop_requested = false;
+    LongOperation& op = s.ops.search;
+    op.Start();
     ContentRunResult result;
-    prompter().RunLongOperation([&result, query] {
-        result = RankIndexedRecords(query, g_catalogue, &g_stop_requested, [](const QString& t) { PostStatus(t); });
+    s.prompter().RunLongOperation(op, [&result, &s, &op, query] {
+        result = RankIndexedRecords(query, s.catalogue, op.StopToken(), [&op](const QString& t) { op.Post(t); });
     });
-    if (result.error) ReportDbError(*result.error);
+    if (result.error) ReportDbError(s.prompter(), *result.error);
     if (result.indexReadable && !result.stopped)
-        g_record_list.Show(ContentResultListing());
+        s.list.Show(ContentResultListing());
     else
-        g_record_list.FillPage(1);
+        s.list.FillPage(1);
 }
 
 }  // namespace korvel

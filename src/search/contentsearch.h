@@ -52,14 +52,14 @@ struct ContentRunResult {
 // Ranks every record with a folder under "./index/" (in ascending id order) with the query
 // as typed. progress, when given, is told each id before it is ranked, and "finish" at the
 // end; stop is looked at before each record.
-ContentRunResult RankIndexedRecords(const QString& query, Connection& conn = g_catalogue,
+ContentRunResult RankIndexedRecords(const QString& query, Connection& conn,
                                     const std::atomic<bool>* stop = nullptr,
                                     const std::function<void(const QString&)>& progress = {});
 
 // Ranks the candidates (record ids, in the advanced search's order) with the content text
 // prepared by PrepareRankQuery. Reports and stops as RankIndexedRecords.
 ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds,
-                                Connection& conn = g_catalogue, const std::atomic<bool>* stop = nullptr,
+                                Connection& conn, const std::atomic<bool>* stop = nullptr,
                                 const std::function<void(const QString&)>& progress = {});
 
 // The listing of main5, best first.
@@ -67,6 +67,7 @@ ListingSource ContentResultListing();
 
 // The content search command: the dialog indexdialog, the run under the progress dialog,
 // then the record list on the result (or, after a stop, page 1 of what it listed before).
-void ContentSearchCommand();
+class Session;
+void ContentSearchCommand(Session& s);
 
 }  // namespace korvel

@@ -1,5 +1,7 @@
 #include "sync/sync.h"
 
+#include "session/session.h"
+
 #include "base/fileguard.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
@@ -231,6 +233,8 @@ QString OpenSyncTarget(const QString& path, Connection& target, const Connection
     if (path.isEmpty()) return QStringLiteral("没有选择目标目录(no target catalogue was chosen)");
     if ((source.IsOpen() && SameFile(path, source.DataSource())) || IsProtectedFile(path))
         return QStringLiteral("目标是当前打开的目录本身(the target is the open catalogue itself): ") + path;
+    // The target waits for another program's lock as long as the source would.
+    target.SetBusyTimeout(source.BusyTimeout());
     try {
         target.Open(ConnectionStringFor(path));
     } catch (const DbError& e) {
@@ -348,18 +352,19 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
         commit();
     } catch (const DbError&) {
         batch.reset();  // rolls the open batch back
-        ForgetRememberedRoots();  // the rolled-back volroot rows are not in the target
+        target.ForgetRememberedRoots();  // the rolled-back volroot rows are not in the target
         throw;
     }
     return counts;
 }
 
-bool RunRecordSync(const QString& targetPath, const std::optional<QStringList>& ids,
-                   const SyncProgress& progress, const std::atomic<bool>* stop) {
+bool RunRecordSync(Connection& source, Prompter& prompter, const QString& targetPath,
+                   const std::optional<QStringList>& ids, const SyncProgress& progress,
+                   const std::atomic<bool>* stop) {
     Connection target;
-    const QString why = OpenSyncTarget(targetPath, target);
+    const QString why = OpenSyncTarget(targetPath, target, source);
     if (!why.isEmpty()) {
-        prompter().Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
+        prompter.Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
         return false;
     }
     SyncCounts counts;
@@ -367,10 +372,10 @@ bool RunRecordSync(const QString& targetPath, const std::optional<QStringList>& 
     try {
         RecordSyncOptions options;
         options.stop = stop;
-        counts = SyncRecords(g_catalogue, target, QFileInfo(targetPath).absolutePath(), ids, progress, options);
+        counts = SyncRecords(source, target, QFileInfo(targetPath).absolutePath(), ids, progress, options);
     } catch (const DbError& e) {
         ok = false;
-        prompter().Message(ExplainOpenError(e), kSyncWarningCaption, MsgIcon::Exclamation);
+        prompter.Message(ExplainOpenError(e), kSyncWarningCaption, MsgIcon::Exclamation);
     }
     target.Close();
     if (counts.failed > 0) progress(QStringLiteral("失败 %1 条(failed %1)").arg(counts.failed));
@@ -379,25 +384,28 @@ bool RunRecordSync(const QString& targetPath, const std::optional<QStringList>& 
     return ok && counts.failed == 0;
 }
 
-std::optional<QString> AskSyncTarget() {
-    const std::optional<QStringList> files = prompter().PickFiles();
+std::optional<QString> AskSyncTarget(Prompter& prompter) {
+    const std::optional<QStringList> files = prompter.PickFiles();
     if (!files || files->isEmpty() || files->first().isEmpty()) return std::nullopt;
     const QString path = files->first();
-    if (!prompter().Confirm(kSyncQuestion + path, QStringLiteral("info"))) return std::nullopt;
+    if (!prompter.Confirm(kSyncQuestion + path, QStringLiteral("info"))) return std::nullopt;
     return path;
 }
 
-void SyncRecordsCommand(const std::optional<QStringList>& ids) {
+void SyncRecordsCommand(Session& s, const std::optional<QStringList>& ids) {
+    Prompter& prompter = s.prompter();
     if (ids && ids->isEmpty()) {
-        Notice(QStringLiteral("请先选择一条记录。"));
+        Notice(prompter, QStringLiteral("请先选择一条记录。"));
         return;
     }
-    const std::optional<QString> target = AskSyncTarget();
+    const std::optional<QString> target = AskSyncTarget(prompter);
     if (!target) return;
     const QString path = *target;
     const std::optional<QStringList> chosen = ids;
-    prompter().RunLongOperation([path, chosen] {
-        RunRecordSync(path, chosen, [](const QString& t) { PostStatus(t); }, &g_stop_requested);
+    LongOperation& op = s.ops.sync;
+    op.Start();
+    prompter.RunLongOperation(op, [&s, &prompter, &op, path, chosen] {
+        RunRecordSync(s.catalogue, prompter, path, chosen, [&op](const QString& t) { op.Post(t); }, op.StopToken());
     });
 }
 

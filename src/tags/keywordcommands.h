@@ -1,7 +1,7 @@
 #pragma once
 // The keyword and group commands of the record list. `ids` are the record ids of the
 // selected rows in list order (the first is the one a single-record command acts on).
-// Questions go through prompter(); each command returns true when it changed a record,
+// Questions go through the prompter given; each command returns true when it changed a record,
 // so that the window lists the page again.
 //
 // The batch operations decide record by record, with the prompts, on the tags as read,
@@ -31,33 +31,33 @@ struct RecordOutcome {
 // asked about with the four-answer prompt (YES / YES TO ALL apply, NO / NO TO ALL skip;
 // after YES TO ALL or NO TO ALL no more prompts). Records that do not exist are skipped.
 std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagList& given, TagChange mode,
-                                            const NodeTree& tree, Connection& conn = g_catalogue);
+                                            const NodeTree& tree, Connection& conn, Prompter& prompter);
 
 // Gives each record the node's tags where CanJoinGroup allows it; a refused record is
 // left unchanged and announced with the four-answer prompt until it is answered YES or
 // YES TO ALL. An empty node is the root.
 std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QString& node,
-                                             const NodeTree& tree, Connection& conn = g_catalogue);
+                                             const NodeTree& tree, Connection& conn, Prompter& prompter);
 // RemoveRecordFromGroup for each record; the number of records changed.
 int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const NodeTree& tree,
-                           Connection& conn = g_catalogue);
+                           Connection& conn, Prompter& prompter);
 // UNGROUP: the record leaves `group`, keeping `otherGroups`. 1 when its tags changed.
 int UngroupRecord(const QString& record, const QString& group, const QStringList& otherGroups,
-                  const NodeTree& tree, Connection& conn = g_catalogue);
+                  const NodeTree& tree, Connection& conn, Prompter& prompter);
 
 // SHOW (keywords): CKeyDlg on the first record; OK stores its list.
-bool ShowKeywordsCommand(const QStringList& ids, Connection& conn = g_catalogue);
+bool ShowKeywordsCommand(const QStringList& ids, Connection& conn, Prompter& prompter);
 // ADD and DEL (keywords): alldialog, then ChangeRecordTags.
-bool AddKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn = g_catalogue);
-bool DeleteKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn = g_catalogue);
+bool AddKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter);
+bool DeleteKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter);
 
 // SHOW (groups): ShowDlg on the first record; UNGROUP leaves the selected group and
 // shows "finish group %d".
-bool ShowGroupsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn = g_catalogue);
+bool ShowGroupsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter);
 // ADD REC TO G: the node picker, then AddRecordsToGroup.
-bool AddToGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn = g_catalogue);
+bool AddToGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter);
 // DEL REC FROM G: the node picker (an empty pick ends it), then RemoveRecordsFromGroup
 // and "finish group %d".
-bool RemoveFromGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn = g_catalogue);
+bool RemoveFromGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter);
 
 }  // namespace korvel

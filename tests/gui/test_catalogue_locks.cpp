@@ -2,6 +2,7 @@
 // any descriptor of a file drops every record lock the process holds on it, after which
 // another program would remove the write-ahead log under the window.
 #include "gui/GuiPrompter.h"
+#include "support/session.h"
 #include "store/catalogue.h"
 #include "support/catalogue.h"
 
@@ -41,13 +42,12 @@ void WithDialogShown(const std::function<void()>& open) {
 
 TEST(CatalogueLocks, FileDialogsOnTheWorkingFolderLeaveTheCatalogueToTheEngine) {
     TempCatalogue cat;
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('before', 'b', 0)"),
-               adCmdTextNoRecords);
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('before', 'b', 0)"), adCmdTextNoRecords, S().catalogue);
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
     WithDialogShown([&] { EXPECT_FALSE(gui.PickFiles().has_value()); });
     WithDialogShown([&] { EXPECT_FALSE(gui.PickFolder().has_value()); });
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
 
     // Another program opens and closes the catalogue: it must find the window still there
     // and leave its write-ahead log alone.
@@ -58,7 +58,6 @@ TEST(CatalogueLocks, FileDialogsOnTheWorkingFolderLeaveTheCatalogueToTheEngine) 
     EXPECT_TRUE(QFile::exists("kv.kdb-shm"));
 
     // The window's next change reaches the other program.
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('after', 'a', 0)"),
-               adCmdTextNoRecords);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('after', 'a', 0)"), adCmdTextNoRecords, S().catalogue);
     EXPECT_TRUE(RunCli({"nodes"}).contains("after"));
 }

@@ -2,6 +2,7 @@
 // records, the paging buttons page, the greying follows the active pane, and the
 // progress dialog shows a worker's texts and ends it on stop.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "gui/CLeftView.h"
@@ -49,27 +50,25 @@ namespace {
 // A working folder with an open catalogue holding nodes and records.
 struct Catalogue : TempCatalogue {
     Catalogue() {
-        g_subnode_flag = true;
-        g_pageset.SetPageSize(30);
+        S().options.subnode = true;
+        S().pageset.SetPageSize(30);
     }
     static void Node(int id, const QString& name, const QString& tags, int parent) {
         ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'%2','%3',%4)")
                        .arg(id)
                        .arg(SqlText(name), SqlText(tags))
-                       .arg(parent),
-                   adCmdTextNoRecords);
+                       .arg(parent), adCmdTextNoRecords, S().catalogue);
     }
     static void Records(int first, int count, const QString& findkey) {
         for (int i = 0; i < count; ++i)
             ExecuteSql(QStringLiteral("insert into main(id,name,findkey,dir) values(%1,'f%1.txt','%2','/d/f%1.txt')")
                            .arg(first + i)
-                           .arg(SqlText(findkey)),
-                       adCmdTextNoRecords);
+                           .arg(SqlText(findkey)), adCmdTextNoRecords, S().catalogue);
     }
 };
 
 QString Query(const QString& sql) {
-    Recordset rs = ExecuteSql(sql, adCmdText);
+    Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
     return rs.Eof() ? QString() : VariantToText(rs.Field(0));
 }
 
@@ -91,8 +90,8 @@ QTreeWidgetItem* ChildNamed(QTreeWidgetItem* parent, const QString& label) {
 TEST(Window, TitleAndRootLabelAfterStartAndAfterRefresh) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("b"), QStringLiteral("b"), 0);
-    g_node_map.clear();  // as at start-up: nothing loaded yet
-    CMainFrame frame;
+    S().nodes.map.clear();  // as at start-up: nothing loaded yet
+    CMainFrame frame(S());
     EXPECT_TRUE(frame.windowTitle().startsWith(kProductName));
     EXPECT_TRUE(frame.windowTitle().endsWith(QStringLiteral("V5.95beta")));
     QTreeWidgetItem* root = frame.leftView()->topLevelItem(0);
@@ -107,7 +106,7 @@ TEST(Window, TitleAndRootLabelAfterStartAndAfterRefresh) {
 
 TEST(Window, EmptyNodeTableShowsOneRootWithoutExpandButton) {
     Catalogue c;
-    CMainFrame frame;
+    CMainFrame frame(S());
     CLeftView* tree = frame.leftView();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* root = tree->topLevelItem(0);
@@ -117,13 +116,13 @@ TEST(Window, EmptyNodeTableShowsOneRootWithoutExpandButton) {
     // After a reload the collapsed root is selected and current again.
     frame.Dispatch(cmd::kRefreshNode, Origin::MainMenu);
     EXPECT_EQ(tree->SelectedNodeId(), std::optional<QString>(QStringLiteral("0")));
-    EXPECT_EQ(g_current_node, QStringLiteral("0"));
+    EXPECT_EQ(S().nodes.current, QStringLiteral("0"));
 }
 
 TEST(Window, MenuActionsReachTheirHandlerUnderBothIds) {
     Catalogue c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.SetActivePane(Pane::Tree);
     p.AnswerDialog(dlg::kAddNode, {{dlg::kName, QStringLiteral("from main")}, {dlg::kSameAsName, true}});
     p.AnswerDialog(dlg::kAddNode, {{dlg::kName, QStringLiteral("from popup")}, {dlg::kSameAsName, true}});
@@ -151,7 +150,7 @@ TEST(Window, DoubleClickListsTheNodesRecords) {
     Catalogue::Node(2, QStringLiteral("Beta"), QStringLiteral("beta"), 0);
     Catalogue::Records(1, 3, QStringLiteral(" alpha "));
     Catalogue::Records(10, 2, QStringLiteral(" beta "));
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
 
@@ -162,7 +161,7 @@ TEST(Window, DoubleClickListsTheNodesRecords) {
     QTreeWidgetItem* alpha = ChildNamed(root, QStringLiteral("Alpha"));
     DoubleClick(frame.leftView(), alpha);
 
-    EXPECT_EQ(g_current_node, QStringLiteral("1"));
+    EXPECT_EQ(S().nodes.current, QStringLiteral("1"));
     ASSERT_EQ(frame.listView()->RowCount(), 3);
     EXPECT_EQ(frame.listView()->CellText(0, 1), QStringLiteral(" alpha "));
     EXPECT_EQ(frame.listView()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("文件名(FILENAME)"));
@@ -173,7 +172,7 @@ TEST(Window, DoubleClickListsTheNodesRecords) {
 TEST(Window, PagingButtonsMovePagesWhileTheListIsActive) {
     Catalogue c;
     Catalogue::Records(1, 61, QStringLiteral(" x "));
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     DoubleClick(frame.leftView(), frame.leftView()->topLevelItem(0));  // the root: all records
@@ -201,16 +200,15 @@ TEST(Window, PagingButtonsMovePagesWhileTheListIsActive) {
 // the window stays responsive meanwhile and pages on afterwards.
 TEST(Window, PageCountFollowsPageOne) {
     Catalogue c;
-    g_catalogue.Begin();
+    S().catalogue.Begin();
     for (int id = 1; id <= 100; ++id)
         ExecuteSql(QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(%1,'f%1',' x ','2025-01-%2 9:0:0')")
                        .arg(id)
-                       .arg(id % 28 + 1, 2, 10, QChar(u'0')),
-                   adCmdTextNoRecords);
-    g_catalogue.Commit();
-    g_pageset.SetFirstPageThreshold(0);  // as if the catalogue were large
+                       .arg(id % 28 + 1, 2, 10, QChar(u'0')), adCmdTextNoRecords, S().catalogue);
+    S().catalogue.Commit();
+    S().pageset.SetFirstPageThreshold(0);  // as if the catalogue were large
     {
-        CMainFrame frame;
+        CMainFrame frame(S());
         frame.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
         DoubleClick(frame.leftView(), frame.leftView()->topLevelItem(0));
@@ -224,12 +222,12 @@ TEST(Window, PageCountFollowsPageOne) {
         EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 4 / 总页数 4"));
         EXPECT_EQ(frame.listView()->RowCount(), 10);
     }
-    g_pageset.SetFirstPageThreshold(50000);
+    S().pageset.SetFirstPageThreshold(50000);
 }
 
 TEST(Window, GreyingFollowsTheFocusedPane) {
     Catalogue c;
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     QApplication::setActiveWindow(&frame);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
@@ -283,14 +281,14 @@ TEST(Window, GreyingFollowsTheFocusedPane) {
 
 TEST(Window, FlagItemsShowAndFlipTheFlag) {
     Catalogue c;
-    CMainFrame frame;
+    CMainFrame frame(S());
     QAction* same = frame.FindAction(cmd::kFlagSame, Origin::MainMenu);
     ASSERT_TRUE(same->isCheckable());
-    const bool before = FlagValue(QStringLiteral("g_same_flag"));
+    const bool before = FlagValue(S().options, QStringLiteral("g_same_flag"));
     frame.UpdateCommandStates();
     EXPECT_EQ(same->isChecked(), before);
     same->trigger();
-    EXPECT_EQ(FlagValue(QStringLiteral("g_same_flag")), !before);
+    EXPECT_EQ(FlagValue(S().options, QStringLiteral("g_same_flag")), !before);
     EXPECT_EQ(same->isChecked(), !before);
     EXPECT_EQ(ReadSetting(QStringLiteral("flag"), QStringLiteral("g_same_flag"), QString()),
               before ? QStringLiteral("0") : QStringLiteral("1"));
@@ -301,7 +299,7 @@ TEST(Window, RightClickShowsThePaneMenuWithoutChangingTheSelection) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("Alpha"), QStringLiteral("alpha"), 0);
     Catalogue::Records(1, 3, QStringLiteral(" x "));
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     CLeftView* tree = frame.leftView();
@@ -340,7 +338,7 @@ TEST(Window, RightClickShowsThePaneMenuWithoutChangingTheSelection) {
 
 TEST(Window, DraggingAColumnDividerStoresTheWidth) {
     Catalogue c;
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     QHeaderView* header = frame.listView()->horizontalHeader();
@@ -357,8 +355,8 @@ TEST(Window, DraggingAColumnDividerStoresTheWidth) {
 TEST(Window, HeaderTitlesAndClicksSortWithOneToggleForAllColumns) {
     Catalogue c;
     Catalogue::Records(1, 3, QStringLiteral(" x "));
-    ExecuteSql(QStringLiteral("update main set yourid=4-id"), adCmdTextNoRecords);
-    CMainFrame frame;
+    ExecuteSql(QStringLiteral("update main set yourid=4-id"), adCmdTextNoRecords, S().catalogue);
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     COstrelView* list = frame.listView();
@@ -380,7 +378,7 @@ TEST(Window, HeaderTitlesAndClicksSortWithOneToggleForAllColumns) {
     // Clicks alternate ascending and descending, whatever column is clicked (one toggle
     // for all columns; the process's earlier clicks decide where it stands now).
     clickHeader(10);
-    bool ascending = g_record_list.SortSpec().endsWith(QStringLiteral(" ASC"));
+    bool ascending = S().list.SortSpec().endsWith(QStringLiteral(" ASC"));
     const int columns[] = {10, 0, 10, 10};
     for (int i = 0; i < 4; ++i) {
         if (i > 0) {
@@ -388,7 +386,7 @@ TEST(Window, HeaderTitlesAndClicksSortWithOneToggleForAllColumns) {
             ascending = !ascending;
         }
         const QString field = columns[i] == 10 ? QStringLiteral("yourid") : QStringLiteral("name");
-        EXPECT_EQ(g_record_list.SortSpec(), field + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
+        EXPECT_EQ(S().list.SortSpec(), field + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
         // yourid runs against name: f3.txt has yourid 1.
         const bool f3First = (columns[i] == 10) == ascending;
         EXPECT_EQ(list->CellText(0, 0), f3First ? QStringLiteral("f3.txt") : QStringLiteral("f1.txt")) << i;
@@ -398,34 +396,34 @@ TEST(Window, HeaderTitlesAndClicksSortWithOneToggleForAllColumns) {
 TEST(Window, PageSetAndLanguageSetUseTheirDialogs) {
     Catalogue c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     p.AnswerDialog(dlg::kInput, {{dlg::kText, QStringLiteral("99999")}});
     frame.Dispatch(cmd::kPageSet, Origin::MainMenu);
     ASSERT_EQ(p.dialogsShown.size(), 1u);
     EXPECT_EQ(p.dialogsShown[0].second.value(dlg::kText).toString(), QStringLiteral("30"));
-    EXPECT_EQ(g_pageset.PageSize(), 10000);
+    EXPECT_EQ(S().pageset.PageSize(), 10000);
     frame.Dispatch(cmd::kPageSet, Origin::MainMenu);  // cancelled: unchanged
-    EXPECT_EQ(g_pageset.PageSize(), 10000);
-    g_pageset.SetPageSize(30);
+    EXPECT_EQ(S().pageset.PageSize(), 10000);
+    S().pageset.SetPageSize(30);
 
-    const int before = g_language;
+    const int before = S().options.language;
     frame.Dispatch(cmd::kLanguageSet, Origin::MainMenu);  // closed without OK
-    EXPECT_EQ(g_language, before);
+    EXPECT_EQ(S().options.language, before);
     EXPECT_EQ(ReadSetting(QStringLiteral("flag"), QStringLiteral("language"), QString()),
               QString::number(before));
     p.AnswerDialog(dlg::kCombo, {{dlg::kChoice, QStringLiteral("BIG5")}});
     frame.Dispatch(cmd::kLanguageSet, Origin::MainMenu);
     EXPECT_EQ(p.dialogsShown.back().second.value(dlg::kItems).toStringList(),
               (QStringList{QStringLiteral("AUTO"), QStringLiteral("GBK"), QStringLiteral("BIG5")}));
-    EXPECT_EQ(g_language, 950);
+    EXPECT_EQ(S().options.language, 950);
 }
 
 TEST(Window, DroppedFilesAreCataloguedAndFoldersSkipped) {
     Catalogue c;
     struct NoIndexing {
-        bool was = sysindex;
-        NoIndexing() { sysindex = false; }
-        ~NoIndexing() { sysindex = was; }
+        bool was = S().options.sysindex;
+        NoIndexing() { S().options.sysindex = false; }
+        ~NoIndexing() { S().options.sysindex = was; }
     } noIndexing;
     const QString file = QDir(c.path()).filePath(QStringLiteral("dropped 'quote'.txt"));
     const QString folder = QDir(c.path()).filePath(QStringLiteral("a folder"));
@@ -435,8 +433,8 @@ TEST(Window, DroppedFilesAreCataloguedAndFoldersSkipped) {
         f.write("x");
     }
     ASSERT_TRUE(QDir().mkpath(folder));
-    CMainFrame frame;
-    g_record_list.Clear();
+    CMainFrame frame(S());
+    S().list.Clear();
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(file), QUrl::fromLocalFile(folder)});
     QWidget* viewport = frame.listView()->viewport();
@@ -495,11 +493,11 @@ void OnProgressDialog(std::function<void(CShowInfoDlg*)> f) {
 }  // namespace
 
 TEST(ProgressDialog, ShowsTheWorkersTextsAndStopEndsIt) {
-    ClearStatusQueueForTests();
+    korvel::LongOperation op;
     CShowInfoDlg::stopWaitMs = 50;
-    GuiPrompter gui;
-    SetPrompter(&gui);
-    PostStatus(QStringLiteral("posted before"));
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
+    op.Post(QStringLiteral("posted before"));
     std::atomic<bool> sawStop{false};
     QStringList seen;
     QString titleSeen;
@@ -510,25 +508,25 @@ TEST(ProgressDialog, ShowsTheWorkersTextsAndStopEndsIt) {
         seen << dlg->StatusText();
         QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
     });
-    gui.RunLongOperation([&] {
-        PostStatus(QStringLiteral("step 1"));
-        while (!g_stop_requested) QThread::msleep(5);
+    gui.RunLongOperation(op, [&] {
+        op.Post(QStringLiteral("step 1"));
+        while (!op.StopRequested()) QThread::msleep(5);
         sawStop = true;
     });
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
     EXPECT_EQ(titleSeen, QStringLiteral("Dialog"));
     EXPECT_EQ(seen, QStringList{QStringLiteral("step 1")});
     EXPECT_TRUE(sawStop);
-    EXPECT_EQ(PendingStatusCount(), 0);  // "posted before" was shown first
+    EXPECT_EQ(op.Pending(), 0);  // "posted before" was shown first
 }
 
 // A worker that posts far faster than the status line shows (an import posts every file)
 // must not leave the line minutes behind: the last text shows soon after the worker ends.
 TEST(ProgressDialog, StatusLineKeepsUpWithAFastWorker) {
-    ClearStatusQueueForTests();
+    korvel::LongOperation op;
     CShowInfoDlg::stopWaitMs = 50;
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
     bool sawFinish = false;
     OnProgressDialog([&](CShowInfoDlg* dlg) {
         // 5000 texts take 50 s at one per 10 ms; skipping the backlog shows "finish" at once.
@@ -536,20 +534,20 @@ TEST(ProgressDialog, StatusLineKeepsUpWithAFastWorker) {
                                     20000);
         QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
     });
-    gui.RunLongOperation([] {
-        for (int i = 0; i < 5000; ++i) PostStatus(QStringLiteral("/data/file%1").arg(i));
-        PostStatus(QStringLiteral("finish"));
+    gui.RunLongOperation(op, [&op] {
+        for (int i = 0; i < 5000; ++i) op.Post(QStringLiteral("/data/file%1").arg(i));
+        op.Post(QStringLiteral("finish"));
     });
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
     EXPECT_TRUE(sawFinish);
-    EXPECT_EQ(PendingStatusCount(), 0);
+    EXPECT_EQ(op.Pending(), 0);
 }
 
 TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
-    ClearStatusQueueForTests();
+    korvel::LongOperation op;
     CShowInfoDlg::stopWaitMs = 50;
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
     for (int way = 0; way < 2; ++way) {
         std::atomic<bool> sawStop{false};
         OnProgressDialog([&](CShowInfoDlg* dlg) {
@@ -557,24 +555,24 @@ TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
             if (way == 0) QTest::keyClick(dlg, Qt::Key_Escape);
             else dlg->close();
         });
-        gui.RunLongOperation([&] {
-            while (!g_stop_requested) QThread::msleep(5);
+        gui.RunLongOperation(op, [&] {
+            while (!op.StopRequested()) QThread::msleep(5);
             QThread::msleep(100);  // the worker ends after the dialog's wait
             sawStop = true;
         });
         EXPECT_TRUE(sawStop) << way;
     }
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
 }
 
 TEST(ProgressDialog, RowsAddedByAWorkerReachTheList) {
     Catalogue c;
-    ClearStatusQueueForTests();
+    korvel::LongOperation op;
     CShowInfoDlg::stopWaitMs = 50;
-    GuiPrompter gui;
-    SetPrompter(&gui);
-    CMainFrame frame;
-    g_record_list.Clear();
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
+    CMainFrame frame(S());
+    S().list.Clear();
     ASSERT_EQ(frame.listView()->RowCount(), 0);
     int shownWhileRunning = -1;
     OnProgressDialog([&](CShowInfoDlg* dlg) {
@@ -582,16 +580,16 @@ TEST(ProgressDialog, RowsAddedByAWorkerReachTheList) {
         shownWhileRunning = frame.listView()->RowCount();
         QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
     });
-    gui.RunLongOperation([] {
+    gui.RunLongOperation(op, [&op] {
         for (int i = 0; i < 3; ++i)
-            g_record_list.InsertRowAtTop({QStringLiteral("n%1").arg(i), QString(), QString(), QString::number(i)});
-        PostStatus(QStringLiteral("finish"));
-        while (!g_stop_requested) QThread::msleep(5);
+            S().list.InsertRowAtTop({QStringLiteral("n%1").arg(i), QString(), QString(), QString::number(i)});
+        op.Post(QStringLiteral("finish"));
+        while (!op.StopRequested()) QThread::msleep(5);
     });
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
     EXPECT_EQ(shownWhileRunning, 3);
     ASSERT_EQ(frame.listView()->RowCount(), 3);
     EXPECT_EQ(frame.listView()->CellText(0, 0), QStringLiteral("n2"));
     EXPECT_EQ(frame.listView()->CellText(2, 3), QStringLiteral("0"));
-    EXPECT_EQ(RecordIdOfRow(0), QStringLiteral("2"));
+    EXPECT_EQ(S().list.RecordIdOfRow(0), QStringLiteral("2"));
 }
