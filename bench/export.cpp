@@ -1,9 +1,11 @@
-// Export benchmark: exports 10,000 small files and one 1 GB file into an empty folder and
-// again into the same folder (everything already there), beside `cp` of the same files
-// and `md5sum` of both sides, measured in the same run; the memory high-water mark
-// around the digest of the large file; and 10,000 records re-pathed in one batch.
+// Export benchmark: exports 10,000 small files and one large file into an empty folder
+// and again into the same folder (everything already there), beside `cp` of the same
+// files followed by a sync of just the copied files, and `md5sum` of both sides; three
+// rounds, interleaved, min and median of wall and processor seconds; the memory
+// high-water mark around the digest of the large file; and 10,000 records re-pathed in
+// one batch.
 //
-//   bench_export [--big-mb N]    (default 1024)
+//   bench_export [--big-mb N] [--runs N]    (defaults 256 and 3)
 #include "benchutil.h"
 #include "session/session.h"
 #include "base/longop.h"
@@ -87,9 +89,12 @@ std::string BuildSources(int bigMb) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int bigMb = 1024;
-    for (int i = 1; i + 1 < argc; ++i)
+    int bigMb = 256;
+    int runs = 3;
+    for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--big-mb") == 0) bigMb = std::atoi(argv[i + 1]);
+        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(3, std::atoi(argv[i + 1]));
+    }
     const std::string src = BuildSources(bigMb);
     std::printf("sources: %s (10,000 small files, one file of %d MiB)\n", src.c_str(), bigMb);
 
@@ -116,79 +121,73 @@ int main(int argc, char** argv) {
     Shell("cat '" + src + "'/small/*/* '" + src + "/big/big file.bin' > /dev/null");
 
     auto exportRun = [&](const QStringList& ids, const std::string& dest, int* copied) {
-        const double c0 = CpuSeconds(RUSAGE_SELF);
-        const auto t0 = Clock::now();
-        ExportRun run;
-        ExportTally tally;
-        CopyMap map;
-        ExportRecords(run, ids, QString::fromStdString(dest), tally, map);
-        *copied = static_cast<int>(tally.copied.size());
-        const double wall = Seconds(t0, Clock::now());
-        g_lastCpu = CpuSeconds(RUSAGE_SELF) - c0;
-        return wall;
+        return bench::Time([&] {
+            ExportRun run(S().catalogue, S().nodes.map, S().options, S().prompter(), S().ops.exportRun);
+            ExportTally tally;
+            CopyMap map;
+            ExportRecords(run, ids, QString::fromStdString(dest), tally, map);
+            *copied = static_cast<int>(tally.copied.size());
+        });
+    };
+    auto shell = [](const std::string& command) {
+        return bench::Time([&] {
+            if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+        }, RUSAGE_CHILDREN);
+    };
+    // A copy with cp, then a flush of just the copied files (fsync of each, as the export
+    // does before naming its copies), not of the whole file system.
+    auto cpSync = [&](const std::string& from, const std::string& to) {
+        std::system(("mkdir -p '" + to + "'").c_str());
+        return shell("find '" + from + "' -type f -print0 | xargs -0 cp -t '" + to + "' && find '" + to +
+                     "' -type f -print0 | xargs -0 sync --");
     };
 
-    std::printf("\n%-36s %8s %8s %6s   %8s %8s %6s\n", "", "korvel", "baseline", "ratio", "kv cpu", "base cpu",
-                "ratio");
-    auto row = [](const char* what, double k, double kc, double b, double bc) {
-        std::printf("%-36s %7.2fs %7.2fs %5.2fx   %7.2fs %7.2fs %5.2fx\n", what, k, b, k / b, kc, bc, kc / bc);
-    };
-
-    // Small files.
-    mkdir((out + "/cp-small").c_str(), 0755);
-    mkdir((out + "/ex-small").c_str(), 0755);
-    const double cpSmall = Shell("find '" + src + "/small' -type f -print0 | xargs -0 cp -t '" + out + "/cp-small'");
-    const double cpSmallCpu = g_lastCpu;
-    Shell("sync");  // the export's flush must not write cp's copies
-    int copied = 0;
-    const double exSmall = exportRun(smallIds, out + "/ex-small", &copied);
-    std::printf("(first small export copied %d)\n", copied);
-    row("10,000 files, first export vs cp", exSmall, g_lastCpu, cpSmall, cpSmallCpu);
-    // The export flushes its copies to the disk before naming them; cp does not. The same
-    // copy followed by a flush of the file system:
-    mkdir((out + "/cps-small").c_str(), 0755);
-    const double cpsSmall = Shell("find '" + src + "/small' -type f -print0 | xargs -0 cp -t '" + out +
-                                  "/cps-small' && sync -f '" + out + "/cps-small'");
-    row("10,000 files, first export vs cp+sync", exSmall, 0, cpsSmall, g_lastCpu);
-    const double md5Small = Shell("find '" + src + "/small' '" + out + "/ex-small' -type f -print0 | xargs -0 md5sum > /dev/null");
-    const double md5SmallCpu = g_lastCpu;
-    const double exSmall2 = exportRun(smallIds, out + "/ex-small", &copied);
-    std::printf("(second small export copied %d)\n", copied);
-    row("10,000 files, again vs md5sum both", exSmall2, g_lastCpu, md5Small, md5SmallCpu);
+    std::printf("%s\n", bench::LoadText().c_str());
+    bench::Series exSmall, cpsSmall, exSmall2, md5Small, exBig, cpsBig, exBig2, md5Big;
+    int copiedFirst = 0, copiedAgain = 0, copiedBig = 0, copiedBigAgain = 0;
+    long hwmBefore = 0, hwmAfter = 0;
+    for (int run = 0; run < runs; ++run) {
+        const std::string r = out + "/run" + std::to_string(run);
+        std::system(("mkdir -p '" + r + "/ex-small' '" + r + "/ex-big'").c_str());
+        Shell("sync");  // nothing of an earlier step left to write
+        cpsSmall.Add(cpSync(src + "/small", r + "/cps-small"));
+        Shell("sync");
+        exSmall.Add(exportRun(smallIds, r + "/ex-small", &copiedFirst));
+        md5Small.Add(shell("find '" + src + "/small' '" + r + "/ex-small' -type f -print0 | xargs -0 md5sum > /dev/null"));
+        exSmall2.Add(exportRun(smallIds, r + "/ex-small", &copiedAgain));
+        Shell("sync");
+        cpsBig.Add(cpSync(src + "/big", r + "/cps-big"));
+        Shell("sync");
+        exBig.Add(exportRun(bigIds, r + "/ex-big", &copiedBig));
+        md5Big.Add(shell("md5sum '" + src + "/big/big file.bin' '" + r + "/ex-big/big file.bin' > /dev/null"));
+        hwmBefore = StatusKb("VmHWM:");
+        exBig2.Add(exportRun(bigIds, r + "/ex-big", &copiedBigAgain));
+        hwmAfter = StatusKb("VmHWM:");
+        std::system(("rm -rf '" + r + "'").c_str());
+    }
+    std::printf("first small export copied %d, second %d; big: %d, %d\n", copiedFirst, copiedAgain, copiedBig,
+                copiedBigAgain);
+    bench::PrintRow("10,000 files, first export", exSmall, "cp + sync", cpsSmall);
+    bench::PrintRow("10,000 files, again", exSmall2, "md5sum both", md5Small);
+    bench::PrintRow("1 big file, first export", exBig, "cp + sync", cpsBig);
+    bench::PrintRow("1 big file, again", exBig2, "md5sum both", md5Big);
+    std::printf("memory high-water mark around the digests of 2 x %d MiB: %ld KiB -> %ld KiB\n", bigMb, hwmBefore,
+                hwmAfter);
     {
         // The share of the digests in the second run.
+        const std::string r = out + "/digests";
+        std::system(("mkdir -p '" + r + "'").c_str());
+        exportRun(smallIds, r, &copiedFirst);
         const auto c0 = Clock::now();
         int same = 0;
         for (int d = 0; d < 100; ++d)
             for (int i = 0; i < 100; ++i) {
                 const std::string name = "/文件 " + std::to_string(d * 100 + i) + ".txt";
                 same += CompareFiles(QString::fromStdString(src + "/small/dir " + std::to_string(d) + name),
-                                     QString::fromStdString(out + "/ex-small" + name)) == kSameContent;
+                                     QString::fromStdString(r + name)) == kSameContent;
             }
         std::printf("(CompareFiles alone over the 10,000 pairs: %.2fs, %d the same)\n", Seconds(c0, Clock::now()), same);
     }
-
-    // The large file.
-    mkdir((out + "/cp-big").c_str(), 0755);
-    mkdir((out + "/ex-big").c_str(), 0755);
-    Shell("sync");  // nothing of the small files left to write
-    const double cpBig = Shell("cp '" + src + "/big/big file.bin' '" + out + "/cp-big/'");
-    const double cpBigCpu = g_lastCpu;
-    Shell("sync");
-    const double exBig = exportRun(bigIds, out + "/ex-big", &copied);
-    row("1 file, first export vs cp", exBig, g_lastCpu, cpBig, cpBigCpu);
-    mkdir((out + "/cps-big").c_str(), 0755);
-    const double cpsBig = Shell("cp '" + src + "/big/big file.bin' '" + out + "/cps-big/' && sync -f '" + out + "/cps-big'");
-    row("1 file, first export vs cp+sync", exBig, 0, cpsBig, g_lastCpu);
-    const double md5Big = Shell("md5sum '" + src + "/big/big file.bin' '" + out + "/ex-big/big file.bin' > /dev/null");
-    const double md5BigCpu = g_lastCpu;
-    const long hwmBefore = StatusKb("VmHWM:");
-    const double exBig2 = exportRun(bigIds, out + "/ex-big", &copied);
-    const long hwmAfter = StatusKb("VmHWM:");
-    std::printf("(second big export copied %d)\n", copied);
-    row("1 file, again vs md5sum both", exBig2, g_lastCpu, md5Big, md5BigCpu);
-    std::printf("memory high-water mark around the digests of 2 x %d MiB: %ld KiB -> %ld KiB\n", bigMb, hwmBefore,
-                hwmAfter);
     const auto d0 = Clock::now();
     const QString digest = FileDigest(QString::fromStdString(src + "/big/big file.bin"));
     std::printf("FileDigest alone: %.2fs (%s)\n", Seconds(d0, Clock::now()), digest.toLatin1().constData());
@@ -204,7 +203,9 @@ int main(int argc, char** argv) {
     std::printf("\n10,000 records: replace-path %.2fs (%zu changed), replace-root %.2fs (%zu), set-disk %.2fs (%zu)\n",
                 Seconds(b0, b1), r.changed.size(), Seconds(b1, b2), r2.changed.size(), Seconds(b2, b3),
                 r3.changed.size());
+    bench::PrintMachine();
     S().catalogue.Close();
+
     QDir::setCurrent(QDir::tempPath());
     return 0;
 }

@@ -1,24 +1,32 @@
-// Folder import benchmark: builds a tree of files under /tmp, imports it with the default
-// options (node tree on, same-file check on), compares with `find` over the same tree,
-// imports it again (every file refused by the same-file check), and prints the figures.
+// Folder import benchmark. Two trees under /tmp: 100,000 files in 1,000 folders two levels
+// deep (every tenth name with a blank, every tenth a CJK name), and 200,000 files with
+// Chinese names in folders twenty levels deep. Each tree is imported with the default
+// options (node tree on, same-file check on) into a fresh catalogue, then again (every
+// file refused by the same-file check), once without a filter.xml and once with the
+// default filter.xml, and through korvel-cli import-tree; each beside
+// `find -printf '%s %T@ %p\n'` over the same tree, run as many times, interleaved.
+// Prints min and median of wall and processor seconds, the ratios, the load and the peak
+// memory.
 //
-//   bench_import               runs 20,000 and 100,000 files, each in its own process
-//   bench_import --one N       one size (used by the above)
+//   bench_import                 both trees, each in its own process, 3 runs each
+//   bench_import --one N [RUNS]  one tree: 100000 the flat one, 200000 the deep one
 #include "benchutil.h"
 #include "session/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
+#include "io/filters.h"
 #include "io/importcore.h"
+#include "io/indexjob.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -30,80 +38,70 @@
 #include <thread>
 
 using namespace korvel;
-using bench::Clock;
-using bench::CpuSeconds;
-using bench::Seconds;
-using bench::StatusKb;
+using bench::Series;
 
 namespace {
 
-// 1,000 folders (100 folders of 10 sub-folders each) holding `files` files in all; every
-// tenth name has a blank and every tenth a CJK name.
-std::string BuildTree(int files) {
+void MakeFile(const std::string& p) {
+    int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        ::write(fd, p.data(), p.size() % 200);
+        ::close(fd);
+    }
+}
+
+// The flat tree: 100 folders of 10 sub-folders, `files` files in all.
+std::string BuildFlatTree(int files) {
     std::string root = "/tmp/korvel-bench-tree-" + std::to_string(files);
     std::string done = root + ".complete";  // beside the tree, not in it
     if (access(done.c_str(), F_OK) == 0) return root;
     std::system(("rm -rf '" + root + "'").c_str());
     mkdir(root.c_str(), 0755);
     const int perFolder = files / 1000;
-    int made = 0;
     for (int a = 0; a < 100; ++a) {
         std::string da = root + "/dir " + std::to_string(a);
         mkdir(da.c_str(), 0755);
         for (int b = 0; b < 10; ++b) {
             std::string db = da + "/子目录" + std::to_string(b);
             mkdir(db.c_str(), 0755);
-            for (int i = 0; i < perFolder; ++i, ++made) {
+            for (int i = 0; i < perFolder; ++i) {
                 std::string name;
                 if (i % 10 == 3) name = "report " + std::to_string(i) + ".doc";
                 else if (i % 10 == 7) name = "文件" + std::to_string(i) + ".txt";
                 else name = "file" + std::to_string(i) + ".txt";
-                std::string p = db + "/" + name;
-                int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                if (fd >= 0) {
-                    ::write(fd, p.data(), p.size() % 200);
-                    ::close(fd);
-                }
+                MakeFile(db + "/" + name);
             }
         }
     }
-    int fd = ::open(done.c_str(), O_WRONLY | O_CREAT, 0644);
-    if (fd >= 0) ::close(fd);
-    std::printf("built %d files in 1000 folders under %s\n", made, root.c_str());
+    MakeFile(done);
     return root;
 }
 
-double TimeFind(const std::string& root) {
-    const std::string cmd = "find '" + root + "' -printf '%p %s %T@\\n' > /dev/null";
-    std::system(cmd.c_str());  // warm the cache
-    auto t0 = Clock::now();
-    std::system(cmd.c_str());
-    return Seconds(t0, Clock::now());
-}
-
-// The bare walk for comparison: readdir and one fstatat per file, nothing else.
-long long BareWalk(int dirFd) {
-    DIR* d = fdopendir(dirFd);
-    if (!d) return 0;
-    long long n = 0;
-    while (dirent* e = readdir(d)) {
-        if (e->d_name[0] == '.' && (!e->d_name[1] || (e->d_name[1] == '.' && !e->d_name[2]))) continue;
-        struct stat st;
-        if (e->d_type == DT_DIR) {
-            int sub = openat(dirfd(d), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub >= 0) n += BareWalk(sub);
-        } else if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            ++n;
+// The deep tree: 200 chains of 20 folders with Chinese names, 50 files with Chinese names
+// in every folder of every chain: 200,000 files.
+std::string BuildDeepTree() {
+    std::string root = "/tmp/korvel-bench-deep-200000";
+    std::string done = root + ".complete";
+    if (access(done.c_str(), F_OK) == 0) return root;
+    std::system(("rm -rf '" + root + "'").c_str());
+    mkdir(root.c_str(), 0755);
+    for (int c = 0; c < 200; ++c) {
+        std::string d = root + "/资料库" + std::to_string(c);
+        for (int level = 0; level < 20; ++level) {
+            if (level > 0) d += "/第" + std::to_string(level) + "层目录";
+            mkdir(d.c_str(), 0755);
+            for (int i = 0; i < 50; ++i)
+                MakeFile(d + "/项目文档 " + std::to_string(c) + "-" + std::to_string(level) + "-" + std::to_string(i) +
+                         (i % 3 == 0 ? ".pdf" : i % 3 == 1 ? ".docx" : ".txt"));
         }
     }
-    closedir(d);
-    return n;
+    MakeFile(done);
+    return root;
 }
 
-double TimeBareWalk(const std::string& root) {
-    auto t0 = Clock::now();
-    BareWalk(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return Seconds(t0, Clock::now());
+bench::Sample TimeFind(const std::string& root) {
+    const std::string cmd = "find '" + root + "' -printf '%s %T@ %p\\n' > /dev/null";
+    return bench::Time([&] { std::system(cmd.c_str()); }, RUSAGE_CHILDREN);
 }
 
 long long Count(const char* sql) {
@@ -112,7 +110,7 @@ long long Count(const char* sql) {
 }
 
 // Runs one walk with a thread emptying the status queue, as the progress dialog does.
-double TimeWalk(const std::string& root, const ImportOptions& options) {
+void Walk(const std::string& root, const ImportOptions& options) {
     std::atomic<bool> done{false};
     std::thread drain([&] {
         QString t;
@@ -125,45 +123,111 @@ double TimeWalk(const std::string& root, const ImportOptions& options) {
         }
     });
     S().ops.import.Start();
-    auto t0 = Clock::now();
-    const WalkResult result = WalkFolder(QString::fromStdString(root), 1, NodeAllTags("0", S().nodes.map), "0", options, S().ops.import, S().catalogue);
+    const WalkResult result = WalkFolder(QString::fromStdString(root), 1, NodeAllTags("0", S().nodes.map), "0", options,
+                                         S().ops.import, S().catalogue);
     if (!result.Complete()) std::printf("the walk was not complete: %d record(s) failed\n", result.failedRecords);
-    double s = Seconds(t0, Clock::now());
     done = true;
     drain.join();
-    return s;
 }
 
-int RunOne(int files) {
-    const std::string root = BuildTree(files);
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
-    CreateCatalogue("kv.kdb");
-    S().catalogue.Open(kConnectionString);
-    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
-    // The default options of the import dialog and of config.cnf.
-    ImportOptions options = ImportOptionsOf(S().options, S().presets, S().filters);
-    options.depth = 2;
-    options.createNodeTree = true;
-    options.importLastDir = true;
-    options.sameCheck = true;
+// A fresh working folder with an empty catalogue, with or without the default filter.xml.
+struct Work {
+    QTemporaryDir dir;
+    explicit Work(bool filters) {
+        QDir::setCurrent(dir.path());
+        CreateCatalogue("kv.kdb");
+        if (filters) WriteDefaultFilterFile(kFilterFile);
+        LoadFilterLists(S().filters);
+    }
+};
 
-    const double findSeconds = TimeFind(root);
-    const double bareSeconds = TimeBareWalk(root);
-    const long rssBefore = StatusKb("VmRSS:");
-    const double first = TimeWalk(root, options);
-    const long long records = Count("select count(*) from main");
-    const long peakKb = StatusKb("VmHWM:");
-    const double again = TimeWalk(root, options);
-    const long long recordsAfter = Count("select count(*) from main");
-    S().catalogue.Close();
+// The cases measured in the process: the walk of the core, with and without filter.xml.
+struct Case {
+    const char* name;
+    bool filters;
+    bool indexOn;
+};
+const Case kCases[] = {{"no filter.xml", false, false},
+                       {"default filter.xml, index setting off", true, false},
+                       {"default filter.xml, index setting on", true, true}};
 
-    std::printf("files %lld: first import %.2f s (%.0f files/s), find %.3f s, ratio %.1f\n", records,
-                first, records / first, findSeconds, first / findSeconds);
-    std::printf("files %lld: readdir + fstatat alone %.3f s\n", records, bareSeconds);
-    std::printf("files %lld: re-import %.2f s (%lld new records), ratio to first %.2f\n", records, again,
-                recordsAfter - records, again / first);
-    std::printf("files %lld: memory before import %ld KB, peak %ld KB\n", records, rssBefore, peakKb);
+
+int RunOne(int files, int runs) {
+    const bool deep = files == 200000;
+    const std::string root = deep ? BuildDeepTree() : BuildFlatTree(files);
+    const int depth = deep ? 20 : 2;
+    std::printf("tree %s: %d files, depth %d; %s\n", root.c_str(), files, depth, bench::LoadText().c_str());
+    TimeFind(root);  // warm the cache
+    Series find;
+    const size_t nCases = sizeof kCases / sizeof kCases[0];
+    std::vector<Series> first(nCases), again(nCases);
+    Series cli, cliAgain, indexJob;
+    int indexed = 0, pending = 0;
+    std::vector<long long> records(nCases);
+    long long cliRecords = -1;
+    for (int run = 0; run < runs; ++run) {
+        find.Add(TimeFind(root));
+        for (size_t c = 0; c < nCases; ++c) {
+            Work work(kCases[c].filters);
+            S().catalogue.Open(kConnectionString);
+            LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+            ImportOptions options = ImportOptionsOf(S().options, S().presets, S().filters);
+            options.depth = depth;
+            options.createNodeTree = true;
+            options.importLastDir = true;
+            options.sameCheck = true;
+            options.indexOnImport = kCases[c].indexOn;
+            first[c].Add(bench::Time([&] { Walk(root, options); }));
+            records[c] = Count("select count(*) from main");
+            if (kCases[c].indexOn) {
+                // The content-index job that follows an import with the index setting on; the
+                // records have landed before it starts.
+                IndexJobOptions o = ImportIndexJobOptions(S().filters.List(QStringLiteral("index")), false, S().catalogue);
+                o.workerProgram = QStringLiteral(KORVEL_KRVLEXTRACT);
+                // Its processor seconds include the extraction workers it waited for.
+                const double children0 = bench::CpuSeconds(RUSAGE_CHILDREN);
+                IndexJobResult r{};
+                bench::Sample job = bench::Time([&] { r = RunIndexJob(S().catalogue, {}, o, nullptr, {}); });
+                job.cpu += bench::CpuSeconds(RUSAGE_CHILDREN) - children0;
+                indexJob.Add(job);
+                indexed = r.indexed;
+                pending = r.pending;
+            }
+            again[c].Add(bench::Time([&] { Walk(root, options); }));
+            if (Count("select count(*) from main") != records[c]) std::printf("the second import added records\n");
+            S().catalogue.Close();
+            QDir::setCurrent(QDir::tempPath());
+        }
+        {
+            // korvel-cli in a working folder with its own default filter.xml (init makes it).
+            QTemporaryDir dir;
+            const std::string w = dir.path().toStdString();
+            const std::string cmd = std::string("'") + KORVEL_CLI + "' --dir '" + w + "' ";
+            std::system((cmd + "init > /dev/null").c_str());
+            const std::string import = cmd + "import-tree '" + root + "' --node 0 --depth " + std::to_string(depth) +
+                                       " > /dev/null";
+            cli.Add(bench::Time([&] { std::system(import.c_str()); }, RUSAGE_CHILDREN));
+            cliAgain.Add(bench::Time([&] { std::system(import.c_str()); }, RUSAGE_CHILDREN));
+            QDir::setCurrent(dir.path());
+            S().catalogue.Open(kConnectionString);
+            cliRecords = Count("select count(*) from main");
+            S().catalogue.Close();
+            QDir::setCurrent(QDir::tempPath());
+        }
+    }
+    for (size_t c = 0; c < nCases; ++c) {
+        std::printf(" %s: %lld records\n", kCases[c].name, records[c]);
+        bench::PrintRow("first import", first[c], "find", find);
+        bench::PrintRow("again (all refused)", again[c], "find", find);
+    }
+    if (!indexJob.wall.empty()) {
+        std::printf(" then the index job: %d documents, %d indexed\n", pending, indexed);
+        bench::PrintRow("index job", indexJob, "find", find);
+    }
+    std::printf(" korvel-cli import-tree (its own filter.xml): %lld records\n", cliRecords);
+    bench::PrintRow("first import", cli, "find", find);
+    bench::PrintRow("again (all refused)", cliAgain, "find", find);
+    bench::PrintMachine();
     return 0;
 }
 
@@ -171,9 +235,10 @@ int RunOne(int files) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc >= 3 && std::strcmp(argv[1], "--one") == 0) return RunOne(std::atoi(argv[2]));
-    // Each size in its own process, so each peak memory figure is that size's own.
-    for (int files : {20000, 100000}) {
+    if (argc >= 3 && std::strcmp(argv[1], "--one") == 0)
+        return RunOne(std::atoi(argv[2]), argc > 3 ? std::max(3, std::atoi(argv[3])) : 3);
+    // Each tree in its own process, so each peak memory figure is that tree's own.
+    for (int files : {100000, 200000}) {
         std::string cmd = std::string("'") + argv[0] + "' --one " + std::to_string(files);
         std::fflush(stdout);
         if (std::system(cmd.c_str()) != 0) return 1;

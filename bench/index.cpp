@@ -1,16 +1,27 @@
-// Content index benchmark: generates a corpus of mixed English and Chinese documents as
-// txt, docx and odt, indexes it the way the program does (the extractor word2 for the
-// office files, then the content-index library), and prints throughput, peak memory, the
-// size on disk, and the time of a content search over every indexed record beside
-// `grep -rlF` over the extracted texts, measured in the same run. The search is repeated
-// over four times as many records, made by copying the index folders (which the library
-// takes into its store at the next search).
+// Content index benchmark beside a desktop full-text indexer (recollindex and recollq of
+// Debian's recollcmd, installed by scripts/bench-setup) on the same generated corpus of mixed
+// English and Chinese documents (txt, docx, odt, html in equal parts).
 //
-//   bench_index            5,000 documents of about 12 KB (about 60 MB)
-//   bench_index N          N documents
+// Each round indexes the corpus afresh and again unchanged, with Korvel's index job (after
+// an import with indexing off, as the window does it) and with recollindex, each in its own
+// process: wall seconds, processor seconds (the process and its children: extraction
+// workers, filters), peak memory (the indexing process and its largest child), and the
+// size of what each keeps (Korvel: the store KRVLINDEX and the texts under ./index). The
+// figures are printed per round and as min and median. Then the queries: the content search
+// as the window runs it (catalogue open) beside `grep -rlF` over the same extracted texts,
+// and the whole korvel-cli process beside the whole recollq process.
+//
+//   bench_index [N [ROUNDS]]     N documents (5,000), ROUNDS rounds (3)
 #include "benchutil.h"
 #include "base/fsutil.h"
 #include "io/contentindex.h"
+#include "io/filters.h"
+#include "io/importcore.h"
+#include "io/indexjob.h"
+#include "base/longop.h"
+#include "search/contentsearch.h"
+#include "store/catalogue.h"
+#include "tree/nodes.h"
 #include "support/officefiles.h"
 
 #include <krvlindex.h>
@@ -18,8 +29,10 @@
 #include <QCoreApplication>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -31,6 +44,9 @@
 #include <random>
 #include <string>
 #include <vector>
+#include <algorithm>
+#include <map>
+#include <thread>
 
 using namespace korvel;
 namespace fs = std::filesystem;
@@ -94,13 +110,13 @@ struct Doc {
 
 // Builds (or finds) the corpus; returns its documents.
 std::vector<Doc> BuildCorpus(int n, uint64_t& bytes) {
-    const std::string root = "/tmp/korvel-bench-index-corpus-" + std::to_string(n);
+    const std::string root = "/tmp/korvel-bench-index-corpus2-" + std::to_string(n);
     const std::string done = root + ".complete";
     std::vector<Doc> docs;
     for (int i = 0; i < n; ++i) {
-        const char* ext = i % 3 == 0 ? "txt" : i % 3 == 1 ? "docx" : "odt";
+        const char* ext = i % 4 == 0 ? "txt" : i % 4 == 1 ? "docx" : i % 4 == 2 ? "odt" : "html";
         docs.push_back({root + "/" + std::to_string(i / 1000) + "/doc" + std::to_string(i) + "." + ext,
-                        i % 3 == 0 ? "" : ext});
+                        i % 4 == 0 ? "" : ext});
     }
     if (access(done.c_str(), F_OK) != 0) {
         std::printf("generating %d documents in %s ...\n", n, root.c_str());
@@ -141,6 +157,12 @@ std::vector<Doc> BuildCorpus(int n, uint64_t& bytes) {
                 officefiles::MakeDocx(docs[i].path, paras);
             } else if (docs[i].kind == "odt") {
                 officefiles::MakeOdt(docs[i].path, paras);
+            } else if (docs[i].kind == "html") {
+                std::ofstream f(docs[i].path, std::ios::binary);
+                f << "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>doc " << i
+                  << "</title><style>p { margin: 0 }</style></head><body>\n";
+                for (const auto& p : paras) f << "<p class=\"para\">" << p << "</p>\n";
+                f << "</body></html>\n";
             } else {
                 std::ofstream f(docs[i].path, std::ios::binary);
                 for (const auto& p : paras) f << p << "\n";
@@ -153,40 +175,240 @@ std::vector<Doc> BuildCorpus(int n, uint64_t& bytes) {
     return docs;
 }
 
-// A content search as the program runs it: every folder under ./index, one call each.
-int ContentSearch(const std::string& query, double& seconds) {
-    const auto t0 = Clock::now();
-    int hits = 0;
-    DIR* d = opendir("index");
-    while (struct dirent* e = readdir(d)) {
-        if (e->d_name[0] == '.') continue;
-        if (SearchFiles(("./index/" + std::string(e->d_name)).c_str(), query.c_str()) > 0) ++hits;
-    }
-    closedir(d);
-    seconds = Seconds(t0, Clock::now());
-    return hits;
+// --- Measuring a process ---------------------------------------------------------------
+
+struct Run {
+    double wall = 0;
+    double cpu = 0;       // the process and its waited-for children
+    double peakMb = 0;    // the process itself
+    double childPeakMb = 0;  // its largest child (as the process reports it; 0 when unknown)
+    double load = 0;      // 1-minute load average at the start
+};
+
+double LoadAverage() {
+    double l[3] = {0, 0, 0};
+    return getloadavg(l, 3) > 0 ? l[0] : -1;
 }
+
+// Runs fn in a child process (or argv as a program when fn is empty); the child's own
+// figures of its children come back through a pipe as "childPeakKb".
+Run Measure(const std::function<void(int reportFd)>& fn, const std::vector<std::string>& argv = {},
+            const std::string& logFile = "/dev/null") {
+    Run r;
+    r.load = LoadAverage();
+    int fds[2];
+    if (pipe(fds) != 0) return r;
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        if (fn) {
+            fn(fds[1]);
+            std::fflush(stdout);
+            _exit(0);
+        }
+        const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
+        }
+        std::vector<char*> a;
+        for (const auto& s : argv) a.push_back(const_cast<char*>(s.c_str()));
+        a.push_back(nullptr);
+        execvp(a[0], a.data());
+        _exit(127);
+    }
+    ::close(fds[1]);
+    std::string report;
+    char buf[256];
+    ssize_t got;
+    while ((got = ::read(fds[0], buf, sizeof buf)) > 0) report.append(buf, static_cast<size_t>(got));
+    ::close(fds[0]);
+    int status = 0;
+    struct rusage ru;
+    wait4(pid, &status, 0, &ru);
+    r.wall = Seconds(t0, Clock::now());
+    r.cpu = ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    r.peakMb = ru.ru_maxrss / 1024.0;
+    if (!report.empty()) {
+        const double own = std::atof(report.c_str()) / 1024.0;
+        const size_t sp = report.find(' ');
+        if (own > 0) r.peakMb = own;
+        if (sp != std::string::npos) r.childPeakMb = std::atof(report.c_str() + sp + 1) / 1024.0;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::printf("  (%s ended with status %d)\n", argv.empty() ? "child" : argv[0].c_str(), status);
+    return r;
+}
+
+// Tells the measuring parent this process's own peak and its largest child's.
+void ReportPeaks(int fd) {
+    struct rusage ch;
+    getrusage(RUSAGE_CHILDREN, &ch);
+    const std::string s = std::to_string(StatusKb("VmHWM:")) + " " + std::to_string(ch.ru_maxrss) + "\n";
+    if (::write(fd, s.data(), s.size()) < 0) {
+    }
+}
+
+double MinOf(std::vector<double> v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+double MedianOf(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+void PrintRuns(const char* what, const std::vector<Run>& runs, int docs) {
+    std::vector<double> wall, cpu, peak, child, rate;
+    for (const Run& r : runs) {
+        wall.push_back(r.wall);
+        cpu.push_back(r.cpu);
+        peak.push_back(r.peakMb);
+        child.push_back(r.childPeakMb);
+        rate.push_back(docs / r.wall);
+        std::printf("    %-26s %8.1f s %8.1f docs/s  cpu %7.1f s  peak %6.1f MB (child %6.1f MB)  load %.1f\n", what,
+                    r.wall, docs / r.wall, r.cpu, r.peakMb, r.childPeakMb, r.load);
+    }
+    std::printf("  %-28s min %.1f s / median %.1f s; docs/s max %.1f / median %.1f; cpu min %.1f / median %.1f s;"
+                " peak median %.1f MB\n",
+                what, MinOf(wall), MedianOf(wall), -MinOf([&] { std::vector<double> n; for (double x : rate) n.push_back(-x); return n; }()),
+                MedianOf(rate), MinOf(cpu), MedianOf(cpu), MedianOf(peak));
+}
+
+// --- Korvel's side ----------------------------------------------------------------------
+
+const char* const kCatalogueWork = "/tmp/korvel-bench-index-work";
+
+// A new working folder with a catalogue holding the corpus's records (imported with the
+// index off).
+void PrepareCatalogue(const std::string& corpus, const std::string& work) {
+    fs::remove_all(work);
+    fs::create_directories(work);
+    fs::current_path(work);
+    CreateCatalogue("kv.kdb");
+    S().catalogue.Open(kConnectionString);
+    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+    WriteDefaultFilterFile("filter.xml");
+    LoadFilterLists(S().filters);
+    ImportOptions o = ImportOptionsOf(S().options, S().presets, S().filters);
+    o.indexOnImport = false;
+    o.depth = 5;
+    std::atomic<bool> done{false};
+    std::thread drain([&] {
+        QString t;
+        while (!done) {
+            while (S().ops.import.Take(t) == 0) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    WalkFolder(QString::fromStdString(corpus), 1, NodeAllTags("0", S().nodes.map), "0", o, S().ops.import, S().catalogue);
+    done = true;
+    drain.join();
+    S().catalogue.Close();
+}
+
+// The index job in this (child) process; prints its counts.
+void IndexJobIn(const std::string& work, bool recheck, int reportFd) {
+    fs::current_path(work);
+    S().catalogue.Open(kConnectionString);
+    LoadFilterLists(S().filters);
+    IndexJobOptions o = ImportIndexJobOptions(S().filters.List(QStringLiteral("index")), false, S().catalogue);
+    o.workerProgram = QStringLiteral(KORVEL_KRVLEXTRACT);
+    o.recheck = recheck;
+    const IndexJobResult r = RunIndexJob(S().catalogue, {}, o, nullptr, {});
+    std::printf("    (job: %d to do, %d indexed, %d without text, %d unchanged, %d missing, %d not extracted)\n",
+                r.pending, r.indexed, r.noText, r.unchanged, r.missing,
+                [&] { int n = 0; for (const auto& k : r.notExtracted) n += k.second; return n; }());
+    S().catalogue.Close();
+    ReportPeaks(reportFd);
+}
+
+// --- Recoll's side ----------------------------------------------------------------------
+
+bool HaveRecoll() { return system("command -v recollindex >/dev/null 2>&1 && command -v recollq >/dev/null 2>&1") == 0; }
+
+std::string RecollConf(const std::string& corpus, int n) {
+    const std::string conf = "/tmp/korvel-bench-recoll-" + std::to_string(n);
+    fs::remove_all(conf);
+    fs::create_directories(conf);
+    // Korvel indexes at normal priority: so does recollindex here (its default is nice 19).
+    std::ofstream(conf + "/recoll.conf") << "topdirs = " << corpus << "\nnoaspell = 1\nloglevel = 1\nidxniceprio = 0\n";
+    return conf;
+}
+
+// --- Queries ------------------------------------------------------------------------------
 
 int GrepCount(const std::string& query, double& seconds) {
     const auto t0 = Clock::now();
     QString out;
-    RunCommand(QStringLiteral("grep -rlF \"%1\" index").arg(QString::fromStdString(query)), out);
+    RunCommand(QStringLiteral("grep -rlF --include=text.txt \"%1\" index").arg(QString::fromStdString(query)), out);
     seconds = Seconds(t0, Clock::now());
     return static_cast<int>(out.count(u'\n'));
 }
 
-void SearchTable(int records) {
-    const std::vector<std::string> queries = {kNeedleCjk, kNeedleWord, "的一是", "实验 zebrafish", "电力"};
-    std::printf("\ncontent search over %d records (every record asked in turn, as the program does):\n", records);
-    std::printf("  %-22s %7s %11s %11s %9s %9s\n", "query", "hits", "first (s)", "again (s)", "grep (s)", "ratio");
-    for (const auto& q : queries) {
-        double first = 0, again = 0, grepS = 0;
-        const int hits = ContentSearch(q, first);
-        ContentSearch(q, again);
-        const int grepHits = GrepCount(q, grepS);
-        std::printf("  %-22s %7d %11.4f %11.4f %9.4f %9.3f%s\n", q.c_str(), hits, first, again, grepS, first / grepS,
-                    q.find(' ') == std::string::npos && hits != grepHits ? "  (grep differs!)" : "");
+// Lines printed by a command, and its wall time.
+int CommandLines(const std::string& cmd, double& seconds) {
+    const auto t0 = Clock::now();
+    FILE* p = popen(cmd.c_str(), "r");
+    int lines = 0;
+    char buf[4096];
+    while (p && fgets(buf, sizeof buf, p)) ++lines;
+    if (p) pclose(p);
+    seconds = Seconds(t0, Clock::now());
+    return lines;
+}
+
+void QueryTable(const std::string& work, const std::string& recollConf, int n) {
+    fs::current_path(work);
+    S().catalogue.Open(kConnectionString);
+    struct Q {
+        std::string korvel;  // as typed into the content search
+        std::string grep;    // the text grep looks for (empty: not comparable)
+        std::string recoll;  // recollq's query language
+    } queries[] = {
+        {kNeedleWord, kNeedleWord, kNeedleWord},                    // rare word (5 %)
+        {kNeedleCjk, kNeedleCjk, kNeedleCjk},                       // rare Chinese run (1 %)
+        {"的一是", "的一是", "的一是"},                              // common Chinese run
+        {"\"zebrafish " + std::string(kNeedleCjk) + "\"", "", "\"zebrafish " + std::string(kNeedleCjk) + "\""},
+        {"的", "的", "的"},                                         // in every document
+    };
+    std::printf("\nqueries over %d documents (load %.1f):\n", n, LoadAverage());
+    std::printf("  %-28s %6s %6s | %9s %9s %9s %6s | %9s %9s %6s %6s\n", "query", "hits", "grep", "open min",
+                "median", "grep min", "ratio", "cli med", "recollq", "ratio", "rhits");
+    for (const Q& q : queries) {
+        std::vector<double> inproc;
+        int hits = 0;
+        for (int k = 0; k < 5; ++k) {
+            const auto t0 = Clock::now();
+            const ContentRunResult r = RankIndexedRecords(QString::fromStdString(q.korvel), S().catalogue);
+            inproc.push_back(Seconds(t0, Clock::now()));
+            hits = static_cast<int>(r.hits.size());
+        }
+        std::vector<double> greps;
+        int grepHits = -1;
+        if (!q.grep.empty())
+            for (int k = 0; k < 3; ++k) {
+                double g = 0;
+                grepHits = GrepCount(q.grep, g);
+                greps.push_back(g);
+            }
+        std::vector<double> cli, rq;
+        int rhits = -1;
+        const std::string cliCmd = std::string("'") + KORVEL_CLI + "' --dir '" + work + "' search-content '" + q.korvel + "'";
+        for (int k = 0; k < 3; ++k) {
+            double c = 0;
+            CommandLines(cliCmd, c);
+            cli.push_back(c);
+            if (!recollConf.empty()) {
+                double r = 0;
+                rhits = CommandLines("recollq -c '" + recollConf + "' -b -n 0-100000 '" + q.recoll + "' 2>/dev/null", r);
+                rq.push_back(r);
+            }
+        }
+        std::printf("  %-28s %6d %6d | %9.4f %9.4f %9.4f %6.3f | %9.4f %9.4f %6.2f %6d\n", q.korvel.c_str(), hits, grepHits,
+                    MinOf(inproc), MedianOf(inproc), MinOf(greps), greps.empty() ? 0 : MinOf(inproc) / MinOf(greps),
+                    MedianOf(cli), MedianOf(rq), rq.empty() ? 0 : MedianOf(cli) / MedianOf(rq), rhits);
     }
+    S().catalogue.Close();
 }
 
 }  // namespace
@@ -194,81 +416,56 @@ void SearchTable(int records) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int n = argc > 1 ? std::atoi(argv[1]) : 5000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     uint64_t corpusBytes = 0;
-    const auto docs = BuildCorpus(n, corpusBytes);
+    BuildCorpus(n, corpusBytes);
+    const std::string corpus = "/tmp/korvel-bench-index-corpus2-" + std::to_string(n);
+    const std::string work = std::string(kCatalogueWork) + "-" + std::to_string(n);
+    const bool recoll = HaveRecoll();
+    std::printf("corpus: %d documents (txt, docx, odt, html in equal parts), %.1f MB; %u cores; rounds %d\n", n,
+                corpusBytes / 1048576.0, std::thread::hardware_concurrency(), rounds);
+    if (!recoll) std::printf("recollindex/recollq not installed (scripts/bench-setup): Korvel alone\n");
 
-    const std::string work = "/tmp/korvel-bench-index-work-" + std::to_string(n);
-    fs::remove_all(work);
-    fs::create_directories(work);
-    fs::current_path(work);
-    qputenv("KORVEL_WORD2", KORVEL_WORD2);
-
-    std::printf("corpus: %d documents (txt, docx, odt in equal parts), %.1f MB\n", n, corpusBytes / 1048576.0);
-    const long rssBefore = StatusKb("VmRSS:");
-    double extractSeconds = 0;
-    int failed = 0;
-    const auto t0 = Clock::now();
-    const double cpu0 = CpuSeconds(RUSAGE_SELF);
-    for (int i = 0; i < n; ++i) {
-        const QString path = QString::fromStdString(docs[i].path);
-        const QString kind = QString::fromStdString(docs[i].kind);
-        const QString id = QString::number(i + 1);
-        if (kind.isEmpty()) {
-            ContentIndex::Index(path, id);
-        } else {
-            const auto e0 = Clock::now();
-            const bool ok = RunExtractor(path, kind);
-            extractSeconds += Seconds(e0, Clock::now());
-            if (!ok) {
-                ++failed;
-                continue;
-            }
-            ContentIndex::Index(ExtractedTextPath(), id);
+    std::vector<Run> fresh, again, rFresh, rAgain;
+    uint64_t store = 0, texts = 0, recollStore = 0;
+    std::string conf;
+    for (int round = 1; round <= rounds; ++round) {
+        std::printf("round %d\n", round);
+        std::fflush(stdout);
+        Measure([&](int) { PrepareCatalogue(corpus, work); });
+        fresh.push_back(Measure([&](int fd) { IndexJobIn(work, false, fd); }));
+        store = TreeBytes(work + "/KRVLINDEX");
+        texts = TreeBytes(work + "/index");
+        again.push_back(Measure([&](int fd) { IndexJobIn(work, true, fd); }));
+        if (recoll) {
+            conf = RecollConf(corpus, n);
+            rFresh.push_back(Measure({}, {"recollindex", "-c", conf, "-z"}, conf + "/bench.log"));
+            recollStore = TreeBytes(conf + "/xapiandb");
+            rAgain.push_back(Measure({}, {"recollindex", "-c", conf}, conf + "/bench2.log"));
         }
     }
-    SearchFiles("1", "flush");  // the last commit happens before a search
-    const double total = Seconds(t0, Clock::now());
-    const double libraryCpu = CpuSeconds(RUSAGE_SELF) - cpu0;
-    const double extractorCpu = CpuSeconds(RUSAGE_CHILDREN);
-    struct rusage children;
-    getrusage(RUSAGE_CHILDREN, &children);
-    const uint64_t textBytes = TreeBytes("index");
-    const uint64_t storeBytes = TreeBytes("KRVLINDEX");
+    std::printf("\nindexing %d documents:\n", n);
+    PrintRuns("korvel fresh", fresh, n);
+    PrintRuns("korvel again (unchanged)", again, n);
+    if (recoll) {
+        PrintRuns("recollindex fresh", rFresh, n);
+        PrintRuns("recollindex again", rAgain, n);
+        std::printf("  ratios (median): docs/s korvel/recoll %.2f; cpu korvel/recoll %.2f; "
+                    "re-index/fresh korvel %.3f, recoll %.3f\n",
+                    MedianOf([&] { std::vector<double> v; for (auto& r : rFresh) v.push_back(r.wall); return v; }()) /
+                        MedianOf([&] { std::vector<double> v; for (auto& r : fresh) v.push_back(r.wall); return v; }()),
+                    MedianOf([&] { std::vector<double> v; for (auto& r : fresh) v.push_back(r.cpu); return v; }()) /
+                        MedianOf([&] { std::vector<double> v; for (auto& r : rFresh) v.push_back(r.cpu); return v; }()),
+                    MedianOf([&] { std::vector<double> v; for (auto& r : again) v.push_back(r.wall); return v; }()) /
+                        MedianOf([&] { std::vector<double> v; for (auto& r : fresh) v.push_back(r.wall); return v; }()),
+                    MedianOf([&] { std::vector<double> v; for (auto& r : rAgain) v.push_back(r.wall); return v; }()) /
+                        MedianOf([&] { std::vector<double> v; for (auto& r : rFresh) v.push_back(r.wall); return v; }()));
+    }
+    std::printf("  kept on disk: korvel %.1f MB (store %.1f MB + texts %.1f MB)%s; corpus %.1f MB\n",
+                (store + texts) / 1048576.0, store / 1048576.0, texts / 1048576.0,
+                recoll ? (", recoll " + std::to_string(recollStore / 1048576) + " MB").c_str() : "",
+                corpusBytes / 1048576.0);
 
-    std::printf("indexing: %.1f s, %.1f documents/s, %.2f MB/s of files, %.2f MB/s of text (%d failed)\n", total,
-                n / total, corpusBytes / 1048576.0 / total, textBytes / 1048576.0 / total, failed);
-    std::printf("  of which waiting for the extractor (word2 processes): %.1f s\n", extractSeconds);
-    std::printf("  processor time: indexing process %.1f s (%.1f documents and %.2f MB of text per processor second),"
-                " extractors %.1f s\n",
-                libraryCpu, n / libraryCpu, textBytes / 1048576.0 / libraryCpu, extractorCpu);
-    std::printf("peak memory: this process %.1f MB (%.1f MB before indexing), largest extractor %.1f MB\n",
-                StatusKb("VmHWM:") / 1024.0, rssBefore / 1024.0, children.ru_maxrss / 1024.0);
-    std::printf("on disk: store KRVLINDEX %.1f MB, texts in ./index %.1f MB; corpus %.1f MB (store/corpus %.2f)\n",
-                storeBytes / 1048576.0, textBytes / 1048576.0, corpusBytes / 1048576.0,
-                static_cast<double>(storeBytes) / corpusBytes);
-    if (system("command -v recollindex >/dev/null 2>&1") == 0)
-        std::printf("recollindex is installed, but its comparison is not built into this benchmark\n");
-    else
-        std::printf("recollindex: not installed, no comparison\n");
-
-    SearchTable(n);
-
-    // Four times the records: copies of the index folders under new ids.
-    for (int copy = 1; copy < 4; ++copy)
-        for (int i = 1; i <= n; ++i) {
-            const std::string from = "index/" + std::to_string(i);
-            if (!fs::exists(from)) continue;
-            fs::copy(from, "index/" + std::to_string(copy * n + i), fs::copy_options::recursive);
-        }
-    const auto r0 = Clock::now();
-    const double rcpu0 = CpuSeconds(RUSAGE_SELF);
-    SearchFiles("1", "rebuild");
-    const double rebuild = Seconds(r0, Clock::now());
-    const double rebuildCpu = CpuSeconds(RUSAGE_SELF) - rcpu0;
-    std::printf("\n%d copied folders taken into the store at the next search: %.1f s (%.1f documents/s;"
-                " processor %.1f s, %.1f documents per processor second)\n",
-                3 * n, rebuild, 3 * n / rebuild, rebuildCpu, 3 * n / rebuildCpu);
-    std::printf("peak memory of this process so far: %.1f MB\n", StatusKb("VmHWM:") / 1024.0);
-    SearchTable(4 * n);
+    QueryTable(work, recoll ? conf : std::string(), n);
     return 0;
 }

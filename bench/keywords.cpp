@@ -3,9 +3,10 @@
 //
 //   1. Groups: the in-memory walk against a walk with one child query per visited node,
 //      on a sample of records (same results required), time per record.
-//   2. ADD of two tags, with the group check, to 10,000 selected records, against the
-//      engine's own "update main set findkey=findkey||' x ' where id in (...)" of the same
-//      records in the same run.
+//   2. ADD of two tags, with the group check, to 10,000 selected records, in the core and
+//      through korvel-cli add-tags, each against the engine's own
+//      "update main set findkey=findkey||' x ' where id in (...)" of the same records,
+//      three rounds interleaved (min and median of wall and processor seconds).
 //   3. AUTO CREATE NODE TREE on a node showing all N records (after the ADD rounds): time
 //      and the peak memory of the process (reset before the run where the kernel allows).
 //
@@ -14,6 +15,7 @@
 // The catalogue is generated once per N under /tmp/korvel-bench-keywords-N and copied
 // afresh for every run.
 
+#include "benchutil.h"
 #include "autotree/autotree.h"
 #include "benchutil.h"
 #include "session/session.h"
@@ -59,15 +61,15 @@ public:
     bool Confirm(const QString&, const QString&) override { return false; }
     bool AskYesNo(const QString&, const QString&) override { return false; }
     std::optional<QString> PickNode() override { return std::nullopt; }
-    std::optional<QString> PickFolder() override { return std::nullopt; }
-    std::optional<QStringList> PickFiles() override { return std::nullopt; }
+    std::optional<QString> PickFolder(PickKind) override { return std::nullopt; }
+    std::optional<QStringList> PickFiles(PickKind) override { return std::nullopt; }
     bool EditDialog(const QString&, DialogFields&) override { return false; }
     int FourAnswer(const QString&, int) override {
         ++fourAnswers;
         return 2;
     }
     bool OpenWithDesktop(const QString&) override { return false; }
-    void RunLongOperation(const std::function<void()>& w) override { w(); }
+    void RunLongOperation(LongOperation&, const std::function<void()>& w) override { w(); }
 };
 
 void Generate(qint64 n) {
@@ -133,13 +135,7 @@ bool QueryWalk(const QString& node, const std::map<QString, int>& text, QStringL
     return true;
 }
 
-long StatusKb(const char* key) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key)) return line.mid(static_cast<int>(strlen(key))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
+using bench::StatusKb;
 
 void ResetPeak() {
     QFile f(QStringLiteral("/proc/self/clear_refs"));
@@ -224,26 +220,32 @@ int main(int argc, char** argv) {
         // tag0005 and tag0045: a top-level node's tag and one of its children's, so many
         // records change groups and the prompt is answered once (YES TO ALL).
         const TagList given = {TagName(5), TagName(45)};
-        std::vector<double> engine, ours;
+        bench::Series engine, ours, cliEngine, cli;
         prompts.fourAnswers = 0;
         int applied = 0;
+        const std::string cliCommand = std::string("'") + KORVEL_CLI + "' --dir '" + folder.toStdString() +
+                                       "' add-tags '" + TagName(5).toStdString() + " " + TagName(45).toStdString() +
+                                       "' " + ids.join(u' ').toStdString() + " --answer all > /dev/null 2>&1";
+        auto engineUpdate = [&] {
+            ExecuteSql(QStringLiteral("update main set findkey=findkey||' x ' where id in (") + inList + u')',
+                       adCmdTextNoRecords, S().catalogue);
+        };
         for (int round = 0; round < 3; ++round) {
-            QElapsedTimer t;
-            t.start();
-            ExecuteSql(QStringLiteral("update main set findkey=findkey||' x ' where id in (") + inList + u')', adCmdTextNoRecords, S().catalogue);
-            engine.push_back(Seconds(t));
-            t.start();
-            const NodeTree tree(S().nodes.map);
-            const std::vector<RecordOutcome> out = ChangeRecordTags(ids, given, TagChange::Add, tree, S().catalogue, S().prompter());
-            ours.push_back(Seconds(t));
-            applied = static_cast<int>(std::count_if(out.begin(), out.end(), [](const RecordOutcome& o) { return o.applied; }));
+            engine.Add(bench::Time(engineUpdate));
+            ours.Add(bench::Time([&] {
+                const NodeTree tree(S().nodes.map);
+                const std::vector<RecordOutcome> out = ChangeRecordTags(ids, given, TagChange::Add, tree, S().catalogue, S().prompter());
+                applied = static_cast<int>(
+                    std::count_if(out.begin(), out.end(), [](const RecordOutcome& o) { return o.applied; }));
+            }));
+            cliEngine.Add(bench::Time(engineUpdate));
+            cli.Add(bench::Time([&] { std::system(cliCommand.c_str()); }, RUSAGE_CHILDREN));
+
         }
-        std::sort(engine.begin(), engine.end());
-        std::sort(ours.begin(), ours.end());
-        std::printf("ADD of 2 tags to 10,000 records (median of 3): %.3f s, engine's update %.3f s, "
-                    "ratio %.2f%s; %d applied, %d prompt(s) in the 3 rounds\n",
-                    ours[1], engine[1], ours[1] / engine[1], ours[1] > 2 * engine[1] ? "   ABOVE 2x" : "",
-                    applied, prompts.fourAnswers);
+        std::printf("ADD of 2 tags to 10,000 records: %d applied, %d prompt(s) in the 3 rounds; %s\n", applied,
+                    prompts.fourAnswers, bench::LoadText().c_str());
+        bench::PrintRow("ChangeRecordTags", ours, "engine update", engine);
+        bench::PrintRow("korvel-cli add-tags", cli, "engine update", cliEngine);
     }
 
     // 3. AUTO CREATE NODE TREE on the node showing every record.
@@ -268,6 +270,8 @@ int main(int argc, char** argv) {
                     peak / 1024.0, rssBefore / 1024.0, peak > 200 * 1024 ? "   ABOVE 200 MB" : "");
     }
     S().SetPrompter(nullptr);
+    bench::PrintMachine();
     S().catalogue.Close();
+
     return 0;
 }

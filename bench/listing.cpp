@@ -1,20 +1,25 @@
 // Listing benchmark: a catalogue of N records (default 1,000,000) with 3 to 6 tags each
-// from a vocabulary of 2,000 and a node tree of a few hundred nodes; for the root, a
-// one-tag node and a two-tag node it times page 1 in both listing modes (the page count
-// made on a worker, as the window does), the time until the page count is known, the last
-// page, a header sort and InnerRecordIds, each beside the engine's own count(*) over the
-// same WHERE clause, and prints the peak memory.
+// from a vocabulary of 2,000 and a node tree of a few hundred nodes. For the root, a
+// one-tag node, a two-tag node and a node with a rare tag it times, in both listing modes,
+// page 1 (open + fill, the page count made on a worker, as the window does) and the time
+// until the page count is known; in the mode with sub-nodes also page 1 after a header
+// sort of every column. Each beside the engine's own count over the same WHERE clause
+// (the root: count(name), which reads every name), every step run three times,
+// interleaved with its baseline: min and median of wall and processor seconds, the
+// ratios, the load and the peak memory.
 //
-//   bench_listing [N]
+//   bench_listing [N] [RUNS]
 //
 // The catalogue is made once per N under /tmp/korvel-bench-listing-N and reused.
 
+#include "benchutil.h"
 #include "base/settings.h"
 #include "benchutil.h"
 #include "session/session.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
+#include "store/schema.h"
 #include "tree/nodes.h"
 #include "tree/tags.h"
 
@@ -23,10 +28,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <random>
 
 using namespace korvel;
@@ -106,26 +111,42 @@ void Generate(qint64 n) {
     S().catalogue.Close();
 }
 
-double Seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
+int g_runs = 3;
 
-// count(*) over the same WHERE clause, in seconds; the count goes to *rows.
-double CountTime(const QString& where, qint64* rows) {
-    QElapsedTimer t;
-    t.start();
-    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main ") + where, adCmdText, S().catalogue);
-    *rows = rs.Field(0).toLongLong();
-    return Seconds(t);
+// The engine's count over the same rows: count(*) with the WHERE clause; for the root
+// count(name) (count(*) alone reads no row).
+bench::Sample Baseline(const QString& where, qint64* rows) {
+    const QString sql = where.isEmpty() ? QStringLiteral("select count(name) from main")
+                                        : QStringLiteral("select count(*) from main ") + where;
+    return bench::Time([&] {
+        Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
+        *rows = rs.Field(0).toLongLong();
+    });
+
 }
 
-void Line(const char* what, double secs, double base) {
-    std::printf("    %-28s %8.3f s   count(*) %7.3f s   ratio %5.2f%s\n", what, secs, base, secs / base,
-                secs > 2 * base ? "   ABOVE 2x" : "");
+// Page 1 as the window shows it: opened, filled, the count on a worker. Then waits for
+// the count (not measured here) so that the next step has the processor to itself.
+bench::Sample PageOne(const std::function<void()>& show) {
+    S().list.countInBackground = [] {};
+    bench::Sample s = bench::Time([&] {
+        show();
+        if (S().list.PageAwaited()) S().list.WaitForCount();
+    });
+    S().list.WaitForCount();
+    S().list.countInBackground = nullptr;
+    return s;
 }
 
-long PeakMb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss / 1024;
+// Page 1 and the page count, both on this thread's clock.
+bench::Sample UntilCount(const std::function<void()>& show) {
+    S().list.countInBackground = [] {};
+    bench::Sample s = bench::Time([&] {
+        show();
+        S().list.WaitForCount();
+    });
+    S().list.countInBackground = nullptr;
+    return s;
 }
 
 void Measure(const QString& id, const QString& label) {
@@ -133,55 +154,69 @@ void Measure(const QString& id, const QString& label) {
     const QString subWhere = NodeWhereClause(NodeAllTags(id, S().nodes.map));
     const QString innerWhere = InnerRecordsWhereClause(id, S().nodes.map, S().catalogue, S().prompter());
     qint64 subRows = 0, innerRows = 0;
-    CountTime(subWhere, &subRows);  // the same warm cache for every figure
-    const double subCount = CountTime(subWhere, &subRows);
-    const double innerCount = CountTime(innerWhere, &innerRows);
-    std::printf("%s (node %s, tags \"%s\"): %lld records with sub-nodes, %lld inner\n",
-                label.toUtf8().constData(), id.toUtf8().constData(),
-                NodeAllTags(id, S().nodes.map).toUtf8().constData(), subRows, innerRows);
-    if (subWhere.isEmpty()) {
-        // Without a WHERE clause the engine counts from its smallest index and reads no
-        // row; a listing ordered by name must read every name. The time of reading them:
-        QElapsedTimer r;
-        r.start();
-        Recordset rs = ExecuteSql(QStringLiteral("select count(name) from main"), adCmdText, S().catalogue);
-        std::printf("  (count(name), a read of every row: %.3f s)\n", Seconds(r));
-    }
-    QElapsedTimer t;
-
+    Baseline(subWhere, &subRows);  // the same warm cache for every figure
+    Baseline(innerWhere, &innerRows);
+    std::printf("%s (node %s, tags \"%s\"): %lld records with sub-nodes, %lld inner; %s\n",
+                label.toUtf8().constData(), id.toUtf8().constData(), NodeAllTags(id, S().nodes.map).toUtf8().constData(), subRows,
+                innerRows, bench::LoadText().c_str());
+    const char* subBase = subWhere.isEmpty() ? "count(name)" : "count(*) where";
     for (int mode = 0; mode < 2; ++mode) {
-        const double base = mode == 0 ? subCount : innerCount;
-        std::printf("  %s\n", mode == 0 ? "including sub-nodes (order by name)"
-                                        : "inner records (order by fileinputdtime desc)");
-        // As the window does: page 1 first, the page count on a worker thread.
-        S().list.countInBackground = [] {};
-        t.start();
-        if (mode == 0)
-            S().list.ShowIncludeSubRecords();
-        else
-            S().list.ShowInnerRecords();
-        Line("page 1 (open + fill)", Seconds(t), base);
-        std::printf("      %s, %d rows on the page\n", S().list.PageText().toUtf8().constData(),
-                    S().list.RowCount());
-        S().pageset.CompleteCount();
-        S().list.CountReady();
-        Line("page count known", Seconds(t), base);
-        S().list.countInBackground = nullptr;
-        t.start();
-        S().list.FillPage(-4);
-        Line("last page", Seconds(t), base);
-        t.start();
-        S().list.SortByColumn(0);
-        Line("header sort (name)", Seconds(t), base);
-        std::printf("      %s, %d rows on the page\n", S().list.PageText().toUtf8().constData(),
-                    S().list.RowCount());
+        const QString& where = mode == 0 ? subWhere : innerWhere;
+        auto show = [mode] {
+            if (mode == 0)
+                S().list.ShowIncludeSubRecords();
+            else
+                S().list.ShowInnerRecords();
+        };
+        bench::Series base, first, counted;
+        QString text;
+        int rowsShown = 0;
+        for (int run = 0; run < g_runs; ++run) {
+            qint64 rows = 0;
+            base.Add(Baseline(where, &rows));
+            first.Add(PageOne(show));
+            rowsShown = S().list.RowCount();
+            counted.Add(UntilCount(show));
+            text = S().list.PageText();
+        }
+        std::printf(" %s: %s, %d rows on page 1\n",
+                    mode == 0 ? "with sub-nodes (by name)" : "inner records (newest first)", text.toUtf8().constData(),
+                    rowsShown);
+        const char* baseName = mode == 0 ? subBase : "count(*) where";
+        bench::PrintRow("page 1", first, baseName, base);
+        bench::PrintRow("page count known", counted, baseName, base);
+        if (mode == 1) break;
+        // Header sorts of the listing with sub-nodes: page 1 after the click.
+        for (int column = 0; column <= 11; ++column) {
+            const int c = column == 11 ? 0 : column;
+            const bool desc = column == 11;
+            bench::Series sorted, sbase;
+            for (int run = 0; run < g_runs; ++run) {
+                qint64 rows = 0;
+                sbase.Add(Baseline(where, &rows));
+                S().list.countInBackground = [] {};
+                show();
+                S().list.WaitForCount();
+                sorted.Add(PageOne([&] { S().list.SortBy(c, desc); }));
+            }
+            const QString what = QStringLiteral("sort %1 %2").arg(g_column_names[c], desc ? "desc" : "asc");
+            bench::PrintRow(what.toUtf8().constData(), sorted, baseName, sbase);
+        }
     }
-    t.start();
-    QStringList ids = InnerRecordIds(id, S().nodes.map, S().catalogue, S().prompter());
-    Line("InnerRecordIds", Seconds(t), innerCount);
-    if (ids.size() != innerRows) std::printf("    MISMATCH: %lld ids\n", static_cast<qint64>(ids.size()));
-    std::printf("    peak memory so far %ld MB\n", PeakMb());
     S().pageset.Close();
+
+}
+
+// A node with a rare tag under the root (made once): tag1999 is on about 0.07% of the
+// records.
+QString RareNode() {
+    Recordset rs = ExecuteSql(QStringLiteral("select id from main2 where findkey='tag1999'"), adCmdText, S().catalogue);
+    if (!rs.Eof()) return VariantToText(rs.Field(0));
+    WriteTransaction tx(S().catalogue);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('rare', 'tag1999', 0)"), adCmdTextNoRecords, S().catalogue);
+    const QString id = QString::number(S().catalogue.LastInsertId());
+    tx.Commit();
+    return id;
 }
 
 }  // namespace
@@ -189,6 +224,7 @@ void Measure(const QString& id, const QString& label) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     qint64 n = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
+    if (argc > 2) g_runs = std::max(3, std::atoi(argv[2]));
     if (n < 1) {
         std::fprintf(stderr, "usage: bench_listing [N]\n");
         return 1;
@@ -203,16 +239,20 @@ int main(int argc, char** argv) {
         Generate(n);
         QFile ready(QStringLiteral("ready"));
         ready.open(QIODevice::WriteOnly);
-        std::printf("generated %lld records in %.1f s\n", n, Seconds(t));
+        std::printf("generated %lld records in %.1f s\n", n, t.nsecsElapsed() / 1e9);
     }
-    S().catalogue.Open(kConnectionString);
+    bench::Sample opened = bench::Time([] { S().catalogue.Open(kConnectionString); });
+    std::printf("catalogue opened in %.2f s (indexes brought up to date)\n", opened.wall);
     S().pageset.SetPageSize(30);
+    const QString rare = RareNode();
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
-    std::printf("catalogue %s/kv.kdb: %lld records, %zu nodes, page size 30\n",
-                folder.toUtf8().constData(), n, S().nodes.map.size() - 1);
+    std::printf("catalogue %s/kv.kdb: %lld records, %zu nodes, page size 30, %d runs per figure\n",
+                folder.toUtf8().constData(), n, S().nodes.map.size() - 1, g_runs);
+
     Measure(QStringLiteral("0"), QStringLiteral("root"));
     Measure(QStringLiteral("1"), QStringLiteral("one-tag node"));
     Measure(QStringLiteral("2"), QStringLiteral("two-tag node"));
-    std::printf("peak memory (ru_maxrss) %ld MB\n", PeakMb());
+    Measure(rare, QStringLiteral("rare-tag node"));
+    bench::PrintMachine();
     return 0;
 }

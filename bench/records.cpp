@@ -1,10 +1,12 @@
 // Record-command benchmark: N records (default 10,000), each with two backup copies, in a
-// fresh catalogue; times deleting them all in one DeleteRecords, beside a plain
-// "delete from main" + "delete from main4" of the same rows in one transaction, and a
-// batch promotion of one copy of every record.
+// fresh catalogue; times deleting them all with DeleteRecords beside the engine's own
+// "delete from main where id in (...)" + "delete from main4 where recordid in (...)" of
+// the same rows in one transaction, and a batch promotion of one copy of every record.
+// Every step runs at least three times, interleaved with its baseline.
 //
-//   bench_records [N]
+//   bench_records [N] [RUNS]
 
+#include "benchutil.h"
 #include "records/backups.h"
 #include "benchutil.h"
 #include "session/session.h"
@@ -13,7 +15,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -50,33 +51,34 @@ QStringList Fill(int n) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int n = argc > 1 ? std::max(1, atoi(argv[1])) : 10000;
+    const int runs = argc > 2 ? std::max(3, atoi(argv[2])) : 3;
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     CreateCatalogue("kv.kdb");
     S().catalogue.Open(kConnectionString);
 
-    QElapsedTimer t;
-    QStringList ids = Fill(n);
-    t.start();
-    BatchBackupResult promoted = BatchBackupOperation(BatchBackup::Promote, ids, "bak1", "", S().catalogue);
-    const double promote = t.elapsed() / 1000.0;
-    t.restart();
-    DeleteResult r = DeleteRecords(ids, S().catalogue);
-    const double del = t.elapsed() / 1000.0;
-
-    Fill(n);
-    t.restart();
-    {
-        WriteTransaction tx(S().catalogue);
-        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
-        ExecuteSql("delete from main4", adCmdTextNoRecords, S().catalogue);
-        tx.Commit();
+    std::printf("records %d, each with 2 backup copies; %s\n", n, bench::LoadText().c_str());
+    bench::Series promote, del, plain;
+    long long deleted = 0;
+    int promoted = 0;
+    for (int run = 0; run < runs; ++run) {
+        QStringList ids = Fill(n);
+        promote.Add(bench::Time([&] { promoted = BatchBackupOperation(BatchBackup::Promote, ids, "bak1", "", S().catalogue).records; }));
+        del.Add(bench::Time([&] { deleted = static_cast<long long>(DeleteRecords(ids, S().catalogue).deleted.size()); }));
+        ids = Fill(n);
+        const QString list = ids.join(u',');
+        plain.Add(bench::Time([&] {
+            WriteTransaction tx(S().catalogue);
+            ExecuteSql("delete from main where id in (" + list + ")", adCmdTextNoRecords, S().catalogue);
+            ExecuteSql("delete from main4 where recordid in (" + list + ")", adCmdTextNoRecords, S().catalogue);
+            tx.Commit();
+        }));
     }
-    const double plain = t.elapsed() / 1000.0;
-    std::printf("records %d\nbatch promote   %.3f s (%d records)\nDeleteRecords   %.3f s (%lld deleted)\n"
-                "plain delete    %.3f s\nratio           %.1f\n",
-                n, promote, promoted.records, del, static_cast<long long>(r.deleted.size()), plain,
-                plain > 0 ? del / plain : 0.0);
+    std::printf("batch promote: %d records; DeleteRecords: %lld deleted\n", promoted, deleted);
+    bench::PrintRow("DeleteRecords", del, "delete where id in", plain);
+    bench::PrintAlone("batch promote", promote);
+    bench::PrintMachine();
     S().catalogue.Close();
+
     return 0;
 }

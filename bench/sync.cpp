@@ -1,7 +1,9 @@
 // Record synchronisation benchmark: a source of N records (default 100,000) pushed into an
-// empty target, then again into that target (every row matched, none newer), each beside
-// the engine's own ATTACH of an empty target plus one INSERT INTO ... SELECT of the same
-// rows, measured in the same run. Prints times, ratios and the process's memory.
+// empty target, beside the engine's own ATTACH of an empty target plus one INSERT INTO ...
+// SELECT of the same rows; then again into that target (every row matched, none newer),
+// beside the same matching done by the engine as one anti-join of the attached target.
+// Three rounds, interleaved; prints min and median of wall and processor seconds, the load
+// and the process's memory.
 //
 //   bench_sync            runs 20,000 and 100,000 records, each in its own process
 //   bench_sync --one N    one size (used by the above)
@@ -39,21 +41,42 @@ void Exec(sqlite3* db, const char* sql) {
     }
 }
 
-// The baseline: ATTACH an empty catalogue and copy every row with one statement.
-double Baseline(const QString& path) {
-    CreateCatalogue(path);
-    const auto t0 = Clock::now();
+// Baselines run by the engine alone on the source's connection, with the target attached.
+void Attach(const QString& path) {
     sqlite3* db = S().catalogue.handle();
+
     Exec(db, "PRAGMA cipher_default_page_size = 4096");
     const QByteArray attach = "ATTACH DATABASE '" + QFile::encodeName(path) + "' AS t KEY 'qelvmar'";
     Exec(db, attach.constData());
-    Exec(db, "INSERT INTO t.main(dir, findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
-             "SELECT dir, findkey, name, filetype, filesize, filedtime, fileinputdtime, vol FROM main");
-    Exec(db, "DETACH DATABASE t");
-    return Seconds(t0, Clock::now());
 }
 
-int One(int n) {
+// Into an empty catalogue: one INSERT INTO ... SELECT of every row.
+void CopyAll(const QString& path) {
+    Attach(path);
+    Exec(S().catalogue.handle(),
+         "INSERT INTO t.main(dir, findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
+         "SELECT dir, findkey, name, filetype, filesize, filedtime, fileinputdtime, vol FROM main");
+    Exec(S().catalogue.handle(), "DETACH DATABASE t");
+}
+
+// Against a target that holds every row: the same matching as an anti-join, each source
+// row looked up by (path, identity) in the target's records and backup copies, as one
+// statement. Returns the rows that found no match (0 here).
+long long AntiJoin(const QString& path) {
+    Attach(path);
+    long long unmatched = -1;
+    {
+        Statement st(S().catalogue,
+                     "select count(*) from main s where not exists "
+                     "(select 1 from t.main m where m.dir = s.dir and m.vol is s.vol) and not exists "
+                     "(select 1 from t.main4 b where b.filepath = s.dir and b.vol is s.vol)");
+        if (st.Step()) unmatched = st.Column(0).toLongLong();
+    }
+    Exec(S().catalogue.handle(), "DETACH DATABASE t");
+    return unmatched;
+}
+
+int One(int n, int runs) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     CreateCatalogue("kv.kdb");
@@ -73,33 +96,38 @@ int One(int n) {
         RememberVolumeRoot(QStringLiteral("305419896"), QStringLiteral("/media/u/DISK"), S().catalogue);
         tx.Commit();
     }
-    std::printf("%d records\n", n);
+    std::printf("%d records, %s\n", n, bench::LoadText().c_str());
     const long rssStart = StatusKb("VmRSS:");
-    const double base = Baseline(QDir::current().absoluteFilePath("base.kdb"));
-
-    Connection target;
-    CreateCatalogue("target.kdb");
-    target.Open(ConnectionStringFor("target.kdb"));
+    bench::Series copy, first, anti, second;
     long progressTexts = 0;
     auto count = [&](const QString&) { ++progressTexts; };
-    auto t0 = Clock::now();
-    SyncCounts first = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count);
-    const double run1 = Seconds(t0, Clock::now());
-    const long rss1 = StatusKb("VmRSS:");
-    t0 = Clock::now();
-    SyncCounts second = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count);
-    const double run2 = Seconds(t0, Clock::now());
-    const long rss2 = StatusKb("VmRSS:");
-    target.Close();
-
-    std::printf("  baseline ATTACH + INSERT INTO ... SELECT   %7.3f s\n", base);
-    std::printf("  into the empty target   %7.3f s  %5.2fx baseline  %.1f us/record  (%s)\n", run1, run1 / base,
-                run1 * 1e6 / n, SyncFinishText(first).toUtf8().constData());
-    std::printf("  again, all matched      %7.3f s  %5.2fx baseline  %.1f us/record  (%s)\n", run2, run2 / base,
-                run2 * 1e6 / n, SyncFinishText(second).toUtf8().constData());
-    std::printf("  memory: RSS %ld KB before the runs, %ld KB after the first, %ld KB after the second; peak %ld KB\n",
-                rssStart, rss1, rss2, StatusKb("VmHWM:"));
+    SyncCounts c1, c2;
+    long long unmatched = -1;
+    for (int run = 0; run < runs; ++run) {
+        const QString base = QDir::current().absoluteFilePath(QStringLiteral("base%1.kdb").arg(run));
+        CreateCatalogue(base);
+        copy.Add(bench::Time([&] { CopyAll(base); }));
+        const QString targetName = QStringLiteral("target%1.kdb").arg(run);
+        CreateCatalogue(targetName);
+        Connection target;
+        target.Open(ConnectionStringFor(targetName));
+        first.Add(bench::Time([&] { c1 = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
+        target.Close();
+        anti.Add(bench::Time([&] { unmatched = AntiJoin(QDir::current().absoluteFilePath(targetName)); }));
+        target.Open(ConnectionStringFor(targetName));
+        second.Add(bench::Time([&] { c2 = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
+        target.Close();
+    }
+    std::printf("  first run: %s; second run: %s; anti-join found %lld unmatched\n",
+                SyncFinishText(c1).toUtf8().constData(), SyncFinishText(c2).toUtf8().constData(), unmatched);
+    bench::PrintRow("into the empty target", first, "INSERT..SELECT", copy);
+    bench::PrintRow("again, all matched", second, "anti-join", anti);
+    std::printf("  per record: first %.1f us, second %.1f us (medians)\n", first.MedWall() * 1e6 / n,
+                second.MedWall() * 1e6 / n);
+    std::printf("  memory: RSS %ld KB before the runs\n", rssStart);
+    bench::PrintMachine();
     S().catalogue.Close();
+
     QDir::setCurrent(QDir::tempPath());
     return 0;
 }
@@ -108,8 +136,9 @@ int One(int n) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc == 3 && std::strcmp(argv[1], "--one") == 0) return One(std::atoi(argv[2]));
-    if (argc == 2) return One(std::atoi(argv[1]));
+    const int runs = 3;
+    if (argc == 3 && std::strcmp(argv[1], "--one") == 0) return One(std::atoi(argv[2]), runs);
+    if (argc == 2) return One(std::atoi(argv[1]), runs);
     for (int n : {20000, 100000}) {
         const std::string cmd = std::string(argv[0]) + " --one " + std::to_string(n);
         if (std::system(cmd.c_str()) != 0) return 1;

@@ -1,7 +1,8 @@
 # Installation and the Debian package.
 #
-#   bin/                         korvel, korvel-cli, penlet, word2 (together: the window and
-#                                korvel-cli find penlet and word2 beside themselves)
+#   bin/                         korvel, korvel-cli, penlet, word2, krvlextract (together: the
+#                                window and korvel-cli find penlet, word2 and krvlextract beside
+#                                themselves)
 #   lib/<arch>/korvel/           libkrvlindex.so, private: found through the programs' RUNPATH
 #   share/applications/          korvel.desktop (starts the window on ~/korvel)
 #   share/icons/hicolor/         korvel.svg (scalable) and korvel.png (48x48)
@@ -10,7 +11,7 @@
 
 set(KORVEL_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/korvel)
 
-set(_programs korvel-cli penlet word2)
+set(_programs korvel-cli penlet word2 krvlextract)
 if(TARGET korvel)
   list(PREPEND _programs korvel)
 endif()
@@ -18,7 +19,7 @@ endif()
 # relative to their own folder, so the installed tree can be moved as a whole.
 file(RELATIVE_PATH _bin_to_lib /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${KORVEL_PRIVATE_LIBDIR})
 foreach(_p ${_programs})
-  if(NOT _p STREQUAL word2)
+  if(NOT _p STREQUAL word2 AND NOT _p STREQUAL krvlextract)
     set_target_properties(${_p} PROPERTIES INSTALL_RPATH "$ORIGIN/${_bin_to_lib}")
   endif()
 endforeach()
@@ -29,6 +30,18 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/korvel.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/korvel-48.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps RENAME korvel.png)
+
+# The Debian package's own documents: the copyright file as it is, the changelog
+# compressed reproducibly (no name, no time stamp in the gzip header).
+set(KORVEL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/korvel)
+set(_changelog_gz ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${_changelog_gz}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+                   COMMAND gzip -9nc ${CMAKE_CURRENT_LIST_DIR}/changelog > ${_changelog_gz}
+                   DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog VERBATIM)
+add_custom_target(korvel_changelog ALL DEPENDS ${_changelog_gz})
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${KORVEL_DOC_DIR})
+install(FILES ${_changelog_gz} DESTINATION ${KORVEL_DOC_DIR})
 
 set(CPACK_PACKAGE_NAME korvel)
 set(CPACK_PACKAGE_VENDOR "Korvel")

@@ -9,9 +9,10 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
-foreach(f bin/korvel bin/korvel-cli bin/penlet bin/word2 ${LIBDIR}/korvel/libkrvlindex.so
+foreach(f bin/korvel bin/korvel-cli bin/penlet bin/word2 bin/krvlextract ${LIBDIR}/korvel/libkrvlindex.so
           share/applications/korvel.desktop share/icons/hicolor/scalable/apps/korvel.svg
-          share/icons/hicolor/48x48/apps/korvel.png)
+          share/icons/hicolor/48x48/apps/korvel.png
+          share/doc/korvel/copyright share/doc/korvel/changelog.gz)
   if(NOT EXISTS ${PREFIX}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()
@@ -20,8 +21,17 @@ file(STRINGS ${PREFIX}/share/applications/korvel.desktop icon REGEX "^Icon=korve
 if(NOT icon)
   message(FATAL_ERROR "the desktop entry names no icon korvel")
 endif()
-file(MAKE_DIRECTORY ${PREFIX}/work)
+# The desktop entry as the desktop's own checker reads it (when the checker is there).
+find_program(VALIDATE desktop-file-validate)
+if(VALIDATE)
+  execute_process(COMMAND ${VALIDATE} ${PREFIX}/share/applications/korvel.desktop
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR out MATCHES "error:" OR err MATCHES "error:")
+    message(FATAL_ERROR "desktop-file-validate rejects the desktop entry: ${out} ${err}")
+  endif()
+endif()
 # Run from a folder where the build's library is not: only the RUNPATH can find it.
+# init makes the missing working folder.
 execute_process(COMMAND ${PREFIX}/bin/korvel-cli --dir ${PREFIX}/work init
                 WORKING_DIRECTORY ${PREFIX} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 0 OR NOT EXISTS ${PREFIX}/work/kv.kdb)

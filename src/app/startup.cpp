@@ -1,8 +1,11 @@
 #include "app/startup.h"
 
+#include "base/fsutil.h"
+#include "base/workfolder.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/filters.h"
+#include "io/indexfolders.h"
 #include "store/catalogue.h"
 #include "session/session.h"
 #include "store/pageset.h"
@@ -13,6 +16,11 @@
 namespace korvel {
 
 bool StartCore(Session& s, QString* error) {
+    const QString notUtf8 = WorkingFolderNotUtf8Text();
+    if (!notUtf8.isEmpty()) {
+        if (error) *error = notUtf8;
+        return false;
+    }
     LoadFilterLists(s.filters);
     ReadSettings(s.options);
     AddStartupFilterValue();
@@ -22,6 +30,8 @@ bool StartCore(Session& s, QString* error) {
         if (error) *error = e.description();
         return false;
     }
+    // Index folders that a killed delete left behind go now.
+    SettleIndexFolders(s.catalogue);
     s.pageset.Close();
     s.pageset.SetPageSize(30);
     return true;
@@ -51,6 +61,11 @@ bool StartWithPrompts(Session& s) {
 }
 
 InitResult InitWorkingDirectory(QString* error) {
+    const QString notUtf8 = WorkingFolderNotUtf8Text();
+    if (!notUtf8.isEmpty()) {
+        if (error) *error = notUtf8;
+        return InitResult::Failed;
+    }
     InitResult result = InitResult::Existing;
     const QFileInfo catalogue(kCatalogueFile);
     // A zero-byte kv.kdb is no catalogue (nothing can use it): it is made into one, like

@@ -56,6 +56,19 @@ inline const QString kAdvancedSearch = QStringLiteral("searchdialog");
 // datedialog "选择日期(SELECT DATE)": date (the picked day as "%Y-%m-%d"; empty when none
 // was picked).
 inline const QString kDatePick = QStringLiteral("datedialog");
+// CCheckDlg "检查记录(CHECK)", the result of a check: counts (QVariantList of five
+// numbers: present, changed, missing, offline, unreadable), disks (QStringList, one line
+// per disk), problems (QStringList); on OK choice is the class to list ("changed",
+// "missing", "offline", "unreadable") or empty.
+inline const QString kCheckResult = QStringLiteral("CCheckDlg");
+// CRelinkDlg "查找移动的文件(FIND MOVED FILES)": ids, oldPaths, newPaths, notes (QStringLists,
+// one entry per proposal), checked (QVariantList of bools, preset), ambiguous and
+// problems (QStringLists, shown only); OK writes checked back.
+inline const QString kRelink = QStringLiteral("CRelinkDlg");
+// CDuplicatesDlg "查找重复文件(FIND DUPLICATES)": groups (QStringList, one heading per
+// group), members (QVariantList of QStringLists "id TAB path" per group), problems; on OK
+// index is the group to list (int, -1: every group).
+inline const QString kDuplicates = QStringLiteral("CDuplicatesDlg");
 
 // Field keys.
 inline const QString kName = QStringLiteral("name");
@@ -92,5 +105,16 @@ inline const QString kRecordFrom = QStringLiteral("recordFrom");
 inline const QString kRecordTo = QStringLiteral("recordTo");
 inline const QString kContent = QStringLiteral("content");
 inline const QString kDate = QStringLiteral("date");
+inline const QString kCounts = QStringLiteral("counts");
+inline const QString kDisks = QStringLiteral("disks");
+inline const QString kProblems = QStringLiteral("problems");
+inline const QString kIds = QStringLiteral("ids");
+inline const QString kOldPaths = QStringLiteral("oldPaths");
+inline const QString kNewPaths = QStringLiteral("newPaths");
+inline const QString kNotes = QStringLiteral("notes");
+inline const QString kChecked = QStringLiteral("checked");
+inline const QString kAmbiguous = QStringLiteral("ambiguous");
+inline const QString kGroups = QStringLiteral("groups");
+inline const QString kMembers = QStringLiteral("members");
 
 }  // namespace korvel::dlg

@@ -11,6 +11,8 @@
 #include <poll.h>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <system_error>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -140,6 +142,33 @@ int PathKind(const QString& path) {
 bool IsFolderPath(const QString& path) { return PathKind(path) == 2; }
 
 bool PathExists(const QString& path) { return PathKind(path) != 0; }
+
+QString OwnedTemporaryPrefix(const QString& prefix) {
+    return prefix + QString::number(static_cast<long long>(::getpid())) + u'-';
+}
+
+bool IsLeftoverOfEndedProcess(const QString& name, const QString& prefix) {
+    if (!name.startsWith(prefix)) return false;
+    const qsizetype dash = name.indexOf(u'-', prefix.size());
+    if (dash <= prefix.size()) return false;
+    bool ok = false;
+    const long long pid = name.mid(prefix.size(), dash - prefix.size()).toLongLong(&ok);
+    if (!ok || pid <= 0 || pid > 0x7fffffff) return false;
+    if (pid == ::getpid()) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+int RemoveLeftoversOfEndedProcesses(const QString& folder, const QString& prefix) {
+    int removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        const QString name = FromFsPath(it->path().filename());
+        if (!IsLeftoverOfEndedProcess(name, prefix)) continue;
+        std::error_code ignored;
+        if (std::filesystem::remove_all(it->path(), ignored) > 0) ++removed;
+    }
+    return removed;
+}
 
 QString FileSizeText(std::uint64_t size, SizeRule rule) {
     if (size > 1048576ULL)

@@ -68,6 +68,17 @@ int RunCommand(const QString& commandLine, QString& output, int timeoutMs = -1);
 // reduced to one.
 QString FreeNumberedName(const QString& folder, const QString& prefix, const QString& name);
 
+// Temporary files and folders that carry the id of the process that makes them in their
+// names: prefix + pid + "-" + a unique part. A later run tells the leftovers of a process
+// that was killed (no process has that id now) from the work of one still running.
+// The name start for this process: prefix + pid + "-".
+QString OwnedTemporaryPrefix(const QString& prefix);
+// True when name starts with prefix + a process id + "-" and no process has that id now.
+bool IsLeftoverOfEndedProcess(const QString& name, const QString& prefix);
+// Removes every entry of folder (files, or folders with their content) whose name is a
+// leftover of an ended process (IsLeftoverOfEndedProcess). Returns how many it removed.
+int RemoveLeftoversOfEndedProcesses(const QString& folder, const QString& prefix);
+
 // Native path <-> catalogue text. Names that are not valid UTF-8 survive the round trip.
 //
 // DecodePath: valid UTF-8 sequences become their characters. Every other byte (a byte

@@ -25,4 +25,32 @@ void LongOperation::ClearStatus() {
     queue_.clear();
 }
 
+void LongOperation::ReportProgress(qint64 done, qint64 total, const QString& item) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.done = done;
+    progress_.total = total;
+    progress_.item = item;
+}
+
+void LongOperation::ReportFailure(const QString& what) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.failures << what;
+}
+
+ProgressState LongOperation::Progress() const {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    return progress_;
+}
+
+void LongOperation::ResetProgress() {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_ = ProgressState{};
+}
+
+double EstimateSecondsLeft(qint64 done, qint64 total, double elapsedSeconds) {
+    if (done <= 0 || total <= 0 || elapsedSeconds <= 0) return -1;
+    if (done >= total) return 0;
+    return elapsedSeconds * static_cast<double>(total - done) / static_cast<double>(done);
+}
+
 }  // namespace korvel

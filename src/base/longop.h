@@ -4,12 +4,27 @@
 // has its own, so that two running at once never stop or report for each other.
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 
 namespace korvel {
+
+// Where a running operation stands, for the progress dialog: done of total items
+// (total 0: not known), the item at hand, and what failed so far.
+struct ProgressState {
+    qint64 done = 0;
+    qint64 total = 0;
+    QString item;
+    QStringList failures;
+};
+
+// Where a worker stands, told as it goes (done of total items, the item at hand); a
+// command hands its operation's ReportProgress to the functions it runs.
+using ProgressReport = std::function<void(qint64 done, qint64 total, const QString& item)>;
 
 class LongOperation {
 public:
@@ -36,11 +51,26 @@ public:
     // Empties the queue.
     void ClearStatus();
 
+    // The progress of the operation. Any thread may report; the starter resets it before
+    // the worker starts.
+    void ReportProgress(qint64 done, qint64 total, const QString& item);
+    // One thing that failed (a file not copied, a record not indexed), in the user's words.
+    void ReportFailure(const QString& what);
+    ProgressState Progress() const;
+    void ResetProgress();
+
 private:
     std::atomic<bool> stop_{false};
     // The only structure two threads change, guarded by one mutex.
     mutable std::mutex mutex_;
     std::deque<QString> queue_;
+    // The progress, guarded by its own mutex.
+    mutable std::mutex progressMutex_;
+    ProgressState progress_;
 };
+
+// Seconds left at the pace so far (done items in elapsed seconds); -1 while there is no
+// pace to go by (nothing done yet, or no total).
+double EstimateSecondsLeft(qint64 done, qint64 total, double elapsedSeconds);
 
 }  // namespace korvel

@@ -1,7 +1,9 @@
 #include "base/settings.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <climits>
@@ -346,6 +348,31 @@ int ApplyLanguageChoice(Options& options, const QString& choice) {
         options.language = 950;
     WriteSetting(kFlagSection, QStringLiteral("language"), QString::number(options.language));
     return options.language;
+}
+
+namespace {
+QString PickKey(PickKind kind) {
+    switch (kind) {
+    case PickKind::Import: return QStringLiteral("import");
+    case PickKind::Export: return QStringLiteral("export");
+    case PickKind::Backup: return QStringLiteral("backup");
+    case PickKind::Sync: return QStringLiteral("sync");
+    case PickKind::Note: return QStringLiteral("note");
+    }
+    return QStringLiteral("other");
+}
+const QString kFoldersSection = QStringLiteral("folders");
+}  // namespace
+
+QString PickStartFolder(PickKind kind) {
+    const QString folder = ReadSetting(kFoldersSection, PickKey(kind), QString());
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+    return QDir::homePath();
+}
+
+void RememberPickFolder(PickKind kind, const QString& folder) {
+    if (folder.isEmpty() || folder == ReadSetting(kFoldersSection, PickKey(kind), QString())) return;
+    WriteSetting(kFoldersSection, PickKey(kind), folder);
 }
 
 }  // namespace korvel

@@ -1,7 +1,10 @@
 #pragma once
 // The settings file "./config.cnf": option flags and the language in section "flag",
-// column widths of the record list in section "width". Flags are read once at start-up
+// column widths of the record list in section "width", the last folder of each kind of
+// file pick in section "folders". Flags are read once at start-up
 // and written the moment they change; a write touches exactly the changed key.
+
+#include "base/prompter.h"
 
 #include <QString>
 
@@ -62,5 +65,11 @@ int ClampPageSize(const QString& text);
 // LANGUAGE SET: "AUTO" 0, "GBK" 936, "BIG5" 950; anything else keeps current. Writes key
 // "language" in every case and returns the code.
 int ApplyLanguageChoice(Options& options, const QString& choice);
+
+// The folder a file or folder pick of this kind starts in: where the last pick of the kind
+// ended, while that folder exists; else home.
+QString PickStartFolder(PickKind kind);
+// Remembers folder as the place of the last pick of this kind.
+void RememberPickFolder(PickKind kind, const QString& folder);
 
 }  // namespace korvel

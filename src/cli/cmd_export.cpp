@@ -24,7 +24,7 @@ bool IdsOk(const QStringList& ids) {
 // One "id TAB value" line per changed record; an error line per id with no record.
 int Report(Session& s, const BatchResult& r) {
     if (r.error) ReportDbError(s.prompter(), *r.error);
-    for (const auto& [id, value] : r.changed) Out(id + u'\t' + value);
+    for (const auto& [id, value] : r.changed) Out(JoinFields({id, value}));
     for (const QString& id : r.missing) Fail(QStringLiteral("no record with id %1").arg(id));
     return r.failed || !r.missing.isEmpty() ? 1 : 0;
 }

@@ -8,6 +8,9 @@
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/importcore.h"
+#include "io/indexjob.h"
+#include "io/filters.h"
+#include "io/indexing.h"
 #include "tree/nodes.h"
 
 #include <atomic>
@@ -44,14 +47,19 @@ void RunPrintingStatus(LongOperation& op, const std::function<void()>& worker) {
     std::fflush(stdout);
 }
 
+const QString kImportTreeUsage = QStringLiteral(
+    "import-tree ROOT --node ID [--depth N] [--no-node-tree] [--no-last-dir] [--no-index]\n"
+    "      with the index-on-import option, the content index of the new records is built after\n"
+    "      the walk (its count printed); --no-index leaves it for later");
+
 int RunImportTree(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString node = TakeOption(args, QStringLiteral("--node"));
     const QString depth = TakeOption(args, QStringLiteral("--depth"), QStringLiteral("2"));
     const bool noNodeTree = TakeFlag(args, QStringLiteral("--no-node-tree"));
     const bool noLastDir = TakeFlag(args, QStringLiteral("--no-last-dir"));
-    if (args.size() != 1) return Fail(QStringLiteral("usage: import-tree ROOT --node ID [--depth N] "
-                                                     "[--no-node-tree] [--no-last-dir]"));
+    const bool noIndex = TakeFlag(args, QStringLiteral("--no-index"));
+    if (args.size() != 1) return Fail(QStringLiteral("usage: ") + kImportTreeUsage);
     if (node.isEmpty()) return Fail(QStringLiteral("import-tree needs --node ID (0 is the root node)"));
     if (!KnownNode(s, node)) return FailNoNode(node);
     const QString root = ArgumentPath(args[0]);
@@ -68,6 +76,17 @@ int RunImportTree(Session& s, const QStringList& input) {
     RunPrintingStatus(op, StartFolderImport(root, 1, NodeAllTags(node, s.nodes.map), node, options, result, op,
                                             s.catalogue));
     if (!result->Complete()) return Fail(result->FailureText(root));
+    // The records are in; their content index is built after the walk.
+    if (options.indexOnImport && !noIndex) {
+        LongOperation& index = s.ops.index;
+        index.Start();
+        const IndexJobResult job =
+            RunIndexJob(s.catalogue, {},
+                        ImportIndexJobOptions(s.filters.List(QStringLiteral("index")), s.options.band, s.catalogue),
+                        index.StopToken(), {});
+        if (job.error) return Fail(job.error->description());
+        Out(CreateIndexSummary(job.AsCreateIndexResult()));
+    }
     return 0;
 }
 
@@ -90,7 +109,7 @@ int RunAddFiles(Session& s, const QStringList& input) {
     const QString keywords = ImportKeywordText(tags, !noInherit, NodeAllTags(node, s.nodes.map));
     ChosenFilesResult r = ImportChosenFiles(paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters),
                                             s.catalogue, s.prompter());
-    for (const ImportedRecord& rec : r.added) Out(QStringLiteral("added %1 %2").arg(rec.id, rec.record.path));
+    for (const ImportedRecord& rec : r.added) Out(QStringLiteral("added %1 %2").arg(rec.id, EscapeField(rec.record.path)));
     if (r.stoppedAt >= 0)
         Out(QStringLiteral("already catalogued: %1; it and the %2 file(s) after it were not added")
                 .arg(paths[r.stoppedAt])
@@ -99,9 +118,7 @@ int RunAddFiles(Session& s, const QStringList& input) {
     return 0;
 }
 
-CliRegistrar regTree({QStringLiteral("import-tree"),
-                      QStringLiteral("import-tree ROOT --node ID [--depth N] [--no-node-tree] [--no-last-dir]"),
-                      true, RunImportTree});
+CliRegistrar regTree({QStringLiteral("import-tree"), kImportTreeUsage, true, RunImportTree});
 CliRegistrar regFiles({QStringLiteral("add-files"),
                        QStringLiteral("add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"), true,
                        RunAddFiles});

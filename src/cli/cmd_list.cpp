@@ -9,6 +9,8 @@
 #include "base/prompter.h"
 #include "tree/nodes.h"
 
+#include <cstdio>
+
 namespace korvel::cli {
 namespace {
 
@@ -49,15 +51,23 @@ int RunList(Session& s, const QStringList& input) {
     if (!KnownNode(s, node)) return FailNoNode(node);
     s.nodes.current = node;
     s.pageset.SetPageSize(size);
+    // The page count of a large listing is made on a worker while the rows of the page
+    // are printed; the page text waits for it.
+    s.list.countInBackground = [] {};
     const bool shown = sub     ? s.list.ShowIncludeSubRecords()
                        : inner ? s.list.ShowInnerRecords()
                                : s.list.ShowNodeRecords(NodeAllTags(node, s.nodes.map));
     if (!shown || !s.pageset.State()) return Fail(QStringLiteral("the listing could not be opened"));
     if (hasSort) s.list.SortBy(column, desc);
     if (page != 1) s.list.FillPage(page);
+    if (s.list.PageAwaited()) s.list.WaitForCount();  // page 1 needs the whole list
     // Any error met on the way (a failed sort or page read) was reported: exit non-zero.
     if (s.console().ErrorCount() > 0) return 1;
     for (const QStringList& row : s.list.Rows()) Out(JoinFields(row));
+    std::fflush(stdout);
+    s.list.WaitForCount();
+    s.list.countInBackground = nullptr;
+    if (s.console().ErrorCount() > 0) return 1;
     Out(s.list.PageText());
     return 0;
 }

@@ -22,7 +22,7 @@ int RunNodes(Session& s, const QStringList& args) {
     std::function<void(const QString&, int)> print = [&](const QString& id, int depth) {
         if (!shown.insert(id).second) return;  // a loop in main2 is printed once
         const NodeEntry& e = s.nodes.map[id];
-        Out(QString(depth * 2, u' ') + id + u'\t' + e.name + u'\t' + e.tags);
+        Out(QString(depth * 2, u' ') + JoinFields({id, e.name, e.tags}));
         QStringList kids = NodeChildIds(id, s.catalogue, s.prompter());
         std::stable_sort(kids.begin(), kids.end(), [&s](const QString& a, const QString& b) {
             return s.nodes.map[a].name < s.nodes.map[b].name;

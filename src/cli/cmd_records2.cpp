@@ -40,7 +40,7 @@ int RunShowRecord(Session& s, const QStringList& args) {
                                       QStringLiteral(" from main where id=?1"));
         st.Bind(1, RecordIdNumber(args[0]));
         if (!st.Step()) return FailNoRecord(args[0]);
-        for (int i = 0; i < g_column_names.size(); ++i) Out(g_column_names[i] + u'\t' + VariantToText(st.Column(i)));
+        for (int i = 0; i < g_column_names.size(); ++i) Out(JoinFields({g_column_names[i], VariantToText(st.Column(i))}));
     } catch (const DbError& e) {
         return Fail(e.description());
     }
@@ -59,15 +59,17 @@ int RunEditRecord(Session& s, const QStringList& input) {
     const QString disk = TakeOption(args, QStringLiteral("--disk"), none);
     if (args.size() != 1) return Fail(QStringLiteral("usage: ") + kEditUsage);
     if (auto bad = CheckIds(args, kEditUsage)) return *bad;
+    RecordEdit edit;
+    if (name != none) edit.name = name;
+    if (path != none) edit.path = path;  // stored as given
+    if (desc != none) edit.desc = desc;
+    if (own != none) edit.ownNumber = own;
+    if (disk != none) edit.disk = disk;
     try {
-        RecordFields f;
-        if (!ReadRecordFields(args[0], f, s.catalogue)) return FailNoRecord(args[0]);
-        if (name != none) f.name = name;
-        if (path != none) f.path = path;  // stored as given
-        if (desc != none) f.desc = desc;
-        if (own != none) f.ownNumber = own;
-        if (disk != none) f.disk = disk;
-        if (!WriteRecordFields(args[0], f, s.catalogue)) return FailNoRecord(args[0]);
+        // Only the given fields are written, inside the write transaction: what other
+        // programs change meanwhile (tags, other fields) stays.
+        if (StoreRecordEdit(args[0], edit, nullptr, s.catalogue).outcome == EditOutcome::NoRecord)
+            return FailNoRecord(args[0]);
     } catch (const DbError& e) {
         return Fail(e.description());
     }
@@ -111,7 +113,7 @@ int RunResolve(Session& s, const QStringList& args) {
     if (auto bad = CheckIds(args, kResolveUsage)) return *bad;
     try {
         if (!RecordExists(s, args[0])) return FailNoRecord(args[0]);
-        Out(PathToOpen(args[0], s.options.sysback, s.options.band, s.catalogue));
+        Out(EscapeField(PathToOpen(args[0], s.options.sysback, s.options.band, s.catalogue)));
     } catch (const DbError& e) {
         return Fail(e.description());
     }
@@ -124,7 +126,7 @@ int RunBackups(Session& s, const QStringList& args) {
     if (auto bad = CheckIds(args, kBackupsUsage)) return *bad;
     try {
         if (!RecordExists(s, args[0])) return FailNoRecord(args[0]);
-        for (const BackupRow& row : BackupRowsOf(args[0], s.catalogue)) Out(row.path + u'\t' + row.vol);
+        for (const BackupRow& row : BackupRowsOf(args[0], s.catalogue)) Out(JoinFields({row.path, row.vol}));
     } catch (const DbError& e) {
         return Fail(e.description());
     }
@@ -147,12 +149,14 @@ int RunAddBackup(Session& s, const QStringList& args) {
     } catch (const DbError& e) {
         return Fail(e.description());
     }
-    Out(path + u'\t' + vol);
+    Out(JoinFields({path, vol}));
     return 0;
 }
 
-// del-backup, promote-backup, replace-formal: ID and a copy's stored path (as stored, not
-// made absolute), optionally its disk.
+// del-backup, promote-backup, replace-formal: ID and a copy's path, taken as add-backup
+// takes it (relative to the starting folder, made absolute and clean), optionally its
+// disk. A copy stored in another form (a drive path of another system) is found by the
+// path exactly as typed.
 int RunOnCopy(Session& s, const QStringList& input, const QString& usage,
               const std::function<bool(const QString&, const BackupRow&)>& op) {
     QStringList args = input;
@@ -161,10 +165,11 @@ int RunOnCopy(Session& s, const QStringList& input, const QString& usage,
     if (auto bad = CheckIds(args.mid(0, 1), usage)) return *bad;
     try {
         if (!RecordExists(s, args[0])) return FailNoRecord(args[0]);
-        const std::optional<BackupRow> copy = BackupRowByPath(args[0], args[1], disk, s.catalogue);
+        std::optional<BackupRow> copy = BackupRowByPath(args[0], ArgumentPath(args[1]), disk, s.catalogue);
+        if (!copy) copy = BackupRowByPath(args[0], args[1], disk, s.catalogue);
         if (!copy) return Fail(QStringLiteral("record %1 has no copy %2").arg(args[0], args[1]));
         if (!op(args[0], *copy)) return Fail(QStringLiteral("record %1 has no copy %2").arg(args[0], args[1]));
-        Out(copy->path + u'\t' + copy->vol);
+        Out(JoinFields({copy->path, copy->vol}));
     } catch (const DbError& e) {
         return Fail(e.description());
     }

@@ -7,6 +7,8 @@
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/indexing.h"
+#include "io/indexjob.h"
+#include "base/longop.h"
 #include "list/recordlist.h"
 #include "records/indexcommand.h"
 #include "search/advancedsearch.h"
@@ -23,8 +25,9 @@ namespace korvel::cli {
 namespace {
 
 const QString kIndexUsage = QStringLiteral(
-    "index ID... | --all\n"
-    "      builds or renews the content index of file records whose names match the index-type list");
+    "index ID... | --all | --update\n"
+    "      builds or renews the content index of file records whose names match the index-type list;\n"
+    "      --update indexes what is missing and what changed since, on every core");
 
 const QString kSearchUsage = QStringLiteral(
     "search [--name T] [--tags \"T1 T2\"] [--path T] [--file-from D] [--file-to D] [--rec-from D] [--rec-to D]\n"
@@ -34,11 +37,23 @@ const QString kSearchUsage = QStringLiteral(
 
 const QString kSearchContentUsage = QStringLiteral(
     "search-content QUERY\n"
-    "      every indexed record whose text matches: rank, id, name and path, best first");
+    "      every indexed record whose text matches: rank, id, name and path, best first\n"
+    "      (every word must occur; \"words in quotes\" must occur in that order, side by side)");
 
 int RunIndex(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool all = TakeFlag(args, QStringLiteral("--all"));
+    const bool update = TakeFlag(args, QStringLiteral("--update"));
+    if (update) {
+        if (all || !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
+        LongOperation& op = s.ops.index;
+        op.Start();
+        const IndexJobResult job =
+            RunIndexJob(s.catalogue, {}, IndexJobOptionsOf(s.options, s.filters, s.catalogue, true), op.StopToken(), {});
+        if (job.error) return Fail(job.error->description());
+        Out(CreateIndexSummary(job.AsCreateIndexResult()));
+        return 0;
+    }
     if (all == !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
     QStringList ids;
     if (all) {
@@ -57,7 +72,9 @@ int RunIndex(Session& s, const QStringList& input) {
                             RecordIndexPath(s.options.sysback, s.options.band, s.catalogue));
     if (result.error) ReportDbError(s.prompter(), *result.error);
     Out(CreatedIndexesText(result.counted));
-    return result.error ? 1 : 0;
+    // Every record that could not be indexed, with the reason; any of them fails the command.
+    for (const QString& failure : result.failures) Fail(failure);
+    return result.error || !result.failures.isEmpty() ? 1 : 0;
 }
 
 // "YYYY-MM-DD", the form the date dialog gives.

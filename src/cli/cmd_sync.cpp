@@ -42,7 +42,7 @@ int RunNote(Session& s, const QStringList& input) {
     if (!KnownNode(s, node)) return FailNoNode(node);
     const NoteResult r = CreateNote(s, ArgumentPath(folder), args[0], node);
     if (r.path.isEmpty()) return Fail(r.error);
-    Out(r.path);
+    Out(EscapeField(r.path));
     return r.id.isEmpty() ? 1 : 0;
 }
 

@@ -28,8 +28,8 @@ public:
     bool Confirm(const QString& t, const QString& c) override { return base_.Confirm(t, c); }
     bool AskYesNo(const QString& t, const QString& c) override { return base_.AskYesNo(t, c); }
     std::optional<QString> PickNode() override { return base_.PickNode(); }
-    std::optional<QString> PickFolder() override { return base_.PickFolder(); }
-    std::optional<QStringList> PickFiles() override { return base_.PickFiles(); }
+    std::optional<QString> PickFolder(PickKind kind) override { return base_.PickFolder(kind); }
+    std::optional<QStringList> PickFiles(PickKind kind) override { return base_.PickFiles(kind); }
     bool EditDialog(const QString& d, DialogFields& f) override { return base_.EditDialog(d, f); }
     int FourAnswer(const QString& text, int preset) override {
         const int a = answer_ ? answer_ : preset;
@@ -56,14 +56,21 @@ int TakeAnswer(QStringList& args) {
     return i < 0 ? -1 : i + 1;
 }
 
-// Fails unless every id names a record.
+// Fails unless every id names a record (one statement for all of them).
 int CheckRecords(Session& s, const QStringList& ids) {
-    for (const QString& id : ids) {
-        try {
-            if (!FindRecordTags(id, s.catalogue)) return Fail(QStringLiteral("no record with id %1").arg(id));
-        } catch (const DbError& e) {
-            return Fail(e.description());
+    try {
+        Statement st(s.catalogue, QStringLiteral("select 1 from main where id=?"));
+        for (const QString& id : ids) {
+            bool found = false;
+            if (IsIdText(id)) {
+                st.Reset();
+                st.Bind(1, id.trimmed().toLongLong());
+                found = st.Step();
+            }
+            if (!found) return Fail(QStringLiteral("no record with id %1").arg(id));
         }
+    } catch (const DbError& e) {
+        return Fail(e.description());
     }
     return 0;
 }
@@ -77,7 +84,7 @@ int PrintOutcomes(const std::vector<RecordOutcome>& outcomes) {
 int RunTags(Session& s, const QStringList& args) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: tags ID"));
     if (int rc = CheckRecords(s, args)) return rc;
-    Out(ReadRecordTags(args[0], s.catalogue, s.prompter()).join(u' '));
+    Out(EscapeField(ReadRecordTags(args[0], s.catalogue, s.prompter()).join(u' ')));
     return 0;
 }
 
@@ -108,7 +115,7 @@ int RunGroups(Session& s, const QStringList& args) {
     ReloadNodes(s.nodes, s.catalogue, s.prompter());
     const NodeTree tree(s.nodes.map);
     for (const QString& g : GroupsOfTags(ReadRecordTags(args[0], s.catalogue, s.prompter()), tree))
-        Out(GroupPathName(g, tree) + u'\t' + GroupIdChain(g, tree).join(u' '));
+        Out(JoinFields({GroupPathName(g, tree), GroupIdChain(g, tree).join(u' ')}));
     return 0;
 }
 

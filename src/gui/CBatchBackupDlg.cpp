@@ -9,7 +9,7 @@
 namespace korvel {
 
 CBatchBackupDlg::CBatchBackupDlg(QWidget* parent) : FieldDialog(parent) {
-    setWindowTitle(QStringLiteral("Dialog"));
+    setWindowTitle(QStringLiteral("批量副本操作(BATCH BACKUP)"));
     auto* grid = new QGridLayout;
     pattern_ = AddLabelledEdit(grid, 0, QStringLiteral("路径"), this);
     disk_ = AddLabelledEdit(grid, 1, QStringLiteral("磁盘号"), this);

@@ -27,7 +27,7 @@ CCreateNoteDlg::CCreateNoteDlg(QWidget* parent) : FieldDialog(parent) {
     browse_->setFixedWidth(36);
     grid->addWidget(browse_, 1, 2);
     connect(browse_, &QPushButton::clicked, this, [this] {
-        if (std::optional<QString> folder = prompter().PickFolder()) folder_->setEditText(*folder);
+        if (std::optional<QString> folder = prompter().PickFolder(PickKind::Note)) folder_->setEditText(*folder);
     });
     LayOutGrid(grid, {NewOkButton(), NewCancelButton()});
 }

@@ -4,6 +4,7 @@
 #include "tags/tagtoolkit.h"
 
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -20,10 +21,13 @@ CKeyDlg::CKeyDlg(QWidget* parent) : FieldDialog(parent) {
     remove_->setAutoDefault(false);
     list_ = new QListWidget(this);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->addWidget(entry_, 0, 0);
-    grid->addWidget(add_, 0, 1);
-    grid->addWidget(list_, 1, 0);
-    grid->addWidget(remove_, 1, 1, Qt::AlignTop);
+    auto* label = new QLabel(QStringLiteral("搜索关键字(TAG)"), this);
+    label->setBuddy(entry_);
+    grid->addWidget(label, 0, 0);
+    grid->addWidget(entry_, 1, 0);
+    grid->addWidget(add_, 1, 1);
+    grid->addWidget(list_, 2, 0);
+    grid->addWidget(remove_, 2, 1, Qt::AlignTop);
     LayOutGrid(grid, {NewOkButton(), NewCancelButton()});
     connect(add_, &QPushButton::clicked, this, [this] {
         tags_ << SplitTags(entry_->text());

@@ -12,6 +12,8 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 
+#include <set>
+
 namespace korvel {
 
 CLeftView::CLeftView(Session& session, QWidget* parent) : CTreeCtrlMy(session, parent), s_(session) {
@@ -22,11 +24,30 @@ CLeftView::CLeftView(Session& session, QWidget* parent) : CTreeCtrlMy(session, p
 }
 
 void CLeftView::LoadNodeTree() {
+    // The nodes that were open and the selected one, to show the same again.
+    std::set<QString> expanded;
+    for (const auto& [item, id] : g_item_ids)
+        if (item->isExpanded()) expanded.insert(id);
+    const std::optional<QString> selected = SelectedNodeId();
     s_.nodes.copied.clear();
     ClearNodeItems();
     QTreeWidgetItem* root = AddNodeItem(nullptr, QStringLiteral("0"));
     ReloadNodes(s_.nodes, s_.catalogue, s_.prompter());
-    setCurrentItem(root);
+    // Expanding makes an item's children, so repeat until no open node is left closed;
+    // nodes that are gone are simply not found.
+    for (bool grew = true; grew && !expanded.empty();) {
+        grew = false;
+        const auto items = g_item_ids;  // copy: expansion inserts items
+        for (const auto& [item, id] : items) {
+            if (expanded.count(id) && !item->isExpanded()) {
+                item->setExpanded(true);
+                grew = true;
+            }
+        }
+    }
+    QTreeWidgetItem* current = selected ? ItemOfNode(*selected) : nullptr;
+    setCurrentItem(current ? current : root);
+    if (current) scrollToItem(current);
 }
 
 void CLeftView::OpenSelectedNode() {
@@ -82,9 +103,11 @@ void CLeftView::OnAutoNodeTree() {
 }
 
 void CLeftView::mousePressEvent(QMouseEvent* event) {
-    // A right click opens the node menu on the item selected before.
+    // A right click selects the node under the pointer, so the node menu acts on it; on
+    // empty space it keeps the node selected before.
     if (event->button() == Qt::RightButton) {
         setFocus(Qt::MouseFocusReason);
+        if (QTreeWidgetItem* item = itemAt(event->position().toPoint())) setCurrentItem(item);
         event->accept();
         return;
     }

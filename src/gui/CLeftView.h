@@ -1,7 +1,7 @@
 #pragma once
 // The left pane: the node tree under the fixed root. Double-clicking a node lists its
-// records in the right pane; a right click shows the node menu without changing the
-// selection.
+// records in the right pane; a right click selects the node under the pointer and shows
+// the node menu.
 
 #include "gui/CTreeCtrlMy.h"
 
@@ -18,8 +18,8 @@ public:
     void SetNodeMenu(QMenu* menu) { nodeMenu_ = menu; }
 
     // Rebuilds the tree from the root: the root is labelled from the node map as it was
-    // before the reload, then the map is reloaded. Afterwards only the collapsed root is
-    // shown, selected.
+    // before the reload, then the map is reloaded. The nodes that were expanded are
+    // expanded again and the selected node stays selected (the root when it is gone).
     void LoadNodeTree();
     // Opens the selected node: it becomes the current node and its records are listed.
     void OpenSelectedNode();

@@ -12,7 +12,7 @@
 namespace korvel {
 
 CListReplaceDlg::CListReplaceDlg(QWidget* parent) : FieldDialog(parent) {
-    setWindowTitle(QStringLiteral("Dialog"));
+    setWindowTitle(QStringLiteral("批量替换记录根路径(BATCH REPLACE ROOT PATH)"));
     auto* grid = new QGridLayout;
     source_ = AddLabelledEdit(grid, 0, QStringLiteral("源根路径(SOURCE ROOT)"), this);
     AddFolderButton(grid, 0, source_);

@@ -8,9 +8,18 @@
 #include "gui/CAboutDlg.h"
 #include "gui/CLeftView.h"
 #include "gui/COstrelView.h"
+#include "gui/ContentHitsView.h"
+#include "gui/SearchBox.h"
+#include "list/livestate.h"
+#include "search/contentsearch.h"
+#include "store/catalogue.h"
 #include "gui/commandids.h"
 #include "gui/filterview.h"
+#include "base/longop.h"
+#include "health/healthcommands.h"
 #include "io/import.h"
+#include "store/catalogue.h"
+#include "tree/nodes.h"
 #include "notes/notes.h"
 #include "notes/penletentry.h"
 #include "records/recordcommands.h"
@@ -30,6 +39,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -47,9 +58,17 @@ CMainFrame::CMainFrame(Session& session, QWidget* parent) : QMainWindow(parent),
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
     leftView_ = new CLeftView(s_, splitter_);
-    listView_ = new COstrelView(s_, splitter_);
+    // The right side: the list, and below it the snippets of content hits.
+    auto* right = new QSplitter(Qt::Vertical, splitter_);
+    listView_ = new COstrelView(s_, right);
+    hitsView_ = new ContentHitsView(s_.list, right);
+    right->addWidget(listView_);
+    right->addWidget(hitsView_);
+    right->setStretchFactor(0, 3);
+    right->setStretchFactor(1, 1);
+    right->setChildrenCollapsible(false);
     splitter_->addWidget(leftView_);
-    splitter_->addWidget(listView_);
+    splitter_->addWidget(right);
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({200, 100});
@@ -59,6 +78,7 @@ CMainFrame::CMainFrame(Session& session, QWidget* parent) : QMainWindow(parent),
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(BuildSearchBar());
     layout->addWidget(splitter_, 1);
     layout->addWidget(BuildDialogBar());
     setCentralWidget(central);
@@ -71,6 +91,33 @@ CMainFrame::CMainFrame(Session& session, QWidget* parent) : QMainWindow(parent),
     BindKeys();
 
     connect(listView_, &COstrelView::listingChanged, this, &CMainFrame::UpdateDialogBar);
+    // The snippets follow the page on show; opening a node leaves the content hits.
+    connect(listView_, &COstrelView::listingChanged, this, [this] {
+        if (!hitsView_->Query().isEmpty()) hitsView_->ShowHits(hitsView_->Query());
+    });
+    connect(leftView_, &CLeftView::nodeOpened, this, [this] {
+        hitsView_->Leave();
+        searchBox_->blockSignals(true);
+        searchBox_->clear();
+        searchBox_->blockSignals(false);
+    });
+    connect(hitsView_, &ContentHitsView::rowClicked, this, [this](int row) {
+        listView_->selectRow(row);
+        listView_->scrollTo(listView_->model()->index(row, 0));
+    });
+    connect(searchBox_, &SearchBox::filterRequested, this, &CMainFrame::OnSearchFilter);
+    connect(searchBox_, &SearchBox::contentSearchRequested, this, &CMainFrame::OnSearchContent);
+
+    // Live state: changes by other programs (and the record count after this one's).
+    try {
+        watch_ = std::make_unique<ChangeWatch>(s_.catalogue);
+    } catch (const DbError&) {
+        watch_.reset();  // no catalogue open: nothing to watch
+    }
+    liveTimer_ = new QTimer(this);
+    liveTimer_->setInterval(500);
+    connect(liveTimer_, &QTimer::timeout, this, &CMainFrame::PollCatalogue);
+    liveTimer_->start();
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (!now) return;
         if (now == leftView_ || leftView_->isAncestorOf(now)) SetActivePane(Pane::Tree);
@@ -93,6 +140,89 @@ CMainFrame::CMainFrame(Session& session, QWidget* parent) : QMainWindow(parent),
 }
 
 CMainFrame::~CMainFrame() = default;
+
+QWidget* CMainFrame::BuildSearchBar() {
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("searchbar"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(6, 4, 6, 4);
+    searchBox_ = new SearchBox(bar);
+    auto* label = new QLabel(QStringLiteral("搜索(&SEARCH):"), bar);
+    label->setBuddy(searchBox_);
+    row->addWidget(label);
+    row->addWidget(searchBox_, 1);
+    return bar;
+}
+
+void CMainFrame::Explain(const QString& text) { statusBar()->showMessage(text, 6000); }
+
+void CMainFrame::OnSearchFilter(const QString& text) {
+    hitsView_->Leave();
+    if (!s_.list.ShowNodeFiltered(text)) {
+        if (!text.isEmpty()) Explain(QStringLiteral("请先打开一个节点(open a node first): 搜索框筛选打开的节点"));
+        return;
+    }
+    if (!text.isEmpty())
+        Explain(QStringLiteral("名称或关键字包含“%1”: %2").arg(text, s_.list.RecordCountText()));
+}
+
+void CMainFrame::OnSearchContent(const QString& text) {
+    const std::optional<ContentRunResult> result = RunContentSearch(s_, text);
+    if (!result) return;
+    if (!result->indexReadable) {
+        Explain(QStringLiteral("还没有内容索引(no content index yet): 先建立内容索引(CREATE INDEX)"));
+        return;
+    }
+    if (result->stopped) return;
+    if (result->hits.empty()) {
+        Explain(QStringLiteral("没有记录的内容包含“%1”(no content hits)").arg(text));
+        return;
+    }
+    s_.list.Show(ContentResultListing());
+    hitsView_->ShowHits(text);
+    Explain(QStringLiteral("内容包含“%1”: %2 条记录(content hits)").arg(text).arg(result->hits.size()));
+}
+
+void CMainFrame::OnPageKey(int id) {
+    if (!s_.pageset.State()) {
+        Explain(QStringLiteral("没有打开的列表(no listing): 先打开一个节点"));
+        return;
+    }
+    const int page = s_.list.CurrentPage();
+    const bool back = id == kPageFirst || id == kPagePrev;
+    if (back && page <= 1) {
+        Explain(QStringLiteral("已是第一页(already the first page)"));
+        return;
+    }
+    if (!back && s_.pageset.CountKnown() && page >= s_.pageset.PageCount()) {
+        Explain(QStringLiteral("已是最后一页(already the last page)"));
+        return;
+    }
+    const std::map<int, int> requests = {{kPageFirst, -1}, {kPagePrev, -2}, {kPageNext, -3}, {kPageLast, -4}};
+    listView_->OnPage(requests.at(id));
+    UpdateCommandStates();
+}
+
+void CMainFrame::PollCatalogue() {
+    // Not while a dialog is open: a command (or its worker) is using the catalogue.
+    if (!watch_ || QApplication::activeModalWidget() || QApplication::activePopupWidget()) return;
+    ChangeWatch::Change change = ChangeWatch::Change::None;
+    try {
+        change = watch_->Poll();
+    } catch (const DbError&) {
+        return;  // busy or unreadable now: the next tick looks again
+    }
+    if (change == ChangeWatch::Change::Others) ReloadKeepingView();
+    else if (change == ChangeWatch::Change::Own) s_.list.Recount();
+}
+
+void CMainFrame::ReloadKeepingView() {
+    const int scroll = listView_->verticalScrollBar()->value();
+    const int across = listView_->horizontalScrollBar()->value();
+    s_.list.Reload();  // the view keeps the selected records selected
+    listView_->verticalScrollBar()->setValue(scroll);
+    listView_->horizontalScrollBar()->setValue(across);
+}
 
 void CMainFrame::BuildStatusBar() {
     QStatusBar* bar = statusBar();
@@ -213,7 +343,8 @@ void CMainFrame::RegisterCommands() {
     for (int id : {kExportRec, kExportRecBackup, kModifyDiskNo, kBatchReplacePath, kBatchReplaceRoot})
         Register({id}, Pane::List, nullptr);
     Register({kCreateIndex}, Pane::List, [list] { list->OnCreateIndex(); });
-    Register({kAdvancedFind}, Pane::List, [list] { list->OnAdvancedFind(); });
+    // The advanced search acts on no selection: whichever pane is active.
+    Register({kAdvancedFind}, Pane::Frame, [list] { list->OnAdvancedFind(); });
     // The content search acts on no selection: whichever pane is active.
     Register({kContentSearch}, Pane::Frame, [list] { list->OnContentSearch(); });
     Register({kSyncRec}, Pane::List,
@@ -229,6 +360,23 @@ void CMainFrame::RegisterCommands() {
     Register({kModifyDiskNo}, Pane::List, [list] { list->OnModifyDiskNo(); });
     Register({kBatchReplacePath}, Pane::List, [list] { list->OnBatchReplacePath(); });
     Register({kBatchReplaceRoot}, Pane::List, [list] { list->OnBatchReplaceRoot(); });
+    // The catalogue's health on the selected records and on the selected node.
+    Register({kCheckRec}, Pane::List, [this, list] {
+        CheckCommand(s_, RecordSelection(s_.prompter(), RecordIdsOfRows(s_, list->SelectedRows())));
+    });
+    Register({kRelinkRec}, Pane::List, [this, list] {
+        RelinkCommand(s_, RecordSelection(s_.prompter(), RecordIdsOfRows(s_, list->SelectedRows())));
+    });
+    Register({kDuplicatesRec}, Pane::List, [this, list] {
+        DuplicatesCommand(s_, RecordSelection(s_.prompter(), RecordIdsOfRows(s_, list->SelectedRows())));
+    });
+    auto nodeScope = [this, tree] {
+        const std::optional<QString> id = tree->SelectedNodeId();
+        return NodeSelection(s_.prompter(), id, id ? NodeAllTags(*id, s_.nodes.map) : QString());
+    };
+    Register({kCheckNode}, Pane::Tree, [this, nodeScope] { CheckCommand(s_, nodeScope()); });
+    Register({kRelinkNode}, Pane::Tree, [this, nodeScope] { RelinkCommand(s_, nodeScope()); });
+    Register({kDuplicatesNode}, Pane::Tree, [this, nodeScope] { DuplicatesCommand(s_, nodeScope()); });
     primaryOf_[kModifyRec2] = kModifyRec;
     primaryOf_[kDelRec2] = kDelRec;
 
@@ -389,6 +537,10 @@ void CMainFrame::BuildPopupMenus() {
     r->addSeparator();
     AddItem(r, kCreateIndex, QStringLiteral("建立或更新内容索引(CREATE INDEX)"), R);
     r->addSeparator();
+    AddItem(r, kCheckRec, QStringLiteral("检查记录(CHECK)"), R);
+    AddItem(r, kRelinkRec, QStringLiteral("查找移动的文件(FIND MOVED FILES)"), R);
+    AddItem(r, kDuplicatesRec, QStringLiteral("查找重复文件(FIND DUPLICATES)"), R);
+    r->addSeparator();
     AddItem(r, kOpenDir, QStringLiteral("打开记录所在文件夹(OPEN DIR)"), R);
     AddItem(r, kOpenRec, QStringLiteral("打开记录(OPEN REC)"), R);
 
@@ -406,6 +558,10 @@ void CMainFrame::BuildPopupMenus() {
     AddItem(n, kPasteNode2, QStringLiteral("粘贴节点(PATSE NODE)"), N);
     n->addSeparator();
     AddItem(n, kDelNode2, QStringLiteral("删除节点(DEL NODE)"), N);
+    n->addSeparator();
+    AddItem(n, kCheckNode, QStringLiteral("检查节点的记录(CHECK)"), N);
+    AddItem(n, kRelinkNode, QStringLiteral("查找移动的文件(FIND MOVED FILES)"), N);
+    AddItem(n, kDuplicatesNode, QStringLiteral("查找重复文件(FIND DUPLICATES)"), N);
 
     for (QMenu* m : {recordMenu_, backup, nodeMenu_})
         connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
@@ -481,8 +637,9 @@ void CMainFrame::BindKeys() {
         {kDelRec, {QKeySequence(Qt::Key_Delete)}, listView_},
         {kAddNode, {QKeySequence(Qt::Key_Insert)}, leftView_},
         {kDelNode, {QKeySequence(Qt::Key_Delete)}, leftView_},
-        {kModifyRec, {QKeySequence(Qt::Key_F2)}, nullptr},
-        {kAdvancedFind, {QKeySequence(Qt::CTRL | Qt::Key_F)}, nullptr},
+        {kModifyRec, {QKeySequence(Qt::Key_F2)}, listView_},
+        {kModifyNode, {QKeySequence(Qt::Key_F2)}, leftView_},
+        {kAdvancedFind, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}, nullptr},
     };
     for (const Key& k : keys) {
         QAction* carrier = nullptr;
@@ -510,12 +667,20 @@ void CMainFrame::BindKeys() {
     };
     for (const QKeySequence& key : enter) bind(key, leftView_, [this] { leftView_->OpenSelectedNode(); });
     bind(QKeySequence(Qt::Key_F5), nullptr, [this] { leftView_->OpenCurrentNodeAgain(); });
+    // The search box, from either pane.
+    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::CTRL | Qt::Key_F)})
+        bind(key, nullptr, [this] {
+            searchBox_->setFocus(Qt::ShortcutFocusReason);
+            searchBox_->selectAll();
+        });
     const std::pair<int, QKeyCombination> paging[] = {{kPageFirst, Qt::CTRL | Qt::Key_Home},
                                                      {kPagePrev, Qt::CTRL | Qt::Key_PageUp},
                                                      {kPageNext, Qt::CTRL | Qt::Key_PageDown},
                                                      {kPageLast, Qt::CTRL | Qt::Key_End}};
+    // Paging keys page the list whichever pane has the focus (the buttons stay greyed
+    // while the tree is active, as the menu items are).
     for (const auto& [id, key] : paging) {
-        bind(QKeySequence(key), nullptr, [this, id = id] { Dispatch(id, Origin::DialogBar); });
+        bind(QKeySequence(key), nullptr, [this, id = id] { OnPageKey(id); });
         pageButtons_[id]->setToolTip(QKeySequence(key).toString(QKeySequence::NativeText));
     }
 }

@@ -10,10 +10,12 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QAction;
 class QCloseEvent;
+class QTimer;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -21,9 +23,12 @@ class QSplitter;
 
 namespace korvel {
 
+class ChangeWatch;
 class CLeftView;
 class Session;
 class COstrelView;
+class ContentHitsView;
+class SearchBox;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -45,6 +50,14 @@ public:
     QLabel* folderText() const { return folderText_; }
     QLabel* countText() const { return countText_; }
     QSplitter* splitter() const { return splitter_; }
+    SearchBox* searchBox() const { return searchBox_; }
+    ContentHitsView* hitsView() const { return hitsView_; }
+    // Looks whether the catalogue changed (the live-state timer does, twice a second):
+    // another program's change lists the page on show again, keeping selection and
+    // scroll; this program's own changes update the record count.
+    void PollCatalogue();
+    // A short explanation in the status bar (why a key did nothing).
+    void Explain(const QString& text);
     // Writes size, position and splitter position to section "window" of config.cnf
     // (also done when the window closes).
     void SaveLayout();
@@ -93,6 +106,14 @@ private:
     // The saved size, position and splitter position, when a screen can show them.
     void RestoreLayout();
 
+    QWidget* BuildSearchBar();
+    // The search box: narrowing the opened node, and the content search of Enter.
+    void OnSearchFilter(const QString& text);
+    void OnSearchContent(const QString& text);
+    // A paging key, whichever pane has the focus.
+    void OnPageKey(int id);
+    void ReloadKeepingView();
+
     void OnPageSet();
     void OnLanguageSet();
     void OnFilterSet(int mode);
@@ -108,6 +129,10 @@ private:
     QLabel* tagsText_ = nullptr;
     QLabel* folderText_ = nullptr;
     QLabel* countText_ = nullptr;
+    SearchBox* searchBox_ = nullptr;
+    ContentHitsView* hitsView_ = nullptr;
+    QTimer* liveTimer_ = nullptr;
+    std::unique_ptr<ChangeWatch> watch_;
     std::map<int, QPushButton*> pageButtons_;
     Pane activePane_ = Pane::Tree;
 

@@ -8,7 +8,7 @@
 namespace korvel {
 
 CNodeTreeDlg::CNodeTreeDlg(QWidget* parent) : FieldDialog(parent) {
-    setWindowTitle(QStringLiteral("Dialog"));
+    setWindowTitle(QStringLiteral("添加节点树(ADD NODE TREE)"));
     auto* grid = new QGridLayout;
     root_ = AddLabelledEdit(grid, 0, QStringLiteral("根目录\nROOT DIR"), this);
     AddFolderButton(grid, 0, root_);

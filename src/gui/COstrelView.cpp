@@ -19,7 +19,12 @@
 #include "search/contentsearch.h"
 #include "session/session.h"
 
+#include "store/catalogue.h"
+
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QIcon>
+#include <QStyle>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -36,10 +41,29 @@ namespace korvel {
 
 namespace {
 constexpr int kColumns = 11;
+constexpr int kDirColumn = 2;  // dir
+constexpr int kVolColumn = 8;  // vol
+
+QIcon MarkIcon(FileState state) {
+    static const QIcon missing = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    static const QIcon offline = QApplication::style()->standardIcon(QStyle::SP_DriveNetIcon);
+    return state == FileState::Offline ? offline : missing;
+}
+}  // namespace
+
+QString MarkText(FileState state, const QString& path, const QString& disk) {
+    switch (state) {
+    case FileState::Missing: return QStringLiteral("文件不存在(FILE MISSING): ") + path;
+    case FileState::Offline:
+        return QStringLiteral("磁盘未挂载(DISK NOT MOUNTED): ") + disk + QStringLiteral("\n") + path;
+    case FileState::Present: break;
+    }
+    return QString();
 }
 
-RecordTableModel::RecordTableModel(const RecordListing& list, QObject* parent)
-    : QAbstractTableModel(parent), list_(list) {}
+RecordTableModel::RecordTableModel(const RecordListing& list, Connection& conn, const Options& options,
+                                   QObject* parent)
+    : QAbstractTableModel(parent), list_(list), conn_(conn), options_(options) {}
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -55,9 +79,30 @@ QString RecordTableModel::Cell(int row, int column) const {
     return column >= 0 && column < cells.size() ? cells[column] : QString();
 }
 
+FileState RecordTableModel::StateOfRow(int row) const {
+    if (row < 0 || row >= static_cast<int>(states_.size())) return FileState::Present;
+    return states_[row];
+}
+
+FileState RecordTableModel::StateOfCells(const QStringList& cells) const {
+    try {
+        return RecordFileState(cells.value(kDirColumn), cells.value(kVolColumn), options_.band, conn_);
+    } catch (const DbError&) {
+        return FileState::Present;  // unknown: shown as a plain row
+    }
+}
+
 QVariant RecordTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return QVariant();
     if (role == Qt::DisplayRole) return Cell(index.row(), index.column());
+    // A row whose file is missing or on a disk that is not mounted: a mark before its
+    // name, and the reason as the row's tooltip.
+    const FileState state = StateOfRow(index.row());
+    if (state != FileState::Present) {
+        if (role == Qt::DecorationRole && index.column() == 0)
+            return MarkIcon(state);
+        if (role == Qt::ToolTipRole) return MarkText(state, Cell(index.row(), kDirColumn), Cell(index.row(), kVolColumn));
+    }
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return QVariant();
 }
@@ -73,7 +118,7 @@ Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
-void RecordTableModel::Sync() {
+bool RecordTableModel::Sync() {
     const std::vector<QStringList>& rows = list_.Rows();
     // A row added at the top: every row shown before is still there, one further down
     // (the listing moves its rows, so they keep their shared data).
@@ -84,16 +129,20 @@ void RecordTableModel::Sync() {
     if (addedAtTop) {
         beginInsertRows(QModelIndex(), 0, 0);
         rows_.push_front(rows.front());
+        states_.push_front(StateOfCells(rows.front()));
         endInsertRows();
-        return;
+        return true;
     }
     beginResetModel();
     rows_.assign(rows.begin(), rows.end());
+    states_.clear();
+    for (const QStringList& cells : rows_) states_.push_back(StateOfCells(cells));
     endResetModel();
+    return false;
 }
 
 COstrelView::COstrelView(Session& session, QWidget* parent)
-    : QTableView(parent), s_(session), model_(new RecordTableModel(session.list, this)) {
+    : QTableView(parent), s_(session), model_(new RecordTableModel(session.list, session.catalogue, session.options, this)) {
     setModel(model_);
     setItemDelegate(new CutTextTipDelegate(this));  // tooltips only for cut cells
     for (int c = 0; c < kColumns; ++c) setColumnWidth(c, ReadColumnWidth(c));
@@ -150,9 +199,8 @@ void COstrelView::RefreshRows() {
     // were selected selected, wherever they are now.
     QSet<QString> selectedIds;
     for (int row : SelectedRows()) selectedIds.insert(model_->Cell(row, kIdColumn));
-    const int before = model_->rowCount();
-    model_->Sync();
-    if (selectedIds.isEmpty() || model_->rowCount() == before + 1) return;  // a row added at the top keeps its selection
+    const bool addedAtTop = model_->Sync();
+    if (selectedIds.isEmpty() || addedAtTop) return;  // a row added at the top keeps its selection
     QItemSelection keep;
     for (int row = 0; row < model_->rowCount(); ++row)
         if (selectedIds.contains(model_->Cell(row, kIdColumn)))
@@ -179,24 +227,28 @@ QStringList COstrelView::SelectedRecordIds() const {
 void COstrelView::AfterRecordCommand(bool changed) {
     if (!changed) return;
     // The same page again, with the same rows selected.
+    // One selection change for all rows: selecting them one call at a time costs a
+    // selection merge per row, quadratic in the number of rows.
     const QList<int> rows = SelectedRows();
     s_.list.FillPage(s_.list.CurrentPage());
+    QItemSelection keep;
     for (int r : rows)
-        if (r < model_->rowCount())
-            selectionModel()->select(model_->index(r, 0),
-                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        if (r < model_->rowCount()) keep.select(model_->index(r, 0), model_->index(r, kColumns - 1));
+    selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds(), s_.catalogue, s_.prompter())); }
 
 void COstrelView::OnKeyAdd() {
+    if (!RowsStillShown(s_, SelectedRows())) return;
     const QStringList ids = SelectedRecordIds();
-    AfterRecordCommand(AddKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
+    AfterRecordCommand(AddKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
 }
 
 void COstrelView::OnKeyDel() {
+    if (!RowsStillShown(s_, SelectedRows())) return;
     const QStringList ids = SelectedRecordIds();
-    AfterRecordCommand(DeleteKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
+    AfterRecordCommand(DeleteKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
 }
 
 void COstrelView::OnGroupShow() {
@@ -204,24 +256,31 @@ void COstrelView::OnGroupShow() {
 }
 
 void COstrelView::OnGroupAdd() {
-    AfterRecordCommand(AddToGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
+    if (!RowsStillShown(s_, SelectedRows())) return;
+    AfterRecordCommand(
+        AddToGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
 }
 
 void COstrelView::OnGroupDel() {
-    AfterRecordCommand(RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
+    if (!RowsStillShown(s_, SelectedRows())) return;
+    AfterRecordCommand(
+        RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
 }
 
 void COstrelView::OnExportRec(bool backup) { ExportRecCommand(s_, SelectedRecordIds(), backup); }
 
 void COstrelView::OnModifyDiskNo() {
+    if (!RowsStillShown(s_, SelectedRows())) return;
     if (ModifyDiskNoCommand(s_, SelectedRecordIds())) s_.list.FillPage(s_.list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplacePath() {
+    if (!RowsStillShown(s_, SelectedRows())) return;
     if (BatchReplacePathCommand(s_, SelectedRecordIds())) s_.list.FillPage(s_.list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplaceRoot() {
+    if (!RowsStillShown(s_, SelectedRows())) return;
     if (BatchReplaceRootCommand(s_, SelectedRecordIds())) s_.list.FillPage(s_.list.CurrentPage());
 }
 
@@ -282,9 +341,15 @@ bool COstrelView::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void COstrelView::mousePressEvent(QMouseEvent* event) {
-    // A right click opens the record menu on the rows selected before.
+    // A right click on a selected row opens the record menu on the whole selection; on a
+    // row outside it, that row alone is selected first, so the menu acts on the row under
+    // the pointer.
     if (event->button() == Qt::RightButton) {
         setFocus(Qt::MouseFocusReason);
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid() && !selectionModel()->isRowSelected(index.row(), QModelIndex()))
+            selectionModel()->setCurrentIndex(
+                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         event->accept();
         return;
     }

@@ -4,6 +4,9 @@
 // its rows, passes paging, header clicks and drops to it, and keeps the column widths in
 // the settings file.
 
+#include "base/settings.h"
+#include "list/livestate.h"
+
 #include <QAbstractTableModel>
 #include <QMenu>
 #include <QStringList>
@@ -23,21 +26,33 @@ class Session;
 class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit RecordTableModel(const RecordListing& list, QObject* parent = nullptr);
+    // The rows of list; each row's file is looked up in conn as the option band says.
+    RecordTableModel(const RecordListing& list, Connection& conn, const Options& options, QObject* parent = nullptr);
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Takes the rows of the listing.
-    void Sync();
+    // Takes the rows of the listing, and the state of each row's file. True when the only
+    // change was one row added at the top (inserted alone, the selection kept).
+    bool Sync();
     QString Cell(int row, int column) const;
+    // The state of the row's file as of the last Sync (Present for a row out of range).
+    FileState StateOfRow(int row) const;
 
 private:
+    FileState StateOfCells(const QStringList& cells) const;
+
     const RecordListing& list_;
+    Connection& conn_;
+    const Options& options_;
     std::deque<QStringList> rows_;
+    std::deque<FileState> states_;
 };
+
+// The tooltip of a marked row: why its file cannot be opened now.
+QString MarkText(FileState state, const QString& path, const QString& disk);
 
 class COstrelView : public QTableView {
     Q_OBJECT

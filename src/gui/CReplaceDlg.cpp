@@ -9,11 +9,10 @@
 namespace korvel {
 
 CReplaceDlg::CReplaceDlg(QWidget* parent) : FieldDialog(parent) {
-    setWindowTitle(QStringLiteral("Dialog"));
+    setWindowTitle(QStringLiteral("批量替换记录路径(BATCH REPLACE PATH)"));
     auto* grid = new QGridLayout;
-    find_ = new QLineEdit(this);
+    find_ = AddLabelledEdit(grid, 0, QStringLiteral("查找内容(FIND)"), this);
     find_->setMinimumWidth(300);
-    grid->addWidget(find_, 0, 1);
     replacement_ = AddLabelledEdit(grid, 1, QStringLiteral("替换为(REPLACE TO)"), this);
     LayOutGrid(grid, {NewOkButton(), NewCancelButton()});
 }

@@ -27,7 +27,10 @@ bool CutTextTipDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                                    const QStyleOptionViewItem& option, const QModelIndex& index) {
     if (!event || !view || event->type() != QEvent::ToolTip)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
-    const QString text = CutText(option, index, view);
+    // The model's own tooltip (why a row is marked) first, then the cut text.
+    const QString own = index.data(Qt::ToolTipRole).toString();
+    const QString cut = CutText(option, index, view);
+    const QString text = own.isEmpty() ? cut : cut.isEmpty() ? own : own + QStringLiteral("\n\n") + cut;
     if (text.isEmpty()) {
         QToolTip::hideText();
         event->ignore();

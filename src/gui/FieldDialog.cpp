@@ -40,7 +40,7 @@ void FieldDialog::AddFolderButton(QGridLayout* grid, int row, QLineEdit* edit) {
     browse->setFixedWidth(36);
     grid->addWidget(browse, row, 2);
     connect(browse, &QPushButton::clicked, this, [this, edit] {
-        if (std::optional<QString> folder = prompter().PickFolder()) edit->setText(*folder);
+        if (std::optional<QString> folder = prompter().PickFolder(PickKind::Import)) edit->setText(*folder);
     });
 }
 

@@ -1,4 +1,10 @@
 #include "gui/GuiPrompter.h"
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <mutex>
 
 #include "session/session.h"
 
@@ -8,7 +14,11 @@
 #include "base/fsutil.h"
 
 #include "base/dialogs.h"
+#include "gui/CCheckDlg.h"
+#include "gui/CDuplicatesDlg.h"
+#include "gui/CRelinkDlg.h"
 #include "base/longop.h"
+#include "base/settings.h"
 #include "gui/CBatchBackupDlg.h"
 #include "gui/CCreateNoteDlg.h"
 #include "gui/CInputCommonDialog.h"
@@ -42,9 +52,15 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QPushButton>
+#include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <map>
@@ -55,6 +71,9 @@
 namespace korvel {
 
 namespace {
+
+// How long an open waits for the desktop's answer.
+constexpr int kOpenWaitMs = 3000;
 
 // Runs f on the user-interface thread; a worker thread waits for the answer.
 template <class F>
@@ -104,6 +123,9 @@ std::unique_ptr<FieldDialog> NewFieldDialog(const QString& dialog, QWidget* pare
     if (dialog == dlg::kContentSearch) return std::make_unique<indexdialog>(parent);
     if (dialog == dlg::kAdvancedSearch) return std::make_unique<searchdialog>(parent);
     if (dialog == dlg::kDatePick) return std::make_unique<datedialog>(parent);
+    if (dialog == dlg::kCheckResult) return std::make_unique<CCheckDlg>(parent);
+    if (dialog == dlg::kRelink) return std::make_unique<CRelinkDlg>(parent);
+    if (dialog == dlg::kDuplicates) return std::make_unique<CDuplicatesDlg>(parent);
     return nullptr;
 }
 
@@ -122,6 +144,9 @@ QWidget* GuiPrompter::Parent() const {
 }
 
 void GuiPrompter::Message(const QString& text, const QString& caption, MsgIcon icon) {
+    // A warning during a long operation is one of the things that failed: the progress
+    // dialog lists it and stays open at the end.
+    if (LongOperation* op = longOperation_.load(); op && icon == MsgIcon::Exclamation) op->ReportFailure(text);
     OnGuiThread([&] {
         QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, Parent());
         box.exec();
@@ -132,6 +157,13 @@ bool GuiPrompter::Confirm(const QString& text, const QString& caption) {
     return OnGuiThread([&] {
         QMessageBox box(QMessageBox::Warning, caption, text,
                         QMessageBox::Ok | QMessageBox::Cancel, Parent());
+        return box.exec() == QMessageBox::Ok;
+    });
+}
+
+bool GuiPrompter::ConfirmQuestion(const QString& text, const QString& caption) {
+    return OnGuiThread([&] {
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel, Parent());
         return box.exec() == QMessageBox::Ok;
     });
 }
@@ -172,10 +204,10 @@ public:
 };
 
 // The file dialogs of the window: the toolkit's own dialog (a desktop's native dialog
-// would sniff file contents the same way) with the provider above, on the working folder.
-std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& title) {
+// would sniff file contents the same way) with the provider above, in folder.
+std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& title, const QString& folder) {
     static StatOnlyIconProvider provider;
-    auto dlg = std::make_unique<QFileDialog>(parent, title, QDir::currentPath());
+    auto dlg = std::make_unique<QFileDialog>(parent, title, folder);
     dlg->setOption(QFileDialog::DontUseNativeDialog);
     dlg->setOption(QFileDialog::DontUseCustomDirectoryIcons);
     dlg->setIconProvider(&provider);
@@ -184,28 +216,44 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const QString& titl
 
 }  // namespace
 
-std::optional<QString> GuiPrompter::PickFolder() {
+std::optional<QString> GuiPrompter::PickFolder(PickKind kind) {
     return OnGuiThread([&]() -> std::optional<QString> {
-        auto dlg = MakeFileDialog(Parent(), QStringLiteral("Select folder"));
+        auto dlg = MakeFileDialog(Parent(), QStringLiteral("Select folder"), PickStartFolder(kind));
         dlg->setFileMode(QFileDialog::Directory);
         dlg->setOption(QFileDialog::ShowDirsOnly);
         if (dlg->exec() != QDialog::Accepted || dlg->selectedFiles().isEmpty()) return std::nullopt;
         const QString folder = dlg->selectedFiles().first();
         if (folder.isEmpty()) return std::nullopt;
+        RememberPickFolder(kind, folder);
         return folder;
     });
 }
 
-std::optional<QStringList> GuiPrompter::PickFiles() {
-    return OnGuiThread([&]() -> std::optional<QStringList> {
-        auto dlg = MakeFileDialog(Parent(), QString());
-        dlg->setFileMode(QFileDialog::ExistingFiles);
-        dlg->setNameFilter(QStringLiteral("*.* (*)"));
-        if (dlg->exec() != QDialog::Accepted) return std::nullopt;
-        const QStringList files = dlg->selectedFiles();
-        if (files.isEmpty()) return std::nullopt;
-        return files;
-    });
+namespace {
+
+// The multi-selection file-open dialog with the given name filters (the first is shown),
+// starting in the last folder of its kind.
+std::optional<QStringList> PickFilesMatching(QWidget* parent, const QStringList& filters, PickKind kind) {
+    auto dlg = MakeFileDialog(parent, QStringLiteral("选择文件(SELECT FILES)"), PickStartFolder(kind));
+    dlg->setFileMode(QFileDialog::ExistingFiles);
+    dlg->setNameFilters(filters);
+    if (dlg->exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dlg->selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    RememberPickFolder(kind, dlg->directory().absolutePath());
+    return files;
+}
+
+}  // namespace
+
+const QStringList kCatalogueFileFilters = {QStringLiteral("kv.kdb (kv.kdb *.kdb)"), QStringLiteral("*.* (*)")};
+
+std::optional<QStringList> GuiPrompter::PickFiles(PickKind kind) {
+    return OnGuiThread([&] { return PickFilesMatching(Parent(), {QStringLiteral("*.* (*)")}, kind); });
+}
+
+std::optional<QStringList> GuiPrompter::PickCatalogueFiles() {
+    return OnGuiThread([&] { return PickFilesMatching(Parent(), kCatalogueFileFilters, PickKind::Sync); });
 }
 
 bool GuiPrompter::EditDialog(const QString& dialog, DialogFields& fields) {
@@ -233,6 +281,8 @@ void GuiPrompter::RunLongOperation(LongOperation& op, const std::function<void()
         return;
     }
     op.Start();
+    op.ResetProgress();
+    longOperation_ = &op;
     auto ended = std::make_shared<std::atomic<bool>>(false);
     std::function<void()> job = worker;  // the worker owns its copy
     std::thread thread([this, job, ended] {
@@ -246,15 +296,109 @@ void GuiPrompter::RunLongOperation(LongOperation& op, const std::function<void()
         }
         ended->store(true);
     });
+    QString summary;
     {
         CShowInfoDlg dlg(op, [ended] { return ended->load(); }, Parent());
         dlg.exec();
+        summary = dlg.Summary();
     }
     thread.join();
+    longOperation_ = nullptr;
+    // The dialog is gone; what the operation did stays in the status bar.
+    ShowSummary(summary);
+}
+
+void GuiPrompter::ShowSummary(const QString& text) {
+    OnGuiThread([&] {
+        if (text.isEmpty()) return;
+        if (auto* window = qobject_cast<QMainWindow*>(parent_)) window->statusBar()->showMessage(text);
+    });
+}
+
+GuiPrompter::~GuiPrompter() {
+    for (auto& b : background_) b->stop = true;
+    for (auto& b : background_)
+        if (b->thread.joinable()) b->thread.join();
+}
+
+void GuiPrompter::RunInBackground(const BackgroundJob& job) {
+    // Jobs that ended are let go.
+    for (auto it = background_.begin(); it != background_.end();) {
+        if ((*it)->ended) {
+            (*it)->thread.join();
+            it = background_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    auto* window = qobject_cast<QMainWindow*>(Parent());
+    QPointer<QLabel> label;
+    QPointer<QPushButton> button;
+    if (window) {
+        label = new QLabel(window->statusBar());
+        label->setTextFormat(Qt::PlainText);
+        button = new QPushButton(QStringLiteral("停止(STOP)"), window->statusBar());
+        button->setFocusPolicy(Qt::NoFocus);
+        window->statusBar()->addWidget(label);
+        window->statusBar()->addWidget(button);
+    }
+    background_.push_back(std::make_unique<Background>());
+    Background* b = background_.back().get();
+    if (button) QObject::connect(button, &QPushButton::clicked, [b] { b->stop = true; });
+    b->thread = std::thread([b, job, label, button] {
+        // The status bar shows the latest text at most ten times a second.
+        auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+        auto show = [label](const QString& text) {
+            if (label) QMetaObject::invokeMethod(label, [label, text] { if (label) label->setText(text); });
+        };
+        QString latest;
+        auto status = [&last, &show, &latest](const QString& text) {
+            latest = text;
+            const auto now = std::chrono::steady_clock::now();
+            if (now - last < std::chrono::milliseconds(100)) return;
+            last = now;
+            show(text);
+        };
+        try {
+            job(b->stop, status);
+        } catch (const std::exception& e) {
+            show(QString::fromUtf8(e.what()));
+        }
+        show(latest);  // the last text, also when it came too soon after the one before
+        if (button) QMetaObject::invokeMethod(button, [button] { if (button) button->deleteLater(); });
+        b->ended = true;
+    });
 }
 
 bool GuiPrompter::OpenWithDesktop(const QString& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(EncodePath(path))));
+    return OnGuiThread([&] {
+        const QUrl url = QUrl::fromLocalFile(QFile::decodeName(EncodePath(path)));
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (opener.isEmpty()) return QDesktopServices::openUrl(url);
+        // The toolkit starts xdg-open detached and calls that a success even when no
+        // program takes the file. Wait a moment for its answer: a non-zero exit is a
+        // failure; still running after the wait means a program has the file.
+        // The process object outlives this call when the program is still running, and
+        // goes when it ends (deleting a running QProcess would kill it).
+        auto* process = new QProcess(qApp);
+        process->setProgram(opener);
+        process->setArguments({url.toString(QUrl::FullyEncoded)});
+        process->setStandardInputFile(QProcess::nullDevice());
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
+        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        QEventLoop wait;
+        QObject::connect(process, &QProcess::finished, &wait, &QEventLoop::quit);
+        QTimer::singleShot(kOpenWaitMs, &wait, &QEventLoop::quit);
+        process->start();
+        if (!process->waitForStarted(kOpenWaitMs)) {
+            process->deleteLater();
+            return false;
+        }
+        if (process->state() != QProcess::NotRunning) wait.exec(QEventLoop::ExcludeUserInputEvents);
+        if (process->state() != QProcess::NotRunning) return true;
+        return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0;
+    });
 }
 
 }  // namespace korvel

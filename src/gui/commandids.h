@@ -77,6 +77,11 @@ inline constexpr int kCreateIndex = 32826;
 inline constexpr int kOpenDir = 32835;
 inline constexpr int kOpenRec = 32836;
 
+// The catalogue's health: CHECK, FIND MOVED FILES and FIND DUPLICATES on the selected
+// records (record menu) and on the selected node with its sub-nodes (node menu).
+inline constexpr int kCheckRec = 32900, kRelinkRec = 32901, kDuplicatesRec = 32902;
+inline constexpr int kCheckNode = 32903, kRelinkNode = 32904, kDuplicatesNode = 32905;
+
 // Dialog bar paging buttons.
 inline constexpr int kPageFirst = 1007, kPagePrev = 1008, kPageNext = 1009, kPageLast = 1010;
 

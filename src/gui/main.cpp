@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "gui/CMainFrame.h"
 #include "gui/GuiPrompter.h"
+#include "gui/QtTranslations.h"
 #include "session/session.h"
 
 #include "base/fsutil.h"
@@ -14,6 +15,7 @@ using namespace korvel;
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kProductName);
+    InstallQtChinese(app);
 
     Session session;
     GuiPrompter gui(session);

@@ -3,6 +3,7 @@
 #include "base/dialogs.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QVBoxLayout>
 
 namespace korvel {
@@ -13,7 +14,10 @@ openback::openback(QWidget* parent) : FieldDialog(parent) {
     combo_->setEditable(true);
     combo_->setInsertPolicy(QComboBox::NoInsert);
     combo_->setMinimumWidth(420);
+    auto* label = new QLabel(QStringLiteral("副本(BACKUP)"), this);
+    label->setBuddy(combo_);
     auto* top = new QVBoxLayout(this);
+    top->addWidget(label);
     top->addWidget(combo_);
     top->addLayout(ButtonRow({NewOkButton(), NewCancelButton()}));
 }

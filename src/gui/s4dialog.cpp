@@ -8,7 +8,7 @@
 namespace korvel {
 
 s4dialog::s4dialog(const QString& text, int preset, QWidget* parent) : QDialog(parent), answer_(preset) {
-    setWindowTitle(QStringLiteral("Dialog"));
+    setWindowTitle(QStringLiteral("请确认(CONFIRM)"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     auto* top = new QVBoxLayout(this);
     auto* message = new QLabel(text, this);

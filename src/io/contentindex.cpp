@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -24,14 +26,67 @@ QString Quoted(const QString& word) {
 
 }  // namespace
 
+namespace {
+
+// The kind of a suffix (lower case), without ".gz".
+QString KindOfSuffix(const QString& suffix) {
+    static const QSet<QString> plain = {
+        QStringLiteral("txt"),  QStringLiteral("text"), QStringLiteral("md"),   QStringLiteral("markdown"),
+        QStringLiteral("mkd"),  QStringLiteral("mdown"), QStringLiteral("rst"), QStringLiteral("adoc"),
+        QStringLiteral("asciidoc"), QStringLiteral("org"), QStringLiteral("tex"), QStringLiteral("bib"),
+        QStringLiteral("csv"),  QStringLiteral("tsv"),  QStringLiteral("log"),  QStringLiteral("ini"),
+        QStringLiteral("cfg"),  QStringLiteral("conf"), QStringLiteral("json"), QStringLiteral("yaml"),
+        QStringLiteral("yml"),  QStringLiteral("toml"), QStringLiteral("srt"),  QStringLiteral("nfo"),
+        QStringLiteral("c"),    QStringLiteral("h"),    QStringLiteral("cc"),   QStringLiteral("cpp"),
+        QStringLiteral("cxx"),  QStringLiteral("hpp"),  QStringLiteral("java"), QStringLiteral("py"),
+        QStringLiteral("js"),   QStringLiteral("ts"),   QStringLiteral("go"),   QStringLiteral("rs"),
+        QStringLiteral("rb"),   QStringLiteral("pl"),   QStringLiteral("php"),  QStringLiteral("sh"),
+        QStringLiteral("sql"),  QStringLiteral("lua"),  QStringLiteral("cs"),   QStringLiteral("kt"),
+        QStringLiteral("swift")};
+    static const QHash<QString, QString> other = {
+        {QStringLiteral("html"), QStringLiteral("html")}, {QStringLiteral("htm"), QStringLiteral("html")},
+        {QStringLiteral("xhtml"), QStringLiteral("html")}, {QStringLiteral("xht"), QStringLiteral("html")},
+        {QStringLiteral("shtml"), QStringLiteral("html")}, {QStringLiteral("epub"), QStringLiteral("epub")},
+        {QStringLiteral("rtf"), QStringLiteral("rtf")},   {QStringLiteral("doc"), QStringLiteral("doc")},
+        {QStringLiteral("ppt"), QStringLiteral("ppt")},   {QStringLiteral("xls"), QStringLiteral("xls")},
+        {QStringLiteral("docx"), QStringLiteral("docx")}, {QStringLiteral("pptx"), QStringLiteral("pptx")},
+        {QStringLiteral("xlsx"), QStringLiteral("xlsx")}, {QStringLiteral("odt"), QStringLiteral("odt")},
+        {QStringLiteral("odp"), QStringLiteral("odp")},   {QStringLiteral("ods"), QStringLiteral("ods")},
+        {QStringLiteral("pdf"), QStringLiteral("pdf")}};
+    if (plain.contains(suffix)) return QStringLiteral("txt");
+    return other.value(suffix);
+}
+
+// Text files that usually have no suffix.
+bool IsSuffixlessTextName(const QString& name) {
+    static const QSet<QString> names = {
+        QStringLiteral("readme"),  QStringLiteral("license"), QStringLiteral("licence"), QStringLiteral("copying"),
+        QStringLiteral("install"), QStringLiteral("news"),    QStringLiteral("changelog"), QStringLiteral("changes"),
+        QStringLiteral("authors"), QStringLiteral("todo"),    QStringLiteral("notice"),  QStringLiteral("thanks")};
+    return names.contains(name.toLower());
+}
+
+}  // namespace
+
+QString DocumentKind(const QString& path) {
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    QString base = name;
+    bool gz = false;
+    if (base.size() > 3 && base.endsWith(QLatin1String(".gz"), Qt::CaseInsensitive)) {
+        base.chop(3);
+        gz = true;
+    }
+    const qsizetype dot = base.lastIndexOf(u'.');
+    QString kind;
+    if (dot > 0) kind = KindOfSuffix(base.mid(dot + 1).toLower());
+    else if (IsSuffixlessTextName(base)) kind = QStringLiteral("txt");
+    if (kind.isEmpty()) return QString();
+    return gz ? kind + QStringLiteral(".gz") : kind;
+}
+
 QString ExtractorKind(const QString& path) {
-    static const char* const kinds[] = {"doc", "ppt", "docx", "pptx", "xlsx", "odt", "odp", "ods", "pdf"};
-    const int dot = path.lastIndexOf(u'.');
-    if (dot < 0 || path.indexOf(u'/', dot) >= 0) return QString();
-    const QString suffix = path.mid(dot + 1).toLower();
-    for (const char* k : kinds)
-        if (suffix == QLatin1String(k)) return suffix;
-    return QString();
+    const QString kind = DocumentKind(path);
+    return kind == QLatin1String("txt") ? QString() : kind;
 }
 
 QString ExtractorProgram() {
@@ -75,6 +130,18 @@ std::vector<ContentIndex::Hit> ContentIndex::Search(const QString& query, const 
         if (r > 0.0f) hits.push_back({id, r});
     }
     std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.rank > b.rank; });
+    return hits;
+}
+
+std::vector<ContentIndex::Hit> ContentIndex::SearchAll(const QString& query) {
+    std::vector<Hit> hits;
+    const QByteArray q = query.toUtf8();
+    SearchIndexedFiles(
+        q.constData(),
+        [](const char* id, float rank, void* context) {
+            static_cast<std::vector<Hit>*>(context)->push_back({QString::fromLatin1(id), rank});
+        },
+        &hits);
     return hits;
 }
 

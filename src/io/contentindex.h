@@ -13,10 +13,16 @@
 
 namespace korvel {
 
-// The extractor kind for a file: "doc" and "ppt" (word-processor and presentation files of
-// the old binary formats), "docx", "pptx", "xlsx", "odt", "odp", "ods" and "pdf"; empty
-// for a file the library reads as plain text. Judged by the name's suffix, without regard
-// to letter case (a "REPORT.DOC" is a Word file too; its bytes are no text).
+// The kind of document a file is, judged by its name without regard to letter case (a
+// "REPORT.DOC" is a Word file too): "txt" for plain text (txt, md, csv, source code, ...,
+// and the usual text files without a suffix such as README), "html" (html, htm, xhtml,
+// xht), "epub", "rtf", "doc", "ppt", "xls", "docx", "pptx", "xlsx", "odt", "odp", "ods",
+// "pdf", or one of them + ".gz" for a gzip-compressed file ("x.html.gz"). Empty for a file
+// no extractor reads: such a file is never indexed.
+QString DocumentKind(const QString& path);
+
+// The kind the extractor `word2` is asked for: DocumentKind, but empty for plain text,
+// which the content-index library reads and decodes itself.
 QString ExtractorKind(const QString& path);
 
 // The extractor program: $KORVEL_WORD2 when set, else "word2" beside the running
@@ -58,6 +64,10 @@ public:
     // The candidates whose text matches the query, best first (ties keep the candidates'
     // order).
     static std::vector<Hit> Search(const QString& query, const QStringList& candidateIds);
+
+    // Every indexed record whose text matches the query, in ascending id order. Asks the
+    // store only: no folder is listed and no file looked at per record.
+    static std::vector<Hit> SearchAll(const QString& query);
 };
 
 }  // namespace korvel

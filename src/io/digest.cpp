@@ -60,53 +60,112 @@ namespace {
 
 // FileDigest of a path whose stat the caller has (or not: known null).
 QString Digest(const QString& path, const struct stat* known, QString* error) {
-    auto fail = [error](const QString& why) {
-        if (error) *error = why;
-        return QString();
-    };
     struct stat st;
     if (!known) {
-        if (!StatOf(path, st)) return fail(ErrnoText(ENOENT));
+        if (!StatOf(path, st)) {
+            if (error) *error = ErrnoText(ENOENT);
+            return QString();
+        }
         known = &st;
     }
-    const QString guarded = ProtectedFileMessage(path, known);
-    if (!guarded.isEmpty()) return fail(guarded);
-    if (!S_ISREG(known->st_mode)) return fail(ErrnoText(S_ISDIR(known->st_mode) ? EISDIR : EINVAL));
-    Fd in;
-    // Non-blocking, so that a pipe put at the path meanwhile does not hang the open.
-    in.fd = ::open(EncodePath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in.fd < 0) return fail(ErrnoText(errno));
-    if (::fstat(in.fd, &st) != 0) return fail(ErrnoText(errno));
-    if (!S_ISREG(st.st_mode)) return fail(ErrnoText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
-    ::fcntl(in.fd, F_SETFL, ::fcntl(in.fd, F_GETFL) & ~O_NONBLOCK);
-    ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // The catalogue's files, pipes, sockets and devices are refused by their status.
+    const QString guarded = UnreadableFileMessage(path, known);
+    if (!guarded.isEmpty()) {
+        if (error) *error = guarded;
+        return QString();
+    }
+    DigestSource source;
+    Md5Digest digest;
+    if (!source.Open(path, error) || !source.Digest(0, -1, digest, error)) return QString();
+    return DigestText(digest);
+}
 
+}  // namespace
+
+QString DigestText(const Md5Digest& digest) {
+    static const char kHex[] = "0123456789abcdef";
+    QString out;
+    out.reserve(static_cast<qsizetype>(digest.size()) * 2);
+    for (unsigned char b : digest) {
+        out += QLatin1Char(kHex[b >> 4]);
+        out += QLatin1Char(kHex[b & 15]);
+    }
+    return out;
+}
+
+DigestSource::~DigestSource() { Close(); }
+
+void DigestSource::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool DigestSource::Open(const QString& path, QString* error, const ProtectedSnapshot* protectedFiles) {
+    Close();
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (path.isEmpty() || IsUnmountedDiskPath(path)) return fail(ErrnoText(ENOENT));
+    const QByteArray native = EncodePath(path);
+    if (native.contains('\0')) return fail(ErrnoText(ENOENT));
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0) return fail(ErrnoText(errno));
+    if (!S_ISREG(st.st_mode)) return fail(ErrnoText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
+    const QString guarded = protectedFiles ? protectedFiles->Message(path, st) : ProtectedFileMessage(path, &st);
+    if (!guarded.isEmpty()) return fail(guarded);
+    // Non-blocking, so that a pipe put at the path meanwhile does not hang the open.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return fail(ErrnoText(errno));
+    // The file opened is the one looked at (nothing was put at the path in between).
+    // O_NONBLOCK has no effect on the reads of a regular file, so it stays set.
+    const dev_t dev = st.st_dev;
+    const ino_t ino = st.st_ino;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != dev || st.st_ino != ino) {
+        ::close(fd);
+        return fail(ErrnoText(EAGAIN));
+    }
+    fd_ = fd;
+    size_ = st.st_size;
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
+    mtime_ = static_cast<long long>(st.st_mtime);
+    return true;
+}
+
+bool DigestSource::Digest(off_t offset, off_t length, Md5Digest& out, QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (fd_ < 0) return fail(ErrnoText(EBADF));
     thread_local DigestState md;
     if (!md.ctx || !md.md5 || EVP_DigestInit_ex(md.ctx, md.md5, nullptr) != 1) return fail(QStringLiteral("MD5"));
     unsigned char* buf = md.buf.get();
+    if (length < 0 || length > static_cast<off_t>(kBlock)) ::posix_fadvise(fd_, offset, 0, POSIX_FADV_SEQUENTIAL);
+    off_t at = offset;
     for (;;) {
-        const ssize_t got = ::read(in.fd, buf, kBlock);
+        size_t want = kBlock;
+        if (length >= 0) {
+            const off_t left = offset + length - at;
+            if (left <= 0) break;
+            if (static_cast<off_t>(want) > left) want = static_cast<size_t>(left);
+        }
+        const ssize_t got = ::pread(fd_, buf, want, at);
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
             return fail(ErrnoText(errno));
         }
         EVP_DigestUpdate(md.ctx, buf, static_cast<size_t>(got));
+        at += got;
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int len = 0;
-    if (EVP_DigestFinal_ex(md.ctx, digest, &len) != 1) return fail(QStringLiteral("MD5"));
-    static const char kHex[] = "0123456789abcdef";
-    QString out;
-    out.reserve(static_cast<qsizetype>(len) * 2);
-    for (unsigned int i = 0; i < len; ++i) {
-        out += QLatin1Char(kHex[digest[i] >> 4]);
-        out += QLatin1Char(kHex[digest[i] & 15]);
-    }
-    return out;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    if (EVP_DigestFinal_ex(md.ctx, digest, &len) != 1 || len != out.size()) return fail(QStringLiteral("MD5"));
+    std::memcpy(out.data(), digest, out.size());
+    return true;
 }
-
-}  // namespace
 
 QString FileDigest(const QString& path, QString* error) { return Digest(path, nullptr, error); }
 

@@ -86,6 +86,12 @@ int RenameNoReplace(const char* from, const char* to) {
 
 }  // namespace
 
+bool IsTemporaryCopyName(const QString& name) { return name.startsWith(kTemporaryCopyPrefix); }
+
+int RemoveStaleTemporaryCopies(const QString& folder) {
+    return RemoveLeftoversOfEndedProcesses(folder, kTemporaryCopyPrefix);
+}
+
 TargetChoice UniqueTargetPath(const QString& source, const QString& target) {
     const qsizetype slash = target.lastIndexOf(u'/');
     const QString folder = target.left(slash + 1);
@@ -108,23 +114,16 @@ bool CopyToTemporary(const QString& source, const QString& target, PendingCopy* 
         if (error) *error = why;
         return false;
     };
-    const QString guarded = ProtectedFileMessage(source);
-    if (!guarded.isEmpty()) return fail(guarded);
-    const QByteArray src = EncodePath(source);
-    const QByteArray dst = EncodePath(target);
-    const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) return fail(ErrnoText(errno));
+    // A pipe, socket or device at the source is refused before it is opened.
     struct stat st {};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(in);
-        return fail(ErrnoText(err));
-    }
-    ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
+    const int in = OpenFileForReading(source, error, &st);
+    if (in < 0) return false;
     ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
 
+    const QByteArray dst = EncodePath(target);
     const qsizetype slash = dst.lastIndexOf('/');
-    QByteArray temp = (slash >= 0 ? dst.left(slash + 1) : QByteArray()) + ".korvel-copy-XXXXXX";
+    QByteArray temp = (slash >= 0 ? dst.left(slash + 1) : QByteArray()) +
+                      EncodePath(OwnedTemporaryPrefix(kTemporaryCopyPrefix)) + "XXXXXX";
     const int out = ::mkostemp(temp.data(), O_CLOEXEC);
     if (out < 0) {
         const int err = errno;

@@ -14,6 +14,16 @@
 
 namespace korvel {
 
+// Temporary copies are named kTemporaryCopyPrefix + pid + "-" + six random characters
+// (OwnedTemporaryPrefix). They are no documents: the imports never catalogue a name that
+// starts with the prefix, and an export removes from each folder it writes into the ones
+// that a killed process left (RemoveStaleTemporaryCopies).
+inline const QString kTemporaryCopyPrefix = QStringLiteral(".korvel-copy-");
+// True for a name (the last path piece) of a temporary copy, left over or in progress.
+bool IsTemporaryCopyName(const QString& name);
+// Removes the temporary copies in folder whose process has ended. Returns the number.
+int RemoveStaleTemporaryCopies(const QString& folder);
+
 struct TargetChoice {
     QString path;              // where the copy goes; empty when no free name was found
     bool sameContent = false;  // path already holds the source's content: nothing to copy

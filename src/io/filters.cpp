@@ -127,11 +127,18 @@ bool WriteDefaultFilterFile(const QString& path) {
                  QStringLiteral("__pycache__"), QStringLiteral("node_modules"),
                  QStringLiteral(".cache"), QStringLiteral(".Trash"),
                  QStringLiteral("$RECYCLE.BIN")}},
-        // Files whose content the indexer reads.
-        {"index", {QStringLiteral("*.txt"), QStringLiteral("*.doc"), QStringLiteral("*.docx"),
-                   QStringLiteral("*.pdf"), QStringLiteral("*.ppt"), QStringLiteral("*.pptx"),
-                   QStringLiteral("*.xls"), QStringLiteral("*.xlsx"), QStringLiteral("*.odt"),
-                   QStringLiteral("*.odp"), QStringLiteral("*.ods"), QStringLiteral("*.md")}},
+        // Files whose content the indexer reads: every kind it has an extractor for
+        // (DocumentKind), compressed ones too, and the usual text files without a suffix.
+        {"index", {QStringLiteral("*.txt"), QStringLiteral("*.md"), QStringLiteral("*.markdown"),
+                   QStringLiteral("*.rst"), QStringLiteral("*.csv"), QStringLiteral("*.log"),
+                   QStringLiteral("*.html"), QStringLiteral("*.htm"), QStringLiteral("*.xhtml"),
+                   QStringLiteral("*.epub"), QStringLiteral("*.rtf"), QStringLiteral("*.doc"),
+                   QStringLiteral("*.docx"), QStringLiteral("*.pdf"), QStringLiteral("*.ppt"),
+                   QStringLiteral("*.pptx"), QStringLiteral("*.xls"), QStringLiteral("*.xlsx"),
+                   QStringLiteral("*.odt"), QStringLiteral("*.odp"), QStringLiteral("*.ods"),
+                   QStringLiteral("*.gz"), QStringLiteral("README"), QStringLiteral("LICENSE"),
+                   QStringLiteral("COPYING"), QStringLiteral("CHANGELOG"), QStringLiteral("NEWS"),
+                   QStringLiteral("AUTHORS"), QStringLiteral("INSTALL"), QStringLiteral("TODO")}},
         // Project files: a folder holding one is catalogued as a whole as well.
         {"import", {QStringLiteral("*.sln"), QStringLiteral("pom.xml"),
                     QStringLiteral("package.json"), QStringLiteral("Cargo.toml")}},

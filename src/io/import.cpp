@@ -9,7 +9,9 @@
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/dirreader.h"
+#include "io/filters.h"
 #include "io/importcore.h"
+#include "io/indexjob.h"
 #include "list/recordlist.h"
 #include "session/session.h"
 #include "store/catalogue.h"
@@ -104,7 +106,7 @@ void AddFileRecords(Session& s) {
     std::optional<QString> node = prompter.PickNode();
     if (!node) return;
     const QString inherited = NodeAllTags(*node, s.nodes.map);
-    std::optional<QStringList> files = prompter.PickFiles();
+    std::optional<QStringList> files = prompter.PickFiles(PickKind::Import);
     if (!files) return;
     const QString keywords = AskImportKeywords(prompter, inherited);
     QStringList paths;
@@ -135,7 +137,7 @@ FileStep AddNoteRecord(Session& s, const QString& path, const QStringList& keywo
 
 void AddFolderRecord(Session& s) {
     Prompter& prompter = s.prompter();
-    std::optional<QString> folder = prompter.PickFolder();
+    std::optional<QString> folder = prompter.PickFolder(PickKind::Import);
     if (!folder) return;
     std::optional<QString> node = prompter.PickNode();
     if (!node) return;
@@ -153,6 +155,18 @@ void AddFolderRecord(Session& s) {
         return;
     }
     s.list.InsertRowAtTop(ListRowOf(rec));
+}
+
+void StartImportIndexing(Session& s, bool indexOnImport) {
+    if (!indexOnImport) return;
+    Connection& conn = s.catalogue;
+    const IndexJobOptions options = ImportIndexJobOptions(s.filters.List(QStringLiteral("index")), s.options.band, conn);
+    s.prompter().RunInBackground([options, &conn](const std::atomic<bool>& stop, const std::function<void(const QString&)>& status) {
+        const IndexJobResult r = RunIndexJob(conn, {}, options, &stop, [&status](int done, int total) {
+            status(IndexProgressText(done, total));
+        });
+        status(CreateIndexSummary(r.AsCreateIndexResult()).replace(u'\n', u' '));
+    });
 }
 
 bool ImportRecordTree(Session& s) {
@@ -189,6 +203,7 @@ bool ImportRecordTree(Session& s) {
     // its texts are gone by then.
     const QString failure = result->FailureText(walkRoot);
     if (!failure.isEmpty()) prompter.Message(failure, QStringLiteral("info"), MsgIcon::Exclamation);
+    StartImportIndexing(s, ImportOptionsOf(s.options, s.presets, s.filters).indexOnImport);
     return true;
 }
 

@@ -22,6 +22,11 @@ void AddFolderRecord(Session& s);
 // ADD REC TREE: node picker, addtreedialog, the walk under the progress dialog.
 // Returns true when the node tree must be reloaded.
 bool ImportRecordTree(Session& s);
+
+// After an import with the index-on-import option: the content-index job over the
+// session's catalogue (indexjob.h) as a background job of its prompter; without the
+// option nothing.
+void StartImportIndexing(Session& s, bool indexOnImport);
 // ADD NODE TREE: CNodeTreeDlg, then one node per folder under the current node.
 // Returns true when the node tree must be reloaded.
 bool AddNodeTreeCommand(Session& s);

@@ -7,8 +7,11 @@
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
+#include "base/prompter.h"
 #include "io/dirreader.h"
+#include "io/filecopy.h"
 #include "io/filters.h"
+#include "io/indexfolders.h"
 #include "io/indexing.h"
 #include "store/catalogue.h"
 #include "store/volroots.h"
@@ -16,6 +19,7 @@
 
 #include <sys/stat.h>
 
+#include <climits>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -255,6 +259,9 @@ QString RecordWriter::Insert(const NewRecord& r) {
             insert_.Step();
             id = conn_.LastInsertId();
         }
+        // The id was free: an index folder it has is a deleted record's and is not the new
+        // record's text.
+        DropIndexOfFreshId(id);
         tx.Commit();
         if (ownsTransaction_) ++pending_.records;
         return QString::number(id);
@@ -320,6 +327,11 @@ RecordWriter::Lost RecordWriter::SettleBatch(bool end, LongOperation& op) {
 FileStep ImportOneFile(RecordWriter& writer, Prompter& prompter, const QString& path, const QString& keywords,
                        const ImportOptions& options, bool noteSize, ImportedRecord* added) {
     Connection& conn = writer.connection();
+    if (IsTemporaryCopyName(LastPathPiece(path))) {
+        prompter.Message(QStringLiteral("%1: 导出时的临时文件，不是文档(an export's temporary copy, not a document)").arg(path),
+                           QStringLiteral("info"), MsgIcon::Exclamation);
+        return FileStep::Failed;
+    }
     NewRecord r;
     r.path = path;
     r.keywords = keywords;
@@ -388,6 +400,13 @@ bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& co
 }
 
 // ---- the folder walk ----------------------------------------------------------------------
+
+namespace {
+// An entry whose full path no program can open (PATH_MAX bytes or more) is not catalogued.
+QString PathTooLongText(const QString& path) {
+    return QStringLiteral("路径太长，未导入(path longer than %1 bytes, not imported): ").arg(PATH_MAX - 1) + path;
+}
+}  // namespace
 
 QString CannotReadFolderText(const QString& folder) {
     return QStringLiteral("无法读取文件夹(cannot read folder): ") + folder;
@@ -481,6 +500,13 @@ private:
                            childPath);
                 continue;
             }
+            // The walk reaches it relative to its folder, but no program (Korvel neither)
+            // can open it by its full path: it is not catalogued, nor anything below it.
+            if (childBytes.size() >= PATH_MAX) {
+                op_.Post(PathTooLongText(childPath));
+                ++result_.failedRecords;  // the import is not complete: no "finish"
+                continue;
+            }
 
             if (kind == EntryKind::Folder) {
                 if (level > depth_) {
@@ -497,7 +523,9 @@ private:
                 continue;
             }
 
-            // A file.
+            // A file. An export's temporary copy (in progress, or left by a killed run) is
+            // no document.
+            if (IsTemporaryCopyName(name)) continue;
             if (MatchesFilterList(name, o_.importList)) {
                 struct stat self;
                 if (dir.StatSelf(&self)) AddPathRecord(p, &self, kFolderRecordType, recordKeywords, o_.sameCheck);
@@ -561,9 +589,10 @@ private:
             }
         }
         try {
-            const QString id = writer_.Insert(r);
+            writer_.Insert(r);
             ++result_.records;
-            if (type == kFileRecordType && o_.indexOnImport) IndexRecordFile(path, id, o_.indexList);
+            // The content index of the new records is built after the walk (indexjob.h),
+            // so that the records land at walk speed.
         } catch (const DbError& e) {
             // Reported in the progress texts (a message box per file would stall the walk)
             // and counted for the summary at the end.

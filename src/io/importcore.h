@@ -226,8 +226,9 @@ std::function<void()> StartFolderImport(const QString& root, int level, const QS
                                         std::shared_ptr<WalkResult> result, LongOperation& op,
                                         Connection& conn);
 // The walk of one folder tree into conn: records for the accepted files (and folder
-// records), one node per folder when options.createNodeTree, the progress texts posted to
-// op, and "finish" when everything asked for was written; otherwise a line saying what
+// records; their content index is not built here: the command runs the index job after
+// the walk), one node per folder when options.createNodeTree, the progress texts posted
+// to op, and "finish" when everything asked for was written; otherwise a line saying what
 // was not. Stops between entries when op is stopped; everything written before stays.
 WalkResult WalkFolder(const QString& root, int level, const QString& keywords, const QString& parent,
                       const ImportOptions& options, LongOperation& op, Connection& conn);

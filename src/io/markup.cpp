@@ -1,6 +1,7 @@
 #include "io/markup.h"
 
 #include "base/fileguard.h"
+#include "base/fsutil.h"
 #include "base/utf8.h"
 
 #include <QFile>
@@ -237,7 +238,9 @@ void MarkupDocument::Parse(const QByteArray& raw, const QString& report) {
 }
 
 bool MarkupDocument::LoadFile(const QString& path) {
-    const QString refused = ProtectedFileMessage(path);
+    // A protected file, a pipe, socket or device is refused before it is opened; a missing
+    // file is told by the open below.
+    const QString refused = PathExists(path) ? UnreadableFileMessage(path) : QString();
     if (!refused.isEmpty()) {
         result_ = refused;
         return false;

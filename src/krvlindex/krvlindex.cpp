@@ -14,19 +14,20 @@
 //   catalogue becomes searchable, how a lost or damaged store is rebuilt, and how records
 //   indexed by a process that was killed before its commit are recovered.
 //
-// Terms: the words, CJK characters and pairs of touching CJK characters of tokens.h, with
-// their counts but without positions (positions would make the store several times larger
-// and indexing several times slower). A query word whose tokens must stand side by side
-// (a CJK run of three or more characters, "e-mail") is looked up by its terms, and the
-// records found are confirmed against their text in the folder: a CJK run as a substring
-// (exactly what `grep -F` finds), other sequences in the text's tokens. A run of two CJK
-// characters is its pair term and needs no confirmation.
+// Terms: the words and CJK characters of tokens.h with their positions, and pairs of
+// touching CJK characters with their counts only. A word or a quoted phrase whose tokens
+// must stand side by side (a CJK run of three or more characters, "e-mail", "exact words")
+// is a phrase query on those positions, narrowed first by the pairs of its CJK runs: it
+// matches exactly the texts holding those tokens in that order, and a CJK run exactly the
+// texts that contain it (what `grep -F` finds). No text is read back to confirm a match.
+// A record's document has the record id as its document id, so a hit needs no lookup.
 //
 // Searching: the program asks for one record at a time, thousands of times with the same
-// query. The first call runs the query once over the whole store and keeps every matching
-// record's relevance; the following calls look the record up. The kept result is dropped
-// when the query changes, when this process changes the index, or when another process
-// has changed the store or the folders (checked at most every 100 ms).
+// query, or for every hit at once (SearchIndexedFiles). The first call runs the query once
+// over the whole store and keeps every matching record's relevance; the following calls
+// look the record up. The kept result is dropped when the query changes, when this process
+// changes the index, or when another process has changed the store or the folders
+// (checked at most every 100 ms).
 #include "krvlindex.h"
 
 #include "textdecode.h"
@@ -44,6 +45,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <algorithm>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -107,15 +110,20 @@ std::string MarkerOf(const char* path) {
     return StampOf(st);
 }
 
+// Reads a regular file. Anything else (a pipe, a socket, a device, a folder) is refused
+// by its status before it is opened, and the open does not wait in any case, so no call
+// can hang on a pipe that nobody writes.
 bool ReadFileCapped(const char* path, size_t cap, std::string& out) {
     out.clear();
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
     struct stat st;
+    if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     out.resize(std::min<size_t>(static_cast<size_t>(st.st_size), cap));
     size_t have = 0;
     bool ok = true;
@@ -152,6 +160,20 @@ bool WriteWhole(const std::string& path, const std::string& data, struct stat& s
     return ::stat(path.c_str(), &st) == 0;
 }
 
+// True when the text gives at least one term: a text of blanks and punctuation is none.
+bool HasTerms(std::string_view text) {
+    bool any = false;
+    krvl::Tokenize(text, [&](const krvl::Token& t) { any = any || !t.term.empty(); });
+    return any;
+}
+
+// The document id of a record: the record id itself.
+std::optional<Xapian::docid> DocidOf(const std::string& id) {
+    const unsigned long long v = std::stoull(id);
+    if (v == 0 || v > std::numeric_limits<Xapian::docid>::max()) return std::nullopt;
+    return static_cast<Xapian::docid>(v);
+}
+
 Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp) {
     Xapian::Document doc;
     doc.add_boolean_term("Q" + id);
@@ -161,7 +183,7 @@ Xapian::Document MakeDocument(const std::string& id, std::string_view text, cons
         if (t.term.empty()) {
             prevCjk.clear();
         } else {
-            doc.add_term(t.term);
+            doc.add_posting(t.term, t.pos);
             if (t.cjk) {
                 if (!prevCjk.empty() && prevPos + 1 == t.pos) doc.add_term(prevCjk + t.term);
                 prevCjk = t.term;
@@ -229,78 +251,80 @@ std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words)
     return out;
 }
 
-// A part of the query that the store's terms find only approximately: tokens that must
-// stand side by side. Candidates are confirmed against the record's text.
-struct Sequence {
+// The query of tokens that must stand in this shape: one term, or a phrase on positions
+// (within the span the tokens take in the query, so gaps count as they do in the text),
+// narrowed by the pair terms of touching CJK characters. Two touching CJK characters are
+// exactly their pair term.
+void AddSequence(const std::vector<krvl::Token>& toks, std::vector<Xapian::Query>& parts) {
     std::vector<std::string> terms;
-    std::string cjkRun;  // the tokens as text when they are all CJK characters: a substring
-};
-
-struct Plan {
-    Xapian::Query query;
-    std::vector<Sequence> checks;
-};
-
-Plan BuildPlan(std::string_view text) {
-    Plan plan;
-    std::vector<Xapian::Query> parts;
-    for (const std::string& word : JoinBigramChains(SplitWords(text))) {
-        const std::vector<krvl::Token> toks = krvl::TokenList(word);
-        // Tokens at consecutive positions must follow each other in the text.
-        size_t i = 0;
-        while (i < toks.size()) {
-            if (toks[i].term.empty()) { ++i; continue; }
-            size_t j = i + 1;
-            while (j < toks.size() && !toks[j].term.empty() && toks[j].pos == toks[j - 1].pos + 1) ++j;
-            bool allCjk = true;
-            Sequence seq;
-            for (size_t k = i; k < j; ++k) {
-                parts.emplace_back(toks[k].term);
-                seq.terms.push_back(toks[k].term);
-                allCjk = allCjk && toks[k].cjk;
-                if (k > i && toks[k - 1].cjk && toks[k].cjk) parts.emplace_back(toks[k - 1].term + toks[k].term);
-            }
-            // One token, or two CJK characters (their pair term is only made where they stand
-            // together), are found exactly by the terms.
-            if (j - i > 2 || (j - i == 2 && !allCjk)) {
-                if (allCjk)
-                    for (const auto& t : seq.terms) seq.cjkRun += t;
-                plan.checks.push_back(std::move(seq));
-            }
-            i = j;
-        }
+    std::vector<std::string> pairs;
+    unsigned first = 0, last = 0;
+    for (size_t k = 0; k < toks.size(); ++k) {
+        if (toks[k].term.empty()) continue;
+        if (terms.empty()) first = toks[k].pos;
+        last = toks[k].pos;
+        terms.push_back(toks[k].term);
+        if (k > 0 && toks[k - 1].cjk && toks[k].cjk && !toks[k - 1].term.empty() && toks[k - 1].pos + 1 == toks[k].pos)
+            pairs.push_back(toks[k - 1].term + toks[k].term);
     }
-    if (!parts.empty()) plan.query = Xapian::Query(Xapian::Query::OP_AND, parts.begin(), parts.end());
-    return plan;
+    if (terms.empty()) return;
+    for (const std::string& p : pairs) parts.emplace_back(p);
+    if (terms.size() == 1) {
+        parts.emplace_back(terms[0]);
+    } else if (terms.size() == 2 && pairs.size() == 1) {
+        // The pair term is only made where the two stand together.
+    } else {
+        parts.emplace_back(Xapian::Query::OP_PHRASE, terms.begin(), terms.end(), last - first + 1);
+    }
 }
 
-// True when the text holds every sequence of the plan.
-bool TextHolds(std::string_view text, const std::vector<Sequence>& checks) {
-    std::vector<const Sequence*> tokenChecks;
-    for (const Sequence& s : checks) {
-        if (!s.cjkRun.empty()) {
-            if (text.find(s.cjkRun) == std::string_view::npos) return false;
-        } else {
-            tokenChecks.push_back(&s);
+// The parts of a query: "quoted text" (also in “full-width quotes”) is one phrase; outside
+// quotes every word (split at white space) must occur, its own tokens side by side.
+Xapian::Query BuildQuery(std::string_view text) {
+    std::vector<Xapian::Query> parts;
+    std::string outside;
+    auto flushWords = [&]() {
+        for (const std::string& word : JoinBigramChains(SplitWords(outside))) AddSequence(krvl::TokenList(word), parts);
+        outside.clear();
+    };
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t openLen = 0;
+        std::string_view close;
+        if (text[i] == '"') {
+            openLen = 1;
+            close = "\"";
+        } else if (text.substr(i, 3) == "\xE2\x80\x9C") {  // “
+            openLen = 3;
+            close = "\xE2\x80\x9D";                    // ”
         }
-    }
-    if (tokenChecks.empty()) return true;
-    // Sequences with words: look for them in the text's tokens.
-    const std::vector<krvl::Token> toks = krvl::TokenList(text);
-    for (const Sequence* s : tokenChecks) {
-        bool found = false;
-        const size_t n = s->terms.size();
-        for (size_t i = 0; !found && i + n <= toks.size(); ++i) {
-            size_t k = 0;
-            while (k < n && toks[i + k].term == s->terms[k] && (k == 0 || toks[i + k].pos == toks[i + k - 1].pos + 1)) ++k;
-            found = k == n;
+        if (!openLen) {
+            outside += text[i++];
+            continue;
         }
-        if (!found) return false;
+        flushWords();
+        const size_t start = i + openLen;
+        size_t end = text.find(close, start);
+        // An unclosed quote runs to the end.
+        const std::string_view phrase = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        // Chained two-character words ("中文 文字 ", the advanced search's form) are joined
+        // into their run here too.
+        std::string joined;
+        for (const std::string& w : JoinBigramChains(SplitWords(phrase))) joined += w + " ";
+        AddSequence(krvl::TokenList(joined), parts);
+        i = end == std::string_view::npos ? text.size() : end + close.size();
     }
-    return true;
+    flushWords();
+    if (parts.empty()) return Xapian::Query();
+    return Xapian::Query(Xapian::Query::OP_AND, parts.begin(), parts.end());
 }
 
 // --- State ---------------------------------------------------------------------------
+
+// The layout of the store's documents; a store of another layout is rebuilt from the folders.
+constexpr const char* kLayoutKey = "layout";
+constexpr const char* kLayout = "2";  // record id as document id, positions of words and CJK characters
+const std::string kSourcePrefix = "src:";  // metadata key of a record's remembered source
 
 struct Library {
     std::mutex mu;
@@ -312,24 +336,24 @@ struct Library {
     Clock::time_point lastCommit = Clock::now();
 
     bool needReconcile = true;
-    std::unordered_set<std::string> folderIds;  // ids with a text, as of the last reconcile
+    std::unordered_set<Xapian::docid> folderIds;  // records with a text, as of the last reconcile
 
     // Markers of "./index" and of the store's version file when the kept result was made.
     std::string indexMarker, storeMarker;
     Clock::time_point lastChangeCheck;
 
     std::optional<Xapian::Database> reader;
-    Xapian::rev readerRevision = 0;
-    std::unordered_map<Xapian::docid, std::string> idOfDoc;
+    std::optional<Xapian::Database> sourceReader;  // remembered sources, read without writing
 
     bool resultValid = false;
     std::string resultQuery;
-    std::unordered_map<std::string, float> result;
+    std::unordered_map<Xapian::docid, float> result;
 
     ~Library() { CloseWriter(); }
 
     void CloseWriter() {
         if (!writer) return;
+        sourceReader.reset();  // it would not see what the writer wrote
         try {
             writer->commit();
             writer->close();
@@ -353,7 +377,7 @@ struct Library {
         if (dir == cwd) return;
         CloseWriter();
         reader.reset();
-        idOfDoc.clear();
+        sourceReader.reset();
         folderIds.clear();
         needReconcile = true;
         indexMarker.clear();
@@ -370,6 +394,12 @@ struct Library {
             try {
                 writer.emplace(kStore, Xapian::DB_CREATE_OR_OPEN | Xapian::DB_BACKEND_GLASS);
                 lastCommit = Clock::now();
+                if (writer->get_metadata(kLayoutKey) != kLayout) {
+                    // A new (empty) store is in this layout from the start; another one is
+                    // brought into it from the folders.
+                    if (writer->get_doccount() == 0) writer->set_metadata(kLayoutKey, kLayout);
+                    else needReconcile = true;
+                }
                 return true;
             } catch (const Xapian::DatabaseLockError&) {
                 return false;
@@ -396,28 +426,82 @@ struct Library {
     }
 
     // Adds or replaces the store's document of a record from its folder's text.
-    void StoreText(const std::string& id, std::string_view text, const std::string& stamp) {
-        writer->replace_document("Q" + id, MakeDocument(id, text, stamp));
+    void StoreText(Xapian::docid docid, const std::string& id, std::string_view text, const std::string& stamp) {
+        writer->replace_document(docid, MakeDocument(id, text, stamp));
         ++pendingDocs;
         pendingBytes += text.size();
         CommitIfDue(false);
     }
 
+    // Remembers the source text of a record (empty: forgets it).
+    void NoteSource(const std::string& id, const char* source) {
+        if (!OpenWriter()) return;
+        writer->set_metadata(kSourcePrefix + id, source ? std::string(source).substr(0, 255) : std::string());
+        ++pendingDocs;
+        CommitIfDue(false);
+    }
+
+    void IndexFrom(const char* file, const char* folder, const char* source) {
+        std::string id;
+        if (!IdOfFolder(folder, id)) return;
+        if (!file || !*file) {
+            Delete(id.c_str());
+        } else {
+            Index(file, folder);
+        }
+        NoteSource(id, source);
+    }
+
+    int Source(const char* idText, char* buffer, int size) {
+        std::string id;
+        if (!ParseId(idText, id) || size <= 0) return -1;
+        const auto docid = DocidOf(id);
+        if (!docid) return -1;
+        std::string source;
+        if (writer) {
+            source = writer->get_metadata(kSourcePrefix + id);
+        } else {
+            if (!sourceReader) {
+                try {
+                    sourceReader.emplace(kStore);
+                } catch (const Xapian::Error&) {
+                    return -1;
+                }
+            }
+            source = sourceReader->get_metadata(kSourcePrefix + id);
+        }
+        if (source.empty()) {
+            if (needReconcile) Reconcile();
+            return folderIds.count(*docid) ? 0 : -1;
+        }
+        if (source.size() + 1 > static_cast<size_t>(size)) return -1;
+        std::memcpy(buffer, source.c_str(), source.size() + 1);
+        return static_cast<int>(source.size());
+    }
+
     void Index(const char* file, const char* folder) {
         std::string id;
         if (!IdOfFolder(folder, id)) return;
+        const auto docid = DocidOf(id);
+        if (!docid) return;
         std::string bytes;
         if (!ReadFileCapped(file, kMaxTextBytes, bytes)) return;
         const std::string text = krvl::DecodeToUtf8(bytes);
         bytes.clear();
         bytes.shrink_to_fit();
+        if (!HasTerms(text)) {
+            // Nothing to find: the record gets no index (and loses an old one).
+            Delete(id.c_str());
+            return;
+        }
         const std::string dir = std::string(kIndexDir) + "/" + id;
         ::mkdir(kIndexDir, 0755);
         ::mkdir(dir.c_str(), 0755);
         struct stat st;
         if (!WriteWhole(dir + "/" + kTextName, text, st)) return;
         Forget();
-        if (OpenWriter()) StoreText(id, text, StampOf(st));
+        folderIds.insert(*docid);
+        if (OpenWriter()) StoreText(*docid, id, text, StampOf(st));
         else needReconcile = true;
     }
 
@@ -427,9 +511,16 @@ struct Library {
         std::error_code ec;
         std::filesystem::remove_all(std::string(kIndexDir) + "/" + id, ec);
         Forget();
-        folderIds.erase(id);
+        const auto docid = DocidOf(id);
+        if (!docid) return;
+        folderIds.erase(*docid);
         if (OpenWriter()) {
-            writer->delete_document("Q" + id);
+            try {
+                writer->delete_document(*docid);
+            } catch (const Xapian::DocNotFoundError&) {
+                // It had no document: nothing to remove.
+            }
+            writer->set_metadata(kSourcePrefix + id, std::string());
             ++pendingDocs;
             CommitIfDue(false);
         } else {
@@ -465,7 +556,6 @@ struct Library {
         } catch (const Xapian::DatabaseError&) {
             writer.reset();
             reader.reset();
-            idOfDoc.clear();
             SetStoreAside();
             ReconcileOnce();
         }
@@ -481,28 +571,38 @@ struct Library {
     void ReconcileOnce() {
         const auto folders = ScanFolders();
         folderIds.clear();
-        for (const auto& f : folders) folderIds.insert(f.first);
+        for (const auto& f : folders)
+            if (const auto docid = DocidOf(f.first)) folderIds.insert(*docid);
         if (!OpenWriter()) return;  // tried again before the next search
-        std::unordered_map<std::string, std::pair<Xapian::docid, std::string>> stored;
+        const bool sameLayout = writer->get_metadata(kLayoutKey) == kLayout;
+        // id -> stamp of the documents that are where the layout puts them.
+        std::unordered_map<std::string, std::string> stored;
+        std::vector<Xapian::docid> stale;
         for (auto v = writer->valuestream_begin(kStampSlot); v != writer->valuestream_end(kStampSlot); ++v) {
             const std::string value = *v;
             const size_t sp = value.find(' ');
-            if (sp == std::string::npos) continue;
-            stored.emplace(value.substr(0, sp), std::make_pair(v.get_docid(), value.substr(sp + 1)));
+            const std::string id = value.substr(0, sp);
+            std::string parsed;
+            const bool placed = sameLayout && sp != std::string::npos && ParseId(id, parsed) &&
+                                DocidOf(id) == std::optional<Xapian::docid>(v.get_docid());
+            if (placed && folders.count(id)) stored.emplace(id, value.substr(sp + 1));
+            else stale.push_back(v.get_docid());
         }
-        for (const auto& s : stored)
-            if (!folders.count(s.first)) {
-                writer->delete_document(s.second.first);
-                ++pendingDocs;
-            }
+        for (Xapian::docid d : stale) {
+            writer->delete_document(d);
+            ++pendingDocs;
+        }
         std::string text;
         for (const auto& f : folders) {
             auto it = stored.find(f.first);
-            if (it != stored.end() && it->second.second == f.second) continue;
+            if (it != stored.end() && it->second == f.second) continue;
+            const auto docid = DocidOf(f.first);
+            if (!docid) continue;
             const std::string path = std::string(kIndexDir) + "/" + f.first + "/" + kTextName;
             if (!ReadFileCapped(path.c_str(), kMaxTextBytes, text)) continue;
-            StoreText(f.first, text, f.second);
+            StoreText(*docid, f.first, text, f.second);
         }
+        if (!sameLayout) writer->set_metadata(kLayoutKey, kLayout);
         CommitIfDue(true);
         needReconcile = false;
     }
@@ -518,17 +618,6 @@ struct Library {
             } catch (const Xapian::Error&) {
                 reader.reset();
             }
-        }
-        if (!reader) {
-            idOfDoc.clear();
-            return;
-        }
-        if (reader->get_revision() == readerRevision && !idOfDoc.empty()) return;  // same store, same revision
-        readerRevision = reader->get_revision();
-        idOfDoc.clear();
-        for (auto v = reader->valuestream_begin(kStampSlot); v != reader->valuestream_end(kStampSlot); ++v) {
-            const std::string value = *v;
-            idOfDoc.emplace(v.get_docid(), value.substr(0, value.find(' ')));
         }
     }
 
@@ -553,10 +642,7 @@ struct Library {
         CloseWriter();
         indexMarker = MarkerOf(kIndexDir);
         const std::string sm = MarkerOf(StoreVersionFile().c_str());
-        if (sm != storeMarker) {
-            reader.reset();  // the store may have been replaced: open it afresh
-            idOfDoc.clear();
-        }
+        if (sm != storeMarker) reader.reset();  // the store may have been replaced: open it afresh
         storeMarker = sm;
         lastChangeCheck = Clock::now();
         result.clear();
@@ -564,32 +650,46 @@ struct Library {
         resultValid = true;
         OpenReader();
         if (!reader) return;
-        const Plan plan = BuildPlan(query);
-        if (plan.query.empty()) return;
+        const Xapian::Query q = BuildQuery(query);
+        if (q.empty()) return;
         Xapian::Enquire enquire(*reader);
-        enquire.set_query(plan.query);
+        enquire.set_query(q);
+        enquire.set_docid_order(Xapian::Enquire::ASCENDING);
         const Xapian::MSet mset = enquire.get_mset(0, reader->get_doccount());
-        std::string text;
+        result.reserve(mset.size());
         for (auto m = mset.begin(); m != mset.end(); ++m) {
-            auto it = idOfDoc.find(*m);
-            if (it == idOfDoc.end() || !folderIds.count(it->second)) continue;
-            if (!plan.checks.empty()) {
-                const std::string path = std::string(kIndexDir) + "/" + it->second + "/" + kTextName;
-                if (!ReadFileCapped(path.c_str(), kMaxTextBytes, text) || !TextHolds(text, plan.checks)) continue;
-            }
+            if (!folderIds.count(*m)) continue;
             // BM25 weights are not negative; one is added so that a match always ranks above 0.
-            result[it->second] = static_cast<float>(1.0 + m.get_weight());
+            result[*m] = static_cast<float>(1.0 + m.get_weight());
         }
+    }
+
+    void Prepare(const char* query) {
+        const bool kept = resultValid && resultQuery == query;
+        NoticeOutsideChanges(!kept);
+        if (!resultValid || resultQuery != query) RunQuery(query);
     }
 
     float Search(const char* name, const char* query) {
         std::string id;
         if (!IdOfIndexName(name, id)) return 0.0f;
-        const bool kept = resultValid && resultQuery == query;
-        NoticeOutsideChanges(!kept);
-        if (!resultValid || resultQuery != query) RunQuery(query);
-        auto it = result.find(id);
+        const auto docid = DocidOf(id);
+        if (!docid) return 0.0f;
+        Prepare(query);
+        auto it = result.find(*docid);
         return it == result.end() ? 0.0f : it->second;
+    }
+
+    int SearchAll(const char* query, void (*onHit)(const char*, float, void*), void* context) {
+        Prepare(query);
+        std::vector<std::pair<Xapian::docid, float>> hits(result.begin(), result.end());
+        std::sort(hits.begin(), hits.end());
+        char id[16];
+        for (const auto& h : hits) {
+            std::snprintf(id, sizeof id, "%u", h.first);
+            onHit(id, h.second, context);
+        }
+        return static_cast<int>(hits.size());
     }
 };
 
@@ -639,5 +739,47 @@ KRVLINDEX_API float SearchFiles(const char* index, const char* query) {
         lib.needReconcile = true;
         lib.reader.reset();
         return 0.0f;
+    }
+}
+
+KRVLINDEX_API int SearchIndexedFiles(const char* query, void (*onHit)(const char* id, float relevance, void* context),
+                                     void* context) {
+    if (!query || !onHit) return 0;
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        return lib.SearchAll(query, onHit, context);
+    } catch (...) {
+        lib.Forget();
+        lib.needReconcile = true;
+        lib.reader.reset();
+        return 0;
+    }
+}
+
+KRVLINDEX_API void IndexFilesFrom(const char* file, const char* folder, const char* source) {
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        if (!folder) lib.CloseWriter();
+        else lib.IndexFrom(file, folder, source);
+    } catch (...) {
+        lib.needReconcile = true;
+        lib.writer.reset();
+    }
+}
+
+KRVLINDEX_API int IndexedSource(const char* id, char* buffer, int size) {
+    if (!id || !buffer) return -1;
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        return lib.Source(id, buffer, size);
+    } catch (...) {
+        lib.sourceReader.reset();
+        return -1;
     }
 }

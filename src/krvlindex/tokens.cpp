@@ -20,7 +20,7 @@ void Tokenize(std::string_view text, const std::function<void(const Token&)>& on
     bool wordTooLong = false;
 
     auto emit = [&](std::string term, bool cjk) {
-        pos += (separated && (prevCjk || cjk)) ? 2 : 1;
+        pos += (pos > 0 && ((separated && (prevCjk || cjk)) || prevCjk != cjk)) ? 2 : 1;
         tok.term = std::move(term);
         tok.pos = pos;
         tok.cjk = cjk;

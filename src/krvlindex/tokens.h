@@ -6,9 +6,11 @@
 // of its own (its "unigram"); two CJK characters that follow each other directly also give
 // their pair (the "bigram") so that runs are found fast. Everything else separates tokens.
 //
-// Positions are not stored in the index; they tell which tokens stand side by side. Each
-// token takes the next position; a separator next to a CJK character leaves one position
-// empty, so that CJK characters count as neighbours only where they really touch.
+// Each token takes the next position, except that one position is left empty between a
+// CJK character and a separator or a word next to it: so CJK characters count as
+// neighbours only where they really touch, and a phrase of words and CJK characters keeps
+// its exact shape. Words and CJK characters are stored with their positions; pairs are not
+// (they only narrow the candidates of a run before its positions are checked).
 
 #include <functional>
 #include <string>

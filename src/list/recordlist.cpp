@@ -28,6 +28,10 @@ RecordListing::RecordListing(Connection& conn, PageSet& pages, const NodeState& 
 
 void RecordListing::Reset() {
     rows_.clear();
+    source_.reset();
+    nodeSource_.reset();
+    sorted_ = false;
+    pageAwaited_ = false;
     pageText_.clear();
     countText_.clear();
     recordCount_ = -1;
@@ -108,24 +112,58 @@ RowQuery ListingSource::Query(const NodeMap& nodes, Connection& conn, Prompter& 
             q.ids = ids;
             break;
     }
+    if (!nameOrTagFilter.isEmpty() && !q.byIds) {
+        QString pattern = nameOrTagFilter;
+        pattern.replace(u'\\', QStringLiteral("\\\\"));
+        pattern.replace(u'%', QStringLiteral("\\%"));
+        pattern.replace(u'_', QStringLiteral("\\_"));
+        pattern = u'%' + pattern + u'%';
+        const QString match = QStringLiteral("(name like ? escape '\\' or findkey like ? escape '\\')");
+        q.condition = q.condition.isEmpty() ? match : u'(' + q.condition + QStringLiteral(") and ") + match;
+        q.params.push_back(pattern);
+        q.params.push_back(pattern);
+    }
     return q;
+}
+
+QString ListingFailureText(const QString& text, const DbError& e) {
+    return text + QStringLiteral("(") + e.description() + QStringLiteral(")");
 }
 
 bool RecordListing::OpenListing(const ListingSource& source) {
     if (pages_.State()) pages_.Close();
     try {
-        pages_.Open(source.Query(nodes_.map, conn_, *prompter_), conn_);
+        // With a worker for the count, a listing whose page 1 needs the whole list leaves
+        // it all to the worker: this thread only opens it.
+        pages_.Open(source.Query(nodes_.map, conn_, *prompter_), conn_, static_cast<bool>(countInBackground));
         return true;
-    } catch (const DbError&) {
-        prompter_->Message(QStringLiteral("无法打开mytable表。"), QStringLiteral("info"),
+    } catch (const DbError& e) {
+        prompter_->Message(ListingFailureText(QStringLiteral("无法打开mytable表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         return false;
     }
 }
 
 bool RecordListing::Show(const ListingSource& source) {
+    source_ = source;
+    sorted_ = false;
     rows_.clear();
     const bool opened = OpenListing(source);
+    return ShowFirstPage(opened);
+}
+
+bool RecordListing::ShowFirstPage(bool opened) {
+    pageAwaited_ = false;
+    if (opened && pages_.State() && !pages_.FirstPageKnown()) {
+        // Page 1 comes with the whole list from the worker (CountReady fills it).
+        currentPage_ = 1;
+        rows_.clear();
+        pageAwaited_ = true;
+        UpdatePageText();
+        Notify();
+        pages_.StartBackgroundCount(countInBackground);
+        return true;
+    }
     const bool filled = FillPageRows(1);
     if (!opened || !filled) return false;
     if (pages_.CountKnown()) return true;
@@ -136,8 +174,9 @@ bool RecordListing::Show(const ListingSource& source) {
     }
     try {
         pages_.CompleteCount();
-    } catch (const DbError&) {
-        prompter_->Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+    } catch (const DbError& e) {
+        prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+                           MsgIcon::Exclamation);
         return false;
     }
     UpdatePageText();
@@ -147,13 +186,30 @@ bool RecordListing::Show(const ListingSource& source) {
 
 void RecordListing::CountReady() {
     if (!pages_.State() || pages_.CountKnown()) return;
+    // A call meant for a listing replaced since: the running count's own call follows.
+    if (pages_.CountRunning()) return;
+    AdoptCount();
+}
+
+void RecordListing::WaitForCount() {
+    if (!pages_.State() || pages_.CountKnown()) return;
+    AdoptCount();
+}
+
+void RecordListing::AdoptCount() {
     if (!pages_.TakeBackgroundCount()) {
         try {
             pages_.CompleteCount();  // the worker failed: the count is made here
-        } catch (const DbError&) {
-            prompter_->Message(QStringLiteral("无法打开表。"), QStringLiteral("info"), MsgIcon::Exclamation);
+        } catch (const DbError& e) {
+            prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+                               MsgIcon::Exclamation);
             return;
         }
+    }
+    if (pageAwaited_) {
+        pageAwaited_ = false;
+        FillPageRows(currentPage_);
+        return;
     }
     UpdatePageText();
     Notify();
@@ -162,13 +218,54 @@ void RecordListing::CountReady() {
 bool RecordListing::ShowNodeRecords(const QString& tags) {
     tagsText_ = tags;
     if (options_.subnode) return ShowInnerRecords();
-    return Show(ListingSource::NodeWithSubNodes(tags));
+    return ShowNode(ListingSource::NodeWithSubNodes(tags));
 }
 
-bool RecordListing::ShowInnerRecords() { return Show(ListingSource::NodeInner(nodes_.current)); }
+bool RecordListing::ShowInnerRecords() { return ShowNode(ListingSource::NodeInner(nodes_.current)); }
 
 bool RecordListing::ShowIncludeSubRecords() {
-    return Show(ListingSource::NodeWithSubNodes(NodeAllTags(nodes_.current, nodes_.map)));
+    return ShowNode(ListingSource::NodeWithSubNodes(NodeAllTags(nodes_.current, nodes_.map)));
+}
+
+bool RecordListing::ShowNode(const ListingSource& source) {
+    nodeSource_ = source;
+    return Show(source);
+}
+
+bool RecordListing::ShowNodeFiltered(const QString& text) {
+    if (!nodeSource_) return false;
+    ListingSource source = *nodeSource_;
+    source.nameOrTagFilter = text;
+    return Show(source);
+}
+
+bool RecordListing::Reload() {
+    if (!source_) return false;
+    const int page = currentPage_;
+    const bool sorted = sorted_;
+    if (!OpenListing(*source_)) {
+        rows_.clear();
+        Notify();
+        return false;
+    }
+    try {
+        if (sorted && pages_.RecordCount() > 0) pages_.SetSort(sortSpec_);
+    } catch (const DbError& e) {
+        ReportDbError(*prompter_, e);
+    }
+    sorted_ = sorted;
+    return FillPageRows(page);
+}
+
+void RecordListing::Recount() {
+    if (!source_ || !pages_.State()) return;
+    try {
+        const qint64 now = static_cast<qint64>(OrderedRowIds(conn_, source_->Query(nodes_.map, conn_, *prompter_)).size());
+        if (pages_.CountKnown() && now == pages_.RecordCount()) return;
+    } catch (const DbError&) {
+        return;  // the count stays as it was; the next change tries again
+    }
+    Reload();
 }
 
 void RecordListing::UpdatePageText() {
@@ -191,6 +288,7 @@ bool RecordListing::FillPageRows(int request) {
         Notify();  // a listing that could not be opened still shows its cleared rows
         return false;
     }
+    pageAwaited_ = false;
     bool ok = true;
     try {
         // Page 1 and the page before need no count; the others wait for it.
@@ -230,8 +328,8 @@ bool RecordListing::FillPageRows(int request) {
             }
         }
         UpdatePageText();
-    } catch (const DbError&) {
-        prompter_->Message(QStringLiteral("无法打开表。"), QStringLiteral("info"),
+    } catch (const DbError& e) {
+        prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         ok = false;
     }
@@ -246,13 +344,15 @@ void RecordListing::SortBy(int column, bool descending) {
     sortDesc_ = descending;
     sortSpec_ = g_column_names[column] + (sortDesc_ ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     try {
-        if (pages_.RecordCount() < 1) return;
-        pages_.SetSort(sortSpec_);
+        // An empty listing stays as it is; a listing being counted is not waited for.
+        if (!pages_.State() || (pages_.CountKnown() && pages_.RecordCount() < 1)) return;
+        pages_.SetSort(sortSpec_, static_cast<bool>(countInBackground));
+        sorted_ = true;
     } catch (const DbError& e) {
         ReportDbError(*prompter_, e);
         return;
     }
-    FillPage(1);
+    ShowFirstPage(true);
 }
 
 void RecordListing::InsertRowAtTop(const QStringList& cells) {

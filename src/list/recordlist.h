@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace korvel {
@@ -40,6 +41,9 @@ struct ListingSource {
     QString condition;            // Table: a boolean SQL expression, text values quoted or bound
     std::vector<QVariant> params; // Table: values of the ?s of condition
     std::vector<OrderKey> order;  // Ids, Table
+    // Tags, Inner, Table: only the records whose name or tags contain this text (letter
+    // case aside for ASCII letters; % and _ are plain characters here). Empty: all.
+    QString nameOrTagFilter;
 
     static ListingSource NodeWithSubNodes(const QString& allTags);
     static ListingSource NodeInner(const QString& nodeId);
@@ -76,6 +80,16 @@ public:
     bool ShowInnerRecords();
     // Lists the node and all its sub-nodes.
     bool ShowIncludeSubRecords();
+    // The listing of the node opened last (by the three Shows above), narrowed to the
+    // records whose name or tags contain text; the whole listing again for an empty text.
+    bool ShowNodeFiltered(const QString& text);
+    // Lists the source on show again, as the catalogue is now (records added, changed or
+    // removed by another program), on the same page (the last, when it has fewer pages
+    // now) and in the same order.
+    bool Reload();
+    // Counts the listing on show again (after changes this program made), so that the
+    // record count follows them; the rows on show stay as they are.
+    void Recount();
     // Lists a source and shows its page 1. False (after "无法打开mytable表。" or
     // "无法打开表。") when it could not be listed.
     bool Show(const ListingSource& source);
@@ -105,6 +119,8 @@ public:
     // Tags of the opened node (text 1011 of the dialog bar).
     QString TagsText() const { return tagsText_; }
     int CurrentPage() const { return currentPage_; }
+    // True while page 1 of the listing is awaited from the worker (CountReady shows it).
+    bool PageAwaited() const { return pageAwaited_; }
     QString SortSpec() const { return sortSpec_; }
 
     // The id cell of a listed row; empty when row is out of range.
@@ -125,14 +141,23 @@ public:
     // thread when it is done and must not block: it arranges for CountReady() to run on
     // the listing's thread.
     std::function<void()> countInBackground;
-    // Takes a finished background count: updates the page text.
+    // Takes a finished background count: updates the page text, and shows page 1 when
+    // it was awaited (a listing whose page 1 needed the whole list). Does nothing while
+    // the count still runs (a call meant for an earlier listing).
     void CountReady();
+    // The same, waiting for the count (or making it here when no worker makes it).
+    void WaitForCount();
 
 private:
     bool OpenListing(const ListingSource& source);
+    // Shows page 1 of the listing just opened (or sorted), or awaits it from the worker.
+    bool ShowFirstPage(bool opened);
+    void AdoptCount();
     bool FillPageRows(int request);
     void UpdatePageText();
     void Notify();
+
+    bool ShowNode(const ListingSource& source);
 
     Connection& conn_;
     PageSet& pages_;
@@ -140,14 +165,22 @@ private:
     const Options& options_;
     Prompter* prompter_;
     std::vector<QStringList> rows_;
+    std::optional<ListingSource> source_;      // the listing on show
+    std::optional<ListingSource> nodeSource_;  // the node listing opened last, unfiltered
+    bool sorted_ = false;                      // sortSpec_ applies to the listing on show
     QString pageText_;
     QString countText_;
     qint64 recordCount_ = -1;
     QString tagsText_;
     int currentPage_ = 1;
     bool sortDesc_ = true;
+    bool pageAwaited_ = false;  // page 1 comes with the worker's whole list
     QString sortSpec_;
 };
+
+// A listing's failure message ("无法打开mytable表。", "无法打开表。") with the engine's
+// reason after it in brackets.
+QString ListingFailureText(const QString& text, const DbError& e);
 
 // Field map of the current row of a recordset (all fields, VariantToText). A database
 // error is reported through prompter and the fields read so far are returned.

@@ -3,6 +3,7 @@
 #include "session/session.h"
 
 #include "base/fsutil.h"
+#include "base/workfolder.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 
@@ -67,7 +68,7 @@ QString PenletProgramPath() {
 
 bool WritePenletEntry(QString* error) {
     const QString program = PenletProgramPath();
-    const QString work = QDir::currentPath();
+    const QString work = CurrentFolderPath();
     // A desktop entry is UTF-8 text: a folder whose name is not cannot be written into it.
     if (PathHasRawBytes(program) || PathHasRawBytes(work)) {
         *error = QStringLiteral("路径不是 UTF-8 文本，无法写入桌面项(a path that is not UTF-8 cannot go "

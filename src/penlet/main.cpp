@@ -3,6 +3,7 @@
 // manager's entry "添加笔记(KORVEL)" runs it with the working folder of the Korvel that
 // wrote the entry.
 #include "app/startup.h"
+#include "base/fileguard.h"
 #include "base/fsutil.h"
 #include "base/prompter.h"
 #include "io/import.h"
@@ -42,6 +43,9 @@ int main(int argc, char** argv) {
     const int kind = PathKind(path);
     if (kind == 0) return Fail(QStringLiteral("no such file: %1").arg(path));
     if (kind == 2) return Fail(QStringLiteral("a folder, not a file: %1").arg(path));
+    // A note is a text file: a pipe, socket or device is refused before anything opens it.
+    const QString unreadable = UnreadableFileMessage(path);
+    if (!unreadable.isEmpty()) return Fail(unreadable);
 
     Session session;
     QString error;

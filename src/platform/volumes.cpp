@@ -419,6 +419,12 @@ QString DriveOfDisk(const QString& identity) {
 
 QString ResolvePathByRoots(const QString& path, const QString& identity, const QStringList& roots) {
     if (identity.isEmpty() || identity == QLatin1String("0")) return path;
+    return ResolvePathByRoots(path, identity, roots, MountPointsOfDisk(identity));
+}
+
+QString ResolvePathByRoots(const QString& path, const QString& identity, const QStringList& roots,
+                           const QStringList& mounts) {
+    if (identity.isEmpty() || identity == QLatin1String("0")) return path;
 
     qsizetype bestLen = -1;
     QString bestRoot;
@@ -445,7 +451,6 @@ QString ResolvePathByRoots(const QString& path, const QString& identity, const Q
     if (bestDrive) rest.replace(u'\\', u'/');
     if (!rest.isEmpty() && !rest.startsWith(u'/')) rest.prepend(u'/');
 
-    const QStringList mounts = MountPointsOfDisk(identity);
     if (mounts.isEmpty()) return kUnmountedDiskPrefix + identity + rest;
     if (!bestDrive) {
         QString trimmed = bestRoot;

@@ -97,5 +97,9 @@ QString DriveDiskId(const QString& path);
 // - any other path with no remembered root of its identity is used as stored;
 // - an identity that is not mounted now gives kUnmountedDiskPrefix + identity + rest.
 QString ResolvePathByRoots(const QString& path, const QString& identity, const QStringList& roots);
+// The same with the identity's mount points given (MountPointsOfDisk, taken once by a
+// caller that resolves many paths of one disk).
+QString ResolvePathByRoots(const QString& path, const QString& identity, const QStringList& roots,
+                           const QStringList& mountPoints);
 
 }  // namespace korvel

@@ -33,6 +33,7 @@ void RunBatch(Session& s, BatchBackup kind, const QList<int>& rows) {
     const QString pattern = fields.value(dlg::kPattern).toString();
     const QString disk = fields.value(dlg::kDisk).toString();
     if (pattern.isEmpty() && disk.isEmpty()) return;
+    if (!RowsStillShown(s, rows)) return;
     const QStringList ids = RecordIdsOfRows(s, rows);
     BatchBackupResult result;
     RunRecordWork(s, s.ops.batch, static_cast<int>(ids.size()), [&](LongOperation* op) {
@@ -79,8 +80,8 @@ void OpenBackupCommand(Session& s, const QList<int>& rows) {
 
 void AddBackupCommand(Session& s, const QList<int>& rows) {
     const QString id = FirstId(s, rows);
-    if (id.isEmpty()) return;
-    const std::optional<QStringList> files = s.prompter().PickFiles();
+    if (id.isEmpty() || !RowsStillShown(s, rows.mid(0, 1))) return;
+    const std::optional<QStringList> files = s.prompter().PickFiles(PickKind::Backup);
     if (!files) return;
     try {
         for (const QString& chosen : *files) {
@@ -99,7 +100,7 @@ void AddBackupCommand(Session& s, const QList<int>& rows) {
 
 void DelBackupCommand(Session& s, const QList<int>& rows) {
     const QString id = FirstId(s, rows);
-    if (id.isEmpty()) return;
+    if (id.isEmpty() || !RowsStillShown(s, rows.mid(0, 1))) return;
     const std::optional<ChosenBackup> chosen = ChooseBackup(s, id);
     if (!chosen) return;
     try {
@@ -111,7 +112,7 @@ void DelBackupCommand(Session& s, const QList<int>& rows) {
 
 void BackupToFormalCommand(Session& s, const QList<int>& rows) {
     const QString id = FirstId(s, rows);
-    if (id.isEmpty()) return;
+    if (id.isEmpty() || !RowsStillShown(s, rows.mid(0, 1))) return;
     const std::optional<ChosenBackup> chosen = ChooseBackup(s, id);
     if (!chosen) return;
     try {

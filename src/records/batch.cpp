@@ -38,7 +38,9 @@ BatchResult RunBatch(Session& s, qsizetype count, const std::function<BatchResul
 }
 
 void PostProgress(LongOperation* op, qsizetype done, qsizetype total) {
-    if (op && done % kStatusEvery == 0) op->Post(QStringLiteral("%1 / %2").arg(done).arg(total));
+    if (!op) return;
+    op->ReportProgress(done, total, QString());
+    if (done % kStatusEvery == 0) op->Post(QStringLiteral("%1 / %2").arg(done).arg(total));
 }
 
 // The per-record step of a batch: reads the record's stored path, writes what it must

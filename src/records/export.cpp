@@ -1,6 +1,7 @@
 #include "records/export.h"
 
 #include "base/fsutil.h"
+#include "base/pathroots.h"
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
@@ -13,7 +14,6 @@
 #include "tree/nodes.h"
 
 #include <QDir>
-#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -40,15 +40,27 @@ void Exclaim(ExportRun& run, const QString& text, const QString& caption) {
 }
 
 // The file name a record exports under: the last piece of its stored path. A path in
-// the original platform's form ("E:\dir\file") is split at its backslashes.
+// the original platform's form ("E:\dir\file") is split at its backslashes and at "/"
+// (that platform took both). The name is one path piece: "." and ".." get a leading "_"
+// as node folders do, so a copy can only ever land directly in the export folder.
 QString RecordFileName(const QString& dir) {
-    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:\\\\"));
-    if (drive.match(dir).hasMatch()) {
-        QString d = dir;
-        while (d.endsWith(u'\\')) d.chop(1);
-        return d.mid(d.lastIndexOf(u'\\') + 1);
+    QString name;
+    if (IsDriveFormPath(dir)) {
+        QString d = dir.mid(2);
+        d.replace(u'\\', u'/');
+        name = LastPathPiece(d);
+    } else {
+        name = LastPathPiece(dir);
     }
-    return LastPathPiece(dir);
+    return name.isEmpty() ? name : NodeFolderName(name);
+}
+
+// True when path names an entry directly inside folder (which ends with "/"): one path
+// piece after it, neither "." nor "..".
+bool DirectlyInside(const QString& folder, const QString& path) {
+    if (!path.startsWith(folder)) return false;
+    const QString rest = path.mid(folder.size());
+    return !rest.isEmpty() && !rest.contains(u'/') && rest != QLatin1String(".") && rest != QLatin1String("..");
 }
 
 bool SameFile(const QString& a, const QString& b) {
@@ -67,7 +79,7 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
                CopyMap& map) {
     RecordLocation rec;
     try {
-        rec = LocateRecord(id, run.useBackups, run.byDisk, run.conn);
+        rec = run.Locate(id);
     } catch (const DbError& e) {
         ReportDbError(run.prompter, e);
         return;
@@ -100,6 +112,12 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
     const QString target = destination + name;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const TargetChoice choice = UniqueTargetPath(source, target);
+        if (!choice.path.isEmpty() && !DirectlyInside(destination, choice.path)) {
+            // Never written outside the chosen folder, whatever the stored path holds.
+            tally.failed << id;
+            run.ReportCopyFailure(choice.path, QStringLiteral("目标不在导出文件夹中(the target is not inside the export folder)"));
+            return;
+        }
         if (choice.path.isEmpty()) {
             tally.failed << id;
             run.ReportCopyFailure(target, QString::fromLocal8Bit(std::strerror(EEXIST)));
@@ -158,8 +176,19 @@ ExportRun::ExportRun(Connection& c, const NodeMap& n, const Options& options, Pr
       op(o),
       log_(std::make_unique<ExportLog>()) {}
 
+RecordLocation ExportRun::Locate(const QString& id) {
+    if (!locator_) locator_ = std::make_unique<RecordLocator>(conn);
+    return locator_->Locate(id, useBackups, byDisk);
+}
+
 ExportRun::~ExportRun() {
     for (const Waiting& w : pending_) DiscardCopy(w.copy);
+}
+
+void ExportRun::RemoveStaleCopiesIn(const QString& folder) {
+    if (swept_.contains(folder)) return;
+    swept_.insert(folder);
+    RemoveStaleTemporaryCopies(folder);
 }
 
 void ExportRun::ReportCopyFailure(const QString& target, const QString& reason) {
@@ -230,11 +259,13 @@ void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destin
                    CopyMap& map) {
     QString dest = destination;
     if (!dest.endsWith(u'/')) dest += u'/';
+    run.RemoveStaleCopiesIn(dest);
     for (const QString& id : ids) {
         if (run.op.StopRequested()) {
             tally.stopped = true;
             break;
         }
+        run.op.ReportProgress(++run.done, run.total, id);
         ExportOne(run, id, dest, tally, map);
     }
     run.Flush();
@@ -285,6 +316,7 @@ QString ExportRecordsTo(Session& s, const QStringList& ids, const QString& folde
     op.Start();
     s.prompter().RunLongOperation(op, [&] {
         ExportRun run(s.catalogue, s.nodes.map, s.options, s.prompter(), op);
+        run.total = ids.size();
         ExportNodeRecords(run, ids, folder, backup, tally);
         op.Post(ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size())));
     });
@@ -309,10 +341,9 @@ void ExportRecCommand(Session& s, const QStringList& selectedIds, bool backup) {
         Notice(s.prompter(), QStringLiteral("请先选择一条或多条记录。"));
         return;
     }
-    const std::optional<QString> folder = s.prompter().PickFolder();
+    const std::optional<QString> folder = s.prompter().PickFolder(PickKind::Export);
     if (!folder) return;
-    const QString summary = ExportRecordsTo(s, selectedIds, *folder, backup);
-    s.prompter().Message(summary, kProductName, MsgIcon::Information);
+    s.prompter().ShowSummary(ExportRecordsTo(s, selectedIds, *folder, backup));
 }
 
 void ExportTreeCommand(Session& s, const QString& selectedNode, bool backup) {
@@ -320,10 +351,9 @@ void ExportTreeCommand(Session& s, const QString& selectedNode, bool backup) {
         Notice(s.prompter(), QStringLiteral("请先选择一个节点。"));
         return;
     }
-    const std::optional<QString> folder = s.prompter().PickFolder();
+    const std::optional<QString> folder = s.prompter().PickFolder(PickKind::Export);
     if (!folder) return;
-    const QString summary = ExportTreeTo(s, selectedNode, *folder, backup);
-    s.prompter().Message(summary, kProductName, MsgIcon::Information);
+    s.prompter().ShowSummary(ExportTreeTo(s, selectedNode, *folder, backup));
 }
 
 }  // namespace korvel

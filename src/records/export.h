@@ -29,6 +29,9 @@
 
 namespace korvel {
 
+class RecordLocator;
+struct RecordLocation;
+
 // Record id -> path of the file in the export folder that now holds its content.
 using CopyMap = QMap<QString, QString>;
 
@@ -56,7 +59,16 @@ public:
     bool useBackups;  // option sysback: export the first usable copy of a missing file
     Prompter& prompter;
     LongOperation& op;
+    // Records taken so far and the number the run will take (0: not known, a tree).
+    qint64 done = 0;
+    qint64 total = 0;
     ExportLog* log() { return log_.get(); }
+    // Where a record's file is (LocateRecord with this run's settings), the statements
+    // prepared once for the whole run. Throws DbError.
+    RecordLocation Locate(const QString& id);
+    // Removes the temporary copies that a killed export left in folder (once per run and
+    // folder, before the first copy into it).
+    void RemoveStaleCopiesIn(const QString& folder);
     // Shows a copy failure unless the same reason was shown in this run.
     void ReportCopyFailure(const QString& target, const QString& reason);
 
@@ -76,7 +88,9 @@ private:
         CopyMap* map;
     };
     std::unique_ptr<ExportLog> log_;
+    std::unique_ptr<RecordLocator> locator_;
     QSet<QString> reasonsShown_;
+    QSet<QString> swept_;
     std::vector<Waiting> pending_;
     QSet<QString> pendingTargets_;
     qint64 pendingBytes_ = 0;

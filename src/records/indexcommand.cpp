@@ -4,6 +4,7 @@
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
+#include "io/filters.h"
 #include "io/indexing.h"
 #include "records/recordcommands.h"
 #include "records/recordops.h"
@@ -12,11 +13,26 @@
 
 namespace korvel {
 
+namespace {
+// Failure lines the message box lists; the rest is summed up as "...".
+constexpr int kShownIndexFailures = 20;
+}  // namespace
+
 IndexPathOf RecordIndexPath(bool useBackups, bool byDisk, Connection& conn) {
     Connection* c = &conn;
     return [useBackups, byDisk, c](const QString& id, const QString& dir, const QString& vol) {
         return useBackups ? FindUsableCopy(id, byDisk, *c) : ResolvePathByDisk(dir, vol, byDisk, *c);
     };
+}
+
+IndexJobOptions IndexJobOptionsOf(const Options& options, const FilterLists& filters, Connection& conn,
+                                  bool recheck) {
+    IndexJobOptions o;
+    o.indexList = filters.List(QStringLiteral("index"));
+    o.workerProgram = ExtractWorkerProgram();
+    o.pathOf = RecordIndexPath(options.sysback, options.band, conn);
+    o.recheck = recheck;
+    return o;
 }
 
 int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups) {
@@ -25,7 +41,13 @@ int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups) {
     const QStringList indexTypes = s.filters.List(QStringLiteral("index"));
     auto work = [&](LongOperation* op) {
         std::function<void(const QString&)> progress;
-        if (op) progress = [op](const QString& id) { op->Post(id); };
+        qint64 done = 0;
+        const qint64 total = ids.size();
+        if (op)
+            progress = [op, &done, total](const QString& id) {
+                op->Post(id);
+                op->ReportProgress(++done, total, id);
+            };
         result = CreateRecordIndexes(ids, indexTypes, s.options.band, s.catalogue, pathOf,
                                      op ? op->StopToken() : nullptr, progress);
         if (op) {
@@ -33,7 +55,8 @@ int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups) {
             op->Post(QStringLiteral("finish"));
         }
     };
-    if (ids.size() > kLongIndexRecords) {
+    const bool longRun = ids.size() > kLongIndexRecords;
+    if (longRun) {
         LongOperation& op = s.ops.index;
         op.Start();
         s.prompter().RunLongOperation(op, [&work, &op] { work(&op); });
@@ -41,7 +64,14 @@ int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups) {
         work(nullptr);
     }
     if (result.error) ReportDbError(s.prompter(), *result.error);
-    s.prompter().Message(CreatedIndexesText(result.counted), kProductName, MsgIcon::Information);
+    // The count, then the records that could not be indexed and why (the first few). After
+    // a long run that indexed everything the progress dialog showed the count already.
+    const QString report = CreateIndexReport(result, kShownIndexFailures);
+    if (longRun && result.failures.isEmpty())
+        s.prompter().ShowSummary(report);
+    else
+        s.prompter().Message(report, kProductName,
+                             result.failures.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
     return result.counted;
 }
 

@@ -4,6 +4,9 @@
 // existing copy, and tells how many were handed to the indexer.
 
 #include "io/indexing.h"
+#include "io/indexjob.h"
+#include "base/filterlists.h"
+#include "base/settings.h"
 
 #include <QList>
 #include <QString>
@@ -25,6 +28,12 @@ void CreateIndexCommand(Session& s, const QList<int>& rows);
 // identity or, with useBackups (the setting sysback), the first existing copy
 // (FindUsableCopy).
 IndexPathOf RecordIndexPath(bool useBackups, bool byDisk, Connection& conn);
+
+// The options of the content-index job as the program runs it over conn: the index-type
+// list of filters, the worker program, records' files as CREATE INDEX finds them (the
+// options sysback and band). recheck: see IndexJobOptions.
+IndexJobOptions IndexJobOptionsOf(const Options& options, const FilterLists& filters, Connection& conn,
+                                  bool recheck);
 
 // The command over record ids; returns the count shown. useBackups: the setting sysback.
 int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups);

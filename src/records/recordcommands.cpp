@@ -23,7 +23,21 @@ void OpenPath(Session& s, const QString& path) {
         Notice(s.prompter(), kFileNotFound + path);
         return;
     }
-    if (!s.prompter().OpenWithDesktop(path)) Notice(s.prompter(), QStringLiteral("无法打开(CANNOT OPEN): ") + path);
+    if (s.prompter().OpenWithDesktop(path)) return;
+    // The file is there but the desktop did not open it: say so, and offer its folder
+    // (where the user can pick a program), unless the path is a folder itself.
+    const QString folder = IsFolderPath(path) ? QString() : FolderToOpen(path);
+    const QString why = QStringLiteral("无法打开(CANNOT OPEN): ") + path +
+                        QStringLiteral("\n桌面没有能打开此类文件的程序，或程序启动失败。"
+                                       "(the desktop has no program for this kind of file, or it failed to start)");
+    if (folder.isEmpty()) {
+        Notice(s.prompter(), why);
+        return;
+    }
+    if (s.prompter().AskYesNo(why + QStringLiteral("\n\n打开文件所在的文件夹吗？(open its folder instead?)"),
+                              kProductName) &&
+        !s.prompter().OpenWithDesktop(folder))
+        Notice(s.prompter(), QStringLiteral("无法打开(CANNOT OPEN): ") + folder);
 }
 
 }  // namespace
@@ -35,6 +49,26 @@ QStringList RecordIdsOfRows(Session& s, const QList<int>& rows) {
         if (!id.isEmpty()) ids << id;
     }
     return ids;
+}
+
+bool RowsStillShown(Session& s, const QList<int>& rows) {
+    try {
+        for (int row : rows) {
+            const QString id = s.list.RecordIdOfRow(row);
+            if (!IsIdText(id)) continue;
+            RecordFields now;
+            if (!ReadRecordFields(id, now, s.catalogue)) continue;  // gone: nothing to mistake it for
+            if (!RecordHasPath(id, s.list.Rows()[row].value(2), s.catalogue)) {
+                Notice(s.prompter(), kRowNotCurrent);
+                RefreshListedPage(s);
+                return false;
+            }
+        }
+    } catch (const DbError& e) {
+        ReportDbError(s.prompter(), e);
+        return false;
+    }
+    return true;
 }
 
 void RunRecordWork(Session& s, LongOperation& op, int records, const std::function<void(LongOperation* op)>& work) {
@@ -52,19 +86,25 @@ void EditRecordCommand(Session& s, const QList<int>& rows) {
         return;
     }
     const QString id = s.list.RecordIdOfRow(rows.first());
+    if (!RowsStillShown(s, rows.mid(0, 1))) return;
     try {
-        RecordFields f;
-        if (!IsIdText(id) || !ReadRecordFields(id, f, s.catalogue)) return;  // gone meanwhile
-        DialogFields fields{{dlg::kName, f.name}, {dlg::kTags, f.tags},     {dlg::kPath, f.path},
-                            {dlg::kDesc, f.desc}, {dlg::kOwnNumber, f.ownNumber}, {dlg::kDisk, f.disk}};
+        RecordFields shown;
+        if (!IsIdText(id) || !ReadRecordFields(id, shown, s.catalogue)) return;  // gone meanwhile
+        DialogFields fields{{dlg::kName, shown.name}, {dlg::kTags, shown.tags},     {dlg::kPath, shown.path},
+                            {dlg::kDesc, shown.desc}, {dlg::kOwnNumber, shown.ownNumber}, {dlg::kDisk, shown.disk}};
         if (!s.prompter().EditDialog(dlg::kEditRecord, fields)) return;
-        f.name = fields.value(dlg::kName).toString();
-        f.path = fields.value(dlg::kPath).toString();
-        f.desc = fields.value(dlg::kDesc).toString();
-        f.ownNumber = fields.value(dlg::kOwnNumber).toString();
-        f.disk = fields.value(dlg::kDisk).toString();
-        // The tags are shown only: they are stored back as read (padded).
-        WriteRecordFields(id, f, s.catalogue);
+        RecordFields edited = shown;
+        edited.name = fields.value(dlg::kName).toString();
+        edited.path = fields.value(dlg::kPath).toString();
+        edited.desc = fields.value(dlg::kDesc).toString();
+        edited.ownNumber = fields.value(dlg::kOwnNumber).toString();
+        edited.disk = fields.value(dlg::kDisk).toString();
+        // Only what the user changed is written (the tags are shown only), over the
+        // record as it is when written; a field another program changed meanwhile to
+        // something else is not overwritten.
+        const EditResult r = StoreRecordEdit(id, EditBetween(shown, edited), &shown, s.catalogue);
+        if (r.outcome == EditOutcome::Conflict)
+            Notice(s.prompter(), kEditConflict + r.conflicts.join(QStringLiteral(", ")));
     } catch (const DbError& e) {
         ReportDbError(s.prompter(), e);
     }
@@ -77,11 +117,17 @@ void DeleteRecordsCommand(Session& s, const QList<int>& rows) {
         return;
     }
     if (!s.prompter().Confirm(kDeleteRecordQuestion, QStringLiteral("警告"))) return;
+    if (!RowsStillShown(s, rows)) return;
     const QStringList ids = RecordIdsOfRows(s, rows);
     DeleteResult result;
     RunRecordWork(s, s.ops.update, static_cast<int>(ids.size()), [&](LongOperation* op) {
         std::function<void(int)> progress;
-        if (op) progress = [op](int done) { op->Post(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(done)); };
+        const qint64 total = ids.size();
+        if (op)
+            progress = [op, total](int done) {
+                op->Post(QStringLiteral("已删除 %1 条记录(deleted %1 records)").arg(done));
+                op->ReportProgress(done, total, QString());
+            };
         result = DeleteRecords(ids, s.catalogue, op ? op->StopToken() : nullptr, progress);
         if (op) {
             if (result.stopped) op->Post(QStringLiteral("已停止(stopped)"));
@@ -122,10 +168,12 @@ void OpenRecordFolderCommand(Session& s, const QList<int>& rows) {
 
 void UpdateRecordsCommand(Session& s, const QList<int>& rows) {
     const QStringList ids = RecordIdsOfRows(s, rows);
-    if (ids.isEmpty()) return;
+    if (ids.isEmpty() || !RowsStillShown(s, rows)) return;
     int updated = 0;
     RunRecordWork(s, s.ops.update, static_cast<int>(ids.size()), [&](LongOperation* op) {
+        qint64 done = 0;
         for (const QString& id : ids) {
+            if (op) op->ReportProgress(done++, ids.size(), id);
             if (op && op->StopRequested()) {
                 op->Post(QStringLiteral("已停止(stopped)"));
                 break;

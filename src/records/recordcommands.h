@@ -23,6 +23,21 @@ inline const QString kDeleteRecordQuestion = QStringLiteral("确定删除此文�
 // Shown instead of handing the desktop a path that does not exist.
 inline const QString kFileNotFound = QStringLiteral("找不到文件(FILE NOT FOUND): ");
 
+// Shown when a listed row no longer names the record it shows: another program changed
+// that record's path or deleted it and gave its id to another file.
+inline const QString kRowNotCurrent = QStringLiteral(
+    "列表中的记录已被其他程序更改，未做任何操作，请重新列出后再试。(a listed record was changed or "
+    "replaced by another program; nothing was done: list the records again and retry)");
+// Shown when another program changed a field that the edit changes too.
+inline const QString kEditConflict = QStringLiteral(
+    "编辑期间此记录已被其他程序修改，未保存任何更改。(the record was changed by another program while "
+    "it was being edited; nothing was saved): ");
+
+// True when every row names the record it shows (same id, same path), or the record is
+// gone. Otherwise says kRowNotCurrent, fills the page again and gives false. A failed read
+// is reported and gives false.
+bool RowsStillShown(Session& s, const QList<int>& rows);
+
 // MODIFY REC / MODEFY: editdialog on the first selected record's current values.
 void EditRecordCommand(Session& s, const QList<int>& rows);
 // DEL REC / DEL: after the confirmation, every selected record with a non-empty id.

@@ -1,7 +1,9 @@
 #include "records/recordops.h"
 
 #include "base/fsutil.h"
+#include "io/indexfolders.h"
 #include "io/indexing.h"
+#include "platform/volumes.h"
 #include "records/backuprows.h"
 #include "store/volroots.h"
 #include "tree/nodes.h"
@@ -16,30 +18,58 @@ constexpr int kDeleteChunk = 500;
 }  // namespace
 
 RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk, Connection& conn) {
+    if (!IsIdText(id)) return {};  // no record has it
+    return RecordLocator(conn).Locate(id, withCopies, byDisk);
+}
+
+RecordLocator::RecordLocator(Connection& conn)
+    : conn_(conn),
+      own_(conn, QStringLiteral("select dir, vol from main where id=?1")),
+      copies_(conn, QStringLiteral("select filepath, vol from main4 where recordid=?1 order by rowid")) {}
+
+QString RecordLocator::Resolve(const QString& path, const QString& identity, bool byDisk) {
+    // As ResolvePathByDisk, with the roots of each identity read once.
+    if (!byDisk || identity.isEmpty() || identity == QLatin1String("0")) return path;
+    auto it = roots_.find(identity);
+    if (it == roots_.end()) {
+        std::optional<QStringList> roots;
+        try {
+            roots = RememberedRoots(identity, conn_);
+        } catch (const DbError&) {
+        }
+        it = roots_.emplace(identity, std::move(roots)).first;
+    }
+    if (!it->second) return path;  // no remembered roots to go by
+    return ResolvePathByRoots(path, identity, *it->second);
+}
+
+RecordLocation RecordLocator::Locate(const QString& id, bool withCopies, bool byDisk) {
     RecordLocation r;
     if (!IsIdText(id)) return r;  // no record has it
     const qint64 n = id.trimmed().toLongLong();
     {
-        Statement st(conn, QStringLiteral("select dir, vol from main where id=?1"));
-        st.Bind(1, n);
-        if (st.Step()) {
+        own_.Reset();
+        own_.Bind(1, n);
+        if (own_.Step()) {
             r.found = true;
-            r.dir = TextOrEmpty(st.Column(0));
-            r.own = ResolvePathByDisk(r.dir, TextOrEmpty(st.Column(1)), byDisk, conn);
+            r.dir = TextOrEmpty(own_.Column(0));
+            r.own = Resolve(r.dir, TextOrEmpty(own_.Column(1)), byDisk);
         }
+        own_.Reset();
     }
     r.usable = r.own;
     if (!withCopies || (!r.own.isEmpty() && PathExists(r.own))) return r;
     r.usable.clear();
-    Statement st(conn, QStringLiteral("select filepath, vol from main4 where recordid=?1 order by rowid"));
-    st.Bind(1, n);
-    while (st.Step()) {
-        const QString p = ResolvePathByDisk(TextOrEmpty(st.Column(0)), TextOrEmpty(st.Column(1)), byDisk, conn);
+    copies_.Reset();
+    copies_.Bind(1, n);
+    while (copies_.Step()) {
+        const QString p = Resolve(TextOrEmpty(copies_.Column(0)), TextOrEmpty(copies_.Column(1)), byDisk);
         if (!p.isEmpty() && PathExists(p)) {
             r.usable = p;
             break;
         }
     }
+    copies_.Reset();
     return r;
 }
 
@@ -77,33 +107,84 @@ bool ReadRecordFields(const QString& id, RecordFields& out, Connection& conn) {
     return true;
 }
 
-bool WriteRecordFields(const QString& id, const RecordFields& f, Connection& conn) {
-    const qint64 n = RecordIdNumber(id);
-    // A field that had no value and still has none stays without one.
-    auto value = [&f](const char* field, const QString& text) -> QVariant {
-        if (text.isEmpty() && f.nullFields.contains(QString::fromLatin1(field))) return QVariant();
-        return text;
+RecordEdit EditBetween(const RecordFields& shown, const RecordFields& edited) {
+    RecordEdit e;
+    auto pick = [](const QString& before, const QString& after, std::optional<QString>& out) {
+        if (after != before) out = after;
     };
+    pick(shown.name, edited.name, e.name);
+    pick(shown.path, edited.path, e.path);
+    pick(shown.desc, edited.desc, e.desc);
+    pick(shown.ownNumber, edited.ownNumber, e.ownNumber);
+    pick(shown.disk, edited.disk, e.disk);
+    return e;
+}
+
+EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const RecordFields* shown, Connection& conn) {
+    EditResult result;
+    const qint64 n = RecordIdNumber(id);
     WriteTransaction tx(conn);
-    Statement st(conn, QStringLiteral("update main set name=?1, findkey=?2, dir=?3, vol=?4, filedesc=?5, "
-                                      "yourid=?6 where id=?7"));
-    st.Bind(1, value("name", f.name));
-    st.Bind(2, QStringLiteral(" ") + f.tags.trimmed() + QStringLiteral(" "));
-    st.Bind(3, value("dir", f.path));
-    st.Bind(4, value("vol", f.disk));
-    st.Bind(5, value("filedesc", f.desc));
-    st.Bind(6, value("yourid", f.ownNumber));
-    st.Bind(7, n);
-    st.Step();
-    if (conn.Changes() == 0) return false;
-    RememberRootIfOnDisk(f.path, f.disk, conn);
+    RecordFields now;  // read under the write lock: nobody changes it before the commit
+    if (!ReadRecordFields(id, now, conn)) {
+        result.outcome = EditOutcome::NoRecord;
+        return result;
+    }
+    struct Change {
+        const char* column;
+        const std::optional<QString>& value;
+        QString current;
+        QString seen;
+    };
+    const Change changes[] = {
+        {"name", edit.name, now.name, shown ? shown->name : QString()},
+        {"dir", edit.path, now.path, shown ? shown->path : QString()},
+        {"vol", edit.disk, now.disk, shown ? shown->disk : QString()},
+        {"filedesc", edit.desc, now.desc, shown ? shown->desc : QString()},
+        {"yourid", edit.ownNumber, now.ownNumber, shown ? shown->ownNumber : QString()},
+    };
+    QString sets;
+    std::vector<QVariant> values;
+    for (const Change& c : changes) {
+        if (!c.value || *c.value == c.current) continue;  // nothing to write
+        if (shown && c.current != c.seen) result.conflicts << QString::fromLatin1(c.column);
+        sets += QStringLiteral("%1=?%2, ").arg(QLatin1String(c.column)).arg(values.size() + 1);
+        values.push_back(*c.value);
+    }
+    if (!result.conflicts.isEmpty()) {
+        result.outcome = EditOutcome::Conflict;
+        return result;  // rolled back: nothing was written
+    }
+    const QString tags = QStringLiteral(" ") + now.tags.trimmed() + QStringLiteral(" ");
+    if (tags != now.tags || now.nullFields.contains(QStringLiteral("findkey"))) {
+        sets += QStringLiteral("findkey=?%1, ").arg(values.size() + 1);
+        values.push_back(tags);
+    }
+    if (!sets.isEmpty()) {
+        sets.chop(2);
+        Statement st(conn, QStringLiteral("update main set ") + sets +
+                               QStringLiteral(" where id=?%1").arg(values.size() + 1));
+        for (size_t i = 0; i < values.size(); ++i) st.Bind(static_cast<int>(i + 1), values[i]);
+        st.Bind(static_cast<int>(values.size() + 1), n);
+        st.Step();
+    }
+    if ((edit.path && *edit.path != now.path) || (edit.disk && *edit.disk != now.disk))
+        RememberRootIfOnDisk(edit.path.value_or(now.path), edit.disk.value_or(now.disk), conn);
     tx.Commit();
-    return true;
+    return result;
+}
+
+bool RecordHasPath(const QString& id, const QString& path, Connection& conn) {
+    Statement st(conn, QStringLiteral("select dir from main where id=?1"));
+    st.Bind(1, RecordIdNumber(id));
+    return st.Step() && VariantToText(st.Column(0)) == path;
 }
 
 DeleteResult DeleteRecords(const QStringList& ids, Connection& conn, const std::atomic<bool>* stop,
                            const std::function<void(int)>& progress) {
     DeleteResult result;
+    // The ids whose index folders are to go, noted before each commit: a process killed
+    // between the commit and the removal leaves the note, and the next open finishes it.
+    IndexRemovalNote note;
     qsizetype next = 0;
     while (next < ids.size() && !result.stopped) {
         QStringList chunk;  // deleted in this transaction
@@ -128,6 +209,7 @@ DeleteResult DeleteRecords(const QStringList& ids, Connection& conn, const std::
                 delCopies.Step();
                 (had ? chunk : missing) << ids[i].trimmed();
             }
+            note.Add(chunk);
             tx.Commit();
             next = i;
         } catch (const DbError& e) {

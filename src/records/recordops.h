@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <optional>
 
 namespace korvel {
@@ -36,6 +37,23 @@ struct RecordLocation {
 // file does not exist. Throws DbError.
 RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk,
                             Connection& conn);
+
+// LocateRecord for the many records of one command: each statement prepared once, and
+// the remembered volume roots of each disk identity read once.
+class RecordLocator {
+public:
+    explicit RecordLocator(Connection& conn);
+    RecordLocator(const RecordLocator&) = delete;
+    RecordLocator& operator=(const RecordLocator&) = delete;
+    // As LocateRecord. Throws DbError.
+    RecordLocation Locate(const QString& id, bool withCopies, bool byDisk);
+
+private:
+    QString Resolve(const QString& path, const QString& identity, bool byDisk);
+    Connection& conn_;
+    Statement own_, copies_;
+    std::map<QString, std::optional<QStringList>> roots_;  // nullopt: they could not be read
+};
 
 // The first existing path among the record's own file (resolved) and its backup copies
 // (each resolved with its own disk identity, in row order); empty when none exists.
@@ -70,10 +88,39 @@ struct RecordFields {
 // The record's current values; false when there is no such record. Throws DbError.
 bool ReadRecordFields(const QString& id, RecordFields& out, Connection& conn);
 
-// Stores the fields into the record: name, findkey = " " + tags without outer blanks +
-// " ", dir, vol, filedesc, yourid. When path lies on a mounted volume of identity disk,
-// the volume's root is remembered. False when there is no such record. Throws DbError.
-bool WriteRecordFields(const QString& id, const RecordFields& fields, Connection& conn);
+// The fields an edit changes; a field left empty (nullopt) is not written at all, so
+// whatever another program stored there meanwhile stays.
+struct RecordEdit {
+    std::optional<QString> name, path, desc, ownNumber, disk;
+    bool empty() const { return !name && !path && !desc && !ownNumber && !disk; }
+};
+// The fields of edited that differ from shown (what the dialog showed and gave back).
+RecordEdit EditBetween(const RecordFields& shown, const RecordFields& edited);
+
+enum class EditOutcome {
+    Stored,    // the changed fields were written
+    NoRecord,  // no record has the id (any more)
+    Conflict,  // another program changed a field that this edit changes too: nothing written
+};
+struct EditResult {
+    EditOutcome outcome = EditOutcome::Stored;
+    QStringList conflicts;  // Conflict: the column names changed on both sides
+};
+// Stores an edit in one write transaction that reads the record again first. Only the
+// fields of edit are written (a field given with a text that leaves it as it is, or an
+// empty text where it had no value, is not written); findkey is set to " " + its current
+// tags without outer blanks + " ". With shown (the values the user saw before editing):
+// a field of edit that another program changed since then to something else than this
+// edit gives it is a conflict, and nothing is written. When the path or disk changed and
+// the path lies on a mounted volume of identity disk, the volume's root is remembered.
+// Throws DbError.
+EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const RecordFields* shown,
+                           Connection& conn);
+
+// The record's current path (dir) equals path: the record listed with that path is still
+// this one. False when the record is gone. Throws DbError.
+bool RecordHasPath(const QString& id, const QString& path, Connection& conn);
+
 
 // Deleting records.
 struct DeleteResult {

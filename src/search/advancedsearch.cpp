@@ -26,10 +26,22 @@ SearchCondition BuildSearchCondition(const AdvancedSearchFields& f) {
     };
     add(f.name, "name like", true);
     add(f.path, "dir like", true);
-    add(f.fileFrom, "filedtime >=", false);
-    add(f.fileTo, "filedtime <=", false);
-    add(f.recordFrom, "fileinputdtime >=", false);
-    add(f.recordTo, "fileinputdtime <=", false);
+    // A time is compared as a time, whatever the padding of its parts in the catalogue
+    // ("2026-03-07 9:05:01", "2026-3-7 9:5:1") or as typed; a bare day stands for its
+    // start. A text that is no time is compared as it is.
+    auto addTime = [&c, &add](const QString& text, const char* column, const char* op) {
+        if (text.isEmpty()) return;
+        if (const std::optional<qint64> key = TimeOrderKey(text)) {
+            c.where += QStringLiteral(" and timekey(%1) %2 ?").arg(QLatin1String(column), QLatin1String(op));
+            c.params.push_back(static_cast<qlonglong>(*key));
+        } else {
+            add(text, (QByteArray(column) + ' ' + op).constData(), false);
+        }
+    };
+    addTime(f.fileFrom, "filedtime", ">=");
+    addTime(f.fileTo, "filedtime", "<=");
+    addTime(f.recordFrom, "fileinputdtime", ">=");
+    addTime(f.recordTo, "fileinputdtime", "<=");
     add(f.desc, "filedesc like", true);
     add(f.ownNumber, "yourid like", true);
     for (const QString& piece : f.keywords.split(u' ', Qt::SkipEmptyParts)) add(piece, "findkey like", true);
@@ -84,16 +96,17 @@ bool RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields) {
     QStringList candidates;
     try {
         for (qint64 id : OrderedRowIds(s.catalogue, found.Query(s.nodes.map, s.catalogue, s.prompter()))) candidates << QString::number(id);
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         // Told as the listing tells it; the ranking then runs over no candidates.
-        s.prompter().Message(kCannotOpen, QStringLiteral("info"), MsgIcon::Exclamation);
+        s.prompter().Message(ListingFailureText(kCannotOpen, e), QStringLiteral("info"), MsgIcon::Exclamation);
     }
     LongOperation& op = s.ops.search;
     op.Start();
     ContentRunResult result;
     s.prompter().RunLongOperation(op, [&result, &candidates, &s, &op, content = fields.content] {
         result = RankCandidates(content, candidates, s.catalogue, op.StopToken(),
-                                [&op](const QString& t) { op.Post(t); });
+                                [&op](const QString& t) { op.Post(t); },
+                                [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); });
     });
     if (result.error) ReportDbError(s.prompter(), *result.error);
     return list.Show(ContentResultListing());

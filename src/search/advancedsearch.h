@@ -25,7 +25,7 @@ struct AdvancedSearchFields {
     QString name;
     QString keywords;     // blank-separated; each non-empty piece is one condition
     QString path;
-    QString fileFrom, fileTo;      // "%Y-%m-%d"; compared as texts with filedtime
+    QString fileFrom, fileTo;      // "%Y-%m-%d"; compared as times with filedtime
     QString recordFrom, recordTo;  // the same with fileinputdtime
     QString content;
     QString desc;

@@ -7,7 +7,7 @@
 #include "io/contentindex.h"
 #include "tree/nodes.h"
 
-#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -51,16 +51,21 @@ void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
 // Ranks each (id, index name) in order; stops between records when stop is set.
 ContentRunResult RankAll(const std::vector<std::pair<qint64, QString>>& records, const QString& query,
                          Connection& conn, const std::atomic<bool>* stop,
-                         const std::function<void(const QString&)>& progress) {
+                         const std::function<void(const QString&)>& progress, const ProgressReport& report) {
     ContentRunResult result;
     std::vector<Ranked> ranked;
     const bool empty = query.trimmed().isEmpty();
+    qint64 done = 0;
     for (const auto& [id, indexName] : records) {
         if (stop && stop->load()) {
             result.stopped = true;
             break;
         }
-        if (progress) progress(QString::number(id));
+        if (progress) {
+            progress(QString::number(id));
+            ++done;
+            if (report) report(done, static_cast<qint64>(records.size()), QString::number(id));
+        }
         const float rank = empty ? 0.0f : ContentIndex::Rank(indexName, query);
         if (rank > 0.0f) ranked.push_back({id, rank});
     }
@@ -100,29 +105,39 @@ QString ContentQueryProblem(const QString& query) {
 
 ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, const std::atomic<bool>* stop,
                                     const std::function<void(const QString&)>& progress) {
-    QDir index(QStringLiteral("./index"));
-    if (!index.exists() || !index.isReadable()) {
+    if (!QFileInfo(QStringLiteral("./index")).isDir()) {
         ContentRunResult r;
         r.indexReadable = false;
         return r;
     }
-    std::vector<std::pair<qint64, QString>> records;
-    for (const QString& name : index.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
-        if (!IsIdText(name) || name.trimmed() != name) continue;  // only folders named by a record id
-        records.push_back({name.toLongLong(), ContentIndex::FolderOf(name)});
+    // The store answers for every indexed record at once; records deleted since they were
+    // indexed drop out when the hits are copied from main.
+    ContentRunResult result;
+    std::vector<Ranked> ranked;
+    if (!query.trimmed().isEmpty()) {
+        for (const ContentIndex::Hit& h : ContentIndex::SearchAll(query)) {
+            if (stop && stop->load()) {
+                result.stopped = true;
+                break;
+            }
+            if (progress) progress(h.id);
+            ranked.push_back({h.id.toLongLong(), h.rank});
+        }
     }
-    std::sort(records.begin(), records.end());
-    return RankAll(records, query, conn, stop, progress);
+    WriteResults(ranked, conn, result);
+    if (progress && !result.stopped) progress(QStringLiteral("finish"));
+    return result;
 }
 
 ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds, Connection& conn,
-                                const std::atomic<bool>* stop, const std::function<void(const QString&)>& progress) {
+                                const std::atomic<bool>* stop, const std::function<void(const QString&)>& progress,
+                                const ProgressReport& report) {
     std::vector<std::pair<qint64, QString>> records;
     for (const QString& raw : candidateIds) {
         const QString id = raw.trimmed();
         if (IsIdText(id)) records.push_back({id.toLongLong(), QString::number(id.toLongLong())});
     }
-    return RankAll(records, PrepareRankQuery(content), conn, stop, progress);
+    return RankAll(records, PrepareRankQuery(content), conn, stop, progress, report);
 }
 
 ListingSource ContentResultListing() {
@@ -134,10 +149,19 @@ void ContentSearchCommand(Session& s) {
     if (!s.prompter().EditDialog(dlg::kContentSearch, fields)) return;
     const QString query = fields.value(dlg::kText).toString();
     if (query.isEmpty()) return;
+    const std::optional<ContentRunResult> result = RunContentSearch(s, query);
+    if (!result) return;
+    if (result->indexReadable && !result->stopped)
+        s.list.Show(ContentResultListing());
+    else
+        s.list.FillPage(1);
+}
+
+std::optional<ContentRunResult> RunContentSearch(Session& s, const QString& query) {
     const QString problem = ContentQueryProblem(query);
     if (!problem.isEmpty()) {
         Notice(s.prompter(), problem);
-        return;
+        return std::nullopt;
     }
     LongOperation& op = s.ops.search;
     op.Start();
@@ -146,10 +170,7 @@ void ContentSearchCommand(Session& s) {
         result = RankIndexedRecords(query, s.catalogue, op.StopToken(), [&op](const QString& t) { op.Post(t); });
     });
     if (result.error) ReportDbError(s.prompter(), *result.error);
-    if (result.indexReadable && !result.stopped)
-        s.list.Show(ContentResultListing());
-    else
-        s.list.FillPage(1);
+    return result;
 }
 
 }  // namespace korvel

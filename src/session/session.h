@@ -26,6 +26,7 @@ struct LongOperations {
     LongOperation batch;      // the batch record commands
     LongOperation search;     // content and advanced search
     LongOperation sync;       // record and node synchronisation
+    LongOperation health;     // check, moved files and duplicates
 };
 
 class Session {

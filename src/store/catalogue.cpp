@@ -3,6 +3,7 @@
 #include "base/fileguard.h"
 #include "base/fsutil.h"
 #include "base/prompter.h"
+#include "store/pageset.h"
 #include "store/schema.h"
 
 #include <sqlite3.h>
@@ -99,7 +100,19 @@ void FnIif(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, cond ? argv[1] : argv[2]);
 }
 
+// timekey(text): TimeOrderKey of a time text (yyyymmddhhmmss), null for any other text,
+// so that times compare as times whatever the padding of their parts.
+void FnTimeKey(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const unsigned char* t = sqlite3_value_text(argv[0]);
+    const std::optional<qint64> key =
+        t ? TimeOrderKey(reinterpret_cast<const char*>(t), sqlite3_value_bytes(argv[0])) : std::nullopt;
+    if (key) sqlite3_result_int64(ctx, *key);
+    else sqlite3_result_null(ctx);
+}
+
 void RegisterFunctions(sqlite3* db) {
+    sqlite3_create_function(db, "timekey", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnTimeKey,
+                            nullptr, nullptr);
     sqlite3_create_function(db, "now", 0, SQLITE_UTF8, nullptr, FnNow, nullptr, nullptr);
     sqlite3_create_function(db, "format", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             FnFormat, nullptr, nullptr);
@@ -148,25 +161,41 @@ bool Writable(const QByteArray& native, bool mustExist) {
     return ::access(native.constData(), W_OK) == 0 && (st.st_mode & 0222) != 0;
 }
 
-// Why the catalogue at path cannot be opened for writing, or empty text. Nothing is
-// created or changed to find out.
+// Why the catalogue at path cannot be written, or empty text: what a writing command
+// says. Nothing is created or changed to find out.
 QString ReadOnlyReason(const QString& path) {
     const QByteArray native = EncodePath(path);
     if (!Writable(native, true))
-        return QStringLiteral("目录文件 %1 是只读的，无法打开。(the catalogue file is read-only; "
-                              "Korvel needs to write to it)").arg(path);
+        return QStringLiteral("目录文件 %1 是只读的，只能查看，不能修改。(the catalogue file is read-only: "
+                              "it can be listed, searched and exported from, not changed)").arg(path);
     for (const char* suffix : {"-wal", "-shm"}) {
         if (!Writable(native + suffix, false))
-            return QStringLiteral("%1%2 是只读的，无法打开目录。(the catalogue's %2 file is "
-                                  "read-only; make it writable or remove it while no program "
-                                  "uses the catalogue)").arg(path, QLatin1String(suffix));
+            return QStringLiteral("%1%2 是只读的，目录只能查看，不能修改。(the catalogue's %2 file is "
+                                  "read-only: the catalogue can be listed, not changed; make the file "
+                                  "writable or remove it while no program uses the catalogue)")
+                .arg(path, QLatin1String(suffix));
     }
     const QByteArray folder = EncodePath(QFileInfo(path).absolutePath());
     if (::access(folder.constData(), W_OK) != 0)
-        return QStringLiteral("目录文件 %1 所在的文件夹是只读的，无法打开。(the folder holding the "
-                              "catalogue is read-only; Korvel needs to create its -wal and -shm "
-                              "files there)").arg(path);
+        return QStringLiteral("目录文件 %1 所在的文件夹是只读的，目录只能查看，不能修改。(the folder holding "
+                              "the catalogue is read-only: the catalogue can be listed, not changed; "
+                              "Korvel needs to create its -wal and -shm files there to write)").arg(path);
     return QString();
+}
+
+// An URI that opens the file at native path as immutable: read without locks and without
+// the -wal and -shm files, which cannot be made on read-only media.
+QByteArray ImmutableUri(const QByteArray& absoluteNative) {
+    QByteArray uri = "file:";
+    for (char ch : absoluteNative) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' || c == '.' ||
+            c == '_' || c == '-' || c == '~')
+            uri += static_cast<char>(c);
+        else
+            uri += '%' + QByteArray::number(c, 16).rightJustified(2, '0').toUpper();
+    }
+    return uri + "?immutable=1";
 }
 
 }  // namespace
@@ -377,13 +406,24 @@ void Connection::Open(const QString& connectionString) {
         throw DbError(SQLITE_NOTADB,
                       QStringLiteral("'%1' is an empty file, not a catalogue (korvel-cli init makes it one).")
                           .arg(fi.absoluteFilePath()));
+    // A catalogue this process may not write is opened for reading. Without a -wal file
+    // no program has it open for writing, and everything is in the file itself: it is
+    // read as immutable, so that nothing is made beside it (read-only media, a read-only
+    // file or folder). With one, the engine reads it through the -wal and -shm files.
     const QString readOnly = ReadOnlyReason(source);
-    if (!readOnly.isEmpty()) throw DbError(SQLITE_READONLY, readOnly);
-
+    const bool ro = !readOnly.isEmpty();
     sqlite3* db = nullptr;
     QByteArray path = EncodePath(source);
-    int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
-                             nullptr);
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
+    if (ro) {
+        flags = SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX;
+        struct stat wal;
+        if (::stat((path + "-wal").constData(), &wal) != 0) {
+            path = ImmutableUri(EncodePath(fi.absoluteFilePath()));
+            flags |= SQLITE_OPEN_URI;
+        }
+    }
+    int rc = sqlite3_open_v2(path.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         DbError e = ErrorOf(db, rc);
         sqlite3_close(db);
@@ -400,7 +440,7 @@ void Connection::Open(const QString& connectionString) {
         if (check.Column(0).toLongLong() == 0)
             throw DbError(SQLITE_NOTADB, QStringLiteral("file is not a Korvel catalogue (no table main)"));
         check = Statement();
-        ExecPlain(db, "PRAGMA journal_mode = WAL;");
+        if (!ro) ExecPlain(db, "PRAGMA journal_mode = WAL;");
         ExecPlain(db, "PRAGMA synchronous = NORMAL;");
         // Catalogues made by earlier versions get what they lack. Checked first, so that
         // opening an up-to-date catalogue writes nothing.
@@ -408,7 +448,7 @@ void Connection::Open(const QString& connectionString) {
             Statement has(db, QStringLiteral("select count(*) from sqlite_master where name in ('") +
                                   SchemaUpgradeNames().join(QStringLiteral("','")) + QStringLiteral("')"));
             has.Step();
-            if (has.Column(0).toLongLong() < SchemaUpgradeNames().size()) {
+            if (!ro && has.Column(0).toLongLong() < SchemaUpgradeNames().size()) {
                 ExecPlain(db, "BEGIN IMMEDIATE");
                 for (const char* st : SchemaUpgradeStatements()) ExecPlain(db, st);
                 ExecPlain(db, "COMMIT");
@@ -424,7 +464,7 @@ void Connection::Open(const QString& connectionString) {
     connectionString_ = QStringLiteral("Data Source=\"%1\";Database Password=\"%2\"")
                             .arg(QString(fi.absoluteFilePath()).replace(u'"', QStringLiteral("\"\"")),
                                  QString(password).replace(u'"', QStringLiteral("\"\"")));
-    readOnly_ = false;
+    readOnly_ = ro;
     ProtectCatalogueFiles(source);
 }
 
@@ -458,6 +498,12 @@ Recordset Connection::Execute(const QString& sql, int options) {
 
 void Connection::Begin() {
     if (!db_) throw DbError(SQLITE_MISUSE, QStringLiteral("the catalogue is not open"));
+    if (readOnly_) {
+        const QString why = ReadOnlyReason(dataSource_);
+        throw DbError(SQLITE_READONLY, why.isEmpty() ? QStringLiteral("目录以只读方式打开，不能修改。(the catalogue "
+                                                                      "was opened read-only: it cannot be changed)")
+                                                     : why);
+    }
     if (sqlite3_get_autocommit(db_)) ExecPlain(db_, "BEGIN IMMEDIATE");
 }
 

@@ -71,6 +71,13 @@ namespace {
 
 const int kBlockRows = 256;
 
+// The span of main's ids: about its number of rows, found in two steps down the table
+// (each subquery one step, where max(x) - min(x) would read it all).
+qint64 MainTableSpan(Connection& conn) {
+    Statement st(conn, QStringLiteral("select (select max(rowid) from main) - (select min(rowid) from main) + 1"));
+    return st.Step() ? sqlite3_column_int64(st.handle(), 0) : 0;
+}
+
 bool IsIdentifier(const QString& s) {
     if (s.isEmpty()) return false;
     for (QChar c : s)
@@ -436,7 +443,7 @@ void PageSet::StartBackgroundCount(std::function<void()> onReady) {
     if (!open_ || complete_ || job_) return;
     auto job = std::make_shared<CountJob>();
     const QString connection = conn_->ConnectionString();
-    job->thread = std::thread([job, connection, query = query_, onReady = std::move(onReady)] {
+    job->thread = std::thread([job, connection, query = active_, onReady = std::move(onReady)] {
         std::vector<qint64> ids;
         bool failed = false;
         try {
@@ -457,6 +464,12 @@ void PageSet::StartBackgroundCount(std::function<void()> onReady) {
     job_ = std::move(job);
 }
 
+bool PageSet::CountRunning() const {
+    if (!job_) return false;
+    std::lock_guard<std::mutex> lock(job_->mutex);
+    return !job_->done;
+}
+
 bool PageSet::TakeBackgroundCount() {
     if (!open_ || complete_ || !job_) return complete_;
     {
@@ -470,6 +483,7 @@ bool PageSet::TakeBackgroundCount() {
     if (failed) return false;  // CompleteCount computes it here and reports the error
     ids_ = std::move(ids);
     complete_ = true;
+    firstPageKnown_ = true;
     blockStart_ = -1;
     block_.clear();
     return true;
@@ -482,8 +496,9 @@ void PageSet::CompleteCount() {
         if (TakeBackgroundCount()) return;
         job_.reset();
     }
-    ids_ = OrderedRowIds(*conn_, query_);
+    ids_ = OrderedRowIds(*conn_, active_);
     complete_ = true;
+    firstPageKnown_ = true;
     blockStart_ = -1;
     block_.clear();
 }
@@ -496,6 +511,8 @@ void PageSet::Close() {
     complete_ = false;
     conn_ = nullptr;
     query_ = RowQuery();
+    active_ = RowQuery();
+    firstPageKnown_ = true;
     sort_.clear();
     fieldNames_.clear();
     std::vector<qint64>().swap(ids_);
@@ -505,17 +522,15 @@ void PageSet::Close() {
     block_.clear();
 }
 
-void PageSet::Open(const RowQuery& query, Connection& connection) {
+void PageSet::Open(const RowQuery& query, Connection& connection, bool wholeListLater) {
     Close();
     conn_ = &connection;
     query_ = query;
+    active_ = query;
     try {
         fieldNames_ = FieldNamesOf(connection, query_.table);
         ResolveOrder(query_.order, fieldNames_);  // an unknown column fails here
-        if (!OpenFirstPage()) {
-            ids_ = OrderedRowIds(connection, query_);
-            complete_ = true;
-        }
+        FindFirstPage(wholeListLater);
     } catch (...) {
         Close();
         throw;
@@ -524,75 +539,127 @@ void PageSet::Open(const RowQuery& query, Connection& connection) {
     pos_ = 0;
 }
 
-// Page 1 of a large listing of main ordered by fileinputdtime descending, without reading
-// the whole table: the rows are walked by the index main_inputdate, latest date first.
-// For every text that is a time its date is that index's value, so once a date is
-// finished and a page of matching rows with a time has been met, no row further on can
-// come before them (rows without a time come last in this order). false when this
-// listing is not of that kind, is small, or the walk finds too few matches early on: then
-// the whole list is computed as for any listing.
-bool PageSet::OpenFirstPage() {
-    const RowQuery& q = query_;
-    if (q.byIds || q.table.compare(QLatin1String("main"), Qt::CaseInsensitive) != 0 ||
-        q.order != std::vector<OrderKey>{{QStringLiteral("fileinputdtime"), true}})
-        return false;
-    qint64 rows = 0;
-    {
-        // Two subqueries: each is one step down the table, where max(x) - min(x) reads it all.
-        Statement st(*conn_, QStringLiteral("select (select max(rowid) from main) - (select min(rowid) from main) + 1"));
-        if (st.Step()) rows = sqlite3_column_int64(st.handle(), 0);
+void PageSet::FindFirstPage(bool wholeListLater) {
+    ids_.clear();
+    complete_ = false;
+    firstPageKnown_ = true;
+    if (OpenFirstPage()) return;
+    // A small table is listed whole at once, here.
+    if (wholeListLater && !active_.byIds && MainTableSpan(*conn_) >= firstPageThreshold_) {
+        // Nothing known yet: the whole list is made later (on a worker or when needed).
+        firstPageKnown_ = false;
+        return;
     }
+    ids_ = OrderedRowIds(*conn_, active_);
+    complete_ = true;
+}
+
+namespace {
+
+// How page 1 of a listing of main can be found by walking the rows in its order (by the
+// first order key) and stopping after a page of matches: the index and the key that
+// groups the rows. Rows of one group are together in the walk and every row of a later
+// group comes after every row of an earlier one in the listing's order, except, where the
+// groups are dates, rows whose time is no time (they come last in that order).
+struct OrderWalk {
+    QString from;      // the table and the index walked
+    QString group;     // an expression equal for the rows of one group, different between groups
+    QString orderBy;   // the walk's order, served by the index without a sort
+    bool dateGroups;   // groups are dates of fileinputdtime, walked newest first
+    qint64 budget;     // rows walked before the whole list is made instead
+};
+
+std::optional<OrderWalk> WalkFor(const RowQuery& q, qint64 rows) {
+    if (q.byIds || q.order.empty() || q.table.compare(QLatin1String("main"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const OrderKey& k = q.order.front();
+    const QString desc = k.desc ? QStringLiteral(" desc") : QString();
+    if (k.column.compare(QLatin1String("fileinputdtime"), Qt::CaseInsensitive) == 0 && k.desc) {
+        // For every text that is a time its date is that index's value. Records are mostly
+        // written in time order, so the walk reads the table nearly in order.
+        const QString date = QLatin1String(kInputDateExpression);
+        return OrderWalk{QStringLiteral("main indexed by main_inputdate"), date, date + desc, true,
+                         std::max<qint64>(20000, rows / 8)};
+    }
+    // The walks below read each row by its id in another order than the table's: a
+    // listing that needs more than about a hundredth of the table's rows for its first
+    // page is cheaper read whole (a rare tag).
+    const qint64 budget = std::max<qint64>(5000, rows / 100);
+    if (k.column.compare(QLatin1String("name"), Qt::CaseInsensitive) == 0)
+        // lower() folds ASCII letters only, as the listing's text order does.
+        // main_name: main(name collate nocase), made with the catalogue's other indexes.
+        return OrderWalk{QStringLiteral("main indexed by main_name"), QStringLiteral("lower(name)"),
+                         QStringLiteral("name collate nocase") + desc, false, budget};
+    if (k.column.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+        return OrderWalk{QStringLiteral("main"), QStringLiteral("rowid"), QStringLiteral("rowid") + desc, false,
+                         budget * 100};
+    return std::nullopt;
+}
+
+}  // namespace
+
+// Page 1 of a large listing without reading the whole table: the rows are walked in the
+// order of the listing's first order key; once a group of that key is finished and a page
+// of matching rows has been met, no row further on can come before them. false when this
+// listing cannot be walked, is small, or the walk finds too few matches early on: then
+// the whole list is needed.
+bool PageSet::OpenFirstPage() {
+    const RowQuery& q = active_;
+    const qint64 rows = MainTableSpan(*conn_);
     if (rows < firstPageThreshold_) return false;
+    const std::optional<OrderWalk> how = WalkFor(q, rows);
+    if (!how) return false;
+    const std::vector<Column> columns = ResolveOrder(q.order, fieldNames_);
     const QString match = q.condition.trimmed().isEmpty() ? QStringLiteral("1") : u'(' + q.condition + u')';
-    const QString date = QLatin1String(kInputDateExpression);
-    struct Candidate {
-        qint64 id;
-        bool timed;
-        qint64 key;
-    };
-    std::vector<Candidate> candidates;
+    std::vector<qint64> ids;
+    OrderValues values(0, columns);
     try {
-        Statement walk(*conn_, QStringLiteral("select rowid, fileinputdtime, ") + match + QStringLiteral(", ") + date +
-                                   QStringLiteral(" from main indexed by main_inputdate order by ") + date +
-                                   QStringLiteral(" desc"));
+        Statement walk(*conn_, QStringLiteral("select rowid, ") + match + QStringLiteral(", ") + how->group +
+                                   ColumnList(columns) + QStringLiteral(" from ") + how->from +
+                                   QStringLiteral(" order by ") + how->orderBy);
         BindAll(walk, q.params);
         sqlite3_stmt* s = walk.handle();
-        const qint64 budget = std::max<qint64>(20000, rows / 8);
         qint64 walked = 0;
-        qint64 timedDone = 0;   // matches with a time in finished dates
-        qint64 timedGroup = 0;  // the same in the date being walked
-        QVariant group;
+        qint64 placedDone = 0;   // matches placed for sure, in finished groups
+        qint64 placedGroup = 0;  // the same in the group being walked
+        std::string group;
         bool finished = true;
         while (walk.Step()) {
             ++walked;
-            const QVariant value = walk.Column(3);
+            const char* g = reinterpret_cast<const char*>(sqlite3_column_text(s, 2));
+            const std::string value = g ? std::string(g, sqlite3_column_bytes(s, 2)) : std::string("\x01null", 5);
             if (walked == 1 || value != group) {
-                timedDone += timedGroup;
-                timedGroup = 0;
-                if (timedDone >= pageSize_) {
+                placedDone += placedGroup;
+                placedGroup = 0;
+                if (placedDone >= pageSize_) {
                     finished = false;
                     break;
                 }
-                if (walked > budget) return false;
+                if (walked > how->budget) return false;
                 group = value;
             }
-            if (sqlite3_column_int(s, 2) == 0) continue;
-            std::optional<qint64> key;
-            if (sqlite3_column_type(s, 1) != SQLITE_NULL)
-                key = TimeOrderKey(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)), sqlite3_column_bytes(s, 1));
-            candidates.push_back({sqlite3_column_int64(s, 0), key.has_value(), key.value_or(0)});
-            if (key) ++timedGroup;
+            if (sqlite3_column_int(s, 1) == 0) continue;
+            const size_t n = ids.size();
+            if (n % 1024 == 0) values.Grow(n + 1024);
+            values.Set(n, s, 3);
+            ids.push_back(sqlite3_column_int64(s, 0));
+            // In date groups only a row with a time is placed: one without comes last.
+            bool placed = true;
+            if (how->dateGroups)
+                placed = sqlite3_column_type(s, 3) != SQLITE_NULL &&
+                         TimeOrderKey(reinterpret_cast<const char*>(sqlite3_column_text(s, 3)),
+                                      sqlite3_column_bytes(s, 3))
+                             .has_value();
+            if (placed) ++placedGroup;
         }
-        // The order of the whole list: by time, latest first, rows without a time last,
-        // equal ones by id.
-        std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-            if (a.timed != b.timed) return a.timed;
-            if (a.timed && a.key != b.key) return a.key > b.key;
-            return a.id < b.id;
-        });
-        if (!finished && candidates.size() > static_cast<size_t>(pageSize_)) candidates.resize(pageSize_);
+        // The listing's order over the rows met; equal rows by ascending id.
+        std::vector<quint32> idx(ids.size());
+        for (size_t i = 0; i < idx.size(); ++i) idx[i] = static_cast<quint32>(i);
+        std::sort(idx.begin(), idx.end(), [&](quint32 a, quint32 b) { return ids[a] < ids[b]; });
+        values.SortPositions(idx);
+        if (!finished && idx.size() > static_cast<size_t>(pageSize_)) idx.resize(pageSize_);
         ids_.clear();
-        for (const Candidate& c : candidates) ids_.push_back(c.id);
+        for (quint32 i : idx) ids_.push_back(ids[i]);
         complete_ = finished;
         return true;
     } catch (const DbError&) {
@@ -630,7 +697,7 @@ void PageSet::SetAbsolutePage(int page) {
     pos_ = static_cast<qint64>(page - 1) * pageSize_;
 }
 
-void PageSet::SetSort(const QString& sortText) {
+void PageSet::SetSort(const QString& sortText, bool wholeListLater) {
     if (!open_) return;
     const QString s = sortText.trimmed();
     std::optional<std::vector<OrderKey>> keys;
@@ -638,15 +705,27 @@ void PageSet::SetSort(const QString& sortText) {
         keys = ParseSortText(s, fieldNames_);
         if (!keys) throw DbError(SQLITE_ERROR, QStringLiteral("cannot sort by ") + s);
     }
-    CompleteCount();
-    if (!s.isEmpty()) {
-        if (sort_.isEmpty()) baseIds_ = ids_;
-        // The listing's rows, re-ordered; equal rows keep the listing's own order.
-        CancelGuard none(*conn_, nullptr);
-        ids_ = OrderGivenIds(*conn_, query_.table, baseIds_, ResolveOrder(*keys, fieldNames_), none);
-    } else if (!sort_.isEmpty()) {
-        ids_ = std::move(baseIds_);
-        baseIds_.clear();
+    if (!query_.byIds) {
+        // The listing's rows again in the new order; equal rows keep the listing's own order.
+        CancelJob();
+        active_ = query_;
+        if (keys) {
+            std::vector<OrderKey> order = *keys;
+            order.insert(order.end(), query_.order.begin(), query_.order.end());
+            active_.order = std::move(order);
+        }
+        FindFirstPage(wholeListLater);
+    } else {
+        CompleteCount();
+        if (!s.isEmpty()) {
+            if (sort_.isEmpty()) baseIds_ = ids_;
+            // The listing's rows, re-ordered; equal rows keep the listing's own order.
+            CancelGuard none(*conn_, nullptr);
+            ids_ = OrderGivenIds(*conn_, query_.table, baseIds_, ResolveOrder(*keys, fieldNames_), none);
+        } else if (!sort_.isEmpty()) {
+            ids_ = std::move(baseIds_);
+            baseIds_.clear();
+        }
     }
     sort_ = s;
     pos_ = 0;

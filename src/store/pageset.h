@@ -13,10 +13,13 @@
 // and texts that are no time first; rows that compare equal keep the order of the
 // listing's rows before sorting (ascending id for a condition, the given order for ids).
 //
-// Page 1 first: a listing ordered by fileinputdtime descending over a large table finds
-// its first page by walking the rows in time order and stops after one page of matches;
-// the whole ordered id list (and with it the page count) follows, computed when it is
-// first needed or on a worker thread with its own connection.
+// Page 1 first: a listing of a large table ordered by fileinputdtime descending, by name
+// or by id finds its first page by walking the rows in that order (an index) and stops
+// after one page of matches; the whole ordered id list (and with it the page count)
+// follows, computed when it is first needed or on a worker thread with its own
+// connection. A walk that meets too few matches early on (a rare tag) gives up and the
+// whole list is made instead. Every other statement of the listing reads the table NOT
+// INDEXED, so no index that serves an ordering ever drives a tag query.
 
 #include "store/catalogue.h"
 
@@ -78,9 +81,12 @@ public:
 
     // Non-zero when open.
     int State() const { return open_ ? 1 : 0; }
-    // Opens the listing and knows at least its first page. Throws DbError; stays closed
-    // on error.
-    void Open(const RowQuery& query, Connection& connection);
+    // Opens the listing and knows at least its first page, found by a walk in the
+    // listing's order where one serves it. With wholeListLater, a listing whose first
+    // page needs the whole list opens without knowing any row: FirstPageKnown() is false
+    // and the list is made by StartBackgroundCount (or when a row is read). Throws
+    // DbError; stays closed on error.
+    void Open(const RowQuery& query, Connection& connection, bool wholeListLater = false);
     void Close();
 
     int PageSize() const { return pageSize_; }
@@ -88,6 +94,9 @@ public:
 
     // True when the whole ordered id list is known (always after the calls below).
     bool CountKnown() const { return complete_; }
+    // True unless the listing was opened (or sorted) with wholeListLater and nothing of
+    // it is known yet.
+    bool FirstPageKnown() const { return !open_ || firstPageKnown_; }
     // Makes the whole id list known: takes a finished background count, waits for a
     // running one, or computes it here. Throws DbError.
     void CompleteCount();
@@ -97,6 +106,8 @@ public:
     void StartBackgroundCount(std::function<void()> onReady);
     // Adopts a finished background count; false when none is finished.
     bool TakeBackgroundCount();
+    // True while a background count runs (its onReady is still to come).
+    bool CountRunning() const;
     // Below this many rows in the table the whole list is computed at Open at once.
     void SetFirstPageThreshold(qint64 rows) { firstPageThreshold_ = rows; }
 
@@ -111,8 +122,11 @@ public:
     void SetAbsolutePage(int page);
 
     // Re-orders the open listing: "field ASC" or "field DESC"; empty restores the
-    // listing's own order. Throws DbError (an unknown field).
-    void SetSort(const QString& sortText);
+    // listing's own order. Rows equal in the field keep the listing's own order. A
+    // listing of a condition is read again in the new order, its first page first (as
+    // Open, wholeListLater alike); a list of ids is re-ordered as it is. Throws DbError
+    // (an unknown field).
+    void SetSort(const QString& sortText, bool wholeListLater = false);
     QString Sort() const { return sort_; }
 
     // Forgets the rows read so far: the next read fetches them from the catalogue again
@@ -134,6 +148,7 @@ private:
     struct CountJob;
     void LoadFieldNames();
     bool OpenFirstPage();
+    void FindFirstPage(bool wholeListLater);
     void CancelJob();
     // Fetches the rows of the block holding pos_, dropping ids of deleted rows.
     void EnsureRow();
@@ -141,10 +156,12 @@ private:
 
     bool open_ = false;
     bool complete_ = false;
+    bool firstPageKnown_ = true;
     int pageSize_ = 30;
     qint64 firstPageThreshold_ = 50000;
     Connection* conn_ = nullptr;
-    RowQuery query_;
+    RowQuery query_;   // the listing as opened
+    RowQuery active_;  // the same with the header sort's keys first
     QString sort_;
     QStringList fieldNames_;
     std::vector<qint64> ids_;  // the listing's ids in order (the first page while !complete_)

@@ -80,11 +80,12 @@ int CopyNodeTree(Connection& source, const NodeMap& nodes, const QString& source
 }
 
 bool RunNodeSync(Connection& source, const NodeMap& nodes, Prompter& prompter, const QString& targetPath,
-                 const QString& sourceNode, const SyncProgress& progress) {
+                 const QString& sourceNode, const SyncProgress& progress, QString* whyNot) {
     Connection target;
     const QString why = OpenSyncTarget(targetPath, target, source);
     if (!why.isEmpty()) {
         prompter.Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
+        if (whyNot) *whyNot = why;
         return false;
     }
     bool ok = true;
@@ -93,6 +94,7 @@ bool RunNodeSync(Connection& source, const NodeMap& nodes, Prompter& prompter, c
     } catch (const DbError& e) {
         ok = false;
         prompter.Message(e.description(), kSyncWarningCaption, MsgIcon::Exclamation);
+        if (whyNot) *whyNot = e.description();
     }
     target.Close();
     progress(QStringLiteral("finish"));
@@ -114,7 +116,10 @@ void SyncNodesCommand(Session& s) {
     LongOperation& op = s.ops.sync;
     op.Start();
     prompter.RunLongOperation(op, [&s, &prompter, &op, path, source] {
-        RunNodeSync(s.catalogue, s.nodes.map, prompter, path, source, [&op](const QString& t) { op.Post(t); });
+        QString whyNot;
+        RunNodeSync(s.catalogue, s.nodes.map, prompter, path, source, [&op](const QString& t) { op.Post(t); },
+                    &whyNot);
+        if (!whyNot.isEmpty()) op.Post(SyncNotRunText(whyNot));
     });
 }
 

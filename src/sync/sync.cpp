@@ -6,6 +6,7 @@
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/prompter.h"
+#include "io/indexfolders.h"
 #include "platform/volumes.h"
 #include "store/volroots.h"
 #include "tree/nodes.h"
@@ -126,9 +127,16 @@ public:
     void NoteTargetRoot(const QString& vol, const QString& root) {
         QStringList& roots = RootsOf(target_, targetRoots_, vol);
         if (!roots.contains(root)) roots << root;
+        TargetRemembersRoot(vol, root);
+        QStringList& remembered = targetRemembered_[vol];
+        if (!remembered.contains(root)) remembered << root;
     }
-    bool TargetKnowsRoot(const QString& vol, const QString& root) {
-        return RootsOf(target_, targetRoots_, vol).contains(root);
+    // True when the target's volroot table holds the root for vol (a disk mounted there
+    // now is not enough: the target must still know the root once it mounts elsewhere).
+    bool TargetRemembersRoot(const QString& vol, const QString& root) {
+        auto it = targetRemembered_.find(vol);
+        if (it == targetRemembered_.end()) it = targetRemembered_.emplace(vol, RememberedRoots(vol, target_)).first;
+        return it->second.contains(root);
     }
 
 private:
@@ -200,6 +208,7 @@ private:
     Statement inMain_, inBackups_, recordTime_;
     QStringList mainDrives_, backupDrives_;
     std::map<QString, QStringList> sourceRoots_, targetRoots_;
+    std::map<QString, QStringList> targetRemembered_;  // the target's volroot rows
 };
 
 // True when the source's file time is later than the target's.
@@ -211,17 +220,27 @@ bool IsLater(const QVariant& source, const QVariant& target) {
     return s.compare(t, Qt::CaseInsensitive) > 0;
 }
 
+// Index folders being copied into the target are first written under this name start
+// (with the copying process's id) in its "index/", then renamed: a killed run leaves no
+// half folder under a record's id, only a leftover the next run removes.
+const QString kIndexCopyPrefix = QStringLiteral(".copying-");
+
 // Copies the content index folder of a record; empty text or the reason it failed.
 QString CopyIndexFolder(const QString& sourceId, qint64 targetId, const QString& targetFolder) {
     const QString from = QStringLiteral("./index/") + sourceId;
     if (!IsFolderPath(from)) return QString();
     const std::filesystem::path to = FsPath(targetFolder + QStringLiteral("/index/") + QString::number(targetId));
+    const std::filesystem::path staged =
+        to.parent_path() / FsPath(OwnedTemporaryPrefix(kIndexCopyPrefix) + QString::number(targetId));
     std::error_code ec;
-    std::filesystem::remove_all(to, ec);  // the folder of the record's earlier index
-    if (!ec) std::filesystem::create_directories(to.parent_path(), ec);
-    if (!ec)
-        std::filesystem::copy(FsPath(from), to, std::filesystem::copy_options::recursive, ec);
+    std::filesystem::create_directories(to.parent_path(), ec);
+    if (!ec) std::filesystem::remove_all(staged, ec);
+    if (!ec) std::filesystem::copy(FsPath(from), staged, std::filesystem::copy_options::recursive, ec);
+    if (!ec) std::filesystem::remove_all(to, ec);  // the folder of the record's earlier index
+    if (!ec) std::filesystem::rename(staged, to, ec);
     if (!ec) return QString();
+    std::error_code ignored;
+    std::filesystem::remove_all(staged, ignored);
     return QStringLiteral("无法复制索引文件夹(cannot copy the index folder) ") + from + QStringLiteral(": ") +
            QString::fromStdString(ec.message());
 }
@@ -237,10 +256,16 @@ QString OpenSyncTarget(const QString& path, Connection& target, const Connection
     target.SetBusyTimeout(source.BusyTimeout());
     try {
         target.Open(ConnectionStringFor(path));
+        if (target.IsReadOnly()) target.Begin();  // throws why it cannot be written
     } catch (const DbError& e) {
+        target.Close();
         return ExplainOpenError(e);
     }
     return QString();
+}
+
+QString SyncNotRunText(const QString& why) {
+    return QStringLiteral("同步未完成(sync not done): ") + why;
 }
 
 QString SyncFinishText(const SyncCounts& counts) {
@@ -262,8 +287,13 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
     }
     // The index folders are copied only into a folder that is not this one.
     // A working folder without "index/" has no folder to copy: no test per record then.
-    const bool copyIndex = !targetFolder.isEmpty() && IsFolderPath(QStringLiteral("./index")) &&
-                           !SameFile(targetFolder, QDir::currentPath());
+    // The target's index folders are its own unless it shares this working folder.
+    const bool targetIndexOwned = !targetFolder.isEmpty() && !SameFile(targetFolder, QDir::currentPath());
+    const bool copyIndex = targetIndexOwned && IsFolderPath(QStringLiteral("./index"));
+    // Half-copied folders of a run that was killed.
+    if (targetIndexOwned) RemoveLeftoversOfEndedProcesses(targetFolder + QStringLiteral("/index"), kIndexCopyPrefix);
+    auto sourceIndexed = [](const QString& id) { return IsFolderPath(QStringLiteral("./index/") + id); };
+    auto targetIndexed = [&targetFolder](qint64 id) { return IsFolderPath(IndexFolderIn(targetFolder, id)); };
 
     // A batch writes about 0.3 MB of pages per 1,000 records; with the engine's default
     // cache of 2 MB a batch spills its pages (encrypted, written and read back) before it
@@ -318,10 +348,12 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
                     insert.Step();
                     insert.Reset();
                     const qint64 newId = target.LastInsertId();
+                    // The id was free in the target: a folder it has there is a deleted record's.
+                    if (targetIndexOwned) DropIndexOfFreshId(newId, targetFolder);
                     // The target learns where this path's disk was mounted.
                     const QString volText = TextOrEmpty(vol);
                     const QString root = matcher.SourceRoot(dir, volText);
-                    if (!root.isEmpty() && root.size() > 2 && !matcher.TargetKnowsRoot(volText, root)) {
+                    if (!root.isEmpty() && root.size() > 2 && !matcher.TargetRemembersRoot(volText, root)) {
                         RememberVolumeRoot(volText, root, target);
                         matcher.NoteTargetRoot(volText, root);
                     }
@@ -336,7 +368,18 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
                     update.Step();
                     update.Reset();
                     ++counts.updated;
-                    if (copyIndex) pendingIndex.emplace_back(sourceId, m.id);
+                    if (copyIndex && sourceIndexed(sourceId)) {
+                        // The old index goes before the new time commits: a run killed
+                        // before the copy leaves the record without a folder (copied by
+                        // the next run), never with the text of its older file.
+                        std::error_code ec;
+                        std::filesystem::remove_all(FsPath(IndexFolderIn(targetFolder, m.id)), ec);
+                        pendingIndex.emplace_back(sourceId, m.id);
+                    }
+                } else if (m.recordExists && copyIndex && sourceIndexed(sourceId) && !targetIndexed(m.id)) {
+                    // Up to date but without its index folder (a run killed after its
+                    // commit): the folder is copied now.
+                    pendingIndex.emplace_back(sourceId, m.id);
                 }
             } catch (const DbError& e) {
                 insert.Reset();
@@ -360,11 +403,12 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
 
 bool RunRecordSync(Connection& source, Prompter& prompter, const QString& targetPath,
                    const std::optional<QStringList>& ids, const SyncProgress& progress,
-                   const std::atomic<bool>* stop) {
+                   const std::atomic<bool>* stop, QString* whyNot) {
     Connection target;
     const QString why = OpenSyncTarget(targetPath, target, source);
     if (!why.isEmpty()) {
         prompter.Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
+        if (whyNot) *whyNot = why;
         return false;
     }
     SyncCounts counts;
@@ -376,6 +420,7 @@ bool RunRecordSync(Connection& source, Prompter& prompter, const QString& target
     } catch (const DbError& e) {
         ok = false;
         prompter.Message(ExplainOpenError(e), kSyncWarningCaption, MsgIcon::Exclamation);
+        if (whyNot) *whyNot = ExplainOpenError(e);
     }
     target.Close();
     if (counts.failed > 0) progress(QStringLiteral("失败 %1 条(failed %1)").arg(counts.failed));
@@ -385,10 +430,10 @@ bool RunRecordSync(Connection& source, Prompter& prompter, const QString& target
 }
 
 std::optional<QString> AskSyncTarget(Prompter& prompter) {
-    const std::optional<QStringList> files = prompter.PickFiles();
+    const std::optional<QStringList> files = prompter.PickCatalogueFiles();
     if (!files || files->isEmpty() || files->first().isEmpty()) return std::nullopt;
     const QString path = files->first();
-    if (!prompter.Confirm(kSyncQuestion + path, QStringLiteral("info"))) return std::nullopt;
+    if (!prompter.ConfirmQuestion(kSyncQuestion + path, QStringLiteral("info"))) return std::nullopt;
     return path;
 }
 
@@ -405,7 +450,11 @@ void SyncRecordsCommand(Session& s, const std::optional<QStringList>& ids) {
     LongOperation& op = s.ops.sync;
     op.Start();
     prompter.RunLongOperation(op, [&s, &prompter, &op, path, chosen] {
-        RunRecordSync(s.catalogue, prompter, path, chosen, [&op](const QString& t) { op.Post(t); }, op.StopToken());
+        QString whyNot;
+        RunRecordSync(s.catalogue, prompter, path, chosen, [&op](const QString& t) { op.Post(t); }, op.StopToken(),
+                      &whyNot);
+        // The progress dialog ends on the reason, not on its first "running".
+        if (!whyNot.isEmpty()) op.Post(SyncNotRunText(whyNot));
     });
 }
 

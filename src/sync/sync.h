@@ -48,6 +48,8 @@ struct SyncCounts {
 
 // "finish syn insert=%d update=%d".
 QString SyncFinishText(const SyncCounts& counts);
+// The last progress text of a run that could not be done: "同步未完成(sync not done): " + why.
+QString SyncNotRunText(const QString& why);
 
 struct RecordSyncOptions {
     // The target's batch is committed once this much time has passed since it began.
@@ -70,8 +72,11 @@ struct RecordSyncOptions {
 //    when a text is not a time): filesize and filedtime are updated.
 // For every inserted or updated record, the content index folder "./index/" + source id
 // (relative to the working folder) is copied to targetFolder + "/index/" + target id
-// once the row is committed; never when targetFolder is this working folder (both
-// catalogues would share one index folder). The progress texts are the path of every
+// once the row is committed (under a temporary name, then renamed); so is the folder of
+// a matched record that has none in the target (a run killed before its copies). An
+// updated record's old folder goes before its new time commits, and an id new in the
+// target drops any folder it had there. Never when targetFolder is this working folder
+// (both catalogues would share one index folder). The progress texts are the path of every
 // inserted record and the reasons of failed rows. Throws DbError when the target cannot
 // be written at all (the uncommitted batch is rolled back).
 SyncCounts SyncRecords(Connection& source, Connection& target, const QString& targetFolder,
@@ -80,11 +85,11 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
 
 // The worker of a record run: opens targetPath, runs SyncRecords from source, closes
 // the target and sends SyncFinishText. A target that cannot be opened or written is
-// shown with caption "警告" (exclamation icon). Returns false when it could not run
-// (nothing or only part written).
+// shown with caption "警告" (exclamation icon), and its reason goes to *whyNot when
+// given. Returns false when it could not run (nothing or only part written).
 bool RunRecordSync(Connection& source, Prompter& prompter, const QString& targetPath,
                    const std::optional<QStringList>& ids, const SyncProgress& progress,
-                   const std::atomic<bool>* stop = nullptr);
+                   const std::atomic<bool>* stop = nullptr, QString* whyNot = nullptr);
 
 // Copies node sourceId of source (its name and own tags from nodes, its children read in
 // source) and its subtree, depth first in the order of ChildNodeIds, under targetParent
@@ -97,12 +102,14 @@ int CopyNodeTree(Connection& source, const NodeMap& nodes, const QString& source
                  Connection& target, const SyncProgress& progress);
 
 // The worker of a node run: opens targetPath, CopyNodeTree under the target's root,
-// closes it and sends "finish". Failures are shown with caption "警告".
+// closes it and sends "finish". Failures are shown with caption "警告" and their reason
+// goes to *whyNot when given.
 bool RunNodeSync(Connection& source, const NodeMap& nodes, Prompter& prompter, const QString& targetPath,
-                 const QString& sourceNode, const SyncProgress& progress);
+                 const QString& sourceNode, const SyncProgress& progress, QString* whyNot = nullptr);
 
-// The target of a run: the file dialog (the first chosen file), then the question
-// "文件记录同步到:" + path. nullopt when either was cancelled.
+// The target of a run: the file dialog listing catalogue files (the first chosen file),
+// then the question "文件记录同步到:" + path (question icon). nullopt when either was
+// cancelled. The commands' progress dialog ends on SyncNotRunText when a run is refused.
 std::optional<QString> AskSyncTarget(Prompter& prompter);
 
 // 32855 with the ids of the selected rows (none: "请先选择一条记录。"), 32854 with nullopt

@@ -3,8 +3,10 @@
 #include "tags/keywordcommands.h"
 
 #include "base/dialogs.h"
+#include "base/longop.h"
 #include "base/prompter.h"
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -101,13 +103,47 @@ bool AnyApplied(const std::vector<RecordOutcome>& outcomes) {
     return false;
 }
 
+// A change over more records than this runs under the progress dialog, off the window's
+// thread (a few thousand records take a noticeable time to read and write).
+constexpr int kLongTagChange = 500;
+
+// Runs work as op when it covers many records; summary (called after work) is the text the
+// progress dialog ends with.
+void RunTagChange(const QStringList& ids, Prompter& prompter, LongOperation& op, const std::function<void()>& work,
+                  const std::function<QString()>& summary) {
+    if (ids.size() <= kLongTagChange) {
+        work();
+        return;
+    }
+    op.Start();
+    prompter.RunLongOperation(op, [&] {
+        work();
+        op.Post(summary());
+    });
+}
+
+// The progress report of op.
+ProgressReport ReportTo(LongOperation& op) {
+    return [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); };
+}
+
+QString AppliedSummary(const std::vector<RecordOutcome>& outcomes) {
+    int applied = 0;
+    for (const RecordOutcome& o : outcomes) applied += o.applied ? 1 : 0;
+    return QStringLiteral("finish %1 / %2").arg(applied).arg(outcomes.size());
+}
+
 bool KeywordBatch(const QStringList& ids, TagChange mode, const NodeTree& tree, Connection& conn,
-                  Prompter& prompter) {
+                  Prompter& prompter, LongOperation& op) {
     if (ids.isEmpty()) return false;
     DialogFields f{{dlg::kText, QString()}};
     if (!prompter.EditDialog(dlg::kBatchKeys, f)) return false;
     const TagList given = SplitTags(f.value(dlg::kText).toString());
-    return AnyApplied(ChangeRecordTags(ids, given, mode, tree, conn, prompter));
+    std::vector<RecordOutcome> outcomes;
+    RunTagChange(
+        ids, prompter, op, [&] { outcomes = ChangeRecordTags(ids, given, mode, tree, conn, prompter, ReportTo(op)); },
+        [&] { return AppliedSummary(outcomes); });
+    return AnyApplied(outcomes);
 }
 
 }  // namespace
@@ -123,7 +159,8 @@ QString GroupRefusalPrompt(const QString& id) {
 QString FinishGroupText(int count) { return QStringLiteral("finish group %1").arg(count); }
 
 std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagList& given, TagChange mode,
-                                            const NodeTree& tree, Connection& conn, Prompter& prompter) {
+                                            const NodeTree& tree, Connection& conn, Prompter& prompter,
+                                            const ProgressReport& report) {
     std::vector<RecordOutcome> outcomes;
     auto changed = [&](const TagList& tags) -> std::optional<TagList> {
         if (mode == TagChange::Remove) return RemovedTags(tags, given);
@@ -136,7 +173,10 @@ std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagLis
         stamp = conn.ChangeStamp();
         working.emplace(conn);
         int answer = kNone;
+        qint64 done = 0;
         for (const QString& id : ids) {
+            ++done;
+            if (report) report(done, ids.size(), id);
             RecordOutcome o{id, false};
             std::optional<TagList> tags = working->Get(id);
             if (tags) {
@@ -163,7 +203,8 @@ std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagLis
 }
 
 std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QString& node,
-                                             const NodeTree& tree, Connection& conn, Prompter& prompter) {
+                                             const NodeTree& tree, Connection& conn, Prompter& prompter,
+                                             const ProgressReport& report) {
     std::vector<RecordOutcome> outcomes;
     std::optional<WorkingTags> working;
     QString stamp;
@@ -171,7 +212,10 @@ std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QStri
         stamp = conn.ChangeStamp();
         working.emplace(conn);
         int answer = kNone;
+        qint64 done = 0;
         for (const QString& id : ids) {
+            ++done;
+            if (report) report(done, ids.size(), id);
             RecordOutcome o{id, false};
             std::optional<TagList> tags = working->Get(id);
             if (tags && CanJoinGroup(*tags, node, tree)) {
@@ -225,12 +269,14 @@ bool ShowKeywordsCommand(const QStringList& ids, Connection& conn, Prompter& pro
     return WriteRecordTags(id, tags, conn, prompter);
 }
 
-bool AddKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter) {
-    return KeywordBatch(ids, TagChange::Add, tree, conn, prompter);
+bool AddKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter,
+                        LongOperation& op) {
+    return KeywordBatch(ids, TagChange::Add, tree, conn, prompter, op);
 }
 
-bool DeleteKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter) {
-    return KeywordBatch(ids, TagChange::Remove, tree, conn, prompter);
+bool DeleteKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter,
+                           LongOperation& op) {
+    return KeywordBatch(ids, TagChange::Remove, tree, conn, prompter, op);
 }
 
 bool ShowGroupsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter) {
@@ -256,18 +302,27 @@ bool ShowGroupsCommand(const QStringList& ids, const NodeTree& tree, Connection&
     return count > 0;
 }
 
-bool AddToGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter) {
+bool AddToGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter,
+                       LongOperation& op) {
     if (ids.isEmpty()) return false;
     const std::optional<QString> node = prompter.PickNode();
     if (!node) return false;
-    return AnyApplied(AddRecordsToGroup(ids, *node, tree, conn, prompter));
+    std::vector<RecordOutcome> outcomes;
+    RunTagChange(
+        ids, prompter, op, [&] { outcomes = AddRecordsToGroup(ids, *node, tree, conn, prompter, ReportTo(op)); },
+        [&] { return AppliedSummary(outcomes); });
+    return AnyApplied(outcomes);
 }
 
-bool RemoveFromGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter) {
+bool RemoveFromGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter,
+                            LongOperation& op) {
     if (ids.isEmpty()) return false;
     const std::optional<QString> node = prompter.PickNode();
     if (!node || node->isEmpty()) return false;
-    const int count = RemoveRecordsFromGroup(ids, *node, tree, conn, prompter);
+    int count = 0;
+    RunTagChange(
+        ids, prompter, op, [&] { count = RemoveRecordsFromGroup(ids, *node, tree, conn, prompter); },
+        [&] { return FinishGroupText(count); });
     prompter.Message(FinishGroupText(count), QStringLiteral("info"), MsgIcon::Exclamation);
     return count > 0;
 }

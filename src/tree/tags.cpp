@@ -37,10 +37,23 @@ QStringList Tags(const QString& tagText) {
     return SplitText(tagText, QStringLiteral(" "), true, QString());
 }
 
-// One tag condition: " ( findkey like '% pattern %' )" (or "not like").
-QString TagCondition(const QString& pattern, bool negative) {
-    return (negative ? QStringLiteral(" ( findkey not like '% ") : QStringLiteral(" ( findkey like '% ")) +
-           SqlText(pattern) + QStringLiteral(" %' )");
+// The longest LIKE pattern the engine takes (bytes of UTF-8): a longer one fails the whole
+// statement with "LIKE or GLOB pattern too complex".
+constexpr qsizetype kLongestLikePattern = 50000;
+
+// One tag condition: " ( findkey like '% pattern %' )" (or "not like"). pattern is a tag
+// repeated n times, joined by " % " (Repeated). When that pattern is too long for LIKE,
+// the same test is made by counting: findkey holds " tag " n times without overlap (the
+// count replace() removes), compared without regard to ASCII case as LIKE compares; in
+// so long a tag "%" and "_" then stand for themselves.
+QString TagCondition(const QString& tag, int n, const QString& pattern, bool negative) {
+    if (pattern.toUtf8().size() + 4 <= kLongestLikePattern)
+        return (negative ? QStringLiteral(" ( findkey not like '% ") : QStringLiteral(" ( findkey like '% ")) +
+               SqlText(pattern) + QStringLiteral(" %' )");
+    const QString needle = QStringLiteral("lower(' ") + SqlText(tag) + QStringLiteral(" ')");
+    const QString count = QStringLiteral("(length(lower(findkey)) - length(replace(lower(findkey), %1, ''))) >= %2 * length(%1)")
+                              .arg(needle, QString::number(n));
+    return (negative ? QStringLiteral(" ( not (") : QStringLiteral(" ( (")) + count + QStringLiteral(") )");
 }
 
 // The conditions joined by " and ". A chain of ANDs nests one level per condition in the
@@ -87,7 +100,7 @@ QStringList DistinctTags(const QString& tagText) {
 
 QString NodeCondition(const QString& tagText) {
     QStringList conditions;
-    for (const QString& t : Tags(tagText)) conditions << TagCondition(t, false);
+    for (const QString& t : Tags(tagText)) conditions << TagCondition(t, 1, t, false);
     return JoinConditions(conditions);
 }
 
@@ -127,13 +140,13 @@ QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connectio
     const std::map<QString, int> counts = TagCounts(NodeAllTags(id, nodes));
     QStringList conditions;
     for (const auto& [t, c] : counts)
-        if (!t.isEmpty()) conditions << TagCondition(Repeated(t, c), false);
+        if (!t.isEmpty()) conditions << TagCondition(t, c, Repeated(t, c), false);
     for (const QString& kidTags : kids) {
         for (const QString& u : DistinctTags(kidTags)) {
             if (u.isEmpty()) continue;
             auto it = counts.find(u);
             int o = it == counts.end() ? 0 : it->second;
-            conditions << TagCondition(Repeated(u, o + 1), true);
+            conditions << TagCondition(u, o + 1, Repeated(u, o + 1), true);
         }
     }
     return JoinConditions(conditions);

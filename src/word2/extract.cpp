@@ -77,23 +77,6 @@ int MemberRank(Format f, const std::string& name) {  // < 0: not read
     return -1;
 }
 
-struct TextSink {
-    std::string& out;
-    size_t max;
-    bool full = false;
-    void Add(std::string_view s) {
-        if (full) return;
-        if (out.size() + s.size() > max) {
-            out.append(s.substr(0, max - out.size()));
-            full = true;
-            return;
-        }
-        out.append(s);
-    }
-    void EndLine() {
-        if (!out.empty() && out.back() != '\n') Add("\n");
-    }
-};
 
 // Walks the tree without recursion (a deeply nested hostile file cannot exhaust the stack)
 // and writes the text of the kind's text elements.
@@ -353,12 +336,20 @@ bool ExtractWithTools(const std::string& path, const std::string& kind, const Li
     if (kind == "doc") {
         tries.push_back({"catdoc", "-d", "utf-8", "-w", path});
         tries.push_back({"antiword", "-m", "UTF-8.txt", "-w", "0", path});
+    } else if (kind == "xls") {
+        // Cells as comma-separated values; the text's words are what is indexed.
+        tries.push_back({"xls2csv", "-d", "utf-8", "-q", "0", path});
+    } else if (kind == "rtf") {
+        // As HTML: unrtf's text output loses every character outside its code page, while
+        // its HTML keeps them all (as character references).
+        tries.push_back({"unrtf", "--nopict", "--html", path});
     } else {
         tries.push_back({"catppt", "-d", "utf-8", path});
     }
     for (const auto& t : tries) {
         std::string text;
         if (RunTool(t, limits, text) && !text.empty()) {
+            if (kind == "rtf") return ExtractHtmlBytes(text, limits, out, error);
             out += text;
             return true;
         }

@@ -4,8 +4,28 @@
 // beyond the size limits); `error` then tells why.
 
 #include <string>
+#include <string_view>
 
 namespace word2 {
+
+// Text written by an extraction, cut at a size limit.
+struct TextSink {
+    std::string& out;
+    size_t max;
+    bool full = false;
+    void Add(std::string_view s) {
+        if (full) return;
+        if (out.size() + s.size() > max) {
+            out.append(s.substr(0, max - out.size()));
+            full = true;
+            return;
+        }
+        out.append(s);
+    }
+    void EndLine() {
+        if (!out.empty() && out.back() != '\n') Add("\n");
+    }
+};
 
 // Limits that keep a hostile file from taking unbounded memory or time.
 struct Limits {
@@ -22,9 +42,41 @@ bool ExtractZipXml(const std::string& path, const std::string& kind, const Limit
 // pdf, through poppler.
 bool ExtractPdf(const std::string& path, const Limits& limits, std::string& out, std::string& error);
 
-// doc (catdoc, then antiword) and ppt (catppt): helper programs whose standard output is
-// the text.
+// doc (catdoc, then antiword), ppt (catppt), xls (xls2csv) and rtf (unrtf): helper programs
+// whose standard output is the text.
 bool ExtractWithTools(const std::string& path, const std::string& kind, const Limits& limits,
                       std::string& out, std::string& error);
+
+}  // namespace word2
+
+namespace word2 {
+
+// The kinds of document extracted, by the name the indexer gives them:
+//   txt                         plain text in any encoding the indexer detects (UTF-8, UTF-16,
+//                               GB18030, Big5), written as UTF-8
+//   html                        HTML and XHTML: the text a browser shows (no scripts, styles,
+//                               attributes or comments); the charset from the byte-order mark,
+//                               the page's own declaration, or detected
+//   epub                        the XHTML parts of an e-book in reading (spine) order
+//   rtf, doc, ppt, xls          through helper programs
+//   docx, pptx, xlsx, odt, odp, ods, pdf
+//   <kind>.gz                   a gzip-compressed document of one of the kinds above
+bool IsKnownKind(const std::string& kind);
+
+// Lowers a resource limit of this process (and so of the helper programs it starts); never
+// raises a limit set by whoever started it.
+void SetLimit(int resource, unsigned long long soft, unsigned long long hard);
+
+// Extracts the text of the file as `kind`. scratchDir is a private folder for the
+// decompressed copy of a compressed document of a kind read from a file.
+bool ExtractDocument(const std::string& path, const std::string& kind, const Limits& limits,
+                     const std::string& scratchDir, std::string& out, std::string& error);
+
+// The visible text of a page given as bytes.
+bool ExtractHtmlBytes(std::string_view bytes, const Limits& limits, std::string& out, std::string& error);
+// The XHTML parts of an e-book, in spine order.
+bool ExtractEpub(const std::string& path, const Limits& limits, std::string& out, std::string& error);
+// Plain text in a detected encoding, as UTF-8.
+bool ExtractPlainBytes(std::string_view bytes, const Limits& limits, std::string& out);
 
 }  // namespace word2

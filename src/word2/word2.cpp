@@ -2,7 +2,8 @@
 //
 //   word2  "<path>" <kind>
 //
-// kind is doc, ppt, docx, pptx, xlsx, odt, odp, ods or pdf. The text of the file is
+// kind is one of extract.h's kinds: txt, html, epub, rtf, doc, ppt, xls, docx, pptx, xlsx,
+// odt, odp, ods, pdf, or one of them + ".gz" for a gzip-compressed file. The text of the file is
 // written as UTF-8 to "./temp2/1.txt" (relative to the working directory; the folder is
 // made when missing) and the program prints "success". On any failure it prints the reason
 // to standard error, leaves "./temp2/1.txt" as it was and exits with status 1.
@@ -31,18 +32,6 @@ constexpr rlim_t kMaxCpuSeconds = 45;
 constexpr unsigned kMaxWallSeconds = 55;
 constexpr rlim_t kMaxFileBytes = 64ull << 20;
 
-void Limit(int resource, rlim_t soft, rlim_t hard) {
-    struct rlimit rl;
-    if (getrlimit(resource, &rl) == 0) {
-        // Never raise a limit set by whoever started us.
-        if (rl.rlim_max != RLIM_INFINITY && hard > rl.rlim_max) hard = rl.rlim_max;
-        if (soft > hard) soft = hard;
-    }
-    rl.rlim_cur = soft;
-    rl.rlim_max = hard;
-    setrlimit(resource, &rl);
-}
-
 int Fail(const std::string& why) {
     std::fprintf(stderr, "word2: %s\n", why.c_str());
     return 1;
@@ -68,21 +57,24 @@ int main(int argc, char** argv) {
 
 #if !defined(__SANITIZE_ADDRESS__)
     // (A build with the address sanitizer reserves terabytes of address space.)
-    Limit(RLIMIT_AS, kMaxAddressSpace, kMaxAddressSpace);
+    word2::SetLimit(RLIMIT_AS, kMaxAddressSpace, kMaxAddressSpace);
 #endif
-    Limit(RLIMIT_CPU, kMaxCpuSeconds, kMaxCpuSeconds + 5);
-    Limit(RLIMIT_FSIZE, kMaxFileBytes, kMaxFileBytes);
-    Limit(RLIMIT_CORE, 0, 0);
+    word2::SetLimit(RLIMIT_CPU, kMaxCpuSeconds, kMaxCpuSeconds + 5);
+    word2::SetLimit(RLIMIT_FSIZE, kMaxFileBytes, kMaxFileBytes);
+    word2::SetLimit(RLIMIT_CORE, 0, 0);
     alarm(kMaxWallSeconds);
+
+    // Only a regular file is read: a pipe, socket or device is refused before it is opened
+    // (opening a pipe waits for a writer that may never come).
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return Fail(path + ": " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return Fail(path + ": not a regular file");
 
     word2::Limits limits;
     std::string text, error;
     bool ok = false;
     try {
-        if (kind == "doc" || kind == "ppt") ok = word2::ExtractWithTools(path, kind, limits, text, error);
-        else if (kind == "docx" || kind == "pptx" || kind == "xlsx" || kind == "odt" || kind == "odp" || kind == "ods")
-            ok = word2::ExtractZipXml(path, kind, limits, text, error);
-        else if (kind == "pdf") ok = word2::ExtractPdf(path, limits, text, error);
+        if (word2::IsKnownKind(kind)) ok = word2::ExtractDocument(path, kind, limits, "temp2", text, error);
         else error = "unknown kind " + kind;
     } catch (const std::bad_alloc&) {
         ok = false;

@@ -43,7 +43,7 @@ TEST_F(CliExport, ExportTwiceAndTree) {
                                        "sh", dir.path(), KORVEL_CLI}),
               0);
     QStringList ids = {"1"};
-    for (const QString& f : {"src/it's a.txt", "src/文件 名.txt", "src/a/same.txt", "src/b/same.txt", "src/proj"})
+    for (const char* f : {"src/it's a.txt", "src/文件 名.txt", "src/a/same.txt", "src/b/same.txt", "src/proj"})
         ids << One({"add-record", Path(f), "--tags", "t"});
     EXPECT_EQ(ids, QStringList({"1", "2", "3", "4", "5", "6"}));
 
@@ -97,7 +97,7 @@ TEST_F(CliExport, BatchChanges) {
     Write("src/Old/It's.txt", "1");
     Write("src/Old/sub/b.txt", "2");
     Write("src/other/c.txt", "3");
-    for (const QString& f : {"src/Old/It's.txt", "src/Old/sub/b.txt", "src/other/c.txt"}) One({"add-record", Path(f)});
+    for (const char* f : {"src/Old/It's.txt", "src/Old/sub/b.txt", "src/other/c.txt"}) One({"add-record", Path(f)});
 
     CliResult r = Run({"set-disk", "12'3", "1", "2"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,77 @@ TEST_F(CliRecords, DeleteAndUpdateRecords) {
     EXPECT_EQ(Run({"show-record", "2"}).status, 1);
     EXPECT_EQ(Run({"backups", "2"}).status, 1);
     EXPECT_TRUE(QFile::exists(d + "/docs/b.txt"));
+}
+
+// The commands on a copy take its path as add-backup does: relative to the folder
+// korvel-cli was started in, made absolute.
+TEST_F(CliRecords, CopyCommandsTakeThePathAsAddBackupDoes) {
+    const char* commands[] = {"del-backup", "promote-backup", "replace-formal"};
+    for (const char* command : commands) {
+        ASSERT_EQ(Run({"add-backup", "2", "docs/中文 dir/copy 1.txt"}).status, 0) << command;
+        CliResult r = Run({command, "2", "docs/中文 dir/copy 1.txt"});
+        EXPECT_EQ(r.status, 0) << command << ": " << r.err.toStdString();
+        EXPECT_EQ(r.lines.value(0).section('\t', 0, 0), d + "/docs/中文 dir/copy 1.txt") << command;
+        ASSERT_EQ(Run({"edit-record", "2", "--path", d + "/docs/b.txt"}).status, 0);
+        for (const QString& line : Run({"backups", "2"}).lines)
+            Run({"del-backup", "2", line.section('\t', 0, 0)});
+    }
+}
+
+// edit-record writes only the fields it is given, inside its write transaction: tags
+// that another program adds at the same time all stay.
+TEST_F(CliRecords, EditRecordLosesNoConcurrentTagChange) {
+    const int rounds = 30;
+    QProcess tagger;
+    tagger.setWorkingDirectory(d);
+    tagger.start("/bin/sh", {"-c", "i=0; while [ $i -lt $1 ]; do i=$((i+1)); \"$0\" --dir \"$2\" add-tags t$i 1 "
+                                   ">/dev/null || exit 1; done",
+                             QStringLiteral(KORVEL_CLI), QString::number(rounds), d});
+    ASSERT_TRUE(tagger.waitForStarted());
+    int edits = 0;
+    while (tagger.state() != QProcess::NotRunning || edits < 5) {
+        ASSERT_EQ(Run({"edit-record", "1", "--desc", QString("d%1").arg(++edits)}).status, 0);
+        if (edits > 200) break;
+    }
+    ASSERT_TRUE(tagger.waitForFinished(120000));
+    EXPECT_EQ(tagger.exitCode(), 0);
+    const QString tags = Field("1", "findkey");
+    for (int i = 1; i <= rounds; ++i) EXPECT_TRUE(tags.contains(QString(" t%1 ").arg(i))) << i << tags.toStdString();
+    EXPECT_EQ(Field("1", "filedesc"), QString("d%1").arg(edits));
+}
+
+// Texts with tabs, newlines and backslashes print escaped as list prints them, in every
+// command that prints catalogue texts.
+TEST_F(CliRecords, OutputsEscapeFieldsAsListDoes) {
+    const QString raw = "x\ty\nz\\w";
+    const QString escaped = "x\\ty\\nz\\\\w";
+    QDir(d).mkpath("odd");
+    Write(d + "/odd/" + raw, "o");
+    ASSERT_EQ(Run({"edit-record", "2", "--name", raw, "--path", d + "/odd/" + raw}).status, 0);
+    ASSERT_EQ(Run({"add-backup", "2", d + "/odd/" + raw}).status, 0);
+    struct Case {
+        QStringList args;
+        QString line;  // a line the output must hold
+    };
+    const Case cases[] = {
+        {{"show-record", "2"}, "name\t" + escaped},
+        {{"show-record", "2"}, "dir\t" + d + "/odd/" + escaped},
+        {{"resolve", "2"}, d + "/odd/" + escaped},
+        {{"backups", "2"}, d + "/odd/" + escaped + "\t" + Run({"backups", "2"}).lines.value(0).section('\t', 1)},
+        {{"replace-path", "/odd/", "/odd2/", "2"}, "2\t" + d + "/odd2/" + escaped},
+        {{"add-node", "0", raw, raw}, "1"},
+        {{"nodes"}, "  1\t" + escaped + "\t" + escaped},
+    };
+    for (const Case& c : cases) {
+        CliResult r = Run(c.args);
+        EXPECT_EQ(r.status, 0) << c.args.join(' ').toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.lines.contains(c.line)) << c.args.join(' ').toStdString() << "\n" << r.lines.join('\n').toStdString();
+    }
+    CliResult note = Run({"note", raw, "--folder", d + "/odd"});
+    EXPECT_EQ(note.status, 0) << note.err.toStdString();
+    ASSERT_EQ(note.lines.size(), 1) << note.lines.join('\n').toStdString();
+    EXPECT_TRUE(note.lines[0].startsWith(d + "/odd/")) << note.lines[0].toStdString();
+    EXPECT_TRUE(note.lines[0].endsWith(escaped + ".txt")) << note.lines[0].toStdString();
 }
 
 TEST_F(CliRecords, BadArgumentsFailClearly) {

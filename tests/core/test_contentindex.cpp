@@ -101,13 +101,14 @@ std::string AdvancedForm(const std::string& typed) {
 
 }  // namespace
 
-TEST(ContentIndex, LibraryExportsOnlyItsThreeFunctions) {
+TEST(ContentIndex, LibraryExportsOnlyItsOwnFunctions) {
     QString out;
     ASSERT_EQ(RunCommand(QStringLiteral("nm -D --defined-only \"%1\"").arg(KRVLINDEX_LIB), out), 0);
     QStringList names;
     for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) names << line.split(u' ').last();
     names.sort();
-    EXPECT_EQ(names, (QStringList{"DeleteFiles", "IndexFiles", "SearchFiles"}));
+    EXPECT_EQ(names, (QStringList{"DeleteFiles", "IndexFiles", "IndexFilesFrom", "IndexedSource", "SearchFiles",
+                                  "SearchIndexedFiles"}));
 }
 
 TEST(ContentIndex, PlainTextEncodingsAreDetected) {
@@ -197,6 +198,76 @@ TEST(ContentIndex, CjkRunsMatchExactlyWhatGrepFinds) {
     // Nothing to search for finds nothing.
     EXPECT_EQ(Matches(ids, ""), (std::set<std::string>{}));
     EXPECT_EQ(Matches(ids, " ，。 "), (std::set<std::string>{}));
+}
+
+TEST(ContentIndex, QuotedPhrasesMatchTheWordsInThatOrder) {
+    TempWorkDir w;
+    const std::vector<std::string> texts = {
+        "the quick brown fox jumps",            // 1: the phrase
+        "brown quick: the decoy has both",      // 2: both words, other order
+        "quick, brown and more",                // 3: punctuation between is no word
+        "quick red brown",                      // 4: another word between
+        "报告：quick brown 中文字 end",          // 5: mixed
+        "QUICK BROWN in capitals",              // 6
+        "quick\nbrown across a line end",       // 7
+        "中文 字 quick",                          // 8: the characters apart
+    };
+    std::vector<std::string> ids;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        ids.push_back(std::to_string(i + 1));
+        IndexText(ids.back(), texts[i]);
+    }
+    using S = std::set<std::string>;
+    struct Case {
+        const char* query;
+        S expected;
+    } cases[] = {
+        {"\"quick brown\"", S{"1", "3", "5", "6", "7"}},
+        {"quick brown", S{"1", "2", "3", "4", "5", "6", "7"}},  // unquoted: all words, any order
+        {"\"brown quick\"", S{"2"}},
+        {"\xE2\x80\x9Cquick brown\xE2\x80\x9D", S{"1", "3", "5", "6", "7"}},  // full-width quotes
+        {"\"brown 中文字\"", S{"5"}},
+        {"\"brown 中文 文字 \"", S{"5"}},  // the advanced search's form of the same
+        {"\"quick brown 中文\"", S{"5"}},
+        {"\"中文字 end\"", S{"5"}},
+        {"\"字 quick\"", S{"8"}},
+        {"\"quick brown\" fox", S{"1"}},
+        {"\"quick brown\" 报告", S{"5"}},
+        {"\"quick red\" \"red brown\"", S{"4"}},
+        {"\"quick brown", S{"1", "3", "5", "6", "7"}},  // an unclosed quote runs to the end
+        {"\"\"", S{}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Matches(ids, c.query), c.expected) << c.query;
+
+    // Every hit at once, in id order, with the relevance of the one-record form.
+    std::vector<std::pair<std::string, float>> all;
+    const int n = SearchIndexedFiles(
+        "\"quick brown\"",
+        [](const char* id, float rank, void* ctx) {
+            static_cast<std::vector<std::pair<std::string, float>>*>(ctx)->emplace_back(id, rank);
+        },
+        &all);
+    ASSERT_EQ(n, 5);
+    std::vector<std::string> allIds;
+    for (const auto& h : all) {
+        allIds.push_back(h.first);
+        EXPECT_FLOAT_EQ(h.second, Rank(h.first, "\"quick brown\""));
+    }
+    EXPECT_EQ(allIds, (std::vector<std::string>{"1", "3", "5", "6", "7"}));
+}
+
+TEST(ContentIndex, TextWithoutWordsLeavesNoIndexFolder) {
+    TempWorkDir w;
+    IndexText("1", "words here");
+    ASSERT_TRUE(fs::exists("index/1"));
+    for (const char* empty : {"", "  \n\t", " ，。！ --- "}) {
+        IndexText("2", empty);
+        EXPECT_FALSE(fs::exists("index/2")) << empty;
+    }
+    // A record whose text is replaced by none loses its index.
+    IndexText("1", "\n");
+    EXPECT_FALSE(fs::exists("index/1"));
+    EXPECT_EQ(Rank("1", "words"), 0.0f);
 }
 
 TEST(ContentIndex, RelevanceGrowsWithTheMatch) {
@@ -350,15 +421,25 @@ TEST(ContentIndex, WrapperIndexesThroughTheExtractor) {
     EXPECT_EQ(ContentIndex::Rank("5", "quarterly"), 0.0f);
 }
 
-TEST(ContentIndex, ExtractorKinds) {
+TEST(ContentIndex, DocumentKinds) {
     struct Case {
         const char* path;
-        const char* kind;
+        const char* kind;       // DocumentKind
+        const char* extractor;  // ExtractorKind
     } cases[] = {
-        {"/a/b.doc", "doc"},   {"/a/B.DOC", "doc"},   {"/a/b.ppt", "ppt"},   {"/a/b.docx", "docx"},
-        {"/a/b.pptx", "pptx"}, {"/a/b.xlsx", "xlsx"}, {"/a/b.odt", "odt"},   {"/a/b.odp", "odp"},
-        {"/a/b.ods", "ods"},   {"/a/b.pdf", "pdf"},   {"/a/b.txt", ""},      {"/a/b.doc/c", ""},
-        {"/a/doc", ""},        {"/a/b.docm", ""},
+        {"/a/b.doc", "doc", "doc"},      {"/a/B.DOC", "doc", "doc"},        {"/a/b.ppt", "ppt", "ppt"},
+        {"/a/b.docx", "docx", "docx"},   {"/a/b.pptx", "pptx", "pptx"},     {"/a/b.xlsx", "xlsx", "xlsx"},
+        {"/a/b.odt", "odt", "odt"},      {"/a/b.odp", "odp", "odp"},        {"/a/b.ods", "ods", "ods"},
+        {"/a/b.pdf", "pdf", "pdf"},      {"/a/b.xls", "xls", "xls"},        {"/a/b.rtf", "rtf", "rtf"},
+        {"/a/b.html", "html", "html"},   {"/a/b.HTM", "html", "html"},      {"/a/b.xhtml", "html", "html"},
+        {"/a/b.epub", "epub", "epub"},   {"/a/b.txt", "txt", ""},           {"/a/b.md", "txt", ""},
+        {"/a/b.csv", "txt", ""},         {"/a/README", "txt", ""},          {"/a/b.html.gz", "html.gz", "html.gz"},
+        {"/a/b.txt.gz", "txt.gz", "txt.gz"}, {"/a/b.pdf.GZ", "pdf.gz", "pdf.gz"}, {"/a/b.tar.gz", "", ""},
+        {"/a/b.gz", "", ""},             {"/a/b.doc/c", "", ""},            {"/a/doc", "", ""},
+        {"/a/b.docm", "", ""},           {"/a/b.exe", "", ""},              {"/a/.txt", "", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(ExtractorKind(c.path), c.kind) << c.path;
+    for (const auto& c : cases) {
+        EXPECT_EQ(DocumentKind(c.path), c.kind) << c.path;
+        EXPECT_EQ(ExtractorKind(c.path), c.extractor) << c.path;
+    }
 }

@@ -21,6 +21,7 @@
 
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -410,3 +411,71 @@ TEST_F(Export, ImmutableFolderIsReportedToo) {
 }
 
 }  // namespace
+
+namespace {
+
+// A record with the stored path dir (as typed, any form) and disk "0".
+QString AddStored(const QString& dir) {
+    Statement st(S().catalogue, "insert into main(name, findkey, dir, filetype, vol) values('n', ' ', ?, '文件', '0')");
+    st.Bind(1, dir);
+    st.Step();
+    return QString::number(S().catalogue.LastInsertId());
+}
+
+}  // namespace
+
+TEST_F(Export, EveryCopyLandsDirectlyInTheChosenFolder) {
+    // Stored paths whose last piece, read carelessly, climbs out of the export folder. The
+    // source is a file of that literal name in the working folder (a relative stored path).
+    MakeDir(disk + "/out/sub");
+    MakeDir(disk + "/out/sub/dir");
+    MakeDir(disk + "/out/sub/dir/a");
+    QDir().mkpath("E:\\dir/a");  // the second source is ./escaped2.txt, reached through it
+    const struct {
+        QString stored;
+        QByteArray exportedAs;
+    } cases[] = {
+        {"E:\\dir\\..\\..\\escaped.txt", "escaped.txt"},
+        {"E:\\dir/a/../../escaped2.txt", "escaped2.txt"},
+        {"E:\\dir\\..", "_.."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString());
+        const QByteArray source = EncodePath(QDir::cleanPath(c.stored));
+        WriteBytes(source, "content of " + source);
+        const QString id = AddStored(c.stored);
+        EXPECT_EQ(ExportRecordsTo(S(), {id}, P("out/sub"), false), "共1条记录 成功复制了1条记录");
+        EXPECT_EQ(ReadBytes(disk + "/out/sub/" + c.exportedAs), "content of " + source);
+    }
+    EXPECT_EQ(Names(disk + "/out"), QByteArrayList({"sub"}));
+    EXPECT_EQ(Names(disk), QByteArrayList({"out"}));
+    EXPECT_EQ(Names(disk + "/out/sub/dir"), QByteArrayList({"a"}));
+}
+
+TEST_F(Export, TemporaryCopiesOfKilledRunsGoAndAreNeverCatalogued) {
+    // What a killed export leaves: a temporary copy named after its (ended) process; one of
+    // a process still running stays.
+    // The id of a process that has ended.
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const QByteArray stale = ".korvel-copy-" + QByteArray::number(ended) + "-a1b2c3";
+    const QByteArray running = ".korvel-copy-" + QByteArray::number(::getpid()) + "-d4e5f6";
+    WriteBytes(disk + "/out/" + stale, QByteArray(1000, 'p'));
+    WriteBytes(disk + "/out/" + running, "in progress");
+    WriteBytes(disk + "/a.txt", "a");
+    EXPECT_EQ(ExportRecordsTo(S(), {Add("a.txt")}, P("out"), false), "共1条记录 成功复制了1条记录");
+    EXPECT_EQ(Names(disk + "/out"), QByteArrayList({running, "a.txt"}));
+
+    // A folder import never takes them as documents.
+    WriteBytes(disk + "/out/" + stale, "left again");
+    ImportOptions o;
+    o.createNodeTree = false;
+    o.fileList.clear();
+    const WalkResult walked = WalkFolder(P("out"), 1, "", "0", o, S().ops.import, S().catalogue);
+    EXPECT_EQ(walked.records, 1);  // the copy a.txt; the temporary copies are skipped
+    Statement st(S().catalogue, "select count(*) from main where name like '.korvel-copy-%'");
+    ASSERT_TRUE(st.Step());
+    EXPECT_EQ(st.Column(0).toInt(), 0);
+}

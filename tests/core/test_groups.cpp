@@ -130,7 +130,7 @@ TEST_F(Groups, AddingToAGroup) {
         prompts.nodes = {QString(c.node)};
         prompts.questions.clear();
         prompts.fourAnswers = {1};
-        AddToGroupCommand({QString::number(id)}, Tree(), S().catalogue, S().prompter());
+        AddToGroupCommand({QString::number(id)}, Tree(), S().catalogue, S().prompter(), S().ops.batch);
         EXPECT_EQ(TaggedCatalogue::Findkey(id), c.after) << c.name;
         if (c.allowed)
             EXPECT_TRUE(prompts.questions.isEmpty()) << c.name;
@@ -155,14 +155,14 @@ TEST_F(Groups, RefusalNoticeRules) {
         prompts.nodes = {QStringLiteral("4")};
         prompts.fourAnswers = c.answers;
         prompts.questions.clear();
-        AddToGroupCommand({"1", "2", "3", "4"}, Tree(), S().catalogue, S().prompter());
+        AddToGroupCommand({"1", "2", "3", "4"}, Tree(), S().catalogue, S().prompter(), S().ops.batch);
         EXPECT_EQ(prompts.questions.size(), c.notices);
         EXPECT_EQ(TaggedCatalogue::Findkey(3), "     a    q   ");  // the allowed one is added
         ExecuteSql("update main set findkey=' q ' where id=3", adCmdTextNoRecords, S().catalogue);
     }
     // Cancelled picker: nothing happens.
     prompts.questions.clear();
-    EXPECT_FALSE(AddToGroupCommand({"3"}, Tree(), S().catalogue, S().prompter()));
+    EXPECT_FALSE(AddToGroupCommand({"3"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
     EXPECT_EQ(TaggedCatalogue::Findkey(3), " q ");
 }
 
@@ -172,7 +172,7 @@ TEST_F(Groups, RemovingFromAGroup) {
     cat.Record(3, " a ");         // not in N1 at all: N1's tags are none of its
     cat.Record(4, " n1 ");        // group N1; N2 chosen below it: N2's and N1's tags go
     prompts.nodes = {QStringLiteral("2")};
-    EXPECT_TRUE(RemoveFromGroupCommand({"1", "2", "3", "4"}, Tree(), S().catalogue, S().prompter()));
+    EXPECT_TRUE(RemoveFromGroupCommand({"1", "2", "3", "4"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "finish group 3");
     EXPECT_EQ(TaggedCatalogue::Findkey(1), "     x   ");
@@ -183,8 +183,8 @@ TEST_F(Groups, RemovingFromAGroup) {
     // An empty pick or a cancelled picker ends the command without a message.
     prompts.messages.clear();
     prompts.nodes = {QString()};
-    EXPECT_FALSE(RemoveFromGroupCommand({"1"}, Tree(), S().catalogue, S().prompter()));
-    EXPECT_FALSE(RemoveFromGroupCommand({"1"}, Tree(), S().catalogue, S().prompter()));
+    EXPECT_FALSE(RemoveFromGroupCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
+    EXPECT_FALSE(RemoveFromGroupCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
     EXPECT_TRUE(prompts.messages.empty());
     // Leaving A beside N2 removes A's tag only; leaving N1 while in N2 below it finds N1's
     // tags shared with the group N2 and changes nothing.

@@ -183,7 +183,7 @@ TEST_F(Keywords, FourAnswerPromptRules) {
         prompts.fourAnswers = c.answers;
         prompts.questions.clear();
         prompts.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, "t"}});
-        EXPECT_TRUE(AddKeywordsCommand({"1", "2", "3", "4", "5"}, Tree(), S().catalogue, S().prompter()));
+        EXPECT_TRUE(AddKeywordsCommand({"1", "2", "3", "4", "5"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
         QStringList applied;
         for (int id = 1; id <= 5; ++id)
             if (TaggedCatalogue::Findkey(id).count(QStringLiteral(" t ")) > (id == 3 ? 1 : 0))
@@ -214,14 +214,14 @@ TEST_F(Keywords, DeleteCommandAndOutcomes) {
 
 TEST_F(Keywords, BatchCommandsNeedASelectionAndOk) {
     cat.Record(1, " a ");
-    EXPECT_FALSE(AddKeywordsCommand({}, Tree(), S().catalogue, S().prompter()));
+    EXPECT_FALSE(AddKeywordsCommand({}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
     EXPECT_TRUE(prompts.dialogsShown.empty());
     prompts.CancelDialog(dlg::kBatchKeys);
-    EXPECT_FALSE(DeleteKeywordsCommand({"1"}, Tree(), S().catalogue, S().prompter()));
+    EXPECT_FALSE(DeleteKeywordsCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
     EXPECT_EQ(TaggedCatalogue::Findkey(1), " a ");
     // Deleting with an empty entry stores the tags again, sorted and padded.
     prompts.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, "   "}});
-    EXPECT_TRUE(DeleteKeywordsCommand({"1"}, Tree(), S().catalogue, S().prompter()));
+    EXPECT_TRUE(DeleteKeywordsCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
     EXPECT_EQ(TaggedCatalogue::Findkey(1), "     a   ");
 }
 

@@ -113,7 +113,7 @@ TEST_F(Listing, EmptyListingAndOpenError) {
     ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);
     S().list.ShowNodeRecords("all");
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "无法打开mytable表。");
+    EXPECT_EQ(prompts.messages[0].text, "无法打开mytable表。(no such table: main)");
     EXPECT_EQ(prompts.messages[0].caption, "info");
     EXPECT_FALSE(S().pageset.State());
     S().list.FillPage(-3);  // paging with nothing open does nothing
@@ -125,7 +125,8 @@ TEST_F(Listing, PagingErrorShownOnce) {
     ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);  // the rows cannot be fetched any more
     S().list.FillPage(2);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "无法打开表。");
+    EXPECT_TRUE(prompts.messages[0].text.startsWith("无法打开表。(")) << prompts.messages[0].text.toStdString();
+    EXPECT_TRUE(prompts.messages[0].text.contains("no such table")) << prompts.messages[0].text.toStdString();
     EXPECT_EQ(prompts.messages[0].caption, "info");
     EXPECT_EQ(S().list.RowCount(), 0);
     EXPECT_EQ(S().list.PageText(), "当前页 2 / 总页数 3");

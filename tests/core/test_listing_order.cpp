@@ -199,8 +199,10 @@ TEST(ListingFirstPage, SameAsTheWholeList) {
             const std::vector<qint64> expected(whole.begin(), whole.begin() + std::min<size_t>(pageSize, whole.size()));
             EXPECT_EQ(first, expected) << condition.toStdString() << " page size " << pageSize;
             EXPECT_EQ(S().pageset.RowIds(), whole) << condition.toStdString();
-            if (whole.size() > 3u * pageSize && pageSize < 200)
+            if (whole.size() > 3u * pageSize && pageSize < 200) {
+
                 EXPECT_TRUE(walked) << "the first page came from the whole list: " << condition.toStdString();
+            }
         }
     }
     // The listing's own statements: the walk uses the time index, never a sort; the whole
@@ -260,6 +262,164 @@ TEST(ListingFirstPage, CountInBackground) {
     EXPECT_TRUE(prompts.messages.empty());
     S().list.Reset();
     S().pageset.SetFirstPageThreshold(50000);
+}
+
+// Page 1 of a listing by name (either direction, after a header sort too) found by the
+// walk over the name index is the first page of the whole list: names equal without
+// regard to ASCII case, empty and missing names, conditions matching many, few or no
+// rows. A condition too rare for the walk falls back to the whole list.
+TEST(ListingFirstPage, ByNameSameAsTheWholeList) {
+    TempCatalogue cat;
+    std::mt19937 rng(11);
+    S().catalogue.Begin();
+    Statement ins(S().catalogue, QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(?,?,?,?)"));
+    const int rows = 12000;
+    for (int id = 1; id <= rows; ++id) {
+        QVariant name = QStringLiteral("%1file%2").arg(rng() % 2 ? "" : "_").arg(rng() % 700);
+        switch (rng() % 40) {
+            case 0: name = QVariant(); break;
+            case 1: name = QString(); break;
+            case 2: name = name.toString().toUpper(); break;  // equal to others without regard to case
+            case 3: name = QStringLiteral("文件%1").arg(rng() % 5); break;
+            default: break;
+        }
+        QString findkey = QStringLiteral(" all ");
+        if (id % 7 == 0) findkey += QStringLiteral("seven ");
+        if (id % 1201 == 0) findkey += QStringLiteral("rare ");
+        ins.Reset();
+        ins.Bind(1, id);
+        ins.Bind(2, name);
+        ins.Bind(3, findkey);
+        ins.Bind(4, QStringLiteral("2025-1-%1 1:0:0").arg(rng() % 28 + 1));
+        ins.Step();
+    }
+    ins = Statement();
+    S().catalogue.Commit();
+    S().pageset.SetFirstPageThreshold(0);
+
+    struct Case {
+        QString condition;
+        std::vector<OrderKey> order;
+        QString sort;  // a header sort applied after opening
+        bool walks;    // page 1 of 30 comes from the walk (the whole list follows)
+    };
+    const Case cases[] = {
+        {"", {{"name", false}}, "", true},
+        {"", {{"name", true}}, "", true},
+        {"findkey like '% all %'", {{"name", false}}, "", true},
+        {"findkey like '% seven %'", {{"name", true}}, "", true},
+        {"findkey like '% rare %'", {{"name", false}}, "", false},  // 10 rows: the walk gives up
+        {"findkey like '% none %'", {{"name", false}}, "", false},
+        {"findkey like '% seven %'", {{"fileinputdtime", true}}, "name DESC", true},
+        {"findkey like '% seven %'", {{"name", false}}, "id DESC", true},
+        {"findkey like '% seven %'", {{"name", false}}, "filetype ASC", false},  // no index serves it
+    };
+    for (const Case& c : cases) {
+        for (int pageSize : {1, 30}) {
+            const std::string what = c.condition.toStdString() + " " + c.order[0].column.toStdString() + " " +
+                                     c.sort.toStdString() + " page size " + std::to_string(pageSize);
+            RowQuery whole = Where(c.condition, c.order);
+            if (!c.sort.isEmpty()) {
+                std::vector<OrderKey> order = *ParseSortText(c.sort, g_column_names);
+                order.insert(order.end(), c.order.begin(), c.order.end());
+                whole.order = order;
+            }
+            const std::vector<qint64> all = OrderedRowIds(S().catalogue, whole);
+            S().pageset.SetPageSize(pageSize);
+            S().pageset.Open(Where(c.condition, c.order), S().catalogue, true);
+            if (!c.sort.isEmpty()) {
+                S().pageset.CompleteCount();
+                S().pageset.SetSort(c.sort, true);
+            }
+            if (pageSize == 30) {
+                // Walked: page 1 known, the whole list not yet. Otherwise nothing is known.
+                EXPECT_EQ(S().pageset.FirstPageKnown(), c.walks) << what;
+                EXPECT_FALSE(S().pageset.CountKnown()) << what;
+            }
+            std::vector<qint64> first;
+            S().pageset.SetAbsolutePage(1);
+            for (int i = 0; i < pageSize && !S().pageset.Eof(); ++i, S().pageset.MoveNext())
+                first.push_back(S().pageset.Field("id").toLongLong());
+            const std::vector<qint64> expected(all.begin(), all.begin() + std::min<size_t>(pageSize, all.size()));
+            EXPECT_EQ(first, expected) << what;
+            EXPECT_EQ(S().pageset.RowIds(), all) << what;
+            EXPECT_TRUE(S().pageset.FirstPageKnown());
+        }
+    }
+    // The walk reads the name index in its order without a sort; the whole list reads
+    // the table without any index: the name index never drives a tag query.
+    auto plan = [](const QString& sql) {
+        QString text;
+        for (Recordset rs = ExecuteSql("explain query plan " + sql, adCmdText, S().catalogue); !rs.Eof(); rs.MoveNext())
+            text += VariantToText(rs.Field(3)) + u'\n';
+        return text;
+    };
+    for (const char* dir : {"", " desc"}) {
+        const QString walk = plan(QStringLiteral("select rowid, (findkey like '% a %'), lower(name), \"name\" from main "
+                                                 "indexed by main_name order by name collate nocase") + dir);
+        EXPECT_TRUE(walk.contains("main_name")) << walk.toStdString();
+        EXPECT_FALSE(walk.contains("TEMP B-TREE")) << walk.toStdString();
+    }
+    for (const char* sql : {"select rowid, \"name\" from \"main\" not indexed where findkey like '% a %'",
+                            "select rowid, \"name\", \"id\" from \"main\" not indexed where findkey like '% a %' "
+                            "and findkey not like '% b %'"}) {
+        const QString whole = plan(QString::fromLatin1(sql));
+        EXPECT_FALSE(whole.contains("INDEX")) << whole.toStdString();
+    }
+    S().pageset.SetFirstPageThreshold(50000);
+    S().pageset.SetPageSize(30);
+}
+
+// A listing whose page 1 needs the whole list (a rare tag) is left to the worker when a
+// worker makes the count: the listing's thread shows page 1 when it comes.
+TEST(ListingFirstPage, AwaitedFromTheWorker) {
+    TempCatalogue cat;
+    ScriptedPrompter prompts;
+    S().catalogue.Begin();
+    Statement ins(S().catalogue, QStringLiteral("insert into main(id,name,findkey) values(?,?,?)"));
+    for (int id = 1; id <= 6000; ++id) {
+        ins.Reset();
+        ins.Bind(1, id);
+        ins.Bind(2, QStringLiteral("n%1").arg(id % 977));
+        ins.Bind(3, id % 1500 == 0 ? QStringLiteral(" rare ") : QStringLiteral(" common "));
+        ins.Step();
+    }
+    ins = Statement();
+    S().catalogue.Commit();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    S().pageset.SetFirstPageThreshold(0);
+    S().options.subnode = false;
+    std::atomic<int> ready{0};
+    S().list.Reset();
+    S().list.countInBackground = [&] { ++ready; };
+    ASSERT_TRUE(S().list.ShowNodeRecords("rare"));
+    EXPECT_TRUE(S().list.PageAwaited());
+    EXPECT_EQ(S().list.RowCount(), 0);
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 …");
+    for (int i = 0; i < 500 && ready == 0; ++i) QThread::msleep(10);
+    ASSERT_EQ(ready, 1);
+    S().list.CountReady();
+    EXPECT_FALSE(S().list.PageAwaited());
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 1");
+    ASSERT_EQ(S().list.RowCount(), 4);
+    // Ids 1500, 3000, 4500 and 6000 are named n523, n69, n592 and n138.
+    QStringList names;
+    for (const QStringList& row : S().list.Rows()) names << row[0];
+    EXPECT_EQ(names, QStringList({"n138", "n523", "n592", "n69"}));
+
+    // A common tag shows page 1 at once; a header sort by name too.
+    ready = 0;
+    ASSERT_TRUE(S().list.ShowNodeRecords("common"));
+    EXPECT_FALSE(S().list.PageAwaited());
+    EXPECT_EQ(S().list.RowCount(), 30);
+    S().list.SortBy(0, true);
+    EXPECT_EQ(S().list.RowCount(), 30);
+    EXPECT_EQ(S().list.Rows()[0][0], "n99");
+    S().pageset.Close();
+    S().list.Reset();
+    S().options.subnode = true;
+    S().pageset.SetFirstPageThreshold(50000);
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 // A listing shows the records as they are now each time a page is filled: edited rows

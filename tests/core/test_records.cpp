@@ -4,6 +4,7 @@
 #include "support/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
+#include "records/backupcommands.h"
 #include "records/recordcommands.h"
 #include "records/recordops.h"
 #include "store/pageset.h"
@@ -12,6 +13,8 @@
 #include "support/scripted_prompter.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <utime.h>
 
@@ -88,6 +91,88 @@ TEST_F(Records, EditCancelOrUnchangedKeepsRecord) {
     EditRecordCommand(S(), {});
     EXPECT_EQ(prompts.MessageTexts().value(0), kSelectRecordFirst);
     EXPECT_TRUE(prompts.dialogsShown.empty());
+}
+
+// An edit writes only what the user changed, over the record as it is when written:
+// what another program changed while the dialog was open stays; a field changed on both
+// sides is not overwritten, the user is told and nothing is written.
+TEST_F(Records, EditKeepsWhatAnotherProgramChangedMeanwhile) {
+    AddRecord(1, "r", "/d/r.txt", "0", " a ");
+    ListAll();
+    Connection other;
+    other.Open(kConnectionString);
+    auto theyWrite = [&other](const QString& sql) { other.Execute(sql, adCmdTextNoRecords); };
+    prompts.dialogs[dlg::kEditRecord].push_back([&](DialogFields& f) {
+        theyWrite("update main set findkey=' a b ', filedesc='theirs' where id=1");
+        f[dlg::kName] = "mine";
+        return true;
+    });
+    EditRecordCommand(S(), {RowOf("1")});
+    EXPECT_EQ(Dump("select name, findkey, filedesc, yourid from main"), QStringList{"mine| a b |theirs|NULL"});
+    EXPECT_TRUE(prompts.messages.empty());
+
+    prompts.dialogs[dlg::kEditRecord].push_back([&](DialogFields& f) {
+        theyWrite("update main set findkey=' a b c ', filedesc='theirs again' where id=1");
+        f[dlg::kName] = "mine again";
+        f[dlg::kDesc] = "my desc";
+        return true;
+    });
+    EditRecordCommand(S(), {RowOf("1")});
+    EXPECT_EQ(Dump("select name, findkey, filedesc from main"), QStringList{"mine| a b c |theirs again"});
+    EXPECT_EQ(prompts.MessageTexts(), QStringList{kEditConflict + "filedesc"});
+}
+
+// The core of edit-record: given fields only, read and written in one write transaction.
+TEST_F(Records, StoredEditWritesOnlyTheGivenFields) {
+    AddRecord(1, "r", "/d/r.txt", "7", " a  ");
+    ExecuteSql("update main set filedesc='d', yourid='n' where id=1", adCmdTextNoRecords, S().catalogue);
+    RecordEdit edit;
+    edit.desc = "new desc";
+    EXPECT_EQ(StoreRecordEdit("1", edit, nullptr, S().catalogue).outcome, EditOutcome::Stored);
+    EXPECT_EQ(Dump("select name, findkey, dir, vol, filedesc, yourid from main"),
+              QStringList{"r| a |/d/r.txt|7|new desc|n"});
+    EXPECT_EQ(StoreRecordEdit("9", edit, nullptr, S().catalogue).outcome, EditOutcome::NoRecord);
+}
+
+// Commands of the window that change records refuse a listed row whose record is no
+// longer the one shown (its id now names another file), and change nothing.
+TEST_F(Records, WindowCommandsRefuseARowWhoseRecordWasReplaced) {
+    struct Case {
+        const char* name;
+        std::function<void(int row)> run;
+    };
+    const Case cases[] = {
+        {"delete", [&](int row) { prompts.confirms = {true}; DeleteRecordsCommand(S(), {row}); }},
+        {"edit", [&](int row) { prompts.AnswerDialog(dlg::kEditRecord, {{dlg::kDesc, "x"}}); EditRecordCommand(S(), {row}); }},
+        {"update", [&](int row) { UpdateRecordsCommand(S(), {row}); }},
+        {"delete a copy", [&](int row) {
+             prompts.AnswerDialog(dlg::kOpenBack, {{dlg::kChoice, "/c/b.txt;0"}});
+             DelBackupCommand(S(), {row});
+         }},
+        {"batch delete copies", [&](int row) {
+             prompts.AnswerDialog(dlg::kBatchBackup, {{dlg::kPattern, "%"}});
+             BatchDelBackupCommand(S(), {row});
+         }},
+    };
+    WriteFile(dir() + "/b.txt", "b");
+    for (const Case& c : cases) {
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
+        ExecuteSql("delete from main4", adCmdTextNoRecords, S().catalogue);
+        AddRecord(1, "a.txt", dir() + "/a.txt");
+        ListAll();
+        const int row = RowOf("1");
+        // Another program deletes a.txt's record and catalogues b.txt, which gets id 1.
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
+        AddRecord(1, "b.txt", dir() + "/b.txt");
+        AddCopyRow(1, "/c/b.txt", "0");
+        const QStringList before = Dump("select * from main") + Dump("select * from main4");
+        prompts.messages.clear();
+        c.run(row);
+        EXPECT_EQ(Dump("select * from main") + Dump("select * from main4"), before) << c.name;
+        EXPECT_EQ(prompts.MessageTexts(), QStringList{kRowNotCurrent}) << c.name;
+        // The listing shows the record as it is now.
+        EXPECT_EQ(S().list.Rows().at(0).value(0), "b.txt") << c.name;
+    }
 }
 
 TEST_F(Records, DeleteRemovesRecordsAndCopiesNotFiles) {

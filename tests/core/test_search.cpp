@@ -90,9 +90,11 @@ TEST(AdvancedSearch, ConditionFollowsTheFieldOrderWithBoundTexts) {
         {namePath, "1=1 and name like ? and dir like ?", {"%it's%", "%/a%b_c%"}},
         {twoBlanks, "1=1 and findkey like ? and findkey like ?", {"%a%", "%b%"}},
         {all,
-         "1=1 and name like ? and dir like ? and filedtime >= ? and filedtime <= ? and fileinputdtime >= ?"
-         " and fileinputdtime <= ? and filedesc like ? and yourid like ? and findkey like ? and findkey like ?",
-         {"%n%", "%p%", "2001-01-01", "2002-01-01", "2003-01-01", "2004-01-01", "%d%", "%o%", "%k1%", "%k2%"}},
+         "1=1 and name like ? and dir like ? and timekey(filedtime) >= ? and timekey(filedtime) <= ?"
+         " and timekey(fileinputdtime) >= ? and timekey(fileinputdtime) <= ? and filedesc like ? and yourid like ?"
+         " and findkey like ? and findkey like ?",
+         {"%n%", "%p%", "20010101000000", "20020101000000", "20030101000000", "20040101000000", "%d%", "%o%",
+          "%k1%", "%k2%"}},
     };
     for (const Case& c : cases) {
         const SearchCondition got = BuildSearchCondition(c.fields);
@@ -159,6 +161,45 @@ TEST(AdvancedSearch, DialogFieldsKeywordsAndDates) {
     p.AnswerDialog(dlg::kAdvancedSearch, {{dlg::kFileFrom, "2009-03-06"}, {dlg::kFileTo, "2009-03-07"}});
     AdvancedSearchCommand(S());
     EXPECT_EQ(ListedIds(), QStringList{"2"});
+}
+
+// Times are compared as times, whatever the padding of their parts in the catalogue:
+// records catalogued in months and on days 1 to 9 are found like the others.
+TEST(AdvancedSearch, TimesCompareAsTimesWhateverTheirPadding) {
+    TempCatalogue cat;
+    ScriptedPrompter p;
+    const char* stored[] = {"2026-03-07 9:05:01", "2026-3-7 10:0:0", "2026-03-10 0:00:00",
+                            "2026-12-10 9:05:01", "2026-2-28 23:59:59", "no time"};
+    for (int i = 0; i < 6; ++i) {
+        testrec::AddRecord(i + 1, QString("r%1").arg(i + 1), "/d");
+        Statement st(S().catalogue, "update main set fileinputdtime=?1, filedtime=?1 where id=?2");
+        st.Bind(1, QString(stored[i]));
+        st.Bind(2, i + 1);
+        st.Step();
+    }
+    struct Case {
+        QString from, to;
+        QStringList ids;
+    };
+    const Case cases[] = {
+        {"2026-03-07", "", {"1", "2", "3", "4"}},
+        {"2026-03-01", "2026-03-31", {"1", "2", "3"}},
+        {"", "2026-03-07", {"5"}},  // a "to" day is the start of that day
+        {"2026-03-08", "2026-12-10", {"3"}},
+        {"2026-02-01", "2026-03-08", {"1", "2", "5"}},
+        {"2027-01-01", "", {}},
+    };
+    for (const Case& c : cases) {
+        for (bool record : {true, false}) {
+            AdvancedSearchFields f;
+            (record ? f.recordFrom : f.fileFrom) = c.from;
+            (record ? f.recordTo : f.fileTo) = c.to;
+            ASSERT_TRUE(RunAdvancedSearch(S(), f)) << c.from.toStdString();
+            EXPECT_EQ(ListedIds(), c.ids) << (record ? "record " : "file ") << c.from.toStdString() << ".."
+                                          << c.to.toStdString();
+        }
+    }
+    EXPECT_TRUE(p.messages.empty());
 }
 
 TEST(AdvancedSearch, NodePickerGivesTheNodesAllTags) {
@@ -314,6 +355,37 @@ TEST(ContentSearch, AdvancedSearchRanksItsCandidates) {
     f.name.clear();
     ASSERT_TRUE(RunAdvancedSearch(S(), f));
     EXPECT_EQ(ListedIds().size(), 3);
+}
+
+TEST(CreateIndex, WebPagesAreIndexedAsTheTextABrowserShows) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    S().filters.List("index") = QStringList{"*.html", "*.docx", "*.bin", "*.txt"};
+    // The attribute values, the script, the style and the comment hold "hiddenword"; the
+    // page's text holds "shownword".
+    cat.AddText(1, "page.html",
+                "<html><head><style>p.hiddenword{}</style><script>var hiddenword = 1;</script></head>"
+                "<body><!-- hiddenword --><p class=\"hiddenword\" title=\"hiddenword\">shownword 可见</p>"
+                "<a href=\"hiddenword.html\">link</a></body></html>");
+    cat.AddText(2, "broken.docx", "PK\x03\x04 not a zip archive");  // the extractor fails
+    cat.AddText(3, "program.bin", "shownword in bytes no extractor reads");
+    cat.AddText(4, "blank.txt", "  \n ");  // no text: no index
+    const CreateIndexResult r = CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue);
+    EXPECT_EQ(r.counted, 1);
+    EXPECT_EQ(r.notExtracted, (std::map<QString, int>{{"docx", 1}}));
+    EXPECT_EQ(r.noExtractor, 1);
+    ASSERT_EQ(r.failures.size(), 2);  // the record without text is no failure
+    EXPECT_TRUE(r.failures[0].startsWith("2 ") && r.failures[0].contains("text extraction failed")) << r.failures[0].toStdString();
+    EXPECT_TRUE(r.failures[1].startsWith("3 ") && r.failures[1].contains("no extractor")) << r.failures[1].toStdString();
+    EXPECT_EQ(CreateIndexSummary(r), "成功创建1条索引!\n未能提取文字(text not extracted): docx 1\n"
+                                     "无法提取的文件类型(kind without extractor): 1");
+    EXPECT_TRUE(QDir("index/1").exists());
+    for (const char* id : {"2", "3", "4"}) EXPECT_FALSE(QDir(QStringLiteral("index/") + id).exists()) << id;
+
+    EXPECT_EQ(HitIds(RankIndexedRecords("shownword", S().catalogue)), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankIndexedRecords("可见", S().catalogue)), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankIndexedRecords("hiddenword", S().catalogue)), QStringList{});
+    EXPECT_EQ(HitIds(RankIndexedRecords("link", S().catalogue)), QStringList{"1"});
 }
 
 TEST(CreateIndex, CommandCountsTheIndexedRecords) {

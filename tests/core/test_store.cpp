@@ -335,19 +335,32 @@ TEST(Store, OpenCatalogueFilesAreRefusedToInProcessReaders) {
     EXPECT_FALSE(IsProtectedFile("kv.kdb"));  // a closed catalogue is an ordinary file
 }
 
-// A read-only catalogue is refused with a clear message and nothing is left beside it;
-// an empty file is no catalogue, and CreateCatalogue makes one of it.
+// A read-only catalogue opens for reading: its rows can be read, every write transaction
+// fails with a clear message, and nothing is left beside it. An empty file is no
+// catalogue, and CreateCatalogue makes one of it.
 TEST(Store, ReadOnlyAndEmptyCatalogueFiles) {
     TempWorkDir work;
     CreateCatalogue("kv.kdb");
+    {
+        Connection w;
+        w.Open(kConnectionString);
+        w.Execute("insert into main(id, name) values(1, 'kept')", adCmdTextNoRecords);
+    }
     QFile::setPermissions("kv.kdb", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     Connection c;
+    ASSERT_NO_THROW(c.Open(kConnectionString));
+    EXPECT_TRUE(c.IsReadOnly());
+    Recordset rs = c.Execute("select name from main", adCmdText);
+    EXPECT_EQ(rs.Field(0).toString(), "kept");
+    rs.Close();
     try {
-        c.Open(kConnectionString);
-        ADD_FAILURE() << "a read-only catalogue was opened for writing";
+        c.Execute("delete from main", adCmdTextNoRecords);
+        ADD_FAILURE() << "a read-only catalogue was written";
     } catch (const DbError& e) {
         EXPECT_TRUE(e.description().contains("read-only")) << e.what();
     }
+    EXPECT_THROW(WriteTransaction tx(c), DbError);
+    c.Close();
     EXPECT_FALSE(QFile::exists("kv.kdb-wal"));
     EXPECT_FALSE(QFile::exists("kv.kdb-shm"));
     QFile::setPermissions("kv.kdb", QFile::ReadOwner | QFile::WriteOwner);

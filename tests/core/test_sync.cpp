@@ -3,6 +3,7 @@
 #include "base/fsutil.h"
 #include "support/session.h"
 #include "base/longop.h"
+#include "platform/volumes.h"
 #include "store/catalogue.h"
 #include "store/volroots.h"
 #include "support/startcli.h"
@@ -14,6 +15,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -504,6 +506,95 @@ TEST_F(Sync, KilledRunLeavesTheCommittedRowsWhole) {
               QStringLiteral("/m/d%1/文件 %2.txt").arg((rows - 1) / 100).arg(rows - 1));
     t.Close();
     S().catalogue.Open(kConnectionString);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Sync, ARecordOfAMountedDiskLeavesItsVolumeRootInTheTarget) {
+    // A fake machine: /dev/null stands in for an ext4 disk (UUID 12345678-...) that is
+    // mounted at /mnt/usb while the sync runs.
+    QDir().mkdir("fake");
+    QFile::link("/dev/null", "fake/12345678-9abc-def0-1234-56789abcdef0");
+    QFile table("fake/mountinfo");
+    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+    table.write("20 1 0:40 / / rw - overlay overlay rw\n22 20 1:3 / /mnt/usb rw - ext4 /dev/loop9 rw\n");
+    table.close();
+    SetMountInfoPath(QDir::current().absoluteFilePath("fake/mountinfo"));
+    SetDiskByUuidDir(QDir::current().absoluteFilePath("fake"));
+    const QString vol = QString::number(0x12345678u);
+    ASSERT_EQ(DriveOfDisk(vol), "/mnt/usb");
+    for (bool sourceRemembers : {false, true}) {
+        SCOPED_TRACE(sourceRemembers ? "the source remembers the root" : "the root is only mounted");
+        TempCatalogue src;
+        QDir().mkdir("t");
+        CreateCatalogue("t/kv.kdb");
+        Connection tgt;
+        tgt.Open(ConnectionStringFor(QDir::current().absoluteFilePath("t/kv.kdb")));
+        AddRecord(S().catalogue, {"/mnt/usb/docs/a.txt", vol, "2020-01-02"});
+        if (sourceRemembers) RememberVolumeRoot(vol, "/mnt/usb", S().catalogue);
+        EXPECT_EQ(SyncRecords(S().catalogue, tgt, QDir::current().absoluteFilePath("t"), std::nullopt,
+                              [](const QString&) {}).inserted, 1);
+        EXPECT_EQ(RememberedRoots(vol, tgt), QStringList({"/mnt/usb"}));
+        tgt.Close();
+        S().catalogue.ForgetRememberedRoots();
+    }
+    SetMountInfoPath(QString());
+    SetDiskByUuidDir(QString());
+}
+
+TEST_F(Sync, ARerunGivesEveryTargetRecordItsIndexFolder) {
+    // What a run killed after a commit leaves: target records whose index folders were not
+    // copied yet, and a half-copied folder of the killed process.
+    const qint64 a = AddRecord(S().catalogue, {"/m/a", "77", "2020-01-02"});
+    const qint64 b = AddRecord(S().catalogue, {"/m/b", "77", "2020-01-02"});
+    for (qint64 id : {a, b}) {
+        QDir().mkpath(QStringLiteral("index/%1").arg(id));
+        QFile f(QStringLiteral("index/%1/text.txt").arg(id));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("text " + QByteArray::number(id));
+    }
+    ASSERT_EQ(Run().inserted, 2);
+    // The id of a process that has ended.
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const QString half = QStringLiteral("t/index/.copying-%1-2").arg(ended);
+    QDir().mkpath(half);
+    ASSERT_TRUE(QDir("t/index/2").removeRecursively());
+
+    const SyncCounts again = Run();
+    EXPECT_EQ(SyncFinishText(again), "finish syn insert=0 update=0");
+    QFile copied("t/index/2/text.txt");
+    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copied.readAll(), "text " + QByteArray::number(b));
+    EXPECT_FALSE(QFileInfo::exists(half));
+    EXPECT_TRUE(QFileInfo::exists("t/index/1/text.txt"));
+
+    // An update copies the new text; the old folder is gone before the new time commits.
+    AddRecord(S().catalogue, {"/m/a", "77", "2020-01-05"});  // a later twin of a: updates target 1
+    QFile newer(QStringLiteral("index/%1/text.txt").arg(a + 2));
+    QDir().mkpath(QStringLiteral("index/%1").arg(a + 2));
+    ASSERT_TRUE(newer.open(QIODevice::WriteOnly));
+    newer.write("newer text");
+    newer.close();
+    EXPECT_EQ(Run().updated, 1);
+    QFile updated("t/index/1/text.txt");
+    ASSERT_TRUE(updated.open(QIODevice::ReadOnly));
+    EXPECT_EQ(updated.readAll(), "newer text");
+}
+
+TEST_F(Sync, ARefusedTargetEndsTheProgressDialogWithTheReason) {
+    AddRecord(S().catalogue, {"/m/a", "77", "2020"});
+    ScriptedPrompter p;
+    p.files.push_back(QStringList{QDir::current().absoluteFilePath("t/none.kdb")});
+    p.confirms.push_back(true);
+    SyncRecordsCommand(S(), std::nullopt);
+    ASSERT_FALSE(p.statusTexts.isEmpty());
+    EXPECT_TRUE(p.statusTexts.last().startsWith("同步未完成(sync not done): ")) << p.statusTexts.last().toStdString();
+    EXPECT_TRUE(p.statusTexts.last().contains("Could not find file")) << p.statusTexts.last().toStdString();
 }
 
 }  // namespace

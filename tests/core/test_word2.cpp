@@ -92,6 +92,84 @@ TEST(Word2, ExtractsOfficeDocumentsAndPdf) {
     EXPECT_EQ(std::distance(fs::directory_iterator("temp2"), {}), 1);
 }
 
+// A page whose attribute values, script, style and comment hold words its text does not.
+const char* const kHostilePage =
+    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>页面标题 Title</title>"
+    "<style>.attrword { color: red } /* styleword */</style>"
+    "<script>var scriptword = \"<p>scriptword</p>\";</script></head>"
+    "<body><!-- commentword --><p class=\"attrword\" title=\"attrword\">Visible 可见文字 <b>bold</b>text</p>"
+    "<div data-x=\"attrword\">second<br>line</div><img alt=\"attrword\" src=\"attrword.png\">"
+    "<table><tr><td>cell1</td><td>cell2</td></tr></table><noscript>scriptword</noscript></body></html>";
+
+TEST(Word2, WebPagesEbooksRtfAndCompressedFiles) {
+    TempWorkDir w;
+    std::ofstream("page.html", std::ios::binary) << kHostilePage;
+    std::ofstream("page2.html", std::ios::binary) << kHostilePage;
+    ASSERT_EQ(std::system("gzip -n page2.html"), 0);  // page2.html.gz
+    std::ofstream("notes.txt", std::ios::binary) << "压缩的纯文本 compressed plain text\n";
+    ASSERT_EQ(std::system("gzip -n notes.txt"), 0);
+    // A Chinese page in GB18030 without any charset declaration: detected.
+    std::ofstream("gbk.html", std::ios::binary) << "<html><body><p>" << "\xB9\xFA\xB1\xEA\xB1\xE0\xC2\xEB"  // 国标编码
+                                                << "</p></body></html>";
+    // An XHTML page that names its charset in the XML declaration.
+    std::ofstream("x.xhtml", std::ios::binary)
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><body>"
+           "<p>可扩展 extensible</p></body></html>";
+    // An e-book whose manifest lists its parts in another order than the spine.
+    ASSERT_TRUE(officefiles::WriteZip("book.epub", {
+        {"mimetype", "application/epub+zip"},
+        {"META-INF/container.xml",
+         "<?xml version=\"1.0\"?><container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
+         "<rootfiles><rootfile full-path=\"OEBPS/content.opf\" media-type=\"application/oebps-package+xml\"/>"
+         "</rootfiles></container>"},
+        {"OEBPS/text/ch2.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>第二章 chapter two</p>"
+                                 "<script>scriptword</script></body></html>"},
+        {"OEBPS/content.opf",
+         "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\"><manifest>"
+         "<item id=\"c2\" href=\"text/ch2.xhtml\" media-type=\"application/xhtml+xml\"/>"
+         "<item id=\"c1\" href=\"text/ch%201.xhtml\" media-type=\"application/xhtml+xml\"/></manifest>"
+         "<spine><itemref idref=\"c1\"/><itemref idref=\"c2\"/></spine></package>"},
+        {"OEBPS/text/ch 1.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>第一章 chapter one</p>"
+                                  "</body></html>"},
+    }));
+    // RTF with a Unicode escape and a GBK byte escape.
+    std::ofstream("r.rtf", std::ios::binary)
+        << "{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fnil\\fcharset134 SimSun;}}\\f0 Hello {\\b RTF} "
+           "\\u20013?\\u25991? \\'b9\\'fa\\par second line\\par}";
+
+    const std::string page = "页面标题 Title\nVisible 可见文字 boldtext\nsecond\nline\ncell1\tcell2\t\n";
+    struct Case {
+        const char* file;
+        const char* kind;
+        std::string text;
+    } cases[] = {
+        {"page.html", "html", page},
+        {"page2.html.gz", "html.gz", page},
+        {"notes.txt.gz", "txt.gz", "压缩的纯文本 compressed plain text\n"},
+        {"gbk.html", "html", "国标编码\n"},
+        {"x.xhtml", "html", "可扩展 extensible\n"},
+        {"book.epub", "epub", "第一章 chapter one\n第二章 chapter two\n"},
+    };
+    for (const auto& c : cases) {
+        fs::remove("temp2/1.txt");
+        ASSERT_TRUE(Extract(c.file, c.kind)) << c.file;
+        EXPECT_EQ(ReadBytes("temp2/1.txt"), c.text) << c.file;
+    }
+    fs::remove("temp2/1.txt");
+    ASSERT_TRUE(Extract("r.rtf", "rtf"));
+    const std::string rtf = ReadBytes("temp2/1.txt");
+    EXPECT_NE(rtf.find("Hello RTF 中文 国"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("second line"), std::string::npos) << rtf;
+    EXPECT_EQ(rtf.find("UnRTF"), std::string::npos) << rtf;
+
+    // Nothing but the text: no scratch file is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator("temp2"), {}), 1);
+    // A compressed file that is not gzip, and a compressed kind without an extractor.
+    std::ofstream("fake.html.gz", std::ios::binary) << "<html>not compressed</html>";
+    EXPECT_FALSE(Extract("fake.html.gz", "html.gz"));
+    EXPECT_FALSE(Extract("notes.txt.gz", "exe.gz"));
+}
+
 TEST(Word2, RefusesDamagedAndHostileFilesWithinBoundedTime) {
     TempWorkDir w;
     std::mt19937 rng(7);

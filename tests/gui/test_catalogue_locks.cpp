@@ -1,6 +1,7 @@
 // The window's own file dialogs must not open the catalogue's files: on Linux, closing
 // any descriptor of a file drops every record lock the process holds on it, after which
 // another program would remove the write-ahead log under the window.
+#include "base/settings.h"
 #include "gui/GuiPrompter.h"
 #include "support/session.h"
 #include "store/catalogue.h"
@@ -42,11 +43,15 @@ void WithDialogShown(const std::function<void()>& open) {
 
 TEST(CatalogueLocks, FileDialogsOnTheWorkingFolderLeaveTheCatalogueToTheEngine) {
     TempCatalogue cat;
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('before', 'b', 0)"), adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('before', 'b', 0)"),
+               adCmdTextNoRecords, S().catalogue);
     GuiPrompter gui(S());
     S().SetPrompter(&gui);
-    WithDialogShown([&] { EXPECT_FALSE(gui.PickFiles().has_value()); });
-    WithDialogShown([&] { EXPECT_FALSE(gui.PickFolder().has_value()); });
+    // The pickers start in the working folder, where the catalogue's files are.
+    RememberPickFolder(PickKind::Import, QDir::currentPath());
+    ASSERT_EQ(PickStartFolder(PickKind::Import), QDir::currentPath());
+    WithDialogShown([&] { EXPECT_FALSE(gui.PickFiles(PickKind::Import).has_value()); });
+    WithDialogShown([&] { EXPECT_FALSE(gui.PickFolder(PickKind::Import).has_value()); });
     S().SetPrompter(nullptr);
 
     // Another program opens and closes the catalogue: it must find the window still there

@@ -8,6 +8,7 @@
 #include "base/windowlayout.h"
 #include "gui/CLeftView.h"
 #include "gui/CMainFrame.h"
+#include "gui/SearchBox.h"
 #include "gui/COstrelView.h"
 #include "gui/commandids.h"
 #include "list/recordlist.h"
@@ -158,8 +159,8 @@ TEST(DailyUse, KeysReachTheirCommandsInTheirPane) {
          [&] { return frame.pageText()->text() == QStringLiteral("当前页 2 / 总页数 2"); }},
         {"Ctrl+Home", list, Qt::Key_Home, Qt::ControlModifier, [] {},
          [&] { return frame.pageText()->text() == QStringLiteral("当前页 1 / 总页数 2"); }},
-        // Ctrl+F opens the advanced search from the list.
-        {"Ctrl+F", list, Qt::Key_F, Qt::ControlModifier, [] {},
+        // Ctrl+Shift+F opens the advanced search from the list.
+        {"Ctrl+Shift+F", list, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier, [] {},
          [&] {
              return !p.dialogsShown.empty() && p.dialogsShown.back().first == dlg::kAdvancedSearch;
          }},
@@ -167,6 +168,9 @@ TEST(DailyUse, KeysReachTheirCommandsInTheirPane) {
         {"F5", list, Qt::Key_F5, {},
          [&] { Catalogue::Record(100, QStringLiteral("new.txt"), QStringLiteral(" x "), QStringLiteral("/n")); },
          [&] { return frame.countText()->text() == QStringLiteral("共 61 条记录(RECORDS)"); }},
+        // Ctrl+F: the search box (last: it takes the focus from the list).
+        {"Ctrl+F", list, Qt::Key_F, Qt::ControlModifier, [] {},
+         [&] { return frame.searchBox()->hasFocus(); }},
     };
     for (const Case& k : cases) {
         k.before();
@@ -215,7 +219,7 @@ TEST(DailyUse, MenusShowTheKeys) {
         {cmd::kDelRec2, Origin::RecordMenu, QKeySequence(Qt::Key_Delete)},
         {cmd::kModifyRec, Origin::MainMenu, QKeySequence(Qt::Key_F2)},
         {cmd::kModifyRec2, Origin::RecordMenu, QKeySequence(Qt::Key_F2)},
-        {cmd::kAdvancedFind, Origin::MainMenu, QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {cmd::kAdvancedFind, Origin::MainMenu, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
         {cmd::kAddNode, Origin::MainMenu, QKeySequence(Qt::Key_Insert)},
         {cmd::kAddNode2, Origin::NodeMenu, QKeySequence(Qt::Key_Insert)},
         {cmd::kDelNode, Origin::MainMenu, QKeySequence(Qt::Key_Delete)},
@@ -227,7 +231,7 @@ TEST(DailyUse, MenusShowTheKeys) {
         EXPECT_EQ(a->shortcut(), k.key) << k.id;
         EXPECT_FALSE(a->text().contains(u'\t')) << k.id;
     }
-    // Ctrl+F is window-wide: it reaches ADVANCE whenever that item is enabled.
+    // Ctrl+Shift+F is window-wide: it reaches ADVANCE from either pane.
     EXPECT_EQ(frame.FindAction(cmd::kAdvancedFind, Origin::MainMenu)->shortcutContext(), Qt::WindowShortcut);
     EXPECT_EQ(frame.FindAction(cmd::kDelRec, Origin::MainMenu)->shortcutContext(),
               Qt::WidgetWithChildrenShortcut);
@@ -239,7 +243,7 @@ TEST(DailyUse, WindowLayoutIsRestoredUnlessOffScreen) {
     Catalogue c;
     ScriptedPrompter p;
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    const QRect placed(screen.left() + 20, screen.top() + 30, screen.width() / 2, screen.height() / 2);
+    const QRect placed(screen.left() + 20, screen.top() + 30, screen.width() * 3 / 4, screen.height() / 2);  // wider than the toolbar needs
     {
         CMainFrame frame(S());
         frame.setGeometry(placed);
@@ -275,8 +279,8 @@ TEST(DailyUse, WindowLayoutIsRestoredUnlessOffScreen) {
 TEST(DailyUse, TooltipsOnlyForCutTexts) {
     Catalogue c;
     const QString longName = QString(60, u'n') + QStringLiteral(".txt");
-    Catalogue::Record(1, QStringLiteral("a"), QStringLiteral(" y "), QStringLiteral("/a"));
-    Catalogue::Record(2, longName, QStringLiteral(" y "), QStringLiteral("/b"));
+    Catalogue::Record(1, QStringLiteral("a"), QStringLiteral(" y "), QStringLiteral("/usr"));
+    Catalogue::Record(2, longName, QStringLiteral(" y "), QStringLiteral("/bin"));
     const QString longNode = QStringLiteral("a node with a rather long name that the pane cuts");
     Catalogue::Node(1, longNode, QStringLiteral("x"), 0);
     Catalogue::Node(2, QStringLiteral("b"), QStringLiteral("x"), 0);
@@ -302,7 +306,7 @@ TEST(DailyUse, TooltipsOnlyForCutTexts) {
     int shortRow = list->CellText(0, 0) == QStringLiteral("a") ? 0 : 1;
     EXPECT_EQ(tipAt(list, list->model()->index(1 - shortRow, 0)), longName);
     EXPECT_EQ(tipAt(list, list->model()->index(shortRow, 0)), QString());
-    EXPECT_EQ(tipAt(list, list->model()->index(shortRow, 2)), QString());  // "/a", whole
+    EXPECT_EQ(tipAt(list, list->model()->index(shortRow, 2)), QString());  // "/usr", whole
 
     const QModelIndex longItem = tree->indexFromItem(tree->ItemOfNode(QStringLiteral("1")));
     const QModelIndex shortItem = tree->indexFromItem(tree->ItemOfNode(QStringLiteral("2")));

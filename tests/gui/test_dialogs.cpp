@@ -5,15 +5,23 @@
 #include "gui/FieldDialog.h"
 #include "gui/GuiPrompter.h"
 #include "gui/CShowInfoDlg.h"
+#include "gui/QtTranslations.h"
 #include "gui/TreeControlDlg.h"
 #include "support/catalogue.h"
 #include "support/scripted_prompter.h"
 #include "tree/nodes.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QTranslator>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -105,7 +113,10 @@ TEST(FieldDialogs, TitlesLabelsAndBoxes) {
         {dlg::kKeyDialog, "添加搜索关键字(ADD TAG)", {"搜索关键字\n(TAG)"}, {"默认添加节点树中的关键字(INHERIT)"}},
         {dlg::kAddTree, "按路径导入数据", {"导入根路径\n(root path)", "添加搜索关键字\n(tag)", "导入深度\n(depth)"},
          {"导入时生成节点树(create node tree)", "导入结尾的文件夹(import last dir)"}},
-        {dlg::kNodeTree, "Dialog", {"根目录\nROOT DIR", "深度\nDEPTH"}, {}},
+        {dlg::kNodeTree, "添加节点树(ADD NODE TREE)", {"根目录\nROOT DIR", "深度\nDEPTH"}, {}},
+        {dlg::kReplace, "批量替换记录路径(BATCH REPLACE PATH)", {"查找内容(FIND)", "替换为(REPLACE TO)"}, {}},
+        {dlg::kListReplace, "批量替换记录根路径(BATCH REPLACE ROOT PATH)",
+         {"源根路径(SOURCE ROOT)", "替换目标根路径(Target ROOT)"}, {"选中作为副本添加(AS BACKUP)"}},
         {dlg::kInput, kProductName, {"输入框(input box)"}, {}},
         {dlg::kCombo, kProductName, {}, {}},
     };
@@ -119,6 +130,32 @@ TEST(FieldDialogs, TitlesLabelsAndBoxes) {
         for (QCheckBox* b : d->findChildren<QCheckBox*>()) boxes << b->text();
         EXPECT_EQ(labels, c.labels);
         EXPECT_EQ(boxes, c.boxes);
+    }
+}
+
+// Every dialog says what it is in its title, and every text field has a label naming it.
+TEST(FieldDialogs, EveryDialogIsTitledAndEveryFieldLabelled) {
+    for (const QString& name :
+         {dlg::kAddNode, dlg::kModifyNode, dlg::kShowNode, dlg::kKeyDialog, dlg::kAddTree, dlg::kNodeTree,
+          dlg::kInput, dlg::kCombo, dlg::kEditRecord, dlg::kOpenBack, dlg::kBatchBackup, dlg::kCreateNote,
+          dlg::kRecordKeys, dlg::kBatchKeys, dlg::kShowGroups, dlg::kReplace, dlg::kListReplace,
+          dlg::kContentSearch, dlg::kAdvancedSearch, dlg::kDatePick}) {
+        SCOPED_TRACE(name.toStdString());
+        std::unique_ptr<FieldDialog> d = MakeFieldDialog(name, nullptr, &S());
+        ASSERT_TRUE(d);
+        EXPECT_FALSE(d->windowTitle().isEmpty());
+        EXPECT_NE(d->windowTitle(), QStringLiteral("Dialog"));
+        QSet<QWidget*> labelled;
+        for (QLabel* l : d->findChildren<QLabel*>())
+            if (l->buddy()) labelled.insert(l->buddy());
+        for (QLineEdit* e : d->findChildren<QLineEdit*>()) {
+            // The line edit inside an editable combo box is labelled through its box.
+            QWidget* field = qobject_cast<QComboBox*>(e->parentWidget()) ? e->parentWidget() : e;
+            if (field->isHidden() || qobject_cast<QAbstractSpinBox*>(e->parentWidget())) continue;
+            const bool labelledInLayout = labelled.contains(field);
+            EXPECT_TRUE(labelledInLayout) << "unlabelled field " << e->objectName().toStdString()
+                                          << " text " << e->text().toStdString();
+        }
     }
 }
 
@@ -164,8 +201,26 @@ TEST(NodePicker, TitleButtonsAndRootLabel) {
 TEST(ProgressDialogTexts, TitleStatusLineAndStopButton) {
     korvel::LongOperation op;
     CShowInfoDlg d(op, [] { return true; });
-    EXPECT_EQ(d.windowTitle(), QStringLiteral("Dialog"));
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("进度(PROGRESS)"));
     EXPECT_EQ(d.StatusText(), QStringLiteral("running"));
     EXPECT_EQ(d.stopButton()->text(), QStringLiteral("停止(CANCEL)"));
     EXPECT_EQ(d.findChildren<QPushButton*>().size(), 1);
+}
+
+// Qt's own buttons and dialogs speak Chinese once the window's translations are in.
+TEST(QtTexts, StandardButtonsAndTheFileDialogInChinese) {
+    QTranslator* translator = InstallQtChinese(*qApp);
+    ASSERT_NE(translator, nullptr) << "qt6-translations-l10n is not installed";
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
+    const QString ok = box.button(QDialogButtonBox::Ok)->text();
+    const QString cancel = box.button(QDialogButtonBox::Cancel)->text();
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    QStringList labels;
+    for (QLabel* l : files.findChildren<QLabel*>()) labels << l->text();
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_EQ(ok, QStringLiteral("确定"));
+    EXPECT_EQ(cancel, QStringLiteral("取消"));
+    EXPECT_TRUE(labels.join(u' ').contains(QStringLiteral("文件名"))) << labels.join(u'|').toStdString();
 }

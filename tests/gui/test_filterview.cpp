@@ -63,7 +63,8 @@ TEST(FilterView, EachModeShowsItsListSorted) {
     }
     filterview dirs(S().filters, 1);
     EXPECT_EQ(Shown(dirs), QStringList({"a", "b"}));
-    EXPECT_EQ(dirs.windowTitle(), "Dialog");
+    EXPECT_EQ(dirs.windowTitle(), "文件夹导入过滤(DIR FILTER SET)");
+    EXPECT_EQ(filterview(S().filters, 2).windowTitle(), "内容索引类型(INDEX TYPE SET)");
 }
 
 TEST(FilterView, AddShowsTheTextEvenWhenTheFileKeepsItOnce) {

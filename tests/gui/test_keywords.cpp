@@ -121,7 +121,7 @@ TEST(KeywordDialogs, FourAnswerButtonsAndEscape) {
         EXPECT_FALSE(d.isVisible());
     }
     s4dialog d(QStringLiteral("q"), 3);
-    EXPECT_EQ(d.windowTitle(), "Dialog");
+    EXPECT_EQ(d.windowTitle(), "请确认(CONFIRM)");
     EXPECT_EQ(d.button(2)->text(), "全是(Y ALL)");
     d.open();
     QTest::keyClick(&d, Qt::Key_Escape);

@@ -118,12 +118,16 @@ TEST(Menus, RightClickMenusWithSeparatorsAndTheBackupSubmenu) {
           "32896 批量副本转正(BATCH BACKUP TO FORMAL)",
           "32897 批量副本覆盖正本(BATCH BACKUP REPLACE FORMAL)", "<", "-",
           "32826 建立或更新内容索引(CREATE INDEX)", "-",
+          "32900 检查记录(CHECK)", "32901 查找移动的文件(FIND MOVED FILES)",
+          "32902 查找重复文件(FIND DUPLICATES)", "-",
           "32835 打开记录所在文件夹(OPEN DIR)", "32836 打开记录(OPEN REC)"}},
         {frame.nodeMenu(), "pop2",
          {"32782 添加管理节点(ADD NODE)", "32783 修改节点属性(MODIFY NODE)",
           "32787 查看节点属性(SHOW NODE)", "32869 添加节点树(ADD NODE TREE)",
           "32876 智能生成节点树(AUTO CREATE NODE TREE)", "-", "32785 复制节点(COPY NODE)",
-          "32786 粘贴节点(PATSE NODE)", "-", "32784 删除节点(DEL NODE)"}},
+          "32786 粘贴节点(PATSE NODE)", "-", "32784 删除节点(DEL NODE)", "-",
+          "32903 检查节点的记录(CHECK)", "32904 查找移动的文件(FIND MOVED FILES)",
+          "32905 查找重复文件(FIND DUPLICATES)"}},
     };
     for (const Case& c : cases) {
         ASSERT_NE(c.menu, nullptr) << c.title;

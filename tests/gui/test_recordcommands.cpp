@@ -109,7 +109,7 @@ TEST(RecordCommands, DialogsCarryTheirFields) {
     EXPECT_EQ(out.value(dlg::kChoice).toString(), "/typed;3");
 
     CBatchBackupDlg batch;
-    EXPECT_EQ(batch.windowTitle(), "Dialog");
+    EXPECT_EQ(batch.windowTitle(), "批量副本操作(BATCH BACKUP)");
     batch.SetFields({{dlg::kPattern, "o'x"}, {dlg::kDisk, "0"}});
     out.clear();
     batch.GetFields(out);

@@ -58,6 +58,7 @@ TEST(SearchCommands, DialogsCarryTheirFields) {
     TempCatalogue c;
     ScriptedPrompter p;
     searchdialog dlgSearch;
+    dlgSearch.SetSession(&S());
     EXPECT_EQ(dlgSearch.windowTitle(), "高级记录搜索(advanced search)");
     DialogFields in{{dlg::kName, "n'1"}, {dlg::kKeywords, "a b"}, {dlg::kPath, "%"}, {dlg::kFileFrom, ""},
                     {dlg::kFileTo, ""},  {dlg::kRecordFrom, ""},  {dlg::kRecordTo, ""}, {dlg::kContent, "中文"},

@@ -85,6 +85,7 @@ TEST(NoteWiring, CreateNoteDialogAndCommand) {
         ScriptedPrompter p;
         p.folders.push_back(folder);
         CCreateNoteDlg dlg;
+        dlg.SetSession(&S());
         EXPECT_EQ(dlg.windowTitle(), "创建笔记(CREATE NOTE)");
         dlg.SetFields({{dlg::kName, "2024"}, {dlg::kItems, QStringList{"/a", "/b"}}, {dlg::kFolder, QString()}});
         EXPECT_EQ(dlg.nameEdit()->text(), "2024");

@@ -32,9 +32,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QMainWindow>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -245,7 +250,7 @@ TEST(Window, GreyingFollowsTheFocusedPane) {
         {cmd::kAddRecTree, Origin::MainMenu, true, true},      // the frame's own command
         {cmd::kFlagSame, Origin::MainMenu, true, true},
         {cmd::kModifyRec, Origin::MainMenu, false, true},      // a list command
-        {cmd::kAdvancedFind, Origin::MainMenu, false, true},   // a list command
+        {cmd::kAdvancedFind, Origin::MainMenu, true, true},    // searches from either pane
         {cmd::kContentSearch, Origin::MainMenu, true, true},   // acts on no selection
         {cmd::kAddNode2, Origin::NodeMenu, true, true},        // right-click menus: always
         {cmd::kOnlyShowInner, Origin::RecordMenu, true, true},
@@ -295,7 +300,9 @@ TEST(Window, FlagItemsShowAndFlipTheFlag) {
     same->trigger();
 }
 
-TEST(Window, RightClickShowsThePaneMenuWithoutChangingTheSelection) {
+// A right click acts on what is under the pointer: a row or node outside the selection is
+// selected first; inside a selection of several rows the selection stays whole.
+TEST(Window, RightClickSelectsTheRowUnderThePointerAndShowsThePaneMenu) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("Alpha"), QStringLiteral("alpha"), 0);
     Catalogue::Records(1, 3, QStringLiteral(" x "));
@@ -303,37 +310,40 @@ TEST(Window, RightClickShowsThePaneMenuWithoutChangingTheSelection) {
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     CLeftView* tree = frame.leftView();
+    COstrelView* list = frame.listView();
     QTreeWidgetItem* root = tree->topLevelItem(0);
     root->setExpanded(true);
     DoubleClick(tree, root);
-    ASSERT_EQ(frame.listView()->RowCount(), 3);
+    ASSERT_EQ(list->RowCount(), 3);
+    root->setExpanded(true);  // the double click closed it again
     tree->setCurrentItem(root);
-    frame.listView()->selectRow(0);
+    list->selectRow(0);
 
-    struct Case {
-        QWidget* viewport;
-        QPoint at;
-        QMenu* menu;
-    };
-    const Case cases[] = {
-        {tree->viewport(), tree->visualItemRect(root->child(0)).center(), frame.nodeMenu()},
-        {frame.listView()->viewport(), frame.listView()->visualRect(frame.listView()->model()->index(2, 0)).center(),
-         frame.recordMenu()},
-    };
-    for (const Case& k : cases) {
+    auto rowCenter = [&](int row) { return list->visualRect(list->model()->index(row, 0)).center(); };
+    auto rightClick = [](QWidget* viewport, QPoint at) {
         QWidget* shown = nullptr;
         QTimer::singleShot(50, [&] {
             shown = QApplication::activePopupWidget();
             if (shown) shown->close();
         });
-        QTest::mousePress(k.viewport, Qt::RightButton, {}, k.at);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, k.at, k.viewport->mapToGlobal(k.at));
-        QApplication::sendEvent(k.viewport, &event);
-        QTest::mouseRelease(k.viewport, Qt::RightButton, {}, k.at);
-        EXPECT_EQ(shown, k.menu);
-    }
-    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{root});
-    EXPECT_EQ(frame.listView()->SelectedRows(), QList<int>{0});
+        QTest::mousePress(viewport, Qt::RightButton, {}, at);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &event);
+        QTest::mouseRelease(viewport, Qt::RightButton, {}, at);
+        return shown;
+    };
+    EXPECT_EQ(rightClick(tree->viewport(), tree->visualItemRect(root->child(0)).center()), frame.nodeMenu());
+    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{root->child(0)});
+
+    // Outside the selection: the row under the pointer alone.
+    EXPECT_EQ(rightClick(list->viewport(), rowCenter(2)), frame.recordMenu());
+    EXPECT_EQ(list->SelectedRows(), QList<int>{2});
+    // Inside a selection of several rows: all of them stay selected.
+    list->selectionModel()->select(list->model()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ASSERT_EQ(list->SelectedRows(), (QList<int>{1, 2}));
+    EXPECT_EQ(rightClick(list->viewport(), rowCenter(1)), frame.recordMenu());
+    EXPECT_EQ(list->SelectedRows(), (QList<int>{1, 2}));
 }
 
 TEST(Window, DraggingAColumnDividerStoresTheWidth) {
@@ -500,12 +510,18 @@ TEST(ProgressDialog, ShowsTheWorkersTextsAndStopEndsIt) {
     op.Post(QStringLiteral("posted before"));
     std::atomic<bool> sawStop{false};
     QStringList seen;
-    QString titleSeen;
+    QString titleSeen, endedText, buttonAfter;
     OnProgressDialog([&](CShowInfoDlg* dlg) {
         titleSeen = dlg->windowTitle();
+        EXPECT_EQ(dlg->stopButton()->text(), QStringLiteral("停止(CANCEL)"));
         EXPECT_TRUE(QTest::qWaitFor(
             [&] { return dlg->StatusText() == QStringLiteral("step 1"); }, 10000));
         seen << dlg->StatusText();
+        QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
+        // Stopped: the dialog stays with what was done, until it is closed.
+        endedText = dlg->StatusText();
+        buttonAfter = dlg->stopButton()->text();
+        EXPECT_TRUE(dlg->isVisible());
         QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
     });
     gui.RunLongOperation(op, [&] {
@@ -514,33 +530,109 @@ TEST(ProgressDialog, ShowsTheWorkersTextsAndStopEndsIt) {
         sawStop = true;
     });
     S().SetPrompter(nullptr);
-    EXPECT_EQ(titleSeen, QStringLiteral("Dialog"));
+    EXPECT_EQ(titleSeen, QStringLiteral("进度(PROGRESS)"));
     EXPECT_EQ(seen, QStringList{QStringLiteral("step 1")});
+    EXPECT_TRUE(endedText.contains(QStringLiteral("已停止(stopped)"))) << endedText.toStdString();
+    EXPECT_EQ(buttonAfter, QStringLiteral("关闭(CLOSE)"));
     EXPECT_TRUE(sawStop);
     EXPECT_EQ(op.Pending(), 0);  // "posted before" was shown first
 }
 
-// A worker that posts far faster than the status line shows (an import posts every file)
-// must not leave the line minutes behind: the last text shows soon after the worker ends.
-TEST(ProgressDialog, StatusLineKeepsUpWithAFastWorker) {
+// A worker that ends with everything done closes the dialog by itself, at once, and its
+// last text (the summary) stays in the window's status bar. A fast worker posting far
+// more texts than the line shows does not hold the dialog open either.
+TEST(ProgressDialog, ClosesByItselfWhenEverythingSucceeded) {
     korvel::LongOperation op;
     CShowInfoDlg::stopWaitMs = 50;
     GuiPrompter gui(S());
     S().SetPrompter(&gui);
-    bool sawFinish = false;
-    OnProgressDialog([&](CShowInfoDlg* dlg) {
-        // 5000 texts take 50 s at one per 10 ms; skipping the backlog shows "finish" at once.
-        sawFinish = QTest::qWaitFor([&] { return dlg->StatusText() == QStringLiteral("finish"); },
-                                    20000);
-        QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
+    QMainWindow window;
+    window.show();
+    gui.SetParentWindow(&window);
+    bool forced = false;
+    QTimer guard;  // a dialog that never closes fails the test instead of hanging it
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        if (auto* dlg = qobject_cast<CShowInfoDlg*>(QApplication::activeModalWidget())) {
+            forced = true;
+            dlg->done(QDialog::Rejected);
+        }
     });
+    guard.start(20000);
+    QElapsedTimer clock;
+    clock.start();
     gui.RunLongOperation(op, [&op] {
         for (int i = 0; i < 5000; ++i) op.Post(QStringLiteral("/data/file%1").arg(i));
+        op.Post(QStringLiteral("finish 5000"));
+    });
+    const qint64 took = clock.elapsed();
+    gui.SetParentWindow(nullptr);
+    S().SetPrompter(nullptr);
+    EXPECT_FALSE(forced);
+    EXPECT_LT(took, 5000);  // no waiting for a click, nor for 5000 texts at 10 ms each
+    EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("finish 5000"));
+    EXPECT_EQ(op.Pending(), 0);
+}
+
+// Half way: the bar, the count, the item at hand and an estimate of the time left.
+TEST(ProgressDialog, ShowsCountItemAndEstimateWhereTheTotalIsKnown) {
+    korvel::LongOperation op;
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
+    std::atomic<bool> release{false};
+    int barValue = -1;
+    QString count, item, estimate;
+    OnProgressDialog([&](CShowInfoDlg* dlg) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->CountText() == QStringLiteral("50 / 100"); }, 10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg->EstimateText().isEmpty(); }, 10000));
+        barValue = dlg->bar()->value() * 100 / dlg->bar()->maximum();
+        count = dlg->CountText();
+        item = dlg->ItemText();
+        estimate = dlg->EstimateText();
+        release = true;
+    });
+    gui.RunLongOperation(op, [&] {
+        op.ReportProgress(50, 100, QStringLiteral("/data/half.txt"));
+        QThread::msleep(300);  // a pace to estimate from
+        op.ReportProgress(50, 100, QStringLiteral("/data/half.txt"));
+        while (!release) QThread::msleep(5);
+        op.ReportProgress(100, 100, QStringLiteral("/data/last.txt"));
         op.Post(QStringLiteral("finish"));
     });
     S().SetPrompter(nullptr);
-    EXPECT_TRUE(sawFinish);
-    EXPECT_EQ(op.Pending(), 0);
+    EXPECT_EQ(barValue, 50);
+    EXPECT_EQ(count, QStringLiteral("50 / 100"));
+    EXPECT_EQ(item, QStringLiteral("/data/half.txt"));
+    EXPECT_TRUE(estimate.startsWith(QStringLiteral("剩余约(about)"))) << estimate.toStdString();
+}
+
+// Anything that failed keeps the dialog open with the summary and the list of failures;
+// a warning shown during the run counts as a failure.
+TEST(ProgressDialog, StaysOpenWithTheFailuresWhenAnythingFailed) {
+    korvel::LongOperation op;
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
+    QStringList failures;
+    QString status;
+    bool visibleAtEnd = false;
+    OnProgressDialog([&](CShowInfoDlg* dlg) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->stopButton()->text() == QStringLiteral("关闭(CLOSE)"); }, 10000));
+        visibleAtEnd = dlg->isVisible();
+        failures = dlg->FailureLines();
+        status = dlg->StatusText();
+        QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
+    });
+    gui.RunLongOperation(op, [&op] {
+        op.ReportProgress(1, 2, QStringLiteral("a"));
+        op.ReportFailure(QStringLiteral("/data/b.txt: 复制失败(copy failed)"));
+        op.ReportProgress(2, 2, QStringLiteral("b"));
+        op.Post(QStringLiteral("成功复制了1条记录 失败1条记录 "));
+    });
+    S().SetPrompter(nullptr);
+    EXPECT_TRUE(visibleAtEnd);
+    EXPECT_EQ(failures, QStringList{QStringLiteral("/data/b.txt: 复制失败(copy failed)")});
+    EXPECT_EQ(status, QStringLiteral("成功复制了1条记录 失败1条记录 "));
+
 }
 
 TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
@@ -552,8 +644,11 @@ TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
         std::atomic<bool> sawStop{false};
         OnProgressDialog([&](CShowInfoDlg* dlg) {
             EXPECT_EQ(dlg->StatusText(), QStringLiteral("running"));
-            if (way == 0) QTest::keyClick(dlg, Qt::Key_Escape);
-            else dlg->close();
+            // The first press stops the worker; the stopped dialog stays until the second.
+            for (int press = 0; press < 2; ++press) {
+                if (way == 0) QTest::keyClick(dlg, Qt::Key_Escape);
+                else dlg->close();
+            }
         });
         gui.RunLongOperation(op, [&] {
             while (!op.StopRequested()) QThread::msleep(5);
@@ -578,7 +673,8 @@ TEST(ProgressDialog, RowsAddedByAWorkerReachTheList) {
     OnProgressDialog([&](CShowInfoDlg* dlg) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->StatusText() == QStringLiteral("finish"); }, 10000));
         shownWhileRunning = frame.listView()->RowCount();
-        QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
+        QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);  // stops the worker
+        QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);  // closes the stopped dialog
     });
     gui.RunLongOperation(op, [&op] {
         for (int i = 0; i < 3; ++i)

@@ -45,6 +45,8 @@ public:
     // Paths handed to the desktop to open, and whether that works (true by default).
     QStringList opened;
     bool desktopWorks = true;
+    // The kinds of the file and folder picks asked for, in order.
+    std::vector<korvel::PickKind> pickKinds;
     // Status texts taken from the queue while a long operation ran.
     QStringList statusTexts;
 
@@ -60,8 +62,12 @@ public:
         return Pop(yesNos, false);
     }
     std::optional<QString> PickNode() override { return Pop(nodes, std::optional<QString>()); }
-    std::optional<QString> PickFolder() override { return Pop(folders, std::optional<QString>()); }
-    std::optional<QStringList> PickFiles() override {
+    std::optional<QString> PickFolder(korvel::PickKind kind) override {
+        pickKinds.push_back(kind);
+        return Pop(folders, std::optional<QString>());
+    }
+    std::optional<QStringList> PickFiles(korvel::PickKind kind) override {
+        pickKinds.push_back(kind);
         return Pop(files, std::optional<QStringList>());
     }
     bool EditDialog(const QString& dialog, korvel::DialogFields& fields) override {

@@ -1,0 +1,176 @@
+// Window benchmark: KEY ADD over 10,000 selected rows in the window against korvel-cli's
+// add-tags of the same records, in the same run, on the same catalogue.
+//
+// The window is the real main frame (offscreen): a node listing all N records on one
+// page of N rows, every row selected, the keyword dialog answered by the bench, the
+// change run on the worker under the progress dialog as the window does it. While it
+// runs, a 10 ms timer on the window's thread records the longest gap between its ticks:
+// the longest time the window could not repaint.
+//
+//   bench_window [N]      (N at most 10,000: the largest page the window shows)
+
+#include "base/dialogs.h"
+#include "base/prompter.h"
+#include "gui/CLeftView.h"
+#include "gui/CMainFrame.h"
+#include "gui/COstrelView.h"
+#include "gui/GuiPrompter.h"
+#include "list/recordlist.h"
+#include "store/catalogue.h"
+#include "store/pageset.h"
+#include "tree/nodes.h"
+
+#include "benchutil.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace korvel;
+
+namespace {
+
+// Answers the keyword dialog with the bench's tags; long operations run as the window
+// runs them (worker thread, progress dialog).
+class BenchPrompter final : public Prompter {
+public:
+    explicit BenchPrompter(GuiPrompter& gui) : gui_(gui) {}
+    QString tags;
+    void Message(const QString& text, const QString&, MsgIcon) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    bool Confirm(const QString&, const QString&) override { return false; }
+    bool AskYesNo(const QString&, const QString&) override { return false; }
+    std::optional<QString> PickNode() override { return std::nullopt; }
+    std::optional<QString> PickFolder(PickKind) override { return std::nullopt; }
+    std::optional<QStringList> PickFiles(PickKind) override { return std::nullopt; }
+    bool EditDialog(const QString& dialog, DialogFields& fields) override {
+        if (dialog != dlg::kBatchKeys) return false;
+        fields[dlg::kText] = tags;
+        return true;
+    }
+    int FourAnswer(const QString&, int) override { return 2; }  // yes to all
+    bool OpenWithDesktop(const QString&) override { return false; }
+    void RunLongOperation(LongOperation& op, const std::function<void()>& worker) override {
+        gui_.RunLongOperation(op, worker);
+    }
+    void ShowSummary(const QString& text) override { gui_.ShowSummary(text); }
+
+private:
+    GuiPrompter& gui_;
+};
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int n = std::clamp(argc > 1 ? std::atoi(argv[1]) : 10000, 10, 10000);
+    const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/korvel-cli");
+
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    CreateCatalogue(QStringLiteral("kv.kdb"));
+    S().catalogue.Open(kConnectionString);
+    S().catalogue.Begin();
+    {
+        Statement st(S().catalogue, QStringLiteral("insert into main(id,name,findkey,dir,filetype,filesize,filedtime,"
+                                                 "fileinputdtime,vol) values(?,?,' all ',?,'文件','1 K',"
+                                                 "'2024-01-01 00:00:00','2024-01-01 1:0:0','0')"));
+        for (int i = 1; i <= n; ++i) {
+            st.Bind(1, i);
+            st.Bind(2, QStringLiteral("file%1.txt").arg(i));
+            st.Bind(3, QStringLiteral("/nowhere/file%1.txt").arg(i));
+            st.Step();
+            st.Reset();
+        }
+    }
+    S().catalogue.Commit();
+    ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(1,'all','all',0)"), adCmdTextNoRecords, S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    QStringList ids;
+    for (int i = 1; i <= n; ++i) ids << QString::number(i);
+
+    GuiPrompter gui(S());
+    BenchPrompter prompts(gui);
+    S().SetPrompter(&prompts);
+    S().pageset.SetPageSize(n);
+    std::vector<double> windowTimes, cliTimes, gaps;
+    double windowCpu = 0;
+    {
+        CMainFrame frame(S());
+        gui.SetParentWindow(&frame);
+        frame.show();
+        frame.ExpandAllAndOpen(QStringLiteral("1"));
+        if (frame.listView()->RowCount() != n) {
+            std::fprintf(stderr, "the listing shows %d rows, not %d\n", frame.listView()->RowCount(), n);
+            return 1;
+        }
+        for (int run = 0; run < 3; ++run) {
+            frame.listView()->selectAll();
+            prompts.tags = QStringLiteral("w%1").arg(run);
+            QElapsedTimer tick;
+            qint64 longest = 0;
+            QTimer beat;
+            beat.setInterval(10);
+            QObject::connect(&beat, &QTimer::timeout, [&] {
+                longest = std::max(longest, tick.restart());
+            });
+            const double cpu0 = bench::CpuSeconds(RUSAGE_SELF);
+            const auto t0 = bench::Clock::now();
+            tick.start();
+            beat.start();
+            frame.listView()->OnKeyAdd();
+            beat.stop();
+            longest = std::max(longest, tick.elapsed());
+            windowTimes.push_back(bench::Seconds(t0, bench::Clock::now()));
+            windowCpu += bench::CpuSeconds(RUSAGE_SELF) - cpu0;
+            gaps.push_back(static_cast<double>(longest));
+            if (frame.listView()->SelectedRows().size() != n)
+                std::fprintf(stderr, "selection lost: %lld rows\n",
+                             static_cast<long long>(frame.listView()->SelectedRows().size()));
+        }
+        gui.SetParentWindow(nullptr);
+    }
+    S().SetPrompter(nullptr);
+    S().pageset.Close();
+    S().catalogue.Close();
+
+    const double childCpu0 = bench::CpuSeconds(RUSAGE_CHILDREN);
+    for (int run = 0; run < 3; ++run) {
+        QProcess p;
+        const auto t0 = bench::Clock::now();
+        p.start(cli, QStringList{"--dir", dir.path(), "add-tags", QStringLiteral("c%1").arg(run)} + ids +
+                         QStringList{"--answer", "all"});
+        p.waitForFinished(-1);
+        cliTimes.push_back(bench::Seconds(t0, bench::Clock::now()));
+        if (p.exitCode() != 0) std::fprintf(stderr, "korvel-cli failed: %s\n", p.readAllStandardError().constData());
+    }
+    const double cliCpu = bench::CpuSeconds(RUSAGE_CHILDREN) - childCpu0;
+
+    double load[3] = {0, 0, 0};
+    getloadavg(load, 3);
+    std::printf("KEY ADD over %d selected rows (3 runs each)\n", n);
+    std::printf("  window:     min %.3f s  median %.3f s  cpu %.2f s in all\n",
+                *std::min_element(windowTimes.begin(), windowTimes.end()), Median(windowTimes), windowCpu);
+    std::printf("  korvel-cli: min %.3f s  median %.3f s  cpu %.2f s in all\n",
+                *std::min_element(cliTimes.begin(), cliTimes.end()), Median(cliTimes), cliCpu);
+    std::printf("  ratio window / korvel-cli (median): %.2f\n", Median(windowTimes) / Median(cliTimes));
+    std::printf("  longest gap between window ticks: min %.0f ms  median %.0f ms\n",
+                *std::min_element(gaps.begin(), gaps.end()), Median(gaps));
+    std::printf("  load average %.2f %.2f %.2f   peak memory %ld kB\n", load[0], load[1], load[2],
+                bench::StatusKb("VmHWM"));
+    return 0;
+}
