@@ -41,23 +41,12 @@ using namespace korvel;
 using bench::Clock;
 using bench::CpuSeconds;
 using bench::Seconds;
+using bench::LoadText;
 using bench::StatusKb;
 
 namespace {
 
 int g_runs = 3;
-
-std::string LoadText() {
-    FILE* f = std::fopen("/proc/loadavg", "r");
-    char buf[128] = {0};
-    if (f) {
-        if (!std::fgets(buf, sizeof buf, f)) buf[0] = 0;
-        std::fclose(f);
-    }
-    std::string s(buf);
-    while (!s.empty() && (s.back() == '\n')) s.pop_back();
-    return s;
-}
 
 bool DropCaches() {
     ::sync();
@@ -188,7 +177,7 @@ int RunCheck(int records) {
     std::vector<std::string> files;
     ListFiles(root, files);
     Catalogue(files);
-    std::printf("CHECK of %zu records (tree %s), load %s\n", files.size(), root.c_str(), LoadText().c_str());
+    std::printf("CHECK of %zu records (tree %s), %s\n", files.size(), root.c_str(), LoadText().c_str());
     const std::string find = "find '" + root + "' -printf '%s %T@ %p\\n' > /dev/null";
     const long rssBefore = StatusKb("VmRSS:");
     for (bool cold : {false, true}) {
@@ -262,7 +251,7 @@ int RunDuplicates() {
     std::vector<std::string> files;
     ListFiles(root, files);
     Catalogue(files);
-    std::printf("FIND DUPLICATES over %zu files (tree %s), load %s\n", files.size(), root.c_str(), LoadText().c_str());
+    std::printf("FIND DUPLICATES over %zu files (tree %s), %s\n", files.size(), root.c_str(), LoadText().c_str());
     const bool haveJdupes = std::system("command -v jdupes > /dev/null") == 0;
     if (!haveJdupes) std::printf("  jdupes is not installed: run scripts/bench-setup\n");
     const std::string jdupes = "jdupes -r -q '" + root + "' > /dev/null";

@@ -129,7 +129,7 @@ bool QueryWalk(const QString& node, const std::map<QString, int>& text, QStringL
         if (it == text.end() || it->second < c) return false;
     }
     bool childMatched = false;
-    for (const QString& kid : NodeChildIds(node, S().catalogue, S().prompter()))
+    for (const QString& kid : ChildNodeIds(node, S().catalogue))
         if (QueryWalk(kid, text, out)) childMatched = true;
     if (!childMatched) out << node;
     return true;

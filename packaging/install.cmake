@@ -56,9 +56,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dpkg-shlibdeps finds the private index library here, not in the system's folders.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/src/krvlindex)
-# Programs Korvel runs: the text extractors of old word-processor files; the font for
-# Chinese texts. The window needs Qt's X11 platform plugin (in libqt6gui6 on Debian 12,
-# which the shared-library dependencies already name).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "catdoc, antiword")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei, xdg-utils")
+# Programs Korvel runs: the text extractors of old word-processor files, of old
+# spreadsheets (xls2csv, in catdoc) and of RTF; the font for Chinese texts. The window
+# needs Qt's X11 platform plugin (in libqt6gui6 on Debian 12, which the shared-library
+# dependencies already name) and Qt's Chinese translations.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "catdoc, antiword, unrtf")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei, xdg-utils, qt6-translations-l10n")
 include(CPack)

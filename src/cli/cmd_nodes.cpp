@@ -23,7 +23,12 @@ int RunNodes(Session& s, const QStringList& args) {
         if (!shown.insert(id).second) return;  // a loop in main2 is printed once
         const NodeEntry& e = s.nodes.map[id];
         Out(QString(depth * 2, u' ') + JoinFields({id, e.name, e.tags}));
-        QStringList kids = NodeChildIds(id, s.catalogue, s.prompter());
+        QStringList kids;
+        try {
+            kids = ChildNodeIds(id, s.catalogue);
+        } catch (const DbError& e) {
+            ReportDbError(s.prompter(), e);  // printed without its children; the command fails
+        }
         std::stable_sort(kids.begin(), kids.end(), [&s](const QString& a, const QString& b) {
             return s.nodes.map[a].name < s.nodes.map[b].name;
         });

@@ -201,11 +201,27 @@ void COstrelView::RefreshRows() {
     for (int row : SelectedRows()) selectedIds.insert(model_->Cell(row, kIdColumn));
     const bool addedAtTop = model_->Sync();
     if (selectedIds.isEmpty() || addedAtTop) return;  // a row added at the top keeps its selection
-    QItemSelection keep;
+    QList<int> keep;
     for (int row = 0; row < model_->rowCount(); ++row)
-        if (selectedIds.contains(model_->Cell(row, kIdColumn)))
-            keep.select(model_->index(row, 0), model_->index(row, kColumns - 1));
-    selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect);
+        if (selectedIds.contains(model_->Cell(row, kIdColumn))) keep << row;
+    SelectRows(keep);
+}
+
+void COstrelView::SelectRows(const QList<int>& sortedRows) {
+    // One range per run of neighbouring rows: every range holds two persistent indexes the
+    // model keeps up to date, so a range per row makes selecting 10,000 rows take seconds.
+    QItemSelection selection;
+    const int rowCount = model_->rowCount();
+    for (qsizetype i = 0; i < sortedRows.size();) {
+        const int first = sortedRows[i];
+        int last = first;
+        ++i;
+        while (i < sortedRows.size() && sortedRows[i] <= last + 1) last = std::max(last, sortedRows[i++]);
+        if (first >= rowCount) break;
+        selection.append(QItemSelectionRange(model_->index(first, 0),
+                                             model_->index(std::min(last, rowCount - 1), kColumns - 1)));
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 QList<int> COstrelView::SelectedRows() const {
@@ -231,10 +247,7 @@ void COstrelView::AfterRecordCommand(bool changed) {
     // selection merge per row, quadratic in the number of rows.
     const QList<int> rows = SelectedRows();
     s_.list.FillPage(s_.list.CurrentPage());
-    QItemSelection keep;
-    for (int r : rows)
-        if (r < model_->rowCount()) keep.select(model_->index(r, 0), model_->index(r, kColumns - 1));
-    selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    SelectRows(rows);
 }
 
 void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds(), s_.catalogue, s_.prompter())); }

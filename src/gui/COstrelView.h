@@ -111,6 +111,8 @@ public:
     void RefreshRows();
     // Rows selected in the list, in ascending order.
     QList<int> SelectedRows() const;
+    // Selects exactly these rows (ascending; rows past the page are left out).
+    void SelectRows(const QList<int>& sortedRows);
     int RowCount() const { return model_->rowCount(); }
     QString CellText(int row, int column) const { return model_->Cell(row, column); }
 

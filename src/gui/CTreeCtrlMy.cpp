@@ -68,6 +68,15 @@ CTreeCtrlMy::CTreeCtrlMy(Session& session, QWidget* parent)
     connect(this, &QTreeWidget::itemExpanded, this, &CTreeCtrlMy::OnItemExpanded);
 }
 
+QStringList CTreeCtrlMy::ChildIdsShown(const QString& id) {
+    try {
+        return ChildNodeIds(id, session_.catalogue);
+    } catch (const DbError& e) {
+        ReportDbError(session_.prompter(), e);  // shown without children
+        return {};
+    }
+}
+
 QTreeWidgetItem* CTreeCtrlMy::AddNodeItem(QTreeWidgetItem* parent, const QString& id) {
     auto it = session_.nodes.map.find(id);
     const QString label = it == session_.nodes.map.end() ? missingLabel_ : it->second.name;
@@ -76,7 +85,7 @@ QTreeWidgetItem* CTreeCtrlMy::AddNodeItem(QTreeWidgetItem* parent, const QString
     item->setIcon(0, icon_);
     g_item_ids[item] = id;
     g_item_state[item] = 1;
-    if (!NodeChildIds(id, session_.catalogue, session_.prompter()).isEmpty()) {
+    if (!ChildIdsShown(id).isEmpty()) {
         auto* placeholder = new QTreeWidgetItem(item);
         placeholder->setText(0, kPlaceholderText);
         placeholder->setIcon(0, icon_);
@@ -89,7 +98,7 @@ QTreeWidgetItem* CTreeCtrlMy::AddNodeItem(QTreeWidgetItem* parent, const QString
 void CTreeCtrlMy::ExpandNodeItem(QTreeWidgetItem* item, const QString& id) {
     auto st = g_item_state.find(item);
     if (st == g_item_state.end() || st->second != 1) return;
-    const QStringList kids = NodeChildIds(id, session_.catalogue, session_.prompter());
+    const QStringList kids = ChildIdsShown(id);
     if (kids.isEmpty()) return;
     const QList<QTreeWidgetItem*> old = item->takeChildren();
     for (QTreeWidgetItem* child : old) {

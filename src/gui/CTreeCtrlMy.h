@@ -31,6 +31,9 @@ public:
     QTreeWidgetItem* AddNodeItem(QTreeWidgetItem* parent, const QString& id);
     // Replaces the placeholder of item by the node's real children, sorted by label.
     void ExpandNodeItem(QTreeWidgetItem* item, const QString& id);
+    // The children of node id in the session's catalogue; none (after telling why) when
+    // they cannot be read.
+    QStringList ChildIdsShown(const QString& id);
     // Deletes every item and clears the item maps.
     void ClearNodeItems();
 

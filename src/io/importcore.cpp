@@ -389,14 +389,9 @@ ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& key
     return result;
 }
 
-bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn, Prompter& prompter) {
-    try {
-        RecordWriter writer(conn);
-        return writer.IsCatalogued(path, vol);
-    } catch (const DbError& e) {
-        ReportDbError(prompter, e);
-        return false;
-    }
+bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn) {
+    RecordWriter writer(conn);
+    return writer.IsCatalogued(path, vol);
 }
 
 // ---- the folder walk ----------------------------------------------------------------------

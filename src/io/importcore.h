@@ -168,8 +168,8 @@ private:
 };
 
 // True when a record (main) or a backup copy (main4) of conn has this path and disk
-// identity. A database error is reported through prompter and reads as false.
-bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn, Prompter& prompter);
+// identity. Throws DbError.
+bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn);
 
 // What happened to one file of ADD REC, a drop, a note or `korvel-cli add-files`.
 enum class FileStep { Added, AlreadyCatalogued, Failed };

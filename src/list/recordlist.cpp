@@ -378,16 +378,12 @@ RecordMap RowToMap(PageSet& set, Prompter& prompter) {
     return map;
 }
 
-RecordMap RecordById(const QString& id, Connection& conn, Prompter& prompter) {
+RecordMap RecordById(const QString& id, Connection& conn) {
     RecordMap map;
     if (!IsIdText(id)) return map;  // ids are pasted unquoted: only numbers reach the statement
-    try {
-        Recordset rs = ExecuteSql(QStringLiteral("select * from main where id=") + id.trimmed(), adCmdText, conn);
-        if (!rs.Eof())
-            for (int i = 0; i < rs.FieldCount(); ++i) map[rs.FieldName(i)] = VariantToText(rs.Field(i));
-    } catch (const DbError& e) {
-        ReportDbError(prompter, e);
-    }
+    Recordset rs = ExecuteSql(QStringLiteral("select * from main where id=") + id.trimmed(), adCmdText, conn);
+    if (!rs.Eof())
+        for (int i = 0; i < rs.FieldCount(); ++i) map[rs.FieldName(i)] = VariantToText(rs.Field(i));
     return map;
 }
 
@@ -396,7 +392,7 @@ QString RecordListing::RecordIdOfRow(int row) const {
     return rows_[row].value(kIdColumn);
 }
 
-RecordMap RecordListing::RecordOfRow(int row) { return RecordById(RecordIdOfRow(row), conn_, *prompter_); }
+RecordMap RecordListing::RecordOfRow(int row) { return RecordById(RecordIdOfRow(row), conn_); }
 
 QString FieldOfRecord(const RecordMap& record, int column) {
     if (column < 0 || column >= g_column_names.size()) return QString();

@@ -125,7 +125,7 @@ public:
 
     // The id cell of a listed row; empty when row is out of range.
     QString RecordIdOfRow(int row) const;
-    // The record of a listed row as the catalogue holds it now (RecordById).
+    // The record of a listed row as the catalogue holds it now (RecordById). Throws DbError.
     RecordMap RecordOfRow(int row);
 
     // Adds a row at the top (imports do, whatever node is listed).
@@ -185,9 +185,9 @@ QString ListingFailureText(const QString& text, const DbError& e);
 // Field map of the current row of a recordset (all fields, VariantToText). A database
 // error is reported through prompter and the fields read so far are returned.
 RecordMap RowToMap(PageSet& set, Prompter& prompter);
-// Field map of "select * from main where id=" + id on conn; empty when there is no row
-// (a database error is reported through prompter).
-RecordMap RecordById(const QString& id, Connection& conn, Prompter& prompter);
+// Field map of "select * from main where id=" + id on conn; empty when there is no row.
+// Throws DbError.
+RecordMap RecordById(const QString& id, Connection& conn);
 // The map's text for the field of column (0..10).
 QString FieldOfRecord(const RecordMap& record, int column);
 

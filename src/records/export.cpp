@@ -155,7 +155,13 @@ void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString
     while (parent.size() > 1 && parent.endsWith(u'/')) parent.chop(1);
     const QString folder = (parent == QLatin1String("/") ? QString() : parent) + u'/' + NodeFolderName(name);
     ExportNodeRecords(run, ids, folder, backup, tally);
-    for (const QString& child : NodeChildIds(node, run.conn, run.prompter)) {
+    QStringList children;
+    try {
+        children = ChildNodeIds(node, run.conn);
+    } catch (const DbError& e) {
+        ReportDbError(run.prompter, e);  // the node's own records are exported; no sub-folders
+    }
+    for (const QString& child : children) {
         if (tally.stopped || run.op.StopRequested()) {
             tally.stopped = true;
             return;

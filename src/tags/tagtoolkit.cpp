@@ -113,7 +113,7 @@ NodeTree::NodeTree(const NodeMap& nodes) : nodes_(nodes) {
     need_.resize(ids_.size());
     for (const auto& [id, e] : nodes_) {
         const int n = index_.value(id);
-        // A row naming itself as parent is not its own child (as NodeChildIds).
+        // A row naming itself as parent is not its own child (as ChildNodeIds).
         if (id != QLatin1String("0") && !e.parent.isEmpty() && e.parent != id) {
             auto p = index_.constFind(e.parent);
             if (p != index_.constEnd()) kids_[p.value()].push_back(n);

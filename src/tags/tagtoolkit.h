@@ -53,7 +53,7 @@ void StoreRecordTags(const QString& id, const TagList& tags, Connection& conn);
 enum class TagChange { Add, Remove };
 
 // The node tree in memory, for the group walks: nodes by number, each with its children
-// in the order of NodeChildIds (ascending id) and the counts of its all tags, every node
+// in the order of ChildNodeIds (ascending id) and the counts of its all tags, every node
 // tag numbered, so that matching a record against a node compares small integers.
 class NodeTree {
 public:

@@ -49,29 +49,6 @@ QStringList ChildNodeIds(const QString& id, Connection& conn) {
     return ids;
 }
 
-QStringList NodeChildIds(const QString& id, Connection& conn, Prompter& prompter) {
-    QStringList ids;
-    if (!IsIdText(id)) return ids;
-    Recordset rs;
-    try {
-        rs = ExecuteSql(QStringLiteral("select id from main2 where fid=") + id.trimmed(), adCmdText, conn);
-    } catch (const DbError& e) {
-        ReportDbError(prompter, e);
-        return ids;
-    }
-    try {
-        while (!rs.Eof()) {
-            QString kid = TextOrEmpty(rs.Field(0));
-            // A row that names itself as its parent is not its own child.
-            if (!kid.isEmpty() && kid != id.trimmed()) ids << kid;
-            rs.MoveNext();
-        }
-    } catch (const DbError&) {
-        // An error met while walking the rows: the ids read so far are the result.
-    }
-    return ids;
-}
-
 QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent,
                          Connection& conn) {
     const QString fid = parent.trimmed().isEmpty() ? QStringLiteral("0") : parent.trimmed();

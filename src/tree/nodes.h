@@ -47,12 +47,11 @@ void ReloadNodes(NodeState& nodes, Connection& conn, Prompter& prompter);
 
 // Own tags, two blanks, the all tags of the parent, up to the root. " " for an unknown id.
 QString NodeAllTags(const QString& id, const NodeMap& nodes);
-// Own-tag texts of the direct children, in the order of NodeChildIds.
-QStringList NodeChildTags(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);
-// Ids of the direct children ("select id from main2 where fid=" + id). A database error
-// is reported and the ids read so far are returned.
-QStringList NodeChildIds(const QString& id, Connection& conn, Prompter& prompter);
-// The same on conn; throws DbError. For the writers, which must not go on with a part.
+// Own-tag texts of the direct children, in the order of ChildNodeIds. Throws DbError.
+QStringList NodeChildTags(const QString& id, const NodeMap& nodes, Connection& conn);
+// Ids of the direct children in conn (the rows of main2 whose fid is id; a row naming
+// itself as its parent is not its own child; no ids for a text that is no id). Throws
+// DbError: none of the ids are given when they could not all be read.
 QStringList ChildNodeIds(const QString& id, Connection& conn);
 // Ids of the records of the node that belong to none of its children.
 QStringList InnerRecordIds(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);

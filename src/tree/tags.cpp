@@ -126,9 +126,9 @@ QString NodeAllTags(const QString& id, const NodeMap& nodes) {
     return result;
 }
 
-QStringList NodeChildTags(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
+QStringList NodeChildTags(const QString& id, const NodeMap& nodes, Connection& conn) {
     QStringList tags;
-    for (const QString& kid : NodeChildIds(id, conn, prompter)) {
+    for (const QString& kid : ChildNodeIds(id, conn)) {
         auto it = nodes.find(kid);
         tags << (it == nodes.end() ? QString() : it->second.tags);
     }
@@ -136,7 +136,13 @@ QStringList NodeChildTags(const QString& id, const NodeMap& nodes, Connection& c
 }
 
 QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
-    const QStringList kids = NodeChildTags(id, nodes, conn, prompter);
+    QStringList kids;
+    try {
+        kids = NodeChildTags(id, nodes, conn);
+    } catch (const DbError& e) {
+        // Reported; the condition then leaves no child's records out.
+        ReportDbError(prompter, e);
+    }
     const std::map<QString, int> counts = TagCounts(NodeAllTags(id, nodes));
     QStringList conditions;
     for (const auto& [t, c] : counts)

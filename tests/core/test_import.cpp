@@ -220,10 +220,10 @@ TEST_F(Import, BackupCopyCountsAsCatalogued) {
     MakeFile(disk + "/it's.txt");
     const QString path = P("it's.txt");
     const QString vol = DiskIdOfPath(path);
-    EXPECT_FALSE(IsAlreadyCatalogued(path, vol, S().catalogue, S().prompter()));
+    EXPECT_FALSE(IsAlreadyCatalogued(path, vol, S().catalogue));
     ExecuteSql("insert into main4(recordid,filepath,vol) values(9,'" + SqlText(path) + "','" + vol + "')", adCmdTextNoRecords, S().catalogue);
-    EXPECT_TRUE(IsAlreadyCatalogued(path, vol, S().catalogue, S().prompter()));
-    EXPECT_FALSE(IsAlreadyCatalogued(path, vol + "1", S().catalogue, S().prompter()));  // another disk
+    EXPECT_TRUE(IsAlreadyCatalogued(path, vol, S().catalogue));
+    EXPECT_FALSE(IsAlreadyCatalogued(path, vol + "1", S().catalogue));  // another disk
     AddDroppedFile(S(), path);
     EXPECT_TRUE(Rows().empty());
 }

@@ -159,8 +159,8 @@ TEST_F(Listing, RowHelpers) {
     EXPECT_EQ(FieldOfRecord(r, 0), "r03");
     EXPECT_EQ(FieldOfRecord(r, 9), "NULL");
     EXPECT_EQ(FieldOfRecord(r, 11), "");
-    EXPECT_TRUE(RecordById("999", S().catalogue, S().prompter()).empty());
-    EXPECT_TRUE(RecordById("1 or 1=1", S().catalogue, S().prompter()).empty());
+    EXPECT_TRUE(RecordById("999", S().catalogue).empty());
+    EXPECT_TRUE(RecordById("1 or 1=1", S().catalogue).empty());
 
     S().pageset.SetAbsolutePage(1);
     RecordMap m = RowToMap(S().pageset, S().prompter());

@@ -490,7 +490,7 @@ QString OldInnerClause(const QString& id) {
     const std::map<QString, int> counts = TagCounts(NodeAllTags(id, S().nodes.map));
     QStringList c;
     for (const auto& [t, n] : counts) c << Like(Repeat(t, n));
-    for (const QString& kid : NodeChildTags(id, S().nodes.map, S().catalogue, S().prompter()))
+    for (const QString& kid : NodeChildTags(id, S().nodes.map, S().catalogue))
         for (const QString& u : DistinctTags(kid)) {
             auto it = counts.find(u);
             c << Like(Repeat(u, (it == counts.end() ? 0 : it->second) + 1), true);

@@ -59,10 +59,10 @@ TEST_F(Nodes, LoadNodeMapAndChildren) {
     EXPECT_EQ(S().nodes.map["1"].tags, "");  // null tags read as empty
     EXPECT_EQ(S().nodes.map["2"].tags, "x y");
     EXPECT_EQ(S().nodes.map["2"].parent, "1");
-    EXPECT_EQ(NodeChildIds("1", S().catalogue, S().prompter()), QStringList({"2", "3"}));
-    EXPECT_EQ(NodeChildIds("0", S().catalogue, S().prompter()), QStringList({"1"}));
-    EXPECT_TRUE(NodeChildIds("3", S().catalogue, S().prompter()).isEmpty());
-    EXPECT_TRUE(NodeChildIds("1 or 1=1", S().catalogue, S().prompter()).isEmpty());
+    EXPECT_EQ(ChildNodeIds("1", S().catalogue), QStringList({"2", "3"}));
+    EXPECT_EQ(ChildNodeIds("0", S().catalogue), QStringList({"1"}));
+    EXPECT_TRUE(ChildNodeIds("3", S().catalogue).isEmpty());
+    EXPECT_TRUE(ChildNodeIds("1 or 1=1", S().catalogue).isEmpty());
     EXPECT_TRUE(prompts.messages.empty());
 }
 

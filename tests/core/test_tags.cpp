@@ -117,8 +117,8 @@ TEST_F(InnerRecords, ClauseAndIds) {
 }
 
 TEST_F(InnerRecords, ChildTagsAndErrors) {
-    EXPECT_EQ(NodeChildTags("1", S().nodes.map, S().catalogue, S().prompter()), QStringList({"work  paid", "", "doc"}));
-    EXPECT_TRUE(NodeChildTags("3", S().nodes.map, S().catalogue, S().prompter()).isEmpty());
+    EXPECT_EQ(NodeChildTags("1", S().nodes.map, S().catalogue), QStringList({"work  paid", "", "doc"}));
+    EXPECT_TRUE(NodeChildTags("3", S().nodes.map, S().catalogue).isEmpty());
     ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);
     EXPECT_TRUE(InnerRecordIds("1", S().nodes.map, S().catalogue, S().prompter()).isEmpty());
     ASSERT_EQ(prompts.messages.size(), 1u);

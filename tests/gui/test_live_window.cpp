@@ -399,6 +399,34 @@ TEST(LargeSelection, KeyAddKeepsTheWholeSelection) {
     EXPECT_TRUE(p.statusTexts.contains(QStringLiteral("finish 3000 / 3000")));  // under the progress dialog
 }
 
+// The rows kept selected after a command are exactly the rows selected before it, held
+// as one range per run of neighbouring rows (a range per row makes large selections slow).
+TEST(LargeSelection, KeptSelectionIsOneRangePerRun) {
+    Catalogue c;
+    Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
+    S().catalogue.Begin();
+    for (int i = 1; i <= 30; ++i)
+        Catalogue::Record(i, QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral(" n "), "/d/x");
+    S().catalogue.Commit();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ScriptedPrompter p;
+    p.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, QStringLiteral("extra")}});
+    CMainFrame frame(S());
+    OpenNode(frame, QStringLiteral("1"));
+    COstrelView* list = frame.listView();
+    ASSERT_EQ(list->RowCount(), 30);
+    QList<int> rows{0, 1, 2, 10};
+    for (int r = 15; r < 25; ++r) rows << r;
+    rows << 29;
+    list->SelectRows(rows);
+    ASSERT_EQ(list->SelectedRows(), rows);
+    list->OnKeyAdd();
+    EXPECT_EQ(list->SelectedRows(), rows);
+    EXPECT_EQ(list->selectionModel()->selection().size(), 4);
+    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main where findkey like '% extra %'"), adCmdText, S().catalogue);
+    EXPECT_EQ(VariantToText(rs.Field(0)), QStringLiteral("15"));
+}
+
 // The progress dialog half way through, for the picture; its texts are checked by the
 // progress dialog tests.
 TEST(ProgressShot, HalfWay) {
