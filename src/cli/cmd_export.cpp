@@ -26,7 +26,7 @@ int Report(Session& s, const BatchResult& r) {
     if (r.error) ReportDbError(s.prompter(), *r.error);
     for (const auto& [id, value] : r.changed) Out(JoinFields({id, value}));
     for (const QString& id : r.missing) Fail(QStringLiteral("no record with id %1").arg(id));
-    return r.failed || !r.missing.isEmpty() ? 1 : 0;
+    return ExitStatus(OutcomeOf(r));
 }
 
 int RunSetDisk(Session& s, const QStringList& args) {

@@ -2,6 +2,8 @@
 // korvel-cli sub-commands. Each cmd_*.cpp registers its commands with a static
 // CliRegistrar; main.cpp dispatches on the first argument.
 
+#include "session/outcome.h"
+
 #include <QStringList>
 
 #include <functional>
@@ -27,6 +29,10 @@ struct CliRegistrar {
 
 // Prints "korvel-cli: text" to standard error and returns 1.
 int Fail(const QString& text);
+
+// The exit status of a command's outcome: 0 when it was done, 1 when it was partly done,
+// refused or failed.
+inline int ExitStatus(const Outcome& outcome) { return outcome.kind == Outcome::Kind::Done ? 0 : 1; }
 // Prints a line to standard output (UTF-8).
 void Out(const QString& line);
 

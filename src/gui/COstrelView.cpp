@@ -284,17 +284,17 @@ void COstrelView::OnExportRec(bool backup) { ExportRecCommand(s_, SelectedRecord
 
 void COstrelView::OnModifyDiskNo() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    if (ModifyDiskNoCommand(s_, SelectedRecordIds())) s_.list.FillPage(s_.list.CurrentPage());
+    if (ModifyDiskNoCommand(s_, SelectedRecordIds()).Changed()) s_.list.FillPage(s_.list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplacePath() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    if (BatchReplacePathCommand(s_, SelectedRecordIds())) s_.list.FillPage(s_.list.CurrentPage());
+    if (BatchReplacePathCommand(s_, SelectedRecordIds()).Changed()) s_.list.FillPage(s_.list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplaceRoot() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    if (BatchReplaceRootCommand(s_, SelectedRecordIds())) s_.list.FillPage(s_.list.CurrentPage());
+    if (BatchReplaceRootCommand(s_, SelectedRecordIds()).Changed()) s_.list.FillPage(s_.list.CurrentPage());
 }
 
 void COstrelView::OnPage(int request) { s_.list.FillPage(request); }

@@ -181,50 +181,57 @@ BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& root
     });
 }
 
-bool ModifyDiskNoCommand(Session& s, const QStringList& ids) {
+Outcome OutcomeOf(const BatchResult& r) {
+    const qint64 changed = static_cast<qint64>(r.changed.size());
+    if (r.failed) return Outcome::Failure(changed);
+    if (r.stopped || !r.missing.isEmpty()) return Outcome::Partial(changed, r.missing.size());
+    return Outcome::Finished(changed);
+}
+
+Outcome ModifyDiskNoCommand(Session& s, const QStringList& ids) {
     DialogFields fields{{dlg::kText, QString()}};
-    if (!s.prompter().EditDialog(dlg::kInput, fields)) return false;
-    if (ids.isEmpty()) return false;
+    if (!s.prompter().EditDialog(dlg::kInput, fields)) return Outcome::Refusal();
+    if (ids.isEmpty()) return Outcome::Refusal();
     const QString disk = fields.value(dlg::kText).toString();
     const BatchResult r =
         RunBatch(s, ids.size(), [&](LongOperation* op) { return SetDiskOfRecords(ids, disk, s.catalogue, op); });
-    return !r.changed.empty();
+    return OutcomeOf(r);
 }
 
-bool BatchReplacePathCommand(Session& s, const QStringList& ids) {
+Outcome BatchReplacePathCommand(Session& s, const QStringList& ids) {
     DialogFields fields{{dlg::kFind, QString()}, {dlg::kReplacement, QString()}};
-    if (!s.prompter().EditDialog(dlg::kReplace, fields)) return false;
-    if (ids.isEmpty()) return false;
+    if (!s.prompter().EditDialog(dlg::kReplace, fields)) return Outcome::Refusal();
+    if (ids.isEmpty()) return Outcome::Refusal();
     const QString find = fields.value(dlg::kFind).toString();
     const QString replacement = fields.value(dlg::kReplacement).toString();
     const BatchResult r = RunBatch(s, ids.size(), [&](LongOperation* op) {
         return ReplacePathOfRecords(ids, find, replacement, s.catalogue, op);
     });
-    return !r.changed.empty();
+    return OutcomeOf(r);
 }
 
-bool BatchReplaceRootCommand(Session& s, const QStringList& ids) {
+Outcome BatchReplaceRootCommand(Session& s, const QStringList& ids) {
     QStringList roots;
     try {
         roots = RootCandidates(ids, s.catalogue);
     } catch (const DbError& e) {
         ReportDbError(s.prompter(), e);
-        return false;
+        return Outcome::Failure();
     }
     DialogFields fields{{dlg::kItems, roots}, {dlg::kTarget, QString()}, {dlg::kAsBackup, false}};
-    if (!s.prompter().EditDialog(dlg::kListReplace, fields)) return false;
+    if (!s.prompter().EditDialog(dlg::kListReplace, fields)) return Outcome::Refusal();
     const QString target = fields.value(dlg::kTarget).toString();
-    if (target.isEmpty() || ids.isEmpty()) return false;
+    if (target.isEmpty() || ids.isEmpty()) return Outcome::Refusal();
     if (!QDir::isAbsolutePath(target)) {
         Notice(s.prompter(), QStringLiteral("目标根路径必须是绝对路径(the target root must be an absolute path)"));
-        return false;
+        return Outcome::Refusal();
     }
     roots = fields.value(dlg::kItems).toStringList();
     const bool asBackup = fields.value(dlg::kAsBackup).toBool();
     const BatchResult r = RunBatch(s, ids.size(), [&](LongOperation* op) {
         return ReplaceRootOfRecords(ids, roots, target, asBackup, s.catalogue, op);
     });
-    return !r.changed.empty();
+    return OutcomeOf(r);
 }
 
 }  // namespace korvel

@@ -15,6 +15,7 @@
 // record untouched and is returned in the result for the command to report.
 
 #include "base/pathroots.h"
+#include "session/outcome.h"
 #include "store/catalogue.h"
 
 #include <QString>
@@ -77,11 +78,15 @@ QString ReplaceRoot(const QString& path, const QString& root, const QString& tar
 BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target,
                                  bool asBackup, Connection& conn, LongOperation* op = nullptr);
 
+// What a batch came to: failed (a database error; nothing written), partly (stopped, or
+// ids without a record), else done; the records changed are counted as done.
+Outcome OutcomeOf(const BatchResult& r);
+
 // The window's commands over the selected ids (in list order): the dialog, then the
-// batch, under the progress dialog from kLongBatch records on. True when records were
-// changed (the caller refreshes the list).
-bool ModifyDiskNoCommand(Session& s, const QStringList& ids);
-bool BatchReplacePathCommand(Session& s, const QStringList& ids);
-bool BatchReplaceRootCommand(Session& s, const QStringList& ids);
+// batch, under the progress dialog from kLongBatch records on. Refused when cancelled or
+// given nothing to act on; the caller refreshes the list when records were changed.
+Outcome ModifyDiskNoCommand(Session& s, const QStringList& ids);
+Outcome BatchReplacePathCommand(Session& s, const QStringList& ids);
+Outcome BatchReplaceRootCommand(Session& s, const QStringList& ids);
 
 }  // namespace korvel

@@ -120,26 +120,51 @@ TEST_F(Batch, RootReplacementMovesOrAddsBackups) {
 
 TEST_F(Batch, CommandsAskFirstAndOfferTheRoots) {
     const QString a = Add("/src/a/b/f1"), b = Add("/src/a/f2");
-    EXPECT_FALSE(ModifyDiskNoCommand(S(), {a}));  // cancelled
+    EXPECT_FALSE(ModifyDiskNoCommand(S(), {a}).Changed());  // cancelled
     EXPECT_EQ(Field(a, "vol"), "7");
     prompts.AnswerDialog(dlg::kInput, {{dlg::kText, "42"}});
-    EXPECT_TRUE(ModifyDiskNoCommand(S(), {a, b}));
+    EXPECT_TRUE(ModifyDiskNoCommand(S(), {a, b}).Changed());
     EXPECT_EQ(Field(b, "vol"), "42");
 
     prompts.AnswerDialog(dlg::kReplace, {{dlg::kFind, "/SRC"}, {dlg::kReplacement, "/dst"}});
-    EXPECT_TRUE(BatchReplacePathCommand(S(), {a}));
+    EXPECT_TRUE(BatchReplacePathCommand(S(), {a}).Changed());
     EXPECT_EQ(Field(a, "dir"), "/dst/a/b/f1");
 
     prompts.dialogsShown.clear();
     prompts.AnswerDialog(dlg::kListReplace, {{dlg::kTarget, "relative/path"}});
-    EXPECT_FALSE(BatchReplaceRootCommand(S(), {a, b}));
+    EXPECT_FALSE(BatchReplaceRootCommand(S(), {a, b}).Changed());
     ASSERT_EQ(prompts.dialogsShown.size(), 1u);
     EXPECT_EQ(prompts.dialogsShown[0].second.value(dlg::kItems).toStringList(), QStringList({"/dst/a/b", "/src/a"}));
     EXPECT_EQ(prompts.messages.size(), 1u);  // a relative target is refused
     prompts.AnswerDialog(dlg::kListReplace, {{dlg::kTarget, "/moved"}, {dlg::kItems, QStringList{"/src"}}});
-    EXPECT_TRUE(BatchReplaceRootCommand(S(), {a, b}));
+    EXPECT_TRUE(BatchReplaceRootCommand(S(), {a, b}).Changed());
     EXPECT_EQ(Field(b, "dir"), "/moved/a/f2");
     EXPECT_EQ(Field(a, "dir"), "/dst/a/b/f1");
+}
+
+// What a batch and its command came to: a cancelled dialog or a refused target is a
+// refusal, ids without a record make it partly done, a database error a failure.
+TEST_F(Batch, CommandsTellTheirOutcome) {
+    const QString a = Add("/src/a/f1");
+    using Kind = Outcome::Kind;
+    EXPECT_EQ(ModifyDiskNoCommand(S(), {a}).kind, Kind::Refused);  // cancelled
+    prompts.AnswerDialog(dlg::kInput, {{dlg::kText, "42"}});
+    const Outcome done = ModifyDiskNoCommand(S(), {a});
+    EXPECT_EQ(done.kind, Kind::Done);
+    EXPECT_EQ(done.done, 1);
+    prompts.AnswerDialog(dlg::kInput, {{dlg::kText, "43"}});
+    const Outcome partly = ModifyDiskNoCommand(S(), {a, "999"});
+    EXPECT_EQ(partly.kind, Kind::Partly);
+    EXPECT_EQ(partly.done, 1);
+    EXPECT_EQ(partly.notDone, 1);
+    prompts.AnswerDialog(dlg::kListReplace, {{dlg::kTarget, "relative/path"}});
+    EXPECT_EQ(BatchReplaceRootCommand(S(), {a}).kind, Kind::Refused);
+
+    ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);
+    prompts.messages.clear();
+    prompts.AnswerDialog(dlg::kReplace, {{dlg::kFind, "/src"}, {dlg::kReplacement, "/dst"}});
+    EXPECT_EQ(BatchReplacePathCommand(S(), {a}).kind, Kind::Failed);
+    EXPECT_EQ(prompts.messages.size(), 1u);  // the error was told
 }
 
 }  // namespace
