@@ -3,6 +3,8 @@
 // load of the machine, memory figures of this process from /proc/self/status, and the
 // minimum and median of repeated runs.
 
+#include "session/session.h"
+
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -123,3 +125,10 @@ inline void PrintMachine() {
 }
 
 }  // namespace bench
+
+// The session of the benchmark program: one per program, as the window and korvel-cli make
+// one each.
+inline korvel::Session& S() {
+    static korvel::Session session;
+    return session;
+}

@@ -7,6 +7,7 @@
 //
 //   bench_export [--big-mb N] [--runs N]    (defaults 256 and 3)
 #include "benchutil.h"
+#include "session/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/digest.h"
@@ -101,21 +102,19 @@ int main(int argc, char** argv) {
     QDir::setCurrent(work.path());
     const std::string out = work.path().toStdString();
     CreateCatalogue(QStringLiteral("kv.kdb"));
-    g_catalogue.Open(kConnectionString);
-    g_band_flag = true;
-    sysback = true;
+    S().catalogue.Open(kConnectionString);
+    S().options.band = true;
+    S().options.sysback = true;
 
     QStringList smallIds, bigIds;
     {
-        RecordWriter w;
+        RecordWriter w(S().catalogue);
         w.BeginBatch();
         for (int d = 0; d < 100; ++d)
             for (int i = 0; i < 100; ++i)
                 smallIds << w.Insert(RecordOfPath(QString::fromStdString(src + "/small/dir " + std::to_string(d) +
-                                                                         "/文件 " + std::to_string(d * 100 + i) + ".txt"),
-                                                  QStringLiteral(" t  "), kFileRecordType));
-        bigIds << w.Insert(RecordOfPath(QString::fromStdString(src + "/big/big file.bin"), QStringLiteral(" t  "),
-                                        kFileRecordType));
+                                                                         "/文件 " + std::to_string(d * 100 + i) + ".txt"), QStringLiteral(" t  "), kFileRecordType, S().catalogue));
+        bigIds << w.Insert(RecordOfPath(QString::fromStdString(src + "/big/big file.bin"), QStringLiteral(" t  "), kFileRecordType, S().catalogue));
         w.EndBatch();
     }
     // Warm the page cache for every run alike.
@@ -123,7 +122,7 @@ int main(int argc, char** argv) {
 
     auto exportRun = [&](const QStringList& ids, const std::string& dest, int* copied) {
         return bench::Time([&] {
-            ExportRun run;
+            ExportRun run(S().catalogue, S().nodes.map, S().options, S().prompter(), S().ops.exportRun);
             ExportTally tally;
             CopyMap map;
             ExportRecords(run, ids, QString::fromStdString(dest), tally, map);
@@ -195,17 +194,18 @@ int main(int argc, char** argv) {
 
     // Batch changes of 10,000 records.
     const auto b0 = Clock::now();
-    BatchResult r = ReplacePathOfRecords(smallIds, QStringLiteral("/SMALL/"), QStringLiteral("/moved/"));
+    BatchResult r = ReplacePathOfRecords(smallIds, QStringLiteral("/SMALL/"), QStringLiteral("/moved/"), S().catalogue);
     const auto b1 = Clock::now();
-    BatchResult r2 = ReplaceRootOfRecords(smallIds, RootCandidates(smallIds), QStringLiteral("/tmp/elsewhere"), false);
+    BatchResult r2 = ReplaceRootOfRecords(smallIds, RootCandidates(smallIds, S().catalogue), QStringLiteral("/tmp/elsewhere"), false, S().catalogue);
     const auto b2 = Clock::now();
-    BatchResult r3 = SetDiskOfRecords(smallIds, QStringLiteral("1234"));
+    BatchResult r3 = SetDiskOfRecords(smallIds, QStringLiteral("1234"), S().catalogue);
     const auto b3 = Clock::now();
     std::printf("\n10,000 records: replace-path %.2fs (%zu changed), replace-root %.2fs (%zu), set-disk %.2fs (%zu)\n",
                 Seconds(b0, b1), r.changed.size(), Seconds(b1, b2), r2.changed.size(), Seconds(b2, b3),
                 r3.changed.size());
     bench::PrintMachine();
-    g_catalogue.Close();
+    S().catalogue.Close();
+
     QDir::setCurrent(QDir::tempPath());
     return 0;
 }

@@ -130,10 +130,10 @@ void ListFiles(const std::string& root, std::vector<std::string>& out) {
 // stores them (size and time texts, the disk identity, its root remembered).
 void Catalogue(const std::vector<std::string>& files) {
     CreateCatalogue("kv.kdb");
-    g_catalogue.Open(kConnectionString);
-    const QString vol = RememberDiskOfPath(QString::fromStdString(files.front()), g_catalogue);
-    g_catalogue.Begin();
-    Statement st(g_catalogue,
+    S().catalogue.Open(kConnectionString);
+    const QString vol = RememberDiskOfPath(QString::fromStdString(files.front()), S().catalogue);
+    S().catalogue.Begin();
+    Statement st(S().catalogue,
                  "insert into main(name,findkey,dir,id,filetype,filesize,filedtime,fileinputdtime,vol)"
                  " values(?1,' ',?2,?3,'文件',?4,?5,'2026-1-1 1:0:0',?6)");
     qint64 id = 1;
@@ -149,7 +149,7 @@ void Catalogue(const std::vector<std::string>& files) {
         st.Bind(6, vol);
         st.Step();
     }
-    g_catalogue.Commit();
+    S().catalogue.Commit();
 }
 
 // 1,000 folders holding `files` small files.
@@ -193,7 +193,7 @@ int RunCheck(int records) {
             auto [w, c] = TimeCommand(find);
             base.Add(w, c);
             if (cold) DropCaches();
-            auto [w2, c2] = TimeHere([&] { last = CheckRecords(g_catalogue, RowQuery{}, nullptr, {}, {}, ScanOptions{}); });
+            auto [w2, c2] = TimeHere([&] { last = CheckRecords(S().catalogue, RowQuery{}, nullptr, {}, {}, ScanOptions{}); });
             ours.Add(w2, c2);
         }
         std::printf(" %s page cache (%lld present of %lld):\n", cold ? "dropped" : "warm",
@@ -205,7 +205,7 @@ int RunCheck(int records) {
     }
     std::printf("  memory: before %ld KB, peak %ld KB (catalogue of %zu records); find peak %ld KB\n", rssBefore,
                 StatusKb("VmHWM:"), files.size(), g_childPeakKb);
-    g_catalogue.Close();
+    S().catalogue.Close();
     return 0;
 }
 
@@ -270,7 +270,7 @@ int RunDuplicates() {
                 base.Add(w, c);
             }
             if (cold) DropCaches();
-            auto [w2, c2] = TimeHere([&] { last = FindDuplicates(g_catalogue, RowQuery{}, DuplicateOptions{}, nullptr, {}); });
+            auto [w2, c2] = TimeHere([&] { last = FindDuplicates(S().catalogue, RowQuery{}, DuplicateOptions{}, nullptr, {}); });
             ours.Add(w2, c2);
         }
         size_t members = 0;
@@ -285,7 +285,7 @@ int RunDuplicates() {
                         Figures::Median(ours.wall) / Figures::Median(base.wall));
     }
     std::printf("  memory: peak %ld KB (jdupes peak %ld KB)\n", StatusKb("VmHWM:"), g_childPeakKb);
-    g_catalogue.Close();
+    S().catalogue.Close();
     return 0;
 }
 

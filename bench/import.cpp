@@ -11,6 +11,7 @@
 //   bench_import                 both trees, each in its own process, 3 runs each
 //   bench_import --one N [RUNS]  one tree: 100000 the flat one, 200000 the deep one
 #include "benchutil.h"
+#include "session/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/filters.h"
@@ -104,7 +105,7 @@ bench::Sample TimeFind(const std::string& root) {
 }
 
 long long Count(const char* sql) {
-    Recordset rs = ExecuteSql(QString::fromLatin1(sql), adCmdText);
+    Recordset rs = ExecuteSql(QString::fromLatin1(sql), adCmdText, S().catalogue);
     return rs.Eof() ? -1 : rs.Field(0).toLongLong();
 }
 
@@ -114,15 +115,16 @@ void Walk(const std::string& root, const ImportOptions& options) {
     std::thread drain([&] {
         QString t;
         while (!done) {
-            while (TakeStatus(t) == 0) {
+            while (S().ops.import.Take(t) == 0) {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        while (TakeStatus(t) == 0) {
+        while (S().ops.import.Take(t) == 0) {
         }
     });
-    g_stop_requested = false;
-    const WalkResult result = WalkFolder(QString::fromStdString(root), 1, NodeAllTags("0"), "0", options);
+    S().ops.import.Start();
+    const WalkResult result = WalkFolder(QString::fromStdString(root), 1, NodeAllTags("0", S().nodes.map), "0", options,
+                                         S().ops.import, S().catalogue);
     if (!result.Complete()) std::printf("the walk was not complete: %d record(s) failed\n", result.failedRecords);
     done = true;
     drain.join();
@@ -135,7 +137,7 @@ struct Work {
         QDir::setCurrent(dir.path());
         CreateCatalogue("kv.kdb");
         if (filters) WriteDefaultFilterFile(kFilterFile);
-        LoadFilterLists();
+        LoadFilterLists(S().filters);
     }
 };
 
@@ -148,6 +150,7 @@ struct Case {
 const Case kCases[] = {{"no filter.xml", false, false},
                        {"default filter.xml, index setting off", true, false},
                        {"default filter.xml, index setting on", true, true}};
+
 
 int RunOne(int files, int runs) {
     const bool deep = files == 200000;
@@ -166,9 +169,9 @@ int RunOne(int files, int runs) {
         find.Add(TimeFind(root));
         for (size_t c = 0; c < nCases; ++c) {
             Work work(kCases[c].filters);
-            g_catalogue.Open(kConnectionString);
-            LoadNodeMap();
-            ImportOptions options = CurrentImportOptions();
+            S().catalogue.Open(kConnectionString);
+            LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+            ImportOptions options = ImportOptionsOf(S().options, S().presets, S().filters);
             options.depth = depth;
             options.createNodeTree = true;
             options.importLastDir = true;
@@ -179,12 +182,12 @@ int RunOne(int files, int runs) {
             if (kCases[c].indexOn) {
                 // The content-index job that follows an import with the index setting on; the
                 // records have landed before it starts.
-                IndexJobOptions o = ImportIndexJobOptions(FilterList(QStringLiteral("index")), false, g_catalogue);
+                IndexJobOptions o = ImportIndexJobOptions(S().filters.List(QStringLiteral("index")), false, S().catalogue);
                 o.workerProgram = QStringLiteral(KORVEL_KRVLEXTRACT);
                 // Its processor seconds include the extraction workers it waited for.
                 const double children0 = bench::CpuSeconds(RUSAGE_CHILDREN);
                 IndexJobResult r{};
-                bench::Sample job = bench::Time([&] { r = RunIndexJob(g_catalogue, {}, o, nullptr, {}); });
+                bench::Sample job = bench::Time([&] { r = RunIndexJob(S().catalogue, {}, o, nullptr, {}); });
                 job.cpu += bench::CpuSeconds(RUSAGE_CHILDREN) - children0;
                 indexJob.Add(job);
                 indexed = r.indexed;
@@ -192,7 +195,7 @@ int RunOne(int files, int runs) {
             }
             again[c].Add(bench::Time([&] { Walk(root, options); }));
             if (Count("select count(*) from main") != records[c]) std::printf("the second import added records\n");
-            g_catalogue.Close();
+            S().catalogue.Close();
             QDir::setCurrent(QDir::tempPath());
         }
         {
@@ -206,9 +209,9 @@ int RunOne(int files, int runs) {
             cli.Add(bench::Time([&] { std::system(import.c_str()); }, RUSAGE_CHILDREN));
             cliAgain.Add(bench::Time([&] { std::system(import.c_str()); }, RUSAGE_CHILDREN));
             QDir::setCurrent(dir.path());
-            g_catalogue.Open(kConnectionString);
+            S().catalogue.Open(kConnectionString);
             cliRecords = Count("select count(*) from main");
-            g_catalogue.Close();
+            S().catalogue.Close();
             QDir::setCurrent(QDir::tempPath());
         }
     }

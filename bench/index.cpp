@@ -285,41 +285,41 @@ void PrepareCatalogue(const std::string& corpus, const std::string& work) {
     fs::create_directories(work);
     fs::current_path(work);
     CreateCatalogue("kv.kdb");
-    g_catalogue.Open(kConnectionString);
-    LoadNodeMap();
+    S().catalogue.Open(kConnectionString);
+    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
     WriteDefaultFilterFile("filter.xml");
-    LoadFilterLists();
-    ImportOptions o = CurrentImportOptions();
+    LoadFilterLists(S().filters);
+    ImportOptions o = ImportOptionsOf(S().options, S().presets, S().filters);
     o.indexOnImport = false;
     o.depth = 5;
     std::atomic<bool> done{false};
     std::thread drain([&] {
         QString t;
         while (!done) {
-            while (TakeStatus(t) == 0) {
+            while (S().ops.import.Take(t) == 0) {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
-    WalkFolder(QString::fromStdString(corpus), 1, NodeAllTags("0"), "0", o);
+    WalkFolder(QString::fromStdString(corpus), 1, NodeAllTags("0", S().nodes.map), "0", o, S().ops.import, S().catalogue);
     done = true;
     drain.join();
-    g_catalogue.Close();
+    S().catalogue.Close();
 }
 
 // The index job in this (child) process; prints its counts.
 void IndexJobIn(const std::string& work, bool recheck, int reportFd) {
     fs::current_path(work);
-    g_catalogue.Open(kConnectionString);
-    LoadFilterLists();
-    IndexJobOptions o = ImportIndexJobOptions(FilterList(QStringLiteral("index")), false, g_catalogue);
+    S().catalogue.Open(kConnectionString);
+    LoadFilterLists(S().filters);
+    IndexJobOptions o = ImportIndexJobOptions(S().filters.List(QStringLiteral("index")), false, S().catalogue);
     o.workerProgram = QStringLiteral(KORVEL_KRVLEXTRACT);
     o.recheck = recheck;
-    const IndexJobResult r = RunIndexJob(g_catalogue, {}, o, nullptr, {});
+    const IndexJobResult r = RunIndexJob(S().catalogue, {}, o, nullptr, {});
     std::printf("    (job: %d to do, %d indexed, %d without text, %d unchanged, %d missing, %d not extracted)\n",
                 r.pending, r.indexed, r.noText, r.unchanged, r.missing,
                 [&] { int n = 0; for (const auto& k : r.notExtracted) n += k.second; return n; }());
-    g_catalogue.Close();
+    S().catalogue.Close();
     ReportPeaks(reportFd);
 }
 
@@ -360,7 +360,7 @@ int CommandLines(const std::string& cmd, double& seconds) {
 
 void QueryTable(const std::string& work, const std::string& recollConf, int n) {
     fs::current_path(work);
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
     // The two most frequent words of the corpus (the generator's first two words).
     std::mt19937 rng(12345);
     const auto words = WordList(rng);
@@ -388,7 +388,7 @@ void QueryTable(const std::string& work, const std::string& recollConf, int n) {
         int hits = 0;
         for (int k = 0; k < 5; ++k) {
             const auto t0 = Clock::now();
-            const ContentRunResult r = RankIndexedRecords(QString::fromStdString(q.korvel), g_catalogue);
+            const ContentRunResult r = RankIndexedRecords(QString::fromStdString(q.korvel), S().catalogue);
             inproc.push_back(Seconds(t0, Clock::now()));
             hits = static_cast<int>(r.hits.size());
             // The store's part alone: the same query asked of the content index.
@@ -421,7 +421,7 @@ void QueryTable(const std::string& work, const std::string& recollConf, int n) {
                     grepHits, MinOf(inproc), MedianOf(inproc), MedianOf(store), MinOf(greps), greps.empty() ? 0 : MinOf(inproc) / MinOf(greps),
                     MedianOf(cli), MedianOf(rq), rq.empty() ? 0 : MedianOf(cli) / MedianOf(rq), rhits);
     }
-    g_catalogue.Close();
+    S().catalogue.Close();
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 
 #include "benchutil.h"
 #include "autotree/autotree.h"
+#include "benchutil.h"
+#include "session/session.h"
 #include "base/prompter.h"
 #include "store/catalogue.h"
 #include "tags/keywordcommands.h"
@@ -67,7 +69,7 @@ public:
         return 2;
     }
     bool OpenWithDesktop(const QString&) override { return false; }
-    void RunLongOperation(const std::function<void()>& w) override { w(); }
+    void RunLongOperation(LongOperation&, const std::function<void()>& w) override { w(); }
 };
 
 void Generate(qint64 n) {
@@ -122,12 +124,12 @@ void Generate(qint64 n) {
 
 // The walk with one child query per visited matching node.
 bool QueryWalk(const QString& node, const std::map<QString, int>& text, QStringList& out) {
-    for (const auto& [t, c] : TagCounts(NodeAllTags(node))) {
+    for (const auto& [t, c] : TagCounts(NodeAllTags(node, S().nodes.map))) {
         auto it = text.find(t);
         if (it == text.end() || it->second < c) return false;
     }
     bool childMatched = false;
-    for (const QString& kid : NodeChildIds(node))
+    for (const QString& kid : ChildNodeIds(node, S().catalogue))
         if (QueryWalk(kid, text, out)) childMatched = true;
     if (!childMatched) out << node;
     return true;
@@ -163,22 +165,22 @@ int main(int argc, char** argv) {
     }
     for (const char* f : {"kv.kdb", "kv.kdb-wal", "kv.kdb-shm"}) QFile::remove(QString::fromLatin1(f));
     QFile::copy(QStringLiteral("pristine.kdb"), QStringLiteral("kv.kdb"));
-    g_catalogue.Open(kConnectionString);
-    ReloadNodes();
+    S().catalogue.Open(kConnectionString);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     BenchPrompter prompts;
-    SetPrompter(&prompts);
+    S().SetPrompter(&prompts);
     std::printf("catalogue %s/kv.kdb: %lld records, %zu nodes (root included)\n",
-                folder.toUtf8().constData(), n, g_node_map.size());
+                folder.toUtf8().constData(), n, S().nodes.map.size());
 
     // 1. Groups: in memory against one query per visited node.
     {
         QElapsedTimer t;
         t.start();
-        const NodeTree tree(g_node_map);
+        const NodeTree tree(S().nodes.map);
         const double build = Seconds(t);
         const int sample = 2000;
         std::vector<std::map<QString, int>> texts;
-        Statement st(g_catalogue, QStringLiteral("select findkey from main where id=?"));
+        Statement st(S().catalogue, QStringLiteral("select findkey from main where id=?"));
         for (int i = 0; i < sample; ++i) {
             st.Reset();
             st.Bind(1, 1 + static_cast<qint64>(i) * (n / sample));
@@ -226,18 +228,19 @@ int main(int argc, char** argv) {
                                        "' " + ids.join(u' ').toStdString() + " --answer all > /dev/null 2>&1";
         auto engineUpdate = [&] {
             ExecuteSql(QStringLiteral("update main set findkey=findkey||' x ' where id in (") + inList + u')',
-                       adCmdTextNoRecords);
+                       adCmdTextNoRecords, S().catalogue);
         };
         for (int round = 0; round < 3; ++round) {
             engine.Add(bench::Time(engineUpdate));
             ours.Add(bench::Time([&] {
-                const NodeTree tree(g_node_map);
-                const std::vector<RecordOutcome> out = ChangeRecordTags(ids, given, TagChange::Add, tree);
+                const NodeTree tree(S().nodes.map);
+                const std::vector<RecordOutcome> out = ChangeRecordTags(ids, given, TagChange::Add, tree, S().catalogue, S().prompter());
                 applied = static_cast<int>(
                     std::count_if(out.begin(), out.end(), [](const RecordOutcome& o) { return o.applied; }));
             }));
             cliEngine.Add(bench::Time(engineUpdate));
             cli.Add(bench::Time([&] { std::system(cliCommand.c_str()); }, RUSAGE_CHILDREN));
+
         }
         std::printf("ADD of 2 tags to 10,000 records: %d applied, %d prompt(s) in the 3 rounds; %s\n", applied,
                     prompts.fourAnswers, bench::LoadText().c_str());
@@ -250,15 +253,15 @@ int main(int argc, char** argv) {
         const QString allNode = QString::number(kNodes);
         qint64 before = 0;
         {
-            Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main2"), adCmdText);
+            Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main2"), adCmdText, S().catalogue);
             before = rs.Field(0).toLongLong();
         }
-        const qint64 inner = InnerRecordIds(allNode).size();
+        const qint64 inner = InnerRecordIds(allNode, S().nodes.map, S().catalogue, S().prompter()).size();
         const long rssBefore = StatusKb("VmRSS:");
         ResetPeak();
         QElapsedTimer t;
         t.start();
-        const int written = AutoCreateNodeTree(allNode);
+        const int written = AutoCreateNodeTree(allNode, S().nodes.map, S().catalogue, S().prompter());
         const double secs = Seconds(t);
         const long peak = StatusKb("VmHWM:");
         std::printf("AUTO CREATE NODE TREE on node %s (%lld records): %.3f s%s, %d nodes written "
@@ -266,8 +269,9 @@ int main(int argc, char** argv) {
                     allNode.toUtf8().constData(), inner, secs, secs > 3 ? "   ABOVE 3 s" : "", written, before,
                     peak / 1024.0, rssBefore / 1024.0, peak > 200 * 1024 ? "   ABOVE 200 MB" : "");
     }
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
     bench::PrintMachine();
-    g_catalogue.Close();
+    S().catalogue.Close();
+
     return 0;
 }

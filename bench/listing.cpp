@@ -14,6 +14,8 @@
 
 #include "benchutil.h"
 #include "base/settings.h"
+#include "benchutil.h"
+#include "session/session.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
@@ -48,10 +50,10 @@ int PickTag(std::mt19937_64& rng) {
 
 void Generate(qint64 n) {
     CreateCatalogue(QStringLiteral("kv.kdb"));
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
     std::mt19937_64 rng(42);
-    g_catalogue.Begin();
-    Statement ins(g_catalogue.handle(), QStringLiteral(
+    S().catalogue.Begin();
+    Statement ins(S().catalogue.handle(), QStringLiteral(
         "insert into main(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol) "
         "values(?,?,?,?,?,?,?,?,?)"));
     for (qint64 id = 1; id <= n; ++id) {
@@ -84,7 +86,7 @@ void Generate(qint64 n) {
     ins = Statement();
     // Nodes: 20 top-level nodes with one popular tag each, 10 children under each with
     // a tag of their own, and a grandchild under every second child: 320 nodes.
-    Statement node(g_catalogue.handle(),
+    Statement node(S().catalogue.handle(),
                    QStringLiteral("insert into main2(id, name, findkey, fid) values(?,?,?,?)"));
     int next = 1;
     auto add = [&](const QString& tags, int parent) {
@@ -105,8 +107,8 @@ void Generate(qint64 n) {
         }
     }
     node = Statement();
-    g_catalogue.Commit();
-    g_catalogue.Close();
+    S().catalogue.Commit();
+    S().catalogue.Close();
 }
 
 int g_runs = 3;
@@ -117,53 +119,54 @@ bench::Sample Baseline(const QString& where, qint64* rows) {
     const QString sql = where.isEmpty() ? QStringLiteral("select count(name) from main")
                                         : QStringLiteral("select count(*) from main ") + where;
     return bench::Time([&] {
-        Recordset rs = ExecuteSql(sql, adCmdText);
+        Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
         *rows = rs.Field(0).toLongLong();
     });
+
 }
 
 // Page 1 as the window shows it: opened, filled, the count on a worker. Then waits for
 // the count (not measured here) so that the next step has the processor to itself.
 bench::Sample PageOne(const std::function<void()>& show) {
-    g_record_list.countInBackground = [] {};
+    S().list.countInBackground = [] {};
     bench::Sample s = bench::Time([&] {
         show();
-        if (g_record_list.PageAwaited()) g_record_list.WaitForCount();
+        if (S().list.PageAwaited()) S().list.WaitForCount();
     });
-    g_record_list.WaitForCount();
-    g_record_list.countInBackground = nullptr;
+    S().list.WaitForCount();
+    S().list.countInBackground = nullptr;
     return s;
 }
 
 // Page 1 and the page count, both on this thread's clock.
 bench::Sample UntilCount(const std::function<void()>& show) {
-    g_record_list.countInBackground = [] {};
+    S().list.countInBackground = [] {};
     bench::Sample s = bench::Time([&] {
         show();
-        g_record_list.WaitForCount();
+        S().list.WaitForCount();
     });
-    g_record_list.countInBackground = nullptr;
+    S().list.countInBackground = nullptr;
     return s;
 }
 
 void Measure(const QString& id, const QString& label) {
-    g_current_node = id;
-    const QString subWhere = NodeWhereClause(NodeAllTags(id));
-    const QString innerWhere = InnerRecordsWhereClause(id);
+    S().nodes.current = id;
+    const QString subWhere = NodeWhereClause(NodeAllTags(id, S().nodes.map));
+    const QString innerWhere = InnerRecordsWhereClause(id, S().nodes.map, S().catalogue, S().prompter());
     qint64 subRows = 0, innerRows = 0;
     Baseline(subWhere, &subRows);  // the same warm cache for every figure
     Baseline(innerWhere, &innerRows);
     std::printf("%s (node %s, tags \"%s\"): %lld records with sub-nodes, %lld inner; %s\n",
-                label.toUtf8().constData(), id.toUtf8().constData(), NodeAllTags(id).toUtf8().constData(), subRows,
+                label.toUtf8().constData(), id.toUtf8().constData(), NodeAllTags(id, S().nodes.map).toUtf8().constData(), subRows,
                 innerRows, bench::LoadText().c_str());
     const char* subBase = subWhere.isEmpty() ? "count(name)" : "count(*) where";
     for (int mode = 0; mode < 2; ++mode) {
         const QString& where = mode == 0 ? subWhere : innerWhere;
         auto show = [mode] {
             if (mode == 0)
-                g_record_list.ShowIncludeSubRecords();
+                S().list.ShowIncludeSubRecords();
             else
-                g_record_list.ShowInnerRecords();
+                S().list.ShowInnerRecords();
         };
         bench::Series base, first, counted;
         QString text;
@@ -172,9 +175,9 @@ void Measure(const QString& id, const QString& label) {
             qint64 rows = 0;
             base.Add(Baseline(where, &rows));
             first.Add(PageOne(show));
-            rowsShown = g_record_list.RowCount();
+            rowsShown = S().list.RowCount();
             counted.Add(UntilCount(show));
-            text = g_record_list.PageText();
+            text = S().list.PageText();
         }
         std::printf(" %s: %s, %d rows on page 1\n",
                     mode == 0 ? "with sub-nodes (by name)" : "inner records (newest first)", text.toUtf8().constData(),
@@ -191,26 +194,27 @@ void Measure(const QString& id, const QString& label) {
             for (int run = 0; run < g_runs; ++run) {
                 qint64 rows = 0;
                 sbase.Add(Baseline(where, &rows));
-                g_record_list.countInBackground = [] {};
+                S().list.countInBackground = [] {};
                 show();
-                g_record_list.WaitForCount();
-                sorted.Add(PageOne([&] { g_record_list.SortBy(c, desc); }));
+                S().list.WaitForCount();
+                sorted.Add(PageOne([&] { S().list.SortBy(c, desc); }));
             }
             const QString what = QStringLiteral("sort %1 %2").arg(g_column_names[c], desc ? "desc" : "asc");
             bench::PrintRow(what.toUtf8().constData(), sorted, baseName, sbase);
         }
     }
-    g_pageset.Close();
+    S().pageset.Close();
+
 }
 
 // A node with a rare tag under the root (made once): tag1999 is on about 0.07% of the
 // records.
 QString RareNode() {
-    Recordset rs = ExecuteSql(QStringLiteral("select id from main2 where findkey='tag1999'"), adCmdText);
+    Recordset rs = ExecuteSql(QStringLiteral("select id from main2 where findkey='tag1999'"), adCmdText, S().catalogue);
     if (!rs.Eof()) return VariantToText(rs.Field(0));
-    WriteTransaction tx(g_catalogue);
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('rare', 'tag1999', 0)"), adCmdTextNoRecords);
-    const QString id = QString::number(g_catalogue.LastInsertId());
+    WriteTransaction tx(S().catalogue);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('rare', 'tag1999', 0)"), adCmdTextNoRecords, S().catalogue);
+    const QString id = QString::number(S().catalogue.LastInsertId());
     tx.Commit();
     return id;
 }
@@ -237,13 +241,14 @@ int main(int argc, char** argv) {
         ready.open(QIODevice::WriteOnly);
         std::printf("generated %lld records in %.1f s\n", n, t.nsecsElapsed() / 1e9);
     }
-    bench::Sample opened = bench::Time([] { g_catalogue.Open(kConnectionString); });
+    bench::Sample opened = bench::Time([] { S().catalogue.Open(kConnectionString); });
     std::printf("catalogue opened in %.2f s (indexes brought up to date)\n", opened.wall);
-    g_pageset.SetPageSize(30);
+    S().pageset.SetPageSize(30);
     const QString rare = RareNode();
-    ReloadNodes();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     std::printf("catalogue %s/kv.kdb: %lld records, %zu nodes, page size 30, %d runs per figure\n",
-                folder.toUtf8().constData(), n, g_node_map.size() - 1, g_runs);
+                folder.toUtf8().constData(), n, S().nodes.map.size() - 1, g_runs);
+
     Measure(QStringLiteral("0"), QStringLiteral("root"));
     Measure(QStringLiteral("1"), QStringLiteral("one-tag node"));
     Measure(QStringLiteral("2"), QStringLiteral("two-tag node"));

@@ -8,6 +8,8 @@
 
 #include "benchutil.h"
 #include "records/backups.h"
+#include "benchutil.h"
+#include "session/session.h"
 #include "records/recordops.h"
 #include "store/catalogue.h"
 
@@ -23,9 +25,9 @@ namespace {
 
 QStringList Fill(int n) {
     QStringList ids;
-    WriteTransaction tx(g_catalogue);
-    Statement rec(g_catalogue, "insert into main(name,findkey,dir,id,vol) values(?1,' t ',?2,?3,'0')");
-    Statement copy(g_catalogue, "insert into main4(recordid,filepath,vol) values(?1,?2,'0')");
+    WriteTransaction tx(S().catalogue);
+    Statement rec(S().catalogue, "insert into main(name,findkey,dir,id,vol) values(?1,' t ',?2,?3,'0')");
+    Statement copy(S().catalogue, "insert into main4(recordid,filepath,vol) values(?1,?2,'0')");
     for (int i = 1; i <= n; ++i) {
         rec.Reset();
         rec.Bind(1, QString("r%1").arg(i));
@@ -53,7 +55,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     CreateCatalogue("kv.kdb");
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
 
     std::printf("records %d, each with 2 backup copies; %s\n", n, bench::LoadText().c_str());
     bench::Series promote, del, plain;
@@ -61,14 +63,14 @@ int main(int argc, char** argv) {
     int promoted = 0;
     for (int run = 0; run < runs; ++run) {
         QStringList ids = Fill(n);
-        promote.Add(bench::Time([&] { promoted = BatchBackupOperation(BatchBackup::Promote, ids, "bak1", "").records; }));
-        del.Add(bench::Time([&] { deleted = static_cast<long long>(DeleteRecords(ids).deleted.size()); }));
+        promote.Add(bench::Time([&] { promoted = BatchBackupOperation(BatchBackup::Promote, ids, "bak1", "", S().catalogue).records; }));
+        del.Add(bench::Time([&] { deleted = static_cast<long long>(DeleteRecords(ids, S().catalogue).deleted.size()); }));
         ids = Fill(n);
         const QString list = ids.join(u',');
         plain.Add(bench::Time([&] {
-            WriteTransaction tx(g_catalogue);
-            ExecuteSql("delete from main where id in (" + list + ")", adCmdTextNoRecords);
-            ExecuteSql("delete from main4 where recordid in (" + list + ")", adCmdTextNoRecords);
+            WriteTransaction tx(S().catalogue);
+            ExecuteSql("delete from main where id in (" + list + ")", adCmdTextNoRecords, S().catalogue);
+            ExecuteSql("delete from main4 where recordid in (" + list + ")", adCmdTextNoRecords, S().catalogue);
             tx.Commit();
         }));
     }
@@ -76,6 +78,7 @@ int main(int argc, char** argv) {
     bench::PrintRow("DeleteRecords", del, "delete where id in", plain);
     bench::PrintAlone("batch promote", promote);
     bench::PrintMachine();
-    g_catalogue.Close();
+    S().catalogue.Close();
+
     return 0;
 }

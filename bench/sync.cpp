@@ -8,6 +8,7 @@
 //   bench_sync            runs 20,000 and 100,000 records, each in its own process
 //   bench_sync --one N    one size (used by the above)
 #include "benchutil.h"
+#include "session/session.h"
 #include "store/catalogue.h"
 #include "store/volroots.h"
 #include "sync/sync.h"
@@ -42,7 +43,8 @@ void Exec(sqlite3* db, const char* sql) {
 
 // Baselines run by the engine alone on the source's connection, with the target attached.
 void Attach(const QString& path) {
-    sqlite3* db = g_catalogue.handle();
+    sqlite3* db = S().catalogue.handle();
+
     Exec(db, "PRAGMA cipher_default_page_size = 4096");
     const QByteArray attach = "ATTACH DATABASE '" + QFile::encodeName(path) + "' AS t KEY 'qelvmar'";
     Exec(db, attach.constData());
@@ -51,10 +53,10 @@ void Attach(const QString& path) {
 // Into an empty catalogue: one INSERT INTO ... SELECT of every row.
 void CopyAll(const QString& path) {
     Attach(path);
-    Exec(g_catalogue.handle(),
+    Exec(S().catalogue.handle(),
          "INSERT INTO t.main(dir, findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
          "SELECT dir, findkey, name, filetype, filesize, filedtime, fileinputdtime, vol FROM main");
-    Exec(g_catalogue.handle(), "DETACH DATABASE t");
+    Exec(S().catalogue.handle(), "DETACH DATABASE t");
 }
 
 // Against a target that holds every row: the same matching as an anti-join, each source
@@ -64,13 +66,13 @@ long long AntiJoin(const QString& path) {
     Attach(path);
     long long unmatched = -1;
     {
-        Statement st(g_catalogue,
+        Statement st(S().catalogue,
                      "select count(*) from main s where not exists "
                      "(select 1 from t.main m where m.dir = s.dir and m.vol is s.vol) and not exists "
                      "(select 1 from t.main4 b where b.filepath = s.dir and b.vol is s.vol)");
         if (st.Step()) unmatched = st.Column(0).toLongLong();
     }
-    Exec(g_catalogue.handle(), "DETACH DATABASE t");
+    Exec(S().catalogue.handle(), "DETACH DATABASE t");
     return unmatched;
 }
 
@@ -78,10 +80,10 @@ int One(int n, int runs) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     CreateCatalogue("kv.kdb");
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
     {
-        WriteTransaction tx(g_catalogue);
-        Statement st(g_catalogue, QStringLiteral(
+        WriteTransaction tx(S().catalogue);
+        Statement st(S().catalogue, QStringLiteral(
             "insert into main(name, findkey, dir, filetype, filesize, filedtime, fileinputdtime, vol) "
             "values(?, ' tag one ', ?, '文件', '12 K', '2024-03-05 10:11:12', '2024-3-6 9:05:01', '305419896')"));
         for (int i = 0; i < n; ++i) {
@@ -91,7 +93,7 @@ int One(int n, int runs) {
             st.Bind(2, QStringLiteral("/media/u/DISK/d%1/%2").arg(i / 100).arg(name));
             st.Step();
         }
-        RememberVolumeRoot(QStringLiteral("305419896"), QStringLiteral("/media/u/DISK"), g_catalogue);
+        RememberVolumeRoot(QStringLiteral("305419896"), QStringLiteral("/media/u/DISK"), S().catalogue);
         tx.Commit();
     }
     std::printf("%d records, %s\n", n, bench::LoadText().c_str());
@@ -109,11 +111,11 @@ int One(int n, int runs) {
         CreateCatalogue(targetName);
         Connection target;
         target.Open(ConnectionStringFor(targetName));
-        first.Add(bench::Time([&] { c1 = SyncRecords(g_catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
+        first.Add(bench::Time([&] { c1 = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
         target.Close();
         anti.Add(bench::Time([&] { unmatched = AntiJoin(QDir::current().absoluteFilePath(targetName)); }));
         target.Open(ConnectionStringFor(targetName));
-        second.Add(bench::Time([&] { c2 = SyncRecords(g_catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
+        second.Add(bench::Time([&] { c2 = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
         target.Close();
     }
     std::printf("  first run: %s; second run: %s; anti-join found %lld unmatched\n",
@@ -124,7 +126,8 @@ int One(int n, int runs) {
                 second.MedWall() * 1e6 / n);
     std::printf("  memory: RSS %ld KB before the runs\n", rssStart);
     bench::PrintMachine();
-    g_catalogue.Close();
+    S().catalogue.Close();
+
     QDir::setCurrent(QDir::tempPath());
     return 0;
 }

@@ -58,7 +58,9 @@ public:
     }
     int FourAnswer(const QString&, int) override { return 2; }  // yes to all
     bool OpenWithDesktop(const QString&) override { return false; }
-    void RunLongOperation(const std::function<void()>& worker) override { gui_.RunLongOperation(worker); }
+    void RunLongOperation(LongOperation& op, const std::function<void()>& worker) override {
+        gui_.RunLongOperation(op, worker);
+    }
     void ShowSummary(const QString& text) override { gui_.ShowSummary(text); }
 
 private:
@@ -81,10 +83,10 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     CreateCatalogue(QStringLiteral("kv.kdb"));
-    g_catalogue.Open(kConnectionString);
-    g_catalogue.Begin();
+    S().catalogue.Open(kConnectionString);
+    S().catalogue.Begin();
     {
-        Statement st(g_catalogue, QStringLiteral("insert into main(id,name,findkey,dir,filetype,filesize,filedtime,"
+        Statement st(S().catalogue, QStringLiteral("insert into main(id,name,findkey,dir,filetype,filesize,filedtime,"
                                                  "fileinputdtime,vol) values(?,?,' all ',?,'文件','1 K',"
                                                  "'2024-01-01 00:00:00','2024-01-01 1:0:0','0')"));
         for (int i = 1; i <= n; ++i) {
@@ -95,20 +97,20 @@ int main(int argc, char** argv) {
             st.Reset();
         }
     }
-    g_catalogue.Commit();
-    ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(1,'all','all',0)"), adCmdTextNoRecords);
-    ReloadNodes();
+    S().catalogue.Commit();
+    ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(1,'all','all',0)"), adCmdTextNoRecords, S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     QStringList ids;
     for (int i = 1; i <= n; ++i) ids << QString::number(i);
 
-    GuiPrompter gui;
+    GuiPrompter gui(S());
     BenchPrompter prompts(gui);
-    SetPrompter(&prompts);
-    g_pageset.SetPageSize(n);
+    S().SetPrompter(&prompts);
+    S().pageset.SetPageSize(n);
     std::vector<double> windowTimes, cliTimes, gaps;
     double windowCpu = 0;
     {
-        CMainFrame frame;
+        CMainFrame frame(S());
         gui.SetParentWindow(&frame);
         frame.show();
         frame.ExpandAllAndOpen(QStringLiteral("1"));
@@ -142,9 +144,9 @@ int main(int argc, char** argv) {
         }
         gui.SetParentWindow(nullptr);
     }
-    SetPrompter(nullptr);
-    g_pageset.Close();
-    g_catalogue.Close();
+    S().SetPrompter(nullptr);
+    S().pageset.Close();
+    S().catalogue.Close();
 
     const double childCpu0 = bench::CpuSeconds(RUSAGE_CHILDREN);
     for (int run = 0; run < 3; ++run) {

@@ -7,6 +7,7 @@
 #include "io/filters.h"
 #include "io/indexfolders.h"
 #include "store/catalogue.h"
+#include "session/session.h"
 #include "store/pageset.h"
 
 #include <QDir>
@@ -14,45 +15,46 @@
 
 namespace korvel {
 
-bool StartCore(QString* error) {
+bool StartCore(Session& s, QString* error) {
     const QString notUtf8 = WorkingFolderNotUtf8Text();
     if (!notUtf8.isEmpty()) {
         if (error) *error = notUtf8;
         return false;
     }
-    LoadFilterLists();
-    ReadSettings();
+    LoadFilterLists(s.filters);
+    ReadSettings(s.options);
     AddStartupFilterValue();
     try {
-        g_catalogue.Open(kConnectionString);
+        s.catalogue.Open(kConnectionString);
     } catch (const DbError& e) {
         if (error) *error = e.description();
         return false;
     }
     // Index folders that a killed delete left behind go now.
-    SettleIndexFolders(g_catalogue);
-    g_pageset.Close();
-    g_pageset.SetPageSize(30);
+    SettleIndexFolders(s.catalogue);
+    s.pageset.Close();
+    s.pageset.SetPageSize(30);
     return true;
 }
 
-bool StartWithPrompts() {
+bool StartWithPrompts(Session& s) {
+    Prompter& prompter = s.prompter();
     if (!QFileInfo::exists(kCatalogueFile)) {
         const QString question =
             QStringLiteral("当前文件夹中没有目录文件 %1。要在此创建一个新的空目录吗？\n"
                            "(NO CATALOGUE HERE. CREATE A NEW EMPTY ONE?)\n%2")
                 .arg(kCatalogueFile, QFileInfo(QStringLiteral(".")).absoluteFilePath());
-        if (prompter().AskYesNo(question, kProductName)) {
+        if (prompter.AskYesNo(question, kProductName)) {
             QString error;
             if (InitWorkingDirectory(&error) == InitResult::Failed) {
-                prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+                prompter.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
                 return false;
             }
         }
     }
     QString error;
-    if (!StartCore(&error)) {
-        prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+    if (!StartCore(s, &error)) {
+        prompter.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
         return false;
     }
     return true;

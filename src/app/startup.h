@@ -14,16 +14,17 @@ namespace korvel {
 inline const QString kVersionText = QStringLiteral("V5.95beta");
 inline const QString kCatalogueFile = QStringLiteral("kv.kdb");
 
-// Loads the filter lists and the settings, adds the start-up filter entry, opens
-// g_catalogue with the fixed connection string and sets the page size to 30.
+// Loads the session's filter lists and settings, adds the start-up filter entry, opens
+// its catalogue with the fixed connection string and sets the page size to 30.
 // On failure returns false with the engine's description in *error; nothing on disk
 // is changed.
-bool StartCore(QString* error);
+class Session;
+bool StartCore(Session& s, QString* error);
 
 // Start-up of the window: when kv.kdb is missing, asks whether to create a new empty
 // catalogue here (Yes creates it); then StartCore. A failure is shown with caption "警告"
 // and false is returned: the process is to end without a window.
-bool StartWithPrompts();
+bool StartWithPrompts(Session& s);
 
 enum class InitResult { Created, FilledEmpty, Existing, Failed };
 // Creates kv.kdb (empty catalogue) and a default filter.xml in the working folder when

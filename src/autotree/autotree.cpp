@@ -6,6 +6,8 @@
 // per pick over the records that hold it.
 #include "autotree/autotree.h"
 
+#include "session/session.h"
+
 #include "base/prompter.h"
 #include "tree/nodes.h"
 #include "tree/tags.h"
@@ -190,13 +192,13 @@ int WriteNodeTree(const QString& parent, const simNode& root, Connection& conn) 
     return WriteChildren(top, root, insert, next);
 }
 
-int AutoCreateNodeTree(const QString& node, Connection& conn) {
+int AutoCreateNodeTree(const QString& node, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
     try {
-        const QStringList used = DistinctTags(NodeAllTags(node));
+        const QStringList used = DistinctTags(NodeAllTags(node, nodes));
         Corpus corpus;
         {
             // The inner records of the node, as InnerRecordIds lists them, with their tags.
-            Statement st(conn, QStringLiteral("select findkey from main ") + InnerRecordsWhereClause(node));
+            Statement st(conn, QStringLiteral("select findkey from main ") + InnerRecordsWhereClause(node, nodes, conn, prompter));
             while (st.Step())
                 corpus.AddRecord(SplitText(TextOrEmpty(st.Column(0)), kBlank, true, QString()));
         }
@@ -208,17 +210,17 @@ int AutoCreateNodeTree(const QString& node, Connection& conn) {
         tx.Commit();
         return written;
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return -1;
     }
 }
 
-bool AutoCreateNodeTreeCommand(const std::optional<QString>& selected, Connection& conn) {
+bool AutoCreateNodeTreeCommand(Session& s, const std::optional<QString>& selected) {
     if (!selected) {
-        Notice(QStringLiteral("请先选择一个节点。"));
+        Notice(s.prompter(), QStringLiteral("请先选择一个节点。"));
         return false;
     }
-    AutoCreateNodeTree(*selected, conn);
+    AutoCreateNodeTree(*selected, s.nodes.map, s.catalogue, s.prompter());
     return true;
 }
 

@@ -9,6 +9,7 @@
 // children, in one write transaction: a failure leaves no part of it.
 
 #include "store/catalogue.h"
+#include "tree/nodes.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,10 +40,11 @@ int WriteNodeTree(const QString& parent, const simNode& root, Connection& conn);
 
 // The whole operation on the node (its records from the node map and the catalogue):
 // the number of nodes written, or -1 after a reported database error.
-int AutoCreateNodeTree(const QString& node, Connection& conn = g_catalogue);
+int AutoCreateNodeTree(const QString& node, const NodeMap& nodes, Connection& conn, Prompter& prompter);
 
 // The command: "请先选择一个节点。" without a selection. True when the node tree must be
 // reloaded.
-bool AutoCreateNodeTreeCommand(const std::optional<QString>& selected, Connection& conn = g_catalogue);
+class Session;
+bool AutoCreateNodeTreeCommand(Session& s, const std::optional<QString>& selected);
 
 }  // namespace korvel

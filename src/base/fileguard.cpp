@@ -19,8 +19,10 @@ namespace {
 
 const char* const kCompanions[] = {"", "-wal", "-shm", "-journal"};
 
-// Cleaned absolute catalogue path -> number of connections protecting it. Never
-// destroyed: connections that are process-wide objects close during static destruction.
+// Cleaned absolute catalogue path -> number of connections protecting it. A guarded cache
+// of the machine itself, and so process-wide: closing any descriptor of a file drops the
+// whole process's POSIX locks on it, whichever session opened the catalogue. Never
+// destroyed: a connection may close during static destruction.
 struct Guard {
     std::mutex mutex;
     std::map<QString, int> files;

@@ -1,64 +1,50 @@
 #include "base/longop.h"
 
-#include <deque>
-#include <mutex>
-
 namespace korvel {
 
-std::atomic<bool> g_stop_requested{false};
-
-namespace {
-// g_status_queue: the only structure two threads change, guarded by one mutex.
-std::mutex g_status_mutex;
-std::deque<QString> g_status_queue;
-// The progress of the running operation, guarded by its own mutex.
-std::mutex g_progress_mutex;
-ProgressState g_progress;
-}  // namespace
-
-void PostStatus(const QString& text) {
-    std::lock_guard<std::mutex> lock(g_status_mutex);
-    g_status_queue.push_back(text);
+void LongOperation::Post(const QString& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(text);
 }
 
-int TakeStatus(QString& out) {
-    std::lock_guard<std::mutex> lock(g_status_mutex);
-    if (g_status_queue.empty()) return -1;
-    out = g_status_queue.front();
-    g_status_queue.pop_front();
+int LongOperation::Take(QString& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_.empty()) return -1;
+    out = queue_.front();
+    queue_.pop_front();
     return 0;
 }
 
-int PendingStatusCount() {
-    std::lock_guard<std::mutex> lock(g_status_mutex);
-    return static_cast<int>(g_status_queue.size());
+int LongOperation::Pending() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(queue_.size());
 }
 
-void ClearStatusQueueForTests() {
-    std::lock_guard<std::mutex> lock(g_status_mutex);
-    g_status_queue.clear();
+void LongOperation::ClearStatus() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.clear();
 }
 
-void ReportProgress(qint64 done, qint64 total, const QString& item) {
-    std::lock_guard<std::mutex> lock(g_progress_mutex);
-    g_progress.done = done;
-    g_progress.total = total;
-    g_progress.item = item;
+void LongOperation::ReportProgress(qint64 done, qint64 total, const QString& item) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.done = done;
+    progress_.total = total;
+    progress_.item = item;
 }
 
-void ReportFailure(const QString& what) {
-    std::lock_guard<std::mutex> lock(g_progress_mutex);
-    g_progress.failures << what;
+void LongOperation::ReportFailure(const QString& what) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.failures << what;
 }
 
-ProgressState CurrentProgress() {
-    std::lock_guard<std::mutex> lock(g_progress_mutex);
-    return g_progress;
+ProgressState LongOperation::Progress() const {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    return progress_;
 }
 
-void ResetProgress() {
-    std::lock_guard<std::mutex> lock(g_progress_mutex);
-    g_progress = ProgressState{};
+void LongOperation::ResetProgress() {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_ = ProgressState{};
 }
 
 double EstimateSecondsLeft(qint64 done, qint64 total, double elapsedSeconds) {

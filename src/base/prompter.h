@@ -3,6 +3,8 @@
 // with real dialogs; tests implement it with scripted answers; korvel-cli prints messages
 // to standard error and answers no question.
 
+#include "base/longop.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -69,9 +71,9 @@ public:
     virtual bool OpenWithDesktop(const QString& path) = 0;
 
     // Runs a long operation: the worker runs on its own thread while the progress dialog
-    // (CShowInfoDlg) shows the posted status texts; returns when the dialog has closed
-    // and the worker has ended.
-    virtual void RunLongOperation(const std::function<void()>& worker) = 0;
+    // (CShowInfoDlg) shows the status texts posted to op and its stop button stops op;
+    // returns when the dialog has closed and the worker has ended.
+    virtual void RunLongOperation(LongOperation& op, const std::function<void()>& worker) = 0;
 
     // A job that goes on in the background: it looks at `stop` between its steps and
     // tells its progress through `status`.
@@ -91,16 +93,29 @@ public:
     virtual void ShowSummary(const QString& text) { Message(text, kProductName, MsgIcon::Information); }
 };
 
-// The prompter in use. Defaults to the console prompter of korvel-cli: messages go to
-// standard error, every question is declined, the desktop is asked through xdg-open.
-Prompter& prompter();
-// Number of error messages (exclamation icon) the console prompter has shown: korvel-cli
-// exits non-zero when there was any.
-int ConsoleErrorCount();
-// Installs p (not owned); nullptr restores the default.
-void SetPrompter(Prompter* p);
+// The prompter of korvel-cli, and of a session that has no other: messages go to standard
+// error, every question is declined, the desktop is asked through xdg-open, long
+// operations run on the calling thread.
+class ConsolePrompter final : public Prompter {
+public:
+    void Message(const QString& text, const QString& caption, MsgIcon icon) override;
+    bool Confirm(const QString&, const QString&) override { return false; }
+    bool AskYesNo(const QString&, const QString&) override { return false; }
+    std::optional<QString> PickNode() override { return std::nullopt; }
+    std::optional<QString> PickFolder(PickKind) override { return std::nullopt; }
+    std::optional<QStringList> PickFiles(PickKind) override { return std::nullopt; }
+    bool EditDialog(const QString&, DialogFields&) override { return false; }
+    int FourAnswer(const QString&, int preset) override { return preset; }
+    bool OpenWithDesktop(const QString& path) override;
+    void RunLongOperation(LongOperation& op, const std::function<void()>& worker) override;
+    // Number of error messages (exclamation icon) shown.
+    int ErrorCount() const { return errors_; }
+
+private:
+    std::atomic<int> errors_{0};
+};
 
 // A notice: caption the product's name, exclamation icon.
-void Notice(const QString& text);
+void Notice(Prompter& prompter, const QString& text);
 
 }  // namespace korvel

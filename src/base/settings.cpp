@@ -183,21 +183,21 @@ bool FlagFromText(const QString& value) { return DecimalTextValue(Truncated(valu
 
 struct FlagEntry {
     const char* key;
-    bool* value;
+    bool Options::*value;
     bool defaultValue;
 };
 
 // Section "flag" in the order of reading.
 const FlagEntry kFlags[] = {
-    {"sysback", &sysback, true},
-    {"sysindex", &sysindex, true},
-    {"g_trend_flag", &g_trend_flag, true},
-    {"g_dtrend_flag", &g_dtrend_flag, true},
-    {"g_same_flag", &g_same_flag, true},
-    {"g_debug_flag", &g_debug_flag, true},
-    {"g_subnode_flag", &g_subnode_flag, true},
-    {"g_band_flag", &g_band_flag, true},
-    {"g_penletreg_flag", &g_penletreg_flag, false},
+    {"sysback", &Options::sysback, true},
+    {"sysindex", &Options::sysindex, true},
+    {"g_trend_flag", &Options::trend, true},
+    {"g_dtrend_flag", &Options::dtrend, true},
+    {"g_same_flag", &Options::same, true},
+    {"g_debug_flag", &Options::debug, true},
+    {"g_subnode_flag", &Options::subnode, true},
+    {"g_band_flag", &Options::band, true},
+    {"g_penletreg_flag", &Options::penletreg, false},
 };
 
 const FlagEntry* FlagByKey(const QString& key) {
@@ -261,15 +261,15 @@ bool WriteSetting(const QString& section, const QString& key, const QString& val
     return out.commit();
 }
 
-void ReadSettings() {
+void ReadSettings(Options& options) {
     IniFile f;
     const bool loaded = LoadFile(f);
     SectionRange r = loaded ? FindSection(f, kFlagSection) : SectionRange();
     auto valueOf = [&](const QString& key, const QString& def) { return ValueIn(f, r, key, def); };
     for (const auto& flag : kFlags)
-        *flag.value = FlagFromText(valueOf(QLatin1String(flag.key),
+        options.*flag.value = FlagFromText(valueOf(QLatin1String(flag.key),
                                            flag.defaultValue ? QStringLiteral("1") : QStringLiteral("0")));
-    g_language = DecimalTextValue(Truncated(valueOf(QStringLiteral("language"), QStringLiteral("0")), 9));
+    options.language = DecimalTextValue(Truncated(valueOf(QStringLiteral("language"), QStringLiteral("0")), 9));
 }
 
 int ReadColumnWidth(int column) {
@@ -317,18 +317,19 @@ bool WriteFittedColumnWidths() {
     return ok;
 }
 
-bool ToggleFlag(const QString& key) {
+bool ToggleFlag(Options& options, const QString& key) {
     const FlagEntry* f = FlagByKey(key);
     if (!f) return false;
-    *f->value = !*f->value;
+    bool& value = options.*f->value;
+    value = !value;
     // A failed write is not reported: the flag keeps its new value for this run.
-    WriteSetting(kFlagSection, key, QString::number(*f->value ? 1 : 0));
-    return *f->value;
+    WriteSetting(kFlagSection, key, QString::number(value ? 1 : 0));
+    return value;
 }
 
-bool FlagValue(const QString& key) {
+bool FlagValue(const Options& options, const QString& key) {
     const FlagEntry* f = FlagByKey(key);
-    return f ? *f->value : false;
+    return f ? options.*f->value : false;
 }
 
 int ClampPageSize(const QString& text) {
@@ -338,15 +339,15 @@ int ClampPageSize(const QString& text) {
     return static_cast<int>(n);
 }
 
-int ApplyLanguageChoice(const QString& choice) {
+int ApplyLanguageChoice(Options& options, const QString& choice) {
     if (choice == QLatin1String("AUTO"))
-        g_language = 0;
+        options.language = 0;
     else if (choice == QLatin1String("GBK"))
-        g_language = 936;
+        options.language = 936;
     else if (choice == QLatin1String("BIG5"))
-        g_language = 950;
-    WriteSetting(kFlagSection, QStringLiteral("language"), QString::number(g_language));
-    return g_language;
+        options.language = 950;
+    WriteSetting(kFlagSection, QStringLiteral("language"), QString::number(options.language));
+    return options.language;
 }
 
 namespace {

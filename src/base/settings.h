@@ -10,23 +10,26 @@
 
 namespace korvel {
 
-// Option flags (process-wide, set by ReadSettings; defaults before it).
-inline bool sysback = true;           // automatic use of backup copies
-inline bool sysindex = true;          // content index on import
-inline bool g_trend_flag = true;      // file filter: skip matches of `file` (else take only `ffn`)
-inline bool g_dtrend_flag = true;     // folder filter: skip matches of `dir` (else take only `fdn`)
-inline bool g_same_flag = true;       // refuse files already catalogued
-inline bool g_debug_flag = true;      // read, not used
-inline bool g_subnode_flag = true;    // opening a node lists only its inner records
-inline bool g_band_flag = true;       // disk-number lock: locate files by disk identity
-inline bool g_penletreg_flag = false; // shell menu entry for notes registered
-inline int g_language = 0;            // 0 AUTO, 936 GBK, 950 BIG5
+// The option flags of a session (set by ReadSettings; defaults before it). Each flag's
+// settings key is named beside it.
+struct Options {
+    bool sysback = true;     // "sysback": automatic use of backup copies
+    bool sysindex = true;    // "sysindex": content index on import
+    bool trend = true;       // "g_trend_flag": file filter: skip matches of `file` (else take only `ffn`)
+    bool dtrend = true;      // "g_dtrend_flag": folder filter: skip matches of `dir` (else take only `fdn`)
+    bool same = true;        // "g_same_flag": refuse files already catalogued
+    bool debug = true;       // "g_debug_flag": read, not used
+    bool subnode = true;     // "g_subnode_flag": opening a node lists only its inner records
+    bool band = true;        // "g_band_flag": disk-number lock: locate files by disk identity
+    bool penletreg = false;  // "g_penletreg_flag": shell menu entry for notes registered
+    int language = 0;        // "language": 0 AUTO, 936 GBK, 950 BIG5
+};
 
 // The settings file, relative to the working directory.
 inline const QString kSettingsFile = QStringLiteral("./config.cnf");
 
-// Reads section "flag" into the flags above (missing file or key: defaults).
-void ReadSettings();
+// Reads section "flag" into options (missing file or key: defaults).
+void ReadSettings(Options& options);
 
 // Writes one key of a section at once, keeping every other key and any hand edits.
 // Returns false when the file could not be written (not reported to the user).
@@ -47,9 +50,9 @@ bool WriteFittedColumnWidths();
 
 // Flag commands: flips the flag and writes "0"/"1" to its key. key is the flag's
 // settings key ("sysback", "g_same_flag", ...). Returns the new value.
-bool ToggleFlag(const QString& key);
+bool ToggleFlag(Options& options, const QString& key);
 // Current value of a flag by its key.
-bool FlagValue(const QString& key);
+bool FlagValue(const Options& options, const QString& key);
 
 // A decimal integer at the start of text, as atoi reads it: leading blanks and a sign
 // allowed, the number ends at the first non-digit, text without a number gives 0; values
@@ -61,7 +64,7 @@ int ClampPageSize(const QString& text);
 
 // LANGUAGE SET: "AUTO" 0, "GBK" 936, "BIG5" 950; anything else keeps current. Writes key
 // "language" in every case and returns the code.
-int ApplyLanguageChoice(const QString& choice);
+int ApplyLanguageChoice(Options& options, const QString& choice);
 
 // The folder a file or folder pick of this kind starts in: where the last pick of the kind
 // ended, while that folder exists; else home.

@@ -2,6 +2,8 @@
 // changes and the exports over the same core operations as the window.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "records/batch.h"
 #include "records/export.h"
 #include "tree/nodes.h"
@@ -20,27 +22,28 @@ bool IdsOk(const QStringList& ids) {
 }
 
 // One "id TAB value" line per changed record; an error line per id with no record.
-int Report(const BatchResult& r) {
+int Report(Session& s, const BatchResult& r) {
+    if (r.error) ReportDbError(s.prompter(), *r.error);
     for (const auto& [id, value] : r.changed) Out(JoinFields({id, value}));
     for (const QString& id : r.missing) Fail(QStringLiteral("no record with id %1").arg(id));
-    return r.failed || !r.missing.isEmpty() ? 1 : 0;
+    return ExitStatus(OutcomeOf(r));
 }
 
-int RunSetDisk(const QStringList& args) {
+int RunSetDisk(Session& s, const QStringList& args) {
     if (args.size() < 2) return Fail(QStringLiteral("usage: set-disk DISK ID..."));
     const QStringList ids = args.mid(1);
     if (!IdsOk(ids)) return 1;
-    return Report(SetDiskOfRecords(ids, args[0]));
+    return Report(s, SetDiskOfRecords(ids, args[0], s.catalogue));
 }
 
-int RunReplacePath(const QStringList& args) {
+int RunReplacePath(Session& s, const QStringList& args) {
     if (args.size() < 3) return Fail(QStringLiteral("usage: replace-path FIND REPLACEMENT ID..."));
     const QStringList ids = args.mid(2);
     if (!IdsOk(ids)) return 1;
-    return Report(ReplacePathOfRecords(ids, args[0], args[1]));
+    return Report(s, ReplacePathOfRecords(ids, args[0], args[1], s.catalogue));
 }
 
-int RunReplaceRoot(const QStringList& input) {
+int RunReplaceRoot(Session& s, const QStringList& input) {
     QStringList args = input;
     QStringList roots;
     for (;;) {
@@ -58,30 +61,30 @@ int RunReplaceRoot(const QStringList& input) {
     if (!IdsOk(ids)) return 1;
     if (roots.isEmpty()) {
         try {
-            roots = RootCandidates(ids);
+            roots = RootCandidates(ids, s.catalogue);
         } catch (const DbError& e) {
             return Fail(e.description());
         }
     }
-    return Report(ReplaceRootOfRecords(ids, roots, target, asBackup));
+    return Report(s, ReplaceRootOfRecords(ids, roots, target, asBackup, s.catalogue));
 }
 
-int RunExport(const QStringList& input) {
+int RunExport(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool backup = TakeFlag(args, QStringLiteral("--backup"));
     if (args.size() < 2 || args[0].isEmpty()) return Fail(QStringLiteral("usage: export DIR ID... [--backup]"));
     const QStringList ids = args.mid(1);
     if (!IdsOk(ids)) return 1;
-    Out(ExportRecordsTo(ids, ArgumentPath(args[0]), backup));
+    Out(ExportRecordsTo(s, ids, ArgumentPath(args[0]), backup));
     return 0;
 }
 
-int RunExportTree(const QStringList& input) {
+int RunExportTree(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool backup = TakeFlag(args, QStringLiteral("--backup"));
     if (args.size() != 2 || args[1].isEmpty()) return Fail(QStringLiteral("usage: export-tree NODE DIR [--backup]"));
-    if (!IsIdText(args[0]) || !KnownNode(args[0].trimmed())) return FailNoNode(args[0]);
-    Out(ExportTreeTo(args[0].trimmed(), ArgumentPath(args[1]), backup));
+    if (!IsIdText(args[0]) || !KnownNode(s, args[0].trimmed())) return FailNoNode(args[0]);
+    Out(ExportTreeTo(s, args[0].trimmed(), ArgumentPath(args[1]), backup));
     return 0;
 }
 

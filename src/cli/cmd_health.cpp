@@ -10,9 +10,20 @@
 #include "store/catalogue.h"
 #include "tree/nodes.h"
 
-#include <atomic>
+#include "base/longop.h"
+#include "session/session.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
+#include <thread>
 
 namespace korvel::cli {
 namespace {
@@ -40,17 +51,66 @@ const QString kDuplicatesUsage = QStringLiteral(
     "      groups numbered from 1, most wasted space first; groups of records naming one file\n"
     "      (same disk and path, or hard links) follow; files under N bytes (default 1) left out");
 
-// Ctrl+C stops a long run between files; what was found so far is still printed.
-std::atomic<bool> g_interrupted{false};
-void OnInterrupt(int) { g_interrupted.store(true); }
-void CatchInterrupt() {
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &sa, nullptr);
-}
+// Ctrl+C stops a long run between files; what was found so far is still printed. While it
+// lives, SIGINT is blocked for the calling thread (and the threads it starts) and a thread
+// of its own waits for it and stops op: the signal reaches the command's operation without
+// a flag of the process.
+class InterruptStops {
+public:
+    explicit InterruptStops(LongOperation& op) : op_(op) {
+        op_.Start();
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &set, &old_);
+        signal_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+        wake_ = eventfd(0, EFD_CLOEXEC);
+        if (signal_ < 0 || wake_ < 0) return;  // Ctrl+C then waits for the end of the run
+        waiter_ = std::thread([this] {
+            pollfd fds[2] = {{signal_, POLLIN, 0}, {wake_, POLLIN, 0}};
+            for (;;) {
+                if (::poll(fds, 2, -1) < 0) {
+                    if (errno == EINTR) continue;
+                    return;
+                }
+                if (fds[1].revents) return;
+                if (fds[0].revents) {
+                    signalfd_siginfo info;
+                    if (::read(signal_, &info, sizeof info) > 0) op_.RequestStop();
+                }
+            }
+        });
+    }
+    ~InterruptStops() {
+        if (waiter_.joinable()) {
+            const uint64_t one = 1;
+            if (::write(wake_, &one, sizeof one) < 0) {}
+            waiter_.join();
+        }
+        if (signal_ >= 0) {
+            // A Ctrl+C that came after the run is taken here, not by the default action
+            // once the signal is unblocked.
+            signalfd_siginfo info;
+            while (::read(signal_, &info, sizeof info) > 0) {
+            }
+            ::close(signal_);
+        }
+        if (wake_ >= 0) ::close(wake_);
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+    InterruptStops(const InterruptStops&) = delete;
+    InterruptStops& operator=(const InterruptStops&) = delete;
+
+private:
+    LongOperation& op_;
+    sigset_t old_;
+    int signal_ = -1;
+    int wake_ = -1;
+    std::thread waiter_;
+};
 
 // --node ID or ids: the scope; nullopt after the failure was printed (status in *fail).
-std::optional<RowQuery> ScopeOf(QStringList& args, const QString& usage, bool idsAllowed, int* fail) {
+std::optional<RowQuery> ScopeOf(Session& s, QStringList& args, const QString& usage, bool idsAllowed, int* fail) {
     const int at = args.indexOf(QStringLiteral("--node"));
     if (at >= 0 && at + 1 >= args.size()) {
         *fail = Fail(QStringLiteral("--node needs a value"));
@@ -62,11 +122,11 @@ std::optional<RowQuery> ScopeOf(QStringList& args, const QString& usage, bool id
             *fail = Fail(QStringLiteral("usage: ") + usage);
             return std::nullopt;
         }
-        if (!IsIdText(node) || !KnownNode(node)) {
+        if (!IsIdText(node) || !KnownNode(s, node)) {
             *fail = FailNoNode(node);
             return std::nullopt;
         }
-        return NodeRecordsScope(NodeAllTags(node));
+        return NodeRecordsScope(NodeAllTags(node, s.nodes.map));
     }
     if (args.isEmpty()) return RowQuery{};  // every record
     if (!idsAllowed) {
@@ -81,16 +141,16 @@ std::optional<RowQuery> ScopeOf(QStringList& args, const QString& usage, bool id
     return SelectedRecordsScope(args);
 }
 
-int RunCheck(const QStringList& input) {
+int RunCheck(Session& s, const QStringList& input) {
     QStringList args = input;
     int fail = 1;
-    const std::optional<RowQuery> scope = ScopeOf(args, kCheckUsage, true, &fail);
+    const std::optional<RowQuery> scope = ScopeOf(s, args, kCheckUsage, true, &fail);
     if (!scope) return fail;
-    CatchInterrupt();
+    InterruptStops interrupt(s.ops.health);
     CheckReport report;
     try {
         report = CheckRecords(
-            g_catalogue, *scope, &g_interrupted, {},
+            s.catalogue, *scope, s.ops.health.StopToken(), {},
             [](const ScannedRecord& r) {
                 if (r.state == FileState::Changed || r.state == FileState::Missing || r.state == FileState::Offline)
                     Out(FileStateName(r.state) + u'\t' + JoinFields({QString::number(r.id), r.dir}));
@@ -99,9 +159,9 @@ int RunCheck(const QStringList& input) {
     } catch (const DbError& e) {
         return Fail(e.description());
     }
-    for (int s = 0; s < kFileStates; ++s)
-        Out(JoinFields({QStringLiteral("summary"), FileStateName(static_cast<FileState>(s)),
-                        QString::number(report.counts[s])}));
+    for (int state = 0; state < kFileStates; ++state)
+        Out(JoinFields({QStringLiteral("summary"), FileStateName(static_cast<FileState>(state)),
+                        QString::number(report.counts[state])}));
     for (const CheckedDisk& d : report.disks) {
         QStringList f{QStringLiteral("disk"), d.identity,
                       d.mounted ? QStringLiteral("mounted") : QStringLiteral("not mounted"),
@@ -117,7 +177,7 @@ int RunCheck(const QStringList& input) {
     return status;
 }
 
-int RunRelink(const QStringList& input) {
+int RunRelink(Session& s, const QStringList& input) {
     QStringList args = input;
     RelinkOptions options;
     for (;;) {
@@ -134,13 +194,13 @@ int RunRelink(const QStringList& input) {
     if (args.isEmpty()) return Fail(QStringLiteral("usage: ") + kRelinkUsage);
     for (const QString& id : args)
         if (!IsIdText(id)) return Fail(QStringLiteral("not a record id: %1").arg(id));
-    CatchInterrupt();
+    InterruptStops interrupt(s.ops.health);
     RelinkPlan plan;
     try {
-        plan = FindMovedFiles(g_catalogue, SelectedRecordsScope(args), options, &g_interrupted, {});
+        plan = FindMovedFiles(s.catalogue, SelectedRecordsScope(args), options, s.ops.health.StopToken(), {});
         if (plan.stopped) return Fail(QStringLiteral("stopped: nothing was changed"));
         if (apply && !plan.unique.empty()) {
-            const RelinkApplied done = ApplyRelink(g_catalogue, plan.unique, &g_interrupted);
+            const RelinkApplied done = ApplyRelink(s.catalogue, plan.unique, s.ops.health.StopToken());
             if (done.stopped) return Fail(QStringLiteral("stopped: nothing was changed"));
         }
     } catch (const DbError& e) {
@@ -159,7 +219,7 @@ int RunRelink(const QStringList& input) {
     return status;
 }
 
-int RunDuplicates(const QStringList& input) {
+int RunDuplicates(Session& s, const QStringList& input) {
     QStringList args = input;
     DuplicateOptions options;
     const int at = args.indexOf(QStringLiteral("--min-size"));
@@ -171,12 +231,12 @@ int RunDuplicates(const QStringList& input) {
         args.remove(at, 2);
     }
     int fail = 1;
-    const std::optional<RowQuery> scope = ScopeOf(args, kDuplicatesUsage, false, &fail);
+    const std::optional<RowQuery> scope = ScopeOf(s, args, kDuplicatesUsage, false, &fail);
     if (!scope) return fail;
-    CatchInterrupt();
+    InterruptStops interrupt(s.ops.health);
     DuplicateReport report;
     try {
-        report = FindDuplicates(g_catalogue, *scope, options, &g_interrupted, {});
+        report = FindDuplicates(s.catalogue, *scope, options, s.ops.health.StopToken(), {});
     } catch (const DbError& e) {
         return Fail(e.description());
     }

@@ -2,6 +2,8 @@
 // steps of ADD REC, over the same core code as the window.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
@@ -22,7 +24,7 @@ namespace {
 
 // Runs a worker on its own thread while this thread prints the progress texts it posts,
 // as the progress dialog shows them.
-void RunPrintingStatus(const std::function<void()>& worker) {
+void RunPrintingStatus(LongOperation& op, const std::function<void()>& worker) {
     std::atomic<bool> done{false};
     std::thread t([&] {
         worker();
@@ -30,12 +32,12 @@ void RunPrintingStatus(const std::function<void()>& worker) {
     });
     QString text;
     for (;;) {
-        if (TakeStatus(text) == 0) {
+        if (op.Take(text) == 0) {
             Out(text);
             continue;
         }
         if (done) {
-            while (TakeStatus(text) == 0) Out(text);
+            while (op.Take(text) == 0) Out(text);
             break;
         }
         std::fflush(stdout);
@@ -50,7 +52,7 @@ const QString kImportTreeUsage = QStringLiteral(
     "      with the index-on-import option, the content index of the new records is built after\n"
     "      the walk (its count printed); --no-index leaves it for later");
 
-int RunImportTree(const QStringList& input) {
+int RunImportTree(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString node = TakeOption(args, QStringLiteral("--node"));
     const QString depth = TakeOption(args, QStringLiteral("--depth"), QStringLiteral("2"));
@@ -59,37 +61,43 @@ int RunImportTree(const QStringList& input) {
     const bool noIndex = TakeFlag(args, QStringLiteral("--no-index"));
     if (args.size() != 1) return Fail(QStringLiteral("usage: ") + kImportTreeUsage);
     if (node.isEmpty()) return Fail(QStringLiteral("import-tree needs --node ID (0 is the root node)"));
-    if (!KnownNode(node)) return FailNoNode(node);
+    if (!KnownNode(s, node)) return FailNoNode(node);
     const QString root = ArgumentPath(args[0]);
     if (!IsFolderPath(root)) return Fail(QStringLiteral("not a folder: %1").arg(args[0]));
 
     // The options of config.cnf and filter.xml, with the dialog's three from the arguments.
-    ImportOptions options = CurrentImportOptions();
+    ImportOptions options = ImportOptionsOf(s.options, s.presets, s.filters);
     options.depth = DecimalTextValue(depth);
     options.createNodeTree = !noNodeTree;
     options.importLastDir = !noLastDir;
-    g_stop_requested = false;
+    LongOperation& op = s.ops.import;
+    op.Start();
     auto result = std::make_shared<WalkResult>();
-    RunPrintingStatus(StartFolderImport(root, 1, NodeAllTags(node), node, options, result));
+    RunPrintingStatus(op, StartFolderImport(root, 1, NodeAllTags(node, s.nodes.map), node, options, result, op,
+                                            s.catalogue));
     if (!result->Complete()) return Fail(result->FailureText(root));
     // The records are in; their content index is built after the walk.
     if (options.indexOnImport && !noIndex) {
-        const IndexJobResult job = RunIndexJob(g_catalogue, {}, ImportIndexJobOptions(FilterList(QStringLiteral("index")), g_band_flag, g_catalogue),
-                        &g_stop_requested, {});
+        LongOperation& index = s.ops.index;
+        index.Start();
+        const IndexJobResult job =
+            RunIndexJob(s.catalogue, {},
+                        ImportIndexJobOptions(s.filters.List(QStringLiteral("index")), s.options.band, s.catalogue),
+                        index.StopToken(), {});
         if (job.error) return Fail(job.error->description());
         Out(CreateIndexSummary(job.AsCreateIndexResult()));
     }
     return 0;
 }
 
-int RunAddFiles(const QStringList& input) {
+int RunAddFiles(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString tags = TakeOption(args, QStringLiteral("--tags"));
     const bool noInherit = TakeFlag(args, QStringLiteral("--no-inherit"));
     if (args.size() < 2)
         return Fail(QStringLiteral("usage: add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"));
     const QString node = args.takeFirst();
-    if (!KnownNode(node)) return FailNoNode(node);
+    if (!KnownNode(s, node)) return FailNoNode(node);
     QStringList paths;
     for (const QString& a : args) {
         const QString p = ArgumentPath(a);
@@ -98,8 +106,9 @@ int RunAddFiles(const QStringList& input) {
         if (kind == 2) return Fail(QStringLiteral("a folder, not a file: %1").arg(a));
         paths << p;
     }
-    const QString keywords = ImportKeywordText(tags, !noInherit, NodeAllTags(node));
-    ChosenFilesResult r = ImportChosenFiles(paths, keywords, CurrentImportOptions());
+    const QString keywords = ImportKeywordText(tags, !noInherit, NodeAllTags(node, s.nodes.map));
+    ChosenFilesResult r = ImportChosenFiles(paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters),
+                                            s.catalogue, s.prompter());
     for (const ImportedRecord& rec : r.added) Out(QStringLiteral("added %1 %2").arg(rec.id, EscapeField(rec.record.path)));
     if (r.stoppedAt >= 0)
         Out(QStringLiteral("already catalogued: %1; it and the %2 file(s) after it were not added")

@@ -1,12 +1,14 @@
 // korvel-cli init: a new empty catalogue and a default filter file in the working folder.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "app/startup.h"
 
 namespace korvel::cli {
 namespace {
 
-int RunInit(const QStringList&) {
+int RunInit(Session&, const QStringList&) {
     QString error;
     InitResult r = InitWorkingDirectory(&error);
     if (r == InitResult::Failed) return Fail(error);

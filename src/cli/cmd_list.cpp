@@ -1,6 +1,8 @@
 // korvel-cli list: one page of a node's records, as the record list shows it.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "store/schema.h"
 #include "list/recordlist.h"
 #include "store/pageset.h"
@@ -24,7 +26,7 @@ int PositiveNumber(const QString& text) {
     return ok && n > 0 ? n : 0;
 }
 
-int RunList(const QStringList& input) {
+int RunList(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool sub = TakeFlag(args, QStringLiteral("--sub"));
     const bool inner = TakeFlag(args, QStringLiteral("--inner"));
@@ -38,7 +40,7 @@ int RunList(const QStringList& input) {
     if (args.size() != 1 || (sub && inner)) return Fail(QStringLiteral("usage: ") + kUsage);
     const int page = hasPage ? PositiveNumber(pageText) : 1;
     if (page == 0) return Fail(QStringLiteral("--page needs a page number from 1"));
-    const int size = hasSize ? PositiveNumber(sizeText) : g_pageset.PageSize();
+    const int size = hasSize ? PositiveNumber(sizeText) : s.pageset.PageSize();
     if (size == 0 || size > 10000) return Fail(QStringLiteral("--page-size needs a number from 1 to 10000"));
     const int column = hasSort ? static_cast<int>(g_column_names.indexOf(sortField)) : -1;
     if (hasSort && column < 0)
@@ -46,27 +48,27 @@ int RunList(const QStringList& input) {
     if (desc && !hasSort) return Fail(QStringLiteral("--desc needs --sort FIELD"));
 
     const QString node = args[0];
-    if (!KnownNode(node)) return FailNoNode(node);
-    g_current_node = node;
-    g_pageset.SetPageSize(size);
+    if (!KnownNode(s, node)) return FailNoNode(node);
+    s.nodes.current = node;
+    s.pageset.SetPageSize(size);
     // The page count of a large listing is made on a worker while the rows of the page
     // are printed; the page text waits for it.
-    g_record_list.countInBackground = [] {};
-    const bool shown = sub     ? g_record_list.ShowIncludeSubRecords()
-                       : inner ? g_record_list.ShowInnerRecords()
-                               : g_record_list.ShowNodeRecords(NodeAllTags(node));
-    if (!shown || !g_pageset.State()) return Fail(QStringLiteral("the listing could not be opened"));
-    if (hasSort) g_record_list.SortBy(column, desc);
-    if (page != 1) g_record_list.FillPage(page);
-    if (g_record_list.PageAwaited()) g_record_list.WaitForCount();  // page 1 needs the whole list
+    s.list.countInBackground = [] {};
+    const bool shown = sub     ? s.list.ShowIncludeSubRecords()
+                       : inner ? s.list.ShowInnerRecords()
+                               : s.list.ShowNodeRecords(NodeAllTags(node, s.nodes.map));
+    if (!shown || !s.pageset.State()) return Fail(QStringLiteral("the listing could not be opened"));
+    if (hasSort) s.list.SortBy(column, desc);
+    if (page != 1) s.list.FillPage(page);
+    if (s.list.PageAwaited()) s.list.WaitForCount();  // page 1 needs the whole list
     // Any error met on the way (a failed sort or page read) was reported: exit non-zero.
-    if (ConsoleErrorCount() > 0) return 1;
-    for (const QStringList& row : g_record_list.Rows()) Out(JoinFields(row));
+    if (s.console().ErrorCount() > 0) return 1;
+    for (const QStringList& row : s.list.Rows()) Out(JoinFields(row));
     std::fflush(stdout);
-    g_record_list.WaitForCount();
-    g_record_list.countInBackground = nullptr;
-    if (ConsoleErrorCount() > 0) return 1;
-    Out(g_record_list.PageText());
+    s.list.WaitForCount();
+    s.list.countInBackground = nullptr;
+    if (s.console().ErrorCount() > 0) return 1;
+    Out(s.list.PageText());
     return 0;
 }
 

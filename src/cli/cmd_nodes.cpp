@@ -1,6 +1,8 @@
 // korvel-cli nodes / add-node: the node tree as text, and a new node.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "store/catalogue.h"
 #include "tree/nodes.h"
 
@@ -13,17 +15,22 @@ namespace {
 
 // Depth first from the root; the children of a node in the order the tree view shows
 // them once expanded: sorted by label (plain code-unit comparison, ties by id order).
-int RunNodes(const QStringList& args) {
+int RunNodes(Session& s, const QStringList& args) {
     if (!args.isEmpty()) return Fail(QStringLiteral("usage: nodes"));
-    ReloadNodes();
+    ReloadNodes(s.nodes, s.catalogue, s.prompter());
     std::set<QString> shown;
     std::function<void(const QString&, int)> print = [&](const QString& id, int depth) {
         if (!shown.insert(id).second) return;  // a loop in main2 is printed once
-        const NodeEntry& e = g_node_map[id];
+        const NodeEntry& e = s.nodes.map[id];
         Out(QString(depth * 2, u' ') + JoinFields({id, e.name, e.tags}));
-        QStringList kids = NodeChildIds(id);
-        std::stable_sort(kids.begin(), kids.end(), [](const QString& a, const QString& b) {
-            return g_node_map[a].name < g_node_map[b].name;
+        QStringList kids;
+        try {
+            kids = ChildNodeIds(id, s.catalogue);
+        } catch (const DbError& e) {
+            ReportDbError(s.prompter(), e);  // printed without its children; the command fails
+        }
+        std::stable_sort(kids.begin(), kids.end(), [&s](const QString& a, const QString& b) {
+            return s.nodes.map[a].name < s.nodes.map[b].name;
         });
         for (const QString& kid : kids) print(kid, depth + 1);
     };
@@ -31,17 +38,17 @@ int RunNodes(const QStringList& args) {
     return 0;
 }
 
-int RunAddNode(const QStringList& args) {
+int RunAddNode(Session& s, const QStringList& args) {
     if (args.size() < 2 || args.size() > 3)
         return Fail(QStringLiteral("usage: add-node PARENT NAME [TAGS]"));
     const QString parent = args[0];
     const QString name = args[1];
     const QString tags = args.size() > 2 ? args[2] : name;
     if (name.isEmpty()) return Fail(QStringLiteral("the node name is empty"));
-    if (!KnownNode(parent)) return FailNoNode(parent);
+    if (!KnownNode(s, parent)) return FailNoNode(parent);
     QString id;
     try {
-        id = InsertNodeWithId(name, tags, parent);
+        id = InsertNodeWithId(name, tags, parent, s.catalogue);
     } catch (const DbError& e) {
         return Fail(QStringLiteral("the node could not be added: ") + e.description());
     }

@@ -1,6 +1,8 @@
 // korvel-cli add-record: one file or folder catalogued with the values of an import.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "base/fsutil.h"
 #include "io/importcore.h"
 #include "store/catalogue.h"
@@ -8,7 +10,7 @@
 namespace korvel::cli {
 namespace {
 
-int RunAddRecord(const QStringList& input) {
+int RunAddRecord(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString tags = TakeOption(args, QStringLiteral("--tags"));
     if (args.size() != 1 || args[0].isEmpty()) return Fail(QStringLiteral("usage: add-record PATH [--tags \"t1 t2\"]"));
@@ -18,11 +20,11 @@ int RunAddRecord(const QStringList& input) {
     if (kind == 0) return Fail(QStringLiteral("%1 does not exist").arg(args[0]));
     // As an import writes it: one blank, the tags, then two blanks.
     NewRecord r = RecordOfPath(path, QStringLiteral(" ") + tags + QStringLiteral("  "),
-                               kind == 2 ? kFolderRecordType : kFileRecordType);
+                               kind == 2 ? kFolderRecordType : kFileRecordType, s.catalogue);
     if (r.name.isEmpty()) r.name = path;
     QString id;
     try {
-        RecordWriter writer;
+        RecordWriter writer(s.catalogue);
         id = writer.Insert(r);
     } catch (const DbError& e) {
         return Fail(e.description());

@@ -2,6 +2,8 @@
 // edit, delete, refresh, resolve the path to open, and the backup copy operations.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "base/fsutil.h"
 #include "base/settings.h"
 #include "platform/volumes.h"
@@ -24,17 +26,17 @@ std::optional<int> CheckIds(const QStringList& ids, const QString& usage) {
     return std::nullopt;
 }
 
-bool RecordExists(const QString& id) {
+bool RecordExists(Session& s, const QString& id) {
     RecordFields f;
-    return ReadRecordFields(id, f);
+    return ReadRecordFields(id, f, s.catalogue);
 }
 
 const QString kShowUsage = QStringLiteral("show-record ID");
-int RunShowRecord(const QStringList& args) {
+int RunShowRecord(Session& s, const QStringList& args) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: ") + kShowUsage);
     if (auto bad = CheckIds(args, kShowUsage)) return *bad;
     try {
-        Statement st(g_catalogue, QStringLiteral("select ") + g_column_names.join(u',') +
+        Statement st(s.catalogue, QStringLiteral("select ") + g_column_names.join(u',') +
                                       QStringLiteral(" from main where id=?1"));
         st.Bind(1, RecordIdNumber(args[0]));
         if (!st.Step()) return FailNoRecord(args[0]);
@@ -47,7 +49,7 @@ int RunShowRecord(const QStringList& args) {
 
 const QString kEditUsage =
     QStringLiteral("edit-record ID [--name T] [--path P] [--desc T] [--own-number T] [--disk T]");
-int RunEditRecord(const QStringList& input) {
+int RunEditRecord(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString none = QStringLiteral("\x01");  // absent option
     const QString name = TakeOption(args, QStringLiteral("--name"), none);
@@ -66,7 +68,8 @@ int RunEditRecord(const QStringList& input) {
     try {
         // Only the given fields are written, inside the write transaction: what other
         // programs change meanwhile (tags, other fields) stays.
-        if (StoreRecordEdit(args[0], edit, nullptr, g_catalogue).outcome == EditOutcome::NoRecord) return FailNoRecord(args[0]);
+        if (StoreRecordEdit(args[0], edit, nullptr, s.catalogue).outcome == EditOutcome::NoRecord)
+            return FailNoRecord(args[0]);
     } catch (const DbError& e) {
         return Fail(e.description());
     }
@@ -75,9 +78,9 @@ int RunEditRecord(const QStringList& input) {
 }
 
 const QString kDeleteUsage = QStringLiteral("delete-records ID...");
-int RunDeleteRecords(const QStringList& args) {
+int RunDeleteRecords(Session& s, const QStringList& args) {
     if (auto bad = CheckIds(args, kDeleteUsage)) return *bad;
-    const DeleteResult r = DeleteRecords(args);
+    const DeleteResult r = DeleteRecords(args, s.catalogue);
     for (const QString& id : r.deleted) Out(id);
     int status = 0;
     for (const QString& id : r.missing) status = FailNoRecord(id);
@@ -86,12 +89,12 @@ int RunDeleteRecords(const QStringList& args) {
 }
 
 const QString kUpdateUsage = QStringLiteral("update-records ID...");
-int RunUpdateRecords(const QStringList& args) {
+int RunUpdateRecords(Session& s, const QStringList& args) {
     if (auto bad = CheckIds(args, kUpdateUsage)) return *bad;
     int status = 0;
     for (const QString& id : args) {
         try {
-            switch (UpdateRecordStatus(id, g_band_flag)) {
+            switch (UpdateRecordStatus(id, s.options.band, s.catalogue)) {
             case StatusUpdate::Updated: Out(id + QStringLiteral("\tupdated")); break;
             case StatusUpdate::Unchanged: Out(id + QStringLiteral("\tunchanged")); break;
             case StatusUpdate::Missing: Out(id + QStringLiteral("\tmissing")); break;
@@ -105,25 +108,25 @@ int RunUpdateRecords(const QStringList& args) {
 }
 
 const QString kResolveUsage = QStringLiteral("resolve ID");
-int RunResolve(const QStringList& args) {
+int RunResolve(Session& s, const QStringList& args) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: ") + kResolveUsage);
     if (auto bad = CheckIds(args, kResolveUsage)) return *bad;
     try {
-        if (!RecordExists(args[0])) return FailNoRecord(args[0]);
+        if (!RecordExists(s, args[0])) return FailNoRecord(args[0]);
+        Out(EscapeField(PathToOpen(args[0], s.options.sysback, s.options.band, s.catalogue)));
     } catch (const DbError& e) {
         return Fail(e.description());
     }
-    Out(EscapeField(PathToOpen(args[0], sysback, g_band_flag)));
     return 0;
 }
 
 const QString kBackupsUsage = QStringLiteral("backups ID");
-int RunBackups(const QStringList& args) {
+int RunBackups(Session& s, const QStringList& args) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: ") + kBackupsUsage);
     if (auto bad = CheckIds(args, kBackupsUsage)) return *bad;
     try {
-        if (!RecordExists(args[0])) return FailNoRecord(args[0]);
-        for (const BackupRow& row : BackupRowsOf(args[0])) Out(JoinFields({row.path, row.vol}));
+        if (!RecordExists(s, args[0])) return FailNoRecord(args[0]);
+        for (const BackupRow& row : BackupRowsOf(args[0], s.catalogue)) Out(JoinFields({row.path, row.vol}));
     } catch (const DbError& e) {
         return Fail(e.description());
     }
@@ -131,14 +134,14 @@ int RunBackups(const QStringList& args) {
 }
 
 const QString kAddBackupUsage = QStringLiteral("add-backup ID PATH");
-int RunAddBackup(const QStringList& args) {
+int RunAddBackup(Session& s, const QStringList& args) {
     if (args.size() != 2 || args[1].isEmpty()) return Fail(QStringLiteral("usage: ") + kAddBackupUsage);
     if (auto bad = CheckIds(args.mid(0, 1), kAddBackupUsage)) return *bad;
     const QString path = ArgumentPath(args[1]);
     if (PathKind(path) == 0) return Fail(QStringLiteral("%1 does not exist").arg(args[1]));
     const QString vol = DriveDiskId(path);
     try {
-        switch (AddBackupRow(args[0], path, vol)) {
+        switch (AddBackupRow(args[0], path, vol, s.catalogue)) {
         case BackupAdd::NoRecord: return FailNoRecord(args[0]);
         case BackupAdd::Added:
         case BackupAdd::AlreadyThere: break;
@@ -154,16 +157,16 @@ int RunAddBackup(const QStringList& args) {
 // takes it (relative to the starting folder, made absolute and clean), optionally its
 // disk. A copy stored in another form (a drive path of another system) is found by the
 // path exactly as typed.
-int RunOnCopy(const QStringList& input, const QString& usage,
+int RunOnCopy(Session& s, const QStringList& input, const QString& usage,
               const std::function<bool(const QString&, const BackupRow&)>& op) {
     QStringList args = input;
     const QString disk = TakeOption(args, QStringLiteral("--disk"));
     if (args.size() != 2 || args[1].isEmpty()) return Fail(QStringLiteral("usage: ") + usage);
     if (auto bad = CheckIds(args.mid(0, 1), usage)) return *bad;
     try {
-        if (!RecordExists(args[0])) return FailNoRecord(args[0]);
-        std::optional<BackupRow> copy = BackupRowByPath(args[0], ArgumentPath(args[1]), disk);
-        if (!copy) copy = BackupRowByPath(args[0], args[1], disk);
+        if (!RecordExists(s, args[0])) return FailNoRecord(args[0]);
+        std::optional<BackupRow> copy = BackupRowByPath(args[0], ArgumentPath(args[1]), disk, s.catalogue);
+        if (!copy) copy = BackupRowByPath(args[0], args[1], disk, s.catalogue);
         if (!copy) return Fail(QStringLiteral("record %1 has no copy %2").arg(args[0], args[1]));
         if (!op(args[0], *copy)) return Fail(QStringLiteral("record %1 has no copy %2").arg(args[0], args[1]));
         Out(JoinFields({copy->path, copy->vol}));
@@ -178,7 +181,7 @@ const QString kPromoteUsage = QStringLiteral("promote-backup ID PATH [--disk N]"
 const QString kReplaceUsage = QStringLiteral("replace-formal ID PATH [--disk N]");
 
 const QString kBatchUsage = QStringLiteral("batch-backup {del|promote|replace} [--path PATTERN] [--disk N] ID...");
-int RunBatchBackup(const QStringList& input) {
+int RunBatchBackup(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString pattern = TakeOption(args, QStringLiteral("--path"));
     const QString disk = TakeOption(args, QStringLiteral("--disk"));
@@ -192,7 +195,7 @@ int RunBatchBackup(const QStringList& input) {
     // As the dialog: without a condition nothing is done.
     if (pattern.isEmpty() && disk.isEmpty()) return Fail(QStringLiteral("give --path or --disk"));
     if (auto bad = CheckIds(args, kBatchUsage)) return *bad;
-    const BatchBackupResult r = BatchBackupOperation(kind, args, pattern, disk);
+    const BatchBackupResult r = BatchBackupOperation(kind, args, pattern, disk, s.catalogue);
     Out(QStringLiteral("%1\t%2").arg(r.records).arg(r.rows));
     return r.error ? Fail(r.error->description()) : 0;
 }
@@ -204,19 +207,19 @@ CliRegistrar reg4({QStringLiteral("update-records"), kUpdateUsage, true, RunUpda
 CliRegistrar reg5({QStringLiteral("resolve"), kResolveUsage, true, RunResolve});
 CliRegistrar reg6({QStringLiteral("backups"), kBackupsUsage, true, RunBackups});
 CliRegistrar reg7({QStringLiteral("add-backup"), kAddBackupUsage, true, RunAddBackup});
-CliRegistrar reg8({QStringLiteral("del-backup"), kDelBackupUsage, true, [](const QStringList& a) {
-                       return RunOnCopy(a, kDelBackupUsage, [](const QString& id, const BackupRow& c) {
-                           return DeleteBackupRow(id, c) > 0;
+CliRegistrar reg8({QStringLiteral("del-backup"), kDelBackupUsage, true, [](Session& s, const QStringList& a) {
+                       return RunOnCopy(s, a, kDelBackupUsage, [&s](const QString& id, const BackupRow& c) {
+                           return DeleteBackupRow(id, c, s.catalogue) > 0;
                        });
                    }});
-CliRegistrar reg9({QStringLiteral("promote-backup"), kPromoteUsage, true, [](const QStringList& a) {
-                       return RunOnCopy(a, kPromoteUsage, [](const QString& id, const BackupRow& c) {
-                           return PromoteBackup(id, c.path, c.vol);
+CliRegistrar reg9({QStringLiteral("promote-backup"), kPromoteUsage, true, [](Session& s, const QStringList& a) {
+                       return RunOnCopy(s, a, kPromoteUsage, [&s](const QString& id, const BackupRow& c) {
+                           return PromoteBackup(id, c.path, c.vol, s.catalogue);
                        });
                    }});
-CliRegistrar reg10({QStringLiteral("replace-formal"), kReplaceUsage, true, [](const QStringList& a) {
-                        return RunOnCopy(a, kReplaceUsage, [](const QString& id, const BackupRow& c) {
-                            return ReplaceFormalByBackup(id, c.path, c.vol);
+CliRegistrar reg10({QStringLiteral("replace-formal"), kReplaceUsage, true, [](Session& s, const QStringList& a) {
+                        return RunOnCopy(s, a, kReplaceUsage, [&s](const QString& id, const BackupRow& c) {
+                            return ReplaceFormalByBackup(id, c.path, c.vol, s.catalogue);
                         });
                     }});
 CliRegistrar reg11({QStringLiteral("batch-backup"), kBatchUsage, true, RunBatchBackup});

@@ -2,6 +2,8 @@
 // search and the content search, over the same core as the window.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/indexing.h"
@@ -38,14 +40,16 @@ const QString kSearchContentUsage = QStringLiteral(
     "      every indexed record whose text matches: rank, id, name and path, best first\n"
     "      (every word must occur; \"words in quotes\" must occur in that order, side by side)");
 
-int RunIndex(const QStringList& input) {
+int RunIndex(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool all = TakeFlag(args, QStringLiteral("--all"));
     const bool update = TakeFlag(args, QStringLiteral("--update"));
     if (update) {
         if (all || !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
-        g_stop_requested = false;
-        const IndexJobResult job = RunIndexJob(g_catalogue, {}, CurrentIndexJobOptions(true), &g_stop_requested, {});
+        LongOperation& op = s.ops.index;
+        op.Start();
+        const IndexJobResult job =
+            RunIndexJob(s.catalogue, {}, IndexJobOptionsOf(s.options, s.filters, s.catalogue, true), op.StopToken(), {});
         if (job.error) return Fail(job.error->description());
         Out(CreateIndexSummary(job.AsCreateIndexResult()));
         return 0;
@@ -54,7 +58,7 @@ int RunIndex(const QStringList& input) {
     QStringList ids;
     if (all) {
         try {
-            Statement st(g_catalogue, QStringLiteral("select id from main order by id"));
+            Statement st(s.catalogue, QStringLiteral("select id from main order by id"));
             while (st.Step()) ids << QString::number(st.Column(0).toLongLong());
         } catch (const DbError& e) {
             return Fail(e.description());
@@ -64,8 +68,9 @@ int RunIndex(const QStringList& input) {
             if (!IsIdText(id)) return Fail(QStringLiteral("not a record id: %1").arg(id));
         ids = args;
     }
-    const CreateIndexResult result = CreateRecordIndexes(ids, g_catalogue, RecordIndexPath(sysback));
-    if (result.error) ReportDbError(*result.error);
+    const CreateIndexResult result = CreateRecordIndexes(ids, s.filters.List(QStringLiteral("index")), s.options.band, s.catalogue,
+                            RecordIndexPath(s.options.sysback, s.options.band, s.catalogue));
+    if (result.error) ReportDbError(s.prompter(), *result.error);
     Out(CreatedIndexesText(result.counted));
     // Every record that could not be indexed, with the reason; any of them fails the command.
     for (const QString& failure : result.failures) Fail(failure);
@@ -78,7 +83,7 @@ bool IsDayText(const QString& t) {
     return day.match(t).hasMatch();
 }
 
-int RunSearch(const QStringList& input) {
+int RunSearch(Session& s, const QStringList& input) {
     QStringList args = input;
     AdvancedSearchFields f;
     const std::pair<const char*, QString*> options[] = {
@@ -99,23 +104,23 @@ int RunSearch(const QStringList& input) {
     const QString problem = ContentQueryProblem(f.content);
     if (!problem.isEmpty()) return Fail(problem);
 
-    g_pageset.SetPageSize(1000);
-    if (!RunAdvancedSearch(f) || !g_pageset.State()) return Fail(QStringLiteral("the search could not be run"));
-    if (ConsoleErrorCount() > 0) return 1;
-    const int pages = g_pageset.PageCount();
+    s.pageset.SetPageSize(1000);
+    if (!RunAdvancedSearch(s, f) || !s.pageset.State()) return Fail(QStringLiteral("the search could not be run"));
+    if (s.console().ErrorCount() > 0) return 1;
+    const int pages = s.pageset.PageCount();
     for (int page = 1; page <= pages; ++page) {
-        if (page > 1) g_record_list.FillPage(page);
-        if (ConsoleErrorCount() > 0) return 1;
-        for (const QStringList& row : g_record_list.Rows()) Out(JoinFields(row));
+        if (page > 1) s.list.FillPage(page);
+        if (s.console().ErrorCount() > 0) return 1;
+        for (const QStringList& row : s.list.Rows()) Out(JoinFields(row));
     }
     return 0;
 }
 
-int RunSearchContent(const QStringList& args) {
+int RunSearchContent(Session& s, const QStringList& args) {
     if (args.size() != 1 || args[0].isEmpty()) return Fail(QStringLiteral("usage: ") + kSearchContentUsage);
     const QString problem = ContentQueryProblem(args[0]);
     if (!problem.isEmpty()) return Fail(problem);
-    const ContentRunResult result = RankIndexedRecords(args[0]);
+    const ContentRunResult result = RankIndexedRecords(args[0], s.catalogue);
     if (result.error) return Fail(result.error->description());
     for (const ContentHit& h : result.hits)
         Out(QString::asprintf("%f", h.rank) + u'\t' + JoinFields({QString::number(h.id), h.name, h.dir}));

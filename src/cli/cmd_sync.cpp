@@ -2,6 +2,8 @@
 // catalogue and notes, over the same core as the window.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "notes/notes.h"
 #include "notes/penletentry.h"
 #include "sync/sync.h"
@@ -10,7 +12,7 @@
 namespace korvel::cli {
 namespace {
 
-int RunSyncRecords(const QStringList& input) {
+int RunSyncRecords(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool all = TakeFlag(args, QStringLiteral("--all"));
     if (args.isEmpty() || (all ? args.size() != 1 : args.size() < 2))
@@ -22,33 +24,33 @@ int RunSyncRecords(const QStringList& input) {
             if (!IsIdText(id)) return Fail(QStringLiteral("not a record id: %1").arg(id));
         ids = args;
     }
-    return RunRecordSync(target, ids, [](const QString& t) { Out(t); }) ? 0 : 1;
+    return RunRecordSync(s.catalogue, s.prompter(), target, ids, [](const QString& t) { Out(t); }) ? 0 : 1;
 }
 
-int RunSyncNodes(const QStringList& args) {
+int RunSyncNodes(Session& s, const QStringList& args) {
     if (args.size() != 2) return Fail(QStringLiteral("usage: sync-nodes NODE TARGET"));
-    if (!KnownNode(args[0])) return FailNoNode(args[0]);
-    return RunNodeSync(ArgumentPath(args[1]), args[0], [](const QString& t) { Out(t); }) ? 0 : 1;
+    if (!KnownNode(s, args[0])) return FailNoNode(args[0]);
+    return RunNodeSync(s.catalogue, s.nodes.map, s.prompter(), ArgumentPath(args[1]), args[0], [](const QString& t) { Out(t); }) ? 0 : 1;
 }
 
-int RunNote(const QStringList& input) {
+int RunNote(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString folder = TakeOption(args, QStringLiteral("--folder"));
     const QString node = TakeOption(args, QStringLiteral("--node"), QStringLiteral("0"));
     if (args.size() != 1 || folder.isEmpty())
         return Fail(QStringLiteral("usage: note NAME --folder DIR [--node ID]"));
-    if (!KnownNode(node)) return FailNoNode(node);
-    const NoteResult r = CreateNote(ArgumentPath(folder), args[0], node);
+    if (!KnownNode(s, node)) return FailNoNode(node);
+    const NoteResult r = CreateNote(s, ArgumentPath(folder), args[0], node);
     if (r.path.isEmpty()) return Fail(r.error);
     Out(EscapeField(r.path));
     return r.id.isEmpty() ? 1 : 0;
 }
 
-int RunPenletEntry(const QStringList& args) {
+int RunPenletEntry(Session& s, const QStringList& args) {
     if (args.size() != 1 || (args[0] != QLatin1String("on") && args[0] != QLatin1String("off")))
         return Fail(QStringLiteral("usage: penlet-entry on|off"));
     QString error;
-    if (!SetPenletEntry(args[0] == QLatin1String("on"), &error)) return Fail(error);
+    if (!SetPenletEntry(s.options, args[0] == QLatin1String("on"), &error)) return Fail(error);
     Out(PenletEntryPath());
     return 0;
 }

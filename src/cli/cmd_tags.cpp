@@ -2,6 +2,8 @@
 // ungroup, group-add, group-del and auto-tree, over the same operations as the window.
 #include "cli/commands.h"
 
+#include "session/session.h"
+
 #include "autotree/autotree.h"
 #include "base/prompter.h"
 #include "store/catalogue.h"
@@ -17,10 +19,11 @@ namespace {
 // command line (none given: the prompt is closed, which keeps the previous answer).
 class AnsweringPrompter final : public Prompter {
 public:
-    AnsweringPrompter(Prompter& base, int answer) : base_(base), answer_(answer) {
-        SetPrompter(this);
+    // Installed in session s for its life.
+    AnsweringPrompter(Session& s, int answer) : session_(s), base_(s.prompter()), answer_(answer) {
+        s.SetPrompter(this);
     }
-    ~AnsweringPrompter() override { SetPrompter(nullptr); }
+    ~AnsweringPrompter() override { session_.SetPrompter(&base_); }
     void Message(const QString& t, const QString& c, MsgIcon i) override { base_.Message(t, c, i); }
     bool Confirm(const QString& t, const QString& c) override { return base_.Confirm(t, c); }
     bool AskYesNo(const QString& t, const QString& c) override { return base_.AskYesNo(t, c); }
@@ -34,9 +37,12 @@ public:
         return a;
     }
     bool OpenWithDesktop(const QString& path) override { return base_.OpenWithDesktop(path); }
-    void RunLongOperation(const std::function<void()>& worker) override { base_.RunLongOperation(worker); }
+    void RunLongOperation(LongOperation& op, const std::function<void()>& worker) override {
+        base_.RunLongOperation(op, worker);
+    }
 
 private:
+    Session& session_;
     Prompter& base_;
     int answer_;
 };
@@ -51,9 +57,9 @@ int TakeAnswer(QStringList& args) {
 }
 
 // Fails unless every id names a record (one statement for all of them).
-int CheckRecords(const QStringList& ids) {
+int CheckRecords(Session& s, const QStringList& ids) {
     try {
-        Statement st(g_catalogue, QStringLiteral("select 1 from main where id=?"));
+        Statement st(s.catalogue, QStringLiteral("select 1 from main where id=?"));
         for (const QString& id : ids) {
             bool found = false;
             if (IsIdText(id)) {
@@ -75,81 +81,81 @@ int PrintOutcomes(const std::vector<RecordOutcome>& outcomes) {
     return 0;
 }
 
-int RunTags(const QStringList& args) {
+int RunTags(Session& s, const QStringList& args) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: tags ID"));
-    if (int rc = CheckRecords(args)) return rc;
-    Out(EscapeField(ReadRecordTags(args[0]).join(u' ')));
+    if (int rc = CheckRecords(s, args)) return rc;
+    Out(EscapeField(ReadRecordTags(args[0], s.catalogue, s.prompter()).join(u' ')));
     return 0;
 }
 
-int RunSetTags(const QStringList& args) {
+int RunSetTags(Session& s, const QStringList& args) {
     if (args.isEmpty()) return Fail(QStringLiteral("usage: set-tags ID [TAG...]"));
-    if (int rc = CheckRecords({args[0]})) return rc;
+    if (int rc = CheckRecords(s, {args[0]})) return rc;
     TagList tags;
     for (const QString& a : args.mid(1)) tags << SplitTags(a);
-    return WriteRecordTags(args[0], tags) ? 0 : 1;
+    return WriteRecordTags(args[0], tags, s.catalogue, s.prompter()) ? 0 : 1;
 }
 
-int RunChangeTags(const QStringList& input, TagChange mode, const char* name) {
+int RunChangeTags(Session& s, const QStringList& input, TagChange mode, const char* name) {
     QStringList args = input;
     const int answer = TakeAnswer(args);
     if (answer < 0 || args.size() < 2)
         return Fail(QStringLiteral("usage: %1 \"T1 T2\" ID... [--answer yes|all|no|none]")
                         .arg(QString::fromLatin1(name)));
     const QStringList ids = args.mid(1);
-    if (int rc = CheckRecords(ids)) return rc;
-    ReloadNodes();
-    AnsweringPrompter p(prompter(), answer);
-    return PrintOutcomes(ChangeRecordTags(ids, SplitTags(args[0]), mode, NodeTree(g_node_map)));
+    if (int rc = CheckRecords(s, ids)) return rc;
+    ReloadNodes(s.nodes, s.catalogue, s.prompter());
+    AnsweringPrompter p(s, answer);
+    return PrintOutcomes(ChangeRecordTags(ids, SplitTags(args[0]), mode, NodeTree(s.nodes.map), s.catalogue, s.prompter()));
 }
 
-int RunGroups(const QStringList& args) {
+int RunGroups(Session& s, const QStringList& args) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: groups ID"));
-    if (int rc = CheckRecords(args)) return rc;
-    ReloadNodes();
-    const NodeTree tree(g_node_map);
-    for (const QString& g : GroupsOfTags(ReadRecordTags(args[0]), tree))
+    if (int rc = CheckRecords(s, args)) return rc;
+    ReloadNodes(s.nodes, s.catalogue, s.prompter());
+    const NodeTree tree(s.nodes.map);
+    for (const QString& g : GroupsOfTags(ReadRecordTags(args[0], s.catalogue, s.prompter()), tree))
         Out(JoinFields({GroupPathName(g, tree), GroupIdChain(g, tree).join(u' ')}));
     return 0;
 }
 
-int RunUngroup(const QStringList& args) {
+int RunUngroup(Session& s, const QStringList& args) {
     if (args.size() != 2) return Fail(QStringLiteral("usage: ungroup ID NODE"));
-    if (int rc = CheckRecords({args[0]})) return rc;
-    if (!KnownNode(args[1])) return FailNoNode(args[1]);
-    const NodeTree tree(g_node_map);
-    QStringList others = GroupsOfTags(ReadRecordTags(args[0]), tree);
+    if (int rc = CheckRecords(s, {args[0]})) return rc;
+    if (!KnownNode(s, args[1])) return FailNoNode(args[1]);
+    const NodeTree tree(s.nodes.map);
+    QStringList others = GroupsOfTags(ReadRecordTags(args[0], s.catalogue, s.prompter()), tree);
     if (others.removeAll(args[1]) == 0)
         return Fail(QStringLiteral("node %1 is not a group of record %2").arg(args[1], args[0]));
-    Out(FinishGroupText(UngroupRecord(args[0], args[1], others, tree)));
+    Out(FinishGroupText(UngroupRecord(args[0], args[1], others, tree, s.catalogue, s.prompter())));
     return 0;
 }
 
-int RunGroupAdd(const QStringList& input) {
+int RunGroupAdd(Session& s, const QStringList& input) {
     QStringList args = input;
     const int answer = TakeAnswer(args);
     if (answer < 0 || args.size() < 2)
         return Fail(QStringLiteral("usage: group-add NODE ID... [--answer yes|all|no|none]"));
     const QStringList ids = args.mid(1);
-    if (int rc = CheckRecords(ids)) return rc;
-    if (!KnownNode(args[0])) return FailNoNode(args[0]);
-    AnsweringPrompter p(prompter(), answer);
-    return PrintOutcomes(AddRecordsToGroup(ids, args[0], NodeTree(g_node_map)));
+    if (int rc = CheckRecords(s, ids)) return rc;
+    if (!KnownNode(s, args[0])) return FailNoNode(args[0]);
+    AnsweringPrompter p(s, answer);
+    return PrintOutcomes(AddRecordsToGroup(ids, args[0], NodeTree(s.nodes.map), s.catalogue, s.prompter()));
 }
 
-int RunGroupDel(const QStringList& args) {
+int RunGroupDel(Session& s, const QStringList& args) {
     if (args.size() < 2) return Fail(QStringLiteral("usage: group-del NODE ID..."));
     const QStringList ids = args.mid(1);
-    if (int rc = CheckRecords(ids)) return rc;
-    if (!KnownNode(args[0])) return FailNoNode(args[0]);
-    Out(FinishGroupText(RemoveRecordsFromGroup(ids, args[0], NodeTree(g_node_map))));
+    if (int rc = CheckRecords(s, ids)) return rc;
+    if (!KnownNode(s, args[0])) return FailNoNode(args[0]);
+    Out(FinishGroupText(RemoveRecordsFromGroup(ids, args[0], NodeTree(s.nodes.map), s.catalogue, s.prompter())));
     return 0;
 }
 
-int RunAutoTree(const QStringList& args) {
+int RunAutoTree(Session& s, const QStringList& args) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: auto-tree NODE"));
-    if (!KnownNode(args[0])) return FailNoNode(args[0]);
-    const int written = AutoCreateNodeTree(args[0]);
+    if (!KnownNode(s, args[0])) return FailNoNode(args[0]);
+    const int written = AutoCreateNodeTree(args[0], s.nodes.map, s.catalogue, s.prompter());
     if (written < 0) return 1;
     Out(QString::number(written));
     return 0;
@@ -159,10 +165,10 @@ CliRegistrar tags({QStringLiteral("tags"), QStringLiteral("tags ID"), true, RunT
 CliRegistrar setTags({QStringLiteral("set-tags"), QStringLiteral("set-tags ID [TAG...]"), true, RunSetTags});
 CliRegistrar addTags({QStringLiteral("add-tags"),
                       QStringLiteral("add-tags \"T1 T2\" ID... [--answer yes|all|no|none]"), true,
-                      [](const QStringList& a) { return RunChangeTags(a, TagChange::Add, "add-tags"); }});
+                      [](Session& s, const QStringList& a) { return RunChangeTags(s, a, TagChange::Add, "add-tags"); }});
 CliRegistrar delTags({QStringLiteral("del-tags"),
                       QStringLiteral("del-tags \"T1 T2\" ID... [--answer yes|all|no|none]"), true,
-                      [](const QStringList& a) { return RunChangeTags(a, TagChange::Remove, "del-tags"); }});
+                      [](Session& s, const QStringList& a) { return RunChangeTags(s, a, TagChange::Remove, "del-tags"); }});
 CliRegistrar groups({QStringLiteral("groups"), QStringLiteral("groups ID"), true, RunGroups});
 CliRegistrar ungroup({QStringLiteral("ungroup"), QStringLiteral("ungroup ID NODE"), true, RunUngroup});
 CliRegistrar groupAdd({QStringLiteral("group-add"),

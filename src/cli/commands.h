@@ -2,9 +2,15 @@
 // korvel-cli sub-commands. Each cmd_*.cpp registers its commands with a static
 // CliRegistrar; main.cpp dispatches on the first argument.
 
+#include "session/outcome.h"
+
 #include <QStringList>
 
 #include <functional>
+
+namespace korvel {
+class Session;
+}
 
 namespace korvel::cli {
 
@@ -12,7 +18,7 @@ struct CliCommand {
     QString name;
     QString usage;          // one line, shown by "korvel-cli help"
     bool needsCatalogue;    // open kv.kdb before running
-    std::function<int(const QStringList& args)> run;  // exit status
+    std::function<int(Session& s, const QStringList& args)> run;  // exit status
 };
 
 void RegisterCommand(CliCommand command);
@@ -23,6 +29,10 @@ struct CliRegistrar {
 
 // Prints "korvel-cli: text" to standard error and returns 1.
 int Fail(const QString& text);
+
+// The exit status of a command's outcome: 0 when it was done, 1 when it was partly done,
+// refused or failed.
+inline int ExitStatus(const Outcome& outcome) { return outcome.kind == Outcome::Kind::Done ? 0 : 1; }
 // Prints a line to standard output (UTF-8).
 void Out(const QString& line);
 
@@ -31,7 +41,7 @@ void Out(const QString& line);
 QString ArgumentPath(const QString& arg);
 
 // Reloads the node map; true when it has a node with this id.
-bool KnownNode(const QString& id);
+bool KnownNode(Session& s, const QString& id);
 // The error for a node id that names no node.
 int FailNoNode(const QString& id);
 

@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "base/prompter.h"
 #include "store/catalogue.h"
+#include "session/session.h"
 #include "tree/nodes.h"
 
 #include <QCoreApplication>
@@ -56,9 +57,9 @@ QString ArgumentPath(const QString& arg) {
     return QDir::cleanPath(QDir::isAbsolutePath(arg) ? arg : base + u'/' + arg);
 }
 
-bool KnownNode(const QString& id) {
-    ReloadNodes();
-    return g_node_map.count(id) > 0;
+bool KnownNode(Session& s, const QString& id) {
+    ReloadNodes(s.nodes, s.catalogue, s.prompter());
+    return s.nodes.map.count(id) > 0;
 }
 
 int FailNoNode(const QString& id) { return Fail(QStringLiteral("no node with id %1").arg(id)); }
@@ -107,11 +108,12 @@ int main(int argc, char** argv) {
         return Usage(stderr, 1);
     }
     const CliCommand& c = it->second;
+    Session session;
     if (c.needsCatalogue) {
         QString error;
-        if (!StartCore(&error)) return Fail(error);
+        if (!StartCore(session, &error)) return Fail(error);
     }
-    const int status = c.run(args.mid(1));
+    const int status = c.run(session, args.mid(1));
     // Any error reported on the way fails the command, even when it went on after it.
-    return status == 0 && ConsoleErrorCount() > 0 ? 1 : status;
+    return status == 0 && session.console().ErrorCount() > 0 ? 1 : status;
 }

@@ -5,6 +5,7 @@
 #include "io/import.h"
 #include "list/recordlist.h"
 #include "records/export.h"
+#include "session/session.h"
 #include "tree/nodecommands.h"
 #include "tree/nodes.h"
 
@@ -15,7 +16,7 @@
 
 namespace korvel {
 
-CLeftView::CLeftView(QWidget* parent) : CTreeCtrlMy(parent) {
+CLeftView::CLeftView(Session& session, QWidget* parent) : CTreeCtrlMy(session, parent), s_(session) {
     SetMissingLabel(kRootLabelAtStart);
     connect(this, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem*, int) { OpenSelectedNode(); });
@@ -28,10 +29,10 @@ void CLeftView::LoadNodeTree() {
     for (const auto& [item, id] : g_item_ids)
         if (item->isExpanded()) expanded.insert(id);
     const std::optional<QString> selected = SelectedNodeId();
-    g_copied_node.clear();
+    s_.nodes.copied.clear();
     ClearNodeItems();
     QTreeWidgetItem* root = AddNodeItem(nullptr, QStringLiteral("0"));
-    ReloadNodes();
+    ReloadNodes(s_.nodes, s_.catalogue, s_.prompter());
     // Expanding makes an item's children, so repeat until no open node is left closed;
     // nodes that are gone are simply not found.
     for (bool grew = true; grew && !expanded.empty();) {
@@ -52,53 +53,53 @@ void CLeftView::LoadNodeTree() {
 void CLeftView::OpenSelectedNode() {
     const std::optional<QString> id = SelectedNodeId();
     if (!id) return;
-    const QString tags = NodeAllTags(*id);
-    g_current_node = *id;
+    const QString tags = NodeAllTags(*id, s_.nodes.map);
+    s_.nodes.current = *id;
     WaitCursor wait;
-    g_record_list.ShowNodeRecords(tags);
+    s_.list.ShowNodeRecords(tags);
     Q_EMIT nodeOpened(*id);
 }
 
 void CLeftView::OpenCurrentNodeAgain() {
-    const QString id = g_current_node;
+    const QString id = s_.nodes.current;
     WaitCursor wait;
-    g_record_list.ShowNodeRecords(NodeAllTags(id));
+    s_.list.ShowNodeRecords(NodeAllTags(id, s_.nodes.map));
     Q_EMIT nodeOpened(id);
 }
 
 void CLeftView::OnAddNode() {
-    if (AddNodeCommand(SelectedNodeId())) LoadNodeTree();
+    if (AddNodeCommand(s_.prompter(), s_.catalogue, SelectedNodeId())) LoadNodeTree();
 }
 
 void CLeftView::OnModifyNode() {
-    if (ModifyNodeCommand(SelectedNodeId())) LoadNodeTree();
+    if (ModifyNodeCommand(s_.prompter(), s_.catalogue, s_.nodes, SelectedNodeId())) LoadNodeTree();
 }
 
 void CLeftView::OnExportTree(bool backup) {
-    ExportTreeCommand(SelectedNodeId().value_or(QString()), backup);
+    ExportTreeCommand(s_, SelectedNodeId().value_or(QString()), backup);
 }
 
-void CLeftView::OnShowNode() { ShowNodeCommand(SelectedNodeId()); }
+void CLeftView::OnShowNode() { ShowNodeCommand(s_.prompter(), s_.nodes, SelectedNodeId()); }
 
-void CLeftView::OnCopyNode() { CopyNodeCommand(SelectedNodeId()); }
+void CLeftView::OnCopyNode() { CopyNodeCommand(s_.prompter(), s_.nodes, SelectedNodeId()); }
 
 void CLeftView::OnPasteNode() {
-    if (PasteNodeCommand(SelectedNodeId())) LoadNodeTree();
+    if (PasteNodeCommand(s_.prompter(), s_.catalogue, s_.nodes, SelectedNodeId())) LoadNodeTree();
 }
 
 void CLeftView::OnDelNode() {
-    if (DeleteNodeCommand(SelectedNodeId())) LoadNodeTree();
+    if (DeleteNodeCommand(s_.prompter(), s_.catalogue, SelectedNodeId())) LoadNodeTree();
 }
 
 void CLeftView::OnRefreshNode() { LoadNodeTree(); }
 
 void CLeftView::OnAddNodeTree() {
-    if (AddNodeTreeCommand()) LoadNodeTree();
+    if (AddNodeTreeCommand(s_)) LoadNodeTree();
 }
 
 void CLeftView::OnAutoNodeTree() {
     WaitCursor wait;
-    if (AutoCreateNodeTreeCommand(SelectedNodeId())) LoadNodeTree();
+    if (AutoCreateNodeTreeCommand(s_, SelectedNodeId())) LoadNodeTree();
 }
 
 void CLeftView::mousePressEvent(QMouseEvent* event) {

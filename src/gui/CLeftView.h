@@ -12,7 +12,7 @@ namespace korvel {
 class CLeftView : public CTreeCtrlMy {
     Q_OBJECT
 public:
-    explicit CLeftView(QWidget* parent = nullptr);
+    explicit CLeftView(Session& session, QWidget* parent = nullptr);
 
     // The node menu shown on a right click (owned by the frame).
     void SetNodeMenu(QMenu* menu) { nodeMenu_ = menu; }
@@ -21,9 +21,9 @@ public:
     // before the reload, then the map is reloaded. The nodes that were expanded are
     // expanded again and the selected node stays selected (the root when it is gone).
     void LoadNodeTree();
-    // Opens the selected node: it becomes g_current_node and its records are listed.
+    // Opens the selected node: it becomes the current node and its records are listed.
     void OpenSelectedNode();
-    // Lists the records of g_current_node again (page 1), whatever item is selected.
+    // Lists the records of the current node again (page 1), whatever item is selected.
     void OpenCurrentNodeAgain();
 
     // The node commands, acting on the selected node.
@@ -49,6 +49,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    Session& s_;
     QMenu* nodeMenu_ = nullptr;
 };
 

@@ -25,6 +25,7 @@
 #include "records/recordcommands.h"
 #include "sync/sync.h"
 #include "list/recordlist.h"
+#include "session/session.h"
 #include "store/pageset.h"
 
 #include <QAction>
@@ -49,18 +50,18 @@ namespace korvel {
 
 using namespace cmd;
 
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+CMainFrame::CMainFrame(Session& session, QWidget* parent) : QMainWindow(parent), s_(session) {
     setWindowTitle(kProductName + QStringLiteral(" ") + kVersionText);
     setWindowIcon(NodeItemIcon());
 
     BuildStatusBar();
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
-    leftView_ = new CLeftView(splitter_);
+    leftView_ = new CLeftView(s_, splitter_);
     // The right side: the list, and below it the snippets of content hits.
     auto* right = new QSplitter(Qt::Vertical, splitter_);
-    listView_ = new COstrelView(right);
-    hitsView_ = new ContentHitsView(right);
+    listView_ = new COstrelView(s_, right);
+    hitsView_ = new ContentHitsView(s_.list, right);
     right->addWidget(listView_);
     right->addWidget(hitsView_);
     right->setStretchFactor(0, 3);
@@ -109,7 +110,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     // Live state: changes by other programs (and the record count after this one's).
     try {
-        watch_ = std::make_unique<ChangeWatch>(g_catalogue);
+        watch_ = std::make_unique<ChangeWatch>(s_.catalogue);
     } catch (const DbError&) {
         watch_.reset();  // no catalogue open: nothing to watch
     }
@@ -157,16 +158,16 @@ void CMainFrame::Explain(const QString& text) { statusBar()->showMessage(text, 6
 
 void CMainFrame::OnSearchFilter(const QString& text) {
     hitsView_->Leave();
-    if (!g_record_list.ShowNodeFiltered(text)) {
+    if (!s_.list.ShowNodeFiltered(text)) {
         if (!text.isEmpty()) Explain(QStringLiteral("请先打开一个节点(open a node first): 搜索框筛选打开的节点"));
         return;
     }
     if (!text.isEmpty())
-        Explain(QStringLiteral("名称或关键字包含“%1”: %2").arg(text, g_record_list.RecordCountText()));
+        Explain(QStringLiteral("名称或关键字包含“%1”: %2").arg(text, s_.list.RecordCountText()));
 }
 
 void CMainFrame::OnSearchContent(const QString& text) {
-    const std::optional<ContentRunResult> result = RunContentSearch(text, g_catalogue);
+    const std::optional<ContentRunResult> result = RunContentSearch(s_, text);
     if (!result) return;
     if (!result->indexReadable) {
         Explain(QStringLiteral("还没有内容索引(no content index yet): 先建立内容索引(CREATE INDEX)"));
@@ -177,23 +178,23 @@ void CMainFrame::OnSearchContent(const QString& text) {
         Explain(QStringLiteral("没有记录的内容包含“%1”(no content hits)").arg(text));
         return;
     }
-    g_record_list.Show(ContentResultListing());
+    s_.list.Show(ContentResultListing());
     hitsView_->ShowHits(text);
     Explain(QStringLiteral("内容包含“%1”: %2 条记录(content hits)").arg(text).arg(result->hits.size()));
 }
 
 void CMainFrame::OnPageKey(int id) {
-    if (!g_pageset.State()) {
+    if (!s_.pageset.State()) {
         Explain(QStringLiteral("没有打开的列表(no listing): 先打开一个节点"));
         return;
     }
-    const int page = g_record_list.CurrentPage();
+    const int page = s_.list.CurrentPage();
     const bool back = id == kPageFirst || id == kPagePrev;
     if (back && page <= 1) {
         Explain(QStringLiteral("已是第一页(already the first page)"));
         return;
     }
-    if (!back && g_pageset.CountKnown() && page >= g_pageset.PageCount()) {
+    if (!back && s_.pageset.CountKnown() && page >= s_.pageset.PageCount()) {
         Explain(QStringLiteral("已是最后一页(already the last page)"));
         return;
     }
@@ -212,13 +213,13 @@ void CMainFrame::PollCatalogue() {
         return;  // busy or unreadable now: the next tick looks again
     }
     if (change == ChangeWatch::Change::Others) ReloadKeepingView();
-    else if (change == ChangeWatch::Change::Own) g_record_list.Recount();
+    else if (change == ChangeWatch::Change::Own) s_.list.Recount();
 }
 
 void CMainFrame::ReloadKeepingView() {
     const int scroll = listView_->verticalScrollBar()->value();
     const int across = listView_->horizontalScrollBar()->value();
-    g_record_list.Reload();  // the view keeps the selected records selected
+    s_.list.Reload();  // the view keeps the selected records selected
     listView_->verticalScrollBar()->setValue(scroll);
     listView_->horizontalScrollBar()->setValue(across);
 }
@@ -347,10 +348,10 @@ void CMainFrame::RegisterCommands() {
     // The content search acts on no selection: whichever pane is active.
     Register({kContentSearch}, Pane::Frame, [list] { list->OnContentSearch(); });
     Register({kSyncRec}, Pane::List,
-             [list] { SyncRecordsCommand(RecordIdsOfRows(list->SelectedRows())); });
-    Register({kSyncAll}, Pane::List, [] { SyncRecordsCommand(std::nullopt); });
-    Register({kSyncNode}, Pane::List, [] { SyncNodesCommand(); });
-    Register({kCreateNote}, Pane::List, [] { CreateNoteCommand(); });
+             [this, list] { SyncRecordsCommand(s_, RecordIdsOfRows(s_, list->SelectedRows())); });
+    Register({kSyncAll}, Pane::List, [this] { SyncRecordsCommand(s_, std::nullopt); });
+    Register({kSyncNode}, Pane::List, [this] { SyncNodesCommand(s_); });
+    Register({kCreateNote}, Pane::List, [this] { CreateNoteCommand(s_); });
     // Export and the batch changes (registered after the list above, which they replace).
     Register({kExportTree}, Pane::Tree, [tree] { tree->OnExportTree(false); });
     Register({kExportTreeBackup}, Pane::Tree, [tree] { tree->OnExportTree(true); });
@@ -360,30 +361,28 @@ void CMainFrame::RegisterCommands() {
     Register({kBatchReplacePath}, Pane::List, [list] { list->OnBatchReplacePath(); });
     Register({kBatchReplaceRoot}, Pane::List, [list] { list->OnBatchReplaceRoot(); });
     // The catalogue's health on the selected records and on the selected node.
-    Register({kCheckRec}, Pane::List, [list] {
-        CheckCommand(g_catalogue, g_record_list, RecordSelection(RecordIdsOfRows(list->SelectedRows())), g_stop_requested);
+    Register({kCheckRec}, Pane::List, [this, list] {
+        CheckCommand(s_, RecordSelection(s_.prompter(), RecordIdsOfRows(s_, list->SelectedRows())));
     });
-    Register({kRelinkRec}, Pane::List, [list] {
-        RelinkCommand(g_catalogue, g_record_list, RecordSelection(RecordIdsOfRows(list->SelectedRows())), g_stop_requested);
+    Register({kRelinkRec}, Pane::List, [this, list] {
+        RelinkCommand(s_, RecordSelection(s_.prompter(), RecordIdsOfRows(s_, list->SelectedRows())));
     });
-    Register({kDuplicatesRec}, Pane::List, [list] {
-        DuplicatesCommand(g_catalogue, g_record_list, RecordSelection(RecordIdsOfRows(list->SelectedRows())),
-                          g_stop_requested);
+    Register({kDuplicatesRec}, Pane::List, [this, list] {
+        DuplicatesCommand(s_, RecordSelection(s_.prompter(), RecordIdsOfRows(s_, list->SelectedRows())));
     });
-    auto nodeScope = [tree] {
+    auto nodeScope = [this, tree] {
         const std::optional<QString> id = tree->SelectedNodeId();
-        return NodeSelection(id, id ? NodeAllTags(*id) : QString());
+        return NodeSelection(s_.prompter(), id, id ? NodeAllTags(*id, s_.nodes.map) : QString());
     };
-    Register({kCheckNode}, Pane::Tree, [nodeScope] { CheckCommand(g_catalogue, g_record_list, nodeScope(), g_stop_requested); });
-    Register({kRelinkNode}, Pane::Tree, [nodeScope] { RelinkCommand(g_catalogue, g_record_list, nodeScope(), g_stop_requested); });
-    Register({kDuplicatesNode}, Pane::Tree,
-             [nodeScope] { DuplicatesCommand(g_catalogue, g_record_list, nodeScope(), g_stop_requested); });
+    Register({kCheckNode}, Pane::Tree, [this, nodeScope] { CheckCommand(s_, nodeScope()); });
+    Register({kRelinkNode}, Pane::Tree, [this, nodeScope] { RelinkCommand(s_, nodeScope()); });
+    Register({kDuplicatesNode}, Pane::Tree, [this, nodeScope] { DuplicatesCommand(s_, nodeScope()); });
     primaryOf_[kModifyRec2] = kModifyRec;
     primaryOf_[kDelRec2] = kDelRec;
 
     // Imports act on no selection: the frame handles them whichever pane is active.
-    Register({kAddRec}, Pane::Frame, [] { AddFileRecords(); });
-    Register({kAddDir}, Pane::Frame, [] { AddFolderRecord(); });
+    Register({kAddRec}, Pane::Frame, [this] { AddFileRecords(s_); });
+    Register({kAddDir}, Pane::Frame, [this] { AddFolderRecord(s_); });
     Register({kAddRecTree}, Pane::Frame, [this] { OnAddRecTree(); });
 
     // Option flags.
@@ -394,11 +393,11 @@ void CMainFrame::RegisterCommands() {
         {kFlagBand, "g_band_flag"},      {kFlagPenlet, "g_penletreg_flag"}};
     for (const auto& [id, key] : flags) {
         const QString k = QString::fromLatin1(key);
-        Register({id}, Pane::Frame, [k] { ToggleFlag(k); }, k);
+        Register({id}, Pane::Frame, [this, k] { ToggleFlag(s_.options, k); }, k);
     }
     // The notes option writes or removes the file manager's entry; its flag changes only
     // when that worked.
-    Register({kFlagPenlet}, Pane::Frame, [] { PenletOptionCommand(); }, QStringLiteral("g_penletreg_flag"));
+    Register({kFlagPenlet}, Pane::Frame, [this] { PenletOptionCommand(s_); }, QStringLiteral("g_penletreg_flag"));
 
     // Filter lists and settings dialogs.
     const std::pair<int, int> filters[] = {{kFilterFileSet, 0}, {kFilterDir, 1}, {kFilterIndex, 2},
@@ -608,7 +607,7 @@ void CMainFrame::UpdateCommandStates() {
         action->setEnabled(IsCommandEnabled(id, origin));
         auto it = commands_.find(Primary(id));
         if (it != commands_.end() && !it->second.flagKey.isEmpty())
-            action->setChecked(FlagValue(it->second.flagKey));
+            action->setChecked(FlagValue(s_.options, it->second.flagKey));
         if (id == kStatusBar) action->setChecked(statusBar()->isVisible());
     }
     for (const auto& [id, button] : pageButtons_)
@@ -616,9 +615,9 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 void CMainFrame::UpdateDialogBar() {
-    pageText_->setText(g_record_list.PageText());
-    tagsText_->setText(g_record_list.TagsText());
-    countText_->setText(g_record_list.RecordCountText());
+    pageText_->setText(s_.list.PageText());
+    tagsText_->setText(s_.list.TagsText());
+    countText_->setText(s_.list.RecordCountText());
 }
 
 void CMainFrame::BindKeys() {
@@ -714,17 +713,17 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void CMainFrame::OnPageSet() { PageSetCommand(); }
+void CMainFrame::OnPageSet() { PageSetCommand(s_); }
 
-void CMainFrame::OnLanguageSet() { LanguageSetCommand(); }
+void CMainFrame::OnLanguageSet() { LanguageSetCommand(s_); }
 
 void CMainFrame::OnFilterSet(int mode) {
-    filterview dlg(mode, this);
+    filterview dlg(s_.filters, mode, this);
     dlg.exec();
 }
 
 void CMainFrame::OnAddRecTree() {
-    if (ImportRecordTree()) leftView_->LoadNodeTree();
+    if (ImportRecordTree(s_)) leftView_->LoadNodeTree();
 }
 
 void CMainFrame::OnAbout() {

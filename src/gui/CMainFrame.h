@@ -25,6 +25,7 @@ namespace korvel {
 
 class ChangeWatch;
 class CLeftView;
+class Session;
 class COstrelView;
 class ContentHitsView;
 class SearchBox;
@@ -35,7 +36,8 @@ public:
     enum class Pane { Frame, Tree, List };
     enum class Origin { MainMenu, NodeMenu, RecordMenu, DialogBar };
 
-    explicit CMainFrame(QWidget* parent = nullptr);
+    explicit CMainFrame(Session& session, QWidget* parent = nullptr);
+    Session& session() const { return s_; }
     ~CMainFrame() override;
 
     CLeftView* leftView() const { return leftView_; }
@@ -82,6 +84,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    Session& s_;
     struct Command {
         Pane pane = Pane::Frame;
         std::function<void()> run;  // empty: no handler yet, the item stays greyed

@@ -17,6 +17,7 @@
 #include "records/indexcommand.h"
 #include "search/advancedsearch.h"
 #include "search/contentsearch.h"
+#include "session/session.h"
 
 #include "store/catalogue.h"
 
@@ -60,7 +61,9 @@ QString MarkText(FileState state, const QString& path, const QString& disk) {
     return QString();
 }
 
-RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+RecordTableModel::RecordTableModel(const RecordListing& list, Connection& conn, const Options& options,
+                                   QObject* parent)
+    : QAbstractTableModel(parent), list_(list), conn_(conn), options_(options) {}
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -81,9 +84,9 @@ FileState RecordTableModel::StateOfRow(int row) const {
     return states_[row];
 }
 
-FileState RecordTableModel::StateOfCells(const QStringList& cells) {
+FileState RecordTableModel::StateOfCells(const QStringList& cells) const {
     try {
-        return RecordFileState(cells.value(kDirColumn), cells.value(kVolColumn), g_band_flag, g_catalogue);
+        return RecordFileState(cells.value(kDirColumn), cells.value(kVolColumn), options_.band, conn_);
     } catch (const DbError&) {
         return FileState::Present;  // unknown: shown as a plain row
     }
@@ -116,7 +119,7 @@ Qt::ItemFlags RecordTableModel::flags(const QModelIndex& index) const {
 }
 
 bool RecordTableModel::Sync() {
-    const std::vector<QStringList>& rows = g_record_list.Rows();
+    const std::vector<QStringList>& rows = list_.Rows();
     // A row added at the top: every row shown before is still there, one further down
     // (the listing moves its rows, so they keep their shared data).
     const bool addedAtTop =
@@ -138,7 +141,8 @@ bool RecordTableModel::Sync() {
     return false;
 }
 
-COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new RecordTableModel(this)) {
+COstrelView::COstrelView(Session& session, QWidget* parent)
+    : QTableView(parent), s_(session), model_(new RecordTableModel(session.list, session.catalogue, session.options, this)) {
     setModel(model_);
     setItemDelegate(new CutTextTipDelegate(this));  // tooltips only for cut cells
     for (int c = 0; c < kColumns; ++c) setColumnWidth(c, ReadColumnWidth(c));
@@ -158,7 +162,7 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
     horizontalHeader()->viewport()->installEventFilter(this);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
         WaitCursor wait;
-        g_record_list.SortByColumn(std::clamp(c, 0, kColumns - 1));
+        s_.list.SortByColumn(std::clamp(c, 0, kColumns - 1));
     });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
             &COstrelView::OnSectionResized);
@@ -169,7 +173,7 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
 
     // Imports running on a worker thread add rows too: the worker waits while the window
     // takes the new rows.
-    g_record_list.changed = [this] {
+    s_.list.changed = [this] {
         auto refresh = [this] {
             RefreshRows();
             Q_EMIT listingChanged();
@@ -179,15 +183,15 @@ COstrelView::COstrelView(QWidget* parent) : QTableView(parent), model_(new Recor
     };
     // The page count of a large listing is made on a worker while page 1 is on show; the
     // window takes it when it is done (queued: the worker never waits for the window).
-    g_record_list.countInBackground = [] {
-        if (QCoreApplication* app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, [] { g_record_list.CountReady(); }, Qt::QueuedConnection);
+    RecordListing* listing = &s_.list;
+    s_.list.countInBackground = [this, listing] {
+        QMetaObject::invokeMethod(this, [listing] { listing->CountReady(); }, Qt::QueuedConnection);
     };
 }
 
 COstrelView::~COstrelView() {
-    g_record_list.changed = nullptr;
-    g_record_list.countInBackground = nullptr;
+    s_.list.changed = nullptr;
+    s_.list.countInBackground = nullptr;
 }
 
 void COstrelView::RefreshRows() {
@@ -230,7 +234,7 @@ QList<int> COstrelView::SelectedRows() const {
 QStringList COstrelView::SelectedRecordIds() const {
     QStringList ids;
     for (int row : SelectedRows()) {
-        const QString id = RecordIdOfRow(row);
+        const QString id = s_.list.RecordIdOfRow(row);
         if (!id.isEmpty()) ids << id;
     }
     return ids;
@@ -242,91 +246,93 @@ void COstrelView::AfterRecordCommand(bool changed) {
     // One selection change for all rows: selecting them one call at a time costs a
     // selection merge per row, quadratic in the number of rows.
     const QList<int> rows = SelectedRows();
-    g_record_list.FillPage(g_record_list.CurrentPage());
+    s_.list.FillPage(s_.list.CurrentPage());
     SelectRows(rows);
 }
 
-void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds())); }
+void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds(), s_.catalogue, s_.prompter())); }
 
 void COstrelView::OnKeyAdd() {
-    if (!RowsStillShown(SelectedRows())) return;
+    if (!RowsStillShown(s_, SelectedRows())) return;
     const QStringList ids = SelectedRecordIds();
-    AfterRecordCommand(AddKeywordsCommand(ids, NodeTree(g_node_map)));
+    AfterRecordCommand(AddKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
 }
 
 void COstrelView::OnKeyDel() {
-    if (!RowsStillShown(SelectedRows())) return;
+    if (!RowsStillShown(s_, SelectedRows())) return;
     const QStringList ids = SelectedRecordIds();
-    AfterRecordCommand(DeleteKeywordsCommand(ids, NodeTree(g_node_map)));
+    AfterRecordCommand(DeleteKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
 }
 
 void COstrelView::OnGroupShow() {
-    AfterRecordCommand(ShowGroupsCommand(SelectedRecordIds(), NodeTree(g_node_map)));
+    AfterRecordCommand(ShowGroupsCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
 }
 
 void COstrelView::OnGroupAdd() {
-    if (!RowsStillShown(SelectedRows())) return;
-    AfterRecordCommand(AddToGroupCommand(SelectedRecordIds(), NodeTree(g_node_map)));
+    if (!RowsStillShown(s_, SelectedRows())) return;
+    AfterRecordCommand(
+        AddToGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
 }
 
 void COstrelView::OnGroupDel() {
-    if (!RowsStillShown(SelectedRows())) return;
-    AfterRecordCommand(RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(g_node_map)));
+    if (!RowsStillShown(s_, SelectedRows())) return;
+    AfterRecordCommand(
+        RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
 }
 
-void COstrelView::OnExportRec(bool backup) { ExportRecCommand(SelectedRecordIds(), backup); }
+void COstrelView::OnExportRec(bool backup) { ExportRecCommand(s_, SelectedRecordIds(), backup); }
 
 void COstrelView::OnModifyDiskNo() {
-    if (!RowsStillShown(SelectedRows())) return;
-    if (ModifyDiskNoCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+    if (!RowsStillShown(s_, SelectedRows())) return;
+    if (ModifyDiskNoCommand(s_, SelectedRecordIds()).Changed()) s_.list.FillPage(s_.list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplacePath() {
-    if (!RowsStillShown(SelectedRows())) return;
-    if (BatchReplacePathCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+    if (!RowsStillShown(s_, SelectedRows())) return;
+    if (BatchReplacePathCommand(s_, SelectedRecordIds()).Changed()) s_.list.FillPage(s_.list.CurrentPage());
 }
 
 void COstrelView::OnBatchReplaceRoot() {
-    if (!RowsStillShown(SelectedRows())) return;
-    if (BatchReplaceRootCommand(SelectedRecordIds())) g_record_list.FillPage(g_record_list.CurrentPage());
+    if (!RowsStillShown(s_, SelectedRows())) return;
+    if (BatchReplaceRootCommand(s_, SelectedRecordIds()).Changed()) s_.list.FillPage(s_.list.CurrentPage());
 }
 
-void COstrelView::OnPage(int request) { g_record_list.FillPage(request); }
+void COstrelView::OnPage(int request) { s_.list.FillPage(request); }
 
 void COstrelView::OnOnlyShowInner() {
     WaitCursor wait;
-    g_record_list.ShowInnerRecords();
+    s_.list.ShowInnerRecords();
 }
 
 void COstrelView::OnShowIncludeSub() {
     WaitCursor wait;
-    g_record_list.ShowIncludeSubRecords();
+    s_.list.ShowIncludeSubRecords();
 }
 
-void COstrelView::OnModifyRec() { EditRecordCommand(SelectedRows()); }
+void COstrelView::OnModifyRec() { EditRecordCommand(s_, SelectedRows()); }
 void COstrelView::OnDelRec() {
     WaitCursor wait;
-    DeleteRecordsCommand(SelectedRows());
+    DeleteRecordsCommand(s_, SelectedRows());
 }
-void COstrelView::OnOpenRec() { OpenRecordCommand(SelectedRows()); }
-void COstrelView::OnOpenDir() { OpenRecordFolderCommand(SelectedRows()); }
+void COstrelView::OnOpenRec() { OpenRecordCommand(s_, SelectedRows()); }
+void COstrelView::OnOpenDir() { OpenRecordFolderCommand(s_, SelectedRows()); }
 void COstrelView::OnUpdateRec() {
     WaitCursor wait;
-    UpdateRecordsCommand(SelectedRows());
+    UpdateRecordsCommand(s_, SelectedRows());
 }
 void COstrelView::OnCreateIndex() {
     WaitCursor wait;
-    CreateIndexCommand(SelectedRows());
+    CreateIndexCommand(s_, SelectedRows());
 }
-void COstrelView::OnAdvancedFind() { AdvancedSearchCommand(); }
-void COstrelView::OnContentSearch() { ContentSearchCommand(); }
-void COstrelView::OnOpenBackup() { OpenBackupCommand(SelectedRows()); }
-void COstrelView::OnAddBackup() { AddBackupCommand(SelectedRows()); }
-void COstrelView::OnDelBackup() { DelBackupCommand(SelectedRows()); }
-void COstrelView::OnBackupToFormal() { BackupToFormalCommand(SelectedRows()); }
-void COstrelView::OnBatchDelBackup() { BatchDelBackupCommand(SelectedRows()); }
-void COstrelView::OnBatchBackupToFormal() { BatchBackupToFormalCommand(SelectedRows()); }
-void COstrelView::OnBatchBackupReplace() { BatchBackupReplaceCommand(SelectedRows()); }
+void COstrelView::OnAdvancedFind() { AdvancedSearchCommand(s_); }
+void COstrelView::OnContentSearch() { ContentSearchCommand(s_); }
+void COstrelView::OnOpenBackup() { OpenBackupCommand(s_, SelectedRows()); }
+void COstrelView::OnAddBackup() { AddBackupCommand(s_, SelectedRows()); }
+void COstrelView::OnDelBackup() { DelBackupCommand(s_, SelectedRows()); }
+void COstrelView::OnBackupToFormal() { BackupToFormalCommand(s_, SelectedRows()); }
+void COstrelView::OnBatchDelBackup() { BatchDelBackupCommand(s_, SelectedRows()); }
+void COstrelView::OnBatchBackupToFormal() { BatchBackupToFormalCommand(s_, SelectedRows()); }
+void COstrelView::OnBatchBackupReplace() { BatchBackupReplaceCommand(s_, SelectedRows()); }
 
 void COstrelView::OnSectionResized(int column, int, int) {
     if (headerMouseDown_) resizedColumns_.insert(column);
@@ -405,7 +411,7 @@ void COstrelView::dropEvent(QDropEvent* event) {
         const QString path =
             DecodePath(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
         if (IsFolderPath(path)) continue;  // dropped folders are not catalogued
-        AddDroppedFile(path);
+        AddDroppedFile(s_, path);
     }
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The right pane: one page of the opened node's records in 11 titled columns. The
-// listing itself (which records, which page, the sort) is g_record_list; this view draws
+// listing itself (which records, which page, the sort) is the session's; this view draws
 // its rows, passes paging, header clicks and drops to it, and keeps the column widths in
 // the settings file.
 
+#include "base/settings.h"
 #include "list/livestate.h"
 
 #include <QAbstractTableModel>
@@ -16,29 +17,36 @@
 
 namespace korvel {
 
-// The rows on show, copied from g_record_list when it reports a change. The view asks only
+class RecordListing;
+class Session;
+
+// The rows on show, copied from the listing when it reports a change. The view asks only
 // for the rows it paints. A row added at the top (an import) is inserted alone, so that a
 // long import does not redraw every row for every file.
 class RecordTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit RecordTableModel(QObject* parent = nullptr);
+    // The rows of list; each row's file is looked up in conn as the option band says.
+    RecordTableModel(const RecordListing& list, Connection& conn, const Options& options, QObject* parent = nullptr);
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Takes the rows of g_record_list, and the state of each row's file. True when the
-    // only change was one row added at the top (inserted alone, the selection kept).
+    // Takes the rows of the listing, and the state of each row's file. True when the only
+    // change was one row added at the top (inserted alone, the selection kept).
     bool Sync();
     QString Cell(int row, int column) const;
     // The state of the row's file as of the last Sync (Present for a row out of range).
     FileState StateOfRow(int row) const;
 
 private:
-    static FileState StateOfCells(const QStringList& cells);
+    FileState StateOfCells(const QStringList& cells) const;
 
+    const RecordListing& list_;
+    Connection& conn_;
+    const Options& options_;
     std::deque<QStringList> rows_;
     std::deque<FileState> states_;
 };
@@ -49,7 +57,7 @@ QString MarkText(FileState state, const QString& path, const QString& disk);
 class COstrelView : public QTableView {
     Q_OBJECT
 public:
-    explicit COstrelView(QWidget* parent = nullptr);
+    explicit COstrelView(Session& session, QWidget* parent = nullptr);
     ~COstrelView() override;
 
     // The record menu shown on a right click (owned by the frame).
@@ -99,7 +107,7 @@ public:
     void OnAdvancedFind();
     void OnContentSearch();
 
-    // Redraws the rows of g_record_list.
+    // Redraws the rows of the listing.
     void RefreshRows();
     // Rows selected in the list, in ascending order.
     QList<int> SelectedRows() const;
@@ -126,6 +134,7 @@ private:
     void AfterRecordCommand(bool changed);
     void OnSectionResized(int column, int oldSize, int newSize);
 
+    Session& s_;
     RecordTableModel* model_;
     QMenu* recordMenu_ = nullptr;
     bool headerMouseDown_ = false;

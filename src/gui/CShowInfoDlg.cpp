@@ -31,8 +31,8 @@ QString DurationText(double seconds) {
 }
 }  // namespace
 
-CShowInfoDlg::CShowInfoDlg(std::function<bool()> workerEnded, QWidget* parent)
-    : QDialog(parent), workerEnded_(std::move(workerEnded)) {
+CShowInfoDlg::CShowInfoDlg(LongOperation& op, std::function<bool()> workerEnded, QWidget* parent)
+    : QDialog(parent), op_(op), workerEnded_(std::move(workerEnded)) {
     setWindowTitle(QStringLiteral("进度(PROGRESS)"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
@@ -111,11 +111,11 @@ void CShowInfoDlg::showEvent(QShowEvent* event) {
 
 void CShowInfoDlg::Pump() {
     QString text;
-    if (TakeStatus(text) == 0) {
+    if (op_.Take(text) == 0) {
         // A worker that posts faster than the line can show (an import posts every file)
         // would otherwise leave the line minutes behind the work, showing "finish" long
         // after the walk ended. Keep at most one second of texts waiting: skip older ones.
-        while (PendingStatusCount() > kMaxBacklog) TakeStatus(text);
+        while (op_.Pending() > kMaxBacklog) op_.Take(text);
         status_->setText(text);
         summary_ = text;
         pump_->start(10);
@@ -125,7 +125,7 @@ void CShowInfoDlg::Pump() {
 }
 
 void CShowInfoDlg::ShowProgress() {
-    const ProgressState p = CurrentProgress();
+    const ProgressState p = op_.Progress();
     if (p.total > 0) {
         // The bar counts in thousandths, so that totals beyond the int range fit.
         if (bar_->maximum() != 1000) bar_->setRange(0, 1000);
@@ -152,19 +152,19 @@ void CShowInfoDlg::Finish() {
     ended_ = true;
     // The texts the worker posted last: the summary is the very last one.
     QString text;
-    while (TakeStatus(text) == 0) {
+    while (op_.Take(text) == 0) {
         status_->setText(text);
         summary_ = text;
     }
     ShowProgress();
-    const ProgressState p = CurrentProgress();
+    const ProgressState p = op_.Progress();
     if (p.total > 0) bar_->setValue(static_cast<int>(std::min<qint64>(1000, p.done * 1000 / p.total)));
-    else if (p.failures.isEmpty() && !g_stop_requested) {
+    else if (p.failures.isEmpty() && !op_.StopRequested()) {
         bar_->setRange(0, 1);  // a worker without a total: full at the end
         bar_->setValue(1);
     }
     estimate_->clear();
-    if (p.failures.isEmpty() && !g_stop_requested) {
+    if (p.failures.isEmpty() && !op_.StopRequested()) {
         endedCleanly_ = true;
         watch_->stop();
         pump_->stop();
@@ -172,7 +172,7 @@ void CShowInfoDlg::Finish() {
         return;
     }
     // Something failed or was stopped: the dialog stays with the summary and the failures.
-    if (g_stop_requested && !summary_.contains(QStringLiteral("已停止(stopped)")))
+    if (op_.StopRequested() && !summary_.contains(QStringLiteral("已停止(stopped)")))
         status_->setText(summary_.isEmpty() ? QStringLiteral("已停止(stopped)")
                                             : summary_ + QStringLiteral("\n已停止(stopped)"));
     stop_->setText(QStringLiteral("关闭(CLOSE)"));
@@ -189,7 +189,7 @@ void CShowInfoDlg::Stop() {
     if (stopping_) return;
     stopping_ = true;
     stop_->setEnabled(false);
-    g_stop_requested = true;
+    op_.RequestStop();
     {
         QEventLoop wait;
         QTimer::singleShot(stopWaitMs, &wait, &QEventLoop::quit);

@@ -1,16 +1,18 @@
 #pragma once
-// The progress dialog of a long operation: the status line fed from the status queue, a
-// bar with the count of items done of the total, the item at hand and an estimate of the
-// time left (where the worker knows its total), and the stop button.
+// The progress dialog of a long operation: the status line fed from the operation's status
+// queue, a bar with the count of items done of the total, the item at hand and an estimate
+// of the time left (where the worker knows its total), and the stop button.
 //
 // When the worker ends and everything succeeded the dialog closes by itself; the last
 // status text is the operation's summary (Summary()), which the window then shows in its
 // status bar. When anything failed or the operation was stopped it stays open with the
 // summary and the list of what failed, until the user closes it.
 //
-// Stop (also Escape and the close box) while the worker runs sets g_stop_requested,
-// waits 2 seconds, then waits until the worker has ended, with the event loop running
-// all the time.
+// Stop (also Escape and the close box) while the worker runs stops the operation, waits 2
+// seconds, then waits until the worker has ended, with the event loop running all the
+// time.
+
+#include "base/longop.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -28,8 +30,8 @@ namespace korvel {
 class CShowInfoDlg : public QDialog {
     Q_OBJECT
 public:
-    // workerEnded tells whether the worker thread has finished.
-    explicit CShowInfoDlg(std::function<bool()> workerEnded, QWidget* parent = nullptr);
+    // The dialog of op; workerEnded tells whether the worker thread has finished.
+    CShowInfoDlg(LongOperation& op, std::function<bool()> workerEnded, QWidget* parent = nullptr);
 
     QString StatusText() const;
     QPushButton* stopButton() const { return stop_; }
@@ -61,6 +63,7 @@ private:
     void Pump();
     void ShowProgress();
     void Finish();
+    LongOperation& op_;
 
     std::function<bool()> workerEnded_;
     QLabel* status_;

@@ -1,5 +1,7 @@
 #include "gui/CTreeCtrlMy.h"
 
+#include "session/session.h"
+
 #include "gui/CutTextTip.h"
 #include "tree/nodes.h"
 
@@ -50,8 +52,8 @@ QIcon NodeItemIcon() {
 
 QColor NodeTreeBackground() { return QColor(210, 230, 190); }
 
-CTreeCtrlMy::CTreeCtrlMy(QWidget* parent)
-    : QTreeWidget(parent), missingLabel_(kRootLabelAtStart), icon_(NodeItemIcon()) {
+CTreeCtrlMy::CTreeCtrlMy(Session& session, QWidget* parent)
+    : QTreeWidget(parent), session_(session), missingLabel_(kRootLabelAtStart), icon_(NodeItemIcon()) {
     setHeaderHidden(true);
     setColumnCount(1);
     setRootIsDecorated(true);  // buttons and lines at the root
@@ -66,15 +68,24 @@ CTreeCtrlMy::CTreeCtrlMy(QWidget* parent)
     connect(this, &QTreeWidget::itemExpanded, this, &CTreeCtrlMy::OnItemExpanded);
 }
 
+QStringList CTreeCtrlMy::ChildIdsShown(const QString& id) {
+    try {
+        return ChildNodeIds(id, session_.catalogue);
+    } catch (const DbError& e) {
+        ReportDbError(session_.prompter(), e);  // shown without children
+        return {};
+    }
+}
+
 QTreeWidgetItem* CTreeCtrlMy::AddNodeItem(QTreeWidgetItem* parent, const QString& id) {
-    auto it = g_node_map.find(id);
-    const QString label = it == g_node_map.end() ? missingLabel_ : it->second.name;
+    auto it = session_.nodes.map.find(id);
+    const QString label = it == session_.nodes.map.end() ? missingLabel_ : it->second.name;
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
     item->setText(0, label);
     item->setIcon(0, icon_);
     g_item_ids[item] = id;
     g_item_state[item] = 1;
-    if (!NodeChildIds(id).isEmpty()) {
+    if (!ChildIdsShown(id).isEmpty()) {
         auto* placeholder = new QTreeWidgetItem(item);
         placeholder->setText(0, kPlaceholderText);
         placeholder->setIcon(0, icon_);
@@ -87,7 +98,7 @@ QTreeWidgetItem* CTreeCtrlMy::AddNodeItem(QTreeWidgetItem* parent, const QString
 void CTreeCtrlMy::ExpandNodeItem(QTreeWidgetItem* item, const QString& id) {
     auto st = g_item_state.find(item);
     if (st == g_item_state.end() || st->second != 1) return;
-    const QStringList kids = NodeChildIds(id);
+    const QStringList kids = ChildIdsShown(id);
     if (kids.isEmpty()) return;
     const QList<QTreeWidgetItem*> old = item->takeChildren();
     for (QTreeWidgetItem* child : old) {

@@ -13,12 +13,17 @@
 
 namespace korvel {
 
+class Session;
+
 class CTreeCtrlMy : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit CTreeCtrlMy(QWidget* parent = nullptr);
+    // A tree of the nodes of session's catalogue, labelled from its node map.
+    explicit CTreeCtrlMy(Session& session, QWidget* parent = nullptr);
 
-    // Label of an id that g_node_map does not know (the root before the first map load).
+    Session& session() const { return session_; }
+
+    // Label of an id that the node map does not know (the root before the first map load).
     void SetMissingLabel(const QString& label) { missingLabel_ = label; }
 
     // Inserts one item for node id under parent (nullptr: a top-level item) and, when the
@@ -26,6 +31,9 @@ public:
     QTreeWidgetItem* AddNodeItem(QTreeWidgetItem* parent, const QString& id);
     // Replaces the placeholder of item by the node's real children, sorted by label.
     void ExpandNodeItem(QTreeWidgetItem* item, const QString& id);
+    // The children of node id in the session's catalogue; none (after telling why) when
+    // they cannot be read.
+    QStringList ChildIdsShown(const QString& id);
     // Deletes every item and clears the item maps.
     void ClearNodeItems();
 
@@ -45,6 +53,7 @@ public:
 private:
     void OnItemExpanded(QTreeWidgetItem* item);
 
+    Session& session_;
     QString missingLabel_;
     QIcon icon_;
 };

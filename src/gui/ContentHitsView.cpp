@@ -27,7 +27,7 @@ QString MarkedHtml(const ContentSnippet& s) {
 }
 }  // namespace
 
-ContentHitsView::ContentHitsView(QWidget* parent) : QTextBrowser(parent) {
+ContentHitsView::ContentHitsView(const RecordListing& list, QWidget* parent) : QTextBrowser(parent), list_(list) {
     setObjectName(QStringLiteral("contenthits"));
     setOpenLinks(false);
     setOpenExternalLinks(false);
@@ -45,7 +45,7 @@ void ContentHitsView::ShowHits(const QString& query) {
     query_ = query;
     plain_.clear();
     QString html = QStringLiteral("<html><body>");
-    const std::vector<QStringList>& rows = g_record_list.Rows();
+    const std::vector<QStringList>& rows = list_.Rows();
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         const QStringList& cells = rows[row];
         const std::optional<ContentSnippet> s =

@@ -7,12 +7,15 @@
 
 namespace korvel {
 
+class RecordListing;
+
 class ContentHitsView : public QTextBrowser {
     Q_OBJECT
 public:
-    explicit ContentHitsView(QWidget* parent = nullptr);
+    // The hits of list (the listing of the list pane).
+    explicit ContentHitsView(const RecordListing& list, QWidget* parent = nullptr);
 
-    // Shows the snippets of the page on show for query (and the view itself).
+    // Shows the snippets of the listing's page on show for query (and the view itself).
     void ShowHits(const QString& query);
     // Hides the view: the list shows something else now.
     void Leave();
@@ -26,6 +29,7 @@ Q_SIGNALS:
     void rowClicked(int row);
 
 private:
+    const RecordListing& list_;
     QString query_;
     QStringList plain_;
 };

@@ -1,5 +1,7 @@
 #include "gui/FieldDialog.h"
 
+#include "session/session.h"
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,12 +27,19 @@ QPushButton* FieldDialog::NewCancelButton() {
     return cancel;
 }
 
+Session& FieldDialog::session() const {
+    Q_ASSERT(session_);
+    return *session_;
+}
+
+Prompter& FieldDialog::prompter() const { return session().prompter(); }
+
 void FieldDialog::AddFolderButton(QGridLayout* grid, int row, QLineEdit* edit) {
     auto* browse = new QPushButton(QStringLiteral("..."), this);
     browse->setAutoDefault(false);
     browse->setFixedWidth(36);
     grid->addWidget(browse, row, 2);
-    connect(browse, &QPushButton::clicked, this, [edit] {
+    connect(browse, &QPushButton::clicked, this, [this, edit] {
         if (std::optional<QString> folder = prompter().PickFolder(PickKind::Import)) edit->setText(*folder);
     });
 }

@@ -14,12 +14,20 @@ class QPushButton;
 
 namespace korvel {
 
+class Prompter;
+class Session;
+
 class FieldDialog : public QDialog {
     Q_OBJECT
 public:
     explicit FieldDialog(QWidget* parent = nullptr);
     virtual void SetFields(const DialogFields& fields) = 0;
     virtual void GetFields(DialogFields& fields) const = 0;
+
+    // The session the dialog asks for (its folder and node pickers, the node map).
+    void SetSession(Session* session) { session_ = session; }
+    Session& session() const;
+    Prompter& prompter() const;
 
 protected:
     // "确定(OK)", which accepts the dialog, and "取消(CANCEL)", which rejects it.
@@ -30,6 +38,9 @@ protected:
     void AddFolderButton(QGridLayout* grid, int row, QLineEdit* edit);
     // The dialog's layout: grid above a right-aligned row of buttons (ButtonRow).
     void LayOutGrid(QGridLayout* grid, const QList<QPushButton*>& buttons);
+
+private:
+    Session* session_ = nullptr;
 };
 
 // Layout helpers shared by the small dialogs.

@@ -6,6 +6,8 @@
 #include <QStatusBar>
 #include <mutex>
 
+#include "session/session.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QUrl>
@@ -98,7 +100,9 @@ QMessageBox::Icon BoxIcon(MsgIcon icon) {
 
 }  // namespace
 
-std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* parent) {
+namespace {
+
+std::unique_ptr<FieldDialog> NewFieldDialog(const QString& dialog, QWidget* parent) {
     if (dialog == dlg::kAddNode) return std::make_unique<addkey2>(parent);
     if (dialog == dlg::kModifyNode) return std::make_unique<modsdialog2>(parent);
     if (dialog == dlg::kShowNode) return std::make_unique<lookdialog4>(parent);
@@ -125,6 +129,14 @@ std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* par
     return nullptr;
 }
 
+}  // namespace
+
+std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* parent, Session* session) {
+    std::unique_ptr<FieldDialog> d = NewFieldDialog(dialog, parent);
+    if (d) d->SetSession(session);
+    return d;
+}
+
 QWidget* GuiPrompter::Parent() const {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
     if (parent_) return parent_;
@@ -134,7 +146,7 @@ QWidget* GuiPrompter::Parent() const {
 void GuiPrompter::Message(const QString& text, const QString& caption, MsgIcon icon) {
     // A warning during a long operation is one of the things that failed: the progress
     // dialog lists it and stays open at the end.
-    if (longOperation_ && icon == MsgIcon::Exclamation) ReportFailure(text);
+    if (LongOperation* op = longOperation_.load(); op && icon == MsgIcon::Exclamation) op->ReportFailure(text);
     OnGuiThread([&] {
         QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, Parent());
         box.exec();
@@ -166,7 +178,7 @@ bool GuiPrompter::AskYesNo(const QString& text, const QString& caption) {
 
 std::optional<QString> GuiPrompter::PickNode() {
     return OnGuiThread([&]() -> std::optional<QString> {
-        TreeControlDlg dlg(Parent());
+        TreeControlDlg dlg(session_, Parent());
         if (dlg.exec() != QDialog::Accepted) return std::nullopt;
         return dlg.PickedNode();
     });
@@ -246,7 +258,7 @@ std::optional<QStringList> GuiPrompter::PickCatalogueFiles() {
 
 bool GuiPrompter::EditDialog(const QString& dialog, DialogFields& fields) {
     return OnGuiThread([&] {
-        std::unique_ptr<FieldDialog> dlg = MakeFieldDialog(dialog, Parent());
+        std::unique_ptr<FieldDialog> dlg = MakeFieldDialog(dialog, Parent(), &session_);
         if (!dlg) return false;
         dlg->SetFields(fields);
         if (dlg->exec() != QDialog::Accepted) return false;
@@ -263,35 +275,35 @@ int GuiPrompter::FourAnswer(const QString& text, int preset) {
     });
 }
 
-void GuiPrompter::RunLongOperation(const std::function<void()>& worker) {
+void GuiPrompter::RunLongOperation(LongOperation& op, const std::function<void()>& worker) {
     if (qApp && QThread::currentThread() != qApp->thread()) {
         worker();  // already on a worker: run in place
         return;
     }
-    g_stop_requested = false;
-    ResetProgress();
-    longOperation_ = true;
+    op.Start();
+    op.ResetProgress();
+    longOperation_ = &op;
     auto ended = std::make_shared<std::atomic<bool>>(false);
     std::function<void()> job = worker;  // the worker owns its copy
-    std::thread thread([job, ended] {
+    std::thread thread([this, job, ended] {
         try {
             job();
         } catch (const DbError& e) {
-            ReportDbError(e);
+            ReportDbError(*this, e);
         } catch (const std::exception& e) {
-            prompter().Message(QString::fromUtf8(e.what()), QStringLiteral("info"),
+            Message(QString::fromUtf8(e.what()), QStringLiteral("info"),
                                MsgIcon::Exclamation);
         }
         ended->store(true);
     });
     QString summary;
     {
-        CShowInfoDlg dlg([ended] { return ended->load(); }, Parent());
+        CShowInfoDlg dlg(op, [ended] { return ended->load(); }, Parent());
         dlg.exec();
         summary = dlg.Summary();
     }
     thread.join();
-    longOperation_ = false;
+    longOperation_ = nullptr;
     // The dialog is gone; what the operation did stays in the status bar.
     ShowSummary(summary);
 }

@@ -16,11 +16,16 @@ namespace korvel {
 
 class FieldDialog;
 
+class Session;
+
 // The name filters of PickCatalogueFiles: catalogue files first, every file on request.
 extern const QStringList kCatalogueFileFilters;
 
 class GuiPrompter final : public Prompter {
 public:
+    // The prompter of session: its node picker shows the session's nodes.
+    explicit GuiPrompter(Session& session) : session_(session) {}
+
     void Message(const QString& text, const QString& caption, MsgIcon icon) override;
     bool Confirm(const QString& text, const QString& caption) override;
     bool ConfirmQuestion(const QString& text, const QString& caption) override;
@@ -33,7 +38,7 @@ public:
     bool EditDialog(const QString& dialog, DialogFields& fields) override;
     int FourAnswer(const QString& text, int preset) override;
     bool OpenWithDesktop(const QString& path) override;
-    void RunLongOperation(const std::function<void()>& worker) override;
+    void RunLongOperation(LongOperation& op, const std::function<void()>& worker) override;
     void RunInBackground(const BackgroundJob& job) override;
     ~GuiPrompter() override;  // stops the background jobs and waits for them
     // Into the main window's status bar (the progress dialog showed it already).
@@ -44,6 +49,7 @@ public:
 
 private:
     QWidget* Parent() const;
+    Session& session_;
     QWidget* parent_ = nullptr;
     // A background job: its thread and stop flag (its text and stop button sit in the
     // status bar until it ends).
@@ -53,10 +59,13 @@ private:
         std::thread thread;
     };
     std::vector<std::unique_ptr<Background>> background_;
-    std::atomic<bool> longOperation_{false};
+    // The long operation under the progress dialog, while one runs: a warning shown meanwhile
+    // is one of its failures.
+    std::atomic<LongOperation*> longOperation_{nullptr};
 };
 
-// The dialog class behind a dialog name of app/dialogs.h; nullptr for an unknown name.
-std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* parent);
+// The dialog class behind a dialog name of base/dialogs.h, asking for session (when
+// given); nullptr for an unknown name.
+std::unique_ptr<FieldDialog> MakeFieldDialog(const QString& dialog, QWidget* parent, Session* session = nullptr);
 
 }  // namespace korvel

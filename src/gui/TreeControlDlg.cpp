@@ -3,6 +3,7 @@
 #include "base/prompter.h"
 #include "gui/CTreeCtrlMy.h"
 #include "gui/FieldDialog.h"
+#include "session/session.h"
 #include "tree/nodes.h"
 
 #include <QPushButton>
@@ -10,10 +11,10 @@
 
 namespace korvel {
 
-TreeControlDlg::TreeControlDlg(QWidget* parent) : QDialog(parent) {
+TreeControlDlg::TreeControlDlg(Session& session, QWidget* parent) : QDialog(parent) {
     setWindowTitle(kProductName);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    tree_ = new CTreeCtrlMy(this);
+    tree_ = new CTreeCtrlMy(session, this);
     tree_->setMinimumSize(280, 320);
     auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);
     auto* cancel = new QPushButton(QStringLiteral("取消(REMOVE)"), this);
@@ -24,7 +25,7 @@ TreeControlDlg::TreeControlDlg(QWidget* parent) : QDialog(parent) {
     top->addLayout(ButtonRow({ok, cancel}));
 
     // Opening the picker cancels a pending COPY NODE, as every tree load does.
-    g_copied_node.clear();
+    session.nodes.copied.clear();
     tree_->SetMissingLabel(kRootName);
     tree_->ClearNodeItems();
     tree_->AddNodeItem(nullptr, QStringLiteral("0"));

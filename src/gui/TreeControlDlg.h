@@ -9,12 +9,14 @@
 
 namespace korvel {
 
+class Session;
+
 class CTreeCtrlMy;
 
 class TreeControlDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit TreeControlDlg(QWidget* parent = nullptr);
+    explicit TreeControlDlg(Session& session, QWidget* parent = nullptr);
 
     CTreeCtrlMy* tree() const { return tree_; }
     // The result after OK.

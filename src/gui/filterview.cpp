@@ -13,8 +13,8 @@
 
 namespace korvel {
 
-filterview::filterview(int mode, QWidget* parent)
-    : QDialog(parent), element_(FilterElementOfMode(mode)) {
+filterview::filterview(FilterLists& lists, int mode, QWidget* parent)
+    : QDialog(parent), lists_(lists), element_(FilterElementOfMode(mode)) {
     // Titled as the menu item that opens it.
     static const std::map<int, QString> titles = {
         {0, QStringLiteral("文件导入过滤(FILE FILTER SET)")},
@@ -53,20 +53,20 @@ filterview::filterview(int mode, QWidget* parent)
     top->addWidget(list_, 1);
     top->addLayout(buttons);
 
-    list_->addItems(FilterList(element_));
+    list_->addItems(lists_.List(element_));
 }
 
 void filterview::OnAdd() {
     const QString text = edit_->text();
     if (text.isEmpty()) return;
-    AddFilterValue(element_, text);
+    AddFilterValue(lists_, element_, text);
     list_->addItem(text);
 }
 
 void filterview::OnRemove() {
     QListWidgetItem* item = list_->currentItem();
     if (!item || !item->isSelected()) return;
-    RemoveFilterValue(element_, item->text());
+    RemoveFilterValue(lists_, element_, item->text());
     delete list_->takeItem(list_->row(item));
 }
 

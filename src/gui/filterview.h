@@ -2,6 +2,8 @@
 // The filter dialog: edits one of the six import filter lists; every change is written
 // to "./filter.xml" at once.
 
+#include "base/filterlists.h"
+
 #include <QDialog>
 
 class QLineEdit;
@@ -14,7 +16,8 @@ class filterview : public QDialog {
     Q_OBJECT
 public:
     // mode: 0 file, 1 dir, 5 import, 7 fdn, 8 ffn, anything else index.
-    explicit filterview(int mode, QWidget* parent = nullptr);
+    // Edits the list of a mode in lists and in the filter file.
+    filterview(FilterLists& lists, int mode, QWidget* parent = nullptr);
 
     void OnAdd();
     void OnRemove();
@@ -28,6 +31,7 @@ protected:
     void reject() override;
 
 private:
+    FilterLists& lists_;
     QString element_;
     QLineEdit* edit_;
     QListWidget* list_;

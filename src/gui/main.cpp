@@ -4,6 +4,7 @@
 #include "gui/CMainFrame.h"
 #include "gui/GuiPrompter.h"
 #include "gui/QtTranslations.h"
+#include "session/session.h"
 
 #include "base/fsutil.h"
 
@@ -16,11 +17,13 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(kProductName);
     InstallQtChinese(app);
 
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    Session session;
+    GuiPrompter gui(session);
+    session.SetPrompter(&gui);
     struct RestorePrompter {
-        ~RestorePrompter() { SetPrompter(nullptr); }
-    } restore;
+        Session& s;
+        ~RestorePrompter() { s.SetPrompter(nullptr); }
+    } restore{session};
 
     // korvel [DIR]: the catalogue of DIR (a missing DIR is made with an empty catalogue),
     // else the one of the working folder.
@@ -28,21 +31,21 @@ int main(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i) args << DecodePath(QByteArray(argv[i]));
     if (args.size() > 1 || (!args.isEmpty() && args[0].startsWith(QLatin1Char('-')))) {
-        prompter().Message(QStringLiteral("用法(USAGE): korvel [DIR]"), kProductName, MsgIcon::Exclamation);
+        gui.Message(QStringLiteral("用法(USAGE): korvel [DIR]"), kProductName, MsgIcon::Exclamation);
         return 2;
     }
     if (!args.isEmpty()) {
         QString error;
         if (!EnterWorkingDirectory(args[0], &error)) {
-            prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+            gui.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
             return 1;
         }
     }
 
     // Offers to create a missing catalogue; a catalogue that cannot be opened ends here.
-    if (!StartWithPrompts()) return 1;
+    if (!StartWithPrompts(session)) return 1;
 
-    CMainFrame frame;
+    CMainFrame frame(session);
     gui.SetParentWindow(&frame);
     frame.show();
 

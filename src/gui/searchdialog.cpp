@@ -1,5 +1,7 @@
 #include "gui/searchdialog.h"
 
+#include "session/session.h"
+
 #include "base/dialogs.h"
 #include "search/advancedsearch.h"
 
@@ -70,7 +72,7 @@ void searchdialog::PickDate(const QString& key) {
 }
 
 void searchdialog::PickKeywords() {
-    if (const std::optional<QString> tags = PickNodeKeywords()) edits_.at(dlg::kKeywords)->setText(*tags);
+    if (const std::optional<QString> tags = PickNodeKeywords(session())) edits_.at(dlg::kKeywords)->setText(*tags);
 }
 
 void searchdialog::SetFields(const DialogFields& fields) {

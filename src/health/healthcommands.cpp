@@ -8,6 +8,7 @@
 #include "health/relink.h"
 #include "records/recordcommands.h"
 #include "records/recordops.h"
+#include "session/session.h"
 #include "tree/tags.h"
 
 #include <QVariantList>
@@ -16,16 +17,19 @@ namespace korvel {
 
 namespace {
 
-// Runs work in place for a few known records, else under the progress dialog.
-void RunWork(const HealthScope& scope, std::atomic<bool>& stop,
-             const std::function<void(const std::atomic<bool>*)>& work) {
+// Runs work in place for a few known records, else as the session's health operation
+// under the progress dialog; work gets the operation (nullptr when run in place).
+void RunWork(Session& s, const HealthScope& scope, const std::function<void(LongOperation*)>& work) {
     if (scope.known >= 0 && scope.known <= kLongWorkRecords) {
         work(nullptr);
         return;
     }
-    stop = false;
-    prompter().RunLongOperation([&] { work(&stop); });
+    LongOperation& op = s.ops.health;
+    op.Start();
+    s.prompter().RunLongOperation(op, [&] { work(&op); });
 }
+
+const std::atomic<bool>* StopOf(LongOperation* op) { return op ? op->StopToken() : nullptr; }
 
 QString SizeText(quint64 bytes) {
     if (bytes >= 1024ull * 1024 * 1024) return QString::number(bytes / (1024.0 * 1024 * 1024), 'f', 1) + QStringLiteral(" GB");
@@ -53,10 +57,10 @@ RowQuery NodeRecordsScope(const QString& allTags) {
     return q;
 }
 
-HealthScope RecordSelection(const QStringList& ids) {
+HealthScope RecordSelection(Prompter& prompter, const QStringList& ids) {
     HealthScope s;
     if (ids.isEmpty()) {
-        Notice(kSelectRecordFirst);
+        Notice(prompter, kSelectRecordFirst);
         return s;
     }
     s.rows = SelectedRecordsScope(ids);
@@ -64,10 +68,10 @@ HealthScope RecordSelection(const QStringList& ids) {
     return s;
 }
 
-HealthScope NodeSelection(const std::optional<QString>& nodeId, const QString& allTags) {
+HealthScope NodeSelection(Prompter& prompter, const std::optional<QString>& nodeId, const QString& allTags) {
     HealthScope s;
     if (!nodeId || nodeId->isEmpty()) {
-        Notice(QStringLiteral("请先选择一个节点。"));
+        Notice(prompter, QStringLiteral("请先选择一个节点。"));
         return s;
     }
     s.rows = NodeRecordsScope(allTags);
@@ -90,25 +94,26 @@ QString RelinkDoneText(int records, int copies) {
         .arg(copies);
 }
 
-void CheckCommand(Connection& conn, RecordListing& listing, const HealthScope& scope, std::atomic<bool>& stop) {
+void CheckCommand(Session& s, const HealthScope& scope) {
     if (!scope.rows) return;
+    Prompter& prompter = s.prompter();
     CheckReport report;
     std::optional<DbError> error;
-    RunWork(scope, stop, [&](const std::atomic<bool>* flag) {
+    RunWork(s, scope, [&](LongOperation* op) {
         try {
             std::function<void(qint64)> progress;
-            if (flag) progress = [](qint64 n) { PostStatus(QStringLiteral("已检查 %1 条记录(checked %1 records)").arg(n)); };
-            report = CheckRecords(conn, *scope.rows, flag, progress, {}, ScanOptions{});
+            if (op) progress = [op](qint64 n) { op->Post(QStringLiteral("已检查 %1 条记录(checked %1 records)").arg(n)); };
+            report = CheckRecords(s.catalogue, *scope.rows, StopOf(op), progress, {}, ScanOptions{});
         } catch (const DbError& e) {
             error = e;
         }
-        if (flag) {
-            if (report.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
-            PostStatus(QStringLiteral("finish"));
+        if (op) {
+            if (report.stopped) op->Post(QStringLiteral("已停止(stopped)"));
+            op->Post(QStringLiteral("finish"));
         }
     });
     if (error) {
-        ReportDbError(*error);
+        ReportDbError(prompter, *error);
         return;
     }
     const auto& c = report.counts;
@@ -122,33 +127,34 @@ void CheckCommand(Connection& conn, RecordListing& listing, const HealthScope& s
         problems << QStringLiteral("%1\t%2\t%3").arg(p.id).arg(p.path, p.why);
     if (report.stopped) problems.prepend(QStringLiteral("已停止, 只检查了部分记录(stopped: only part of the records were checked)"));
     DialogFields fields{{dlg::kCounts, counts}, {dlg::kDisks, disks}, {dlg::kProblems, problems}};
-    if (!prompter().EditDialog(dlg::kCheckResult, fields)) return;
+    if (!prompter.EditDialog(dlg::kCheckResult, fields)) return;
     const QString choice = fields.value(dlg::kChoice).toString();
-    for (int s = 1; s < kFileStates; ++s) {
-        if (FileStateName(static_cast<FileState>(s)) != choice) continue;
-        listing.Show(ListingSource::IdList(report.ids[s], {{QStringLiteral("dir"), false}}));
+    for (int state = 1; state < kFileStates; ++state) {
+        if (FileStateName(static_cast<FileState>(state)) != choice) continue;
+        s.list.Show(ListingSource::IdList(report.ids[state], {{QStringLiteral("dir"), false}}));
     }
 }
 
-void RelinkCommand(Connection& conn, RecordListing& listing, const HealthScope& scope, std::atomic<bool>& stop) {
+void RelinkCommand(Session& s, const HealthScope& scope) {
     if (!scope.rows) return;
+    Prompter& prompter = s.prompter();
     RelinkPlan plan;
     std::optional<DbError> error;
-    RunWork(scope, stop, [&](const std::atomic<bool>* flag) {
+    RunWork(s, scope, [&](LongOperation* op) {
         try {
             std::function<void(const QString&)> status;
-            if (flag) status = [](const QString& t) { PostStatus(t); };
-            plan = FindMovedFiles(conn, *scope.rows, RelinkOptions{}, flag, status);
+            if (op) status = [op](const QString& t) { op->Post(t); };
+            plan = FindMovedFiles(s.catalogue, *scope.rows, RelinkOptions{}, StopOf(op), status);
         } catch (const DbError& e) {
             error = e;
         }
-        if (flag) {
-            if (plan.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
-            PostStatus(QStringLiteral("finish"));
+        if (op) {
+            if (plan.stopped) op->Post(QStringLiteral("已停止(stopped)"));
+            op->Post(QStringLiteral("finish"));
         }
     });
     if (error) {
-        ReportDbError(*error);
+        ReportDbError(prompter, *error);
         return;
     }
     if (plan.stopped) return;
@@ -157,7 +163,7 @@ void RelinkCommand(Connection& conn, RecordListing& listing, const HealthScope& 
     for (const RelinkProposal& p : plan.taken)
         if (!p.newPath.isEmpty()) offered.push_back(p);
     if (offered.empty() && plan.ambiguous.empty()) {
-        Notice(QStringLiteral("没有找到移动的文件(no moved files found)"));
+        Notice(prompter, QStringLiteral("没有找到移动的文件(no moved files found)"));
         return;
     }
     QStringList ids, oldPaths, newPaths, notes, ambiguous;
@@ -178,7 +184,7 @@ void RelinkCommand(Connection& conn, RecordListing& listing, const HealthScope& 
     DialogFields fields{{dlg::kIds, ids},         {dlg::kOldPaths, oldPaths}, {dlg::kNewPaths, newPaths},
                         {dlg::kNotes, notes},     {dlg::kChecked, checked},   {dlg::kAmbiguous, ambiguous},
                         {dlg::kProblems, plan.problems}};
-    if (!prompter().EditDialog(dlg::kRelink, fields)) return;
+    if (!prompter.EditDialog(dlg::kRelink, fields)) return;
     const QVariantList answer = fields.value(dlg::kChecked).toList();
     std::vector<RelinkProposal> chosen;
     for (size_t i = 0; i < offered.size(); ++i)
@@ -188,47 +194,48 @@ void RelinkCommand(Connection& conn, RecordListing& listing, const HealthScope& 
     RelinkApplied applied;
     HealthScope applyScope;
     applyScope.known = static_cast<qint64>(chosen.size());
-    RunWork(applyScope, stop, [&](const std::atomic<bool>* flag) {
+    RunWork(s, applyScope, [&](LongOperation* op) {
         try {
-            applied = ApplyRelink(conn, chosen, flag);
+            applied = ApplyRelink(s.catalogue, chosen, StopOf(op));
         } catch (const DbError& e) {
             error = e;
         }
-        if (flag) PostStatus(applied.stopped ? QStringLiteral("已停止, 没有改变(stopped: nothing changed)")
-                                             : RelinkDoneText(applied.records, applied.copies));
+        if (op) op->Post(applied.stopped ? QStringLiteral("已停止, 没有改变(stopped: nothing changed)")
+                                         : RelinkDoneText(applied.records, applied.copies));
     });
     if (error) {
-        ReportDbError(*error);
+        ReportDbError(prompter, *error);
         return;
     }
-    if (!applied.stopped) Notice(RelinkDoneText(applied.records, applied.copies));
-    listing.Refresh();
+    if (!applied.stopped) Notice(prompter, RelinkDoneText(applied.records, applied.copies));
+    s.list.Refresh();
 }
 
-void DuplicatesCommand(Connection& conn, RecordListing& listing, const HealthScope& scope, std::atomic<bool>& stop) {
+void DuplicatesCommand(Session& s, const HealthScope& scope) {
     if (!scope.rows) return;
+    Prompter& prompter = s.prompter();
     DuplicateReport report;
     std::optional<DbError> error;
     // Reading file contents takes long even for a few records: always under the dialog.
     HealthScope longScope = scope;
     longScope.known = -1;
-    RunWork(longScope, stop, [&](const std::atomic<bool>* flag) {
+    RunWork(s, longScope, [&](LongOperation* op) {
         try {
-            report = FindDuplicates(conn, *scope.rows, DuplicateOptions{}, flag,
-                                    [](const QString& t) { PostStatus(t); });
+            report = FindDuplicates(s.catalogue, *scope.rows, DuplicateOptions{}, StopOf(op),
+                                    [op](const QString& t) { op->Post(t); });
         } catch (const DbError& e) {
             error = e;
         }
-        if (report.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
-        PostStatus(QStringLiteral("finish"));
+        if (report.stopped) op->Post(QStringLiteral("已停止(stopped)"));
+        op->Post(QStringLiteral("finish"));
     });
     if (error) {
-        ReportDbError(*error);
+        ReportDbError(prompter, *error);
         return;
     }
     if (report.stopped) return;
     if (report.groups.empty()) {
-        Notice(QStringLiteral("没有重复文件(no duplicates found)"));
+        Notice(prompter, QStringLiteral("没有重复文件(no duplicates found)"));
         return;
     }
     QStringList groups;
@@ -251,14 +258,14 @@ void DuplicatesCommand(Connection& conn, RecordListing& listing, const HealthSco
     }
     DialogFields fields{{dlg::kGroups, groups}, {dlg::kMembers, members}, {dlg::kProblems, report.problems},
                         {dlg::kIndex, -1}};
-    if (!prompter().EditDialog(dlg::kDuplicates, fields)) return;
+    if (!prompter.EditDialog(dlg::kDuplicates, fields)) return;
     const int index = fields.value(dlg::kIndex, -1).toInt();
     std::vector<qint64> ids;
     for (size_t i = 0; i < report.groups.size(); ++i) {
         if (index >= 0 && static_cast<size_t>(index) != i) continue;
         for (const DuplicateMember& m : report.groups[i].members) ids.push_back(m.id);
     }
-    listing.Show(ListingSource::RankedIds(std::move(ids)));
+    s.list.Show(ListingSource::RankedIds(std::move(ids)));
 }
 
 }  // namespace korvel

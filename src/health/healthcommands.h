@@ -5,8 +5,8 @@
 // results come back through the prompt interface's dialogs, and the records they name
 // are listed in the list pane as a search result is, for the existing record commands.
 //
-// Each command is handed the connection, the listing of the list pane and the stop flag
-// that the progress dialog sets.
+// Each command is handed the session: the records are read in its catalogue and listed in
+// its listing, the progress dialog stops its health operation.
 
 #include "list/recordlist.h"
 #include "store/catalogue.h"
@@ -30,12 +30,14 @@ struct HealthScope {
     std::optional<RowQuery> rows;
     qint64 known = -1;
 };
-HealthScope RecordSelection(const QStringList& ids);  // "请先选择一条记录。" when empty
-HealthScope NodeSelection(const std::optional<QString>& nodeId, const QString& allTags);  // "请先选择一个节点。"
+HealthScope RecordSelection(Prompter& prompter, const QStringList& ids);  // "请先选择一条记录。" when empty
+HealthScope NodeSelection(Prompter& prompter, const std::optional<QString>& nodeId,
+                          const QString& allTags);  // "请先选择一个节点。"
 
-void CheckCommand(Connection& conn, RecordListing& listing, const HealthScope& scope, std::atomic<bool>& stop);
-void RelinkCommand(Connection& conn, RecordListing& listing, const HealthScope& scope, std::atomic<bool>& stop);
-void DuplicatesCommand(Connection& conn, RecordListing& listing, const HealthScope& scope, std::atomic<bool>& stop);
+class Session;
+void CheckCommand(Session& s, const HealthScope& scope);
+void RelinkCommand(Session& s, const HealthScope& scope);
+void DuplicatesCommand(Session& s, const HealthScope& scope);
 
 // Texts shown by the commands.
 QString CheckSummaryText(qint64 present, qint64 changed, qint64 missing, qint64 offline, qint64 unreadable);

@@ -2,31 +2,12 @@
 
 #include "io/markup.h"
 
-#include <array>
 
 namespace korvel {
 
 namespace {
 
 const QString kValue = QStringLiteral("value");
-
-struct NamedList {
-    QString element;
-    QStringList entries;
-};
-
-// The six lists, in the order the file is usually written.
-std::array<NamedList, 6>& Lists() {
-    static std::array<NamedList, 6> lists = {{
-        {QStringLiteral("file"), {}},
-        {QStringLiteral("dir"), {}},
-        {QStringLiteral("index"), {}},
-        {QStringLiteral("import"), {}},
-        {QStringLiteral("fdn"), {}},
-        {QStringLiteral("ffn"), {}},
-    }};
-    return lists;
-}
 
 // The three lists of the import side take an added entry in memory even when the file
 // cannot take it (missing element, entry already stored).
@@ -67,15 +48,6 @@ bool AddToFile(const QString& element, const QString& text) {
 
 }  // namespace
 
-QStringList& FilterList(const QString& element) {
-    for (auto& l : Lists())
-        if (l.element == element) return l.entries;
-    // Unknown names get a scratch list that is never shared with a real one.
-    static thread_local QStringList scratch;
-    scratch.clear();
-    return scratch;
-}
-
 QString FilterElementOfMode(int mode) {
     switch (mode) {
         case 0: return QStringLiteral("file");
@@ -104,10 +76,10 @@ bool FilteredOut(const QString& name, bool filterFlagOn, const QStringList& skip
     return filterFlagOn ? MatchesFilterList(name, skipList) : !MatchesFilterList(name, onlyList);
 }
 
-void LoadFilterLists() {
+void LoadFilterLists(FilterLists& lists) {
     MarkupDocument doc;
     doc.LoadFile(kFilterFile);  // a missing or broken file leaves the document empty
-    for (auto& l : Lists()) l.entries = ValuesOf(doc, l.element);
+    for (const QString& element : FilterLists::Elements()) lists.List(element) = ValuesOf(doc, element);
 }
 
 QStringList LoadFilterList(const QString& element) {
@@ -116,19 +88,19 @@ QStringList LoadFilterList(const QString& element) {
     return ValuesOf(doc, element);
 }
 
-void AddFilterValue(const QString& element, const QString& text) {
+void AddFilterValue(FilterLists& lists, const QString& element, const QString& text) {
     if (text.isEmpty()) return;
     const bool changed = AddToFile(element, text);
-    if (changed || IsImportSide(element)) FilterList(element).append(text);
+    if (changed || IsImportSide(element)) lists.List(element).append(text);
 }
 
-void RemoveFilterValue(const QString& element, const QString& text) {
+void RemoveFilterValue(FilterLists& lists, const QString& element, const QString& text) {
     MarkupDocument doc;
     doc.LoadFile(kFilterFile);
     doc.RewindToTop();
     if (!doc.NextElement(element)) return;
     if (!FindValue(doc, text)) return;
-    FilterList(element).removeOne(text);
+    lists.List(element).removeOne(text);
     doc.RemoveChildElement();
     if (IsImportSide(element)) {
         while (FindValue(doc, text)) doc.RemoveChildElement();

@@ -2,6 +2,8 @@
 // Import filters: six lists of name patterns kept in "./filter.xml" as top-level
 // elements file, dir, index, import, fdn, ffn, each holding `value` children.
 
+#include "base/filterlists.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,8 +12,6 @@ namespace korvel {
 // The filter file, relative to the working directory.
 inline const QString kFilterFile = QStringLiteral("./filter.xml");
 
-// The in-memory list of an element name ("file", "dir", "index", "import", "fdn", "ffn").
-QStringList& FilterList(const QString& element);
 // The element edited by the filter dialog in a mode: 0 file, 1 dir, 5 import, 7 fdn,
 // 8 ffn, anything else index.
 QString FilterElementOfMode(int mode);
@@ -27,12 +27,12 @@ bool FilteredOut(const QString& name, bool filterFlagOn, const QStringList& skip
                  const QStringList& onlyList);
 
 // Loads the six lists from "./filter.xml" (missing or broken file: empty lists).
-void LoadFilterLists();
+void LoadFilterLists(FilterLists& lists);
 // Entries of one element of "./filter.xml", in file order.
 QStringList LoadFilterList(const QString& element);
 // Adds/removes an entry in the file and the in-memory list.
-void AddFilterValue(const QString& element, const QString& text);
-void RemoveFilterValue(const QString& element, const QString& text);
+void AddFilterValue(FilterLists& lists, const QString& element, const QString& text);
+void RemoveFilterValue(FilterLists& lists, const QString& element, const QString& text);
 // The start-up addition of "test" to the `dir` element of the file.
 void AddStartupFilterValue();
 // Writes a default filter file with all six elements and sensible entries.

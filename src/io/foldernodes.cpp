@@ -8,6 +8,7 @@
 #include "io/dirreader.h"
 #include "io/filters.h"
 #include "io/import.h"
+#include "session/session.h"
 #include "tree/nodes.h"
 
 namespace korvel {
@@ -16,8 +17,8 @@ namespace {
 
 class NodeTreeWalk {
 public:
-    NodeTreeWalk(const ImportOptions& options, Connection& conn)
-        : o_(options), depth_(ClampedDepth(options.depth)), writer_(conn) {}
+    NodeTreeWalk(const ImportOptions& options, LongOperation& op, Connection& conn)
+        : o_(options), depth_(ClampedDepth(options.depth)), op_(op), writer_(conn) {}
 
     // One folder open in dir: its node, then the nodes of the taken sub-folders.
     void At(DirReader& dir, const QByteArray& folderBytes, const QString& parent, int level) {
@@ -30,10 +31,10 @@ public:
         } catch (const DbError& e) {
             // Its sub-folders have no node to go under: they count as not made either.
             ++result.failedNodes;
-            PostStatus(e.description() + QStringLiteral(": ") + folder);
+            op_.Post(e.description() + QStringLiteral(": ") + folder);
         }
         CommitIfDue();
-        const auto& hook = WalkEntryHook();
+        const auto& hook = o_.entryHook;
         while (const dirent* e = dir.Next()) {
             CommitIfDue();
             struct stat st;
@@ -54,14 +55,14 @@ public:
         }
     }
 
-    void End() { CountLost(writer_.SettleBatch(true)); }
+    void End() { CountLost(writer_.SettleBatch(true, op_)); }
 
     void Begin() { writer_.BeginBatch(); }
 
     WalkResult result;
 
 private:
-    void CommitIfDue() { CountLost(writer_.SettleBatch(false)); }
+    void CommitIfDue() { CountLost(writer_.SettleBatch(false, op_)); }
     void CountLost(const RecordWriter::Lost& lost) {
         result.nodes -= lost.nodes;
         result.failedNodes += lost.nodes;
@@ -69,44 +70,47 @@ private:
 
     const ImportOptions o_;
     const int depth_;
+    LongOperation& op_;
     RecordWriter writer_;
 };
 
 }  // namespace
 
 WalkResult AddNodeTree(const QString& folder, const QString& parent, int level,
-                       const ImportOptions& options, Connection& conn) {
+                       const ImportOptions& options, LongOperation& op, Connection& conn) {
     const QString root = WithoutTrailingSlash(folder);
     const QByteArray bytes = EncodePath(root);
     DirReader dir;
     if (root.isEmpty() || bytes.contains('\0') || !dir.Open(bytes)) return WalkResult();  // creates nothing
-    NodeTreeWalk walk(options, conn);
+    NodeTreeWalk walk(options, op, conn);
     walk.result.rootRead = true;
     walk.Begin();
     walk.At(dir, bytes, parent, level);
     walk.End();
     if (level == 1) {
         if (walk.result.Complete())
-            PostStatus(kFinishText);
+            op.Post(kFinishText);
         else
-            PostStatus(walk.result.FailureText(folder));
+            op.Post(walk.result.FailureText(folder));
     }
     return walk.result;
 }
 
-bool AddNodeTreeCommand() {
-    DialogFields fields{{dlg::kRoot, QString()}, {dlg::kDepth, QString::number(g_tree_depth)}};
-    if (!prompter().EditDialog(dlg::kNodeTree, fields)) return false;
-    g_tree_depth = DecimalTextValue(fields.value(dlg::kDepth).toString());
-    ClampTreeDepth();  // the limited value is kept for the next time
+bool AddNodeTreeCommand(Session& s) {
+    Prompter& prompter = s.prompter();
+    DialogFields fields{{dlg::kRoot, QString()}, {dlg::kDepth, QString::number(s.presets.depth)}};
+    if (!prompter.EditDialog(dlg::kNodeTree, fields)) return false;
+    // The limited value is kept for the next time.
+    s.presets.depth = ClampedDepth(DecimalTextValue(fields.value(dlg::kDepth).toString()));
     const QString typed = fields.value(dlg::kRoot).toString();
     const QString root = PathFromDialog(typed);  // a name the folder picker read lossily
     if (root.isEmpty() || !IsFolderPath(root)) {
-        Notice(CannotReadFolderText(typed));
+        Notice(prompter, CannotReadFolderText(typed));
         return false;
     }
-    const WalkResult result = AddNodeTree(root, g_current_node, 1, CurrentImportOptions());
-    if (!result.Complete()) Notice(result.FailureText(root));
+    const WalkResult result = AddNodeTree(root, s.nodes.current, 1, ImportOptionsOf(s.options, s.presets, s.filters),
+                                          s.ops.import, s.catalogue);
+    if (!result.Complete()) Notice(prompter, result.FailureText(root));
     return result.nodes > 0;
 }
 

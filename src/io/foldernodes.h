@@ -12,9 +12,9 @@ namespace korvel {
 // sub-folders down to options.depth (limited by ClampedDepth). A folder that cannot be
 // listed creates no node. The folder filters of options decide which sub-folders are
 // taken: with the folder filter on, names on the `dir` list are left out, with it off
-// only names on the `fdn` list are taken. Level 1 posts "finish" at the end when every
-// node was made, otherwise a line saying how many were not.
+// only names on the `fdn` list are taken. Level 1 posts "finish" to op at the end when
+// every node was made, otherwise a line saying how many were not.
 WalkResult AddNodeTree(const QString& folder, const QString& parent, int level,
-                       const ImportOptions& options, Connection& conn = g_catalogue);
+                       const ImportOptions& options, LongOperation& op, Connection& conn);
 
 }  // namespace korvel

@@ -13,6 +13,7 @@
 #include "io/importcore.h"
 #include "io/indexjob.h"
 #include "list/recordlist.h"
+#include "session/session.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
 
@@ -29,11 +30,11 @@ namespace {
 
 // The keyword dialog of ADD REC and ADD DIR: OK gives its text and box; cancel gives an
 // empty text with INHERIT on, and the command goes on.
-QString AskImportKeywords(const QString& inherited) {
+QString AskImportKeywords(Prompter& prompter, const QString& inherited) {
     DialogFields fields{{dlg::kTags, QString()}, {dlg::kInherit, true}};
     QString tags;
     bool inherit = true;
-    if (prompter().EditDialog(dlg::kKeyDialog, fields)) {
+    if (prompter.EditDialog(dlg::kKeyDialog, fields)) {
         tags = fields.value(dlg::kTags).toString();
         inherit = fields.value(dlg::kInherit).toBool();
     }
@@ -50,19 +51,20 @@ QStringList ListRowOf(const ImportedRecord& rec) {
 
 // One file through the per-file steps with the window's options; its row goes to the top
 // of the record list.
-void ImportOneFileToList(const QString& path, const QString& keywords, bool noteSize) {
-    RecordWriter writer;
+void ImportOneFileToList(Session& s, const QString& path, const QString& keywords, bool noteSize) {
+    RecordWriter writer(s.catalogue);
     ImportedRecord rec;
-    if (ImportOneFile(writer, path, keywords, CurrentImportOptions(), noteSize, &rec) == FileStep::Added)
-        g_record_list.InsertRowAtTop(ListRowOf(rec));
+    if (ImportOneFile(writer, s.prompter(), path, keywords, ImportOptionsOf(s.options, s.presets, s.filters),
+                      noteSize, &rec) == FileStep::Added)
+        s.list.InsertRowAtTop(ListRowOf(rec));
 }
 
 // A path chosen in a file or folder dialog that names nothing on disk: empty text, after
 // a notice. The dialogs are told so instead of cataloguing a path that opens nothing.
-QString CheckedDialogPath(const QString& chosen) {
+QString CheckedDialogPath(Prompter& prompter, const QString& chosen) {
     const QString path = PathFromDialog(chosen);
     if (path.isEmpty())
-        Notice(QStringLiteral("无法读取此文件名，未导入(file name cannot be read, not imported): ") + chosen);
+        Notice(prompter, QStringLiteral("无法读取此文件名，未导入(file name cannot be read, not imported): ") + chosen);
     return path;
 }
 
@@ -99,86 +101,91 @@ QString PathFromDialog(const QString& path) {
     return DecodePath(done);
 }
 
-void AddFileRecords() {
-    std::optional<QString> node = prompter().PickNode();
+void AddFileRecords(Session& s) {
+    Prompter& prompter = s.prompter();
+    std::optional<QString> node = prompter.PickNode();
     if (!node) return;
-    const QString inherited = NodeAllTags(*node);
-    std::optional<QStringList> files = prompter().PickFiles(PickKind::Import);
+    const QString inherited = NodeAllTags(*node, s.nodes.map);
+    std::optional<QStringList> files = prompter.PickFiles(PickKind::Import);
     if (!files) return;
-    const QString keywords = AskImportKeywords(inherited);
+    const QString keywords = AskImportKeywords(prompter, inherited);
     QStringList paths;
     for (const QString& f : *files) {
-        const QString path = CheckedDialogPath(f);
+        const QString path = CheckedDialogPath(prompter, f);
         if (!path.isEmpty()) paths << path;
     }
-    const ChosenFilesResult result = ImportChosenFiles(paths, keywords, CurrentImportOptions());
-    for (const ImportedRecord& rec : result.added) g_record_list.InsertRowAtTop(ListRowOf(rec));
+    const ChosenFilesResult result = ImportChosenFiles(
+        paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters), s.catalogue, prompter);
+    for (const ImportedRecord& rec : result.added) s.list.InsertRowAtTop(ListRowOf(rec));
 }
 
-void AddDroppedFile(const QString& path) {
-    ImportOneFileToList(path, DropKeywordText(NodeAllTags(g_current_node)), false);
+void AddDroppedFile(Session& s, const QString& path) {
+    ImportOneFileToList(s, path, DropKeywordText(NodeAllTags(s.nodes.current, s.nodes.map)), false);
 }
 
-FileStep AddNoteRecord(const QString& path, const QStringList& keywords, QString* id) {
-    RecordWriter writer;
+FileStep AddNoteRecord(Session& s, const QString& path, const QStringList& keywords, QString* id) {
+    RecordWriter writer(s.catalogue);
     ImportedRecord rec;
-    const FileStep step =
-        ImportOneFile(writer, path, NoteKeywordText(keywords), CurrentImportOptions(), true, &rec);
+    const FileStep step = ImportOneFile(writer, s.prompter(), path, NoteKeywordText(keywords),
+                                        ImportOptionsOf(s.options, s.presets, s.filters), true, &rec);
     if (step == FileStep::Added) {
-        g_record_list.InsertRowAtTop(ListRowOf(rec));
+        s.list.InsertRowAtTop(ListRowOf(rec));
         if (id) *id = rec.id;
     }
     return step;
 }
 
-void AddFolderRecord() {
-    std::optional<QString> folder = prompter().PickFolder(PickKind::Import);
+void AddFolderRecord(Session& s) {
+    Prompter& prompter = s.prompter();
+    std::optional<QString> folder = prompter.PickFolder(PickKind::Import);
     if (!folder) return;
-    std::optional<QString> node = prompter().PickNode();
+    std::optional<QString> node = prompter.PickNode();
     if (!node) return;
-    const QString keywords = AskImportKeywords(NodeAllTags(*node));
-    const QString path = CheckedDialogPath(*folder);
+    const QString keywords = AskImportKeywords(prompter, NodeAllTags(*node, s.nodes.map));
+    const QString path = CheckedDialogPath(prompter, *folder);
     if (path.isEmpty()) return;
 
     ImportedRecord rec;
-    rec.record = RecordOfPath(path, keywords, kFolderRecordType);
+    rec.record = RecordOfPath(path, keywords, kFolderRecordType, s.catalogue);
     try {
-        RecordWriter writer;
+        RecordWriter writer(s.catalogue);
         rec.id = writer.Insert(rec.record);
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return;
     }
-    g_record_list.InsertRowAtTop(ListRowOf(rec));
+    s.list.InsertRowAtTop(ListRowOf(rec));
 }
 
-void StartImportIndexing(bool indexOnImport) {
+void StartImportIndexing(Session& s, bool indexOnImport) {
     if (!indexOnImport) return;
-    const IndexJobOptions options = ImportIndexJobOptions(FilterList(QStringLiteral("index")), g_band_flag, g_catalogue);
-    prompter().RunInBackground([options](const std::atomic<bool>& stop, const std::function<void(const QString&)>& status) {
-        const IndexJobResult r = RunIndexJob(g_catalogue, {}, options, &stop, [&status](int done, int total) {
+    Connection& conn = s.catalogue;
+    const IndexJobOptions options = ImportIndexJobOptions(s.filters.List(QStringLiteral("index")), s.options.band, conn);
+    s.prompter().RunInBackground([options, &conn](const std::atomic<bool>& stop, const std::function<void(const QString&)>& status) {
+        const IndexJobResult r = RunIndexJob(conn, {}, options, &stop, [&status](int done, int total) {
             status(IndexProgressText(done, total));
         });
         status(CreateIndexSummary(r.AsCreateIndexResult()).replace(u'\n', u' '));
     });
 }
 
-bool ImportRecordTree() {
-    std::optional<QString> node = prompter().PickNode();
+bool ImportRecordTree(Session& s) {
+    Prompter& prompter = s.prompter();
+    std::optional<QString> node = prompter.PickNode();
     if (!node) return false;
     DialogFields fields{{dlg::kRoot, QString()},
                         {dlg::kTags, QString()},
                         {dlg::kDepth, QStringLiteral("2")},
                         {dlg::kCreateNodeTree, true},
                         {dlg::kImportLastDir, true}};
-    if (!prompter().EditDialog(dlg::kAddTree, fields)) return false;
-    g_create_node_tree = fields.value(dlg::kCreateNodeTree).toBool();
-    g_import_last_dir = fields.value(dlg::kImportLastDir).toBool();
-    g_tree_depth = DecimalTextValue(fields.value(dlg::kDepth).toString());
-    ClampTreeDepth();  // the limited value is kept for the next time
+    if (!prompter.EditDialog(dlg::kAddTree, fields)) return false;
+    s.presets.createNodeTree = fields.value(dlg::kCreateNodeTree).toBool();
+    s.presets.importLastDir = fields.value(dlg::kImportLastDir).toBool();
+    // The limited value is kept for the next time.
+    s.presets.depth = ClampedDepth(DecimalTextValue(fields.value(dlg::kDepth).toString()));
 
     // The typed tags join the inherited tags of the picked node.
-    QString keywords = NodeAllTags(*node);
+    QString keywords = NodeAllTags(*node, s.nodes.map);
     const QString typed = fields.value(dlg::kTags).toString().trimmed();
     if (!typed.isEmpty()) keywords = typed + u' ' + keywords;
 
@@ -186,14 +193,17 @@ bool ImportRecordTree() {
     const QString typedRoot = fields.value(dlg::kRoot).toString();
     const QString root = PathFromDialog(typedRoot);
     const QString walkRoot = root.isEmpty() ? typedRoot : root;
-    g_stop_requested = false;
+    s.ops.import.Start();
     auto result = std::make_shared<WalkResult>();
-    prompter().RunLongOperation(StartFolderImport(walkRoot, 1, keywords, *node, CurrentImportOptions(), result));
+    prompter.RunLongOperation(s.ops.import,
+                              StartFolderImport(walkRoot, 1, keywords, *node,
+                                                ImportOptionsOf(s.options, s.presets, s.filters), result,
+                                                s.ops.import, s.catalogue));
     // Whatever was not written is said once more after the progress dialog has closed:
     // its texts are gone by then.
     const QString failure = result->FailureText(walkRoot);
-    if (!failure.isEmpty()) prompter().Message(failure, QStringLiteral("info"), MsgIcon::Exclamation);
-    StartImportIndexing(CurrentImportOptions().indexOnImport);
+    if (!failure.isEmpty()) prompter.Message(failure, QStringLiteral("info"), MsgIcon::Exclamation);
+    StartImportIndexing(s, ImportOptionsOf(s.options, s.presets, s.filters).indexOnImport);
     return true;
 }
 

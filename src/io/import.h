@@ -9,23 +9,26 @@
 
 namespace korvel {
 
+class Session;
+
 // ADD REC: node picker, file dialog, keydialog2, then one record per file.
-void AddFileRecords();
+void AddFileRecords(Session& s);
 // One file dropped on the record list (folders are skipped by the caller).
-void AddDroppedFile(const QString& path);
+void AddDroppedFile(Session& s, const QString& path);
 // A note file with its keywords; *id receives the new record's id.
-FileStep AddNoteRecord(const QString& path, const QStringList& keywords, QString* id = nullptr);
+FileStep AddNoteRecord(Session& s, const QString& path, const QStringList& keywords, QString* id = nullptr);
 // ADD DIR: one record standing for a whole folder.
-void AddFolderRecord();
+void AddFolderRecord(Session& s);
 // ADD REC TREE: node picker, addtreedialog, the walk under the progress dialog.
 // Returns true when the node tree must be reloaded.
-bool ImportRecordTree();
+bool ImportRecordTree(Session& s);
 
 // After an import with the index-on-import option: the content-index job over the
-// catalogue (indexjob.h) as a background job of the prompter; without the option nothing.
-void StartImportIndexing(bool indexOnImport);
-// ADD NODE TREE: CNodeTreeDlg, then one node per folder under g_current_node.
+// session's catalogue (indexjob.h) as a background job of its prompter; without the
+// option nothing.
+void StartImportIndexing(Session& s, bool indexOnImport);
+// ADD NODE TREE: CNodeTreeDlg, then one node per folder under the current node.
 // Returns true when the node tree must be reloaded.
-bool AddNodeTreeCommand();
+bool AddNodeTreeCommand(Session& s);
 
 }  // namespace korvel

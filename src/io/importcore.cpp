@@ -29,13 +29,7 @@
 
 namespace korvel {
 
-int g_tree_depth = 1;
-bool g_create_node_tree = true;
-bool g_import_last_dir = true;
-
 namespace {
-
-std::function<void(const QByteArray&)> g_walk_hook;
 
 // A text of findkey as the walk stores it: every blank doubled.
 QString DoubleBlanks(const QString& text) {
@@ -68,31 +62,28 @@ constexpr std::chrono::milliseconds kTurnGap{3};
 
 // ---- options and small helpers -------------------------------------------------------------
 
-ImportOptions CurrentImportOptions() {
+ImportOptions ImportOptionsOf(const Options& flags, const ImportPresets& presets, const FilterLists& filters) {
     ImportOptions o;
-    o.sameCheck = g_same_flag;
-    o.indexOnImport = sysindex;
-    o.fileFilterOn = g_trend_flag;
-    o.dirFilterOn = g_dtrend_flag;
-    o.depth = g_tree_depth;
-    o.createNodeTree = g_create_node_tree;
-    o.importLastDir = g_import_last_dir;
-    o.fileList = FilterList(QStringLiteral("file"));
-    o.dirList = FilterList(QStringLiteral("dir"));
-    o.importList = FilterList(QStringLiteral("import"));
-    o.fdnList = FilterList(QStringLiteral("fdn"));
-    o.ffnList = FilterList(QStringLiteral("ffn"));
+    o.sameCheck = flags.same;
+    o.indexOnImport = flags.sysindex;
+    o.fileFilterOn = flags.trend;
+    o.dirFilterOn = flags.dtrend;
+    o.depth = presets.depth;
+    o.createNodeTree = presets.createNodeTree;
+    o.importLastDir = presets.importLastDir;
+    o.fileList = filters.List(QStringLiteral("file"));
+    o.dirList = filters.List(QStringLiteral("dir"));
+    o.importList = filters.List(QStringLiteral("import"));
+    o.fdnList = filters.List(QStringLiteral("fdn"));
+    o.ffnList = filters.List(QStringLiteral("ffn"));
+    o.indexList = filters.List(QStringLiteral("index"));
+    o.entryHook = presets.entryHook;
     return o;
 }
 
 int ClampedDepth(int depth) {
     if (depth < 0) return 1;
     return std::min(depth, 20);
-}
-
-int ClampTreeDepth() {
-    g_tree_depth = ClampedDepth(g_tree_depth);
-    return g_tree_depth;
 }
 
 QString WithoutTrailingSlash(QString path) {
@@ -129,12 +120,6 @@ QString NoteKeywordText(QStringList keywords) {
     x += u' ';
     return u' ' + x + u' ';
 }
-
-void SetWalkEntryHookForTests(std::function<void(const QByteArray&)> hook) {
-    g_walk_hook = std::move(hook);
-}
-
-const std::function<void(const QByteArray&)>& WalkEntryHook() { return g_walk_hook; }
 
 NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type,
                        Connection& conn) {
@@ -325,25 +310,25 @@ RecordWriter::Lost RecordWriter::TakeLost() {
     return l;
 }
 
-RecordWriter::Lost RecordWriter::SettleBatch(bool end) {
+RecordWriter::Lost RecordWriter::SettleBatch(bool end, LongOperation& op) {
     try {
         if (end)
             EndBatch();
         else
             CommitIfDue();
     } catch (const DbError& e) {
-        PostStatus(e.description());
+        op.Post(e.description());
     }
     return TakeLost();
 }
 
 // ---- the per-file steps -------------------------------------------------------------------
 
-FileStep ImportOneFile(RecordWriter& writer, const QString& path, const QString& keywords,
+FileStep ImportOneFile(RecordWriter& writer, Prompter& prompter, const QString& path, const QString& keywords,
                        const ImportOptions& options, bool noteSize, ImportedRecord* added) {
     Connection& conn = writer.connection();
     if (IsTemporaryCopyName(LastPathPiece(path))) {
-        prompter().Message(QStringLiteral("%1: 导出时的临时文件，不是文档(an export's temporary copy, not a document)").arg(path),
+        prompter.Message(QStringLiteral("%1: 导出时的临时文件，不是文档(an export's temporary copy, not a document)").arg(path),
                            QStringLiteral("info"), MsgIcon::Exclamation);
         return FileStep::Failed;
     }
@@ -370,28 +355,28 @@ FileStep ImportOneFile(RecordWriter& writer, const QString& path, const QString&
             try {
                 catalogued = writer.IsCatalogued(r.path, r.vol);
             } catch (const DbError& e) {
-                ReportDbError(e);  // then taken as not catalogued
+                ReportDbError(prompter, e);  // then taken as not catalogued
             }
             if (catalogued) return FileStep::AlreadyCatalogued;
         }
         id = writer.Insert(r);
         tx.Commit();
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return FileStep::Failed;
     }
     if (added) *added = ImportedRecord{r, id};
-    if (options.indexOnImport) IndexRecordFile(path, id);
+    if (options.indexOnImport) IndexRecordFile(path, id, options.indexList);
     return FileStep::Added;
 }
 
 ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords,
-                                    const ImportOptions& options, Connection& conn) {
+                                    const ImportOptions& options, Connection& conn, Prompter& prompter) {
     ChosenFilesResult result;
     RecordWriter writer(conn);
     for (int i = 0; i < paths.size(); ++i) {
         ImportedRecord rec;
-        const FileStep step = ImportOneFile(writer, paths[i], keywords, options, false, &rec);
+        const FileStep step = ImportOneFile(writer, prompter, paths[i], keywords, options, false, &rec);
         if (step == FileStep::AlreadyCatalogued) {
             result.stoppedAt = i;  // this file and all after it stay out
             break;
@@ -405,13 +390,8 @@ ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& key
 }
 
 bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn) {
-    try {
-        RecordWriter writer(conn);
-        return writer.IsCatalogued(path, vol);
-    } catch (const DbError& e) {
-        ReportDbError(e);
-        return false;
-    }
+    RecordWriter writer(conn);
+    return writer.IsCatalogued(path, vol);
 }
 
 // ---- the folder walk ----------------------------------------------------------------------
@@ -441,26 +421,26 @@ namespace {
 
 class FolderWalk {
 public:
-    FolderWalk(const ImportOptions& options, Connection& conn)
-        : o_(options), depth_(ClampedDepth(options.depth)), writer_(conn) {}
+    FolderWalk(const ImportOptions& options, LongOperation& op, Connection& conn)
+        : o_(options), depth_(ClampedDepth(options.depth)), op_(op), writer_(conn) {}
 
     WalkResult Run(const QString& rootText, int level, const QString& keywords, const QString& parent) {
         const QString root = WithoutTrailingSlash(rootText);
         const QByteArray rootBytes = EncodePath(root);
         DirReader dir;
         if (root.isEmpty() || rootBytes.contains('\0') || !dir.Open(rootBytes)) {
-            PostStatus(CannotReadFolderText(rootText));
+            op_.Post(CannotReadFolderText(rootText));
             return result_;
         }
         result_.rootRead = true;
         writer_.BeginBatch();
         const bool walked = Walk(dir, rootBytes, root, level, keywords, parent, false);
         result_.stopped = !walked && !rolledBack_;
-        CountLost(writer_.SettleBatch(true));
+        CountLost(writer_.SettleBatch(true, op_));
         if (result_.Complete()) {
-            if (level == 1) PostStatus(kFinishText);
+            if (level == 1) op_.Post(kFinishText);
         } else if (result_.failedRecords > 0 || result_.failedNodes > 0) {
-            PostStatus(result_.FailureText(rootText));
+            op_.Post(result_.FailureText(rootText));
         }
         return result_;
     }
@@ -483,16 +463,16 @@ private:
                     ++result_.nodes;
                 } catch (const DbError& e) {
                     ++result_.failedNodes;
-                    PostStatus(e.description() + QStringLiteral(": ") + p);
+                    op_.Post(e.description() + QStringLiteral(": ") + p);
                 }
             }
             CommitIfDue();  // a walk that keeps no file still commits its nodes in time
         }
         const bool nodeLost = o_.createNodeTree && node.isEmpty();
         BelowCheck below;
-        const auto& hook = WalkEntryHook();
+        const auto& hook = o_.entryHook;
         while (const dirent* e = dir.Next()) {
-            if (g_stop_requested.load()) return false;
+            if (op_.StopRequested()) return false;
             CommitIfDue();
             if (rolledBack_) return false;
             const QByteArray childBytes = ChildPathBytes(pBytes, e->d_name);
@@ -511,14 +491,14 @@ private:
             if (!childPath.endsWith(u'/')) childPath += u'/';
             childPath += name;
             if (EncodePath(name) != nameBytes) {
-                PostStatus(QStringLiteral("无法编码的路径，未导入(path cannot be encoded, not imported): ") +
+                op_.Post(QStringLiteral("无法编码的路径，未导入(path cannot be encoded, not imported): ") +
                            childPath);
                 continue;
             }
             // The walk reaches it relative to its folder, but no program (Korvel neither)
             // can open it by its full path: it is not catalogued, nor anything below it.
             if (childBytes.size() >= PATH_MAX) {
-                PostStatus(PathTooLongText(childPath));
+                op_.Post(PathTooLongText(childPath));
                 ++result_.failedRecords;  // the import is not complete: no "finish"
                 continue;
             }
@@ -554,7 +534,7 @@ private:
             } else {
                 AddPathRecord(childPath, &st, kFileRecordType, recordKeywords, NeedsCheck(p, below));
             }
-            PostStatus(childPath);
+            op_.Post(childPath);
         }
         return true;
     }
@@ -600,7 +580,7 @@ private:
                 }
             } catch (const DbError& e) {
                 // A failed lookup is reported and the path is imported, as ADD REC does.
-                PostStatus(e.description() + QStringLiteral(": ") + path);
+                op_.Post(e.description() + QStringLiteral(": ") + path);
             }
         }
         try {
@@ -612,11 +592,11 @@ private:
             // Reported in the progress texts (a message box per file would stall the walk)
             // and counted for the summary at the end.
             ++result_.failedRecords;
-            PostStatus(e.description() + QStringLiteral(": ") + path);
+            op_.Post(e.description() + QStringLiteral(": ") + path);
         }
     }
 
-    void CommitIfDue() { CountLost(writer_.SettleBatch(false)); }
+    void CommitIfDue() { CountLost(writer_.SettleBatch(false, op_)); }
 
     // Rows of batches the engine lost were counted as written: they count as failed. The
     // walk ends there: the nodes of that batch are gone, and the folders below them would
@@ -628,7 +608,7 @@ private:
         result_.failedRecords += lost.records;
         result_.nodes -= lost.nodes;
         result_.failedNodes += lost.nodes;
-        PostStatus(QStringLiteral("目录撤销了 %1 个记录和 %2 个节点的写入，导入已停止。(the catalogue "
+        op_.Post(QStringLiteral("目录撤销了 %1 个记录和 %2 个节点的写入，导入已停止。(the catalogue "
                                   "rolled back %1 record(s) and %2 node(s); the import stopped)")
                        .arg(lost.records)
                        .arg(lost.nodes));
@@ -645,6 +625,7 @@ private:
 
     const ImportOptions o_;
     const int depth_;
+    LongOperation& op_;
     RecordWriter writer_;
     WalkResult result_;
     bool rolledBack_ = false;
@@ -654,22 +635,24 @@ private:
 }  // namespace
 
 WalkResult WalkFolder(const QString& root, int level, const QString& keywords, const QString& parent,
-                      const ImportOptions& options, Connection& conn) {
-    FolderWalk walk(options, conn);
+                      const ImportOptions& options, LongOperation& op, Connection& conn) {
+    FolderWalk walk(options, op, conn);
     return walk.Run(root, level, keywords, parent);
 }
 
 std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey,
                                         const QString& addid, const ImportOptions& options,
-                                        std::shared_ptr<WalkResult> result, Connection& conn) {
+                                        std::shared_ptr<WalkResult> result, LongOperation& op,
+                                        Connection& conn) {
     std::map<QString, QString> args{{QStringLiteral("root"), root},
                                     {QStringLiteral("sub"), QString::number(level)},
                                     {QStringLiteral("findkey"), findkey},
                                     {QStringLiteral("addid"), addid}};
     Connection* c = &conn;
-    return [args, options, result, c]() {
+    LongOperation* o = &op;
+    return [args, options, result, o, c]() {
         WalkResult r = WalkFolder(args.at(QStringLiteral("root")), DecimalTextValue(args.at(QStringLiteral("sub"))),
-                                  args.at(QStringLiteral("findkey")), args.at(QStringLiteral("addid")), options, *c);
+                                  args.at(QStringLiteral("findkey")), args.at(QStringLiteral("addid")), options, *o, *c);
         if (result) *result = r;
     };
 }

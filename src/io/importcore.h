@@ -14,20 +14,19 @@
 #include <memory>
 #include <vector>
 
+#include "base/filterlists.h"
+#include "base/importpresets.h"
+#include "base/longop.h"
+#include "base/settings.h"
 #include "store/catalogue.h"
 
 namespace korvel {
 
-// Depth limit of the folder walks (ADD REC TREE and ADD NODE TREE); 1 at start. The
-// window's value, passed to the walks through ImportOptions.
-extern int g_tree_depth;
-// The two boxes of the import dialog, kept in memory (never written to config.cnf).
-extern bool g_create_node_tree;
-extern bool g_import_last_dir;
+class Prompter;
 
 // Everything an import or a folder walk depends on besides its arguments. The writers
 // read nothing else: the commands build it from the option flags and the filter lists
-// (CurrentImportOptions), korvel-cli from those and its own arguments, tests as they like.
+// (ImportOptionsOf), korvel-cli from those and its own arguments, tests as they like.
 struct ImportOptions {
     bool sameCheck = true;      // SAME RECORD FLAG: refuse a file already catalogued
     bool indexOnImport = false;  // CREATE INDEX WHEN IMPORT FLAG
@@ -37,17 +36,18 @@ struct ImportOptions {
     bool createNodeTree = true;  // one node per folder walked
     bool importLastDir = true;   // folders below the depth become folder records
     QStringList fileList, dirList, importList, fdnList, ffnList;
+    QStringList indexList;  // the files indexOnImport indexes
+    // Called with the full path (bytes) of every entry just before the walks look at it
+    // (stat, open); empty: none.
+    std::function<void(const QByteArray& path)> entryHook;
 };
 
-// The options the window uses now: g_same_flag, sysindex, g_trend_flag, g_dtrend_flag,
-// g_tree_depth, g_create_node_tree, g_import_last_dir and the filter lists.
-ImportOptions CurrentImportOptions();
+// The options of a session: the flags same, sysindex, trend and dtrend, the import
+// presets and the filter lists.
+ImportOptions ImportOptionsOf(const Options& flags, const ImportPresets& presets, const FilterLists& filters);
 
 // A depth as the walks use it: below 0 it becomes 1, above 20 it becomes 20 (0 stays 0).
 int ClampedDepth(int depth);
-// Limits g_tree_depth by ClampedDepth; the limited value is stored back and returned
-// (the dialogs show it next time).
-int ClampTreeDepth();
 
 // Record types.
 inline const QString kFileRecordType = QStringLiteral("文件");
@@ -86,7 +86,7 @@ struct NewRecord {
 // The values of a record of the file or folder at path, as an import takes them from
 // disk: name, status texts and disk identity (remembered with its volume root in conn).
 NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type,
-                       Connection& conn = g_catalogue);
+                       Connection& conn);
 
 // A record written by an import: its values and the id the catalogue gave it.
 struct ImportedRecord {
@@ -106,7 +106,7 @@ struct ImportedRecord {
 // an error that ends the transaction) its rows are counted in TakeLost().
 class RecordWriter {
 public:
-    explicit RecordWriter(Connection& conn = g_catalogue);
+    explicit RecordWriter(Connection& conn);
     ~RecordWriter();  // commits an open batch
     RecordWriter(const RecordWriter&) = delete;
     RecordWriter& operator=(const RecordWriter&) = delete;
@@ -146,8 +146,8 @@ public:
     };
     Lost TakeLost();
     // The walks' step at a batch boundary: CommitIfDue (or EndBatch when `end`), a failure
-    // posted as a progress text instead of thrown, then the rows lost so far (TakeLost).
-    Lost SettleBatch(bool end);
+    // posted as a progress text of op instead of thrown, then the rows lost so far (TakeLost).
+    Lost SettleBatch(bool end, LongOperation& op);
 
 private:
     void Prepare();
@@ -168,18 +168,18 @@ private:
 };
 
 // True when a record (main) or a backup copy (main4) of conn has this path and disk
-// identity. A database error is reported and reads as false.
-bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn = g_catalogue);
+// identity. Throws DbError.
+bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn);
 
 // What happened to one file of ADD REC, a drop, a note or `korvel-cli add-files`.
 enum class FileStep { Added, AlreadyCatalogued, Failed };
 
 // The per-file steps: status texts, disk identity, the same-file check (options.sameCheck)
 // and the insert in one write transaction, then the content index (options.indexOnImport).
-// noteSize writes the size as a byte count. Database errors are reported with
-// ReportDbError. *added receives the new record. No row is put into any list: the command
+// noteSize writes the size as a byte count. Database errors are reported through
+// prompter. *added receives the new record. No row is put into any list: the command
 // that ran it does that.
-FileStep ImportOneFile(RecordWriter& writer, const QString& path, const QString& keywords,
+FileStep ImportOneFile(RecordWriter& writer, Prompter& prompter, const QString& path, const QString& keywords,
                        const ImportOptions& options, bool noteSize = false,
                        ImportedRecord* added = nullptr);
 
@@ -191,7 +191,7 @@ struct ChosenFilesResult {
     int stoppedAt = -1;  // index of the catalogued file that ended the run, or -1
 };
 ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords,
-                                    const ImportOptions& options, Connection& conn = g_catalogue);
+                                    const ImportOptions& options, Connection& conn, Prompter& prompter);
 
 // A path as a file or folder dialog of the window gives it. The toolkit reads a name that
 // is not UTF-8 with U+FFFD in place of the bytes it cannot decode, which names nothing on
@@ -223,20 +223,14 @@ QString CannotReadFolderText(const QString& folder);
 // stored there when the worker ends.
 std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey,
                                         const QString& addid, const ImportOptions& options,
-                                        std::shared_ptr<WalkResult> result = nullptr,
-                                        Connection& conn = g_catalogue);
+                                        std::shared_ptr<WalkResult> result, LongOperation& op,
+                                        Connection& conn);
 // The walk of one folder tree into conn: records for the accepted files (and folder
 // records; their content index is not built here: the command runs the index job after
-// the walk), one node per folder when options.createNodeTree, the progress texts, and
-// "finish" when everything asked for was written; otherwise a line saying what was not.
-// Stops between entries when g_stop_requested is set; everything written before stays.
+// the walk), one node per folder when options.createNodeTree, the progress texts posted
+// to op, and "finish" when everything asked for was written; otherwise a line saying what
+// was not. Stops between entries when op is stopped; everything written before stays.
 WalkResult WalkFolder(const QString& root, int level, const QString& keywords, const QString& parent,
-                      const ImportOptions& options, Connection& conn = g_catalogue);
-
-// Tests only: called with the full path (bytes) of every entry just before the walks look
-// at it (stat, open). Empty function: none.
-void SetWalkEntryHookForTests(std::function<void(const QByteArray& path)> hook);
-// The hook, for the walks.
-const std::function<void(const QByteArray&)>& WalkEntryHook();
+                      const ImportOptions& options, LongOperation& op, Connection& conn);
 
 }  // namespace korvel

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -18,11 +17,10 @@ namespace korvel {
 namespace {
 
 const QString kIndexFolder = QStringLiteral("index");
-// Removal notes: "index/.removing/" + kNotePrefix + pid + "-" + a number of the process.
+// Removal notes: "index/.removing/" + kNotePrefix + pid + "-" + the first number whose
+// name no note of the process has (created exclusively, so no counter is kept).
 const QString kNoteFolder = QStringLiteral("index/.removing");
 const QString kNotePrefix = QStringLiteral("ids-");
-
-std::atomic<int> g_note_serial{0};
 
 bool WriteAll(int fd, const QByteArray& data) {
     const char* p = data.constData();
@@ -66,8 +64,12 @@ void IndexRemovalNote::Add(const QStringList& ids) {
         tried_ = true;
         if (!IsFolderPath(kIndexFolder)) return;  // no index folders to remove
         ::mkdir(EncodePath(kNoteFolder).constData(), 0755);
-        path_ = kNoteFolder + u'/' + OwnedTemporaryPrefix(kNotePrefix) + QString::number(++g_note_serial);
-        fd_ = ::open(EncodePath(path_).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+        const QString prefix = kNoteFolder + u'/' + OwnedTemporaryPrefix(kNotePrefix);
+        for (int n = 1; fd_ < 0 && n < 1000000; ++n) {
+            path_ = prefix + QString::number(n);
+            fd_ = ::open(EncodePath(path_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+            if (fd_ < 0 && errno != EEXIST) break;
+        }
     }
     if (fd_ < 0) return;
     QByteArray lines;

@@ -19,7 +19,8 @@ namespace korvel {
 
 namespace {
 
-// One extraction and indexing at a time: the extractor's output file is shared.
+// One extraction and indexing at a time: the extractor's output file is shared. A guard of
+// a file of the working folder, and so process-wide: every session writes the same file.
 std::mutex g_index_mutex;
 
 const QString kFileType = QStringLiteral("文件");
@@ -39,14 +40,14 @@ bool RecordStillExists(Connection& conn, const QString& id) {
 
 }  // namespace
 
-IndexOutcome IndexRecordFile(const QString& path, const QString& id, QString* why) {
+IndexOutcome IndexRecordFile(const QString& path, const QString& id, const QStringList& indexTypes, QString* why) {
     auto fail = [why](IndexOutcome outcome, const QString& reason) {
         if (why) *why = reason;
         return outcome;
     };
     if (!IsIdText(id) || path.isEmpty())
         return fail(IndexOutcome::NotListed, QStringLiteral("没有记录或路径(no record or path)"));
-    if (!MatchesFilterList(NameOf(path), FilterList(QStringLiteral("index"))))
+    if (!MatchesFilterList(NameOf(path), indexTypes))
         return fail(IndexOutcome::NotListed, QStringLiteral("不在索引类型列表中(not in the index-type list)"));
     // The catalogue's own files are never opened by anything but the engine, and a pipe,
     // socket or device is not opened at all (reading one may wait for ever).
@@ -105,11 +106,11 @@ QString CreateIndexReport(const CreateIndexResult& result, int maxLines) {
     return text;
 }
 
-CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, const IndexPathOf& pathOf,
+CreateIndexResult CreateRecordIndexes(const QStringList& ids, const QStringList& indexTypes, bool byDisk,
+                                      Connection& conn, const IndexPathOf& pathOf,
                                       const std::atomic<bool>* stop,
                                       const std::function<void(const QString&)>& progress) {
     CreateIndexResult result;
-    const QStringList& indexTypes = FilterList(QStringLiteral("index"));
     for (const QString& raw : ids) {
         if (stop && stop->load()) {
             result.stopped = true;
@@ -132,7 +133,13 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
             continue;
         }
         if (type != kFileType || !MatchesFilterList(name, indexTypes)) continue;
-        const QString path = pathOf ? pathOf(id, dir, vol) : ResolvePathByDisk(dir, vol, g_band_flag, conn);
+        QString path;
+        try {
+            path = pathOf ? pathOf(id, dir, vol) : ResolvePathByDisk(dir, vol, byDisk, conn);
+        } catch (const DbError& e) {
+            if (!result.error) result.error = e;
+            continue;
+        }
         if (path.isEmpty() || !PathExists(path)) {
             result.failures << id + u' ' + (path.isEmpty() ? dir : path) +
                                    QStringLiteral(": 文件不存在(the file does not exist)");
@@ -141,7 +148,7 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn, 
         RemoveRecordIndex(id);
         // Only records that really got an index count as created.
         QString why;
-        switch (IndexRecordFile(path, id, &why)) {
+        switch (IndexRecordFile(path, id, indexTypes, &why)) {
         case IndexOutcome::Indexed: break;
         case IndexOutcome::NotExtracted: ++result.notExtracted[DocumentKind(path)]; [[fallthrough]];
         case IndexOutcome::NotListed:

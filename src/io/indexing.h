@@ -29,12 +29,13 @@ enum class IndexOutcome {
 };
 
 // Indexes the content of the file at path (as on disk) for record id (decimal text), when
-// its name matches the index-type list ("index" of the filter file) and its kind has an
-// extractor (DocumentKind). Plain text goes to the library as it is; every other kind
-// through the extractor first. A file of the open catalogue, a folder, a pipe, a socket or
-// a device is never opened. Failures show no message: the outcome tells them and *why,
-// when given, the reason.
-IndexOutcome IndexRecordFile(const QString& path, const QString& id, QString* why = nullptr);
+// its name matches indexTypes (the index-type list, "index" of the filter file) and its
+// kind has an extractor (DocumentKind). Plain text goes to the library as it is; every
+// other kind through the extractor first. A file of the open catalogue, a folder, a pipe,
+// a socket or a device is never opened. Failures show no message: the outcome tells them
+// and *why, when given, the reason.
+IndexOutcome IndexRecordFile(const QString& path, const QString& id, const QStringList& indexTypes,
+                             QString* why = nullptr);
 
 // Removes the content index of record id (decimal text), when it has one: deleting a
 // record calls it after the record's rows are gone. Every failure is silent.
@@ -68,14 +69,15 @@ QString CreateIndexSummary(const CreateIndexResult& result);
 using IndexPathOf = std::function<QString(const QString& id, const QString& dir, const QString& vol)>;
 
 // The core of CREATE INDEX over records, in the given order: a record is taken when its
-// type is "文件" and its name matches the index-type list; its file is pathOf (by default
-// the stored path resolved through its disk identity); when that path exists the record's
-// old index is removed and the file indexed; a record counts when it got its index, and
-// every other taken record is listed in failures with the reason. A record deleted while
-// its file was indexed loses the index again. Ids that name no record are skipped. stop, when given, is looked at between
+// type is "文件" and its name matches indexTypes; its file is pathOf (by default the
+// stored path resolved through its disk identity when byDisk); when that path exists the
+// record's old index is removed and the file indexed; a record counts when it got its
+// index, and every other taken record is listed in failures with the reason. A record
+// deleted while its file was indexed loses the index again. Ids that name no record are
+// skipped. A failed read of a record's path is kept in error. stop, when given, is looked at between
 // records; progress, when given, is told each id before it is looked at.
-CreateIndexResult CreateRecordIndexes(const QStringList& ids, Connection& conn = g_catalogue,
-                                      const IndexPathOf& pathOf = {}, const std::atomic<bool>* stop = nullptr,
+CreateIndexResult CreateRecordIndexes(const QStringList& ids, const QStringList& indexTypes, bool byDisk,
+                                      Connection& conn, const IndexPathOf& pathOf = {}, const std::atomic<bool>* stop = nullptr,
                                       const std::function<void(const QString& id)>& progress = {});
 
 }  // namespace korvel

@@ -1,4 +1,4 @@
-// The record listing: which records of the opened node are listed in g_pageset, the page
+// The record listing: which records of the opened node are listed in the page set, the page
 // on show with its page text, header sorting, and the row helpers of record commands.
 #include "list/recordlist.h"
 
@@ -22,7 +22,24 @@ const QStringList kColumnTitles = {
     QStringLiteral("磁盘号(DISKNO)"),       QStringLiteral("备注(DESC)"),
     QStringLiteral("自编号(NO)")};
 
-RecordListing g_record_list;
+RecordListing::RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options,
+                             Prompter& prompter)
+    : conn_(conn), pages_(pages), nodes_(nodes), options_(options), prompter_(&prompter) {}
+
+void RecordListing::Reset() {
+    rows_.clear();
+    source_.reset();
+    nodeSource_.reset();
+    sorted_ = false;
+    pageAwaited_ = false;
+    pageText_.clear();
+    countText_.clear();
+    recordCount_ = -1;
+    tagsText_.clear();
+    currentPage_ = 1;
+    sortDesc_ = true;
+    sortSpec_.clear();
+}
 
 void RecordListing::Notify() {
     if (changed) changed();
@@ -68,7 +85,7 @@ ListingSource ListingSource::RankedIds(std::vector<qint64> bestFirst) {
     return s;
 }
 
-RowQuery ListingSource::Query() const {
+RowQuery ListingSource::Query(const NodeMap& nodes, Connection& conn, Prompter& prompter) const {
     RowQuery q;
     switch (kind) {
         case Kind::Tags:
@@ -76,7 +93,7 @@ RowQuery ListingSource::Query() const {
             q.order = {{QStringLiteral("name"), false}};
             break;
         case Kind::Inner:
-            q.condition = InnerRecordsCondition(node);
+            q.condition = InnerRecordsCondition(node, nodes, conn, prompter);
             q.order = {{QStringLiteral("fileinputdtime"), true}};
             break;
         case Kind::Ids:
@@ -114,14 +131,14 @@ QString ListingFailureText(const QString& text, const DbError& e) {
 }
 
 bool RecordListing::OpenListing(const ListingSource& source) {
-    if (g_pageset.State()) g_pageset.Close();
+    if (pages_.State()) pages_.Close();
     try {
         // With a worker for the count, a listing whose page 1 needs the whole list leaves
         // it all to the worker: this thread only opens it.
-        g_pageset.Open(source.Query(), g_catalogue, static_cast<bool>(countInBackground));
+        pages_.Open(source.Query(nodes_.map, conn_, *prompter_), conn_, static_cast<bool>(countInBackground));
         return true;
     } catch (const DbError& e) {
-        prompter().Message(ListingFailureText(QStringLiteral("无法打开mytable表。"), e), QStringLiteral("info"),
+        prompter_->Message(ListingFailureText(QStringLiteral("无法打开mytable表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         return false;
     }
@@ -137,28 +154,28 @@ bool RecordListing::Show(const ListingSource& source) {
 
 bool RecordListing::ShowFirstPage(bool opened) {
     pageAwaited_ = false;
-    if (opened && g_pageset.State() && !g_pageset.FirstPageKnown()) {
+    if (opened && pages_.State() && !pages_.FirstPageKnown()) {
         // Page 1 comes with the whole list from the worker (CountReady fills it).
         currentPage_ = 1;
         rows_.clear();
         pageAwaited_ = true;
         UpdatePageText();
         Notify();
-        g_pageset.StartBackgroundCount(countInBackground);
+        pages_.StartBackgroundCount(countInBackground);
         return true;
     }
     const bool filled = FillPageRows(1);
     if (!opened || !filled) return false;
-    if (g_pageset.CountKnown()) return true;
+    if (pages_.CountKnown()) return true;
     // Page 1 is on show; the page count follows.
     if (countInBackground) {
-        g_pageset.StartBackgroundCount(countInBackground);
+        pages_.StartBackgroundCount(countInBackground);
         return true;
     }
     try {
-        g_pageset.CompleteCount();
+        pages_.CompleteCount();
     } catch (const DbError& e) {
-        prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+        prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         return false;
     }
@@ -168,23 +185,23 @@ bool RecordListing::ShowFirstPage(bool opened) {
 }
 
 void RecordListing::CountReady() {
-    if (!g_pageset.State() || g_pageset.CountKnown()) return;
+    if (!pages_.State() || pages_.CountKnown()) return;
     // A call meant for a listing replaced since: the running count's own call follows.
-    if (g_pageset.CountRunning()) return;
+    if (pages_.CountRunning()) return;
     AdoptCount();
 }
 
 void RecordListing::WaitForCount() {
-    if (!g_pageset.State() || g_pageset.CountKnown()) return;
+    if (!pages_.State() || pages_.CountKnown()) return;
     AdoptCount();
 }
 
 void RecordListing::AdoptCount() {
-    if (!g_pageset.TakeBackgroundCount()) {
+    if (!pages_.TakeBackgroundCount()) {
         try {
-            g_pageset.CompleteCount();  // the worker failed: the count is made here
+            pages_.CompleteCount();  // the worker failed: the count is made here
         } catch (const DbError& e) {
-            prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+            prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
                                MsgIcon::Exclamation);
             return;
         }
@@ -200,14 +217,14 @@ void RecordListing::AdoptCount() {
 
 bool RecordListing::ShowNodeRecords(const QString& tags) {
     tagsText_ = tags;
-    if (g_subnode_flag) return ShowInnerRecords();
+    if (options_.subnode) return ShowInnerRecords();
     return ShowNode(ListingSource::NodeWithSubNodes(tags));
 }
 
-bool RecordListing::ShowInnerRecords() { return ShowNode(ListingSource::NodeInner(g_current_node)); }
+bool RecordListing::ShowInnerRecords() { return ShowNode(ListingSource::NodeInner(nodes_.current)); }
 
 bool RecordListing::ShowIncludeSubRecords() {
-    return ShowNode(ListingSource::NodeWithSubNodes(NodeAllTags(g_current_node)));
+    return ShowNode(ListingSource::NodeWithSubNodes(NodeAllTags(nodes_.current, nodes_.map)));
 }
 
 bool RecordListing::ShowNode(const ListingSource& source) {
@@ -232,19 +249,19 @@ bool RecordListing::Reload() {
         return false;
     }
     try {
-        if (sorted && g_pageset.RecordCount() > 0) g_pageset.SetSort(sortSpec_);
+        if (sorted && pages_.RecordCount() > 0) pages_.SetSort(sortSpec_);
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(*prompter_, e);
     }
     sorted_ = sorted;
     return FillPageRows(page);
 }
 
 void RecordListing::Recount() {
-    if (!source_ || !g_pageset.State()) return;
+    if (!source_ || !pages_.State()) return;
     try {
-        const qint64 now = static_cast<qint64>(OrderedRowIds(g_catalogue, source_->Query()).size());
-        if (g_pageset.CountKnown() && now == g_pageset.RecordCount()) return;
+        const qint64 now = static_cast<qint64>(OrderedRowIds(conn_, source_->Query(nodes_.map, conn_, *prompter_)).size());
+        if (pages_.CountKnown() && now == pages_.RecordCount()) return;
     } catch (const DbError&) {
         return;  // the count stays as it was; the next change tries again
     }
@@ -252,12 +269,12 @@ void RecordListing::Recount() {
 }
 
 void RecordListing::UpdatePageText() {
-    if (g_pageset.State() && !g_pageset.CountKnown())
+    if (pages_.State() && !pages_.CountKnown())
         pageText_ = QStringLiteral("当前页 %1 / 总页数 …").arg(currentPage_);
     else
-        pageText_ = QStringLiteral("当前页 %1 / 总页数 %2").arg(currentPage_).arg(g_pageset.PageCount());
-    recordCount_ = g_pageset.State() && g_pageset.CountKnown() ? g_pageset.RecordCount() : -1;
-    if (!g_pageset.State()) countText_.clear();
+        pageText_ = QStringLiteral("当前页 %1 / 总页数 %2").arg(currentPage_).arg(pages_.PageCount());
+    recordCount_ = pages_.State() && pages_.CountKnown() ? pages_.RecordCount() : -1;
+    if (!pages_.State()) countText_.clear();
     else if (recordCount_ < 0) countText_ = QStringLiteral("共 … 条记录(RECORDS)");
     else countText_ = QStringLiteral("共 %1 条记录(RECORDS)").arg(recordCount_);
 }
@@ -267,7 +284,7 @@ void RecordListing::FillPage(int request) { FillPageRows(request); }
 void RecordListing::Refresh() { FillPage(currentPage_); }
 
 bool RecordListing::FillPageRows(int request) {
-    if (!g_pageset.State()) {
+    if (!pages_.State()) {
         Notify();  // a listing that could not be opened still shows its cleared rows
         return false;
     }
@@ -276,8 +293,8 @@ bool RecordListing::FillPageRows(int request) {
     try {
         // Page 1 and the page before need no count; the others wait for it.
         const bool needCount = request == -3 || request == -4 || request > 1;
-        if (needCount) g_pageset.CompleteCount();
-        const int count = g_pageset.CountKnown() ? g_pageset.PageCount() : -1;
+        if (needCount) pages_.CompleteCount();
+        const int count = pages_.CountKnown() ? pages_.PageCount() : -1;
         int page;
         switch (request) {
             case -1: page = 1; break;
@@ -292,27 +309,27 @@ bool RecordListing::FillPageRows(int request) {
         if (page > 0) {
             // Every fill reads the rows again: records changed or deleted since show as
             // they are now, and deleted ones leave the listing.
-            g_pageset.Refresh();
-            g_pageset.SetAbsolutePage(page);
+            pages_.Refresh();
+            pages_.SetAbsolutePage(page);
             // Reading the first field fetches the rows of the page here, so that a failed
             // fetch is one "无法打开表。" and not one message per row.
-            g_pageset.Field(0);
-            if (g_pageset.Eof() && page > 1) {
+            pages_.Field(0);
+            if (pages_.Eof() && page > 1) {
                 // The rows of this page were all deleted: the last page that has rows.
-                currentPage_ = std::max(g_pageset.PageCount(), 1);
+                currentPage_ = std::max(pages_.PageCount(), 1);
                 return FillPageRows(currentPage_);
             }
-            for (int row = 0; row < g_pageset.PageSize() && !g_pageset.Eof(); ++row) {
-                RecordMap map = RowToMap(g_pageset);
+            for (int row = 0; row < pages_.PageSize() && !pages_.Eof(); ++row) {
+                RecordMap map = RowToMap(pages_, *prompter_);
                 QStringList cells;
                 for (const QString& field : g_column_names) cells << map[field];
                 rows_.push_back(cells);
-                g_pageset.MoveNext();
+                pages_.MoveNext();
             }
         }
         UpdatePageText();
     } catch (const DbError& e) {
-        prompter().Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
+        prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
                            MsgIcon::Exclamation);
         ok = false;
     }
@@ -328,11 +345,11 @@ void RecordListing::SortBy(int column, bool descending) {
     sortSpec_ = g_column_names[column] + (sortDesc_ ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     try {
         // An empty listing stays as it is; a listing being counted is not waited for.
-        if (!g_pageset.State() || (g_pageset.CountKnown() && g_pageset.RecordCount() < 1)) return;
-        g_pageset.SetSort(sortSpec_, static_cast<bool>(countInBackground));
+        if (!pages_.State() || (pages_.CountKnown() && pages_.RecordCount() < 1)) return;
+        pages_.SetSort(sortSpec_, static_cast<bool>(countInBackground));
         sorted_ = true;
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(*prompter_, e);
         return;
     }
     ShowFirstPage(true);
@@ -350,37 +367,32 @@ void RecordListing::Clear() {
     Notify();
 }
 
-RecordMap RowToMap(PageSet& set) {
+RecordMap RowToMap(PageSet& set, Prompter& prompter) {
     RecordMap map;
     if (!set.State() || set.Eof()) return map;
     try {
         for (int i = 0; i < set.FieldCount(); ++i) map[set.FieldName(i)] = VariantToText(set.Field(i));
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
     }
     return map;
 }
 
-RecordMap RecordById(const QString& id) {
+RecordMap RecordById(const QString& id, Connection& conn) {
     RecordMap map;
     if (!IsIdText(id)) return map;  // ids are pasted unquoted: only numbers reach the statement
-    try {
-        Recordset rs = ExecuteSql(QStringLiteral("select * from main where id=") + id.trimmed(), adCmdText);
-        if (!rs.Eof())
-            for (int i = 0; i < rs.FieldCount(); ++i) map[rs.FieldName(i)] = VariantToText(rs.Field(i));
-    } catch (const DbError& e) {
-        ReportDbError(e);
-    }
+    Recordset rs = ExecuteSql(QStringLiteral("select * from main where id=") + id.trimmed(), adCmdText, conn);
+    if (!rs.Eof())
+        for (int i = 0; i < rs.FieldCount(); ++i) map[rs.FieldName(i)] = VariantToText(rs.Field(i));
     return map;
 }
 
-QString RecordIdOfRow(int row) {
-    const auto& rows = g_record_list.Rows();
-    if (row < 0 || row >= static_cast<int>(rows.size())) return QString();
-    return rows[row].value(kIdColumn);
+QString RecordListing::RecordIdOfRow(int row) const {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return QString();
+    return rows_[row].value(kIdColumn);
 }
 
-RecordMap RecordOfRow(int row) { return RecordById(RecordIdOfRow(row)); }
+RecordMap RecordListing::RecordOfRow(int row) { return RecordById(RecordIdOfRow(row), conn_); }
 
 QString FieldOfRecord(const RecordMap& record, int column) {
     if (column < 0 || column >= g_column_names.size()) return QString();

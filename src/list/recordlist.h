@@ -3,7 +3,9 @@
 // the page on show, the page text, header sorting, and the row helpers that record
 // commands use. The window draws Rows(); it is told of changes through `changed`.
 
+#include "base/settings.h"
 #include "store/pageset.h"
+#include "tree/nodes.h"
 
 #include <QString>
 #include <QStringList>
@@ -51,16 +53,30 @@ struct ListingSource {
                                    std::vector<QVariant> params = {});
     static ListingSource RankedIds(std::vector<qint64> bestFirst);
 
-    // The rows of the catalogue this source names.
-    RowQuery Query() const;
+    // The rows of the catalogue this source names (an Inner source reads the node's
+    // children in conn; a database error there is reported through prompter).
+    RowQuery Query(const NodeMap& nodes, Connection& conn, Prompter& prompter) const;
 };
 
+// A listing reads its rows on a connection into a page set, both its session's; the node
+// of node listings is the current node of its node tree, the inner-only choice the
+// session's option. Failures are told through its prompter.
 class RecordListing {
 public:
-    // Lists the records of a node given its all tags (inner only when g_subnode_flag).
-    // Each Show returns false when the listing could not be shown (the user was told).
+    RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options,
+                  Prompter& prompter);
+    RecordListing(const RecordListing&) = delete;
+    RecordListing& operator=(const RecordListing&) = delete;
+    // Back to the state of a new listing: nothing listed, page 1, the default sort (the
+    // page set, the hooks and the prompter are kept).
+    void Reset();
+    void SetPrompter(Prompter& prompter) { prompter_ = &prompter; }
+
+    // Lists the records of a node given its all tags (inner only when the option
+    // subnode is on). Each Show returns false when the listing could not be shown (the
+    // user was told).
     bool ShowNodeRecords(const QString& tags);
-    // Lists the records of InnerRecordIds(g_current_node), newest first.
+    // Lists the records of InnerRecordIds(current node), newest first.
     bool ShowInnerRecords();
     // Lists the node and all its sub-nodes.
     bool ShowIncludeSubRecords();
@@ -107,6 +123,11 @@ public:
     bool PageAwaited() const { return pageAwaited_; }
     QString SortSpec() const { return sortSpec_; }
 
+    // The id cell of a listed row; empty when row is out of range.
+    QString RecordIdOfRow(int row) const;
+    // The record of a listed row as the catalogue holds it now (RecordById). Throws DbError.
+    RecordMap RecordOfRow(int row);
+
     // Adds a row at the top (imports do, whatever node is listed).
     void InsertRowAtTop(const QStringList& cells);
     void Clear();
@@ -138,6 +159,11 @@ private:
 
     bool ShowNode(const ListingSource& source);
 
+    Connection& conn_;
+    PageSet& pages_;
+    const NodeState& nodes_;
+    const Options& options_;
+    Prompter* prompter_;
     std::vector<QStringList> rows_;
     std::optional<ListingSource> source_;      // the listing on show
     std::optional<ListingSource> nodeSource_;  // the node listing opened last, unfiltered
@@ -156,16 +182,12 @@ private:
 // reason after it in brackets.
 QString ListingFailureText(const QString& text, const DbError& e);
 
-// The listing of the main window's list pane.
-extern RecordListing g_record_list;
-
-// Field map of the current row of a recordset (all fields, VariantToText).
-RecordMap RowToMap(class PageSet& set);
-// Field map of "select * from main where id=" + id; empty when there is no row.
-RecordMap RecordById(const QString& id);
-// The id cell of a listed row; empty when row is out of range.
-QString RecordIdOfRow(int row);
-RecordMap RecordOfRow(int row);
+// Field map of the current row of a recordset (all fields, VariantToText). A database
+// error is reported through prompter and the fields read so far are returned.
+RecordMap RowToMap(PageSet& set, Prompter& prompter);
+// Field map of "select * from main where id=" + id on conn; empty when there is no row.
+// Throws DbError.
+RecordMap RecordById(const QString& id, Connection& conn);
 // The map's text for the field of column (0..10).
 QString FieldOfRecord(const RecordMap& record, int column);
 

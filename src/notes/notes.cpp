@@ -1,5 +1,7 @@
 #include "notes/notes.h"
 
+#include "session/session.h"
+
 #include "base/dialogs.h"
 #include "base/fsutil.h"
 #include "base/pathroots.h"
@@ -27,12 +29,12 @@ QString DefaultNoteName(const QDateTime& utc) {
     return s;
 }
 
-QStringList NoteFolders(const QString& node) {
+QStringList NoteFolders(const QString& node, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
     QStringList folders;
-    const QStringList ids = InnerRecordIds(node);
+    const QStringList ids = InnerRecordIds(node, nodes, conn, prompter);
     if (ids.isEmpty()) return folders;
     try {
-        Statement dir(g_catalogue, QStringLiteral("select dir from main where id=?"));
+        Statement dir(conn, QStringLiteral("select dir from main where id=?"));
         for (const QString& id : ids) {
             if (!IsIdText(id)) continue;
             dir.Reset();
@@ -40,16 +42,16 @@ QStringList NoteFolders(const QString& node) {
             if (dir.Step()) AddRootCandidate(folders, TextOrEmpty(dir.Column(0)));
         }
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
     }
     return folders;
 }
 
-QStringList NoteKeywords(const QString& node) {
+QStringList NoteKeywords(const QString& node, const NodeMap& nodes) {
     QStringList keywords;
     bool hasNoteKeyword = false;
     // TagCounts orders its tags ascending.
-    for (const auto& [tag, count] : TagCounts(NodeAllTags(node))) {
+    for (const auto& [tag, count] : TagCounts(NodeAllTags(node, nodes))) {
         if (!hasNoteKeyword && tag > kNoteKeyword) {
             keywords << kNoteKeyword;
             hasNoteKeyword = true;
@@ -61,7 +63,7 @@ QStringList NoteKeywords(const QString& node) {
     return keywords;
 }
 
-NoteResult CreateNote(const QString& folder, const QString& name, const QString& node) {
+NoteResult CreateNote(Session& s, const QString& folder, const QString& name, const QString& node) {
     NoteResult r;
     if (name.contains(u'/') || name.contains(QChar(0))) {
         r.error = QStringLiteral("笔记名不能含有“/”(a note name cannot hold \"/\"): ") + name;
@@ -85,23 +87,24 @@ NoteResult CreateNote(const QString& folder, const QString& name, const QString&
     }
     ::close(fd);
     r.path = path;
-    AddNoteRecord(path, NoteKeywords(node), &r.id);
+    AddNoteRecord(s, path, NoteKeywords(node, s.nodes.map), &r.id);
     return r;
 }
 
-void CreateNoteCommand() {
-    const QString node = g_current_node;
+void CreateNoteCommand(Session& s) {
+    const QString node = s.nodes.current;
+    Prompter& prompter = s.prompter();
     DialogFields fields{{dlg::kName, DefaultNoteName(QDateTime::currentDateTimeUtc())},
-                        {dlg::kItems, NoteFolders(node)},
+                        {dlg::kItems, NoteFolders(node, s.nodes.map, s.catalogue, prompter)},
                         {dlg::kFolder, QString()}};
-    if (!prompter().EditDialog(dlg::kCreateNote, fields)) return;
-    const NoteResult r = CreateNote(fields.value(dlg::kFolder).toString(),
+    if (!prompter.EditDialog(dlg::kCreateNote, fields)) return;
+    const NoteResult r = CreateNote(s, fields.value(dlg::kFolder).toString(),
                                     fields.value(dlg::kName).toString(), node);
     if (r.path.isEmpty()) {
-        Notice(r.error);
+        Notice(prompter, r.error);
         return;
     }
-    if (!prompter().OpenWithDesktop(r.path)) Notice(QStringLiteral("无法打开(CANNOT OPEN): ") + r.path);
+    if (!prompter.OpenWithDesktop(r.path)) Notice(prompter, QStringLiteral("无法打开(CANNOT OPEN): ") + r.path);
 }
 
 }  // namespace korvel

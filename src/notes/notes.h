@@ -1,12 +1,15 @@
 #pragma once
 // Note records: a plain text file made in a folder of the user's choice, catalogued at
 // once with the current node's tags plus "PENLET" and opened with the desktop's text
-// editor. The questions go through prompter() (dialog CCreateNoteDlg); the catalogue
+// editor. The questions go through the session's prompter (dialog CCreateNoteDlg); the catalogue
 // insert is the import's AddNoteRecord.
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include "store/catalogue.h"
+#include "tree/nodes.h"
 
 namespace korvel {
 
@@ -21,11 +24,11 @@ QString DefaultNoteName(const QDateTime& utc);
 
 // The folders offered for a note: the folders of the paths of the node's inner records,
 // as the root list of the batch root replacement collects them (AddRootCandidate).
-QStringList NoteFolders(const QString& node);
+QStringList NoteFolders(const QString& node, const NodeMap& nodes, Connection& conn, Prompter& prompter);
 
 // The note's keywords: the tags of the node's all tags in ascending order, each as often
 // as it occurs there, with "PENLET" added in its place when it does not occur.
-QStringList NoteKeywords(const QString& node);
+QStringList NoteKeywords(const QString& node, const NodeMap& nodes);
 
 // What CreateNote did.
 struct NoteResult {
@@ -37,10 +40,11 @@ struct NoteResult {
 // Makes the note file (never overwriting a file) in folder under the first free numbered
 // name and catalogues it with the keywords of node. Database errors are reported by the
 // import; a note that cannot be made says why in error.
-NoteResult CreateNote(const QString& folder, const QString& name, const QString& node);
+class Session;
+NoteResult CreateNote(Session& s, const QString& folder, const QString& name, const QString& node);
 
-// CREATE NOTE: CCreateNoteDlg for g_current_node, CreateNote, then the file is opened with
+// CREATE NOTE: CCreateNoteDlg for the current node, CreateNote, then the file is opened with
 // the desktop. Cancelling creates nothing; a failure is shown as a notice.
-void CreateNoteCommand();
+void CreateNoteCommand(Session& s);
 
 }  // namespace korvel

@@ -1,5 +1,7 @@
 #include "notes/penletentry.h"
 
+#include "session/session.h"
+
 #include "base/fsutil.h"
 #include "base/workfolder.h"
 #include "base/prompter.h"
@@ -105,9 +107,9 @@ bool RemovePenletEntry(QString* error) {
     return true;
 }
 
-bool SetPenletEntry(bool on, QString* error) {
+bool SetPenletEntry(Options& options, bool on, QString* error) {
     if (!(on ? WritePenletEntry(error) : RemovePenletEntry(error))) return false;
-    g_penletreg_flag = on;
+    options.penletreg = on;
     if (!WriteSetting(QStringLiteral("flag"), QStringLiteral("g_penletreg_flag"), on ? QStringLiteral("1")
                                                                                     : QStringLiteral("0"))) {
         *error = QStringLiteral("无法写入设置文件(cannot write the settings file) ") + kSettingsFile;
@@ -116,11 +118,11 @@ bool SetPenletEntry(bool on, QString* error) {
     return true;
 }
 
-bool PenletOptionCommand() {
+bool PenletOptionCommand(Session& s) {
     QString error;
-    if (!SetPenletEntry(!g_penletreg_flag, &error))
-        prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
-    return g_penletreg_flag;
+    if (!SetPenletEntry(s.options, !s.options.penletreg, &error))
+        s.prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+    return s.options.penletreg;
 }
 
 }  // namespace korvel

@@ -39,11 +39,13 @@ bool WritePenletEntry(QString* error);
 bool RemovePenletEntry(QString* error);
 
 // The option command: switching on writes the entry, switching off removes it; the flag
-// g_penletreg_flag changes and is stored only when that worked, otherwise the reason is
+// the option penletreg changes and is stored only when that worked, otherwise the reason is
 // shown with caption "警告". Returns the flag's value afterwards.
-bool PenletOptionCommand();
+class Session;
+bool PenletOptionCommand(Session& s);
 // The same with the wanted state given (korvel-cli penlet-entry on|off); false with the
 // reason in *error when the entry could not be written or removed.
-bool SetPenletEntry(bool on, QString* error);
+struct Options;
+bool SetPenletEntry(Options& options, bool on, QString* error);
 
 }  // namespace korvel

@@ -8,6 +8,7 @@
 #include "base/prompter.h"
 #include "io/import.h"
 #include "notes/notes.h"
+#include "session/session.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,10 +47,11 @@ int main(int argc, char** argv) {
     const QString unreadable = UnreadableFileMessage(path);
     if (!unreadable.isEmpty()) return Fail(unreadable);
 
+    Session session;
     QString error;
-    if (!StartCore(&error)) return Fail(error);
+    if (!StartCore(session, &error)) return Fail(error);
     QString id;
-    switch (AddNoteRecord(path, {kNoteKeyword}, &id)) {
+    switch (AddNoteRecord(session, path, {kNoteKeyword}, &id)) {
     case FileStep::Added:
         std::printf("%s\n", QStringLiteral("已添加笔记记录(note record added) %1: %2").arg(id, path).toUtf8().constData());
         break;
@@ -59,5 +61,5 @@ int main(int argc, char** argv) {
     case FileStep::Failed:
         return 1;  // the reason went to standard error
     }
-    return ConsoleErrorCount() > 0 ? 1 : 0;
+    return session.console().ErrorCount() > 0 ? 1 : 0;
 }

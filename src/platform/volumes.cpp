@@ -27,7 +27,9 @@ namespace {
 const char kProcMountInfo[] = "/proc/self/mountinfo";
 const char kDefaultByUuid[] = "/dev/disk/by-uuid";
 
-// Everything below is guarded by g_mutex.
+// The mount table and the disk identities read from it: a guarded cache of the machine
+// itself, and so process-wide (every session sees the same disks). Everything below is
+// guarded by g_mutex.
 struct VolumeState {
     QString mountInfoPath;  // empty: /proc/self/mountinfo
     QString byUuidDir;      // empty: /dev/disk/by-uuid

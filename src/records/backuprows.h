@@ -36,24 +36,24 @@ enum class BackupAdd {
 // path is on a mounted volume with identity vol, that volume's root is remembered.
 // Throws DbError (also for an id that is not a number).
 BackupAdd AddBackupRow(const QString& id, const QString& path, const QString& vol,
-                       Connection& conn = g_catalogue);
+                       Connection& conn);
 
 // Registers each pair (record id -> path of a copy) with the disk identity of the path
 // as the volumes give it now (RememberDiskOfPath, which also remembers the root), all in
 // one write transaction. Records that no longer exist are passed over. Returns the
 // number of rows inserted. Throws DbError; nothing is written then.
-int RegisterCopies(const QMap<QString, QString>& copies, Connection& conn = g_catalogue);
+int RegisterCopies(const QMap<QString, QString>& copies, Connection& conn);
 
 // The first copy of record id (in row order) whose stored path contains pattern (the
 // database's like rules: "%" and "_" are wildcards; an empty pattern matches every path)
 // and whose disk identity equals disk (an empty disk matches every one). Throws DbError.
 std::optional<BackupRow> FindBackupRow(const QString& pattern, const QString& disk, const QString& id,
-                                       Connection& conn = g_catalogue);
+                                       Connection& conn);
 
 // Remembers the root of the volume that holds path when that volume has identity vol now
 // (a path stored for a disk that is not mounted says nothing about where that disk goes).
 // Never fails.
-void RememberRootIfOnDisk(const QString& path, const QString& vol, Connection& conn = g_catalogue);
+void RememberRootIfOnDisk(const QString& path, const QString& vol, Connection& conn);
 
 // The record id as the integer the tables store; throws DbError for a text that is not one.
 qint64 RecordIdNumber(const QString& id);

@@ -19,7 +19,7 @@
 namespace korvel {
 
 // The copies of record id in row order. Throws DbError.
-std::vector<BackupRow> BackupRowsOf(const QString& id, Connection& conn = g_catalogue);
+std::vector<BackupRow> BackupRowsOf(const QString& id, Connection& conn);
 
 // The choice text of a copy in openback: stored path, ";", disk identity.
 QString BackupChoiceText(const BackupRow& row);
@@ -29,23 +29,23 @@ std::optional<BackupRow> ParseBackupChoice(const QString& text);
 
 // The first copy of record id whose stored path is exactly path (and whose disk identity
 // is disk, when disk is not empty). Throws DbError.
-std::optional<BackupRow> BackupRowByPath(const QString& id, const QString& path, const QString& disk = QString(),
-                                         Connection& conn = g_catalogue);
+std::optional<BackupRow> BackupRowByPath(const QString& id, const QString& path, const QString& disk,
+                                         Connection& conn);
 
 // Removes the copy (id, path, disk) from the catalogue; returns the number of rows removed.
-int DeleteBackupRow(const QString& id, const BackupRow& copy, Connection& conn = g_catalogue);
+int DeleteBackupRow(const QString& id, const BackupRow& copy, Connection& conn);
 
 // The copy becomes the record's own file (dir, vol) and the former own file takes the
 // copy's row (same row, so the order of the copies stays). Doing it again with the former
 // own file gives back the starting rows exactly. False, writing nothing, when the record
 // or that copy does not exist.
-bool PromoteBackup(const QString& id, const QString& path, const QString& disk, Connection& conn = g_catalogue);
+bool PromoteBackup(const QString& id, const QString& path, const QString& disk, Connection& conn);
 
 // The copy becomes the record's own file and its row is removed; the former own file is
 // no longer in the catalogue. False, writing nothing, when the record or the copy does
 // not exist.
 bool ReplaceFormalByBackup(const QString& id, const QString& path, const QString& disk,
-                           Connection& conn = g_catalogue);
+                           Connection& conn);
 
 // The three batch operations over the copies matching a path pattern (substring with the
 // like wildcards; empty: any) and a disk number (exact; empty: any).
@@ -62,7 +62,7 @@ struct BatchBackupResult {
 // done. A failure rolls back the records of its transaction and ends the work; the
 // records committed before stay done, and the counts are of committed records only.
 BatchBackupResult BatchBackupOperation(BatchBackup kind, const QStringList& ids, const QString& pattern,
-                                       const QString& disk, Connection& conn = g_catalogue,
+                                       const QString& disk, Connection& conn,
                                        const std::atomic<bool>* stop = nullptr);
 
 }  // namespace korvel

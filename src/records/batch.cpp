@@ -5,6 +5,7 @@
 #include "base/prompter.h"
 #include "platform/volumes.h"
 #include "records/backuprows.h"
+#include "session/session.h"
 #include "store/volroots.h"
 
 #include <QDir>
@@ -20,40 +21,40 @@ constexpr int kStatusEvery = 200;
 
 qlonglong IdNumber(const QString& id, bool* ok) { return id.trimmed().toLongLong(ok); }
 
-// True while a batch runs under the progress dialog: only then are texts posted (texts
-// posted without a dialog would show up in the next one).
-bool g_batch_posts = false;
-
-// Runs work under the progress dialog for long batches, in place for short ones.
-void RunBatch(qsizetype count, const std::function<void()>& work) {
-    g_stop_requested = false;
-    if (count >= kLongBatch) {
-        g_batch_posts = true;
-        prompter().RunLongOperation(work);
-        g_batch_posts = false;
-    } else {
-        work();
-    }
+// Runs work under the progress dialog for long batches, in place for short ones. Only a
+// batch under the dialog is given the operation: only then are texts posted (texts posted
+// without a dialog would show up in the next one) and can it be stopped. A failure the
+// batch met is reported.
+BatchResult RunBatch(Session& s, qsizetype count, const std::function<BatchResult(LongOperation* op)>& work) {
+    BatchResult r;
+    LongOperation& op = s.ops.batch;
+    op.Start();
+    if (count >= kLongBatch)
+        s.prompter().RunLongOperation(op, [&] { r = work(&op); });
+    else
+        r = work(nullptr);
+    if (r.error) ReportDbError(s.prompter(), *r.error);
+    return r;
 }
 
-void PostProgress(qsizetype done, qsizetype total) {
-    if (!g_batch_posts) return;
-    ReportProgress(done, total, QString());
-    if (done % kStatusEvery == 0) PostStatus(QStringLiteral("%1 / %2").arg(done).arg(total));
+void PostProgress(LongOperation* op, qsizetype done, qsizetype total) {
+    if (!op) return;
+    op->ReportProgress(done, total, QString());
+    if (done % kStatusEvery == 0) op->Post(QStringLiteral("%1 / %2").arg(done).arg(total));
 }
 
 // The per-record step of a batch: reads the record's stored path, writes what it must
 // and returns the new value for `changed` (empty: nothing changed).
 using RecordStep = std::function<QString(const QString& id, const QString& dir)>;
 
-BatchResult RunRecords(const QStringList& ids, Connection& conn, const RecordStep& step) {
+BatchResult RunRecords(const QStringList& ids, Connection& conn, LongOperation* op, const RecordStep& step) {
     BatchResult result;
     try {
         WriteTransaction tx(conn);
         Statement read(conn, QStringLiteral("select dir from main where id=?"));
         qsizetype done = 0;
         for (const QString& id : ids) {
-            if (g_stop_requested) {
+            if (op && op->StopRequested()) {
                 result.stopped = true;
                 break;
             }
@@ -68,15 +69,15 @@ BatchResult RunRecords(const QStringList& ids, Connection& conn, const RecordSte
             const QString dir = TextOrEmpty(read.Column(0));
             const QString value = step(QString::number(n), dir);
             if (!value.isNull()) result.changed.emplace_back(QString::number(n), value);
-            PostProgress(++done, ids.size());
+            PostProgress(op, ++done, ids.size());
         }
         tx.Commit();
     } catch (const DbError& e) {
         result.changed.clear();
         result.failed = true;
-        ReportDbError(e);
+        result.error = e;
     }
-    if (g_batch_posts) PostStatus(QStringLiteral("finish %1 / %2").arg(result.changed.size()).arg(ids.size()));
+    if (op) op->Post(QStringLiteral("finish %1 / %2").arg(result.changed.size()).arg(ids.size()));
     return result;
 }
 
@@ -139,9 +140,9 @@ QStringList RootCandidates(const QStringList& ids, Connection& conn) {
     return roots;
 }
 
-BatchResult SetDiskOfRecords(const QStringList& ids, const QString& disk, Connection& conn) {
+BatchResult SetDiskOfRecords(const QStringList& ids, const QString& disk, Connection& conn, LongOperation* op) {
     QSet<QString> folders;  // folders whose volume was looked at
-    return RunRecords(ids, conn, [&](const QString& id, const QString& dir) {
+    return RunRecords(ids, conn, op, [&](const QString& id, const QString& dir) {
         Update(conn, QStringLiteral("update main set vol=? where id=?"), {disk, id.toLongLong()});
         // When the record's file is on the disk named, remember where that disk is mounted.
         const QString folder = ParentFolder(dir);
@@ -154,8 +155,8 @@ BatchResult SetDiskOfRecords(const QStringList& ids, const QString& disk, Connec
 }
 
 BatchResult ReplacePathOfRecords(const QStringList& ids, const QString& find, const QString& replacement,
-                                 Connection& conn) {
-    return RunRecords(ids, conn, [&](const QString& id, const QString& dir) -> QString {
+                                 Connection& conn, LongOperation* op) {
+    return RunRecords(ids, conn, op, [&](const QString& id, const QString& dir) -> QString {
         const QString path = ReplaceInPath(dir, find, replacement);
         if (path == dir) return QString();
         Update(conn, QStringLiteral("update main set dir=? where id=?"), {path, id.toLongLong()});
@@ -164,10 +165,10 @@ BatchResult ReplacePathOfRecords(const QStringList& ids, const QString& find, co
 }
 
 BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target,
-                                 bool asBackup, Connection& conn) {
+                                 bool asBackup, Connection& conn, LongOperation* op) {
     // The disk identity of the target's volume, its root remembered for resolution.
     const QString disk = RememberDiskOfPath(target, conn);
-    return RunRecords(ids, conn, [&](const QString& id, const QString& dir) -> QString {
+    return RunRecords(ids, conn, op, [&](const QString& id, const QString& dir) -> QString {
         const QString root = RootOfPath(dir, roots);
         if (root.size() <= 1) return QString();
         const QString path = ReplaceRoot(dir, root, target);
@@ -180,48 +181,57 @@ BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& root
     });
 }
 
-bool ModifyDiskNoCommand(const QStringList& ids) {
-    DialogFields fields{{dlg::kText, QString()}};
-    if (!prompter().EditDialog(dlg::kInput, fields)) return false;
-    if (ids.isEmpty()) return false;
-    const QString disk = fields.value(dlg::kText).toString();
-    BatchResult r;
-    RunBatch(ids.size(), [&] { r = SetDiskOfRecords(ids, disk); });
-    return !r.changed.empty();
+Outcome OutcomeOf(const BatchResult& r) {
+    const qint64 changed = static_cast<qint64>(r.changed.size());
+    if (r.failed) return Outcome::Failure(changed);
+    if (r.stopped || !r.missing.isEmpty()) return Outcome::Partial(changed, r.missing.size());
+    return Outcome::Finished(changed);
 }
 
-bool BatchReplacePathCommand(const QStringList& ids) {
+Outcome ModifyDiskNoCommand(Session& s, const QStringList& ids) {
+    DialogFields fields{{dlg::kText, QString()}};
+    if (!s.prompter().EditDialog(dlg::kInput, fields)) return Outcome::Refusal();
+    if (ids.isEmpty()) return Outcome::Refusal();
+    const QString disk = fields.value(dlg::kText).toString();
+    const BatchResult r =
+        RunBatch(s, ids.size(), [&](LongOperation* op) { return SetDiskOfRecords(ids, disk, s.catalogue, op); });
+    return OutcomeOf(r);
+}
+
+Outcome BatchReplacePathCommand(Session& s, const QStringList& ids) {
     DialogFields fields{{dlg::kFind, QString()}, {dlg::kReplacement, QString()}};
-    if (!prompter().EditDialog(dlg::kReplace, fields)) return false;
-    if (ids.isEmpty()) return false;
+    if (!s.prompter().EditDialog(dlg::kReplace, fields)) return Outcome::Refusal();
+    if (ids.isEmpty()) return Outcome::Refusal();
     const QString find = fields.value(dlg::kFind).toString();
     const QString replacement = fields.value(dlg::kReplacement).toString();
-    BatchResult r;
-    RunBatch(ids.size(), [&] { r = ReplacePathOfRecords(ids, find, replacement); });
-    return !r.changed.empty();
+    const BatchResult r = RunBatch(s, ids.size(), [&](LongOperation* op) {
+        return ReplacePathOfRecords(ids, find, replacement, s.catalogue, op);
+    });
+    return OutcomeOf(r);
 }
 
-bool BatchReplaceRootCommand(const QStringList& ids) {
+Outcome BatchReplaceRootCommand(Session& s, const QStringList& ids) {
     QStringList roots;
     try {
-        roots = RootCandidates(ids);
+        roots = RootCandidates(ids, s.catalogue);
     } catch (const DbError& e) {
-        ReportDbError(e);
-        return false;
+        ReportDbError(s.prompter(), e);
+        return Outcome::Failure();
     }
     DialogFields fields{{dlg::kItems, roots}, {dlg::kTarget, QString()}, {dlg::kAsBackup, false}};
-    if (!prompter().EditDialog(dlg::kListReplace, fields)) return false;
+    if (!s.prompter().EditDialog(dlg::kListReplace, fields)) return Outcome::Refusal();
     const QString target = fields.value(dlg::kTarget).toString();
-    if (target.isEmpty() || ids.isEmpty()) return false;
+    if (target.isEmpty() || ids.isEmpty()) return Outcome::Refusal();
     if (!QDir::isAbsolutePath(target)) {
-        Notice(QStringLiteral("目标根路径必须是绝对路径(the target root must be an absolute path)"));
-        return false;
+        Notice(s.prompter(), QStringLiteral("目标根路径必须是绝对路径(the target root must be an absolute path)"));
+        return Outcome::Refusal();
     }
     roots = fields.value(dlg::kItems).toStringList();
     const bool asBackup = fields.value(dlg::kAsBackup).toBool();
-    BatchResult r;
-    RunBatch(ids.size(), [&] { r = ReplaceRootOfRecords(ids, roots, target, asBackup); });
-    return !r.changed.empty();
+    const BatchResult r = RunBatch(s, ids.size(), [&](LongOperation* op) {
+        return ReplaceRootOfRecords(ids, roots, target, asBackup, s.catalogue, op);
+    });
+    return OutcomeOf(r);
 }
 
 }  // namespace korvel

@@ -10,16 +10,18 @@
 // file on this case-sensitive system. Every
 // text is a bound parameter, so quotes are stored as typed.
 //
-// Each batch runs in one write transaction, testing g_stop_requested between records: a
-// stop commits the records done so far; a database error leaves every record untouched
-// and is reported.
+// Each batch runs in one write transaction, testing the stop of its operation (when given)
+// between records: a stop commits the records done so far; a database error leaves every
+// record untouched and is returned in the result for the command to report.
 
 #include "base/pathroots.h"
+#include "session/outcome.h"
 #include "store/catalogue.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -32,14 +34,19 @@ struct BatchResult {
     std::vector<std::pair<QString, QString>> changed;
     QStringList missing;  // ids with no record
     bool stopped = false;
-    bool failed = false;  // a database error was reported; nothing was written
+    bool failed = false;  // a database error ended it; nothing was written
+    std::optional<DbError> error;  // that error, for the command to report
 };
 
 // From this many records on, a batch runs under the progress dialog.
 inline constexpr int kLongBatch = 300;
 
 // MODIFY DISK NO: vol = disk for every record (also an empty text).
-BatchResult SetDiskOfRecords(const QStringList& ids, const QString& disk, Connection& conn = g_catalogue);
+class LongOperation;
+class Session;
+
+BatchResult SetDiskOfRecords(const QStringList& ids, const QString& disk, Connection& conn,
+                             LongOperation* op = nullptr);
 
 // Every occurrence of find in path (left to right, not overlapping, A-Z without regard
 // to case) replaced by replacement as typed; the rest unchanged. An empty find changes
@@ -49,7 +56,7 @@ QString ReplaceInPath(const QString& path, const QString& find, const QString& r
 // BATCH REPLACE PATH: ReplaceInPath on the path of every record; records whose path does
 // not change are not written.
 BatchResult ReplacePathOfRecords(const QStringList& ids, const QString& find, const QString& replacement,
-                                 Connection& conn = g_catalogue);
+                                 Connection& conn, LongOperation* op = nullptr);
 
 // The first root (in list order) that is the folder of path or contains it; empty text
 // when none does.
@@ -57,7 +64,7 @@ QString RootOfPath(const QString& path, const QStringList& roots);
 
 // The source roots the dialog offers for the records ids (AddRootCandidate over their
 // paths, in order). Throws DbError.
-QStringList RootCandidates(const QStringList& ids, Connection& conn = g_catalogue);
+QStringList RootCandidates(const QStringList& ids, Connection& conn);
 
 // path with its leading root replaced by target ("/" joins them once). The rest of a path
 // in the original platform's form ("E:\dir\file") gets "/" for its backslashes when
@@ -69,13 +76,17 @@ QString ReplaceRoot(const QString& path, const QString& root, const QString& tar
 // identity of target's volume. asBackup on: the record stays, the new path becomes a
 // backup copy on that disk (once).
 BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target,
-                                 bool asBackup, Connection& conn = g_catalogue);
+                                 bool asBackup, Connection& conn, LongOperation* op = nullptr);
+
+// What a batch came to: failed (a database error; nothing written), partly (stopped, or
+// ids without a record), else done; the records changed are counted as done.
+Outcome OutcomeOf(const BatchResult& r);
 
 // The window's commands over the selected ids (in list order): the dialog, then the
-// batch, under the progress dialog from kLongBatch records on. True when records were
-// changed (the caller refreshes the list).
-bool ModifyDiskNoCommand(const QStringList& ids);
-bool BatchReplacePathCommand(const QStringList& ids);
-bool BatchReplaceRootCommand(const QStringList& ids);
+// batch, under the progress dialog from kLongBatch records on. Refused when cancelled or
+// given nothing to act on; the caller refreshes the list when records were changed.
+Outcome ModifyDiskNoCommand(Session& s, const QStringList& ids);
+Outcome BatchReplacePathCommand(Session& s, const QStringList& ids);
+Outcome BatchReplaceRootCommand(Session& s, const QStringList& ids);
 
 }  // namespace korvel

@@ -10,6 +10,7 @@
 #include "records/backuprows.h"
 #include "records/recordops.h"
 #include "platform/volumes.h"
+#include "session/session.h"
 #include "tree/nodes.h"
 
 #include <QDir>
@@ -34,8 +35,8 @@ const QString kCopyCaption = QStringLiteral("文件复制失败(COPY FAILED)");
 constexpr size_t kFlushCopies = 1000;
 constexpr qint64 kFlushBytes = 256LL * 1024 * 1024;
 
-void Exclaim(const QString& text, const QString& caption) {
-    prompter().Message(text, caption, MsgIcon::Exclamation);
+void Exclaim(ExportRun& run, const QString& text, const QString& caption) {
+    run.prompter.Message(text, caption, MsgIcon::Exclamation);
 }
 
 // The file name a record exports under: the last piece of its stored path. A path in
@@ -80,32 +81,32 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
     try {
         rec = run.Locate(id);
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(run.prompter, e);
         return;
     }
     if (!rec.found) {
-        Exclaim(QStringLiteral("%1: 没有这条记录(no such record)").arg(id), kMissingCaption);
+        Exclaim(run, QStringLiteral("%1: 没有这条记录(no such record)").arg(id), kMissingCaption);
         return;
     }
     if (rec.usable.isEmpty() || !PathExists(rec.usable)) {
-        Exclaim(rec.usable.isEmpty() ? rec.own : rec.usable, kMissingCaption);
+        Exclaim(run, rec.usable.isEmpty() ? rec.own : rec.usable, kMissingCaption);
         return;
     }
     QString source = rec.usable;
     QString name = RecordFileName(rec.dir);
-    PostStatus(name);
+    run.op.Post(name);
     if (IsFolderPath(source)) {
         const QString archive = name + QStringLiteral(".zip");
         QString why;
         if (PackFolder(archive, source, &why) != 0) {
-            Exclaim(source + u'\n' + why, kPackCaption);
+            Exclaim(run, source + u'\n' + why, kPackCaption);
             return;
         }
         source = PackFolderPath() + archive;
         name = archive;
     }
     if (name.isEmpty()) {
-        Exclaim(source, kMissingCaption);
+        Exclaim(run, source, kMissingCaption);
         return;
     }
     const QString target = destination + name;
@@ -148,25 +149,38 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
 void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString& parentFolder,
                            const QString& node, bool backup, ExportTally& tally, std::set<QString>& seen) {
     if (tally.stopped || !seen.insert(node).second) return;  // a loop in the node rows
-    auto it = g_node_map.find(node);
-    const QString name = node == QLatin1String("0") ? kRootName : it != g_node_map.end() ? it->second.name : node;
+    auto it = run.nodes.find(node);
+    const QString name = node == QLatin1String("0") ? kRootName : it != run.nodes.end() ? it->second.name : node;
     QString parent = parentFolder;
     while (parent.size() > 1 && parent.endsWith(u'/')) parent.chop(1);
     const QString folder = (parent == QLatin1String("/") ? QString() : parent) + u'/' + NodeFolderName(name);
     ExportNodeRecords(run, ids, folder, backup, tally);
-    for (const QString& child : NodeChildIds(node)) {
-        if (tally.stopped || g_stop_requested) {
+    QStringList children;
+    try {
+        children = ChildNodeIds(node, run.conn);
+    } catch (const DbError& e) {
+        ReportDbError(run.prompter, e);  // the node's own records are exported; no sub-folders
+    }
+    for (const QString& child : children) {
+        if (tally.stopped || run.op.StopRequested()) {
             tally.stopped = true;
             return;
         }
-        ExportNodeTreeGuarded(run, InnerRecordIds(child), folder, child, backup, tally, seen);
+        ExportNodeTreeGuarded(run, InnerRecordIds(child, run.nodes, run.conn, run.prompter), folder, child, backup,
+                              tally, seen);
     }
 }
 
 }  // namespace
 
-ExportRun::ExportRun(Connection& c)
-    : conn(c), byDisk(g_band_flag), useBackups(sysback), log_(std::make_unique<ExportLog>()) {}
+ExportRun::ExportRun(Connection& c, const NodeMap& n, const Options& options, Prompter& p, LongOperation& o)
+    : conn(c),
+      nodes(n),
+      byDisk(options.band),
+      useBackups(options.sysback),
+      prompter(p),
+      op(o),
+      log_(std::make_unique<ExportLog>()) {}
 
 RecordLocation ExportRun::Locate(const QString& id) {
     if (!locator_) locator_ = std::make_unique<RecordLocator>(conn);
@@ -186,7 +200,7 @@ void ExportRun::RemoveStaleCopiesIn(const QString& folder) {
 void ExportRun::ReportCopyFailure(const QString& target, const QString& reason) {
     if (reasonsShown_.contains(reason)) return;
     reasonsShown_.insert(reason);
-    Exclaim(target + u'\n' + reason, kCopyCaption);
+    Exclaim(*this, target + u'\n' + reason, kCopyCaption);
 }
 
 void ExportRun::Queue(const QString& id, const PendingCopy& copy, ExportTally& tally, CopyMap& map) {
@@ -253,11 +267,11 @@ void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destin
     if (!dest.endsWith(u'/')) dest += u'/';
     run.RemoveStaleCopiesIn(dest);
     for (const QString& id : ids) {
-        if (g_stop_requested) {
+        if (run.op.StopRequested()) {
             tally.stopped = true;
             break;
         }
-        ReportProgress(++run.done, run.total, id);
+        run.op.ReportProgress(++run.done, run.total, id);
         ExportOne(run, id, dest, tally, map);
     }
     run.Flush();
@@ -277,7 +291,7 @@ void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& fo
     try {
         RegisterCopies(map, run.conn);
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(run.prompter, e);
     }
 }
 
@@ -302,48 +316,50 @@ QString ExportTreeSummary(int copied, int failed) {
     return QStringLiteral("成功复制了%1条记录 失败%2条记录 ").arg(copied).arg(failed);
 }
 
-QString ExportRecordsTo(const QStringList& ids, const QString& folder, bool backup) {
+QString ExportRecordsTo(Session& s, const QStringList& ids, const QString& folder, bool backup) {
     ExportTally tally;
-    g_stop_requested = false;
-    prompter().RunLongOperation([&] {
-        ExportRun run;
+    LongOperation& op = s.ops.exportRun;
+    op.Start();
+    s.prompter().RunLongOperation(op, [&] {
+        ExportRun run(s.catalogue, s.nodes.map, s.options, s.prompter(), op);
         run.total = ids.size();
         ExportNodeRecords(run, ids, folder, backup, tally);
-        PostStatus(ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size())));
+        op.Post(ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size())));
     });
     return ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size()));
 }
 
-QString ExportTreeTo(const QString& node, const QString& folder, bool backup) {
-    const QStringList ids = InnerRecordIds(node);
+QString ExportTreeTo(Session& s, const QString& node, const QString& folder, bool backup) {
+    const QStringList ids = InnerRecordIds(node, s.nodes.map, s.catalogue, s.prompter());
     ExportTally tally;
-    g_stop_requested = false;
-    prompter().RunLongOperation([&] {
-        ExportRun run;
+    LongOperation& op = s.ops.exportRun;
+    op.Start();
+    s.prompter().RunLongOperation(op, [&] {
+        ExportRun run(s.catalogue, s.nodes.map, s.options, s.prompter(), op);
         ExportNodeTree(run, ids, folder, node, backup, tally);
-        PostStatus(ExportTreeSummary(static_cast<int>(tally.copied.size()), static_cast<int>(tally.failed.size())));
+        op.Post(ExportTreeSummary(static_cast<int>(tally.copied.size()), static_cast<int>(tally.failed.size())));
     });
     return ExportTreeSummary(static_cast<int>(tally.copied.size()), static_cast<int>(tally.failed.size()));
 }
 
-void ExportRecCommand(const QStringList& selectedIds, bool backup) {
+void ExportRecCommand(Session& s, const QStringList& selectedIds, bool backup) {
     if (selectedIds.isEmpty()) {
-        Notice(QStringLiteral("请先选择一条或多条记录。"));
+        Notice(s.prompter(), QStringLiteral("请先选择一条或多条记录。"));
         return;
     }
-    const std::optional<QString> folder = prompter().PickFolder(PickKind::Export);
+    const std::optional<QString> folder = s.prompter().PickFolder(PickKind::Export);
     if (!folder) return;
-    prompter().ShowSummary(ExportRecordsTo(selectedIds, *folder, backup));
+    s.prompter().ShowSummary(ExportRecordsTo(s, selectedIds, *folder, backup));
 }
 
-void ExportTreeCommand(const QString& selectedNode, bool backup) {
+void ExportTreeCommand(Session& s, const QString& selectedNode, bool backup) {
     if (selectedNode.isEmpty()) {
-        Notice(QStringLiteral("请先选择一个节点。"));
+        Notice(s.prompter(), QStringLiteral("请先选择一个节点。"));
         return;
     }
-    const std::optional<QString> folder = prompter().PickFolder(PickKind::Export);
+    const std::optional<QString> folder = s.prompter().PickFolder(PickKind::Export);
     if (!folder) return;
-    prompter().ShowSummary(ExportTreeTo(selectedNode, *folder, backup));
+    s.prompter().ShowSummary(ExportTreeTo(s, selectedNode, *folder, backup));
 }
 
 }  // namespace korvel

@@ -10,11 +10,14 @@
 // name. Folder records are packed into a ZIP archive first (io/pack.h). Every copy
 // attempt is appended to "fileout.log".
 //
-// The work runs between records: a stop (g_stop_requested) leaves each record either
+// The work runs between records: a stop of the run's operation leaves each record either
 // exported (and registered) or untouched.
 
 #include "io/filecopy.h"
+#include "base/longop.h"
+#include "base/settings.h"
 #include "store/catalogue.h"
+#include "tree/nodes.h"
 
 #include <QMap>
 #include <QSet>
@@ -43,13 +46,19 @@ struct ExportTally {
 // reported (a read-only or full target is reported once, not once per record).
 class ExportRun {
 public:
-    explicit ExportRun(Connection& conn = g_catalogue);
+    // An export from conn, whose nodes are nodes, with the session's options; messages go
+    // to prompter, progress texts and the stop token are op's.
+    ExportRun(Connection& conn, const NodeMap& nodes, const Options& options, Prompter& prompter,
+              LongOperation& op);
     ~ExportRun();  // a copy still waiting is removed, never named
     ExportRun(const ExportRun&) = delete;
     ExportRun& operator=(const ExportRun&) = delete;
     Connection& conn;
-    bool byDisk;      // g_band_flag: resolve paths by disk identity
-    bool useBackups;  // sysback: export the first usable copy of a missing file
+    const NodeMap& nodes;
+    bool byDisk;      // option band: resolve paths by disk identity
+    bool useBackups;  // option sysback: export the first usable copy of a missing file
+    Prompter& prompter;
+    LongOperation& op;
     // Records taken so far and the number the run will take (0: not known, a tree).
     qint64 done = 0;
     qint64 total = 0;
@@ -115,12 +124,13 @@ QString ExportTreeSummary(int copied, int failed);
 
 // EXPORT REC / EXPORT REC AND BACKUP over ids already collected (in list order), into
 // folder, under the progress dialog. Returns the summary text (also shown).
-QString ExportRecordsTo(const QStringList& ids, const QString& folder, bool backup);
+class Session;
+QString ExportRecordsTo(Session& s, const QStringList& ids, const QString& folder, bool backup);
 // EXPORT TREE / EXPORT TREE AND BACKUP of node into folder, under the progress dialog.
-QString ExportTreeTo(const QString& node, const QString& folder, bool backup);
+QString ExportTreeTo(Session& s, const QString& node, const QString& folder, bool backup);
 
 // The window's commands: the checks and the folder picker, then the above.
-void ExportRecCommand(const QStringList& selectedIds, bool backup);
-void ExportTreeCommand(const QString& selectedNode, bool backup);
+void ExportRecCommand(Session& s, const QStringList& selectedIds, bool backup);
+void ExportTreeCommand(Session& s, const QString& selectedNode, bool backup);
 
 }  // namespace korvel

@@ -1,5 +1,6 @@
 #include "records/indexcommand.h"
 
+#include "session/session.h"
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
@@ -17,58 +18,63 @@ namespace {
 constexpr int kShownIndexFailures = 20;
 }  // namespace
 
-IndexPathOf RecordIndexPath(bool useBackups) {
-    return [useBackups](const QString& id, const QString& dir, const QString& vol) {
-        return useBackups ? FindUsableCopy(id, g_band_flag) : ResolvePathByDisk(dir, vol, g_band_flag);
+IndexPathOf RecordIndexPath(bool useBackups, bool byDisk, Connection& conn) {
+    Connection* c = &conn;
+    return [useBackups, byDisk, c](const QString& id, const QString& dir, const QString& vol) {
+        return useBackups ? FindUsableCopy(id, byDisk, *c) : ResolvePathByDisk(dir, vol, byDisk, *c);
     };
 }
 
-IndexJobOptions CurrentIndexJobOptions(bool recheck) {
+IndexJobOptions IndexJobOptionsOf(const Options& options, const FilterLists& filters, Connection& conn,
+                                  bool recheck) {
     IndexJobOptions o;
-    o.indexList = FilterList(QStringLiteral("index"));
+    o.indexList = filters.List(QStringLiteral("index"));
     o.workerProgram = ExtractWorkerProgram();
-    o.pathOf = RecordIndexPath(sysback);
+    o.pathOf = RecordIndexPath(options.sysback, options.band, conn);
     o.recheck = recheck;
     return o;
 }
 
-int CreateIndexForIds(const QStringList& ids, bool useBackups) {
-    const IndexPathOf pathOf = RecordIndexPath(useBackups);
+int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups) {
+    const IndexPathOf pathOf = RecordIndexPath(useBackups, s.options.band, s.catalogue);
     CreateIndexResult result;
-    auto work = [&](const std::atomic<bool>* stop) {
+    const QStringList indexTypes = s.filters.List(QStringLiteral("index"));
+    auto work = [&](LongOperation* op) {
         std::function<void(const QString&)> progress;
         qint64 done = 0;
         const qint64 total = ids.size();
-        if (stop)
-            progress = [&done, total](const QString& id) {
-                PostStatus(id);
-                ReportProgress(++done, total, id);
+        if (op)
+            progress = [op, &done, total](const QString& id) {
+                op->Post(id);
+                op->ReportProgress(++done, total, id);
             };
-        result = CreateRecordIndexes(ids, g_catalogue, pathOf, stop, progress);
-        if (stop) {
-            if (result.stopped) PostStatus(QStringLiteral("已停止(stopped)"));
-            PostStatus(QStringLiteral("finish"));
+        result = CreateRecordIndexes(ids, indexTypes, s.options.band, s.catalogue, pathOf,
+                                     op ? op->StopToken() : nullptr, progress);
+        if (op) {
+            if (result.stopped) op->Post(QStringLiteral("已停止(stopped)"));
+            op->Post(QStringLiteral("finish"));
         }
     };
     const bool longRun = ids.size() > kLongIndexRecords;
     if (longRun) {
-        g_stop_requested = false;
-        prompter().RunLongOperation([&work] { work(&g_stop_requested); });
+        LongOperation& op = s.ops.index;
+        op.Start();
+        s.prompter().RunLongOperation(op, [&work, &op] { work(&op); });
     } else {
         work(nullptr);
     }
-    if (result.error) ReportDbError(*result.error);
+    if (result.error) ReportDbError(s.prompter(), *result.error);
     // The count, then the records that could not be indexed and why (the first few). After
     // a long run that indexed everything the progress dialog showed the count already.
     const QString report = CreateIndexReport(result, kShownIndexFailures);
     if (longRun && result.failures.isEmpty())
-        prompter().ShowSummary(report);
+        s.prompter().ShowSummary(report);
     else
-        prompter().Message(report, kProductName,
-                           result.failures.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
+        s.prompter().Message(report, kProductName,
+                             result.failures.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation);
     return result.counted;
 }
 
-void CreateIndexCommand(const QList<int>& rows) { CreateIndexForIds(RecordIdsOfRows(rows), sysback); }
+void CreateIndexCommand(Session& s, const QList<int>& rows) { CreateIndexForIds(s, RecordIdsOfRows(s, rows), s.options.sysback); }
 
 }  // namespace korvel

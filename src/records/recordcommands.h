@@ -1,8 +1,8 @@
 #pragma once
 // The record commands of the list pane (MODIFY REC, DEL REC, OPEN REC, OPEN DIR, UPDATE
-// REC) over the core of recordops.h. `rows` are the selected rows of g_record_list in
-// list order; questions and notices go through prompter(), opening through
-// prompter().OpenWithDesktop. After a change the page on show is filled again, so the
+// REC) over the core of recordops.h. `rows` are the selected rows of the session's listing
+// in list order; questions and notices go through its prompter, opening through
+// OpenWithDesktop. After a change the page on show is filled again, so the
 // list shows the changed rows and drops the deleted ones.
 
 #include <QList>
@@ -12,6 +12,9 @@
 #include <functional>
 
 namespace korvel {
+
+class LongOperation;
+class Session;
 
 // "请先选择一条记录。"
 inline const QString kSelectRecordFirst = QStringLiteral("请先选择一条记录。");
@@ -33,24 +36,25 @@ inline const QString kEditConflict = QStringLiteral(
 // True when every row names the record it shows (same id, same path), or the record is
 // gone. Otherwise says kRowNotCurrent, fills the page again and gives false. A failed read
 // is reported and gives false.
-bool RowsStillShown(const QList<int>& rows);
+bool RowsStillShown(Session& s, const QList<int>& rows);
 
 // MODIFY REC / MODEFY: editdialog on the first selected record's current values.
-void EditRecordCommand(const QList<int>& rows);
+void EditRecordCommand(Session& s, const QList<int>& rows);
 // DEL REC / DEL: after the confirmation, every selected record with a non-empty id.
-void DeleteRecordsCommand(const QList<int>& rows);
+void DeleteRecordsCommand(Session& s, const QList<int>& rows);
 // OPEN REC, the double click and 32880: the first selected record's file.
-void OpenRecordCommand(const QList<int>& rows);
+void OpenRecordCommand(Session& s, const QList<int>& rows);
 // OPEN DIR: the folder of that file.
-void OpenRecordFolderCommand(const QList<int>& rows);
+void OpenRecordFolderCommand(Session& s, const QList<int>& rows);
 // UPDATE REC: size and time of every selected record from its own file.
-void UpdateRecordsCommand(const QList<int>& rows);
+void UpdateRecordsCommand(Session& s, const QList<int>& rows);
 
 // Runs work at once, or, for more than kLongWorkRecords records, under the progress
-// dialog; work gets the stop flag to look at between records (nullptr when run at once).
-void RunRecordWork(int records, const std::function<void(const std::atomic<bool>* stop)>& work);
+// dialog; work gets the operation to post to and look at between records (nullptr when run
+// at once).
+void RunRecordWork(Session& s, LongOperation& op, int records, const std::function<void(LongOperation* op)>& work);
 
 // Ids of the rows (RecordIdOfRow), empty ids left out.
-QStringList RecordIdsOfRows(const QList<int>& rows);
+QStringList RecordIdsOfRows(Session& s, const QList<int>& rows);
 
 }  // namespace korvel

@@ -15,16 +15,6 @@ namespace {
 // Records deleted per write transaction.
 constexpr int kDeleteChunk = 500;
 
-// LocateRecord with a failed read reported: the location read so far.
-RecordLocation LocateReported(const QString& id, bool withCopies, bool byDisk, Connection& conn) {
-    try {
-        return LocateRecord(id, withCopies, byDisk, conn);
-    } catch (const DbError& e) {
-        ReportDbError(e);
-        return {};
-    }
-}
-
 }  // namespace
 
 RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk, Connection& conn) {
@@ -83,21 +73,17 @@ RecordLocation RecordLocator::Locate(const QString& id, bool withCopies, bool by
     return r;
 }
 
-QString RecordResolvedPath(const QString& id, bool byDisk, Connection& conn) {
-    return LocateReported(id, false, byDisk, conn).own;
-}
-
 QString FindUsableCopy(const QString& id, bool byDisk, Connection& conn) {
-    return LocateReported(id, true, byDisk, conn).usable;
+    return LocateRecord(id, true, byDisk, conn).usable;
 }
 
 QString UsableFormalPath(const QString& id, bool byDisk, Connection& conn) {
-    const QString p = RecordResolvedPath(id, byDisk, conn);
+    const QString p = LocateRecord(id, false, byDisk, conn).own;
     return !p.isEmpty() && PathExists(p) ? p : QString();
 }
 
 QString PathToOpen(const QString& id, bool useBackups, bool byDisk, Connection& conn) {
-    return LocateReported(id, useBackups, byDisk, conn).usable;
+    return LocateRecord(id, useBackups, byDisk, conn).usable;
 }
 
 QString FolderToOpen(const QString& path) {

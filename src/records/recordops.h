@@ -6,10 +6,9 @@
 // records from their files.
 //
 // Each function takes the connection it works on and the option values it depends on;
-// the commands pass g_catalogue and the current settings. Writes run in write
+// the commands pass their session's catalogue and options. Writes run in write
 // transactions with bound parameters, so any text (quotes, CJK, names that are not UTF-8)
-// is stored as given. Failures of writes throw DbError; the path searches report a
-// failed read (ReportDbError) and go on, as every caller wants a path rather than an error.
+// is stored as given. Failures throw DbError: the command that ran the function reports.
 
 #include "base/settings.h"
 #include "store/catalogue.h"
@@ -36,8 +35,8 @@ struct RecordLocation {
 };
 // The location of record id; the backup copies are read only when asked for and the own
 // file does not exist. Throws DbError.
-RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk = g_band_flag,
-                            Connection& conn = g_catalogue);
+RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk,
+                            Connection& conn);
 
 // LocateRecord for the many records of one command: each statement prepared once, and
 // the remembered volume roots of each disk identity read once.
@@ -56,21 +55,18 @@ private:
     std::map<QString, std::optional<QStringList>> roots_;  // nullopt: they could not be read
 };
 
-// The record's own path as stored (dir) resolved with its disk identity (vol); empty
-// when there is no such record.
-QString RecordResolvedPath(const QString& id, bool byDisk = g_band_flag, Connection& conn = g_catalogue);
-
 // The first existing path among the record's own file (resolved) and its backup copies
 // (each resolved with its own disk identity, in row order); empty when none exists.
-QString FindUsableCopy(const QString& id, bool byDisk = g_band_flag, Connection& conn = g_catalogue);
+// Throws DbError.
+QString FindUsableCopy(const QString& id, bool byDisk, Connection& conn);
 
-// The record's own resolved path when it exists, otherwise empty.
-QString UsableFormalPath(const QString& id, bool byDisk = g_band_flag, Connection& conn = g_catalogue);
+// The record's own resolved path when it exists, otherwise empty. Throws DbError.
+QString UsableFormalPath(const QString& id, bool byDisk, Connection& conn);
 
 // The path OPEN REC opens: the own resolved path, or with useBackups (the setting sysback)
-// FindUsableCopy (possibly empty).
-QString PathToOpen(const QString& id, bool useBackups = sysback, bool byDisk = g_band_flag,
-                   Connection& conn = g_catalogue);
+// FindUsableCopy (possibly empty). Throws DbError.
+QString PathToOpen(const QString& id, bool useBackups, bool byDisk,
+                   Connection& conn);
 
 // The folder OPEN DIR opens for a path: the text before its last "/", empty when there
 // is none or it would be empty.
@@ -90,7 +86,7 @@ struct RecordFields {
 };
 
 // The record's current values; false when there is no such record. Throws DbError.
-bool ReadRecordFields(const QString& id, RecordFields& out, Connection& conn = g_catalogue);
+bool ReadRecordFields(const QString& id, RecordFields& out, Connection& conn);
 
 // The fields an edit changes; a field left empty (nullopt) is not written at all, so
 // whatever another program stored there meanwhile stays.
@@ -125,6 +121,7 @@ EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const Reco
 // this one. False when the record is gone. Throws DbError.
 bool RecordHasPath(const QString& id, const QString& path, Connection& conn);
 
+
 // Deleting records.
 struct DeleteResult {
     QStringList deleted;  // ids whose record and backup rows are gone
@@ -139,7 +136,7 @@ struct DeleteResult {
 // transaction and ends the work. So every record is either deleted whole or untouched,
 // and `deleted` names exactly the ones that are gone. progress, when given, is told the
 // number deleted so far after each transaction.
-DeleteResult DeleteRecords(const QStringList& ids, Connection& conn = g_catalogue,
+DeleteResult DeleteRecords(const QStringList& ids, Connection& conn,
                            const std::atomic<bool>* stop = nullptr,
                            const std::function<void(int)>& progress = {});
 
@@ -152,7 +149,7 @@ enum class StatusUpdate {
 };
 // UsableFormalPath of the record; its size text (SizeRule::Update) and time text are
 // stored when the time text differs from the stored one. Throws DbError on a failed write.
-StatusUpdate UpdateRecordStatus(const QString& id, bool byDisk = g_band_flag, Connection& conn = g_catalogue);
+StatusUpdate UpdateRecordStatus(const QString& id, bool byDisk, Connection& conn);
 
 // More records than this run under the progress dialog with its stop button.
 inline constexpr int kLongWorkRecords = 300;

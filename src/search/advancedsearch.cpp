@@ -1,6 +1,7 @@
 #include "search/advancedsearch.h"
 
 #include "base/dialogs.h"
+#include "session/session.h"
 #include "base/longop.h"
 #include "search/contentsearch.h"
 #include "store/catalogue.h"
@@ -76,43 +77,46 @@ AdvancedSearchFields FromDialogFields(const DialogFields& d) {
     return f;
 }
 
-std::optional<QString> PickNodeKeywords() {
-    const std::optional<QString> node = prompter().PickNode();
+std::optional<QString> PickNodeKeywords(Session& s) {
+    const std::optional<QString> node = s.prompter().PickNode();
     if (!node || node->isEmpty()) return std::nullopt;
-    return NodeAllTags(*node);
+    return NodeAllTags(*node, s.nodes.map);
 }
 
-bool RunAdvancedSearch(const AdvancedSearchFields& fields, RecordListing& list) {
+bool RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields) {
+    RecordListing& list = s.list;
     const ListingSource found = AdvancedSearchListing(fields);
     if (fields.content.isEmpty()) return list.Show(found);
 
     const QString problem = ContentQueryProblem(fields.content);
     if (!problem.isEmpty()) {
-        Notice(problem);
+        Notice(s.prompter(), problem);
         return false;
     }
     QStringList candidates;
     try {
-        for (qint64 id : OrderedRowIds(g_catalogue, found.Query())) candidates << QString::number(id);
+        for (qint64 id : OrderedRowIds(s.catalogue, found.Query(s.nodes.map, s.catalogue, s.prompter()))) candidates << QString::number(id);
     } catch (const DbError& e) {
         // Told as the listing tells it; the ranking then runs over no candidates.
-        prompter().Message(ListingFailureText(kCannotOpen, e), QStringLiteral("info"), MsgIcon::Exclamation);
+        s.prompter().Message(ListingFailureText(kCannotOpen, e), QStringLiteral("info"), MsgIcon::Exclamation);
     }
-    g_stop_requested = false;
+    LongOperation& op = s.ops.search;
+    op.Start();
     ContentRunResult result;
-    prompter().RunLongOperation([&result, &candidates, content = fields.content] {
-        result = RankCandidates(content, candidates, g_catalogue, &g_stop_requested,
-                                [](const QString& t) { PostStatus(t); });
+    s.prompter().RunLongOperation(op, [&result, &candidates, &s, &op, content = fields.content] {
+        result = RankCandidates(content, candidates, s.catalogue, op.StopToken(),
+                                [&op](const QString& t) { op.Post(t); },
+                                [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); });
     });
-    if (result.error) ReportDbError(*result.error);
+    if (result.error) ReportDbError(s.prompter(), *result.error);
     return list.Show(ContentResultListing());
 }
 
-void AdvancedSearchCommand() {
+void AdvancedSearchCommand(Session& s) {
     DialogFields fields = ToDialogFields(AdvancedSearchFields{});
-    if (!prompter().EditDialog(dlg::kAdvancedSearch, fields)) return;
-    g_record_list.Clear();
-    RunAdvancedSearch(FromDialogFields(fields));
+    if (!s.prompter().EditDialog(dlg::kAdvancedSearch, fields)) return;
+    s.list.Clear();
+    RunAdvancedSearch(s, FromDialogFields(fields));
 }
 
 }  // namespace korvel

@@ -48,15 +48,16 @@ AdvancedSearchFields FromDialogFields(const DialogFields& fields);
 
 // The keywords button: the node picker; the all tags of the confirmed node, or nothing
 // when the picker was cancelled or closed without a node.
-std::optional<QString> PickNodeKeywords();
+class Session;
+std::optional<QString> PickNodeKeywords(Session& s);
 
-// Runs the search on g_catalogue and shows its page 1 in list (the content ranking under
+// Runs the search on the session's catalogue and shows its page 1 in its listing (the content ranking under
 // the progress dialog). False when the search could not be run or listed (the user was
 // told).
-bool RunAdvancedSearch(const AdvancedSearchFields& fields, RecordListing& list = g_record_list);
+bool RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields);
 
 // The command "高级查找(ADVANCE)": searchdialog, then RunAdvancedSearch. Cancel leaves
 // the list as it was.
-void AdvancedSearchCommand();
+void AdvancedSearchCommand(Session& s);
 
 }  // namespace korvel

@@ -1,6 +1,7 @@
 #include "search/contentsearch.h"
 
 #include "base/dialogs.h"
+#include "session/session.h"
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "io/contentindex.h"
@@ -118,7 +119,7 @@ void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
 // Ranks each (id, index name) in order; stops between records when stop is set.
 ContentRunResult RankAll(const std::vector<std::pair<qint64, QString>>& records, const QString& query,
                          Connection& conn, const std::atomic<bool>* stop,
-                         const std::function<void(const QString&)>& progress) {
+                         const std::function<void(const QString&)>& progress, const ProgressReport& report) {
     ContentRunResult result;
     std::vector<Ranked> ranked;
     const bool empty = query.trimmed().isEmpty();
@@ -130,7 +131,8 @@ ContentRunResult RankAll(const std::vector<std::pair<qint64, QString>>& records,
         }
         if (progress) {
             progress(QString::number(id));
-            ReportProgress(++done, static_cast<qint64>(records.size()), QString::number(id));
+            ++done;
+            if (report) report(done, static_cast<qint64>(records.size()), QString::number(id));
         }
         const float rank = empty ? 0.0f : ContentIndex::Rank(indexName, query);
         if (rank > 0.0f) ranked.push_back({id, rank});
@@ -196,44 +198,46 @@ ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, cons
 }
 
 ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds, Connection& conn,
-                                const std::atomic<bool>* stop, const std::function<void(const QString&)>& progress) {
+                                const std::atomic<bool>* stop, const std::function<void(const QString&)>& progress,
+                                const ProgressReport& report) {
     std::vector<std::pair<qint64, QString>> records;
     for (const QString& raw : candidateIds) {
         const QString id = raw.trimmed();
         if (IsIdText(id)) records.push_back({id.toLongLong(), QString::number(id.toLongLong())});
     }
-    return RankAll(records, PrepareRankQuery(content), conn, stop, progress);
+    return RankAll(records, PrepareRankQuery(content), conn, stop, progress, report);
 }
 
 ListingSource ContentResultListing() {
     return ListingSource::TableRows(QStringLiteral("main5"), QString(), {{QStringLiteral("num"), true}});
 }
 
-void ContentSearchCommand() {
+void ContentSearchCommand(Session& s) {
     DialogFields fields{{dlg::kText, QString()}};
-    if (!prompter().EditDialog(dlg::kContentSearch, fields)) return;
+    if (!s.prompter().EditDialog(dlg::kContentSearch, fields)) return;
     const QString query = fields.value(dlg::kText).toString();
     if (query.isEmpty()) return;
-    const std::optional<ContentRunResult> result = RunContentSearch(query, g_catalogue);
+    const std::optional<ContentRunResult> result = RunContentSearch(s, query);
     if (!result) return;
     if (result->indexReadable && !result->stopped)
-        g_record_list.Show(ContentResultListing());
+        s.list.Show(ContentResultListing());
     else
-        g_record_list.FillPage(1);
+        s.list.FillPage(1);
 }
 
-std::optional<ContentRunResult> RunContentSearch(const QString& query, Connection& conn) {
+std::optional<ContentRunResult> RunContentSearch(Session& s, const QString& query) {
     const QString problem = ContentQueryProblem(query);
     if (!problem.isEmpty()) {
-        Notice(problem);
+        Notice(s.prompter(), problem);
         return std::nullopt;
     }
-    g_stop_requested = false;
+    LongOperation& op = s.ops.search;
+    op.Start();
     ContentRunResult result;
-    prompter().RunLongOperation([&result, &conn, query] {
-        result = RankIndexedRecords(query, conn, &g_stop_requested, [](const QString& t) { PostStatus(t); });
+    s.prompter().RunLongOperation(op, [&result, &s, &op, query] {
+        result = RankIndexedRecords(query, s.catalogue, op.StopToken(), [&op](const QString& t) { op.Post(t); });
     });
-    if (result.error) ReportDbError(*result.error);
+    if (result.error) ReportDbError(s.prompter(), *result.error);
     return result;
 }
 

@@ -53,26 +53,30 @@ struct ContentRunResult {
 // Ranks every indexed record with the query as typed: the store gives the matching records
 // at once (in ascending id order), without listing "./index/". progress, when given, is
 // told each matching id, and "finish" at the end; stop is looked at before each one.
-ContentRunResult RankIndexedRecords(const QString& query, Connection& conn = g_catalogue,
+ContentRunResult RankIndexedRecords(const QString& query, Connection& conn,
                                     const std::atomic<bool>* stop = nullptr,
                                     const std::function<void(const QString&)>& progress = {});
 
 // Ranks the candidates (record ids, in the advanced search's order) with the content text
-// prepared by PrepareRankQuery. Reports and stops as RankIndexedRecords.
+// prepared by PrepareRankQuery. Reports and stops as RankIndexedRecords; with progress,
+// report is told the candidates ranked of all.
 ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds,
-                                Connection& conn = g_catalogue, const std::atomic<bool>* stop = nullptr,
-                                const std::function<void(const QString&)>& progress = {});
+                                Connection& conn, const std::atomic<bool>* stop = nullptr,
+                                const std::function<void(const QString&)>& progress = {},
+                                const ProgressReport& report = {});
 
 // The listing of main5, best first.
 ListingSource ContentResultListing();
 
-// Ranks every indexed record for query under the progress dialog (main5 holds the hits).
-// nullopt, after saying why, when the query cannot be searched; a failed write of the
-// hits has been reported.
-std::optional<ContentRunResult> RunContentSearch(const QString& query, Connection& conn);
+class Session;
+
+// Ranks every indexed record of the session's catalogue for query under the progress
+// dialog (main5 holds the hits). nullopt, after saying why, when the query cannot be
+// searched; a failed write of the hits has been reported.
+std::optional<ContentRunResult> RunContentSearch(Session& s, const QString& query);
 
 // The content search command: the dialog indexdialog, the run under the progress dialog,
 // then the record list on the result (or, after a stop, page 1 of what it listed before).
-void ContentSearchCommand();
+void ContentSearchCommand(Session& s);
 
 }  // namespace korvel

@@ -20,7 +20,6 @@
 
 namespace korvel {
 
-Connection g_catalogue;
 
 DbError::DbError(int code, QString description)
     : code_(code), description_(std::move(description)), utf8_(description_.toStdString()) {}
@@ -132,14 +131,14 @@ void ExecPlain(sqlite3* db, const char* sql) {
 }
 
 // The busy handler: while another program holds the write lock, try again every
-// millisecond until kBusyTimeoutMs have passed. The engine's own timeout handler backs
+// millisecond until the connection's busy timeout has passed. The engine's own timeout handler backs
 // off to one try in 100 ms, which almost never meets the short gap a long import leaves
 // between two of its transactions, so the waiter would starve until it timed out.
-int WaitForLock(void*, int count) {
+int WaitForLock(void* timeoutMs, int count) {
     thread_local std::chrono::steady_clock::time_point start;
     const auto now = std::chrono::steady_clock::now();
     if (count == 0) start = now;
-    if (now - start >= std::chrono::milliseconds(kBusyTimeoutMs)) return 0;
+    if (now - start >= std::chrono::milliseconds(*static_cast<const int*>(timeoutMs))) return 0;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return 1;
 }
@@ -375,6 +374,21 @@ QString ConnectionStringFor(const QString& dataSource) {
 
 Connection::~Connection() { Close(); }
 
+bool Connection::RootRemembered(const QString& key) const {
+    std::lock_guard<std::mutex> lock(rememberedMutex_);
+    return remembered_.count(key) > 0;
+}
+
+void Connection::NoteRootRemembered(const QString& key) {
+    std::lock_guard<std::mutex> lock(rememberedMutex_);
+    remembered_.insert(key);
+}
+
+void Connection::ForgetRememberedRoots() {
+    std::lock_guard<std::mutex> lock(rememberedMutex_);
+    remembered_.clear();
+}
+
 void Connection::Open(const QString& connectionString) {
     Close();
     QString source = ConnectionField(connectionString, QStringLiteral("Data Source"));
@@ -416,7 +430,7 @@ void Connection::Open(const QString& connectionString) {
         throw e;
     }
     try {
-        sqlite3_busy_handler(db, WaitForLock, nullptr);
+        sqlite3_busy_handler(db, WaitForLock, &busyTimeoutMs_);
         KeyHandle(db, password);
         // The first read tells a wrong key or a foreign file ("file is not a database")
         // before anything is written to it.
@@ -455,6 +469,7 @@ void Connection::Open(const QString& connectionString) {
 }
 
 void Connection::Close() {
+    ForgetRememberedRoots();
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -642,8 +657,8 @@ QString SqlText(const QString& text) {
     return s.replace(u'\'', QStringLiteral("''"));
 }
 
-void ReportDbError(const DbError& e, const QString& caption) {
-    prompter().Message(e.description(), caption, MsgIcon::Exclamation);
+void ReportDbError(Prompter& prompter, const DbError& e, const QString& caption) {
+    prompter.Message(e.description(), caption, MsgIcon::Exclamation);
 }
 
 QDateTime CatalogueTime(const QString& text) { return ParseDateTime(text); }

@@ -10,6 +10,8 @@
 
 #include <exception>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 struct sqlite3;
@@ -22,7 +24,8 @@ inline const QString kConnectionString = QStringLiteral(
     "Provider=SQLCipher;Data Source=kv.kdb;Persist Security Info=False;"
     "Database Password=qelvmar");
 
-// How long a statement waits for another program's write lock before it fails.
+// How long a statement waits for another program's write lock before it fails, unless
+// the connection is given another time (Connection::SetBusyTimeout).
 inline constexpr int kBusyTimeoutMs = 10000;
 
 // Execution options: queries whose rows are read, and statements that change data.
@@ -143,8 +146,23 @@ public:
 
     sqlite3* handle() const { return db_; }
 
+    // How long a statement on this connection waits for another program's write lock
+    // before it fails (kBusyTimeoutMs unless set); takes effect at once, open or not.
+    void SetBusyTimeout(int ms) { busyTimeoutMs_ = ms; }
+    int BusyTimeout() const { return busyTimeoutMs_; }
+
+    // The (identity, root) pairs this connection has written to table volroot: a pair
+    // remembered once is not written again (see RememberVolumeRoot).
+    bool RootRemembered(const QString& key) const;
+    void NoteRootRemembered(const QString& key);
+    // Forgets them (after volroot rows were deleted or rolled back behind its back).
+    void ForgetRememberedRoots();
+
 private:
     sqlite3* db_ = nullptr;
+    int busyTimeoutMs_ = kBusyTimeoutMs;
+    mutable std::mutex rememberedMutex_;
+    std::set<QString> remembered_;
     QString dataSource_;
     QString connectionString_;
     bool readOnly_ = false;
@@ -181,11 +199,8 @@ void CreateCatalogue(const QString& path, const QString& connectionString = kCon
 // Functions now(), format() and IIF() are registered on every connection.
 QString TranslateStatement(const QString& sql);
 
-// The process-wide catalogue connection, opened once at start-up.
-extern Connection g_catalogue;
-
-// Runs a statement on conn (the open catalogue by default). Throws DbError.
-Recordset ExecuteSql(const QString& sql, int options, Connection& conn = g_catalogue);
+// Runs a statement on conn. Throws DbError.
+Recordset ExecuteSql(const QString& sql, int options, Connection& conn);
 
 // Text form of a field value: integers "%lld", floats "%f", text unchanged, booleans
 // -1/0, everything else (null, blob) "NULL". Texts are not cut to any length.
@@ -196,7 +211,7 @@ QString TextOrEmpty(const QVariant& value);
 
 // max(id)+1 of main, "1" for an empty table. Read it inside the write transaction of the
 // insert that uses it. Throws DbError.
-QString NextRecordId(Connection& conn = g_catalogue);
+QString NextRecordId(Connection& conn);
 
 // The date-time a catalogue text holds ("2024-01-05 7:04:09", "2024-01-05", with or
 // without leading zeros); an invalid QDateTime when the text is none.
@@ -208,6 +223,7 @@ QString SqlText(const QString& text);
 // Shows a database error through the prompt interface: its description, caption "info"
 // unless given, exclamation icon. The store itself never calls it: it throws, and the
 // command that ran it reports.
-void ReportDbError(const DbError& e, const QString& caption = QStringLiteral("info"));
+class Prompter;
+void ReportDbError(Prompter& prompter, const DbError& e, const QString& caption = QStringLiteral("info"));
 
 }  // namespace korvel

@@ -1,5 +1,5 @@
 #pragma once
-// The paging recordset g_pageset: the meaning of a static client-side cursor (page size,
+// The paging recordset: the meaning of a static client-side cursor (page size,
 // page count, absolute page, record count, sort) without the whole result in memory.
 //
 // A listing is opened on a RowQuery, a typed description of its rows: a table, a
@@ -172,8 +172,5 @@ private:
     std::vector<std::vector<QVariant>> block_;
     std::shared_ptr<CountJob> job_;
 };
-
-// The recordset of the record list, shared by the listing and a few commands.
-extern PageSet g_pageset;
 
 }  // namespace korvel

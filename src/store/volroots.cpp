@@ -10,29 +10,22 @@
 namespace korvel {
 
 namespace {
-// Remembered (catalogue, identity, root) triples.
-std::mutex g_rememberMutex;
-QSet<QString> g_remembered;
-
+// The pair as the connection remembers it (the connection's own set: another connection,
+// even to the same file, has written nothing yet).
 QString RememberKey(Connection& conn, const QString& identity, const QString& root) {
-    return QString::number(reinterpret_cast<quintptr>(conn.handle())) + u'\n' +
-           QFileInfo(conn.DataSource()).absoluteFilePath() + u'\n' + identity + u'\n' + root;
+    return QString::number(reinterpret_cast<quintptr>(conn.handle())) + u'\n' + identity + u'\n' + root;
 }
 }  // namespace
 
 void RememberVolumeRoot(const QString& identity, const QString& root, Connection& conn) {
     if (identity.isEmpty() || identity == QLatin1String("0") || root.isEmpty()) return;
     const QString key = RememberKey(conn, identity, root);
-    {
-        std::lock_guard<std::mutex> lock(g_rememberMutex);
-        if (g_remembered.contains(key)) return;
-    }
+    if (conn.RootRemembered(key)) return;
     Statement st(conn, QStringLiteral("insert or ignore into volroot(vol, root) values(?, ?)"));
     st.Bind(1, identity);
     st.Bind(2, root);
     st.Step();
-    std::lock_guard<std::mutex> lock(g_rememberMutex);
-    g_remembered.insert(key);
+    conn.NoteRootRemembered(key);
 }
 
 QString RememberDiskOfPath(const QString& path, Connection& conn) {
@@ -47,10 +40,6 @@ QString RememberDiskOfPath(const QString& path, Connection& conn) {
     return id;
 }
 
-void ForgetRememberedRoots() {
-    std::lock_guard<std::mutex> lock(g_rememberMutex);
-    g_remembered.clear();
-}
 
 QStringList RememberedRoots(const QString& identity, Connection& conn) {
     QStringList roots;

@@ -3,6 +3,7 @@
 
 #include "base/longop.h"
 #include "base/prompter.h"
+#include "session/session.h"
 #include "tree/nodes.h"
 
 #include <set>
@@ -12,27 +13,31 @@ namespace korvel {
 namespace {
 
 struct NodeCopier {
+    Connection& source;
+    const NodeMap& nodes;
     Connection& target;
     const SyncProgress& progress;
     Statement insert, readBack, clear;
     std::set<QString> seen;  // a parent loop in the source rows is copied once
     int copied = 0;
 
-    NodeCopier(Connection& t, const SyncProgress& p)
-        : target(t),
+    NodeCopier(Connection& s, const NodeMap& n, Connection& t, const SyncProgress& p)
+        : source(s),
+          nodes(n),
+          target(t),
           progress(p),
           insert(t, QStringLiteral("insert into main2(name, findkey, fid, cid) values(?, ?, ?, ?)")),
           readBack(t, QStringLiteral("select id from main2 where cid=? order by id desc limit 1")),
           clear(t, QStringLiteral("update main2 set cid=0 where id=?")) {}
 
     void CopyChildren(const QString& sourceId, qint64 targetParent) {
-        for (const QString& child : NodeChildIds(sourceId)) Copy(child, targetParent);
+        for (const QString& child : ChildNodeIds(sourceId, source)) Copy(child, targetParent);
     }
 
     void Copy(const QString& sourceId, qint64 targetParent) {
         if (!IsIdText(sourceId) || !seen.insert(sourceId).second) return;
-        auto it = g_node_map.find(sourceId);
-        if (it == g_node_map.end()) return;  // a row the map has not loaded
+        auto it = nodes.find(sourceId);
+        if (it == nodes.end()) return;  // a row the map has not loaded
         const NodeEntry node = it->second;
         progress(node.name);
         const qint64 marker = sourceId.toLongLong();
@@ -60,12 +65,12 @@ struct NodeCopier {
 
 }  // namespace
 
-int CopyNodeTree(const QString& sourceId, const QString& targetParent, Connection& target,
-                 const SyncProgress& progress) {
+int CopyNodeTree(Connection& source, const NodeMap& nodes, const QString& sourceId, const QString& targetParent,
+                 Connection& target, const SyncProgress& progress) {
     if (!IsIdText(sourceId) || !IsIdText(targetParent))
         throw DbError(1, QStringLiteral("not a node id: %1").arg(IsIdText(sourceId) ? targetParent : sourceId));
     WriteTransaction tx(target);
-    NodeCopier copier(target, progress);
+    NodeCopier copier(source, nodes, target, progress);
     if (sourceId.toLongLong() == 0)
         copier.CopyChildren(sourceId, targetParent.toLongLong());
     else
@@ -74,21 +79,21 @@ int CopyNodeTree(const QString& sourceId, const QString& targetParent, Connectio
     return copier.copied;
 }
 
-bool RunNodeSync(const QString& targetPath, const QString& sourceNode, const SyncProgress& progress,
-                 QString* whyNot) {
+bool RunNodeSync(Connection& source, const NodeMap& nodes, Prompter& prompter, const QString& targetPath,
+                 const QString& sourceNode, const SyncProgress& progress, QString* whyNot) {
     Connection target;
-    const QString why = OpenSyncTarget(targetPath, target);
+    const QString why = OpenSyncTarget(targetPath, target, source);
     if (!why.isEmpty()) {
-        prompter().Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
+        prompter.Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
         if (whyNot) *whyNot = why;
         return false;
     }
     bool ok = true;
     try {
-        CopyNodeTree(sourceNode, QStringLiteral("0"), target, progress);
+        CopyNodeTree(source, nodes, sourceNode, QStringLiteral("0"), target, progress);
     } catch (const DbError& e) {
         ok = false;
-        prompter().Message(e.description(), kSyncWarningCaption, MsgIcon::Exclamation);
+        prompter.Message(e.description(), kSyncWarningCaption, MsgIcon::Exclamation);
         if (whyNot) *whyNot = e.description();
     }
     target.Close();
@@ -96,21 +101,25 @@ bool RunNodeSync(const QString& targetPath, const QString& sourceNode, const Syn
     return ok;
 }
 
-void SyncNodesCommand() {
-    const std::optional<QString> node = prompter().PickNode();
+void SyncNodesCommand(Session& s) {
+    Prompter& prompter = s.prompter();
+    const std::optional<QString> node = prompter.PickNode();
     if (!node) return;
     if (node->isEmpty()) {
-        Notice(QStringLiteral("请先选择一个节点。"));
+        Notice(prompter, QStringLiteral("请先选择一个节点。"));
         return;
     }
     const QString source = *node;
-    const std::optional<QString> target = AskSyncTarget();
+    const std::optional<QString> target = AskSyncTarget(prompter);
     if (!target) return;
     const QString path = *target;
-    prompter().RunLongOperation([path, source] {
+    LongOperation& op = s.ops.sync;
+    op.Start();
+    prompter.RunLongOperation(op, [&s, &prompter, &op, path, source] {
         QString whyNot;
-        RunNodeSync(path, source, [](const QString& t) { PostStatus(t); }, &whyNot);
-        if (!whyNot.isEmpty()) PostStatus(SyncNotRunText(whyNot));
+        RunNodeSync(s.catalogue, s.nodes.map, prompter, path, source, [&op](const QString& t) { op.Post(t); },
+                    &whyNot);
+        if (!whyNot.isEmpty()) op.Post(SyncNotRunText(whyNot));
     });
 }
 

@@ -1,5 +1,7 @@
 #include "sync/sync.h"
 
+#include "session/session.h"
+
 #include "base/fileguard.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
@@ -250,6 +252,8 @@ QString OpenSyncTarget(const QString& path, Connection& target, const Connection
     if (path.isEmpty()) return QStringLiteral("没有选择目标目录(no target catalogue was chosen)");
     if ((source.IsOpen() && SameFile(path, source.DataSource())) || IsProtectedFile(path))
         return QStringLiteral("目标是当前打开的目录本身(the target is the open catalogue itself): ") + path;
+    // The target waits for another program's lock as long as the source would.
+    target.SetBusyTimeout(source.BusyTimeout());
     try {
         target.Open(ConnectionStringFor(path));
         if (target.IsReadOnly()) target.Begin();  // throws why it cannot be written
@@ -391,18 +395,19 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
         commit();
     } catch (const DbError&) {
         batch.reset();  // rolls the open batch back
-        ForgetRememberedRoots();  // the rolled-back volroot rows are not in the target
+        target.ForgetRememberedRoots();  // the rolled-back volroot rows are not in the target
         throw;
     }
     return counts;
 }
 
-bool RunRecordSync(const QString& targetPath, const std::optional<QStringList>& ids,
-                   const SyncProgress& progress, const std::atomic<bool>* stop, QString* whyNot) {
+bool RunRecordSync(Connection& source, Prompter& prompter, const QString& targetPath,
+                   const std::optional<QStringList>& ids, const SyncProgress& progress,
+                   const std::atomic<bool>* stop, QString* whyNot) {
     Connection target;
-    const QString why = OpenSyncTarget(targetPath, target);
+    const QString why = OpenSyncTarget(targetPath, target, source);
     if (!why.isEmpty()) {
-        prompter().Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
+        prompter.Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
         if (whyNot) *whyNot = why;
         return false;
     }
@@ -411,10 +416,10 @@ bool RunRecordSync(const QString& targetPath, const std::optional<QStringList>& 
     try {
         RecordSyncOptions options;
         options.stop = stop;
-        counts = SyncRecords(g_catalogue, target, QFileInfo(targetPath).absolutePath(), ids, progress, options);
+        counts = SyncRecords(source, target, QFileInfo(targetPath).absolutePath(), ids, progress, options);
     } catch (const DbError& e) {
         ok = false;
-        prompter().Message(ExplainOpenError(e), kSyncWarningCaption, MsgIcon::Exclamation);
+        prompter.Message(ExplainOpenError(e), kSyncWarningCaption, MsgIcon::Exclamation);
         if (whyNot) *whyNot = ExplainOpenError(e);
     }
     target.Close();
@@ -424,28 +429,32 @@ bool RunRecordSync(const QString& targetPath, const std::optional<QStringList>& 
     return ok && counts.failed == 0;
 }
 
-std::optional<QString> AskSyncTarget() {
-    const std::optional<QStringList> files = prompter().PickCatalogueFiles();
+std::optional<QString> AskSyncTarget(Prompter& prompter) {
+    const std::optional<QStringList> files = prompter.PickCatalogueFiles();
     if (!files || files->isEmpty() || files->first().isEmpty()) return std::nullopt;
     const QString path = files->first();
-    if (!prompter().ConfirmQuestion(kSyncQuestion + path, QStringLiteral("info"))) return std::nullopt;
+    if (!prompter.ConfirmQuestion(kSyncQuestion + path, QStringLiteral("info"))) return std::nullopt;
     return path;
 }
 
-void SyncRecordsCommand(const std::optional<QStringList>& ids) {
+void SyncRecordsCommand(Session& s, const std::optional<QStringList>& ids) {
+    Prompter& prompter = s.prompter();
     if (ids && ids->isEmpty()) {
-        Notice(QStringLiteral("请先选择一条记录。"));
+        Notice(prompter, QStringLiteral("请先选择一条记录。"));
         return;
     }
-    const std::optional<QString> target = AskSyncTarget();
+    const std::optional<QString> target = AskSyncTarget(prompter);
     if (!target) return;
     const QString path = *target;
     const std::optional<QStringList> chosen = ids;
-    prompter().RunLongOperation([path, chosen] {
+    LongOperation& op = s.ops.sync;
+    op.Start();
+    prompter.RunLongOperation(op, [&s, &prompter, &op, path, chosen] {
         QString whyNot;
-        RunRecordSync(path, chosen, [](const QString& t) { PostStatus(t); }, &g_stop_requested, &whyNot);
+        RunRecordSync(s.catalogue, prompter, path, chosen, [&op](const QString& t) { op.Post(t); }, op.StopToken(),
+                      &whyNot);
         // The progress dialog ends on the reason, not on its first "running".
-        if (!whyNot.isEmpty()) PostStatus(SyncNotRunText(whyNot));
+        if (!whyNot.isEmpty()) op.Post(SyncNotRunText(whyNot));
     });
 }
 

@@ -10,6 +10,7 @@
 // subtree in one. Every text goes into a statement as a bound parameter.
 
 #include "store/catalogue.h"
+#include "tree/nodes.h"
 
 #include <QString>
 #include <QStringList>
@@ -34,8 +35,8 @@ using SyncProgress = std::function<void(const QString&)>;
 // engine sees the file: an empty path and the open catalogue itself (source's file, by
 // device and inode, or any catalogue file this process holds open). The engine refuses
 // a missing file, a file that is not a catalogue or has another key, a read-only file
-// and a file another program keeps locked past the busy timeout.
-QString OpenSyncTarget(const QString& path, Connection& target, const Connection& source = g_catalogue);
+// and a file another program keeps locked past the busy timeout (the source's).
+QString OpenSyncTarget(const QString& path, Connection& target, const Connection& source);
 
 // Counters of a record run.
 struct SyncCounts {
@@ -82,38 +83,40 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
                        const std::optional<QStringList>& ids, const SyncProgress& progress,
                        const RecordSyncOptions& options = {});
 
-// The worker of a record run: opens targetPath, runs SyncRecords from g_catalogue, closes
+// The worker of a record run: opens targetPath, runs SyncRecords from source, closes
 // the target and sends SyncFinishText. A target that cannot be opened or written is
 // shown with caption "警告" (exclamation icon), and its reason goes to *whyNot when
 // given. Returns false when it could not run (nothing or only part written).
-bool RunRecordSync(const QString& targetPath, const std::optional<QStringList>& ids,
-                   const SyncProgress& progress, const std::atomic<bool>* stop = nullptr,
-                   QString* whyNot = nullptr);
+bool RunRecordSync(Connection& source, Prompter& prompter, const QString& targetPath,
+                   const std::optional<QStringList>& ids, const SyncProgress& progress,
+                   const std::atomic<bool>* stop = nullptr, QString* whyNot = nullptr);
 
-// Copies node sourceId (its name and own tags from g_node_map) and its subtree, depth
-// first in the order of NodeChildIds, under targetParent of target, all in one write
+// Copies node sourceId of source (its name and own tags from nodes, its children read in
+// source) and its subtree, depth first in the order of ChildNodeIds, under targetParent
+// of target, all in one write
 // transaction. The root "0" itself is not copied: its children are. Each inserted node
 // carries its source id in `cid` until its new id has been read back, then 0. Sends the
 // name of every copied node to progress. Returns the number of nodes copied. Throws
 // DbError; nothing is written then.
-int CopyNodeTree(const QString& sourceId, const QString& targetParent, Connection& target,
-                 const SyncProgress& progress);
+int CopyNodeTree(Connection& source, const NodeMap& nodes, const QString& sourceId, const QString& targetParent,
+                 Connection& target, const SyncProgress& progress);
 
 // The worker of a node run: opens targetPath, CopyNodeTree under the target's root,
 // closes it and sends "finish". Failures are shown with caption "警告" and their reason
 // goes to *whyNot when given.
-bool RunNodeSync(const QString& targetPath, const QString& sourceNode, const SyncProgress& progress,
-                 QString* whyNot = nullptr);
+bool RunNodeSync(Connection& source, const NodeMap& nodes, Prompter& prompter, const QString& targetPath,
+                 const QString& sourceNode, const SyncProgress& progress, QString* whyNot = nullptr);
 
 // The target of a run: the file dialog listing catalogue files (the first chosen file),
 // then the question "文件记录同步到:" + path (question icon). nullopt when either was
 // cancelled. The commands' progress dialog ends on SyncNotRunText when a run is refused.
-std::optional<QString> AskSyncTarget();
+std::optional<QString> AskSyncTarget(Prompter& prompter);
 
 // 32855 with the ids of the selected rows (none: "请先选择一条记录。"), 32854 with nullopt
 // (all records): the target, then the worker under the progress dialog.
-void SyncRecordsCommand(const std::optional<QStringList>& ids);
+class Session;
+void SyncRecordsCommand(Session& s, const std::optional<QStringList>& ids);
 // 32857: the node picker, the target, then the worker under the progress dialog.
-void SyncNodesCommand();
+void SyncNodesCommand(Session& s);
 
 }  // namespace korvel

@@ -119,7 +119,7 @@ namespace {
 // Reads the record's tags, asks change for the new ones and stores them, all in one write
 // transaction. 1 when stored, 0 when unchanged, -1 on a reported database error.
 template <class Change>
-int ChangeRecord(const QString& record, Connection& conn, Change change) {
+int ChangeRecord(const QString& record, Connection& conn, Change change, Prompter& prompter) {
     try {
         WriteTransaction tx(conn);
         std::optional<TagList> tags = FindRecordTags(record, conn);
@@ -130,7 +130,7 @@ int ChangeRecord(const QString& record, Connection& conn, Change change) {
         tx.Commit();
         return 1;
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return -1;
     }
 }
@@ -138,26 +138,26 @@ int ChangeRecord(const QString& record, Connection& conn, Change change) {
 }  // namespace
 
 bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree,
-                    Connection& conn) {
-    return ChangeRecord(record, conn, [&](const TagList& t) { return TagsWithoutNode(t, node, tree); }) >= 0;
+                    Connection& conn, Prompter& prompter) {
+    return ChangeRecord(record, conn, [&](const TagList& t) { return TagsWithoutNode(t, node, tree); }, prompter) >= 0;
 }
 
 int RemoveRecordFromGroup(const QString& record, const QString& node, const NodeTree& tree,
-                          Connection& conn) {
+                          Connection& conn, Prompter& prompter) {
     return ChangeRecord(record, conn,
-                        [&](const TagList& t) { return TagsLeavingGroup(t, node, tree); }) == 1
+                        [&](const TagList& t) { return TagsLeavingGroup(t, node, tree); }, prompter) == 1
                ? 1
                : 0;
 }
 
 bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree,
-                   Connection& conn) {
-    return CanJoinGroup(ReadRecordTags(record, conn), node, tree);
+                   Connection& conn, Prompter& prompter) {
+    return CanJoinGroup(ReadRecordTags(record, conn, prompter), node, tree);
 }
 
 bool AddRecordToGroup(const QString& record, const QString& node, const NodeTree& tree,
-                      Connection& conn) {
-    return ChangeRecord(record, conn, [&](const TagList& t) { return TagsJoiningGroup(t, node, tree); }) >= 0;
+                      Connection& conn, Prompter& prompter) {
+    return ChangeRecord(record, conn, [&](const TagList& t) { return TagsJoiningGroup(t, node, tree); }, prompter) >= 0;
 }
 
 }  // namespace korvel

@@ -28,15 +28,15 @@ std::optional<TagList> TagsJoiningGroup(const TagList& recordTags, const QString
 
 // Stores the record's tags less the node tags, sorted. Reports database errors; false then.
 bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree,
-                    Connection& conn = g_catalogue);
+                    Connection& conn, Prompter& prompter);
 // 1 when the record left the node's group (tags removed), else 0.
 int RemoveRecordFromGroup(const QString& record, const QString& node, const NodeTree& tree,
-                          Connection& conn = g_catalogue);
+                          Connection& conn, Prompter& prompter);
 // Whether giving the record the node tags keeps every other group of it.
 bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree,
-                   Connection& conn = g_catalogue);
+                   Connection& conn, Prompter& prompter);
 // Gives the record the node tags (a union); stores only when they change.
 bool AddRecordToGroup(const QString& record, const QString& node, const NodeTree& tree,
-                      Connection& conn = g_catalogue);
+                      Connection& conn, Prompter& prompter);
 
 }  // namespace korvel

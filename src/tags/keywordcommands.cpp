@@ -66,7 +66,7 @@ private:
 // reported and every outcome turns to not applied.
 template <class Change>
 void StoreDecided(std::vector<RecordOutcome>& outcomes, const WorkingTags* working, const QString& stamp,
-                  Connection& conn, Change change) {
+                  Connection& conn, Prompter& prompter, Change change) {
     try {
         WriteTransaction tx(conn);
         Statement update(conn, QStringLiteral("update main set findkey=? where id=?"));
@@ -92,7 +92,7 @@ void StoreDecided(std::vector<RecordOutcome>& outcomes, const WorkingTags* worki
         }
         tx.Commit();
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         for (RecordOutcome& o : outcomes) o.applied = false;
     }
 }
@@ -107,19 +107,24 @@ bool AnyApplied(const std::vector<RecordOutcome>& outcomes) {
 // thread (a few thousand records take a noticeable time to read and write).
 constexpr int kLongTagChange = 500;
 
-// Runs work as a long operation when it covers many records; summary (called after work)
-// is the text the progress dialog ends with.
-void RunTagChange(const QStringList& ids, const std::function<void()>& work,
+// Runs work as op when it covers many records; summary (called after work) is the text the
+// progress dialog ends with.
+void RunTagChange(const QStringList& ids, Prompter& prompter, LongOperation& op, const std::function<void()>& work,
                   const std::function<QString()>& summary) {
     if (ids.size() <= kLongTagChange) {
         work();
         return;
     }
-    g_stop_requested = false;
-    prompter().RunLongOperation([&] {
+    op.Start();
+    prompter.RunLongOperation(op, [&] {
         work();
-        PostStatus(summary());
+        op.Post(summary());
     });
+}
+
+// The progress report of op.
+ProgressReport ReportTo(LongOperation& op) {
+    return [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); };
 }
 
 QString AppliedSummary(const std::vector<RecordOutcome>& outcomes) {
@@ -128,14 +133,15 @@ QString AppliedSummary(const std::vector<RecordOutcome>& outcomes) {
     return QStringLiteral("finish %1 / %2").arg(applied).arg(outcomes.size());
 }
 
-bool KeywordBatch(const QStringList& ids, TagChange mode, const NodeTree& tree, Connection& conn) {
+bool KeywordBatch(const QStringList& ids, TagChange mode, const NodeTree& tree, Connection& conn,
+                  Prompter& prompter, LongOperation& op) {
     if (ids.isEmpty()) return false;
     DialogFields f{{dlg::kText, QString()}};
-    if (!prompter().EditDialog(dlg::kBatchKeys, f)) return false;
+    if (!prompter.EditDialog(dlg::kBatchKeys, f)) return false;
     const TagList given = SplitTags(f.value(dlg::kText).toString());
     std::vector<RecordOutcome> outcomes;
     RunTagChange(
-        ids, [&] { outcomes = ChangeRecordTags(ids, given, mode, tree, conn); },
+        ids, prompter, op, [&] { outcomes = ChangeRecordTags(ids, given, mode, tree, conn, prompter, ReportTo(op)); },
         [&] { return AppliedSummary(outcomes); });
     return AnyApplied(outcomes);
 }
@@ -153,7 +159,8 @@ QString GroupRefusalPrompt(const QString& id) {
 QString FinishGroupText(int count) { return QStringLiteral("finish group %1").arg(count); }
 
 std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagList& given, TagChange mode,
-                                            const NodeTree& tree, Connection& conn) {
+                                            const NodeTree& tree, Connection& conn, Prompter& prompter,
+                                            const ProgressReport& report) {
     std::vector<RecordOutcome> outcomes;
     auto changed = [&](const TagList& tags) -> std::optional<TagList> {
         if (mode == TagChange::Remove) return RemovedTags(tags, given);
@@ -168,14 +175,15 @@ std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagLis
         int answer = kNone;
         qint64 done = 0;
         for (const QString& id : ids) {
-            ReportProgress(++done, ids.size(), id);
+            ++done;
+            if (report) report(done, ids.size(), id);
             RecordOutcome o{id, false};
             std::optional<TagList> tags = working->Get(id);
             if (tags) {
                 bool apply = true;
                 if (tree.GroupsChange(*tags, given, mode)) {
                     if (answer != kYesToAll && answer != kNoToAll)
-                        answer = prompter().FourAnswer(GroupChangePrompt(id), answer);
+                        answer = prompter.FourAnswer(GroupChangePrompt(id), answer);
                     apply = answer != kNo && answer != kNoToAll;
                 }
                 if (apply) {
@@ -186,16 +194,17 @@ std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagLis
             outcomes.push_back(o);
         }
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         for (RecordOutcome& o : outcomes) o.applied = false;
         return outcomes;
     }
-    StoreDecided(outcomes, &*working, stamp, conn, changed);
+    StoreDecided(outcomes, &*working, stamp, conn, prompter, changed);
     return outcomes;
 }
 
 std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QString& node,
-                                             const NodeTree& tree, Connection& conn) {
+                                             const NodeTree& tree, Connection& conn, Prompter& prompter,
+                                             const ProgressReport& report) {
     std::vector<RecordOutcome> outcomes;
     std::optional<WorkingTags> working;
     QString stamp;
@@ -205,7 +214,8 @@ std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QStri
         int answer = kNone;
         qint64 done = 0;
         for (const QString& id : ids) {
-            ReportProgress(++done, ids.size(), id);
+            ++done;
+            if (report) report(done, ids.size(), id);
             RecordOutcome o{id, false};
             std::optional<TagList> tags = working->Get(id);
             if (tags && CanJoinGroup(*tags, node, tree)) {
@@ -214,26 +224,26 @@ std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QStri
                     working->Set(id, *next);
             } else if (answer != kYes && answer != kYesToAll) {
                 // The notice asks whether to stop showing it; the record stays as it is.
-                answer = prompter().FourAnswer(GroupRefusalPrompt(id), answer);
+                answer = prompter.FourAnswer(GroupRefusalPrompt(id), answer);
             }
             outcomes.push_back(o);
         }
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         for (RecordOutcome& o : outcomes) o.applied = false;
         return outcomes;
     }
-    StoreDecided(outcomes, &*working, stamp, conn,
+    StoreDecided(outcomes, &*working, stamp, conn, prompter,
                  [&](const TagList& t) { return TagsJoiningGroup(t, node, tree); });
     return outcomes;
 }
 
 int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const NodeTree& tree,
-                           Connection& conn) {
+                           Connection& conn, Prompter& prompter) {
     std::vector<RecordOutcome> outcomes;
     for (const QString& id : ids) outcomes.push_back({id, true});
     int count = 0;
-    StoreDecided(outcomes, nullptr, QString(), conn, [&](const TagList& t) {
+    StoreDecided(outcomes, nullptr, QString(), conn, prompter, [&](const TagList& t) {
         std::optional<TagList> next = TagsLeavingGroup(t, node, tree);
         if (next) ++count;
         return next;
@@ -242,42 +252,44 @@ int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const No
 }
 
 int UngroupRecord(const QString& record, const QString& group, const QStringList& otherGroups,
-                  const NodeTree& tree, Connection& conn) {
+                  const NodeTree& tree, Connection& conn, Prompter& prompter) {
     const QString target = FindRemovableNode(group, otherGroups, tree);
     if (target.isEmpty()) return 0;
-    return RemoveNodeTags(record, target, tree, conn) ? 1 : 0;
+    return RemoveNodeTags(record, target, tree, conn, prompter) ? 1 : 0;
 }
 
-bool ShowKeywordsCommand(const QStringList& ids, Connection& conn) {
+bool ShowKeywordsCommand(const QStringList& ids, Connection& conn, Prompter& prompter) {
     if (ids.isEmpty()) return false;
     const QString id = ids.first();
-    DialogFields f{{dlg::kTagList, ReadRecordTags(id, conn)}, {dlg::kRecordId, id}};
-    if (!prompter().EditDialog(dlg::kRecordKeys, f)) return false;
+    DialogFields f{{dlg::kTagList, ReadRecordTags(id, conn, prompter)}, {dlg::kRecordId, id}};
+    if (!prompter.EditDialog(dlg::kRecordKeys, f)) return false;
     // The list as the dialog left it, in list order; stored also when nothing changed.
     TagList tags;
     for (const QString& t : f.value(dlg::kTagList).toStringList()) tags << SplitTags(t);
-    return WriteRecordTags(id, tags, conn);
+    return WriteRecordTags(id, tags, conn, prompter);
 }
 
-bool AddKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
-    return KeywordBatch(ids, TagChange::Add, tree, conn);
+bool AddKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter,
+                        LongOperation& op) {
+    return KeywordBatch(ids, TagChange::Add, tree, conn, prompter, op);
 }
 
-bool DeleteKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
-    return KeywordBatch(ids, TagChange::Remove, tree, conn);
+bool DeleteKeywordsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter,
+                           LongOperation& op) {
+    return KeywordBatch(ids, TagChange::Remove, tree, conn, prompter, op);
 }
 
-bool ShowGroupsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
+bool ShowGroupsCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter) {
     if (ids.isEmpty()) return false;
     const QString id = ids.first();
-    const QStringList groups = GroupsOfTags(ReadRecordTags(id, conn), tree);
+    const QStringList groups = GroupsOfTags(ReadRecordTags(id, conn, prompter), tree);
     QStringList paths, chains;
     for (const QString& g : groups) {
         paths << GroupPathName(g, tree);
         chains << GroupIdChain(g, tree).join(u' ');
     }
     DialogFields f{{dlg::kPaths, paths}, {dlg::kChains, chains}, {dlg::kRecordId, id}};
-    if (!prompter().EditDialog(dlg::kShowGroups, f)) return false;
+    if (!prompter.EditDialog(dlg::kShowGroups, f)) return false;
     bool ok = false;
     const int index = f.value(dlg::kIndex).toInt(&ok);
     if (!ok || index < 0 || index >= groups.size()) return false;
@@ -285,31 +297,33 @@ bool ShowGroupsCommand(const QStringList& ids, const NodeTree& tree, Connection&
     // the other chains.
     QStringList others = groups;
     others.removeAt(index);
-    const int count = UngroupRecord(id, groups[index], others, tree, conn);
-    prompter().Message(FinishGroupText(count), QStringLiteral("info"), MsgIcon::Exclamation);
+    const int count = UngroupRecord(id, groups[index], others, tree, conn, prompter);
+    prompter.Message(FinishGroupText(count), QStringLiteral("info"), MsgIcon::Exclamation);
     return count > 0;
 }
 
-bool AddToGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
+bool AddToGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter,
+                       LongOperation& op) {
     if (ids.isEmpty()) return false;
-    const std::optional<QString> node = prompter().PickNode();
+    const std::optional<QString> node = prompter.PickNode();
     if (!node) return false;
     std::vector<RecordOutcome> outcomes;
     RunTagChange(
-        ids, [&] { outcomes = AddRecordsToGroup(ids, *node, tree, conn); },
+        ids, prompter, op, [&] { outcomes = AddRecordsToGroup(ids, *node, tree, conn, prompter, ReportTo(op)); },
         [&] { return AppliedSummary(outcomes); });
     return AnyApplied(outcomes);
 }
 
-bool RemoveFromGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn) {
+bool RemoveFromGroupCommand(const QStringList& ids, const NodeTree& tree, Connection& conn, Prompter& prompter,
+                            LongOperation& op) {
     if (ids.isEmpty()) return false;
-    const std::optional<QString> node = prompter().PickNode();
+    const std::optional<QString> node = prompter.PickNode();
     if (!node || node->isEmpty()) return false;
     int count = 0;
     RunTagChange(
-        ids, [&] { count = RemoveRecordsFromGroup(ids, *node, tree, conn); },
+        ids, prompter, op, [&] { count = RemoveRecordsFromGroup(ids, *node, tree, conn, prompter); },
         [&] { return FinishGroupText(count); });
-    prompter().Message(FinishGroupText(count), QStringLiteral("info"), MsgIcon::Exclamation);
+    prompter.Message(FinishGroupText(count), QStringLiteral("info"), MsgIcon::Exclamation);
     return count > 0;
 }
 

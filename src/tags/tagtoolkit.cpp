@@ -74,11 +74,11 @@ std::optional<TagList> FindRecordTags(const QString& id, Connection& conn) {
     return SplitTags(TextOrEmpty(st.Column(0)));
 }
 
-TagList ReadRecordTags(const QString& id, Connection& conn) {
+TagList ReadRecordTags(const QString& id, Connection& conn, Prompter& prompter) {
     try {
         return FindRecordTags(id, conn).value_or(TagList());
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return TagList();
     }
 }
@@ -91,14 +91,14 @@ void StoreRecordTags(const QString& id, const TagList& tags, Connection& conn) {
     st.Step();
 }
 
-bool WriteRecordTags(const QString& id, const TagList& tags, Connection& conn) {
+bool WriteRecordTags(const QString& id, const TagList& tags, Connection& conn, Prompter& prompter) {
     try {
         WriteTransaction tx(conn);
         StoreRecordTags(id, tags, conn);
         tx.Commit();
         return true;
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return false;
     }
 }
@@ -113,7 +113,7 @@ NodeTree::NodeTree(const NodeMap& nodes) : nodes_(nodes) {
     need_.resize(ids_.size());
     for (const auto& [id, e] : nodes_) {
         const int n = index_.value(id);
-        // A row naming itself as parent is not its own child (as NodeChildIds).
+        // A row naming itself as parent is not its own child (as ChildNodeIds).
         if (id != QLatin1String("0") && !e.parent.isEmpty() && e.parent != id) {
             auto p = index_.constFind(e.parent);
             if (p != index_.constEnd()) kids_[p.value()].push_back(n);
@@ -256,8 +256,8 @@ bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mod
 }
 
 bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree,
-                      Connection& conn) {
-    return GroupsChange(ReadRecordTags(id, conn), given, mode, tree);
+                      Connection& conn, Prompter& prompter) {
+    return GroupsChange(ReadRecordTags(id, conn, prompter), given, mode, tree);
 }
 
 TagList AddedTags(const TagList& recordTags, const TagList& given) {
@@ -268,7 +268,7 @@ TagList RemovedTags(const TagList& recordTags, const TagList& given) {
     return TagDifference(recordTags, given);
 }
 
-bool AddRecordTags(const QString& id, const TagList& given, Connection& conn) {
+bool AddRecordTags(const QString& id, const TagList& given, Connection& conn, Prompter& prompter) {
     if (given.isEmpty()) return true;  // the result equals the old list: nothing stored
     try {
         WriteTransaction tx(conn);
@@ -278,12 +278,12 @@ bool AddRecordTags(const QString& id, const TagList& given, Connection& conn) {
         tx.Commit();
         return true;
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return false;
     }
 }
 
-bool RemoveRecordTags(const QString& id, const TagList& given, Connection& conn) {
+bool RemoveRecordTags(const QString& id, const TagList& given, Connection& conn, Prompter& prompter) {
     try {
         WriteTransaction tx(conn);
         std::optional<TagList> tags = FindRecordTags(id, conn);
@@ -292,7 +292,7 @@ bool RemoveRecordTags(const QString& id, const TagList& given, Connection& conn)
         tx.Commit();
         return true;
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return false;
     }
 }

@@ -41,24 +41,24 @@ TagList TagUnion(const TagList& a, const TagList& b);
 
 // The tags of a record in stored order; nullopt when there is no record with this id.
 // Throws DbError.
-std::optional<TagList> FindRecordTags(const QString& id, Connection& conn = g_catalogue);
+std::optional<TagList> FindRecordTags(const QString& id, Connection& conn);
 // The tags of a record in stored order; empty when there is none. A database error is
 // reported and gives an empty list.
-TagList ReadRecordTags(const QString& id, Connection& conn = g_catalogue);
+TagList ReadRecordTags(const QString& id, Connection& conn, Prompter& prompter);
 // Stores the list as StoredTagText. A database error is reported; false then.
-bool WriteRecordTags(const QString& id, const TagList& tags, Connection& conn = g_catalogue);
+bool WriteRecordTags(const QString& id, const TagList& tags, Connection& conn, Prompter& prompter);
 // The same, throwing DbError (for callers inside their own transaction).
 void StoreRecordTags(const QString& id, const TagList& tags, Connection& conn);
 
 enum class TagChange { Add, Remove };
 
 // The node tree in memory, for the group walks: nodes by number, each with its children
-// in the order of NodeChildIds (ascending id) and the counts of its all tags, every node
+// in the order of ChildNodeIds (ascending id) and the counts of its all tags, every node
 // tag numbered, so that matching a record against a node compares small integers.
 class NodeTree {
 public:
-    // From a node map (g_node_map by default); the root "0" is always present.
-    explicit NodeTree(const NodeMap& nodes = g_node_map);
+    // From a node map (a session's); the root "0" is always present.
+    explicit NodeTree(const NodeMap& nodes);
 
     const NodeMap& nodes() const { return nodes_; }
     bool Has(const QString& id) const { return index_.contains(id); }
@@ -106,7 +106,7 @@ bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mod
                   const NodeTree& tree);
 // GroupsChange on the stored tags of a record.
 bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree,
-                      Connection& conn = g_catalogue);
+                      Connection& conn, Prompter& prompter);
 
 // The tags stored by an add: the given tags sorted, then the record's tags sorted
 // (nothing merged). By a remove: TagDifference of the record's and the given tags.
@@ -114,7 +114,7 @@ TagList AddedTags(const TagList& recordTags, const TagList& given);
 TagList RemovedTags(const TagList& recordTags, const TagList& given);
 // Read, change and store in one write transaction. An add with no tags stores nothing;
 // a remove always stores. Database errors are reported; false then.
-bool AddRecordTags(const QString& id, const TagList& given, Connection& conn = g_catalogue);
-bool RemoveRecordTags(const QString& id, const TagList& given, Connection& conn = g_catalogue);
+bool AddRecordTags(const QString& id, const TagList& given, Connection& conn, Prompter& prompter);
+bool RemoveRecordTags(const QString& id, const TagList& given, Connection& conn, Prompter& prompter);
 
 }  // namespace korvel

@@ -66,16 +66,16 @@ std::vector<CopiedNode> CollectSubtree(Connection& conn, const QString& source) 
 
 }  // namespace
 
-bool AddNodeCommand(const std::optional<QString>& selected) {
+bool AddNodeCommand(Prompter& prompter, Connection& conn, const std::optional<QString>& selected) {
     DialogFields f;
     f[dlg::kName] = QString();
     f[dlg::kTags] = QString();
     f[dlg::kSameAsName] = true;
-    if (!prompter().EditDialog(dlg::kAddNode, f)) return false;
+    if (!prompter.EditDialog(dlg::kAddNode, f)) return false;
     const QString name = f.value(dlg::kName).toString();
     if (name.isEmpty()) return false;
     if (!selected) {
-        Notice(kSelectFirst);
+        Notice(prompter, kSelectFirst);
         return false;
     }
     const QString parent = selected->isEmpty() ? QStringLiteral("0") : *selected;
@@ -83,80 +83,82 @@ bool AddNodeCommand(const std::optional<QString>& selected) {
     // With TAG SAME AS NAME ticked the own tags are the name as typed.
     const QString tags = f.value(dlg::kSameAsName).toBool() ? name : f.value(dlg::kTags).toString();
     try {
-        InsertNodeWithId(name, tags, parent);
+        InsertNodeWithId(name, tags, parent, conn);
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return false;
     }
     return true;
 }
 
-bool ModifyNodeCommand(const std::optional<QString>& selected) {
+bool ModifyNodeCommand(Prompter& prompter, Connection& conn, const NodeState& nodes,
+                       const std::optional<QString>& selected) {
     if (!selected) {
-        Notice(kSelectFirst);
+        Notice(prompter, kSelectFirst);
         return false;
     }
     if (IsRoot(*selected)) {
-        Notice(QStringLiteral("对不起，不允许修改根节点内容。"));
+        Notice(prompter, QStringLiteral("对不起，不允许修改根节点内容。"));
         return false;
     }
     DialogFields f;
-    auto it = g_node_map.find(*selected);
-    f[dlg::kName] = it == g_node_map.end() ? QString() : it->second.name;
-    f[dlg::kTags] = it == g_node_map.end() ? QString() : it->second.tags;
-    if (!prompter().EditDialog(dlg::kModifyNode, f) || !IsIdText(*selected)) return false;
+    auto it = nodes.map.find(*selected);
+    f[dlg::kName] = it == nodes.map.end() ? QString() : it->second.name;
+    f[dlg::kTags] = it == nodes.map.end() ? QString() : it->second.tags;
+    if (!prompter.EditDialog(dlg::kModifyNode, f) || !IsIdText(*selected)) return false;
     try {
         ExecuteSql(QStringLiteral("update main2 set name='") + SqlText(f.value(dlg::kName).toString()) +
                        QStringLiteral("',findkey= '") + SqlText(f.value(dlg::kTags).toString()) +
                        QStringLiteral("' where id=") + selected->trimmed(),
-                   adCmdTextNoRecords);
+                   adCmdTextNoRecords, conn);
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
         return false;
     }
     return true;
 }
 
-void ShowNodeCommand(const std::optional<QString>& selected) {
+void ShowNodeCommand(Prompter& prompter, const NodeState& nodes, const std::optional<QString>& selected) {
     if (!selected) {
-        Notice(kSelectFirst);
+        Notice(prompter, kSelectFirst);
         return;
     }
     DialogFields f;
-    auto it = g_node_map.find(*selected);
-    bool known = it != g_node_map.end();
+    auto it = nodes.map.find(*selected);
+    bool known = it != nodes.map.end();
     f[dlg::kName] = known ? it->second.name : QString();
     f[dlg::kTags] = known ? it->second.tags : QString();
-    f[dlg::kAllTags] = known ? NodeAllTags(*selected) : QString();
-    prompter().EditDialog(dlg::kShowNode, f);
+    f[dlg::kAllTags] = known ? NodeAllTags(*selected, nodes.map) : QString();
+    prompter.EditDialog(dlg::kShowNode, f);
 }
 
-void CopyNodeCommand(const std::optional<QString>& selected) {
+void CopyNodeCommand(Prompter& prompter, NodeState& nodes, const std::optional<QString>& selected) {
     if (!selected) {
-        Notice(kSelectFirst);
+        Notice(prompter, kSelectFirst);
         return;
     }
     if (IsRoot(*selected)) {
-        Notice(QStringLiteral("对不起，不允许复制根节点。"));
+        Notice(prompter, QStringLiteral("对不起，不允许复制根节点。"));
         return;
     }
-    g_copied_node = *selected;
+    nodes.copied = *selected;
 }
 
-bool PasteNodeCommand(const std::optional<QString>& selected) {
-    if (g_copied_node.isEmpty()) return false;
-    if (IsRoot(g_copied_node)) {
-        Notice(QStringLiteral("对不起，不允许粘贴根节点。"));
+bool PasteNodeCommand(Prompter& prompter, Connection& conn, const NodeState& nodes,
+                      const std::optional<QString>& selected) {
+    if (nodes.copied.isEmpty()) return false;
+    if (IsRoot(nodes.copied)) {
+        Notice(prompter, QStringLiteral("对不起，不允许粘贴根节点。"));
         return false;
     }
     if (!selected) {
-        Notice(kSelectFirst);
+        Notice(prompter, kSelectFirst);
         return false;
     }
     try {
-        PasteNodeTree(g_copied_node, selected->isEmpty() ? QStringLiteral("0") : *selected);
+        PasteNodeTree(nodes.copied, selected->isEmpty() ? QStringLiteral("0") : *selected, conn);
     } catch (const DbError& e) {
-        ReportDbError(e);  // nothing was pasted; the mark stays for another try
+        ReportDbError(prompter, e);  // nothing was pasted; the mark stays for another try
         return false;
     }
     return true;
@@ -167,7 +169,7 @@ bool PasteNodeCommand(const std::optional<QString>& selected) {
 // completely before the first insert, so pasting a node into itself or into one of its
 // own descendants copies the original subtree exactly once instead of meeting the new
 // copies and never ending. The statements run on their own recordsets: the record listing
-// in g_pageset stays open.
+// in the page set stays open.
 void PasteNodeTree(const QString& source, const QString& target, Connection& conn) {
     if (!IsIdText(source) || !IsIdText(target)) return;
     WriteTransaction tx(conn);
@@ -180,21 +182,21 @@ void PasteNodeTree(const QString& source, const QString& target, Connection& con
     tx.Commit();
 }
 
-bool DeleteNodeCommand(const std::optional<QString>& selected) {
+bool DeleteNodeCommand(Prompter& prompter, Connection& conn, const std::optional<QString>& selected) {
     if (!selected) {
-        Notice(kSelectFirst);
+        Notice(prompter, kSelectFirst);
         return false;
     }
     if (IsRoot(*selected)) {
-        Notice(QStringLiteral("对不起，不允许删除根节点。"));
+        Notice(prompter, QStringLiteral("对不起，不允许删除根节点。"));
         return false;
     }
-    if (!prompter().Confirm(QStringLiteral("确定删除吗"), QStringLiteral("警告")) || !IsIdText(*selected))
+    if (!prompter.Confirm(QStringLiteral("确定删除吗"), QStringLiteral("警告")) || !IsIdText(*selected))
         return false;
     try {
-        DeleteNodeTree(*selected);
+        DeleteNodeTree(*selected, conn);
     } catch (const DbError& e) {
-        ReportDbError(e);  // nothing was deleted
+        ReportDbError(prompter, e);  // nothing was deleted
         return false;
     }
     return true;

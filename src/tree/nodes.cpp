@@ -1,13 +1,10 @@
 // The node map: every main2 row in memory, the child query and node insertion.
 #include "tree/nodes.h"
 
+#include "base/prompter.h"
 #include "store/catalogue.h"
 
 namespace korvel {
-
-NodeMap g_node_map;
-QString g_current_node = QStringLiteral("0");
-QString g_copied_node;
 
 bool IsIdText(const QString& text) {
     bool ok = false;
@@ -15,27 +12,27 @@ bool IsIdText(const QString& text) {
     return ok;
 }
 
-void LoadNodeMap() {
-    g_current_node = QStringLiteral("0");
-    g_node_map[QStringLiteral("0")] = NodeEntry{kRootName, QString(), QString()};
+void LoadNodeMap(NodeState& nodes, Connection& conn, Prompter& prompter) {
+    nodes.current = QStringLiteral("0");
+    nodes.map[QStringLiteral("0")] = NodeEntry{kRootName, QString(), QString()};
     try {
-        Recordset rs = ExecuteSql(QStringLiteral("select * from main2"), adCmdText);
+        Recordset rs = ExecuteSql(QStringLiteral("select * from main2"), adCmdText, conn);
         while (!rs.Eof()) {
             QString id = TextOrEmpty(rs.Field(0));
             // A row claiming id 0 would hide the root; the root has no row.
             if (!id.isEmpty() && id != QLatin1String("0"))
-                g_node_map[id] = NodeEntry{TextOrEmpty(rs.Field(1)), TextOrEmpty(rs.Field(2)), TextOrEmpty(rs.Field(3))};
+                nodes.map[id] = NodeEntry{TextOrEmpty(rs.Field(1)), TextOrEmpty(rs.Field(2)), TextOrEmpty(rs.Field(3))};
             rs.MoveNext();
         }
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
     }
 }
 
-void ReloadNodes() {
-    g_copied_node.clear();
-    g_node_map.clear();
-    LoadNodeMap();
+void ReloadNodes(NodeState& nodes, Connection& conn, Prompter& prompter) {
+    nodes.copied.clear();
+    nodes.map.clear();
+    LoadNodeMap(nodes, conn, prompter);
 }
 
 QStringList ChildNodeIds(const QString& id, Connection& conn) {
@@ -48,29 +45,6 @@ QStringList ChildNodeIds(const QString& id, Connection& conn) {
         QString kid = TextOrEmpty(s.Column(0));
         // A row that names itself as its parent is not its own child.
         if (!kid.isEmpty() && kid != self) ids << kid;
-    }
-    return ids;
-}
-
-QStringList NodeChildIds(const QString& id) {
-    QStringList ids;
-    if (!IsIdText(id)) return ids;
-    Recordset rs;
-    try {
-        rs = ExecuteSql(QStringLiteral("select id from main2 where fid=") + id.trimmed(), adCmdText);
-    } catch (const DbError& e) {
-        ReportDbError(e);
-        return ids;
-    }
-    try {
-        while (!rs.Eof()) {
-            QString kid = TextOrEmpty(rs.Field(0));
-            // A row that names itself as its parent is not its own child.
-            if (!kid.isEmpty() && kid != id.trimmed()) ids << kid;
-            rs.MoveNext();
-        }
-    } catch (const DbError&) {
-        // An error met while walking the rows: the ids read so far are the result.
     }
     return ids;
 }

@@ -19,11 +19,18 @@ struct NodeEntry {
 
 // Node id -> entry. "0" is the root: "全部文档", no tags, no parent.
 using NodeMap = std::map<QString, NodeEntry>;
-extern NodeMap g_node_map;
-// The node whose records were last opened; "0" after every node-map load.
-extern QString g_current_node;
-// The node marked by COPY NODE; empty after every tree load.
-extern QString g_copied_node;
+
+// The nodes a session holds: the map, the node whose records were last opened and the
+// node marked by COPY NODE.
+struct NodeState {
+    NodeMap map;
+    // "0" after every node-map load.
+    QString current = QStringLiteral("0");
+    // Empty after every tree load.
+    QString copied;
+};
+
+class Prompter;
 
 inline const QString kRootName = QStringLiteral("全部文档");
 inline const QString kRootLabelAtStart = QStringLiteral("全部文档(ALLFILES)");
@@ -32,35 +39,33 @@ inline const QString kRootLabelAtStart = QStringLiteral("全部文档(ALLFILES)"
 // id from outside is checked with this first.
 bool IsIdText(const QString& text);
 
-// Sets g_current_node to "0", puts the root entry, then one entry per main2 row.
-void LoadNodeMap();
-// The core part of a tree load: empties g_copied_node, clears and reloads g_node_map.
-void ReloadNodes();
+// Sets nodes.current to "0", puts the root entry, then one entry per main2 row of conn.
+// A database error is reported through prompter.
+void LoadNodeMap(NodeState& nodes, Connection& conn, Prompter& prompter);
+// The core part of a tree load: empties nodes.copied, clears and reloads the map.
+void ReloadNodes(NodeState& nodes, Connection& conn, Prompter& prompter);
 
 // Own tags, two blanks, the all tags of the parent, up to the root. " " for an unknown id.
 QString NodeAllTags(const QString& id, const NodeMap& nodes);
-// The same in g_node_map.
-QString NodeAllTags(const QString& id);
-// Own-tag texts of the direct children, in the order of NodeChildIds.
-QStringList NodeChildTags(const QString& id);
-// Ids of the direct children ("select id from main2 where fid=" + id). A database error
-// is reported and the ids read so far are returned.
-QStringList NodeChildIds(const QString& id);
-// The same on conn; throws DbError. For the writers, which must not go on with a part.
-QStringList ChildNodeIds(const QString& id, Connection& conn = g_catalogue);
+// Own-tag texts of the direct children, in the order of ChildNodeIds. Throws DbError.
+QStringList NodeChildTags(const QString& id, const NodeMap& nodes, Connection& conn);
+// Ids of the direct children in conn (the rows of main2 whose fid is id; a row naming
+// itself as its parent is not its own child; no ids for a text that is no id). Throws
+// DbError: none of the ids are given when they could not all be read.
+QStringList ChildNodeIds(const QString& id, Connection& conn);
 // Ids of the records of the node that belong to none of its children.
-QStringList InnerRecordIds(const QString& id);
+QStringList InnerRecordIds(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);
 // The WHERE clause InnerRecordIds runs on main ("where  ( findkey like ... )"; empty
 // when the node has no tags and no tagged children).
-QString InnerRecordsWhereClause(const QString& id);
+QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);
 // The same condition without "where ".
-QString InnerRecordsCondition(const QString& id);
+QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);
 
 // Inserts a node under parent ("" is the root "0") into conn and returns its id. The id
 // (max(id)+1) is given by the engine inside the write transaction of the insert, so two
 // programs adding nodes at once never get the same one. Throws DbError when the node is
 // not made (a parent that is no id, a database error).
 QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent,
-                         Connection& conn = g_catalogue);
+                         Connection& conn);
 
 }  // namespace korvel

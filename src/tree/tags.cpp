@@ -106,8 +106,6 @@ QString NodeCondition(const QString& tagText) {
 
 QString NodeWhereClause(const QString& tagText) { return WhereOf(NodeCondition(tagText)); }
 
-QString NodeAllTags(const QString& id) { return NodeAllTags(id, g_node_map); }
-
 QString NodeAllTags(const QString& id, const NodeMap& nodes) {
     // Walks the parent chain in the map; a chain that loops back on itself (a damaged
     // main2) stops at the first node met twice instead of recursing for ever.
@@ -128,18 +126,24 @@ QString NodeAllTags(const QString& id, const NodeMap& nodes) {
     return result;
 }
 
-QStringList NodeChildTags(const QString& id) {
+QStringList NodeChildTags(const QString& id, const NodeMap& nodes, Connection& conn) {
     QStringList tags;
-    for (const QString& kid : NodeChildIds(id)) {
-        auto it = g_node_map.find(kid);
-        tags << (it == g_node_map.end() ? QString() : it->second.tags);
+    for (const QString& kid : ChildNodeIds(id, conn)) {
+        auto it = nodes.find(kid);
+        tags << (it == nodes.end() ? QString() : it->second.tags);
     }
     return tags;
 }
 
-QString InnerRecordsCondition(const QString& id) {
-    const QStringList kids = NodeChildTags(id);
-    const std::map<QString, int> counts = TagCounts(NodeAllTags(id));
+QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
+    QStringList kids;
+    try {
+        kids = NodeChildTags(id, nodes, conn);
+    } catch (const DbError& e) {
+        // Reported; the condition then leaves no child's records out.
+        ReportDbError(prompter, e);
+    }
+    const std::map<QString, int> counts = TagCounts(NodeAllTags(id, nodes));
     QStringList conditions;
     for (const auto& [t, c] : counts)
         if (!t.isEmpty()) conditions << TagCondition(t, c, Repeated(t, c), false);
@@ -154,20 +158,23 @@ QString InnerRecordsCondition(const QString& id) {
     return JoinConditions(conditions);
 }
 
-QString InnerRecordsWhereClause(const QString& id) { return WhereOf(InnerRecordsCondition(id)); }
+QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
+    return WhereOf(InnerRecordsCondition(id, nodes, conn, prompter));
+}
 
-QStringList InnerRecordIds(const QString& id) {
+QStringList InnerRecordIds(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
     QStringList ids;
     try {
         // Only the id column is read: the same ids as field 3 of "select * from main ...".
-        Recordset rs = ExecuteSql(QStringLiteral("select id from main ") + InnerRecordsWhereClause(id),
-                                  adCmdText);
+        Recordset rs = ExecuteSql(QStringLiteral("select id from main ") +
+                                      InnerRecordsWhereClause(id, nodes, conn, prompter),
+                                  adCmdText, conn);
         while (!rs.Eof()) {
             ids << VariantToText(rs.Field(0));
             rs.MoveNext();
         }
     } catch (const DbError& e) {
-        ReportDbError(e);
+        ReportDbError(prompter, e);
     }
     return ids;
 }

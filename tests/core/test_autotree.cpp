@@ -68,7 +68,7 @@ protected:
     // Rows of main2 as "id name|tags|fid", by id.
     QStringList Rows() {
         QStringList out;
-        Recordset rs = ExecuteSql("select id, name, findkey, fid from main2 order by id", adCmdText);
+        Recordset rs = ExecuteSql("select id, name, findkey, fid from main2 order by id", adCmdText, S().catalogue);
         for (; !rs.Eof(); rs.MoveNext())
             out << QStringLiteral("%1 %2|%3|%4").arg(VariantToText(rs.Field(0)), VariantToText(rs.Field(1)),
                                                     VariantToText(rs.Field(2)), VariantToText(rs.Field(3)));
@@ -84,7 +84,7 @@ TEST_F(AutoTreeWrite, WritesDepthFirstBelowTheNode) {
     cat.Record(3, " doc d it's ");
     cat.Record(4, " doc old a ");  // in child Old: not an inner record of Docs
     cat.Record(5, " other a ");   // not in Docs
-    EXPECT_TRUE(AutoCreateNodeTreeCommand(QStringLiteral("5")));
+    EXPECT_TRUE(AutoCreateNodeTreeCommand(S(), QStringLiteral("5")));
     EXPECT_EQ(Rows(), QStringList({"5 Docs|doc|0", "6 Old|old|5", "7 a|a|5", "8 b|b|7", "9 c|c|7",
                                    "10 d|d|5", "11 it's|it's|10"}));
     EXPECT_TRUE(prompts.messages.empty());
@@ -92,12 +92,12 @@ TEST_F(AutoTreeWrite, WritesDepthFirstBelowTheNode) {
 
 TEST_F(AutoTreeWrite, TheNullKeywordIsNotWrittenAndItsChildrenMoveUp) {
     cat.Record(1, " thisisnull q ");
-    EXPECT_EQ(AutoCreateNodeTree(QStringLiteral("0")), 1);
+    EXPECT_EQ(AutoCreateNodeTree(QStringLiteral("0"), S().nodes.map, S().catalogue, S().prompter()), 1);
     EXPECT_EQ(Rows(), QStringList({"1 q|q|0"}));
 }
 
 TEST_F(AutoTreeWrite, NoSelectionAndFailures) {
-    EXPECT_FALSE(AutoCreateNodeTreeCommand(std::nullopt));
+    EXPECT_FALSE(AutoCreateNodeTreeCommand(S(), std::nullopt));
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "请先选择一个节点。");
     EXPECT_EQ(prompts.messages[0].caption, kProductName);
@@ -105,10 +105,9 @@ TEST_F(AutoTreeWrite, NoSelectionAndFailures) {
     // A failure part way leaves no part of the tree: the third insert hits a trigger.
     for (int i = 1; i <= 3; ++i) cat.Record(i, QStringLiteral(" k%1 ").arg(i));
     ExecuteSql("create trigger stop3 before insert on main2 when new.name='k3' "
-               "begin select raise(abort, 'no k3'); end",
-               adCmdTextNoRecords);
+               "begin select raise(abort, 'no k3'); end", adCmdTextNoRecords, S().catalogue);
     prompts.messages.clear();
-    EXPECT_EQ(AutoCreateNodeTree(QStringLiteral("0")), -1);
+    EXPECT_EQ(AutoCreateNodeTree(QStringLiteral("0"), S().nodes.map, S().catalogue, S().prompter()), -1);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.contains("no k3"));
     EXPECT_TRUE(Rows().isEmpty());

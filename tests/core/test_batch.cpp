@@ -1,4 +1,5 @@
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/fsutil.h"
 #include "io/importcore.h"
 #include "platform/volumes.h"
@@ -60,17 +61,17 @@ protected:
         r.name = path.mid(path.lastIndexOf('/') + 1);
         r.type = kFileRecordType;
         r.vol = vol;
-        RecordWriter w;
+        RecordWriter w(S().catalogue);
         return w.Insert(r);
     }
     QString Field(const QString& id, const QString& field) {
-        Statement st(g_catalogue, "select " + field + " from main where id=?");
+        Statement st(S().catalogue, "select " + field + " from main where id=?");
         st.Bind(1, id.toLongLong());
         return st.Step() ? TextOrEmpty(st.Column(0)) : "<none>";
     }
     QStringList Backups(const QString& id) {
         QStringList rows;
-        Statement st(g_catalogue, "select filepath, vol from main4 where recordid=? order by filepath");
+        Statement st(S().catalogue, "select filepath, vol from main4 where recordid=? order by filepath");
         st.Bind(1, id.toLongLong());
         while (st.Step()) rows << TextOrEmpty(st.Column(0)) + ";" + TextOrEmpty(st.Column(1));
         return rows;
@@ -79,14 +80,14 @@ protected:
 
 TEST_F(Batch, DiskAndPathChangesStoreQuotesIntact) {
     const QString a = Add("/Data/It's/File.TXT"), b = Add("/data/other/f");
-    BatchResult r = SetDiskOfRecords({a, b, "999"}, "12'3");
+    BatchResult r = SetDiskOfRecords({a, b, "999"}, "12'3", S().catalogue);
     EXPECT_EQ(r.changed.size(), 2u);
     EXPECT_EQ(r.missing, QStringList({"999"}));
     EXPECT_EQ(Field(a, "vol"), "12'3");
-    SetDiskOfRecords({a}, "");
+    SetDiskOfRecords({a}, "", S().catalogue);
     EXPECT_EQ(Field(a, "vol"), "");  // an empty entry stores an empty identity
 
-    r = ReplacePathOfRecords({a, b}, "/DATA/it's", "/new'dir");
+    r = ReplacePathOfRecords({a, b}, "/DATA/it's", "/new'dir", S().catalogue);
     ASSERT_EQ(r.changed.size(), 1u);  // b does not contain the text: not written
     EXPECT_EQ(r.changed[0], std::make_pair(a, QString("/new'dir/File.TXT")));
     EXPECT_EQ(Field(a, "dir"), "/new'dir/File.TXT");
@@ -98,18 +99,18 @@ TEST_F(Batch, RootReplacementMovesOrAddsBackups) {
     const QString target = work.path() + "/new'root";
     const QString disk = DriveDiskId(target);
 
-    BatchResult r = ReplaceRootOfRecords({a, b, c}, {"/src/a"}, target + "/", true);
+    BatchResult r = ReplaceRootOfRecords({a, b, c}, {"/src/a"}, target + "/", true, S().catalogue);
     EXPECT_EQ(r.changed.size(), 2u);
     EXPECT_EQ(Field(a, "dir"), "/Src/A/One.txt");  // as backup: the record stays
     EXPECT_EQ(Field(a, "vol"), "5");
     EXPECT_EQ(Backups(a), QStringList({target + "/One.txt;" + disk}));
     EXPECT_EQ(Backups(b), QStringList({target + "/sub/Two.txt;" + disk}));
     EXPECT_TRUE(Backups(c).isEmpty());
-    r = ReplaceRootOfRecords({a, b}, {"/src/a"}, target, true);
+    r = ReplaceRootOfRecords({a, b}, {"/src/a"}, target, true, S().catalogue);
     EXPECT_TRUE(r.changed.empty());  // the same rows are not added again
     EXPECT_EQ(Backups(a).size(), 1);
 
-    r = ReplaceRootOfRecords({a, b, c}, RootCandidates({a, b, c}), target, false);
+    r = ReplaceRootOfRecords({a, b, c}, RootCandidates({a, b, c}, S().catalogue), target, false, S().catalogue);
     EXPECT_EQ(r.changed.size(), 3u);
     EXPECT_EQ(Field(a, "dir"), target + "/One.txt");
     EXPECT_EQ(Field(b, "dir"), target + "/sub/Two.txt");
@@ -119,26 +120,51 @@ TEST_F(Batch, RootReplacementMovesOrAddsBackups) {
 
 TEST_F(Batch, CommandsAskFirstAndOfferTheRoots) {
     const QString a = Add("/src/a/b/f1"), b = Add("/src/a/f2");
-    EXPECT_FALSE(ModifyDiskNoCommand({a}));  // cancelled
+    EXPECT_FALSE(ModifyDiskNoCommand(S(), {a}).Changed());  // cancelled
     EXPECT_EQ(Field(a, "vol"), "7");
     prompts.AnswerDialog(dlg::kInput, {{dlg::kText, "42"}});
-    EXPECT_TRUE(ModifyDiskNoCommand({a, b}));
+    EXPECT_TRUE(ModifyDiskNoCommand(S(), {a, b}).Changed());
     EXPECT_EQ(Field(b, "vol"), "42");
 
     prompts.AnswerDialog(dlg::kReplace, {{dlg::kFind, "/SRC"}, {dlg::kReplacement, "/dst"}});
-    EXPECT_TRUE(BatchReplacePathCommand({a}));
+    EXPECT_TRUE(BatchReplacePathCommand(S(), {a}).Changed());
     EXPECT_EQ(Field(a, "dir"), "/dst/a/b/f1");
 
     prompts.dialogsShown.clear();
     prompts.AnswerDialog(dlg::kListReplace, {{dlg::kTarget, "relative/path"}});
-    EXPECT_FALSE(BatchReplaceRootCommand({a, b}));
+    EXPECT_FALSE(BatchReplaceRootCommand(S(), {a, b}).Changed());
     ASSERT_EQ(prompts.dialogsShown.size(), 1u);
     EXPECT_EQ(prompts.dialogsShown[0].second.value(dlg::kItems).toStringList(), QStringList({"/dst/a/b", "/src/a"}));
     EXPECT_EQ(prompts.messages.size(), 1u);  // a relative target is refused
     prompts.AnswerDialog(dlg::kListReplace, {{dlg::kTarget, "/moved"}, {dlg::kItems, QStringList{"/src"}}});
-    EXPECT_TRUE(BatchReplaceRootCommand({a, b}));
+    EXPECT_TRUE(BatchReplaceRootCommand(S(), {a, b}).Changed());
     EXPECT_EQ(Field(b, "dir"), "/moved/a/f2");
     EXPECT_EQ(Field(a, "dir"), "/dst/a/b/f1");
+}
+
+// What a batch and its command came to: a cancelled dialog or a refused target is a
+// refusal, ids without a record make it partly done, a database error a failure.
+TEST_F(Batch, CommandsTellTheirOutcome) {
+    const QString a = Add("/src/a/f1");
+    using Kind = Outcome::Kind;
+    EXPECT_EQ(ModifyDiskNoCommand(S(), {a}).kind, Kind::Refused);  // cancelled
+    prompts.AnswerDialog(dlg::kInput, {{dlg::kText, "42"}});
+    const Outcome done = ModifyDiskNoCommand(S(), {a});
+    EXPECT_EQ(done.kind, Kind::Done);
+    EXPECT_EQ(done.done, 1);
+    prompts.AnswerDialog(dlg::kInput, {{dlg::kText, "43"}});
+    const Outcome partly = ModifyDiskNoCommand(S(), {a, "999"});
+    EXPECT_EQ(partly.kind, Kind::Partly);
+    EXPECT_EQ(partly.done, 1);
+    EXPECT_EQ(partly.notDone, 1);
+    prompts.AnswerDialog(dlg::kListReplace, {{dlg::kTarget, "relative/path"}});
+    EXPECT_EQ(BatchReplaceRootCommand(S(), {a}).kind, Kind::Refused);
+
+    ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);
+    prompts.messages.clear();
+    prompts.AnswerDialog(dlg::kReplace, {{dlg::kFind, "/src"}, {dlg::kReplacement, "/dst"}});
+    EXPECT_EQ(BatchReplacePathCommand(S(), {a}).kind, Kind::Failed);
+    EXPECT_EQ(prompts.messages.size(), 1u);  // the error was told
 }
 
 }  // namespace

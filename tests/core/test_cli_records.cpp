@@ -1,5 +1,6 @@
 // korvel-cli commands on catalogued records and their backup copies, as a real process.
 #include "support/cli.h"
+#include "support/session.h"
 #include "support/workdir.h"
 
 #include <QDir>
@@ -77,7 +78,7 @@ TEST_F(CliRecords, BackupCopiesRoundTrip) {
     EXPECT_EQ(Run({"show-record", "1"}).lines, before);
     EXPECT_EQ(Run({"backups", "1"}).lines, QStringList{line});
 
-    // The own file gone: resolve gives the copy (sysback on by default), then nothing.
+    // The own file gone: resolve gives the copy (S().options.sysback on by default), then nothing.
     QFile::rename(own, own + ".moved");
     EXPECT_EQ(One({"resolve", "1"}), copy);
     EXPECT_EQ(One({"update-records", "1", "2"}), "1\tmissing");

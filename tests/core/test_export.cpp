@@ -1,4 +1,5 @@
 #include "base/fileguard.h"
+#include "support/session.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
@@ -205,23 +206,21 @@ class Export : public DiskWalkTest {
 protected:
     void SetUp() override {
         DiskWalkTest::SetUp();
-        g_band_flag = true;
-        sysback = true;
-        g_stop_requested = false;
+        S().options.band = true;
+        S().options.sysback = true;
         MakeDir(disk + "/out");
     }
     void TearDown() override {
-        g_stop_requested = false;
         DiskWalkTest::TearDown();
     }
     QString Add(const QByteArray& relative, const QString& tags = " t  ") {
         const QString path = P(relative);
-        RecordWriter w;
-        return w.Insert(RecordOfPath(path, tags, IsFolderPath(path) ? kFolderRecordType : kFileRecordType));
+        RecordWriter w(S().catalogue);
+        return w.Insert(RecordOfPath(path, tags, IsFolderPath(path) ? kFolderRecordType : kFileRecordType, S().catalogue));
     }
     QStringList BackupRows() {
         QStringList rows;
-        Statement st(g_catalogue, "select recordid, filepath from main4 order by recordid, filepath");
+        Statement st(S().catalogue, "select recordid, filepath from main4 order by recordid, filepath");
         while (st.Step()) rows << VariantToText(st.Column(0)) + " " + TextOrEmpty(st.Column(1));
         return rows;
     }
@@ -246,7 +245,7 @@ TEST_F(Export, NamesClashesMissingFilesAndASecondRun) {
                              Add("gone.txt"), Add("b/same.txt"), Add("proj")};
     ::unlink((disk + "/gone.txt").constData());
 
-    EXPECT_EQ(ExportRecordsTo(ids, P("out"), false), "共7条记录 成功复制了6条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), ids, P("out"), false), "共7条记录 成功复制了6条记录");
     EXPECT_EQ(Names(disk + "/out"),
               QByteArrayList({"1_same.txt", raw, "it's a file.txt", "proj.zip", "same.txt", "文件 名.txt"}));
     EXPECT_EQ(ReadBytes(disk + "/out/same.txt"), "one");
@@ -261,13 +260,13 @@ TEST_F(Export, NamesClashesMissingFilesAndASecondRun) {
 
     // Everything is there already: nothing is copied, the log is appended to by nothing.
     prompts.messages.clear();
-    EXPECT_EQ(ExportRecordsTo(ids, P("out"), false), "共7条记录 成功复制了0条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), ids, P("out"), false), "共7条记录 成功复制了0条记录");
     EXPECT_EQ(Names(disk + "/out").size(), 6);
     EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(LogEntries(), 6);
     // A changed file in the way: the record's file gets the next free number.
     WriteBytes(disk + "/out/it's a file.txt", "changed");
-    EXPECT_EQ(ExportRecordsTo({ids[0]}, P("out"), false), "共1条记录 成功复制了1条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), {ids[0]}, P("out"), false), "共1条记录 成功复制了1条记录");
     EXPECT_EQ(ReadBytes(disk + "/out/1_it's a file.txt"), "quote");
     EXPECT_EQ(ReadBytes(disk + "/out/it's a file.txt"), "changed");
     EXPECT_EQ(LogEntries(), 7);
@@ -279,26 +278,25 @@ TEST_F(Export, BackupVariantRegistersEachCopyOnceAndUsesCopies) {
     WriteBytes(disk + "/own/r1.txt", "r1");
     WriteBytes(disk + "/own/r2.txt", "r2");
     const QString r1 = Add("own/r1.txt"), r2 = Add("own/r2.txt");
-    EXPECT_EQ(ExportRecordsTo({r1, r2}, P("out"), true), "共2条记录 成功复制了2条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), {r1, r2}, P("out"), true), "共2条记录 成功复制了2条记录");
     const QStringList rows = {r1 + " " + P("out/r1.txt"), r2 + " " + P("out/r2.txt")};
     EXPECT_EQ(BackupRows(), rows);
-    EXPECT_EQ(ExportRecordsTo({r1, r2}, P("out"), true), "共2条记录 成功复制了0条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), {r1, r2}, P("out"), true), "共2条记录 成功复制了0条记录");
     EXPECT_EQ(BackupRows(), rows);
     // Exported into its own folder: the record's own file is no backup of itself.
-    EXPECT_EQ(ExportRecordsTo({r1}, P("own"), true), "共1条记录 成功复制了0条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), {r1}, P("own"), true), "共1条记录 成功复制了0条记录");
     EXPECT_EQ(BackupRows(), rows);
 
-    // The own file is gone: with sysback the backup is exported, under the record's name.
+    // The own file is gone: with S().options.sysback the backup is exported, under the record's name.
     ::rename((disk + "/own/r2.txt").constData(), (disk + "/spare/other.txt").constData());
     ExecuteSql("insert into main4(recordid, filepath, vol) values(" + r2 + ", '" + SqlText(P("spare/other.txt")) +
-                   "', '0')",
-               adCmdTextNoRecords);
+                   "', '0')", adCmdTextNoRecords, S().catalogue);
     MakeDir(disk + "/out2");
-    EXPECT_EQ(ExportRecordsTo({r2}, P("out2"), false), "共1条记录 成功复制了1条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), {r2}, P("out2"), false), "共1条记录 成功复制了1条记录");
     EXPECT_EQ(ReadBytes(disk + "/out2/r2.txt"), "r2");
-    sysback = false;
+    S().options.sysback = false;
     MakeDir(disk + "/out3");
-    EXPECT_EQ(ExportRecordsTo({r2}, P("out3"), false), "共1条记录 成功复制了0条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), {r2}, P("out3"), false), "共1条记录 成功复制了0条记录");
     EXPECT_EQ(prompts.messages.back().caption, "路径不存在提示");
 }
 
@@ -309,34 +307,34 @@ TEST_F(Export, TreeGivesOneFolderPerNode) {
     Add("r1.txt", " a  ");
     Add("r2.txt", " a b  ");
     Add("r3.txt", " a ..  ");
-    const QString a = InsertNodeWithId("A", "a", "0");
-    InsertNodeWithId("B/C", "b", a);  // a "/" in a node name stays inside A's folder
-    InsertNodeWithId("..", "..", a);  // so does ".."
-    ReloadNodes();
-    EXPECT_EQ(ExportTreeTo(a, P("out"), true), "成功复制了3条记录 失败0条记录 ");
+    const QString a = InsertNodeWithId("A", "a", "0", S().catalogue);
+    InsertNodeWithId("B/C", "b", a, S().catalogue);  // a "/" in a node name stays inside A's folder
+    InsertNodeWithId("..", "..", a, S().catalogue);  // so does ".."
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    EXPECT_EQ(ExportTreeTo(S(), a, P("out"), true), "成功复制了3条记录 失败0条记录 ");
     EXPECT_EQ(ReadBytes(disk + "/out/A/r1.txt"), "1");
     EXPECT_EQ(ReadBytes(disk + "/out/A/B_C/r2.txt"), "2");
     EXPECT_EQ(ReadBytes(disk + "/out/A/_../r3.txt"), "3");
     EXPECT_EQ(BackupRows().size(), 3);
     // The root exports into 全部文档.
     MakeDir(disk + "/out2");
-    EXPECT_EQ(ExportTreeTo("0", P("out2"), false), "成功复制了3条记录 失败0条记录 ");
+    EXPECT_EQ(ExportTreeTo(S(), "0", P("out2"), false), "成功复制了3条记录 失败0条记录 ");
     EXPECT_EQ(ReadBytes(disk + "/out2/全部文档/A/r1.txt"), "1");
 }
 
 TEST_F(Export, CommandsAskAndSummarise) {
     WriteBytes(disk + "/r.txt", "r");
     const QString r = Add("r.txt");
-    ExportRecCommand({}, false);
+    ExportRecCommand(S(), {}, false);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "请先选择一条或多条记录。");
-    ExportRecCommand({r}, false);  // the folder picker is cancelled
+    ExportRecCommand(S(), {r}, false);  // the folder picker is cancelled
     EXPECT_EQ(prompts.messages.size(), 1u);
     prompts.folders.push_back(P("out"));
-    ExportRecCommand({r}, false);
+    ExportRecCommand(S(), {r}, false);
     EXPECT_EQ(prompts.messages.back().text, "共1条记录 成功复制了1条记录");
     EXPECT_EQ(prompts.messages.back().icon, MsgIcon::Information);
-    ExportTreeCommand("", false);
+    ExportTreeCommand(S(), "", false);
     EXPECT_EQ(prompts.messages.back().text, "请先选择一个节点。");
 }
 
@@ -345,7 +343,7 @@ class StoppingPrompter : public ScriptedPrompter {
 public:
     void Message(const QString& text, const QString& caption, MsgIcon icon) override {
         ScriptedPrompter::Message(text, caption, icon);
-        g_stop_requested = true;
+        S().ops.exportRun.RequestStop();
     }
 };
 
@@ -354,7 +352,7 @@ TEST_F(Export, StopLeavesTheRestUntouched) {
     WriteBytes(disk + "/r3.txt", "3");
     const QStringList ids = {Add("r1.txt"), Add("r2.txt"), Add("r3.txt")};
     StoppingPrompter stopper;
-    EXPECT_EQ(ExportRecordsTo(ids, P("out"), true), "共3条记录 成功复制了1条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), ids, P("out"), true), "共3条记录 成功复制了1条记录");
     EXPECT_EQ(Names(disk + "/out"), QByteArrayList({"r1.txt"}));
     EXPECT_EQ(BackupRows(), QStringList({ids[0] + " " + P("out/r1.txt")}));
 }
@@ -379,11 +377,11 @@ TEST_F(Export, FullOrReadOnlyTargetLeavesNothingHalfWritten) {
             for (const QByteArray& p : points) ::umount(p.constData());
         }
     } unmount{roMounted ? QByteArrayList{full, ro} : QByteArrayList{full}};
-    const QString n = InsertNodeWithId("N", "t", "0");
-    ReloadNodes();
+    const QString n = InsertNodeWithId("N", "t", "0", S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     MakeDir(full + "/N");
 
-    EXPECT_EQ(ExportTreeTo(n, DecodePath(full), false), "成功复制了0条记录 失败2条记录 ");
+    EXPECT_EQ(ExportTreeTo(S(), n, DecodePath(full), false), "成功复制了0条记录 失败2条记录 ");
     EXPECT_TRUE(Names(full + "/N").isEmpty());
     ASSERT_EQ(prompts.messages.size(), 1u);  // the same reason is shown once
     EXPECT_EQ(prompts.messages[0].caption, "文件复制失败(COPY FAILED)");
@@ -392,7 +390,7 @@ TEST_F(Export, FullOrReadOnlyTargetLeavesNothingHalfWritten) {
 
     if (roMounted) {
         prompts.messages.clear();
-        EXPECT_EQ(ExportRecordsTo(ids, DecodePath(ro), false), "共2条记录 成功复制了0条记录");
+        EXPECT_EQ(ExportRecordsTo(S(), ids, DecodePath(ro), false), "共2条记录 成功复制了0条记录");
         EXPECT_TRUE(Names(ro).isEmpty());
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_TRUE(prompts.messages[0].text.contains(QString::fromLocal8Bit(strerror(EROFS))));
@@ -405,7 +403,7 @@ TEST_F(Export, ImmutableFolderIsReportedToo) {
     const QString r = Add("r.txt");
     if (QProcess::execute("chattr", {"+i", QFile::decodeName(disk + "/out")}) != 0)
         GTEST_SKIP() << "the file system has no immutable flag";
-    EXPECT_EQ(ExportRecordsTo({r}, P("out"), false), "共1条记录 成功复制了0条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), {r}, P("out"), false), "共1条记录 成功复制了0条记录");
     QProcess::execute("chattr", {"-i", QFile::decodeName(disk + "/out")});
     EXPECT_TRUE(Names(disk + "/out").isEmpty());
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -418,10 +416,10 @@ namespace {
 
 // A record with the stored path dir (as typed, any form) and disk "0".
 QString AddStored(const QString& dir) {
-    Statement st(g_catalogue, "insert into main(name, findkey, dir, filetype, vol) values('n', ' ', ?, '文件', '0')");
+    Statement st(S().catalogue, "insert into main(name, findkey, dir, filetype, vol) values('n', ' ', ?, '文件', '0')");
     st.Bind(1, dir);
     st.Step();
-    return QString::number(g_catalogue.LastInsertId());
+    return QString::number(S().catalogue.LastInsertId());
 }
 
 }  // namespace
@@ -446,7 +444,7 @@ TEST_F(Export, EveryCopyLandsDirectlyInTheChosenFolder) {
         const QByteArray source = EncodePath(QDir::cleanPath(c.stored));
         WriteBytes(source, "content of " + source);
         const QString id = AddStored(c.stored);
-        EXPECT_EQ(ExportRecordsTo({id}, P("out/sub"), false), "共1条记录 成功复制了1条记录");
+        EXPECT_EQ(ExportRecordsTo(S(), {id}, P("out/sub"), false), "共1条记录 成功复制了1条记录");
         EXPECT_EQ(ReadBytes(disk + "/out/sub/" + c.exportedAs), "content of " + source);
     }
     EXPECT_EQ(Names(disk + "/out"), QByteArrayList({"sub"}));
@@ -467,7 +465,7 @@ TEST_F(Export, TemporaryCopiesOfKilledRunsGoAndAreNeverCatalogued) {
     WriteBytes(disk + "/out/" + stale, QByteArray(1000, 'p'));
     WriteBytes(disk + "/out/" + running, "in progress");
     WriteBytes(disk + "/a.txt", "a");
-    EXPECT_EQ(ExportRecordsTo({Add("a.txt")}, P("out"), false), "共1条记录 成功复制了1条记录");
+    EXPECT_EQ(ExportRecordsTo(S(), {Add("a.txt")}, P("out"), false), "共1条记录 成功复制了1条记录");
     EXPECT_EQ(Names(disk + "/out"), QByteArrayList({running, "a.txt"}));
 
     // A folder import never takes them as documents.
@@ -475,9 +473,9 @@ TEST_F(Export, TemporaryCopiesOfKilledRunsGoAndAreNeverCatalogued) {
     ImportOptions o;
     o.createNodeTree = false;
     o.fileList.clear();
-    const WalkResult walked = WalkFolder(P("out"), 1, "", "0", o);
+    const WalkResult walked = WalkFolder(P("out"), 1, "", "0", o, S().ops.import, S().catalogue);
     EXPECT_EQ(walked.records, 1);  // the copy a.txt; the temporary copies are skipped
-    Statement st(g_catalogue, "select count(*) from main where name like '.korvel-copy-%'");
+    Statement st(S().catalogue, "select count(*) from main where name like '.korvel-copy-%'");
     ASSERT_TRUE(st.Step());
     EXPECT_EQ(st.Column(0).toInt(), 0);
 }

@@ -1,4 +1,5 @@
 #include "io/filters.h"
+#include "support/session.h"
 #include "io/filters.h"
 #include "io/markup.h"
 #include "support/workdir.h"
@@ -26,10 +27,10 @@ protected:
     void SetUp() override {
         QFile::copy(KORVEL_FIXTURES "/filter_six.xml", "filter.xml");
         QFile::setPermissions("filter.xml", QFile::ReadOwner | QFile::WriteOwner);
-        LoadFilterLists();
+        LoadFilterLists(S().filters);
     }
     void TearDown() override {
-        for (const QString& e : kElements) FilterList(e).clear();
+        for (const QString& e : kElements) S().filters.List(e).clear();
     }
 };
 
@@ -65,13 +66,13 @@ TEST(FilterMatch, ElementOfMode) {
 }
 
 TEST_F(Filters, LoadsTheSixListsInFileOrder) {
-    EXPECT_EQ(FilterList("file"), QStringList({"*.tmp", "a&b"}));
-    EXPECT_EQ(FilterList("dir"), QStringList({".git", "test"}));
-    EXPECT_EQ(FilterList("index"), QStringList({"*.txt"}));
-    EXPECT_TRUE(FilterList("import").isEmpty());
-    EXPECT_EQ(FilterList("fdn"), QStringList({"docs"}));
-    EXPECT_EQ(FilterList("ffn"), QStringList({"*.pdf", QStringLiteral("文档.txt"), "<raw>"}));
-    EXPECT_EQ(LoadFilterList("ffn"), FilterList("ffn"));
+    EXPECT_EQ(S().filters.List("file"), QStringList({"*.tmp", "a&b"}));
+    EXPECT_EQ(S().filters.List("dir"), QStringList({".git", "test"}));
+    EXPECT_EQ(S().filters.List("index"), QStringList({"*.txt"}));
+    EXPECT_TRUE(S().filters.List("import").isEmpty());
+    EXPECT_EQ(S().filters.List("fdn"), QStringList({"docs"}));
+    EXPECT_EQ(S().filters.List("ffn"), QStringList({"*.pdf", QStringLiteral("文档.txt"), "<raw>"}));
+    EXPECT_EQ(LoadFilterList("ffn"), S().filters.List("ffn"));
     EXPECT_TRUE(LoadFilterList("nothing").isEmpty());
 }
 
@@ -84,53 +85,53 @@ TEST_F(Filters, MissingOrBrokenFileGivesEmptyLists) {
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write(content);
         }
-        LoadFilterLists();
+        LoadFilterLists(S().filters);
         for (const char* e : {"dir", "index", "import", "fdn", "ffn"})
-            EXPECT_TRUE(FilterList(e).isEmpty()) << e;
+            EXPECT_TRUE(S().filters.List(e).isEmpty()) << e;
         // Adding and removing change nothing in a file without the elements; the
         // import-side lists still take an added entry in memory.
-        AddFilterValue("dir", "x");
-        AddFilterValue("ffn", "*.x");
-        EXPECT_TRUE(FilterList("dir").isEmpty());
-        EXPECT_EQ(FilterList("ffn"), QStringList({"*.x"}));
-        RemoveFilterValue("ffn", "*.x");
-        EXPECT_EQ(FilterList("ffn"), QStringList({"*.x"}));
-        FilterList("ffn").clear();
-        FilterList("file").clear();
+        AddFilterValue(S().filters, "dir", "x");
+        AddFilterValue(S().filters, "ffn", "*.x");
+        EXPECT_TRUE(S().filters.List("dir").isEmpty());
+        EXPECT_EQ(S().filters.List("ffn"), QStringList({"*.x"}));
+        RemoveFilterValue(S().filters, "ffn", "*.x");
+        EXPECT_EQ(S().filters.List("ffn"), QStringList({"*.x"}));
+        S().filters.List("ffn").clear();
+        S().filters.List("file").clear();
     }
 }
 
 TEST_F(Filters, AddWritesFileAndMemoryOnce) {
-    AddFilterValue("file", "*.log");
-    EXPECT_EQ(FilterList("file"), QStringList({"*.tmp", "a&b", "*.log"}));
+    AddFilterValue(S().filters, "file", "*.log");
+    EXPECT_EQ(S().filters.List("file"), QStringList({"*.tmp", "a&b", "*.log"}));
     EXPECT_EQ(LoadFilterList("file"), QStringList({"*.tmp", "a&b", "*.log"}));
     // An entry with a quote and markup characters is stored and read back as typed.
-    AddFilterValue("dir", "it's <mine> & co");
+    AddFilterValue(S().filters, "dir", "it's <mine> & co");
     EXPECT_EQ(LoadFilterList("dir").last(), "it's <mine> & co");
 
     // Adding a text already there leaves the file unchanged; only the import-side lists
     // take it again in memory.
     const QByteArray before = ReadAll("filter.xml");
-    AddFilterValue("file", "*.tmp");
-    AddFilterValue("fdn", "docs");
+    AddFilterValue(S().filters, "file", "*.tmp");
+    AddFilterValue(S().filters, "fdn", "docs");
     EXPECT_EQ(ReadAll("filter.xml"), before);
-    EXPECT_EQ(FilterList("file").count("*.tmp"), 1);
-    EXPECT_EQ(FilterList("fdn"), QStringList({"docs", "docs"}));
+    EXPECT_EQ(S().filters.List("file").count("*.tmp"), 1);
+    EXPECT_EQ(S().filters.List("fdn"), QStringList({"docs", "docs"}));
     // An added entry goes into an element written as an empty-element tag.
-    AddFilterValue("import", "*.sln");
+    AddFilterValue(S().filters, "import", "*.sln");
     EXPECT_EQ(LoadFilterList("import"), QStringList({"*.sln"}));
     // Every other list is kept.
     EXPECT_EQ(LoadFilterList("ffn"), QStringList({"*.pdf", QStringLiteral("文档.txt"), "<raw>"}));
 }
 
 TEST_F(Filters, RemoveTakesTheEntryFromFileAndMemory) {
-    RemoveFilterValue("file", "a&b");
-    EXPECT_EQ(FilterList("file"), QStringList({"*.tmp"}));
+    RemoveFilterValue(S().filters, "file", "a&b");
+    EXPECT_EQ(S().filters.List("file"), QStringList({"*.tmp"}));
     EXPECT_EQ(LoadFilterList("file"), QStringList({"*.tmp"}));
     // Not in the file: nothing changes, not even memory.
-    FilterList("dir") << "only-in-memory";
-    RemoveFilterValue("dir", "only-in-memory");
-    EXPECT_EQ(FilterList("dir"), QStringList({".git", "test", "only-in-memory"}));
+    S().filters.List("dir") << "only-in-memory";
+    RemoveFilterValue(S().filters, "dir", "only-in-memory");
+    EXPECT_EQ(S().filters.List("dir"), QStringList({".git", "test", "only-in-memory"}));
     // The import-side lists lose every stored copy.
     for (int i = 0; i < 2; ++i) {
         MarkupDocument doc;
@@ -140,18 +141,18 @@ TEST_F(Filters, RemoveTakesTheEntryFromFileAndMemory) {
         ASSERT_TRUE(doc.SaveFile("filter.xml"));
     }
     ASSERT_EQ(LoadFilterList("fdn").count("docs"), 3);
-    RemoveFilterValue("fdn", "docs");
+    RemoveFilterValue(S().filters, "fdn", "docs");
     EXPECT_TRUE(LoadFilterList("fdn").isEmpty());
-    EXPECT_TRUE(FilterList("fdn").isEmpty());
+    EXPECT_TRUE(S().filters.List("fdn").isEmpty());
 }
 
 TEST_F(Filters, StartupAddsTestToDirInTheFileOnly) {
-    RemoveFilterValue("dir", "test");
-    ASSERT_EQ(FilterList("dir"), QStringList({".git"}));
+    RemoveFilterValue(S().filters, "dir", "test");
+    ASSERT_EQ(S().filters.List("dir"), QStringList({".git"}));
     AddStartupFilterValue();
     AddStartupFilterValue();
     EXPECT_EQ(LoadFilterList("dir"), QStringList({".git", "test"}));
-    EXPECT_EQ(FilterList("dir"), QStringList({".git"}));  // effective from the next start
+    EXPECT_EQ(S().filters.List("dir"), QStringList({".git"}));  // effective from the next start
 }
 
 TEST(FilterDefaults, DefaultFileHasAllSixListsWithSensibleEntries) {
@@ -178,5 +179,5 @@ TEST(FilterDefaults, DefaultFileHasAllSixListsWithSensibleEntries) {
     // Written once, read back unchanged: a start-up addition goes into the file.
     AddStartupFilterValue();
     EXPECT_TRUE(LoadFilterList("dir").contains("test"));
-    for (const QString& e : kElements) FilterList(e).clear();
+    for (const QString& e : kElements) S().filters.List(e).clear();
 }

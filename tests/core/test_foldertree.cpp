@@ -1,4 +1,5 @@
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
@@ -27,32 +28,32 @@ class FolderTree : public DiskWalkTest {
 protected:
     void SetUp() override {
         DiskWalkTest::SetUp();
-        g_dtrend_flag = true;
-        g_tree_depth = 1;
-        FilterList("dir").clear();
-        FilterList("fdn").clear();
+        S().options.dtrend = true;
+        S().presets.depth = 1;
+        S().filters.List("dir").clear();
+        S().filters.List("fdn").clear();
     }
     void TearDown() override {
-        FilterList("dir").clear();
-        FilterList("fdn").clear();
-        g_tree_depth = 1;
+        S().filters.List("dir").clear();
+        S().filters.List("fdn").clear();
+        S().presets.depth = 1;
         DiskWalkTest::TearDown();
     }
     void Dir(const QByteArray& relative) { MakeDir(disk + "/" + relative); }
     void File(const QByteArray& relative) { MakeFile(disk + "/" + relative, 0); }
     // "name<tags>@parent-name" of every node, sorted.
     QStringList Nodes() {
-        ReloadNodes();
+        ReloadNodes(S().nodes, S().catalogue, S().prompter());
         QStringList out;
-        for (const auto& [id, e] : g_node_map)
-            if (id != "0") out << e.name + "<" + e.tags + ">@" + g_node_map[e.parent].name;
+        for (const auto& [id, e] : S().nodes.map)
+            if (id != "0") out << e.name + "<" + e.tags + ">@" + S().nodes.map[e.parent].name;
         out.sort();
         return out;
     }
     QStringList TakeAllStatus() {
         QStringList out;
         QString t;
-        while (TakeStatus(t) == 0) out << t;
+        while (S().ops.import.Take(t) == 0) out << t;
         return out;
     }
 };
@@ -65,7 +66,7 @@ TEST_F(FolderTree, OneNodePerFolderNamedAfterIt) {
     Dir("My Docs/sub a/deeper");
     Dir("My Docs/it's");
     File("My Docs/file.txt");
-    const WalkResult r = AddNodeTree(P("My Docs"), "0", 1, ImportOptions());
+    const WalkResult r = AddNodeTree(P("My Docs"), "0", 1, WithHook(ImportOptions()), S().ops.import, S().catalogue);
     EXPECT_TRUE(r.Complete());
     EXPECT_EQ(r.nodes, 3);
     EXPECT_EQ(Nodes(), QStringList({"My-Docs<My-Docs>@全部文档", "it's<it's>@My-Docs", "sub-a<sub-a>@My-Docs"}));
@@ -82,12 +83,12 @@ TEST_F(FolderTree, DepthLimits) {
     }
     const std::pair<const char*, int> cases[] = {{"0", 1}, {"1", 2}, {"3", 4}, {"25", 21}, {"-4", 2}, {"x", 1}};
     for (auto [depth, nodes] : cases) {
-        ExecuteSql("delete from main2", adCmdTextNoRecords);
+        ExecuteSql("delete from main2", adCmdTextNoRecords, S().catalogue);
         prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, depth}});
-        EXPECT_TRUE(AddNodeTreeCommand());
+        EXPECT_TRUE(AddNodeTreeCommand(S()));
         EXPECT_EQ(Nodes().size(), nodes) << depth;
     }
-    EXPECT_EQ(g_tree_depth, 0);  // "x" gives 0, which the limit keeps
+    EXPECT_EQ(S().presets.depth, 0);  // "x" gives 0, which the limit keeps
 }
 
 TEST_F(FolderTree, FolderFiltersDecide) {
@@ -104,12 +105,12 @@ TEST_F(FolderTree, FolderFiltersDecide) {
         {false, {}, {}, {"top<top>@全部文档"}},  // folder filter off, empty fdn: the top node only
     };
     for (const Case& c : cases) {
-        ExecuteSql("delete from main2", adCmdTextNoRecords);
+        ExecuteSql("delete from main2", adCmdTextNoRecords, S().catalogue);
         ImportOptions o;
         o.dirFilterOn = c.flag;
         o.dirList = c.dir;
         o.fdnList = c.fdn;
-        AddNodeTree(P("top"), "0", 1, o);
+        AddNodeTree(P("top"), "0", 1, WithHook(o), S().ops.import, S().catalogue);
         EXPECT_EQ(Nodes(), c.expected) << c.flag;
     }
 }
@@ -117,46 +118,46 @@ TEST_F(FolderTree, FolderFiltersDecide) {
 TEST_F(FolderTree, FilesOnlyLinksAndVanishingFolders) {
     Dir("files");
     File("files/a.txt");
-    AddNodeTree(P("files"), "0", 1, ImportOptions());
+    AddNodeTree(P("files"), "0", 1, WithHook(ImportOptions()), S().ops.import, S().catalogue);
     EXPECT_EQ(Nodes(), QStringList({"files<files>@全部文档"}));
 
-    ExecuteSql("delete from main2", adCmdTextNoRecords);
+    ExecuteSql("delete from main2", adCmdTextNoRecords, S().catalogue);
     ImportOptions deep;
     deep.depth = 20;
     Dir("top");
     Dir("top/a");
     Dir("top/gone");
     ASSERT_EQ(::symlink("..", (disk + "/top/a/up").constData()), 0);
-    SetWalkEntryHookForTests([](const QByteArray& path) {
+    S().presets.entryHook = ([](const QByteArray& path) {
         if (path.endsWith("/gone")) std::filesystem::remove_all(path.constData());
     });
-    AddNodeTree(P("top"), "0", 1, deep);
+    AddNodeTree(P("top"), "0", 1, WithHook(deep), S().ops.import, S().catalogue);
     EXPECT_EQ(Nodes(), QStringList({"a<a>@top", "top<top>@全部文档"}));
 }
 
 TEST_F(FolderTree, CommandPutsTheTreeUnderTheCurrentNode) {
-    const QString parent = InsertNodeWithId("P", "p", "0");
-    ReloadNodes();
-    g_current_node = parent;
+    const QString parent = InsertNodeWithId("P", "p", "0", S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    S().nodes.current = parent;
     Dir("top");
     prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, "2"}});
-    EXPECT_TRUE(AddNodeTreeCommand());
+    EXPECT_TRUE(AddNodeTreeCommand(S()));
     EXPECT_EQ(Nodes(), QStringList({"P<p>@全部文档", "top<top>@P"}));
-    EXPECT_EQ(g_tree_depth, 2);
+    EXPECT_EQ(S().presets.depth, 2);
     // Cancel, or a folder that cannot be read, creates nothing; the latter says so.
-    EXPECT_FALSE(AddNodeTreeCommand());
+    EXPECT_FALSE(AddNodeTreeCommand(S()));
     prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("missing")}, {dlg::kDepth, "2"}});
-    EXPECT_FALSE(AddNodeTreeCommand());
+    EXPECT_FALSE(AddNodeTreeCommand(S()));
     EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(Nodes().size(), 2);
     // A folder whose name is not UTF-8, as the folder picker reads it (U+FFFD for the byte).
     Dir("l\xe9gacy");
     prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, DecodePath(disk) + "/l" + QChar(0xFFFD) + "gacy"},
                                           {dlg::kDepth, "2"}});
-    EXPECT_TRUE(AddNodeTreeCommand());
+    EXPECT_TRUE(AddNodeTreeCommand(S()));
     EXPECT_EQ(Nodes().size(), 3);
     EXPECT_EQ(prompts.messages.size(), 1u);
-    g_current_node = "0";
+    S().nodes.current = "0";
 }
 
 // A node the catalogue refuses is counted and said, with the sub-folders that had no node
@@ -167,10 +168,9 @@ TEST_F(FolderTree, RefusedNodesAreCountedAndSaid) {
     Dir("top/bad/below");
     Dir("top/good");
     ExecuteSql("create trigger refuse before insert on main2 when new.name='bad' "
-               "begin select raise(abort, 'refused node'); end",
-               adCmdTextNoRecords);
+               "begin select raise(abort, 'refused node'); end", adCmdTextNoRecords, S().catalogue);
     prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, "5"}});
-    EXPECT_TRUE(AddNodeTreeCommand());
+    EXPECT_TRUE(AddNodeTreeCommand(S()));
     EXPECT_EQ(Nodes(), QStringList({"good<good>@top", "top<top>@全部文档"}));
     const QStringList texts = TakeAllStatus();
     EXPECT_FALSE(texts.contains("finish"));

@@ -29,7 +29,7 @@ namespace {
 QString AddFileRecord(qint64 id, const QString& path, const QString& vol = "0") {
     AddRecord(id, path.mid(path.lastIndexOf('/') + 1), path, vol);
     const FileStatusTexts t = StatusTexts(path);
-    Statement st(g_catalogue, "update main set filesize=?1, filedtime=?2 where id=?3");
+    Statement st(S().catalogue, "update main set filesize=?1, filedtime=?2 where id=?3");
     st.Bind(1, t.ok ? t.sizeText : QString("1 K"));
     st.Bind(2, t.ok ? t.timeText : QString("2001-01-01 00:00:00"));
     st.Bind(3, id);
@@ -61,7 +61,7 @@ protected:
 
     CheckReport Check(const RowQuery& scope, const std::function<void(const ScannedRecord&)>& each = {},
                       ScanOptions options = {}) {
-        return CheckRecords(g_catalogue, scope, nullptr, {}, each, options);
+        return CheckRecords(S().catalogue, scope, nullptr, {}, each, options);
     }
     std::map<qint64, FileState> States(const RowQuery& scope) {
         std::map<qint64, FileState> out;
@@ -95,14 +95,14 @@ TEST_F(Health, CheckClassifiesEachRecordByItsFile) {
         {"size text of UPDATE REC", FileState::Present, [&](qint64 id) {
              WriteFile(dir() + "/usb/u.txt", "10 bytes..");
              AddFileRecord(id, dir() + "/usb/u.txt", disk.id);
-             ExecuteSql("update main set filesize='1 K' where id=" + QString::number(id), adCmdTextNoRecords);
+             ExecuteSql("update main set filesize='1 K' where id=" + QString::number(id), adCmdTextNoRecords, S().catalogue);
          }},
         {"time text without leading zeros", FileState::Present, [&](qint64 id) {
              WriteFile(dir() + "/usb/t.txt", "t");
              SetTime(dir() + "/usb/t.txt", QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)).toSecsSinceEpoch());
              AddFileRecord(id, dir() + "/usb/t.txt", disk.id);
              ExecuteSql("update main set filedtime='2020-1-2 3:04:05' where id=" + QString::number(id),
-                        adCmdTextNoRecords);
+                        adCmdTextNoRecords, S().catalogue);
          }},
         {"gone from a mounted disk", FileState::Missing, [&](qint64 id) {
              AddFileRecord(id, dir() + "/usb/gone.txt", disk.id);
@@ -145,7 +145,7 @@ TEST_F(Health, CheckClassifiesEachRecordByItsFile) {
 }
 
 TEST_F(Health, CheckChangesNothingAndNamesOfflineDisksByWhereTheyWereSeen) {
-    RememberVolumeRoot("4242", "/media/user/PHOTOS", g_catalogue);
+    RememberVolumeRoot("4242", "/media/user/PHOTOS", S().catalogue);
     AddFileRecord(1, "/media/user/PHOTOS/a.jpg", "4242");
     const QStringList before = Dump("select * from main");
     const CheckReport r = Check(Ids({1, 77}));  // 77 names no record
@@ -224,7 +224,7 @@ protected:
         disk = std::make_unique<FakeDisk>(usb);
     }
     RelinkPlan Find(const RowQuery& scope, RelinkOptions options = {}) {
-        return FindMovedFiles(g_catalogue, scope, options, nullptr, {});
+        return FindMovedFiles(S().catalogue, scope, options, nullptr, {});
     }
     // A record of usb/from, whose file then moves to usb/to (rename keeps size and time).
     void Moved(qint64 id, const QString& from, const QString& to, const QByteArray& bytes = "content") {
@@ -248,12 +248,12 @@ TEST_F(Relink, UniqueMatchIsProposedAndAppliedInOneTransaction) {
     EXPECT_EQ(plan.unique[0].confirmedBy, "name");
     EXPECT_EQ(DirOf(1), usb + "/old/report.txt");  // finding changes nothing
 
-    const RelinkApplied done = ApplyRelink(g_catalogue, plan.unique, nullptr);
+    const RelinkApplied done = ApplyRelink(S().catalogue, plan.unique, nullptr);
     EXPECT_EQ(done.records, 1);
     EXPECT_EQ(DirOf(1), usb + "/new/place/report.txt");
-    EXPECT_TRUE(RememberedRoots(disk->id, g_catalogue).contains(usb));
+    EXPECT_TRUE(RememberedRoots(disk->id, S().catalogue).contains(usb));
     // Applied twice: the row no longer holds the old path, nothing changes.
-    EXPECT_EQ(ApplyRelink(g_catalogue, plan.unique, nullptr).skipped, 1);
+    EXPECT_EQ(ApplyRelink(S().catalogue, plan.unique, nullptr).skipped, 1);
 }
 
 TEST_F(Relink, SeveralCandidatesAreListedAndLeft) {
@@ -300,7 +300,7 @@ TEST_F(Relink, NeverProposesAPathOffTheRecordsDisk) {
     p.vol = disk->id;
     p.oldPath = usb + "/old/a.txt";
     p.newPath = dir() + "/elsewhere/a.txt";
-    EXPECT_EQ(ApplyRelink(g_catalogue, {p}, nullptr).skipped, 1);
+    EXPECT_EQ(ApplyRelink(S().catalogue, {p}, nullptr).skipped, 1);
     EXPECT_EQ(DirOf(1), usb + "/old/a.txt");
 }
 
@@ -332,16 +332,16 @@ TEST_F(Relink, BackupCopiesMoveWithTheRecordsInOneTransaction) {
 
     // A failure at the copy's row rolls back the record's row as well.
     ExecuteSql("create trigger no_copy_update before update on main4 begin select raise(abort, 'refused'); end",
-               adCmdTextNoRecords);
-    EXPECT_THROW(ApplyRelink(g_catalogue, plan.unique, nullptr), DbError);
+               adCmdTextNoRecords, S().catalogue);
+    EXPECT_THROW(ApplyRelink(S().catalogue, plan.unique, nullptr), DbError);
     EXPECT_EQ(DirOf(1), usb + "/old/a.txt");
     // A stop before the commit changes nothing either.
-    ExecuteSql("drop trigger no_copy_update", adCmdTextNoRecords);
+    ExecuteSql("drop trigger no_copy_update", adCmdTextNoRecords, S().catalogue);
     std::atomic<bool> stop{true};
-    EXPECT_TRUE(ApplyRelink(g_catalogue, plan.unique, &stop).stopped);
+    EXPECT_TRUE(ApplyRelink(S().catalogue, plan.unique, &stop).stopped);
     EXPECT_EQ(DirOf(1), usb + "/old/a.txt");
 
-    const RelinkApplied done = ApplyRelink(g_catalogue, plan.unique, nullptr);
+    const RelinkApplied done = ApplyRelink(S().catalogue, plan.unique, nullptr);
     EXPECT_EQ(done.records, 1);
     EXPECT_EQ(done.copies, 1);
     EXPECT_EQ(DirOf(1), usb + "/new/a.txt");
@@ -355,7 +355,7 @@ protected:
     DuplicateReport Find(const RowQuery& scope, quint64 minSize = 1) {
         DuplicateOptions o;
         o.minSize = minSize;
-        return FindDuplicates(g_catalogue, scope, o, nullptr, {});
+        return FindDuplicates(S().catalogue, scope, o, nullptr, {});
     }
     static std::vector<qint64> IdsOf(const DuplicateGroup& g) {
         std::vector<qint64> ids;

@@ -1,4 +1,5 @@
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
@@ -50,22 +51,20 @@ class Import : public DiskWalkTest {
 protected:
     void SetUp() override {
         DiskWalkTest::SetUp();
-        g_same_flag = sysindex = g_trend_flag = g_dtrend_flag = true;
-        g_tree_depth = 1;
-        g_create_node_tree = g_import_last_dir = true;
-        g_stop_requested = false;
-        for (const QString& l : kLists) FilterList(l).clear();
-        g_record_list.Clear();
+        S().options.same = S().options.sysindex = S().options.trend = S().options.dtrend = true;
+        S().presets.depth = 1;
+        S().presets.createNodeTree = S().presets.importLastDir = true;
+        for (const QString& l : kLists) S().filters.List(l).clear();
+        S().list.Clear();
     }
     void TearDown() override {
-        g_stop_requested = false;
-        g_record_list.Clear();
+        S().list.Clear();
         DiskWalkTest::TearDown();
     }
 
     std::vector<Row> Rows() {
         std::vector<Row> out;
-        Recordset rs = ExecuteSql("select * from main order by id", adCmdText);
+        Recordset rs = ExecuteSql("select * from main order by id", adCmdText, S().catalogue);
         for (; !rs.Eof(); rs.MoveNext()) {
             auto f = [&](const char* n) { return VariantToText(rs.Field(QString::fromLatin1(n))); };
             out.push_back({f("name"), f("findkey"), f("dir"), f("id"), f("filetype"), f("filesize"), f("filedtime"),
@@ -85,12 +84,12 @@ protected:
         return out;
     }
     long long Count(const QString& sql) {
-        Recordset rs = ExecuteSql(sql, adCmdText);
+        Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
         return rs.Eof() ? -1 : rs.Field(0).toLongLong();
     }
     QString AddNode(const QString& name, const QString& tags, const QString& parent) {
-        QString id = InsertNodeWithId(name, tags, parent);
-        ReloadNodes();
+        QString id = InsertNodeWithId(name, tags, parent, S().catalogue);
+        ReloadNodes(S().nodes, S().catalogue, S().prompter());
         return id;
     }
     // ADD REC TREE through the prompter: root node "0" unless given.
@@ -102,7 +101,7 @@ protected:
                                              {dlg::kTags, tags},
                                              {dlg::kCreateNodeTree, nodes},
                                              {dlg::kImportLastDir, lastDir}});
-        return ImportRecordTree();
+        return ImportRecordTree(S());
     }
 };
 
@@ -125,11 +124,11 @@ TEST(ImportRules, DepthTextAndClamp) {
     for (auto [text, value] : texts) EXPECT_EQ(DecimalTextValue(text), value) << text;
     const std::pair<int, int> clamps[] = {{-5, 1}, {0, 0}, {1, 1}, {20, 20}, {50, 20}};
     for (auto [in, out] : clamps) {
-        g_tree_depth = in;
-        EXPECT_EQ(ClampTreeDepth(), out);
-        EXPECT_EQ(g_tree_depth, out);
+        S().presets.depth = ClampedDepth(in);  // as the dialogs keep it
+        EXPECT_EQ(ClampedDepth(in), out);
+        EXPECT_EQ(S().presets.depth, out);
     }
-    g_tree_depth = 1;
+    S().presets.depth = 1;
     EXPECT_EQ(LastPathPiece("/a/b/c.txt"), "c.txt");
     EXPECT_EQ(LastPathPiece("/a/b/"), "b");
     EXPECT_EQ(FolderKeyword("/x/My Docs"), "My-Docs");
@@ -146,7 +145,7 @@ TEST_F(Import, AddFileRecordsStoresEveryValue) {
     prompts.nodes.push_back(node);
     prompts.files.push_back(files);
     prompts.AnswerDialog(dlg::kKeyDialog, {{dlg::kTags, "t1 t2"}, {dlg::kInherit, true}});
-    AddFileRecords();
+    AddFileRecords(S());
 
     ASSERT_EQ(prompts.dialogsShown.size(), 1u);
     EXPECT_EQ(prompts.dialogsShown[0].first, dlg::kKeyDialog);
@@ -168,8 +167,8 @@ TEST_F(Import, AddFileRecordsStoresEveryValue) {
         EXPECT_EQ(r.vol, DiskIdOfPath(files[i]));
     }
     // One list row per record, the newest at the top.
-    ASSERT_EQ(g_record_list.RowCount(), 3);
-    const QStringList top = g_record_list.Rows()[0];
+    ASSERT_EQ(S().list.RowCount(), 3);
+    const QStringList top = S().list.Rows()[0];
     EXPECT_EQ(top, QStringList({rows[2].name, rows[2].findkey, rows[2].dir, "3", "文件", rows[2].filesize,
                                 rows[2].filedtime, "", rows[2].vol, "", ""}));
 }
@@ -177,16 +176,16 @@ TEST_F(Import, AddFileRecordsStoresEveryValue) {
 TEST_F(Import, CancelRulesOfAddRec) {
     MakeFile(disk + "/a.txt");
     // Cancelling the node picker or the file dialog imports nothing.
-    AddFileRecords();
+    AddFileRecords(S());
     prompts.nodes.push_back("0");
-    AddFileRecords();
+    AddFileRecords(S());
     EXPECT_TRUE(Rows().empty());
     // Cancelling the keyword dialog still imports: empty tags, INHERIT on.
     const QString node = AddNode("n", "T", "0");
     prompts.nodes.push_back(node);
     prompts.files.push_back(QStringList{P("a.txt")});
     prompts.CancelDialog(dlg::kKeyDialog);
-    AddFileRecords();
+    AddFileRecords(S());
     ASSERT_EQ(Rows().size(), 1u);
     EXPECT_EQ(Rows()[0].findkey, "  T  ");
     // OK with no node picked: inherited text " ".
@@ -194,26 +193,26 @@ TEST_F(Import, CancelRulesOfAddRec) {
     prompts.nodes.push_back(QString());
     prompts.files.push_back(QStringList{P("b.txt")});
     prompts.AnswerDialog(dlg::kKeyDialog, {{dlg::kTags, ""}, {dlg::kInherit, false}});
-    AddFileRecords();
+    AddFileRecords(S());
     ASSERT_EQ(Rows().size(), 2u);
     EXPECT_EQ(Rows()[1].findkey, "   ");
 }
 
 TEST_F(Import, SameFileCheckStopsChosenFilesButSkipsOnlyADroppedFile) {
     for (const char* n : {"A", "B", "C", "D"}) MakeFile(disk + "/" + n);
-    AddDroppedFile(P("B"));
+    AddDroppedFile(S(), P("B"));
     // ADD REC of A, B, C: B is catalogued, so the run ends there.
     prompts.nodes.push_back("0");
     prompts.files.push_back(QStringList{P("A"), P("B"), P("C")});
-    AddFileRecords();
+    AddFileRecords(S());
     EXPECT_EQ(Catalogued(), QStringList({"A", "B"}));
     // Dropping C, B, D skips B alone.
-    for (const char* n : {"C", "B", "D"}) AddDroppedFile(P(n));
+    for (const char* n : {"C", "B", "D"}) AddDroppedFile(S(), P(n));
     EXPECT_EQ(Catalogued(), QStringList({"A", "B", "C", "D"}));
     EXPECT_TRUE(prompts.messages.empty());
     // With the option off, a file can be catalogued again.
-    g_same_flag = false;
-    AddDroppedFile(P("A"));
+    S().options.same = false;
+    AddDroppedFile(S(), P("A"));
     EXPECT_EQ(Count("select count(*) from main where dir='" + SqlText(P("A")) + "'"), 2);
 }
 
@@ -221,22 +220,20 @@ TEST_F(Import, BackupCopyCountsAsCatalogued) {
     MakeFile(disk + "/it's.txt");
     const QString path = P("it's.txt");
     const QString vol = DiskIdOfPath(path);
-    EXPECT_FALSE(IsAlreadyCatalogued(path, vol));
-    ExecuteSql("insert into main4(recordid,filepath,vol) values(9,'" + SqlText(path) + "','" + vol + "')",
-               adCmdTextNoRecords);
-    EXPECT_TRUE(IsAlreadyCatalogued(path, vol));
-    EXPECT_FALSE(IsAlreadyCatalogued(path, vol + "1"));  // another disk
-    AddDroppedFile(path);
+    EXPECT_FALSE(IsAlreadyCatalogued(path, vol, S().catalogue));
+    ExecuteSql("insert into main4(recordid,filepath,vol) values(9,'" + SqlText(path) + "','" + vol + "')", adCmdTextNoRecords, S().catalogue);
+    EXPECT_TRUE(IsAlreadyCatalogued(path, vol, S().catalogue));
+    EXPECT_FALSE(IsAlreadyCatalogued(path, vol + "1", S().catalogue));  // another disk
+    AddDroppedFile(S(), path);
     EXPECT_TRUE(Rows().empty());
 }
 
 TEST_F(Import, FailedSameFileLookupIsReportedAndThePathImported) {
     // A backup table whose every read fails: the lookup in main finds nothing, the one in
     // main4 fails with the engine's error.
-    ExecuteSql("drop table main4", adCmdTextNoRecords);
+    ExecuteSql("drop table main4", adCmdTextNoRecords, S().catalogue);
     ExecuteSql("create view main4 as select 0 as recordid, '' as filepath, '' as vol "
-               "where abs(-9223372036854775807 - 1) > 0",
-               adCmdTextNoRecords);
+               "where abs(-9223372036854775807 - 1) > 0", adCmdTextNoRecords, S().catalogue);
     MakeFile(disk + "/a.txt");
     MakeDir(disk + "/t");
     MakeFile(disk + "/t/b.txt");
@@ -244,7 +241,7 @@ TEST_F(Import, FailedSameFileLookupIsReportedAndThePathImported) {
     // ADD REC: a message box with caption "info", then the file is imported.
     prompts.nodes.push_back("0");
     prompts.files.push_back(QStringList{P("a.txt")});
-    AddFileRecords();
+    AddFileRecords(S());
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, "info");
     EXPECT_EQ(Catalogued(), QStringList({"a.txt"}));
@@ -284,7 +281,7 @@ TEST_F(Import, DialogPathsWithUnreadableNamesFindTheirFilesAgain) {
     // a notice and the others still go in.
     prompts.nodes.push_back("0");
     prompts.files.push_back(QStringList{base + "/two" + lost, cases[0].chosen});
-    AddFileRecords();
+    AddFileRecords(S());
     ASSERT_EQ(Rows().size(), 1u);
     EXPECT_EQ(EncodePath(Rows()[0].dir), disk + "/dir\xe9/a\xff.txt");
     EXPECT_FALSE(Rows()[0].filedtime.isEmpty());  // its status was read
@@ -294,7 +291,7 @@ TEST_F(Import, DialogPathsWithUnreadableNamesFindTheirFilesAgain) {
     // ADD DIR: the folder's real name.
     prompts.folders.push_back(cases[1].chosen);
     prompts.nodes.push_back("0");
-    AddFolderRecord();
+    AddFolderRecord(S());
     ASSERT_EQ(Rows().size(), 2u);
     EXPECT_EQ(EncodePath(Rows()[1].dir), disk + "/dir\xe9");
     EXPECT_EQ(Rows()[1].filetype, kFolderRecordType);
@@ -302,25 +299,25 @@ TEST_F(Import, DialogPathsWithUnreadableNamesFindTheirFilesAgain) {
 
 TEST_F(Import, DroppedAndNoteFilesGetTheirKeywordTexts) {
     const QString node = AddNode("n", "k1 k2", "0");
-    g_current_node = node;
+    S().nodes.current = node;
     MakeFile(disk + "/drop.txt");
     MakeFile(disk + "/PENLET_n.txt", 1048577);
-    AddDroppedFile(P("drop.txt"));
-    AddNoteRecord(P("PENLET_n.txt"), {"b", "a", "b"});
-    AddNoteRecord(P("PENLET_n.txt"), {"c"});  // catalogued already: skipped
+    AddDroppedFile(S(), P("drop.txt"));
+    AddNoteRecord(S(), P("PENLET_n.txt"), {"b", "a", "b"});
+    AddNoteRecord(S(), P("PENLET_n.txt"), {"c"});  // catalogued already: skipped
     const std::vector<Row> rows = Rows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].findkey, " k1 k2  ");
     EXPECT_EQ(rows[1].findkey, "   a  b   ");
     EXPECT_EQ(rows[1].filesize, "1048577");  // notes store the byte count
     EXPECT_EQ(rows[1].filetype, "文件");
-    g_current_node = "0";
+    S().nodes.current = "0";
 }
 
 TEST_F(Import, MissingFileIsImportedWithEmptyStatusTexts) {
     prompts.nodes.push_back("0");
     prompts.files.push_back(QStringList{P("vanished.txt")});
-    AddFileRecords();
+    AddFileRecords(S());
     ASSERT_EQ(Rows().size(), 1u);
     EXPECT_EQ(Rows()[0].filesize, "");
     EXPECT_EQ(Rows()[0].filedtime, "");
@@ -330,15 +327,15 @@ TEST_F(Import, AddFolderRecordQuotesPathAndName) {
     MakeDir(disk + "/it's a 'dir'");
     const QString path = P("it's a 'dir'");
     // Cancelling the folder picker or the node picker adds nothing.
-    AddFolderRecord();
+    AddFolderRecord(S());
     prompts.folders.push_back(path);
-    AddFolderRecord();
+    AddFolderRecord(S());
     EXPECT_TRUE(Rows().empty());
 
     prompts.folders.push_back(path);
     prompts.nodes.push_back("0");
     prompts.AnswerDialog(dlg::kKeyDialog, {{dlg::kTags, "x"}, {dlg::kInherit, false}});
-    AddFolderRecord();
+    AddFolderRecord(S());
     const std::vector<Row> rows = Rows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].dir, path);
@@ -347,9 +344,9 @@ TEST_F(Import, AddFolderRecordQuotesPathAndName) {
     EXPECT_EQ(rows[0].findkey, " x  ");
     EXPECT_EQ(rows[0].vol, DiskIdOfPath(path));
     EXPECT_EQ(rows[0].filedtime, StatusTexts(path).timeText);
-    ASSERT_EQ(g_record_list.RowCount(), 1);
-    EXPECT_EQ(g_record_list.Rows()[0][2], path);
-    EXPECT_EQ(g_record_list.Rows()[0][4], "文件夹");
+    ASSERT_EQ(S().list.RowCount(), 1);
+    EXPECT_EQ(S().list.Rows()[0][2], path);
+    EXPECT_EQ(S().list.Rows()[0][4], "文件夹");
 }
 
 // ---- ADD REC TREE ----------------------------------------------------------------------------------
@@ -388,17 +385,17 @@ TEST_F(Import, DepthDecidesWhatIsWalked) {
         {"50", {"top/f0.txt", "top/s1/f1.txt", "top/s1/s2/f2.txt", "top/s1/s2/s3/f3.txt", "top/s1/s2/s3/s4/f4.txt"}, 20},
     };
     for (const Case& c : cases) {
-        ExecuteSql("delete from main", adCmdTextNoRecords);
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
         prompts.statusTexts.clear();
         EXPECT_TRUE(RunTree(P("top"), c.depth, false, true));
         EXPECT_EQ(Catalogued(), c.expected) << c.depth;
-        EXPECT_EQ(g_tree_depth, c.storedDepth) << c.depth;
+        EXPECT_EQ(S().presets.depth, c.storedDepth) << c.depth;
         ASSERT_FALSE(prompts.statusTexts.isEmpty());
         EXPECT_EQ(prompts.statusTexts.last(), "finish");
         EXPECT_TRUE(prompts.statusTexts.contains(P("top/f0.txt")));
     }
     EXPECT_EQ(Count("select count(*) from main2"), 0);  // no node tree asked for
-    EXPECT_FALSE(g_catalogue.InTransaction());
+    EXPECT_FALSE(S().catalogue.InTransaction());
 }
 
 TEST_F(Import, NodeTreeMirrorsFoldersAndRecordsCarryTheirKeywords) {
@@ -409,20 +406,20 @@ TEST_F(Import, NodeTreeMirrorsFoldersAndRecordsCarryTheirKeywords) {
     MakeFile(disk + "/A/B/g.txt");
     MakeFile(disk + "/A/My Docs/it's.txt");
     ASSERT_TRUE(RunTree(P("A") + "/", "2", true, true, x, "t9"));
-    ReloadNodes();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     std::map<QString, std::pair<QString, QString>> nodes;  // name -> (tags, parent name)
-    for (const auto& [id, e] : g_node_map)
-        if (id != "0") nodes[e.name] = {e.tags, g_node_map[e.parent].name};
+    for (const auto& [id, e] : S().nodes.map)
+        if (id != "0") nodes[e.name] = {e.tags, S().nodes.map[e.parent].name};
     ASSERT_EQ(nodes.size(), 4u);
     EXPECT_EQ(nodes["A"], std::make_pair(QString("A"), QString("X")));
     EXPECT_EQ(nodes["B"], std::make_pair(QString("B"), QString("A")));
     EXPECT_EQ(nodes["My-Docs"], std::make_pair(QString("My-Docs"), QString("A")));
     // Keywords: typed tags and the node's tags, then one folder name per level, each
     // blank doubled.
-    Recordset rs = ExecuteSql("select findkey from main where name='g.txt'", adCmdText);
+    Recordset rs = ExecuteSql("select findkey from main where name='g.txt'", adCmdText, S().catalogue);
     ASSERT_FALSE(rs.Eof());
     EXPECT_EQ(rs.Field(0).toString(), "    t9  x1  A    B  ");
-    rs = ExecuteSql("select findkey from main where name='it''s.txt'", adCmdText);
+    rs = ExecuteSql("select findkey from main where name='it''s.txt'", adCmdText, S().catalogue);
     ASSERT_FALSE(rs.Eof());
     EXPECT_TRUE(rs.Field(0).toString().contains(" My-Docs "));
 }
@@ -432,7 +429,7 @@ TEST_F(Import, LastFolderRules) {
     for (const char* n : {"report.files", ".files", "x.files", "plain"}) MakeDir(disk + "/top/" + n);
     RunTree(P("top"), "0", false, true);
     EXPECT_EQ(Catalogued(), QStringList({"top/.files/", "top/plain/"}));
-    ExecuteSql("delete from main", adCmdTextNoRecords);
+    ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
     RunTree(P("top"), "0", false, false);
     EXPECT_TRUE(Catalogued().isEmpty());
 }
@@ -459,13 +456,13 @@ TEST_F(Import, FileAndFolderFilters) {
         {true, false, {}, {}, {}, {}, {"top/a.tmp", "top/b.txt"}},
     };
     for (const Case& c : cases) {
-        ExecuteSql("delete from main", adCmdTextNoRecords);
-        g_trend_flag = c.fileFlag;
-        g_dtrend_flag = c.dirFlag;
-        FilterList("file") = c.file;
-        FilterList("ffn") = c.ffn;
-        FilterList("dir") = c.dir;
-        FilterList("fdn") = c.fdn;
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
+        S().options.trend = c.fileFlag;
+        S().options.dtrend = c.dirFlag;
+        S().filters.List("file") = c.file;
+        S().filters.List("ffn") = c.ffn;
+        S().filters.List("dir") = c.dir;
+        S().filters.List("fdn") = c.fdn;
         RunTree(P("top"), "2", false, true);
         EXPECT_EQ(Catalogued(), c.expected) << c.fileFlag << c.dirFlag;
     }
@@ -476,12 +473,12 @@ TEST_F(Import, ImportListRecordsTheFolderOncePerMatchingFile) {
     MakeFile(disk + "/proj/a.sln");
     MakeFile(disk + "/proj/b.sln");
     MakeFile(disk + "/proj/c.txt");
-    FilterList("import") = {"*.sln"};
-    g_same_flag = false;
+    S().filters.List("import") = {"*.sln"};
+    S().options.same = false;
     RunTree(P("proj"), "2", false, true);
     EXPECT_EQ(Catalogued(), QStringList({"proj/", "proj/", "proj/a.sln", "proj/b.sln", "proj/c.txt"}));
-    ExecuteSql("delete from main", adCmdTextNoRecords);
-    g_same_flag = true;
+    ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
+    S().options.same = true;
     RunTree(P("proj"), "2", false, true);
     EXPECT_EQ(Catalogued(), QStringList({"proj/", "proj/a.sln", "proj/b.sln", "proj/c.txt"}));
 }
@@ -537,7 +534,7 @@ TEST_F(Import, EntriesThatVanishDuringTheWalk) {
     MakeFile(disk + "/top/gonedir/x.txt");
     MakeDir(disk + "/top/other");
     MakeFile(disk + "/top/other/y.txt");
-    SetWalkEntryHookForTests([](const QByteArray& path) {
+    S().presets.entryHook = ([](const QByteArray& path) {
         if (path.endsWith("/gone.txt")) ::unlink(path.constData());
         if (path.endsWith("/gonedir")) std::filesystem::remove_all(path.constData());
     });
@@ -574,14 +571,14 @@ TEST_F(Import, StopKeepsWhatWasImportedAndCommitsIt) {
     MakeDir(disk + "/top");
     for (int i = 0; i < 20; ++i) MakeFile(disk + "/top/f" + QByteArray::number(i));
     int seen = 0;
-    SetWalkEntryHookForTests([&seen](const QByteArray&) {
-        if (++seen == 6) g_stop_requested = true;
+    S().presets.entryHook = ([&seen](const QByteArray&) {
+        if (++seen == 6) S().ops.import.RequestStop();
     });
     RunTree(P("top"), "2", true, true);
     // The entry during which stop was pressed is finished; the walk ends before the next.
     EXPECT_EQ(Rows().size(), 6u);
     EXPECT_FALSE(prompts.statusTexts.contains("finish"));
-    EXPECT_FALSE(g_catalogue.InTransaction());
+    EXPECT_FALSE(S().catalogue.InTransaction());
     // Another connection sees the rows: they were committed.
     Connection other;
     other.Open(kConnectionString);
@@ -600,9 +597,9 @@ TEST_F(Import, UnreadableRootImportsNothingAndSaysSo) {
     EXPECT_EQ(prompts.messages[0].text, prompts.statusTexts[0]);
     EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
     // Cancelling the node picker or the dialog starts nothing.
-    EXPECT_FALSE(ImportRecordTree());
+    EXPECT_FALSE(ImportRecordTree(S()));
     prompts.nodes.push_back("0");
-    EXPECT_FALSE(ImportRecordTree());
+    EXPECT_FALSE(ImportRecordTree(S()));
 }
 
 TEST_F(Import, ReimportAddsNoRecordAndWalkValuesMatchTheFileStatus) {
@@ -640,7 +637,7 @@ CliResult Cli(const QStringList& args) {
 }  // namespace
 
 TEST_F(Import, CliImportTreeAndAddFiles) {
-    g_catalogue.Close();
+    S().catalogue.Close();
     MakeChain(disk);
     MakeFile(disk + "/it's.txt");
     const QString w = work.path();
@@ -667,9 +664,9 @@ TEST_F(Import, CliImportTreeAndAddFiles) {
         EXPECT_EQ(r.code, 1) << bad.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
     }
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
     EXPECT_EQ(Rows().size(), 4u);
-    Recordset rs = ExecuteSql("select findkey from main where name='it''s.txt'", adCmdText);
+    Recordset rs = ExecuteSql("select findkey from main where name='it''s.txt'", adCmdText, S().catalogue);
     EXPECT_EQ(rs.Field(0).toString(), " a b  ");
 }
 
@@ -683,7 +680,7 @@ TEST_F(Import, SigkillMidImportLeavesAnIntactCatalogue) {
         MakeDir(dir);
         for (int f = 0; f < perFolder; ++f) MakeFile(dir + "/文件 " + QByteArray::number(f) + ".txt", 0);
     }
-    g_catalogue.Close();
+    S().catalogue.Close();
     Connection watcher;  // opened before the writer starts; a WAL reader never waits
     watcher.Open(kConnectionString);
 
@@ -714,8 +711,8 @@ TEST_F(Import, SigkillMidImportLeavesAnIntactCatalogue) {
     EXPECT_TRUE(WIFSIGNALED(status));
     ASSERT_GT(seen, 0);
 
-    g_catalogue.Open(kConnectionString);
-    EXPECT_EQ(ExecuteSql("PRAGMA integrity_check", adCmdText).Field(0).toString(), "ok");
+    S().catalogue.Open(kConnectionString);
+    EXPECT_EQ(ExecuteSql("PRAGMA integrity_check", adCmdText, S().catalogue).Field(0).toString(), "ok");
     const long long kept = Count("select count(*) from main");
     EXPECT_GE(kept, seen);
     EXPECT_LT(kept, folders * perFolder);
@@ -725,12 +722,12 @@ TEST_F(Import, SigkillMidImportLeavesAnIntactCatalogue) {
                     "vol is null or name='' or filedtime=''"),
               0);
     for (const Row& r : Rows()) ASSERT_TRUE(PathExists(r.dir)) << r.dir.toStdString();
-    g_catalogue.Close();
+    S().catalogue.Close();
 
     // The catalogue goes on working: the same import again completes the tree once.
     CliResult again = Cli({"--dir", work.path(), "import-tree", DecodePath(tree), "--node", "0", "--no-node-tree"});
     ASSERT_EQ(again.code, 0) << again.err.toStdString();
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
     EXPECT_EQ(Count("select count(*) from main where filetype='文件'"), folders * perFolder);
     EXPECT_EQ(Count("select count(distinct dir) from main"), folders * perFolder);
 }
@@ -773,7 +770,7 @@ TEST_F(Import, ProgramsWritingAtOnceLoseNothing) {
     ImportOptions options;
     options.depth = 2;
     WalkResult windowWalk;
-    std::thread window([&] { windowWalk = WalkFolder(root + "/tc", 1, " ", "0", options); });
+    std::thread window([&] { windowWalk = WalkFolder(root + "/tc", 1, " ", "0", WithHook(options), S().ops.import, S().catalogue); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     holder.Commit();
 
@@ -828,7 +825,7 @@ TEST_F(Import, ProgramsWritingAtOnceLoseNothing) {
     EXPECT_EQ(QSet<QString>(addedIds.begin(), addedIds.end()).size(), 15);
     for (int i = 0; i < addedIds.size(); ++i) {
         ASSERT_TRUE(IsIdText(addedIds[i])) << addedIds[i].toStdString();
-        Recordset rs = ExecuteSql("select name from main2 where id=" + addedIds[i], adCmdText);
+        Recordset rs = ExecuteSql("select name from main2 where id=" + addedIds[i], adCmdText, S().catalogue);
         ASSERT_FALSE(rs.Eof());
         EXPECT_EQ(rs.Field(0).toString(), "extra " + QString::number(i));
     }
@@ -841,12 +838,12 @@ TEST_F(Import, AnotherProgramGetsItsTurnDuringALongImport) {
     MakeDir(disk + "/big");
     for (int f = 0; f < 3000; ++f) MakeFile(disk + "/big/f" + QByteArray::number(f), 0);
     // About a millisecond per entry: a walk of several seconds in 500 ms batches.
-    SetWalkEntryHookForTests([](const QByteArray&) { std::this_thread::sleep_for(std::chrono::microseconds(1200)); });
+    S().presets.entryHook = ([](const QByteArray&) { std::this_thread::sleep_for(std::chrono::microseconds(1200)); });
     std::atomic<bool> walkDone{false};
     ImportOptions options;
     WalkResult result;
     std::thread window([&] {
-        result = WalkFolder(P("big"), 1, " ", "0", options);
+        result = WalkFolder(P("big"), 1, " ", "0", WithHook(options), S().ops.import, S().catalogue);
         walkDone = true;
     });
     // Wait until the walk has written (and so holds the lock in a batch).
@@ -885,22 +882,20 @@ TEST_F(Import, RefusedWritesDuringAWalkAreCountedAndSaid) {
         bool walkGoesOn;
     } cases[] = {{"abort", true}, {"rollback", false}};
     for (const Case& c : cases) {
-        ExecuteSql("delete from main", adCmdTextNoRecords);
-        ExecuteSql("delete from main2", adCmdTextNoRecords);
-        ExecuteSql("drop trigger if exists refuse_main", adCmdTextNoRecords);
-        ExecuteSql("drop trigger if exists refuse_main2", adCmdTextNoRecords);
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
+        ExecuteSql("delete from main2", adCmdTextNoRecords, S().catalogue);
+        ExecuteSql("drop trigger if exists refuse_main", adCmdTextNoRecords, S().catalogue);
+        ExecuteSql("drop trigger if exists refuse_main2", adCmdTextNoRecords, S().catalogue);
         ExecuteSql(QString("create trigger refuse_main before insert on main when new.name like 'bad%' "
-                           "begin select raise(%1, 'refused record'); end").arg(c.raise),
-                   adCmdTextNoRecords);
+                           "begin select raise(%1, 'refused record'); end").arg(c.raise), adCmdTextNoRecords, S().catalogue);
         ExecuteSql(QString("create trigger refuse_main2 before insert on main2 when new.name = 'badnode' "
-                           "begin select raise(%1, 'refused node'); end").arg(c.raise),
-                   adCmdTextNoRecords);
-        ClearStatusQueueForTests();
+                           "begin select raise(%1, 'refused node'); end").arg(c.raise), adCmdTextNoRecords, S().catalogue);
+        S().ops.import.ClearStatus();
         ImportOptions o;
         o.depth = 2;
-        const WalkResult r = WalkFolder(P("top"), 1, " ", "0", o);
+        const WalkResult r = WalkFolder(P("top"), 1, " ", "0", WithHook(o), S().ops.import, S().catalogue);
         QStringList texts;
-        for (QString t; TakeStatus(t) == 0;) texts << t;
+        for (QString t; S().ops.import.Take(t) == 0;) texts << t;
 
         EXPECT_FALSE(r.Complete()) << c.raise;
         EXPECT_FALSE(r.stopped);
@@ -927,13 +922,12 @@ TEST_F(Import, RefusedWritesDuringAWalkAreCountedAndSaid) {
     }
     // The command says it once more after the progress dialog closed.
     prompts.messages.clear();
-    ExecuteSql("drop trigger refuse_main2", adCmdTextNoRecords);
-    ExecuteSql("drop trigger refuse_main", adCmdTextNoRecords);
+    ExecuteSql("drop trigger refuse_main2", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("drop trigger refuse_main", adCmdTextNoRecords, S().catalogue);
     ExecuteSql("create trigger refuse_main before insert on main when new.name like 'bad%' "
-               "begin select raise(abort, 'refused record'); end",
-               adCmdTextNoRecords);
-    ExecuteSql("delete from main", adCmdTextNoRecords);
-    ExecuteSql("delete from main2", adCmdTextNoRecords);
+               "begin select raise(abort, 'refused record'); end", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("delete from main2", adCmdTextNoRecords, S().catalogue);
     RunTree(P("top"), "2", true, true);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.contains("2 record(s) and 0 node(s)")) << prompts.messages[0].text.toStdString();
@@ -952,11 +946,11 @@ TEST_F(Import, SameTreeImportedTwiceAtOnceCataloguesEachFileOnce) {
         for (int f = 0; f < perFolder; ++f) MakeFile(dir + "/f" + QByteArray::number(f), 0);
     }
     // This process's walk goes slowly, so korvel-cli's batches fall in between.
-    SetWalkEntryHookForTests([](const QByteArray&) { std::this_thread::sleep_for(std::chrono::microseconds(300)); });
+    S().presets.entryHook = ([](const QByteArray&) { std::this_thread::sleep_for(std::chrono::microseconds(300)); });
     ImportOptions options;
     options.depth = 2;
     WalkResult mine;
-    std::thread window([&] { mine = WalkFolder(P("same"), 1, " ", "0", options); });
+    std::thread window([&] { mine = WalkFolder(P("same"), 1, " ", "0", WithHook(options), S().ops.import, S().catalogue); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const CliResult cli = Cli({"--dir", work.path(), "import-tree", P("same"), "--node", "0", "--no-node-tree"});
     window.join();

@@ -75,17 +75,17 @@ TEST(IndexFolders, ANewRecordNeverTakesOverADeletedRecordsFolder) {
     } cases[] = {
         {"import", "index",
          [] {
-             RecordWriter writer(g_catalogue);
+             RecordWriter writer(S().catalogue);
              ImportOptions options;
              ImportedRecord rec;
-             EXPECT_EQ(ImportOneFile(writer, QDir::current().absoluteFilePath("docs/new.txt"), " k ", options, false, &rec),
+             EXPECT_EQ(ImportOneFile(writer, S().prompter(), QDir::current().absoluteFilePath("docs/new.txt"), " k ", options, false, &rec),
                        FileStep::Added);
              return rec.id.toLongLong();
          },
          [] { return ContentIndex::Rank("./index/1", "secret words"); }},
         {"record sync into another catalogue", "t/index",
          [&] {
-             SyncRecords(g_catalogue, target, QDir::current().absoluteFilePath("t"), std::nullopt, [](const QString&) {});
+             SyncRecords(S().catalogue, target, QDir::current().absoluteFilePath("t"), std::nullopt, [](const QString&) {});
              Statement st(target, "select max(id) from main");
              return st.Step() ? st.Column(0).toLongLong() : qint64(0);
          },
@@ -112,8 +112,8 @@ TEST(IndexFolders, AKilledDeleteLeavesNoFolderBehindAfterTheNextOpen) {
     const int n = 4000;
     QList<QByteArray> args{"--dir", EncodePath(QDir::currentPath()), "delete-records"};
     {
-        WriteTransaction tx(g_catalogue);
-        Statement insert(g_catalogue, "insert into main(name, findkey, dir, filetype, vol) values(?, ' ', ?, '文件', '0')");
+        WriteTransaction tx(S().catalogue);
+        Statement insert(S().catalogue, "insert into main(name, findkey, dir, filetype, vol) values(?, ' ', ?, '文件', '0')");
         for (int i = 1; i <= n; ++i) {
             insert.Reset();
             insert.Bind(1, QStringLiteral("f%1.txt").arg(i));
@@ -124,7 +124,7 @@ TEST(IndexFolders, AKilledDeleteLeavesNoFolderBehindAfterTheNextOpen) {
     }
     for (int i = 1; i <= n; ++i) WriteText(QStringLiteral("index/%1/text.txt").arg(i), "oldword " + QByteArray::number(i));
     for (int i = n; i > n / 2; --i) args << QByteArray::number(i);  // the highest ids first
-    g_catalogue.Close();
+    S().catalogue.Close();
 
     Connection watcher;
     watcher.Open(kConnectionString);
@@ -149,8 +149,8 @@ TEST(IndexFolders, AKilledDeleteLeavesNoFolderBehindAfterTheNextOpen) {
     // The next program that opens the catalogue finishes the removal.
     const CliResult nodes = RunCli(QDir::currentPath(), {"nodes"});
     EXPECT_EQ(nodes.status, 0) << nodes.err.toStdString();
-    g_catalogue.Open(kConnectionString);
-    const Mismatch after = Compare(g_catalogue, "index");
+    S().catalogue.Open(kConnectionString);
+    const Mismatch after = Compare(S().catalogue, "index");
     EXPECT_TRUE(after.orphanFolders.isEmpty()) << after.orphanFolders.join(' ').toStdString();
     EXPECT_TRUE(after.recordsWithoutFolder.isEmpty()) << after.recordsWithoutFolder.join(' ').toStdString();
     EXPECT_FALSE(QFileInfo::exists("index/.removing") && !QDir("index/.removing").isEmpty());

@@ -1,6 +1,7 @@
 // The tag-list toolkit and the keyword commands: stored padding, multiset operations in
 // code-unit order, groups, and the four-answer prompt of the batch commands.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "support/scripted_prompter.h"
 #include "support/tagged_catalogue.h"
 #include "tags/keywordcommands.h"
@@ -63,7 +64,7 @@ class Keywords : public ::testing::Test {
 protected:
     TaggedCatalogue cat;
     ScriptedPrompter prompts;
-    NodeTree Tree() { return NodeTree(g_node_map); }
+    NodeTree Tree() { return NodeTree(S().nodes.map); }
 };
 
 // The worked examples: each row adds or removes tags on a record and checks the exact
@@ -91,8 +92,8 @@ TEST_F(Keywords, AddAndRemoveStoreThePaddedTagText) {
     int id = 1;
     for (const Case& c : cases) {
         cat.Record(id, c.stored);
-        const bool ok = c.mode == TagChange::Add ? AddRecordTags(QString::number(id), c.given)
-                                                  : RemoveRecordTags(QString::number(id), c.given);
+        const bool ok = c.mode == TagChange::Add ? AddRecordTags(QString::number(id), c.given, S().catalogue, S().prompter())
+                                                  : RemoveRecordTags(QString::number(id), c.given, S().catalogue, S().prompter());
         EXPECT_TRUE(ok);
         EXPECT_EQ(TaggedCatalogue::Findkey(id), c.expected) << c.stored;
         ++id;
@@ -103,18 +104,18 @@ TEST_F(Keywords, AddAndRemoveStoreThePaddedTagText) {
 TEST_F(Keywords, ReadAndWriteRecordTags) {
     cat.Record(1, "  b   a  b ");
     cat.Record(2, QString());  // no tag text at all
-    EXPECT_EQ(ReadRecordTags("1"), TagList({"b", "a", "b"}));  // stored order
-    EXPECT_EQ(ReadRecordTags("2"), TagList());
-    EXPECT_EQ(ReadRecordTags("99"), TagList());
-    EXPECT_EQ(FindRecordTags("99"), std::nullopt);
-    EXPECT_EQ(FindRecordTags("1; drop table main"), std::nullopt);
-    EXPECT_TRUE(WriteRecordTags("2", {"k1", "k2"}));
+    EXPECT_EQ(ReadRecordTags("1", S().catalogue, S().prompter()), TagList({"b", "a", "b"}));  // stored order
+    EXPECT_EQ(ReadRecordTags("2", S().catalogue, S().prompter()), TagList());
+    EXPECT_EQ(ReadRecordTags("99", S().catalogue, S().prompter()), TagList());
+    EXPECT_EQ(FindRecordTags("99", S().catalogue), std::nullopt);
+    EXPECT_EQ(FindRecordTags("1; drop table main", S().catalogue), std::nullopt);
+    EXPECT_TRUE(WriteRecordTags("2", {"k1", "k2"}, S().catalogue, S().prompter()));
     EXPECT_EQ(TaggedCatalogue::Findkey(2), "     k1    k2   ");
-    EXPECT_TRUE(WriteRecordTags("2", {}));
+    EXPECT_TRUE(WriteRecordTags("2", {}, S().catalogue, S().prompter()));
     EXPECT_EQ(TaggedCatalogue::Findkey(2), "    ");
     // A stored tag holding a quote reads back intact.
-    EXPECT_TRUE(WriteRecordTags("1", {"it's", "b"}));
-    EXPECT_EQ(ReadRecordTags("1"), TagList({"it's", "b"}));
+    EXPECT_TRUE(WriteRecordTags("1", {"it's", "b"}, S().catalogue, S().prompter()));
+    EXPECT_EQ(ReadRecordTags("1", S().catalogue, S().prompter()), TagList({"it's", "b"}));
 }
 
 TEST_F(Keywords, NodeMatchingAndGroups) {
@@ -149,11 +150,11 @@ TEST_F(Keywords, GroupChangeCheckModelsAddAsUnion) {
     cat.Record(1, " x ");
     cat.Record(2, " t ");
     const NodeTree tree = Tree();
-    EXPECT_TRUE(GroupChangeCheck("1", {"t"}, TagChange::Add, tree));    // root -> T
-    EXPECT_FALSE(GroupChangeCheck("2", {"t"}, TagChange::Add, tree));   // union leaves t once
-    EXPECT_TRUE(GroupChangeCheck("2", {"t"}, TagChange::Remove, tree)); // T -> root
-    EXPECT_FALSE(GroupChangeCheck("1", {}, TagChange::Remove, tree));
-    EXPECT_FALSE(GroupChangeCheck("1", {"y"}, TagChange::Add, tree));
+    EXPECT_TRUE(GroupChangeCheck("1", {"t"}, TagChange::Add, tree, S().catalogue, S().prompter()));    // root -> T
+    EXPECT_FALSE(GroupChangeCheck("2", {"t"}, TagChange::Add, tree, S().catalogue, S().prompter()));   // union leaves t once
+    EXPECT_TRUE(GroupChangeCheck("2", {"t"}, TagChange::Remove, tree, S().catalogue, S().prompter())); // T -> root
+    EXPECT_FALSE(GroupChangeCheck("1", {}, TagChange::Remove, tree, S().catalogue, S().prompter()));
+    EXPECT_FALSE(GroupChangeCheck("1", {"y"}, TagChange::Add, tree, S().catalogue, S().prompter()));
 }
 
 // The four-answer prompt of ADD: records 1, 2, 4 and 5 would move from the root into
@@ -176,13 +177,13 @@ TEST_F(Keywords, FourAnswerPromptRules) {
     };
     cat.Node(1, "T", "t", 0);
     for (const Case& c : cases) {
-        ExecuteSql("delete from main", adCmdTextNoRecords);
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
         for (int id : {1, 2, 4, 5}) cat.Record(id, " x ");
         cat.Record(3, " t ");
         prompts.fourAnswers = c.answers;
         prompts.questions.clear();
         prompts.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, "t"}});
-        EXPECT_TRUE(AddKeywordsCommand({"1", "2", "3", "4", "5"}, Tree()));
+        EXPECT_TRUE(AddKeywordsCommand({"1", "2", "3", "4", "5"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
         QStringList applied;
         for (int id = 1; id <= 5; ++id)
             if (TaggedCatalogue::Findkey(id).count(QStringLiteral(" t ")) > (id == 3 ? 1 : 0))
@@ -198,7 +199,7 @@ TEST_F(Keywords, DeleteCommandAndOutcomes) {
     cat.Record(1, " t a ");
     cat.Record(2, " a b ");
     prompts.fourAnswers = {3};  // record 1 would leave T: no
-    const auto outcomes = ChangeRecordTags({"1", "2", "77"}, {"a", "t"}, TagChange::Remove, Tree());
+    const auto outcomes = ChangeRecordTags({"1", "2", "77"}, {"a", "t"}, TagChange::Remove, Tree(), S().catalogue, S().prompter());
     ASSERT_EQ(outcomes.size(), 3u);
     EXPECT_FALSE(outcomes[0].applied);
     EXPECT_TRUE(outcomes[1].applied);
@@ -206,21 +207,21 @@ TEST_F(Keywords, DeleteCommandAndOutcomes) {
     EXPECT_EQ(TaggedCatalogue::Findkey(1), " t a ");
     EXPECT_EQ(TaggedCatalogue::Findkey(2), "     b   ");
     // The same record twice: the second add works on the result of the first.
-    const auto twice = ChangeRecordTags({"2", "2"}, {"z"}, TagChange::Add, Tree());
+    const auto twice = ChangeRecordTags({"2", "2"}, {"z"}, TagChange::Add, Tree(), S().catalogue, S().prompter());
     EXPECT_TRUE(twice[0].applied && twice[1].applied);
     EXPECT_EQ(TaggedCatalogue::Findkey(2), "     z    b    z   ");
 }
 
 TEST_F(Keywords, BatchCommandsNeedASelectionAndOk) {
     cat.Record(1, " a ");
-    EXPECT_FALSE(AddKeywordsCommand({}, Tree()));
+    EXPECT_FALSE(AddKeywordsCommand({}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
     EXPECT_TRUE(prompts.dialogsShown.empty());
     prompts.CancelDialog(dlg::kBatchKeys);
-    EXPECT_FALSE(DeleteKeywordsCommand({"1"}, Tree()));
+    EXPECT_FALSE(DeleteKeywordsCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
     EXPECT_EQ(TaggedCatalogue::Findkey(1), " a ");
     // Deleting with an empty entry stores the tags again, sorted and padded.
     prompts.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, "   "}});
-    EXPECT_TRUE(DeleteKeywordsCommand({"1"}, Tree()));
+    EXPECT_TRUE(DeleteKeywordsCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
     EXPECT_EQ(TaggedCatalogue::Findkey(1), "     a   ");
 }
 
@@ -233,13 +234,13 @@ TEST_F(Keywords, ShowKeywordsEditsTheFirstSelectedRecord) {
         f[dlg::kTagList] = QStringList{"b", "a", "it's"};
         return true;
     });
-    EXPECT_TRUE(ShowKeywordsCommand({"1", "2"}));
+    EXPECT_TRUE(ShowKeywordsCommand({"1", "2"}, S().catalogue, S().prompter()));
     EXPECT_EQ(TaggedCatalogue::Findkey(1), "     b    a    it's   ");  // list order kept
     EXPECT_EQ(TaggedCatalogue::Findkey(2), " z ");
     prompts.CancelDialog(dlg::kRecordKeys);
-    EXPECT_FALSE(ShowKeywordsCommand({"2"}));
+    EXPECT_FALSE(ShowKeywordsCommand({"2"}, S().catalogue, S().prompter()));
     EXPECT_EQ(TaggedCatalogue::Findkey(2), " z ");
-    EXPECT_FALSE(ShowKeywordsCommand({}));
+    EXPECT_FALSE(ShowKeywordsCommand({}, S().catalogue, S().prompter()));
 }
 
 // Another program changes a record while the prompt is open: its change is kept, and the
@@ -261,19 +262,19 @@ TEST_F(Keywords, AChangeMadeWhileThePromptWaitsIsNotOverwritten) {
     // Record 2 is asked about right after it was read; record 1 (already in T) is not.
     const Case cases[] = {{{"2", "1"}, "changed record first"}, {{"1", "2"}, "changed record last"}};
     for (const Case& c : cases) {
-        ExecuteSql("delete from main", adCmdTextNoRecords);
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
         cat.Record(1, " t ");
         cat.Record(2, " y ");
         Meddler meddler;  // installed over the fixture's prompter
         meddler.fourAnswers = {1};
-        const auto outcomes = ChangeRecordTags(c.ids, {"t"}, TagChange::Add, Tree());
+        const auto outcomes = ChangeRecordTags(c.ids, {"t"}, TagChange::Add, Tree(), S().catalogue, S().prompter());
         EXPECT_TRUE(outcomes[0].applied && outcomes[1].applied) << c.name;
         EXPECT_EQ(meddler.questions.size(), 1) << c.name;
         EXPECT_EQ(TaggedCatalogue::Findkey(1), "     t    t   ") << c.name;
         EXPECT_EQ(TaggedCatalogue::Findkey(2), "     t    w    y   ") << c.name;
         EXPECT_TRUE(meddler.messages.empty()) << c.name;
     }
-    SetPrompter(&prompts);
+    S().SetPrompter(&prompts);
 }
 
 TEST_F(Keywords, AFailedWriteIsReportedAndChangesNothing) {
@@ -284,14 +285,13 @@ TEST_F(Keywords, AFailedWriteIsReportedAndChangesNothing) {
     other.Open(kConnectionString);
     other.Begin();
     ExecuteSql("update main set name='x' where id=2", adCmdTextNoRecords, other);
-    ExecuteSql("pragma busy_timeout=50", adCmdText);
-    const auto outcomes = ChangeRecordTags({"1", "2"}, {"n"}, TagChange::Add, Tree());
+    S().catalogue.SetBusyTimeout(50);
+    const auto outcomes = ChangeRecordTags({"1", "2"}, {"n"}, TagChange::Add, Tree(), S().catalogue, S().prompter());
     other.Rollback();
     EXPECT_FALSE(outcomes[0].applied || outcomes[1].applied);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, "info");
     EXPECT_EQ(TaggedCatalogue::Findkey(1), " a ");
-    ExecuteSql(QStringLiteral("pragma busy_timeout=%1").arg(kBusyTimeoutMs), adCmdText);
 }
 
 }  // namespace

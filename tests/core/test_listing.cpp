@@ -1,4 +1,5 @@
 #include "base/settings.h"
+#include "support/session.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
@@ -20,7 +21,7 @@ protected:
     ScriptedPrompter prompts;
     int changes = 0;
     void SetUp() override {
-        g_catalogue.Begin();
+        S().catalogue.Begin();
         for (int i = 0; i < 61; ++i)
             ExecuteSql(QStringLiteral("insert into main(name,findkey,dir,id,filetype,filesize,filedtime,"
                                       "fileinputdtime,vol) values('r%1','%2','/d/r%1',%3,'文件','1 K',"
@@ -28,38 +29,38 @@ protected:
                            .arg(i, 2, 10, QChar(u'0'))
                            .arg(i % 3 == 0 ? " all  three " : " all ")
                            .arg(i + 1)
-                           .arg(70 - i),  // fileinputdtime falls as the name rises
-                       adCmdTextNoRecords);
-        g_catalogue.Commit();
-        ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'all','all',0)", adCmdTextNoRecords);
-        ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'three','three',1)", adCmdTextNoRecords);
-        ReloadNodes();
-        g_pageset.SetPageSize(30);
-        g_record_list = RecordListing();
-        g_record_list.changed = [this] { ++changes; };
-        g_subnode_flag = false;
+                           .arg(70 - i), // fileinputdtime falls as the name rises
+                       adCmdTextNoRecords, S().catalogue);
+        S().catalogue.Commit();
+        ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'all','all',0)", adCmdTextNoRecords, S().catalogue);
+        ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'three','three',1)", adCmdTextNoRecords, S().catalogue);
+        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        S().pageset.SetPageSize(30);
+        S().list.Reset();
+        S().list.changed = [this] { ++changes; };
+        S().options.subnode = false;
     }
     void TearDown() override {
-        g_record_list = RecordListing();
-        g_node_map.clear();
-        g_current_node = "0";
-        g_subnode_flag = true;
+        S().list.Reset();
+        S().nodes.map.clear();
+        S().nodes.current = "0";
+        S().options.subnode = true;
     }
     QStringList Names() {
         QStringList n;
-        for (const auto& r : g_record_list.Rows()) n << r[0];
+        for (const auto& r : S().list.Rows()) n << r[0];
         return n;
     }
 };
 
 TEST_F(Listing, PagesOfANode) {
-    g_record_list.ShowNodeRecords(NodeAllTags("1"));
-    EXPECT_EQ(g_record_list.TagsText(), "all");
-    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 3");
-    EXPECT_EQ(g_record_list.RecordCount(), 61);
-    EXPECT_EQ(g_record_list.RecordCountText(), "共 61 条记录(RECORDS)");
-    ASSERT_EQ(g_record_list.RowCount(), 30);
-    EXPECT_EQ(g_record_list.Rows()[0],
+    S().list.ShowNodeRecords(NodeAllTags("1", S().nodes.map));
+    EXPECT_EQ(S().list.TagsText(), "all");
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 3");
+    EXPECT_EQ(S().list.RecordCount(), 61);
+    EXPECT_EQ(S().list.RecordCountText(), "共 61 条记录(RECORDS)");
+    ASSERT_EQ(S().list.RowCount(), 30);
+    EXPECT_EQ(S().list.Rows()[0],
               QStringList({"r00", " all  three ", "/d/r00", "1", "文件", "1 K", "2024-01-01 00:00:00",
                            "2024-02-70 1:0:0", "7", "NULL", "NULL"}));
     struct Step {
@@ -70,108 +71,108 @@ TEST_F(Listing, PagesOfANode) {
                           {-2, 1, 30, "r00"}, {2, 2, 30, "r30"}, {9, 3, 1, "r60"}, {0, 1, 30, "r00"}};
     for (const auto& s : steps) {
         int before = changes;
-        g_record_list.FillPage(s.request);
-        EXPECT_EQ(g_record_list.CurrentPage(), s.page) << s.request;
-        EXPECT_EQ(g_record_list.RowCount(), s.rows) << s.request;
-        EXPECT_EQ(g_record_list.Rows()[0][0], s.first) << s.request;
-        EXPECT_EQ(g_record_list.PageText(), QStringLiteral("当前页 %1 / 总页数 3").arg(s.page));
+        S().list.FillPage(s.request);
+        EXPECT_EQ(S().list.CurrentPage(), s.page) << s.request;
+        EXPECT_EQ(S().list.RowCount(), s.rows) << s.request;
+        EXPECT_EQ(S().list.Rows()[0][0], s.first) << s.request;
+        EXPECT_EQ(S().list.PageText(), QStringLiteral("当前页 %1 / 总页数 3").arg(s.page));
         EXPECT_GT(changes, before);
     }
 }
 
 TEST_F(Listing, InnerAndIncludeSub) {
-    g_current_node = "1";
-    g_subnode_flag = true;
-    g_record_list.ShowNodeRecords(NodeAllTags("1"));  // flag on: inner records only
-    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 2");
+    S().nodes.current = "1";
+    S().options.subnode = true;
+    S().list.ShowNodeRecords(NodeAllTags("1", S().nodes.map));  // flag on: inner records only
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 2");
     // Ordered by fileinputdtime desc: r01 was catalogued last among the inner records.
     EXPECT_EQ(Names().mid(0, 3), QStringList({"r01", "r02", "r04"}));
-    g_record_list.ShowIncludeSubRecords();
-    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 3");
+    S().list.ShowIncludeSubRecords();
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 3");
     EXPECT_EQ(Names()[0], "r00");
     // A node whose records all belong to its child: nothing is listed.
-    ExecuteSql("insert into main2(id,name,findkey,fid) values(3,'t','three',0)", adCmdTextNoRecords);
-    ExecuteSql("insert into main2(id,name,findkey,fid) values(4,'a','all',3)", adCmdTextNoRecords);
-    ReloadNodes();
-    g_current_node = "3";
-    g_record_list.ShowInnerRecords();
-    EXPECT_EQ(g_record_list.PageText(), "当前页 0 / 总页数 0");
-    EXPECT_EQ(g_record_list.RowCount(), 0);
+    ExecuteSql("insert into main2(id,name,findkey,fid) values(3,'t','three',0)", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("insert into main2(id,name,findkey,fid) values(4,'a','all',3)", adCmdTextNoRecords, S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    S().nodes.current = "3";
+    S().list.ShowInnerRecords();
+    EXPECT_EQ(S().list.PageText(), "当前页 0 / 总页数 0");
+    EXPECT_EQ(S().list.RowCount(), 0);
     EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(Listing, EmptyListingAndOpenError) {
-    g_record_list.ShowNodeRecords("nosuchtag o'neil");
-    EXPECT_EQ(g_record_list.PageText(), "当前页 0 / 总页数 0");
-    EXPECT_EQ(g_record_list.RecordCountText(), "共 0 条记录(RECORDS)");
-    EXPECT_EQ(g_record_list.RowCount(), 0);
+    S().list.ShowNodeRecords("nosuchtag o'neil");
+    EXPECT_EQ(S().list.PageText(), "当前页 0 / 总页数 0");
+    EXPECT_EQ(S().list.RecordCountText(), "共 0 条记录(RECORDS)");
+    EXPECT_EQ(S().list.RowCount(), 0);
     EXPECT_TRUE(prompts.messages.empty());  // a quote in a tag is no error
-    g_record_list.SortByColumn(0);         // nothing to sort
-    EXPECT_EQ(g_record_list.SortSpec(), "name ASC");
+    S().list.SortByColumn(0);         // nothing to sort
+    EXPECT_EQ(S().list.SortSpec(), "name ASC");
 
-    ExecuteSql("drop table main", adCmdTextNoRecords);
-    g_record_list.ShowNodeRecords("all");
+    ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);
+    S().list.ShowNodeRecords("all");
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "无法打开mytable表。(no such table: main)");
     EXPECT_EQ(prompts.messages[0].caption, "info");
-    EXPECT_FALSE(g_pageset.State());
-    g_record_list.FillPage(-3);  // paging with nothing open does nothing
-    EXPECT_EQ(g_record_list.RowCount(), 0);
+    EXPECT_FALSE(S().pageset.State());
+    S().list.FillPage(-3);  // paging with nothing open does nothing
+    EXPECT_EQ(S().list.RowCount(), 0);
 }
 
 TEST_F(Listing, PagingErrorShownOnce) {
-    g_pageset.Open(ListingSource::TableRows("main", "findkey like '% all %'", {{"name", false}}).Query(), g_catalogue);
-    ExecuteSql("drop table main", adCmdTextNoRecords);  // the rows cannot be fetched any more
-    g_record_list.FillPage(2);
+    S().pageset.Open(ListingSource::TableRows("main", "findkey like '% all %'", {{"name", false}}).Query(S().nodes.map, S().catalogue, S().prompter()), S().catalogue);
+    ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);  // the rows cannot be fetched any more
+    S().list.FillPage(2);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.startsWith("无法打开表。(")) << prompts.messages[0].text.toStdString();
     EXPECT_TRUE(prompts.messages[0].text.contains("no such table")) << prompts.messages[0].text.toStdString();
     EXPECT_EQ(prompts.messages[0].caption, "info");
-    EXPECT_EQ(g_record_list.RowCount(), 0);
-    EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 3");
+    EXPECT_EQ(S().list.RowCount(), 0);
+    EXPECT_EQ(S().list.PageText(), "当前页 2 / 总页数 3");
 }
 
 TEST_F(Listing, SortToggleAcrossColumns) {
-    g_record_list.ShowNodeRecords("all");
-    g_record_list.SortByColumn(3);
-    EXPECT_EQ(g_record_list.SortSpec(), "id ASC");
+    S().list.ShowNodeRecords("all");
+    S().list.SortByColumn(3);
+    EXPECT_EQ(S().list.SortSpec(), "id ASC");
     EXPECT_EQ(Names()[0], "r00");
-    g_record_list.SortByColumn(7);  // one toggle for all columns: now descending
-    EXPECT_EQ(g_record_list.SortSpec(), "fileinputdtime DESC");
+    S().list.SortByColumn(7);  // one toggle for all columns: now descending
+    EXPECT_EQ(S().list.SortSpec(), "fileinputdtime DESC");
     EXPECT_EQ(Names()[0], "r00");  // "2024-02-70..." is the largest text
-    g_record_list.SortByColumn(42);  // limited to column 10
-    EXPECT_EQ(g_record_list.SortSpec(), "yourid ASC");
-    g_record_list.SortByColumn(0);
-    EXPECT_EQ(g_record_list.SortSpec(), "name DESC");
+    S().list.SortByColumn(42);  // limited to column 10
+    EXPECT_EQ(S().list.SortSpec(), "yourid ASC");
+    S().list.SortByColumn(0);
+    EXPECT_EQ(S().list.SortSpec(), "name DESC");
     EXPECT_EQ(Names()[0], "r60");
-    EXPECT_EQ(g_record_list.CurrentPage(), 1);
+    EXPECT_EQ(S().list.CurrentPage(), 1);
 }
 
 TEST_F(Listing, RowHelpers) {
-    g_record_list.ShowNodeRecords("three");
-    ASSERT_GT(g_record_list.RowCount(), 1);
-    EXPECT_EQ(RecordIdOfRow(1), "4");
-    EXPECT_EQ(RecordIdOfRow(-1), "");
-    EXPECT_EQ(RecordIdOfRow(99), "");
-    RecordMap r = RecordOfRow(1);
+    S().list.ShowNodeRecords("three");
+    ASSERT_GT(S().list.RowCount(), 1);
+    EXPECT_EQ(S().list.RecordIdOfRow(1), "4");
+    EXPECT_EQ(S().list.RecordIdOfRow(-1), "");
+    EXPECT_EQ(S().list.RecordIdOfRow(99), "");
+    RecordMap r = S().list.RecordOfRow(1);
     EXPECT_EQ(r.size(), 11u);
     EXPECT_EQ(FieldOfRecord(r, 0), "r03");
     EXPECT_EQ(FieldOfRecord(r, 9), "NULL");
     EXPECT_EQ(FieldOfRecord(r, 11), "");
-    EXPECT_TRUE(RecordById("999").empty());
-    EXPECT_TRUE(RecordById("1 or 1=1").empty());
+    EXPECT_TRUE(RecordById("999", S().catalogue).empty());
+    EXPECT_TRUE(RecordById("1 or 1=1", S().catalogue).empty());
 
-    g_pageset.SetAbsolutePage(1);
-    RecordMap m = RowToMap(g_pageset);
+    S().pageset.SetAbsolutePage(1);
+    RecordMap m = RowToMap(S().pageset, S().prompter());
     EXPECT_EQ(m["name"], "r00");
     EXPECT_EQ(m["yourid"], "NULL");
 
     int before = changes;
-    g_record_list.InsertRowAtTop({"new", " t  ", "/x/new", "99"});
+    S().list.InsertRowAtTop({"new", " t  ", "/x/new", "99"});
     EXPECT_EQ(changes, before + 1);
-    EXPECT_EQ(g_record_list.Rows()[0].size(), 11);
-    EXPECT_EQ(RecordIdOfRow(0), "99");
-    EXPECT_EQ(RecordIdOfRow(2), "4");
+    EXPECT_EQ(S().list.Rows()[0].size(), 11);
+    EXPECT_EQ(S().list.RecordIdOfRow(0), "99");
+    EXPECT_EQ(S().list.RecordIdOfRow(2), "4");
 }
 
 }  // namespace
@@ -195,12 +196,11 @@ protected:
             "(8,'','文件',null,'t2')",
         };
         for (const char* r : rows)
-            ExecuteSql(QStringLiteral("insert into main(id,name,filetype,yourid,filedesc) values") + r,
-                       adCmdTextNoRecords);
+            ExecuteSql(QStringLiteral("insert into main(id,name,filetype,yourid,filedesc) values") + r, adCmdTextNoRecords, S().catalogue);
     }
     static std::vector<qint64> EngineOrder(const QString& sql) {
         std::vector<qint64> ids;
-        Recordset rs = ExecuteSql(sql, adCmdText);
+        Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
         for (; !rs.Eof(); rs.MoveNext()) ids.push_back(rs.Field(0).toLongLong());
         return ids;
     }
@@ -223,9 +223,9 @@ RowQuery Ids(std::vector<qint64> ids, std::vector<OrderKey> order) {
 
 // Texts order without regard to ASCII case (the engine's NOCASE), equal rows by id.
 TEST_F(PageSetOrder, SortMatchesEngine) {
-    g_pageset.Open(Where("id<>3", {{"filetype", true}, {"name", false}}), g_catalogue);
+    S().pageset.Open(Where("id<>3", {{"filetype", true}, {"name", false}}), S().catalogue);
     const QString base = "filetype collate nocase desc, name collate nocase, id";
-    EXPECT_EQ(g_pageset.RowIds(), EngineOrder("select id from main where id<>3 order by " + base));
+    EXPECT_EQ(S().pageset.RowIds(), EngineOrder("select id from main where id<>3 order by " + base));
     struct Case {
         QString sort, engine;
     };
@@ -236,40 +236,40 @@ TEST_F(PageSetOrder, SortMatchesEngine) {
         {"id DESC", "id desc"},
     };
     for (const Case& c : cases) {
-        g_pageset.SetSort(c.sort);
+        S().pageset.SetSort(c.sort);
         // Equal rows keep the listing's own order.
-        EXPECT_EQ(g_pageset.RowIds(),
+        EXPECT_EQ(S().pageset.RowIds(),
                   EngineOrder("select id from main where id<>3 order by " + c.engine + ", " + base))
             << c.sort.toStdString();
     }
-    g_pageset.SetSort("");
-    EXPECT_EQ(g_pageset.RowIds(), EngineOrder("select id from main where id<>3 order by " + base));
-    EXPECT_THROW(g_pageset.SetSort("nosuch ASC"), DbError);
-    EXPECT_THROW(g_pageset.SetSort("name; drop table main"), DbError);
-    EXPECT_THROW(g_pageset.Open(Where("", {{"length(name)", true}}), g_catalogue), DbError);
+    S().pageset.SetSort("");
+    EXPECT_EQ(S().pageset.RowIds(), EngineOrder("select id from main where id<>3 order by " + base));
+    EXPECT_THROW(S().pageset.SetSort("nosuch ASC"), DbError);
+    EXPECT_THROW(S().pageset.SetSort("name; drop table main"), DbError);
+    EXPECT_THROW(S().pageset.Open(Where("", {{"length(name)", true}}), S().catalogue), DbError);
 }
 
 TEST_F(PageSetOrder, IdLists) {
-    g_pageset.Open(Ids({6, 1, 6, 99, -1, 7}, {{"name", true}}), g_catalogue);
+    S().pageset.Open(Ids({6, 1, 6, 99, -1, 7}, {{"name", true}}), S().catalogue);
     // "a-very-long-shared-prefix-b" > "a" = "a": the two a's in the given order.
-    EXPECT_EQ(g_pageset.RowIds(), std::vector<qint64>({1, 6, 7}));
-    EXPECT_EQ(g_pageset.RecordCount(), 3);
-    g_pageset.SetAbsolutePage(1);
-    EXPECT_EQ(g_pageset.Field("name").toString(), "a-very-long-shared-prefix-b");
-    g_pageset.SetSort("id DESC");
-    EXPECT_EQ(g_pageset.RowIds(), std::vector<qint64>({7, 6, 1}));
+    EXPECT_EQ(S().pageset.RowIds(), std::vector<qint64>({1, 6, 7}));
+    EXPECT_EQ(S().pageset.RecordCount(), 3);
+    S().pageset.SetAbsolutePage(1);
+    EXPECT_EQ(S().pageset.Field("name").toString(), "a-very-long-shared-prefix-b");
+    S().pageset.SetSort("id DESC");
+    EXPECT_EQ(S().pageset.RowIds(), std::vector<qint64>({7, 6, 1}));
     // Without an order the given order stays (a ranked result): missing and repeated ids go.
-    g_pageset.Open(Ids({4, 99, 2, 4, 8}, {}), g_catalogue);
-    EXPECT_EQ(g_pageset.RowIds(), std::vector<qint64>({4, 2, 8}));
-    g_pageset.Open(Ids({-1}, {}), g_catalogue);
-    EXPECT_EQ(g_pageset.RecordCount(), 0);
-    EXPECT_EQ(g_pageset.PageCount(), 0);
+    S().pageset.Open(Ids({4, 99, 2, 4, 8}, {}), S().catalogue);
+    EXPECT_EQ(S().pageset.RowIds(), std::vector<qint64>({4, 2, 8}));
+    S().pageset.Open(Ids({-1}, {}), S().catalogue);
+    EXPECT_EQ(S().pageset.RecordCount(), 0);
+    EXPECT_EQ(S().pageset.PageCount(), 0);
 
     // A long list opens as quickly as a short one would per id.
     std::vector<qint64> many;
     for (int i = 200000; i > 0; --i) many.push_back(i % 9);
-    g_pageset.Open(Ids(many, {{"fileinputdtime", true}}), g_catalogue);
-    EXPECT_EQ(g_pageset.RecordCount(), 8);
+    S().pageset.Open(Ids(many, {{"fileinputdtime", true}}), S().catalogue);
+    EXPECT_EQ(S().pageset.RecordCount(), 8);
 }
 
 }  // namespace

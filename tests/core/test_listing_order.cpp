@@ -3,6 +3,7 @@
 // walk over the time index is the first page of the whole list; long tag chains list as
 // short ones do; a refill shows the rows as they are now.
 #include "base/settings.h"
+#include "support/session.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
@@ -25,7 +26,7 @@ namespace {
 
 std::vector<qint64> EngineIds(const QString& sql) {
     std::vector<qint64> ids;
-    for (Recordset rs = ExecuteSql(sql, adCmdText); !rs.Eof(); rs.MoveNext()) ids.push_back(rs.Field(0).toLongLong());
+    for (Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue); !rs.Eof(); rs.MoveNext()) ids.push_back(rs.Field(0).toLongLong());
     return ids;
 }
 
@@ -70,7 +71,7 @@ TEST(TimeOrderKey, Texts) {
         EXPECT_EQ(TimeOrderKey(QString::fromUtf8(c.text)), c.key) << c.text;
         // The date the listing's index holds is the key's date for every time.
         if (!c.key) continue;
-        Statement st(g_catalogue, QStringLiteral("select ") + kInputDateExpression + " from (select ? as fileinputdtime)");
+        Statement st(S().catalogue, QStringLiteral("select ") + kInputDateExpression + " from (select ? as fileinputdtime)");
         st.Bind(1, QString::fromUtf8(c.text));
         ASSERT_TRUE(st.Step());
         EXPECT_EQ(st.Column(0).toLongLong(), *c.key / 1000000) << c.text;
@@ -85,7 +86,7 @@ protected:
     ScriptedPrompter prompts;
     void Insert(int id, const QString& name, const QVariant& inputTime, const QVariant& fileTime = QVariant(),
                 const QString& findkey = QStringLiteral(" t ")) {
-        Statement st(g_catalogue, QStringLiteral(
+        Statement st(S().catalogue, QStringLiteral(
             "insert into main(id,name,findkey,filedtime,fileinputdtime) values(?,?,?,?,?)"));
         st.Bind(1, id);
         st.Bind(2, name);
@@ -123,25 +124,25 @@ TEST_F(ListingOrder, TimeAndTextColumns) {
         {{"name", true}, {8, 6, 7, 1, 2, 3, 4, 5}},
     };
     for (const Case& c : cases) {
-        g_pageset.Open(Where("", {c.key}), g_catalogue);
-        EXPECT_EQ(g_pageset.RowIds(), c.ids) << c.key.column.toStdString() << (c.key.desc ? " desc" : "");
+        S().pageset.Open(Where("", {c.key}), S().catalogue);
+        EXPECT_EQ(S().pageset.RowIds(), c.ids) << c.key.column.toStdString() << (c.key.desc ? " desc" : "");
         // The same order by a header sort of another listing, and for a list of ids.
-        g_pageset.Open(Where("id > 0", {{"id", true}}), g_catalogue);
-        g_pageset.SetSort(c.key.column + (c.key.desc ? " DESC" : " ASC"));
-        std::vector<qint64> sorted = g_pageset.RowIds();
+        S().pageset.Open(Where("id > 0", {{"id", true}}), S().catalogue);
+        S().pageset.SetSort(c.key.column + (c.key.desc ? " DESC" : " ASC"));
+        std::vector<qint64> sorted = S().pageset.RowIds();
         // A header sort keeps the listing's order (id descending) among equal rows.
-        g_pageset.Open(Where("", {c.key, {"id", true}}), g_catalogue);
-        EXPECT_EQ(sorted, g_pageset.RowIds()) << c.key.column.toStdString();
+        S().pageset.Open(Where("", {c.key, {"id", true}}), S().catalogue);
+        EXPECT_EQ(sorted, S().pageset.RowIds()) << c.key.column.toStdString();
         RowQuery ids;
         ids.byIds = true;
         ids.ids = {1, 2, 3, 4, 5, 6, 7, 8};
         ids.order = {c.key};
-        g_pageset.Open(ids, g_catalogue);
-        EXPECT_EQ(g_pageset.RowIds(), c.ids) << c.key.column.toStdString();
+        S().pageset.Open(ids, S().catalogue);
+        EXPECT_EQ(S().pageset.RowIds(), c.ids) << c.key.column.toStdString();
     }
     // Ascending text order is the engine's NOCASE order.
-    g_pageset.Open(Where("", {{"name", false}}), g_catalogue);
-    EXPECT_EQ(g_pageset.RowIds(), EngineIds("select id from main order by name collate nocase, id"));
+    S().pageset.Open(Where("", {{"name", false}}), S().catalogue);
+    EXPECT_EQ(S().pageset.RowIds(), EngineIds("select id from main order by name collate nocase, id"));
 }
 
 // The first page found by walking the time index is the first page of the whole list, for
@@ -149,8 +150,8 @@ TEST_F(ListingOrder, TimeAndTextColumns) {
 TEST(ListingFirstPage, SameAsTheWholeList) {
     TempCatalogue cat;
     std::mt19937 rng(7);
-    g_catalogue.Begin();
-    Statement ins(g_catalogue, QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(?,?,?,?)"));
+    S().catalogue.Begin();
+    Statement ins(S().catalogue, QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(?,?,?,?)"));
     for (int id = 1; id <= 3000; ++id) {
         const int day = id / 40 + static_cast<int>(rng() % 3);  // roughly rising, not strictly
         QVariant time = QStringLiteral("2025-%1-%2 %3:%4:%5")
@@ -179,26 +180,27 @@ TEST(ListingFirstPage, SameAsTheWholeList) {
         ins.Step();
     }
     ins = Statement();
-    g_catalogue.Commit();
+    S().catalogue.Commit();
 
     const QString conditions[] = {"", "findkey like '% all %'", "findkey like '% seven %'",
                                   "findkey like '% rare %'", "findkey like '% none %'"};
     for (const QString& condition : conditions) {
         for (int pageSize : {1, 30, 200}) {
             const RowQuery q = Where(condition, {{"fileinputdtime", true}});
-            const std::vector<qint64> whole = OrderedRowIds(g_catalogue, q);
-            g_pageset.SetPageSize(pageSize);
-            g_pageset.SetFirstPageThreshold(0);
-            g_pageset.Open(q, g_catalogue);
+            const std::vector<qint64> whole = OrderedRowIds(S().catalogue, q);
+            S().pageset.SetPageSize(pageSize);
+            S().pageset.SetFirstPageThreshold(0);
+            S().pageset.Open(q, S().catalogue);
             std::vector<qint64> first;
-            g_pageset.SetAbsolutePage(1);
-            for (int i = 0; i < pageSize && !g_pageset.Eof(); ++i, g_pageset.MoveNext())
-                first.push_back(g_pageset.Field("id").toLongLong());
-            const bool walked = !g_pageset.CountKnown();
+            S().pageset.SetAbsolutePage(1);
+            for (int i = 0; i < pageSize && !S().pageset.Eof(); ++i, S().pageset.MoveNext())
+                first.push_back(S().pageset.Field("id").toLongLong());
+            const bool walked = !S().pageset.CountKnown();
             const std::vector<qint64> expected(whole.begin(), whole.begin() + std::min<size_t>(pageSize, whole.size()));
             EXPECT_EQ(first, expected) << condition.toStdString() << " page size " << pageSize;
-            EXPECT_EQ(g_pageset.RowIds(), whole) << condition.toStdString();
+            EXPECT_EQ(S().pageset.RowIds(), whole) << condition.toStdString();
             if (whole.size() > 3u * pageSize && pageSize < 200) {
+
                 EXPECT_TRUE(walked) << "the first page came from the whole list: " << condition.toStdString();
             }
         }
@@ -207,7 +209,7 @@ TEST(ListingFirstPage, SameAsTheWholeList) {
     // list reads the table without any index, so an ordering index never drives a tag query.
     auto plan = [](const QString& sql) {
         QString text;
-        for (Recordset rs = ExecuteSql("explain query plan " + sql, adCmdText); !rs.Eof(); rs.MoveNext())
+        for (Recordset rs = ExecuteSql("explain query plan " + sql, adCmdText, S().catalogue); !rs.Eof(); rs.MoveNext())
             text += VariantToText(rs.Field(3)) + u'\n';
         return text;
     };
@@ -217,8 +219,8 @@ TEST(ListingFirstPage, SameAsTheWholeList) {
     EXPECT_FALSE(walk.contains("TEMP B-TREE")) << walk.toStdString();
     const QString whole = plan("select rowid, \"fileinputdtime\" from \"main\" not indexed where findkey like '% a %'");
     EXPECT_FALSE(whole.contains("INDEX")) << whole.toStdString();
-    g_pageset.SetFirstPageThreshold(50000);
-    g_pageset.SetPageSize(30);
+    S().pageset.SetFirstPageThreshold(50000);
+    S().pageset.SetPageSize(30);
 }
 
 // The page count follows page 1: computed on a worker with its own connection and
@@ -226,41 +228,40 @@ TEST(ListingFirstPage, SameAsTheWholeList) {
 TEST(ListingFirstPage, CountInBackground) {
     TempCatalogue cat;
     ScriptedPrompter prompts;
-    g_catalogue.Begin();
+    S().catalogue.Begin();
     for (int id = 1; id <= 100; ++id)
         ExecuteSql(QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(%1,'n%1',' t ','2025-01-%2 1:0:0')")
                        .arg(id)
-                       .arg(id % 28 + 1, 2, 10, QChar(u'0')),
-                   adCmdTextNoRecords);
-    g_catalogue.Commit();
-    ReloadNodes();
-    g_current_node = "0";
-    g_pageset.SetFirstPageThreshold(0);
+                       .arg(id % 28 + 1, 2, 10, QChar(u'0')), adCmdTextNoRecords, S().catalogue);
+    S().catalogue.Commit();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    S().nodes.current = "0";
+    S().pageset.SetFirstPageThreshold(0);
     std::atomic<int> ready{0};
-    g_record_list = RecordListing();
-    g_record_list.countInBackground = [&] { ++ready; };
-    ASSERT_TRUE(g_record_list.ShowInnerRecords());
-    EXPECT_EQ(g_record_list.RowCount(), 30);
-    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 …");
-    const QStringList first = g_record_list.Rows()[0];
+    S().list.Reset();
+    S().list.countInBackground = [&] { ++ready; };
+    ASSERT_TRUE(S().list.ShowInnerRecords());
+    EXPECT_EQ(S().list.RowCount(), 30);
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 …");
+    const QStringList first = S().list.Rows()[0];
     for (int i = 0; i < 500 && ready == 0; ++i) QThread::msleep(10);
     ASSERT_EQ(ready, 1);
-    g_record_list.CountReady();
-    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 4");
-    EXPECT_EQ(g_record_list.Rows()[0], first);
-    g_record_list.FillPage(-4);
-    EXPECT_EQ(g_record_list.RowCount(), 10);
+    S().list.CountReady();
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 4");
+    EXPECT_EQ(S().list.Rows()[0], first);
+    S().list.FillPage(-4);
+    EXPECT_EQ(S().list.RowCount(), 10);
 
     // Paging on before the count is there waits for it; a new listing drops the old count.
-    g_record_list.ShowInnerRecords();
-    g_record_list.FillPage(-3);
-    EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 4");
-    g_record_list.ShowInnerRecords();
-    g_record_list.ShowIncludeSubRecords();
-    g_pageset.Close();
+    S().list.ShowInnerRecords();
+    S().list.FillPage(-3);
+    EXPECT_EQ(S().list.PageText(), "当前页 2 / 总页数 4");
+    S().list.ShowInnerRecords();
+    S().list.ShowIncludeSubRecords();
+    S().pageset.Close();
     EXPECT_TRUE(prompts.messages.empty());
-    g_record_list = RecordListing();
-    g_pageset.SetFirstPageThreshold(50000);
+    S().list.Reset();
+    S().pageset.SetFirstPageThreshold(50000);
 }
 
 // Page 1 of a listing by name (either direction, after a header sort too) found by the
@@ -270,8 +271,8 @@ TEST(ListingFirstPage, CountInBackground) {
 TEST(ListingFirstPage, ByNameSameAsTheWholeList) {
     TempCatalogue cat;
     std::mt19937 rng(11);
-    g_catalogue.Begin();
-    Statement ins(g_catalogue, QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(?,?,?,?)"));
+    S().catalogue.Begin();
+    Statement ins(S().catalogue, QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(?,?,?,?)"));
     const int rows = 12000;
     for (int id = 1; id <= rows; ++id) {
         QVariant name = QStringLiteral("%1file%2").arg(rng() % 2 ? "" : "_").arg(rng() % 700);
@@ -293,8 +294,8 @@ TEST(ListingFirstPage, ByNameSameAsTheWholeList) {
         ins.Step();
     }
     ins = Statement();
-    g_catalogue.Commit();
-    g_pageset.SetFirstPageThreshold(0);
+    S().catalogue.Commit();
+    S().pageset.SetFirstPageThreshold(0);
 
     struct Case {
         QString condition;
@@ -323,33 +324,33 @@ TEST(ListingFirstPage, ByNameSameAsTheWholeList) {
                 order.insert(order.end(), c.order.begin(), c.order.end());
                 whole.order = order;
             }
-            const std::vector<qint64> all = OrderedRowIds(g_catalogue, whole);
-            g_pageset.SetPageSize(pageSize);
-            g_pageset.Open(Where(c.condition, c.order), g_catalogue, true);
+            const std::vector<qint64> all = OrderedRowIds(S().catalogue, whole);
+            S().pageset.SetPageSize(pageSize);
+            S().pageset.Open(Where(c.condition, c.order), S().catalogue, true);
             if (!c.sort.isEmpty()) {
-                g_pageset.CompleteCount();
-                g_pageset.SetSort(c.sort, true);
+                S().pageset.CompleteCount();
+                S().pageset.SetSort(c.sort, true);
             }
             if (pageSize == 30) {
                 // Walked: page 1 known, the whole list not yet. Otherwise nothing is known.
-                EXPECT_EQ(g_pageset.FirstPageKnown(), c.walks) << what;
-                EXPECT_FALSE(g_pageset.CountKnown()) << what;
+                EXPECT_EQ(S().pageset.FirstPageKnown(), c.walks) << what;
+                EXPECT_FALSE(S().pageset.CountKnown()) << what;
             }
             std::vector<qint64> first;
-            g_pageset.SetAbsolutePage(1);
-            for (int i = 0; i < pageSize && !g_pageset.Eof(); ++i, g_pageset.MoveNext())
-                first.push_back(g_pageset.Field("id").toLongLong());
+            S().pageset.SetAbsolutePage(1);
+            for (int i = 0; i < pageSize && !S().pageset.Eof(); ++i, S().pageset.MoveNext())
+                first.push_back(S().pageset.Field("id").toLongLong());
             const std::vector<qint64> expected(all.begin(), all.begin() + std::min<size_t>(pageSize, all.size()));
             EXPECT_EQ(first, expected) << what;
-            EXPECT_EQ(g_pageset.RowIds(), all) << what;
-            EXPECT_TRUE(g_pageset.FirstPageKnown());
+            EXPECT_EQ(S().pageset.RowIds(), all) << what;
+            EXPECT_TRUE(S().pageset.FirstPageKnown());
         }
     }
     // The walk reads the name index in its order without a sort; the whole list reads
     // the table without any index: the name index never drives a tag query.
     auto plan = [](const QString& sql) {
         QString text;
-        for (Recordset rs = ExecuteSql("explain query plan " + sql, adCmdText); !rs.Eof(); rs.MoveNext())
+        for (Recordset rs = ExecuteSql("explain query plan " + sql, adCmdText, S().catalogue); !rs.Eof(); rs.MoveNext())
             text += VariantToText(rs.Field(3)) + u'\n';
         return text;
     };
@@ -365,8 +366,8 @@ TEST(ListingFirstPage, ByNameSameAsTheWholeList) {
         const QString whole = plan(QString::fromLatin1(sql));
         EXPECT_FALSE(whole.contains("INDEX")) << whole.toStdString();
     }
-    g_pageset.SetFirstPageThreshold(50000);
-    g_pageset.SetPageSize(30);
+    S().pageset.SetFirstPageThreshold(50000);
+    S().pageset.SetPageSize(30);
 }
 
 // A listing whose page 1 needs the whole list (a rare tag) is left to the worker when a
@@ -374,8 +375,8 @@ TEST(ListingFirstPage, ByNameSameAsTheWholeList) {
 TEST(ListingFirstPage, AwaitedFromTheWorker) {
     TempCatalogue cat;
     ScriptedPrompter prompts;
-    g_catalogue.Begin();
-    Statement ins(g_catalogue, QStringLiteral("insert into main(id,name,findkey) values(?,?,?)"));
+    S().catalogue.Begin();
+    Statement ins(S().catalogue, QStringLiteral("insert into main(id,name,findkey) values(?,?,?)"));
     for (int id = 1; id <= 6000; ++id) {
         ins.Reset();
         ins.Bind(1, id);
@@ -384,40 +385,40 @@ TEST(ListingFirstPage, AwaitedFromTheWorker) {
         ins.Step();
     }
     ins = Statement();
-    g_catalogue.Commit();
-    ReloadNodes();
-    g_pageset.SetFirstPageThreshold(0);
-    g_subnode_flag = false;
+    S().catalogue.Commit();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    S().pageset.SetFirstPageThreshold(0);
+    S().options.subnode = false;
     std::atomic<int> ready{0};
-    g_record_list = RecordListing();
-    g_record_list.countInBackground = [&] { ++ready; };
-    ASSERT_TRUE(g_record_list.ShowNodeRecords("rare"));
-    EXPECT_TRUE(g_record_list.PageAwaited());
-    EXPECT_EQ(g_record_list.RowCount(), 0);
-    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 …");
+    S().list.Reset();
+    S().list.countInBackground = [&] { ++ready; };
+    ASSERT_TRUE(S().list.ShowNodeRecords("rare"));
+    EXPECT_TRUE(S().list.PageAwaited());
+    EXPECT_EQ(S().list.RowCount(), 0);
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 …");
     for (int i = 0; i < 500 && ready == 0; ++i) QThread::msleep(10);
     ASSERT_EQ(ready, 1);
-    g_record_list.CountReady();
-    EXPECT_FALSE(g_record_list.PageAwaited());
-    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 1");
-    ASSERT_EQ(g_record_list.RowCount(), 4);
+    S().list.CountReady();
+    EXPECT_FALSE(S().list.PageAwaited());
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 1");
+    ASSERT_EQ(S().list.RowCount(), 4);
     // Ids 1500, 3000, 4500 and 6000 are named n523, n69, n592 and n138.
     QStringList names;
-    for (const QStringList& row : g_record_list.Rows()) names << row[0];
+    for (const QStringList& row : S().list.Rows()) names << row[0];
     EXPECT_EQ(names, QStringList({"n138", "n523", "n592", "n69"}));
 
     // A common tag shows page 1 at once; a header sort by name too.
     ready = 0;
-    ASSERT_TRUE(g_record_list.ShowNodeRecords("common"));
-    EXPECT_FALSE(g_record_list.PageAwaited());
-    EXPECT_EQ(g_record_list.RowCount(), 30);
-    g_record_list.SortBy(0, true);
-    EXPECT_EQ(g_record_list.RowCount(), 30);
-    EXPECT_EQ(g_record_list.Rows()[0][0], "n99");
-    g_pageset.Close();
-    g_record_list = RecordListing();
-    g_subnode_flag = true;
-    g_pageset.SetFirstPageThreshold(50000);
+    ASSERT_TRUE(S().list.ShowNodeRecords("common"));
+    EXPECT_FALSE(S().list.PageAwaited());
+    EXPECT_EQ(S().list.RowCount(), 30);
+    S().list.SortBy(0, true);
+    EXPECT_EQ(S().list.RowCount(), 30);
+    EXPECT_EQ(S().list.Rows()[0][0], "n99");
+    S().pageset.Close();
+    S().list.Reset();
+    S().options.subnode = true;
+    S().pageset.SetFirstPageThreshold(50000);
     EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -427,39 +428,38 @@ TEST(ListingRefresh, EditsAndDeletes) {
     TempCatalogue cat;
     ScriptedPrompter prompts;
     for (int id = 1; id <= 65; ++id)
-        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'n%2',' t ')").arg(id).arg(id, 2, 10, QChar(u'0')),
-                   adCmdTextNoRecords);
-    ReloadNodes();
-    g_subnode_flag = false;
-    g_record_list = RecordListing();
-    g_pageset.SetPageSize(30);
-    g_record_list.ShowNodeRecords("t");
-    ASSERT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 3");
-    g_record_list.FillPage(2);
-    ASSERT_EQ(g_record_list.Rows()[0][0], "n31");
+        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'n%2',' t ')").arg(id).arg(id, 2, 10, QChar(u'0')), adCmdTextNoRecords, S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    S().options.subnode = false;
+    S().list.Reset();
+    S().pageset.SetPageSize(30);
+    S().list.ShowNodeRecords("t");
+    ASSERT_EQ(S().list.PageText(), "当前页 1 / 总页数 3");
+    S().list.FillPage(2);
+    ASSERT_EQ(S().list.Rows()[0][0], "n31");
 
-    ExecuteSql("update main set name='n31 edited' where id=31", adCmdTextNoRecords);
-    ExecuteSql("delete from main where id in (32, 33, 64)", adCmdTextNoRecords);
-    g_record_list.FillPage(g_record_list.CurrentPage());
-    EXPECT_EQ(g_record_list.Rows()[0][0], "n31 edited");
-    EXPECT_EQ(g_record_list.Rows()[1][0], "n34");
-    EXPECT_EQ(g_record_list.RowCount(), 30);
-    EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 3");
-    g_record_list.FillPage(-3);
-    EXPECT_EQ(g_record_list.RowCount(), 2);  // 65 - 3 = 62 rows
-    EXPECT_EQ(g_record_list.Rows()[1][0], "n65");
+    ExecuteSql("update main set name='n31 edited' where id=31", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("delete from main where id in (32, 33, 64)", adCmdTextNoRecords, S().catalogue);
+    S().list.FillPage(S().list.CurrentPage());
+    EXPECT_EQ(S().list.Rows()[0][0], "n31 edited");
+    EXPECT_EQ(S().list.Rows()[1][0], "n34");
+    EXPECT_EQ(S().list.RowCount(), 30);
+    EXPECT_EQ(S().list.PageText(), "当前页 2 / 总页数 3");
+    S().list.FillPage(-3);
+    EXPECT_EQ(S().list.RowCount(), 2);  // 65 - 3 = 62 rows
+    EXPECT_EQ(S().list.Rows()[1][0], "n65");
 
     // Every record of the last page deleted: the listing shows its new last page.
-    ExecuteSql("delete from main where id > 60", adCmdTextNoRecords);
-    g_record_list.Refresh();
-    EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 2");
-    EXPECT_EQ(g_record_list.RowCount(), 28);  // 1..60 but 32 and 33
-    g_record_list.FillPage(-1);
-    EXPECT_EQ(g_record_list.Rows()[0][0], "n01");
+    ExecuteSql("delete from main where id > 60", adCmdTextNoRecords, S().catalogue);
+    S().list.Refresh();
+    EXPECT_EQ(S().list.PageText(), "当前页 2 / 总页数 2");
+    EXPECT_EQ(S().list.RowCount(), 28);  // 1..60 but 32 and 33
+    S().list.FillPage(-1);
+    EXPECT_EQ(S().list.Rows()[0][0], "n01");
     EXPECT_TRUE(prompts.messages.empty());
-    g_record_list = RecordListing();
-    g_subnode_flag = true;
-    g_node_map.clear();
+    S().list.Reset();
+    S().options.subnode = true;
+    S().nodes.map.clear();
 }
 
 // The tag clauses as the listing always built them: one chain of ANDs.
@@ -487,10 +487,10 @@ QString OldNodeClause(const QString& tagText) {
 }
 
 QString OldInnerClause(const QString& id) {
-    const std::map<QString, int> counts = TagCounts(NodeAllTags(id));
+    const std::map<QString, int> counts = TagCounts(NodeAllTags(id, S().nodes.map));
     QStringList c;
     for (const auto& [t, n] : counts) c << Like(Repeat(t, n));
-    for (const QString& kid : NodeChildTags(id))
+    for (const QString& kid : NodeChildTags(id, S().nodes.map, S().catalogue))
         for (const QString& u : DistinctTags(kid)) {
             auto it = counts.find(u);
             c << Like(Repeat(u, (it == counts.end() ? 0 : it->second) + 1), true);
@@ -517,21 +517,19 @@ TEST(ListingTags, LongTagChains) {
     };
     int id = 1;
     for (const QString& r : records)
-        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'r%1','%2')").arg(id++).arg(SqlText(r)),
-                   adCmdTextNoRecords);
+        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'r%1','%2')").arg(id++).arg(SqlText(r)), adCmdTextNoRecords, S().catalogue);
     auto node = [](int id, const QString& t, int parent) {
-        ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'n%1','%2',%3)").arg(id).arg(SqlText(t)).arg(parent),
-                   adCmdTextNoRecords);
+        ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'n%1','%2',%3)").arg(id).arg(SqlText(t)).arg(parent), adCmdTextNoRecords, S().catalogue);
     };
     node(1, span(0, 200), 0);              // 200 tags
     node(2, span(200, 300) + " k1", 1);    // 301 more, k1 again: 501 in all
     node(3, span(0, 1000), 0);             // 1,000 tags
     node(4, "k0 x", 3);
-    ReloadNodes();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
 
     auto ids = [](const QString& where) {
         QStringList out;
-        for (Recordset rs = ExecuteSql("select id from main " + where, adCmdText); !rs.Eof(); rs.MoveNext())
+        for (Recordset rs = ExecuteSql("select id from main " + where, adCmdText, S().catalogue); !rs.Eof(); rs.MoveNext())
             out << VariantToText(rs.Field(0));
         return out;
     };
@@ -545,35 +543,35 @@ TEST(ListingTags, LongTagChains) {
         {"2", {"1", "3"}, {"3"}},            // inner: k1 needed twice
     };
     for (const Case& c : small) {
-        const QString all = NodeAllTags(c.node);
+        const QString all = NodeAllTags(c.node, S().nodes.map);
         EXPECT_EQ(ids(NodeWhereClause(all)), c.withSub) << c.node.toStdString();
         EXPECT_EQ(ids(OldNodeClause(all)), c.withSub) << c.node.toStdString();
-        EXPECT_EQ(ids(InnerRecordsWhereClause(c.node)), c.inner) << c.node.toStdString();
+        EXPECT_EQ(ids(InnerRecordsWhereClause(c.node, S().nodes.map, S().catalogue, S().prompter())), c.inner) << c.node.toStdString();
         EXPECT_EQ(ids(OldInnerClause(c.node)), c.inner) << c.node.toStdString();
     }
     // 1,000 conditions and more: the old chain fails, the grouped one lists.
-    EXPECT_THROW(ids(OldNodeClause(NodeAllTags("3"))), DbError);
+    EXPECT_THROW(ids(OldNodeClause(NodeAllTags("3", S().nodes.map))), DbError);
     EXPECT_THROW(ids(OldInnerClause("0")), DbError);
-    EXPECT_EQ(ids(NodeWhereClause(NodeAllTags("3"))), QStringList({"1", "3"}));
-    EXPECT_EQ(ids(InnerRecordsWhereClause("3")), QStringList({"1", "3"}));
+    EXPECT_EQ(ids(NodeWhereClause(NodeAllTags("3", S().nodes.map))), QStringList({"1", "3"}));
+    EXPECT_EQ(ids(InnerRecordsWhereClause("3", S().nodes.map, S().catalogue, S().prompter())), QStringList({"1", "3"}));
     // The root: none of its children's 1,200 tags (x is a grandchild's).
-    EXPECT_EQ(ids(InnerRecordsWhereClause("0")), QStringList({"7"}));
-    EXPECT_EQ(InnerRecordIds("0"), QStringList({"7"}));
+    EXPECT_EQ(ids(InnerRecordsWhereClause("0", S().nodes.map, S().catalogue, S().prompter())), QStringList({"7"}));
+    EXPECT_EQ(InnerRecordIds("0", S().nodes.map, S().catalogue, S().prompter()), QStringList({"7"}));
     EXPECT_TRUE(prompts.messages.empty());
 
     // The listing itself, in both modes.
-    g_subnode_flag = false;
-    g_record_list = RecordListing();
-    g_current_node = "3";
-    EXPECT_TRUE(g_record_list.ShowNodeRecords(NodeAllTags("3")));
-    EXPECT_EQ(g_record_list.PageText(), "当前页 1 / 总页数 1");
-    EXPECT_EQ(g_record_list.RowCount(), 2);
-    EXPECT_TRUE(g_record_list.ShowInnerRecords());
-    EXPECT_EQ(g_record_list.RowCount(), 2);
+    S().options.subnode = false;
+    S().list.Reset();
+    S().nodes.current = "3";
+    EXPECT_TRUE(S().list.ShowNodeRecords(NodeAllTags("3", S().nodes.map)));
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 1");
+    EXPECT_EQ(S().list.RowCount(), 2);
+    EXPECT_TRUE(S().list.ShowInnerRecords());
+    EXPECT_EQ(S().list.RowCount(), 2);
     EXPECT_TRUE(prompts.messages.empty());
-    g_record_list = RecordListing();
-    g_subnode_flag = true;
-    g_node_map.clear();
+    S().list.Reset();
+    S().options.subnode = true;
+    S().nodes.map.clear();
 }
 
 }  // namespace

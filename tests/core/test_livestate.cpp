@@ -26,7 +26,7 @@ namespace {
 
 void AddRecord(int id, const QString& name, const QString& tags, const QString& dir = "/d/x",
                const QString& vol = "7") {
-    Statement st(g_catalogue, QStringLiteral("insert into main(id,name,findkey,dir,filetype,filesize,filedtime,"
+    Statement st(S().catalogue, QStringLiteral("insert into main(id,name,findkey,dir,filetype,filesize,filedtime,"
                                              "fileinputdtime,vol) values(?,?,?,?,'文件','1 K','2024-01-01',"
                                              "'2024-01-01 1:0:0',?)"));
     st.Bind(1, id);
@@ -47,21 +47,21 @@ protected:
         AddRecord(3, "100%_done.txt", " work ");
         AddRecord(4, "it's.txt", " work  o'brien ");
         AddRecord(5, "holiday.jpg", " home ");
-        ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'work','work',0)", adCmdTextNoRecords);
-        ReloadNodes();
-        g_pageset.SetPageSize(30);
-        g_record_list = RecordListing();
-        g_subnode_flag = false;
+        ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'work','work',0)", adCmdTextNoRecords, S().catalogue);
+        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        S().pageset.SetPageSize(30);
+        S().list.Reset();
+        S().options.subnode = false;
     }
     void TearDown() override {
-        g_record_list = RecordListing();
-        g_node_map.clear();
-        g_current_node = "0";
-        g_subnode_flag = true;
+        S().list.Reset();
+        S().nodes.map.clear();
+        S().nodes.current = "0";
+        S().options.subnode = true;
     }
     static QStringList Names() {
         QStringList n;
-        for (const auto& r : g_record_list.Rows()) n << r[0];
+        for (const auto& r : S().list.Rows()) n << r[0];
         n.sort();
         return n;
     }
@@ -70,8 +70,8 @@ protected:
 }  // namespace
 
 TEST_F(LiveListing, TheSearchBoxNarrowsTheOpenedNodeByNameAndTags) {
-    ASSERT_TRUE(g_record_list.ShowNodeRecords(NodeAllTags("1")));
-    ASSERT_EQ(g_record_list.RecordCount(), 4);
+    ASSERT_TRUE(S().list.ShowNodeRecords(NodeAllTags("1", S().nodes.map)));
+    ASSERT_EQ(S().list.RecordCount(), 4);
     const struct {
         QString text;
         QStringList names;
@@ -86,15 +86,15 @@ TEST_F(LiveListing, TheSearchBoxNarrowsTheOpenedNodeByNameAndTags) {
         {"", {"100%_done.txt", "it's.txt", "notes.txt", "report 2024.txt"}},  // the node again
     };
     for (const auto& c : cases) {
-        EXPECT_TRUE(g_record_list.ShowNodeFiltered(c.text)) << c.text.toStdString();
+        EXPECT_TRUE(S().list.ShowNodeFiltered(c.text)) << c.text.toStdString();
         EXPECT_EQ(Names(), c.names) << c.text.toStdString();
-        EXPECT_EQ(g_record_list.RecordCount(), c.names.size()) << c.text.toStdString();
+        EXPECT_EQ(S().list.RecordCount(), c.names.size()) << c.text.toStdString();
     }
 }
 
 TEST_F(LiveListing, ChangesByAnotherConnectionAreSeenAndReloaded) {
-    ChangeWatch watch(g_catalogue);
-    ASSERT_TRUE(g_record_list.ShowNodeRecords(NodeAllTags("1")));
+    ChangeWatch watch(S().catalogue);
+    ASSERT_TRUE(S().list.ShowNodeRecords(NodeAllTags("1", S().nodes.map)));
     EXPECT_EQ(watch.Poll(), ChangeWatch::Change::None);
 
     // Another program (another connection) adds a record to the node.
@@ -106,28 +106,28 @@ TEST_F(LiveListing, ChangesByAnotherConnectionAreSeenAndReloaded) {
     }
     EXPECT_EQ(watch.Poll(), ChangeWatch::Change::Others);
     EXPECT_EQ(watch.Poll(), ChangeWatch::Change::None);
-    ASSERT_TRUE(g_record_list.Reload());
-    EXPECT_EQ(g_record_list.RecordCount(), 5);
+    ASSERT_TRUE(S().list.Reload());
+    EXPECT_EQ(S().list.RecordCount(), 5);
     EXPECT_TRUE(Names().contains("new.txt"));
 
     // This program's own change: Own, and the count follows it.
     AddRecord(10, "mine.txt", " work ");
     EXPECT_EQ(watch.Poll(), ChangeWatch::Change::Own);
-    g_record_list.Recount();
-    EXPECT_EQ(g_record_list.RecordCount(), 6);
-    EXPECT_EQ(g_record_list.RecordCountText(), "共 6 条记录(RECORDS)");
+    S().list.Recount();
+    EXPECT_EQ(S().list.RecordCount(), 6);
+    EXPECT_EQ(S().list.RecordCountText(), "共 6 条记录(RECORDS)");
 }
 
 TEST_F(LiveListing, ReloadKeepsThePageAndTheOrder) {
     for (int i = 0; i < 70; ++i) AddRecord(100 + i, QStringLiteral("f%1").arg(i, 3, 10, QChar(u'0')), " work ");
-    ASSERT_TRUE(g_record_list.ShowNodeRecords(NodeAllTags("1")));
-    g_record_list.SortBy(0, true);  // name, descending
-    g_record_list.FillPage(2);
-    const QString firstOnPage2 = g_record_list.Rows().front()[0];
-    ASSERT_TRUE(g_record_list.Reload());
-    EXPECT_EQ(g_record_list.CurrentPage(), 2);
-    EXPECT_EQ(g_record_list.Rows().front()[0], firstOnPage2);
-    EXPECT_EQ(g_record_list.PageText(), "当前页 2 / 总页数 3");
+    ASSERT_TRUE(S().list.ShowNodeRecords(NodeAllTags("1", S().nodes.map)));
+    S().list.SortBy(0, true);  // name, descending
+    S().list.FillPage(2);
+    const QString firstOnPage2 = S().list.Rows().front()[0];
+    ASSERT_TRUE(S().list.Reload());
+    EXPECT_EQ(S().list.CurrentPage(), 2);
+    EXPECT_EQ(S().list.Rows().front()[0], firstOnPage2);
+    EXPECT_EQ(S().list.PageText(), "当前页 2 / 总页数 3");
 }
 
 TEST(FileStates, PresentMissingAndOffline) {
@@ -153,7 +153,7 @@ TEST(FileStates, PresentMissingAndOffline) {
         {"", "", true, FileState::Missing},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(RecordFileState(c.dir, c.vol, c.byDisk, g_catalogue), c.state)
+        EXPECT_EQ(RecordFileState(c.dir, c.vol, c.byDisk, S().catalogue), c.state)
             << c.dir.toStdString() << " " << c.vol.toStdString() << " " << c.byDisk;
 }
 
@@ -210,16 +210,17 @@ TEST(Snippets, ComeFromTheIndexedTextOfTheRecord) {
 }
 
 TEST(Progress, StateFailuresAndEstimate) {
-    ResetProgress();
-    ReportProgress(25, 100, "/a/b.txt");
-    ReportFailure("b failed");
-    ProgressState p = CurrentProgress();
+    LongOperation op;
+    op.ResetProgress();
+    op.ReportProgress(25, 100, "/a/b.txt");
+    op.ReportFailure("b failed");
+    ProgressState p = op.Progress();
     EXPECT_EQ(p.done, 25);
     EXPECT_EQ(p.total, 100);
     EXPECT_EQ(p.item, "/a/b.txt");
     EXPECT_EQ(p.failures, QStringList{"b failed"});
-    ResetProgress();
-    EXPECT_TRUE(CurrentProgress().failures.isEmpty());
+    op.ResetProgress();
+    EXPECT_TRUE(op.Progress().failures.isEmpty());
 
     EXPECT_DOUBLE_EQ(EstimateSecondsLeft(25, 100, 10.0), 30.0);
     EXPECT_DOUBLE_EQ(EstimateSecondsLeft(100, 100, 10.0), 0.0);

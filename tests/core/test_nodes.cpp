@@ -1,4 +1,5 @@
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "support/catalogue.h"
@@ -17,14 +18,14 @@ protected:
     TempCatalogue cat;
     ScriptedPrompter prompts;
     void TearDown() override {
-        g_node_map.clear();
-        g_copied_node.clear();
+        S().nodes.map.clear();
+        S().nodes.copied.clear();
     }
-    void Exec(const QString& sql) { ExecuteSql(sql, adCmdTextNoRecords); }
+    void Exec(const QString& sql) { ExecuteSql(sql, adCmdTextNoRecords, S().catalogue); }
     // Rows of main2 as "id name|tags|fid", ordered by id.
     QStringList NodeRows() {
         QStringList out;
-        Recordset rs = ExecuteSql("select id, name, findkey, fid, cid from main2 order by id", adCmdText);
+        Recordset rs = ExecuteSql("select id, name, findkey, fid, cid from main2 order by id", adCmdText, S().catalogue);
         while (!rs.Eof()) {
             out << QStringLiteral("%1 %2|%3|%4").arg(VariantToText(rs.Field(0)), VariantToText(rs.Field(1)),
                                                     VariantToText(rs.Field(2)), VariantToText(rs.Field(3)));
@@ -39,7 +40,7 @@ protected:
         Exec("insert into main2(id,name,findkey,fid) values(2,'b','tb',1)");
         Exec("insert into main2(id,name,findkey,fid) values(3,'c','tc',2)");
         Exec("insert into main2(id,name,findkey,fid) values(4,'d','td',1)");
-        ReloadNodes();
+        ReloadNodes(S().nodes, S().catalogue, S().prompter());
     }
 };
 
@@ -47,43 +48,43 @@ TEST_F(Nodes, LoadNodeMapAndChildren) {
     Exec("insert into main2(id,name,findkey,fid) values(1,'a',null,0)");
     Exec("insert into main2(id,name,findkey,fid) values(2,'b','x y',1)");
     Exec("insert into main2(id,name,findkey,fid) values(3,'c','z',1)");
-    g_current_node = "2";
-    g_copied_node = "1";
-    ReloadNodes();
-    EXPECT_EQ(g_current_node, "0");
-    EXPECT_TRUE(g_copied_node.isEmpty());
-    ASSERT_EQ(g_node_map.size(), 4u);
-    EXPECT_EQ(g_node_map["0"].name, kRootName);
-    EXPECT_EQ(g_node_map["0"].parent, "");
-    EXPECT_EQ(g_node_map["1"].tags, "");  // null tags read as empty
-    EXPECT_EQ(g_node_map["2"].tags, "x y");
-    EXPECT_EQ(g_node_map["2"].parent, "1");
-    EXPECT_EQ(NodeChildIds("1"), QStringList({"2", "3"}));
-    EXPECT_EQ(NodeChildIds("0"), QStringList({"1"}));
-    EXPECT_TRUE(NodeChildIds("3").isEmpty());
-    EXPECT_TRUE(NodeChildIds("1 or 1=1").isEmpty());
+    S().nodes.current = "2";
+    S().nodes.copied = "1";
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    EXPECT_EQ(S().nodes.current, "0");
+    EXPECT_TRUE(S().nodes.copied.isEmpty());
+    ASSERT_EQ(S().nodes.map.size(), 4u);
+    EXPECT_EQ(S().nodes.map["0"].name, kRootName);
+    EXPECT_EQ(S().nodes.map["0"].parent, "");
+    EXPECT_EQ(S().nodes.map["1"].tags, "");  // null tags read as empty
+    EXPECT_EQ(S().nodes.map["2"].tags, "x y");
+    EXPECT_EQ(S().nodes.map["2"].parent, "1");
+    EXPECT_EQ(ChildNodeIds("1", S().catalogue), QStringList({"2", "3"}));
+    EXPECT_EQ(ChildNodeIds("0", S().catalogue), QStringList({"1"}));
+    EXPECT_TRUE(ChildNodeIds("3", S().catalogue).isEmpty());
+    EXPECT_TRUE(ChildNodeIds("1 or 1=1", S().catalogue).isEmpty());
     EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(Nodes, LoadNodeMapErrorKeepsRoot) {
     Exec("drop table main2");
-    ReloadNodes();
-    ASSERT_EQ(g_node_map.size(), 1u);
-    EXPECT_EQ(g_node_map["0"].name, kRootName);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ASSERT_EQ(S().nodes.map.size(), 1u);
+    EXPECT_EQ(S().nodes.map["0"].name, kRootName);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, "info");
 }
 
 TEST_F(Nodes, InsertNodeWithId) {
-    EXPECT_EQ(InsertNodeWithId("n'1", "t'1 t2", ""), "1");
+    EXPECT_EQ(InsertNodeWithId("n'1", "t'1 t2", "", S().catalogue), "1");
     Exec("insert into main2(id,name,findkey,fid) values(7,'x','x',0)");
-    EXPECT_EQ(InsertNodeWithId("n2", "n2", "7"), "8");
+    EXPECT_EQ(InsertNodeWithId("n2", "n2", "7", S().catalogue), "8");
     EXPECT_EQ(NodeRows(), QStringList({"1 n'1|t'1 t2|0", "7 x|x|0", "8 n2|n2|7"}));
     // A parent that is no id is never pasted into a statement: an error, no node.
-    EXPECT_THROW(InsertNodeWithId("bad", "bad", "0) or (1"), DbError);
+    EXPECT_THROW(InsertNodeWithId("bad", "bad", "0) or (1", S().catalogue), DbError);
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "bad"}});
-    EXPECT_FALSE(AddNodeCommand(std::optional<QString>("1;")));
-    DeleteNodeTree("1 or 1=1");
+    EXPECT_FALSE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1;")));
+    DeleteNodeTree("1 or 1=1", S().catalogue);
     EXPECT_EQ(NodeRows().size(), 3);
 }
 
@@ -99,17 +100,17 @@ TEST_F(Nodes, SelectionAndRootNotices) {
     const QString pick = "请先选择一个节点。";
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "n"}});
     const Case cases[] = {
-        {[&] { EXPECT_FALSE(AddNodeCommand(none)); }, pick},
-        {[&] { EXPECT_FALSE(ModifyNodeCommand(none)); }, pick},
-        {[&] { ShowNodeCommand(none); }, pick},
-        {[&] { CopyNodeCommand(none); }, pick},
-        {[&] { EXPECT_FALSE(DeleteNodeCommand(none)); }, pick},
-        {[&] { EXPECT_FALSE(ModifyNodeCommand(root)); }, "对不起，不允许修改根节点内容。"},
-        {[&] { CopyNodeCommand(root); }, "对不起，不允许复制根节点。"},
-        {[&] { EXPECT_FALSE(DeleteNodeCommand(root)); }, "对不起，不允许删除根节点。"},
-        {[&] { g_copied_node = "0"; EXPECT_FALSE(PasteNodeCommand(std::optional<QString>("1"))); },
+        {[&] { EXPECT_FALSE(AddNodeCommand(S().prompter(), S().catalogue, none)); }, pick},
+        {[&] { EXPECT_FALSE(ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, none)); }, pick},
+        {[&] { ShowNodeCommand(S().prompter(), S().nodes, none); }, pick},
+        {[&] { CopyNodeCommand(S().prompter(), S().nodes, none); }, pick},
+        {[&] { EXPECT_FALSE(DeleteNodeCommand(S().prompter(), S().catalogue, none)); }, pick},
+        {[&] { EXPECT_FALSE(ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, root)); }, "对不起，不允许修改根节点内容。"},
+        {[&] { CopyNodeCommand(S().prompter(), S().nodes, root); }, "对不起，不允许复制根节点。"},
+        {[&] { EXPECT_FALSE(DeleteNodeCommand(S().prompter(), S().catalogue, root)); }, "对不起，不允许删除根节点。"},
+        {[&] { S().nodes.copied = "0"; EXPECT_FALSE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("1"))); },
          "对不起，不允许粘贴根节点。"},
-        {[&] { g_copied_node = "1"; EXPECT_FALSE(PasteNodeCommand(none)); }, pick},
+        {[&] { S().nodes.copied = "1"; EXPECT_FALSE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, none)); }, pick},
     };
     for (const auto& c : cases) {
         prompts.messages.clear();
@@ -120,8 +121,8 @@ TEST_F(Nodes, SelectionAndRootNotices) {
     }
     // Nothing copied: paste does nothing and says nothing.
     prompts.messages.clear();
-    g_copied_node.clear();
-    EXPECT_FALSE(PasteNodeCommand(std::optional<QString>("1")));
+    S().nodes.copied.clear();
+    EXPECT_FALSE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("1")));
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(NodeRows().size(), 4);
 }
@@ -130,17 +131,17 @@ TEST_F(Nodes, AddNode) {
     MakeTree();
     // Tag same as name (preset): a two-word name gives two tags; quotes stay intact.
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "it's two"}});
-    EXPECT_TRUE(AddNodeCommand(std::optional<QString>("0")));
+    EXPECT_TRUE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("0")));
     ASSERT_EQ(prompts.dialogsShown.size(), 1u);
     EXPECT_EQ(prompts.dialogsShown[0].second.value(dlg::kSameAsName).toBool(), true);
     // Own tags typed, under node 2.
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "n"}, {dlg::kTags, "p q'r"}, {dlg::kSameAsName, false}});
-    EXPECT_TRUE(AddNodeCommand(std::optional<QString>("2")));
+    EXPECT_TRUE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("2")));
     // Cancelled, or an empty name: nothing.
     prompts.CancelDialog(dlg::kAddNode);
-    EXPECT_FALSE(AddNodeCommand(std::optional<QString>("2")));
+    EXPECT_FALSE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("2")));
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, ""}});
-    EXPECT_FALSE(AddNodeCommand(std::optional<QString>("2")));
+    EXPECT_FALSE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("2")));
     EXPECT_EQ(NodeRows().mid(4), QStringList({"5 it's two|it's two|0", "6 n|p q'r|2"}));
     EXPECT_TRUE(prompts.messages.empty());
 }
@@ -154,15 +155,15 @@ TEST_F(Nodes, ModifyAndShowNode) {
         f[dlg::kTags] = "u 'v'";
         return true;
     });
-    EXPECT_TRUE(ModifyNodeCommand(std::optional<QString>("2")));
+    EXPECT_TRUE(ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("2")));
     prompts.CancelDialog(dlg::kModifyNode);
-    EXPECT_FALSE(ModifyNodeCommand(std::optional<QString>("3")));
+    EXPECT_FALSE(ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("3")));
     EXPECT_EQ(NodeRows()[1], "2 b'2|u 'v'|1");
     EXPECT_EQ(NodeRows()[2], "3 c|tc|2");
 
-    ReloadNodes();
-    ShowNodeCommand(std::optional<QString>("3"));
-    ShowNodeCommand(std::optional<QString>("99"));
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ShowNodeCommand(S().prompter(), S().nodes, std::optional<QString>("3"));
+    ShowNodeCommand(S().prompter(), S().nodes, std::optional<QString>("99"));
     ASSERT_EQ(prompts.dialogsShown.size(), 4u);
     const auto& shown = prompts.dialogsShown[2];
     EXPECT_EQ(shown.first, dlg::kShowNode);
@@ -175,31 +176,31 @@ TEST_F(Nodes, ModifyAndShowNode) {
 TEST_F(Nodes, CopyAndPasteSubtree) {
     MakeTree();
     Exec("insert into main2(id,name,findkey,fid) values(5,'e','te',0)");
-    ReloadNodes();
-    g_pageset.Open(RowQuery(), g_catalogue);
-    CopyNodeCommand(std::optional<QString>("1"));
-    EXPECT_EQ(g_copied_node, "1");
-    EXPECT_TRUE(PasteNodeCommand(std::optional<QString>("5")));
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    S().pageset.Open(RowQuery(), S().catalogue);
+    CopyNodeCommand(S().prompter(), S().nodes, std::optional<QString>("1"));
+    EXPECT_EQ(S().nodes.copied, "1");
+    EXPECT_TRUE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("5")));
     EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1", "5 e|te|0",
                                        "6 a|ta|5", "7 b|tb|6", "8 c|tc|7", "9 d|td|6"}));
-    EXPECT_TRUE(g_pageset.State());  // the user's listing stays open
-    ReloadNodes();
-    EXPECT_TRUE(g_copied_node.isEmpty());
-    EXPECT_FALSE(PasteNodeCommand(std::optional<QString>("5")));
+    EXPECT_TRUE(S().pageset.State());  // the user's listing stays open
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    EXPECT_TRUE(S().nodes.copied.isEmpty());
+    EXPECT_FALSE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("5")));
     EXPECT_EQ(NodeRows().size(), 9);
 }
 
 // Pasting a node into itself or into its own subtree copies the original subtree once.
 TEST_F(Nodes, PasteIntoOwnSubtreeEnds) {
     MakeTree();
-    PasteNodeTree("1", "3");
+    PasteNodeTree("1", "3", S().catalogue);
     EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1",
                                        "5 a|ta|3", "6 b|tb|5", "7 c|tc|6", "8 d|td|5"}));
-    PasteNodeTree("4", "4");
+    PasteNodeTree("4", "4", S().catalogue);
     EXPECT_EQ(NodeRows().mid(8), QStringList({"9 d|td|4"}));
     // A damaged main2 with a parent loop still ends.
     Exec("update main2 set fid=9 where id=4");
-    PasteNodeTree("4", "1");
+    PasteNodeTree("4", "1", S().catalogue);
     EXPECT_EQ(NodeRows().mid(9), QStringList({"10 d|td|1", "11 d|td|10"}));
 }
 
@@ -207,9 +208,9 @@ TEST_F(Nodes, DeleteSubtree) {
     MakeTree();
     Exec("insert into main2(id,name,findkey,fid) values(5,'e','te',0)");
     prompts.confirms = {false, true};
-    EXPECT_FALSE(DeleteNodeCommand(std::optional<QString>("1")));
+    EXPECT_FALSE(DeleteNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")));
     EXPECT_EQ(NodeRows().size(), 5);
-    EXPECT_TRUE(DeleteNodeCommand(std::optional<QString>("1")));
+    EXPECT_TRUE(DeleteNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")));
     EXPECT_EQ(NodeRows(), QStringList({"5 e|te|0"}));
     EXPECT_EQ(prompts.questions, QStringList({"确定删除吗", "确定删除吗"}));
 }
@@ -231,15 +232,15 @@ TEST_F(Nodes, RefusedNodeStatementsChangeNothingAndAreShown) {
         std::function<bool()> run;
         QString shown;
     };
-    g_copied_node = "1";
+    S().nodes.copied = "1";
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "x"}});
     prompts.AnswerDialog(dlg::kModifyNode, {{dlg::kName, "y"}});
     prompts.confirms = {true};
     const Case cases[] = {
-        {[] { return PasteNodeCommand(std::optional<QString>("4")); }, "refused c"},  // a, b copied first
-        {[] { return DeleteNodeCommand(std::optional<QString>("1")); }, "refused d"},  // a deleted first
-        {[] { return AddNodeCommand(std::optional<QString>("1")); }, "refused x"},
-        {[] { return ModifyNodeCommand(std::optional<QString>("2")); }, "refused y"},
+        {[] { return PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("4")); }, "refused c"},  // a, b copied first
+        {[] { return DeleteNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")); }, "refused d"},  // a deleted first
+        {[] { return AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")); }, "refused x"},
+        {[] { return ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("2")); }, "refused y"},
     };
     for (const Case& c : cases) {
         prompts.messages.clear();
@@ -248,22 +249,22 @@ TEST_F(Nodes, RefusedNodeStatementsChangeNothingAndAreShown) {
         EXPECT_TRUE(prompts.messages[0].text.contains(c.shown));
         EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
         EXPECT_EQ(NodeRows(), before) << c.shown.toStdString();
-        EXPECT_FALSE(g_catalogue.InTransaction());
+        EXPECT_FALSE(S().catalogue.InTransaction());
     }
-    EXPECT_EQ(g_copied_node, "1");  // the mark stays for another try
-    EXPECT_THROW(PasteNodeTree("1", "4"), DbError);
-    EXPECT_THROW(DeleteNodeTree("1"), DbError);
+    EXPECT_EQ(S().nodes.copied, "1");  // the mark stays for another try
+    EXPECT_THROW(PasteNodeTree("1", "4", S().catalogue), DbError);
+    EXPECT_THROW(DeleteNodeTree("1", S().catalogue), DbError);
     EXPECT_EQ(NodeRows(), before);
 }
 
 // Ids come from the write transaction of the insert: a node made by another program
 // between two inserts here is never given out twice.
 TEST_F(Nodes, IdsFollowRowsWrittenByAnotherConnection) {
-    EXPECT_EQ(InsertNodeWithId("a", "a", "0"), "1");
+    EXPECT_EQ(InsertNodeWithId("a", "a", "0", S().catalogue), "1");
     Connection other;
     other.Open(kConnectionString);
     EXPECT_EQ(InsertNodeWithId("b", "b", "0", other), "2");
-    EXPECT_EQ(InsertNodeWithId("c", "c", "1"), "3");
+    EXPECT_EQ(InsertNodeWithId("c", "c", "1", S().catalogue), "3");
     PasteNodeTree("1", "2", other);
     EXPECT_EQ(NodeRows(), QStringList({"1 a|a|0", "2 b|b|0", "3 c|c|1", "4 a|a|2", "5 c|c|4"}));
     DeleteNodeTree("4", other);

@@ -78,9 +78,9 @@ protected:
     std::vector<QStringList> saved;
     void SetUp() override {
         // The default filter file: "*.txt" is an index type.
-        for (const char* e : kElements) saved.push_back(FilterList(QString::fromLatin1(e)));
+        for (const char* e : kElements) saved.push_back(S().filters.List(QString::fromLatin1(e)));
         ASSERT_TRUE(WriteDefaultFilterFile(kFilterFile));
-        LoadFilterLists();
+        LoadFilterLists(S().filters);
         fifo = QDir::current().absoluteFilePath("x.txt");
         ASSERT_EQ(::mkfifo(EncodePath(fifo).constData(), 0644), 0);
         socketPath = QDir::current().absoluteFilePath("s.txt");
@@ -94,7 +94,7 @@ protected:
     }
     void TearDown() override {
         if (sock >= 0) ::close(sock);
-        for (size_t i = 0; i < saved.size(); ++i) FilterList(QString::fromLatin1(kElements[i])) = saved[i];
+        for (size_t i = 0; i < saved.size(); ++i) S().filters.List(QString::fromLatin1(kElements[i])) = saved[i];
     }
 };
 
@@ -115,7 +115,7 @@ TEST_F(SpecialFiles, EveryReaderRefusesThemWithTheReason) {
         {"index a record's file",
          [](const QString& p) {
              QString why;
-             IndexRecordFile(p, "7", &why);
+             IndexRecordFile(p, "7", S().filters.List(QStringLiteral("index")), &why);
              return why;
          }},
         {"digest",
@@ -156,7 +156,7 @@ TEST_F(SpecialFiles, TheIndexLibraryNeverWaitsOnAPipe) {
 
 TEST_F(SpecialFiles, ProgramsEndWithTheReason) {
     const QString work = QDir::currentPath();
-    g_catalogue.Close();
+    S().catalogue.Close();
     // A record of the pipe, catalogued without reading it.
     const ProgramRun add = RunProgram(KORVEL_CLI, {"--dir", work, "add-files", "0", fifo}, work);
     ASSERT_TRUE(add.ended);

@@ -1,6 +1,7 @@
 // Notes: default names, keywords, numbered file names, the note command, the folder list,
 // the file manager's entry (its Exec line run for real) and the penlet tool.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/fsutil.h"
 #include "base/settings.h"
 #include "io/importcore.h"
@@ -28,7 +29,7 @@ namespace {
 
 QStringList Rows(const QString& sql) {
     QStringList out;
-    Statement st(g_catalogue, sql);
+    Statement st(S().catalogue, sql);
     while (st.Step()) {
         QStringList cells;
         for (int i = 0; i < st.ColumnCount(); ++i) cells << VariantToText(st.Column(i));
@@ -56,11 +57,11 @@ TEST(Notes, DefaultNameRunsTheTimeFieldsTogetherWithoutZeros) {
 
 TEST(Notes, KeywordsAreTheNodesTagsInOrderWithPenletOnce) {
     TempCatalogue cat;
-    const QString a = InsertNodeWithId("a", "b a", "0");
-    const QString z = InsertNodeWithId("z", "Z x", "0");
-    const QString p = InsertNodeWithId("p", "PENLET", "0");
-    const QString k = InsertNodeWithId("k", "PENLET k A", p);
-    LoadNodeMap();
+    const QString a = InsertNodeWithId("a", "b a", "0", S().catalogue);
+    const QString z = InsertNodeWithId("z", "Z x", "0", S().catalogue);
+    const QString p = InsertNodeWithId("p", "PENLET", "0", S().catalogue);
+    const QString k = InsertNodeWithId("k", "PENLET k A", p, S().catalogue);
+    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
     const struct {
         QString node;
         QStringList keywords;
@@ -70,31 +71,31 @@ TEST(Notes, KeywordsAreTheNodesTagsInOrderWithPenletOnce) {
         {z, {"PENLET", "Z", "x"}},
         {k, {"A", "PENLET", "PENLET", "k"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(NoteKeywords(c.node), c.keywords) << c.node.toStdString();
+    for (const auto& c : cases) EXPECT_EQ(NoteKeywords(c.node, S().nodes.map), c.keywords) << c.node.toStdString();
 }
 
 TEST(Notes, FolderListIsTheTopFoldersOfTheInnerRecords) {
     TempCatalogue cat;
-    const QString n = InsertNodeWithId("n", "t", "0");
-    InsertNodeWithId("child", "u", n);
-    LoadNodeMap();
+    const QString n = InsertNodeWithId("n", "t", "0", S().catalogue);
+    InsertNodeWithId("child", "u", n, S().catalogue);
+    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
     for (const char* dir : {"/x/a/b/f2", "/x/a/f1", "/x/c/f3"})
-        Statement(g_catalogue, QStringLiteral("insert into main(findkey, dir) values(' t ', '%1')").arg(dir)).Step();
-    Statement(g_catalogue, "insert into main(findkey, dir) values(' t u ', '/y/child/f')").Step();
-    QStringList folders = NoteFolders(n);
+        Statement(S().catalogue, QStringLiteral("insert into main(findkey, dir) values(' t ', '%1')").arg(dir)).Step();
+    Statement(S().catalogue, "insert into main(findkey, dir) values(' t u ', '/y/child/f')").Step();
+    QStringList folders = NoteFolders(n, S().nodes.map, S().catalogue, S().prompter());
     folders.sort();
     EXPECT_EQ(folders, QStringList({"/x/a", "/x/c"}));
 }
 
 TEST(Notes, NumberedNamesCataloguedWithTheNodesKeywords) {
     TempCatalogue cat;
-    const QString n = InsertNodeWithId("n", "PENLET b", "0");
-    LoadNodeMap();
+    const QString n = InsertNodeWithId("n", "PENLET b", "0", S().catalogue);
+    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
     QDir().mkdir("notes");
     const QString folder = QDir::current().absoluteFilePath("notes");
     const QStringList expected = {"PENLET_a.txt", "PENLET_0_a.txt", "PENLET_1_a.txt"};
     for (const QString& name : expected) {
-        const NoteResult r = CreateNote(folder + "//", "a", n);
+        const NoteResult r = CreateNote(S(), folder + "//", "a", n);
         EXPECT_EQ(r.path, folder + "/" + name);
         EXPECT_TRUE(r.error.isEmpty());
         EXPECT_FALSE(r.id.isEmpty());
@@ -112,7 +113,7 @@ TEST(Notes, NumberedNamesCataloguedWithTheNodesKeywords) {
         QString folder, name, reason;
     } bad[] = {{folder + "/none", "a", "no such folder"}, {folder, "x/y", "cannot hold"}, {folder, "z", "all 1000"}};
     for (const auto& b : bad) {
-        const NoteResult r = CreateNote(b.folder, b.name, n);
+        const NoteResult r = CreateNote(S(), b.folder, b.name, n);
         EXPECT_TRUE(r.path.isEmpty());
         EXPECT_TRUE(r.error.contains(b.reason)) << r.error.toStdString();
     }
@@ -122,16 +123,16 @@ TEST(Notes, NumberedNamesCataloguedWithTheNodesKeywords) {
 
 TEST(Notes, CommandAsksTheDialogThenOpensTheNote) {
     TempCatalogue cat;
-    g_record_list.Clear();
-    const QString n = InsertNodeWithId("n", "t", "0");
-    LoadNodeMap();
-    g_current_node = n;
+    S().list.Clear();
+    const QString n = InsertNodeWithId("n", "t", "0", S().catalogue);
+    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+    S().nodes.current = n;
     QDir().mkdir("notes");
     const QString folder = QDir::current().absoluteFilePath("notes");
-    Statement(g_catalogue, QStringLiteral("insert into main(findkey, dir) values(' t ', '%1/old.txt')").arg(folder)).Step();
+    Statement(S().catalogue, QStringLiteral("insert into main(findkey, dir) values(' t ', '%1/old.txt')").arg(folder)).Step();
     ScriptedPrompter p;
     p.CancelDialog(dlg::kCreateNote);
-    CreateNoteCommand();
+    CreateNoteCommand(S());
     ASSERT_EQ(p.dialogsShown.size(), 1u);
     const DialogFields& shown = p.dialogsShown[0].second;
     EXPECT_EQ(shown.value(dlg::kItems).toStringList(), QStringList({folder}));
@@ -139,18 +140,18 @@ TEST(Notes, CommandAsksTheDialogThenOpensTheNote) {
     EXPECT_TRUE(QDir(folder).entryList({"PENLET_*"}).isEmpty());
 
     p.AnswerDialog(dlg::kCreateNote, {{dlg::kName, "it's"}, {dlg::kFolder, folder}});
-    CreateNoteCommand();
+    CreateNoteCommand(S());
     EXPECT_EQ(p.opened, QStringList({folder + "/PENLET_it's.txt"}));
     EXPECT_EQ(Rows("select findkey from main where name='PENLET_it''s.txt'"),
               QStringList({NoteKeywordText({"PENLET", "t"})}));
-    EXPECT_EQ(g_record_list.RowCount(), 1);
+    EXPECT_EQ(S().list.RowCount(), 1);
 
     p.AnswerDialog(dlg::kCreateNote, {{dlg::kName, "x"}, {dlg::kFolder, folder + "/none"}});
-    CreateNoteCommand();
+    CreateNoteCommand(S());
     EXPECT_EQ(p.opened.size(), 1);
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_TRUE(p.messages[0].text.contains("no such folder"));
-    g_record_list.Clear();
+    S().list.Clear();
 }
 
 // ---- the file manager's entry ---------------------------------------------------------------------
@@ -290,10 +291,10 @@ TEST(PenletEntry, CliWritesTheEntryWhoseCommandCataloguesTheFile) {
     {
         TempWorkDir back;  // the catalogue of the work folder, read here
         QDir::setCurrent(work);
-        g_catalogue.Open(kConnectionString);
+        S().catalogue.Open(kConnectionString);
         EXPECT_EQ(Rows("select name, findkey, dir from main"),
                   QStringList({"my note.txt|" + NoteKeywordText({"PENLET"}) + "|" + note}));
-        g_catalogue.Close();
+        S().catalogue.Close();
     }
 
     // A failure to write leaves the flag as it was and says why.

@@ -1,6 +1,7 @@
 // Record commands of the list pane: edit, delete, open, open folder, update, and the
 // path resolution they share.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "records/backupcommands.h"
@@ -26,20 +27,20 @@ class Records : public ::testing::Test {
 protected:
     TempCatalogue cat;
     ScriptedPrompter prompts;
-    bool savedBand = g_band_flag, savedBack = sysback;
+    bool savedBand = S().options.band, savedBack = S().options.sysback;
     QString dir() const { return cat.path(); }
-    void SetUp() override { g_pageset.SetPageSize(30); }
+    void SetUp() override { S().pageset.SetPageSize(30); }
     void TearDown() override {
-        g_band_flag = savedBand;
-        sysback = savedBack;
-        g_record_list = RecordListing();
-        g_node_map.clear();
-        g_current_node = "0";
+        S().options.band = savedBand;
+        S().options.sysback = savedBack;
+        S().list.Reset();
+        S().nodes.map.clear();
+        S().nodes.current = "0";
     }
     // The listed row of record id.
     int RowOf(const QString& id) {
-        for (int r = 0; r < g_record_list.RowCount(); ++r)
-            if (RecordIdOfRow(r) == id) return r;
+        for (int r = 0; r < S().list.RowCount(); ++r)
+            if (S().list.RecordIdOfRow(r) == id) return r;
         return -1;
     }
 };
@@ -49,8 +50,8 @@ TEST_F(Records, EditShowsStoredValuesAndStoresThemSafely) {
     AddRecord(2, "other", "/d/other.txt");
     ListAll();
     int refreshed = 0;
-    g_record_list.changed = [&] { ++refreshed; };
-    ExecuteSql("update main set name='newer in db' where id=1", adCmdTextNoRecords);  // list is stale
+    S().list.changed = [&] { ++refreshed; };
+    ExecuteSql("update main set name='newer in db' where id=1", adCmdTextNoRecords, S().catalogue);  // list is stale
     prompts.dialogs[dlg::kEditRecord].push_back([](DialogFields& f) {
         EXPECT_EQ(f.value(dlg::kName).toString(), "newer in db");
         EXPECT_EQ(f.value(dlg::kTags).toString(), " a  b   ");
@@ -65,13 +66,13 @@ TEST_F(Records, EditShowsStoredValuesAndStoresThemSafely) {
         f[dlg::kDisk] = "12";
         return true;
     });
-    EditRecordCommand({RowOf("1")});
+    EditRecordCommand(S(), {RowOf("1")});
     EXPECT_EQ(Dump("select name, findkey, dir, vol, filedesc, yourid from main where id=1"),
               QStringList{"o'neil 中文| a  b |/d/it's \xE2\x80\x9Cq\xE2\x80\x9D/f|12|'; drop table main; --|№ 7"});
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"2"});
     // The listing stays open and its page is filled again.
     EXPECT_EQ(refreshed, 1);
-    EXPECT_TRUE(g_pageset.State());
+    EXPECT_TRUE(S().pageset.State());
 }
 
 TEST_F(Records, EditCancelOrUnchangedKeepsRecord) {
@@ -79,15 +80,15 @@ TEST_F(Records, EditCancelOrUnchangedKeepsRecord) {
     ListAll();
     const QStringList before = Dump("select * from main");
     prompts.CancelDialog(dlg::kEditRecord);
-    EditRecordCommand({0});
+    EditRecordCommand(S(), {0});
     EXPECT_EQ(Dump("select * from main"), before);
     // OK without a change: only the tags are padded anew; null fields stay null.
     prompts.AnswerDialog(dlg::kEditRecord, {});
-    EditRecordCommand({0});
+    EditRecordCommand(S(), {0});
     EXPECT_EQ(Dump("select findkey, filedesc, yourid from main"), QStringList{" a |NULL|NULL"});
     // Without a selection: the notice, no dialog.
     prompts.dialogsShown.clear();
-    EditRecordCommand({});
+    EditRecordCommand(S(), {});
     EXPECT_EQ(prompts.MessageTexts().value(0), kSelectRecordFirst);
     EXPECT_TRUE(prompts.dialogsShown.empty());
 }
@@ -106,7 +107,7 @@ TEST_F(Records, EditKeepsWhatAnotherProgramChangedMeanwhile) {
         f[dlg::kName] = "mine";
         return true;
     });
-    EditRecordCommand({RowOf("1")});
+    EditRecordCommand(S(), {RowOf("1")});
     EXPECT_EQ(Dump("select name, findkey, filedesc, yourid from main"), QStringList{"mine| a b |theirs|NULL"});
     EXPECT_TRUE(prompts.messages.empty());
 
@@ -116,7 +117,7 @@ TEST_F(Records, EditKeepsWhatAnotherProgramChangedMeanwhile) {
         f[dlg::kDesc] = "my desc";
         return true;
     });
-    EditRecordCommand({RowOf("1")});
+    EditRecordCommand(S(), {RowOf("1")});
     EXPECT_EQ(Dump("select name, findkey, filedesc from main"), QStringList{"mine| a b c |theirs again"});
     EXPECT_EQ(prompts.MessageTexts(), QStringList{kEditConflict + "filedesc"});
 }
@@ -124,13 +125,13 @@ TEST_F(Records, EditKeepsWhatAnotherProgramChangedMeanwhile) {
 // The core of edit-record: given fields only, read and written in one write transaction.
 TEST_F(Records, StoredEditWritesOnlyTheGivenFields) {
     AddRecord(1, "r", "/d/r.txt", "7", " a  ");
-    ExecuteSql("update main set filedesc='d', yourid='n' where id=1", adCmdTextNoRecords);
+    ExecuteSql("update main set filedesc='d', yourid='n' where id=1", adCmdTextNoRecords, S().catalogue);
     RecordEdit edit;
     edit.desc = "new desc";
-    EXPECT_EQ(StoreRecordEdit("1", edit, nullptr, g_catalogue).outcome, EditOutcome::Stored);
+    EXPECT_EQ(StoreRecordEdit("1", edit, nullptr, S().catalogue).outcome, EditOutcome::Stored);
     EXPECT_EQ(Dump("select name, findkey, dir, vol, filedesc, yourid from main"),
               QStringList{"r| a |/d/r.txt|7|new desc|n"});
-    EXPECT_EQ(StoreRecordEdit("9", edit, nullptr, g_catalogue).outcome, EditOutcome::NoRecord);
+    EXPECT_EQ(StoreRecordEdit("9", edit, nullptr, S().catalogue).outcome, EditOutcome::NoRecord);
 }
 
 // Commands of the window that change records refuse a listed row whose record is no
@@ -141,27 +142,27 @@ TEST_F(Records, WindowCommandsRefuseARowWhoseRecordWasReplaced) {
         std::function<void(int row)> run;
     };
     const Case cases[] = {
-        {"delete", [&](int row) { prompts.confirms = {true}; DeleteRecordsCommand({row}); }},
-        {"edit", [&](int row) { prompts.AnswerDialog(dlg::kEditRecord, {{dlg::kDesc, "x"}}); EditRecordCommand({row}); }},
-        {"update", [&](int row) { UpdateRecordsCommand({row}); }},
+        {"delete", [&](int row) { prompts.confirms = {true}; DeleteRecordsCommand(S(), {row}); }},
+        {"edit", [&](int row) { prompts.AnswerDialog(dlg::kEditRecord, {{dlg::kDesc, "x"}}); EditRecordCommand(S(), {row}); }},
+        {"update", [&](int row) { UpdateRecordsCommand(S(), {row}); }},
         {"delete a copy", [&](int row) {
              prompts.AnswerDialog(dlg::kOpenBack, {{dlg::kChoice, "/c/b.txt;0"}});
-             DelBackupCommand({row});
+             DelBackupCommand(S(), {row});
          }},
         {"batch delete copies", [&](int row) {
              prompts.AnswerDialog(dlg::kBatchBackup, {{dlg::kPattern, "%"}});
-             BatchDelBackupCommand({row});
+             BatchDelBackupCommand(S(), {row});
          }},
     };
     WriteFile(dir() + "/b.txt", "b");
     for (const Case& c : cases) {
-        ExecuteSql("delete from main", adCmdTextNoRecords);
-        ExecuteSql("delete from main4", adCmdTextNoRecords);
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
+        ExecuteSql("delete from main4", adCmdTextNoRecords, S().catalogue);
         AddRecord(1, "a.txt", dir() + "/a.txt");
         ListAll();
         const int row = RowOf("1");
         // Another program deletes a.txt's record and catalogues b.txt, which gets id 1.
-        ExecuteSql("delete from main", adCmdTextNoRecords);
+        ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
         AddRecord(1, "b.txt", dir() + "/b.txt");
         AddCopyRow(1, "/c/b.txt", "0");
         const QStringList before = Dump("select * from main") + Dump("select * from main4");
@@ -170,7 +171,7 @@ TEST_F(Records, WindowCommandsRefuseARowWhoseRecordWasReplaced) {
         EXPECT_EQ(Dump("select * from main") + Dump("select * from main4"), before) << c.name;
         EXPECT_EQ(prompts.MessageTexts(), QStringList{kRowNotCurrent}) << c.name;
         // The listing shows the record as it is now.
-        EXPECT_EQ(g_record_list.Rows().at(0).value(0), "b.txt") << c.name;
+        EXPECT_EQ(S().list.Rows().at(0).value(0), "b.txt") << c.name;
     }
 }
 
@@ -182,34 +183,34 @@ TEST_F(Records, DeleteRemovesRecordsAndCopiesNotFiles) {
     AddCopyRow(1, "/copies/a", "0");
     AddCopyRow(3, "/copies/c", "0");
     ListAll();
-    g_record_list.InsertRowAtTop({"no id"});  // a row without an id stays
+    S().list.InsertRowAtTop({"no id"});  // a row without an id stays
     // Declined: nothing happens.
-    DeleteRecordsCommand({0, RowOf("1")});
+    DeleteRecordsCommand(S(), {0, RowOf("1")});
     EXPECT_EQ(prompts.questions, QStringList{kDeleteRecordQuestion});
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"3"});
 
     prompts.confirms = {true};
-    DeleteRecordsCommand({0, RowOf("1"), RowOf("2")});
+    DeleteRecordsCommand(S(), {0, RowOf("1"), RowOf("2")});
     EXPECT_EQ(Dump("select id from main"), QStringList{"3"});
     EXPECT_EQ(Dump("select recordid, filepath from main4"), QStringList{"3|/copies/c"});
     EXPECT_TRUE(PathExists(dir() + "/a.txt"));
     EXPECT_TRUE(prompts.messages.empty());
 
-    DeleteRecordsCommand({});
+    DeleteRecordsCommand(S(), {});
     EXPECT_EQ(prompts.MessageTexts(), QStringList{kSelectRecordFirst});
 }
 
 TEST_F(Records, StoppedDeleteLeavesEveryRecordWholeOrUntouched) {
-    g_catalogue.Begin();
+    S().catalogue.Begin();
     QStringList ids;
     for (int i = 1; i <= 1200; ++i) {
         ids << AddRecord(i, QString("r%1").arg(i), QString("/d/%1").arg(i));
         AddCopyRow(i, QString("/c/%1").arg(i), "0");
     }
-    g_catalogue.Commit();
+    S().catalogue.Commit();
     std::atomic<bool> stop{false};
     std::vector<int> reported;
-    const DeleteResult r = DeleteRecords(ids, g_catalogue, &stop, [&](int done) {
+    const DeleteResult r = DeleteRecords(ids, S().catalogue, &stop, [&](int done) {
         reported.push_back(done);
         stop = true;  // the stop button, pressed during the first transaction
     });
@@ -226,16 +227,15 @@ TEST_F(Records, StoppedDeleteLeavesEveryRecordWholeOrUntouched) {
 }
 
 TEST_F(Records, ManyDeletesRunAsALongOperation) {
-    g_catalogue.Begin();
+    S().catalogue.Begin();
     for (int i = 1; i <= kLongWorkRecords + 20; ++i) AddRecord(i, QString("r%1").arg(i, 4, 10, QChar('0')), "/d");
-    g_catalogue.Commit();
-    g_pageset.SetPageSize(10000);
+    S().catalogue.Commit();
+    S().pageset.SetPageSize(10000);
     ListAll();
     QList<int> all;
-    for (int r = 0; r < g_record_list.RowCount(); ++r) all << r;
+    for (int r = 0; r < S().list.RowCount(); ++r) all << r;
     prompts.confirms = {true};
-    g_stop_requested = false;
-    DeleteRecordsCommand(all);
+    DeleteRecordsCommand(S(), all);
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"0"});
     EXPECT_EQ(prompts.statusTexts.value(prompts.statusTexts.size() - 1),
               QString("已删除 %1 条记录(deleted %1 records)").arg(kLongWorkRecords + 20));
@@ -245,10 +245,9 @@ TEST_F(Records, DeleteFailureIsReportedAndRollsBack) {
     AddRecord(1, "a", "/d/a");
     ListAll();
     // A delete that the catalogue refuses: reported, and nothing is deleted.
-    ExecuteSql("create trigger keep before delete on main begin select raise(abort, 'kept'); end",
-               adCmdTextNoRecords);
+    ExecuteSql("create trigger keep before delete on main begin select raise(abort, 'kept'); end", adCmdTextNoRecords, S().catalogue);
     prompts.confirms = {true};
-    DeleteRecordsCommand({0});
+    DeleteRecordsCommand(S(), {0});
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"1"});
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.contains("kept"));
@@ -261,9 +260,9 @@ TEST_F(Records, PathToOpenFollowsDiskAndBackupSettings) {
     WriteFile(dir() + "/copy.txt", "copy");
     const QString gone = "4000000000";  // a disk that is not mounted
     AddRecord(1, "on disk", "/old/mount/own.txt", disk.id);
-    RememberVolumeRoot(disk.id, "/old/mount");
+    RememberVolumeRoot(disk.id, "/old/mount", S().catalogue);
     AddRecord(2, "gone", "/media/x/f.txt", gone);
-    RememberVolumeRoot(gone, "/media/x");
+    RememberVolumeRoot(gone, "/media/x", S().catalogue);
     AddCopyRow(2, "/media/x/missing-copy", gone);
     AddCopyRow(2, dir() + "/copy.txt", "0");
     AddRecord(3, "no disk", "/stored/as is", "0");
@@ -282,12 +281,12 @@ TEST_F(Records, PathToOpenFollowsDiskAndBackupSettings) {
         {"9", true, true, ""},
     };
     for (const Case& c : cases) {
-        const QString got = PathToOpen(c.id, c.backups, c.byDisk);
+        const QString got = PathToOpen(c.id, c.backups, c.byDisk, S().catalogue);
         if (c.expected == "~") EXPECT_TRUE(IsUnmountedDiskPath(got)) << got.toStdString();
         else EXPECT_EQ(got, c.expected) << c.id.toStdString() << c.byDisk << c.backups;
     }
-    EXPECT_EQ(UsableFormalPath("1", true), dir() + "/disk/own.txt");
-    EXPECT_EQ(UsableFormalPath("2", true), "");
+    EXPECT_EQ(UsableFormalPath("1", true, S().catalogue), dir() + "/disk/own.txt");
+    EXPECT_EQ(UsableFormalPath("2", true, S().catalogue), "");
     EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -297,17 +296,17 @@ TEST_F(Records, OpenAndOpenFolderGoToTheDesktop) {
     AddRecord(2, "missing", dir() + "/sub/none.txt");
     AddRecord(3, "no slash", "nofolder");
     ListAll();
-    g_band_flag = true;
-    sysback = true;
-    OpenRecordCommand({RowOf("1")});
-    OpenRecordFolderCommand({RowOf("1")});
+    S().options.band = true;
+    S().options.sysback = true;
+    OpenRecordCommand(S(), {RowOf("1")});
+    OpenRecordFolderCommand(S(), {RowOf("1")});
     EXPECT_EQ(prompts.opened, QStringList({dir() + "/sub/f 1.txt", dir() + "/sub"}));
     // Nothing usable: a notice instead of a silent failure; no selection: nothing.
-    OpenRecordCommand({RowOf("2")});
-    OpenRecordCommand({});
-    OpenRecordFolderCommand({});
-    sysback = false;
-    OpenRecordFolderCommand({RowOf("3")});
+    OpenRecordCommand(S(), {RowOf("2")});
+    OpenRecordCommand(S(), {});
+    OpenRecordFolderCommand(S(), {});
+    S().options.sysback = false;
+    OpenRecordFolderCommand(S(), {RowOf("3")});
     EXPECT_EQ(prompts.opened.size(), 2);
     EXPECT_EQ(prompts.MessageTexts(), QStringList{kFileNotFound});
 }
@@ -319,17 +318,17 @@ TEST_F(Records, UpdateStoresChangedSizeAndTime) {
     AddRecord(2, "same", dir() + "/same");
     AddRecord(3, "gone", dir() + "/gone");
     const FileStatusTexts same = StatusTexts(dir() + "/same");
-    ExecuteSql("update main set filesize='old', filedtime='" + same.timeText + "' where id=2", adCmdTextNoRecords);
+    ExecuteSql("update main set filesize='old', filedtime='" + same.timeText + "' where id=2", adCmdTextNoRecords, S().catalogue);
     ListAll();
     int refreshed = 0;
-    g_record_list.changed = [&] { ++refreshed; };
-    UpdateRecordsCommand({RowOf("1"), RowOf("2"), RowOf("3")});
+    S().list.changed = [&] { ++refreshed; };
+    UpdateRecordsCommand(S(), {RowOf("1"), RowOf("2"), RowOf("3")});
     const QString time = StatusTexts(dir() + "/ten").timeText;
     EXPECT_EQ(Dump("select id, filesize, filedtime from main order by id"),
               QStringList({"1|1 K|" + time, "2|old|" + same.timeText, "3|1 K|2001-01-01 00:00:00"}));
-    EXPECT_EQ(UpdateRecordStatus("1"), StatusUpdate::Unchanged);
-    EXPECT_EQ(UpdateRecordStatus("3"), StatusUpdate::Missing);
-    EXPECT_EQ(UpdateRecordStatus("4"), StatusUpdate::NoRecord);
+    EXPECT_EQ(UpdateRecordStatus("1", S().options.band, S().catalogue), StatusUpdate::Unchanged);
+    EXPECT_EQ(UpdateRecordStatus("3", S().options.band, S().catalogue), StatusUpdate::Missing);
+    EXPECT_EQ(UpdateRecordStatus("4", S().options.band, S().catalogue), StatusUpdate::NoRecord);
     EXPECT_EQ(refreshed, 1);  // the page on show is filled again
 }
 

@@ -1,6 +1,7 @@
 // Content indexing of records (IndexRecordFile, CREATE INDEX), the content search, and the
 // advanced search with its content ranking.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/contentindex.h"
@@ -29,16 +30,16 @@ namespace {
 
 // A catalogue whose index-type list takes text files, with the extractor of the build.
 struct IndexedCatalogue : TempCatalogue {
-    QStringList savedIndexList = FilterList("index");
-    bool savedBand = g_band_flag;
+    QStringList savedIndexList = S().filters.List("index");
+    bool savedBand = S().options.band;
     IndexedCatalogue() {
-        FilterList("index") = QStringList{"*.txt", "*.odt"};
-        g_band_flag = false;
+        S().filters.List("index") = QStringList{"*.txt", "*.odt"};
+        S().options.band = false;
         qputenv("KORVEL_WORD2", KORVEL_WORD2);
     }
     ~IndexedCatalogue() {
-        FilterList("index") = savedIndexList;
-        g_band_flag = savedBand;
+        S().filters.List("index") = savedIndexList;
+        S().options.band = savedBand;
         qunsetenv("KORVEL_WORD2");
     }
     // A record of a text file in the working folder holding text.
@@ -57,7 +58,7 @@ QStringList HitIds(const ContentRunResult& r) {
 
 QStringList ListedIds() {
     QStringList ids;
-    for (const QStringList& row : g_record_list.Rows()) ids << row.value(kIdColumn);
+    for (const QStringList& row : S().list.Rows()) ids << row.value(kIdColumn);
     return ids;
 }
 
@@ -128,7 +129,7 @@ TEST(AdvancedSearch, QuotesAreLiteralAndWildcardsKeepTheirMeaning) {
     for (const Case& c : cases) {
         AdvancedSearchFields f;
         f.name = c.name;
-        ASSERT_TRUE(RunAdvancedSearch(f)) << c.name.toStdString();
+        ASSERT_TRUE(RunAdvancedSearch(S(), f)) << c.name.toStdString();
         EXPECT_EQ(ListedIds(), c.ids) << c.name.toStdString();
     }
     EXPECT_TRUE(p.messages.empty());
@@ -141,25 +142,25 @@ TEST(AdvancedSearch, DialogFieldsKeywordsAndDates) {
     testrec::AddRecord(1, "a", "/a", "0", " red big ");
     testrec::AddRecord(2, "b", "/b", "0", " red ");
     testrec::AddRecord(3, "c", "/c", "0", " big red ");
-    ExecuteSql("update main set filedtime='2009-03-07 10:00:00' where id=3", adCmdTextNoRecords);
-    ExecuteSql("update main set filedtime='2009-03-06 23:00:00' where id=2", adCmdTextNoRecords);
+    ExecuteSql("update main set filedtime='2009-03-07 10:00:00' where id=3", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("update main set filedtime='2009-03-06 23:00:00' where id=2", adCmdTextNoRecords, S().catalogue);
 
     // Cancel leaves the list as it was.
     testrec::ListAll();
     const QStringList before = ListedIds();
-    AdvancedSearchCommand();
+    AdvancedSearchCommand(S());
     EXPECT_EQ(ListedIds(), before);
     ASSERT_EQ(p.dialogsShown.size(), 1u);
     EXPECT_EQ(p.dialogsShown[0].first, dlg::kAdvancedSearch);
     EXPECT_EQ(p.dialogsShown[0].second.value(dlg::kKeywords).toString(), "");
 
     p.AnswerDialog(dlg::kAdvancedSearch, {{dlg::kKeywords, "big  red"}});
-    AdvancedSearchCommand();
+    AdvancedSearchCommand(S());
     EXPECT_EQ(ListedIds(), (QStringList{"1", "3"}));
 
     // A "to" day compares with the start of that day: the 10:00 record of that day is out.
     p.AnswerDialog(dlg::kAdvancedSearch, {{dlg::kFileFrom, "2009-03-06"}, {dlg::kFileTo, "2009-03-07"}});
-    AdvancedSearchCommand();
+    AdvancedSearchCommand(S());
     EXPECT_EQ(ListedIds(), QStringList{"2"});
 }
 
@@ -172,7 +173,7 @@ TEST(AdvancedSearch, TimesCompareAsTimesWhateverTheirPadding) {
                             "2026-12-10 9:05:01", "2026-2-28 23:59:59", "no time"};
     for (int i = 0; i < 6; ++i) {
         testrec::AddRecord(i + 1, QString("r%1").arg(i + 1), "/d");
-        Statement st(g_catalogue, "update main set fileinputdtime=?1, filedtime=?1 where id=?2");
+        Statement st(S().catalogue, "update main set fileinputdtime=?1, filedtime=?1 where id=?2");
         st.Bind(1, QString(stored[i]));
         st.Bind(2, i + 1);
         st.Step();
@@ -194,7 +195,7 @@ TEST(AdvancedSearch, TimesCompareAsTimesWhateverTheirPadding) {
             AdvancedSearchFields f;
             (record ? f.recordFrom : f.fileFrom) = c.from;
             (record ? f.recordTo : f.fileTo) = c.to;
-            ASSERT_TRUE(RunAdvancedSearch(f)) << c.from.toStdString();
+            ASSERT_TRUE(RunAdvancedSearch(S(), f)) << c.from.toStdString();
             EXPECT_EQ(ListedIds(), c.ids) << (record ? "record " : "file ") << c.from.toStdString() << ".."
                                           << c.to.toStdString();
         }
@@ -205,15 +206,15 @@ TEST(AdvancedSearch, TimesCompareAsTimesWhateverTheirPadding) {
 TEST(AdvancedSearch, NodePickerGivesTheNodesAllTags) {
     TempCatalogue cat;
     ScriptedPrompter p;
-    ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'top',' a ',0)", adCmdTextNoRecords);
-    ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'sub',' b ',1)", adCmdTextNoRecords);
-    ReloadNodes();
+    ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'top',' a ',0)", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'sub',' b ',1)", adCmdTextNoRecords, S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     p.nodes.push_back(std::nullopt);
     p.nodes.push_back(QString());
     p.nodes.push_back(QString("2"));
-    EXPECT_FALSE(PickNodeKeywords().has_value());
-    EXPECT_FALSE(PickNodeKeywords().has_value());
-    const std::optional<QString> tags = PickNodeKeywords();
+    EXPECT_FALSE(PickNodeKeywords(S()).has_value());
+    EXPECT_FALSE(PickNodeKeywords(S()).has_value());
+    const std::optional<QString> tags = PickNodeKeywords(S());
     ASSERT_TRUE(tags.has_value());
     QStringList got = tags->split(' ', Qt::SkipEmptyParts);
     got.sort();
@@ -235,18 +236,18 @@ TEST(ContentSearch, IndexesRecordsAndFindsThemBestFirst) {
     cat.AddText(2, "two it's.txt", "中文字 中文字 中文字 twice twice");
     cat.AddText(3, "three.txt", "中文 字 separated");
     testrec::AddRecord(4, "folder", QDir::currentPath() + "/docs");
-    ExecuteSql("update main set filetype='文件夹' where id=4", adCmdTextNoRecords);
+    ExecuteSql("update main set filetype='文件夹' where id=4", adCmdTextNoRecords, S().catalogue);
     testrec::AddRecord(5, "gone.txt", QDir::currentPath() + "/docs/gone.txt");  // no file
     testrec::AddRecord(6, "kv.kdb", QDir::currentPath() + "/kv.kdb");  // not in the index list
-    FilterList("index") << "*.kdb";  // even so, the catalogue itself is never read
+    S().filters.List("index") << "*.kdb";  // even so, the catalogue itself is never read
 
-    const CreateIndexResult made = CreateRecordIndexes({"1", "2", "3", "4", "5", "6", "99"});
+    const CreateIndexResult made = CreateRecordIndexes({"1", "2", "3", "4", "5", "6", "99"}, S().filters.List("index"), S().options.band, S().catalogue);
     EXPECT_EQ(made.counted, 3);  // 1, 2 and 3: the catalogue file is neither read nor counted
     EXPECT_TRUE(QDir("index/2").exists());
     EXPECT_FALSE(QDir("index/4").exists());
     EXPECT_FALSE(QDir("index/6").exists());
 
-    const ContentRunResult r = RankIndexedRecords("中文字");
+    const ContentRunResult r = RankIndexedRecords("中文字", S().catalogue);
     EXPECT_TRUE(r.indexReadable);
     EXPECT_EQ(HitIds(r), (QStringList{"2", "1"}));
     ASSERT_EQ(r.hits.size(), 2u);
@@ -257,13 +258,13 @@ TEST(ContentSearch, IndexesRecordsAndFindsThemBestFirst) {
 
     // The command lists main5 best first; its rank shows as "%f".
     p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, "中文字"}});
-    ContentSearchCommand();
+    ContentSearchCommand(S());
     EXPECT_EQ(ListedIds(), (QStringList{"2", "1"}));
     EXPECT_TRUE(p.statusTexts.contains("2"));
     EXPECT_EQ(p.statusTexts.last(), "finish");
 
     // A lone CJK character typed into the content search finds the texts holding it.
-    EXPECT_EQ(HitIds(RankIndexedRecords("字")).size(), 3);
+    EXPECT_EQ(HitIds(RankIndexedRecords("字", S().catalogue)).size(), 3);
 }
 
 TEST(ContentSearch, DeletedRecordsNeverShowAndReindexingReplacesTheText) {
@@ -271,27 +272,27 @@ TEST(ContentSearch, DeletedRecordsNeverShowAndReindexingReplacesTheText) {
     ScriptedPrompter p;
     cat.AddText(1, "a.txt", "alpha common");
     cat.AddText(2, "b.txt", "beta common");
-    ASSERT_EQ(CreateRecordIndexes({"1", "2"}).counted, 2);
-    EXPECT_EQ(HitIds(RankIndexedRecords("common")), (QStringList{"1", "2"}));
+    ASSERT_EQ(CreateRecordIndexes({"1", "2"}, S().filters.List("index"), S().options.band, S().catalogue).counted, 2);
+    EXPECT_EQ(HitIds(RankIndexedRecords("common", S().catalogue)), (QStringList{"1", "2"}));
 
     // A folder left under ./index/ by a record deleted behind the catalogue's back.
-    ExecuteSql("delete from main where id=2", adCmdTextNoRecords);
-    EXPECT_EQ(HitIds(RankIndexedRecords("common")), QStringList{"1"});
-    EXPECT_TRUE(HitIds(RankCandidates("common", {"1", "2"})) == QStringList{"1"});
+    ExecuteSql("delete from main where id=2", adCmdTextNoRecords, S().catalogue);
+    EXPECT_EQ(HitIds(RankIndexedRecords("common", S().catalogue)), QStringList{"1"});
+    EXPECT_TRUE(HitIds(RankCandidates("common", {"1", "2"}, S().catalogue)) == QStringList{"1"});
 
     // DEL REC removes the index too.
     cat.AddText(3, "c.txt", "gamma common");
-    ASSERT_EQ(CreateRecordIndexes({"3"}).counted, 1);
+    ASSERT_EQ(CreateRecordIndexes({"3"}, S().filters.List("index"), S().options.band, S().catalogue).counted, 1);
     EXPECT_TRUE(QDir("index/3").exists());
-    DeleteRecords({"3"});
+    DeleteRecords({"3"}, S().catalogue);
     EXPECT_FALSE(QDir("index/3").exists());
-    EXPECT_EQ(HitIds(RankIndexedRecords("gamma")), QStringList{});
+    EXPECT_EQ(HitIds(RankIndexedRecords("gamma", S().catalogue)), QStringList{});
 
     // Re-indexing a changed file: the old words no longer match.
     testrec::WriteFile(QDir::currentPath() + "/docs/a.txt", "omega only");
-    ASSERT_EQ(CreateRecordIndexes({"1"}).counted, 1);
-    EXPECT_EQ(HitIds(RankIndexedRecords("alpha")), QStringList{});
-    EXPECT_EQ(HitIds(RankIndexedRecords("omega")), QStringList{"1"});
+    ASSERT_EQ(CreateRecordIndexes({"1"}, S().filters.List("index"), S().options.band, S().catalogue).counted, 1);
+    EXPECT_EQ(HitIds(RankIndexedRecords("alpha", S().catalogue)), QStringList{});
+    EXPECT_EQ(HitIds(RankIndexedRecords("omega", S().catalogue)), QStringList{"1"});
 }
 
 // The hits are in the catalogue's main5, so another connection to it (as the record
@@ -323,10 +324,10 @@ TEST(ContentSearch, StopKeepsTheHitsFoundSoFarAndTheListAsItWas) {
     IndexedCatalogue cat;
     ScriptedPrompter p;
     for (int i = 1; i <= 4; ++i) cat.AddText(i, QString("f%1.txt").arg(i), "word");
-    ASSERT_EQ(CreateRecordIndexes({"1", "2", "3", "4"}).counted, 4);
+    ASSERT_EQ(CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue).counted, 4);
     std::atomic<bool> stop{false};
     int seen = 0;
-    const ContentRunResult r = RankIndexedRecords("word", g_catalogue, &stop, [&](const QString&) {
+    const ContentRunResult r = RankIndexedRecords("word", S().catalogue, &stop, [&](const QString&) {
         if (++seen == 2) stop = true;  // pressed while record 2 is ranked
     });
     EXPECT_TRUE(r.stopped);
@@ -335,29 +336,29 @@ TEST(ContentSearch, StopKeepsTheHitsFoundSoFarAndTheListAsItWas) {
 
     // No ./index/ at all: nothing is ranked and the list is left alone.
     QDir("index").removeRecursively();
-    EXPECT_FALSE(RankIndexedRecords("word").indexReadable);
+    EXPECT_FALSE(RankIndexedRecords("word", S().catalogue).indexReadable);
 }
 
 TEST(ContentSearch, LongAndEmptyQueries) {
     IndexedCatalogue cat;
     ScriptedPrompter p;
     cat.AddText(1, "a.txt", QString(300, QChar(0x4E2D)).toUtf8());
-    ASSERT_EQ(CreateRecordIndexes({"1"}).counted, 1);
+    ASSERT_EQ(CreateRecordIndexes({"1"}, S().filters.List("index"), S().options.band, S().catalogue).counted, 1);
     // Far beyond a 99-character buffer, within the limit: searched whole.
     const QString longRun(kMaxContentQueryLength, QChar(0x4E2D));
-    EXPECT_EQ(HitIds(RankIndexedRecords(longRun)), QStringList{});
-    EXPECT_EQ(HitIds(RankIndexedRecords(QString(250, QChar(0x4E2D)))), QStringList{"1"});
-    EXPECT_EQ(HitIds(RankCandidates(QString(250, QChar(0x4E2D)), {"1"})), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankIndexedRecords(longRun, S().catalogue)), QStringList{});
+    EXPECT_EQ(HitIds(RankIndexedRecords(QString(250, QChar(0x4E2D)), S().catalogue)), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankCandidates(QString(250, QChar(0x4E2D)), {"1"}, S().catalogue)), QStringList{"1"});
     // Beyond the limit: refused with a message, nothing run.
     p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, QString(kMaxContentQueryLength + 1, u'x')}});
-    ContentSearchCommand();
+    ContentSearchCommand(S());
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_TRUE(p.messages[0].text.contains("QUERY TOO LONG"));
     EXPECT_TRUE(p.statusTexts.isEmpty());
     // Cancel and an empty text do nothing.
     p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, ""}});
-    ContentSearchCommand();
-    ContentSearchCommand();
+    ContentSearchCommand(S());
+    ContentSearchCommand(S());
     EXPECT_TRUE(p.statusTexts.isEmpty());
 }
 
@@ -368,24 +369,24 @@ TEST(ContentSearch, AdvancedSearchRanksItsCandidates) {
     cat.AddText(2, "report-b.txt", "季度报告 季度报告 figures");
     cat.AddText(3, "other.txt", "季度报告");
     cat.AddText(4, "report-c.txt", "nothing");
-    ASSERT_EQ(CreateRecordIndexes({"1", "2", "3", "4"}).counted, 4);
+    ASSERT_EQ(CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue).counted, 4);
 
     AdvancedSearchFields f;
     f.name = "report";
     f.content = "季度报告";
-    ASSERT_TRUE(RunAdvancedSearch(f));
+    ASSERT_TRUE(RunAdvancedSearch(S(), f));
     EXPECT_EQ(ListedIds(), (QStringList{"2", "1"}));
     EXPECT_EQ(p.statusTexts.last(), "finish");
     // Content alone: every record is a candidate.
     f.name.clear();
-    ASSERT_TRUE(RunAdvancedSearch(f));
+    ASSERT_TRUE(RunAdvancedSearch(S(), f));
     EXPECT_EQ(ListedIds().size(), 3);
 }
 
 TEST(CreateIndex, WebPagesAreIndexedAsTheTextABrowserShows) {
     IndexedCatalogue cat;
     ScriptedPrompter p;
-    FilterList("index") = QStringList{"*.html", "*.docx", "*.bin", "*.txt"};
+    S().filters.List("index") = QStringList{"*.html", "*.docx", "*.bin", "*.txt"};
     // The attribute values, the script, the style and the comment hold "hiddenword"; the
     // page's text holds "shownword".
     cat.AddText(1, "page.html",
@@ -395,7 +396,7 @@ TEST(CreateIndex, WebPagesAreIndexedAsTheTextABrowserShows) {
     cat.AddText(2, "broken.docx", "PK\x03\x04 not a zip archive");  // the extractor fails
     cat.AddText(3, "program.bin", "shownword in bytes no extractor reads");
     cat.AddText(4, "blank.txt", "  \n ");  // no text: no index
-    const CreateIndexResult r = CreateRecordIndexes({"1", "2", "3", "4"}, g_catalogue);
+    const CreateIndexResult r = CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue);
     EXPECT_EQ(r.counted, 1);
     EXPECT_EQ(r.notExtracted, (std::map<QString, int>{{"docx", 1}}));
     EXPECT_EQ(r.noExtractor, 1);
@@ -407,10 +408,10 @@ TEST(CreateIndex, WebPagesAreIndexedAsTheTextABrowserShows) {
     EXPECT_TRUE(QDir("index/1").exists());
     for (const char* id : {"2", "3", "4"}) EXPECT_FALSE(QDir(QStringLiteral("index/") + id).exists()) << id;
 
-    EXPECT_EQ(HitIds(RankIndexedRecords("shownword")), QStringList{"1"});
-    EXPECT_EQ(HitIds(RankIndexedRecords("可见")), QStringList{"1"});
-    EXPECT_EQ(HitIds(RankIndexedRecords("hiddenword")), QStringList{});
-    EXPECT_EQ(HitIds(RankIndexedRecords("link")), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankIndexedRecords("shownword", S().catalogue)), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankIndexedRecords("可见", S().catalogue)), QStringList{"1"});
+    EXPECT_EQ(HitIds(RankIndexedRecords("hiddenword", S().catalogue)), QStringList{});
+    EXPECT_EQ(HitIds(RankIndexedRecords("link", S().catalogue)), QStringList{"1"});
 }
 
 TEST(CreateIndex, CommandCountsTheIndexedRecords) {
@@ -419,19 +420,19 @@ TEST(CreateIndex, CommandCountsTheIndexedRecords) {
     cat.AddText(1, "a.txt", "alpha");
     cat.AddText(2, "B.TXT", "beta");  // the list is case-sensitive: not indexed
     testrec::ListAll();
-    CreateIndexCommand({0, 1});
+    CreateIndexCommand(S(), {0, 1});
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].text, "成功创建1条索引!");
-    CreateIndexCommand({});
+    CreateIndexCommand(S(), {});
     EXPECT_EQ(p.messages.back().text, "成功创建0条索引!");
 
     // With AUTO USE BACK the first existing copy is indexed when the own file is gone.
     QFile::remove(QDir::currentPath() + "/docs/a.txt");
     testrec::WriteFile(QDir::currentPath() + "/copy/a.txt", "copied words");
     testrec::AddCopyRow(1, QDir::currentPath() + "/copy/a.txt", "0");
-    EXPECT_EQ(CreateIndexForIds({"1"}, false), 0);
-    EXPECT_EQ(CreateIndexForIds({"1"}, true), 1);
-    EXPECT_EQ(HitIds(RankIndexedRecords("copied")), QStringList{"1"});
+    EXPECT_EQ(CreateIndexForIds(S(), {"1"}, false), 0);
+    EXPECT_EQ(CreateIndexForIds(S(), {"1"}, true), 1);
+    EXPECT_EQ(HitIds(RankIndexedRecords("copied", S().catalogue)), QStringList{"1"});
 }
 
 TEST(CreateIndex, ManyRecordsRunUnderTheProgressDialog) {
@@ -439,10 +440,10 @@ TEST(CreateIndex, ManyRecordsRunUnderTheProgressDialog) {
     ScriptedPrompter p;
     QStringList ids;
     for (int i = 1; i <= kLongIndexRecords + 1; ++i) ids << cat.AddText(i, QString("n%1.txt").arg(i), "many");
-    EXPECT_EQ(CreateIndexForIds(ids, false), kLongIndexRecords + 1);
+    EXPECT_EQ(CreateIndexForIds(S(), ids, false), kLongIndexRecords + 1);
     EXPECT_EQ(p.statusTexts.first(), "1");
     EXPECT_EQ(p.statusTexts.last(), "finish");
-    EXPECT_EQ(RankIndexedRecords("many").hits.size(), static_cast<size_t>(kLongIndexRecords + 1));
+    EXPECT_EQ(RankIndexedRecords("many", S().catalogue).hits.size(), static_cast<size_t>(kLongIndexRecords + 1));
 }
 
 TEST(CreateIndex, ImportIndexesNewFilesWhenAsked) {
@@ -452,11 +453,12 @@ TEST(CreateIndex, ImportIndexesNewFilesWhenAsked) {
     testrec::WriteFile(dir + "/x.txt", "imported text");
     testrec::WriteFile(dir + "/y.txt", "imported too");
     ImportOptions o;
+    o.indexList = S().filters.List("index");
     o.indexOnImport = true;
-    ImportChosenFiles({dir + "/x.txt"}, " t ", o);
+    ImportChosenFiles({dir + "/x.txt"}, " t ", o, S().catalogue, S().prompter());
     o.indexOnImport = false;
-    ImportChosenFiles({dir + "/y.txt"}, " t ", o);
-    const ContentRunResult r = RankIndexedRecords("imported");
+    ImportChosenFiles({dir + "/y.txt"}, " t ", o, S().catalogue, S().prompter());
+    const ContentRunResult r = RankIndexedRecords("imported", S().catalogue);
     ASSERT_EQ(r.hits.size(), 1u);
     EXPECT_EQ(r.hits[0].name, "x.txt");
 }

@@ -1,4 +1,5 @@
 #include "base/settings.h"
+#include "support/session.h"
 #include "base/windowlayout.h"
 #include "support/workdir.h"
 
@@ -29,18 +30,18 @@ void WriteFile(const QString& path, const QByteArray& data) {
 // afterwards so that other suites see the defaults.
 struct SettingsTest : ::testing::Test {
     TempWorkDir dir;
-    bool saved[9] = {sysback,        sysindex,    g_trend_flag, g_dtrend_flag,   g_same_flag,
-                     g_debug_flag,   g_subnode_flag, g_band_flag, g_penletreg_flag};
-    int savedLanguage = g_language;
+    bool saved[9] = {S().options.sysback,        S().options.sysindex,    S().options.trend, S().options.dtrend,   S().options.same,
+                     S().options.debug,   S().options.subnode, S().options.band, S().options.penletreg};
+    int savedLanguage = S().options.language;
     ~SettingsTest() override {
-        bool* flags[9] = {&sysback,      &sysindex,       &g_trend_flag, &g_dtrend_flag,    &g_same_flag,
-                          &g_debug_flag, &g_subnode_flag, &g_band_flag,  &g_penletreg_flag};
+        bool* flags[9] = {&S().options.sysback,      &S().options.sysindex,       &S().options.trend, &S().options.dtrend,    &S().options.same,
+                          &S().options.debug, &S().options.subnode, &S().options.band,  &S().options.penletreg};
         for (int i = 0; i < 9; ++i) *flags[i] = saved[i];
-        g_language = savedLanguage;
+        S().options.language = savedLanguage;
     }
     void SetAllFlags(bool v) {
-        sysback = sysindex = g_trend_flag = g_dtrend_flag = g_same_flag = g_debug_flag =
-            g_subnode_flag = g_band_flag = g_penletreg_flag = v;
+        S().options.sysback = S().options.sysindex = S().options.trend = S().options.dtrend = S().options.same = S().options.debug =
+            S().options.subnode = S().options.band = S().options.penletreg = v;
     }
 };
 
@@ -48,13 +49,13 @@ struct SettingsTest : ::testing::Test {
 
 TEST_F(SettingsTest, MissingFileGivesDefaults) {
     SetAllFlags(false);
-    g_penletreg_flag = true;
-    g_language = 950;
-    ReadSettings();
-    EXPECT_TRUE(sysback && sysindex && g_trend_flag && g_dtrend_flag && g_same_flag &&
-                g_debug_flag && g_subnode_flag && g_band_flag);
-    EXPECT_FALSE(g_penletreg_flag);
-    EXPECT_EQ(g_language, 0);
+    S().options.penletreg = true;
+    S().options.language = 950;
+    ReadSettings(S().options);
+    EXPECT_TRUE(S().options.sysback && S().options.sysindex && S().options.trend && S().options.dtrend && S().options.same &&
+                S().options.debug && S().options.subnode && S().options.band);
+    EXPECT_FALSE(S().options.penletreg);
+    EXPECT_EQ(S().options.language, 0);
     for (int c = 0; c <= 10; ++c) EXPECT_EQ(ReadColumnWidth(c), 80) << c;
     EXPECT_EQ(ReadSetting("flag", "sysback", "dflt"), "dflt");
     EXPECT_FALSE(QFile::exists(kSettingsFile));  // reading never creates the file
@@ -71,10 +72,10 @@ TEST_F(SettingsTest, FlagValuesCountOnlyTheirFirstCharacter) {
     };
     for (const auto& c : cases) {
         WriteFile(kSettingsFile, QByteArray("[flag]\ng_same_flag=") + c.text + "\n");
-        g_same_flag = !c.set;
-        ReadSettings();
-        EXPECT_EQ(g_same_flag, c.set) << "value '" << c.text << "'";
-        EXPECT_TRUE(sysback);  // missing keys keep their defaults
+        S().options.same = !c.set;
+        ReadSettings(S().options);
+        EXPECT_EQ(S().options.same, c.set) << "value '" << c.text << "'";
+        EXPECT_TRUE(S().options.sysback);  // missing keys keep their defaults
     }
 }
 
@@ -82,11 +83,11 @@ TEST_F(SettingsTest, NamesIgnoreCaseAndFirstEntryWins) {
     WriteFile(kSettingsFile,
               "; hand-written\n[FLAG]\n  SysBack = 0\nsysback=1\ng_PenletReg_Flag=1\n"
               "language=9501234567\n[flag]\nsysindex=0\n");
-    ReadSettings();
-    EXPECT_FALSE(sysback);
-    EXPECT_TRUE(g_penletreg_flag);
-    EXPECT_TRUE(sysindex);  // a second [flag] section is not read
-    EXPECT_EQ(g_language, 950123456);  // nine characters of the language value
+    ReadSettings(S().options);
+    EXPECT_FALSE(S().options.sysback);
+    EXPECT_TRUE(S().options.penletreg);
+    EXPECT_TRUE(S().options.sysindex);  // a second [flag] section is not read
+    EXPECT_EQ(S().options.language, 950123456);  // nine characters of the language value
 }
 
 TEST_F(SettingsTest, ColumnWidthsReadAtMostThreeDigits) {
@@ -114,8 +115,8 @@ TEST_F(SettingsTest, WriteChangesExactlyOneLine) {
         "[其他]\r\n"
         "名字=值\r\n";
     WriteFile(kSettingsFile, before);
-    sysback = true;
-    EXPECT_FALSE(ToggleFlag("sysback"));
+    S().options.sysback = true;
+    EXPECT_FALSE(ToggleFlag(S().options, "sysback"));
     QByteArray expected = before;
     expected.replace("sysback = 1   \r\n", "sysback=0\r\n");
     EXPECT_EQ(ReadFile(kSettingsFile), expected);
@@ -156,23 +157,23 @@ TEST_F(SettingsTest, ToggleFlagFlipsAndWritesEveryFlag) {
     const char* keys[] = {"sysback",       "sysindex",       "g_trend_flag", "g_dtrend_flag",
                           "g_same_flag",   "g_subnode_flag", "g_band_flag",  "g_penletreg_flag"};
     for (const char* key : keys) {
-        const bool before = FlagValue(key);
-        EXPECT_EQ(ToggleFlag(key), !before) << key;
-        EXPECT_EQ(FlagValue(key), !before) << key;
+        const bool before = FlagValue(S().options, key);
+        EXPECT_EQ(ToggleFlag(S().options, key), !before) << key;
+        EXPECT_EQ(FlagValue(S().options, key), !before) << key;
         EXPECT_EQ(ReadSetting("flag", key, "?"), before ? "0" : "1") << key;
-        ReadSettings();  // what was written reads back as the same value
-        EXPECT_EQ(FlagValue(key), !before) << key;
+        ReadSettings(S().options);  // what was written reads back as the same value
+        EXPECT_EQ(FlagValue(S().options, key), !before) << key;
     }
-    EXPECT_FALSE(ToggleFlag("no_such_flag"));
+    EXPECT_FALSE(ToggleFlag(S().options, "no_such_flag"));
     EXPECT_EQ(ReadSetting("flag", "no_such_flag", "absent"), "absent");
 }
 
 TEST_F(SettingsTest, FailedWriteIsSilentAndKeepsTheNewValue) {
     // A folder where the file should be: it can be neither read nor written.
     ASSERT_TRUE(QDir().mkdir(kSettingsFile));
-    sysback = true;
-    EXPECT_FALSE(ToggleFlag("sysback"));
-    EXPECT_FALSE(sysback);
+    S().options.sysback = true;
+    EXPECT_FALSE(ToggleFlag(S().options, "sysback"));
+    EXPECT_FALSE(S().options.sysback);
     EXPECT_FALSE(WriteSetting("flag", "sysback", "1"));
     EXPECT_TRUE(QFileInfo(kSettingsFile).isDir());
 
@@ -180,9 +181,9 @@ TEST_F(SettingsTest, FailedWriteIsSilentAndKeepsTheNewValue) {
         QDir().rmdir(kSettingsFile);
         WriteFile(kSettingsFile, "[flag]\nsysindex=1\n");
         QFile::setPermissions(kSettingsFile, QFile::ReadOwner);
-        sysindex = true;
-        EXPECT_FALSE(ToggleFlag("sysindex"));
-        EXPECT_FALSE(sysindex);
+        S().options.sysindex = true;
+        EXPECT_FALSE(ToggleFlag(S().options, "sysindex"));
+        EXPECT_FALSE(S().options.sysindex);
         EXPECT_EQ(ReadFile(kSettingsFile), "[flag]\nsysindex=1\n");
     }
 }
@@ -199,23 +200,23 @@ TEST_F(SettingsTest, PageSizeIsLimited) {
 }
 
 TEST_F(SettingsTest, LanguageChoiceIsWrittenEvenWhenUnchanged) {
-    EXPECT_EQ(ApplyLanguageChoice("GBK"), 936);
+    EXPECT_EQ(ApplyLanguageChoice(S().options, "GBK"), 936);
     EXPECT_EQ(ReadSetting("flag", "language", "?"), "936");
-    EXPECT_EQ(ApplyLanguageChoice(""), 936);  // closed without OK: code unchanged, still written
-    EXPECT_EQ(ApplyLanguageChoice("BIG5"), 950);
-    EXPECT_EQ(ApplyLanguageChoice("AUTO"), 0);
+    EXPECT_EQ(ApplyLanguageChoice(S().options, ""), 936);  // closed without OK: code unchanged, still written
+    EXPECT_EQ(ApplyLanguageChoice(S().options, "BIG5"), 950);
+    EXPECT_EQ(ApplyLanguageChoice(S().options, "AUTO"), 0);
     EXPECT_EQ(ReadSetting("flag", "language", "?"), "0");
-    EXPECT_EQ(ApplyLanguageChoice("BIG5"), 950);
-    g_language = 0;
-    ReadSettings();
-    EXPECT_EQ(g_language, 950);
+    EXPECT_EQ(ApplyLanguageChoice(S().options, "BIG5"), 950);
+    S().options.language = 0;
+    ReadSettings(S().options);
+    EXPECT_EQ(S().options.language, 950);
 }
 
 TEST_F(SettingsTest, WriteKeepsALinkedSettingsFileLinked) {
     WriteFile("real.cnf", "[flag]\nsysback=1\n");
     ASSERT_TRUE(QFile::link("real.cnf", kSettingsFile));
-    sysback = true;
-    ToggleFlag("sysback");
+    S().options.sysback = true;
+    ToggleFlag(S().options, "sysback");
     EXPECT_TRUE(QFileInfo(kSettingsFile).isSymLink());
     EXPECT_EQ(ReadFile("real.cnf"), "[flag]\nsysback=0\n");
 }

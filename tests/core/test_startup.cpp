@@ -1,4 +1,5 @@
 #include "base/settings.h"
+#include "support/session.h"
 #include "app/startup.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
@@ -15,8 +16,8 @@ using namespace korvel;
 namespace {
 struct Closer {
     ~Closer() {
-        g_pageset.Close();
-        g_catalogue.Close();
+        S().pageset.Close();
+        S().catalogue.Close();
     }
 };
 }  // namespace
@@ -25,13 +26,13 @@ TEST(Startup, MissingCatalogueAnsweredNoEndsWithTheOpenError) {
     TempWorkDir dir;
     ScriptedPrompter p;
     p.yesNos = {false};
-    EXPECT_FALSE(StartWithPrompts());
+    EXPECT_FALSE(StartWithPrompts(S()));
     ASSERT_EQ(p.questions.size(), 1);
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].caption, "警告");
     EXPECT_TRUE(p.messages[0].text.contains("Could not find file"));
     EXPECT_FALSE(QFile::exists("kv.kdb"));
-    EXPECT_FALSE(g_catalogue.IsOpen());
+    EXPECT_FALSE(S().catalogue.IsOpen());
 }
 
 TEST(Startup, MissingCatalogueAnsweredYesCreatesAndOpensIt) {
@@ -39,13 +40,13 @@ TEST(Startup, MissingCatalogueAnsweredYesCreatesAndOpensIt) {
     Closer closer;
     ScriptedPrompter p;
     p.yesNos = {true};
-    g_pageset.SetPageSize(77);  // a previous run's page size is not kept
-    EXPECT_TRUE(StartWithPrompts());
+    S().pageset.SetPageSize(77);  // a previous run's page size is not kept
+    EXPECT_TRUE(StartWithPrompts(S()));
     EXPECT_TRUE(p.messages.empty());
-    EXPECT_TRUE(g_catalogue.IsOpen());
+    EXPECT_TRUE(S().catalogue.IsOpen());
     EXPECT_TRUE(QFile::exists("filter.xml"));
-    EXPECT_EQ(g_pageset.PageSize(), 30);
-    EXPECT_EQ(NextRecordId(), "1");
+    EXPECT_EQ(S().pageset.PageSize(), 30);
+    EXPECT_EQ(NextRecordId(S().catalogue), "1");
 }
 
 TEST(Startup, ForeignFileGivesTheOpenErrorAndStaysUnchanged) {
@@ -56,7 +57,7 @@ TEST(Startup, ForeignFileGivesTheOpenErrorAndStaysUnchanged) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("not a catalogue at all");
     }
-    EXPECT_FALSE(StartWithPrompts());
+    EXPECT_FALSE(StartWithPrompts(S()));
     EXPECT_TRUE(p.questions.isEmpty());
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_TRUE(p.messages[0].text.contains("not a database"));
@@ -123,7 +124,7 @@ TEST(Startup, EnterWorkingDirectory) {
     {
         Closer closer;
         QString openError;
-        EXPECT_TRUE(StartCore(&openError)) << openError.toStdString();
+        EXPECT_TRUE(StartCore(S(), &openError)) << openError.toStdString();
     }
 
     const QString existing = base.path() + "/existing";

@@ -1,4 +1,5 @@
 #include "base/fileguard.h"
+#include "support/session.h"
 #include "io/markup.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
@@ -21,7 +22,7 @@ using namespace korvel;
 namespace {
 
 QString One(const QString& sql) {
-    Recordset rs = ExecuteSql(sql, adCmdText);
+    Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
     return rs.Eof() ? QStringLiteral("<none>") : VariantToText(rs.Field(0));
 }
 
@@ -35,16 +36,15 @@ QByteArray Digest(const QString& path) {
 
 TEST(Store, NextRecordIdFollowsLargestId) {
     TempCatalogue c;
-    EXPECT_EQ(NextRecordId(), "1");
+    EXPECT_EQ(NextRecordId(S().catalogue), "1");
     for (int id : {1, 2, 7})
-        ExecuteSql(QStringLiteral("insert into main(name,id) values('x',%1)").arg(id),
-                   adCmdTextNoRecords);
-    EXPECT_EQ(NextRecordId(), "8");
+        ExecuteSql(QStringLiteral("insert into main(name,id) values('x',%1)").arg(id), adCmdTextNoRecords, S().catalogue);
+    EXPECT_EQ(NextRecordId(S().catalogue), "8");
 }
 
 TEST(Store, NextRecordIdThrowsAndShowsNothing) {
     ScriptedPrompter p;
-    EXPECT_THROW(NextRecordId(), DbError);  // no catalogue open
+    EXPECT_THROW(NextRecordId(S().catalogue), DbError);  // no catalogue open
     EXPECT_TRUE(p.messages.empty());  // the store reports by exception; the command shows it
 }
 
@@ -97,24 +97,22 @@ TEST(Store, RegisteredFunctionsAndLike) {
     EXPECT_EQ(One("select IIF(1=1,'a','b')"), "a");
     EXPECT_EQ(One("select IIF(null,'a','b')"), "b");
     // LIKE ignores the case of ASCII letters, as the catalogue's queries expect.
-    ExecuteSql("insert into main(name,findkey,id) values('a',' Report 中文 ',1)", adCmdTextNoRecords);
+    ExecuteSql("insert into main(name,findkey,id) values('a',' Report 中文 ',1)", adCmdTextNoRecords, S().catalogue);
     EXPECT_EQ(One("select count(*) from main where findkey like '% report %'"), "1");
     EXPECT_EQ(One("select count(*) from main where findkey like '% 中文 %'"), "1");
     // Date literals become texts the engine stores.
-    ExecuteSql("insert into main5(name,id,filedtime) values('n',1,#2024-01-05 7:04:09#)",
-               adCmdTextNoRecords);
+    ExecuteSql("insert into main5(name,id,filedtime) values('n',1,#2024-01-05 7:04:09#)", adCmdTextNoRecords, S().catalogue);
     EXPECT_EQ(One("select filedtime from main5"), "2024-01-05 7:04:09");
-    ExecuteSql("delete * from main5 ", adCmdTextNoRecords);
+    ExecuteSql("delete * from main5 ", adCmdTextNoRecords, S().catalogue);
     EXPECT_EQ(One("select count(*) from main5"), "0");
 }
 
 TEST(Store, QuotedTextsRoundTrip) {
     TempCatalogue c;
     const QString name = QStringLiteral("it's \"q\" 100% ';--");
-    ExecuteSql(QStringLiteral("insert into main(name,id) values('%1',1)").arg(SqlText(name)),
-               adCmdTextNoRecords);
+    ExecuteSql(QStringLiteral("insert into main(name,id) values('%1',1)").arg(SqlText(name)), adCmdTextNoRecords, S().catalogue);
     EXPECT_EQ(One("select name from main where id=1"), name);
-    EXPECT_THROW(ExecuteSql("insert into main(name,id) values('it's',2)", adCmdTextNoRecords),
+    EXPECT_THROW(ExecuteSql("insert into main(name,id) values('it's',2)", adCmdTextNoRecords, S().catalogue),
                  DbError);
 }
 
@@ -142,16 +140,16 @@ TEST(Store, ConnectionStringKeepsAnyDataSource) {
 
 TEST(Store, NewCatalogueHasTablesInColumnOrder) {
     TempCatalogue c;
-    Recordset rs = ExecuteSql("select * from main", adCmdText);
+    Recordset rs = ExecuteSql("select * from main", adCmdText, S().catalogue);
     QStringList names;
     for (int i = 0; i < rs.FieldCount(); ++i) names << rs.FieldName(i);
     EXPECT_EQ(names.join(','), "name,findkey,dir,id,filetype,filesize,filedtime,fileinputdtime,"
                                "vol,filedesc,yourid");
     for (const char* t : {"main2", "main4", "main5", "volroot"})
-        EXPECT_NO_THROW(ExecuteSql(QStringLiteral("select * from ") + t, adCmdText)) << t;
+        EXPECT_NO_THROW(ExecuteSql(QStringLiteral("select * from ") + t, adCmdText, S().catalogue)) << t;
     // An insert that omits the id gets max+1.
-    ExecuteSql("insert into main2(name, findkey, fid) values('a','a',0)", adCmdTextNoRecords);
-    ExecuteSql("insert into main2(name, findkey, fid) values('b','b',0)", adCmdTextNoRecords);
+    ExecuteSql("insert into main2(name, findkey, fid) values('a','a',0)", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("insert into main2(name, findkey, fid) values('b','b',0)", adCmdTextNoRecords, S().catalogue);
     EXPECT_EQ(One("select max(id) from main2"), "2");
     EXPECT_EQ(One("select cid from main2 where id=1"), "0");
     EXPECT_THROW(CreateCatalogue("kv.kdb"), DbError);  // never overwrites
@@ -195,13 +193,13 @@ TEST(Store, OpenFailuresLeaveFileUnchanged) {
         c.make();
         QByteArray before = QFile::exists("kv.kdb") ? Digest("kv.kdb") : QByteArray();
         try {
-            g_catalogue.Open(kConnectionString);
+            S().catalogue.Open(kConnectionString);
             ADD_FAILURE() << c.what << ": opened";
         } catch (const DbError& e) {
             EXPECT_TRUE(e.description().contains(QString::fromUtf8(c.expect)))
                 << c.what << ": " << e.description().toStdString();
         }
-        EXPECT_FALSE(g_catalogue.IsOpen());
+        EXPECT_FALSE(S().catalogue.IsOpen());
         if (!before.isEmpty()) {
             EXPECT_EQ(Digest("kv.kdb"), before) << c.what;
         }
@@ -222,17 +220,18 @@ TEST(Store, OpenFailsWhileAnotherProcessLocksTheFile) {
                            "BEGIN EXCLUSIVE; insert into main2(name) values('x');",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
+    S().catalogue.SetBusyTimeout(500);  // the lock is not given up: no need to wait long
     try {
-        g_catalogue.Open(kConnectionString);
+        S().catalogue.Open(kConnectionString);
         ADD_FAILURE() << "opened a locked file";
     } catch (const DbError& e) {
         EXPECT_TRUE(e.description().contains("locked")) << e.description().toStdString();
     }
-    EXPECT_FALSE(g_catalogue.IsOpen());
+    EXPECT_FALSE(S().catalogue.IsOpen());
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-    EXPECT_NO_THROW(g_catalogue.Open(kConnectionString));
-    g_catalogue.Close();
+    EXPECT_NO_THROW(S().catalogue.Open(kConnectionString));
+    S().catalogue.Close();
 }
 
 TEST(PageSet, PagesSortAndCursor) {
@@ -241,87 +240,85 @@ TEST(PageSet, PagesSortAndCursor) {
         ExecuteSql(QStringLiteral("insert into main(name,findkey,id,yourid) values('n%1',' t ',%2,'%3')")
                        .arg(i, 3, 10, QChar('0'))
                        .arg(i)
-                       .arg(100 - i),
-                   adCmdTextNoRecords);
+                       .arg(100 - i), adCmdTextNoRecords, S().catalogue);
     RowQuery q;
     q.condition = "findkey like '% t %'";
     q.order = {{"name", false}};
-    g_pageset.Open(q, g_catalogue);
-    EXPECT_EQ(g_pageset.State(), 1);
-    EXPECT_EQ(g_pageset.RecordCount(), 61);
-    EXPECT_EQ(g_pageset.PageCount(), 3);
-    EXPECT_EQ(g_pageset.FieldCount(), 11);
-    EXPECT_EQ(g_pageset.FieldName(3), "id");
-    g_pageset.SetAbsolutePage(3);
-    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n061");
-    g_pageset.MoveNext();
-    EXPECT_TRUE(g_pageset.Eof());
-    g_pageset.SetAbsolutePage(1);
-    EXPECT_EQ(VariantToText(g_pageset.Field(0)), "n001");
+    S().pageset.Open(q, S().catalogue);
+    EXPECT_EQ(S().pageset.State(), 1);
+    EXPECT_EQ(S().pageset.RecordCount(), 61);
+    EXPECT_EQ(S().pageset.PageCount(), 3);
+    EXPECT_EQ(S().pageset.FieldCount(), 11);
+    EXPECT_EQ(S().pageset.FieldName(3), "id");
+    S().pageset.SetAbsolutePage(3);
+    EXPECT_EQ(VariantToText(S().pageset.Field("name")), "n061");
+    S().pageset.MoveNext();
+    EXPECT_TRUE(S().pageset.Eof());
+    S().pageset.SetAbsolutePage(1);
+    EXPECT_EQ(VariantToText(S().pageset.Field(0)), "n001");
 
-    g_pageset.SetSort("yourid ASC");
-    g_pageset.SetAbsolutePage(1);
-    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n061");  // yourid 39 is smallest
-    g_pageset.SetSort("name DESC");
-    g_pageset.SetAbsolutePage(1);
-    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n061");
-    g_pageset.MoveNext();
-    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n060");
-    EXPECT_THROW(g_pageset.SetSort("nosuchfield ASC"), DbError);
+    S().pageset.SetSort("yourid ASC");
+    S().pageset.SetAbsolutePage(1);
+    EXPECT_EQ(VariantToText(S().pageset.Field("name")), "n061");  // yourid 39 is smallest
+    S().pageset.SetSort("name DESC");
+    S().pageset.SetAbsolutePage(1);
+    EXPECT_EQ(VariantToText(S().pageset.Field("name")), "n061");
+    S().pageset.MoveNext();
+    EXPECT_EQ(VariantToText(S().pageset.Field("name")), "n060");
+    EXPECT_THROW(S().pageset.SetSort("nosuchfield ASC"), DbError);
 
     // A row deleted after the listing opened leaves it when the rows are read again.
-    g_pageset.SetSort("");
-    ExecuteSql("delete from main where id=2", adCmdTextNoRecords);
-    g_pageset.Refresh();
-    g_pageset.SetAbsolutePage(1);
-    g_pageset.MoveNext();
-    EXPECT_EQ(VariantToText(g_pageset.Field("name")), "n003");
-    EXPECT_EQ(g_pageset.RecordCount(), 60);
+    S().pageset.SetSort("");
+    ExecuteSql("delete from main where id=2", adCmdTextNoRecords, S().catalogue);
+    S().pageset.Refresh();
+    S().pageset.SetAbsolutePage(1);
+    S().pageset.MoveNext();
+    EXPECT_EQ(VariantToText(S().pageset.Field("name")), "n003");
+    EXPECT_EQ(S().pageset.RecordCount(), 60);
 
-    g_pageset.Close();
-    EXPECT_EQ(g_pageset.State(), 0);
-    EXPECT_TRUE(g_pageset.Eof());
+    S().pageset.Close();
+    EXPECT_EQ(S().pageset.State(), 0);
+    EXPECT_TRUE(S().pageset.Eof());
 }
 
 TEST(PageSet, OtherTablesAndEmptyListings) {
     TempCatalogue c;
-    ExecuteSql("insert into main2(name,findkey,fid,cid) values('a','a',0,5)", adCmdTextNoRecords);
+    ExecuteSql("insert into main2(name,findkey,fid,cid) values('a','a',0,5)", adCmdTextNoRecords, S().catalogue);
     RowQuery nodes;
     nodes.table = "main2";
     nodes.condition = "cid=?";
     nodes.params = {5};
-    g_pageset.Open(nodes, g_catalogue);
-    ASSERT_FALSE(g_pageset.Eof());
-    EXPECT_EQ(VariantToText(g_pageset.Field(0)), "1");
+    S().pageset.Open(nodes, S().catalogue);
+    ASSERT_FALSE(S().pageset.Eof());
+    EXPECT_EQ(VariantToText(S().pageset.Field(0)), "1");
     RowQuery none;
     none.byIds = true;
     none.ids = {-1};
     none.order = {{"fileinputdtime", true}};
-    g_pageset.Open(none, g_catalogue);
-    EXPECT_EQ(g_pageset.RecordCount(), 0);
-    EXPECT_EQ(g_pageset.PageCount(), 0);
-    EXPECT_TRUE(g_pageset.Eof());
+    S().pageset.Open(none, S().catalogue);
+    EXPECT_EQ(S().pageset.RecordCount(), 0);
+    EXPECT_EQ(S().pageset.PageCount(), 0);
+    EXPECT_TRUE(S().pageset.Eof());
     RowQuery bad;
     for (const QString table : {"nosuchtable", "main; drop table main", ""}) {
         bad.table = table;
-        EXPECT_THROW(g_pageset.Open(bad, g_catalogue), DbError) << table.toStdString();
-        EXPECT_EQ(g_pageset.State(), 0);
+        EXPECT_THROW(S().pageset.Open(bad, S().catalogue), DbError) << table.toStdString();
+        EXPECT_EQ(S().pageset.State(), 0);
     }
     bad = RowQuery();
     bad.order = {{"nosuchcolumn", false}};
-    EXPECT_THROW(g_pageset.Open(bad, g_catalogue), DbError);
+    EXPECT_THROW(S().pageset.Open(bad, S().catalogue), DbError);
     bad = RowQuery();
     bad.condition = "nosuchcolumn = 1";
-    EXPECT_THROW(g_pageset.Open(bad, g_catalogue), DbError);
-    EXPECT_EQ(g_pageset.State(), 0);
+    EXPECT_THROW(S().pageset.Open(bad, S().catalogue), DbError);
+    EXPECT_EQ(S().pageset.State(), 0);
 }
 
 // Nothing in the process but the engine may open the open catalogue's files: a reader
 // that did would drop the engine's locks when it closed its descriptor.
 TEST(Store, OpenCatalogueFilesAreRefusedToInProcessReaders) {
     TempCatalogue cat;
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('n', 't', 0)"),
-               adCmdTextNoRecords);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('n', 't', 0)"), adCmdTextNoRecords, S().catalogue);
     QDir().mkdir("sub");
     ASSERT_TRUE(QFile::link(cat.path() + "/kv.kdb", "sub/link.kdb"));
     for (const QString& path : {QString("kv.kdb"), QString("./kv.kdb-wal"), QString("kv.kdb-shm"),
@@ -334,7 +331,7 @@ TEST(Store, OpenCatalogueFilesAreRefusedToInProcessReaders) {
     }
     EXPECT_FALSE(IsProtectedFile("kv.kdb.bak"));
     EXPECT_FALSE(IsProtectedFile("sub"));
-    g_catalogue.Close();
+    S().catalogue.Close();
     EXPECT_FALSE(IsProtectedFile("kv.kdb"));  // a closed catalogue is an ordinary file
 }
 

@@ -1,6 +1,7 @@
 // Synchronisation into another catalogue: record matching and updating, the target's bad
 // cases, the batches a killed run leaves, node subtrees, the commands and korvel-cli.
 #include "base/fsutil.h"
+#include "support/session.h"
 #include "base/longop.h"
 #include "platform/volumes.h"
 #include "store/catalogue.h"
@@ -75,7 +76,7 @@ QStringList Column(Connection& conn, const QString& sql) {
     return out;
 }
 
-// A source catalogue (the working folder's kv.kdb, open in g_catalogue) and an empty
+// A source catalogue (the working folder's kv.kdb, open in S().catalogue) and an empty
 // target catalogue in the folder "t", open in `target`.
 class Sync : public ::testing::Test {
 protected:
@@ -88,21 +89,19 @@ protected:
         targetPath = QDir::current().absoluteFilePath("t/kv.kdb");
         CreateCatalogue(targetPath);
         target.Open(ConnectionStringFor(targetPath));
-        ClearStatusQueueForTests();
-        g_stop_requested = false;
     }
     void TearDown() override { target.Close(); }
     SyncCounts Run(const std::optional<QStringList>& ids = std::nullopt) {
-        return SyncRecords(g_catalogue, target, QDir::current().absoluteFilePath("t"), ids,
+        return SyncRecords(S().catalogue, target, QDir::current().absoluteFilePath("t"), ids,
                            [this](const QString& t) { progress << t; });
     }
 };
 
 TEST_F(Sync, InsertsOnceThenMatchesKeepingValuesAndWildcardsLiteral) {
-    AddRecord(g_catalogue, {"/data/it's 50%_a.txt", "11", "2020-01-02 03:04:05"});
-    AddRecord(g_catalogue, {"/data/axb.txt", "11", "2020-01-02 03:04:05", "2 K", "o'neil"});
-    AddRecord(g_catalogue, {"/data/a_b.txt", "11", "2020-01-02 03:04:05"});  // "_" is no wildcard
-    AddRecord(g_catalogue, {"/data/a%.txt", "11", "2020-01-02 03:04:05"});   // "%" neither
+    AddRecord(S().catalogue, {"/data/it's 50%_a.txt", "11", "2020-01-02 03:04:05"});
+    AddRecord(S().catalogue, {"/data/axb.txt", "11", "2020-01-02 03:04:05", "2 K", "o'neil"});
+    AddRecord(S().catalogue, {"/data/a_b.txt", "11", "2020-01-02 03:04:05"});  // "_" is no wildcard
+    AddRecord(S().catalogue, {"/data/a%.txt", "11", "2020-01-02 03:04:05"});   // "%" neither
     SyncCounts c = Run();
     EXPECT_EQ(c.inserted, 4);
     EXPECT_EQ(c.updated, 0);
@@ -161,12 +160,12 @@ TEST_F(Sync, MatchingByIdentityAndPathBelowTheRoot) {
         CreateCatalogue(tpath);
         Connection tgt;
         tgt.Open(ConnectionStringFor(tpath));
-        AddRecord(g_catalogue, c.source);
-        for (const QString& r : c.sourceRoots) RememberVolumeRoot(c.source.vol, r, g_catalogue);
+        AddRecord(S().catalogue, c.source);
+        for (const QString& r : c.sourceRoots) RememberVolumeRoot(c.source.vol, r, S().catalogue);
         qint64 tid = AddRecord(tgt, c.targetRecord);
         for (const QString& r : c.targetRoots) RememberVolumeRoot(c.targetRecord.vol, r, tgt);
         if (c.backupPath) AddBackup(tgt, tid, QString::fromUtf8(c.backupPath), c.targetRecord.vol);
-        const SyncCounts n = SyncRecords(g_catalogue, tgt, QDir::current().absoluteFilePath("t"), std::nullopt,
+        const SyncCounts n = SyncRecords(S().catalogue, tgt, QDir::current().absoluteFilePath("t"), std::nullopt,
                                          [](const QString&) {});
         EXPECT_EQ(n.inserted, c.inserted);
         EXPECT_EQ(n.updated, c.updated);
@@ -179,10 +178,10 @@ TEST_F(Sync, MatchingByIdentityAndPathBelowTheRoot) {
 }
 
 TEST_F(Sync, SelectedIdsOnlyAndInsertedPathsRememberTheirRoot) {
-    const qint64 a = AddRecord(g_catalogue, {"/media/u/A/x.txt", "77", "2020-01-02"});
-    AddRecord(g_catalogue, {"/media/u/A/y.txt", "77", "2020-01-02"});
-    const qint64 c = AddRecord(g_catalogue, {"/media/u/A/z.txt", "77", "2020-01-02"});
-    RememberVolumeRoot("77", "/media/u/A", g_catalogue);
+    const qint64 a = AddRecord(S().catalogue, {"/media/u/A/x.txt", "77", "2020-01-02"});
+    AddRecord(S().catalogue, {"/media/u/A/y.txt", "77", "2020-01-02"});
+    const qint64 c = AddRecord(S().catalogue, {"/media/u/A/z.txt", "77", "2020-01-02"});
+    RememberVolumeRoot("77", "/media/u/A", S().catalogue);
     SyncCounts n = Run(QStringList{QString::number(c), "999", QString::number(a)});
     EXPECT_EQ(n.inserted, 2);
     EXPECT_EQ(Column(target, "select dir from main order by dir"), QStringList({"/media/u/A/x.txt", "/media/u/A/z.txt"}));
@@ -191,8 +190,8 @@ TEST_F(Sync, SelectedIdsOnlyAndInsertedPathsRememberTheirRoot) {
 }
 
 TEST_F(Sync, IndexFoldersFollowInsertedAndUpdatedRecords) {
-    const qint64 a = AddRecord(g_catalogue, {"/m/a", "77", "2020-01-02"});
-    const qint64 b = AddRecord(g_catalogue, {"/m/b", "77", "2020-01-05"});
+    const qint64 a = AddRecord(S().catalogue, {"/m/a", "77", "2020-01-02"});
+    const qint64 b = AddRecord(S().catalogue, {"/m/b", "77", "2020-01-05"});
     AddRecord(target, {"/m/x", "77", "2020-01-01"});                   // target id 1
     const qint64 tb = AddRecord(target, {"/m/b", "77", "2020-01-01"});  // target id 2, older
     for (qint64 id : {a, b}) {
@@ -228,19 +227,19 @@ TEST_F(Sync, NoIndexFolderIsCopiedIntoThisWorkingFolder) {
     beside.Open(ConnectionStringFor("other.kdb"));
     AddRecord(beside, {"/m/x", "77", "2020"});
     AddRecord(beside, {"/m/y", "77", "2020"});
-    const qint64 id = AddRecord(g_catalogue, {"/m/a", "77", "2020"});
+    const qint64 id = AddRecord(S().catalogue, {"/m/a", "77", "2020"});
     QDir().mkpath(QStringLiteral("index/%1").arg(id));
     QDir().mkpath("index/3");
     QFile own("index/3/own");
     ASSERT_TRUE(own.open(QIODevice::WriteOnly));
     own.close();
-    SyncRecords(g_catalogue, beside, QDir::currentPath(), std::nullopt, [](const QString&) {});
+    SyncRecords(S().catalogue, beside, QDir::currentPath(), std::nullopt, [](const QString&) {});
     EXPECT_TRUE(QFile::exists("index/3/own"));
 }
 
 TEST_F(Sync, BadTargetsAreRefusedUnchangedWithTheReason) {
     target.Close();
-    AddRecord(g_catalogue, {"/m/a", "77", "2020"});
+    AddRecord(S().catalogue, {"/m/a", "77", "2020"});
     // Files to refuse.
     QFile text("t/notes.txt");
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
@@ -272,7 +271,7 @@ TEST_F(Sync, BadTargetsAreRefusedUnchangedWithTheReason) {
         const QStringList companions = QDir("t").entryList({"*-wal", "*-shm", "*-journal"});
         ScriptedPrompter p;
         progress.clear();
-        EXPECT_FALSE(RunRecordSync(path, std::nullopt, [this](const QString& t) { progress << t; }));
+        EXPECT_FALSE(RunRecordSync(S().catalogue, S().prompter(), path, std::nullopt, [this](const QString& t) { progress << t; }));
         ASSERT_EQ(p.messages.size(), 1u);
         EXPECT_EQ(p.messages[0].caption, "警告");
         EXPECT_EQ(p.messages[0].icon, MsgIcon::Exclamation);
@@ -281,12 +280,12 @@ TEST_F(Sync, BadTargetsAreRefusedUnchangedWithTheReason) {
         EXPECT_EQ(QDir("t").entryList({"*-wal", "*-shm", "*-journal"}), companions);
         EXPECT_TRUE(progress.isEmpty());  // no finish line: nothing ran
     }
-    EXPECT_EQ(Column(g_catalogue, "select count(*) from main"), QStringList({"1"}));
+    EXPECT_EQ(Column(S().catalogue, "select count(*) from main"), QStringList({"1"}));
 }
 
 TEST_F(Sync, ACatalogueLockedByAnotherProgramIsRefusedAfterTheBusyTimeout) {
     target.Close();
-    AddRecord(g_catalogue, {"/m/a", "77", "2020"});
+    AddRecord(S().catalogue, {"/m/a", "77", "2020"});
     const QByteArray before = Digest(targetPath);
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(EncodePath(targetPath).constData(), &other), SQLITE_OK);
@@ -297,9 +296,11 @@ TEST_F(Sync, ACatalogueLockedByAnotherProgramIsRefusedAfterTheBusyTimeout) {
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     ScriptedPrompter p;
+    S().catalogue.SetBusyTimeout(1500);  // the target waits as long as the source would
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(RunRecordSync(targetPath, std::nullopt, [](const QString&) {}));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kBusyTimeoutMs - 500));
+    EXPECT_FALSE(RunRecordSync(S().catalogue, S().prompter(), targetPath, std::nullopt, [](const QString&) {}));
+    EXPECT_GE(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(S().catalogue.BusyTimeout() - 500));
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].caption, "警告");
     EXPECT_TRUE(p.messages[0].text.contains("locked by another program")) << p.messages[0].text.toStdString();
@@ -309,13 +310,13 @@ TEST_F(Sync, ACatalogueLockedByAnotherProgramIsRefusedAfterTheBusyTimeout) {
 }
 
 TEST_F(Sync, StopFlagEndsTheRunWithTheCommittedRows) {
-    for (int i = 0; i < 50; ++i) AddRecord(g_catalogue, {QStringLiteral("/m/%1").arg(i), "77", "2020"});
+    for (int i = 0; i < 50; ++i) AddRecord(S().catalogue, {QStringLiteral("/m/%1").arg(i), "77", "2020"});
     std::atomic<bool> stop{false};
     RecordSyncOptions o;
     o.stop = &stop;
     o.commitInterval = std::chrono::milliseconds(0);  // every row its own batch
     int seen = 0;
-    SyncCounts n = SyncRecords(g_catalogue, target, "", std::nullopt,
+    SyncCounts n = SyncRecords(S().catalogue, target, "", std::nullopt,
                                [&](const QString&) {
                                    if (++seen == 10) stop = true;
                                },
@@ -328,36 +329,36 @@ TEST_F(Sync, StopFlagEndsTheRunWithTheCommittedRows) {
 // ---- nodes --------------------------------------------------------------------------------------
 
 TEST_F(Sync, NodeSubtreesAreCopiedDepthFirstWithQuotesAndMarkersCleared) {
-    const QString a = InsertNodeWithId("o'neil", "t'1  x", "0");
-    const QString b = InsertNodeWithId("b", "tb", a);
-    InsertNodeWithId("c \"q\"", "", b);
-    InsertNodeWithId("d", "td", a);
-    const QString e = InsertNodeWithId("e", "te", "0");
-    LoadNodeMap();
+    const QString a = InsertNodeWithId("o'neil", "t'1  x", "0", S().catalogue);
+    const QString b = InsertNodeWithId("b", "tb", a, S().catalogue);
+    InsertNodeWithId("c \"q\"", "", b, S().catalogue);
+    InsertNodeWithId("d", "td", a, S().catalogue);
+    const QString e = InsertNodeWithId("e", "te", "0", S().catalogue);
+    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
     // An existing target node keeps its place; the copies go after it.
     Statement(target, "insert into main2(name, findkey, fid) values('kept', '', 0)").Step();
 
-    EXPECT_EQ(CopyNodeTree(a, "0", target, [this](const QString& t) { progress << t; }), 4);
+    EXPECT_EQ(CopyNodeTree(S().catalogue, S().nodes.map, a, "0", target, [this](const QString& t) { progress << t; }), 4);
     EXPECT_EQ(progress, QStringList({"o'neil", "b", "c \"q\"", "d"}));
     EXPECT_EQ(Column(target, "select id, name, findkey, fid, cid from main2 order by id"),
               QStringList({"1|kept||0|0", "2|o'neil|t'1  x|0|0", "3|b|tb|2|0", "4|c \"q\"||3|0", "5|d|td|2|0"}));
 
     // The root copies its children, not itself; twice gives two copies.
     progress.clear();
-    EXPECT_EQ(CopyNodeTree("0", "0", target, [this](const QString& t) { progress << t; }), 5);
+    EXPECT_EQ(CopyNodeTree(S().catalogue, S().nodes.map, "0", "0", target, [this](const QString& t) { progress << t; }), 5);
     EXPECT_EQ(progress, QStringList({"o'neil", "b", "c \"q\"", "d", "e"}));
     EXPECT_EQ(Column(target, "select count(*), sum(cid) from main2 where fid=0"), QStringList({"4|0"}));
     (void)e;
 }
 
 TEST_F(Sync, ANodeCopyThatFailsWritesNothing) {
-    const QString a = InsertNodeWithId("a", "", "0");
-    InsertNodeWithId("b", "", a);
-    InsertNodeWithId("bad", "", a);
-    LoadNodeMap();
+    const QString a = InsertNodeWithId("a", "", "0", S().catalogue);
+    InsertNodeWithId("b", "", a, S().catalogue);
+    InsertNodeWithId("bad", "", a, S().catalogue);
+    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
     Statement(target, "create trigger no_bad before insert on main2 when new.name='bad' "
                       "begin select raise(abort, 'refused'); end").Step();
-    EXPECT_THROW(CopyNodeTree(a, "0", target, [](const QString&) {}), DbError);
+    EXPECT_THROW(CopyNodeTree(S().catalogue, S().nodes.map, a, "0", target, [](const QString&) {}), DbError);
     EXPECT_EQ(Column(target, "select count(*) from main2"), QStringList({"0"}));
 }
 
@@ -365,45 +366,45 @@ TEST_F(Sync, ANodeCopyThatFailsWritesNothing) {
 
 TEST_F(Sync, CommandsAskForTheTargetThenRunUnderTheProgressDialog) {
     target.Close();
-    const qint64 a = AddRecord(g_catalogue, {"/m/a", "77", "2020"});
-    AddRecord(g_catalogue, {"/m/b", "77", "2020"});
+    const qint64 a = AddRecord(S().catalogue, {"/m/a", "77", "2020"});
+    AddRecord(S().catalogue, {"/m/b", "77", "2020"});
     {
         // Cancelled file dialog, then a refused question: nothing is asked or run.
         ScriptedPrompter p;
-        SyncRecordsCommand(std::nullopt);
+        SyncRecordsCommand(S(), std::nullopt);
         p.files.push_back(QStringList{targetPath});
-        SyncRecordsCommand(std::nullopt);
+        SyncRecordsCommand(S(), std::nullopt);
         EXPECT_EQ(p.questions, QStringList({"文件记录同步到:" + targetPath}));
         EXPECT_TRUE(p.statusTexts.isEmpty());
         // No selected row.
-        SyncRecordsCommand(QStringList{});
+        SyncRecordsCommand(S(), QStringList{});
         EXPECT_EQ(p.MessageTexts(), QStringList({"请先选择一条记录。"}));
     }
     {
         ScriptedPrompter p;
         p.files.push_back(QStringList{targetPath});
         p.confirms.push_back(true);
-        SyncRecordsCommand(QStringList{QString::number(a)});
+        SyncRecordsCommand(S(), QStringList{QString::number(a)});
         EXPECT_EQ(p.statusTexts, QStringList({"/m/a", "finish syn insert=1 update=0"}));
         p.files.push_back(QStringList{targetPath});
         p.confirms.push_back(true);
-        SyncRecordsCommand(std::nullopt);
+        SyncRecordsCommand(S(), std::nullopt);
         EXPECT_EQ(p.statusTexts, QStringList({"/m/a", "finish syn insert=1 update=0", "/m/b",
                                               "finish syn insert=1 update=0"}));
         EXPECT_TRUE(p.messages.empty());
     }
     {
-        const QString n = InsertNodeWithId("n'1", "k", "0");
-        LoadNodeMap();
+        const QString n = InsertNodeWithId("n'1", "k", "0", S().catalogue);
+        LoadNodeMap(S().nodes, S().catalogue, S().prompter());
         ScriptedPrompter p;
-        SyncNodesCommand();  // picker cancelled
+        SyncNodesCommand(S());  // picker cancelled
         p.nodes.push_back(QString());
-        SyncNodesCommand();  // OK without a node
+        SyncNodesCommand(S());  // OK without a node
         EXPECT_EQ(p.MessageTexts(), QStringList({"请先选择一个节点。"}));
         p.nodes.push_back(n);
         p.files.push_back(QStringList{targetPath});
         p.confirms.push_back(true);
-        SyncNodesCommand();
+        SyncNodesCommand(S());
         EXPECT_EQ(p.statusTexts, QStringList({"n'1", "finish"}));
         Connection t;
         t.Open(ConnectionStringFor(targetPath));
@@ -430,10 +431,10 @@ CliRun RunCli(const QStringList& args) {
 
 TEST_F(Sync, CliSyncRecordsAndNodes) {
     target.Close();
-    const qint64 a = AddRecord(g_catalogue, {"/m/it's.txt", "77", "2020"});
-    AddRecord(g_catalogue, {"/m/b", "77", "2020"});
-    InsertNodeWithId("x'1", "k", "0");
-    g_catalogue.Close();
+    const qint64 a = AddRecord(S().catalogue, {"/m/it's.txt", "77", "2020"});
+    AddRecord(S().catalogue, {"/m/b", "77", "2020"});
+    InsertNodeWithId("x'1", "k", "0", S().catalogue);
+    S().catalogue.Close();
 
     CliRun r = RunCli({"sync-records", "t/kv.kdb", QString::number(a)});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
@@ -452,19 +453,19 @@ TEST_F(Sync, CliSyncRecordsAndNodes) {
         EXPECT_EQ(r.status, 1) << bad.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
     }
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
 }
 
 TEST_F(Sync, KilledRunLeavesTheCommittedRowsWhole) {
     target.Close();
     const int n = 40000;
     {
-        WriteTransaction tx(g_catalogue);
+        WriteTransaction tx(S().catalogue);
         for (int i = 0; i < n; ++i)
-            AddRecord(g_catalogue, {QStringLiteral("/m/d%1/文件 %2.txt").arg(i / 100).arg(i), "77", "2020-01-02 03:04:05"});
+            AddRecord(S().catalogue, {QStringLiteral("/m/d%1/文件 %2.txt").arg(i / 100).arg(i), "77", "2020-01-02 03:04:05"});
         tx.Commit();
     }
-    g_catalogue.Close();
+    S().catalogue.Close();
     Connection watcher;
     watcher.Open(ConnectionStringFor(targetPath));
 
@@ -504,7 +505,7 @@ TEST_F(Sync, KilledRunLeavesTheCommittedRowsWhole) {
     EXPECT_EQ(t.Execute("select dir from main where id=(select max(id) from main)", adCmdText).Field(0).toString(),
               QStringLiteral("/m/d%1/文件 %2.txt").arg((rows - 1) / 100).arg(rows - 1));
     t.Close();
-    g_catalogue.Open(kConnectionString);
+    S().catalogue.Open(kConnectionString);
 }
 
 }  // namespace
@@ -531,13 +532,13 @@ TEST_F(Sync, ARecordOfAMountedDiskLeavesItsVolumeRootInTheTarget) {
         CreateCatalogue("t/kv.kdb");
         Connection tgt;
         tgt.Open(ConnectionStringFor(QDir::current().absoluteFilePath("t/kv.kdb")));
-        AddRecord(g_catalogue, {"/mnt/usb/docs/a.txt", vol, "2020-01-02"});
-        if (sourceRemembers) RememberVolumeRoot(vol, "/mnt/usb", g_catalogue);
-        EXPECT_EQ(SyncRecords(g_catalogue, tgt, QDir::current().absoluteFilePath("t"), std::nullopt,
+        AddRecord(S().catalogue, {"/mnt/usb/docs/a.txt", vol, "2020-01-02"});
+        if (sourceRemembers) RememberVolumeRoot(vol, "/mnt/usb", S().catalogue);
+        EXPECT_EQ(SyncRecords(S().catalogue, tgt, QDir::current().absoluteFilePath("t"), std::nullopt,
                               [](const QString&) {}).inserted, 1);
         EXPECT_EQ(RememberedRoots(vol, tgt), QStringList({"/mnt/usb"}));
         tgt.Close();
-        ForgetRememberedRoots();
+        S().catalogue.ForgetRememberedRoots();
     }
     SetMountInfoPath(QString());
     SetDiskByUuidDir(QString());
@@ -546,8 +547,8 @@ TEST_F(Sync, ARecordOfAMountedDiskLeavesItsVolumeRootInTheTarget) {
 TEST_F(Sync, ARerunGivesEveryTargetRecordItsIndexFolder) {
     // What a run killed after a commit leaves: target records whose index folders were not
     // copied yet, and a half-copied folder of the killed process.
-    const qint64 a = AddRecord(g_catalogue, {"/m/a", "77", "2020-01-02"});
-    const qint64 b = AddRecord(g_catalogue, {"/m/b", "77", "2020-01-02"});
+    const qint64 a = AddRecord(S().catalogue, {"/m/a", "77", "2020-01-02"});
+    const qint64 b = AddRecord(S().catalogue, {"/m/b", "77", "2020-01-02"});
     for (qint64 id : {a, b}) {
         QDir().mkpath(QStringLiteral("index/%1").arg(id));
         QFile f(QStringLiteral("index/%1/text.txt").arg(id));
@@ -573,7 +574,7 @@ TEST_F(Sync, ARerunGivesEveryTargetRecordItsIndexFolder) {
     EXPECT_TRUE(QFileInfo::exists("t/index/1/text.txt"));
 
     // An update copies the new text; the old folder is gone before the new time commits.
-    AddRecord(g_catalogue, {"/m/a", "77", "2020-01-05"});  // a later twin of a: updates target 1
+    AddRecord(S().catalogue, {"/m/a", "77", "2020-01-05"});  // a later twin of a: updates target 1
     QFile newer(QStringLiteral("index/%1/text.txt").arg(a + 2));
     QDir().mkpath(QStringLiteral("index/%1").arg(a + 2));
     ASSERT_TRUE(newer.open(QIODevice::WriteOnly));
@@ -586,11 +587,11 @@ TEST_F(Sync, ARerunGivesEveryTargetRecordItsIndexFolder) {
 }
 
 TEST_F(Sync, ARefusedTargetEndsTheProgressDialogWithTheReason) {
-    AddRecord(g_catalogue, {"/m/a", "77", "2020"});
+    AddRecord(S().catalogue, {"/m/a", "77", "2020"});
     ScriptedPrompter p;
     p.files.push_back(QStringList{QDir::current().absoluteFilePath("t/none.kdb")});
     p.confirms.push_back(true);
-    SyncRecordsCommand(std::nullopt);
+    SyncRecordsCommand(S(), std::nullopt);
     ASSERT_FALSE(p.statusTexts.isEmpty());
     EXPECT_TRUE(p.statusTexts.last().startsWith("同步未完成(sync not done): ")) << p.statusTexts.last().toStdString();
     EXPECT_TRUE(p.statusTexts.last().contains("Could not find file")) << p.statusTexts.last().toStdString();

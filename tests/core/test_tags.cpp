@@ -1,4 +1,5 @@
 #include "store/catalogue.h"
+#include "support/session.h"
 #include "support/catalogue.h"
 #include "support/scripted_prompter.h"
 #include "tree/nodes.h"
@@ -54,23 +55,23 @@ TEST(Tags, NodeWhereClause) {
 }
 
 TEST(Tags, NodeAllTags) {
-    g_node_map.clear();
-    g_node_map["0"] = {kRootName, "", ""};
-    g_node_map["1"] = {"x", "x", "0"};
-    g_node_map["2"] = {"x2", "x", "1"};
-    g_node_map["3"] = {"y", "y  z", "2"};
-    g_node_map["4"] = {"orphan", "o", "99"};
-    g_node_map["5"] = {"loop", "l", "6"};
-    g_node_map["6"] = {"loop2", "m", "5"};
-    EXPECT_EQ(NodeAllTags("0"), "");
-    EXPECT_EQ(NodeAllTags("1"), "x");
-    EXPECT_EQ(NodeAllTags("2"), "x  x");
-    EXPECT_EQ(NodeAllTags("3"), "y  z  x  x");
-    EXPECT_EQ(NodeAllTags("77"), " ");
-    EXPECT_EQ(NodeAllTags("4"), "o   ");
-    EXPECT_EQ(NodeAllTags("5"), "l  m");  // a damaged parent loop ends
-    EXPECT_EQ(g_node_map.count("77"), 0u);
-    g_node_map.clear();
+    S().nodes.map.clear();
+    S().nodes.map["0"] = {kRootName, "", ""};
+    S().nodes.map["1"] = {"x", "x", "0"};
+    S().nodes.map["2"] = {"x2", "x", "1"};
+    S().nodes.map["3"] = {"y", "y  z", "2"};
+    S().nodes.map["4"] = {"orphan", "o", "99"};
+    S().nodes.map["5"] = {"loop", "l", "6"};
+    S().nodes.map["6"] = {"loop2", "m", "5"};
+    EXPECT_EQ(NodeAllTags("0", S().nodes.map), "");
+    EXPECT_EQ(NodeAllTags("1", S().nodes.map), "x");
+    EXPECT_EQ(NodeAllTags("2", S().nodes.map), "x  x");
+    EXPECT_EQ(NodeAllTags("3", S().nodes.map), "y  z  x  x");
+    EXPECT_EQ(NodeAllTags("77", S().nodes.map), " ");
+    EXPECT_EQ(NodeAllTags("4", S().nodes.map), "o   ");
+    EXPECT_EQ(NodeAllTags("5", S().nodes.map), "l  m");  // a damaged parent loop ends
+    EXPECT_EQ(S().nodes.map.count("77"), 0u);
+    S().nodes.map.clear();
 }
 
 // A catalogue with a small node tree and records for the inner-record queries.
@@ -86,41 +87,40 @@ protected:
             "insert into main2(id,name,findkey,fid) values(4,'again','doc',1)",
             "insert into main2(id,name,findkey,fid) values(5,'quote','o''neil',0)",
         };
-        for (const char* s : nodes) ExecuteSql(s, adCmdTextNoRecords);
+        for (const char* s : nodes) ExecuteSql(s, adCmdTextNoRecords, S().catalogue);
         const char* keys[] = {" doc ", " doc work ", " doc  paid ", " other ", " doc  doc ",
                               " doc doc ", " o'neil  doc ", " DOC "};
         int id = 1;
         for (const char* k : keys)
             ExecuteSql(QStringLiteral("insert into main(name,findkey,id) values('r%1','%2',%1)")
-                           .arg(id++).arg(SqlText(QString::fromUtf8(k))),
-                       adCmdTextNoRecords);
-        ReloadNodes();
+                           .arg(id++).arg(SqlText(QString::fromUtf8(k))), adCmdTextNoRecords, S().catalogue);
+        ReloadNodes(S().nodes, S().catalogue, S().prompter());
     }
-    void TearDown() override { g_node_map.clear(); }
+    void TearDown() override { S().nodes.map.clear(); }
 };
 
 TEST_F(InnerRecords, ClauseAndIds) {
-    EXPECT_EQ(InnerRecordsWhereClause("1"),
+    EXPECT_EQ(InnerRecordsWhereClause("1", S().nodes.map, S().catalogue, S().prompter()),
               "where  ( findkey like '% doc %' ) and  ( findkey not like '% paid %' ) and  "
               "( findkey not like '% work %' ) and  ( findkey not like '% doc % doc %' )");
     // Ids 1, 6 (tags sharing a blank count once) and 8 (LIKE ignores ASCII case); 7 holds o'neil.
-    EXPECT_EQ(InnerRecordIds("1"), QStringList({"1", "6", "7", "8"}));
+    EXPECT_EQ(InnerRecordIds("1", S().nodes.map, S().catalogue, S().prompter()), QStringList({"1", "6", "7", "8"}));
     // The repeated tag: node 4 inherits doc twice.
-    EXPECT_EQ(InnerRecordIds("4"), QStringList({"5"}));
+    EXPECT_EQ(InnerRecordIds("4", S().nodes.map, S().catalogue, S().prompter()), QStringList({"5"}));
     // Root: no positive condition, one negative per distinct own tag of its children.
-    EXPECT_EQ(InnerRecordsWhereClause("0"),
+    EXPECT_EQ(InnerRecordsWhereClause("0", S().nodes.map, S().catalogue, S().prompter()),
               "where  ( findkey not like '% doc %' ) and  ( findkey not like '% o''neil %' )");
-    EXPECT_EQ(InnerRecordIds("0"), QStringList({"4"}));
+    EXPECT_EQ(InnerRecordIds("0", S().nodes.map, S().catalogue, S().prompter()), QStringList({"4"}));
     // A leaf without repeated tags lists what its WHERE clause lists.
-    EXPECT_EQ(InnerRecordIds("5"), QStringList({"7"}));
+    EXPECT_EQ(InnerRecordIds("5", S().nodes.map, S().catalogue, S().prompter()), QStringList({"7"}));
     EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(InnerRecords, ChildTagsAndErrors) {
-    EXPECT_EQ(NodeChildTags("1"), QStringList({"work  paid", "", "doc"}));
-    EXPECT_TRUE(NodeChildTags("3").isEmpty());
-    ExecuteSql("drop table main", adCmdTextNoRecords);
-    EXPECT_TRUE(InnerRecordIds("1").isEmpty());
+    EXPECT_EQ(NodeChildTags("1", S().nodes.map, S().catalogue), QStringList({"work  paid", "", "doc"}));
+    EXPECT_TRUE(NodeChildTags("3", S().nodes.map, S().catalogue).isEmpty());
+    ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);
+    EXPECT_TRUE(InnerRecordIds("1", S().nodes.map, S().catalogue, S().prompter()).isEmpty());
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, "info");
 }

@@ -1,4 +1,5 @@
 #include "base/fsutil.h"
+#include "support/session.h"
 #include "base/settings.h"
 #include "platform/volumes.h"
 #include "store/volroots.h"
@@ -35,18 +36,17 @@ struct FakeVolumes {
     ~FakeVolumes() {
         SetMountInfoPath(QString());
         SetDiskByUuidDir(QString());
-        ForgetRememberedRoots();
+        S().catalogue.ForgetRememberedRoots();
     }
 };
 
 int CountRows(const QString& sql) {
-    Recordset rs = ExecuteSql(sql, adCmdText);
+    Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
     return rs.Eof() ? -1 : rs.Field(0).toInt();
 }
 
 void AddRoot(const QString& vol, const QString& root) {
-    ExecuteSql("insert into volroot(vol, root) values('" + SqlText(vol) + "','" + SqlText(root) + "')",
-               adCmdTextNoRecords);
+    ExecuteSql("insert into volroot(vol, root) values('" + SqlText(vol) + "','" + SqlText(root) + "')", adCmdTextNoRecords, S().catalogue);
 }
 
 // A fake machine without root rights: character devices stand in for disks, since the
@@ -247,44 +247,44 @@ TEST(Volumes, ResolvePathByDiskTable) {
         {"quote in identity", "/media/old/f", "1'2", "/media/old/f"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ResolvePathByDisk(c.path, c.id), c.resolved) << c.name;
-    EXPECT_FALSE(PathExists(ResolvePathByDisk("/media/gone", "777")));
+        EXPECT_EQ(ResolvePathByDisk(c.path, c.id, true, S().catalogue), c.resolved) << c.name;
+    EXPECT_FALSE(PathExists(ResolvePathByDisk("/media/gone", "777", true, S().catalogue)));
 
     // The disk-number lock off: paths as stored.
-    EXPECT_EQ(ResolvePathByDisk("/media/old/dir/f.txt", kExt4Id, false), "/media/old/dir/f.txt");
-    EXPECT_EQ(ResolvePathByDisk("/media/gone/x", "777", false), "/media/gone/x");
+    EXPECT_EQ(ResolvePathByDisk("/media/old/dir/f.txt", kExt4Id, false, S().catalogue), "/media/old/dir/f.txt");
+    EXPECT_EQ(ResolvePathByDisk("/media/gone/x", "777", false, S().catalogue), "/media/gone/x");
 }
 
 TEST(Volumes, ResolveWithoutCatalogueKeepsPath) {
     FakeMachine fake;
-    ASSERT_FALSE(g_catalogue.IsOpen());
-    EXPECT_EQ(ResolvePathByDisk("/media/old/f", kExt4Id), "/media/old/f");
+    ASSERT_FALSE(S().catalogue.IsOpen());
+    EXPECT_EQ(ResolvePathByDisk("/media/old/f", kExt4Id, true, S().catalogue), "/media/old/f");
 }
 
 TEST(Volumes, RememberDiskOfPathInsertsEachRootOnce) {
     FakeMachine fake;
-    EXPECT_EQ(RememberDiskOfPath("/mnt/usb/a"), kExt4Id);  // no catalogue: nothing to do
+    EXPECT_EQ(RememberDiskOfPath("/mnt/usb/a", S().catalogue), kExt4Id);  // no catalogue: nothing to do
     {
         TempCatalogue cat;
         for (int i = 0; i < 100; ++i)
-            EXPECT_EQ(RememberDiskOfPath(QStringLiteral("/mnt/usb/dir/f%1").arg(i)), kExt4Id);
-        EXPECT_EQ(RememberDiskOfPath("/media/my disk/x"), kFatId);
-        EXPECT_EQ(RememberDiskOfPath("/run/user/1000/x"), "0");
+            EXPECT_EQ(RememberDiskOfPath(QStringLiteral("/mnt/usb/dir/f%1").arg(i), S().catalogue), kExt4Id);
+        EXPECT_EQ(RememberDiskOfPath("/media/my disk/x", S().catalogue), kFatId);
+        EXPECT_EQ(RememberDiskOfPath("/run/user/1000/x", S().catalogue), "0");
         EXPECT_EQ(CountRows("select count(*) from volroot"), 2);
         EXPECT_EQ(CountRows("select count(*) from volroot where vol='" + kExt4Id + "' and root='/mnt/usb'"), 1);
 
         // Remembered in memory: a row deleted behind its back is not written again...
-        ExecuteSql("delete from volroot", adCmdTextNoRecords);
-        RememberDiskOfPath("/mnt/usb/g");
+        ExecuteSql("delete from volroot", adCmdTextNoRecords, S().catalogue);
+        RememberDiskOfPath("/mnt/usb/g", S().catalogue);
         EXPECT_EQ(CountRows("select count(*) from volroot"), 0);
         // ...until the memory is emptied.
-        ForgetRememberedRoots();
-        RememberDiskOfPath("/mnt/usb/g");
+        S().catalogue.ForgetRememberedRoots();
+        RememberDiskOfPath("/mnt/usb/g", S().catalogue);
         EXPECT_EQ(CountRows("select count(*) from volroot"), 1);
     }
     {
         TempCatalogue other;  // another catalogue gets its own rows
-        RememberDiskOfPath("/mnt/usb/a");
+        RememberDiskOfPath("/mnt/usb/a", S().catalogue);
         EXPECT_EQ(CountRows("select count(*) from volroot"), 1);
     }
 }
@@ -371,23 +371,23 @@ TEST(VolumesLoop, RemountedDiskResolvesToItsNewPlace) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("hello");
         f.close();
-        EXPECT_EQ(RememberDiskOfPath(stored), id);
-        EXPECT_EQ(ResolvePathByDisk(stored, id), stored);
+        EXPECT_EQ(RememberDiskOfPath(stored, S().catalogue), id);
+        EXPECT_EQ(ResolvePathByDisk(stored, id, true, S().catalogue), stored);
     }
     {
         LoopMount m(image, second);
         REQUIRE_ROOT_MOUNT(m);
-        const QString resolved = ResolvePathByDisk(stored, id);
+        const QString resolved = ResolvePathByDisk(stored, id, true, S().catalogue);
         EXPECT_EQ(resolved, second + "/docs/it's.txt");
         EXPECT_TRUE(PathExists(resolved));
         EXPECT_FALSE(PathExists(stored));
     }
     // Not mounted anywhere: a path that does not exist.
-    const QString gone = ResolvePathByDisk(stored, id);
+    const QString gone = ResolvePathByDisk(stored, id, true, S().catalogue);
     EXPECT_EQ(gone, kUnmountedDiskPrefix + id + "/docs/it's.txt");
     EXPECT_FALSE(PathExists(gone));
     // Identity "0" and the option off leave the stored path alone.
-    EXPECT_EQ(ResolvePathByDisk(stored, "0"), stored);
-    EXPECT_EQ(ResolvePathByDisk(stored, id, false), stored);
-    ForgetRememberedRoots();
+    EXPECT_EQ(ResolvePathByDisk(stored, "0", true, S().catalogue), stored);
+    EXPECT_EQ(ResolvePathByDisk(stored, id, false, S().catalogue), stored);
+    S().catalogue.ForgetRememberedRoots();
 }

@@ -2,6 +2,8 @@
 // QT_QPA_PLATFORM=offscreen).
 #include <QApplication>
 
+#include "support/session.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -12,5 +14,6 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new testsession::PerCase);
     return RUN_ALL_TESTS();
 }

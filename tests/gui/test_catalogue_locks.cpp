@@ -3,6 +3,7 @@
 // another program would remove the write-ahead log under the window.
 #include "base/settings.h"
 #include "gui/GuiPrompter.h"
+#include "support/session.h"
 #include "store/catalogue.h"
 #include "support/catalogue.h"
 
@@ -43,15 +44,15 @@ void WithDialogShown(const std::function<void()>& open) {
 TEST(CatalogueLocks, FileDialogsOnTheWorkingFolderLeaveTheCatalogueToTheEngine) {
     TempCatalogue cat;
     ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('before', 'b', 0)"),
-               adCmdTextNoRecords);
-    GuiPrompter gui;
-    SetPrompter(&gui);
+               adCmdTextNoRecords, S().catalogue);
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
     // The pickers start in the working folder, where the catalogue's files are.
     RememberPickFolder(PickKind::Import, QDir::currentPath());
     ASSERT_EQ(PickStartFolder(PickKind::Import), QDir::currentPath());
     WithDialogShown([&] { EXPECT_FALSE(gui.PickFiles(PickKind::Import).has_value()); });
     WithDialogShown([&] { EXPECT_FALSE(gui.PickFolder(PickKind::Import).has_value()); });
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
 
     // Another program opens and closes the catalogue: it must find the window still there
     // and leave its write-ahead log alone.
@@ -62,7 +63,6 @@ TEST(CatalogueLocks, FileDialogsOnTheWorkingFolderLeaveTheCatalogueToTheEngine) 
     EXPECT_TRUE(QFile::exists("kv.kdb-shm"));
 
     // The window's next change reaches the other program.
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('after', 'a', 0)"),
-               adCmdTextNoRecords);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('after', 'a', 0)"), adCmdTextNoRecords, S().catalogue);
     EXPECT_TRUE(RunCli({"nodes"}).contains("after"));
 }

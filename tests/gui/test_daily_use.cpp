@@ -3,6 +3,7 @@
 // start unless no screen can show them, cut texts show whole as tooltips, and the status
 // bar names the catalogue's folder and the size of the listing.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/settings.h"
 #include "base/windowlayout.h"
 #include "gui/CLeftView.h"
@@ -40,26 +41,24 @@ namespace {
 
 struct Catalogue : TempCatalogue {
     Catalogue() {
-        g_subnode_flag = true;
-        g_pageset.SetPageSize(30);
+        S().options.subnode = true;
+        S().pageset.SetPageSize(30);
     }
     static void Node(int id, const QString& name, const QString& tags, int parent) {
         ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'%2','%3',%4)")
                        .arg(id)
                        .arg(SqlText(name), SqlText(tags))
-                       .arg(parent),
-                   adCmdTextNoRecords);
+                       .arg(parent), adCmdTextNoRecords, S().catalogue);
     }
     static void Record(int id, const QString& name, const QString& findkey, const QString& dir) {
         ExecuteSql(QStringLiteral("insert into main(id,name,findkey,dir) values(%1,'%2','%3','%4')")
                        .arg(id)
-                       .arg(SqlText(name), SqlText(findkey), SqlText(dir)),
-                   adCmdTextNoRecords);
+                       .arg(SqlText(name), SqlText(findkey), SqlText(dir)), adCmdTextNoRecords, S().catalogue);
     }
 };
 
 QString Query(const QString& sql) {
-    Recordset rs = ExecuteSql(sql, adCmdText);
+    Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
     return rs.Eof() ? QString() : VariantToText(rs.Field(0));
 }
 
@@ -93,7 +92,7 @@ TEST(DailyUse, KeysReachTheirCommandsInTheirPane) {
     real.close();
 
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     ShowActive(frame);
     CLeftView* tree = frame.leftView();
     COstrelView* list = frame.listView();
@@ -115,7 +114,7 @@ TEST(DailyUse, KeysReachTheirCommandsInTheirPane) {
              tree->setCurrentItem(tree->ItemOfNode(QStringLiteral("1")));
              tree->setFocus(Qt::OtherFocusReason);
          },
-         [&] { return g_current_node == QStringLiteral("1") && list->RowCount() == 30; }},
+         [&] { return S().nodes.current == QStringLiteral("1") && list->RowCount() == 30; }},
         {"Insert in the tree", tree, Qt::Key_Insert, {},
          [&] {
              tree->setCurrentItem(tree->topLevelItem(0));
@@ -187,7 +186,7 @@ TEST(DailyUse, DeleteMeansThePanesOwnCommand) {
     Catalogue::Node(1, QStringLiteral("Alpha"), QStringLiteral("alpha"), 0);
     Catalogue::Record(1, QStringLiteral("a.txt"), QStringLiteral(" other "), QStringLiteral("/a.txt"));
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     ShowActive(frame);
 
     ListAll(frame);
@@ -209,7 +208,7 @@ TEST(DailyUse, DeleteMeansThePanesOwnCommand) {
 TEST(DailyUse, MenusShowTheKeys) {
     Catalogue c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     const struct {
         int id;
         Origin origin;
@@ -246,7 +245,7 @@ TEST(DailyUse, WindowLayoutIsRestoredUnlessOffScreen) {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     const QRect placed(screen.left() + 20, screen.top() + 30, screen.width() * 3 / 4, screen.height() / 2);  // wider than the toolbar needs
     {
-        CMainFrame frame;
+        CMainFrame frame(S());
         frame.setGeometry(placed);
         frame.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
@@ -256,7 +255,7 @@ TEST(DailyUse, WindowLayoutIsRestoredUnlessOffScreen) {
     EXPECT_EQ(ReadSetting(QStringLiteral("window"), QStringLiteral("x"), QString()),
               QString::number(placed.x()));
     {
-        CMainFrame frame;
+        CMainFrame frame(S());
         EXPECT_EQ(frame.geometry(), placed);
         frame.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
@@ -269,7 +268,7 @@ TEST(DailyUse, WindowLayoutIsRestoredUnlessOffScreen) {
                               QRect(screen.left(), screen.top() - 5000, 400, 300),
                               QRect(screen.left(), screen.top(), screen.width() * 3, screen.height())}) {
         ASSERT_TRUE(WriteWindowLayout({gone, false, 150}));
-        CMainFrame frame;
+        CMainFrame frame(S());
         EXPECT_NE(frame.geometry(), gone);
         EXPECT_EQ(frame.size(), QSize(1100, 700));
     }
@@ -286,7 +285,7 @@ TEST(DailyUse, TooltipsOnlyForCutTexts) {
     Catalogue::Node(1, longNode, QStringLiteral("x"), 0);
     Catalogue::Node(2, QStringLiteral("b"), QStringLiteral("x"), 0);
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     ShowActive(frame);
     frame.splitter()->setSizes({160, 900});
     ListAll(frame);
@@ -321,8 +320,8 @@ TEST(DailyUse, StatusBarShowsFolderAndRecordCount) {
     for (int id = 1; id <= 45; ++id)
         Catalogue::Record(id, QStringLiteral("f%1").arg(id), QStringLiteral(" x "), QStringLiteral("/f"));
     ScriptedPrompter p;
-    g_record_list = RecordListing();  // as at start: nothing listed
-    CMainFrame frame;
+    S().list.Reset();  // as at start: nothing listed
+    CMainFrame frame(S());
     EXPECT_TRUE(frame.folderText()->text().contains(QDir::toNativeSeparators(QDir::currentPath())) ||
                 frame.folderText()->toolTip() == QDir::toNativeSeparators(QDir::currentPath()));
     EXPECT_TRUE(frame.folderText()->text().startsWith(QStringLiteral("目录(CATALOGUE): ")));

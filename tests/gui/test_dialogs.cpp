@@ -1,6 +1,7 @@
 // The dialogs shown by name: their OK button accepts, their cancel button rejects, and
 // the folder button of the import dialogs puts the picked folder into the root field.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "gui/FieldDialog.h"
 #include "gui/GuiPrompter.h"
 #include "gui/CShowInfoDlg.h"
@@ -51,7 +52,7 @@ TEST(FieldDialogs, OkAcceptsAndCancelRejects) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dialog.toStdString());
-        std::unique_ptr<FieldDialog> d = MakeFieldDialog(c.dialog, nullptr);
+        std::unique_ptr<FieldDialog> d = MakeFieldDialog(c.dialog, nullptr, &S());
         ASSERT_TRUE(d);
         QPushButton* okButton = Button(d.get(), ok);
         QPushButton* cancelButton = Button(d.get(), cancel);
@@ -76,7 +77,7 @@ TEST(FieldDialogs, FolderButtonFillsTheRoot) {
     for (const QString& name : {dlg::kAddTree, dlg::kNodeTree}) {
         SCOPED_TRACE(name.toStdString());
         ScriptedPrompter prompts;
-        std::unique_ptr<FieldDialog> d = MakeFieldDialog(name, nullptr);
+        std::unique_ptr<FieldDialog> d = MakeFieldDialog(name, nullptr, &S());
         ASSERT_TRUE(d);
         QPushButton* browse = Button(d.get(), QStringLiteral("..."));
         ASSERT_TRUE(browse);
@@ -121,7 +122,7 @@ TEST(FieldDialogs, TitlesLabelsAndBoxes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dialog.toStdString());
-        std::unique_ptr<FieldDialog> d = MakeFieldDialog(c.dialog, nullptr);
+        std::unique_ptr<FieldDialog> d = MakeFieldDialog(c.dialog, nullptr, &S());
         ASSERT_TRUE(d);
         EXPECT_EQ(d->windowTitle(), c.title);
         QStringList labels, boxes;
@@ -140,7 +141,7 @@ TEST(FieldDialogs, EveryDialogIsTitledAndEveryFieldLabelled) {
           dlg::kRecordKeys, dlg::kBatchKeys, dlg::kShowGroups, dlg::kReplace, dlg::kListReplace,
           dlg::kContentSearch, dlg::kAdvancedSearch, dlg::kDatePick}) {
         SCOPED_TRACE(name.toStdString());
-        std::unique_ptr<FieldDialog> d = MakeFieldDialog(name, nullptr);
+        std::unique_ptr<FieldDialog> d = MakeFieldDialog(name, nullptr, &S());
         ASSERT_TRUE(d);
         EXPECT_FALSE(d->windowTitle().isEmpty());
         EXPECT_NE(d->windowTitle(), QStringLiteral("Dialog"));
@@ -160,7 +161,7 @@ TEST(FieldDialogs, EveryDialogIsTitledAndEveryFieldLabelled) {
 
 TEST(FieldDialogs, KeyDialogInheritIsOffUnlessPreset) {
     for (const DialogFields& preset : {DialogFields{}, DialogFields{{dlg::kInherit, true}}}) {
-        std::unique_ptr<FieldDialog> d = MakeFieldDialog(dlg::kKeyDialog, nullptr);
+        std::unique_ptr<FieldDialog> d = MakeFieldDialog(dlg::kKeyDialog, nullptr, &S());
         ASSERT_TRUE(d);
         d->SetFields(preset);
         DialogFields out;
@@ -169,7 +170,7 @@ TEST(FieldDialogs, KeyDialogInheritIsOffUnlessPreset) {
         EXPECT_EQ(out.value(dlg::kTags).toString(), QString());
     }
     // The node view shows its three texts read-only.
-    std::unique_ptr<FieldDialog> show = MakeFieldDialog(dlg::kShowNode, nullptr);
+    std::unique_ptr<FieldDialog> show = MakeFieldDialog(dlg::kShowNode, nullptr, &S());
     show->SetFields({{dlg::kName, "n"}, {dlg::kTags, "t"}, {dlg::kAllTags, "a t"}});
     QStringList texts;
     for (QLineEdit* e : show->findChildren<QLineEdit*>()) {
@@ -182,10 +183,10 @@ TEST(FieldDialogs, KeyDialogInheritIsOffUnlessPreset) {
 TEST(NodePicker, TitleButtonsAndRootLabel) {
     TempCatalogue c;
     ScriptedPrompter prompts;
-    g_node_map.clear();
-    g_copied_node = QStringLiteral("7");
-    TreeControlDlg d;
-    EXPECT_TRUE(g_copied_node.isEmpty());  // opening the picker cancels a COPY NODE
+    S().nodes.map.clear();
+    S().nodes.copied = QStringLiteral("7");
+    TreeControlDlg d(S());
+    EXPECT_TRUE(S().nodes.copied.isEmpty());  // opening the picker cancels a COPY NODE
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(d.windowTitle(), kProductName);
     EXPECT_NE(Button(&d, QStringLiteral("确定(OK)")), nullptr);
@@ -198,7 +199,8 @@ TEST(NodePicker, TitleButtonsAndRootLabel) {
 }
 
 TEST(ProgressDialogTexts, TitleStatusLineAndStopButton) {
-    CShowInfoDlg d([] { return true; });
+    korvel::LongOperation op;
+    CShowInfoDlg d(op, [] { return true; });
     EXPECT_EQ(d.windowTitle(), QStringLiteral("进度(PROGRESS)"));
     EXPECT_EQ(d.StatusText(), QStringLiteral("running"));
     EXPECT_EQ(d.stopButton()->text(), QStringLiteral("停止(CANCEL)"));

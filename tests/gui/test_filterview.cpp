@@ -2,6 +2,7 @@
 // shows the text, removing takes the selected entry out, and Escape or the close box add
 // the typed text instead of closing (only "关闭(CLOSE)" closes).
 #include "io/filters.h"
+#include "support/session.h"
 #include "gui/filterview.h"
 #include "io/filters.h"
 #include "support/workdir.h"
@@ -41,10 +42,10 @@ QPushButton* Button(QWidget* dialog, const QString& text) {
 struct FilterFile {
     TempWorkDir dir;
     FilterFile() {
-        for (const QString& e : kElements) FilterList(e) = {e + QStringLiteral("-entry")};
+        for (const QString& e : kElements) S().filters.List(e) = {e + QStringLiteral("-entry")};
     }
     ~FilterFile() {
-        for (const QString& e : kElements) FilterList(e).clear();
+        for (const QString& e : kElements) S().filters.List(e).clear();
     }
 };
 
@@ -52,25 +53,25 @@ struct FilterFile {
 
 TEST(FilterView, EachModeShowsItsListSorted) {
     FilterFile f;
-    FilterList("dir") = {"b", "a"};
+    S().filters.List("dir") = {"b", "a"};
     const std::pair<int, const char*> modes[] = {{0, "file-entry"}, {5, "import-entry"},
                                                  {7, "fdn-entry"},  {8, "ffn-entry"},
                                                  {2, "index-entry"}, {3, "index-entry"}};
     for (const auto& [mode, shown] : modes) {
-        filterview dlg(mode);
+        filterview dlg(S().filters, mode);
         EXPECT_EQ(Shown(dlg), QStringList({QString::fromLatin1(shown)})) << mode;
     }
-    filterview dirs(1);
+    filterview dirs(S().filters, 1);
     EXPECT_EQ(Shown(dirs), QStringList({"a", "b"}));
     EXPECT_EQ(dirs.windowTitle(), "文件夹导入过滤(DIR FILTER SET)");
-    EXPECT_EQ(filterview(2).windowTitle(), "内容索引类型(INDEX TYPE SET)");
+    EXPECT_EQ(filterview(S().filters, 2).windowTitle(), "内容索引类型(INDEX TYPE SET)");
 }
 
 TEST(FilterView, AddShowsTheTextEvenWhenTheFileKeepsItOnce) {
     FilterFile f;
     ASSERT_TRUE(WriteDefaultFilterFile(kFilterFile));
-    LoadFilterLists();
-    filterview dlg(0);
+    LoadFilterLists(S().filters);
+    filterview dlg(S().filters, 0);
     const int before = dlg.list()->count();
     dlg.OnAdd();  // empty edit: nothing
     EXPECT_EQ(dlg.list()->count(), before);
@@ -88,8 +89,8 @@ TEST(FilterView, AddShowsTheTextEvenWhenTheFileKeepsItOnce) {
 TEST(FilterView, EscapeAndCloseBoxAddOnlyCloseCloses) {
     FilterFile f;
     ASSERT_TRUE(WriteDefaultFilterFile(kFilterFile));
-    LoadFilterLists();
-    filterview dlg(7);
+    LoadFilterLists(S().filters);
+    filterview dlg(S().filters, 7);
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     dlg.edit()->setText("Papers");
@@ -114,9 +115,9 @@ TEST(FilterView, EscapeAndCloseBoxAddOnlyCloseCloses) {
 TEST(FilterView, RemoveTakesTheSelectedEntryOut) {
     FilterFile f;
     ASSERT_TRUE(WriteDefaultFilterFile(kFilterFile));
-    LoadFilterLists();
+    LoadFilterLists(S().filters);
     {
-        filterview dlg(0);
+        filterview dlg(S().filters, 0);
         const QStringList before = Shown(dlg);
         dlg.list()->setCurrentItem(nullptr);
         dlg.list()->clearSelection();
@@ -126,16 +127,16 @@ TEST(FilterView, RemoveTakesTheSelectedEntryOut) {
         dlg.OnRemove();
         EXPECT_FALSE(Shown(dlg).contains("*.tmp"));
         EXPECT_FALSE(LoadFilterList("file").contains("*.tmp"));
-        EXPECT_FALSE(FilterList("file").contains("*.tmp"));
+        EXPECT_FALSE(S().filters.List("file").contains("*.tmp"));
     }
     // Without a filter file an added entry lives in the dialog only; removing it takes it
     // from the list box and writes no file.
     QFile::remove(kFilterFile);
-    filterview dlg(1);
+    filterview dlg(S().filters, 1);
     dlg.edit()->setText("only-here");
     dlg.OnAdd();
     ASSERT_TRUE(Shown(dlg).contains("only-here"));
-    EXPECT_FALSE(FilterList("dir").contains("only-here"));
+    EXPECT_FALSE(S().filters.List("dir").contains("only-here"));
     dlg.list()->setCurrentRow(static_cast<int>(Shown(dlg).indexOf("only-here")));
     dlg.OnRemove();
     EXPECT_FALSE(Shown(dlg).contains("only-here"));

@@ -29,12 +29,12 @@ namespace {
 
 struct HealthRecords : TempCatalogue {
     HealthRecords() {
-        g_pageset.SetPageSize(30);
+        S().pageset.SetPageSize(30);
         for (const char* name : {"a.txt", "b.txt"}) {
             WriteFile(path() + "/" + name, "same");
             const FileStatusTexts t = StatusTexts(path() + "/" + name);
             AddRecord(name[0] == 'a' ? 1 : 2, name, path() + "/" + name);
-            Statement st(g_catalogue, "update main set filesize=?1, filedtime=?2 where name=?3");
+            Statement st(S().catalogue, "update main set filesize=?1, filedtime=?2 where name=?3");
             st.Bind(1, t.sizeText);
             st.Bind(2, t.timeText);
             st.Bind(3, QString(name));
@@ -43,16 +43,16 @@ struct HealthRecords : TempCatalogue {
         AddRecord(3, "gone.txt", path() + "/gone.txt");
     }
     ~HealthRecords() {
-        g_record_list = RecordListing();
-        g_node_map.clear();
-        g_current_node = "0";
+        S().list.Reset();
+        S().nodes.map.clear();
+        S().nodes.current = "0";
     }
 };
 
 TEST(HealthCommands, MenusRunTheCommandsAndListWhatTheDialogsChoose) {
     HealthRecords c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     ListAll();
     COstrelView* list = frame.listView();
     ASSERT_EQ(list->RowCount(), 3);
@@ -73,7 +73,7 @@ TEST(HealthCommands, MenusRunTheCommandsAndListWhatTheDialogsChoose) {
     EXPECT_EQ(counts[0].toInt(), 2);  // present
     EXPECT_EQ(counts[2].toInt(), 1);  // missing
     ASSERT_EQ(list->RowCount(), 1);
-    EXPECT_EQ(RecordIdOfRow(0), "3");
+    EXPECT_EQ(S().list.RecordIdOfRow(0), "3");
 
     // FIND DUPLICATES of the root node (the node menu): the group is listed.
     frame.leftView()->setCurrentItem(frame.leftView()->topLevelItem(0));
@@ -81,7 +81,7 @@ TEST(HealthCommands, MenusRunTheCommandsAndListWhatTheDialogsChoose) {
     frame.Dispatch(cmd::kDuplicatesNode, Origin::NodeMenu);
     EXPECT_EQ(p.dialogsShown.back().first, dlg::kDuplicates);
     ASSERT_EQ(list->RowCount(), 2);
-    EXPECT_EQ(QStringList({RecordIdOfRow(0), RecordIdOfRow(1)}), QStringList({"1", "2"}));
+    EXPECT_EQ(QStringList({S().list.RecordIdOfRow(0), S().list.RecordIdOfRow(1)}), QStringList({"1", "2"}));
 
     // FIND MOVED FILES with nothing to find says so.
     list->selectAll();

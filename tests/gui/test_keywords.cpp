@@ -1,6 +1,7 @@
 // The keyword, group and automatic-tree commands reached from the window's menus, and the
 // dialogs they show: CKeyDlg, alldialog, ShowDlg and the four-answer prompt s4dialog.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/settings.h"
 #include "gui/CKeyDlg.h"
 #include "gui/CLeftView.h"
@@ -34,12 +35,12 @@ namespace {
 struct Window : TaggedCatalogue {
     ScriptedPrompter prompts;
     Window() {
-        g_subnode_flag = false;  // the root lists every record, by name
-        g_pageset.SetPageSize(30);
+        S().options.subnode = false;  // the root lists every record, by name
+        S().pageset.SetPageSize(30);
     }
     // Lists every record and selects the rows.
     static void ListAndSelect(CMainFrame& frame, const QList<int>& rows) {
-        g_record_list.ShowNodeRecords(QString());
+        S().list.ShowNodeRecords(QString());
         COstrelView* list = frame.listView();
         list->clearSelection();
         for (int r : rows)
@@ -55,7 +56,7 @@ TEST(KeywordWindow, KeyAndGroupCommandsActOnTheSelectionAndRelistThePage) {
     w.Record(1, " x ");
     w.Record(2, " y ");
     w.Record(3, " z ");
-    CMainFrame frame;
+    CMainFrame frame(S());
     Window::ListAndSelect(frame, {0, 2});
     EXPECT_EQ(frame.listView()->SelectedRecordIds(), QStringList({"1", "3"}));
 
@@ -99,7 +100,7 @@ TEST(KeywordWindow, AutoCreateNodeTreeFromTheNodeMenuReloadsTheTree) {
     Window w;
     w.Record(1, " a b ");
     w.Record(2, " a c ");
-    CMainFrame frame;
+    CMainFrame frame(S());
     QAction* autoTree = frame.FindAction(cmd::kAutoNodeTree, Origin::NodeMenu);
     ASSERT_NE(autoTree, nullptr);
     ASSERT_TRUE(autoTree->isEnabled());
@@ -108,7 +109,7 @@ TEST(KeywordWindow, AutoCreateNodeTreeFromTheNodeMenuReloadsTheTree) {
     root->setExpanded(true);
     ASSERT_EQ(root->childCount(), 1);
     EXPECT_EQ(root->child(0)->text(0), "a");
-    EXPECT_EQ(g_node_map.size(), 4u);  // root, a, b, c
+    EXPECT_EQ(S().nodes.map.size(), 4u);  // root, a, b, c
 }
 
 TEST(KeywordDialogs, FourAnswerButtonsAndEscape) {

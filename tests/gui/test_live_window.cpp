@@ -48,15 +48,15 @@ namespace {
 
 struct Catalogue : TempCatalogue {
     Catalogue() {
-        g_subnode_flag = true;
-        g_pageset.SetPageSize(30);
+        S().options.subnode = true;
+        S().pageset.SetPageSize(30);
     }
     ~Catalogue() {
-        g_record_list = RecordListing();
-        g_current_node = QStringLiteral("0");
+        S().list.Reset();
+        S().nodes.current = QStringLiteral("0");
     }
     static void Node(int id, const QString& name, const QString& tags, int parent) {
-        Statement st(g_catalogue, QStringLiteral("insert into main2(id,name,findkey,fid) values(?,?,?,?)"));
+        Statement st(S().catalogue, QStringLiteral("insert into main2(id,name,findkey,fid) values(?,?,?,?)"));
         st.Bind(1, id);
         st.Bind(2, name);
         st.Bind(3, tags);
@@ -64,7 +64,7 @@ struct Catalogue : TempCatalogue {
         st.Step();
     }
     static void Record(int id, const QString& name, const QString& tags, const QString& dir,
-                       const QString& vol = QStringLiteral("0"), Connection& conn = g_catalogue) {
+                       const QString& vol = QStringLiteral("0"), Connection& conn = S().catalogue) {
         Statement st(conn, QStringLiteral("insert into main(id,name,findkey,dir,filetype,filesize,filedtime,"
                                           "fileinputdtime,vol) values(?,?,?,?,'文件','1 K','2026-12-01 10:00:00',"
                                           "'2026-12-10 9:00:00',?)"));
@@ -137,12 +137,12 @@ TEST(SearchBox, FiltersAsYouTypeAndEnterShowsContentHitsWithSnippets) {
                                              "下季度预计收入继续增长。"));
     Catalogue::IndexedText(2, QStringLiteral("会议决定：下周完成收入预测，并提交董事会审议。"));
     Catalogue::IndexedText(3, QStringLiteral("预算表：人力成本、设备采购、差旅费用。"));
-    ReloadNodes();
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
     SearchBox::typingPauseMs = 0;
     {
-        CMainFrame frame;
+        CMainFrame frame(S());
         gui.SetParentWindow(&frame);
         frame.resize(1200, 720);
         frame.show();
@@ -182,7 +182,7 @@ TEST(SearchBox, FiltersAsYouTypeAndEnterShowsContentHitsWithSnippets) {
         EXPECT_TRUE(frame.searchBox()->text().isEmpty());
         gui.SetParentWindow(nullptr);
     }
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
 }
 
 // Rows whose file is missing, or on a disk that is not mounted, carry a mark and say why.
@@ -197,8 +197,8 @@ TEST(LiveState, MissingAndOfflineFilesAreMarked) {
                       QDir::current().absoluteFilePath("deleted.txt"), disk);
     Catalogue::Record(3, QStringLiteral("移动硬盘上的.pdf"), QStringLiteral(" docs "),
                       QStringLiteral("/media/backup/archive/2019.pdf"), QStringLiteral("2882400018"));
-    ReloadNodes();
-    CMainFrame frame;
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    CMainFrame frame(S());
     frame.resize(1200, 720);
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
@@ -225,11 +225,11 @@ TEST(LiveState, MissingAndOfflineFilesAreMarked) {
 TEST(LiveState, AnotherProgramsChangesShowWithinASecond) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
-    g_pageset.SetPageSize(200);
+    S().pageset.SetPageSize(200);
     for (int i = 1; i <= 100; ++i)
         Catalogue::Record(i, QStringLiteral("f%1.txt").arg(i, 3, 10, QChar(u'0')), QStringLiteral(" n "), "/d/x");
-    ReloadNodes();
-    CMainFrame frame;
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    CMainFrame frame(S());
     frame.resize(900, 500);
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
@@ -269,8 +269,8 @@ TEST(LiveState, TheCountFollowsThisProgramsOwnChanges) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
     Catalogue::Record(1, QStringLiteral("one.txt"), QStringLiteral(" n "), "/d/x");
-    ReloadNodes();
-    CMainFrame frame;
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    CMainFrame frame(S());
     frame.show();
     OpenNode(frame, QStringLiteral("1"));
     ASSERT_EQ(frame.countText()->text(), QStringLiteral("共 1 条记录(RECORDS)"));
@@ -286,9 +286,9 @@ TEST(Keys, PagingAndF2FromTheTreePane) {
     Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
     for (int i = 1; i <= 70; ++i)
         Catalogue::Record(i, QStringLiteral("f%1.txt").arg(i, 3, 10, QChar(u'0')), QStringLiteral(" n "), "/d/x");
-    ReloadNodes();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     CLeftView* tree = frame.leftView();
@@ -303,13 +303,13 @@ TEST(Keys, PagingAndF2FromTheTreePane) {
     QTest::keyClick(tree, Qt::Key_PageUp, Qt::ControlModifier);  // nothing before page 1
     EXPECT_EQ(frame.statusBar()->currentMessage(), QStringLiteral("已是第一页(already the first page)"));
     QTest::keyClick(tree, Qt::Key_PageDown, Qt::ControlModifier);
-    EXPECT_EQ(g_record_list.CurrentPage(), 2);
+    EXPECT_EQ(S().list.CurrentPage(), 2);
     QTest::keyClick(tree, Qt::Key_End, Qt::ControlModifier);
-    EXPECT_EQ(g_record_list.CurrentPage(), 3);
+    EXPECT_EQ(S().list.CurrentPage(), 3);
     QTest::keyClick(tree, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(frame.statusBar()->currentMessage(), QStringLiteral("已是最后一页(already the last page)"));
     QTest::keyClick(tree, Qt::Key_Home, Qt::ControlModifier);
-    EXPECT_EQ(g_record_list.CurrentPage(), 1);
+    EXPECT_EQ(S().list.CurrentPage(), 1);
 
     // F2 in the tree edits the node; in the list, the record.
     QTest::keyClick(tree, Qt::Key_F2);
@@ -333,9 +333,9 @@ TEST(Tree, KeepsExpandedNodesAndSelectionAcrossChanges) {
     Catalogue::Node(3, QStringLiteral("a1x"), QStringLiteral("a1x"), 2);
     Catalogue::Node(4, QStringLiteral("b"), QStringLiteral("b"), 0);
     Catalogue::Node(5, QStringLiteral("b1"), QStringLiteral("b1"), 4);
-    ReloadNodes();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     CLeftView* tree = frame.leftView();
     tree->topLevelItem(0)->setExpanded(true);
     tree->ItemOfNode("1")->setExpanded(true);
@@ -358,11 +358,11 @@ TEST(Open, AFailedOpenSaysWhyAndOffersTheFolder) {
     Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
     const QString file = Catalogue::File("odd.unknownkind");
     Catalogue::Record(1, QStringLiteral("odd.unknownkind"), QStringLiteral(" n "), file);
-    ReloadNodes();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     ScriptedPrompter p;
     p.desktopWorks = false;
     p.yesNos = {true};
-    CMainFrame frame;
+    CMainFrame frame(S());
     OpenNode(frame, QStringLiteral("1"));
     frame.listView()->selectRow(0);
     frame.listView()->OnOpenRec();
@@ -377,14 +377,14 @@ TEST(Open, AFailedOpenSaysWhyAndOffersTheFolder) {
 TEST(LargeSelection, KeyAddKeepsTheWholeSelection) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
-    g_catalogue.Begin();
+    S().catalogue.Begin();
     for (int i = 1; i <= 3000; ++i) Catalogue::Record(i, QStringLiteral("f%1").arg(i), QStringLiteral(" n "), "/d/x");
-    g_catalogue.Commit();
-    ReloadNodes();
-    g_pageset.SetPageSize(3000);
+    S().catalogue.Commit();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    S().pageset.SetPageSize(3000);
     ScriptedPrompter p;
     p.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, QStringLiteral("extra")}});
-    CMainFrame frame;
+    CMainFrame frame(S());
     OpenNode(frame, QStringLiteral("1"));
     COstrelView* list = frame.listView();
     ASSERT_EQ(list->RowCount(), 3000);
@@ -394,7 +394,7 @@ TEST(LargeSelection, KeyAddKeepsTheWholeSelection) {
     list->OnKeyAdd();
     EXPECT_EQ(list->SelectedRows().size(), 3000);
     EXPECT_LE(selectionChanges, 2);  // the refill's reset and the one re-selection
-    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main where findkey like '% extra %'"), adCmdText);
+    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main where findkey like '% extra %'"), adCmdText, S().catalogue);
     EXPECT_EQ(VariantToText(rs.Field(0)), QStringLiteral("3000"));
     EXPECT_TRUE(p.statusTexts.contains(QStringLiteral("finish 3000 / 3000")));  // under the progress dialog
 }
@@ -404,14 +404,14 @@ TEST(LargeSelection, KeyAddKeepsTheWholeSelection) {
 TEST(LargeSelection, KeptSelectionIsOneRangePerRun) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
-    g_catalogue.Begin();
+    S().catalogue.Begin();
     for (int i = 1; i <= 30; ++i)
         Catalogue::Record(i, QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral(" n "), "/d/x");
-    g_catalogue.Commit();
-    ReloadNodes();
+    S().catalogue.Commit();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     ScriptedPrompter p;
     p.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, QStringLiteral("extra")}});
-    CMainFrame frame;
+    CMainFrame frame(S());
     OpenNode(frame, QStringLiteral("1"));
     COstrelView* list = frame.listView();
     ASSERT_EQ(list->RowCount(), 30);
@@ -423,7 +423,7 @@ TEST(LargeSelection, KeptSelectionIsOneRangePerRun) {
     list->OnKeyAdd();
     EXPECT_EQ(list->SelectedRows(), rows);
     EXPECT_EQ(list->selectionModel()->selection().size(), 4);
-    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main where findkey like '% extra %'"), adCmdText);
+    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main where findkey like '% extra %'"), adCmdText, S().catalogue);
     EXPECT_EQ(VariantToText(rs.Field(0)), QStringLiteral("15"));
 }
 
@@ -433,12 +433,12 @@ TEST(ProgressShot, HalfWay) {
     if (qEnvironmentVariable("KORVEL_SHOTS_DIR").isEmpty()) GTEST_SKIP() << "pictures only";
     Catalogue c;
     QtChinese zh;
-    ClearStatusQueueForTests();
+    korvel::LongOperation op;
     Catalogue::Node(1, QStringLiteral("项目"), QStringLiteral("project"), 0);
-    ReloadNodes();
-    GuiPrompter gui;
-    SetPrompter(&gui);
-    CMainFrame frame;
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
+    CMainFrame frame(S());
     gui.SetParentWindow(&frame);
     frame.resize(1200, 720);
     frame.show();
@@ -456,15 +456,15 @@ TEST(ProgressShot, HalfWay) {
         });
         poll->start(50);
     });
-    gui.RunLongOperation([&] {
+    gui.RunLongOperation(op, [&] {
         for (int i = 1; i <= 500; ++i) {
-            ReportProgress(i, 1000, QStringLiteral("/home/user/文档/项目/第%1号报告.docx").arg(i));
-            PostStatus(QStringLiteral("第%1号报告.docx").arg(i));
+            op.ReportProgress(i, 1000, QStringLiteral("/home/user/文档/项目/第%1号报告.docx").arg(i));
+            op.Post(QStringLiteral("第%1号报告.docx").arg(i));
             QThread::msleep(2);
         }
         while (!release) QThread::msleep(10);
-        PostStatus(QStringLiteral("finish"));
+        op.Post(QStringLiteral("finish"));
     });
     gui.SetParentWindow(nullptr);
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
 }

@@ -2,6 +2,7 @@
 // separator and submenu of the main menu and the two right-click menus, the status-bar
 // prompts, and the option items that stay enabled and show their flag in either pane.
 #include "base/settings.h"
+#include "support/session.h"
 #include "gui/CMainFrame.h"
 #include "gui/commandids.h"
 #include "support/catalogue.h"
@@ -50,7 +51,7 @@ QList<QAction*> AllActions(const QMenu* menu) {
 TEST(Menus, MainMenuTitlesIdsAndTexts) {
     TempCatalogue c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     // Where the separators of the main menu stand is the window's own choice; the items
     // and their order are fixed.
     QStringList got;
@@ -96,7 +97,7 @@ TEST(Menus, MainMenuTitlesIdsAndTexts) {
 TEST(Menus, RightClickMenusWithSeparatorsAndTheBackupSubmenu) {
     TempCatalogue c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     struct Case {
         const QMenu* menu;
         const char* title;
@@ -138,7 +139,7 @@ TEST(Menus, RightClickMenusWithSeparatorsAndTheBackupSubmenu) {
 TEST(Menus, StatusPromptsOfTheThreeNodeCommandsOnly) {
     TempCatalogue c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     QList<QAction*> all;
     for (QAction* top : frame.menuBar()->actions()) all << AllActions(top->menu());
     all << AllActions(frame.recordMenu()) << AllActions(frame.nodeMenu());
@@ -156,12 +157,12 @@ TEST(Menus, StatusPromptsOfTheThreeNodeCommandsOnly) {
 TEST(Menus, OptionItemsAreEnabledInEitherPaneAndShowTheirFlag) {
     TempCatalogue c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     const std::pair<int, bool*> flags[] = {
-        {cmd::kFlagSysback, &sysback},   {cmd::kFlagSysindex, &sysindex},
-        {cmd::kFlagSame, &g_same_flag},  {cmd::kFlagSubnode, &g_subnode_flag},
-        {cmd::kFlagTrend, &g_trend_flag}, {cmd::kFlagDtrend, &g_dtrend_flag},
-        {cmd::kFlagBand, &g_band_flag}};
+        {cmd::kFlagSysback, &S().options.sysback},   {cmd::kFlagSysindex, &S().options.sysindex},
+        {cmd::kFlagSame, &S().options.same},  {cmd::kFlagSubnode, &S().options.subnode},
+        {cmd::kFlagTrend, &S().options.trend}, {cmd::kFlagDtrend, &S().options.dtrend},
+        {cmd::kFlagBand, &S().options.band}};
     for (Pane pane : {Pane::Tree, Pane::List}) {
         frame.SetActivePane(pane);
         for (const auto& [id, flag] : flags) {

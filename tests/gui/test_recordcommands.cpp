@@ -1,6 +1,7 @@
 // The record and backup commands reach their core commands from the menus, the older ids
 // and the double click; the three dialogs carry their fields.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/settings.h"
 #include "gui/CBatchBackupDlg.h"
 #include "gui/CMainFrame.h"
@@ -27,9 +28,9 @@ using Origin = CMainFrame::Origin;
 namespace {
 
 struct ListedRecords : TempCatalogue {
-    bool savedBack = sysback;
+    bool savedBack = S().options.sysback;
     ListedRecords() {
-        g_pageset.SetPageSize(30);
+        S().pageset.SetPageSize(30);
         WriteFile(path() + "/a.txt", "a");
         WriteFile(path() + "/copy.txt", "c");
         AddRecord(1, "a", path() + "/a.txt");
@@ -38,22 +39,22 @@ struct ListedRecords : TempCatalogue {
         AddCopyRow(2, path() + "/old/b", "0");
     }
     ~ListedRecords() {
-        sysback = savedBack;
-        g_record_list = RecordListing();
-        g_node_map.clear();
-        g_current_node = "0";
+        S().options.sysback = savedBack;
+        S().list.Reset();
+        S().nodes.map.clear();
+        S().nodes.current = "0";
     }
 };
 
 TEST(RecordCommands, MenusOlderIdsAndDoubleClickReachTheCommands) {
     ListedRecords c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     ListAll();
     COstrelView* list = frame.listView();
     ASSERT_EQ(list->RowCount(), 2);
     list->selectRow(0);
-    sysback = false;
+    S().options.sysback = false;
 
     frame.Dispatch(cmd::kOpenRecOld, Origin::RecordMenu);  // 32880: OPEN REC without a menu
     frame.Dispatch(cmd::kOpenDir, Origin::RecordMenu);

@@ -16,7 +16,7 @@
 using namespace korvel;
 
 TEST(ReplaceDialogs, ReplaceDlgFields) {
-    std::unique_ptr<FieldDialog> d = MakeFieldDialog(dlg::kReplace, nullptr);
+    std::unique_ptr<FieldDialog> d = MakeFieldDialog(dlg::kReplace, nullptr, &S());
     ASSERT_TRUE(dynamic_cast<CReplaceDlg*>(d.get()));
     d->SetFields({{dlg::kFind, "/Old"}, {dlg::kReplacement, "/new'"}});
     auto* r = static_cast<CReplaceDlg*>(d.get());
@@ -30,7 +30,7 @@ TEST(ReplaceDialogs, ReplaceDlgFields) {
 
 TEST(ReplaceDialogs, ListReplaceAddDelKeepsTheListSorted) {
     ScriptedPrompter prompts;
-    std::unique_ptr<FieldDialog> d = MakeFieldDialog(dlg::kListReplace, nullptr);
+    std::unique_ptr<FieldDialog> d = MakeFieldDialog(dlg::kListReplace, nullptr, &S());
     auto* l = dynamic_cast<CListReplaceDlg*>(d.get());
     ASSERT_TRUE(l);
     d->SetFields({{dlg::kItems, QStringList{"/z", "/b"}}, {dlg::kTarget, ""}, {dlg::kAsBackup, false}});

@@ -1,6 +1,7 @@
 // The search commands reach the core from the menus, and the search dialogs carry their
 // fields: the date dialog fills (or clears) a time field, the node picker the keywords.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "gui/CMainFrame.h"
 #include "gui/COstrelView.h"
 #include "gui/commandids.h"
@@ -29,7 +30,7 @@ TEST(SearchCommands, MenusReachTheSearches) {
     ScriptedPrompter p;
     testrec::AddRecord(1, "alpha", "/a");
     testrec::AddRecord(2, "beta", "/b");
-    CMainFrame frame;
+    CMainFrame frame(S());
     testrec::ListAll();
     COstrelView* list = frame.listView();
     ASSERT_EQ(list->RowCount(), 2);
@@ -50,13 +51,14 @@ TEST(SearchCommands, MenusReachTheSearches) {
     frame.Dispatch(cmd::kCreateIndex, Origin::RecordMenu);
     ASSERT_FALSE(p.messages.empty());
     EXPECT_EQ(p.messages.back().text, "成功创建0条索引!");
-    g_record_list = RecordListing();
+    S().list.Reset();
 }
 
 TEST(SearchCommands, DialogsCarryTheirFields) {
     TempCatalogue c;
     ScriptedPrompter p;
     searchdialog dlgSearch;
+    dlgSearch.SetSession(&S());
     EXPECT_EQ(dlgSearch.windowTitle(), "高级记录搜索(advanced search)");
     DialogFields in{{dlg::kName, "n'1"}, {dlg::kKeywords, "a b"}, {dlg::kPath, "%"}, {dlg::kFileFrom, ""},
                     {dlg::kFileTo, ""},  {dlg::kRecordFrom, ""},  {dlg::kRecordTo, ""}, {dlg::kContent, "中文"},
@@ -76,8 +78,8 @@ TEST(SearchCommands, DialogsCarryTheirFields) {
     EXPECT_EQ(dlgSearch.edit(dlg::kFileTo)->text(), "");
 
     // The node picker replaces the keywords by the node's all tags.
-    ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'top',' x ',0)", adCmdTextNoRecords);
-    ReloadNodes();
+    ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'top',' x ',0)", adCmdTextNoRecords, S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
     p.nodes.push_back(QString("1"));
     QTest::mouseClick(dlgSearch.button(dlg::kKeywords), Qt::LeftButton);
     EXPECT_EQ(dlgSearch.edit(dlg::kKeywords)->text().trimmed(), "x");
@@ -96,5 +98,5 @@ TEST(SearchCommands, DialogsCarryTheirFields) {
     index.SetFields({{dlg::kText, "季度报告"}});
     index.GetFields(out);
     EXPECT_EQ(out.value(dlg::kText).toString(), "季度报告");
-    g_node_map.clear();
+    S().nodes.map.clear();
 }

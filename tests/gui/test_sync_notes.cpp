@@ -2,6 +2,7 @@
 // menu's CREATE NOTE through CCreateNoteDlg, and the notes option that writes the file
 // manager's entry only when it can.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/settings.h"
 #include "gui/CCreateNoteDlg.h"
 #include "gui/CMainFrame.h"
@@ -41,13 +42,12 @@ TEST(SyncWiring, AllAndSelectedRecordsReachTheTargetFromTheDataMenu) {
     TempCatalogue c;
     for (int i = 1; i <= 3; ++i)
         ExecuteSql(QStringLiteral("insert into main(id, name, findkey, dir, vol) values(%1, 'f%1', ' t ', '/d/f%1', '5')")
-                       .arg(i),
-                   adCmdTextNoRecords);
+                       .arg(i), adCmdTextNoRecords, S().catalogue);
     QDir().mkdir("t");
     const QString target = QDir::current().absoluteFilePath("t/kv.kdb");
     CreateCatalogue(target);
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.SetActivePane(Pane::List);
     QAction* all = frame.FindAction(cmd::kSyncAll, Origin::MainMenu);
     ASSERT_NE(all, nullptr);
@@ -55,7 +55,7 @@ TEST(SyncWiring, AllAndSelectedRecordsReachTheTargetFromTheDataMenu) {
     EXPECT_TRUE(all->isEnabled());
 
     // Selected rows only: the list shows the three records; the second is selected.
-    g_record_list.ShowIncludeSubRecords();
+    S().list.ShowIncludeSubRecords();
     frame.listView()->RefreshRows();
     ASSERT_EQ(frame.listView()->RowCount(), 3);
     frame.listView()->selectRow(1);
@@ -74,7 +74,7 @@ TEST(SyncWiring, AllAndSelectedRecordsReachTheTargetFromTheDataMenu) {
     all->trigger();
     EXPECT_EQ(p.statusTexts.last(), "finish syn insert=2 update=0");
     EXPECT_EQ(p.questions, QStringList({"文件记录同步到:" + target, "文件记录同步到:" + target}));
-    g_record_list.Clear();
+    S().list.Clear();
 }
 
 TEST(NoteWiring, CreateNoteDialogAndCommand) {
@@ -85,6 +85,7 @@ TEST(NoteWiring, CreateNoteDialogAndCommand) {
         ScriptedPrompter p;
         p.folders.push_back(folder);
         CCreateNoteDlg dlg;
+        dlg.SetSession(&S());
         EXPECT_EQ(dlg.windowTitle(), "创建笔记(CREATE NOTE)");
         dlg.SetFields({{dlg::kName, "2024"}, {dlg::kItems, QStringList{"/a", "/b"}}, {dlg::kFolder, QString()}});
         EXPECT_EQ(dlg.nameEdit()->text(), "2024");
@@ -95,15 +96,15 @@ TEST(NoteWiring, CreateNoteDialogAndCommand) {
         dlg.GetFields(out);
         EXPECT_EQ(out.value(dlg::kFolder).toString(), folder);
         EXPECT_EQ(out.value(dlg::kName).toString(), "2024");
-        EXPECT_TRUE(dynamic_cast<CCreateNoteDlg*>(MakeFieldDialog(dlg::kCreateNote, nullptr).get()));
+        EXPECT_TRUE(dynamic_cast<CCreateNoteDlg*>(MakeFieldDialog(dlg::kCreateNote, nullptr, &S()).get()));
     }
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     p.AnswerDialog(dlg::kCreateNote, {{dlg::kName, "memo"}, {dlg::kFolder, folder}});
     frame.Dispatch(cmd::kCreateNote, Origin::RecordMenu);
     EXPECT_EQ(p.opened, QStringList({folder + "/PENLET_memo.txt"}));
     EXPECT_TRUE(QFile::exists(folder + "/PENLET_memo.txt"));
-    g_record_list.Clear();
+    S().list.Clear();
 }
 
 TEST(NoteWiring, OptionFlipsOnlyWhenTheEntryCouldBeWritten) {
@@ -113,13 +114,13 @@ TEST(NoteWiring, OptionFlipsOnlyWhenTheEntryCouldBeWritten) {
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     qputenv("XDG_DATA_HOME", QFile::encodeName(QDir::current().absoluteFilePath("blocker")));
-    g_penletreg_flag = false;
+    S().options.penletreg = false;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     QAction* option = frame.FindAction(cmd::kFlagPenlet, Origin::MainMenu);
     ASSERT_TRUE(option->isCheckable());
     option->trigger();
-    EXPECT_FALSE(g_penletreg_flag);
+    EXPECT_FALSE(S().options.penletreg);
     EXPECT_FALSE(option->isChecked());
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].caption, "警告");

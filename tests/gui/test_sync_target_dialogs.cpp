@@ -30,7 +30,7 @@ void InspectDialog(const std::function<void(QWidget*)>& look, const std::functio
 
 TEST(SyncTargetDialogs, CatalogueFilesAndAQuestionIcon) {
     TempCatalogue cat;
-    GuiPrompter gui;
+    GuiPrompter gui(S());
     InspectDialog(
         [](QWidget* w) {
             auto* dlg = qobject_cast<QFileDialog*>(w);

@@ -2,6 +2,7 @@
 // records, the paging buttons page, the greying follows the active pane, and the
 // progress dialog shows a worker's texts and ends it on stop.
 #include "base/dialogs.h"
+#include "support/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "gui/CLeftView.h"
@@ -54,27 +55,25 @@ namespace {
 // A working folder with an open catalogue holding nodes and records.
 struct Catalogue : TempCatalogue {
     Catalogue() {
-        g_subnode_flag = true;
-        g_pageset.SetPageSize(30);
+        S().options.subnode = true;
+        S().pageset.SetPageSize(30);
     }
     static void Node(int id, const QString& name, const QString& tags, int parent) {
         ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'%2','%3',%4)")
                        .arg(id)
                        .arg(SqlText(name), SqlText(tags))
-                       .arg(parent),
-                   adCmdTextNoRecords);
+                       .arg(parent), adCmdTextNoRecords, S().catalogue);
     }
     static void Records(int first, int count, const QString& findkey) {
         for (int i = 0; i < count; ++i)
             ExecuteSql(QStringLiteral("insert into main(id,name,findkey,dir) values(%1,'f%1.txt','%2','/d/f%1.txt')")
                            .arg(first + i)
-                           .arg(SqlText(findkey)),
-                       adCmdTextNoRecords);
+                           .arg(SqlText(findkey)), adCmdTextNoRecords, S().catalogue);
     }
 };
 
 QString Query(const QString& sql) {
-    Recordset rs = ExecuteSql(sql, adCmdText);
+    Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
     return rs.Eof() ? QString() : VariantToText(rs.Field(0));
 }
 
@@ -96,8 +95,8 @@ QTreeWidgetItem* ChildNamed(QTreeWidgetItem* parent, const QString& label) {
 TEST(Window, TitleAndRootLabelAfterStartAndAfterRefresh) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("b"), QStringLiteral("b"), 0);
-    g_node_map.clear();  // as at start-up: nothing loaded yet
-    CMainFrame frame;
+    S().nodes.map.clear();  // as at start-up: nothing loaded yet
+    CMainFrame frame(S());
     EXPECT_TRUE(frame.windowTitle().startsWith(kProductName));
     EXPECT_TRUE(frame.windowTitle().endsWith(QStringLiteral("V5.95beta")));
     QTreeWidgetItem* root = frame.leftView()->topLevelItem(0);
@@ -112,7 +111,7 @@ TEST(Window, TitleAndRootLabelAfterStartAndAfterRefresh) {
 
 TEST(Window, EmptyNodeTableShowsOneRootWithoutExpandButton) {
     Catalogue c;
-    CMainFrame frame;
+    CMainFrame frame(S());
     CLeftView* tree = frame.leftView();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     QTreeWidgetItem* root = tree->topLevelItem(0);
@@ -122,13 +121,13 @@ TEST(Window, EmptyNodeTableShowsOneRootWithoutExpandButton) {
     // After a reload the collapsed root is selected and current again.
     frame.Dispatch(cmd::kRefreshNode, Origin::MainMenu);
     EXPECT_EQ(tree->SelectedNodeId(), std::optional<QString>(QStringLiteral("0")));
-    EXPECT_EQ(g_current_node, QStringLiteral("0"));
+    EXPECT_EQ(S().nodes.current, QStringLiteral("0"));
 }
 
 TEST(Window, MenuActionsReachTheirHandlerUnderBothIds) {
     Catalogue c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.SetActivePane(Pane::Tree);
     p.AnswerDialog(dlg::kAddNode, {{dlg::kName, QStringLiteral("from main")}, {dlg::kSameAsName, true}});
     p.AnswerDialog(dlg::kAddNode, {{dlg::kName, QStringLiteral("from popup")}, {dlg::kSameAsName, true}});
@@ -156,7 +155,7 @@ TEST(Window, DoubleClickListsTheNodesRecords) {
     Catalogue::Node(2, QStringLiteral("Beta"), QStringLiteral("beta"), 0);
     Catalogue::Records(1, 3, QStringLiteral(" alpha "));
     Catalogue::Records(10, 2, QStringLiteral(" beta "));
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
 
@@ -167,7 +166,7 @@ TEST(Window, DoubleClickListsTheNodesRecords) {
     QTreeWidgetItem* alpha = ChildNamed(root, QStringLiteral("Alpha"));
     DoubleClick(frame.leftView(), alpha);
 
-    EXPECT_EQ(g_current_node, QStringLiteral("1"));
+    EXPECT_EQ(S().nodes.current, QStringLiteral("1"));
     ASSERT_EQ(frame.listView()->RowCount(), 3);
     EXPECT_EQ(frame.listView()->CellText(0, 1), QStringLiteral(" alpha "));
     EXPECT_EQ(frame.listView()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("文件名(FILENAME)"));
@@ -178,7 +177,7 @@ TEST(Window, DoubleClickListsTheNodesRecords) {
 TEST(Window, PagingButtonsMovePagesWhileTheListIsActive) {
     Catalogue c;
     Catalogue::Records(1, 61, QStringLiteral(" x "));
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     DoubleClick(frame.leftView(), frame.leftView()->topLevelItem(0));  // the root: all records
@@ -206,16 +205,15 @@ TEST(Window, PagingButtonsMovePagesWhileTheListIsActive) {
 // the window stays responsive meanwhile and pages on afterwards.
 TEST(Window, PageCountFollowsPageOne) {
     Catalogue c;
-    g_catalogue.Begin();
+    S().catalogue.Begin();
     for (int id = 1; id <= 100; ++id)
         ExecuteSql(QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(%1,'f%1',' x ','2025-01-%2 9:0:0')")
                        .arg(id)
-                       .arg(id % 28 + 1, 2, 10, QChar(u'0')),
-                   adCmdTextNoRecords);
-    g_catalogue.Commit();
-    g_pageset.SetFirstPageThreshold(0);  // as if the catalogue were large
+                       .arg(id % 28 + 1, 2, 10, QChar(u'0')), adCmdTextNoRecords, S().catalogue);
+    S().catalogue.Commit();
+    S().pageset.SetFirstPageThreshold(0);  // as if the catalogue were large
     {
-        CMainFrame frame;
+        CMainFrame frame(S());
         frame.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
         DoubleClick(frame.leftView(), frame.leftView()->topLevelItem(0));
@@ -229,12 +227,12 @@ TEST(Window, PageCountFollowsPageOne) {
         EXPECT_EQ(frame.pageText()->text(), QStringLiteral("当前页 4 / 总页数 4"));
         EXPECT_EQ(frame.listView()->RowCount(), 10);
     }
-    g_pageset.SetFirstPageThreshold(50000);
+    S().pageset.SetFirstPageThreshold(50000);
 }
 
 TEST(Window, GreyingFollowsTheFocusedPane) {
     Catalogue c;
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     QApplication::setActiveWindow(&frame);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
@@ -288,14 +286,14 @@ TEST(Window, GreyingFollowsTheFocusedPane) {
 
 TEST(Window, FlagItemsShowAndFlipTheFlag) {
     Catalogue c;
-    CMainFrame frame;
+    CMainFrame frame(S());
     QAction* same = frame.FindAction(cmd::kFlagSame, Origin::MainMenu);
     ASSERT_TRUE(same->isCheckable());
-    const bool before = FlagValue(QStringLiteral("g_same_flag"));
+    const bool before = FlagValue(S().options, QStringLiteral("g_same_flag"));
     frame.UpdateCommandStates();
     EXPECT_EQ(same->isChecked(), before);
     same->trigger();
-    EXPECT_EQ(FlagValue(QStringLiteral("g_same_flag")), !before);
+    EXPECT_EQ(FlagValue(S().options, QStringLiteral("g_same_flag")), !before);
     EXPECT_EQ(same->isChecked(), !before);
     EXPECT_EQ(ReadSetting(QStringLiteral("flag"), QStringLiteral("g_same_flag"), QString()),
               before ? QStringLiteral("0") : QStringLiteral("1"));
@@ -308,7 +306,7 @@ TEST(Window, RightClickSelectsTheRowUnderThePointerAndShowsThePaneMenu) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("Alpha"), QStringLiteral("alpha"), 0);
     Catalogue::Records(1, 3, QStringLiteral(" x "));
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     CLeftView* tree = frame.leftView();
@@ -350,7 +348,7 @@ TEST(Window, RightClickSelectsTheRowUnderThePointerAndShowsThePaneMenu) {
 
 TEST(Window, DraggingAColumnDividerStoresTheWidth) {
     Catalogue c;
-    CMainFrame frame;
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     QHeaderView* header = frame.listView()->horizontalHeader();
@@ -367,8 +365,8 @@ TEST(Window, DraggingAColumnDividerStoresTheWidth) {
 TEST(Window, HeaderTitlesAndClicksSortWithOneToggleForAllColumns) {
     Catalogue c;
     Catalogue::Records(1, 3, QStringLiteral(" x "));
-    ExecuteSql(QStringLiteral("update main set yourid=4-id"), adCmdTextNoRecords);
-    CMainFrame frame;
+    ExecuteSql(QStringLiteral("update main set yourid=4-id"), adCmdTextNoRecords, S().catalogue);
+    CMainFrame frame(S());
     frame.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     COstrelView* list = frame.listView();
@@ -390,7 +388,7 @@ TEST(Window, HeaderTitlesAndClicksSortWithOneToggleForAllColumns) {
     // Clicks alternate ascending and descending, whatever column is clicked (one toggle
     // for all columns; the process's earlier clicks decide where it stands now).
     clickHeader(10);
-    bool ascending = g_record_list.SortSpec().endsWith(QStringLiteral(" ASC"));
+    bool ascending = S().list.SortSpec().endsWith(QStringLiteral(" ASC"));
     const int columns[] = {10, 0, 10, 10};
     for (int i = 0; i < 4; ++i) {
         if (i > 0) {
@@ -398,7 +396,7 @@ TEST(Window, HeaderTitlesAndClicksSortWithOneToggleForAllColumns) {
             ascending = !ascending;
         }
         const QString field = columns[i] == 10 ? QStringLiteral("yourid") : QStringLiteral("name");
-        EXPECT_EQ(g_record_list.SortSpec(), field + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
+        EXPECT_EQ(S().list.SortSpec(), field + (ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")));
         // yourid runs against name: f3.txt has yourid 1.
         const bool f3First = (columns[i] == 10) == ascending;
         EXPECT_EQ(list->CellText(0, 0), f3First ? QStringLiteral("f3.txt") : QStringLiteral("f1.txt")) << i;
@@ -408,34 +406,34 @@ TEST(Window, HeaderTitlesAndClicksSortWithOneToggleForAllColumns) {
 TEST(Window, PageSetAndLanguageSetUseTheirDialogs) {
     Catalogue c;
     ScriptedPrompter p;
-    CMainFrame frame;
+    CMainFrame frame(S());
     p.AnswerDialog(dlg::kInput, {{dlg::kText, QStringLiteral("99999")}});
     frame.Dispatch(cmd::kPageSet, Origin::MainMenu);
     ASSERT_EQ(p.dialogsShown.size(), 1u);
     EXPECT_EQ(p.dialogsShown[0].second.value(dlg::kText).toString(), QStringLiteral("30"));
-    EXPECT_EQ(g_pageset.PageSize(), 10000);
+    EXPECT_EQ(S().pageset.PageSize(), 10000);
     frame.Dispatch(cmd::kPageSet, Origin::MainMenu);  // cancelled: unchanged
-    EXPECT_EQ(g_pageset.PageSize(), 10000);
-    g_pageset.SetPageSize(30);
+    EXPECT_EQ(S().pageset.PageSize(), 10000);
+    S().pageset.SetPageSize(30);
 
-    const int before = g_language;
+    const int before = S().options.language;
     frame.Dispatch(cmd::kLanguageSet, Origin::MainMenu);  // closed without OK
-    EXPECT_EQ(g_language, before);
+    EXPECT_EQ(S().options.language, before);
     EXPECT_EQ(ReadSetting(QStringLiteral("flag"), QStringLiteral("language"), QString()),
               QString::number(before));
     p.AnswerDialog(dlg::kCombo, {{dlg::kChoice, QStringLiteral("BIG5")}});
     frame.Dispatch(cmd::kLanguageSet, Origin::MainMenu);
     EXPECT_EQ(p.dialogsShown.back().second.value(dlg::kItems).toStringList(),
               (QStringList{QStringLiteral("AUTO"), QStringLiteral("GBK"), QStringLiteral("BIG5")}));
-    EXPECT_EQ(g_language, 950);
+    EXPECT_EQ(S().options.language, 950);
 }
 
 TEST(Window, DroppedFilesAreCataloguedAndFoldersSkipped) {
     Catalogue c;
     struct NoIndexing {
-        bool was = sysindex;
-        NoIndexing() { sysindex = false; }
-        ~NoIndexing() { sysindex = was; }
+        bool was = S().options.sysindex;
+        NoIndexing() { S().options.sysindex = false; }
+        ~NoIndexing() { S().options.sysindex = was; }
     } noIndexing;
     const QString file = QDir(c.path()).filePath(QStringLiteral("dropped 'quote'.txt"));
     const QString folder = QDir(c.path()).filePath(QStringLiteral("a folder"));
@@ -445,8 +443,8 @@ TEST(Window, DroppedFilesAreCataloguedAndFoldersSkipped) {
         f.write("x");
     }
     ASSERT_TRUE(QDir().mkpath(folder));
-    CMainFrame frame;
-    g_record_list.Clear();
+    CMainFrame frame(S());
+    S().list.Clear();
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(file), QUrl::fromLocalFile(folder)});
     QWidget* viewport = frame.listView()->viewport();
@@ -505,11 +503,11 @@ void OnProgressDialog(std::function<void(CShowInfoDlg*)> f) {
 }  // namespace
 
 TEST(ProgressDialog, ShowsTheWorkersTextsAndStopEndsIt) {
-    ClearStatusQueueForTests();
+    korvel::LongOperation op;
     CShowInfoDlg::stopWaitMs = 50;
-    GuiPrompter gui;
-    SetPrompter(&gui);
-    PostStatus(QStringLiteral("posted before"));
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
+    op.Post(QStringLiteral("posted before"));
     std::atomic<bool> sawStop{false};
     QStringList seen;
     QString titleSeen, endedText, buttonAfter;
@@ -526,28 +524,28 @@ TEST(ProgressDialog, ShowsTheWorkersTextsAndStopEndsIt) {
         EXPECT_TRUE(dlg->isVisible());
         QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
     });
-    gui.RunLongOperation([&] {
-        PostStatus(QStringLiteral("step 1"));
-        while (!g_stop_requested) QThread::msleep(5);
+    gui.RunLongOperation(op, [&] {
+        op.Post(QStringLiteral("step 1"));
+        while (!op.StopRequested()) QThread::msleep(5);
         sawStop = true;
     });
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
     EXPECT_EQ(titleSeen, QStringLiteral("进度(PROGRESS)"));
     EXPECT_EQ(seen, QStringList{QStringLiteral("step 1")});
     EXPECT_TRUE(endedText.contains(QStringLiteral("已停止(stopped)"))) << endedText.toStdString();
     EXPECT_EQ(buttonAfter, QStringLiteral("关闭(CLOSE)"));
     EXPECT_TRUE(sawStop);
-    EXPECT_EQ(PendingStatusCount(), 0);  // "posted before" was shown first
+    EXPECT_EQ(op.Pending(), 0);  // "posted before" was shown first
 }
 
 // A worker that ends with everything done closes the dialog by itself, at once, and its
 // last text (the summary) stays in the window's status bar. A fast worker posting far
 // more texts than the line shows does not hold the dialog open either.
 TEST(ProgressDialog, ClosesByItselfWhenEverythingSucceeded) {
-    ClearStatusQueueForTests();
+    korvel::LongOperation op;
     CShowInfoDlg::stopWaitMs = 50;
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
     QMainWindow window;
     window.show();
     gui.SetParentWindow(&window);
@@ -563,24 +561,24 @@ TEST(ProgressDialog, ClosesByItselfWhenEverythingSucceeded) {
     guard.start(20000);
     QElapsedTimer clock;
     clock.start();
-    gui.RunLongOperation([] {
-        for (int i = 0; i < 5000; ++i) PostStatus(QStringLiteral("/data/file%1").arg(i));
-        PostStatus(QStringLiteral("finish 5000"));
+    gui.RunLongOperation(op, [&op] {
+        for (int i = 0; i < 5000; ++i) op.Post(QStringLiteral("/data/file%1").arg(i));
+        op.Post(QStringLiteral("finish 5000"));
     });
     const qint64 took = clock.elapsed();
     gui.SetParentWindow(nullptr);
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
     EXPECT_FALSE(forced);
     EXPECT_LT(took, 5000);  // no waiting for a click, nor for 5000 texts at 10 ms each
     EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("finish 5000"));
-    EXPECT_EQ(PendingStatusCount(), 0);
+    EXPECT_EQ(op.Pending(), 0);
 }
 
 // Half way: the bar, the count, the item at hand and an estimate of the time left.
 TEST(ProgressDialog, ShowsCountItemAndEstimateWhereTheTotalIsKnown) {
-    ClearStatusQueueForTests();
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    korvel::LongOperation op;
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
     std::atomic<bool> release{false};
     int barValue = -1;
     QString count, item, estimate;
@@ -593,15 +591,15 @@ TEST(ProgressDialog, ShowsCountItemAndEstimateWhereTheTotalIsKnown) {
         estimate = dlg->EstimateText();
         release = true;
     });
-    gui.RunLongOperation([&] {
-        ReportProgress(50, 100, QStringLiteral("/data/half.txt"));
+    gui.RunLongOperation(op, [&] {
+        op.ReportProgress(50, 100, QStringLiteral("/data/half.txt"));
         QThread::msleep(300);  // a pace to estimate from
-        ReportProgress(50, 100, QStringLiteral("/data/half.txt"));
+        op.ReportProgress(50, 100, QStringLiteral("/data/half.txt"));
         while (!release) QThread::msleep(5);
-        ReportProgress(100, 100, QStringLiteral("/data/last.txt"));
-        PostStatus(QStringLiteral("finish"));
+        op.ReportProgress(100, 100, QStringLiteral("/data/last.txt"));
+        op.Post(QStringLiteral("finish"));
     });
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
     EXPECT_EQ(barValue, 50);
     EXPECT_EQ(count, QStringLiteral("50 / 100"));
     EXPECT_EQ(item, QStringLiteral("/data/half.txt"));
@@ -611,9 +609,9 @@ TEST(ProgressDialog, ShowsCountItemAndEstimateWhereTheTotalIsKnown) {
 // Anything that failed keeps the dialog open with the summary and the list of failures;
 // a warning shown during the run counts as a failure.
 TEST(ProgressDialog, StaysOpenWithTheFailuresWhenAnythingFailed) {
-    ClearStatusQueueForTests();
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    korvel::LongOperation op;
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
     QStringList failures;
     QString status;
     bool visibleAtEnd = false;
@@ -624,23 +622,24 @@ TEST(ProgressDialog, StaysOpenWithTheFailuresWhenAnythingFailed) {
         status = dlg->StatusText();
         QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
     });
-    gui.RunLongOperation([] {
-        ReportProgress(1, 2, QStringLiteral("a"));
-        ReportFailure(QStringLiteral("/data/b.txt: 复制失败(copy failed)"));
-        ReportProgress(2, 2, QStringLiteral("b"));
-        PostStatus(QStringLiteral("成功复制了1条记录 失败1条记录 "));
+    gui.RunLongOperation(op, [&op] {
+        op.ReportProgress(1, 2, QStringLiteral("a"));
+        op.ReportFailure(QStringLiteral("/data/b.txt: 复制失败(copy failed)"));
+        op.ReportProgress(2, 2, QStringLiteral("b"));
+        op.Post(QStringLiteral("成功复制了1条记录 失败1条记录 "));
     });
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
     EXPECT_TRUE(visibleAtEnd);
     EXPECT_EQ(failures, QStringList{QStringLiteral("/data/b.txt: 复制失败(copy failed)")});
     EXPECT_EQ(status, QStringLiteral("成功复制了1条记录 失败1条记录 "));
+
 }
 
 TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
-    ClearStatusQueueForTests();
+    korvel::LongOperation op;
     CShowInfoDlg::stopWaitMs = 50;
-    GuiPrompter gui;
-    SetPrompter(&gui);
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
     for (int way = 0; way < 2; ++way) {
         std::atomic<bool> sawStop{false};
         OnProgressDialog([&](CShowInfoDlg* dlg) {
@@ -651,24 +650,24 @@ TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
                 else dlg->close();
             }
         });
-        gui.RunLongOperation([&] {
-            while (!g_stop_requested) QThread::msleep(5);
+        gui.RunLongOperation(op, [&] {
+            while (!op.StopRequested()) QThread::msleep(5);
             QThread::msleep(100);  // the worker ends after the dialog's wait
             sawStop = true;
         });
         EXPECT_TRUE(sawStop) << way;
     }
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
 }
 
 TEST(ProgressDialog, RowsAddedByAWorkerReachTheList) {
     Catalogue c;
-    ClearStatusQueueForTests();
+    korvel::LongOperation op;
     CShowInfoDlg::stopWaitMs = 50;
-    GuiPrompter gui;
-    SetPrompter(&gui);
-    CMainFrame frame;
-    g_record_list.Clear();
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
+    CMainFrame frame(S());
+    S().list.Clear();
     ASSERT_EQ(frame.listView()->RowCount(), 0);
     int shownWhileRunning = -1;
     OnProgressDialog([&](CShowInfoDlg* dlg) {
@@ -677,16 +676,16 @@ TEST(ProgressDialog, RowsAddedByAWorkerReachTheList) {
         QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);  // stops the worker
         QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);  // closes the stopped dialog
     });
-    gui.RunLongOperation([] {
+    gui.RunLongOperation(op, [&op] {
         for (int i = 0; i < 3; ++i)
-            g_record_list.InsertRowAtTop({QStringLiteral("n%1").arg(i), QString(), QString(), QString::number(i)});
-        PostStatus(QStringLiteral("finish"));
-        while (!g_stop_requested) QThread::msleep(5);
+            S().list.InsertRowAtTop({QStringLiteral("n%1").arg(i), QString(), QString(), QString::number(i)});
+        op.Post(QStringLiteral("finish"));
+        while (!op.StopRequested()) QThread::msleep(5);
     });
-    SetPrompter(nullptr);
+    S().SetPrompter(nullptr);
     EXPECT_EQ(shownWhileRunning, 3);
     ASSERT_EQ(frame.listView()->RowCount(), 3);
     EXPECT_EQ(frame.listView()->CellText(0, 0), QStringLiteral("n2"));
     EXPECT_EQ(frame.listView()->CellText(2, 3), QStringLiteral("0"));
-    EXPECT_EQ(RecordIdOfRow(0), QStringLiteral("2"));
+    EXPECT_EQ(S().list.RecordIdOfRow(0), QStringLiteral("2"));
 }

@@ -1,9 +1,10 @@
 #pragma once
-// A fresh temporary working folder holding a new catalogue kv.kdb, open in g_catalogue for
+// A fresh temporary working folder holding a new catalogue kv.kdb, open in S().catalogue for
 // the life of the object. At the end the page set and the catalogue are closed and the
 // process returns to the previous folder.
 
 #include "store/catalogue.h"
+#include "support/session.h"
 #include "store/pageset.h"
 #include "support/workdir.h"
 
@@ -11,11 +12,11 @@ struct TempCatalogue {
     TempWorkDir work;
     TempCatalogue() {
         korvel::CreateCatalogue(QStringLiteral("kv.kdb"));
-        korvel::g_catalogue.Open(korvel::kConnectionString);
+        S().catalogue.Open(korvel::kConnectionString);
     }
     ~TempCatalogue() {
-        korvel::g_pageset.Close();
-        korvel::g_catalogue.Close();
+        S().pageset.Close();
+        S().catalogue.Close();
     }
     TempCatalogue(const TempCatalogue&) = delete;
     TempCatalogue& operator=(const TempCatalogue&) = delete;

@@ -5,6 +5,7 @@
 // map and the status queue are emptied after it.
 
 #include "base/fsutil.h"
+#include "support/session.h"
 #include "base/longop.h"
 #include "io/importcore.h"
 #include "support/catalogue.h"
@@ -37,6 +38,12 @@ inline void MakeDir(const QByteArray& path) {
     ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.constData();
 }
 
+// The options with the entry hook of the test's session, for the walks a test runs itself.
+inline korvel::ImportOptions WithHook(korvel::ImportOptions options) {
+    options.entryHook = S().presets.entryHook;
+    return options;
+}
+
 class DiskWalkTest : public ::testing::Test {
 protected:
     TempCatalogue work;
@@ -45,13 +52,13 @@ protected:
     QByteArray disk = QFile::encodeName(diskDir.path());
 
     void SetUp() override {
-        korvel::ReloadNodes();
-        korvel::ClearStatusQueueForTests();
+        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        S().ops.import.ClearStatus();
     }
     void TearDown() override {
-        korvel::SetWalkEntryHookForTests({});
-        korvel::g_node_map.clear();
-        korvel::ClearStatusQueueForTests();
+        S().presets.entryHook = {};
+        S().nodes.map.clear();
+        S().ops.import.ClearStatus();
         // By bytes: the toolkit's own removal misses names that are not UTF-8.
         std::error_code ignored;
         std::filesystem::remove_all(disk.constData(), ignored);

@@ -4,6 +4,7 @@
 // (in a substitute mount table) at a folder of the working folder.
 
 #include "base/fsutil.h"
+#include "support/session.h"
 #include "list/recordlist.h"
 #include "platform/volumes.h"
 #include "store/catalogue.h"
@@ -27,7 +28,7 @@ inline void WriteFile(const QString& path, const QByteArray& bytes) {
 // Inserts a record with these values and returns its id text.
 inline QString AddRecord(qint64 id, const QString& name, const QString& dir, const QString& vol = "0",
                          const QString& tags = " t  ") {
-    korvel::Statement st(korvel::g_catalogue,
+    korvel::Statement st(S().catalogue,
                          "insert into main(name,findkey,dir,id,filetype,filesize,filedtime,fileinputdtime,vol)"
                          " values(?1,?2,?3,?4,'文件','1 K','2001-01-01 00:00:00','2024-01-01 1:0:0',?5)");
     st.Bind(1, name);
@@ -40,7 +41,7 @@ inline QString AddRecord(qint64 id, const QString& name, const QString& dir, con
 }
 
 inline void AddCopyRow(qint64 id, const QString& path, const QString& vol) {
-    korvel::Statement st(korvel::g_catalogue, "insert into main4(recordid,filepath,vol) values(?1,?2,?3)");
+    korvel::Statement st(S().catalogue, "insert into main4(recordid,filepath,vol) values(?1,?2,?3)");
     st.Bind(1, id);
     st.Bind(2, path);
     st.Bind(3, vol);
@@ -50,7 +51,7 @@ inline void AddCopyRow(qint64 id, const QString& path, const QString& vol) {
 // Every row of a query as "a|b|c" texts (VariantToText), in the query's order.
 inline QStringList Dump(const QString& sql) {
     QStringList out;
-    korvel::Statement st(korvel::g_catalogue, sql);
+    korvel::Statement st(S().catalogue, sql);
     while (st.Step()) {
         QStringList cells;
         for (int i = 0; i < st.ColumnCount(); ++i) cells << korvel::VariantToText(st.Column(i));
@@ -61,9 +62,9 @@ inline QStringList Dump(const QString& sql) {
 
 // Lists every record of the catalogue (the root node with its sub-nodes), by name.
 inline void ListAll() {
-    korvel::ReloadNodes();
-    korvel::g_current_node = "0";
-    korvel::g_record_list.ShowIncludeSubRecords();
+    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    S().nodes.current = "0";
+    S().list.ShowIncludeSubRecords();
 }
 
 // A disk with identity kDiskId mounted at `mountPoint` in a substitute mount table (the
@@ -87,7 +88,7 @@ struct FakeDisk {
     ~FakeDisk() {
         korvel::SetMountInfoPath(QString());
         korvel::SetDiskByUuidDir(QString());
-        korvel::ForgetRememberedRoots();
+        S().catalogue.ForgetRememberedRoots();
     }
 };
 

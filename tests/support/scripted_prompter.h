@@ -3,6 +3,7 @@
 // question is recorded so the test can check what the user would have seen.
 
 #include "base/longop.h"
+#include "support/session.h"
 #include "base/prompter.h"
 
 #include <QString>
@@ -23,8 +24,8 @@ struct ShownMessage {
 
 class ScriptedPrompter : public korvel::Prompter {
 public:
-    ScriptedPrompter() { korvel::SetPrompter(this); }
-    ~ScriptedPrompter() override { korvel::SetPrompter(nullptr); }
+    ScriptedPrompter() { S().SetPrompter(this); }
+    ~ScriptedPrompter() override { S().SetPrompter(nullptr); }
 
     // Answers, consumed in order. An empty queue means "cancel" / "no".
     std::deque<bool> confirms;
@@ -85,11 +86,11 @@ public:
         opened << path;
         return desktopWorks;
     }
-    // Runs the worker on the calling thread, then drains the status queue.
-    void RunLongOperation(const std::function<void()>& worker) override {
+    // Runs the worker on the calling thread, then drains the operation's status queue.
+    void RunLongOperation(korvel::LongOperation& op, const std::function<void()>& worker) override {
         worker();
         QString t;
-        while (korvel::TakeStatus(t) == 0) statusTexts << t;
+        while (op.Take(t) == 0) statusTexts << t;
     }
 
     // Convenience: answer the next `dialog` with OK after setting fields.

@@ -4,28 +4,29 @@
 // record's stored tag text is read back exactly.
 
 #include "store/catalogue.h"
+#include "support/session.h"
 #include "support/catalogue.h"
 #include "tree/nodes.h"
 
 #include <QString>
 
 struct TaggedCatalogue : TempCatalogue {
-    ~TaggedCatalogue() { korvel::g_node_map.clear(); }
+    ~TaggedCatalogue() { S().nodes.map.clear(); }
 
     // A node row; the node map is reloaded.
     void Node(int id, const QString& name, const QString& tags, int parent) {
-        korvel::Statement st(korvel::g_catalogue,
+        korvel::Statement st(S().catalogue,
                              QStringLiteral("insert into main2(id,name,findkey,fid) values(?,?,?,?)"));
         st.Bind(1, id);
         st.Bind(2, name);
         st.Bind(3, tags);
         st.Bind(4, parent);
         st.Step();
-        korvel::ReloadNodes();
+        ReloadNodes(S().nodes, S().catalogue, S().prompter());
     }
     // A record with this stored tag text (a null text for a null QString).
     void Record(int id, const QString& findkey) {
-        korvel::Statement st(korvel::g_catalogue,
+        korvel::Statement st(S().catalogue,
                              QStringLiteral("insert into main(id,name,findkey,dir) values(?,?,?,?)"));
         st.Bind(1, id);
         st.Bind(2, QStringLiteral("f%1.txt").arg(id));
@@ -35,7 +36,7 @@ struct TaggedCatalogue : TempCatalogue {
     }
     // The stored tag text of a record, exactly.
     static QString Findkey(int id) {
-        korvel::Statement st(korvel::g_catalogue, QStringLiteral("select findkey from main where id=?"));
+        korvel::Statement st(S().catalogue, QStringLiteral("select findkey from main where id=?"));
         st.Bind(1, id);
         return st.Step() ? korvel::TextOrEmpty(st.Column(0)) : QStringLiteral("<none>");
     }

@@ -2,6 +2,8 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include "support/session.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -11,5 +13,6 @@ int main(int argc, char** argv) {
     qputenv("LC_ALL", "C.UTF-8");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new testsession::PerCase);
     return RUN_ALL_TESTS();
 }
