@@ -306,14 +306,14 @@ TEST(ContentSearch, EveryConnectionListsTheSameHits) {
         cat.AddText(i, QString("f%1.txt").arg(i), QString("shared %1").arg(i % 3 ? "once" : "shared shared").toUtf8());
         ids << QString::number(i);
     }
-    ASSERT_EQ(CreateRecordIndexes(ids).counted, 40);
-    const ContentRunResult r = RankIndexedRecords("shared", g_catalogue);
+    ASSERT_EQ(CreateRecordIndexes(ids, S().filters.List("index"), S().options.band, S().catalogue).counted, 40);
+    const ContentRunResult r = RankIndexedRecords("shared", S().catalogue);
     ASSERT_EQ(r.hits.size(), 40u);
     // The better matches first, each group in id order.
     EXPECT_EQ(HitIds(r).mid(0, 3), (QStringList{"3", "6", "9"}));
     EXPECT_EQ(HitIds(r).mid(13, 3), (QStringList{"1", "2", "4"}));
     Connection other;
-    other.Open(g_catalogue.ConnectionString());
+    other.Open(S().catalogue.ConnectionString());
     QStringList listed;
     Statement st(other, QStringLiteral("select id from main5 order by num desc, rowid"));
     while (st.Step()) listed << QString::number(st.Column(0).toLongLong());
