@@ -245,6 +245,8 @@ std::string ResolveMember(const std::string& baseMember, const std::string& href
     return out;
 }
 
+}  // namespace
+
 bool ReadZipMembers(const std::string& path, const Limits& limits,
                     const std::function<bool(const std::string&)>& wanted,
                     std::map<std::string, std::string>& members, std::string& error) {
@@ -291,6 +293,8 @@ bool ReadZipMembers(const std::string& path, const Limits& limits,
     }
     return true;
 }
+
+namespace {
 
 bool EndsWithNoCase(const std::string& s, const char* suffix) {
     const size_t n = std::strlen(suffix);

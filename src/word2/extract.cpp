@@ -1,7 +1,5 @@
 #include "extract.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <poppler-document.h>
 #include <poppler-global.h>
 #include <poppler-page.h>
@@ -161,9 +159,6 @@ void WalkXml(Format f, const pugi::xml_node& root, TextSink& sink) {
     }
 }
 
-struct ArchiveCloser {
-    void operator()(struct archive* a) const { archive_read_free(a); }
-};
 
 }  // namespace
 
@@ -175,50 +170,12 @@ bool ExtractZipXml(const std::string& path, const std::string& kind, const Limit
     else if (kind == "xlsx") f = Format::Xlsx;
     else f = Format::Odf;
 
-    std::unique_ptr<struct archive, ArchiveCloser> a(archive_read_new());
-    archive_read_support_format_zip(a.get());
-    if (archive_read_open_filename(a.get(), path.c_str(), 65536) != ARCHIVE_OK) {
-        error = std::string("not a readable zip file: ") + archive_error_string(a.get());
+    std::map<std::string, std::string> read;
+    if (!ReadZipMembers(path, limits, [f](const std::string& name) { return MemberRank(f, name) >= 0; }, read, error))
         return false;
-    }
     // Members in reading order: (rank, number in name, name) -> content.
     std::map<std::tuple<int, long, std::string>, std::string> members;
-    size_t total = 0;
-    struct archive_entry* entry = nullptr;
-    for (;;) {
-        const int r = archive_read_next_header(a.get(), &entry);
-        if (r == ARCHIVE_EOF) break;
-        if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
-            error = std::string("damaged zip file: ") + archive_error_string(a.get());
-            return false;
-        }
-        const char* rawName = archive_entry_pathname(entry);
-        const std::string name = rawName ? rawName : "";
-        const int rank = MemberRank(f, name);
-        if (rank < 0) continue;
-        if (archive_entry_is_encrypted(entry)) {
-            error = "encrypted member " + name;
-            return false;
-        }
-        std::string data;
-        char buf[65536];
-        for (;;) {
-            const la_ssize_t got = archive_read_data(a.get(), buf, sizeof buf);
-            if (got == 0) break;
-            if (got < 0) {
-                error = "cannot read " + name + ": " + archive_error_string(a.get());
-                return false;
-            }
-            if (data.size() + static_cast<size_t>(got) > limits.maxEntryBytes ||
-                total + static_cast<size_t>(got) > limits.maxTotalBytes) {
-                error = "member " + name + " expands beyond the size limit";
-                return false;
-            }
-            data.append(buf, static_cast<size_t>(got));
-            total += static_cast<size_t>(got);
-        }
-        members.emplace(std::make_tuple(rank, NumberIn(name), name), std::move(data));
-    }
+    for (auto& [name, data] : read) members.emplace(std::make_tuple(MemberRank(f, name), NumberIn(name), name), std::move(data));
     if (members.empty()) {
         error = "no text member of a " + kind + " file";
         return false;
@@ -356,6 +313,17 @@ bool ExtractWithTools(const std::string& path, const std::string& kind, const Li
     }
     error = "no helper program could read the " + kind + " file";
     return false;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n > 0) done += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR) continue;
+        else return false;
+    }
+    return true;
 }
 
 }  // namespace word2

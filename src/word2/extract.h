@@ -3,6 +3,8 @@
 // `out` and gives false when the file cannot be read as that kind (corrupt, encrypted, or
 // beyond the size limits); `error` then tells why.
 
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -71,6 +73,16 @@ void SetLimit(int resource, unsigned long long soft, unsigned long long hard);
 // decompressed copy of a compressed document of a kind read from a file.
 bool ExtractDocument(const std::string& path, const std::string& kind, const Limits& limits,
                      const std::string& scratchDir, std::string& out, std::string& error);
+
+// The members of a zip file whose names `wanted` accepts, by name, each decompressed
+// within the limits; false (with the reason) for a damaged or encrypted file or one that
+// expands beyond the limits.
+bool ReadZipMembers(const std::string& path, const Limits& limits,
+                    const std::function<bool(const std::string&)>& wanted,
+                    std::map<std::string, std::string>& members, std::string& error);
+
+// Writes all of data to fd, again after an interrupted write; false on an error.
+bool WriteAll(int fd, const std::string& data);
 
 // The visible text of a page given as bytes.
 bool ExtractHtmlBytes(std::string_view bytes, const Limits& limits, std::string& out, std::string& error);

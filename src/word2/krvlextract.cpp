@@ -30,17 +30,6 @@ namespace {
 constexpr unsigned long long kMaxAddressSpace = 1024ull << 20;
 constexpr unsigned long long kMaxFileBytes = 64ull << 20;
 
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n > 0) done += static_cast<size_t>(n);
-        else if (n < 0 && errno == EINTR) continue;
-        else return false;
-    }
-    return true;
-}
-
 std::string OneLine(std::string s) {
     for (char& c : s)
         if (c == '\n' || c == '\r') c = ' ';
@@ -80,7 +69,7 @@ int main(int argc, char** argv) {
         if (ok) {
             const std::string target = scratch + "/" + std::to_string(n) + ".txt";
             const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-            ok = fd >= 0 && WriteAll(fd, text);
+            ok = fd >= 0 && word2::WriteAll(fd, text);
             if (fd >= 0 && ::close(fd) != 0) ok = false;
             if (!ok) {
                 ::unlink(target.c_str());
@@ -88,7 +77,7 @@ int main(int argc, char** argv) {
             }
         }
         const std::string line = ok ? "ok " + std::to_string(n) + "\n" : "fail " + OneLine(error) + "\n";
-        if (!WriteAll(1, line)) return 1;
+        if (!word2::WriteAll(1, line)) return 1;
     }
     return 0;
 }

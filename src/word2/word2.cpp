@@ -37,17 +37,6 @@ int Fail(const std::string& why) {
     return 1;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n > 0) done += static_cast<size_t>(n);
-        else if (n < 0 && errno == EINTR) continue;
-        else return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,7 +79,7 @@ int main(int argc, char** argv) {
     const std::string tmp = "temp2/1.txt." + std::to_string(::getpid()) + ".tmp";
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return Fail("cannot write " + tmp + ": " + std::strerror(errno));
-    const bool written = WriteAll(fd, text);
+    const bool written = word2::WriteAll(fd, text);
     if (::close(fd) != 0 || !written || ::rename(tmp.c_str(), target.c_str()) != 0) {
         ::unlink(tmp.c_str());
         return Fail("cannot write " + target);
