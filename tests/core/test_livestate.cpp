@@ -11,6 +11,7 @@
 #include "store/pageset.h"
 #include "support/catalogue.h"
 #include "support/cli.h"
+#include "support/records.h"
 #include "support/scripted_prompter.h"
 #include "tree/nodes.h"
 
@@ -24,18 +25,8 @@ using namespace korvel;
 
 namespace {
 
-void AddRecord(int id, const QString& name, const QString& tags, const QString& dir = "/d/x",
-               const QString& vol = "7") {
-    Statement st(S().catalogue, QStringLiteral("insert into main(id,name,findkey,dir,filetype,filesize,filedtime,"
-                                             "fileinputdtime,vol) values(?,?,?,?,'文件','1 K','2024-01-01',"
-                                             "'2024-01-01 1:0:0',?)"));
-    st.Bind(1, id);
-    st.Bind(2, name);
-    st.Bind(3, tags);
-    st.Bind(4, dir);
-    st.Bind(5, vol);
-    st.Step();
-}
+// A record of a file on disk 7 that is not there.
+void AddRecord(int id, const QString& name, const QString& tags) { testrec::AddRecord(id, name, "/d/x", "7", tags); }
 
 class LiveListing : public ::testing::Test {
 protected:
