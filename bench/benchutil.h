@@ -19,9 +19,7 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 
-inline double Seconds(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
-}
+inline double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 // Processor seconds (user + system) used by this process (who = RUSAGE_SELF) or by its
 // waited-for children (RUSAGE_CHILDREN). The machines are shared: wall-clock figures include
@@ -106,11 +104,12 @@ struct Series {
 // medians and of the minima.
 inline void PrintRow(const char* what, const Series& s, const char* baseName, const Series& b) {
     auto ratio = [](double x, double y) { return y > 0 ? x / y : 0.0; };
-    std::printf("  %-34s wall min %7.3f med %7.3f s  cpu min %7.3f med %7.3f s | %-14s wall min %7.3f med %7.3f s"
-                "  cpu min %7.3f med %7.3f s | ratio wall min %5.2f med %5.2f  cpu med %5.2f  (%zu runs)\n",
-                what, s.MinWall(), s.MedWall(), s.MinCpu(), s.MedCpu(), baseName, b.MinWall(), b.MedWall(),
-                b.MinCpu(), b.MedCpu(), ratio(s.MinWall(), b.MinWall()), ratio(s.MedWall(), b.MedWall()),
-                ratio(s.MedCpu(), b.MedCpu()), s.wall.size());
+    std::printf(
+        "  %-34s wall min %7.3f med %7.3f s  cpu min %7.3f med %7.3f s | %-14s wall min %7.3f med %7.3f s"
+        "  cpu min %7.3f med %7.3f s | ratio wall min %5.2f med %5.2f  cpu med %5.2f  (%zu runs)\n",
+        what, s.MinWall(), s.MedWall(), s.MinCpu(), s.MedCpu(), baseName, b.MinWall(), b.MedWall(), b.MinCpu(),
+        b.MedCpu(), ratio(s.MinWall(), b.MinWall()), ratio(s.MedWall(), b.MedWall()), ratio(s.MedCpu(), b.MedCpu()),
+        s.wall.size());
 }
 
 // One step without a baseline.
@@ -120,9 +119,7 @@ inline void PrintAlone(const char* what, const Series& s) {
 }
 
 // The closing line every benchmark prints.
-inline void PrintMachine() {
-    std::printf("%s; peak memory of the process %.1f MB\n", LoadText().c_str(), PeakMb());
-}
+inline void PrintMachine() { std::printf("%s; peak memory of the process %.1f MB\n", LoadText().c_str(), PeakMb()); }
 
 }  // namespace bench
 

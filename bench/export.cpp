@@ -112,9 +112,12 @@ int main(int argc, char** argv) {
         w.BeginBatch();
         for (int d = 0; d < 100; ++d)
             for (int i = 0; i < 100; ++i)
-                smallIds << w.Insert(RecordOfPath(QString::fromStdString(src + "/small/dir " + std::to_string(d) +
-                                                                         "/文件 " + std::to_string(d * 100 + i) + ".txt"), QStringLiteral(" t  "), kFileRecordType, S().catalogue));
-        bigIds << w.Insert(RecordOfPath(QString::fromStdString(src + "/big/big file.bin"), QStringLiteral(" t  "), kFileRecordType, S().catalogue));
+                smallIds << w.Insert(
+                    RecordOfPath(QString::fromStdString(src + "/small/dir " + std::to_string(d) + "/文件 " +
+                                                        std::to_string(d * 100 + i) + ".txt"),
+                                 QStringLiteral(" t  "), kFileRecordType, S().catalogue));
+        bigIds << w.Insert(RecordOfPath(QString::fromStdString(src + "/big/big file.bin"), QStringLiteral(" t  "),
+                                        kFileRecordType, S().catalogue));
         w.EndBatch();
     }
     // Warm the page cache for every run alike.
@@ -130,9 +133,11 @@ int main(int argc, char** argv) {
         });
     };
     auto shell = [](const std::string& command) {
-        return bench::Time([&] {
-            if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
-        }, RUSAGE_CHILDREN);
+        return bench::Time(
+            [&] {
+                if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+            },
+            RUSAGE_CHILDREN);
     };
     // A copy with cp, then a flush of just the copied files (fsync of each, as the export
     // does before naming its copies), not of the whole file system.
@@ -153,7 +158,8 @@ int main(int argc, char** argv) {
         cpsSmall.Add(cpSync(src + "/small", r + "/cps-small"));
         Shell("sync");
         exSmall.Add(exportRun(smallIds, r + "/ex-small", &copiedFirst));
-        md5Small.Add(shell("find '" + src + "/small' '" + r + "/ex-small' -type f -print0 | xargs -0 md5sum > /dev/null"));
+        md5Small.Add(
+            shell("find '" + src + "/small' '" + r + "/ex-small' -type f -print0 | xargs -0 md5sum > /dev/null"));
         exSmall2.Add(exportRun(smallIds, r + "/ex-small", &copiedAgain));
         Shell("sync");
         cpsBig.Add(cpSync(src + "/big", r + "/cps-big"));
@@ -186,7 +192,8 @@ int main(int argc, char** argv) {
                 same += CompareFiles(QString::fromStdString(src + "/small/dir " + std::to_string(d) + name),
                                      QString::fromStdString(r + name)) == kSameContent;
             }
-        std::printf("(CompareFiles alone over the 10,000 pairs: %.2fs, %d the same)\n", Seconds(c0, Clock::now()), same);
+        std::printf("(CompareFiles alone over the 10,000 pairs: %.2fs, %d the same)\n", Seconds(c0, Clock::now()),
+                    same);
     }
     const auto d0 = Clock::now();
     const QString digest = FileDigest(QString::fromStdString(src + "/big/big file.bin"));
@@ -196,7 +203,8 @@ int main(int argc, char** argv) {
     const auto b0 = Clock::now();
     BatchResult r = ReplacePathOfRecords(smallIds, QStringLiteral("/SMALL/"), QStringLiteral("/moved/"), S().catalogue);
     const auto b1 = Clock::now();
-    BatchResult r2 = ReplaceRootOfRecords(smallIds, RootCandidates(smallIds, S().catalogue), QStringLiteral("/tmp/elsewhere"), false, S().catalogue);
+    BatchResult r2 = ReplaceRootOfRecords(smallIds, RootCandidates(smallIds, S().catalogue),
+                                          QStringLiteral("/tmp/elsewhere"), false, S().catalogue);
     const auto b2 = Clock::now();
     BatchResult r3 = SetDiskOfRecords(smallIds, QStringLiteral("1234"), S().catalogue);
     const auto b3 = Clock::now();

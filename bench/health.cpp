@@ -40,8 +40,8 @@
 using namespace korvel;
 using bench::Clock;
 using bench::CpuSeconds;
-using bench::Seconds;
 using bench::LoadText;
+using bench::Seconds;
 using bench::StatusKb;
 
 namespace {
@@ -70,8 +70,8 @@ struct Figures {
 };
 
 void Print(const char* what, const Figures& f) {
-    std::printf("  %-34s wall min %.3f s median %.3f s | cpu min %.3f s median %.3f s\n", what,
-                Figures::Min(f.wall), Figures::Median(f.wall), Figures::Min(f.cpu), Figures::Median(f.cpu));
+    std::printf("  %-34s wall min %.3f s median %.3f s | cpu min %.3f s median %.3f s\n", what, Figures::Min(f.wall),
+                Figures::Median(f.wall), Figures::Min(f.cpu), Figures::Median(f.cpu));
 }
 
 // Peak memory of the last command run by TimeCommand, in KB (GNU time's %M, where it is
@@ -120,8 +120,10 @@ void ListFiles(const std::string& root, std::vector<std::string>& out) {
     while (dirent* e = readdir(d)) {
         if (e->d_name[0] == '.') continue;
         const std::string p = root + "/" + e->d_name;
-        if (e->d_type == DT_DIR) ListFiles(p, out);
-        else if (e->d_type == DT_REG) out.push_back(p);
+        if (e->d_type == DT_DIR)
+            ListFiles(p, out);
+        else if (e->d_type == DT_REG)
+            out.push_back(p);
     }
     closedir(d);
 }
@@ -188,12 +190,15 @@ int RunCheck(int records) {
         Figures ours, base;
         CheckReport last;
         for (int run = 0; run < g_runs; ++run) {
-            if (cold) DropCaches();
-            else TimeCommand(find);  // warm
+            if (cold)
+                DropCaches();
+            else
+                TimeCommand(find);  // warm
             auto [w, c] = TimeCommand(find);
             base.Add(w, c);
             if (cold) DropCaches();
-            auto [w2, c2] = TimeHere([&] { last = CheckRecords(S().catalogue, RowQuery{}, nullptr, {}, {}, ScanOptions{}); });
+            auto [w2, c2] =
+                TimeHere([&] { last = CheckRecords(S().catalogue, RowQuery{}, nullptr, {}, {}, ScanOptions{}); });
             ours.Add(w2, c2);
         }
         std::printf(" %s page cache (%lld present of %lld):\n", cold ? "dropped" : "warm",
@@ -264,13 +269,16 @@ int RunDuplicates() {
         DuplicateReport last;
         for (int run = 0; run < g_runs; ++run) {
             if (haveJdupes) {
-                if (cold) DropCaches();
-                else TimeCommand(jdupes);
+                if (cold)
+                    DropCaches();
+                else
+                    TimeCommand(jdupes);
                 auto [w, c] = TimeCommand(jdupes);
                 base.Add(w, c);
             }
             if (cold) DropCaches();
-            auto [w2, c2] = TimeHere([&] { last = FindDuplicates(S().catalogue, RowQuery{}, DuplicateOptions{}, nullptr, {}); });
+            auto [w2, c2] =
+                TimeHere([&] { last = FindDuplicates(S().catalogue, RowQuery{}, DuplicateOptions{}, nullptr, {}); });
             ours.Add(w2, c2);
         }
         size_t members = 0;
@@ -301,7 +309,8 @@ int main(int argc, char** argv) {
         if (args[i] == "--dups") return RunDuplicates();
     }
     const std::string self = std::string("'") + argv[0] + "' --runs " + std::to_string(g_runs);
-    for (const std::string& one : {std::string(" --check 20000"), std::string(" --check 100000"), std::string(" --dups")}) {
+    for (const std::string& one :
+         {std::string(" --check 20000"), std::string(" --check 100000"), std::string(" --dups")}) {
         std::fflush(stdout);
         if (std::system((self + one).c_str()) != 0) return 1;
     }

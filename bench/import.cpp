@@ -66,9 +66,12 @@ std::string BuildFlatTree(int files) {
             mkdir(db.c_str(), 0755);
             for (int i = 0; i < perFolder; ++i) {
                 std::string name;
-                if (i % 10 == 3) name = "report " + std::to_string(i) + ".doc";
-                else if (i % 10 == 7) name = "文件" + std::to_string(i) + ".txt";
-                else name = "file" + std::to_string(i) + ".txt";
+                if (i % 10 == 3)
+                    name = "report " + std::to_string(i) + ".doc";
+                else if (i % 10 == 7)
+                    name = "文件" + std::to_string(i) + ".txt";
+                else
+                    name = "file" + std::to_string(i) + ".txt";
                 MakeFile(db + "/" + name);
             }
         }
@@ -92,7 +95,9 @@ std::string BuildDeepTree() {
             mkdir(d.c_str(), 0755);
             for (int i = 0; i < 50; ++i)
                 MakeFile(d + "/项目文档 " + std::to_string(c) + "-" + std::to_string(level) + "-" + std::to_string(i) +
-                         (i % 3 == 0 ? ".pdf" : i % 3 == 1 ? ".docx" : ".txt"));
+                         (i % 3 == 0   ? ".pdf"
+                          : i % 3 == 1 ? ".docx"
+                                       : ".txt"));
         }
     }
     MakeFile(done);
@@ -151,7 +156,6 @@ const Case kCases[] = {{"no filter.xml", false, false},
                        {"default filter.xml, index setting off", true, false},
                        {"default filter.xml, index setting on", true, true}};
 
-
 int RunOne(int files, int runs) {
     const bool deep = files == 200000;
     const std::string root = deep ? BuildDeepTree() : BuildFlatTree(files);
@@ -182,7 +186,8 @@ int RunOne(int files, int runs) {
             if (kCases[c].indexOn) {
                 // The content-index job that follows an import with the index setting on; the
                 // records have landed before it starts.
-                IndexJobOptions o = ImportIndexJobOptions(S().filters.List(QStringLiteral("index")), false, S().catalogue);
+                IndexJobOptions o =
+                    ImportIndexJobOptions(S().filters.List(QStringLiteral("index")), false, S().catalogue);
                 o.workerProgram = QStringLiteral(KORVEL_KRVLEXTRACT);
                 // Its processor seconds include the extraction workers it waited for.
                 const double children0 = bench::CpuSeconds(RUSAGE_CHILDREN);
@@ -204,8 +209,8 @@ int RunOne(int files, int runs) {
             const std::string w = dir.path().toStdString();
             const std::string cmd = std::string("'") + KORVEL_CLI + "' --dir '" + w + "' ";
             std::system((cmd + "init > /dev/null").c_str());
-            const std::string import = cmd + "import-tree '" + root + "' --node 0 --depth " + std::to_string(depth) +
-                                       " > /dev/null";
+            const std::string import =
+                cmd + "import-tree '" + root + "' --node 0 --depth " + std::to_string(depth) + " > /dev/null";
             cli.Add(bench::Time([&] { std::system(import.c_str()); }, RUSAGE_CHILDREN));
             cliAgain.Add(bench::Time([&] { std::system(import.c_str()); }, RUSAGE_CHILDREN));
             QDir::setCurrent(dir.path());

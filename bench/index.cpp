@@ -88,9 +88,9 @@ std::vector<std::string> HanziList() {
 
 // Pronounceable English-like words.
 std::vector<std::string> WordList(std::mt19937& rng) {
-    static const char* syl[] = {"an", "ber", "con", "de", "ex", "for", "gra", "han", "in", "jus", "ka", "lo",
-                                "men", "nor", "op", "pre", "qua", "ri", "sta", "tion", "un", "ver", "wal", "xy",
-                                "yes", "zo", "al", "ble", "cri", "dis"};
+    static const char* syl[] = {"an", "ber", "con", "de",  "ex",  "for", "gra", "han", "in",  "jus",
+                                "ka", "lo",  "men", "nor", "op",  "pre", "qua", "ri",  "sta", "tion",
+                                "un", "ver", "wal", "xy",  "yes", "zo",  "al",  "ble", "cri", "dis"};
     std::vector<std::string> words;
     for (int i = 0; i < 20000; ++i) {
         std::string w;
@@ -101,8 +101,8 @@ std::vector<std::string> WordList(std::mt19937& rng) {
     return words;
 }
 
-const char* const kNeedleCjk = "量子纠缠实验";   // in 1 % of the documents
-const char* const kNeedleWord = "zebrafish";      // in 5 %
+const char* const kNeedleCjk = "量子纠缠实验";  // in 1 % of the documents
+const char* const kNeedleWord = "zebrafish";    // in 5 %
 
 struct Doc {
     std::string path;
@@ -116,8 +116,8 @@ std::vector<Doc> BuildCorpus(int n, uint64_t& bytes) {
     std::vector<Doc> docs;
     for (int i = 0; i < n; ++i) {
         const char* ext = i % 4 == 0 ? "txt" : i % 4 == 1 ? "docx" : i % 4 == 2 ? "odt" : "html";
-        docs.push_back({root + "/" + std::to_string(i / 1000) + "/doc" + std::to_string(i) + "." + ext,
-                        i % 4 == 0 ? "" : ext});
+        docs.push_back(
+            {root + "/" + std::to_string(i / 1000) + "/doc" + std::to_string(i) + "." + ext, i % 4 == 0 ? "" : ext});
     }
     if (access(done.c_str(), F_OK) != 0) {
         std::printf("generating %d documents in %s ...\n", n, root.c_str());
@@ -180,10 +180,10 @@ std::vector<Doc> BuildCorpus(int n, uint64_t& bytes) {
 
 struct Run {
     double wall = 0;
-    double cpu = 0;       // the process and its waited-for children
-    double peakMb = 0;    // the process itself
+    double cpu = 0;          // the process and its waited-for children
+    double peakMb = 0;       // the process itself
     double childPeakMb = 0;  // its largest child (as the process reports it; 0 when unknown)
-    double load = 0;      // 1-minute load average at the start
+    double load = 0;         // 1-minute load average at the start
 };
 
 double LoadAverage() {
@@ -237,7 +237,8 @@ Run Measure(const std::function<void(int reportFd)>& fn, const std::vector<std::
         if (own > 0) r.peakMb = own;
         if (sp != std::string::npos) r.childPeakMb = std::atof(report.c_str() + sp + 1) / 1024.0;
     }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::printf("  (%s ended with status %d)\n", argv.empty() ? "child" : argv[0].c_str(), status);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::printf("  (%s ended with status %d)\n", argv.empty() ? "child" : argv[0].c_str(), status);
     return r;
 }
 
@@ -268,10 +269,15 @@ void PrintRuns(const char* what, const std::vector<Run>& runs, int docs) {
         std::printf("    %-26s %8.1f s %8.1f docs/s  cpu %7.1f s  peak %6.1f MB (child %6.1f MB)  load %.1f\n", what,
                     r.wall, docs / r.wall, r.cpu, r.peakMb, r.childPeakMb, r.load);
     }
-    std::printf("  %-28s min %.1f s / median %.1f s; docs/s max %.1f / median %.1f; cpu min %.1f / median %.1f s;"
-                " peak median %.1f MB\n",
-                what, MinOf(wall), MedianOf(wall), -MinOf([&] { std::vector<double> n; for (double x : rate) n.push_back(-x); return n; }()),
-                MedianOf(rate), MinOf(cpu), MedianOf(cpu), MedianOf(peak));
+    std::printf(
+        "  %-28s min %.1f s / median %.1f s; docs/s max %.1f / median %.1f; cpu min %.1f / median %.1f s;"
+        " peak median %.1f MB\n",
+        what, MinOf(wall), MedianOf(wall), -MinOf([&] {
+            std::vector<double> n;
+            for (double x : rate) n.push_back(-x);
+            return n;
+        }()),
+        MedianOf(rate), MinOf(cpu), MedianOf(cpu), MedianOf(peak));
 }
 
 // --- Korvel's side ----------------------------------------------------------------------
@@ -301,7 +307,8 @@ void PrepareCatalogue(const std::string& corpus, const std::string& work) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
-    WalkFolder(QString::fromStdString(corpus), 1, NodeAllTags("0", S().nodes.map), "0", o, S().ops.import, S().catalogue);
+    WalkFolder(QString::fromStdString(corpus), 1, NodeAllTags("0", S().nodes.map), "0", o, S().ops.import,
+               S().catalogue);
     done = true;
     drain.join();
     S().catalogue.Close();
@@ -317,15 +324,20 @@ void IndexJobIn(const std::string& work, bool recheck, int reportFd) {
     o.recheck = recheck;
     const IndexJobResult r = RunIndexJob(S().catalogue, {}, o, nullptr, {});
     std::printf("    (job: %d to do, %d indexed, %d without text, %d unchanged, %d missing, %d not extracted)\n",
-                r.pending, r.indexed, r.noText, r.unchanged, r.missing,
-                [&] { int n = 0; for (const auto& k : r.notExtracted) n += k.second; return n; }());
+                r.pending, r.indexed, r.noText, r.unchanged, r.missing, [&] {
+                    int n = 0;
+                    for (const auto& k : r.notExtracted) n += k.second;
+                    return n;
+                }());
     S().catalogue.Close();
     ReportPeaks(reportFd);
 }
 
 // --- Recoll's side ----------------------------------------------------------------------
 
-bool HaveRecoll() { return system("command -v recollindex >/dev/null 2>&1 && command -v recollq >/dev/null 2>&1") == 0; }
+bool HaveRecoll() {
+    return system("command -v recollindex >/dev/null 2>&1 && command -v recollq >/dev/null 2>&1") == 0;
+}
 
 std::string RecollConf(const std::string& corpus, int n) {
     const std::string conf = "/tmp/korvel-bench-recoll-" + std::to_string(n);
@@ -369,6 +381,7 @@ void QueryTable(const std::string& work, const std::string& recollConf, int n) {
         std::string korvel;  // as typed into the content search
         std::string grep;    // the text grep looks for (empty: not comparable)
         std::string recoll;  // recollq's query language
+        // clang-format off
     } queries[] = {
         {common, common, common},                                   // common word
         {common2, "", common2},                                     // two common words, anywhere
@@ -380,6 +393,7 @@ void QueryTable(const std::string& work, const std::string& recollConf, int n) {
         {"\"zebrafish " + std::string(kNeedleCjk) + "\"", "", "\"zebrafish " + std::string(kNeedleCjk) + "\""},
         {"的", "的", "的"},                                         // in every document
     };
+    // clang-format on
     std::printf("\nqueries over %d documents (load %.1f):\n", n, LoadAverage());
     std::printf("  %-28s %6s %6s | %9s %9s %9s %9s %6s | %9s %9s %6s %6s\n", "query", "hits", "grep", "open min",
                 "median", "store med", "grep min", "ratio", "cli med", "recollq", "ratio", "rhits");
@@ -406,20 +420,23 @@ void QueryTable(const std::string& work, const std::string& recollConf, int n) {
             }
         std::vector<double> cli, rq;
         int rhits = -1;
-        const std::string cliCmd = std::string("'") + KORVEL_CLI + "' --dir '" + work + "' search-content '" + q.korvel + "'";
+        const std::string cliCmd =
+            std::string("'") + KORVEL_CLI + "' --dir '" + work + "' search-content '" + q.korvel + "'";
         for (int k = 0; k < 3; ++k) {
             double c = 0;
             CommandLines(cliCmd, c);
             cli.push_back(c);
             if (!recollConf.empty()) {
                 double r = 0;
-                rhits = CommandLines("recollq -c '" + recollConf + "' -b -n 0-100000 '" + q.recoll + "' 2>/dev/null", r);
+                rhits =
+                    CommandLines("recollq -c '" + recollConf + "' -b -n 0-100000 '" + q.recoll + "' 2>/dev/null", r);
                 rq.push_back(r);
             }
         }
         std::printf("  %-28s %6d %6d | %9.4f %9.4f %9.4f %9.4f %6.3f | %9.4f %9.4f %6.2f %6d\n", q.korvel.c_str(), hits,
-                    grepHits, MinOf(inproc), MedianOf(inproc), MedianOf(store), MinOf(greps), greps.empty() ? 0 : MinOf(inproc) / MinOf(greps),
-                    MedianOf(cli), MedianOf(rq), rq.empty() ? 0 : MedianOf(cli) / MedianOf(rq), rhits);
+                    grepHits, MinOf(inproc), MedianOf(inproc), MedianOf(store), MinOf(greps),
+                    greps.empty() ? 0 : MinOf(inproc) / MinOf(greps), MedianOf(cli), MedianOf(rq),
+                    rq.empty() ? 0 : MedianOf(cli) / MedianOf(rq), rhits);
     }
     S().catalogue.Close();
 }
@@ -467,16 +484,49 @@ int main(int argc, char** argv) {
     if (recoll) {
         PrintRuns("recollindex fresh", rFresh, n);
         PrintRuns("recollindex again", rAgain, n);
-        std::printf("  ratios (median): docs/s korvel/recoll %.2f; cpu korvel/recoll %.2f; "
-                    "re-index/fresh korvel %.3f, recoll %.3f\n",
-                    MedianOf([&] { std::vector<double> v; for (auto& r : rFresh) v.push_back(r.wall); return v; }()) /
-                        MedianOf([&] { std::vector<double> v; for (auto& r : fresh) v.push_back(r.wall); return v; }()),
-                    MedianOf([&] { std::vector<double> v; for (auto& r : fresh) v.push_back(r.cpu); return v; }()) /
-                        MedianOf([&] { std::vector<double> v; for (auto& r : rFresh) v.push_back(r.cpu); return v; }()),
-                    MedianOf([&] { std::vector<double> v; for (auto& r : again) v.push_back(r.wall); return v; }()) /
-                        MedianOf([&] { std::vector<double> v; for (auto& r : fresh) v.push_back(r.wall); return v; }()),
-                    MedianOf([&] { std::vector<double> v; for (auto& r : rAgain) v.push_back(r.wall); return v; }()) /
-                        MedianOf([&] { std::vector<double> v; for (auto& r : rFresh) v.push_back(r.wall); return v; }()));
+        std::printf(
+            "  ratios (median): docs/s korvel/recoll %.2f; cpu korvel/recoll %.2f; "
+            "re-index/fresh korvel %.3f, recoll %.3f\n",
+            MedianOf([&] {
+                std::vector<double> v;
+                for (auto& r : rFresh) v.push_back(r.wall);
+                return v;
+            }()) /
+                MedianOf([&] {
+                    std::vector<double> v;
+                    for (auto& r : fresh) v.push_back(r.wall);
+                    return v;
+                }()),
+            MedianOf([&] {
+                std::vector<double> v;
+                for (auto& r : fresh) v.push_back(r.cpu);
+                return v;
+            }()) /
+                MedianOf([&] {
+                    std::vector<double> v;
+                    for (auto& r : rFresh) v.push_back(r.cpu);
+                    return v;
+                }()),
+            MedianOf([&] {
+                std::vector<double> v;
+                for (auto& r : again) v.push_back(r.wall);
+                return v;
+            }()) /
+                MedianOf([&] {
+                    std::vector<double> v;
+                    for (auto& r : fresh) v.push_back(r.wall);
+                    return v;
+                }()),
+            MedianOf([&] {
+                std::vector<double> v;
+                for (auto& r : rAgain) v.push_back(r.wall);
+                return v;
+            }()) /
+                MedianOf([&] {
+                    std::vector<double> v;
+                    for (auto& r : rFresh) v.push_back(r.wall);
+                    return v;
+                }()));
     }
     std::printf("  kept on disk: korvel %.1f MB (store %.1f MB + texts %.1f MB)%s; corpus %.1f MB\n",
                 (store + texts) / 1048576.0, store / 1048576.0, texts / 1048576.0,

@@ -116,8 +116,7 @@ void Generate(qint64 n) {
         const int top = add(TagName(i), 0);
         for (int j = 0; j < 8; ++j) kids.push_back(add(TagName(tag++ % kVocabulary), top));
     }
-    for (size_t k = 0; next < kNodes; k = (k + 1) % kids.size())
-        add(TagName(tag++ % kVocabulary), kids[k]);
+    for (size_t k = 0; next < kNodes; k = (k + 1) % kids.size()) add(TagName(tag++ % kVocabulary), kids[k]);
     add(QStringLiteral("all"), 0);
     tx.Commit();
 }
@@ -169,8 +168,8 @@ int main(int argc, char** argv) {
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
     BenchPrompter prompts;
     S().SetPrompter(&prompts);
-    std::printf("catalogue %s/kv.kdb: %lld records, %zu nodes (root included)\n",
-                folder.toUtf8().constData(), n, S().nodes.map.size());
+    std::printf("catalogue %s/kv.kdb: %lld records, %zu nodes (root included)\n", folder.toUtf8().constData(), n,
+                S().nodes.map.size());
 
     // 1. Groups: in memory against one query per visited node.
     {
@@ -201,10 +200,10 @@ int main(int argc, char** argv) {
         const double queryTime = Seconds(t);
         int same = 0;
         for (int i = 0; i < sample; ++i) same += mem[i] == query[i];
-        std::printf("groups of %d records: node tree built in %.2f ms; in memory %.2f us/record, "
-                    "one query per node %.2f us/record (%.0fx); same results %d/%d\n",
-                    sample, build * 1e3, memTime / sample * 1e6, queryTime / sample * 1e6,
-                    queryTime / memTime, same, sample);
+        std::printf(
+            "groups of %d records: node tree built in %.2f ms; in memory %.2f us/record, "
+            "one query per node %.2f us/record (%.0fx); same results %d/%d\n",
+            sample, build * 1e3, memTime / sample * 1e6, queryTime / sample * 1e6, queryTime / memTime, same, sample);
     }
 
     // 2. ADD of two tags to 10,000 records against the engine's own update, alternating.
@@ -234,13 +233,13 @@ int main(int argc, char** argv) {
             engine.Add(bench::Time(engineUpdate));
             ours.Add(bench::Time([&] {
                 const NodeTree tree(S().nodes.map);
-                const std::vector<RecordOutcome> out = ChangeRecordTags(ids, given, TagChange::Add, tree, S().catalogue, S().prompter());
+                const std::vector<RecordOutcome> out =
+                    ChangeRecordTags(ids, given, TagChange::Add, tree, S().catalogue, S().prompter());
                 applied = static_cast<int>(
                     std::count_if(out.begin(), out.end(), [](const RecordOutcome& o) { return o.applied; }));
             }));
             cliEngine.Add(bench::Time(engineUpdate));
             cli.Add(bench::Time([&] { std::system(cliCommand.c_str()); }, RUSAGE_CHILDREN));
-
         }
         std::printf("ADD of 2 tags to 10,000 records: %d applied, %d prompt(s) in the 3 rounds; %s\n", applied,
                     prompts.fourAnswers, bench::LoadText().c_str());
@@ -264,10 +263,11 @@ int main(int argc, char** argv) {
         const int written = AutoCreateNodeTree(allNode, S().nodes.map, S().catalogue, S().prompter());
         const double secs = Seconds(t);
         const long peak = StatusKb("VmHWM:");
-        std::printf("AUTO CREATE NODE TREE on node %s (%lld records): %.3f s%s, %d nodes written "
-                    "(%lld before); peak RSS of the process %.1f MB (%.1f MB before the run)%s\n",
-                    allNode.toUtf8().constData(), inner, secs, secs > 3 ? "   ABOVE 3 s" : "", written, before,
-                    peak / 1024.0, rssBefore / 1024.0, peak > 200 * 1024 ? "   ABOVE 200 MB" : "");
+        std::printf(
+            "AUTO CREATE NODE TREE on node %s (%lld records): %.3f s%s, %d nodes written "
+            "(%lld before); peak RSS of the process %.1f MB (%.1f MB before the run)%s\n",
+            allNode.toUtf8().constData(), inner, secs, secs > 3 ? "   ABOVE 3 s" : "", written, before, peak / 1024.0,
+            rssBefore / 1024.0, peak > 200 * 1024 ? "   ABOVE 200 MB" : "");
     }
     S().SetPrompter(nullptr);
     bench::PrintMachine();

@@ -28,7 +28,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -53,9 +52,10 @@ void Generate(qint64 n) {
     S().catalogue.Open(kConnectionString);
     std::mt19937_64 rng(42);
     S().catalogue.Begin();
-    Statement ins(S().catalogue.handle(), QStringLiteral(
-        "insert into main(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol) "
-        "values(?,?,?,?,?,?,?,?,?)"));
+    Statement ins(
+        S().catalogue.handle(),
+        QStringLiteral("insert into main(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol) "
+                       "values(?,?,?,?,?,?,?,?,?)"));
     for (qint64 id = 1; id <= n; ++id) {
         int count = std::uniform_int_distribution<int>(3, 6)(rng);
         std::vector<int> tags;
@@ -78,16 +78,19 @@ void Generate(qint64 n) {
         ins.Bind(6, QStringLiteral("%1 K").arg(r % 5000));
         ins.Bind(7, QStringLiteral("2015-01-01 10:00:00"));
         ins.Bind(8, QStringLiteral("%1-%2-%3 %4:%5:%6")
-                        .arg(2015 + day / 365).arg(day % 365 / 31 + 1).arg(day % 31 + 1)
-                        .arg(r % 24).arg(r / 24 % 60).arg(r / 1440 % 60));
+                        .arg(2015 + day / 365)
+                        .arg(day % 365 / 31 + 1)
+                        .arg(day % 31 + 1)
+                        .arg(r % 24)
+                        .arg(r / 24 % 60)
+                        .arg(r / 1440 % 60));
         ins.Bind(9, QStringLiteral("305419896"));
         ins.Step();
     }
     ins = Statement();
     // Nodes: 20 top-level nodes with one popular tag each, 10 children under each with
     // a tag of their own, and a grandchild under every second child: 320 nodes.
-    Statement node(S().catalogue.handle(),
-                   QStringLiteral("insert into main2(id, name, findkey, fid) values(?,?,?,?)"));
+    Statement node(S().catalogue.handle(), QStringLiteral("insert into main2(id, name, findkey, fid) values(?,?,?,?)"));
     int next = 1;
     auto add = [&](const QString& tags, int parent) {
         node.Reset();
@@ -122,7 +125,6 @@ bench::Sample Baseline(const QString& where, qint64* rows) {
         Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue);
         *rows = rs.Field(0).toLongLong();
     });
-
 }
 
 // Page 1 as the window shows it: opened, filled, the count on a worker. Then waits for
@@ -156,9 +158,9 @@ void Measure(const QString& id, const QString& label) {
     qint64 subRows = 0, innerRows = 0;
     Baseline(subWhere, &subRows);  // the same warm cache for every figure
     Baseline(innerWhere, &innerRows);
-    std::printf("%s (node %s, tags \"%s\"): %lld records with sub-nodes, %lld inner; %s\n",
-                label.toUtf8().constData(), id.toUtf8().constData(), NodeAllTags(id, S().nodes.map).toUtf8().constData(), subRows,
-                innerRows, bench::LoadText().c_str());
+    std::printf("%s (node %s, tags \"%s\"): %lld records with sub-nodes, %lld inner; %s\n", label.toUtf8().constData(),
+                id.toUtf8().constData(), NodeAllTags(id, S().nodes.map).toUtf8().constData(), subRows, innerRows,
+                bench::LoadText().c_str());
     const char* subBase = subWhere.isEmpty() ? "count(name)" : "count(*) where";
     for (int mode = 0; mode < 2; ++mode) {
         const QString& where = mode == 0 ? subWhere : innerWhere;
@@ -204,7 +206,6 @@ void Measure(const QString& id, const QString& label) {
         }
     }
     S().pageset.Close();
-
 }
 
 // A node with a rare tag under the root (made once): tag1999 is on about 0.07% of the
@@ -213,7 +214,8 @@ QString RareNode() {
     Recordset rs = ExecuteSql(QStringLiteral("select id from main2 where findkey='tag1999'"), adCmdText, S().catalogue);
     if (!rs.Eof()) return VariantToText(rs.Field(0));
     WriteTransaction tx(S().catalogue);
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('rare', 'tag1999', 0)"), adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('rare', 'tag1999', 0)"), adCmdTextNoRecords,
+               S().catalogue);
     const QString id = QString::number(S().catalogue.LastInsertId());
     tx.Commit();
     return id;

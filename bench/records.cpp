@@ -63,8 +63,10 @@ int main(int argc, char** argv) {
     int promoted = 0;
     for (int run = 0; run < runs; ++run) {
         QStringList ids = Fill(n);
-        promote.Add(bench::Time([&] { promoted = BatchBackupOperation(BatchBackup::Promote, ids, "bak1", "", S().catalogue).records; }));
-        del.Add(bench::Time([&] { deleted = static_cast<long long>(DeleteRecords(ids, S().catalogue).deleted.size()); }));
+        promote.Add(bench::Time(
+            [&] { promoted = BatchBackupOperation(BatchBackup::Promote, ids, "bak1", "", S().catalogue).records; }));
+        del.Add(
+            bench::Time([&] { deleted = static_cast<long long>(DeleteRecords(ids, S().catalogue).deleted.size()); }));
         ids = Fill(n);
         const QString list = ids.join(u',');
         plain.Add(bench::Time([&] {

@@ -83,9 +83,11 @@ int One(int n, int runs) {
     S().catalogue.Open(kConnectionString);
     {
         WriteTransaction tx(S().catalogue);
-        Statement st(S().catalogue, QStringLiteral(
-            "insert into main(name, findkey, dir, filetype, filesize, filedtime, fileinputdtime, vol) "
-            "values(?, ' tag one ', ?, '文件', '12 K', '2024-03-05 10:11:12', '2024-3-6 9:05:01', '305419896')"));
+        Statement st(
+            S().catalogue,
+            QStringLiteral(
+                "insert into main(name, findkey, dir, filetype, filesize, filedtime, fileinputdtime, vol) "
+                "values(?, ' tag one ', ?, '文件', '12 K', '2024-03-05 10:11:12', '2024-3-6 9:05:01', '305419896')"));
         for (int i = 0; i < n; ++i) {
             const QString name = QStringLiteral("文件 %1.txt").arg(i);
             st.Reset();
@@ -111,11 +113,13 @@ int One(int n, int runs) {
         CreateCatalogue(targetName);
         Connection target;
         target.Open(ConnectionStringFor(targetName));
-        first.Add(bench::Time([&] { c1 = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
+        first.Add(bench::Time(
+            [&] { c1 = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
         target.Close();
         anti.Add(bench::Time([&] { unmatched = AntiJoin(QDir::current().absoluteFilePath(targetName)); }));
         target.Open(ConnectionStringFor(targetName));
-        second.Add(bench::Time([&] { c2 = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
+        second.Add(bench::Time(
+            [&] { c2 = SyncRecords(S().catalogue, target, QDir::currentPath() + "/tgt", std::nullopt, count); }));
         target.Close();
     }
     std::printf("  first run: %s; second run: %s; anti-join found %lld unmatched\n",

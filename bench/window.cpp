@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
     S().catalogue.Begin();
     {
         Statement st(S().catalogue, QStringLiteral("insert into main(id,name,findkey,dir,filetype,filesize,filedtime,"
-                                                 "fileinputdtime,vol) values(?,?,' all ',?,'文件','1 K',"
-                                                 "'2024-01-01 00:00:00','2024-01-01 1:0:0','0')"));
+                                                   "fileinputdtime,vol) values(?,?,' all ',?,'文件','1 K',"
+                                                   "'2024-01-01 00:00:00','2024-01-01 1:0:0','0')"));
         for (int i = 1; i <= n; ++i) {
             st.Bind(1, i);
             st.Bind(2, QStringLiteral("file%1.txt").arg(i));
@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
         }
     }
     S().catalogue.Commit();
-    ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(1,'all','all',0)"), adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(1,'all','all',0)"), adCmdTextNoRecords,
+               S().catalogue);
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
     QStringList ids;
     for (int i = 1; i <= n; ++i) ids << QString::number(i);
@@ -125,9 +126,7 @@ int main(int argc, char** argv) {
             qint64 longest = 0;
             QTimer beat;
             beat.setInterval(10);
-            QObject::connect(&beat, &QTimer::timeout, [&] {
-                longest = std::max(longest, tick.restart());
-            });
+            QObject::connect(&beat, &QTimer::timeout, [&] { longest = std::max(longest, tick.restart()); });
             const double cpu0 = bench::CpuSeconds(RUSAGE_SELF);
             const auto t0 = bench::Clock::now();
             tick.start();

@@ -17,8 +17,7 @@ void PageSetCommand(Session& s) {
 
 void LanguageSetCommand(Session& s) {
     DialogFields fields;
-    fields[dlg::kItems] = QStringList{QStringLiteral("AUTO"), QStringLiteral("GBK"),
-                                      QStringLiteral("BIG5")};
+    fields[dlg::kItems] = QStringList{QStringLiteral("AUTO"), QStringLiteral("GBK"), QStringLiteral("BIG5")};
     s.prompter().EditDialog(dlg::kCombo, fields);
     // Closed without OK: no choice, the code stays and is written back.
     ApplyLanguageChoice(s.options, fields.value(dlg::kChoice).toString());

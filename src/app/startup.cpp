@@ -40,10 +40,10 @@ bool StartCore(Session& s, QString* error) {
 bool StartWithPrompts(Session& s) {
     Prompter& prompter = s.prompter();
     if (!QFileInfo::exists(kCatalogueFile)) {
-        const QString question =
-            QStringLiteral("当前文件夹中没有目录文件 %1。要在此创建一个新的空目录吗？\n"
-                           "(NO CATALOGUE HERE. CREATE A NEW EMPTY ONE?)\n%2")
-                .arg(kCatalogueFile, QFileInfo(QStringLiteral(".")).absoluteFilePath());
+        const QString question = QStringLiteral(
+                                     "当前文件夹中没有目录文件 %1。要在此创建一个新的空目录吗？\n"
+                                     "(NO CATALOGUE HERE. CREATE A NEW EMPTY ONE?)\n%2")
+                                     .arg(kCatalogueFile, QFileInfo(QStringLiteral(".")).absoluteFilePath());
         if (prompter.AskYesNo(question, kProductName)) {
             QString error;
             if (InitWorkingDirectory(&error) == InitResult::Failed) {
@@ -71,12 +71,12 @@ InitResult InitWorkingDirectory(QString* error) {
     // A zero-byte kv.kdb is no catalogue (nothing can use it): it is made into one, like
     // a missing file. A read-only one is left alone.
     const bool empty = catalogue.exists() && catalogue.isFile() && catalogue.size() == 0;
-    const bool anyWriteBit =
-        catalogue.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther);
+    const bool anyWriteBit = catalogue.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther);
     if (empty && (!catalogue.isWritable() || !anyWriteBit)) {
         if (error)
-            *error = QStringLiteral("%1 是一个只读的空文件，无法在其中创建目录。(kv.kdb is an empty "
-                                    "read-only file; make it writable or remove it)")
+            *error = QStringLiteral(
+                         "%1 是一个只读的空文件，无法在其中创建目录。(kv.kdb is an empty "
+                         "read-only file; make it writable or remove it)")
                          .arg(catalogue.absoluteFilePath());
         return InitResult::Failed;
     }
@@ -99,8 +99,7 @@ InitResult InitWorkingDirectory(QString* error) {
 bool EnterWorkingDirectory(const QString& dir, QString* error) {
     const QFileInfo info(dir);
     if (info.exists() && !info.isDir()) {
-        if (error)
-            *error = QStringLiteral("%1 不是文件夹。(not a folder)").arg(info.absoluteFilePath());
+        if (error) *error = QStringLiteral("%1 不是文件夹。(not a folder)").arg(info.absoluteFilePath());
         return false;
     }
     const bool created = !info.exists();
@@ -110,8 +109,7 @@ bool EnterWorkingDirectory(const QString& dir, QString* error) {
         return false;
     }
     if (!QDir::setCurrent(dir)) {
-        if (error)
-            *error = QStringLiteral("无法进入文件夹 %1。(cannot enter the folder)").arg(info.absoluteFilePath());
+        if (error) *error = QStringLiteral("无法进入文件夹 %1。(cannot enter the folder)").arg(info.absoluteFilePath());
         return false;
     }
     if (created && InitWorkingDirectory(error) == InitResult::Failed) return false;

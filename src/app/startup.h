@@ -9,7 +9,6 @@
 
 namespace korvel {
 
-
 // The version text shown in the title.
 inline const QString kVersionText = QStringLiteral("V5.95beta");
 inline const QString kCatalogueFile = QStringLiteral("kv.kdb");

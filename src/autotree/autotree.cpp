@@ -77,7 +77,9 @@ private:
 class Builder {
 public:
     explicit Builder(const Corpus& corpus)
-        : c_(corpus), used_(corpus.words().size(), 0), counts_(corpus.words().size(), 0),
+        : c_(corpus),
+          used_(corpus.words().size(), 0),
+          counts_(corpus.words().size(), 0),
           removed_(corpus.words().size(), 0) {}
 
     void Use(int k, bool on) {
@@ -125,8 +127,7 @@ public:
         touched = {};
 
         // Children in keyword order, each built from the records that hold its keyword.
-        std::sort(picks.begin(), picks.end(),
-                  [](const Pick& a, const Pick& b) { return a.keyword < b.keyword; });
+        std::sort(picks.begin(), picks.end(), [](const Pick& a, const Pick& b) { return a.keyword < b.keyword; });
         node.children.reserve(picks.size());
         for (Pick& p : picks) {
             simNode child{c_.words()[p.keyword], {}};
@@ -198,9 +199,9 @@ int AutoCreateNodeTree(const QString& node, const NodeMap& nodes, Connection& co
         Corpus corpus;
         {
             // The inner records of the node, as InnerRecordIds lists them, with their tags.
-            Statement st(conn, QStringLiteral("select findkey from main ") + InnerRecordsWhereClause(node, nodes, conn, prompter));
-            while (st.Step())
-                corpus.AddRecord(SplitText(TextOrEmpty(st.Column(0)), kBlank, true, QString()));
+            Statement st(conn, QStringLiteral("select findkey from main ") +
+                                   InnerRecordsWhereClause(node, nodes, conn, prompter));
+            while (st.Step()) corpus.AddRecord(SplitText(TextOrEmpty(st.Column(0)), kBlank, true, QString()));
         }
         corpus.Finish();
         simNode root{kNullKeyword, {}};

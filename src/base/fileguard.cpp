@@ -32,9 +32,7 @@ Guard& TheGuard() {
     return *guard;
 }
 
-QString CleanAbsolute(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
+QString CleanAbsolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
 }  // namespace
 
@@ -75,8 +73,9 @@ bool IsProtectedFile(const QString& path, const struct stat* known) {
 
 namespace {
 QString ProtectedText(const QString& path) {
-    return QStringLiteral("%1 是正在使用的目录文件，不能作为普通文件读取。"
-                          "(this is the open catalogue's own file; it is not read as a document)")
+    return QStringLiteral(
+               "%1 是正在使用的目录文件，不能作为普通文件读取。"
+               "(this is the open catalogue's own file; it is not read as a document)")
         .arg(path);
 }
 }  // namespace
@@ -93,7 +92,8 @@ ProtectedSnapshot ProtectedSnapshot::Take() {
         for (const char* suffix : kCompanions) {
             struct stat gs;
             if (::stat(EncodePath(catalogue + QLatin1String(suffix)).constData(), &gs) == 0)
-                s.ids_.push_back({static_cast<unsigned long long>(gs.st_dev), static_cast<unsigned long long>(gs.st_ino)});
+                s.ids_.push_back(
+                    {static_cast<unsigned long long>(gs.st_dev), static_cast<unsigned long long>(gs.st_ino)});
         }
     return s;
 }

@@ -3,9 +3,9 @@
 namespace korvel {
 
 const std::array<QString, 6>& FilterLists::Elements() {
-    static const std::array<QString, 6> elements = {
-        QStringLiteral("file"), QStringLiteral("dir"), QStringLiteral("index"),
-        QStringLiteral("import"), QStringLiteral("fdn"), QStringLiteral("ffn")};
+    static const std::array<QString, 6> elements = {QStringLiteral("file"),  QStringLiteral("dir"),
+                                                    QStringLiteral("index"), QStringLiteral("import"),
+                                                    QStringLiteral("fdn"),   QStringLiteral("ffn")};
     return elements;
 }
 

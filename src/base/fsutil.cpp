@@ -171,8 +171,7 @@ int RemoveLeftoversOfEndedProcesses(const QString& folder, const QString& prefix
 }
 
 QString FileSizeText(std::uint64_t size, SizeRule rule) {
-    if (size > 1048576ULL)
-        return QStringLiteral("%1 M").arg(static_cast<qulonglong>(size / 1024 / 1024));
+    if (size > 1048576ULL) return QStringLiteral("%1 M").arg(static_cast<qulonglong>(size / 1024 / 1024));
     const qulonglong kib = static_cast<qulonglong>(size / 1024) + (rule == SizeRule::Update ? 1 : 0);
     return QStringLiteral("%1 K").arg(kib);
 }

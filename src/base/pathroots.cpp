@@ -27,8 +27,7 @@ qsizetype TopLength(const QString& path) {
 // inner lies inside outer (or is outer), as whole components.
 bool Within(const QString& inner, const QString& outer) {
     if (!EqualAt(inner, 0, outer)) return false;
-    return inner.size() == outer.size() || outer.endsWith(Separator(outer)) ||
-           inner[outer.size()] == Separator(outer);
+    return inner.size() == outer.size() || outer.endsWith(Separator(outer)) || inner[outer.size()] == Separator(outer);
 }
 
 }  // namespace
@@ -80,16 +79,16 @@ void AddRootCandidate(QStringList& roots, const QString& path) {
     if (IsTopOrEmptyFolder(folder)) return;
     for (qsizetype i = 0; i < roots.size(); ++i) {
         switch (PathRelation(roots[i], folder)) {
-        case 0:
-        case 2: return;
-        case 1: {
-            roots[i] = folder;
-            // Further roots inside the new one would only repeat it.
-            for (qsizetype j = roots.size() - 1; j > i; --j)
-                if (PathRelation(roots[j], folder) <= 1) roots.removeAt(j);
-            return;
-        }
-        default: break;
+            case 0:
+            case 2: return;
+            case 1: {
+                roots[i] = folder;
+                // Further roots inside the new one would only repeat it.
+                for (qsizetype j = roots.size() - 1; j > i; --j)
+                    if (PathRelation(roots[j], folder) <= 1) roots.removeAt(j);
+                return;
+            }
+            default: break;
         }
     }
     roots << folder;

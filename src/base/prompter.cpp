@@ -18,8 +18,6 @@ bool ConsolePrompter::OpenWithDesktop(const QString& path) {
 
 void ConsolePrompter::RunLongOperation(LongOperation&, const std::function<void()>& worker) { worker(); }
 
-void Notice(Prompter& prompter, const QString& text) {
-    prompter.Message(text, kProductName, MsgIcon::Exclamation);
-}
+void Notice(Prompter& prompter, const QString& text) { prompter.Message(text, kProductName, MsgIcon::Exclamation); }
 
 }  // namespace korvel

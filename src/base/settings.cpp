@@ -85,8 +85,7 @@ bool KeyValueOf(const QByteArray& line, QByteArray& key, QByteArray& value) {
     if (eq < 0) return false;
     key = t.left(eq).trimmed();
     value = t.mid(eq + 1).trimmed();
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front())
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.mid(1, value.size() - 2);
     return true;
 }
@@ -151,8 +150,8 @@ QString Truncated(const QString& value, int chars) { return value.left(chars); }
 // to the first non-digit; no digits gives 0. Saturates instead of overflowing.
 long long AtoiLike(const QString& text) {
     qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' ||
-                               text[i] == u'\r' || text[i] == u'\v' || text[i] == u'\f'))
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\n' || text[i] == u'\r' ||
+                               text[i] == u'\v' || text[i] == u'\f'))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
@@ -188,6 +187,7 @@ struct FlagEntry {
 };
 
 // Section "flag" in the order of reading.
+// clang-format off
 const FlagEntry kFlags[] = {
     {"sysback", &Options::sysback, true},
     {"sysindex", &Options::sysindex, true},
@@ -199,6 +199,7 @@ const FlagEntry kFlags[] = {
     {"g_band_flag", &Options::band, true},
     {"g_penletreg_flag", &Options::penletreg, false},
 };
+// clang-format on
 
 const FlagEntry* FlagByKey(const QString& key) {
     for (const auto& f : kFlags)
@@ -267,8 +268,8 @@ void ReadSettings(Options& options) {
     SectionRange r = loaded ? FindSection(f, kFlagSection) : SectionRange();
     auto valueOf = [&](const QString& key, const QString& def) { return ValueIn(f, r, key, def); };
     for (const auto& flag : kFlags)
-        options.*flag.value = FlagFromText(valueOf(QLatin1String(flag.key),
-                                           flag.defaultValue ? QStringLiteral("1") : QStringLiteral("0")));
+        options.*flag.value = FlagFromText(
+            valueOf(QLatin1String(flag.key), flag.defaultValue ? QStringLiteral("1") : QStringLiteral("0")));
     options.language = DecimalTextValue(Truncated(valueOf(QStringLiteral("language"), QStringLiteral("0")), 9));
 }
 
@@ -353,11 +354,11 @@ int ApplyLanguageChoice(Options& options, const QString& choice) {
 namespace {
 QString PickKey(PickKind kind) {
     switch (kind) {
-    case PickKind::Import: return QStringLiteral("import");
-    case PickKind::Export: return QStringLiteral("export");
-    case PickKind::Backup: return QStringLiteral("backup");
-    case PickKind::Sync: return QStringLiteral("sync");
-    case PickKind::Note: return QStringLiteral("note");
+        case PickKind::Import: return QStringLiteral("import");
+        case PickKind::Export: return QStringLiteral("export");
+        case PickKind::Backup: return QStringLiteral("backup");
+        case PickKind::Sync: return QStringLiteral("sync");
+        case PickKind::Note: return QStringLiteral("note");
     }
     return QStringLiteral("other");
 }

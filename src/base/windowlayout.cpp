@@ -36,10 +36,12 @@ std::optional<WindowLayout> ReadWindowLayout() {
 
 bool WriteWindowLayout(const WindowLayout& layout) {
     const QRect& g = layout.geometry;
-    const std::pair<const char*, int> values[] = {
-        {"x", g.x()},         {"y", g.y()},
-        {"width", g.width()}, {"height", g.height()},
-        {"maximized", layout.maximized ? 1 : 0}, {"splitter", layout.treeWidth}};
+    const std::pair<const char*, int> values[] = {{"x", g.x()},
+                                                  {"y", g.y()},
+                                                  {"width", g.width()},
+                                                  {"height", g.height()},
+                                                  {"maximized", layout.maximized ? 1 : 0},
+                                                  {"splitter", layout.treeWidth}};
     bool ok = true;
     for (const auto& [key, value] : values)
         ok = WriteSetting(kWindowSection, QString::fromLatin1(key), QString::number(value)) && ok;

@@ -11,9 +11,9 @@
 namespace korvel {
 
 struct WindowLayout {
-    QRect geometry;         // the window's normal (not maximized) geometry, frame excluded
+    QRect geometry;  // the window's normal (not maximized) geometry, frame excluded
     bool maximized = false;
-    int treeWidth = -1;     // width of the tree pane; -1 when not saved
+    int treeWidth = -1;  // width of the tree pane; -1 when not saved
 };
 
 // The layout of section "window"; nullopt when the section is missing or incomplete

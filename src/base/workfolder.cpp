@@ -20,8 +20,9 @@ QString CurrentFolderPath() {
 QString WorkingFolderNotUtf8Text() {
     const QString here = CurrentFolderPath();
     if (!PathHasRawBytes(here)) return QString();
-    return QStringLiteral("工作文件夹的路径不是 UTF-8 文本，无法使用，请改名。(the working folder's path is not "
-                          "valid UTF-8: Korvel cannot write its settings there; rename the folder): ") +
+    return QStringLiteral(
+               "工作文件夹的路径不是 UTF-8 文本，无法使用，请改名。(the working folder's path is not "
+               "valid UTF-8: Korvel cannot write its settings there; rename the folder): ") +
            here;
 }
 

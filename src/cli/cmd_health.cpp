@@ -84,7 +84,8 @@ public:
     ~InterruptStops() {
         if (waiter_.joinable()) {
             const uint64_t one = 1;
-            if (::write(wake_, &one, sizeof one) < 0) {}
+            if (::write(wake_, &one, sizeof one) < 0) {
+            }
             waiter_.join();
         }
         if (signal_ >= 0) {
@@ -186,8 +187,10 @@ int RunRelink(Session& s, const QStringList& input) {
         if (at + 1 >= args.size()) return Fail(QStringLiteral("--under needs a folder"));
         const QString folder = ArgumentPath(args[at + 1]);
         args.remove(at, 2);
-        if (IsFolderPath(folder)) options.under << folder;
-        else return Fail(QStringLiteral("not a folder: %1").arg(folder));
+        if (IsFolderPath(folder))
+            options.under << folder;
+        else
+            return Fail(QStringLiteral("not a folder: %1").arg(folder));
     }
     const bool apply = TakeFlag(args, QStringLiteral("--apply"));
     options.allowTaken = TakeFlag(args, QStringLiteral("--allow-shared"));
@@ -243,8 +246,8 @@ int RunDuplicates(Session& s, const QStringList& input) {
     if (report.stopped) return Fail(QStringLiteral("stopped"));
     for (size_t i = 0; i < report.groups.size(); ++i)
         for (const DuplicateMember& m : report.groups[i].members)
-            Out(JoinFields({QString::number(i + 1), QString::number(m.id), QString::number(report.groups[i].size),
-                            m.path}));
+            Out(JoinFields(
+                {QString::number(i + 1), QString::number(m.id), QString::number(report.groups[i].size), m.path}));
     std::fflush(stdout);
     int status = 0;
     for (const QString& problem : report.problems) status = Fail(problem);

@@ -73,8 +73,8 @@ int RunImportTree(Session& s, const QStringList& input) {
     LongOperation& op = s.ops.import;
     op.Start();
     auto result = std::make_shared<WalkResult>();
-    RunPrintingStatus(op, StartFolderImport(root, 1, NodeAllTags(node, s.nodes.map), node, options, result, op,
-                                            s.catalogue));
+    RunPrintingStatus(
+        op, StartFolderImport(root, 1, NodeAllTags(node, s.nodes.map), node, options, result, op, s.catalogue));
     if (!result->Complete()) return Fail(result->FailureText(root));
     // The records are in; their content index is built after the walk.
     if (options.indexOnImport && !noIndex) {
@@ -94,8 +94,7 @@ int RunAddFiles(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString tags = TakeOption(args, QStringLiteral("--tags"));
     const bool noInherit = TakeFlag(args, QStringLiteral("--no-inherit"));
-    if (args.size() < 2)
-        return Fail(QStringLiteral("usage: add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"));
+    if (args.size() < 2) return Fail(QStringLiteral("usage: add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"));
     const QString node = args.takeFirst();
     if (!KnownNode(s, node)) return FailNoNode(node);
     QStringList paths;
@@ -107,9 +106,10 @@ int RunAddFiles(Session& s, const QStringList& input) {
         paths << p;
     }
     const QString keywords = ImportKeywordText(tags, !noInherit, NodeAllTags(node, s.nodes.map));
-    ChosenFilesResult r = ImportChosenFiles(paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters),
-                                            s.catalogue, s.prompter());
-    for (const ImportedRecord& rec : r.added) Out(QStringLiteral("added %1 %2").arg(rec.id, EscapeField(rec.record.path)));
+    ChosenFilesResult r =
+        ImportChosenFiles(paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters), s.catalogue, s.prompter());
+    for (const ImportedRecord& rec : r.added)
+        Out(QStringLiteral("added %1 %2").arg(rec.id, EscapeField(rec.record.path)));
     if (r.stoppedAt >= 0)
         Out(QStringLiteral("already catalogued: %1; it and the %2 file(s) after it were not added")
                 .arg(paths[r.stoppedAt])
@@ -120,8 +120,7 @@ int RunAddFiles(Session& s, const QStringList& input) {
 
 CliRegistrar regTree({QStringLiteral("import-tree"), kImportTreeUsage, true, RunImportTree});
 CliRegistrar regFiles({QStringLiteral("add-files"),
-                       QStringLiteral("add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"), true,
-                       RunAddFiles});
+                       QStringLiteral("add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"), true, RunAddFiles});
 
 }  // namespace
 }  // namespace korvel::cli

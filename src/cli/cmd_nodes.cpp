@@ -39,8 +39,7 @@ int RunNodes(Session& s, const QStringList& args) {
 }
 
 int RunAddNode(Session& s, const QStringList& args) {
-    if (args.size() < 2 || args.size() > 3)
-        return Fail(QStringLiteral("usage: add-node PARENT NAME [TAGS]"));
+    if (args.size() < 2 || args.size() > 3) return Fail(QStringLiteral("usage: add-node PARENT NAME [TAGS]"));
     const QString parent = args[0];
     const QString name = args[1];
     const QString tags = args.size() > 2 ? args[2] : name;
@@ -57,8 +56,7 @@ int RunAddNode(Session& s, const QStringList& args) {
 }
 
 CliRegistrar nodes({QStringLiteral("nodes"), QStringLiteral("nodes"), true, RunNodes});
-CliRegistrar addNode({QStringLiteral("add-node"), QStringLiteral("add-node PARENT NAME [TAGS]"), true,
-                      RunAddNode});
+CliRegistrar addNode({QStringLiteral("add-node"), QStringLiteral("add-node PARENT NAME [TAGS]"), true, RunAddNode});
 
 }  // namespace
 }  // namespace korvel::cli

@@ -36,11 +36,12 @@ int RunShowRecord(Session& s, const QStringList& args) {
     if (args.size() != 1) return Fail(QStringLiteral("usage: ") + kShowUsage);
     if (auto bad = CheckIds(args, kShowUsage)) return *bad;
     try {
-        Statement st(s.catalogue, QStringLiteral("select ") + g_column_names.join(u',') +
-                                      QStringLiteral(" from main where id=?1"));
+        Statement st(s.catalogue,
+                     QStringLiteral("select ") + g_column_names.join(u',') + QStringLiteral(" from main where id=?1"));
         st.Bind(1, RecordIdNumber(args[0]));
         if (!st.Step()) return FailNoRecord(args[0]);
-        for (int i = 0; i < g_column_names.size(); ++i) Out(JoinFields({g_column_names[i], VariantToText(st.Column(i))}));
+        for (int i = 0; i < g_column_names.size(); ++i)
+            Out(JoinFields({g_column_names[i], VariantToText(st.Column(i))}));
     } catch (const DbError& e) {
         return Fail(e.description());
     }
@@ -95,10 +96,10 @@ int RunUpdateRecords(Session& s, const QStringList& args) {
     for (const QString& id : args) {
         try {
             switch (UpdateRecordStatus(id, s.options.band, s.catalogue)) {
-            case StatusUpdate::Updated: Out(id + QStringLiteral("\tupdated")); break;
-            case StatusUpdate::Unchanged: Out(id + QStringLiteral("\tunchanged")); break;
-            case StatusUpdate::Missing: Out(id + QStringLiteral("\tmissing")); break;
-            case StatusUpdate::NoRecord: status = FailNoRecord(id); break;
+                case StatusUpdate::Updated: Out(id + QStringLiteral("\tupdated")); break;
+                case StatusUpdate::Unchanged: Out(id + QStringLiteral("\tunchanged")); break;
+                case StatusUpdate::Missing: Out(id + QStringLiteral("\tmissing")); break;
+                case StatusUpdate::NoRecord: status = FailNoRecord(id); break;
             }
         } catch (const DbError& e) {
             return Fail(e.description());
@@ -142,9 +143,9 @@ int RunAddBackup(Session& s, const QStringList& args) {
     const QString vol = DriveDiskId(path);
     try {
         switch (AddBackupRow(args[0], path, vol, s.catalogue)) {
-        case BackupAdd::NoRecord: return FailNoRecord(args[0]);
-        case BackupAdd::Added:
-        case BackupAdd::AlreadyThere: break;
+            case BackupAdd::NoRecord: return FailNoRecord(args[0]);
+            case BackupAdd::Added:
+            case BackupAdd::AlreadyThere: break;
         }
     } catch (const DbError& e) {
         return Fail(e.description());
@@ -188,10 +189,14 @@ int RunBatchBackup(Session& s, const QStringList& input) {
     if (args.isEmpty()) return Fail(QStringLiteral("usage: ") + kBatchUsage);
     const QString verb = args.takeFirst();
     BatchBackup kind;
-    if (verb == QLatin1String("del")) kind = BatchBackup::Delete;
-    else if (verb == QLatin1String("promote")) kind = BatchBackup::Promote;
-    else if (verb == QLatin1String("replace")) kind = BatchBackup::Replace;
-    else return Fail(QStringLiteral("usage: ") + kBatchUsage);
+    if (verb == QLatin1String("del"))
+        kind = BatchBackup::Delete;
+    else if (verb == QLatin1String("promote"))
+        kind = BatchBackup::Promote;
+    else if (verb == QLatin1String("replace"))
+        kind = BatchBackup::Replace;
+    else
+        return Fail(QStringLiteral("usage: ") + kBatchUsage);
     // As the dialog: without a condition nothing is done.
     if (pattern.isEmpty() && disk.isEmpty()) return Fail(QStringLiteral("give --path or --disk"));
     if (auto bad = CheckIds(args, kBatchUsage)) return *bad;

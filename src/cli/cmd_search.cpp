@@ -48,8 +48,8 @@ int RunIndex(Session& s, const QStringList& input) {
         if (all || !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
         LongOperation& op = s.ops.index;
         op.Start();
-        const IndexJobResult job =
-            RunIndexJob(s.catalogue, {}, IndexJobOptionsOf(s.options, s.filters, s.catalogue, true), op.StopToken(), {});
+        const IndexJobResult job = RunIndexJob(
+            s.catalogue, {}, IndexJobOptionsOf(s.options, s.filters, s.catalogue, true), op.StopToken(), {});
         if (job.error) return Fail(job.error->description());
         Out(CreateIndexSummary(job.AsCreateIndexResult()));
         return 0;
@@ -68,7 +68,8 @@ int RunIndex(Session& s, const QStringList& input) {
             if (!IsIdText(id)) return Fail(QStringLiteral("not a record id: %1").arg(id));
         ids = args;
     }
-    const CreateIndexResult result = CreateRecordIndexes(ids, s.filters.List(QStringLiteral("index")), s.options.band, s.catalogue,
+    const CreateIndexResult result =
+        CreateRecordIndexes(ids, s.filters.List(QStringLiteral("index")), s.options.band, s.catalogue,
                             RecordIndexPath(s.options.sysback, s.options.band, s.catalogue));
     if (result.error) ReportDbError(s.prompter(), *result.error);
     Out(CreatedIndexesText(result.counted));
@@ -87,9 +88,9 @@ int RunSearch(Session& s, const QStringList& input) {
     QStringList args = input;
     AdvancedSearchFields f;
     const std::pair<const char*, QString*> options[] = {
-        {"--name", &f.name},           {"--tags", &f.keywords},      {"--path", &f.path},
-        {"--file-from", &f.fileFrom},  {"--file-to", &f.fileTo},     {"--rec-from", &f.recordFrom},
-        {"--rec-to", &f.recordTo},     {"--desc", &f.desc},          {"--own-number", &f.ownNumber},
+        {"--name", &f.name},          {"--tags", &f.keywords},  {"--path", &f.path},
+        {"--file-from", &f.fileFrom}, {"--file-to", &f.fileTo}, {"--rec-from", &f.recordFrom},
+        {"--rec-to", &f.recordTo},    {"--desc", &f.desc},      {"--own-number", &f.ownNumber},
         {"--content", &f.content}};
     for (const auto& [name, field] : options) {
         const QString option = QString::fromLatin1(name);
@@ -99,8 +100,7 @@ int RunSearch(Session& s, const QStringList& input) {
     }
     if (!args.isEmpty()) return Fail(QStringLiteral("usage: ") + kSearchUsage);
     for (const QString* day : {&f.fileFrom, &f.fileTo, &f.recordFrom, &f.recordTo})
-        if (!day->isEmpty() && !IsDayText(*day))
-            return Fail(QStringLiteral("not a date (YYYY-MM-DD): %1").arg(*day));
+        if (!day->isEmpty() && !IsDayText(*day)) return Fail(QStringLiteral("not a date (YYYY-MM-DD): %1").arg(*day));
     const QString problem = ContentQueryProblem(f.content);
     if (!problem.isEmpty()) return Fail(problem);
 

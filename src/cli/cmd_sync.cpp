@@ -30,15 +30,17 @@ int RunSyncRecords(Session& s, const QStringList& input) {
 int RunSyncNodes(Session& s, const QStringList& args) {
     if (args.size() != 2) return Fail(QStringLiteral("usage: sync-nodes NODE TARGET"));
     if (!KnownNode(s, args[0])) return FailNoNode(args[0]);
-    return RunNodeSync(s.catalogue, s.nodes.map, s.prompter(), ArgumentPath(args[1]), args[0], [](const QString& t) { Out(t); }) ? 0 : 1;
+    return RunNodeSync(s.catalogue, s.nodes.map, s.prompter(), ArgumentPath(args[1]), args[0],
+                       [](const QString& t) { Out(t); })
+               ? 0
+               : 1;
 }
 
 int RunNote(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString folder = TakeOption(args, QStringLiteral("--folder"));
     const QString node = TakeOption(args, QStringLiteral("--node"), QStringLiteral("0"));
-    if (args.size() != 1 || folder.isEmpty())
-        return Fail(QStringLiteral("usage: note NAME --folder DIR [--node ID]"));
+    if (args.size() != 1 || folder.isEmpty()) return Fail(QStringLiteral("usage: note NAME --folder DIR [--node ID]"));
     if (!KnownNode(s, node)) return FailNoNode(node);
     const NoteResult r = CreateNote(s, ArgumentPath(folder), args[0], node);
     if (r.path.isEmpty()) return Fail(r.error);

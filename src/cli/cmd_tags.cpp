@@ -100,13 +100,14 @@ int RunChangeTags(Session& s, const QStringList& input, TagChange mode, const ch
     QStringList args = input;
     const int answer = TakeAnswer(args);
     if (answer < 0 || args.size() < 2)
-        return Fail(QStringLiteral("usage: %1 \"T1 T2\" ID... [--answer yes|all|no|none]")
-                        .arg(QString::fromLatin1(name)));
+        return Fail(
+            QStringLiteral("usage: %1 \"T1 T2\" ID... [--answer yes|all|no|none]").arg(QString::fromLatin1(name)));
     const QStringList ids = args.mid(1);
     if (int rc = CheckRecords(s, ids)) return rc;
     ReloadNodes(s.nodes, s.catalogue, s.prompter());
     AnsweringPrompter p(s, answer);
-    return PrintOutcomes(ChangeRecordTags(ids, SplitTags(args[0]), mode, NodeTree(s.nodes.map), s.catalogue, s.prompter()));
+    return PrintOutcomes(
+        ChangeRecordTags(ids, SplitTags(args[0]), mode, NodeTree(s.nodes.map), s.catalogue, s.prompter()));
 }
 
 int RunGroups(Session& s, const QStringList& args) {
@@ -163,16 +164,18 @@ int RunAutoTree(Session& s, const QStringList& args) {
 
 CliRegistrar tags({QStringLiteral("tags"), QStringLiteral("tags ID"), true, RunTags});
 CliRegistrar setTags({QStringLiteral("set-tags"), QStringLiteral("set-tags ID [TAG...]"), true, RunSetTags});
-CliRegistrar addTags({QStringLiteral("add-tags"),
-                      QStringLiteral("add-tags \"T1 T2\" ID... [--answer yes|all|no|none]"), true,
-                      [](Session& s, const QStringList& a) { return RunChangeTags(s, a, TagChange::Add, "add-tags"); }});
-CliRegistrar delTags({QStringLiteral("del-tags"),
-                      QStringLiteral("del-tags \"T1 T2\" ID... [--answer yes|all|no|none]"), true,
-                      [](Session& s, const QStringList& a) { return RunChangeTags(s, a, TagChange::Remove, "del-tags"); }});
+CliRegistrar addTags({QStringLiteral("add-tags"), QStringLiteral("add-tags \"T1 T2\" ID... [--answer yes|all|no|none]"),
+                      true, [](Session& s, const QStringList& a) {
+                          return RunChangeTags(s, a, TagChange::Add, "add-tags");
+                      }});
+CliRegistrar delTags({QStringLiteral("del-tags"), QStringLiteral("del-tags \"T1 T2\" ID... [--answer yes|all|no|none]"),
+                      true, [](Session& s, const QStringList& a) {
+                          return RunChangeTags(s, a, TagChange::Remove, "del-tags");
+                      }});
 CliRegistrar groups({QStringLiteral("groups"), QStringLiteral("groups ID"), true, RunGroups});
 CliRegistrar ungroup({QStringLiteral("ungroup"), QStringLiteral("ungroup ID NODE"), true, RunUngroup});
-CliRegistrar groupAdd({QStringLiteral("group-add"),
-                       QStringLiteral("group-add NODE ID... [--answer yes|all|no|none]"), true, RunGroupAdd});
+CliRegistrar groupAdd({QStringLiteral("group-add"), QStringLiteral("group-add NODE ID... [--answer yes|all|no|none]"),
+                       true, RunGroupAdd});
 CliRegistrar groupDel({QStringLiteral("group-del"), QStringLiteral("group-del NODE ID..."), true, RunGroupDel});
 CliRegistrar autoTree({QStringLiteral("auto-tree"), QStringLiteral("auto-tree NODE"), true, RunAutoTree});
 

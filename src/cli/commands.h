@@ -16,8 +16,8 @@ namespace korvel::cli {
 
 struct CliCommand {
     QString name;
-    QString usage;          // one line, shown by "korvel-cli help"
-    bool needsCatalogue;    // open kv.kdb before running
+    QString usage;                                                // one line, shown by "korvel-cli help"
+    bool needsCatalogue;                                          // open kv.kdb before running
     std::function<int(Session& s, const QStringList& args)> run;  // exit status
 };
 

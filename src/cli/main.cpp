@@ -33,8 +33,7 @@ std::map<QString, CliCommand>& Registry() {
 // Prints the usage; to standard output when asked for ("help"), else to standard error.
 int Usage(FILE* out, int status) {
     std::fprintf(out, "usage: korvel-cli [--dir DIR] COMMAND [ARGS]\ncommands:\n");
-    for (const auto& [name, c] : Registry())
-        std::fprintf(out, "  %s\n", c.usage.toUtf8().constData());
+    for (const auto& [name, c] : Registry()) std::fprintf(out, "  %s\n", c.usage.toUtf8().constData());
     return status;
 }
 }  // namespace
@@ -97,7 +96,8 @@ int main(int argc, char** argv) {
         if (init && !QFileInfo::exists(dir) && !QDir().mkpath(dir))
             return Fail(QStringLiteral("cannot create folder %1").arg(args[1]));
         if (::chdir(EncodePath(dir).constData()) != 0)
-            return Fail(QStringLiteral("cannot enter folder %1 (%2)").arg(args[1], QString::fromLocal8Bit(std::strerror(errno))));
+            return Fail(QStringLiteral("cannot enter folder %1 (%2)")
+                            .arg(args[1], QString::fromLocal8Bit(std::strerror(errno))));
         args = args.mid(2);
     }
     if (args.isEmpty()) return Usage(stderr, 1);

@@ -18,8 +18,7 @@ namespace korvel {
 
 CLeftView::CLeftView(Session& session, QWidget* parent) : CTreeCtrlMy(session, parent), s_(session) {
     SetMissingLabel(kRootLabelAtStart);
-    connect(this, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem*, int) { OpenSelectedNode(); });
+    connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem*, int) { OpenSelectedNode(); });
     LoadNodeTree();
 }
 
@@ -75,9 +74,7 @@ void CLeftView::OnModifyNode() {
     if (ModifyNodeCommand(s_.prompter(), s_.catalogue, s_.nodes, SelectedNodeId())) LoadNodeTree();
 }
 
-void CLeftView::OnExportTree(bool backup) {
-    ExportTreeCommand(s_, SelectedNodeId().value_or(QString()), backup);
-}
+void CLeftView::OnExportTree(bool backup) { ExportTreeCommand(s_, SelectedNodeId().value_or(QString()), backup); }
 
 void CLeftView::OnShowNode() { ShowNodeCommand(s_.prompter(), s_.nodes, SelectedNodeId()); }
 

@@ -120,15 +120,19 @@ CMainFrame::CMainFrame(Session& session, QWidget* parent) : QMainWindow(parent),
     liveTimer_->start();
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (!now) return;
-        if (now == leftView_ || leftView_->isAncestorOf(now)) SetActivePane(Pane::Tree);
-        else if (now == listView_ || listView_->isAncestorOf(now)) SetActivePane(Pane::List);
+        if (now == leftView_ || leftView_->isAncestorOf(now))
+            SetActivePane(Pane::Tree);
+        else if (now == listView_ || listView_->isAncestorOf(now))
+            SetActivePane(Pane::List);
     });
     // F6 and Shift+F6: next and previous pane.
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
     auto* prev = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
     auto switchPane = [this] {
-        if (activePane_ == Pane::Tree) listView_->setFocus(Qt::ShortcutFocusReason);
-        else leftView_->setFocus(Qt::ShortcutFocusReason);
+        if (activePane_ == Pane::Tree)
+            listView_->setFocus(Qt::ShortcutFocusReason);
+        else
+            leftView_->setFocus(Qt::ShortcutFocusReason);
     };
     connect(next, &QShortcut::activated, this, switchPane);
     connect(prev, &QShortcut::activated, this, switchPane);
@@ -162,8 +166,7 @@ void CMainFrame::OnSearchFilter(const QString& text) {
         if (!text.isEmpty()) Explain(QStringLiteral("请先打开一个节点(open a node first): 搜索框筛选打开的节点"));
         return;
     }
-    if (!text.isEmpty())
-        Explain(QStringLiteral("名称或关键字包含“%1”: %2").arg(text, s_.list.RecordCountText()));
+    if (!text.isEmpty()) Explain(QStringLiteral("名称或关键字包含“%1”: %2").arg(text, s_.list.RecordCountText()));
 }
 
 void CMainFrame::OnSearchContent(const QString& text) {
@@ -212,8 +215,10 @@ void CMainFrame::PollCatalogue() {
     } catch (const DbError&) {
         return;  // busy or unreadable now: the next tick looks again
     }
-    if (change == ChangeWatch::Change::Others) ReloadKeepingView();
-    else if (change == ChangeWatch::Change::Own) s_.list.Recount();
+    if (change == ChangeWatch::Change::Others)
+        ReloadKeepingView();
+    else if (change == ChangeWatch::Change::Own)
+        s_.list.Recount();
 }
 
 void CMainFrame::ReloadKeepingView() {
@@ -254,6 +259,7 @@ QWidget* CMainFrame::BuildDialogBar() {
     bar->setObjectName(QStringLiteral("dialogbar"));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(6, 4, 6, 4);
+    // clang-format off
     const std::pair<int, const char*> buttons[] = {
         {kPageFirst, "<<"}, {kPagePrev, "<"}, {kPageNext, ">"}, {kPageLast, ">>"}};
     for (const auto& [id, text] : buttons) {
@@ -374,6 +380,7 @@ void CMainFrame::RegisterCommands() {
         const std::optional<QString> id = tree->SelectedNodeId();
         return NodeSelection(s_.prompter(), id, id ? NodeAllTags(*id, s_.nodes.map) : QString());
     };
+    // clang-format on
     Register({kCheckNode}, Pane::Tree, [this, nodeScope] { CheckCommand(s_, nodeScope()); });
     Register({kRelinkNode}, Pane::Tree, [this, nodeScope] { RelinkCommand(s_, nodeScope()); });
     Register({kDuplicatesNode}, Pane::Tree, [this, nodeScope] { DuplicatesCommand(s_, nodeScope()); });
@@ -386,6 +393,7 @@ void CMainFrame::RegisterCommands() {
     Register({kAddRecTree}, Pane::Frame, [this] { OnAddRecTree(); });
 
     // Option flags.
+    // clang-format off
     const std::pair<int, const char*> flags[] = {
         {kFlagSysback, "sysback"},       {kFlagSysindex, "sysindex"},
         {kFlagSame, "g_same_flag"},      {kFlagSubnode, "g_subnode_flag"},
@@ -631,7 +639,9 @@ void CMainFrame::BindKeys() {
         QList<QKeySequence> keys;
         QWidget* pane;  // nullptr: anywhere in the window
     };
+    // clang-format on
     const QList<QKeySequence> enter = {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)};
+    // clang-format off
     const Key keys[] = {
         {kOpenRec, enter, listView_},
         {kDelRec, {QKeySequence(Qt::Key_Delete)}, listView_},
@@ -641,6 +651,7 @@ void CMainFrame::BindKeys() {
         {kModifyNode, {QKeySequence(Qt::Key_F2)}, leftView_},
         {kAdvancedFind, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}, nullptr},
     };
+    // clang-format on
     for (const Key& k : keys) {
         QAction* carrier = nullptr;
         bool carrierInMainMenu = false;
@@ -674,9 +685,9 @@ void CMainFrame::BindKeys() {
             searchBox_->selectAll();
         });
     const std::pair<int, QKeyCombination> paging[] = {{kPageFirst, Qt::CTRL | Qt::Key_Home},
-                                                     {kPagePrev, Qt::CTRL | Qt::Key_PageUp},
-                                                     {kPageNext, Qt::CTRL | Qt::Key_PageDown},
-                                                     {kPageLast, Qt::CTRL | Qt::Key_End}};
+                                                      {kPagePrev, Qt::CTRL | Qt::Key_PageUp},
+                                                      {kPageNext, Qt::CTRL | Qt::Key_PageDown},
+                                                      {kPageLast, Qt::CTRL | Qt::Key_End}};
     // Paging keys page the list whichever pane has the focus (the buttons stay greyed
     // while the tree is active, as the menu items are).
     for (const auto& [id, key] : paging) {

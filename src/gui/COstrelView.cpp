@@ -53,25 +53,22 @@ QIcon MarkIcon(FileState state) {
 
 QString MarkText(FileState state, const QString& path, const QString& disk) {
     switch (state) {
-    case FileState::Missing: return QStringLiteral("文件不存在(FILE MISSING): ") + path;
-    case FileState::Offline:
-        return QStringLiteral("磁盘未挂载(DISK NOT MOUNTED): ") + disk + QStringLiteral("\n") + path;
-    case FileState::Present: break;
+        case FileState::Missing: return QStringLiteral("文件不存在(FILE MISSING): ") + path;
+        case FileState::Offline:
+            return QStringLiteral("磁盘未挂载(DISK NOT MOUNTED): ") + disk + QStringLiteral("\n") + path;
+        case FileState::Present: break;
     }
     return QString();
 }
 
-RecordTableModel::RecordTableModel(const RecordListing& list, Connection& conn, const Options& options,
-                                   QObject* parent)
+RecordTableModel::RecordTableModel(const RecordListing& list, Connection& conn, const Options& options, QObject* parent)
     : QAbstractTableModel(parent), list_(list), conn_(conn), options_(options) {}
 
 int RecordTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int RecordTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
-}
+int RecordTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
 
 QString RecordTableModel::Cell(int row, int column) const {
     if (row < 0 || row >= static_cast<int>(rows_.size())) return QString();
@@ -99,9 +96,9 @@ QVariant RecordTableModel::data(const QModelIndex& index, int role) const {
     // name, and the reason as the row's tooltip.
     const FileState state = StateOfRow(index.row());
     if (state != FileState::Present) {
-        if (role == Qt::DecorationRole && index.column() == 0)
-            return MarkIcon(state);
-        if (role == Qt::ToolTipRole) return MarkText(state, Cell(index.row(), kDirColumn), Cell(index.row(), kVolColumn));
+        if (role == Qt::DecorationRole && index.column() == 0) return MarkIcon(state);
+        if (role == Qt::ToolTipRole)
+            return MarkText(state, Cell(index.row(), kDirColumn), Cell(index.row(), kVolColumn));
     }
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     return QVariant();
@@ -123,9 +120,8 @@ bool RecordTableModel::Sync() {
     // A row added at the top: every row shown before is still there, one further down
     // (the listing moves its rows, so they keep their shared data).
     const bool addedAtTop =
-        rows.size() == rows_.size() + 1 &&
-        (rows_.empty() || (rows[1].constData() == rows_.front().constData() &&
-                           rows.back().constData() == rows_.back().constData()));
+        rows.size() == rows_.size() + 1 && (rows_.empty() || (rows[1].constData() == rows_.front().constData() &&
+                                                              rows.back().constData() == rows_.back().constData()));
     if (addedAtTop) {
         beginInsertRows(QModelIndex(), 0, 0);
         rows_.push_front(rows.front());
@@ -142,7 +138,9 @@ bool RecordTableModel::Sync() {
 }
 
 COstrelView::COstrelView(Session& session, QWidget* parent)
-    : QTableView(parent), s_(session), model_(new RecordTableModel(session.list, session.catalogue, session.options, this)) {
+    : QTableView(parent),
+      s_(session),
+      model_(new RecordTableModel(session.list, session.catalogue, session.options, this)) {
     setModel(model_);
     setItemDelegate(new CutTextTipDelegate(this));  // tooltips only for cut cells
     for (int c = 0; c < kColumns; ++c) setColumnWidth(c, ReadColumnWidth(c));
@@ -164,8 +162,7 @@ COstrelView::COstrelView(Session& session, QWidget* parent)
         WaitCursor wait;
         s_.list.SortByColumn(std::clamp(c, 0, kColumns - 1));
     });
-    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
-            &COstrelView::OnSectionResized);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, &COstrelView::OnSectionResized);
 
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
@@ -178,14 +175,17 @@ COstrelView::COstrelView(Session& session, QWidget* parent)
             RefreshRows();
             Q_EMIT listingChanged();
         };
-        if (QThread::currentThread() == thread()) refresh();
-        else QMetaObject::invokeMethod(this, refresh, Qt::BlockingQueuedConnection);
+        if (QThread::currentThread() == thread())
+            refresh();
+        else
+            QMetaObject::invokeMethod(this, refresh, Qt::BlockingQueuedConnection);
     };
     // The page count of a large listing is made on a worker while page 1 is on show; the
     // window takes it when it is done (queued: the worker never waits for the window).
     RecordListing* listing = &s_.list;
     s_.list.countInBackground = [this, listing] {
-        QMetaObject::invokeMethod(this, [listing] { listing->CountReady(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [listing] { listing->CountReady(); }, Qt::QueuedConnection);
     };
 }
 
@@ -218,8 +218,8 @@ void COstrelView::SelectRows(const QList<int>& sortedRows) {
         ++i;
         while (i < sortedRows.size() && sortedRows[i] <= last + 1) last = std::max(last, sortedRows[i++]);
         if (first >= rowCount) break;
-        selection.append(QItemSelectionRange(model_->index(first, 0),
-                                             model_->index(std::min(last, rowCount - 1), kColumns - 1)));
+        selection.append(
+            QItemSelectionRange(model_->index(first, 0), model_->index(std::min(last, rowCount - 1), kColumns - 1)));
     }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
@@ -250,7 +250,9 @@ void COstrelView::AfterRecordCommand(bool changed) {
     SelectRows(rows);
 }
 
-void COstrelView::OnKeyShow() { AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds(), s_.catalogue, s_.prompter())); }
+void COstrelView::OnKeyShow() {
+    AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds(), s_.catalogue, s_.prompter()));
+}
 
 void COstrelView::OnKeyAdd() {
     if (!RowsStillShown(s_, SelectedRows())) return;
@@ -361,8 +363,7 @@ void COstrelView::mousePressEvent(QMouseEvent* event) {
         setFocus(Qt::MouseFocusReason);
         const QModelIndex index = indexAt(event->position().toPoint());
         if (index.isValid() && !selectionModel()->isRowSelected(index.row(), QModelIndex()))
-            selectionModel()->setCurrentIndex(
-                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         event->accept();
         return;
     }
@@ -389,13 +390,17 @@ void COstrelView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void COstrelView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-    else event->ignore();
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void COstrelView::dragMoveEvent(QDragMoveEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-    else event->ignore();
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void COstrelView::dropEvent(QDropEvent* event) {
@@ -408,8 +413,7 @@ void COstrelView::dropEvent(QDropEvent* event) {
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) continue;
         // The path's bytes, so that a name that is not UTF-8 stays the name on disk.
-        const QString path =
-            DecodePath(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+        const QString path = DecodePath(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
         if (IsFolderPath(path)) continue;  // dropped folders are not catalogued
         AddDroppedFile(s_, path);
     }

@@ -134,8 +134,7 @@ void CShowInfoDlg::ShowProgress() {
         bar_->setFormat(QStringLiteral("%p%"));
         count_->setText(QStringLiteral("%1 / %2").arg(p.done).arg(p.total));
         const double left = EstimateSecondsLeft(p.done, p.total, clock_.elapsed() / 1000.0);
-        estimate_->setText(left < 0 || ended_ ? QString()
-                                              : QStringLiteral("剩余约(about) %1").arg(DurationText(left)));
+        estimate_->setText(left < 0 || ended_ ? QString() : QStringLiteral("剩余约(about) %1").arg(DurationText(left)));
     } else if (p.done > 0) {
         count_->setText(QString::number(p.done));
     }
@@ -158,7 +157,8 @@ void CShowInfoDlg::Finish() {
     }
     ShowProgress();
     const ProgressState p = op_.Progress();
-    if (p.total > 0) bar_->setValue(static_cast<int>(std::min<qint64>(1000, p.done * 1000 / p.total)));
+    if (p.total > 0)
+        bar_->setValue(static_cast<int>(std::min<qint64>(1000, p.done * 1000 / p.total)));
     else if (p.failures.isEmpty() && !op_.StopRequested()) {
         bar_->setRange(0, 1);  // a worker without a total: full at the end
         bar_->setValue(1);

@@ -50,8 +50,9 @@ void ContentHitsView::ShowHits(const QString& query) {
         const QStringList& cells = rows[row];
         const std::optional<ContentSnippet> s =
             RecordContentSnippet(cells.value(kIdColumn).toLongLong(), query, kSnippetWidth);
-        html += QStringLiteral("<p style=\"margin:2px 0 6px 0\"><a href=\"row:%1\"><b>%2</b></a>"
-                               " <span style=\"color:#666\">%3</span><br>")
+        html += QStringLiteral(
+                    "<p style=\"margin:2px 0 6px 0\"><a href=\"row:%1\"><b>%2</b></a>"
+                    " <span style=\"color:#666\">%3</span><br>")
                     .arg(row)
                     .arg(cells.value(kNameColumn).toHtmlEscaped(), cells.value(kDirColumn).toHtmlEscaped());
         if (s) {

@@ -23,8 +23,8 @@ QString CutTextTipDelegate::CutText(const QStyleOptionViewItem& option, const QM
     return opt.text;
 }
 
-bool CutTextTipDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
-                                   const QStyleOptionViewItem& option, const QModelIndex& index) {
+bool CutTextTipDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) {
     if (!event || !view || event->type() != QEvent::ToolTip)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     // The model's own tooltip (why a row is marked) first, then the cut text.

@@ -12,8 +12,7 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     // The whole text of index when it does not fit the text area of option; else empty.
-    QString CutText(const QStyleOptionViewItem& option, const QModelIndex& index,
-                    const QWidget* widget) const;
+    QString CutText(const QStyleOptionViewItem& option, const QModelIndex& index, const QWidget* widget) const;
 
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;

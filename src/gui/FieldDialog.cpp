@@ -11,9 +11,7 @@
 
 namespace korvel {
 
-FieldDialog::FieldDialog(QWidget* parent) : QDialog(parent) {
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-}
+FieldDialog::FieldDialog(QWidget* parent) : QDialog(parent) { setWindowFlag(Qt::WindowContextHelpButtonHint, false); }
 
 QPushButton* FieldDialog::NewOkButton() {
     auto* ok = new QPushButton(QStringLiteral("确定(OK)"), this);

@@ -84,16 +84,17 @@ auto OnGuiThread(F f) -> decltype(f()) {
         QMetaObject::invokeMethod(qApp, f, Qt::BlockingQueuedConnection);
     } else {
         R result{};
-        QMetaObject::invokeMethod(qApp, [&] { result = f(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [&] { result = f(); }, Qt::BlockingQueuedConnection);
         return result;
     }
 }
 
 QMessageBox::Icon BoxIcon(MsgIcon icon) {
     switch (icon) {
-    case MsgIcon::Information: return QMessageBox::Information;
-    case MsgIcon::Question: return QMessageBox::Question;
-    case MsgIcon::Exclamation: break;
+        case MsgIcon::Information: return QMessageBox::Information;
+        case MsgIcon::Question: return QMessageBox::Question;
+        case MsgIcon::Exclamation: break;
     }
     return QMessageBox::Warning;
 }
@@ -155,8 +156,7 @@ void GuiPrompter::Message(const QString& text, const QString& caption, MsgIcon i
 
 bool GuiPrompter::Confirm(const QString& text, const QString& caption) {
     return OnGuiThread([&] {
-        QMessageBox box(QMessageBox::Warning, caption, text,
-                        QMessageBox::Ok | QMessageBox::Cancel, Parent());
+        QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok | QMessageBox::Cancel, Parent());
         return box.exec() == QMessageBox::Ok;
     });
 }
@@ -170,8 +170,7 @@ bool GuiPrompter::ConfirmQuestion(const QString& text, const QString& caption) {
 
 bool GuiPrompter::AskYesNo(const QString& text, const QString& caption) {
     return OnGuiThread([&] {
-        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                        Parent());
+        QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, Parent());
         return box.exec() == QMessageBox::Yes;
     });
 }
@@ -291,14 +290,14 @@ void GuiPrompter::RunLongOperation(LongOperation& op, const std::function<void()
         } catch (const DbError& e) {
             ReportDbError(*this, e);
         } catch (const std::exception& e) {
-            Message(QString::fromUtf8(e.what()), QStringLiteral("info"),
-                               MsgIcon::Exclamation);
+            Message(QString::fromUtf8(e.what()), QStringLiteral("info"), MsgIcon::Exclamation);
         }
         ended->store(true);
     });
     QString summary;
     {
-        CShowInfoDlg dlg(op, [ended] { return ended->load(); }, Parent());
+        CShowInfoDlg dlg(
+            op, [ended] { return ended->load(); }, Parent());
         dlg.exec();
         summary = dlg.Summary();
     }
@@ -349,7 +348,10 @@ void GuiPrompter::RunInBackground(const BackgroundJob& job) {
         // The status bar shows the latest text at most ten times a second.
         auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);
         auto show = [label](const QString& text) {
-            if (label) QMetaObject::invokeMethod(label, [label, text] { if (label) label->setText(text); });
+            if (label)
+                QMetaObject::invokeMethod(label, [label, text] {
+                    if (label) label->setText(text);
+                });
         };
         QString latest;
         auto status = [&last, &show, &latest](const QString& text) {
@@ -365,7 +367,10 @@ void GuiPrompter::RunInBackground(const BackgroundJob& job) {
             show(QString::fromUtf8(e.what()));
         }
         show(latest);  // the last text, also when it came too soon after the one before
-        if (button) QMetaObject::invokeMethod(button, [button] { if (button) button->deleteLater(); });
+        if (button)
+            QMetaObject::invokeMethod(button, [button] {
+                if (button) button->deleteLater();
+            });
         b->ended = true;
     });
 }

@@ -12,8 +12,8 @@ QTranslator* InstallQtChinese(QCoreApplication& app) {
     // "qtbase" holds the widgets' and dialogs' texts ("qt" is a catalogue of catalogues
     // that would load every module's file).
     auto* translator = new QTranslator(&app);
-    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), folder)) {
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          folder)) {
         delete translator;
         return nullptr;
     }

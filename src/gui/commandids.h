@@ -52,8 +52,8 @@ inline constexpr int kFlagBand = 32867;
 inline constexpr int kFlagPenlet = 32875;
 
 // Filter lists and the two settings dialogs.
-inline constexpr int kFilterFileSet = 32822, kFilterDir = 32823, kFilterFfn = 32865,
-                     kFilterFdn = 32864, kFilterIndex = 32828, kFilterImport = 32830;
+inline constexpr int kFilterFileSet = 32822, kFilterDir = 32823, kFilterFfn = 32865, kFilterFdn = 32864,
+                     kFilterIndex = 32828, kFilterImport = 32830;
 inline constexpr int kPageSet = 32833;
 inline constexpr int kLanguageSet = 32863;
 
@@ -65,14 +65,12 @@ inline constexpr int kBatchReplaceRoot = 32871;
 inline constexpr int kCreateNote = 32873;
 inline constexpr int kOnlyShowInner = 32810, kOnlyShowInner2 = 32809;
 inline constexpr int kShowIncludeSub = 32872;
-inline constexpr int kOpenBackup = 32884, kAddBackup = 32891, kDelBackup = 32892,
-                     kBackupToFormal = 32893, kBatchDelBackup = 32894,
-                     kBatchBackupToFormal = 32896, kBatchBackupReplace = 32897;
+inline constexpr int kOpenBackup = 32884, kAddBackup = 32891, kDelBackup = 32892, kBackupToFormal = 32893,
+                     kBatchDelBackup = 32894, kBatchBackupToFormal = 32896, kBatchBackupReplace = 32897;
 // Older ids of the backup commands and of OPEN REC that no menu carries; each reaches the
 // same handler as the id above it.
-inline constexpr int kOpenBackupOld = 32816, kAddBackupOld = 32817, kDelBackupOld = 32818,
-                     kBackupToFormalOld = 32825, kBatchDelBackupOld = 32877,
-                     kBatchBackupToFormalOld = 32878, kOpenRecOld = 32880;
+inline constexpr int kOpenBackupOld = 32816, kAddBackupOld = 32817, kDelBackupOld = 32818, kBackupToFormalOld = 32825,
+                     kBatchDelBackupOld = 32877, kBatchBackupToFormalOld = 32878, kOpenRecOld = 32880;
 inline constexpr int kCreateIndex = 32826;
 inline constexpr int kOpenDir = 32835;
 inline constexpr int kOpenRec = 32836;

@@ -16,12 +16,11 @@ namespace korvel {
 filterview::filterview(FilterLists& lists, int mode, QWidget* parent)
     : QDialog(parent), lists_(lists), element_(FilterElementOfMode(mode)) {
     // Titled as the menu item that opens it.
-    static const std::map<int, QString> titles = {
-        {0, QStringLiteral("文件导入过滤(FILE FILTER SET)")},
-        {1, QStringLiteral("文件夹导入过滤(DIR FILTER SET)")},
-        {5, QStringLiteral("父文件夹导入过滤(SURDIR FILTER SET)")},
-        {7, QStringLiteral("文件夹导入设定(DIR IMPORT SET)")},
-        {8, QStringLiteral("文件导入设定(FILE IMPORT SET)")}};
+    static const std::map<int, QString> titles = {{0, QStringLiteral("文件导入过滤(FILE FILTER SET)")},
+                                                  {1, QStringLiteral("文件夹导入过滤(DIR FILTER SET)")},
+                                                  {5, QStringLiteral("父文件夹导入过滤(SURDIR FILTER SET)")},
+                                                  {7, QStringLiteral("文件夹导入设定(DIR IMPORT SET)")},
+                                                  {8, QStringLiteral("文件导入设定(FILE IMPORT SET)")}};
     auto title = titles.find(mode);
     setWindowTitle(title != titles.end() ? title->second : QStringLiteral("内容索引类型(INDEX TYPE SET)"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);

@@ -11,7 +11,8 @@ namespace korvel {
 indexdialog::indexdialog(QWidget* parent) : FieldDialog(parent) {
     setWindowTitle(QStringLiteral("内容搜索(CONTENT)"));
     auto* label = new QLabel(
-        QStringLiteral("搜索文件内容（只对建立过内容索引的记录有效）(search file contents: indexed records only)"), this);
+        QStringLiteral("搜索文件内容（只对建立过内容索引的记录有效）(search file contents: indexed records only)"),
+        this);
     label->setWordWrap(true);
     text_ = new QLineEdit(this);
     text_->setObjectName(QStringLiteral("text"));

@@ -30,8 +30,6 @@ s4dialog::s4dialog(const QString& text, int preset, QWidget* parent) : QDialog(p
     top->addLayout(row);
 }
 
-QPushButton* s4dialog::button(int answer) const {
-    return answer >= 1 && answer <= 4 ? buttons_[answer - 1] : nullptr;
-}
+QPushButton* s4dialog::button(int answer) const { return answer >= 1 && answer <= 4 ? buttons_[answer - 1] : nullptr; }
 
 }  // namespace korvel

@@ -44,8 +44,8 @@ searchdialog::searchdialog(QWidget* parent) : FieldDialog(parent) {
     const std::pair<QString, QString> times[] = {{dlg::kFileFrom, dlg::kFileTo}, {dlg::kRecordFrom, dlg::kRecordTo}};
     for (int t = 0; t < 2; ++t) {
         grid->addWidget(new QLabel(kTimeLabels[t], this), row++, 0, 1, 3);
-        for (const auto& [key, text] : {std::pair{times[t].first, QStringLiteral("from")},
-                                        std::pair{times[t].second, QStringLiteral("to")}}) {
+        for (const auto& [key, text] :
+             {std::pair{times[t].first, QStringLiteral("from")}, std::pair{times[t].second, QStringLiteral("to")}}) {
             QLineEdit* e = AddLabelledEdit(grid, row, text, this);
             e->setReadOnly(true);
             e->setObjectName(key);

@@ -42,12 +42,12 @@ CheckReport CheckRecords(Connection& conn, const RowQuery& scope, const std::ato
 }
 
 QString DiskDescription(const CheckedDisk& disk) {
-    if (disk.identity == QLatin1String("0"))
-        return QStringLiteral("无磁盘号(no disk identity)");
+    if (disk.identity == QLatin1String("0")) return QStringLiteral("无磁盘号(no disk identity)");
     QString text = QStringLiteral("磁盘(disk) ") + disk.identity;
     if (disk.mounted) return text + QStringLiteral(" 已挂载于(mounted at) ") + disk.mountPoint;
     text += QStringLiteral(" 未挂载(not mounted)");
-    if (!disk.roots.isEmpty()) text += QStringLiteral(", 曾见于(last seen at) ") + disk.roots.join(QStringLiteral(", "));
+    if (!disk.roots.isEmpty())
+        text += QStringLiteral(", 曾见于(last seen at) ") + disk.roots.join(QStringLiteral(", "));
     return text;
 }
 

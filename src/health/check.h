@@ -19,10 +19,10 @@ using StateCounts = std::array<qint64, kFileStates>;
 
 // One disk identity met by a check.
 struct CheckedDisk {
-    QString identity;         // "0" (or empty): records without an identity
-    bool mounted = false;     // at the end of the run
-    QString mountPoint;       // where it is mounted, when it is
-    QStringList roots;        // the roots the catalogue remembers for it (where it was seen)
+    QString identity;      // "0" (or empty): records without an identity
+    bool mounted = false;  // at the end of the run
+    QString mountPoint;    // where it is mounted, when it is
+    QStringList roots;     // the roots the catalogue remembers for it (where it was seen)
     StateCounts counts{};
 };
 

@@ -87,7 +87,7 @@ DuplicateReport FindDuplicates(Connection& conn, const RowQuery& scope, const Du
 
     // 2. Files whose size another file shares, and files that several records name.
     std::vector<Candidate> candidates;
-    std::vector<std::pair<size_t, size_t>> fileRecords;  // per candidate: range in entries
+    std::vector<std::pair<size_t, size_t>> fileRecords;   // per candidate: range in entries
     std::vector<std::pair<size_t, size_t>> sameFileOnly;  // multi-record files of unique size
     std::vector<qint64> wantedIds;
     for (size_t i = 0; i < entries.size();) {
@@ -216,7 +216,8 @@ DuplicateReport FindDuplicates(Connection& conn, const RowQuery& scope, const Du
     std::vector<size_t> live;
     for (size_t i = 0; i < candidates.size(); ++i)
         if (candidates[i].ok) live.push_back(i);
-    std::sort(live.begin(), live.end(), [&](size_t a, size_t b) { return fullKey(candidates[a]) < fullKey(candidates[b]); });
+    std::sort(live.begin(), live.end(),
+              [&](size_t a, size_t b) { return fullKey(candidates[a]) < fullKey(candidates[b]); });
     auto membersOf = [&](size_t from, size_t to, std::vector<DuplicateMember>& out) {
         for (size_t e = from; e < to; ++e)
             if (samePlace(entries[e])) out.push_back({entries[e].id, pathOf[entries[e].id]});
@@ -236,7 +237,8 @@ DuplicateReport FindDuplicates(Connection& conn, const RowQuery& scope, const Du
             g.size = candidates[live[i]].size;
             g.files = static_cast<int>(j - i);
             g.wasted = g.size * static_cast<quint64>(g.files - 1);
-            for (size_t k = i; k < j; ++k) membersOf(fileRecords[live[k]].first, fileRecords[live[k]].second, g.members);
+            for (size_t k = i; k < j; ++k)
+                membersOf(fileRecords[live[k]].first, fileRecords[live[k]].second, g.members);
             sortMembers(g.members);
             content.push_back(std::move(g));
         } else {

@@ -28,9 +28,9 @@ struct DuplicateMember {
 struct DuplicateGroup {
     enum class Kind { SameContent, SameFile };
     Kind kind = Kind::SameContent;
-    quint64 size = 0;    // bytes of each file
-    int files = 0;       // distinct files in the group
-    quint64 wasted = 0;  // size * (files - 1): what deleting all copies but one frees
+    quint64 size = 0;                      // bytes of each file
+    int files = 0;                         // distinct files in the group
+    quint64 wasted = 0;                    // size * (files - 1): what deleting all copies but one frees
     std::vector<DuplicateMember> members;  // by path, then id
 };
 

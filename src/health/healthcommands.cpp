@@ -32,7 +32,8 @@ void RunWork(Session& s, const HealthScope& scope, const std::function<void(Long
 const std::atomic<bool>* StopOf(LongOperation* op) { return op ? op->StopToken() : nullptr; }
 
 QString SizeText(quint64 bytes) {
-    if (bytes >= 1024ull * 1024 * 1024) return QString::number(bytes / (1024.0 * 1024 * 1024), 'f', 1) + QStringLiteral(" GB");
+    if (bytes >= 1024ull * 1024 * 1024)
+        return QString::number(bytes / (1024.0 * 1024 * 1024), 'f', 1) + QStringLiteral(" GB");
     if (bytes >= 1024ull * 1024) return QString::number(bytes / (1024.0 * 1024), 'f', 1) + QStringLiteral(" MB");
     if (bytes >= 1024) return QString::number(bytes / 1024.0, 'f', 1) + QStringLiteral(" KB");
     return QString::number(bytes) + QStringLiteral(" B");
@@ -79,8 +80,9 @@ HealthScope NodeSelection(Prompter& prompter, const std::optional<QString>& node
 }
 
 QString CheckSummaryText(qint64 present, qint64 changed, qint64 missing, qint64 offline, qint64 unreadable) {
-    return QStringLiteral("正常 %1, 已改变 %2, 缺失 %3, 磁盘未挂载 %4, 无法读取 %5 "
-                          "(present %1, changed %2, missing %3, offline %4, unreadable %5)")
+    return QStringLiteral(
+               "正常 %1, 已改变 %2, 缺失 %3, 磁盘未挂载 %4, 无法读取 %5 "
+               "(present %1, changed %2, missing %3, offline %4, unreadable %5)")
         .arg(present)
         .arg(changed)
         .arg(missing)
@@ -102,7 +104,8 @@ void CheckCommand(Session& s, const HealthScope& scope) {
     RunWork(s, scope, [&](LongOperation* op) {
         try {
             std::function<void(qint64)> progress;
-            if (op) progress = [op](qint64 n) { op->Post(QStringLiteral("已检查 %1 条记录(checked %1 records)").arg(n)); };
+            if (op)
+                progress = [op](qint64 n) { op->Post(QStringLiteral("已检查 %1 条记录(checked %1 records)").arg(n)); };
             report = CheckRecords(s.catalogue, *scope.rows, StopOf(op), progress, {}, ScanOptions{});
         } catch (const DbError& e) {
             error = e;
@@ -125,7 +128,8 @@ void CheckCommand(Session& s, const HealthScope& scope) {
                      CheckSummaryText(d.counts[0], d.counts[1], d.counts[2], d.counts[3], d.counts[4]);
     for (const CheckReport::Problem& p : report.unreadable)
         problems << QStringLiteral("%1\t%2\t%3").arg(p.id).arg(p.path, p.why);
-    if (report.stopped) problems.prepend(QStringLiteral("已停止, 只检查了部分记录(stopped: only part of the records were checked)"));
+    if (report.stopped)
+        problems.prepend(QStringLiteral("已停止, 只检查了部分记录(stopped: only part of the records were checked)"));
     DialogFields fields{{dlg::kCounts, counts}, {dlg::kDisks, disks}, {dlg::kProblems, problems}};
     if (!prompter.EditDialog(dlg::kCheckResult, fields)) return;
     const QString choice = fields.value(dlg::kChoice).toString();
@@ -172,7 +176,8 @@ void RelinkCommand(Session& s, const HealthScope& scope) {
         ids << QString::number(p.id);
         oldPaths << p.oldPath;
         newPaths << p.newPath;
-        QString note = p.target == RelinkProposal::Target::Copy ? QStringLiteral("副本(copy)") : QStringLiteral("记录(record)");
+        QString note =
+            p.target == RelinkProposal::Target::Copy ? QStringLiteral("副本(copy)") : QStringLiteral("记录(record)");
         note += p.confirmedBy == QLatin1String("digest") ? QStringLiteral(", 内容相同(same content)")
                                                          : QStringLiteral(", 名称相同(same name)");
         if (p.takenBy) note += QStringLiteral(", 已被记录 %1 使用(used by record %1)").arg(p.takenBy);
@@ -181,9 +186,9 @@ void RelinkCommand(Session& s, const HealthScope& scope) {
     }
     for (const RelinkProposal& p : plan.ambiguous)
         ambiguous << QStringLiteral("%1\t%2\t%3").arg(p.id).arg(p.oldPath, p.candidates.join(QStringLiteral(" | ")));
-    DialogFields fields{{dlg::kIds, ids},         {dlg::kOldPaths, oldPaths}, {dlg::kNewPaths, newPaths},
-                        {dlg::kNotes, notes},     {dlg::kChecked, checked},   {dlg::kAmbiguous, ambiguous},
-                        {dlg::kProblems, plan.problems}};
+    DialogFields fields{
+        {dlg::kIds, ids},         {dlg::kOldPaths, oldPaths},   {dlg::kNewPaths, newPaths},     {dlg::kNotes, notes},
+        {dlg::kChecked, checked}, {dlg::kAmbiguous, ambiguous}, {dlg::kProblems, plan.problems}};
     if (!prompter.EditDialog(dlg::kRelink, fields)) return;
     const QVariantList answer = fields.value(dlg::kChecked).toList();
     std::vector<RelinkProposal> chosen;
@@ -200,8 +205,9 @@ void RelinkCommand(Session& s, const HealthScope& scope) {
         } catch (const DbError& e) {
             error = e;
         }
-        if (op) op->Post(applied.stopped ? QStringLiteral("已停止, 没有改变(stopped: nothing changed)")
-                                         : RelinkDoneText(applied.records, applied.copies));
+        if (op)
+            op->Post(applied.stopped ? QStringLiteral("已停止, 没有改变(stopped: nothing changed)")
+                                     : RelinkDoneText(applied.records, applied.copies));
     });
     if (error) {
         ReportDbError(prompter, *error);
@@ -243,7 +249,9 @@ void DuplicatesCommand(Session& s, const HealthScope& scope) {
     for (size_t i = 0; i < report.groups.size(); ++i) {
         const DuplicateGroup& g = report.groups[i];
         if (g.kind == DuplicateGroup::Kind::SameContent)
-            groups << QStringLiteral("%1: %2 个相同内容的文件, 每个 %3, 可释放 %4 (%2 files with the same content, %3 each, %4 wasted)")
+            groups << QStringLiteral(
+                          "%1: %2 个相同内容的文件, 每个 %3, 可释放 %4 (%2 files with the same content, %3 each, %4 "
+                          "wasted)")
                           .arg(i + 1)
                           .arg(g.files)
                           .arg(SizeText(g.size), SizeText(g.wasted));
@@ -256,8 +264,8 @@ void DuplicatesCommand(Session& s, const HealthScope& scope) {
         for (const DuplicateMember& m : g.members) lines << QStringLiteral("%1\t%2").arg(m.id).arg(m.path);
         members << lines;
     }
-    DialogFields fields{{dlg::kGroups, groups}, {dlg::kMembers, members}, {dlg::kProblems, report.problems},
-                        {dlg::kIndex, -1}};
+    DialogFields fields{
+        {dlg::kGroups, groups}, {dlg::kMembers, members}, {dlg::kProblems, report.problems}, {dlg::kIndex, -1}};
     if (!prompter.EditDialog(dlg::kDuplicates, fields)) return;
     const int index = fields.value(dlg::kIndex, -1).toInt();
     std::vector<qint64> ids;

@@ -102,11 +102,11 @@ private:
 
 QString FileStateName(FileState state) {
     switch (state) {
-    case FileState::Present: return QStringLiteral("present");
-    case FileState::Changed: return QStringLiteral("changed");
-    case FileState::Missing: return QStringLiteral("missing");
-    case FileState::Offline: return QStringLiteral("offline");
-    case FileState::Unreadable: return QStringLiteral("unreadable");
+        case FileState::Present: return QStringLiteral("present");
+        case FileState::Changed: return QStringLiteral("changed");
+        case FileState::Missing: return QStringLiteral("missing");
+        case FileState::Offline: return QStringLiteral("offline");
+        case FileState::Unreadable: return QStringLiteral("unreadable");
     }
     return QString();
 }

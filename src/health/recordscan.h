@@ -57,7 +57,7 @@ struct ScannedRecord {
     QString timeText;  // filedtime as stored
     QString path;      // dir resolved through vol; empty when offline
     FileState state = FileState::Missing;
-    QString error;     // Unreadable: why
+    QString error;  // Unreadable: why
     // Present and Changed: what stat saw.
     bool regular = false;
     off_t size = 0;

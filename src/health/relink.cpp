@@ -60,8 +60,8 @@ QString ContentReference(Connection& conn, qint64 id, bool ownToo, const QString
         if (timeText) r.timeText = *timeText;
         const std::unique_ptr<ScanDisk> disk = LookUpDisk(vol, conn);
         ClassifyRecord(r, *disk);
-        const bool there = sizeText ? r.state == FileState::Present
-                                    : r.state == FileState::Present || r.state == FileState::Changed;
+        const bool there =
+            sizeText ? r.state == FileState::Present : r.state == FileState::Present || r.state == FileState::Changed;
         return there && r.regular && r.dir != except ? r.path : QString();
     };
     if (ownToo) {
@@ -179,8 +179,15 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
             if (r.state == FileState::Offline) plan.offline.push_back(r.id);
             if (r.state != FileState::Missing) return;
             const ScanDisk& d = diskOf(r.vol);
-            wanted.push_back({RelinkProposal::Target::Record, r.id, r.vol, r.dir, r.sizeText, r.timeText,
-                              FileNameOf(r.dir), &d, {}});
+            wanted.push_back({RelinkProposal::Target::Record,
+                              r.id,
+                              r.vol,
+                              r.dir,
+                              r.sizeText,
+                              r.timeText,
+                              FileNameOf(r.dir),
+                              &d,
+                              {}});
         },
         stop, {}, ScanOptions{});
     if (!whole) {
@@ -224,8 +231,15 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
                 const ScanDisk& d = diskOf(c.vol);
                 ClassifyRecord(c, d);
                 if (c.state != FileState::Missing) continue;
-                wanted.push_back({RelinkProposal::Target::Copy, c.id, c.vol, c.dir, TextOrEmpty(st.Column(3)),
-                                  QString(), FileNameOf(c.dir), &d, {}});
+                wanted.push_back({RelinkProposal::Target::Copy,
+                                  c.id,
+                                  c.vol,
+                                  c.dir,
+                                  TextOrEmpty(st.Column(3)),
+                                  QString(),
+                                  FileNameOf(c.dir),
+                                  &d,
+                                  {}});
             }
         }
     }
@@ -308,7 +322,8 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
         if (it != digests.end()) return it->second;
         QString why;
         const QString d = FileDigest(path, &why);
-        if (d.isEmpty()) plan.problems << QStringLiteral("无法读取文件(cannot read file): ") + path + QStringLiteral(": ") + why;
+        if (d.isEmpty())
+            plan.problems << QStringLiteral("无法读取文件(cannot read file): ") + path + QStringLiteral(": ") + why;
         return digests[path] = d;
     };
     std::map<QString, int> proposedTimes;

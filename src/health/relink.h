@@ -33,14 +33,14 @@ struct RelinkOptions {
 struct RelinkProposal {
     enum class Target { Record, Copy };
     Target target = Target::Record;
-    qint64 id = 0;          // the record (for a copy: the record it belongs to)
-    QString vol;            // the disk identity (of the record or of the copy)
-    QString oldPath;        // as stored: main.dir, or main4.filepath
-    QString newPath;        // the file found (the only candidate), as it will be stored
-    QStringList candidates; // every candidate (ambiguous ones: several)
-    QString mountPoint;     // where the disk is mounted now (remembered as a root on apply)
-    QString confirmedBy;    // "digest" or "name"
-    qint64 takenBy = 0;     // another record that names newPath (only with allowTaken)
+    qint64 id = 0;           // the record (for a copy: the record it belongs to)
+    QString vol;             // the disk identity (of the record or of the copy)
+    QString oldPath;         // as stored: main.dir, or main4.filepath
+    QString newPath;         // the file found (the only candidate), as it will be stored
+    QStringList candidates;  // every candidate (ambiguous ones: several)
+    QString mountPoint;      // where the disk is mounted now (remembered as a root on apply)
+    QString confirmedBy;     // "digest" or "name"
+    qint64 takenBy = 0;      // another record that names newPath (only with allowTaken)
 };
 
 struct RelinkPlan {
@@ -59,9 +59,9 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
                           const std::atomic<bool>* stop, const std::function<void(const QString&)>& status);
 
 struct RelinkApplied {
-    int records = 0;  // records whose path changed
-    int copies = 0;   // backup rows whose path changed
-    int skipped = 0;  // proposals no longer true (the row changed meanwhile) or off the disk
+    int records = 0;       // records whose path changed
+    int copies = 0;        // backup rows whose path changed
+    int skipped = 0;       // proposals no longer true (the row changed meanwhile) or off the disk
     bool stopped = false;  // stopped before the commit: nothing changed
 };
 

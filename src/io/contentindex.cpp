@@ -31,27 +31,27 @@ namespace {
 // The kind of a suffix (lower case), without ".gz".
 QString KindOfSuffix(const QString& suffix) {
     static const QSet<QString> plain = {
-        QStringLiteral("txt"),  QStringLiteral("text"), QStringLiteral("md"),   QStringLiteral("markdown"),
-        QStringLiteral("mkd"),  QStringLiteral("mdown"), QStringLiteral("rst"), QStringLiteral("adoc"),
-        QStringLiteral("asciidoc"), QStringLiteral("org"), QStringLiteral("tex"), QStringLiteral("bib"),
-        QStringLiteral("csv"),  QStringLiteral("tsv"),  QStringLiteral("log"),  QStringLiteral("ini"),
-        QStringLiteral("cfg"),  QStringLiteral("conf"), QStringLiteral("json"), QStringLiteral("yaml"),
-        QStringLiteral("yml"),  QStringLiteral("toml"), QStringLiteral("srt"),  QStringLiteral("nfo"),
-        QStringLiteral("c"),    QStringLiteral("h"),    QStringLiteral("cc"),   QStringLiteral("cpp"),
-        QStringLiteral("cxx"),  QStringLiteral("hpp"),  QStringLiteral("java"), QStringLiteral("py"),
-        QStringLiteral("js"),   QStringLiteral("ts"),   QStringLiteral("go"),   QStringLiteral("rs"),
-        QStringLiteral("rb"),   QStringLiteral("pl"),   QStringLiteral("php"),  QStringLiteral("sh"),
-        QStringLiteral("sql"),  QStringLiteral("lua"),  QStringLiteral("cs"),   QStringLiteral("kt"),
+        QStringLiteral("txt"),      QStringLiteral("text"),  QStringLiteral("md"),   QStringLiteral("markdown"),
+        QStringLiteral("mkd"),      QStringLiteral("mdown"), QStringLiteral("rst"),  QStringLiteral("adoc"),
+        QStringLiteral("asciidoc"), QStringLiteral("org"),   QStringLiteral("tex"),  QStringLiteral("bib"),
+        QStringLiteral("csv"),      QStringLiteral("tsv"),   QStringLiteral("log"),  QStringLiteral("ini"),
+        QStringLiteral("cfg"),      QStringLiteral("conf"),  QStringLiteral("json"), QStringLiteral("yaml"),
+        QStringLiteral("yml"),      QStringLiteral("toml"),  QStringLiteral("srt"),  QStringLiteral("nfo"),
+        QStringLiteral("c"),        QStringLiteral("h"),     QStringLiteral("cc"),   QStringLiteral("cpp"),
+        QStringLiteral("cxx"),      QStringLiteral("hpp"),   QStringLiteral("java"), QStringLiteral("py"),
+        QStringLiteral("js"),       QStringLiteral("ts"),    QStringLiteral("go"),   QStringLiteral("rs"),
+        QStringLiteral("rb"),       QStringLiteral("pl"),    QStringLiteral("php"),  QStringLiteral("sh"),
+        QStringLiteral("sql"),      QStringLiteral("lua"),   QStringLiteral("cs"),   QStringLiteral("kt"),
         QStringLiteral("swift")};
     static const QHash<QString, QString> other = {
-        {QStringLiteral("html"), QStringLiteral("html")}, {QStringLiteral("htm"), QStringLiteral("html")},
+        {QStringLiteral("html"), QStringLiteral("html")},  {QStringLiteral("htm"), QStringLiteral("html")},
         {QStringLiteral("xhtml"), QStringLiteral("html")}, {QStringLiteral("xht"), QStringLiteral("html")},
         {QStringLiteral("shtml"), QStringLiteral("html")}, {QStringLiteral("epub"), QStringLiteral("epub")},
-        {QStringLiteral("rtf"), QStringLiteral("rtf")},   {QStringLiteral("doc"), QStringLiteral("doc")},
-        {QStringLiteral("ppt"), QStringLiteral("ppt")},   {QStringLiteral("xls"), QStringLiteral("xls")},
-        {QStringLiteral("docx"), QStringLiteral("docx")}, {QStringLiteral("pptx"), QStringLiteral("pptx")},
-        {QStringLiteral("xlsx"), QStringLiteral("xlsx")}, {QStringLiteral("odt"), QStringLiteral("odt")},
-        {QStringLiteral("odp"), QStringLiteral("odp")},   {QStringLiteral("ods"), QStringLiteral("ods")},
+        {QStringLiteral("rtf"), QStringLiteral("rtf")},    {QStringLiteral("doc"), QStringLiteral("doc")},
+        {QStringLiteral("ppt"), QStringLiteral("ppt")},    {QStringLiteral("xls"), QStringLiteral("xls")},
+        {QStringLiteral("docx"), QStringLiteral("docx")},  {QStringLiteral("pptx"), QStringLiteral("pptx")},
+        {QStringLiteral("xlsx"), QStringLiteral("xlsx")},  {QStringLiteral("odt"), QStringLiteral("odt")},
+        {QStringLiteral("odp"), QStringLiteral("odp")},    {QStringLiteral("ods"), QStringLiteral("ods")},
         {QStringLiteral("pdf"), QStringLiteral("pdf")}};
     if (plain.contains(suffix)) return QStringLiteral("txt");
     return other.value(suffix);
@@ -60,9 +60,9 @@ QString KindOfSuffix(const QString& suffix) {
 // Text files that usually have no suffix.
 bool IsSuffixlessTextName(const QString& name) {
     static const QSet<QString> names = {
-        QStringLiteral("readme"),  QStringLiteral("license"), QStringLiteral("licence"), QStringLiteral("copying"),
+        QStringLiteral("readme"),  QStringLiteral("license"), QStringLiteral("licence"),   QStringLiteral("copying"),
         QStringLiteral("install"), QStringLiteral("news"),    QStringLiteral("changelog"), QStringLiteral("changes"),
-        QStringLiteral("authors"), QStringLiteral("todo"),    QStringLiteral("notice"),  QStringLiteral("thanks")};
+        QStringLiteral("authors"), QStringLiteral("todo"),    QStringLiteral("notice"),    QStringLiteral("thanks")};
     return names.contains(name.toLower());
 }
 
@@ -78,8 +78,10 @@ QString DocumentKind(const QString& path) {
     }
     const qsizetype dot = base.lastIndexOf(u'.');
     QString kind;
-    if (dot > 0) kind = KindOfSuffix(base.mid(dot + 1).toLower());
-    else if (IsSuffixlessTextName(base)) kind = QStringLiteral("txt");
+    if (dot > 0)
+        kind = KindOfSuffix(base.mid(dot + 1).toLower());
+    else if (IsSuffixlessTextName(base))
+        kind = QStringLiteral("txt");
     if (kind.isEmpty()) return QString();
     return gz ? kind + QStringLiteral(".gz") : kind;
 }

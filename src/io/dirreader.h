@@ -64,9 +64,7 @@ public:
         for (;;) {
             const dirent* e = ::readdir(dir_);
             if (!e) return nullptr;
-            if (e->d_name[0] == '.' &&
-                (e->d_name[1] == 0 || (e->d_name[1] == '.' && e->d_name[2] == 0)))
-                continue;
+            if (e->d_name[0] == '.' && (e->d_name[1] == 0 || (e->d_name[1] == '.' && e->d_name[2] == 0))) continue;
             return e;
         }
     }

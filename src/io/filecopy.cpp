@@ -46,8 +46,7 @@ bool CopyData(int in, int out) {
             if (n > 0) continue;
             if (n == 0) return true;
             if (errno == EINTR) continue;
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
-                errno != EPERM)
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EPERM)
                 return false;
             kernel = false;  // nothing was copied by this call: go on by hand
         }
@@ -99,17 +98,16 @@ TargetChoice UniqueTargetPath(const QString& source, const QString& target) {
     QString candidate = target;
     for (int n = 1; n <= kMaxNumbered; ++n) {
         switch (CompareFiles(source, candidate)) {
-        case kTargetMissing: return {candidate, false};
-        case kSameContent: return {candidate, true};
-        default: break;
+            case kTargetMissing: return {candidate, false};
+            case kSameContent: return {candidate, true};
+            default: break;
         }
         candidate = folder + QString::number(n) + u'_' + name;
     }
     return {};
 }
 
-bool CopyToTemporary(const QString& source, const QString& target, PendingCopy* pending, QString* error,
-                     bool sync) {
+bool CopyToTemporary(const QString& source, const QString& target, PendingCopy* pending, QString* error, bool sync) {
     auto fail = [error](const QString& why) {
         if (error) *error = why;
         return false;
@@ -205,8 +203,8 @@ ExportLog::~ExportLog() {
 
 void ExportLog::Entry(const QString& from, const QString& to, bool ok) {
     if (!file_) return;
-    const QByteArray text = QByteArray("******************\nfrom:") + EncodePath(from) + "\nto:" +
-                            EncodePath(to) + "\n" + (ok ? "secuss" : "fail") + "\n\n";
+    const QByteArray text = QByteArray("******************\nfrom:") + EncodePath(from) + "\nto:" + EncodePath(to) +
+                            "\n" + (ok ? "secuss" : "fail") + "\n\n";
     std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), file_);
     std::fflush(file_);
 }

@@ -40,8 +40,7 @@ TargetChoice UniqueTargetPath(const QString& source, const QString& target);
 // permission bits and the modification time of the source. The catalogue's own files are
 // refused. On failure returns false with the reason in *error and leaves no file behind;
 // *targetTaken tells that the failure was only that target came into existence meanwhile.
-bool CopyFileNoReplace(const QString& source, const QString& target, QString* error,
-                       bool* targetTaken = nullptr);
+bool CopyFileNoReplace(const QString& source, const QString& target, QString* error, bool* targetTaken = nullptr);
 
 // The steps of CopyFileNoReplace, for copying many files with one flush of the disk:
 // CopyToTemporary for each, FlushFileSystemOf once, then NameCopy for each.
@@ -53,8 +52,7 @@ struct PendingCopy {
 };
 // Copies source into a new temporary file in target's folder (flushed to the disk when
 // sync). On failure nothing is left behind.
-bool CopyToTemporary(const QString& source, const QString& target, PendingCopy* pending, QString* error,
-                     bool sync);
+bool CopyToTemporary(const QString& source, const QString& target, PendingCopy* pending, QString* error, bool sync);
 // Writes everything waiting for the file system that holds folder to the disk.
 bool FlushFileSystemOf(const QString& folder, QString* error);
 // Gives the temporary file its final name unless that is taken; on failure the temporary

@@ -2,7 +2,6 @@
 
 #include "io/markup.h"
 
-
 namespace korvel {
 
 namespace {
@@ -12,8 +11,7 @@ const QString kValue = QStringLiteral("value");
 // The three lists of the import side take an added entry in memory even when the file
 // cannot take it (missing element, entry already stored).
 bool IsImportSide(const QString& element) {
-    return element == QLatin1String("import") || element == QLatin1String("fdn") ||
-           element == QLatin1String("ffn");
+    return element == QLatin1String("import") || element == QLatin1String("fdn") || element == QLatin1String("ffn");
 }
 
 // Every `value` text of the first top-level element of that name; empty when missing.
@@ -71,8 +69,7 @@ bool MatchesFilterList(const QString& name, const QStringList& list) {
     return false;
 }
 
-bool FilteredOut(const QString& name, bool filterFlagOn, const QStringList& skipList,
-                 const QStringList& onlyList) {
+bool FilteredOut(const QString& name, bool filterFlagOn, const QStringList& skipList, const QStringList& onlyList) {
     return filterFlagOn ? MatchesFilterList(name, skipList) : !MatchesFilterList(name, onlyList);
 }
 
@@ -115,6 +112,7 @@ bool WriteDefaultFilterFile(const QString& path) {
         const char* element;
         QStringList values;
     };
+    // clang-format off
     const Defaults defaults[] = {
         // Files skipped by the folder import: temporary, backup and desktop-helper files.
         {"file", {QStringLiteral("*.tmp"), QStringLiteral("*.temp"), QStringLiteral("*~"),
@@ -153,6 +151,7 @@ bool WriteDefaultFilterFile(const QString& path) {
                  QStringLiteral("*.odp"), QStringLiteral("*.ods"), QStringLiteral("*.md"),
                  QStringLiteral("*.rtf"), QStringLiteral("*.csv")}},
     };
+    // clang-format on
     MarkupDocument doc;
     for (const auto& d : defaults) {
         doc.RewindToTop();

@@ -23,8 +23,7 @@ bool MatchesFilterList(const QString& name, const QStringList& list);
 // The rule of the folder walks for one name: with the filter flag on, a name matching
 // skipList is left out; with it off, every name not matching onlyList is left out
 // (files: `file` / `ffn`, folders: `dir` / `fdn`).
-bool FilteredOut(const QString& name, bool filterFlagOn, const QStringList& skipList,
-                 const QStringList& onlyList);
+bool FilteredOut(const QString& name, bool filterFlagOn, const QStringList& skipList, const QStringList& onlyList);
 
 // Loads the six lists from "./filter.xml" (missing or broken file: empty lists).
 void LoadFilterLists(FilterLists& lists);

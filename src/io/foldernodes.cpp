@@ -76,8 +76,8 @@ private:
 
 }  // namespace
 
-WalkResult AddNodeTree(const QString& folder, const QString& parent, int level,
-                       const ImportOptions& options, LongOperation& op, Connection& conn) {
+WalkResult AddNodeTree(const QString& folder, const QString& parent, int level, const ImportOptions& options,
+                       LongOperation& op, Connection& conn) {
     const QString root = WithoutTrailingSlash(folder);
     const QByteArray bytes = EncodePath(root);
     DirReader dir;

@@ -14,7 +14,7 @@ namespace korvel {
 // taken: with the folder filter on, names on the `dir` list are left out, with it off
 // only names on the `fdn` list are taken. Level 1 posts "finish" to op at the end when
 // every node was made, otherwise a line saying how many were not.
-WalkResult AddNodeTree(const QString& folder, const QString& parent, int level,
-                       const ImportOptions& options, LongOperation& op, Connection& conn);
+WalkResult AddNodeTree(const QString& folder, const QString& parent, int level, const ImportOptions& options,
+                       LongOperation& op, Connection& conn);
 
 }  // namespace korvel

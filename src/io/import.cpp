@@ -45,8 +45,7 @@ QString AskImportKeywords(Prompter& prompter, const QString& inherited) {
 // id, type, size and time texts, disk identity; the other columns empty.
 QStringList ListRowOf(const ImportedRecord& rec) {
     const NewRecord& r = rec.record;
-    return {r.name, r.keywords, r.path, rec.id, r.type, r.sizeText, r.timeText, QString(), r.vol,
-            QString(), QString()};
+    return {r.name, r.keywords, r.path, rec.id, r.type, r.sizeText, r.timeText, QString(), r.vol, QString(), QString()};
 }
 
 // One file through the per-file steps with the window's options; its row goes to the top
@@ -54,8 +53,8 @@ QStringList ListRowOf(const ImportedRecord& rec) {
 void ImportOneFileToList(Session& s, const QString& path, const QString& keywords, bool noteSize) {
     RecordWriter writer(s.catalogue);
     ImportedRecord rec;
-    if (ImportOneFile(writer, s.prompter(), path, keywords, ImportOptionsOf(s.options, s.presets, s.filters),
-                      noteSize, &rec) == FileStep::Added)
+    if (ImportOneFile(writer, s.prompter(), path, keywords, ImportOptionsOf(s.options, s.presets, s.filters), noteSize,
+                      &rec) == FileStep::Added)
         s.list.InsertRowAtTop(ListRowOf(rec));
 }
 
@@ -114,8 +113,8 @@ void AddFileRecords(Session& s) {
         const QString path = CheckedDialogPath(prompter, f);
         if (!path.isEmpty()) paths << path;
     }
-    const ChosenFilesResult result = ImportChosenFiles(
-        paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters), s.catalogue, prompter);
+    const ChosenFilesResult result =
+        ImportChosenFiles(paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters), s.catalogue, prompter);
     for (const ImportedRecord& rec : result.added) s.list.InsertRowAtTop(ListRowOf(rec));
 }
 
@@ -160,13 +159,14 @@ void AddFolderRecord(Session& s) {
 void StartImportIndexing(Session& s, bool indexOnImport) {
     if (!indexOnImport) return;
     Connection& conn = s.catalogue;
-    const IndexJobOptions options = ImportIndexJobOptions(s.filters.List(QStringLiteral("index")), s.options.band, conn);
-    s.prompter().RunInBackground([options, &conn](const std::atomic<bool>& stop, const std::function<void(const QString&)>& status) {
-        const IndexJobResult r = RunIndexJob(conn, {}, options, &stop, [&status](int done, int total) {
-            status(IndexProgressText(done, total));
+    const IndexJobOptions options =
+        ImportIndexJobOptions(s.filters.List(QStringLiteral("index")), s.options.band, conn);
+    s.prompter().RunInBackground(
+        [options, &conn](const std::atomic<bool>& stop, const std::function<void(const QString&)>& status) {
+            const IndexJobResult r = RunIndexJob(
+                conn, {}, options, &stop, [&status](int done, int total) { status(IndexProgressText(done, total)); });
+            status(CreateIndexSummary(r.AsCreateIndexResult()).replace(u'\n', u' '));
         });
-        status(CreateIndexSummary(r.AsCreateIndexResult()).replace(u'\n', u' '));
-    });
 }
 
 bool ImportRecordTree(Session& s) {
@@ -195,10 +195,9 @@ bool ImportRecordTree(Session& s) {
     const QString walkRoot = root.isEmpty() ? typedRoot : root;
     s.ops.import.Start();
     auto result = std::make_shared<WalkResult>();
-    prompter.RunLongOperation(s.ops.import,
-                              StartFolderImport(walkRoot, 1, keywords, *node,
-                                                ImportOptionsOf(s.options, s.presets, s.filters), result,
-                                                s.ops.import, s.catalogue));
+    prompter.RunLongOperation(
+        s.ops.import, StartFolderImport(walkRoot, 1, keywords, *node, ImportOptionsOf(s.options, s.presets, s.filters),
+                                        result, s.ops.import, s.catalogue));
     // Whatever was not written is said once more after the progress dialog has closed:
     // its texts are gone by then.
     const QString failure = result->FailureText(walkRoot);

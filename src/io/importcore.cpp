@@ -121,8 +121,7 @@ QString NoteKeywordText(QStringList keywords) {
     return u' ' + x + u' ';
 }
 
-NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type,
-                       Connection& conn) {
+NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type, Connection& conn) {
     NewRecord r;
     r.path = path;
     r.keywords = keywords;
@@ -157,9 +156,9 @@ void RecordWriter::Prepare() {
     now_ = Statement(conn_, QStringLiteral("select format(now(),'yyyy-mm-dd H:M:S')"));
     // No id: main.id is the table's integer key, so the engine gives max(id)+1 within the
     // write transaction of the insert.
-    insert_ = Statement(conn_, QStringLiteral(
-        "insert into main(dir,findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
-        "values(?1,?2,?3,?4,?5,?6,?7,?8)"));
+    insert_ = Statement(
+        conn_, QStringLiteral("insert into main(dir,findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
+                              "values(?1,?2,?3,?4,?5,?6,?7,?8)"));
     prepared_ = true;
 }
 
@@ -328,8 +327,9 @@ FileStep ImportOneFile(RecordWriter& writer, Prompter& prompter, const QString& 
                        const ImportOptions& options, bool noteSize, ImportedRecord* added) {
     Connection& conn = writer.connection();
     if (IsTemporaryCopyName(LastPathPiece(path))) {
-        prompter.Message(QStringLiteral("%1: 导出时的临时文件，不是文档(an export's temporary copy, not a document)").arg(path),
-                           QStringLiteral("info"), MsgIcon::Exclamation);
+        prompter.Message(
+            QStringLiteral("%1: 导出时的临时文件，不是文档(an export's temporary copy, not a document)").arg(path),
+            QStringLiteral("info"), MsgIcon::Exclamation);
         return FileStep::Failed;
     }
     NewRecord r;
@@ -370,8 +370,8 @@ FileStep ImportOneFile(RecordWriter& writer, Prompter& prompter, const QString& 
     return FileStep::Added;
 }
 
-ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords,
-                                    const ImportOptions& options, Connection& conn, Prompter& prompter) {
+ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords, const ImportOptions& options,
+                                    Connection& conn, Prompter& prompter) {
     ChosenFilesResult result;
     RecordWriter writer(conn);
     for (int i = 0; i < paths.size(); ++i) {
@@ -410,9 +410,10 @@ QString CannotReadFolderText(const QString& folder) {
 QString WalkResult::FailureText(const QString& root) const {
     if (!rootRead) return CannotReadFolderText(root);
     if (failedRecords == 0 && failedNodes == 0) return QString();
-    return QStringLiteral("导入未完成：%1 个记录和 %2 个节点未能写入目录。"
-                          "(import incomplete: %1 record(s) and %2 node(s) could not be written "
-                          "to the catalogue)")
+    return QStringLiteral(
+               "导入未完成：%1 个记录和 %2 个节点未能写入目录。"
+               "(import incomplete: %1 record(s) and %2 node(s) could not be written "
+               "to the catalogue)")
         .arg(failedRecords)
         .arg(failedNodes);
 }
@@ -448,8 +449,8 @@ public:
 private:
     // One folder level: P is open in dir. parentLost: the node this folder's node belongs
     // under could not be made. Returns false when a stop was requested.
-    bool Walk(DirReader& dir, const QByteArray& pBytes, const QString& p, int level,
-              const QString& k, const QString& parent, bool parentLost) {
+    bool Walk(DirReader& dir, const QByteArray& pBytes, const QString& p, int level, const QString& k,
+              const QString& parent, bool parentLost) {
         const QString f = FolderKeyword(p);
         const QString kNext = u' ' + k + u' ' + f + u' ';
         const QString recordKeywords = DoubleBlanks(kNext);
@@ -485,14 +486,14 @@ private:
             // Names that are not UTF-8 are kept in DecodePath's escaped form, which
             // EncodePath turns back into the same bytes. The check guards the promise that
             // a record always opens its file again.
-            const QByteArray nameBytes = QByteArray::fromRawData(e->d_name, static_cast<qsizetype>(std::strlen(e->d_name)));
+            const QByteArray nameBytes =
+                QByteArray::fromRawData(e->d_name, static_cast<qsizetype>(std::strlen(e->d_name)));
             const QString name = DecodePath(nameBytes);
             QString childPath = p;
             if (!childPath.endsWith(u'/')) childPath += u'/';
             childPath += name;
             if (EncodePath(name) != nameBytes) {
-                op_.Post(QStringLiteral("无法编码的路径，未导入(path cannot be encoded, not imported): ") +
-                           childPath);
+                op_.Post(QStringLiteral("无法编码的路径，未导入(path cannot be encoded, not imported): ") + childPath);
                 continue;
             }
             // The walk reaches it relative to its folder, but no program (Korvel neither)
@@ -529,8 +530,8 @@ private:
             if (!haveStat && !dir.StatEntry(e->d_name, &st)) {
                 if (errno == ENOENT) continue;  // vanished since the listing
                 struct stat self;
-                AddPathRecord(childPath, dir.StatSelf(&self) ? &self : nullptr, kFileRecordType,
-                              recordKeywords, NeedsCheck(p, below), /*statusKnown=*/false);
+                AddPathRecord(childPath, dir.StatSelf(&self) ? &self : nullptr, kFileRecordType, recordKeywords,
+                              NeedsCheck(p, below), /*statusKnown=*/false);
             } else {
                 AddPathRecord(childPath, &st, kFileRecordType, recordKeywords, NeedsCheck(p, below));
             }
@@ -563,8 +564,8 @@ private:
     // The record of one file or folder. st gives the status (its device at least);
     // without a known status the size and time texts stay empty.
     // check: whether the same-file lookup runs for it.
-    void AddPathRecord(const QString& path, const struct stat* st, const QString& type,
-                       const QString& keywords, bool check, bool statusKnown = true) {
+    void AddPathRecord(const QString& path, const struct stat* st, const QString& type, const QString& keywords,
+                       bool check, bool statusKnown = true) {
         NewRecord r;
         r.path = path;
         r.keywords = keywords;
@@ -609,9 +610,9 @@ private:
         result_.nodes -= lost.nodes;
         result_.failedNodes += lost.nodes;
         op_.Post(QStringLiteral("目录撤销了 %1 个记录和 %2 个节点的写入，导入已停止。(the catalogue "
-                                  "rolled back %1 record(s) and %2 node(s); the import stopped)")
-                       .arg(lost.records)
-                       .arg(lost.nodes));
+                                "rolled back %1 record(s) and %2 node(s); the import stopped)")
+                     .arg(lost.records)
+                     .arg(lost.nodes));
     }
 
     // Disk identity per device: the volume lookup runs once per file system met.
@@ -640,10 +641,9 @@ WalkResult WalkFolder(const QString& root, int level, const QString& keywords, c
     return walk.Run(root, level, keywords, parent);
 }
 
-std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey,
-                                        const QString& addid, const ImportOptions& options,
-                                        std::shared_ptr<WalkResult> result, LongOperation& op,
-                                        Connection& conn) {
+std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey, const QString& addid,
+                                        const ImportOptions& options, std::shared_ptr<WalkResult> result,
+                                        LongOperation& op, Connection& conn) {
     std::map<QString, QString> args{{QStringLiteral("root"), root},
                                     {QStringLiteral("sub"), QString::number(level)},
                                     {QStringLiteral("findkey"), findkey},
@@ -651,8 +651,9 @@ std::function<void()> StartFolderImport(const QString& root, int level, const QS
     Connection* c = &conn;
     LongOperation* o = &op;
     return [args, options, result, o, c]() {
-        WalkResult r = WalkFolder(args.at(QStringLiteral("root")), DecimalTextValue(args.at(QStringLiteral("sub"))),
-                                  args.at(QStringLiteral("findkey")), args.at(QStringLiteral("addid")), options, *o, *c);
+        WalkResult r =
+            WalkFolder(args.at(QStringLiteral("root")), DecimalTextValue(args.at(QStringLiteral("sub"))),
+                       args.at(QStringLiteral("findkey")), args.at(QStringLiteral("addid")), options, *o, *c);
         if (result) *result = r;
     };
 }

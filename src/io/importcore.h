@@ -28,11 +28,11 @@ class Prompter;
 // read nothing else: the commands build it from the option flags and the filter lists
 // (ImportOptionsOf), korvel-cli from those and its own arguments, tests as they like.
 struct ImportOptions {
-    bool sameCheck = true;      // SAME RECORD FLAG: refuse a file already catalogued
+    bool sameCheck = true;       // SAME RECORD FLAG: refuse a file already catalogued
     bool indexOnImport = false;  // CREATE INDEX WHEN IMPORT FLAG
-    bool fileFilterOn = true;   // FILE FILTER FLAG: skip `file` matches (off: take only `ffn`)
-    bool dirFilterOn = true;    // DIR FILTER FLAG: skip `dir` matches (off: take only `fdn`)
-    int depth = 1;              // walk depth, limited by ClampedDepth when walking
+    bool fileFilterOn = true;    // FILE FILTER FLAG: skip `file` matches (off: take only `ffn`)
+    bool dirFilterOn = true;     // DIR FILTER FLAG: skip `dir` matches (off: take only `fdn`)
+    int depth = 1;               // walk depth, limited by ClampedDepth when walking
     bool createNodeTree = true;  // one node per folder walked
     bool importLastDir = true;   // folders below the depth become folder records
     QStringList fileList, dirList, importList, fdnList, ffnList;
@@ -77,7 +77,7 @@ struct NewRecord {
     QString path;      // as on disk (DecodePath form)
     QString keywords;  // the findkey text
     QString name;
-    QString type;      // kFileRecordType or kFolderRecordType
+    QString type;  // kFileRecordType or kFolderRecordType
     QString sizeText;
     QString timeText;
     QString vol;
@@ -85,8 +85,7 @@ struct NewRecord {
 
 // The values of a record of the file or folder at path, as an import takes them from
 // disk: name, status texts and disk identity (remembered with its volume root in conn).
-NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type,
-                       Connection& conn);
+NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type, Connection& conn);
 
 // A record written by an import: its values and the id the catalogue gave it.
 struct ImportedRecord {
@@ -151,8 +150,8 @@ public:
 
 private:
     void Prepare();
-    void AfterError();          // counts a batch the engine rolled back
-    void LoseBatch();           // counts the rows of the batch as lost
+    void AfterError();              // counts a batch the engine rolled back
+    void LoseBatch();               // counts the rows of the batch as lost
     void FinishBatchTransaction();  // commits; on failure rolls back, counts, rethrows
     Connection& conn_;
     bool prepared_ = false;
@@ -180,8 +179,7 @@ enum class FileStep { Added, AlreadyCatalogued, Failed };
 // prompter. *added receives the new record. No row is put into any list: the command
 // that ran it does that.
 FileStep ImportOneFile(RecordWriter& writer, Prompter& prompter, const QString& path, const QString& keywords,
-                       const ImportOptions& options, bool noteSize = false,
-                       ImportedRecord* added = nullptr);
+                       const ImportOptions& options, bool noteSize = false, ImportedRecord* added = nullptr);
 
 // ADD REC's steps for the chosen files in order: stops at the first file that is already
 // catalogued (files before it stay imported).
@@ -190,8 +188,8 @@ struct ChosenFilesResult {
     int failed = 0;
     int stoppedAt = -1;  // index of the catalogued file that ended the run, or -1
 };
-ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords,
-                                    const ImportOptions& options, Connection& conn, Prompter& prompter);
+ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords, const ImportOptions& options,
+                                    Connection& conn, Prompter& prompter);
 
 // A path as a file or folder dialog of the window gives it. The toolkit reads a name that
 // is not UTF-8 with U+FFFD in place of the bytes it cannot decode, which names nothing on
@@ -221,10 +219,9 @@ QString CannotReadFolderText(const QString& folder);
 // The worker of ADD REC TREE with its own copy of the argument map ("root", "sub",
 // "findkey", "addid") and of the options. When result is given, the walk's result is
 // stored there when the worker ends.
-std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey,
-                                        const QString& addid, const ImportOptions& options,
-                                        std::shared_ptr<WalkResult> result, LongOperation& op,
-                                        Connection& conn);
+std::function<void()> StartFolderImport(const QString& root, int level, const QString& findkey, const QString& addid,
+                                        const ImportOptions& options, std::shared_ptr<WalkResult> result,
+                                        LongOperation& op, Connection& conn);
 // The walk of one folder tree into conn: records for the accepted files (and folder
 // records; their content index is not built here: the command runs the index job after
 // the walk), one node per folder when options.createNodeTree, the progress texts posted

@@ -55,7 +55,8 @@ IndexOutcome IndexRecordFile(const QString& path, const QString& id, const QStri
     if (!refused.isEmpty()) return fail(IndexOutcome::NotExtracted, refused);
     const QString kind = DocumentKind(path);
     if (kind.isEmpty())
-        return fail(IndexOutcome::NoExtractor, QStringLiteral("没有此类文件的提取程序(no extractor for this kind of file)"));
+        return fail(IndexOutcome::NoExtractor,
+                    QStringLiteral("没有此类文件的提取程序(no extractor for this kind of file)"));
     const QString record = id.trimmed();
     std::lock_guard<std::mutex> lock(g_index_mutex);
     QString file = path;
@@ -100,15 +101,15 @@ QString CreateIndexReport(const CreateIndexResult& result, int maxLines) {
     QString text = CreatedIndexesText(result.counted);
     if (result.failures.isEmpty()) return text;
     text += QStringLiteral("\n未能索引%1条(could not index %1):").arg(result.failures.size());
-    const qsizetype shown = maxLines < 0 ? result.failures.size() : std::min<qsizetype>(maxLines, result.failures.size());
+    const qsizetype shown =
+        maxLines < 0 ? result.failures.size() : std::min<qsizetype>(maxLines, result.failures.size());
     for (qsizetype i = 0; i < shown; ++i) text += u'\n' + result.failures[i];
     if (shown < result.failures.size()) text += QStringLiteral("\n...");
     return text;
 }
 
 CreateIndexResult CreateRecordIndexes(const QStringList& ids, const QStringList& indexTypes, bool byDisk,
-                                      Connection& conn, const IndexPathOf& pathOf,
-                                      const std::atomic<bool>* stop,
+                                      Connection& conn, const IndexPathOf& pathOf, const std::atomic<bool>* stop,
                                       const std::function<void(const QString&)>& progress) {
     CreateIndexResult result;
     for (const QString& raw : ids) {
@@ -149,17 +150,14 @@ CreateIndexResult CreateRecordIndexes(const QStringList& ids, const QStringList&
         // Only records that really got an index count as created.
         QString why;
         switch (IndexRecordFile(path, id, indexTypes, &why)) {
-        case IndexOutcome::Indexed: break;
-        case IndexOutcome::NotExtracted: ++result.notExtracted[DocumentKind(path)]; [[fallthrough]];
-        case IndexOutcome::NotListed:
-            result.failures << id + u' ' + path + QStringLiteral(": ") + why;
-            continue;
-        case IndexOutcome::NoExtractor:
-            ++result.noExtractor;
-            result.failures << id + u' ' + path + QStringLiteral(": ") + why;
-            continue;
-        case IndexOutcome::NoText:
-            continue;  // nothing to find in it: no index, and nothing went wrong
+            case IndexOutcome::Indexed: break;
+            case IndexOutcome::NotExtracted: ++result.notExtracted[DocumentKind(path)]; [[fallthrough]];
+            case IndexOutcome::NotListed: result.failures << id + u' ' + path + QStringLiteral(": ") + why; continue;
+            case IndexOutcome::NoExtractor:
+                ++result.noExtractor;
+                result.failures << id + u' ' + path + QStringLiteral(": ") + why;
+                continue;
+            case IndexOutcome::NoText: continue;  // nothing to find in it: no index, and nothing went wrong
         }
         // A record deleted while its file was being indexed keeps no index folder.
         if (!RecordStillExists(conn, id)) {

@@ -45,14 +45,14 @@ void RemoveRecordIndex(const QString& id);
 QString CreatedIndexesText(int count);
 
 struct CreateIndexResult {
-    int counted = 0;        // records that got an index of their text
+    int counted = 0;  // records that got an index of their text
     // One line per record taken whose file could not be indexed: "id path: reason"
     // (a missing file, a pipe or device, a failed extraction, an unreadable file).
     QStringList failures;
-    bool stopped = false;   // ended early by stop
-    std::optional<DbError> error;  // a record read that failed (the run went on)
+    bool stopped = false;                 // ended early by stop
+    std::optional<DbError> error;         // a record read that failed (the run went on)
     std::map<QString, int> notExtracted;  // kind -> files the extractor failed on
-    int noExtractor = 0;    // listed files of a kind no extractor reads
+    int noExtractor = 0;                  // listed files of a kind no extractor reads
 };
 
 // The text that ends CREATE INDEX: CreatedIndexesText, then, when records failed, a line
@@ -77,7 +77,8 @@ using IndexPathOf = std::function<QString(const QString& id, const QString& dir,
 // skipped. A failed read of a record's path is kept in error. stop, when given, is looked at between
 // records; progress, when given, is told each id before it is looked at.
 CreateIndexResult CreateRecordIndexes(const QStringList& ids, const QStringList& indexTypes, bool byDisk,
-                                      Connection& conn, const IndexPathOf& pathOf = {}, const std::atomic<bool>* stop = nullptr,
+                                      Connection& conn, const IndexPathOf& pathOf = {},
+                                      const std::atomic<bool>* stop = nullptr,
                                       const std::function<void(const QString& id)>& progress = {});
 
 }  // namespace korvel

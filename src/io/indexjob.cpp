@@ -72,7 +72,7 @@ struct Worker {
     pid_t pid = -1;
     int fd = -1;
     std::string scratch;
-    std::string input;    // output read but not yet a whole line
+    std::string input;      // output read but not yet a whole line
     unsigned long seq = 0;  // requests sent
     bool busy = false;
     size_t doc = 0;
@@ -140,9 +140,12 @@ public:
         size_t done = 0;
         while (done < msg.size()) {
             const ssize_t n = ::send(w.fd, msg.data() + done, msg.size() - done, MSG_NOSIGNAL);
-            if (n > 0) done += static_cast<size_t>(n);
-            else if (n < 0 && errno == EINTR) continue;
-            else return false;
+            if (n > 0)
+                done += static_cast<size_t>(n);
+            else if (n < 0 && errno == EINTR)
+                continue;
+            else
+                return false;
         }
         ++w.seq;
         w.busy = true;
@@ -208,8 +211,7 @@ CreateIndexResult IndexJobResult::AsCreateIndexResult() const {
 }
 
 IndexJobResult RunIndexJob(Connection& conn, const QStringList& ids, const IndexJobOptions& options,
-                           const std::atomic<bool>* stop,
-                           const std::function<void(int done, int total)>& progress) {
+                           const std::atomic<bool>* stop, const std::function<void(int done, int total)>& progress) {
     IndexJobResult result;
 
     // The records to look at.
@@ -279,9 +281,12 @@ IndexJobResult RunIndexJob(Connection& conn, const QStringList& ids, const Index
         const QByteArray folder = EncodePath(ContentIndex::FolderOf(d.id));
         const QByteArray file = EncodePath(textFile);
         IndexFilesFrom(extracted ? file.constData() : nullptr, folder.constData(), d.stamp.constData());
-        if (!extracted) ++result.notExtracted[d.kind];
-        else if (QFileInfo::exists(ContentIndex::FolderOf(d.id))) ++result.indexed;
-        else ++result.noText;
+        if (!extracted)
+            ++result.notExtracted[d.kind];
+        else if (QFileInfo::exists(ContentIndex::FolderOf(d.id)))
+            ++result.indexed;
+        else
+            ++result.noText;
         ++done;
         if (progress) progress(done, result.pending);
     };
@@ -380,8 +385,10 @@ IndexJobResult RunIndexJob(Connection& conn, const QStringList& ids, const Index
             const QByteArray folder = EncodePath(ContentIndex::FolderOf(d.id));
             const QByteArray file = EncodePath(d.path);
             IndexFilesFrom(file.constData(), folder.constData(), d.stamp.constData());
-            if (QFileInfo::exists(ContentIndex::FolderOf(d.id))) ++result.indexed;
-            else ++result.noText;
+            if (QFileInfo::exists(ContentIndex::FolderOf(d.id)))
+                ++result.indexed;
+            else
+                ++result.noText;
             ++done;
             if (progress) progress(done, result.pending);
         }

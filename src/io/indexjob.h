@@ -33,24 +33,24 @@ namespace korvel {
 QString ExtractWorkerProgram();
 
 struct IndexJobOptions {
-    QStringList indexList;        // the index-type list ("index" of the filter file)
-    QString workerProgram;        // ExtractWorkerProgram() in the program
-    int workers = 0;              // extraction processes; 0: one per core
+    QStringList indexList;          // the index-type list ("index" of the filter file)
+    QString workerProgram;          // ExtractWorkerProgram() in the program
+    int workers = 0;                // extraction processes; 0: one per core
     int documentTimeoutMs = 60000;  // the time one document may take
-    IndexPathOf pathOf;           // the file of a record (id, stored dir, disk identity)
+    IndexPathOf pathOf;             // the file of a record (id, stored dir, disk identity)
     // Look again at records indexed before: their documents are extracted again when they
     // changed (and records indexed without a remembered state are indexed again).
     bool recheck = false;
 };
 
 struct IndexJobResult {
-    int pending = 0;       // documents the job had to extract
-    int indexed = 0;       // records that got an index of their text
-    int noText = 0;        // documents without text (no index folder)
-    int unchanged = 0;     // looked at again and found unchanged (recheck)
-    int missing = 0;       // records whose file was not there
+    int pending = 0;                      // documents the job had to extract
+    int indexed = 0;                      // records that got an index of their text
+    int noText = 0;                       // documents without text (no index folder)
+    int unchanged = 0;                    // looked at again and found unchanged (recheck)
+    int missing = 0;                      // records whose file was not there
     std::map<QString, int> notExtracted;  // kind -> documents the extraction failed on
-    int noExtractor = 0;   // listed names of a kind no extractor reads
+    int noExtractor = 0;                  // listed names of a kind no extractor reads
     bool stopped = false;
     std::optional<DbError> error;  // reading the records failed
 
@@ -67,8 +67,7 @@ IndexJobOptions ImportIndexJobOptions(const QStringList& indexList, bool byDisk,
 // ids is empty), on the calling thread. stop is looked at between documents; progress is
 // told the documents done and the documents to do.
 IndexJobResult RunIndexJob(Connection& conn, const QStringList& ids, const IndexJobOptions& options,
-                           const std::atomic<bool>* stop,
-                           const std::function<void(int done, int total)>& progress);
+                           const std::atomic<bool>* stop, const std::function<void(int done, int total)>& progress);
 
 // "内容索引(indexing) done/total"
 QString IndexProgressText(int done, int total);

@@ -64,8 +64,8 @@ QString TagNameAt(const QByteArray& utf8, std::ptrdiff_t byteOffset) {
     ++i;
     if (i < utf8.size() && utf8[i] == '/') ++i;
     int start = i;
-    while (i < utf8.size() && utf8[i] != '>' && utf8[i] != '/' && utf8[i] != ' ' &&
-           utf8[i] != '\t' && utf8[i] != '\r' && utf8[i] != '\n')
+    while (i < utf8.size() && utf8[i] != '>' && utf8[i] != '/' && utf8[i] != ' ' && utf8[i] != '\t' &&
+           utf8[i] != '\r' && utf8[i] != '\n')
         ++i;
     return QString::fromUtf8(utf8.mid(start, i - start));
 }
@@ -87,10 +87,22 @@ std::vector<OpenElement> OpenElementsBefore(const QByteArray& u, int end) {
     while (i < end) {
         const int lt = u.indexOf('<', i);
         if (lt < 0 || lt >= end) break;
-        if (u.mid(lt, 4) == "<!--") { i = skipPast(lt + 4, "-->"); continue; }
-        if (u.mid(lt, 9) == "<![CDATA[") { i = skipPast(lt + 9, "]]>"); continue; }
-        if (u.mid(lt, 2) == "<?") { i = skipPast(lt + 2, "?>"); continue; }
-        if (u.mid(lt, 2) == "<!") { i = skipPast(lt + 2, ">"); continue; }
+        if (u.mid(lt, 4) == "<!--") {
+            i = skipPast(lt + 4, "-->");
+            continue;
+        }
+        if (u.mid(lt, 9) == "<![CDATA[") {
+            i = skipPast(lt + 9, "]]>");
+            continue;
+        }
+        if (u.mid(lt, 2) == "<?") {
+            i = skipPast(lt + 2, "?>");
+            continue;
+        }
+        if (u.mid(lt, 2) == "<!") {
+            i = skipPast(lt + 2, ">");
+            continue;
+        }
         const bool endTag = lt + 1 < u.size() && u[lt + 1] == '/';
         int j = lt + (endTag ? 2 : 1);
         const int nameStart = j;
@@ -99,8 +111,10 @@ std::vector<OpenElement> OpenElementsBefore(const QByteArray& u, int end) {
         // The end of the tag, past quoted attribute values.
         char quote = 0;
         while (j < u.size() && (quote || u[j] != '>')) {
-            if (quote && u[j] == quote) quote = 0;
-            else if (!quote && (u[j] == '"' || u[j] == '\'')) quote = u[j];
+            if (quote && u[j] == quote)
+                quote = 0;
+            else if (!quote && (u[j] == '"' || u[j] == '\''))
+                quote = u[j];
             ++j;
         }
         if (j >= end) {
@@ -150,8 +164,7 @@ QString ParseFinding(const pugi::xml_parse_result& r, const QByteArray& utf8) {
             }
             const QString name = TagNameAt(utf8, tagStart);
             const int at = CharOffset(utf8, tagStart);
-            if (open.empty())
-                return QStringLiteral("No start tag for end tag '%1' at offset %2").arg(name).arg(at);
+            if (open.empty()) return QStringLiteral("No start tag for end tag '%1' at offset %2").arg(name).arg(at);
             return QStringLiteral("End tag '%1' at offset %2 does not match start tag '%3' at offset %4")
                 .arg(name)
                 .arg(at)
@@ -190,8 +203,7 @@ QString TextOf(const pugi::xml_node& n) {
 bool ValidName(const QString& name) {
     if (name.isEmpty()) return false;
     for (QChar c : name)
-        if (c.isSpace() || c == u'<' || c == u'>' || c == u'/' || c == u'&' || c == u'"' ||
-            c == u'\'' || c == u'=')
+        if (c.isSpace() || c == u'<' || c == u'>' || c == u'/' || c == u'&' || c == u'"' || c == u'\'' || c == u'=')
             return false;
     return true;
 }
@@ -204,9 +216,7 @@ pugi::xml_node AppendTo(pugi::xml_node parent, const QString& name, const QStrin
 
 struct StringWriter : pugi::xml_writer {
     std::string out;
-    void write(const void* data, size_t size) override {
-        out.append(static_cast<const char*>(data), size);
-    }
+    void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
 };
 
 }  // namespace
@@ -224,8 +234,7 @@ void MarkupDocument::Parse(const QByteArray& raw, const QString& report) {
     } else {
         const unsigned opts = pugi::parse_default | pugi::parse_fragment | pugi::parse_comments |
                               pugi::parse_declaration | pugi::parse_doctype | pugi::parse_pi;
-        pugi::xml_parse_result r =
-            d_->doc.load_buffer(utf8.constData(), utf8.size(), opts, pugi::encoding_utf8);
+        pugi::xml_parse_result r = d_->doc.load_buffer(utf8.constData(), utf8.size(), opts, pugi::encoding_utf8);
         if (!r) findings << ParseFinding(r, utf8);
         int top = 0;
         for (pugi::xml_node n = d_->doc.first_child(); n; n = n.next_sibling())
@@ -284,9 +293,8 @@ bool MarkupDocument::SaveFile(const QString& path) {
         result_ = f.errorString().trimmed();
         return false;
     }
-    result_ = QStringLiteral("%1 wide chars to UTF-8 %2 bytes")
-                  .arg(QString::fromStdString(w.out).size())
-                  .arg(w.out.size());
+    result_ =
+        QStringLiteral("%1 wide chars to UTF-8 %2 bytes").arg(QString::fromStdString(w.out).size()).arg(w.out.size());
     return true;
 }
 
@@ -330,9 +338,7 @@ bool MarkupDocument::EnterElement() {
 
 QString MarkupDocument::ElementText() const { return TextOf(d_->main); }
 QString MarkupDocument::ChildElementText() const { return TextOf(d_->child); }
-QString MarkupDocument::ElementName() const {
-    return d_->main ? QString::fromUtf8(d_->main.name()) : QString();
-}
+QString MarkupDocument::ElementName() const { return d_->main ? QString::fromUtf8(d_->main.name()) : QString(); }
 
 bool MarkupDocument::AppendElement(const QString& name, const QString& text) {
     if (!ValidName(name)) return false;

@@ -39,8 +39,7 @@ public:
     QString error;
 
     // Adds the folder open in dir, whose entries are named under prefix ("proj/...").
-    bool AddFolder(DirReader& dir, const QByteArray& diskPath, const QByteArray& prefix,
-                   const struct stat& st) {
+    bool AddFolder(DirReader& dir, const QByteArray& diskPath, const QByteArray& prefix, const struct stat& st) {
         if (!Header(prefix + '/', st, AE_IFDIR)) return false;
         QByteArrayList names;
         while (const dirent* e = dir.Next()) names << QByteArray(e->d_name);
@@ -113,8 +112,8 @@ private:
         return true;
     }
 
-    bool AddFile(const DirReader& dir, const QByteArray& name, const QByteArray& diskPath,
-                 const QByteArray& entryName, const struct stat& st) {
+    bool AddFile(const DirReader& dir, const QByteArray& name, const QByteArray& diskPath, const QByteArray& entryName,
+                 const struct stat& st) {
         const QString guarded = ProtectedFileMessage(DecodePath(diskPath));
         if (!guarded.isEmpty()) {
             error = guarded;
@@ -153,8 +152,8 @@ private:
         return ok;
     }
 
-    bool AddLink(const DirReader& dir, const QByteArray& name, const QByteArray& diskPath,
-                 const QByteArray& entryName, const struct stat& st) {
+    bool AddLink(const DirReader& dir, const QByteArray& name, const QByteArray& diskPath, const QByteArray& entryName,
+                 const struct stat& st) {
         QByteArray target(static_cast<qsizetype>(st.st_size > 0 ? st.st_size + 1 : 4096), '\0');
         const ssize_t n = ::readlinkat(dir.fd(), name.constData(), target.data(), static_cast<size_t>(target.size()));
         if (n < 0) return Fail(diskPath, errno);

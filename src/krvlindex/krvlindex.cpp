@@ -70,8 +70,8 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kStore = "KRVLINDEX";
 constexpr const char* kIndexDir = "index";
 constexpr const char* kTextName = "text.txt";
-constexpr size_t kMaxTextBytes = 16u << 20;           // a longer file is indexed in part
-constexpr size_t kCommitBytes = 16u << 20;            // text indexed since the last commit
+constexpr size_t kMaxTextBytes = 16u << 20;  // a longer file is indexed in part
+constexpr size_t kCommitBytes = 16u << 20;   // text indexed since the last commit
 constexpr unsigned kCommitDocs = 4000;
 constexpr auto kCommitInterval = std::chrono::seconds(30);
 constexpr auto kChangeCheckInterval = std::chrono::milliseconds(100);
@@ -137,9 +137,14 @@ bool ReadFileCapped(const char* path, size_t cap, std::string& out) {
     bool ok = true;
     while (have < out.size()) {
         const ssize_t got = ::read(fd, out.data() + have, out.size() - have);
-        if (got > 0) have += static_cast<size_t>(got);
-        else if (got == 0) break;
-        else if (errno != EINTR) { ok = false; break; }
+        if (got > 0)
+            have += static_cast<size_t>(got);
+        else if (got == 0)
+            break;
+        else if (errno != EINTR) {
+            ok = false;
+            break;
+        }
     }
     out.resize(have);
     ::close(fd);
@@ -156,9 +161,14 @@ bool WriteWhole(const std::string& path, const std::string& data, struct stat& s
     bool ok = true;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n > 0) done += static_cast<size_t>(n);
-        else if (n < 0 && errno == EINTR) continue;
-        else { ok = false; break; }
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else {
+            ok = false;
+            break;
+        }
     }
     if (::close(fd) != 0) ok = false;
     if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
@@ -249,8 +259,10 @@ std::vector<std::string> SplitWords(std::string_view q) {
     for (size_t i = 0; i < q.size();) {
         const unsigned char c = static_cast<unsigned char>(q[i]);
         size_t blank = 0;
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') blank = 1;
-        else if (q.substr(i, 3) == "\xE3\x80\x80") blank = 3;  // ideographic space
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v')
+            blank = 1;
+        else if (q.substr(i, 3) == "\xE3\x80\x80")
+            blank = 3;  // ideographic space
         if (blank) {
             if (!cur.empty()) words.push_back(std::move(cur));
             cur.clear();
@@ -304,7 +316,8 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
     std::vector<std::string> pairs, triples;
     unsigned first = 0, last = 0;
     auto touching = [&](size_t k) {
-        return k > 0 && toks[k - 1].cjk && toks[k].cjk && !toks[k - 1].term.empty() && toks[k - 1].pos + 1 == toks[k].pos;
+        return k > 0 && toks[k - 1].cjk && toks[k].cjk && !toks[k - 1].term.empty() &&
+               toks[k - 1].pos + 1 == toks[k].pos;
     };
     for (size_t k = 0; k < toks.size(); ++k) {
         if (toks[k].term.empty()) continue;
@@ -338,7 +351,8 @@ Xapian::Query BuildQuery(std::string_view text, Layout layout) {
     std::vector<Xapian::Query> parts;
     std::string outside;
     auto flushWords = [&]() {
-        for (const std::string& word : JoinBigramChains(SplitWords(outside))) AddSequence(krvl::TokenList(word), layout, parts);
+        for (const std::string& word : JoinBigramChains(SplitWords(outside)))
+            AddSequence(krvl::TokenList(word), layout, parts);
         outside.clear();
     };
     size_t i = 0;
@@ -350,7 +364,7 @@ Xapian::Query BuildQuery(std::string_view text, Layout layout) {
             close = "\"";
         } else if (text.substr(i, 3) == "\xE2\x80\x9C") {  // “
             openLen = 3;
-            close = "\xE2\x80\x9D";                    // ”
+            close = "\xE2\x80\x9D";  // ”
         }
         if (!openLen) {
             outside += text[i++];
@@ -360,7 +374,8 @@ Xapian::Query BuildQuery(std::string_view text, Layout layout) {
         const size_t start = i + openLen;
         size_t end = text.find(close, start);
         // An unclosed quote runs to the end.
-        const std::string_view phrase = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        const std::string_view phrase =
+            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         // Chained two-character words ("中文 文字 ", the advanced search's form) are joined
         // into their run here too.
         std::string joined;
@@ -535,8 +550,10 @@ struct Library {
                     // A new (empty) store is in the current layout from the start; one of
                     // another layout is brought into it from the folders.
                     writerLayout = Layout::FrequentTriples;
-                    if (writer->get_doccount() == 0) writer->set_metadata(kLayoutKey, kLayoutTriples);
-                    else needReconcile = true;
+                    if (writer->get_doccount() == 0)
+                        writer->set_metadata(kLayoutKey, kLayoutTriples);
+                    else
+                        needReconcile = true;
                 }
                 return true;
             } catch (const Xapian::DatabaseLockError&) {
@@ -765,8 +782,10 @@ struct Library {
             std::string parsed;
             const bool placed = sameLayout && sp != std::string::npos && ParseId(id, parsed) &&
                                 DocidOf(id) == std::optional<Xapian::docid>(v.get_docid());
-            if (placed && folders.count(id)) stored.emplace(id, value.substr(sp + 1));
-            else stale.push_back(v.get_docid());
+            if (placed && folders.count(id))
+                stored.emplace(id, value.substr(sp + 1));
+            else
+                stale.push_back(v.get_docid());
         }
         for (Xapian::docid d : stale) {
             writer->delete_document(d);
@@ -796,8 +815,10 @@ struct Library {
     void OpenReader() {
         RecoverSetAside();
         try {
-            if (reader) reader->reopen();
-            else reader.emplace(kStore);
+            if (reader)
+                reader->reopen();
+            else
+                reader.emplace(kStore);
         } catch (const Xapian::Error&) {
             reader.reset();
             try {
@@ -952,8 +973,10 @@ KRVLINDEX_API void IndexFilesFrom(const char* file, const char* folder, const ch
     std::lock_guard<std::mutex> lock(lib.mu);
     try {
         lib.EnterCwd();
-        if (!folder) lib.FinishBatch();
-        else lib.IndexFrom(file, folder, source);
+        if (!folder)
+            lib.FinishBatch();
+        else
+            lib.IndexFrom(file, folder, source);
     } catch (...) {
         lib.needReconcile = true;
         lib.writer.reset();

@@ -16,15 +16,28 @@ int Utf8Length(const unsigned char* p, size_t n) {
     if (c < 0x80) return 1;
     int len;
     unsigned lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) len = 2;
-    else if (c == 0xE0) { len = 3; lo = 0xA0; }
-    else if (c >= 0xE1 && c <= 0xEC) len = 3;
-    else if (c == 0xED) { len = 3; hi = 0x9F; }
-    else if (c >= 0xEE && c <= 0xEF) len = 3;
-    else if (c == 0xF0) { len = 4; lo = 0x90; }
-    else if (c >= 0xF1 && c <= 0xF3) len = 4;
-    else if (c == 0xF4) { len = 4; hi = 0x8F; }
-    else return 0;
+    if (c >= 0xC2 && c <= 0xDF)
+        len = 2;
+    else if (c == 0xE0) {
+        len = 3;
+        lo = 0xA0;
+    } else if (c >= 0xE1 && c <= 0xEC)
+        len = 3;
+    else if (c == 0xED) {
+        len = 3;
+        hi = 0x9F;
+    } else if (c >= 0xEE && c <= 0xEF)
+        len = 3;
+    else if (c == 0xF0) {
+        len = 4;
+        lo = 0x90;
+    } else if (c >= 0xF1 && c <= 0xF3)
+        len = 4;
+    else if (c == 0xF4) {
+        len = 4;
+        hi = 0x8F;
+    } else
+        return 0;
     for (int i = 1; i < len; ++i) {
         if (static_cast<size_t>(i) >= n) return -1;
         const unsigned b = p[i];
@@ -39,7 +52,10 @@ bool IsUtf8(std::string_view s) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     size_t i = 0;
     while (i < s.size()) {
-        if (p[i] < 0x80) { ++i; continue; }
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
         const int len = Utf8Length(p + i, s.size() - i);
         if (len == -1) return s.size() - i < 4;
         if (len == 0) return false;
@@ -68,7 +84,10 @@ bool Convert(const char* from, std::string_view in, std::string& out, bool lenie
         if (errno == E2BIG) continue;
         if (errno == EINVAL) break;  // incomplete sequence at the end
         // EILSEQ
-        if (!lenient) { ok = false; break; }
+        if (!lenient) {
+            ok = false;
+            break;
+        }
         ++src;
         --srcLeft;
     }
@@ -87,8 +106,8 @@ int Utf16Guess(std::string_view s) {  // 1 little-endian, 2 big-endian, 0 neithe
     size_t zeroEven = 0, zeroOdd = 0;
     size_t cjkLE = 0, cjkBE = 0;
     auto plausible = [](unsigned u) {
-        return (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F) ||
-               (u >= 0xFF00 && u <= 0xFFEF) || (u >= 0x3400 && u <= 0x4DBF);
+        return (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F) || (u >= 0xFF00 && u <= 0xFFEF) ||
+               (u >= 0x3400 && u <= 0x4DBF);
     };
     for (size_t i = 0; i < units; ++i) {
         const unsigned a = p[2 * i], b = p[2 * i + 1];
@@ -116,7 +135,10 @@ bool LooksLikeBig5(std::string_view s) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     size_t pairs = 0, lowTrail = 0;
     for (size_t i = 0; i + 1 < s.size();) {
-        if (p[i] < 0x81) { ++i; continue; }
+        if (p[i] < 0x81) {
+            ++i;
+            continue;
+        }
         if (p[i] < 0xA1) return false;  // a lead byte Big5 does not have
         ++pairs;
         if (p[i + 1] < 0xA1) ++lowTrail;
@@ -153,14 +175,14 @@ std::string DecodeToUtf8(std::string_view s) {
     s.remove_prefix(bom);
     std::string out;
     switch (e) {
-    case Encoding::Utf8:
-        if (IsUtf8(s)) return std::string(s);
-        Convert("UTF-8", s, out, true);
-        break;
-    case Encoding::Utf16LE: Convert("UTF-16LE", s, out, true); break;
-    case Encoding::Utf16BE: Convert("UTF-16BE", s, out, true); break;
-    case Encoding::Gb18030: Convert("GB18030", s, out, true); break;
-    case Encoding::Big5: Convert("BIG5", s, out, true); break;
+        case Encoding::Utf8:
+            if (IsUtf8(s)) return std::string(s);
+            Convert("UTF-8", s, out, true);
+            break;
+        case Encoding::Utf16LE: Convert("UTF-16LE", s, out, true); break;
+        case Encoding::Utf16BE: Convert("UTF-16BE", s, out, true); break;
+        case Encoding::Gb18030: Convert("GB18030", s, out, true); break;
+        case Encoding::Big5: Convert("BIG5", s, out, true); break;
     }
     return out;
 }

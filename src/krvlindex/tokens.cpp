@@ -5,9 +5,8 @@
 namespace krvl {
 
 bool IsCjk(unsigned c) {
-    return (c >= 0x3040 && c <= 0x318F) || (c >= 0x31A0 && c <= 0x31FF) ||
-           (c >= 0x3300 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
-           (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
+    return (c >= 0x3040 && c <= 0x318F) || (c >= 0x31A0 && c <= 0x31FF) || (c >= 0x3300 && c <= 0x4DBF) ||
+           (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
            (c >= 0xFF66 && c <= 0xFF9F) || (c >= 0x20000 && c <= 0x3FFFF);
 }
 

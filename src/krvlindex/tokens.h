@@ -24,8 +24,8 @@ constexpr size_t kMaxWordBytes = 64;
 bool IsCjk(unsigned c);
 
 struct Token {
-    std::string term;   // empty for a word that is too long
-    unsigned pos = 0;   // position, from 1
+    std::string term;  // empty for a word that is too long
+    unsigned pos = 0;  // position, from 1
     bool cjk = false;
 };
 

@@ -14,13 +14,17 @@
 
 namespace korvel {
 
-const QStringList kColumnTitles = {
-    QStringLiteral("文件名(FILENAME)"),     QStringLiteral("搜索关键字(KEY)"),
-    QStringLiteral("路径(PATH)"),           QStringLiteral("记录编号(AUTOID)"),
-    QStringLiteral("记录类型(TYPE)"),       QStringLiteral("大小(SIZE)"),
-    QStringLiteral("修改时间(MODIFYTIME)"), QStringLiteral("记录时间(IMPORTTIME)"),
-    QStringLiteral("磁盘号(DISKNO)"),       QStringLiteral("备注(DESC)"),
-    QStringLiteral("自编号(NO)")};
+const QStringList kColumnTitles = {QStringLiteral("文件名(FILENAME)"),
+                                   QStringLiteral("搜索关键字(KEY)"),
+                                   QStringLiteral("路径(PATH)"),
+                                   QStringLiteral("记录编号(AUTOID)"),
+                                   QStringLiteral("记录类型(TYPE)"),
+                                   QStringLiteral("大小(SIZE)"),
+                                   QStringLiteral("修改时间(MODIFYTIME)"),
+                                   QStringLiteral("记录时间(IMPORTTIME)"),
+                                   QStringLiteral("磁盘号(DISKNO)"),
+                                   QStringLiteral("备注(DESC)"),
+                                   QStringLiteral("自编号(NO)")};
 
 RecordListing::RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options,
                              Prompter& prompter)
@@ -260,7 +264,8 @@ bool RecordListing::Reload() {
 void RecordListing::Recount() {
     if (!source_ || !pages_.State()) return;
     try {
-        const qint64 now = static_cast<qint64>(OrderedRowIds(conn_, source_->Query(nodes_.map, conn_, *prompter_)).size());
+        const qint64 now =
+            static_cast<qint64>(OrderedRowIds(conn_, source_->Query(nodes_.map, conn_, *prompter_)).size());
         if (pages_.CountKnown() && now == pages_.RecordCount()) return;
     } catch (const DbError&) {
         return;  // the count stays as it was; the next change tries again
@@ -274,9 +279,12 @@ void RecordListing::UpdatePageText() {
     else
         pageText_ = QStringLiteral("当前页 %1 / 总页数 %2").arg(currentPage_).arg(pages_.PageCount());
     recordCount_ = pages_.State() && pages_.CountKnown() ? pages_.RecordCount() : -1;
-    if (!pages_.State()) countText_.clear();
-    else if (recordCount_ < 0) countText_ = QStringLiteral("共 … 条记录(RECORDS)");
-    else countText_ = QStringLiteral("共 %1 条记录(RECORDS)").arg(recordCount_);
+    if (!pages_.State())
+        countText_.clear();
+    else if (recordCount_ < 0)
+        countText_ = QStringLiteral("共 … 条记录(RECORDS)");
+    else
+        countText_ = QStringLiteral("共 %1 条记录(RECORDS)").arg(recordCount_);
 }
 
 void RecordListing::FillPage(int request) { FillPageRows(request); }

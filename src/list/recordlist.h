@@ -34,13 +34,13 @@ struct ListingSource {
         Ranked,  // records best first (content search): the ids in their order
     };
     Kind kind = Kind::Tags;
-    QString tags;                 // Tags: a tag text (usually the all tags of a node)
-    QString node;                 // Inner: the node id
-    std::vector<qint64> ids;      // Ids, Ranked
-    QString table;                // Table
-    QString condition;            // Table: a boolean SQL expression, text values quoted or bound
-    std::vector<QVariant> params; // Table: values of the ?s of condition
-    std::vector<OrderKey> order;  // Ids, Table
+    QString tags;                  // Tags: a tag text (usually the all tags of a node)
+    QString node;                  // Inner: the node id
+    std::vector<qint64> ids;       // Ids, Ranked
+    QString table;                 // Table
+    QString condition;             // Table: a boolean SQL expression, text values quoted or bound
+    std::vector<QVariant> params;  // Table: values of the ?s of condition
+    std::vector<OrderKey> order;   // Ids, Table
     // Tags, Inner, Table: only the records whose name or tags contain this text (letter
     // case aside for ASCII letters; % and _ are plain characters here). Empty: all.
     QString nameOrTagFilter;
@@ -63,8 +63,7 @@ struct ListingSource {
 // session's option. Failures are told through its prompter.
 class RecordListing {
 public:
-    RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options,
-                  Prompter& prompter);
+    RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options, Prompter& prompter);
     RecordListing(const RecordListing&) = delete;
     RecordListing& operator=(const RecordListing&) = delete;
     // Back to the state of a new listing: nothing listed, page 1, the default sort (the

@@ -24,8 +24,7 @@ QString DefaultNoteName(const QDateTime& utc) {
     const QDate d = utc.date();
     const QTime t = utc.time();
     QString s;
-    for (int v : {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()})
-        s += QString::number(v);
+    for (int v : {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()}) s += QString::number(v);
     return s;
 }
 
@@ -98,8 +97,8 @@ void CreateNoteCommand(Session& s) {
                         {dlg::kItems, NoteFolders(node, s.nodes.map, s.catalogue, prompter)},
                         {dlg::kFolder, QString()}};
     if (!prompter.EditDialog(dlg::kCreateNote, fields)) return;
-    const NoteResult r = CreateNote(s, fields.value(dlg::kFolder).toString(),
-                                    fields.value(dlg::kName).toString(), node);
+    const NoteResult r =
+        CreateNote(s, fields.value(dlg::kFolder).toString(), fields.value(dlg::kName).toString(), node);
     if (r.path.isEmpty()) {
         Notice(prompter, r.error);
         return;

@@ -37,8 +37,7 @@ int main(int argc, char** argv) {
         args = args.mid(2);
     }
     if (args.size() != 1 || args[0].isEmpty()) return Fail(QStringLiteral("usage: penlet [--dir DIR] FILE"));
-    const QString path =
-        QDir::cleanPath(QDir::isAbsolutePath(args[0]) ? args[0] : startDir + u'/' + args[0]);
+    const QString path = QDir::cleanPath(QDir::isAbsolutePath(args[0]) ? args[0] : startDir + u'/' + args[0]);
     if (!dir.isEmpty() && !QDir::setCurrent(dir)) return Fail(QStringLiteral("cannot enter folder %1").arg(dir));
     const int kind = PathKind(path);
     if (kind == 0) return Fail(QStringLiteral("no such file: %1").arg(path));
@@ -52,14 +51,14 @@ int main(int argc, char** argv) {
     if (!StartCore(session, &error)) return Fail(error);
     QString id;
     switch (AddNoteRecord(session, path, {kNoteKeyword}, &id)) {
-    case FileStep::Added:
-        std::printf("%s\n", QStringLiteral("已添加笔记记录(note record added) %1: %2").arg(id, path).toUtf8().constData());
-        break;
-    case FileStep::AlreadyCatalogued:
-        std::printf("%s\n", QStringLiteral("已在目录中(already catalogued): %1").arg(path).toUtf8().constData());
-        break;
-    case FileStep::Failed:
-        return 1;  // the reason went to standard error
+        case FileStep::Added:
+            std::printf("%s\n",
+                        QStringLiteral("已添加笔记记录(note record added) %1: %2").arg(id, path).toUtf8().constData());
+            break;
+        case FileStep::AlreadyCatalogued:
+            std::printf("%s\n", QStringLiteral("已在目录中(already catalogued): %1").arg(path).toUtf8().constData());
+            break;
+        case FileStep::Failed: return 1;  // the reason went to standard error
     }
     return session.console().ErrorCount() > 0 ? 1 : 0;
 }

@@ -35,7 +35,7 @@ struct VolumeState {
     QString byUuidDir;      // empty: /dev/disk/by-uuid
     int procFd = -1;        // open /proc/self/mountinfo, polled for changes
     bool loaded = false;
-    qint64 fileSize = -1;   // substitute file: size and mtime when read
+    qint64 fileSize = -1;  // substitute file: size and mtime when read
     qint64 fileMtimeNs = -1;
     std::vector<MountEntry> mounts;
     std::map<quint64, QString> identities;  // device number -> disk identity
@@ -43,7 +43,6 @@ struct VolumeState {
 
 std::mutex g_mutex;
 VolumeState g_state;
-
 
 QByteArray ReadAllFd(int fd) {
     QByteArray data;
@@ -151,8 +150,7 @@ int MountIndexOfLocked(const QByteArray& native) {
 
 // The UUID named by a link in the by-uuid folder that leads to one of the devices.
 QString UuidFromLinksLocked(const std::vector<dev_t>& devs) {
-    const QByteArray dirPath =
-        g_state.byUuidDir.isEmpty() ? QByteArray(kDefaultByUuid) : EncodePath(g_state.byUuidDir);
+    const QByteArray dirPath = g_state.byUuidDir.isEmpty() ? QByteArray(kDefaultByUuid) : EncodePath(g_state.byUuidDir);
     DIR* dir = opendir(dirPath.constData());
     if (!dir) return QString();
     QString uuid;
@@ -187,8 +185,7 @@ bool ProbeDevice(const QByteArray& node, QString& uuid, QString& type) {
             uuid = QString::fromUtf8(data);
             ok = !uuid.isEmpty();
         }
-        if (blkid_probe_lookup_value(pr, "TYPE", &data, &len) == 0 && data)
-            type = QString::fromUtf8(data);
+        if (blkid_probe_lookup_value(pr, "TYPE", &data, &len) == 0 && data) type = QString::fromUtf8(data);
     }
     blkid_free_probe(pr);
     return ok;
@@ -252,9 +249,7 @@ qsizetype RootMatch(const QString& path, QString root, bool& driveForm) {
     for (qsizetype i = 2; driveForm && i < root.size(); ++i)
         driveForm = root[i] == u'\\' || root[i] == u'/';  // "E:", "E:\\" or "E:/"
     if (driveForm) {
-        if (path.size() < 2 || path[1] != u':' ||
-            path[0].toCaseFolded() != root[0].toCaseFolded())
-            return -1;
+        if (path.size() < 2 || path[1] != u':' || path[0].toCaseFolded() != root[0].toCaseFolded()) return -1;
         if (path.size() > 2 && path[2] != u'\\' && path[2] != u'/') return -1;
         return 2;
     }
@@ -262,8 +257,7 @@ qsizetype RootMatch(const QString& path, QString root, bool& driveForm) {
     if (root.isEmpty()) return -1;
     if (root == QLatin1String("/")) return path.startsWith(u'/') ? 0 : -1;
     if (path == root) return root.size();
-    if (path.startsWith(root) && path.size() > root.size() && path[root.size()] == u'/')
-        return root.size();
+    if (path.startsWith(root) && path.size() > root.size() && path[root.size()] == u'/') return root.size();
     return -1;
 }
 
@@ -280,10 +274,9 @@ QByteArray UnescapeMountField(const QByteArray& field) {
     out.reserve(field.size());
     for (qsizetype i = 0; i < field.size(); ++i) {
         const char c = field[i];
-        if (c == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3' &&
-            field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
-            out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) |
-                                     (field[i + 3] - '0'));
+        if (c == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3' && field[i + 2] >= '0' &&
+            field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
+            out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0'));
             i += 3;
         } else {
             out += c;
@@ -362,8 +355,8 @@ QString DiskIdFromUuid(const QString& uuid, const QString& fsType) {
         if (isxdigit(c.unicode()) && c.unicode() < 128) hex += c;
     if (hex.isEmpty()) return QStringLiteral("0");
     const QString type = fsType.toLower();
-    const bool ntfs = type == QLatin1String("ntfs") || type == QLatin1String("ntfs3") ||
-                      (hex.size() == 16 && uuid.size() == 16);
+    const bool ntfs =
+        type == QLatin1String("ntfs") || type == QLatin1String("ntfs3") || (hex.size() == 16 && uuid.size() == 16);
     // NTFS shows the low 32 bits of its 64-bit serial; FAT and exFAT "ABCD-1234" are the
     // whole serial; every other UUID gives its first 8 hex digits.
     const QString digits = ntfs ? hex.right(8) : hex.left(8);
@@ -402,8 +395,7 @@ QStringList MountPointsOfDisk(const QString& identity) {
         const MountEntry& m = mounts[i];
         // A mount hidden by a later one on the same mount point is not reachable.
         bool hidden = false;
-        for (size_t j = i + 1; j < mounts.size() && !hidden; ++j)
-            hidden = mounts[j].mountPoint == m.mountPoint;
+        for (size_t j = i + 1; j < mounts.size() && !hidden; ++j) hidden = mounts[j].mountPoint == m.mountPoint;
         if (hidden || IdentityOfLocked(m) != identity) continue;
         const QString mp = DecodePath(m.mountPoint);
         QStringList& list = m.fsRoot == "/" ? whole : partial;

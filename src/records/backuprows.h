@@ -35,8 +35,7 @@ enum class BackupAdd {
 // Registers path on disk vol as a copy of record id unless the same triple exists. When
 // path is on a mounted volume with identity vol, that volume's root is remembered.
 // Throws DbError (also for an id that is not a number).
-BackupAdd AddBackupRow(const QString& id, const QString& path, const QString& vol,
-                       Connection& conn);
+BackupAdd AddBackupRow(const QString& id, const QString& path, const QString& vol, Connection& conn);
 
 // Registers each pair (record id -> path of a copy) with the disk identity of the path
 // as the volumes give it now (RememberDiskOfPath, which also remembers the root), all in

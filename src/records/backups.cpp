@@ -109,8 +109,7 @@ bool ReplaceFormalByBackup(const QString& id, const QString& path, const QString
 namespace {
 
 // One record of a batch; returns the copy rows changed (0 when the record had no match).
-int BatchOneRecord(BatchBackup kind, const QString& id, const QString& pattern, const QString& disk,
-                   Connection& conn) {
+int BatchOneRecord(BatchBackup kind, const QString& id, const QString& pattern, const QString& disk, Connection& conn) {
     if (kind == BatchBackup::Delete) {
         // The pattern is a bound value: a quote in it is an ordinary character, "%" and
         // "_" keep their wildcard meaning.

@@ -29,8 +29,7 @@ std::optional<BackupRow> ParseBackupChoice(const QString& text);
 
 // The first copy of record id whose stored path is exactly path (and whose disk identity
 // is disk, when disk is not empty). Throws DbError.
-std::optional<BackupRow> BackupRowByPath(const QString& id, const QString& path, const QString& disk,
-                                         Connection& conn);
+std::optional<BackupRow> BackupRowByPath(const QString& id, const QString& path, const QString& disk, Connection& conn);
 
 // Removes the copy (id, path, disk) from the catalogue; returns the number of rows removed.
 int DeleteBackupRow(const QString& id, const BackupRow& copy, Connection& conn);
@@ -44,8 +43,7 @@ bool PromoteBackup(const QString& id, const QString& path, const QString& disk, 
 // The copy becomes the record's own file and its row is removed; the former own file is
 // no longer in the catalogue. False, writing nothing, when the record or the copy does
 // not exist.
-bool ReplaceFormalByBackup(const QString& id, const QString& path, const QString& disk,
-                           Connection& conn);
+bool ReplaceFormalByBackup(const QString& id, const QString& path, const QString& disk, Connection& conn);
 
 // The three batch operations over the copies matching a path pattern (substring with the
 // like wildcards; empty: any) and a disk number (exact; empty: any).
@@ -62,7 +60,6 @@ struct BatchBackupResult {
 // done. A failure rolls back the records of its transaction and ends the work; the
 // records committed before stay done, and the counts are of committed records only.
 BatchBackupResult BatchBackupOperation(BatchBackup kind, const QStringList& ids, const QString& pattern,
-                                       const QString& disk, Connection& conn,
-                                       const std::atomic<bool>* stop = nullptr);
+                                       const QString& disk, Connection& conn, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace korvel

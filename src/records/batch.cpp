@@ -164,8 +164,8 @@ BatchResult ReplacePathOfRecords(const QStringList& ids, const QString& find, co
     });
 }
 
-BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target,
-                                 bool asBackup, Connection& conn, LongOperation* op) {
+BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target, bool asBackup,
+                                 Connection& conn, LongOperation* op) {
     // The disk identity of the target's volume, its root remembered for resolution.
     const QString disk = RememberDiskOfPath(target, conn);
     return RunRecords(ids, conn, op, [&](const QString& id, const QString& dir) -> QString {

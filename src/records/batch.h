@@ -34,7 +34,7 @@ struct BatchResult {
     std::vector<std::pair<QString, QString>> changed;
     QStringList missing;  // ids with no record
     bool stopped = false;
-    bool failed = false;  // a database error ended it; nothing was written
+    bool failed = false;           // a database error ended it; nothing was written
     std::optional<DbError> error;  // that error, for the command to report
 };
 
@@ -75,8 +75,8 @@ QString ReplaceRoot(const QString& path, const QString& root, const QString& tar
 // root is replaced by target. asBackup off: the record gets the new path and the disk
 // identity of target's volume. asBackup on: the record stays, the new path becomes a
 // backup copy on that disk (once).
-BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target,
-                                 bool asBackup, Connection& conn, LongOperation* op = nullptr);
+BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target, bool asBackup,
+                                 Connection& conn, LongOperation* op = nullptr);
 
 // What a batch came to: failed (a database error; nothing written), partly (stopped, or
 // ids without a record), else done; the records changed are counted as done.

@@ -70,13 +70,10 @@ bool SameFile(const QString& a, const QString& b) {
 }
 
 // The working directory's archive folder as an absolute catalogue path.
-QString PackFolderPath() {
-    return DecodePath(QFile::encodeName(QDir::currentPath())) + QStringLiteral("/temp/");
-}
+QString PackFolderPath() { return DecodePath(QFile::encodeName(QDir::currentPath())) + QStringLiteral("/temp/"); }
 
 // Exports one record; the path it went to (copied or found) is put into map.
-void ExportOne(ExportRun& run, const QString& id, const QString& destination, ExportTally& tally,
-               CopyMap& map) {
+void ExportOne(ExportRun& run, const QString& id, const QString& destination, ExportTally& tally, CopyMap& map) {
     RecordLocation rec;
     try {
         rec = run.Locate(id);
@@ -115,7 +112,8 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
         if (!choice.path.isEmpty() && !DirectlyInside(destination, choice.path)) {
             // Never written outside the chosen folder, whatever the stored path holds.
             tally.failed << id;
-            run.ReportCopyFailure(choice.path, QStringLiteral("目标不在导出文件夹中(the target is not inside the export folder)"));
+            run.ReportCopyFailure(choice.path,
+                                  QStringLiteral("目标不在导出文件夹中(the target is not inside the export folder)"));
             return;
         }
         if (choice.path.isEmpty()) {
@@ -146,8 +144,8 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
     }
 }
 
-void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString& parentFolder,
-                           const QString& node, bool backup, ExportTally& tally, std::set<QString>& seen) {
+void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString& parentFolder, const QString& node,
+                           bool backup, ExportTally& tally, std::set<QString>& seen) {
     if (tally.stopped || !seen.insert(node).second) return;  // a loop in the node rows
     auto it = run.nodes.find(node);
     const QString name = node == QLatin1String("0") ? kRootName : it != run.nodes.end() ? it->second.name : node;
@@ -230,8 +228,10 @@ void ExportRun::Flush() {
         bool ok = flushed;
         bool taken = false;
         QString failure = why;
-        if (ok) ok = NameCopy(w.copy, &failure, &taken);
-        else DiscardCopy(w.copy);
+        if (ok)
+            ok = NameCopy(w.copy, &failure, &taken);
+        else
+            DiscardCopy(w.copy);
         if (taken) {
             // Someone else took the name meanwhile: choose again and copy once more.
             const TargetChoice again = UniqueTargetPath(w.copy.source, w.copy.target);
@@ -277,8 +277,7 @@ void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destin
     run.Flush();
 }
 
-void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& folder, bool backup,
-                       ExportTally& tally) {
+void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& folder, bool backup, ExportTally& tally) {
     if (!IsFolderPath(folder)) {
         // The picked folder exists in the window; korvel-cli may name a new one.
         std::error_code ec;

@@ -48,8 +48,7 @@ class ExportRun {
 public:
     // An export from conn, whose nodes are nodes, with the session's options; messages go
     // to prompter, progress texts and the stop token are op's.
-    ExportRun(Connection& conn, const NodeMap& nodes, const Options& options, Prompter& prompter,
-              LongOperation& op);
+    ExportRun(Connection& conn, const NodeMap& nodes, const Options& options, Prompter& prompter, LongOperation& op);
     ~ExportRun();  // a copy still waiting is removed, never named
     ExportRun(const ExportRun&) = delete;
     ExportRun& operator=(const ExportRun&) = delete;
@@ -100,19 +99,18 @@ private:
 // ids are appended to tally, and every id whose content stands in destination afterwards
 // (copied now or found there) goes into map. Missing files and failed packings are
 // reported and passed over (neither copied nor failed).
-void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destination,
-                   ExportTally& tally, CopyMap& map);
+void ExportRecords(ExportRun& run, const QStringList& ids, const QString& destination, ExportTally& tally,
+                   CopyMap& map);
 
 // ExportRecords into folder (created, with missing parents, when it does not exist); with backup, every copy
 // becomes a backup row of its record.
-void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& folder, bool backup,
-                       ExportTally& tally);
+void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& folder, bool backup, ExportTally& tally);
 
 // Exports node into a new sub-folder of parentFolder named after the node (the root is
 // "全部文档"), its records ids there, then each child node below it with the child's
 // inner records.
-void ExportNodeTree(ExportRun& run, const QStringList& ids, const QString& parentFolder,
-                    const QString& node, bool backup, ExportTally& tally);
+void ExportNodeTree(ExportRun& run, const QStringList& ids, const QString& parentFolder, const QString& node,
+                    bool backup, ExportTally& tally);
 
 // The folder name of a node: its name with "/" replaced by "_"; "." and ".." and an
 // empty name get a leading "_", so that no node writes outside its parent's folder.

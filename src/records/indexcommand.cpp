@@ -25,8 +25,7 @@ IndexPathOf RecordIndexPath(bool useBackups, bool byDisk, Connection& conn) {
     };
 }
 
-IndexJobOptions IndexJobOptionsOf(const Options& options, const FilterLists& filters, Connection& conn,
-                                  bool recheck) {
+IndexJobOptions IndexJobOptionsOf(const Options& options, const FilterLists& filters, Connection& conn, bool recheck) {
     IndexJobOptions o;
     o.indexList = filters.List(QStringLiteral("index"));
     o.workerProgram = ExtractWorkerProgram();
@@ -75,6 +74,8 @@ int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups) {
     return result.counted;
 }
 
-void CreateIndexCommand(Session& s, const QList<int>& rows) { CreateIndexForIds(s, RecordIdsOfRows(s, rows), s.options.sysback); }
+void CreateIndexCommand(Session& s, const QList<int>& rows) {
+    CreateIndexForIds(s, RecordIdsOfRows(s, rows), s.options.sysback);
+}
 
 }  // namespace korvel

@@ -32,8 +32,7 @@ IndexPathOf RecordIndexPath(bool useBackups, bool byDisk, Connection& conn);
 // The options of the content-index job as the program runs it over conn: the index-type
 // list of filters, the worker program, records' files as CREATE INDEX finds them (the
 // options sysback and band). recheck: see IndexJobOptions.
-IndexJobOptions IndexJobOptionsOf(const Options& options, const FilterLists& filters, Connection& conn,
-                                  bool recheck);
+IndexJobOptions IndexJobOptionsOf(const Options& options, const FilterLists& filters, Connection& conn, bool recheck);
 
 // The command over record ids; returns the count shown. useBackups: the setting sysback.
 int CreateIndexForIds(Session& s, const QStringList& ids, bool useBackups);

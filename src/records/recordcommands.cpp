@@ -29,8 +29,9 @@ void OpenPath(Session& s, const QString& path) {
     // (where the user can pick a program), unless the path is a folder itself.
     const QString folder = IsFolderPath(path) ? QString() : FolderToOpen(path);
     const QString why = QStringLiteral("无法打开(CANNOT OPEN): ") + path +
-                        QStringLiteral("\n桌面没有能打开此类文件的程序，或程序启动失败。"
-                                       "(the desktop has no program for this kind of file, or it failed to start)");
+                        QStringLiteral(
+                            "\n桌面没有能打开此类文件的程序，或程序启动失败。"
+                            "(the desktop has no program for this kind of file, or it failed to start)");
     if (folder.isEmpty()) {
         Notice(s.prompter(), why);
         return;
@@ -95,7 +96,7 @@ void EditRecordCommand(Session& s, const QList<int>& rows) {
     try {
         RecordFields shown;
         if (!IsIdText(id) || !ReadRecordFields(id, shown, s.catalogue)) return;  // gone meanwhile
-        DialogFields fields{{dlg::kName, shown.name}, {dlg::kTags, shown.tags},     {dlg::kPath, shown.path},
+        DialogFields fields{{dlg::kName, shown.name}, {dlg::kTags, shown.tags},           {dlg::kPath, shown.path},
                             {dlg::kDesc, shown.desc}, {dlg::kOwnNumber, shown.ownNumber}, {dlg::kDisk, shown.disk}};
         if (!s.prompter().EditDialog(dlg::kEditRecord, fields)) return;
         RecordFields edited = shown;

@@ -135,6 +135,7 @@ EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const Reco
         QString current;
         QString seen;
     };
+    // clang-format off
     const Change changes[] = {
         {"name", edit.name, now.name, shown ? shown->name : QString()},
         {"dir", edit.path, now.path, shown ? shown->path : QString()},
@@ -142,6 +143,7 @@ EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const Reco
         {"filedesc", edit.desc, now.desc, shown ? shown->desc : QString()},
         {"yourid", edit.ownNumber, now.ownNumber, shown ? shown->ownNumber : QString()},
     };
+    // clang-format on
     QString sets;
     std::vector<QVariant> values;
     for (const Change& c : changes) {
@@ -161,8 +163,8 @@ EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const Reco
     }
     if (!sets.isEmpty()) {
         sets.chop(2);
-        Statement st(conn, QStringLiteral("update main set ") + sets +
-                               QStringLiteral(" where id=?%1").arg(values.size() + 1));
+        Statement st(
+            conn, QStringLiteral("update main set ") + sets + QStringLiteral(" where id=?%1").arg(values.size() + 1));
         for (size_t i = 0; i < values.size(); ++i) st.Bind(static_cast<int>(i + 1), values[i]);
         st.Bind(static_cast<int>(values.size() + 1), n);
         st.Step();

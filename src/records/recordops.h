@@ -35,8 +35,7 @@ struct RecordLocation {
 };
 // The location of record id; the backup copies are read only when asked for and the own
 // file does not exist. Throws DbError.
-RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk,
-                            Connection& conn);
+RecordLocation LocateRecord(const QString& id, bool withCopies, bool byDisk, Connection& conn);
 
 // LocateRecord for the many records of one command: each statement prepared once, and
 // the remembered volume roots of each disk identity read once.
@@ -65,8 +64,7 @@ QString UsableFormalPath(const QString& id, bool byDisk, Connection& conn);
 
 // The path OPEN REC opens: the own resolved path, or with useBackups (the setting sysback)
 // FindUsableCopy (possibly empty). Throws DbError.
-QString PathToOpen(const QString& id, bool useBackups, bool byDisk,
-                   Connection& conn);
+QString PathToOpen(const QString& id, bool useBackups, bool byDisk, Connection& conn);
 
 // The folder OPEN DIR opens for a path: the text before its last "/", empty when there
 // is none or it would be empty.
@@ -114,19 +112,17 @@ struct EditResult {
 // edit gives it is a conflict, and nothing is written. When the path or disk changed and
 // the path lies on a mounted volume of identity disk, the volume's root is remembered.
 // Throws DbError.
-EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const RecordFields* shown,
-                           Connection& conn);
+EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const RecordFields* shown, Connection& conn);
 
 // The record's current path (dir) equals path: the record listed with that path is still
 // this one. False when the record is gone. Throws DbError.
 bool RecordHasPath(const QString& id, const QString& path, Connection& conn);
 
-
 // Deleting records.
 struct DeleteResult {
-    QStringList deleted;  // ids whose record and backup rows are gone
-    QStringList missing;  // ids that named no record
-    bool stopped = false; // ended early by stop
+    QStringList deleted;           // ids whose record and backup rows are gone
+    QStringList missing;           // ids that named no record
+    bool stopped = false;          // ended early by stop
     std::optional<DbError> error;  // the failure that ended it, if one did
 };
 // Deletes each record (main) with its backup rows (main4) and then its content index
@@ -136,8 +132,7 @@ struct DeleteResult {
 // transaction and ends the work. So every record is either deleted whole or untouched,
 // and `deleted` names exactly the ones that are gone. progress, when given, is told the
 // number deleted so far after each transaction.
-DeleteResult DeleteRecords(const QStringList& ids, Connection& conn,
-                           const std::atomic<bool>* stop = nullptr,
+DeleteResult DeleteRecords(const QStringList& ids, Connection& conn, const std::atomic<bool>* stop = nullptr,
                            const std::function<void(int)>& progress = {});
 
 // Refreshing a record's size and time from its file.

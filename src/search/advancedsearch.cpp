@@ -55,11 +55,10 @@ ListingSource AdvancedSearchListing(const AdvancedSearchFields& fields) {
 }
 
 DialogFields ToDialogFields(const AdvancedSearchFields& f) {
-    return DialogFields{{dlg::kName, f.name},           {dlg::kKeywords, f.keywords},
-                        {dlg::kPath, f.path},           {dlg::kFileFrom, f.fileFrom},
-                        {dlg::kFileTo, f.fileTo},       {dlg::kRecordFrom, f.recordFrom},
-                        {dlg::kRecordTo, f.recordTo},   {dlg::kContent, f.content},
-                        {dlg::kDesc, f.desc},           {dlg::kOwnNumber, f.ownNumber}};
+    return DialogFields{{dlg::kName, f.name},          {dlg::kKeywords, f.keywords}, {dlg::kPath, f.path},
+                        {dlg::kFileFrom, f.fileFrom},  {dlg::kFileTo, f.fileTo},     {dlg::kRecordFrom, f.recordFrom},
+                        {dlg::kRecordTo, f.recordTo},  {dlg::kContent, f.content},   {dlg::kDesc, f.desc},
+                        {dlg::kOwnNumber, f.ownNumber}};
 }
 
 AdvancedSearchFields FromDialogFields(const DialogFields& d) {
@@ -95,7 +94,8 @@ bool RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields) {
     }
     QStringList candidates;
     try {
-        for (qint64 id : OrderedRowIds(s.catalogue, found.Query(s.nodes.map, s.catalogue, s.prompter()))) candidates << QString::number(id);
+        for (qint64 id : OrderedRowIds(s.catalogue, found.Query(s.nodes.map, s.catalogue, s.prompter())))
+            candidates << QString::number(id);
     } catch (const DbError& e) {
         // Told as the listing tells it; the ranking then runs over no candidates.
         s.prompter().Message(ListingFailureText(kCannotOpen, e), QStringLiteral("info"), MsgIcon::Exclamation);
@@ -104,9 +104,9 @@ bool RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields) {
     op.Start();
     ContentRunResult result;
     s.prompter().RunLongOperation(op, [&result, &candidates, &s, &op, content = fields.content] {
-        result = RankCandidates(content, candidates, s.catalogue, op.StopToken(),
-                                [&op](const QString& t) { op.Post(t); },
-                                [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); });
+        result = RankCandidates(
+            content, candidates, s.catalogue, op.StopToken(), [&op](const QString& t) { op.Post(t); },
+            [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); });
     });
     if (result.error) ReportDbError(s.prompter(), *result.error);
     return list.Show(ContentResultListing());

@@ -23,7 +23,7 @@ namespace korvel {
 // The ten texts of the dialog searchdialog, each used as typed.
 struct AdvancedSearchFields {
     QString name;
-    QString keywords;     // blank-separated; each non-empty piece is one condition
+    QString keywords;  // blank-separated; each non-empty piece is one condition
     QString path;
     QString fileFrom, fileTo;      // "%Y-%m-%d"; compared as times with filedtime
     QString recordFrom, recordTo;  // the same with fileinputdtime
@@ -33,8 +33,8 @@ struct AdvancedSearchFields {
 };
 
 struct SearchCondition {
-    QString where;                  // "1=1" followed by " and ..." conditions with ?s
-    std::vector<QVariant> params;   // the values of the ?s, in order
+    QString where;                 // "1=1" followed by " and ..." conditions with ?s
+    std::vector<QVariant> params;  // the values of the ?s, in order
 };
 
 SearchCondition BuildSearchCondition(const AdvancedSearchFields& fields);

@@ -37,10 +37,12 @@ double RankAsListed(float rank) {
 void HitRankFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const auto* ranked = static_cast<const std::vector<Ranked>*>(sqlite3_user_data(ctx));
     const qint64 id = sqlite3_value_int64(argv[0]);
-    const auto it = std::lower_bound(ranked->begin(), ranked->end(), id,
-                                     [](const Ranked& r, qint64 v) { return r.id < v; });
-    if (it == ranked->end() || it->id != id) sqlite3_result_null(ctx);
-    else sqlite3_result_double(ctx, RankAsListed(it->rank));
+    const auto it =
+        std::lower_bound(ranked->begin(), ranked->end(), id, [](const Ranked& r, qint64 v) { return r.id < v; });
+    if (it == ranked->end() || it->id != id)
+        sqlite3_result_null(ctx);
+    else
+        sqlite3_result_double(ctx, RankAsListed(it->rank));
 }
 
 const char* const kCopyColumns =
@@ -56,7 +58,9 @@ void CopyAscending(const std::vector<Ranked>& ranked, Connection& conn) {
         throw DbError(sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
     struct Unregister {
         sqlite3* db;
-        ~Unregister() { sqlite3_create_function(db, "korvel_hit_rank", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr); }
+        ~Unregister() {
+            sqlite3_create_function(db, "korvel_hit_rank", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+        }
     } unregister{db};
     constexpr size_t kChunk = 10000;  // ids per statement, well within the engine's text limit
     for (size_t from = 0; from < ranked.size(); from += kChunk) {
@@ -95,8 +99,10 @@ void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
         const bool ascending = std::adjacent_find(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
                                    return a.id >= b.id;
                                }) == ranked.end();
-        if (ascending) CopyAscending(ranked, conn);
-        else CopyInOrder(ranked, conn);
+        if (ascending)
+            CopyAscending(ranked, conn);
+        else
+            CopyInOrder(ranked, conn);
         tx.Commit();
         // In insertion order, then best first: as "order by num desc, rowid" lists them.
         Statement read(conn, QStringLiteral("select id, name, dir, num from main5 order by rowid"));
@@ -117,9 +123,9 @@ void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
 }
 
 // Ranks each (id, index name) in order; stops between records when stop is set.
-ContentRunResult RankAll(const std::vector<std::pair<qint64, QString>>& records, const QString& query,
-                         Connection& conn, const std::atomic<bool>* stop,
-                         const std::function<void(const QString&)>& progress, const ProgressReport& report) {
+ContentRunResult RankAll(const std::vector<std::pair<qint64, QString>>& records, const QString& query, Connection& conn,
+                         const std::atomic<bool>* stop, const std::function<void(const QString&)>& progress,
+                         const ProgressReport& report) {
     ContentRunResult result;
     std::vector<Ranked> ranked;
     const bool empty = query.trimmed().isEmpty();

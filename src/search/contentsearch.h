@@ -53,15 +53,14 @@ struct ContentRunResult {
 // Ranks every indexed record with the query as typed: the store gives the matching records
 // at once (in ascending id order), without listing "./index/". progress, when given, is
 // told each matching id, and "finish" at the end; stop is looked at before each one.
-ContentRunResult RankIndexedRecords(const QString& query, Connection& conn,
-                                    const std::atomic<bool>* stop = nullptr,
+ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, const std::atomic<bool>* stop = nullptr,
                                     const std::function<void(const QString&)>& progress = {});
 
 // Ranks the candidates (record ids, in the advanced search's order) with the content text
 // prepared by PrepareRankQuery. Reports and stops as RankIndexedRecords; with progress,
 // report is told the candidates ranked of all.
-ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds,
-                                Connection& conn, const std::atomic<bool>* stop = nullptr,
+ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds, Connection& conn,
+                                const std::atomic<bool>* stop = nullptr,
                                 const std::function<void(const QString&)>& progress = {},
                                 const ProgressReport& report = {});
 

@@ -2,8 +2,7 @@
 
 namespace korvel {
 
-Session::Session()
-    : list(catalogue, pageset, nodes, options, console_), prompter_(&console_) {}
+Session::Session() : list(catalogue, pageset, nodes, options, console_), prompter_(&console_) {}
 
 Session::~Session() {
     pageset.Close();

@@ -20,7 +20,6 @@
 
 namespace korvel {
 
-
 DbError::DbError(int code, QString description)
     : code_(code), description_(std::move(description)), utf8_(description_.toStdString()) {}
 
@@ -49,8 +48,8 @@ void FnNow(sqlite3_context* ctx, int, sqlite3_value**) {
 
 // Parses the date-time texts the catalogue holds ("2024-01-05 7:04:09", "2024-01-05").
 QDateTime ParseDateTime(const QString& text) {
-    static const QRegularExpression re(QStringLiteral(
-        R"(^\s*(\d{4})[-/](\d{1,2})[-/](\d{1,2})(?:[ T]+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
+    static const QRegularExpression re(
+        QStringLiteral(R"(^\s*(\d{4})[-/](\d{1,2})[-/](\d{1,2})(?:[ T]+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
     auto m = re.match(text);
     if (!m.hasMatch()) return {};
     QDate d(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
@@ -71,9 +70,12 @@ QString FormatDate(const QDateTime& dt, const QString& pattern) {
             case 'y': out += n >= 4 ? num(dt.date().year(), 4) : num(dt.date().year() % 100, 2); break;
             case 'm': out += num(dt.date().month(), n >= 2 ? 2 : 1); break;
             case 'd': out += num(dt.date().day(), n >= 2 ? 2 : 1); break;
-            case 'H': case 'h': out += num(dt.time().hour(), n >= 2 ? 2 : 1); break;
-            case 'M': case 'n': out += num(dt.time().minute(), n >= 2 ? 2 : 1); break;
-            case 'S': case 's': out += num(dt.time().second(), n >= 2 ? 2 : 1); break;
+            case 'H':
+            case 'h': out += num(dt.time().hour(), n >= 2 ? 2 : 1); break;
+            case 'M':
+            case 'n': out += num(dt.time().minute(), n >= 2 ? 2 : 1); break;
+            case 'S':
+            case 's': out += num(dt.time().second(), n >= 2 ? 2 : 1); break;
             default: out += QString(n, c); break;
         }
         i += n;
@@ -106,18 +108,17 @@ void FnTimeKey(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const unsigned char* t = sqlite3_value_text(argv[0]);
     const std::optional<qint64> key =
         t ? TimeOrderKey(reinterpret_cast<const char*>(t), sqlite3_value_bytes(argv[0])) : std::nullopt;
-    if (key) sqlite3_result_int64(ctx, *key);
-    else sqlite3_result_null(ctx);
+    if (key)
+        sqlite3_result_int64(ctx, *key);
+    else
+        sqlite3_result_null(ctx);
 }
 
 void RegisterFunctions(sqlite3* db) {
-    sqlite3_create_function(db, "timekey", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnTimeKey,
-                            nullptr, nullptr);
+    sqlite3_create_function(db, "timekey", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnTimeKey, nullptr, nullptr);
     sqlite3_create_function(db, "now", 0, SQLITE_UTF8, nullptr, FnNow, nullptr, nullptr);
-    sqlite3_create_function(db, "format", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                            FnFormat, nullptr, nullptr);
-    sqlite3_create_function(db, "iif", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnIif,
-                            nullptr, nullptr);
+    sqlite3_create_function(db, "format", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnFormat, nullptr, nullptr);
+    sqlite3_create_function(db, "iif", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, FnIif, nullptr, nullptr);
 }
 
 void ExecPlain(sqlite3* db, const char* sql) {
@@ -166,20 +167,25 @@ bool Writable(const QByteArray& native, bool mustExist) {
 QString ReadOnlyReason(const QString& path) {
     const QByteArray native = EncodePath(path);
     if (!Writable(native, true))
-        return QStringLiteral("目录文件 %1 是只读的，只能查看，不能修改。(the catalogue file is read-only: "
-                              "it can be listed, searched and exported from, not changed)").arg(path);
+        return QStringLiteral(
+                   "目录文件 %1 是只读的，只能查看，不能修改。(the catalogue file is read-only: "
+                   "it can be listed, searched and exported from, not changed)")
+            .arg(path);
     for (const char* suffix : {"-wal", "-shm"}) {
         if (!Writable(native + suffix, false))
-            return QStringLiteral("%1%2 是只读的，目录只能查看，不能修改。(the catalogue's %2 file is "
-                                  "read-only: the catalogue can be listed, not changed; make the file "
-                                  "writable or remove it while no program uses the catalogue)")
+            return QStringLiteral(
+                       "%1%2 是只读的，目录只能查看，不能修改。(the catalogue's %2 file is "
+                       "read-only: the catalogue can be listed, not changed; make the file "
+                       "writable or remove it while no program uses the catalogue)")
                 .arg(path, QLatin1String(suffix));
     }
     const QByteArray folder = EncodePath(QFileInfo(path).absolutePath());
     if (::access(folder.constData(), W_OK) != 0)
-        return QStringLiteral("目录文件 %1 所在的文件夹是只读的，目录只能查看，不能修改。(the folder holding "
-                              "the catalogue is read-only: the catalogue can be listed, not changed; "
-                              "Korvel needs to create its -wal and -shm files there to write)").arg(path);
+        return QStringLiteral(
+                   "目录文件 %1 所在的文件夹是只读的，目录只能查看，不能修改。(the folder holding "
+                   "the catalogue is read-only: the catalogue can be listed, not changed; "
+                   "Korvel needs to create its -wal and -shm files there to write)")
+            .arg(path);
     return QString();
 }
 
@@ -289,9 +295,7 @@ QVariant Statement::Column(int i) const {
 
 // ---- Recordset -------------------------------------------------------------------------
 
-Recordset::Recordset(std::shared_ptr<Statement> stmt) : stmt_(std::move(stmt)) {
-    eof_ = !stmt_->Step();
-}
+Recordset::Recordset(std::shared_ptr<Statement> stmt) : stmt_(std::move(stmt)) { eof_ = !stmt_->Step(); }
 
 void Recordset::MoveNext() {
     if (Eof()) return;
@@ -365,8 +369,8 @@ QString ConnectionField(const QString& connectionString, const QString& key) {
 
 QString ConnectionStringFor(const QString& dataSource) {
     QString value = dataSource;
-    const bool quote = value.contains(u';') || value.startsWith(u'"') || value.startsWith(u'\'') ||
-                       value != value.trimmed();
+    const bool quote =
+        value.contains(u';') || value.startsWith(u'"') || value.startsWith(u'\'') || value != value.trimmed();
     if (quote) value = u'"' + value.replace(u'"', QStringLiteral("\"\"")) + u'"';
     QString s = kConnectionString;
     return s.replace(QStringLiteral("Data Source=kv.kdb"), QStringLiteral("Data Source=") + value);
@@ -396,8 +400,7 @@ void Connection::Open(const QString& connectionString) {
     if (source.isEmpty()) throw DbError(SQLITE_MISUSE, QStringLiteral("no Data Source given"));
     QFileInfo fi(source);
     if (!fi.exists())
-        throw DbError(SQLITE_CANTOPEN,
-                      QStringLiteral("Could not find file '%1'.").arg(fi.absoluteFilePath()));
+        throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(fi.absoluteFilePath()));
     if (fi.isDir())
         throw DbError(SQLITE_CANTOPEN,
                       QStringLiteral("'%1' is a folder, not a catalogue file.").arg(fi.absoluteFilePath()));
@@ -434,8 +437,7 @@ void Connection::Open(const QString& connectionString) {
         KeyHandle(db, password);
         // The first read tells a wrong key or a foreign file ("file is not a database")
         // before anything is written to it.
-        Statement check(db, QStringLiteral(
-            "select count(*) from sqlite_master where type='table' and name='main'"));
+        Statement check(db, QStringLiteral("select count(*) from sqlite_master where type='table' and name='main'"));
         check.Step();
         if (check.Column(0).toLongLong() == 0)
             throw DbError(SQLITE_NOTADB, QStringLiteral("file is not a Korvel catalogue (no table main)"));
@@ -619,18 +621,21 @@ QString TranslateStatement(const QString& sql) {
     return out;
 }
 
-Recordset ExecuteSql(const QString& sql, int options, Connection& conn) {
-    return conn.Execute(sql, options);
-}
+Recordset ExecuteSql(const QString& sql, int options, Connection& conn) { return conn.Execute(sql, options); }
 
 QString VariantToText(const QVariant& v) {
     if (!v.isValid() || v.isNull()) return QStringLiteral("NULL");
     switch (v.typeId()) {
-        case QMetaType::Short: case QMetaType::Int: case QMetaType::Long:
-        case QMetaType::LongLong: case QMetaType::UShort: case QMetaType::UInt:
-        case QMetaType::ULong: case QMetaType::ULongLong:
-            return QString::number(v.toLongLong());
-        case QMetaType::Float: case QMetaType::Double: {
+        case QMetaType::Short:
+        case QMetaType::Int:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::UShort:
+        case QMetaType::UInt:
+        case QMetaType::ULong:
+        case QMetaType::ULongLong: return QString::number(v.toLongLong());
+        case QMetaType::Float:
+        case QMetaType::Double: {
             char buf[512];
             std::snprintf(buf, sizeof buf, "%f", v.toDouble());
             return QString::fromLatin1(buf);
@@ -641,13 +646,10 @@ QString VariantToText(const QVariant& v) {
     }
 }
 
-QString TextOrEmpty(const QVariant& value) {
-    return value.isNull() ? QString() : VariantToText(value);
-}
+QString TextOrEmpty(const QVariant& value) { return value.isNull() ? QString() : VariantToText(value); }
 
 QString NextRecordId(Connection& conn) {
-    Recordset rs = ExecuteSql(QStringLiteral("select IIF(max(id) is null,1, max(id)+1) from main"),
-                              adCmdText, conn);
+    Recordset rs = ExecuteSql(QStringLiteral("select IIF(max(id) is null,1, max(id)+1) from main"), adCmdText, conn);
     if (rs.Eof()) return QStringLiteral("1");
     return VariantToText(rs.Field(0));
 }

@@ -15,7 +15,6 @@
 
 namespace korvel {
 
-
 // ---- time keys -------------------------------------------------------------------------
 
 std::optional<qint64> TimeOrderKey(const char* s, int n) {
@@ -168,14 +167,19 @@ public:
                 continue;
             }
             switch (type) {
-                case SQLITE_INTEGER: cell.cls = kInt; cell.i = sqlite3_column_int64(st, i); break;
-                case SQLITE_FLOAT: cell.cls = kReal; cell.d = sqlite3_column_double(st, i); break;
+                case SQLITE_INTEGER:
+                    cell.cls = kInt;
+                    cell.i = sqlite3_column_int64(st, i);
+                    break;
+                case SQLITE_FLOAT:
+                    cell.cls = kReal;
+                    cell.d = sqlite3_column_double(st, i);
+                    break;
                 case SQLITE_TEXT:
                 case SQLITE_BLOB: {
                     const bool text = type == SQLITE_TEXT;
-                    const unsigned char* data =
-                        text ? sqlite3_column_text(st, i)
-                             : static_cast<const unsigned char*>(sqlite3_column_blob(st, i));
+                    const unsigned char* data = text ? sqlite3_column_text(st, i)
+                                                     : static_cast<const unsigned char*>(sqlite3_column_blob(st, i));
                     const int n = sqlite3_column_bytes(st, i);
                     cell.cls = text ? kText : kBlob;
                     cell.s.off = arena_.size();
@@ -284,8 +288,8 @@ private:
 // spill a large listing to temporary files).
 std::vector<qint64> IdsOfCondition(Connection& conn, const RowQuery& q, const std::vector<Column>& columns,
                                    const CancelGuard& guard) {
-    QString sql = QStringLiteral("select rowid") + ColumnList(columns) + QStringLiteral(" from ") +
-                  Quoted(q.table) + QStringLiteral(" not indexed");
+    QString sql = QStringLiteral("select rowid") + ColumnList(columns) + QStringLiteral(" from ") + Quoted(q.table) +
+                  QStringLiteral(" not indexed");
     if (!q.condition.trimmed().isEmpty()) sql += QStringLiteral(" where ") + q.condition;
     Statement st(conn, sql);
     BindAll(st, q.params);
@@ -327,8 +331,8 @@ std::vector<qint64> OrderGivenIds(Connection& conn, const QString& table, const 
     set.erase(std::unique(set.begin(), set.end()), set.end());
     OrderValues values(set.size(), columns);
     std::vector<char> found(set.size(), 0);
-    const QString what = QStringLiteral("select rowid") + ColumnList(columns) + QStringLiteral(" from ") +
-                         Quoted(table);
+    const QString what =
+        QStringLiteral("select rowid") + ColumnList(columns) + QStringLiteral(" from ") + Quoted(table);
     // Position of an id in set, or -1. Dense id ranges use a direct table.
     std::vector<qint32> dense;
     const qint64 lo = set.empty() ? 0 : set.front();
@@ -562,11 +566,11 @@ namespace {
 // group comes after every row of an earlier one in the listing's order, except, where the
 // groups are dates, rows whose time is no time (they come last in that order).
 struct OrderWalk {
-    QString from;      // the table and the index walked
-    QString group;     // an expression equal for the rows of one group, different between groups
-    QString orderBy;   // the walk's order, served by the index without a sort
-    bool dateGroups;   // groups are dates of fileinputdtime, walked newest first
-    qint64 budget;     // rows walked before the whole list is made instead
+    QString from;     // the table and the index walked
+    QString group;    // an expression equal for the rows of one group, different between groups
+    QString orderBy;  // the walk's order, served by the index without a sort
+    bool dateGroups;  // groups are dates of fileinputdtime, walked newest first
+    qint64 budget;    // rows walked before the whole list is made instead
 };
 
 std::optional<OrderWalk> WalkFor(const RowQuery& q, qint64 rows) {
@@ -646,10 +650,10 @@ bool PageSet::OpenFirstPage() {
             // In date groups only a row with a time is placed: one without comes last.
             bool placed = true;
             if (how->dateGroups)
-                placed = sqlite3_column_type(s, 3) != SQLITE_NULL &&
-                         TimeOrderKey(reinterpret_cast<const char*>(sqlite3_column_text(s, 3)),
-                                      sqlite3_column_bytes(s, 3))
-                             .has_value();
+                placed =
+                    sqlite3_column_type(s, 3) != SQLITE_NULL &&
+                    TimeOrderKey(reinterpret_cast<const char*>(sqlite3_column_text(s, 3)), sqlite3_column_bytes(s, 3))
+                        .has_value();
             if (placed) ++placedGroup;
         }
         // The listing's order over the rows met; equal rows by ascending id.
@@ -751,13 +755,10 @@ void PageSet::MoveNext() {
     if (!Eof()) ++pos_;
 }
 
-QString PageSet::FieldName(int i) const {
-    return i >= 0 && i < fieldNames_.size() ? fieldNames_[i] : QString();
-}
+QString PageSet::FieldName(int i) const { return i >= 0 && i < fieldNames_.size() ? fieldNames_[i] : QString(); }
 
 void PageSet::EnsureRow() {
-    if (blockStart_ >= 0 && pos_ >= blockStart_ && pos_ < blockStart_ + static_cast<qint64>(block_.size()))
-        return;
+    if (blockStart_ >= 0 && pos_ >= blockStart_ && pos_ < blockStart_ + static_cast<qint64>(block_.size())) return;
     for (;;) {
         if (pos_ >= KnownCount()) CompleteCount();
         // Fetch the rows of one block by id, then put them in listing order.
@@ -783,8 +784,7 @@ void PageSet::EnsureRow() {
         if (!gone.empty()) {
             // Rows deleted since the listing was opened leave it.
             auto drop = [&](std::vector<qint64>& v) {
-                v.erase(std::remove_if(v.begin(), v.end(), [&](qint64 id) { return gone.count(id) > 0; }),
-                        v.end());
+                v.erase(std::remove_if(v.begin(), v.end(), [&](qint64 id) { return gone.count(id) > 0; }), v.end());
             };
             drop(ids_);
             drop(baseIds_);

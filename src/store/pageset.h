@@ -65,8 +65,7 @@ std::optional<qint64> TimeOrderKey(const QString& text);
 
 // The ids of the query's rows in listing order, read on conn. Throws DbError, and
 // DbError(SQLITE_INTERRUPT) when *cancel becomes true.
-std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& query,
-                                  const std::atomic<bool>* cancel = nullptr);
+std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& query, const std::atomic<bool>* cancel = nullptr);
 
 // "field ASC" / "field DESC" (words in any case, one or more columns separated by commas)
 // as order keys over the given field names; nothing for any other text.
@@ -164,7 +163,7 @@ private:
     RowQuery active_;  // the same with the header sort's keys first
     QString sort_;
     QStringList fieldNames_;
-    std::vector<qint64> ids_;  // the listing's ids in order (the first page while !complete_)
+    std::vector<qint64> ids_;      // the listing's ids in order (the first page while !complete_)
     std::vector<qint64> baseIds_;  // while sorted: the ids in the listing's own order
     qint64 pos_ = 0;
     // Rows of the block that holds pos_.

@@ -40,7 +40,6 @@ QString RememberDiskOfPath(const QString& path, Connection& conn) {
     return id;
 }
 
-
 QStringList RememberedRoots(const QString& identity, Connection& conn) {
     QStringList roots;
     Statement st(conn, QStringLiteral("select root from volroot where vol=?"));

@@ -26,7 +26,6 @@ QStringList RememberedRoots(const QString& identity, Connection& conn);
 // The path to use for a stored path and its disk identity (ResolvePathByRoots over the
 // roots conn remembers). byDisk false (the disk-number lock off) gives the path as stored.
 // A catalogue that cannot be read gives the path as stored.
-QString ResolvePathByDisk(const QString& path, const QString& identity, bool byDisk,
-                          Connection& conn);
+QString ResolvePathByDisk(const QString& path, const QString& identity, bool byDisk, Connection& conn);
 
 }  // namespace korvel

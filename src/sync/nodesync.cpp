@@ -117,8 +117,8 @@ void SyncNodesCommand(Session& s) {
     op.Start();
     prompter.RunLongOperation(op, [&s, &prompter, &op, path, source] {
         QString whyNot;
-        RunNodeSync(s.catalogue, s.nodes.map, prompter, path, source, [&op](const QString& t) { op.Post(t); },
-                    &whyNot);
+        RunNodeSync(
+            s.catalogue, s.nodes.map, prompter, path, source, [&op](const QString& t) { op.Post(t); }, &whyNot);
         if (!whyNot.isEmpty()) op.Post(SyncNotRunText(whyNot));
     });
 }

@@ -36,16 +36,15 @@ bool SameFile(const QString& a, const QString& b) {
 // What the engine's refusal means for the user.
 QString ExplainOpenError(const DbError& e) {
     switch (e.code() & 0xff) {
-    case SQLITE_NOTADB:
-        return e.description() +
-               QStringLiteral("\n不是目录文件，或是密码不同的目录(not a catalogue, or a catalogue with another password)");
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return e.description() + QStringLiteral("\n目录被其他程序锁定(the catalogue is locked by another program)");
-    case SQLITE_READONLY:
-        return e.description() + QStringLiteral("\n文件只读(the file is read-only)");
-    default:
-        return e.description();
+        case SQLITE_NOTADB:
+            return e.description() +
+                   QStringLiteral(
+                       "\n不是目录文件，或是密码不同的目录(not a catalogue, or a catalogue with another password)");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return e.description() + QStringLiteral("\n目录被其他程序锁定(the catalogue is locked by another program)");
+        case SQLITE_READONLY: return e.description() + QStringLiteral("\n文件只读(the file is read-only)");
+        default: return e.description();
     }
 }
 
@@ -67,7 +66,8 @@ public:
     TargetMatcher(Connection& source, Connection& target)
         : source_(source),
           target_(target),
-          inMain_(target, QStringLiteral("select id, filedtime from main where dir=? and vol is ? order by id limit 1")),
+          inMain_(target,
+                  QStringLiteral("select id, filedtime from main where dir=? and vol is ? order by id limit 1")),
           inBackups_(target, QStringLiteral("select recordid from main4 where filepath=? and vol is ? limit 1")),
           recordTime_(target, QStringLiteral("select filedtime from main where id=?")) {
         mainDrives_ = DrivesIn(QStringLiteral("select 1 from main where dir >= ? and dir < ? limit 1"));
@@ -264,9 +264,7 @@ QString OpenSyncTarget(const QString& path, Connection& target, const Connection
     return QString();
 }
 
-QString SyncNotRunText(const QString& why) {
-    return QStringLiteral("同步未完成(sync not done): ") + why;
-}
+QString SyncNotRunText(const QString& why) { return QStringLiteral("同步未完成(sync not done): ") + why; }
 
 QString SyncFinishText(const SyncCounts& counts) {
     return QStringLiteral("finish syn insert=%1 update=%2").arg(counts.inserted).arg(counts.updated);
@@ -276,8 +274,8 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
                        const std::optional<QStringList>& ids, const SyncProgress& progress,
                        const RecordSyncOptions& options) {
     SyncCounts counts;
-    QString sql = QStringLiteral(
-        "select name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol from main");
+    QString sql =
+        QStringLiteral("select name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol from main");
     if (ids) {
         QStringList valid;
         for (const QString& id : *ids)
@@ -302,9 +300,10 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
 
     Statement rows(source, sql);
     TargetMatcher matcher(source, target);
-    Statement insert(target, QStringLiteral(
-        "insert into main(dir, findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
-        "values(?, ?, ?, ?, ?, ?, ?, ?)"));
+    Statement insert(
+        target,
+        QStringLiteral("insert into main(dir, findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
+                       "values(?, ?, ?, ?, ?, ?, ?, ?)"));
     Statement update(target, QStringLiteral("update main set filesize=?, filedtime=? where id=?"));
 
     std::optional<WriteTransaction> batch;
@@ -394,7 +393,7 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
         }
         commit();
     } catch (const DbError&) {
-        batch.reset();  // rolls the open batch back
+        batch.reset();                   // rolls the open batch back
         target.ForgetRememberedRoots();  // the rolled-back volroot rows are not in the target
         throw;
     }
@@ -402,8 +401,8 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
 }
 
 bool RunRecordSync(Connection& source, Prompter& prompter, const QString& targetPath,
-                   const std::optional<QStringList>& ids, const SyncProgress& progress,
-                   const std::atomic<bool>* stop, QString* whyNot) {
+                   const std::optional<QStringList>& ids, const SyncProgress& progress, const std::atomic<bool>* stop,
+                   QString* whyNot) {
     Connection target;
     const QString why = OpenSyncTarget(targetPath, target, source);
     if (!why.isEmpty()) {
@@ -451,8 +450,8 @@ void SyncRecordsCommand(Session& s, const std::optional<QStringList>& ids) {
     op.Start();
     prompter.RunLongOperation(op, [&s, &prompter, &op, path, chosen] {
         QString whyNot;
-        RunRecordSync(s.catalogue, prompter, path, chosen, [&op](const QString& t) { op.Post(t); }, op.StopToken(),
-                      &whyNot);
+        RunRecordSync(
+            s.catalogue, prompter, path, chosen, [&op](const QString& t) { op.Post(t); }, op.StopToken(), &whyNot);
         // The progress dialog ends on the reason, not on its first "running".
         if (!whyNot.isEmpty()) op.Post(SyncNotRunText(whyNot));
     });

@@ -42,7 +42,7 @@ QString OpenSyncTarget(const QString& path, Connection& target, const Connection
 struct SyncCounts {
     int inserted = 0;
     int updated = 0;
-    int failed = 0;       // rows whose statement failed (reported as progress texts)
+    int failed = 0;        // rows whose statement failed (reported as progress texts)
     bool stopped = false;  // ended early by the stop flag
 };
 

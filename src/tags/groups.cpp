@@ -20,9 +20,12 @@ QStringList DistinctNodeTags(const QString& id, const NodeTree& tree) {
 bool ShareATag(const QStringList& sortedA, const QStringList& sortedB) {
     auto a = sortedA.begin(), b = sortedB.begin();
     while (a != sortedA.end() && b != sortedB.end()) {
-        if (*a < *b) ++a;
-        else if (*b < *a) ++b;
-        else return true;
+        if (*a < *b)
+            ++a;
+        else if (*b < *a)
+            ++b;
+        else
+            return true;
     }
     return false;
 }
@@ -65,24 +68,20 @@ QString FindRemovableNode(const QString& node, const QStringList& otherGroups, c
     std::vector<std::pair<QString, QStringList>> others;
     for (const QString& g : otherGroups) others.emplace_back(g, DistinctNodeTags(g, tree));
     std::set<QString> seen;
-    for (QString cur = node; !cur.isEmpty() && cur != kRoot && seen.insert(cur).second;
-         cur = tree.Entry(cur).parent) {
+    for (QString cur = node; !cur.isEmpty() && cur != kRoot && seen.insert(cur).second; cur = tree.Entry(cur).parent) {
         const QStringList tags = DistinctNodeTags(cur, tree);
-        const bool shared = std::any_of(others.begin(), others.end(), [&](const auto& o) {
-            return o.first != cur && ShareATag(tags, o.second);
-        });
+        const bool shared = std::any_of(others.begin(), others.end(),
+                                        [&](const auto& o) { return o.first != cur && ShareATag(tags, o.second); });
         if (!shared) return cur;
     }
     return QString();
 }
 
-std::optional<TagList> TagsWithoutNode(const TagList& recordTags, const QString& node,
-                                       const NodeTree& tree) {
+std::optional<TagList> TagsWithoutNode(const TagList& recordTags, const QString& node, const NodeTree& tree) {
     return TagDifference(recordTags, tree.NodeTags(node));
 }
 
-std::optional<TagList> TagsLeavingGroup(const TagList& recordTags, const QString& node,
-                                        const NodeTree& tree) {
+std::optional<TagList> TagsLeavingGroup(const TagList& recordTags, const QString& node, const NodeTree& tree) {
     QStringList others;
     for (const QString& g : GroupsOfTags(recordTags, tree))
         if (!IsSelfOrAncestor(g, node, tree)) others << g;
@@ -106,8 +105,7 @@ bool CanJoinGroup(const TagList& recordTags, const QString& node, const NodeTree
     return true;
 }
 
-std::optional<TagList> TagsJoiningGroup(const TagList& recordTags, const QString& node,
-                                        const NodeTree& tree) {
+std::optional<TagList> TagsJoiningGroup(const TagList& recordTags, const QString& node, const NodeTree& tree) {
     const TagList current = SortedTags(recordTags);
     TagList merged = TagUnion(current, tree.NodeTags(node));
     if (merged == current) return std::nullopt;
@@ -137,27 +135,29 @@ int ChangeRecord(const QString& record, Connection& conn, Change change, Prompte
 
 }  // namespace
 
-bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree,
-                    Connection& conn, Prompter& prompter) {
-    return ChangeRecord(record, conn, [&](const TagList& t) { return TagsWithoutNode(t, node, tree); }, prompter) >= 0;
+bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
+                    Prompter& prompter) {
+    return ChangeRecord(
+               record, conn, [&](const TagList& t) { return TagsWithoutNode(t, node, tree); }, prompter) >= 0;
 }
 
-int RemoveRecordFromGroup(const QString& record, const QString& node, const NodeTree& tree,
-                          Connection& conn, Prompter& prompter) {
-    return ChangeRecord(record, conn,
-                        [&](const TagList& t) { return TagsLeavingGroup(t, node, tree); }, prompter) == 1
+int RemoveRecordFromGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
+                          Prompter& prompter) {
+    return ChangeRecord(
+               record, conn, [&](const TagList& t) { return TagsLeavingGroup(t, node, tree); }, prompter) == 1
                ? 1
                : 0;
 }
 
-bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree,
-                   Connection& conn, Prompter& prompter) {
+bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
+                   Prompter& prompter) {
     return CanJoinGroup(ReadRecordTags(record, conn, prompter), node, tree);
 }
 
-bool AddRecordToGroup(const QString& record, const QString& node, const NodeTree& tree,
-                      Connection& conn, Prompter& prompter) {
-    return ChangeRecord(record, conn, [&](const TagList& t) { return TagsJoiningGroup(t, node, tree); }, prompter) >= 0;
+bool AddRecordToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
+                      Prompter& prompter) {
+    return ChangeRecord(
+               record, conn, [&](const TagList& t) { return TagsJoiningGroup(t, node, tree); }, prompter) >= 0;
 }
 
 }  // namespace korvel

@@ -18,25 +18,22 @@ bool IsSelfOrAncestor(const QString& a, const QString& b, const NodeTree& tree);
 QString FindRemovableNode(const QString& node, const QStringList& otherGroups, const NodeTree& tree);
 
 // The pure forms over a tag list: the record's new tags, or nullopt when nothing changes.
-std::optional<TagList> TagsWithoutNode(const TagList& recordTags, const QString& node,
-                                       const NodeTree& tree);
-std::optional<TagList> TagsLeavingGroup(const TagList& recordTags, const QString& node,
-                                        const NodeTree& tree);
+std::optional<TagList> TagsWithoutNode(const TagList& recordTags, const QString& node, const NodeTree& tree);
+std::optional<TagList> TagsLeavingGroup(const TagList& recordTags, const QString& node, const NodeTree& tree);
 bool CanJoinGroup(const TagList& recordTags, const QString& node, const NodeTree& tree);
-std::optional<TagList> TagsJoiningGroup(const TagList& recordTags, const QString& node,
-                                        const NodeTree& tree);
+std::optional<TagList> TagsJoiningGroup(const TagList& recordTags, const QString& node, const NodeTree& tree);
 
 // Stores the record's tags less the node tags, sorted. Reports database errors; false then.
-bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree,
-                    Connection& conn, Prompter& prompter);
+bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
+                    Prompter& prompter);
 // 1 when the record left the node's group (tags removed), else 0.
-int RemoveRecordFromGroup(const QString& record, const QString& node, const NodeTree& tree,
-                          Connection& conn, Prompter& prompter);
+int RemoveRecordFromGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
+                          Prompter& prompter);
 // Whether giving the record the node tags keeps every other group of it.
-bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree,
-                   Connection& conn, Prompter& prompter);
+bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
+                   Prompter& prompter);
 // Gives the record the node tags (a union); stores only when they change.
-bool AddRecordToGroup(const QString& record, const QString& node, const NodeTree& tree,
-                      Connection& conn, Prompter& prompter);
+bool AddRecordToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
+                      Prompter& prompter);
 
 }  // namespace korvel

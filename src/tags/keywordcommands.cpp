@@ -21,8 +21,7 @@ enum Answer { kNone = 0, kYes = 1, kYesToAll = 2, kNo = 3, kNoToAll = 4 };
 // read, so that no read snapshot stays open while the user is asked.
 class TagReader {
 public:
-    explicit TagReader(Connection& conn)
-        : st_(conn, QStringLiteral("select findkey from main where id=?")) {}
+    explicit TagReader(Connection& conn) : st_(conn, QStringLiteral("select findkey from main where id=?")) {}
     std::optional<TagList> Read(const QString& id) {
         if (!IsIdText(id)) return std::nullopt;
         st_.Bind(1, id.trimmed().toLongLong());
@@ -133,8 +132,8 @@ QString AppliedSummary(const std::vector<RecordOutcome>& outcomes) {
     return QStringLiteral("finish %1 / %2").arg(applied).arg(outcomes.size());
 }
 
-bool KeywordBatch(const QStringList& ids, TagChange mode, const NodeTree& tree, Connection& conn,
-                  Prompter& prompter, LongOperation& op) {
+bool KeywordBatch(const QStringList& ids, TagChange mode, const NodeTree& tree, Connection& conn, Prompter& prompter,
+                  LongOperation& op) {
     if (ids.isEmpty()) return false;
     DialogFields f{{dlg::kText, QString()}};
     if (!prompter.EditDialog(dlg::kBatchKeys, f)) return false;
@@ -202,9 +201,8 @@ std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagLis
     return outcomes;
 }
 
-std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QString& node,
-                                             const NodeTree& tree, Connection& conn, Prompter& prompter,
-                                             const ProgressReport& report) {
+std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QString& node, const NodeTree& tree,
+                                             Connection& conn, Prompter& prompter, const ProgressReport& report) {
     std::vector<RecordOutcome> outcomes;
     std::optional<WorkingTags> working;
     QString stamp;
@@ -220,8 +218,7 @@ std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QStri
             std::optional<TagList> tags = working->Get(id);
             if (tags && CanJoinGroup(*tags, node, tree)) {
                 o.applied = true;
-                if (std::optional<TagList> next = TagsJoiningGroup(*tags, node, tree))
-                    working->Set(id, *next);
+                if (std::optional<TagList> next = TagsJoiningGroup(*tags, node, tree)) working->Set(id, *next);
             } else if (answer != kYes && answer != kYesToAll) {
                 // The notice asks whether to stop showing it; the record stays as it is.
                 answer = prompter.FourAnswer(GroupRefusalPrompt(id), answer);
@@ -238,8 +235,8 @@ std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QStri
     return outcomes;
 }
 
-int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const NodeTree& tree,
-                           Connection& conn, Prompter& prompter) {
+int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const NodeTree& tree, Connection& conn,
+                           Prompter& prompter) {
     std::vector<RecordOutcome> outcomes;
     for (const QString& id : ids) outcomes.push_back({id, true});
     int count = 0;
@@ -251,8 +248,8 @@ int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const No
     return AnyApplied(outcomes) ? count : 0;
 }
 
-int UngroupRecord(const QString& record, const QString& group, const QStringList& otherGroups,
-                  const NodeTree& tree, Connection& conn, Prompter& prompter) {
+int UngroupRecord(const QString& record, const QString& group, const QStringList& otherGroups, const NodeTree& tree,
+                  Connection& conn, Prompter& prompter) {
     const QString target = FindRemovableNode(group, otherGroups, tree);
     if (target.isEmpty()) return 0;
     return RemoveNodeTags(record, target, tree, conn, prompter) ? 1 : 0;

@@ -17,7 +17,7 @@
 namespace korvel {
 
 // Texts of the four-answer prompts.
-QString GroupChangePrompt(const QString& id);   // "此操作将改变记录(%s)分组，是否继续操作？"
+QString GroupChangePrompt(const QString& id);  // "此操作将改变记录(%s)分组，是否继续操作？"
 QString GroupRefusalPrompt(const QString& id);  // "不能改变记录(%s)其他分组，因此操作撤销，以后不再提示？"
 // "finish group %d"
 QString FinishGroupText(int count);
@@ -39,15 +39,14 @@ std::vector<RecordOutcome> ChangeRecordTags(const QStringList& ids, const TagLis
 // Gives each record the node's tags where CanJoinGroup allows it; a refused record is
 // left unchanged and announced with the four-answer prompt until it is answered YES or
 // YES TO ALL. An empty node is the root. report as for ChangeRecordTags.
-std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QString& node,
-                                             const NodeTree& tree, Connection& conn, Prompter& prompter,
-                                             const ProgressReport& report = {});
+std::vector<RecordOutcome> AddRecordsToGroup(const QStringList& ids, const QString& node, const NodeTree& tree,
+                                             Connection& conn, Prompter& prompter, const ProgressReport& report = {});
 // RemoveRecordFromGroup for each record; the number of records changed.
-int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const NodeTree& tree,
-                           Connection& conn, Prompter& prompter);
+int RemoveRecordsFromGroup(const QStringList& ids, const QString& node, const NodeTree& tree, Connection& conn,
+                           Prompter& prompter);
 // UNGROUP: the record leaves `group`, keeping `otherGroups`. 1 when its tags changed.
-int UngroupRecord(const QString& record, const QString& group, const QStringList& otherGroups,
-                  const NodeTree& tree, Connection& conn, Prompter& prompter);
+int UngroupRecord(const QString& record, const QString& group, const QStringList& otherGroups, const NodeTree& tree,
+                  Connection& conn, Prompter& prompter);
 
 // SHOW (keywords): CKeyDlg on the first record; OK stores its list.
 bool ShowKeywordsCommand(const QStringList& ids, Connection& conn, Prompter& prompter);

@@ -23,7 +23,6 @@ std::map<QString, int> CountsOf(const TagList& tags) {
     return counts;
 }
 
-
 }  // namespace
 
 TagList SplitTags(const QString& tagText) { return SplitText(tagText, kBlank, true, QString()); }
@@ -128,8 +127,7 @@ NodeTree::NodeTree(const NodeMap& nodes) : nodes_(nodes) {
     }
     // The order of the child query: ascending id.
     for (auto& kids : kids_)
-        std::sort(kids.begin(), kids.end(),
-                  [this](int a, int b) { return IdValue(ids_[a]) < IdValue(ids_[b]); });
+        std::sort(kids.begin(), kids.end(), [this](int a, int b) { return IdValue(ids_[a]) < IdValue(ids_[b]); });
 }
 
 TagList NodeTree::NodeTags(const QString& id) const {
@@ -177,8 +175,10 @@ NodeTree::Need NodeTree::Numbered(const TagList& tags) const {
     std::sort(numbers.begin(), numbers.end());
     Need record;
     for (int n : numbers) {
-        if (!record.empty() && record.back().first == n) ++record.back().second;
-        else record.emplace_back(n, 1);
+        if (!record.empty() && record.back().first == n)
+            ++record.back().second;
+        else
+            record.emplace_back(n, 1);
     }
     return record;
 }
@@ -206,9 +206,7 @@ QStringList NodeTree::Ids(const std::vector<int>& numbers) const {
     return out;
 }
 
-QStringList NodeTree::Groups(const std::map<QString, int>& counts) const {
-    return Ids(GroupNumbers(Numbered(counts)));
-}
+QStringList NodeTree::Groups(const std::map<QString, int>& counts) const { return Ids(GroupNumbers(Numbered(counts))); }
 
 QStringList NodeTree::Groups(const TagList& tags) const { return Ids(GroupNumbers(Numbered(tags))); }
 
@@ -244,19 +242,16 @@ bool NodeMatchesTags(const QString& tagText, const QString& node, const NodeTree
     return tree.Matches(TagCounts(tagText), node);
 }
 
-QStringList GroupsOfTags(const QString& tagText, const NodeTree& tree) {
-    return tree.Groups(TagCounts(tagText));
-}
+QStringList GroupsOfTags(const QString& tagText, const NodeTree& tree) { return tree.Groups(TagCounts(tagText)); }
 
 QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree) { return tree.Groups(tags); }
 
-bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode,
-                  const NodeTree& tree) {
+bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode, const NodeTree& tree) {
     return tree.GroupsChange(recordTags, given, mode);
 }
 
-bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree,
-                      Connection& conn, Prompter& prompter) {
+bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree, Connection& conn,
+                      Prompter& prompter) {
     return GroupsChange(ReadRecordTags(id, conn, prompter), given, mode, tree);
 }
 
@@ -264,9 +259,7 @@ TagList AddedTags(const TagList& recordTags, const TagList& given) {
     return SortedTags(given) + SortedTags(recordTags);
 }
 
-TagList RemovedTags(const TagList& recordTags, const TagList& given) {
-    return TagDifference(recordTags, given);
-}
+TagList RemovedTags(const TagList& recordTags, const TagList& given) { return TagDifference(recordTags, given); }
 
 bool AddRecordTags(const QString& id, const TagList& given, Connection& conn, Prompter& prompter) {
     if (given.isEmpty()) return true;  // the result equals the old list: nothing stored

@@ -86,11 +86,11 @@ private:
     QStringList Ids(const std::vector<int>& numbers) const;
 
     NodeMap nodes_;
-    QHash<QString, int> index_;             // node id -> number
-    std::vector<QString> ids_;              // number -> node id
-    std::vector<std::vector<int>> kids_;    // number -> children
-    std::vector<Need> need_;                // number -> all-tag counts
-    QHash<QString, int> tagNumber_;         // every tag some node needs
+    QHash<QString, int> index_;           // node id -> number
+    std::vector<QString> ids_;            // number -> node id
+    std::vector<std::vector<int>> kids_;  // number -> children
+    std::vector<Need> need_;              // number -> all-tag counts
+    QHash<QString, int> tagNumber_;       // every tag some node needs
 };
 
 // True when the text carries every tag of the node (and its ancestors) at least as often.
@@ -102,11 +102,10 @@ QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree);
 
 // Whether changing tags by `given` (union for Add, difference for Remove) changes the
 // groups of a record with these tags. An empty `given` changes nothing.
-bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode,
-                  const NodeTree& tree);
+bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode, const NodeTree& tree);
 // GroupsChange on the stored tags of a record.
-bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree,
-                      Connection& conn, Prompter& prompter);
+bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree, Connection& conn,
+                      Prompter& prompter);
 
 // The tags stored by an add: the given tags sorted, then the record's tags sorted
 // (nothing merged). By a remove: TagDifference of the record's and the given tags.

@@ -191,8 +191,7 @@ bool DeleteNodeCommand(Prompter& prompter, Connection& conn, const std::optional
         Notice(prompter, QStringLiteral("对不起，不允许删除根节点。"));
         return false;
     }
-    if (!prompter.Confirm(QStringLiteral("确定删除吗"), QStringLiteral("警告")) || !IsIdText(*selected))
-        return false;
+    if (!prompter.Confirm(QStringLiteral("确定删除吗"), QStringLiteral("警告")) || !IsIdText(*selected)) return false;
     try {
         DeleteNodeTree(*selected, conn);
     } catch (const DbError& e) {

@@ -49,8 +49,7 @@ QStringList ChildNodeIds(const QString& id, Connection& conn) {
     return ids;
 }
 
-QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent,
-                         Connection& conn) {
+QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent, Connection& conn) {
     const QString fid = parent.trimmed().isEmpty() ? QStringLiteral("0") : parent.trimmed();
     bool ok = false;
     const qlonglong parentId = fid.toLongLong(&ok);

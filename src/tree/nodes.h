@@ -65,7 +65,6 @@ QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connectio
 // (max(id)+1) is given by the engine inside the write transaction of the insert, so two
 // programs adding nodes at once never get the same one. Throws DbError when the node is
 // not made (a parent that is no id, a database error).
-QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent,
-                         Connection& conn);
+QString InsertNodeWithId(const QString& name, const QString& tags, const QString& parent, Connection& conn);
 
 }  // namespace korvel

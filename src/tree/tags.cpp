@@ -33,9 +33,7 @@ QStringList SplitText(const QString& text, const QString& sep, bool skip, const 
 
 namespace {
 
-QStringList Tags(const QString& tagText) {
-    return SplitText(tagText, QStringLiteral(" "), true, QString());
-}
+QStringList Tags(const QString& tagText) { return SplitText(tagText, QStringLiteral(" "), true, QString()); }
 
 // The longest LIKE pattern the engine takes (bytes of UTF-8): a longer one fails the whole
 // statement with "LIKE or GLOB pattern too complex".
@@ -51,8 +49,9 @@ QString TagCondition(const QString& tag, int n, const QString& pattern, bool neg
         return (negative ? QStringLiteral(" ( findkey not like '% ") : QStringLiteral(" ( findkey like '% ")) +
                SqlText(pattern) + QStringLiteral(" %' )");
     const QString needle = QStringLiteral("lower(' ") + SqlText(tag) + QStringLiteral(" ')");
-    const QString count = QStringLiteral("(length(lower(findkey)) - length(replace(lower(findkey), %1, ''))) >= %2 * length(%1)")
-                              .arg(needle, QString::number(n));
+    const QString count =
+        QStringLiteral("(length(lower(findkey)) - length(replace(lower(findkey), %1, ''))) >= %2 * length(%1)")
+            .arg(needle, QString::number(n));
     return (negative ? QStringLiteral(" ( not (") : QStringLiteral(" ( (")) + count + QStringLiteral(") )");
 }
 
@@ -166,9 +165,9 @@ QStringList InnerRecordIds(const QString& id, const NodeMap& nodes, Connection& 
     QStringList ids;
     try {
         // Only the id column is read: the same ids as field 3 of "select * from main ...".
-        Recordset rs = ExecuteSql(QStringLiteral("select id from main ") +
-                                      InnerRecordsWhereClause(id, nodes, conn, prompter),
-                                  adCmdText, conn);
+        Recordset rs =
+            ExecuteSql(QStringLiteral("select id from main ") + InnerRecordsWhereClause(id, nodes, conn, prompter),
+                       adCmdText, conn);
         while (!rs.Eof()) {
             ids << VariantToText(rs.Field(0));
             rs.MoveNext();

@@ -54,8 +54,10 @@ bool ReadWholeFile(const std::string& path, size_t cap, std::string& out, std::s
     size_t have = 0;
     while (have < out.size()) {
         const ssize_t got = ::read(fd, out.data() + have, out.size() - have);
-        if (got > 0) have += static_cast<size_t>(got);
-        else if (got == 0) break;
+        if (got > 0)
+            have += static_cast<size_t>(got);
+        else if (got == 0)
+            break;
         else if (errno != EINTR) {
             ::close(fd);
             error = std::string("cannot read: ") + std::strerror(errno);
@@ -86,6 +88,7 @@ bool IsHiddenElement(std::string_view name) {
 
 // Elements that start a new line in the page (so their texts are not glued together).
 bool IsBlockElement(std::string_view name) {
+    // clang-format off
     static const char* const blocks[] = {
         "p", "div", "br", "li", "ul", "ol", "dl", "dt", "dd", "tr", "table", "h1", "h2", "h3", "h4", "h5",
         "h6", "pre", "blockquote", "section", "article", "header", "footer", "nav", "aside", "hr", "title",
@@ -309,6 +312,7 @@ bool ExtractEpub(const std::string& path, const Limits& limits, std::string& out
         return n == "META-INF/container.xml" || EndsWithNoCase(n, ".opf") || EndsWithNoCase(n, ".xhtml") ||
                EndsWithNoCase(n, ".html") || EndsWithNoCase(n, ".htm") || EndsWithNoCase(n, ".xht");
     };
+    // clang-format on
     if (!ReadZipMembers(path, limits, wanted, members, error)) return false;
     // The package document named by the container, else the first one in the book.
     std::string opfName;
@@ -442,14 +446,18 @@ bool ExtractDocument(const std::string& path, const std::string& kind, const Lim
         bool ok = true;
         while (ok && done < data.size()) {
             const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-            if (n > 0) done += static_cast<size_t>(n);
-            else if (!(n < 0 && errno == EINTR)) ok = false;
+            if (n > 0)
+                done += static_cast<size_t>(n);
+            else if (!(n < 0 && errno == EINTR))
+                ok = false;
         }
         ok = (::close(fd) == 0) && ok;
         data.clear();
         data.shrink_to_fit();
-        if (ok) ok = ExtractDocument(tmp, inner, limits, scratchDir, out, error);
-        else error = "cannot write " + tmp;
+        if (ok)
+            ok = ExtractDocument(tmp, inner, limits, scratchDir, out, error);
+        else
+            error = "cannot write " + tmp;
         ::unlink(tmp.c_str());
         return ok;
     }
@@ -491,8 +499,8 @@ void SetLimit(int resource, unsigned long long soft, unsigned long long hard) {
 }
 
 bool IsKnownKind(const std::string& kind) {
-    static const std::set<std::string> kinds = {"txt", "html", "epub", "pdf", "doc", "ppt", "xls", "rtf",
-                                                "docx", "pptx", "xlsx", "odt", "odp", "ods"};
+    static const std::set<std::string> kinds = {"txt", "html", "epub", "pdf",  "doc", "ppt", "xls",
+                                                "rtf", "docx", "pptx", "xlsx", "odt", "odp", "ods"};
     if (kind.size() > 3 && kind.ends_with(".gz")) {
         const std::string inner = kind.substr(0, kind.size() - 3);
         return kinds.count(inner) > 0;

@@ -55,26 +55,24 @@ long NumberIn(const std::string& name) {
 // Which members of the container hold text, and in which order they are read.
 int MemberRank(Format f, const std::string& name) {  // < 0: not read
     switch (f) {
-    case Format::Docx:
-        if (name == "word/document.xml") return 0;
-        if (name == "word/footnotes.xml") return 1;
-        if (name == "word/endnotes.xml") return 2;
-        return -1;
-    case Format::Pptx:
-        if (name.starts_with("ppt/slides/slide") && name.ends_with(".xml") &&
-            name.find('/', 11) == std::string::npos)
-            return 1;
-        return -1;
-    case Format::Xlsx:
-        if (name == "xl/sharedStrings.xml") return 0;
-        if (name.starts_with("xl/worksheets/sheet") && name.ends_with(".xml")) return 1;
-        return -1;
-    case Format::Odf:
-        return name == "content.xml" ? 0 : -1;
+        case Format::Docx:
+            if (name == "word/document.xml") return 0;
+            if (name == "word/footnotes.xml") return 1;
+            if (name == "word/endnotes.xml") return 2;
+            return -1;
+        case Format::Pptx:
+            if (name.starts_with("ppt/slides/slide") && name.ends_with(".xml") &&
+                name.find('/', 11) == std::string::npos)
+                return 1;
+            return -1;
+        case Format::Xlsx:
+            if (name == "xl/sharedStrings.xml") return 0;
+            if (name.starts_with("xl/worksheets/sheet") && name.ends_with(".xml")) return 1;
+            return -1;
+        case Format::Odf: return name == "content.xml" ? 0 : -1;
     }
     return -1;
 }
-
 
 // Walks the tree without recursion (a deeply nested hostile file cannot exhaust the stack)
 // and writes the text of the kind's text elements.
@@ -82,19 +80,17 @@ void WalkXml(Format f, const pugi::xml_node& root, TextSink& sink) {
     auto takesText = [&](const pugi::xml_node& parent) {
         const std::string_view p = LocalName(parent.name());
         switch (f) {
-        case Format::Docx:
-        case Format::Pptx:
-            return p == "t";
-        case Format::Xlsx:
-            if (p == "t") return true;
-            if (p == "v") {
-                // A value of a shared-string cell is only an index into the shared strings.
-                const pugi::xml_node cell = parent.parent();
-                return std::strcmp(cell.attribute("t").value(), "s") != 0;
-            }
-            return false;
-        case Format::Odf:
-            return true;
+            case Format::Docx:
+            case Format::Pptx: return p == "t";
+            case Format::Xlsx:
+                if (p == "t") return true;
+                if (p == "v") {
+                    // A value of a shared-string cell is only an index into the shared strings.
+                    const pugi::xml_node cell = parent.parent();
+                    return std::strcmp(cell.attribute("t").value(), "s") != 0;
+                }
+                return false;
+            case Format::Odf: return true;
         }
         return false;
     };
@@ -119,18 +115,22 @@ void WalkXml(Format f, const pugi::xml_node& root, TextSink& sink) {
     auto onLeave = [&](const pugi::xml_node& n) {
         const std::string_view name = LocalName(n.name());
         switch (f) {
-        case Format::Docx:
-        case Format::Pptx:
-            if (name == "p") sink.EndLine();
-            break;
-        case Format::Xlsx:
-            if (name == "si" || name == "row") sink.EndLine();
-            else if (name == "c") sink.Add("\t");
-            break;
-        case Format::Odf:
-            if (name == "p" || name == "h" || name == "table-row") sink.EndLine();
-            else if (name == "table-cell") sink.Add("\t");
-            break;
+            case Format::Docx:
+            case Format::Pptx:
+                if (name == "p") sink.EndLine();
+                break;
+            case Format::Xlsx:
+                if (name == "si" || name == "row")
+                    sink.EndLine();
+                else if (name == "c")
+                    sink.Add("\t");
+                break;
+            case Format::Odf:
+                if (name == "p" || name == "h" || name == "table-row")
+                    sink.EndLine();
+                else if (name == "table-cell")
+                    sink.Add("\t");
+                break;
         }
     };
 
@@ -159,23 +159,28 @@ void WalkXml(Format f, const pugi::xml_node& root, TextSink& sink) {
     }
 }
 
-
 }  // namespace
 
-bool ExtractZipXml(const std::string& path, const std::string& kind, const Limits& limits,
-                   std::string& out, std::string& error) {
+bool ExtractZipXml(const std::string& path, const std::string& kind, const Limits& limits, std::string& out,
+                   std::string& error) {
     Format f;
-    if (kind == "docx") f = Format::Docx;
-    else if (kind == "pptx") f = Format::Pptx;
-    else if (kind == "xlsx") f = Format::Xlsx;
-    else f = Format::Odf;
+    if (kind == "docx")
+        f = Format::Docx;
+    else if (kind == "pptx")
+        f = Format::Pptx;
+    else if (kind == "xlsx")
+        f = Format::Xlsx;
+    else
+        f = Format::Odf;
 
     std::map<std::string, std::string> read;
-    if (!ReadZipMembers(path, limits, [f](const std::string& name) { return MemberRank(f, name) >= 0; }, read, error))
+    if (!ReadZipMembers(
+            path, limits, [f](const std::string& name) { return MemberRank(f, name) >= 0; }, read, error))
         return false;
     // Members in reading order: (rank, number in name, name) -> content.
     std::map<std::tuple<int, long, std::string>, std::string> members;
-    for (auto& [name, data] : read) members.emplace(std::make_tuple(MemberRank(f, name), NumberIn(name), name), std::move(data));
+    for (auto& [name, data] : read)
+        members.emplace(std::make_tuple(MemberRank(f, name), NumberIn(name), name), std::move(data));
     if (members.empty()) {
         error = "no text member of a " + kind + " file";
         return false;
@@ -287,8 +292,8 @@ bool RunTool(const std::vector<std::string>& args, const Limits& limits, std::st
 
 }  // namespace
 
-bool ExtractWithTools(const std::string& path, const std::string& kind, const Limits& limits,
-                      std::string& out, std::string& error) {
+bool ExtractWithTools(const std::string& path, const std::string& kind, const Limits& limits, std::string& out,
+                      std::string& error) {
     std::vector<std::vector<std::string>> tries;
     if (kind == "doc") {
         tries.push_back({"catdoc", "-d", "utf-8", "-w", path});
@@ -319,9 +324,12 @@ bool WriteAll(int fd, const std::string& data) {
     size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n > 0) done += static_cast<size_t>(n);
-        else if (n < 0 && errno == EINTR) continue;
-        else return false;
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            return false;
     }
     return true;
 }

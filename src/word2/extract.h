@@ -38,16 +38,16 @@ struct Limits {
 };
 
 // docx, pptx, xlsx, odt, odp, ods: zip containers of XML.
-bool ExtractZipXml(const std::string& path, const std::string& kind, const Limits& limits,
-                   std::string& out, std::string& error);
+bool ExtractZipXml(const std::string& path, const std::string& kind, const Limits& limits, std::string& out,
+                   std::string& error);
 
 // pdf, through poppler.
 bool ExtractPdf(const std::string& path, const Limits& limits, std::string& out, std::string& error);
 
 // doc (catdoc, then antiword), ppt (catppt), xls (xls2csv) and rtf (unrtf): helper programs
 // whose standard output is the text.
-bool ExtractWithTools(const std::string& path, const std::string& kind, const Limits& limits,
-                      std::string& out, std::string& error);
+bool ExtractWithTools(const std::string& path, const std::string& kind, const Limits& limits, std::string& out,
+                      std::string& error);
 
 }  // namespace word2
 
@@ -78,8 +78,8 @@ bool ExtractDocument(const std::string& path, const std::string& kind, const Lim
 // within the limits; false (with the reason) for a damaged or encrypted file or one that
 // expands beyond the limits.
 bool ReadZipMembers(const std::string& path, const Limits& limits,
-                    const std::function<bool(const std::string&)>& wanted,
-                    std::map<std::string, std::string>& members, std::string& error);
+                    const std::function<bool(const std::string&)>& wanted, std::map<std::string, std::string>& members,
+                    std::string& error);
 
 // Writes all of data to fd, again after an interrupted write; false on an error.
 bool WriteAll(int fd, const std::string& data);

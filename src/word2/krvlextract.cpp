@@ -59,8 +59,10 @@ int main(int argc, char** argv) {
         std::string text, error;
         bool ok = false;
         try {
-            if (word2::IsKnownKind(kind)) ok = word2::ExtractDocument(path, kind, limits, scratch, text, error);
-            else error = "unknown kind " + kind;
+            if (word2::IsKnownKind(kind))
+                ok = word2::ExtractDocument(path, kind, limits, scratch, text, error);
+            else
+                error = "unknown kind " + kind;
         } catch (const std::bad_alloc&) {
             error = "out of memory";
         } catch (const std::exception& e) {

@@ -63,8 +63,10 @@ int main(int argc, char** argv) {
     std::string text, error;
     bool ok = false;
     try {
-        if (word2::IsKnownKind(kind)) ok = word2::ExtractDocument(path, kind, limits, "temp2", text, error);
-        else error = "unknown kind " + kind;
+        if (word2::IsKnownKind(kind))
+            ok = word2::ExtractDocument(path, kind, limits, "temp2", text, error);
+        else
+            error = "unknown kind " + kind;
     } catch (const std::bad_alloc&) {
         ok = false;
         error = "out of memory";

@@ -12,8 +12,7 @@ namespace {
 // "a(b c) d": keyword, children in parentheses.
 QString Shape(const simNode& n) {
     QStringList parts;
-    for (const simNode& c : n.children)
-        parts << (c.children.empty() ? c.keyword : c.keyword + u'(' + Shape(c) + u')');
+    for (const simNode& c : n.children) parts << (c.children.empty() ? c.keyword : c.keyword + u'(' + Shape(c) + u')');
     return parts.join(u' ');
 }
 
@@ -30,6 +29,7 @@ TEST(AutoTree, BuildLevelCases) {
         std::vector<QStringList> records;
         const char* shape;
     };
+    // clang-format off
     const Case cases[] = {
         {"the worked example", {}, {{"a", "b"}, {"a", "c"}, {"d"}}, "a(b c) d"},
         {"only the node's own keywords", {"n"}, {{"n"}, {"n", "n"}}, ""},
@@ -42,6 +42,7 @@ TEST(AutoTree, BuildLevelCases) {
         {"ties go to the first keyword", {}, {{"a", "B"}}, "B(a)"},
         {"duplicates in a record count once", {}, {{"k", "k", "m"}, {"m"}}, "m(k)"},
     };
+    // clang-format on
     for (const Case& c : cases) EXPECT_EQ(Built(c.used, c.records), c.shape) << c.name;
 }
 
@@ -70,8 +71,9 @@ protected:
         QStringList out;
         Recordset rs = ExecuteSql("select id, name, findkey, fid from main2 order by id", adCmdText, S().catalogue);
         for (; !rs.Eof(); rs.MoveNext())
-            out << QStringLiteral("%1 %2|%3|%4").arg(VariantToText(rs.Field(0)), VariantToText(rs.Field(1)),
-                                                    VariantToText(rs.Field(2)), VariantToText(rs.Field(3)));
+            out << QStringLiteral("%1 %2|%3|%4")
+                       .arg(VariantToText(rs.Field(0)), VariantToText(rs.Field(1)), VariantToText(rs.Field(2)),
+                            VariantToText(rs.Field(3)));
         return out;
     }
 };
@@ -83,10 +85,10 @@ TEST_F(AutoTreeWrite, WritesDepthFirstBelowTheNode) {
     cat.Record(2, " doc a c ");
     cat.Record(3, " doc d it's ");
     cat.Record(4, " doc old a ");  // in child Old: not an inner record of Docs
-    cat.Record(5, " other a ");   // not in Docs
+    cat.Record(5, " other a ");    // not in Docs
     EXPECT_TRUE(AutoCreateNodeTreeCommand(S(), QStringLiteral("5")));
-    EXPECT_EQ(Rows(), QStringList({"5 Docs|doc|0", "6 Old|old|5", "7 a|a|5", "8 b|b|7", "9 c|c|7",
-                                   "10 d|d|5", "11 it's|it's|10"}));
+    EXPECT_EQ(Rows(), QStringList({"5 Docs|doc|0", "6 Old|old|5", "7 a|a|5", "8 b|b|7", "9 c|c|7", "10 d|d|5",
+                                   "11 it's|it's|10"}));
     EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -104,8 +106,10 @@ TEST_F(AutoTreeWrite, NoSelectionAndFailures) {
 
     // A failure part way leaves no part of the tree: the third insert hits a trigger.
     for (int i = 1; i <= 3; ++i) cat.Record(i, QStringLiteral(" k%1 ").arg(i));
-    ExecuteSql("create trigger stop3 before insert on main2 when new.name='k3' "
-               "begin select raise(abort, 'no k3'); end", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(
+        "create trigger stop3 before insert on main2 when new.name='k3' "
+        "begin select raise(abort, 'no k3'); end",
+        adCmdTextNoRecords, S().catalogue);
     prompts.messages.clear();
     EXPECT_EQ(AutoCreateNodeTree(QStringLiteral("0"), S().nodes.map, S().catalogue, S().prompter()), -1);
     ASSERT_EQ(prompts.messages.size(), 1u);

@@ -63,8 +63,10 @@ TEST_F(Backups, CopiesOnAMountedDiskRememberItsRoot) {
     WriteFile(dir() + "/elsewhere.txt", "z");
     AddRecord(1, "f", "/d/f");
     AddRecord(2, "b", "/d/b");
-    EXPECT_EQ(RegisterCopies({{"1", dir() + "/usb/a/f.txt"}, {"2", dir() + "/usb/b.txt"}, {"3", "/none"}}, S().catalogue), 2);
-    EXPECT_EQ(Copies(), QStringList({"1|" + dir() + "/usb/a/f.txt|" + disk.id, "2|" + dir() + "/usb/b.txt|" + disk.id}));
+    EXPECT_EQ(
+        RegisterCopies({{"1", dir() + "/usb/a/f.txt"}, {"2", dir() + "/usb/b.txt"}, {"3", "/none"}}, S().catalogue), 2);
+    EXPECT_EQ(Copies(),
+              QStringList({"1|" + dir() + "/usb/a/f.txt|" + disk.id, "2|" + dir() + "/usb/b.txt|" + disk.id}));
     EXPECT_EQ(Dump("select vol, root from volroot"), QStringList{disk.id + "|" + dir() + "/usb"});
     // A copy named for a disk that is not where its path is now remembers nothing.
     ExecuteSql("delete from volroot", adCmdTextNoRecords, S().catalogue);
@@ -85,6 +87,7 @@ TEST_F(Backups, FindBackupRowMatchesPatternAndDisk) {
     AddCopyRow(1, "/mnt/c/X%2.txt", "6");
     struct Case {
         QString pattern, disk, path;  // path empty: nothing found
+        // clang-format off
     } cases[] = {
         {"", "", "/mnt/a/x_1.txt"},         {"o'b", "", "/mnt/o'b/x.txt"},
         {"", "0", "/mnt/o'b/x.txt"},        {"x", "6", "/mnt/c/X%2.txt"},  // like ignores case
@@ -92,6 +95,7 @@ TEST_F(Backups, FindBackupRowMatchesPatternAndDisk) {
         {"/c/%2", "", "/mnt/c/X%2.txt"},    {"zz", "", ""},
         {"mnt", "5 ", ""},                  {"'", "", "/mnt/o'b/x.txt"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const auto got = FindBackupRow(c.pattern, c.disk, "1", S().catalogue);
         EXPECT_EQ(got ? got->path : QString(), c.path) << c.pattern.toStdString() << " / " << c.disk.toStdString();

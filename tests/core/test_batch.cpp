@@ -20,6 +20,7 @@ TEST(BatchText, ReplaceInPathKeepsTheCaseOfTheRest) {
         const char* find;
         const char* replacement;
         const char* expected;
+        // clang-format off
     } cases[] = {
         {"/Old/Sub/File.TXT", "/old", "/New", "/New/Sub/File.TXT"},
         {"/DATA/x/data/y", "data", "D", "/D/x/D/y"},        // every occurrence
@@ -28,6 +29,7 @@ TEST(BatchText, ReplaceInPathKeepsTheCaseOfTheRest) {
         {"/it's/文件/F", "IT'S/文件", "o'k/目录", "/o'k/目录/F"},  // quotes and CJK
         {"/Ä/ä", "ä", "x", "/Ä/x"},                         // only A-Z ignore case
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(ReplaceInPath(QString::fromUtf8(c.path), QString::fromUtf8(c.find), QString::fromUtf8(c.replacement)),
                   QString::fromUtf8(c.expected))

@@ -67,8 +67,10 @@ TEST_F(Cli, AddRecordAndList) {
     ASSERT_EQ(rec.size(), 11);
     EXPECT_EQ(folder.mid(0, 5), QStringList({"docs", " doc  ", dir.path() + "/docs", "2", "文件夹"}));
     EXPECT_EQ(rec.mid(0, 6), QStringList({"it's.txt", " doc q'x  ", file, "1", "文件", "2 K"}));
-    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$)").match(rec[6]).hasMatch()) << rec[6].toStdString();
-    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d{1,2}:\d{1,2}:\d{1,2}$)").match(rec[7]).hasMatch()) << rec[7].toStdString();
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$)").match(rec[6]).hasMatch())
+        << rec[6].toStdString();
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d{1,2}:\d{1,2}:\d{1,2}$)").match(rec[7]).hasMatch())
+        << rec[7].toStdString();
     EXPECT_FALSE(rec[8].isEmpty());
     EXPECT_EQ(rec.mid(9), QStringList({"NULL", "NULL"}));
 
@@ -103,9 +105,9 @@ TEST_F(Cli, AddRecordAndList) {
     EXPECT_EQ(empty.lines[1], "当前页 1 / 总页数 1");
 
     for (const QStringList& bad :
-         {QStringList{"list", "7"}, QStringList{"list", "1", "--sub", "--inner"}, QStringList{"list", "1", "--sort", "nope"},
-          QStringList{"list", "1", "--page", "0"}, QStringList{"list", "1", "--page-size", "x"},
-          QStringList{"list", "1", "--desc"}, QStringList{"list"}}) {
+         {QStringList{"list", "7"}, QStringList{"list", "1", "--sub", "--inner"},
+          QStringList{"list", "1", "--sort", "nope"}, QStringList{"list", "1", "--page", "0"},
+          QStringList{"list", "1", "--page-size", "x"}, QStringList{"list", "1", "--desc"}, QStringList{"list"}}) {
         CliResult e = Run(bad);
         EXPECT_EQ(e.status, 1) << bad.join(' ').toStdString();
         EXPECT_TRUE(e.lines.isEmpty());
@@ -136,19 +138,22 @@ TEST_F(Cli, EmptyAndReadOnlyCatalogueFiles) {
         QFile f(kdb);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
-    for (const QStringList& args : {QStringList{"nodes"}, QStringList{"list", "1"}, QStringList{"search", "--name", "x"}}) {
+    for (const QStringList& args :
+         {QStringList{"nodes"}, QStringList{"list", "1"}, QStringList{"search", "--name", "x"}}) {
         CliResult r = Run(args);
         EXPECT_EQ(r.status, 0) << args.join(' ').toStdString() << ": " << r.err.toStdString();
         EXPECT_FALSE(QFile::exists(kdb + "-wal"));
         EXPECT_FALSE(QFile::exists(kdb + "-shm"));
     }
     EXPECT_EQ(Run({"nodes"}).lines, QStringList({"0\t全部文档\t", "  1\tn\tn"}));
-    for (const QStringList& args : {QStringList{"add-node", "0", "m"}, QStringList{"import-tree", dir.path(), "--node", "0"},
-                                    QStringList{"delete-records", "1"}}) {
+    for (const QStringList& args :
+         {QStringList{"add-node", "0", "m"}, QStringList{"import-tree", dir.path(), "--node", "0"},
+          QStringList{"delete-records", "1"}}) {
         CliResult r = Run(args);
         EXPECT_EQ(r.status, 1) << args.join(' ').toStdString();
         // Said on standard error, or (import-tree) in the progress lines for what was refused.
-        EXPECT_TRUE((r.err + r.lines.join('\n')).contains("read-only")) << args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE((r.err + r.lines.join('\n')).contains("read-only"))
+            << args.join(' ').toStdString() << ": " << r.err.toStdString();
         EXPECT_FALSE(QFile::exists(kdb + "-wal"));
         EXPECT_FALSE(QFile::exists(kdb + "-shm"));
     }
@@ -182,14 +187,16 @@ TEST_F(Cli, ImportTreeFailsUnlessEverythingWasWritten) {
     {
         korvel::Connection conn;
         conn.Open(korvel::kConnectionString);  // the fixture's working folder is current
-        conn.Execute("create trigger refuse before insert on main when new.name='bad.txt' "
-                     "begin select raise(abort, 'refused record'); end",
-                     korvel::adCmdTextNoRecords);
+        conn.Execute(
+            "create trigger refuse before insert on main when new.name='bad.txt' "
+            "begin select raise(abort, 'refused record'); end",
+            korvel::adCmdTextNoRecords);
     }
     CliResult r = Run({"import-tree", dir.path() + "/tree", "--node", "0"});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(r.lines.contains("finish"));
-    EXPECT_TRUE(r.lines.contains("refused record: " + dir.path() + "/tree/bad.txt")) << r.lines.join('\n').toStdString();
+    EXPECT_TRUE(r.lines.contains("refused record: " + dir.path() + "/tree/bad.txt"))
+        << r.lines.join('\n').toStdString();
     EXPECT_TRUE(r.err.contains("1 record(s) and 0 node(s) could not be written")) << r.err.toStdString();
     // What could be written was: the two other files and both nodes.
     CliResult listed = Run({"list", "0", "--sub"});
@@ -253,12 +260,14 @@ TEST_F(Cli, ListingsWorkWithATagLongerThanALikePattern) {
         QStringList args;
         QStringList names;
     };
+    // clang-format off
     const Case cases[] = {
         {{"list", "1"}, {"b.txt"}},  // the tag compares without regard to ASCII case, as LIKE does
         {{"list", "0", "--sub"}, {"a.txt", "b.txt"}},
         {{"list", "0", "--inner"}, {"a.txt"}},
         {{"list", "1", "--inner"}, {"b.txt"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         CliResult r = Run(c.args);
         ASSERT_EQ(r.status, 0) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
@@ -323,7 +332,8 @@ TEST(CliFolders, CatalogueOnReadOnlyMediaIsListed) {
         QString path;
         ~Unmount() { QProcess::execute("umount", {path}); }
     } unmount{ro};
-    if (QProcess::execute("mount", {"-o", "remount,ro,bind", ro}) != 0) GTEST_SKIP() << "no read-only remount possible here";
+    if (QProcess::execute("mount", {"-o", "remount,ro,bind", ro}) != 0)
+        GTEST_SKIP() << "no read-only remount possible here";
     ASSERT_NE(::access(QFile::encodeName(ro).constData(), W_OK), 0);
     CliResult nodes = RunCli(ro, {"nodes"});
     EXPECT_EQ(nodes.status, 0) << nodes.err.toStdString();
@@ -341,14 +351,18 @@ TEST(CliFolders, CatalogueOnReadOnlyMediaIsListed) {
 // with --dir: nothing claims success, nothing is written there.
 TEST(CliFolders, WorkingFolderThatIsNotUtf8IsRefused) {
     QTemporaryDir tmp;
-    const QByteArray bad = QFile::encodeName(tmp.path()) + "/w\xb0" "d";
+    const QByteArray bad = QFile::encodeName(tmp.path()) +
+                           "/w\xb0"
+                           "d";
     ASSERT_EQ(::mkdir(bad.constData(), 0755), 0);
+    // clang-format off
     const QString scripts[] = {
         "cd \"$1/$(printf 'w\\260d')\" && exec \"$0\" init",
         "exec \"$0\" --dir \"$1/$(printf 'w\\260d')\" init",
         "exec \"$0\" --dir \"$1/$(printf 'w\\260d')\" nodes",
         "HOME=\"$1\" exec \"$0\" --dir \"$1/$(printf 'w\\260d')\" penlet-entry on",
     };
+    // clang-format on
     for (const QString& script : scripts) {
         QProcess p;
         p.start("/bin/sh", {"-c", script, QStringLiteral(KORVEL_CLI), tmp.path()});
@@ -359,7 +373,8 @@ TEST(CliFolders, WorkingFolderThatIsNotUtf8IsRefused) {
         EXPECT_TRUE(p.readAllStandardOutput().isEmpty()) << script.toStdString();
     }
     EXPECT_EQ(::access((bad + "/kv.kdb").constData(), F_OK), -1);
-    EXPECT_EQ(::access((tmp.path() + "/.local/share/applications/korvel-penlet.desktop").toUtf8().constData(), F_OK), -1);
+    EXPECT_EQ(::access((tmp.path() + "/.local/share/applications/korvel-penlet.desktop").toUtf8().constData(), F_OK),
+              -1);
 }
 
 // Relative paths are taken from the folder korvel-cli was started in, not the --dir folder;

@@ -38,8 +38,9 @@ TEST_F(CliExport, ExportTwiceAndTree) {
     Write("src/b/same.txt", "two");
     Write("src/proj/in.txt", "p");
     // A name that is not UTF-8, catalogued through a shell so that its bytes reach the tool.
-    ASSERT_EQ(QProcess::execute("sh", {"-c", "printf raw > \"$1/src/$(printf 'bad\\377.txt')\" && \"$2\" --dir \"$1\" "
-                                             "add-record \"$1/src/$(printf 'bad\\377.txt')\" --tags t >/dev/null",
+    ASSERT_EQ(QProcess::execute("sh", {"-c",
+                                       "printf raw > \"$1/src/$(printf 'bad\\377.txt')\" && \"$2\" --dir \"$1\" "
+                                       "add-record \"$1/src/$(printf 'bad\\377.txt')\" --tags t >/dev/null",
                                        "sh", dir.path(), KORVEL_CLI}),
               0);
     QStringList ids = {"1"};
@@ -85,8 +86,9 @@ TEST_F(CliExport, ExportTwiceAndTree) {
     EXPECT_EQ(r.lines, QStringList({"成功复制了6条记录 失败0条记录 "}));
     EXPECT_EQ(Read("new/tree/A's/it's a.txt"), "q");
 
-    for (const QStringList& bad : {QStringList{"export-tree", "9", Path("t")}, QStringList{"export-tree", "x", Path("t")},
-                                   QStringList{"export", Path("t"), "x"}, QStringList{"export", Path("t")}}) {
+    for (const QStringList& bad :
+         {QStringList{"export-tree", "9", Path("t")}, QStringList{"export-tree", "x", Path("t")},
+          QStringList{"export", Path("t"), "x"}, QStringList{"export", Path("t")}}) {
         CliResult e = Run(bad);
         EXPECT_EQ(e.status, 1) << bad.join(' ').toStdString();
         EXPECT_TRUE(e.lines.isEmpty());
@@ -110,10 +112,10 @@ TEST_F(CliExport, BatchChanges) {
     // Without --source: the roots the dialog would offer (src/New' and src/other).
     r = Run({"replace-root", Path("dst"), "--as-backup", "1", "2", "3"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.lines, QStringList({"1\t" + Path("dst/It's.txt"), "2\t" + Path("dst/sub/b.txt"),
-                                    "3\t" + Path("dst/c.txt")}));
-    r = Run({"replace-root", Path("moved"), "--source", Path("src/new'/sub"), "--source", Path("src/oth"), "1", "2",
-             "3"});
+    EXPECT_EQ(r.lines,
+              QStringList({"1\t" + Path("dst/It's.txt"), "2\t" + Path("dst/sub/b.txt"), "3\t" + Path("dst/c.txt")}));
+    r = Run(
+        {"replace-root", Path("moved"), "--source", Path("src/new'/sub"), "--source", Path("src/oth"), "1", "2", "3"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.lines, QStringList({"2\t" + Path("moved/b.txt")}));
 

@@ -36,7 +36,9 @@ protected:
         f.write(bytes);
     }
     static void Touch(const QString& path, time_t t) {
-        struct utimbuf times{t, t};
+        struct utimbuf times {
+            t, t
+        };
         ::utime(QFile::encodeName(path).constData(), &times);
     }
     CliResult Run(const QStringList& args) { return RunCliIn(d, args); }

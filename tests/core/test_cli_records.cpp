@@ -48,8 +48,8 @@ TEST_F(CliRecords, ShowAndEditRecord) {
     ASSERT_EQ(show.status, 0);
     QStringList names;
     for (const QString& l : show.lines) names << l.section('\t', 0, 0);
-    EXPECT_EQ(names, QStringList({"name", "findkey", "dir", "id", "filetype", "filesize", "filedtime",
-                                  "fileinputdtime", "vol", "filedesc", "yourid"}));
+    EXPECT_EQ(names, QStringList({"name", "findkey", "dir", "id", "filetype", "filesize", "filedtime", "fileinputdtime",
+                                  "vol", "filedesc", "yourid"}));
     EXPECT_EQ(show.lines[2], "dir\t" + d + "/docs/it's.txt");
 
     EXPECT_EQ(One({"edit-record", "1", "--name", "o'neil 中文", "--desc", "it's  \"q\"", "--own-number", ""}), "1");
@@ -141,8 +141,7 @@ TEST_F(CliRecords, CopyCommandsTakeThePathAsAddBackupDoes) {
         EXPECT_EQ(r.status, 0) << command << ": " << r.err.toStdString();
         EXPECT_EQ(r.lines.value(0).section('\t', 0, 0), d + "/docs/中文 dir/copy 1.txt") << command;
         ASSERT_EQ(Run({"edit-record", "2", "--path", d + "/docs/b.txt"}).status, 0);
-        for (const QString& line : Run({"backups", "2"}).lines)
-            Run({"del-backup", "2", line.section('\t', 0, 0)});
+        for (const QString& line : Run({"backups", "2"}).lines) Run({"del-backup", "2", line.section('\t', 0, 0)});
     }
 }
 
@@ -152,8 +151,9 @@ TEST_F(CliRecords, EditRecordLosesNoConcurrentTagChange) {
     const int rounds = 30;
     QProcess tagger;
     tagger.setWorkingDirectory(d);
-    tagger.start("/bin/sh", {"-c", "i=0; while [ $i -lt $1 ]; do i=$((i+1)); \"$0\" --dir \"$2\" add-tags t$i 1 "
-                                   ">/dev/null || exit 1; done",
+    tagger.start("/bin/sh", {"-c",
+                             "i=0; while [ $i -lt $1 ]; do i=$((i+1)); \"$0\" --dir \"$2\" add-tags t$i 1 "
+                             ">/dev/null || exit 1; done",
                              QStringLiteral(KORVEL_CLI), QString::number(rounds), d});
     ASSERT_TRUE(tagger.waitForStarted());
     int edits = 0;
@@ -181,6 +181,7 @@ TEST_F(CliRecords, OutputsEscapeFieldsAsListDoes) {
         QStringList args;
         QString line;  // a line the output must hold
     };
+    // clang-format off
     const Case cases[] = {
         {{"show-record", "2"}, "name\t" + escaped},
         {{"show-record", "2"}, "dir\t" + d + "/odd/" + escaped},
@@ -190,10 +191,12 @@ TEST_F(CliRecords, OutputsEscapeFieldsAsListDoes) {
         {{"add-node", "0", raw, raw}, "1"},
         {{"nodes"}, "  1\t" + escaped + "\t" + escaped},
     };
+    // clang-format on
     for (const Case& c : cases) {
         CliResult r = Run(c.args);
         EXPECT_EQ(r.status, 0) << c.args.join(' ').toStdString() << r.err.toStdString();
-        EXPECT_TRUE(r.lines.contains(c.line)) << c.args.join(' ').toStdString() << "\n" << r.lines.join('\n').toStdString();
+        EXPECT_TRUE(r.lines.contains(c.line)) << c.args.join(' ').toStdString() << "\n"
+                                              << r.lines.join('\n').toStdString();
     }
     CliResult note = Run({"note", raw, "--folder", d + "/odd"});
     EXPECT_EQ(note.status, 0) << note.err.toStdString();
@@ -203,6 +206,7 @@ TEST_F(CliRecords, OutputsEscapeFieldsAsListDoes) {
 }
 
 TEST_F(CliRecords, BadArgumentsFailClearly) {
+    // clang-format off
     const QStringList bad[] = {
         {"show-record", "x"},           {"show-record", "9"},          {"show-record"},
         {"edit-record", "1 or 1=1"},    {"edit-record", "9", "--name", "n"},
@@ -212,6 +216,7 @@ TEST_F(CliRecords, BadArgumentsFailClearly) {
         {"replace-formal", "1", "/n"},  {"batch-backup", "del", "1"},  {"batch-backup", "x", "--disk", "0", "1"},
         {"update-records", "9"},
     };
+    // clang-format on
     for (const QStringList& args : bad) {
         CliResult r = Run(args);
         EXPECT_EQ(r.status, 1) << args.join(' ').toStdString();

@@ -59,10 +59,9 @@ TEST_F(CliTags, TagsSetAddAndDelete) {
     Ok({"set-tags", r1});
     EXPECT_EQ(Ok({"tags", r1}), QStringList({""}));
 
-    for (const QStringList& bad : {QStringList{"tags", "99"}, QStringList{"tags"},
-                                   QStringList{"add-tags", "x", r1, "99"},
-                                   QStringList{"add-tags", "x", r1, "--answer", "maybe"},
-                                   QStringList{"set-tags", "1 or 1=1"}}) {
+    for (const QStringList& bad :
+         {QStringList{"tags", "99"}, QStringList{"tags"}, QStringList{"add-tags", "x", r1, "99"},
+          QStringList{"add-tags", "x", r1, "--answer", "maybe"}, QStringList{"set-tags", "1 or 1=1"}}) {
         CliResult e = Run(bad);
         EXPECT_EQ(e.status, 1) << bad.join(' ').toStdString();
         EXPECT_TRUE(e.err.startsWith("korvel-cli: ")) << e.err.toStdString();
@@ -77,8 +76,7 @@ TEST_F(CliTags, AnswersToTheGroupPrompt) {
     EXPECT_EQ(Ok({"add-tags", "t", r1, r2, r3, "--answer", "none"}),
               QStringList({r1 + "\tskipped", r2 + "\tapplied", r3 + "\tskipped"}));
     EXPECT_EQ(Ok({"tags", r1}), QStringList({"x"}));
-    EXPECT_EQ(Ok({"add-tags", "t", r1, r3, "--answer", "all"}),
-              QStringList({r1 + "\tapplied", r3 + "\tapplied"}));
+    EXPECT_EQ(Ok({"add-tags", "t", r1, r3, "--answer", "all"}), QStringList({r1 + "\tapplied", r3 + "\tapplied"}));
     EXPECT_EQ(Ok({"tags", r3}), QStringList({"t y"}));
     // No answer: the prompt is closed, so the change goes ahead.
     EXPECT_EQ(Ok({"del-tags", "t", r3}), QStringList({r3 + "\tapplied"}));
@@ -86,10 +84,10 @@ TEST_F(CliTags, AnswersToTheGroupPrompt) {
 }
 
 TEST_F(CliTags, GroupsUngroupAddDelAndAutoTree) {
-    Ok({"add-node", "0", "N1", "n1"});   // 1
-    Ok({"add-node", "1", "N2", "n2"});   // 2
-    Ok({"add-node", "1", "N3", "n3"});   // 3
-    Ok({"add-node", "0", "A", "a"});     // 4
+    Ok({"add-node", "0", "N1", "n1"});  // 1
+    Ok({"add-node", "1", "N2", "n2"});  // 2
+    Ok({"add-node", "1", "N3", "n3"});  // 3
+    Ok({"add-node", "0", "A", "a"});    // 4
     const QString r1 = Record("1.txt", "n1 n2 n3"), r2 = Record("2.txt", "n1 n2 x"), r3 = Record("3.txt", "q");
     EXPECT_EQ(Ok({"groups", r1}), QStringList({"全部文档>N1>N2\t2 1 0", "全部文档>N1>N3\t3 1 0"}));
     EXPECT_EQ(Ok({"groups", r3}), QStringList({"全部文档\t0"}));
@@ -98,8 +96,7 @@ TEST_F(CliTags, GroupsUngroupAddDelAndAutoTree) {
     EXPECT_EQ(Ok({"tags", r2}), QStringList({"x"}));
     EXPECT_EQ(Run({"ungroup", r2, "4"}).status, 1);  // not one of its groups
 
-    EXPECT_EQ(Ok({"group-add", "4", r3, r2, "--answer", "yes"}),
-              QStringList({r3 + "\tapplied", r2 + "\tapplied"}));
+    EXPECT_EQ(Ok({"group-add", "4", r3, r2, "--answer", "yes"}), QStringList({r3 + "\tapplied", r2 + "\tapplied"}));
     EXPECT_EQ(Ok({"group-add", "4", r3}), QStringList({r3 + "\tskipped"}));  // already there
     EXPECT_EQ(Ok({"tags", r3}), QStringList({"a q"}));
     // Every record for which a removable node is found counts, r1 too (it had no tag a).

@@ -121,6 +121,7 @@ TEST(ContentIndex, PlainTextEncodingsAreDetected) {
         std::string bytes;
         std::string text;   // the text as the index folder keeps it
         std::string query;  // a run that must be found
+        // clang-format off
     } cases[] = {
         {"utf-8", simplified, simplified, "索引的测"},
         {"utf-8 with mark", "\xEF\xBB\xBF" + simplified, simplified, "索引的测"},
@@ -135,6 +136,7 @@ TEST(ContentIndex, PlainTextEncodingsAreDetected) {
         {"big5", Encode("BIG5", "內容索引的測試 hello\n第二行：中文文本。\n"), "內容索引的測試 hello\n第二行：中文文本。\n", "索引的測"},
         {"big5 long", Encode("BIG5", traditional.substr(0, traditional.find('W')) + "繁體中文資料庫"), "", "體中文資"},
     };
+    // clang-format on
     int id = 1;
     for (const auto& c : cases) {
         const std::string sid = std::to_string(id++);
@@ -151,6 +153,7 @@ TEST(ContentIndex, PlainTextEncodingsAreDetected) {
 
 TEST(ContentIndex, CjkRunsMatchExactlyWhatGrepFinds) {
     TempWorkDir w;
+    // clang-format off
     const std::vector<std::string> texts = {
         "我们的中文字体很好看。",                // the run 中文字
         "中文 文字 都在这里，但不连着。",        // both bigrams of 中文字, not the run
@@ -167,15 +170,18 @@ TEST(ContentIndex, CjkRunsMatchExactlyWhatGrepFinds) {
         "Ünïcödé straße and 日本語のテキスト",
         "한국어 텍스트 입니다",
     };
+    // clang-format on
     std::vector<std::string> ids;
     for (size_t i = 0; i < texts.size(); ++i) {
         ids.push_back(std::to_string(i + 1));
         IndexText(ids.back(), texts[i]);
     }
+    // clang-format off
     const std::vector<std::string> runs = {
         "中文字", "中文", "文字", "文文", "中文字体", "人民银行", "银行人民", "民银",
         "哈哈哈", "哈哈哈哈哈", "日本語", "のテキ", "한국어", "国어", "字中",
     };
+    // clang-format on
     for (const auto& run : runs) {
         std::set<std::string> grep;
         for (size_t i = 0; i < texts.size(); ++i)
@@ -205,6 +211,7 @@ TEST(ContentIndex, CjkRunsMatchExactlyWhatGrepFinds) {
 // pair of the run but not the run.
 TEST(ContentIndex, RunsOfFrequentCharactersMatchExactlyWhatGrepFinds) {
     TempWorkDir w;
+    // clang-format off
     const std::vector<std::string> texts = {
         "的一是在不了",            // the runs whole
         "的一 是在",               // 的一 and 是在, apart
@@ -218,13 +225,14 @@ TEST(ContentIndex, RunsOfFrequentCharactersMatchExactlyWhatGrepFinds) {
         "的\n一是",               // broken by a line end
         "的一是 在不了 的一是在不",
     };
+    // clang-format on
     std::vector<std::string> ids;
     for (size_t i = 0; i < texts.size(); ++i) {
         ids.push_back(std::to_string(i + 1));
         IndexText(ids.back(), texts[i]);
     }
-    const std::vector<std::string> runs = {"的一是", "一是在", "的一是在", "的一是在不", "是的一", "是的一是",
-                                           "的一量", "量子的一是", "人的一天", "一是的", "是在不了"};
+    const std::vector<std::string> runs = {"的一是", "一是在",     "的一是在", "的一是在不", "是的一",  "是的一是",
+                                           "的一量", "量子的一是", "人的一天", "一是的",     "是在不了"};
     for (const auto& run : runs) {
         std::set<std::string> grep;
         for (size_t i = 0; i < texts.size(); ++i)
@@ -244,6 +252,7 @@ TEST(ContentIndex, RunsOfFrequentCharactersMatchExactlyWhatGrepFinds) {
 
 TEST(ContentIndex, QuotedPhrasesMatchTheWordsInThatOrder) {
     TempWorkDir w;
+    // clang-format off
     const std::vector<std::string> texts = {
         "the quick brown fox jumps",            // 1: the phrase
         "brown quick: the decoy has both",      // 2: both words, other order
@@ -254,6 +263,7 @@ TEST(ContentIndex, QuotedPhrasesMatchTheWordsInThatOrder) {
         "quick\nbrown across a line end",       // 7
         "中文 字 quick",                          // 8: the characters apart
     };
+    // clang-format on
     std::vector<std::string> ids;
     for (size_t i = 0; i < texts.size(); ++i) {
         ids.push_back(std::to_string(i + 1));
@@ -263,6 +273,7 @@ TEST(ContentIndex, QuotedPhrasesMatchTheWordsInThatOrder) {
     struct Case {
         const char* query;
         S expected;
+        // clang-format off
     } cases[] = {
         {"\"quick brown\"", S{"1", "3", "5", "6", "7"}},
         {"quick brown", S{"1", "2", "3", "4", "5", "6", "7"}},  // unquoted: all words, any order
@@ -279,6 +290,7 @@ TEST(ContentIndex, QuotedPhrasesMatchTheWordsInThatOrder) {
         {"\"quick brown", S{"1", "3", "5", "6", "7"}},  // an unclosed quote runs to the end
         {"\"\"", S{}},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(Matches(ids, c.query), c.expected) << c.query;
 
     // Every hit at once, in id order, with the relevance of the one-record form.
@@ -430,7 +442,8 @@ TEST(ContentIndex, ALargeBatchEndsWithACompactStoreThatKeepsEverything) {
 
     auto check = [&](const char* when) {
         EXPECT_GT(Rank("1", "before"), 0.0f) << when;
-        int hits = SearchIndexedFiles("的一是在", [](const char*, float, void*) {}, nullptr);
+        int hits = SearchIndexedFiles(
+            "的一是在", [](const char*, float, void*) {}, nullptr);
         EXPECT_EQ(hits, n - 1) << when;
         for (int i : {2, 150, n}) {
             EXPECT_GT(Rank(std::to_string(i), "w" + std::to_string(i)), 0.0f) << when << " " << i;
@@ -526,9 +539,10 @@ TEST(ContentIndex, WrapperIndexesThroughTheExtractor) {
     const QString dir = w.path();
     const std::string odt = (dir + "/报告 \"最终\".odt").toStdString();
     // An odt whose name holds a blank, a double quote and Chinese.
-    const std::string x = "<office:document-content xmlns:office=\"o\" xmlns:text=\"t\"><office:body><office:text>"
-                          "<text:p>季度报告<text:s text:c=\"2\"/>quarterly figures</text:p></office:text></office:body>"
-                          "</office:document-content>";
+    const std::string x =
+        "<office:document-content xmlns:office=\"o\" xmlns:text=\"t\"><office:body><office:text>"
+        "<text:p>季度报告<text:s text:c=\"2\"/>quarterly figures</text:p></office:text></office:body>"
+        "</office:document-content>";
     ASSERT_TRUE(officefiles::WriteZip(odt, {{"content.xml", x}}));
     const QString path = QString::fromStdString(odt);
     EXPECT_EQ(ExtractorKind(path), "odt");
@@ -545,6 +559,7 @@ TEST(ContentIndex, DocumentKinds) {
         const char* path;
         const char* kind;       // DocumentKind
         const char* extractor;  // ExtractorKind
+        // clang-format off
     } cases[] = {
         {"/a/b.doc", "doc", "doc"},      {"/a/B.DOC", "doc", "doc"},        {"/a/b.ppt", "ppt", "ppt"},
         {"/a/b.docx", "docx", "docx"},   {"/a/b.pptx", "pptx", "pptx"},     {"/a/b.xlsx", "xlsx", "xlsx"},
@@ -557,6 +572,7 @@ TEST(ContentIndex, DocumentKinds) {
         {"/a/b.gz", "", ""},             {"/a/b.doc/c", "", ""},            {"/a/doc", "", ""},
         {"/a/b.docm", "", ""},           {"/a/b.exe", "", ""},              {"/a/.txt", "", ""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(DocumentKind(c.path), c.kind) << c.path;
         EXPECT_EQ(ExtractorKind(c.path), c.extractor) << c.path;

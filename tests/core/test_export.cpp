@@ -63,8 +63,12 @@ class Digest : public DiskWalkTest {};
 TEST_F(Digest, TextsAndComparisons) {
     WriteBytes(disk + "/empty", "");
     WriteBytes(disk + "/abc", "abc");
-    WriteBytes(disk + "/eof1", "ab\x1a" "c");
-    WriteBytes(disk + "/eof2", "ab\x1a" "d");
+    WriteBytes(disk + "/eof1",
+               "ab\x1a"
+               "c");
+    WriteBytes(disk + "/eof2",
+               "ab\x1a"
+               "d");
     WriteBytes(disk + "/crlf", "a\r\nb\r\n");
     WriteBytes(disk + "/lf", "a\nb\n\n");  // same size as crlf
     WriteBytes(disk + "/abc2", "abc");
@@ -83,6 +87,7 @@ TEST_F(Digest, TextsAndComparisons) {
         const char* source;
         const char* target;
         int expected;
+        // clang-format off
     } cases[] = {
         {"abc", "none", kTargetMissing},
         {"none", "none2", kTargetMissing},  // the source is not read
@@ -94,6 +99,7 @@ TEST_F(Digest, TextsAndComparisons) {
         {"dir", "dir2", kDifferent},    // two unreadable sides are never "the same"
         {"none", "abc", kDifferent},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(CompareFiles(P(c.source), P(c.target)), c.expected) << c.source << " " << c.target;
     // A copy of the catalogue file is never taken as the same as the catalogue.
@@ -210,13 +216,12 @@ protected:
         S().options.sysback = true;
         MakeDir(disk + "/out");
     }
-    void TearDown() override {
-        DiskWalkTest::TearDown();
-    }
+    void TearDown() override { DiskWalkTest::TearDown(); }
     QString Add(const QByteArray& relative, const QString& tags = " t  ") {
         const QString path = P(relative);
         RecordWriter w(S().catalogue);
-        return w.Insert(RecordOfPath(path, tags, IsFolderPath(path) ? kFolderRecordType : kFileRecordType, S().catalogue));
+        return w.Insert(
+            RecordOfPath(path, tags, IsFolderPath(path) ? kFolderRecordType : kFileRecordType, S().catalogue));
     }
     QStringList BackupRows() {
         QStringList rows;
@@ -225,7 +230,8 @@ protected:
         return rows;
     }
     int LogEntries() {
-        return static_cast<int>(ReadBytes(QFile::encodeName(work.path() + "/fileout.log")).count("******************\n"));
+        return static_cast<int>(
+            ReadBytes(QFile::encodeName(work.path() + "/fileout.log")).count("******************\n"));
     }
 };
 
@@ -241,8 +247,8 @@ TEST_F(Export, NamesClashesMissingFilesAndASecondRun) {
     WriteBytes(disk + "/b/same.txt", "two");
     WriteBytes(disk + "/proj/in.txt", "packed");
     WriteBytes(disk + "/gone.txt", "soon gone");
-    const QStringList ids = {Add("it's a file.txt"), Add("文件 名.txt"), Add(raw), Add("a/same.txt"),
-                             Add("gone.txt"), Add("b/same.txt"), Add("proj")};
+    const QStringList ids = {Add("it's a file.txt"), Add("文件 名.txt"), Add(raw),   Add("a/same.txt"),
+                             Add("gone.txt"),        Add("b/same.txt"),  Add("proj")};
     ::unlink((disk + "/gone.txt").constData());
 
     EXPECT_EQ(ExportRecordsTo(S(), ids, P("out"), false), "共7条记录 成功复制了6条记录");
@@ -289,8 +295,9 @@ TEST_F(Export, BackupVariantRegistersEachCopyOnceAndUsesCopies) {
 
     // The own file is gone: with S().options.sysback the backup is exported, under the record's name.
     ::rename((disk + "/own/r2.txt").constData(), (disk + "/spare/other.txt").constData());
-    ExecuteSql("insert into main4(recordid, filepath, vol) values(" + r2 + ", '" + SqlText(P("spare/other.txt")) +
-                   "', '0')", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(
+        "insert into main4(recordid, filepath, vol) values(" + r2 + ", '" + SqlText(P("spare/other.txt")) + "', '0')",
+        adCmdTextNoRecords, S().catalogue);
     MakeDir(disk + "/out2");
     EXPECT_EQ(ExportRecordsTo(S(), {r2}, P("out2"), false), "共1条记录 成功复制了1条记录");
     EXPECT_EQ(ReadBytes(disk + "/out2/r2.txt"), "r2");
@@ -434,11 +441,13 @@ TEST_F(Export, EveryCopyLandsDirectlyInTheChosenFolder) {
     const struct {
         QString stored;
         QByteArray exportedAs;
+        // clang-format off
     } cases[] = {
         {"E:\\dir\\..\\..\\escaped.txt", "escaped.txt"},
         {"E:\\dir/a/../../escaped2.txt", "escaped2.txt"},
         {"E:\\dir\\..", "_.."},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.toStdString());
         const QByteArray source = EncodePath(QDir::cleanPath(c.stored));

@@ -42,6 +42,7 @@ TEST(FilterMatch, PatternRules) {
         QString name;
         bool matches;
     };
+    // clang-format off
     const Case cases[] = {
         {"*.tmp", "a.tmp", true},       {"*.tmp", ".tmp", true},
         {"*.tmp", "a.TMP", false},      {"*.tmp", "a.tmp.bak", false},
@@ -52,6 +53,7 @@ TEST(FilterMatch, PatternRules) {
         {"a*b*c", "xb*c", true},        {"a*b*c", "xbc", false},  // text after the first "*"
         {"*.txt", QStringLiteral("文档.txt"), true},
     };
+    // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(MatchesFilterList(c.name, {QString::fromUtf8(c.pattern)}), c.matches)
             << c.pattern << " vs " << c.name.toStdString();
@@ -86,8 +88,7 @@ TEST_F(Filters, MissingOrBrokenFileGivesEmptyLists) {
             f.write(content);
         }
         LoadFilterLists(S().filters);
-        for (const char* e : {"dir", "index", "import", "fdn", "ffn"})
-            EXPECT_TRUE(S().filters.List(e).isEmpty()) << e;
+        for (const char* e : {"dir", "index", "import", "fdn", "ffn"}) EXPECT_TRUE(S().filters.List(e).isEmpty()) << e;
         // Adding and removing change nothing in a file without the elements; the
         // import-side lists still take an added entry in memory.
         AddFilterValue(S().filters, "dir", "x");
@@ -173,8 +174,8 @@ TEST(FilterDefaults, DefaultFileHasAllSixListsWithSensibleEntries) {
     for (const char* name : {".git", ".svn", ".hg"}) EXPECT_TRUE(MatchesFilterList(name, dirs));
     EXPECT_FALSE(MatchesFilterList("projects", dirs));
     const QStringList index = LoadFilterList("index");
-    for (const char* name : {"a.txt", "a.doc", "a.docx", "a.pdf", "a.ppt", "a.pptx", "a.xls", "a.xlsx",
-                                "a.odt", "a.odp", "a.ods", "a.md"})
+    for (const char* name :
+         {"a.txt", "a.doc", "a.docx", "a.pdf", "a.ppt", "a.pptx", "a.xls", "a.xlsx", "a.odt", "a.odp", "a.ods", "a.md"})
         EXPECT_TRUE(MatchesFilterList(name, index)) << name;
     // Written once, read back unchanged: a start-up addition goes into the file.
     AddStartupFilterValue();

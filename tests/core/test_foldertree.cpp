@@ -99,11 +99,13 @@ TEST_F(FolderTree, FolderFiltersDecide) {
         QStringList dir, fdn;
         QStringList expected;
     };
+    // clang-format off
     const Case cases[] = {
         {true, {"skip"}, {}, {"keep<keep>@top", "take<take>@top", "top<top>@全部文档"}},
         {false, {}, {"take"}, {"take<take>@top", "top<top>@全部文档"}},
         {false, {}, {}, {"top<top>@全部文档"}},  // folder filter off, empty fdn: the top node only
     };
+    // clang-format on
     for (const Case& c : cases) {
         ExecuteSql("delete from main2", adCmdTextNoRecords, S().catalogue);
         ImportOptions o;
@@ -152,8 +154,8 @@ TEST_F(FolderTree, CommandPutsTheTreeUnderTheCurrentNode) {
     EXPECT_EQ(Nodes().size(), 2);
     // A folder whose name is not UTF-8, as the folder picker reads it (U+FFFD for the byte).
     Dir("l\xe9gacy");
-    prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, DecodePath(disk) + "/l" + QChar(0xFFFD) + "gacy"},
-                                          {dlg::kDepth, "2"}});
+    prompts.AnswerDialog(dlg::kNodeTree,
+                         {{dlg::kRoot, DecodePath(disk) + "/l" + QChar(0xFFFD) + "gacy"}, {dlg::kDepth, "2"}});
     EXPECT_TRUE(AddNodeTreeCommand(S()));
     EXPECT_EQ(Nodes().size(), 3);
     EXPECT_EQ(prompts.messages.size(), 1u);
@@ -167,8 +169,10 @@ TEST_F(FolderTree, RefusedNodesAreCountedAndSaid) {
     Dir("top/bad");
     Dir("top/bad/below");
     Dir("top/good");
-    ExecuteSql("create trigger refuse before insert on main2 when new.name='bad' "
-               "begin select raise(abort, 'refused node'); end", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(
+        "create trigger refuse before insert on main2 when new.name='bad' "
+        "begin select raise(abort, 'refused node'); end",
+        adCmdTextNoRecords, S().catalogue);
     prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, "5"}});
     EXPECT_TRUE(AddNodeTreeCommand(S()));
     EXPECT_EQ(Nodes(), QStringList({"good<good>@top", "top<top>@全部文档"}));
@@ -176,5 +180,6 @@ TEST_F(FolderTree, RefusedNodesAreCountedAndSaid) {
     EXPECT_FALSE(texts.contains("finish"));
     EXPECT_TRUE(texts.contains("refused node: " + P("top/bad")));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_TRUE(prompts.messages[0].text.contains("0 record(s) and 2 node(s)")) << prompts.messages[0].text.toStdString();
+    EXPECT_TRUE(prompts.messages[0].text.contains("0 record(s) and 2 node(s)"))
+        << prompts.messages[0].text.toStdString();
 }

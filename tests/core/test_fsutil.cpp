@@ -46,6 +46,7 @@ TEST(FsUtil, PathKindOfFilesFoldersLinksAndImpossiblePaths) {
     struct Case {
         QString path;
         int kind;
+        // clang-format off
     } cases[] = {
         {d + "/file.txt", 1},
         {d + "/folder", 2},
@@ -59,6 +60,7 @@ TEST(FsUtil, PathKindOfFilesFoldersLinksAndImpossiblePaths) {
         {d + QChar(0) + "/file.txt", 0},
         {kUnmountedDiskPrefix + "1234" + d + "/file.txt", 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(PathKind(c.path), c.kind) << c.path.toStdString();
         EXPECT_EQ(IsFolderPath(c.path), c.kind == 2);
@@ -70,6 +72,7 @@ TEST(FsUtil, FileSizeTextTable) {
     struct Case {
         std::uint64_t size;
         const char* text;
+        // clang-format off
     } cases[] = {
         {0, "0 K"},
         {1023, "0 K"},
@@ -82,6 +85,7 @@ TEST(FsUtil, FileSizeTextTable) {
         {5368709120ULL, "5120 M"},
         {4294967296ULL + 5, "4096 M"},  // high 32 bits set, low ones tiny
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(FileSizeText(c.size), c.text) << c.size;
 }
 
@@ -116,6 +120,7 @@ TEST(FsUtil, StatusTextsOfFileFolderAndMissingPath) {
 }
 
 TEST(FsUtil, PathBytesSurviveDecodeAndEncode) {
+    // clang-format off
     const QByteArray cases[] = {
         "plain/ascii name.txt",
         "\xE4\xB8\xAD\xE6\x96\x87/\xE6\x96\x87\xE4\xBB\xB6",  // valid UTF-8 Chinese
@@ -130,6 +135,7 @@ TEST(FsUtil, PathBytesSurviveDecodeAndEncode) {
         "\xB0\xA1\xB0\xA2",                                // GBK bytes
         "",
     };
+    // clang-format on
     for (const QByteArray& b : cases) {
         const QString text = DecodePath(b);
         EXPECT_EQ(EncodePath(text), b) << b.toHex().toStdString();
@@ -179,6 +185,7 @@ TEST(FsUtil, RunCommandCapturesStandardOutputOnly) {
         QString command;
         int result;
         QString output;
+        // clang-format off
     } cases[] = {
         {"true", 0, ""},
         {"printf 'x'", 0, "'x'"},  // single quotes are no quoting: like the original command line
@@ -192,6 +199,7 @@ TEST(FsUtil, RunCommandCapturesStandardOutputOnly) {
         {"", -2, ""},
         {"   ", -2, ""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         QString out = "stale";
         EXPECT_EQ(RunCommand(c.command, out), c.result) << c.command.toStdString();

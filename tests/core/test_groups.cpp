@@ -52,10 +52,9 @@ TEST_F(Groups, PathNamesChainsAndAncestors) {
         const char* b;
         bool expected;
     };
-    const Case cases[] = {{"2", "2", true}, {"1", "2", true}, {"0", "2", false},
+    const Case cases[] = {{"2", "2", true},  {"1", "2", true},  {"0", "2", false},
                           {"2", "1", false}, {"3", "2", false}, {"0", "0", true}};
-    for (const Case& c : cases)
-        EXPECT_EQ(IsSelfOrAncestor(c.a, c.b, tree), c.expected) << c.a << " " << c.b;
+    for (const Case& c : cases) EXPECT_EQ(IsSelfOrAncestor(c.a, c.b, tree), c.expected) << c.a << " " << c.b;
 }
 
 TEST_F(Groups, ShowListsThePathNamesOfTheFirstRecord) {
@@ -84,6 +83,7 @@ TEST_F(Groups, Ungroup) {
         const char* message;
         const char* after;
     };
+    // clang-format off
     const Case cases[] = {
         {"siblings share N1's tags: nothing to remove", " n1 n2 n3 ", 0, "finish group 0", " n1 n2 n3 "},
         {"the only group N2 removes N1's and N2's tags", " n2 x n1 ", 0, "finish group 1", "     x   "},
@@ -91,6 +91,7 @@ TEST_F(Groups, Ungroup) {
          "     n1    n2   "},
         {"the root cannot be left", " q ", 0, "finish group 0", " q "},
     };
+    // clang-format on
     int id = 1;
     for (const Case& c : cases) {
         cat.Record(id, c.stored);
@@ -114,6 +115,7 @@ TEST_F(Groups, AddingToAGroup) {
         bool allowed;
         const char* after;
     };
+    // clang-format off
     const Case cases[] = {
         {"already has the node's tags", " a ", "4", false, " a "},
         {"root replaced by a childless top-level node", " q ", "4", true, "     a    q   "},
@@ -123,10 +125,12 @@ TEST_F(Groups, AddingToAGroup) {
         {"the root (empty pick)", " q ", "", false, " q "},
         {"group N2 to N3 would keep N2: allowed", " n1 n2 ", "3", true, "     n1    n2    n3   "},
     };
+    // clang-format on
     int id = 1;
     for (const Case& c : cases) {
         cat.Record(id, c.stored);
-        EXPECT_EQ(CanAddToGroup(QString::number(id), c.node, Tree(), S().catalogue, S().prompter()), c.allowed) << c.name;
+        EXPECT_EQ(CanAddToGroup(QString::number(id), c.node, Tree(), S().catalogue, S().prompter()), c.allowed)
+            << c.name;
         prompts.nodes = {QString(c.node)};
         prompts.questions.clear();
         prompts.fourAnswers = {1};

@@ -38,7 +38,9 @@ QString AddFileRecord(qint64 id, const QString& path, const QString& vol = "0") 
 }
 
 void SetTime(const QString& path, time_t t) {
-    struct utimbuf times{t, t};
+    struct utimbuf times {
+        t, t
+    };
     ::utime(EncodePath(path).constData(), &times);
 }
 
@@ -77,6 +79,7 @@ TEST_F(Health, CheckClassifiesEachRecordByItsFile) {
         FileState want;
         std::function<void(qint64 id)> setUp;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"unchanged file", FileState::Present, [&](qint64 id) {
              WriteFile(dir() + "/usb/a.txt", "aaa");
@@ -119,6 +122,7 @@ TEST_F(Health, CheckClassifiesEachRecordByItsFile) {
              AddFileRecord(id, dir() + "/loop/x.txt", "0");
          }},
     };
+    // clang-format on
     for (size_t i = 0; i < cases.size(); ++i) cases[i].setUp(static_cast<qint64>(i + 1));
     const std::map<qint64, FileState> got = States(All());
     for (size_t i = 0; i < cases.size(); ++i)
@@ -370,16 +374,18 @@ TEST_F(Duplicates, GroupsBySameContentMostWastedFirst) {
     QByteArray bigTail = big;
     bigTail[5999] = 'y';  // same size and first block, other rest
     QByteArray bigHead = big;
-    bigHead[0] = 'y';     // same size, other first block
+    bigHead[0] = 'y';  // same size, other first block
     const struct {
         qint64 id;
         const char* name;
         QByteArray bytes;
+        // clang-format off
     } files[] = {
         {1, "big1", big},     {2, "big2", big},       {3, "sub/big3", big}, {4, "bigTail", bigTail},
         {5, "bigHead", bigHead}, {6, "small1", "tiny"}, {7, "small2", "tiny"}, {8, "small3", "tinz"},
         {9, "empty1", ""},    {10, "empty2", ""},
     };
+    // clang-format on
     for (const auto& f : files) {
         WriteFile(dir() + "/" + f.name, f.bytes);
         AddFileRecord(f.id, dir() + "/" + f.name);

@@ -34,7 +34,6 @@
 #include <atomic>
 #include <thread>
 
-
 using namespace korvel;
 
 namespace {
@@ -93,8 +92,8 @@ protected:
         return id;
     }
     // ADD REC TREE through the prompter: root node "0" unless given.
-    bool RunTree(const QString& root, const QString& depth, bool nodes, bool lastDir,
-                 const QString& node = "0", const QString& tags = QString()) {
+    bool RunTree(const QString& root, const QString& depth, bool nodes, bool lastDir, const QString& node = "0",
+                 const QString& tags = QString()) {
         prompts.nodes.push_back(node);
         prompts.AnswerDialog(dlg::kAddTree, {{dlg::kRoot, root},
                                              {dlg::kDepth, depth},
@@ -221,7 +220,8 @@ TEST_F(Import, BackupCopyCountsAsCatalogued) {
     const QString path = P("it's.txt");
     const QString vol = DiskIdOfPath(path);
     EXPECT_FALSE(IsAlreadyCatalogued(path, vol, S().catalogue));
-    ExecuteSql("insert into main4(recordid,filepath,vol) values(9,'" + SqlText(path) + "','" + vol + "')", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("insert into main4(recordid,filepath,vol) values(9,'" + SqlText(path) + "','" + vol + "')",
+               adCmdTextNoRecords, S().catalogue);
     EXPECT_TRUE(IsAlreadyCatalogued(path, vol, S().catalogue));
     EXPECT_FALSE(IsAlreadyCatalogued(path, vol + "1", S().catalogue));  // another disk
     AddDroppedFile(S(), path);
@@ -232,8 +232,10 @@ TEST_F(Import, FailedSameFileLookupIsReportedAndThePathImported) {
     // A backup table whose every read fails: the lookup in main finds nothing, the one in
     // main4 fails with the engine's error.
     ExecuteSql("drop table main4", adCmdTextNoRecords, S().catalogue);
-    ExecuteSql("create view main4 as select 0 as recordid, '' as filepath, '' as vol "
-               "where abs(-9223372036854775807 - 1) > 0", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(
+        "create view main4 as select 0 as recordid, '' as filepath, '' as vol "
+        "where abs(-9223372036854775807 - 1) > 0",
+        adCmdTextNoRecords, S().catalogue);
     MakeFile(disk + "/a.txt");
     MakeDir(disk + "/t");
     MakeFile(disk + "/t/b.txt");
@@ -265,6 +267,7 @@ TEST_F(Import, DialogPathsWithUnreadableNamesFindTheirFilesAgain) {
     struct Case {
         QString chosen;
         QByteArray expected;  // bytes of the path on disk; empty: refused
+        // clang-format off
     } cases[] = {
         {base + "/dir" + lost + "/a" + lost + ".txt", disk + "/dir\xe9/a\xff.txt"},
         {base + "/dir" + lost, disk + "/dir\xe9"},
@@ -272,6 +275,7 @@ TEST_F(Import, DialogPathsWithUnreadableNamesFindTheirFilesAgain) {
         {base + "/gone" + lost + ".txt", QByteArray()},    // no such file
         {P("plain.txt"), disk + "/plain.txt"},             // nothing to repair: as given
     };
+    // clang-format on
     for (const Case& c : cases) {
         const QString got = PathFromDialog(c.chosen);
         EXPECT_EQ(got, c.expected.isEmpty() ? QString() : DecodePath(c.expected)) << c.expected.toStdString();
@@ -376,6 +380,7 @@ TEST_F(Import, DepthDecidesWhatIsWalked) {
     };
     const QStringList d0 = {"top/f0.txt", "top/s1/"};
     const QStringList d1 = {"top/f0.txt", "top/s1/f1.txt", "top/s1/s2/"};
+    // clang-format off
     const Case cases[] = {
         {"0", d0, 0},
         {"abc", d0, 0},
@@ -384,6 +389,7 @@ TEST_F(Import, DepthDecidesWhatIsWalked) {
         {"2", {"top/f0.txt", "top/s1/f1.txt", "top/s1/s2/f2.txt", "top/s1/s2/s3/"}, 2},
         {"50", {"top/f0.txt", "top/s1/f1.txt", "top/s1/s2/f2.txt", "top/s1/s2/s3/f3.txt", "top/s1/s2/s3/s4/f4.txt"}, 20},
     };
+    // clang-format on
     for (const Case& c : cases) {
         ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
         prompts.statusTexts.clear();
@@ -447,6 +453,7 @@ TEST_F(Import, FileAndFolderFilters) {
         QStringList file, ffn, dir, fdn;
         QStringList expected;
     };
+    // clang-format off
     const Case cases[] = {
         {true, true, {"*.tmp"}, {}, {"skip"}, {}, {"top/b.txt", "top/take/in.txt"}},
         {true, true, {}, {}, {}, {}, {"top/a.tmp", "top/b.txt", "top/skip/in.txt", "top/take/in.txt"}},
@@ -455,6 +462,7 @@ TEST_F(Import, FileAndFolderFilters) {
         {true, false, {}, {}, {}, {"take"}, {"top/a.tmp", "top/b.txt", "top/take/in.txt"}},
         {true, false, {}, {}, {}, {}, {"top/a.tmp", "top/b.txt"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
         S().options.trend = c.fileFlag;
@@ -655,11 +663,10 @@ TEST_F(Import, CliImportTreeAndAddFiles) {
     EXPECT_TRUE(r.out.contains("already catalogued: " + P("top/f0.txt")));
 
     // Errors go to standard error with exit status 1.
-    for (const QStringList& bad : {QStringList{"import-tree", P("top"), "--node", "77"},
-                                   QStringList{"import-tree", P("top")},
-                                   QStringList{"import-tree", P("none"), "--node", "0"},
-                                   QStringList{"add-files", "0", P("none.txt")},
-                                   QStringList{"add-files", "0", P("top")}}) {
+    for (const QStringList& bad :
+         {QStringList{"import-tree", P("top"), "--node", "77"}, QStringList{"import-tree", P("top")},
+          QStringList{"import-tree", P("none"), "--node", "0"}, QStringList{"add-files", "0", P("none.txt")},
+          QStringList{"add-files", "0", P("top")}}) {
         r = Cli(QStringList{"--dir", w} + bad);
         EXPECT_EQ(r.code, 1) << bad.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
@@ -770,7 +777,8 @@ TEST_F(Import, ProgramsWritingAtOnceLoseNothing) {
     ImportOptions options;
     options.depth = 2;
     WalkResult windowWalk;
-    std::thread window([&] { windowWalk = WalkFolder(root + "/tc", 1, " ", "0", WithHook(options), S().ops.import, S().catalogue); });
+    std::thread window(
+        [&] { windowWalk = WalkFolder(root + "/tc", 1, " ", "0", WithHook(options), S().ops.import, S().catalogue); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     holder.Commit();
 
@@ -778,7 +786,8 @@ TEST_F(Import, ProgramsWritingAtOnceLoseNothing) {
     QStringList addedIds;
     int whileImporting = 0;
     for (int i = 0; i < 15; ++i) {
-        const bool importing = imports[0]->state() != QProcess::NotRunning || imports[1]->state() != QProcess::NotRunning;
+        const bool importing =
+            imports[0]->state() != QProcess::NotRunning || imports[1]->state() != QProcess::NotRunning;
         const CliResult r = Cli({"--dir", work.path(), "add-node", "0", "extra " + QString::number(i)});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         addedIds << r.out.trimmed();
@@ -809,16 +818,17 @@ TEST_F(Import, ProgramsWritingAtOnceLoseNothing) {
     EXPECT_EQ(Count("select count(distinct dir) from main"), all);
     for (const QString& t : trees) {
         const QString top = SqlText(root + "/" + t + "/");
-        EXPECT_EQ(Count("select count(*) from main where dir like '" + top + "%'"), folders * perFolder) << t.toStdString();
+        EXPECT_EQ(Count("select count(*) from main where dir like '" + top + "%'"), folders * perFolder)
+            << t.toStdString();
         // One node per folder, each sub-folder's node under its tree's node, and the
         // records of a sub-folder carry its name as a keyword.
         EXPECT_EQ(Count("select count(*) from main2 where name='" + t + "' and fid=0"), 1);
         EXPECT_EQ(Count("select count(*) from main2 n join main2 p on n.fid=p.id where p.name='" + t +
                         "' and n.name like '" + t + "-%'"),
                   folders);
-        EXPECT_EQ(Count("select count(*) from main where dir like '" + top + t + " 3/%' and findkey like '% " + t +
-                        "-3 %'"),
-                  perFolder);
+        EXPECT_EQ(
+            Count("select count(*) from main where dir like '" + top + t + " 3/%' and findkey like '% " + t + "-3 %'"),
+            perFolder);
     }
     EXPECT_EQ(Count("select count(*) from main2"), 3 * (folders + 1) + 15);
     // Each add-node printed its own node's id.
@@ -887,9 +897,13 @@ TEST_F(Import, RefusedWritesDuringAWalkAreCountedAndSaid) {
         ExecuteSql("drop trigger if exists refuse_main", adCmdTextNoRecords, S().catalogue);
         ExecuteSql("drop trigger if exists refuse_main2", adCmdTextNoRecords, S().catalogue);
         ExecuteSql(QString("create trigger refuse_main before insert on main when new.name like 'bad%' "
-                           "begin select raise(%1, 'refused record'); end").arg(c.raise), adCmdTextNoRecords, S().catalogue);
+                           "begin select raise(%1, 'refused record'); end")
+                       .arg(c.raise),
+                   adCmdTextNoRecords, S().catalogue);
         ExecuteSql(QString("create trigger refuse_main2 before insert on main2 when new.name = 'badnode' "
-                           "begin select raise(%1, 'refused node'); end").arg(c.raise), adCmdTextNoRecords, S().catalogue);
+                           "begin select raise(%1, 'refused node'); end")
+                       .arg(c.raise),
+                   adCmdTextNoRecords, S().catalogue);
         S().ops.import.ClearStatus();
         ImportOptions o;
         o.depth = 2;
@@ -924,13 +938,16 @@ TEST_F(Import, RefusedWritesDuringAWalkAreCountedAndSaid) {
     prompts.messages.clear();
     ExecuteSql("drop trigger refuse_main2", adCmdTextNoRecords, S().catalogue);
     ExecuteSql("drop trigger refuse_main", adCmdTextNoRecords, S().catalogue);
-    ExecuteSql("create trigger refuse_main before insert on main when new.name like 'bad%' "
-               "begin select raise(abort, 'refused record'); end", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(
+        "create trigger refuse_main before insert on main when new.name like 'bad%' "
+        "begin select raise(abort, 'refused record'); end",
+        adCmdTextNoRecords, S().catalogue);
     ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
     ExecuteSql("delete from main2", adCmdTextNoRecords, S().catalogue);
     RunTree(P("top"), "2", true, true);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_TRUE(prompts.messages[0].text.contains("2 record(s) and 0 node(s)")) << prompts.messages[0].text.toStdString();
+    EXPECT_TRUE(prompts.messages[0].text.contains("2 record(s) and 0 node(s)"))
+        << prompts.messages[0].text.toStdString();
     EXPECT_EQ(prompts.statusTexts.last(), prompts.messages[0].text);
 }
 
@@ -950,7 +967,8 @@ TEST_F(Import, SameTreeImportedTwiceAtOnceCataloguesEachFileOnce) {
     ImportOptions options;
     options.depth = 2;
     WalkResult mine;
-    std::thread window([&] { mine = WalkFolder(P("same"), 1, " ", "0", WithHook(options), S().ops.import, S().catalogue); });
+    std::thread window(
+        [&] { mine = WalkFolder(P("same"), 1, " ", "0", WithHook(options), S().ops.import, S().catalogue); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const CliResult cli = Cli({"--dir", work.path(), "import-tree", P("same"), "--node", "0", "--no-node-tree"});
     window.join();
@@ -961,6 +979,5 @@ TEST_F(Import, SameTreeImportedTwiceAtOnceCataloguesEachFileOnce) {
     EXPECT_EQ(mine.records + mine.catalogued, folders * perFolder);
     // Whether the two really ran at once depends on how fast korvel-cli starts (slow under
     // a sanitizer build or a loaded machine); the counts above hold either way.
-    if (mine.catalogued == 0 || mine.records == 0)
-        GTEST_SKIP() << "the two imports did not overlap on this run";
+    if (mine.catalogued == 0 || mine.records == 0) GTEST_SKIP() << "the two imports did not overlap on this run";
 }

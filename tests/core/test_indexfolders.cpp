@@ -69,9 +69,10 @@ TEST(IndexFolders, ANewRecordNeverTakesOverADeletedRecordsFolder) {
 
     struct Case {
         const char* what;
-        QString indexFolder;                  // where the stale folder of id 1 is
-        std::function<qint64()> addRecord;    // adds a record that gets id 1
-        std::function<float()> rankOldText;   // the relevance of the new record for the old text
+        QString indexFolder;                 // where the stale folder of id 1 is
+        std::function<qint64()> addRecord;   // adds a record that gets id 1
+        std::function<float()> rankOldText;  // the relevance of the new record for the old text
+        // clang-format off
     } cases[] = {
         {"import", "index",
          [] {
@@ -91,6 +92,7 @@ TEST(IndexFolders, ANewRecordNeverTakesOverADeletedRecordsFolder) {
          },
          [] { return QFileInfo::exists("t/index/1/text.txt") ? 1.0f : 0.0f; }},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         // The folder a deleted record 1 left (its delete was killed before removing it).
@@ -113,7 +115,8 @@ TEST(IndexFolders, AKilledDeleteLeavesNoFolderBehindAfterTheNextOpen) {
     QList<QByteArray> args{"--dir", EncodePath(QDir::currentPath()), "delete-records"};
     {
         WriteTransaction tx(S().catalogue);
-        Statement insert(S().catalogue, "insert into main(name, findkey, dir, filetype, vol) values(?, ' ', ?, '文件', '0')");
+        Statement insert(S().catalogue,
+                         "insert into main(name, findkey, dir, filetype, vol) values(?, ' ', ?, '文件', '0')");
         for (int i = 1; i <= n; ++i) {
             insert.Reset();
             insert.Bind(1, QStringLiteral("f%1.txt").arg(i));
@@ -122,7 +125,8 @@ TEST(IndexFolders, AKilledDeleteLeavesNoFolderBehindAfterTheNextOpen) {
         }
         tx.Commit();
     }
-    for (int i = 1; i <= n; ++i) WriteText(QStringLiteral("index/%1/text.txt").arg(i), "oldword " + QByteArray::number(i));
+    for (int i = 1; i <= n; ++i)
+        WriteText(QStringLiteral("index/%1/text.txt").arg(i), "oldword " + QByteArray::number(i));
     for (int i = n; i > n / 2; --i) args << QByteArray::number(i);  // the highest ids first
     S().catalogue.Close();
 

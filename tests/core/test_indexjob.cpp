@@ -53,19 +53,23 @@ protected:
 TEST_F(IndexJob, ImportIndexesAfterTheWalkAndLeavesUnchangedDocumentsAlone) {
     Write("docs/a.txt", "alpha plain words\n");
     Write("docs/b.html",
-          "<html><head><script>var hiddenword;</script></head><body><p title=\"hiddenword\">页面 webword</p></body></html>");
-    ASSERT_TRUE(officefiles::WriteZip((dir.path() + "/docs/c.epub").toStdString(), {
-        {"META-INF/container.xml",
-         "<container xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles>"
-         "<rootfile full-path=\"book.opf\"/></rootfiles></container>"},
-        {"book.opf", "<package xmlns=\"http://www.idpf.org/2007/opf\"><manifest><item id=\"a\" href=\"a.xhtml\"/>"
-                     "</manifest><spine><itemref idref=\"a\"/></spine></package>"},
-        {"a.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>电子书 bookword</p></body></html>"},
-    }));
+          "<html><head><script>var hiddenword;</script></head><body><p title=\"hiddenword\">页面 "
+          "webword</p></body></html>");
+    ASSERT_TRUE(officefiles::WriteZip(
+        (dir.path() + "/docs/c.epub").toStdString(),
+        {
+            {"META-INF/container.xml",
+             "<container xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles>"
+             "<rootfile full-path=\"book.opf\"/></rootfiles></container>"},
+            {"book.opf",
+             "<package xmlns=\"http://www.idpf.org/2007/opf\"><manifest><item id=\"a\" href=\"a.xhtml\"/>"
+             "</manifest><spine><itemref idref=\"a\"/></spine></package>"},
+            {"a.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>电子书 bookword</p></body></html>"},
+        }));
     Write("docs/d.txt", "compressed gzword\n");
     ASSERT_EQ(std::system(("gzip -n " + dir.path().toStdString() + "/docs/d.txt").c_str()), 0);
     Write("docs/e.xls", "not a spreadsheet at all");  // the extractor fails on it
-    Write("docs/empty.md", " \n");                     // no text: no index folder
+    Write("docs/empty.md", " \n");                    // no text: no index folder
 
     CliResult imported = Run({"import-tree", dir.path() + "/docs", "--node", "0"});
     ASSERT_EQ(imported.status, 0) << imported.err.toStdString();

@@ -18,12 +18,14 @@ TEST(TagToolkit, JoinAndStoredText) {
         TagList tags;
         QString joined, stored;
     };
+    // clang-format off
     const Case cases[] = {
         {{}, " ", "    "},
         {{"k1"}, "  k1 ", "     k1   "},
         {{"k1", "k2"}, "  k1  k2 ", "     k1    k2   "},
         {{"b", "a", "b"}, "  b  a  b ", "     b    a    b   "},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(JoinTags(c.tags), c.joined) << c.tags.join(',').toStdString();
         EXPECT_EQ(StoredTagText(c.tags), c.stored) << c.tags.join(',').toStdString();
@@ -39,7 +41,8 @@ TEST(TagToolkit, DifferenceAndUnionCountOccurrencesInCodeUnitOrder) {
         TagList a, b, difference, union_;
     };
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");  // U+1F600, a surrogate pair
-    const QString wideA = QString::fromUtf8("\xEF\xBC\xA1");       // U+FF21
+    const QString wideA = QString::fromUtf8("\xEF\xBC\xA1");      // U+FF21
+    // clang-format off
     const Case cases[] = {
         {{"c", "a"}, {"b", "a"}, {"c"}, {"a", "b", "c"}},
         {{"a", "b", "a", "c"}, {"a"}, {"a", "b", "c"}, {"a", "a", "b", "c"}},
@@ -50,6 +53,7 @@ TEST(TagToolkit, DifferenceAndUnionCountOccurrencesInCodeUnitOrder) {
         // Ordered by UTF-16 code units: the surrogate pair (0xD83D...) before U+FF21.
         {{wideA, emoji}, {}, {emoji, wideA}, {emoji, wideA}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(TagDifference(c.a, c.b), c.difference) << c.a.join(',').toStdString();
         EXPECT_EQ(TagUnion(c.a, c.b), c.union_) << c.a.join(',').toStdString();
@@ -76,6 +80,7 @@ TEST_F(Keywords, AddAndRemoveStoreThePaddedTagText) {
         TagList given;
         const char* expected;
     };
+    // clang-format off
     const Case cases[] = {
         // New tags sorted, then the old ones sorted; nothing merged.
         {" c a  ", TagChange::Add, {"b", "a"}, "     a    b    a    c   "},
@@ -89,11 +94,13 @@ TEST_F(Keywords, AddAndRemoveStoreThePaddedTagText) {
         // A quote in a tag is stored as typed.
         {" a ", TagChange::Add, {"o'k"}, "     o'k    a   "},
     };
+    // clang-format on
     int id = 1;
     for (const Case& c : cases) {
         cat.Record(id, c.stored);
-        const bool ok = c.mode == TagChange::Add ? AddRecordTags(QString::number(id), c.given, S().catalogue, S().prompter())
-                                                  : RemoveRecordTags(QString::number(id), c.given, S().catalogue, S().prompter());
+        const bool ok = c.mode == TagChange::Add
+                            ? AddRecordTags(QString::number(id), c.given, S().catalogue, S().prompter())
+                            : RemoveRecordTags(QString::number(id), c.given, S().catalogue, S().prompter());
         EXPECT_TRUE(ok);
         EXPECT_EQ(TaggedCatalogue::Findkey(id), c.expected) << c.stored;
         ++id;
@@ -103,7 +110,7 @@ TEST_F(Keywords, AddAndRemoveStoreThePaddedTagText) {
 
 TEST_F(Keywords, ReadAndWriteRecordTags) {
     cat.Record(1, "  b   a  b ");
-    cat.Record(2, QString());  // no tag text at all
+    cat.Record(2, QString());                                                                 // no tag text at all
     EXPECT_EQ(ReadRecordTags("1", S().catalogue, S().prompter()), TagList({"b", "a", "b"}));  // stored order
     EXPECT_EQ(ReadRecordTags("2", S().catalogue, S().prompter()), TagList());
     EXPECT_EQ(ReadRecordTags("99", S().catalogue, S().prompter()), TagList());
@@ -120,7 +127,7 @@ TEST_F(Keywords, ReadAndWriteRecordTags) {
 
 TEST_F(Keywords, NodeMatchingAndGroups) {
     cat.Node(1, "X", "x", 0);
-    cat.Node(2, "XX", "x", 1);     // needs x twice
+    cat.Node(2, "XX", "x", 1);  // needs x twice
     cat.Node(3, "Y", "y  z", 1);
     cat.Node(4, "AB", "ab", 0);
     cat.Node(5, "Leaf", "l", 0);
@@ -129,6 +136,7 @@ TEST_F(Keywords, NodeMatchingAndGroups) {
         const char* text;
         QStringList groups;
     };
+    // clang-format off
     const Case cases[] = {
         {" q ", {"0"}},                 // matches no top-level node: the root alone
         {" a b ", {"0"}},               // whole tags: "a" does not match node "ab"
@@ -139,6 +147,7 @@ TEST_F(Keywords, NodeMatchingAndGroups) {
         {" x l ", {"1", "5"}},
         {" X ", {"0"}},                 // case-sensitive
     };
+    // clang-format on
     for (const Case& c : cases) EXPECT_EQ(GroupsOfTags(QString(c.text), tree), c.groups) << c.text;
     EXPECT_TRUE(NodeMatchesTags(" anything ", "0", tree));
     EXPECT_FALSE(NodeMatchesTags(" x ", "2", tree));
@@ -150,9 +159,10 @@ TEST_F(Keywords, GroupChangeCheckModelsAddAsUnion) {
     cat.Record(1, " x ");
     cat.Record(2, " t ");
     const NodeTree tree = Tree();
-    EXPECT_TRUE(GroupChangeCheck("1", {"t"}, TagChange::Add, tree, S().catalogue, S().prompter()));    // root -> T
-    EXPECT_FALSE(GroupChangeCheck("2", {"t"}, TagChange::Add, tree, S().catalogue, S().prompter()));   // union leaves t once
-    EXPECT_TRUE(GroupChangeCheck("2", {"t"}, TagChange::Remove, tree, S().catalogue, S().prompter())); // T -> root
+    EXPECT_TRUE(GroupChangeCheck("1", {"t"}, TagChange::Add, tree, S().catalogue, S().prompter()));  // root -> T
+    EXPECT_FALSE(
+        GroupChangeCheck("2", {"t"}, TagChange::Add, tree, S().catalogue, S().prompter()));  // union leaves t once
+    EXPECT_TRUE(GroupChangeCheck("2", {"t"}, TagChange::Remove, tree, S().catalogue, S().prompter()));  // T -> root
     EXPECT_FALSE(GroupChangeCheck("1", {}, TagChange::Remove, tree, S().catalogue, S().prompter()));
     EXPECT_FALSE(GroupChangeCheck("1", {"y"}, TagChange::Add, tree, S().catalogue, S().prompter()));
 }
@@ -166,6 +176,7 @@ TEST_F(Keywords, FourAnswerPromptRules) {
         QStringList applied;
         int prompts;
     };
+    // clang-format off
     const Case cases[] = {
         {"escape before any answer applies", {}, {"1", "2", "3", "4", "5"}, 4},
         {"yes asks again", {1, 1, 1, 1}, {"1", "2", "3", "4", "5"}, 4},
@@ -175,6 +186,7 @@ TEST_F(Keywords, FourAnswerPromptRules) {
         {"no then yes", {3, 1}, {"2", "3", "4", "5"}, 4},
         {"yes then no to all", {1, 4}, {"1", "3"}, 2},
     };
+    // clang-format on
     cat.Node(1, "T", "t", 0);
     for (const Case& c : cases) {
         ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
@@ -183,7 +195,8 @@ TEST_F(Keywords, FourAnswerPromptRules) {
         prompts.fourAnswers = c.answers;
         prompts.questions.clear();
         prompts.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, "t"}});
-        EXPECT_TRUE(AddKeywordsCommand({"1", "2", "3", "4", "5"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
+        EXPECT_TRUE(
+            AddKeywordsCommand({"1", "2", "3", "4", "5"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
         QStringList applied;
         for (int id = 1; id <= 5; ++id)
             if (TaggedCatalogue::Findkey(id).count(QStringLiteral(" t ")) > (id == 3 ? 1 : 0))
@@ -199,7 +212,8 @@ TEST_F(Keywords, DeleteCommandAndOutcomes) {
     cat.Record(1, " t a ");
     cat.Record(2, " a b ");
     prompts.fourAnswers = {3};  // record 1 would leave T: no
-    const auto outcomes = ChangeRecordTags({"1", "2", "77"}, {"a", "t"}, TagChange::Remove, Tree(), S().catalogue, S().prompter());
+    const auto outcomes =
+        ChangeRecordTags({"1", "2", "77"}, {"a", "t"}, TagChange::Remove, Tree(), S().catalogue, S().prompter());
     ASSERT_EQ(outcomes.size(), 3u);
     EXPECT_FALSE(outcomes[0].applied);
     EXPECT_TRUE(outcomes[1].applied);

@@ -29,11 +29,12 @@ protected:
                            .arg(i, 2, 10, QChar(u'0'))
                            .arg(i % 3 == 0 ? " all  three " : " all ")
                            .arg(i + 1)
-                           .arg(70 - i), // fileinputdtime falls as the name rises
+                           .arg(70 - i),  // fileinputdtime falls as the name rises
                        adCmdTextNoRecords, S().catalogue);
         S().catalogue.Commit();
         ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'all','all',0)", adCmdTextNoRecords, S().catalogue);
-        ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'three','three',1)", adCmdTextNoRecords, S().catalogue);
+        ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'three','three',1)", adCmdTextNoRecords,
+                   S().catalogue);
         ReloadNodes(S().nodes, S().catalogue, S().prompter());
         S().pageset.SetPageSize(30);
         S().list.Reset();
@@ -60,15 +61,14 @@ TEST_F(Listing, PagesOfANode) {
     EXPECT_EQ(S().list.RecordCount(), 61);
     EXPECT_EQ(S().list.RecordCountText(), "共 61 条记录(RECORDS)");
     ASSERT_EQ(S().list.RowCount(), 30);
-    EXPECT_EQ(S().list.Rows()[0],
-              QStringList({"r00", " all  three ", "/d/r00", "1", "文件", "1 K", "2024-01-01 00:00:00",
-                           "2024-02-70 1:0:0", "7", "NULL", "NULL"}));
+    EXPECT_EQ(S().list.Rows()[0], QStringList({"r00", " all  three ", "/d/r00", "1", "文件", "1 K",
+                                               "2024-01-01 00:00:00", "2024-02-70 1:0:0", "7", "NULL", "NULL"}));
     struct Step {
         int request, page, rows;
         QString first;
     };
-    const Step steps[] = {{-4, 3, 1, "r60"}, {-3, 3, 1, "r60"}, {-2, 2, 30, "r30"}, {-1, 1, 30, "r00"},
-                          {-2, 1, 30, "r00"}, {2, 2, 30, "r30"}, {9, 3, 1, "r60"}, {0, 1, 30, "r00"}};
+    const Step steps[] = {{-4, 3, 1, "r60"},  {-3, 3, 1, "r60"}, {-2, 2, 30, "r30"}, {-1, 1, 30, "r00"},
+                          {-2, 1, 30, "r00"}, {2, 2, 30, "r30"}, {9, 3, 1, "r60"},   {0, 1, 30, "r00"}};
     for (const auto& s : steps) {
         int before = changes;
         S().list.FillPage(s.request);
@@ -107,7 +107,7 @@ TEST_F(Listing, EmptyListingAndOpenError) {
     EXPECT_EQ(S().list.RecordCountText(), "共 0 条记录(RECORDS)");
     EXPECT_EQ(S().list.RowCount(), 0);
     EXPECT_TRUE(prompts.messages.empty());  // a quote in a tag is no error
-    S().list.SortByColumn(0);         // nothing to sort
+    S().list.SortByColumn(0);               // nothing to sort
     EXPECT_EQ(S().list.SortSpec(), "name ASC");
 
     ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);
@@ -121,7 +121,9 @@ TEST_F(Listing, EmptyListingAndOpenError) {
 }
 
 TEST_F(Listing, PagingErrorShownOnce) {
-    S().pageset.Open(ListingSource::TableRows("main", "findkey like '% all %'", {{"name", false}}).Query(S().nodes.map, S().catalogue, S().prompter()), S().catalogue);
+    S().pageset.Open(ListingSource::TableRows("main", "findkey like '% all %'", {{"name", false}})
+                         .Query(S().nodes.map, S().catalogue, S().prompter()),
+                     S().catalogue);
     ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);  // the rows cannot be fetched any more
     S().list.FillPage(2);
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -140,7 +142,7 @@ TEST_F(Listing, SortToggleAcrossColumns) {
     S().list.SortByColumn(7);  // one toggle for all columns: now descending
     EXPECT_EQ(S().list.SortSpec(), "fileinputdtime DESC");
     EXPECT_EQ(Names()[0], "r00");  // "2024-02-70..." is the largest text
-    S().list.SortByColumn(42);  // limited to column 10
+    S().list.SortByColumn(42);     // limited to column 10
     EXPECT_EQ(S().list.SortSpec(), "yourid ASC");
     S().list.SortByColumn(0);
     EXPECT_EQ(S().list.SortSpec(), "name DESC");
@@ -185,6 +187,7 @@ protected:
     TempCatalogue cat;
     void SetUp() override {
         // yourid mixes nulls, integers, reals and texts; names share long prefixes.
+        // clang-format off
         const char* rows[] = {
             "(1,'a-very-long-shared-prefix-b','文件',null,'t2')",
             "(2,'a-very-long-shared-prefix-a','文件夹','5','t1')",
@@ -195,8 +198,10 @@ protected:
             "(7,'a','文件',-3,'t1')",
             "(8,'','文件',null,'t2')",
         };
+        // clang-format on
         for (const char* r : rows)
-            ExecuteSql(QStringLiteral("insert into main(id,name,filetype,yourid,filedesc) values") + r, adCmdTextNoRecords, S().catalogue);
+            ExecuteSql(QStringLiteral("insert into main(id,name,filetype,yourid,filedesc) values") + r,
+                       adCmdTextNoRecords, S().catalogue);
     }
     static std::vector<qint64> EngineOrder(const QString& sql) {
         std::vector<qint64> ids;
@@ -229,12 +234,14 @@ TEST_F(PageSetOrder, SortMatchesEngine) {
     struct Case {
         QString sort, engine;
     };
+    // clang-format off
     const Case cases[] = {
         {"yourid ASC", "yourid collate nocase"},     {"yourid DESC", "yourid collate nocase desc"},
         {"name ASC", "name collate nocase"},         {"name DESC", "name collate nocase desc"},
         {"filedesc ASC", "filedesc collate nocase"}, {"filetype DESC", "filetype collate nocase desc"},
         {"id DESC", "id desc"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         S().pageset.SetSort(c.sort);
         // Equal rows keep the listing's own order.

@@ -26,7 +26,8 @@ namespace {
 
 std::vector<qint64> EngineIds(const QString& sql) {
     std::vector<qint64> ids;
-    for (Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue); !rs.Eof(); rs.MoveNext()) ids.push_back(rs.Field(0).toLongLong());
+    for (Recordset rs = ExecuteSql(sql, adCmdText, S().catalogue); !rs.Eof(); rs.MoveNext())
+        ids.push_back(rs.Field(0).toLongLong());
     return ids;
 }
 
@@ -42,6 +43,7 @@ TEST(TimeOrderKey, Texts) {
         const char* text;
         std::optional<qint64> key;
     };
+    // clang-format off
     const Case cases[] = {
         {"2026-12-10 9:05:01", 20261210090501},
         {"2026-12-10 10:00:00", 20261210100000},
@@ -66,12 +68,14 @@ TEST(TimeOrderKey, Texts) {
         {"2026--01-05", std::nullopt},
         {"2026-01-05-07 1:2:3", std::nullopt},
     };
+    // clang-format on
     TempCatalogue cat;
     for (const Case& c : cases) {
         EXPECT_EQ(TimeOrderKey(QString::fromUtf8(c.text)), c.key) << c.text;
         // The date the listing's index holds is the key's date for every time.
         if (!c.key) continue;
-        Statement st(S().catalogue, QStringLiteral("select ") + kInputDateExpression + " from (select ? as fileinputdtime)");
+        Statement st(S().catalogue,
+                     QStringLiteral("select ") + kInputDateExpression + " from (select ? as fileinputdtime)");
         st.Bind(1, QString::fromUtf8(c.text));
         ASSERT_TRUE(st.Step());
         EXPECT_EQ(st.Column(0).toLongLong(), *c.key / 1000000) << c.text;
@@ -86,8 +90,8 @@ protected:
     ScriptedPrompter prompts;
     void Insert(int id, const QString& name, const QVariant& inputTime, const QVariant& fileTime = QVariant(),
                 const QString& findkey = QStringLiteral(" t ")) {
-        Statement st(S().catalogue, QStringLiteral(
-            "insert into main(id,name,findkey,filedtime,fileinputdtime) values(?,?,?,?,?)"));
+        Statement st(S().catalogue,
+                     QStringLiteral("insert into main(id,name,findkey,filedtime,fileinputdtime) values(?,?,?,?,?)"));
         st.Bind(1, id);
         st.Bind(2, name);
         st.Bind(3, findkey);
@@ -112,6 +116,7 @@ TEST_F(ListingOrder, TimeAndTextColumns) {
         OrderKey key;
         std::vector<qint64> ids;
     };
+    // clang-format off
     const Case cases[] = {
         // 8 (2027) > 1 (10:00) > 2, 5, 7 (9:05:01, by id) > 3 (the 9th) > 4, 6 (no time, by id)
         {{"fileinputdtime", true}, {8, 1, 2, 5, 7, 3, 4, 6}},
@@ -123,6 +128,7 @@ TEST_F(ListingOrder, TimeAndTextColumns) {
         {{"name", false}, {5, 3, 4, 1, 2, 6, 7, 8}},
         {{"name", true}, {8, 6, 7, 1, 2, 3, 4, 5}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         S().pageset.Open(Where("", {c.key}), S().catalogue);
         EXPECT_EQ(S().pageset.RowIds(), c.ids) << c.key.column.toStdString() << (c.key.desc ? " desc" : "");
@@ -182,8 +188,8 @@ TEST(ListingFirstPage, SameAsTheWholeList) {
     ins = Statement();
     S().catalogue.Commit();
 
-    const QString conditions[] = {"", "findkey like '% all %'", "findkey like '% seven %'",
-                                  "findkey like '% rare %'", "findkey like '% none %'"};
+    const QString conditions[] = {"", "findkey like '% all %'", "findkey like '% seven %'", "findkey like '% rare %'",
+                                  "findkey like '% none %'"};
     for (const QString& condition : conditions) {
         for (int pageSize : {1, 30, 200}) {
             const RowQuery q = Where(condition, {{"fileinputdtime", true}});
@@ -200,7 +206,6 @@ TEST(ListingFirstPage, SameAsTheWholeList) {
             EXPECT_EQ(first, expected) << condition.toStdString() << " page size " << pageSize;
             EXPECT_EQ(S().pageset.RowIds(), whole) << condition.toStdString();
             if (whole.size() > 3u * pageSize && pageSize < 200) {
-
                 EXPECT_TRUE(walked) << "the first page came from the whole list: " << condition.toStdString();
             }
         }
@@ -230,9 +235,11 @@ TEST(ListingFirstPage, CountInBackground) {
     ScriptedPrompter prompts;
     S().catalogue.Begin();
     for (int id = 1; id <= 100; ++id)
-        ExecuteSql(QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(%1,'n%1',' t ','2025-01-%2 1:0:0')")
-                       .arg(id)
-                       .arg(id % 28 + 1, 2, 10, QChar(u'0')), adCmdTextNoRecords, S().catalogue);
+        ExecuteSql(
+            QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(%1,'n%1',' t ','2025-01-%2 1:0:0')")
+                .arg(id)
+                .arg(id % 28 + 1, 2, 10, QChar(u'0')),
+            adCmdTextNoRecords, S().catalogue);
     S().catalogue.Commit();
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
     S().nodes.current = "0";
@@ -303,6 +310,7 @@ TEST(ListingFirstPage, ByNameSameAsTheWholeList) {
         QString sort;  // a header sort applied after opening
         bool walks;    // page 1 of 30 comes from the walk (the whole list follows)
     };
+    // clang-format off
     const Case cases[] = {
         {"", {{"name", false}}, "", true},
         {"", {{"name", true}}, "", true},
@@ -314,6 +322,7 @@ TEST(ListingFirstPage, ByNameSameAsTheWholeList) {
         {"findkey like '% seven %'", {{"name", false}}, "id DESC", true},
         {"findkey like '% seven %'", {{"name", false}}, "filetype ASC", false},  // no index serves it
     };
+    // clang-format on
     for (const Case& c : cases) {
         for (int pageSize : {1, 30}) {
             const std::string what = c.condition.toStdString() + " " + c.order[0].column.toStdString() + " " +
@@ -355,8 +364,10 @@ TEST(ListingFirstPage, ByNameSameAsTheWholeList) {
         return text;
     };
     for (const char* dir : {"", " desc"}) {
-        const QString walk = plan(QStringLiteral("select rowid, (findkey like '% a %'), lower(name), \"name\" from main "
-                                                 "indexed by main_name order by name collate nocase") + dir);
+        const QString walk =
+            plan(QStringLiteral("select rowid, (findkey like '% a %'), lower(name), \"name\" from main "
+                                "indexed by main_name order by name collate nocase") +
+                 dir);
         EXPECT_TRUE(walk.contains("main_name")) << walk.toStdString();
         EXPECT_FALSE(walk.contains("TEMP B-TREE")) << walk.toStdString();
     }
@@ -428,7 +439,10 @@ TEST(ListingRefresh, EditsAndDeletes) {
     TempCatalogue cat;
     ScriptedPrompter prompts;
     for (int id = 1; id <= 65; ++id)
-        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'n%2',' t ')").arg(id).arg(id, 2, 10, QChar(u'0')), adCmdTextNoRecords, S().catalogue);
+        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'n%2',' t ')")
+                       .arg(id)
+                       .arg(id, 2, 10, QChar(u'0')),
+                   adCmdTextNoRecords, S().catalogue);
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
     S().options.subnode = false;
     S().list.Reset();
@@ -465,7 +479,8 @@ TEST(ListingRefresh, EditsAndDeletes) {
 // The tag clauses as the listing always built them: one chain of ANDs.
 QString OldChain(const QStringList& conditions) {
     QString clause;
-    for (const QString& c : conditions) clause += (clause.isEmpty() ? QStringLiteral("where ") : QStringLiteral(" and ")) + c;
+    for (const QString& c : conditions)
+        clause += (clause.isEmpty() ? QStringLiteral("where ") : QStringLiteral(" and ")) + c;
     return clause;
 }
 
@@ -506,6 +521,7 @@ TEST(ListingTags, LongTagChains) {
     QStringList tags;
     for (int i = 0; i < 1000; ++i) tags << QStringLiteral("k%1").arg(i);
     auto span = [&](int from, int n) { return tags.mid(from, n).join(u' '); };
+    // clang-format off
     const QString records[] = {
         " " + span(0, 1000) + " ",            // 1: every tag
         " " + span(1, 999) + " ",             // 2: all but k0
@@ -515,21 +531,28 @@ TEST(ListingTags, LongTagChains) {
         " " + span(0, 200) + "  K1 ",         // 6: node 1's tags, k1 twice (LIKE ignores case)
         " x ",                                // 7
     };
+    // clang-format on
     int id = 1;
     for (const QString& r : records)
-        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'r%1','%2')").arg(id++).arg(SqlText(r)), adCmdTextNoRecords, S().catalogue);
+        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'r%1','%2')").arg(id++).arg(SqlText(r)),
+                   adCmdTextNoRecords, S().catalogue);
     auto node = [](int id, const QString& t, int parent) {
-        ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'n%1','%2',%3)").arg(id).arg(SqlText(t)).arg(parent), adCmdTextNoRecords, S().catalogue);
+        ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'n%1','%2',%3)")
+                       .arg(id)
+                       .arg(SqlText(t))
+                       .arg(parent),
+                   adCmdTextNoRecords, S().catalogue);
     };
-    node(1, span(0, 200), 0);              // 200 tags
-    node(2, span(200, 300) + " k1", 1);    // 301 more, k1 again: 501 in all
-    node(3, span(0, 1000), 0);             // 1,000 tags
+    node(1, span(0, 200), 0);            // 200 tags
+    node(2, span(200, 300) + " k1", 1);  // 301 more, k1 again: 501 in all
+    node(3, span(0, 1000), 0);           // 1,000 tags
     node(4, "k0 x", 3);
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
 
     auto ids = [](const QString& where) {
         QStringList out;
-        for (Recordset rs = ExecuteSql("select id from main " + where, adCmdText, S().catalogue); !rs.Eof(); rs.MoveNext())
+        for (Recordset rs = ExecuteSql("select id from main " + where, adCmdText, S().catalogue); !rs.Eof();
+             rs.MoveNext())
             out << VariantToText(rs.Field(0));
         return out;
     };
@@ -538,15 +561,18 @@ TEST(ListingTags, LongTagChains) {
         QStringList withSub, inner;
     };
     // Up to a few hundred conditions the old chain works: the same ids.
+    // clang-format off
     const Case small[] = {
         {"1", {"1", "3", "5", "6"}, {"5"}},  // 6 carries child 2's k1 once more than node 1
         {"2", {"1", "3"}, {"3"}},            // inner: k1 needed twice
     };
+    // clang-format on
     for (const Case& c : small) {
         const QString all = NodeAllTags(c.node, S().nodes.map);
         EXPECT_EQ(ids(NodeWhereClause(all)), c.withSub) << c.node.toStdString();
         EXPECT_EQ(ids(OldNodeClause(all)), c.withSub) << c.node.toStdString();
-        EXPECT_EQ(ids(InnerRecordsWhereClause(c.node, S().nodes.map, S().catalogue, S().prompter())), c.inner) << c.node.toStdString();
+        EXPECT_EQ(ids(InnerRecordsWhereClause(c.node, S().nodes.map, S().catalogue, S().prompter())), c.inner)
+            << c.node.toStdString();
         EXPECT_EQ(ids(OldInnerClause(c.node)), c.inner) << c.node.toStdString();
     }
     // 1,000 conditions and more: the old chain fails, the grouped one lists.

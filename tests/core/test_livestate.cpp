@@ -38,7 +38,8 @@ protected:
         AddRecord(3, "100%_done.txt", " work ");
         AddRecord(4, "it's.txt", " work  o'brien ");
         AddRecord(5, "holiday.jpg", " home ");
-        ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'work','work',0)", adCmdTextNoRecords, S().catalogue);
+        ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'work','work',0)", adCmdTextNoRecords,
+                   S().catalogue);
         ReloadNodes(S().nodes, S().catalogue, S().prompter());
         S().pageset.SetPageSize(30);
         S().list.Reset();
@@ -66,6 +67,7 @@ TEST_F(LiveListing, TheSearchBoxNarrowsTheOpenedNodeByNameAndTags) {
     const struct {
         QString text;
         QStringList names;
+        // clang-format off
     } cases[] = {
         {"REPORT", {"report 2024.txt"}},                     // name, letter case aside
         {"plans", {"notes.txt"}},                            // a tag
@@ -76,6 +78,7 @@ TEST_F(LiveListing, TheSearchBoxNarrowsTheOpenedNodeByNameAndTags) {
         {"holiday", {}},                                     // not in the node
         {"", {"100%_done.txt", "it's.txt", "notes.txt", "report 2024.txt"}},  // the node again
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_TRUE(S().list.ShowNodeFiltered(c.text)) << c.text.toStdString();
         EXPECT_EQ(Names(), c.names) << c.text.toStdString();
@@ -92,7 +95,8 @@ TEST_F(LiveListing, ChangesByAnotherConnectionAreSeenAndReloaded) {
     {
         Connection other;
         other.Open(kConnectionString);
-        Statement st(other, QStringLiteral("insert into main(id,name,findkey,dir,vol) values(9,'new.txt',' work ','/d/n','7')"));
+        Statement st(
+            other, QStringLiteral("insert into main(id,name,findkey,dir,vol) values(9,'new.txt',' work ','/d/n','7')"));
         st.Step();
     }
     EXPECT_EQ(watch.Poll(), ChangeWatch::Change::Others);
@@ -133,6 +137,7 @@ TEST(FileStates, PresentMissingAndOffline) {
         QString dir, vol;
         bool byDisk;
         FileState state;
+        // clang-format off
     } cases[] = {
         {here, mountedDisk, true, FileState::Present},
         {here, "", false, FileState::Present},
@@ -143,6 +148,7 @@ TEST(FileStates, PresentMissingAndOffline) {
         {here, "3141592653", false, FileState::Present},  // the path as stored exists
         {"", "", true, FileState::Missing},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(RecordFileState(c.dir, c.vol, c.byDisk, S().catalogue), c.state)
             << c.dir.toStdString() << " " << c.vol.toStdString() << " " << c.byDisk;

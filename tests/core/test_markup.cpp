@@ -87,7 +87,7 @@ TEST(Markup, AppendEscapesAndRoundTrips) {
     const QByteArray saved = ReadAll("out.xml");
     EXPECT_TRUE(saved.contains("a&amp;b &lt;c&gt;")) << saved.toStdString();
     EXPECT_FALSE(saved.startsWith("\xEF\xBB\xBF"));  // no byte-order mark
-    EXPECT_TRUE(saved.contains("中文"));               // UTF-8 out
+    EXPECT_TRUE(saved.contains("中文"));             // UTF-8 out
 
     MarkupDocument again;
     ASSERT_TRUE(again.LoadFile("out.xml"));
@@ -147,6 +147,7 @@ TEST(Markup, BadInputNeverCrashes) {
         QByteArray bytes;
         const char* finding;
     };
+    // clang-format off
     const Case cases[] = {
         {"", "Empty document"},
         {"just text", "No root element"},
@@ -154,6 +155,7 @@ TEST(Markup, BadInputNeverCrashes) {
         {"<a></b>", "end tag 'b'"},
         {"<a><!-- open", "Comment"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         WriteAll("bad.xml", c.bytes);
         ASSERT_TRUE(doc.LoadFile("bad.xml"));  // readable, though not well-formed
@@ -178,6 +180,7 @@ TEST(Markup, BadInputNeverCrashes) {
 // End tags that close nothing or the wrong element, and elements left open, are named
 // with their character offsets.
 TEST(Markup, MismatchedAndUnendedElementsAreNamed) {
+    // clang-format off
     const std::pair<QString, QString> cases[] = {
         {"<a></b>", "End tag 'b' at offset 3 does not match start tag 'a' at offset 0"},
         {"<a><value>x</value>", "Element 'a' at offset 0 not ended"},
@@ -187,6 +190,7 @@ TEST(Markup, MismatchedAndUnendedElementsAreNamed) {
         {"<x><!-- <y> --><z></x>", "End tag 'x' at offset 18 does not match start tag 'z' at offset 15"},
         {QStringLiteral("<文><b></文>"), QStringLiteral("End tag '文' at offset 6 does not match start tag 'b' at offset 3")},
     };
+    // clang-format on
     for (const auto& [text, finding] : cases) {
         MarkupDocument doc;
         doc.SetDoc(text);
@@ -202,6 +206,7 @@ TEST(Markup, InvalidUtf8BytesBecomeQuestionMarks) {
     struct Case {
         QByteArray value;
         QString text;
+        // clang-format off
     } cases[] = {
         {"\xE4\xB8\xAD\xE6\x96\x87", QStringLiteral("中文")},
         {"\xF0\x9F\x98\x80", QString::fromUtf8("\xF0\x9F\x98\x80")},  // 4-byte sequence
@@ -214,6 +219,7 @@ TEST(Markup, InvalidUtf8BytesBecomeQuestionMarks) {
         {"a\xE4\xB8", "a??"},                                        // cut-off sequence
         {"\x80\xBF", "??"},                                          // stray continuation bytes
     };
+    // clang-format on
     for (const Case& c : cases) {
         WriteAll("bytes.xml", "<a><value>" + c.value + "</value></a>");
         MarkupDocument doc;

@@ -25,10 +25,12 @@ protected:
     // Rows of main2 as "id name|tags|fid", ordered by id.
     QStringList NodeRows() {
         QStringList out;
-        Recordset rs = ExecuteSql("select id, name, findkey, fid, cid from main2 order by id", adCmdText, S().catalogue);
+        Recordset rs =
+            ExecuteSql("select id, name, findkey, fid, cid from main2 order by id", adCmdText, S().catalogue);
         while (!rs.Eof()) {
-            out << QStringLiteral("%1 %2|%3|%4").arg(VariantToText(rs.Field(0)), VariantToText(rs.Field(1)),
-                                                    VariantToText(rs.Field(2)), VariantToText(rs.Field(3)));
+            out << QStringLiteral("%1 %2|%3|%4")
+                       .arg(VariantToText(rs.Field(0)), VariantToText(rs.Field(1)), VariantToText(rs.Field(2)),
+                            VariantToText(rs.Field(3)));
             EXPECT_EQ(rs.Field(4).toLongLong(), 0);
             rs.MoveNext();
         }
@@ -99,6 +101,7 @@ TEST_F(Nodes, SelectionAndRootNotices) {
     };
     const QString pick = "请先选择一个节点。";
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "n"}});
+    // clang-format off
     const Case cases[] = {
         {[&] { EXPECT_FALSE(AddNodeCommand(S().prompter(), S().catalogue, none)); }, pick},
         {[&] { EXPECT_FALSE(ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, none)); }, pick},
@@ -112,6 +115,7 @@ TEST_F(Nodes, SelectionAndRootNotices) {
          "对不起，不允许粘贴根节点。"},
         {[&] { S().nodes.copied = "1"; EXPECT_FALSE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, none)); }, pick},
     };
+    // clang-format on
     for (const auto& c : cases) {
         prompts.messages.clear();
         c.run();
@@ -181,8 +185,8 @@ TEST_F(Nodes, CopyAndPasteSubtree) {
     CopyNodeCommand(S().prompter(), S().nodes, std::optional<QString>("1"));
     EXPECT_EQ(S().nodes.copied, "1");
     EXPECT_TRUE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("5")));
-    EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1", "5 e|te|0",
-                                       "6 a|ta|5", "7 b|tb|6", "8 c|tc|7", "9 d|td|6"}));
+    EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1", "5 e|te|0", "6 a|ta|5",
+                                       "7 b|tb|6", "8 c|tc|7", "9 d|td|6"}));
     EXPECT_TRUE(S().pageset.State());  // the user's listing stays open
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
     EXPECT_TRUE(S().nodes.copied.isEmpty());
@@ -194,8 +198,8 @@ TEST_F(Nodes, CopyAndPasteSubtree) {
 TEST_F(Nodes, PasteIntoOwnSubtreeEnds) {
     MakeTree();
     PasteNodeTree("1", "3", S().catalogue);
-    EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1",
-                                       "5 a|ta|3", "6 b|tb|5", "7 c|tc|6", "8 d|td|5"}));
+    EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1", "5 a|ta|3", "6 b|tb|5",
+                                       "7 c|tc|6", "8 d|td|5"}));
     PasteNodeTree("4", "4", S().catalogue);
     EXPECT_EQ(NodeRows().mid(8), QStringList({"9 d|td|4"}));
     // A damaged main2 with a parent loop still ends.
@@ -220,14 +224,18 @@ TEST_F(Nodes, DeleteSubtree) {
 TEST_F(Nodes, RefusedNodeStatementsChangeNothingAndAreShown) {
     MakeTree();
     const QStringList before = NodeRows();
-    Exec("create trigger no_c_copy before insert on main2 when new.name='c' "
-         "begin select raise(abort, 'refused c'); end");
-    Exec("create trigger keep_d before delete on main2 when old.name='d' "
-         "begin select raise(abort, 'refused d'); end");
-    Exec("create trigger no_x before insert on main2 when new.name='x' "
-         "begin select raise(abort, 'refused x'); end");
-    Exec("create trigger no_y before update on main2 when new.name='y' "
-         "begin select raise(abort, 'refused y'); end");
+    Exec(
+        "create trigger no_c_copy before insert on main2 when new.name='c' "
+        "begin select raise(abort, 'refused c'); end");
+    Exec(
+        "create trigger keep_d before delete on main2 when old.name='d' "
+        "begin select raise(abort, 'refused d'); end");
+    Exec(
+        "create trigger no_x before insert on main2 when new.name='x' "
+        "begin select raise(abort, 'refused x'); end");
+    Exec(
+        "create trigger no_y before update on main2 when new.name='y' "
+        "begin select raise(abort, 'refused y'); end");
     struct Case {
         std::function<bool()> run;
         QString shown;
@@ -236,12 +244,14 @@ TEST_F(Nodes, RefusedNodeStatementsChangeNothingAndAreShown) {
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "x"}});
     prompts.AnswerDialog(dlg::kModifyNode, {{dlg::kName, "y"}});
     prompts.confirms = {true};
+    // clang-format off
     const Case cases[] = {
         {[] { return PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("4")); }, "refused c"},  // a, b copied first
         {[] { return DeleteNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")); }, "refused d"},  // a deleted first
         {[] { return AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")); }, "refused x"},
         {[] { return ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("2")); }, "refused y"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         prompts.messages.clear();
         EXPECT_FALSE(c.run()) << c.shown.toStdString();

@@ -103,6 +103,7 @@ TEST_F(SpecialFiles, EveryReaderRefusesThemWithTheReason) {
         const char* what;
         std::function<QString(const QString& path)> read;  // the reason it gave
     };
+    // clang-format off
     const Case cases[] = {
         {"status check", [](const QString& p) { return UnreadableFileMessage(p); }},
         {"open for reading",
@@ -137,6 +138,7 @@ TEST_F(SpecialFiles, EveryReaderRefusesThemWithTheReason) {
              return doc.ResultText();
          }},
     };
+    // clang-format on
     for (const QString& path : {fifo, socketPath}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.what) + " " + path.toStdString());
@@ -168,12 +170,14 @@ TEST_F(SpecialFiles, ProgramsEndWithTheReason) {
         QStringList args;
         const char* reason;
         const char* out;  // expected standard output, or nullptr
+        // clang-format off
     } cases[] = {
         {"index one record", KORVEL_CLI, {"--dir", work, "index", "1"}, "named pipe", "成功创建0条索引!\n"},
         {"index every record", KORVEL_CLI, {"--dir", work, "index", "--all"}, "named pipe", "成功创建0条索引!\n"},
         {"note tool", KORVEL_PENLET, {"--dir", work, fifo}, "named pipe", nullptr},
         {"extractor", KORVEL_WORD2, {fifo, "docx"}, "not a regular file", nullptr},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const ProgramRun r = RunProgram(c.program, c.args, work);

@@ -47,11 +47,13 @@ TEST(Notes, DefaultNameRunsTheTimeFieldsTogetherWithoutZeros) {
     const struct {
         QDateTime utc;
         const char* name;
+        // clang-format off
     } cases[] = {
         {QDateTime(QDate(2009, 1, 5), QTime(7, 4, 9, 3), Qt::UTC), "2009157493"},
         {QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999), Qt::UTC), "20261231235959999"},
         {QDateTime(QDate(2020, 10, 1), QTime(0, 0, 0, 0), Qt::UTC), "20201010000"},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(DefaultNoteName(c.utc), c.name);
 }
 
@@ -65,12 +67,14 @@ TEST(Notes, KeywordsAreTheNodesTagsInOrderWithPenletOnce) {
     const struct {
         QString node;
         QStringList keywords;
+        // clang-format off
     } cases[] = {
         {"0", {"PENLET"}},
         {a, {"PENLET", "a", "b"}},
         {z, {"PENLET", "Z", "x"}},
         {k, {"A", "PENLET", "PENLET", "k"}},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(NoteKeywords(c.node, S().nodes.map), c.keywords) << c.node.toStdString();
 }
 
@@ -129,7 +133,8 @@ TEST(Notes, CommandAsksTheDialogThenOpensTheNote) {
     S().nodes.current = n;
     QDir().mkdir("notes");
     const QString folder = QDir::current().absoluteFilePath("notes");
-    Statement(S().catalogue, QStringLiteral("insert into main(findkey, dir) values(' t ', '%1/old.txt')").arg(folder)).Step();
+    Statement(S().catalogue, QStringLiteral("insert into main(findkey, dir) values(' t ', '%1/old.txt')").arg(folder))
+        .Step();
     ScriptedPrompter p;
     p.CancelDialog(dlg::kCreateNote);
     CreateNoteCommand(S());
@@ -177,10 +182,14 @@ QStringList ExecArguments(const QString& entryText, const QString& file) {
     for (int i = 0; i < value.size(); ++i) {
         const QChar c = value[i];
         if (inQuotes) {
-            if (c == u'\\' && i + 1 < value.size()) cur += value[++i];
-            else if (c == u'"') inQuotes = false;
-            else if (c == u'%' && i + 1 < value.size() && value[i + 1] == u'%') cur += value[++i];
-            else cur += c;
+            if (c == u'\\' && i + 1 < value.size())
+                cur += value[++i];
+            else if (c == u'"')
+                inQuotes = false;
+            else if (c == u'%' && i + 1 < value.size() && value[i + 1] == u'%')
+                cur += value[++i];
+            else
+                cur += c;
         } else if (c == u'"') {
             inQuotes = any = true;
         } else if (c == u' ') {
@@ -189,8 +198,10 @@ QStringList ExecArguments(const QString& entryText, const QString& file) {
             any = false;
         } else if (c == u'%' && i + 1 < value.size()) {
             const QChar code = value[++i];
-            if (code == u'f') cur += file;
-            else if (code == u'%') cur += u'%';
+            if (code == u'f')
+                cur += file;
+            else if (code == u'%')
+                cur += u'%';
             any = true;
         } else {
             cur += c;
@@ -223,8 +234,10 @@ TEST(PenletEntry, PlaceFollowsXdgDataHome) {
     qunsetenv("XDG_DATA_HOME");
     EXPECT_EQ(PenletEntryPath(), "/h/u/.local/share/applications/korvel-penlet.desktop");
     qputenv("HOME", oldHome);
-    if (oldXdg.isNull()) qunsetenv("XDG_DATA_HOME");
-    else qputenv("XDG_DATA_HOME", oldXdg);
+    if (oldXdg.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldXdg);
 }
 
 struct ProcRun {
@@ -282,8 +295,9 @@ TEST(PenletEntry, CliWritesTheEntryWhoseCommandCataloguesTheFile) {
     r = Start(args[0], args.mid(1), env);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("already catalogued")) << r.out.toStdString();
-    for (const QStringList& bad : {QStringList{"--dir", work, tmp.path() + "/none.txt"}, QStringList{"--dir", work, tmp.path()},
-                                   QStringList{"--dir", tmp.path(), note}, QStringList{}}) {
+    for (const QStringList& bad :
+         {QStringList{"--dir", work, tmp.path() + "/none.txt"}, QStringList{"--dir", work, tmp.path()},
+          QStringList{"--dir", tmp.path(), note}, QStringList{}}) {
         r = Start(args[0], bad, env);
         EXPECT_EQ(r.status, 1) << bad.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());

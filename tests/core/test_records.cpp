@@ -141,6 +141,7 @@ TEST_F(Records, WindowCommandsRefuseARowWhoseRecordWasReplaced) {
         const char* name;
         std::function<void(int row)> run;
     };
+    // clang-format off
     const Case cases[] = {
         {"delete", [&](int row) { prompts.confirms = {true}; DeleteRecordsCommand(S(), {row}); }},
         {"edit", [&](int row) { prompts.AnswerDialog(dlg::kEditRecord, {{dlg::kDesc, "x"}}); EditRecordCommand(S(), {row}); }},
@@ -154,6 +155,7 @@ TEST_F(Records, WindowCommandsRefuseARowWhoseRecordWasReplaced) {
              BatchDelBackupCommand(S(), {row});
          }},
     };
+    // clang-format on
     WriteFile(dir() + "/b.txt", "b");
     for (const Case& c : cases) {
         ExecuteSql("delete from main", adCmdTextNoRecords, S().catalogue);
@@ -245,7 +247,8 @@ TEST_F(Records, DeleteFailureIsReportedAndRollsBack) {
     AddRecord(1, "a", "/d/a");
     ListAll();
     // A delete that the catalogue refuses: reported, and nothing is deleted.
-    ExecuteSql("create trigger keep before delete on main begin select raise(abort, 'kept'); end", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("create trigger keep before delete on main begin select raise(abort, 'kept'); end", adCmdTextNoRecords,
+               S().catalogue);
     prompts.confirms = {true};
     DeleteRecordsCommand(S(), {0});
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"1"});
@@ -270,6 +273,7 @@ TEST_F(Records, PathToOpenFollowsDiskAndBackupSettings) {
         QString id;
         bool byDisk, backups;
         QString expected;  // "~" for a path on the missing disk
+        // clang-format off
     } cases[] = {
         {"1", true, false, dir() + "/disk/own.txt"},
         {"1", false, false, "/old/mount/own.txt"},
@@ -280,10 +284,13 @@ TEST_F(Records, PathToOpenFollowsDiskAndBackupSettings) {
         {"3", true, true, ""},
         {"9", true, true, ""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const QString got = PathToOpen(c.id, c.backups, c.byDisk, S().catalogue);
-        if (c.expected == "~") EXPECT_TRUE(IsUnmountedDiskPath(got)) << got.toStdString();
-        else EXPECT_EQ(got, c.expected) << c.id.toStdString() << c.byDisk << c.backups;
+        if (c.expected == "~")
+            EXPECT_TRUE(IsUnmountedDiskPath(got)) << got.toStdString();
+        else
+            EXPECT_EQ(got, c.expected) << c.id.toStdString() << c.byDisk << c.backups;
     }
     EXPECT_EQ(UsableFormalPath("1", true, S().catalogue), dir() + "/disk/own.txt");
     EXPECT_EQ(UsableFormalPath("2", true, S().catalogue), "");
@@ -318,7 +325,8 @@ TEST_F(Records, UpdateStoresChangedSizeAndTime) {
     AddRecord(2, "same", dir() + "/same");
     AddRecord(3, "gone", dir() + "/gone");
     const FileStatusTexts same = StatusTexts(dir() + "/same");
-    ExecuteSql("update main set filesize='old', filedtime='" + same.timeText + "' where id=2", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("update main set filesize='old', filedtime='" + same.timeText + "' where id=2", adCmdTextNoRecords,
+               S().catalogue);
     ListAll();
     int refreshed = 0;
     S().list.changed = [&] { ++refreshed; };
@@ -336,11 +344,13 @@ TEST(SizeText, UpdateRuleAddsOneForSmallSizes) {
     struct Case {
         std::uint64_t size;
         QString import, update;
+        // clang-format off
     } cases[] = {
         {0, "0 K", "1 K"},           {10, "0 K", "1 K"},
         {1024, "1 K", "2 K"},        {1048576, "1024 K", "1025 K"},
         {1048577, "1 M", "1 M"},     {5ULL << 30, "5120 M", "5120 M"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(FileSizeText(c.size), c.import) << c.size;
         EXPECT_EQ(FileSizeText(c.size, SizeRule::Update), c.update) << c.size;

@@ -86,6 +86,7 @@ TEST(AdvancedSearch, ConditionFollowsTheFieldOrderWithBoundTexts) {
     namePath.path = "/a%b_c";
     AdvancedSearchFields twoBlanks;
     twoBlanks.keywords = "a  b";
+    // clang-format off
     const Case cases[] = {
         {AdvancedSearchFields{}, "1=1", {}},
         {namePath, "1=1 and name like ? and dir like ?", {"%it's%", "%/a%b_c%"}},
@@ -97,6 +98,7 @@ TEST(AdvancedSearch, ConditionFollowsTheFieldOrderWithBoundTexts) {
          {"%n%", "%p%", "20010101000000", "20020101000000", "20030101000000", "20040101000000", "%d%", "%o%",
           "%k1%", "%k2%"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         const SearchCondition got = BuildSearchCondition(c.fields);
         EXPECT_EQ(got.where, c.where);
@@ -118,6 +120,7 @@ TEST(AdvancedSearch, QuotesAreLiteralAndWildcardsKeepTheirMeaning) {
         QString name;
         QStringList ids;  // by name
     };
+    // clang-format off
     const Case cases[] = {
         {"O'Brien", {"1"}},
         {"'", {"5", "1"}},  // "it's…" before "O'Brien…": names order without regard to case
@@ -126,6 +129,7 @@ TEST(AdvancedSearch, QuotesAreLiteralAndWildcardsKeepTheirMeaning) {
         {"a_b", {"2", "3"}},       // _ for exactly one character
         {"'; drop table main; --", {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         AdvancedSearchFields f;
         f.name = c.name;
@@ -169,7 +173,7 @@ TEST(AdvancedSearch, DialogFieldsKeywordsAndDates) {
 TEST(AdvancedSearch, TimesCompareAsTimesWhateverTheirPadding) {
     TempCatalogue cat;
     ScriptedPrompter p;
-    const char* stored[] = {"2026-03-07 9:05:01", "2026-3-7 10:0:0", "2026-03-10 0:00:00",
+    const char* stored[] = {"2026-03-07 9:05:01", "2026-3-7 10:0:0",    "2026-03-10 0:00:00",
                             "2026-12-10 9:05:01", "2026-2-28 23:59:59", "no time"};
     for (int i = 0; i < 6; ++i) {
         testrec::AddRecord(i + 1, QString("r%1").arg(i + 1), "/d");
@@ -182,6 +186,7 @@ TEST(AdvancedSearch, TimesCompareAsTimesWhateverTheirPadding) {
         QString from, to;
         QStringList ids;
     };
+    // clang-format off
     const Case cases[] = {
         {"2026-03-07", "", {"1", "2", "3", "4"}},
         {"2026-03-01", "2026-03-31", {"1", "2", "3"}},
@@ -190,14 +195,15 @@ TEST(AdvancedSearch, TimesCompareAsTimesWhateverTheirPadding) {
         {"2026-02-01", "2026-03-08", {"1", "2", "5"}},
         {"2027-01-01", "", {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         for (bool record : {true, false}) {
             AdvancedSearchFields f;
             (record ? f.recordFrom : f.fileFrom) = c.from;
             (record ? f.recordTo : f.fileTo) = c.to;
             ASSERT_TRUE(RunAdvancedSearch(S(), f)) << c.from.toStdString();
-            EXPECT_EQ(ListedIds(), c.ids) << (record ? "record " : "file ") << c.from.toStdString() << ".."
-                                          << c.to.toStdString();
+            EXPECT_EQ(ListedIds(), c.ids)
+                << (record ? "record " : "file ") << c.from.toStdString() << ".." << c.to.toStdString();
         }
     }
     EXPECT_TRUE(p.messages.empty());
@@ -222,10 +228,12 @@ TEST(AdvancedSearch, NodePickerGivesTheNodesAllTags) {
 }
 
 TEST(ContentSearch, PreparedQueryCutsCjkRunsIntoTwoCharacterWords) {
+    // clang-format off
     const std::pair<QString, QString> cases[] = {
         {"中文字", "中文 文字 "}, {"中", ""}, {"abc 中", "abc "}, {"报告x季度", "报告 x季度 "},
         {"hello world", "hello world"}, {"", ""}, {"한국어", "한국 국어 "},
     };
+    // clang-format on
     for (const auto& [in, out] : cases) EXPECT_EQ(PrepareRankQuery(in), out) << in.toStdString();
 }
 
@@ -238,10 +246,11 @@ TEST(ContentSearch, IndexesRecordsAndFindsThemBestFirst) {
     testrec::AddRecord(4, "folder", QDir::currentPath() + "/docs");
     ExecuteSql("update main set filetype='文件夹' where id=4", adCmdTextNoRecords, S().catalogue);
     testrec::AddRecord(5, "gone.txt", QDir::currentPath() + "/docs/gone.txt");  // no file
-    testrec::AddRecord(6, "kv.kdb", QDir::currentPath() + "/kv.kdb");  // not in the index list
+    testrec::AddRecord(6, "kv.kdb", QDir::currentPath() + "/kv.kdb");           // not in the index list
     S().filters.List("index") << "*.kdb";  // even so, the catalogue itself is never read
 
-    const CreateIndexResult made = CreateRecordIndexes({"1", "2", "3", "4", "5", "6", "99"}, S().filters.List("index"), S().options.band, S().catalogue);
+    const CreateIndexResult made = CreateRecordIndexes({"1", "2", "3", "4", "5", "6", "99"}, S().filters.List("index"),
+                                                       S().options.band, S().catalogue);
     EXPECT_EQ(made.counted, 3);  // 1, 2 and 3: the catalogue file is neither read nor counted
     EXPECT_TRUE(QDir("index/2").exists());
     EXPECT_FALSE(QDir("index/4").exists());
@@ -324,7 +333,9 @@ TEST(ContentSearch, StopKeepsTheHitsFoundSoFarAndTheListAsItWas) {
     IndexedCatalogue cat;
     ScriptedPrompter p;
     for (int i = 1; i <= 4; ++i) cat.AddText(i, QString("f%1.txt").arg(i), "word");
-    ASSERT_EQ(CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue).counted, 4);
+    ASSERT_EQ(
+        CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue).counted,
+        4);
     std::atomic<bool> stop{false};
     int seen = 0;
     const ContentRunResult r = RankIndexedRecords("word", S().catalogue, &stop, [&](const QString&) {
@@ -369,7 +380,9 @@ TEST(ContentSearch, AdvancedSearchRanksItsCandidates) {
     cat.AddText(2, "report-b.txt", "季度报告 季度报告 figures");
     cat.AddText(3, "other.txt", "季度报告");
     cat.AddText(4, "report-c.txt", "nothing");
-    ASSERT_EQ(CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue).counted, 4);
+    ASSERT_EQ(
+        CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue).counted,
+        4);
 
     AdvancedSearchFields f;
     f.name = "report";
@@ -396,15 +409,19 @@ TEST(CreateIndex, WebPagesAreIndexedAsTheTextABrowserShows) {
     cat.AddText(2, "broken.docx", "PK\x03\x04 not a zip archive");  // the extractor fails
     cat.AddText(3, "program.bin", "shownword in bytes no extractor reads");
     cat.AddText(4, "blank.txt", "  \n ");  // no text: no index
-    const CreateIndexResult r = CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue);
+    const CreateIndexResult r =
+        CreateRecordIndexes({"1", "2", "3", "4"}, S().filters.List("index"), S().options.band, S().catalogue);
     EXPECT_EQ(r.counted, 1);
     EXPECT_EQ(r.notExtracted, (std::map<QString, int>{{"docx", 1}}));
     EXPECT_EQ(r.noExtractor, 1);
     ASSERT_EQ(r.failures.size(), 2);  // the record without text is no failure
-    EXPECT_TRUE(r.failures[0].startsWith("2 ") && r.failures[0].contains("text extraction failed")) << r.failures[0].toStdString();
-    EXPECT_TRUE(r.failures[1].startsWith("3 ") && r.failures[1].contains("no extractor")) << r.failures[1].toStdString();
-    EXPECT_EQ(CreateIndexSummary(r), "成功创建1条索引!\n未能提取文字(text not extracted): docx 1\n"
-                                     "无法提取的文件类型(kind without extractor): 1");
+    EXPECT_TRUE(r.failures[0].startsWith("2 ") && r.failures[0].contains("text extraction failed"))
+        << r.failures[0].toStdString();
+    EXPECT_TRUE(r.failures[1].startsWith("3 ") && r.failures[1].contains("no extractor"))
+        << r.failures[1].toStdString();
+    EXPECT_EQ(CreateIndexSummary(r),
+              "成功创建1条索引!\n未能提取文字(text not extracted): docx 1\n"
+              "无法提取的文件类型(kind without extractor): 1");
     EXPECT_TRUE(QDir("index/1").exists());
     for (const char* id : {"2", "3", "4"}) EXPECT_FALSE(QDir(QStringLiteral("index/") + id).exists()) << id;
 

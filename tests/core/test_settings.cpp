@@ -30,18 +30,20 @@ void WriteFile(const QString& path, const QByteArray& data) {
 // afterwards so that other suites see the defaults.
 struct SettingsTest : ::testing::Test {
     TempWorkDir dir;
-    bool saved[9] = {S().options.sysback,        S().options.sysindex,    S().options.trend, S().options.dtrend,   S().options.same,
-                     S().options.debug,   S().options.subnode, S().options.band, S().options.penletreg};
+    bool saved[9] = {S().options.sysback, S().options.sysindex, S().options.trend,
+                     S().options.dtrend,  S().options.same,     S().options.debug,
+                     S().options.subnode, S().options.band,     S().options.penletreg};
     int savedLanguage = S().options.language;
     ~SettingsTest() override {
-        bool* flags[9] = {&S().options.sysback,      &S().options.sysindex,       &S().options.trend, &S().options.dtrend,    &S().options.same,
-                          &S().options.debug, &S().options.subnode, &S().options.band,  &S().options.penletreg};
+        bool* flags[9] = {&S().options.sysback, &S().options.sysindex, &S().options.trend,
+                          &S().options.dtrend,  &S().options.same,     &S().options.debug,
+                          &S().options.subnode, &S().options.band,     &S().options.penletreg};
         for (int i = 0; i < 9; ++i) *flags[i] = saved[i];
         S().options.language = savedLanguage;
     }
     void SetAllFlags(bool v) {
-        S().options.sysback = S().options.sysindex = S().options.trend = S().options.dtrend = S().options.same = S().options.debug =
-            S().options.subnode = S().options.band = S().options.penletreg = v;
+        S().options.sysback = S().options.sysindex = S().options.trend = S().options.dtrend = S().options.same =
+            S().options.debug = S().options.subnode = S().options.band = S().options.penletreg = v;
     }
 };
 
@@ -52,8 +54,8 @@ TEST_F(SettingsTest, MissingFileGivesDefaults) {
     S().options.penletreg = true;
     S().options.language = 950;
     ReadSettings(S().options);
-    EXPECT_TRUE(S().options.sysback && S().options.sysindex && S().options.trend && S().options.dtrend && S().options.same &&
-                S().options.debug && S().options.subnode && S().options.band);
+    EXPECT_TRUE(S().options.sysback && S().options.sysindex && S().options.trend && S().options.dtrend &&
+                S().options.same && S().options.debug && S().options.subnode && S().options.band);
     EXPECT_FALSE(S().options.penletreg);
     EXPECT_EQ(S().options.language, 0);
     for (int c = 0; c <= 10; ++c) EXPECT_EQ(ReadColumnWidth(c), 80) << c;
@@ -65,11 +67,13 @@ TEST_F(SettingsTest, FlagValuesCountOnlyTheirFirstCharacter) {
     struct Case {
         const char* text;
         bool set;
+        // clang-format off
     } cases[] = {
         {"1", true},   {"10", true},    {"-1", false},  {"0", false},     {"01", false},
         {"7", true},   {"x1", false},   {"", false},    {" 1 ", true},    {"\"1\"", true},
         {"+1", false}, {"9abc", true},
     };
+    // clang-format on
     for (const auto& c : cases) {
         WriteFile(kSettingsFile, QByteArray("[flag]\ng_same_flag=") + c.text + "\n");
         S().options.same = !c.set;
@@ -86,7 +90,7 @@ TEST_F(SettingsTest, NamesIgnoreCaseAndFirstEntryWins) {
     ReadSettings(S().options);
     EXPECT_FALSE(S().options.sysback);
     EXPECT_TRUE(S().options.penletreg);
-    EXPECT_TRUE(S().options.sysindex);  // a second [flag] section is not read
+    EXPECT_TRUE(S().options.sysindex);           // a second [flag] section is not read
     EXPECT_EQ(S().options.language, 950123456);  // nine characters of the language value
 }
 
@@ -129,6 +133,7 @@ TEST_F(SettingsTest, WriteAddsMissingKeyOrSection) {
         QByteArray before;
         QString section, key, value;
         QByteArray after;
+        // clang-format off
     } cases[] = {
         {"new file", "<none>", "flag", "sysback", "0", "[flag]\nsysback=0\n"},
         {"key into section before blank line",
@@ -144,6 +149,7 @@ TEST_F(SettingsTest, WriteAddsMissingKeyOrSection) {
         {"value with quote and utf-8", "", "flag", "note", "it's 中文",
          "[flag]\nnote=it's 中文\n"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         QFile::remove(kSettingsFile);
         if (c.before != "<none>") WriteFile(kSettingsFile, c.before);
@@ -154,8 +160,8 @@ TEST_F(SettingsTest, WriteAddsMissingKeyOrSection) {
 }
 
 TEST_F(SettingsTest, ToggleFlagFlipsAndWritesEveryFlag) {
-    const char* keys[] = {"sysback",       "sysindex",       "g_trend_flag", "g_dtrend_flag",
-                          "g_same_flag",   "g_subnode_flag", "g_band_flag",  "g_penletreg_flag"};
+    const char* keys[] = {"sysback",     "sysindex",       "g_trend_flag", "g_dtrend_flag",
+                          "g_same_flag", "g_subnode_flag", "g_band_flag",  "g_penletreg_flag"};
     for (const char* key : keys) {
         const bool before = FlagValue(S().options, key);
         EXPECT_EQ(ToggleFlag(S().options, key), !before) << key;
@@ -192,10 +198,12 @@ TEST_F(SettingsTest, PageSizeIsLimited) {
     struct Case {
         const char* text;
         int size;
+        // clang-format off
     } cases[] = {
         {"30", 30},   {"0", 1},        {"99999", 10000}, {"abc", 1},   {"", 1},
         {"-5", 1},    {" 25x", 25},    {"10000", 10000}, {"1", 1},     {"99999999999999999999999", 10000},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(ClampPageSize(c.text), c.size) << c.text;
 }
 
@@ -247,6 +255,7 @@ TEST(WindowLayout, FitsAScreenOnlyWhenItCanBeShownThere) {
     const struct {
         QRect window;
         bool fits;
+        // clang-format off
     } cases[] = {
         {QRect(100, 100, 1000, 700), true},
         {QRect(2000, 50, 1200, 900), true},       // on the second screen
@@ -259,6 +268,7 @@ TEST(WindowLayout, FitsAScreenOnlyWhenItCanBeShownThere) {
         {QRect(5000, 100, 800, 600), false},      // a screen that is gone
         {QRect(0, 0, 0, 0), false},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(GeometryFitsScreens(c.window, two), c.fits)
             << c.window.x() << "," << c.window.y() << " " << c.window.width() << "x" << c.window.height();

@@ -38,20 +38,22 @@ TEST(Store, NextRecordIdFollowsLargestId) {
     TempCatalogue c;
     EXPECT_EQ(NextRecordId(S().catalogue), "1");
     for (int id : {1, 2, 7})
-        ExecuteSql(QStringLiteral("insert into main(name,id) values('x',%1)").arg(id), adCmdTextNoRecords, S().catalogue);
+        ExecuteSql(QStringLiteral("insert into main(name,id) values('x',%1)").arg(id), adCmdTextNoRecords,
+                   S().catalogue);
     EXPECT_EQ(NextRecordId(S().catalogue), "8");
 }
 
 TEST(Store, NextRecordIdThrowsAndShowsNothing) {
     ScriptedPrompter p;
     EXPECT_THROW(NextRecordId(S().catalogue), DbError);  // no catalogue open
-    EXPECT_TRUE(p.messages.empty());  // the store reports by exception; the command shows it
+    EXPECT_TRUE(p.messages.empty());                     // the store reports by exception; the command shows it
 }
 
 TEST(Store, VariantToTextTable) {
     struct Case {
         QVariant value;
         QString text;
+        // clang-format off
     } cases[] = {
         {QVariant(static_cast<short>(-3)), "-3"},
         {QVariant(qlonglong(4294967296LL)), "4294967296"},
@@ -64,6 +66,7 @@ TEST(Store, VariantToTextTable) {
         {QVariant(), "NULL"},
         {QVariant(QByteArray("blob")), "NULL"},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(VariantToText(c.value), c.text) << c.text.toStdString();
     // Long texts are never cut.
     QString longText(5000, u'x');
@@ -74,6 +77,7 @@ TEST(Store, TranslationTable) {
     struct Case {
         const char* in;
         const char* out;
+        // clang-format off
     } cases[] = {
         {"delete * from main5 ", "delete from main5 "},
         {"DELETE  *  FROM main5", "DELETE FROM main5"},
@@ -84,6 +88,7 @@ TEST(Store, TranslationTable) {
         {"select * from main where dir like '% delete * from %'",
          "select * from main where dir like '% delete * from %'"},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(TranslateStatement(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
 }
@@ -101,7 +106,8 @@ TEST(Store, RegisteredFunctionsAndLike) {
     EXPECT_EQ(One("select count(*) from main where findkey like '% report %'"), "1");
     EXPECT_EQ(One("select count(*) from main where findkey like '% 中文 %'"), "1");
     // Date literals become texts the engine stores.
-    ExecuteSql("insert into main5(name,id,filedtime) values('n',1,#2024-01-05 7:04:09#)", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("insert into main5(name,id,filedtime) values('n',1,#2024-01-05 7:04:09#)", adCmdTextNoRecords,
+               S().catalogue);
     EXPECT_EQ(One("select filedtime from main5"), "2024-01-05 7:04:09");
     ExecuteSql("delete * from main5 ", adCmdTextNoRecords, S().catalogue);
     EXPECT_EQ(One("select count(*) from main5"), "0");
@@ -110,16 +116,16 @@ TEST(Store, RegisteredFunctionsAndLike) {
 TEST(Store, QuotedTextsRoundTrip) {
     TempCatalogue c;
     const QString name = QStringLiteral("it's \"q\" 100% ';--");
-    ExecuteSql(QStringLiteral("insert into main(name,id) values('%1',1)").arg(SqlText(name)), adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(QStringLiteral("insert into main(name,id) values('%1',1)").arg(SqlText(name)), adCmdTextNoRecords,
+               S().catalogue);
     EXPECT_EQ(One("select name from main where id=1"), name);
-    EXPECT_THROW(ExecuteSql("insert into main(name,id) values('it's',2)", adCmdTextNoRecords, S().catalogue),
-                 DbError);
+    EXPECT_THROW(ExecuteSql("insert into main(name,id) values('it's',2)", adCmdTextNoRecords, S().catalogue), DbError);
 }
 
 // The Data Source of another catalogue survives the connection string whatever its name.
 TEST(Store, ConnectionStringKeepsAnyDataSource) {
-    const QString names[] = {"kv.kdb", "/data/a b/kv.kdb", "/data/x;y.kdb", "/d/\"q\";'s'.kdb",
-                             "'quoted'", " blank ", "a=b.kdb"};
+    const QString names[] = {"kv.kdb",   "/data/a b/kv.kdb", "/data/x;y.kdb", "/d/\"q\";'s'.kdb",
+                             "'quoted'", " blank ",          "a=b.kdb"};
     for (const QString& n : names) {
         const QString cs = ConnectionStringFor(n);
         EXPECT_EQ(ConnectionField(cs, "Data Source"), n) << cs.toStdString();
@@ -143,8 +149,9 @@ TEST(Store, NewCatalogueHasTablesInColumnOrder) {
     Recordset rs = ExecuteSql("select * from main", adCmdText, S().catalogue);
     QStringList names;
     for (int i = 0; i < rs.FieldCount(); ++i) names << rs.FieldName(i);
-    EXPECT_EQ(names.join(','), "name,findkey,dir,id,filetype,filesize,filedtime,fileinputdtime,"
-                               "vol,filedesc,yourid");
+    EXPECT_EQ(names.join(','),
+              "name,findkey,dir,id,filetype,filesize,filedtime,fileinputdtime,"
+              "vol,filedesc,yourid");
     for (const char* t : {"main2", "main4", "main5", "volroot"})
         EXPECT_NO_THROW(ExecuteSql(QStringLiteral("select * from ") + t, adCmdText, S().catalogue)) << t;
     // An insert that omits the id gets max+1.
@@ -163,6 +170,7 @@ TEST(Store, OpenFailuresLeaveFileUnchanged) {
         const char* what;
         std::function<void()> make;
         const char* expect;
+        // clang-format off
     } cases[] = {
         {"missing", [] {}, "Could not find file"},
         {"wrong key",
@@ -188,6 +196,7 @@ TEST(Store, OpenFailuresLeaveFileUnchanged) {
          },
          "not a Korvel catalogue"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         QFile::remove("kv.kdb");
         c.make();
@@ -240,7 +249,8 @@ TEST(PageSet, PagesSortAndCursor) {
         ExecuteSql(QStringLiteral("insert into main(name,findkey,id,yourid) values('n%1',' t ',%2,'%3')")
                        .arg(i, 3, 10, QChar('0'))
                        .arg(i)
-                       .arg(100 - i), adCmdTextNoRecords, S().catalogue);
+                       .arg(100 - i),
+                   adCmdTextNoRecords, S().catalogue);
     RowQuery q;
     q.condition = "findkey like '% t %'";
     q.order = {{"name", false}};
@@ -318,12 +328,12 @@ TEST(PageSet, OtherTablesAndEmptyListings) {
 // that did would drop the engine's locks when it closed its descriptor.
 TEST(Store, OpenCatalogueFilesAreRefusedToInProcessReaders) {
     TempCatalogue cat;
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('n', 't', 0)"), adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('n', 't', 0)"), adCmdTextNoRecords,
+               S().catalogue);
     QDir().mkdir("sub");
     ASSERT_TRUE(QFile::link(cat.path() + "/kv.kdb", "sub/link.kdb"));
     for (const QString& path : {QString("kv.kdb"), QString("./kv.kdb-wal"), QString("kv.kdb-shm"),
-                                QString("kv.kdb-journal"), cat.path() + "/sub/../kv.kdb",
-                                QString("sub/link.kdb")}) {
+                                QString("kv.kdb-journal"), cat.path() + "/sub/../kv.kdb", QString("sub/link.kdb")}) {
         EXPECT_TRUE(IsProtectedFile(path)) << path.toStdString();
         EXPECT_FALSE(ProtectedFileMessage(path).isEmpty()) << path.toStdString();
         MarkupDocument doc;

@@ -29,7 +29,6 @@
 #include <chrono>
 #include <thread>
 
-
 using namespace korvel;
 
 namespace {
@@ -107,8 +106,9 @@ TEST_F(Sync, InsertsOnceThenMatchesKeepingValuesAndWildcardsLiteral) {
     EXPECT_EQ(c.updated, 0);
     EXPECT_EQ(SyncFinishText(c), "finish syn insert=4 update=0");
     EXPECT_EQ(progress, QStringList({"/data/it's 50%_a.txt", "/data/axb.txt", "/data/a_b.txt", "/data/a%.txt"}));
-    EXPECT_EQ(Column(target, "select name, findkey, dir, filetype, filesize, filedtime, fileinputdtime, vol, "
-                             "filedesc, yourid from main where dir='/data/axb.txt'"),
+    EXPECT_EQ(Column(target,
+                     "select name, findkey, dir, filetype, filesize, filedtime, fileinputdtime, vol, "
+                     "filedesc, yourid from main where dir='/data/axb.txt'"),
               QStringList({"o'neil| t |/data/axb.txt|文件|2 K|2020-01-02 03:04:05|2020-1-1 1:02:03|11|NULL|NULL"}));
 
     // Every row matched, none newer: nothing changes.
@@ -127,12 +127,13 @@ struct MatchCase {
     QStringList sourceRoots;  // roots the source remembers for the source's identity
     Rec targetRecord;         // empty dir: none
     QStringList targetRoots;
-    const char* backupPath;   // a backup copy of the target record (same identity), or nullptr
+    const char* backupPath;  // a backup copy of the target record (same identity), or nullptr
     int inserted, updated;
 };
 
 TEST_F(Sync, MatchingByIdentityAndPathBelowTheRoot) {
     target.Close();
+    // clang-format off
     const MatchCase cases[] = {
         {"same path, same time", {"/m/docs/a.txt", "77", "2020-01-02 03:04:05"}, {}, {"/m/docs/a.txt", "77", "2020-01-02 03:04:05"}, {}, nullptr, 0, 0},
         {"same path, later", {"/m/docs/a.txt", "77", "2020-01-02 03:04:06"}, {}, {"/m/docs/a.txt", "77", "2020-01-02 03:04:05"}, {}, nullptr, 0, 1},
@@ -152,6 +153,7 @@ TEST_F(Sync, MatchingByIdentityAndPathBelowTheRoot) {
         {"a backup copy's record", {"/m/copy.txt", "77", "2020-01-02"}, {}, {"/m/own.txt", "77", "2020-01-01"}, {}, "/m/copy.txt", 0, 1},
         {"a backup copy elsewhere", {"/media/A/copy.txt", "77", "2020-01-02"}, {"/media/A"}, {"/mnt/b/own.txt", "77", "2020-01-03"}, {"/mnt/b"}, "/mnt/b/copy.txt", 0, 0},
     };
+    // clang-format on
     for (const MatchCase& c : cases) {
         SCOPED_TRACE(c.what);
         TempCatalogue src;
@@ -165,8 +167,8 @@ TEST_F(Sync, MatchingByIdentityAndPathBelowTheRoot) {
         qint64 tid = AddRecord(tgt, c.targetRecord);
         for (const QString& r : c.targetRoots) RememberVolumeRoot(c.targetRecord.vol, r, tgt);
         if (c.backupPath) AddBackup(tgt, tid, QString::fromUtf8(c.backupPath), c.targetRecord.vol);
-        const SyncCounts n = SyncRecords(S().catalogue, tgt, QDir::current().absoluteFilePath("t"), std::nullopt,
-                                         [](const QString&) {});
+        const SyncCounts n =
+            SyncRecords(S().catalogue, tgt, QDir::current().absoluteFilePath("t"), std::nullopt, [](const QString&) {});
         EXPECT_EQ(n.inserted, c.inserted);
         EXPECT_EQ(n.updated, c.updated);
         const QString expectTime = c.updated ? c.source.time : c.targetRecord.time;
@@ -184,7 +186,8 @@ TEST_F(Sync, SelectedIdsOnlyAndInsertedPathsRememberTheirRoot) {
     RememberVolumeRoot("77", "/media/u/A", S().catalogue);
     SyncCounts n = Run(QStringList{QString::number(c), "999", QString::number(a)});
     EXPECT_EQ(n.inserted, 2);
-    EXPECT_EQ(Column(target, "select dir from main order by dir"), QStringList({"/media/u/A/x.txt", "/media/u/A/z.txt"}));
+    EXPECT_EQ(Column(target, "select dir from main order by dir"),
+              QStringList({"/media/u/A/x.txt", "/media/u/A/z.txt"}));
     EXPECT_EQ(RememberedRoots("77", target), QStringList({"/media/u/A"}));
     EXPECT_EQ(Run(QStringList{}).inserted, 0);
 }
@@ -192,7 +195,7 @@ TEST_F(Sync, SelectedIdsOnlyAndInsertedPathsRememberTheirRoot) {
 TEST_F(Sync, IndexFoldersFollowInsertedAndUpdatedRecords) {
     const qint64 a = AddRecord(S().catalogue, {"/m/a", "77", "2020-01-02"});
     const qint64 b = AddRecord(S().catalogue, {"/m/b", "77", "2020-01-05"});
-    AddRecord(target, {"/m/x", "77", "2020-01-01"});                   // target id 1
+    AddRecord(target, {"/m/x", "77", "2020-01-01"});                    // target id 1
     const qint64 tb = AddRecord(target, {"/m/b", "77", "2020-01-01"});  // target id 2, older
     for (qint64 id : {a, b}) {
         QDir().mkpath(QStringLiteral("index/%1/sub").arg(id));
@@ -253,6 +256,7 @@ TEST_F(Sync, BadTargetsAreRefusedUnchangedWithTheReason) {
 
     struct Case {
         QString path, reason;
+        // clang-format off
     } cases[] = {
         {"t/missing.kdb", "Could not find file"},
         {"", "no target"},
@@ -264,6 +268,7 @@ TEST_F(Sync, BadTargetsAreRefusedUnchangedWithTheReason) {
         {"t/other-key.kdb", "not a catalogue, or a catalogue with another password"},
         {"t/readonly.kdb", "read-only"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
         const QString path = c.path.isEmpty() ? QString() : QDir::current().absoluteFilePath(c.path);
@@ -271,7 +276,8 @@ TEST_F(Sync, BadTargetsAreRefusedUnchangedWithTheReason) {
         const QStringList companions = QDir("t").entryList({"*-wal", "*-shm", "*-journal"});
         ScriptedPrompter p;
         progress.clear();
-        EXPECT_FALSE(RunRecordSync(S().catalogue, S().prompter(), path, std::nullopt, [this](const QString& t) { progress << t; }));
+        EXPECT_FALSE(RunRecordSync(S().catalogue, S().prompter(), path, std::nullopt,
+                                   [this](const QString& t) { progress << t; }));
         ASSERT_EQ(p.messages.size(), 1u);
         EXPECT_EQ(p.messages[0].caption, "警告");
         EXPECT_EQ(p.messages[0].icon, MsgIcon::Exclamation);
@@ -299,8 +305,7 @@ TEST_F(Sync, ACatalogueLockedByAnotherProgramIsRefusedAfterTheBusyTimeout) {
     S().catalogue.SetBusyTimeout(1500);  // the target waits as long as the source would
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(RunRecordSync(S().catalogue, S().prompter(), targetPath, std::nullopt, [](const QString&) {}));
-    EXPECT_GE(std::chrono::steady_clock::now() - start,
-              std::chrono::milliseconds(S().catalogue.BusyTimeout() - 500));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(S().catalogue.BusyTimeout() - 500));
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].caption, "警告");
     EXPECT_TRUE(p.messages[0].text.contains("locked by another program")) << p.messages[0].text.toStdString();
@@ -316,11 +321,12 @@ TEST_F(Sync, StopFlagEndsTheRunWithTheCommittedRows) {
     o.stop = &stop;
     o.commitInterval = std::chrono::milliseconds(0);  // every row its own batch
     int seen = 0;
-    SyncCounts n = SyncRecords(S().catalogue, target, "", std::nullopt,
-                               [&](const QString&) {
-                                   if (++seen == 10) stop = true;
-                               },
-                               o);
+    SyncCounts n = SyncRecords(
+        S().catalogue, target, "", std::nullopt,
+        [&](const QString&) {
+            if (++seen == 10) stop = true;
+        },
+        o);
     EXPECT_TRUE(n.stopped);
     EXPECT_EQ(n.inserted, 10);
     EXPECT_EQ(Column(target, "select count(*) from main"), QStringList({"10"}));
@@ -338,14 +344,16 @@ TEST_F(Sync, NodeSubtreesAreCopiedDepthFirstWithQuotesAndMarkersCleared) {
     // An existing target node keeps its place; the copies go after it.
     Statement(target, "insert into main2(name, findkey, fid) values('kept', '', 0)").Step();
 
-    EXPECT_EQ(CopyNodeTree(S().catalogue, S().nodes.map, a, "0", target, [this](const QString& t) { progress << t; }), 4);
+    EXPECT_EQ(CopyNodeTree(S().catalogue, S().nodes.map, a, "0", target, [this](const QString& t) { progress << t; }),
+              4);
     EXPECT_EQ(progress, QStringList({"o'neil", "b", "c \"q\"", "d"}));
     EXPECT_EQ(Column(target, "select id, name, findkey, fid, cid from main2 order by id"),
               QStringList({"1|kept||0|0", "2|o'neil|t'1  x|0|0", "3|b|tb|2|0", "4|c \"q\"||3|0", "5|d|td|2|0"}));
 
     // The root copies its children, not itself; twice gives two copies.
     progress.clear();
-    EXPECT_EQ(CopyNodeTree(S().catalogue, S().nodes.map, "0", "0", target, [this](const QString& t) { progress << t; }), 5);
+    EXPECT_EQ(CopyNodeTree(S().catalogue, S().nodes.map, "0", "0", target, [this](const QString& t) { progress << t; }),
+              5);
     EXPECT_EQ(progress, QStringList({"o'neil", "b", "c \"q\"", "d", "e"}));
     EXPECT_EQ(Column(target, "select count(*), sum(cid) from main2 where fid=0"), QStringList({"4|0"}));
     (void)e;
@@ -356,8 +364,10 @@ TEST_F(Sync, ANodeCopyThatFailsWritesNothing) {
     InsertNodeWithId("b", "", a, S().catalogue);
     InsertNodeWithId("bad", "", a, S().catalogue);
     LoadNodeMap(S().nodes, S().catalogue, S().prompter());
-    Statement(target, "create trigger no_bad before insert on main2 when new.name='bad' "
-                      "begin select raise(abort, 'refused'); end").Step();
+    Statement(target,
+              "create trigger no_bad before insert on main2 when new.name='bad' "
+              "begin select raise(abort, 'refused'); end")
+        .Step();
     EXPECT_THROW(CopyNodeTree(S().catalogue, S().nodes.map, a, "0", target, [](const QString&) {}), DbError);
     EXPECT_EQ(Column(target, "select count(*) from main2"), QStringList({"0"}));
 }
@@ -389,8 +399,8 @@ TEST_F(Sync, CommandsAskForTheTargetThenRunUnderTheProgressDialog) {
         p.files.push_back(QStringList{targetPath});
         p.confirms.push_back(true);
         SyncRecordsCommand(S(), std::nullopt);
-        EXPECT_EQ(p.statusTexts, QStringList({"/m/a", "finish syn insert=1 update=0", "/m/b",
-                                              "finish syn insert=1 update=0"}));
+        EXPECT_EQ(p.statusTexts,
+                  QStringList({"/m/a", "finish syn insert=1 update=0", "/m/b", "finish syn insert=1 update=0"}));
         EXPECT_TRUE(p.messages.empty());
     }
     {
@@ -445,10 +455,10 @@ TEST_F(Sync, CliSyncRecordsAndNodes) {
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.lines, QStringList({"x'1", "finish"}));
 
-    for (const QStringList& bad : {QStringList{"sync-records", "t/kv.kdb"}, QStringList{"sync-records", "t/kv.kdb", "x"},
-                                   QStringList{"sync-records", "kv.kdb", "--all"},
-                                   QStringList{"sync-records", "t/none.kdb", "--all"},
-                                   QStringList{"sync-nodes", "9", "t/kv.kdb"}}) {
+    for (const QStringList& bad :
+         {QStringList{"sync-records", "t/kv.kdb"}, QStringList{"sync-records", "t/kv.kdb", "x"},
+          QStringList{"sync-records", "kv.kdb", "--all"}, QStringList{"sync-records", "t/none.kdb", "--all"},
+          QStringList{"sync-nodes", "9", "t/kv.kdb"}}) {
         r = RunCli(bad);
         EXPECT_EQ(r.status, 1) << bad.join(' ').toStdString();
         EXPECT_FALSE(r.err.isEmpty());
@@ -462,7 +472,8 @@ TEST_F(Sync, KilledRunLeavesTheCommittedRowsWhole) {
     {
         WriteTransaction tx(S().catalogue);
         for (int i = 0; i < n; ++i)
-            AddRecord(S().catalogue, {QStringLiteral("/m/d%1/文件 %2.txt").arg(i / 100).arg(i), "77", "2020-01-02 03:04:05"});
+            AddRecord(S().catalogue,
+                      {QStringLiteral("/m/d%1/文件 %2.txt").arg(i / 100).arg(i), "77", "2020-01-02 03:04:05"});
         tx.Commit();
     }
     S().catalogue.Close();
@@ -500,7 +511,10 @@ TEST_F(Sync, KilledRunLeavesTheCommittedRowsWhole) {
     // The committed part: the first rows of the source, each complete.
     EXPECT_EQ(t.Execute("select count(*) from main where name='n' and findkey=' t ' and filetype='文件' and "
                         "filesize='1 K' and filedtime='2020-01-02 03:04:05' and vol='77' and dir like '/m/d%'",
-                        adCmdText).Field(0).toLongLong(), rows);
+                        adCmdText)
+                  .Field(0)
+                  .toLongLong(),
+              rows);
     EXPECT_EQ(t.Execute("select max(id) from main", adCmdText).Field(0).toLongLong(), rows);
     EXPECT_EQ(t.Execute("select dir from main where id=(select max(id) from main)", adCmdText).Field(0).toString(),
               QStringLiteral("/m/d%1/文件 %2.txt").arg((rows - 1) / 100).arg(rows - 1));
@@ -534,8 +548,10 @@ TEST_F(Sync, ARecordOfAMountedDiskLeavesItsVolumeRootInTheTarget) {
         tgt.Open(ConnectionStringFor(QDir::current().absoluteFilePath("t/kv.kdb")));
         AddRecord(S().catalogue, {"/mnt/usb/docs/a.txt", vol, "2020-01-02"});
         if (sourceRemembers) RememberVolumeRoot(vol, "/mnt/usb", S().catalogue);
-        EXPECT_EQ(SyncRecords(S().catalogue, tgt, QDir::current().absoluteFilePath("t"), std::nullopt,
-                              [](const QString&) {}).inserted, 1);
+        EXPECT_EQ(
+            SyncRecords(S().catalogue, tgt, QDir::current().absoluteFilePath("t"), std::nullopt, [](const QString&) {})
+                .inserted,
+            1);
         EXPECT_EQ(RememberedRoots(vol, tgt), QStringList({"/mnt/usb"}));
         tgt.Close();
         S().catalogue.ForgetRememberedRoots();

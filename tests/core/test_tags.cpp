@@ -19,6 +19,7 @@ struct SplitCase {
 };
 
 TEST(Tags, SplitText) {
+    // clang-format off
     const SplitCase cases[] = {
         {"a b", " ", true, "", {"a", "b"}},
         {"  a   b  ", " ", true, "", {"a", "b"}},
@@ -28,8 +29,8 @@ TEST(Tags, SplitText) {
         {"abc", "", true, "", {}},
         {"a::b", "::", true, "", {"a", "b"}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(SplitText(c.text, c.sep, c.skip, c.fill), c.expected) << c.text.toStdString();
+    // clang-format on
+    for (const auto& c : cases) EXPECT_EQ(SplitText(c.text, c.sep, c.skip, c.fill), c.expected) << c.text.toStdString();
 }
 
 TEST(Tags, CountsAndDistinct) {
@@ -47,10 +48,8 @@ TEST(Tags, CountsAndDistinct) {
 TEST(Tags, NodeWhereClause) {
     EXPECT_EQ(NodeWhereClause(""), "");
     EXPECT_EQ(NodeWhereClause("   "), "");
-    EXPECT_EQ(NodeWhereClause("a  b"),
-              "where  ( findkey like '% a %' ) and  ( findkey like '% b %' )");
-    EXPECT_EQ(NodeWhereClause("x  x"),
-              "where  ( findkey like '% x %' ) and  ( findkey like '% x %' )");
+    EXPECT_EQ(NodeWhereClause("a  b"), "where  ( findkey like '% a %' ) and  ( findkey like '% b %' )");
+    EXPECT_EQ(NodeWhereClause("x  x"), "where  ( findkey like '% x %' ) and  ( findkey like '% x %' )");
     EXPECT_EQ(NodeWhereClause("o'neil"), "where  ( findkey like '% o''neil %' )");
 }
 
@@ -80,6 +79,7 @@ protected:
     TempCatalogue cat;
     ScriptedPrompter prompts;
     void SetUp() override {
+        // clang-format off
         const char* nodes[] = {
             "insert into main2(id,name,findkey,fid) values(1,'docs','doc',0)",
             "insert into main2(id,name,findkey,fid) values(2,'work','work  paid',1)",
@@ -87,13 +87,16 @@ protected:
             "insert into main2(id,name,findkey,fid) values(4,'again','doc',1)",
             "insert into main2(id,name,findkey,fid) values(5,'quote','o''neil',0)",
         };
+        // clang-format on
         for (const char* s : nodes) ExecuteSql(s, adCmdTextNoRecords, S().catalogue);
-        const char* keys[] = {" doc ", " doc work ", " doc  paid ", " other ", " doc  doc ",
-                              " doc doc ", " o'neil  doc ", " DOC "};
+        const char* keys[] = {" doc ",      " doc work ", " doc  paid ",   " other ",
+                              " doc  doc ", " doc doc ",  " o'neil  doc ", " DOC "};
         int id = 1;
         for (const char* k : keys)
             ExecuteSql(QStringLiteral("insert into main(name,findkey,id) values('r%1','%2',%1)")
-                           .arg(id++).arg(SqlText(QString::fromUtf8(k))), adCmdTextNoRecords, S().catalogue);
+                           .arg(id++)
+                           .arg(SqlText(QString::fromUtf8(k))),
+                       adCmdTextNoRecords, S().catalogue);
         ReloadNodes(S().nodes, S().catalogue, S().prompter());
     }
     void TearDown() override { S().nodes.map.clear(); }

@@ -46,7 +46,8 @@ int CountRows(const QString& sql) {
 }
 
 void AddRoot(const QString& vol, const QString& root) {
-    ExecuteSql("insert into volroot(vol, root) values('" + SqlText(vol) + "','" + SqlText(root) + "')", adCmdTextNoRecords, S().catalogue);
+    ExecuteSql("insert into volroot(vol, root) values('" + SqlText(vol) + "','" + SqlText(root) + "')",
+               adCmdTextNoRecords, S().catalogue);
 }
 
 // A fake machine without root rights: character devices stand in for disks, since the
@@ -89,9 +90,8 @@ TEST(Volumes, ParsesFixtureMountTable) {
     const std::vector<MountEntry> m = ParseMountInfo(f.readAll());
     QStringList points;
     for (const auto& e : m) points << QString::fromUtf8(e.mountPoint);
-    EXPECT_EQ(points, QStringList({"/", "/proc", "/data", "/data/a", "/media/my disk",
-                                   "/media/tab\tand\\back", "/run/user/1000", "/data/photos",
-                                   "/mnt/btrfs"}));
+    EXPECT_EQ(points, QStringList({"/", "/proc", "/data", "/data/a", "/media/my disk", "/media/tab\tand\\back",
+                                   "/run/user/1000", "/data/photos", "/mnt/btrfs"}));
     ASSERT_EQ(m.size(), 9u);
     EXPECT_EQ(m[3].major, 8u);
     EXPECT_EQ(m[3].minor, 17u);
@@ -106,6 +106,7 @@ TEST(Volumes, ParsesFixtureMountTable) {
 TEST(Volumes, UnescapesOctalFields) {
     struct Case {
         QByteArray in, out;
+        // clang-format off
     } cases[] = {
         {"/plain", "/plain"},
         {"/a\\040b", "/a b"},
@@ -116,6 +117,7 @@ TEST(Volumes, UnescapesOctalFields) {
         {"/not\\8octal", "/not\\8octal"},
         {"/end\\", "/end\\"},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(UnescapeMountField(c.in), c.out) << c.in.toStdString();
 }
 
@@ -124,6 +126,7 @@ TEST(Volumes, VolumeRootIsLongestWholeComponentPrefix) {
     SetMountInfoPath(kFixture);
     struct Case {
         QString path, root;
+        // clang-format off
     } cases[] = {
         {"/data/a/x.txt", "/data/a"},
         {"/data/a", "/data/a"},
@@ -141,12 +144,14 @@ TEST(Volumes, VolumeRootIsLongestWholeComponentPrefix) {
         {"/", "/"},
         {"", ""},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(VolumeRootOf(c.path), c.root) << c.path.toStdString();
 }
 
 TEST(Volumes, IdentityFromUuid) {
     struct Case {
         QString uuid, type, id;
+        // clang-format off
     } cases[] = {
         {"ABCD-1234", "vfat", Id(0xABCD1234u)},
         {"abcd-1234", "exfat", Id(0xABCD1234u)},
@@ -159,6 +164,7 @@ TEST(Volumes, IdentityFromUuid) {
         {"", "ext4", "0"},
         {"---", "ext4", "0"},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(DiskIdFromUuid(c.uuid, c.type), c.id) << c.uuid.toStdString() << " " << c.type.toStdString();
 }
@@ -167,6 +173,7 @@ TEST(Volumes, IdentityOfPathsThroughUuidLinks) {
     FakeMachine fake;
     struct Case {
         QString path, id;
+        // clang-format off
     } cases[] = {
         {"/mnt/usb/docs/a.txt", kExt4Id},
         {"/mnt/usb", kExt4Id},
@@ -175,6 +182,7 @@ TEST(Volumes, IdentityOfPathsThroughUuidLinks) {
         {"/run/user/1000/f", "0"},  // a pseudo file system has no disk
         {"/etc/passwd", "0"},       // overlay root
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(DriveDiskId(c.path), c.id) << c.path.toStdString();
         EXPECT_EQ(DiskIdOfPath(c.path), c.id) << c.path.toStdString();
@@ -223,6 +231,7 @@ TEST(Volumes, ResolvePathByDiskTable) {
     struct Case {
         const char* name;
         QString path, id, resolved;
+        // clang-format off
     } cases[] = {
         {"longest remembered root replaced", "/media/old/dir/f.txt", kExt4Id, "/mnt/usb/dir/f.txt"},
         {"shorter root when the longer does not match", "/media/other/f", kExt4Id, "/mnt/usb/other/f"},
@@ -246,8 +255,8 @@ TEST(Volumes, ResolvePathByDiskTable) {
         {"identity nobody remembers", "/media/old/f", "99", "/media/old/f"},
         {"quote in identity", "/media/old/f", "1'2", "/media/old/f"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ResolvePathByDisk(c.path, c.id, true, S().catalogue), c.resolved) << c.name;
+    // clang-format on
+    for (const auto& c : cases) EXPECT_EQ(ResolvePathByDisk(c.path, c.id, true, S().catalogue), c.resolved) << c.name;
     EXPECT_FALSE(PathExists(ResolvePathByDisk("/media/gone", "777", true, S().catalogue)));
 
     // The disk-number lock off: paths as stored.
@@ -326,7 +335,7 @@ bool MakeImage(const QString& image, const QString& uuid) {
 
 }  // namespace
 
-#define REQUIRE_ROOT_MOUNT(m)                                           \
+#define REQUIRE_ROOT_MOUNT(m) \
     if (!(m).mounted()) GTEST_SKIP() << "loop mount not possible here"
 
 TEST(VolumesLoop, IdentityOfMountedImageIsItsUuidPrefix) {

@@ -74,12 +74,14 @@ TEST(Word2, ExtractsOfficeDocumentsAndPdf) {
         const char* file;
         const char* kind;
         std::string text;
+        // clang-format off
     } cases[] = {
         {"a.docx", "docx", "第一段 first paragraph\nsecond & <third>\n"},
         {"b.odt", "odt", "开放文档 open document\nline two\n"},
         {"c.xlsx", "xlsx", "表格文字\nsheet words\n\t42\t\n\t1999\t\n"},
         {"d.pptx", "pptx", "slide one 幻灯片\nslide two\n"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         fs::remove("temp2/1.txt");
         ASSERT_TRUE(Extract(c.file, c.kind)) << c.file;
@@ -109,29 +111,35 @@ TEST(Word2, WebPagesEbooksRtfAndCompressedFiles) {
     std::ofstream("notes.txt", std::ios::binary) << "压缩的纯文本 compressed plain text\n";
     ASSERT_EQ(std::system("gzip -n notes.txt"), 0);
     // A Chinese page in GB18030 without any charset declaration: detected.
-    std::ofstream("gbk.html", std::ios::binary) << "<html><body><p>" << "\xB9\xFA\xB1\xEA\xB1\xE0\xC2\xEB"  // 国标编码
+    std::ofstream("gbk.html", std::ios::binary) << "<html><body><p>"
+                                                << "\xB9\xFA\xB1\xEA\xB1\xE0\xC2\xEB"  // 国标编码
                                                 << "</p></body></html>";
     // An XHTML page that names its charset in the XML declaration.
     std::ofstream("x.xhtml", std::ios::binary)
         << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><body>"
            "<p>可扩展 extensible</p></body></html>";
     // An e-book whose manifest lists its parts in another order than the spine.
-    ASSERT_TRUE(officefiles::WriteZip("book.epub", {
-        {"mimetype", "application/epub+zip"},
-        {"META-INF/container.xml",
-         "<?xml version=\"1.0\"?><container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
-         "<rootfiles><rootfile full-path=\"OEBPS/content.opf\" media-type=\"application/oebps-package+xml\"/>"
-         "</rootfiles></container>"},
-        {"OEBPS/text/ch2.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>第二章 chapter two</p>"
-                                 "<script>scriptword</script></body></html>"},
-        {"OEBPS/content.opf",
-         "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\"><manifest>"
-         "<item id=\"c2\" href=\"text/ch2.xhtml\" media-type=\"application/xhtml+xml\"/>"
-         "<item id=\"c1\" href=\"text/ch%201.xhtml\" media-type=\"application/xhtml+xml\"/></manifest>"
-         "<spine><itemref idref=\"c1\"/><itemref idref=\"c2\"/></spine></package>"},
-        {"OEBPS/text/ch 1.xhtml", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>第一章 chapter one</p>"
-                                  "</body></html>"},
-    }));
+    ASSERT_TRUE(officefiles::WriteZip(
+        "book.epub",
+        {
+            {"mimetype", "application/epub+zip"},
+            {"META-INF/container.xml",
+             "<?xml version=\"1.0\"?><container version=\"1.0\" "
+             "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
+             "<rootfiles><rootfile full-path=\"OEBPS/content.opf\" media-type=\"application/oebps-package+xml\"/>"
+             "</rootfiles></container>"},
+            {"OEBPS/text/ch2.xhtml",
+             "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>第二章 chapter two</p>"
+             "<script>scriptword</script></body></html>"},
+            {"OEBPS/content.opf",
+             "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\"><manifest>"
+             "<item id=\"c2\" href=\"text/ch2.xhtml\" media-type=\"application/xhtml+xml\"/>"
+             "<item id=\"c1\" href=\"text/ch%201.xhtml\" media-type=\"application/xhtml+xml\"/></manifest>"
+             "<spine><itemref idref=\"c1\"/><itemref idref=\"c2\"/></spine></package>"},
+            {"OEBPS/text/ch 1.xhtml",
+             "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>第一章 chapter one</p>"
+             "</body></html>"},
+        }));
     // RTF with a Unicode escape and a GBK byte escape.
     std::ofstream("r.rtf", std::ios::binary)
         << "{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0\\fnil\\fcharset134 SimSun;}}\\f0 Hello {\\b RTF} "
@@ -142,6 +150,7 @@ TEST(Word2, WebPagesEbooksRtfAndCompressedFiles) {
         const char* file;
         const char* kind;
         std::string text;
+        // clang-format off
     } cases[] = {
         {"page.html", "html", page},
         {"page2.html.gz", "html.gz", page},
@@ -150,6 +159,7 @@ TEST(Word2, WebPagesEbooksRtfAndCompressedFiles) {
         {"x.xhtml", "html", "可扩展 extensible\n"},
         {"book.epub", "epub", "第一章 chapter one\n第二章 chapter two\n"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         fs::remove("temp2/1.txt");
         ASSERT_TRUE(Extract(c.file, c.kind)) << c.file;
@@ -180,7 +190,8 @@ TEST(Word2, RefusesDamagedAndHostileFilesWithinBoundedTime) {
         std::ofstream("PK-garbage.docx", std::ios::binary) << "PK\x03\x04" << garbage;
         std::ofstream("garbage.pdf", std::ios::binary) << "%PDF-1.4\n" << garbage;
     }
-    ASSERT_TRUE(officefiles::WriteZip("broken-xml.docx", {{"word/document.xml", "<w:document><w:p><w:t>x</w:document"}}));
+    ASSERT_TRUE(
+        officefiles::WriteZip("broken-xml.docx", {{"word/document.xml", "<w:document><w:p><w:t>x</w:document"}}));
     ASSERT_TRUE(officefiles::WriteZip("no-text.docx", {{"other.xml", "<a/>"}}));
     ASSERT_TRUE(WriteBombDocx("bomb.docx", size_t(300) << 20));
     ASSERT_LT(fs::file_size("bomb.docx"), size_t(20) << 20);
@@ -191,12 +202,14 @@ TEST(Word2, RefusesDamagedAndHostileFilesWithinBoundedTime) {
     struct Case {
         const char* file;
         const char* kind;
+        // clang-format off
     } cases[] = {
         {"garbage.bin", "docx"}, {"PK-garbage.docx", "docx"}, {"garbage.pdf", "pdf"},
         {"garbage.bin", "xlsx"}, {"broken-xml.docx", "docx"}, {"no-text.docx", "docx"},
         {"bomb.docx", "docx"},   {"missing.odt", "odt"},      {"garbage.bin", "unknown"},
         {"missing.doc", "doc"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         QElapsedTimer t;
         t.start();

@@ -43,8 +43,8 @@ void WithDialogShown(const std::function<void()>& open) {
 
 TEST(CatalogueLocks, FileDialogsOnTheWorkingFolderLeaveTheCatalogueToTheEngine) {
     TempCatalogue cat;
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('before', 'b', 0)"),
-               adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('before', 'b', 0)"), adCmdTextNoRecords,
+               S().catalogue);
     GuiPrompter gui(S());
     S().SetPrompter(&gui);
     // The pickers start in the working folder, where the catalogue's files are.
@@ -63,6 +63,7 @@ TEST(CatalogueLocks, FileDialogsOnTheWorkingFolderLeaveTheCatalogueToTheEngine) 
     EXPECT_TRUE(QFile::exists("kv.kdb-shm"));
 
     // The window's next change reaches the other program.
-    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('after', 'a', 0)"), adCmdTextNoRecords, S().catalogue);
+    ExecuteSql(QStringLiteral("insert into main2(name, findkey, fid) values('after', 'a', 0)"), adCmdTextNoRecords,
+               S().catalogue);
     EXPECT_TRUE(RunCli({"nodes"}).contains("after"));
 }

@@ -48,12 +48,14 @@ struct Catalogue : TempCatalogue {
         ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'%2','%3',%4)")
                        .arg(id)
                        .arg(SqlText(name), SqlText(tags))
-                       .arg(parent), adCmdTextNoRecords, S().catalogue);
+                       .arg(parent),
+                   adCmdTextNoRecords, S().catalogue);
     }
     static void Record(int id, const QString& name, const QString& findkey, const QString& dir) {
         ExecuteSql(QStringLiteral("insert into main(id,name,findkey,dir) values(%1,'%2','%3','%4')")
                        .arg(id)
-                       .arg(SqlText(name), SqlText(findkey), SqlText(dir)), adCmdTextNoRecords, S().catalogue);
+                       .arg(SqlText(name), SqlText(findkey), SqlText(dir)),
+                   adCmdTextNoRecords, S().catalogue);
     }
 };
 
@@ -105,6 +107,7 @@ TEST(DailyUse, KeysReachTheirCommandsInTheirPane) {
         std::function<void()> before;
         std::function<bool()> happened;
     };
+    // clang-format off
     const Case cases[] = {
         // The tree: Enter opens the selected node, Insert adds a node below it, Delete
         // deletes it after its confirmation.
@@ -172,6 +175,7 @@ TEST(DailyUse, KeysReachTheirCommandsInTheirPane) {
         {"Ctrl+F", list, Qt::Key_F, Qt::ControlModifier, [] {},
          [&] { return frame.searchBox()->hasFocus(); }},
     };
+    // clang-format on
     for (const Case& k : cases) {
         k.before();
         ASSERT_TRUE(k.pane->hasFocus()) << k.name;
@@ -213,6 +217,7 @@ TEST(DailyUse, MenusShowTheKeys) {
         int id;
         Origin origin;
         QKeySequence key;
+        // clang-format off
     } cases[] = {
         {cmd::kOpenRec, Origin::RecordMenu, QKeySequence(Qt::Key_Enter)},
         {cmd::kDelRec, Origin::MainMenu, QKeySequence(Qt::Key_Delete)},
@@ -225,6 +230,7 @@ TEST(DailyUse, MenusShowTheKeys) {
         {cmd::kDelNode, Origin::MainMenu, QKeySequence(Qt::Key_Delete)},
         {cmd::kDelNode2, Origin::NodeMenu, QKeySequence(Qt::Key_Delete)},
     };
+    // clang-format on
     for (const auto& k : cases) {
         QAction* a = frame.FindAction(k.id, k.origin);
         ASSERT_NE(a, nullptr) << k.id;
@@ -233,8 +239,7 @@ TEST(DailyUse, MenusShowTheKeys) {
     }
     // Ctrl+Shift+F is window-wide: it reaches ADVANCE from either pane.
     EXPECT_EQ(frame.FindAction(cmd::kAdvancedFind, Origin::MainMenu)->shortcutContext(), Qt::WindowShortcut);
-    EXPECT_EQ(frame.FindAction(cmd::kDelRec, Origin::MainMenu)->shortcutContext(),
-              Qt::WidgetWithChildrenShortcut);
+    EXPECT_EQ(frame.FindAction(cmd::kDelRec, Origin::MainMenu)->shortcutContext(), Qt::WidgetWithChildrenShortcut);
 }
 
 // Size, position and splitter come back at the next start; a place no screen can show is
@@ -243,7 +248,8 @@ TEST(DailyUse, WindowLayoutIsRestoredUnlessOffScreen) {
     Catalogue c;
     ScriptedPrompter p;
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    const QRect placed(screen.left() + 20, screen.top() + 30, screen.width() * 3 / 4, screen.height() / 2);  // wider than the toolbar needs
+    const QRect placed(screen.left() + 20, screen.top() + 30, screen.width() * 3 / 4,
+                       screen.height() / 2);  // wider than the toolbar needs
     {
         CMainFrame frame(S());
         frame.setGeometry(placed);
@@ -252,8 +258,7 @@ TEST(DailyUse, WindowLayoutIsRestoredUnlessOffScreen) {
         frame.splitter()->setSizes({150, placed.width() - 150});
         frame.close();  // written when the window closes
     }
-    EXPECT_EQ(ReadSetting(QStringLiteral("window"), QStringLiteral("x"), QString()),
-              QString::number(placed.x()));
+    EXPECT_EQ(ReadSetting(QStringLiteral("window"), QStringLiteral("x"), QString()), QString::number(placed.x()));
     {
         CMainFrame frame(S());
         EXPECT_EQ(frame.geometry(), placed);

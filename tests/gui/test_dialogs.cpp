@@ -45,11 +45,13 @@ TEST(FieldDialogs, OkAcceptsAndCancelRejects) {
     struct Case {
         QString dialog;
         bool hasOk, hasCancel;
+        // clang-format off
     } cases[] = {
         {dlg::kAddNode, true, true},   {dlg::kModifyNode, true, true}, {dlg::kShowNode, false, true},
         {dlg::kKeyDialog, true, true}, {dlg::kAddTree, true, true},    {dlg::kNodeTree, true, true},
         {dlg::kInput, true, true},     {dlg::kCombo, true, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dialog.toStdString());
         std::unique_ptr<FieldDialog> d = MakeFieldDialog(c.dialog, nullptr, &S());
@@ -104,6 +106,7 @@ TEST(FieldDialogs, TitlesLabelsAndBoxes) {
         QString title;
         QStringList labels;  // the field labels, top to bottom
         QStringList boxes;   // the check boxes
+        // clang-format off
     } cases[] = {
         {dlg::kAddNode, "添加搜索文件夹(ADD NODE)", {"文件夹名称\n(NODE NAME)", "本节点关键字\n(NODE TAG)"},
          {"关键字与文件夹名称相同(TAG SAME AS NAME)"}},
@@ -120,6 +123,7 @@ TEST(FieldDialogs, TitlesLabelsAndBoxes) {
         {dlg::kInput, kProductName, {"输入框(input box)"}, {}},
         {dlg::kCombo, kProductName, {}, {}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dialog.toStdString());
         std::unique_ptr<FieldDialog> d = MakeFieldDialog(c.dialog, nullptr, &S());
@@ -136,10 +140,10 @@ TEST(FieldDialogs, TitlesLabelsAndBoxes) {
 // Every dialog says what it is in its title, and every text field has a label naming it.
 TEST(FieldDialogs, EveryDialogIsTitledAndEveryFieldLabelled) {
     for (const QString& name :
-         {dlg::kAddNode, dlg::kModifyNode, dlg::kShowNode, dlg::kKeyDialog, dlg::kAddTree, dlg::kNodeTree,
-          dlg::kInput, dlg::kCombo, dlg::kEditRecord, dlg::kOpenBack, dlg::kBatchBackup, dlg::kCreateNote,
-          dlg::kRecordKeys, dlg::kBatchKeys, dlg::kShowGroups, dlg::kReplace, dlg::kListReplace,
-          dlg::kContentSearch, dlg::kAdvancedSearch, dlg::kDatePick}) {
+         {dlg::kAddNode,     dlg::kModifyNode,  dlg::kShowNode,      dlg::kKeyDialog,      dlg::kAddTree,
+          dlg::kNodeTree,    dlg::kInput,       dlg::kCombo,         dlg::kEditRecord,     dlg::kOpenBack,
+          dlg::kBatchBackup, dlg::kCreateNote,  dlg::kRecordKeys,    dlg::kBatchKeys,      dlg::kShowGroups,
+          dlg::kReplace,     dlg::kListReplace, dlg::kContentSearch, dlg::kAdvancedSearch, dlg::kDatePick}) {
         SCOPED_TRACE(name.toStdString());
         std::unique_ptr<FieldDialog> d = MakeFieldDialog(name, nullptr, &S());
         ASSERT_TRUE(d);
@@ -153,8 +157,8 @@ TEST(FieldDialogs, EveryDialogIsTitledAndEveryFieldLabelled) {
             QWidget* field = qobject_cast<QComboBox*>(e->parentWidget()) ? e->parentWidget() : e;
             if (field->isHidden() || qobject_cast<QAbstractSpinBox*>(e->parentWidget())) continue;
             const bool labelledInLayout = labelled.contains(field);
-            EXPECT_TRUE(labelledInLayout) << "unlabelled field " << e->objectName().toStdString()
-                                          << " text " << e->text().toStdString();
+            EXPECT_TRUE(labelledInLayout)
+                << "unlabelled field " << e->objectName().toStdString() << " text " << e->text().toStdString();
         }
     }
 }

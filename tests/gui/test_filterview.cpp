@@ -54,9 +54,8 @@ struct FilterFile {
 TEST(FilterView, EachModeShowsItsListSorted) {
     FilterFile f;
     S().filters.List("dir") = {"b", "a"};
-    const std::pair<int, const char*> modes[] = {{0, "file-entry"}, {5, "import-entry"},
-                                                 {7, "fdn-entry"},  {8, "ffn-entry"},
-                                                 {2, "index-entry"}, {3, "index-entry"}};
+    const std::pair<int, const char*> modes[] = {{0, "file-entry"}, {5, "import-entry"}, {7, "fdn-entry"},
+                                                 {8, "ffn-entry"},  {2, "index-entry"},  {3, "index-entry"}};
     for (const auto& [mode, shown] : modes) {
         filterview dlg(S().filters, mode);
         EXPECT_EQ(Shown(dlg), QStringList({QString::fromLatin1(shown)})) << mode;

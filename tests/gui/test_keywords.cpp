@@ -81,8 +81,7 @@ TEST(KeywordWindow, KeyAndGroupCommandsActOnTheSelectionAndRelistThePage) {
     frame.Dispatch(cmd::kGroupShow, Origin::MainMenu);
     ASSERT_FALSE(w.prompts.dialogsShown.empty());
     EXPECT_EQ(w.prompts.dialogsShown.back().first, dlg::kShowGroups);
-    EXPECT_EQ(w.prompts.dialogsShown.back().second.value(dlg::kPaths).toStringList(),
-              QStringList({"全部文档>T"}));
+    EXPECT_EQ(w.prompts.dialogsShown.back().second.value(dlg::kPaths).toStringList(), QStringList({"全部文档>T"}));
 
     // DEL REC FROM G with the picker on T.
     w.prompts.nodes = {QStringLiteral("1")};
@@ -135,7 +134,7 @@ TEST(KeywordDialogs, KeyDialogAddRemoveAndShowDialogUngroup) {
     k.SetFields(f);
     k.entry()->setText(QStringLiteral("c  b"));
     QTest::mouseClick(k.addButton(), Qt::LeftButton);
-    EXPECT_EQ(k.entry()->text(), "c  b");  // the entry keeps its text
+    EXPECT_EQ(k.entry()->text(), "c  b");                 // the entry keeps its text
     QTest::mouseClick(k.removeButton(), Qt::LeftButton);  // nothing selected: nothing happens
     ASSERT_EQ(k.list()->count(), 4);
     k.list()->setCurrentRow(1);

@@ -131,7 +131,8 @@ TEST(SearchBox, FiltersAsYouTypeAndEnterShowsContentHitsWithSnippets) {
     Catalogue::Record(1, QStringLiteral("季度报告.docx"), QStringLiteral(" project  finance "),
                       Catalogue::File("report.docx"));
     Catalogue::Record(2, QStringLiteral("会议纪要.txt"), QStringLiteral(" project "), Catalogue::File("minutes.txt"));
-    Catalogue::Record(3, QStringLiteral("预算.xlsx"), QStringLiteral(" project  finance "), Catalogue::File("budget.xlsx"));
+    Catalogue::Record(3, QStringLiteral("预算.xlsx"), QStringLiteral(" project  finance "),
+                      Catalogue::File("budget.xlsx"));
     Catalogue::Record(4, QStringLiteral("旅行照片.jpg"), QStringLiteral(" home "), Catalogue::File("trip.jpg"));
     Catalogue::IndexedText(1, QStringLiteral("第三季度报告。本季度收入增长百分之十二，主要来自海外市场；"
                                              "下季度预计收入继续增长。"));
@@ -275,8 +276,8 @@ TEST(LiveState, TheCountFollowsThisProgramsOwnChanges) {
     OpenNode(frame, QStringLiteral("1"));
     ASSERT_EQ(frame.countText()->text(), QStringLiteral("共 1 条记录(RECORDS)"));
     Catalogue::Record(2, QStringLiteral("two.txt"), QStringLiteral(" n "), "/d/y");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.countText()->text() == QStringLiteral("共 2 条记录(RECORDS)"); },
-                                3000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return frame.countText()->text() == QStringLiteral("共 2 条记录(RECORDS)"); }, 3000));
 }
 
 // Keys act in whichever pane has the focus where their command makes sense, and say why
@@ -394,7 +395,8 @@ TEST(LargeSelection, KeyAddKeepsTheWholeSelection) {
     list->OnKeyAdd();
     EXPECT_EQ(list->SelectedRows().size(), 3000);
     EXPECT_LE(selectionChanges, 2);  // the refill's reset and the one re-selection
-    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main where findkey like '% extra %'"), adCmdText, S().catalogue);
+    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main where findkey like '% extra %'"), adCmdText,
+                              S().catalogue);
     EXPECT_EQ(VariantToText(rs.Field(0)), QStringLiteral("3000"));
     EXPECT_TRUE(p.statusTexts.contains(QStringLiteral("finish 3000 / 3000")));  // under the progress dialog
 }
@@ -423,7 +425,8 @@ TEST(LargeSelection, KeptSelectionIsOneRangePerRun) {
     list->OnKeyAdd();
     EXPECT_EQ(list->SelectedRows(), rows);
     EXPECT_EQ(list->selectionModel()->selection().size(), 4);
-    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main where findkey like '% extra %'"), adCmdText, S().catalogue);
+    Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main where findkey like '% extra %'"), adCmdText,
+                              S().catalogue);
     EXPECT_EQ(VariantToText(rs.Field(0)), QStringLiteral("15"));
 }
 

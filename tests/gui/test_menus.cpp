@@ -40,8 +40,10 @@ QStringList Entries(const QMenu* menu, bool withSeparators) {
 QList<QAction*> AllActions(const QMenu* menu) {
     QList<QAction*> out;
     for (QAction* a : menu->actions()) {
-        if (a->menu()) out << AllActions(a->menu());
-        else if (!a->isSeparator()) out << a;
+        if (a->menu())
+            out << AllActions(a->menu());
+        else if (!a->isSeparator())
+            out << a;
     }
     return out;
 }
@@ -61,35 +63,63 @@ TEST(Menus, MainMenuTitlesIdsAndTexts) {
         got << Entries(top->menu(), false);
     }
     const QStringList expected = {
-        "[文件FILE(&F)]", "57665 退出EXIT(&X)",
-        "[查看VIEW(&V)]", "59393 状态栏STATUS(&S)",
-        "[节点NODE(&N)]", "32790 添加节点(ADDNODE)", "32792 查看节点内容(SHOWNODE)",
-        "32795 修改节点(MODIFYNODE)", "32793 复制节点(COPYNODE)", "32794 粘贴节点(PASTENODE)",
-        "32791 删除节点(DELNODE)", "32859 刷新节点(REFRESHNODE)",
-        "[记录RECODE(&R)]", "32797 修改记录属性(MODEFY)", "32798 删除记录(DEL)",
-        "[查找FIND(&C)]", "32821 高级查找(ADVANCE)", "32827 内容搜索(CONTENT)...",
-        "[分组GROUP(&G)]", "32838 查看此记录的所有分组(SHOW)...",
-        "32840 向某组中添加记录(ADD REC TO G)...", "32841 从分组中删除记录(DEL REC FROM G)...",
-        "[关键字KEY(&K)]", "32853 查看此记录的关键字(SHOW)...", "32842 添加记录的关键字(ADD)...",
+        "[文件FILE(&F)]",
+        "57665 退出EXIT(&X)",
+        "[查看VIEW(&V)]",
+        "59393 状态栏STATUS(&S)",
+        "[节点NODE(&N)]",
+        "32790 添加节点(ADDNODE)",
+        "32792 查看节点内容(SHOWNODE)",
+        "32795 修改节点(MODIFYNODE)",
+        "32793 复制节点(COPYNODE)",
+        "32794 粘贴节点(PASTENODE)",
+        "32791 删除节点(DELNODE)",
+        "32859 刷新节点(REFRESHNODE)",
+        "[记录RECODE(&R)]",
+        "32797 修改记录属性(MODEFY)",
+        "32798 删除记录(DEL)",
+        "[查找FIND(&C)]",
+        "32821 高级查找(ADVANCE)",
+        "32827 内容搜索(CONTENT)...",
+        "[分组GROUP(&G)]",
+        "32838 查看此记录的所有分组(SHOW)...",
+        "32840 向某组中添加记录(ADD REC TO G)...",
+        "32841 从分组中删除记录(DEL REC FROM G)...",
+        "[关键字KEY(&K)]",
+        "32853 查看此记录的关键字(SHOW)...",
+        "32842 添加记录的关键字(ADD)...",
         "32844 删除记录的关键字(DEL)...",
-        "[导入导出IMPORT(&I)]", "32846 添加文件记录(ADD REC)...", "32847 添加文件夹记录(ADD DIR)...",
-        "32848 导入记录树(ADD REC TREE)...", "32849 导出文件(EXPORT REC)...",
-        "32850 导出并添加副本(EXPORT REC AND BACKUP)...", "32851 按节点导出文件树(EXPORT TREE)...",
+        "[导入导出IMPORT(&I)]",
+        "32846 添加文件记录(ADD REC)...",
+        "32847 添加文件夹记录(ADD DIR)...",
+        "32848 导入记录树(ADD REC TREE)...",
+        "32849 导出文件(EXPORT REC)...",
+        "32850 导出并添加副本(EXPORT REC AND BACKUP)...",
+        "32851 按节点导出文件树(EXPORT TREE)...",
         "32852 按节点导出并复制文件树(EXPORT TREE AND BACKUP)...",
-        "[同步DATASYN(&D)]", "32855 向其它管理器同步选中的数据(REC)...",
+        "[同步DATASYN(&D)]",
+        "32855 向其它管理器同步选中的数据(REC)...",
         "32854 向其它管理器同步全部数据(ALL)...",
         "32857 向其它管理器同步节点信息(NODE)...",
-        "[配置SYSTEM(&Y)]", "32819 自动使用副本(AUTO USE BACK FLAG)",
+        "[配置SYSTEM(&Y)]",
+        "32819 自动使用副本(AUTO USE BACK FLAG)",
         "32829 导入时创建内容索引(CREATE INDEX WHEN IMPORT FLAG)",
-        "32837 不允许导入相同文件(SAME RECORD FLAG)", "32839 不显示子节点中的记录(SHOW SUBDIR FLAG)",
+        "32837 不允许导入相同文件(SAME RECORD FLAG)",
+        "32839 不显示子节点中的记录(SHOW SUBDIR FLAG)",
         "32831 文件导入选中过滤非选设定(FILE FILTER FALG)",
-        "32866 文件夹导入选中过滤非选设定(DIR FILTER FLAG)", "32867 磁盘号锁定(DISKNO FLAG)",
+        "32866 文件夹导入选中过滤非选设定(DIR FILTER FLAG)",
+        "32867 磁盘号锁定(DISKNO FLAG)",
         "32875 启动右键菜单中导入笔记(IMPORT PENLET FROM SYSMENU FLAG)",
-        "32822 文件导入过滤(FILE FILTER SET)...", "32823 文件夹导入过滤(DIR FILTER SET)...",
-        "32865 文件导入设定(FILE IMPORT SET)...", "32864 文件夹导入设定(DIR IMPORT SET)...",
-        "32828 内容索引类型(INDEX TYPE SET)...", "32830 父文件夹导入过滤(SURDIR FILTER SET)...",
-        "32833 设置每页显示记录个数(PAGE SET)...", "32863 设置语言(LANGUAGE SET)...",
-        "[帮助HELP(&H)]", "57664 关于 KorvelABOUT(&A)...",
+        "32822 文件导入过滤(FILE FILTER SET)...",
+        "32823 文件夹导入过滤(DIR FILTER SET)...",
+        "32865 文件导入设定(FILE IMPORT SET)...",
+        "32864 文件夹导入设定(DIR IMPORT SET)...",
+        "32828 内容索引类型(INDEX TYPE SET)...",
+        "32830 父文件夹导入过滤(SURDIR FILTER SET)...",
+        "32833 设置每页显示记录个数(PAGE SET)...",
+        "32863 设置语言(LANGUAGE SET)...",
+        "[帮助HELP(&H)]",
+        "57664 关于 KorvelABOUT(&A)...",
     };
     EXPECT_EQ(got, expected);
 }
@@ -103,6 +133,7 @@ TEST(Menus, RightClickMenusWithSeparatorsAndTheBackupSubmenu) {
         const char* title;
         QStringList entries;
     };
+    // clang-format off
     const Case cases[] = {
         {frame.recordMenu(), "pop",
          {"32779 修改记录属性(MODIFY REC)", "32856 更新记录属性(UPDATE REC)",
@@ -129,6 +160,7 @@ TEST(Menus, RightClickMenusWithSeparatorsAndTheBackupSubmenu) {
           "32903 检查节点的记录(CHECK)", "32904 查找移动的文件(FIND MOVED FILES)",
           "32905 查找重复文件(FIND DUPLICATES)"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         ASSERT_NE(c.menu, nullptr) << c.title;
         EXPECT_EQ(c.menu->title(), QString::fromUtf8(c.title));
@@ -146,11 +178,13 @@ TEST(Menus, StatusPromptsOfTheThreeNodeCommandsOnly) {
     std::map<int, QString> prompts;
     for (QAction* a : all)
         if (!a->statusTip().isEmpty()) prompts[a->data().toInt()] = a->statusTip();
+    // clang-format off
     const std::map<int, QString> expected = {
         {32790, "在左侧添加一个搜索文件夹节点"},
         {32792, "查看一个搜索文件夹节点的名称、关键字等属性"},
         {32795, "修改节点的属性"},
     };
+    // clang-format on
     EXPECT_EQ(prompts, expected);
 }
 
@@ -159,9 +193,9 @@ TEST(Menus, OptionItemsAreEnabledInEitherPaneAndShowTheirFlag) {
     ScriptedPrompter p;
     CMainFrame frame(S());
     const std::pair<int, bool*> flags[] = {
-        {cmd::kFlagSysback, &S().options.sysback},   {cmd::kFlagSysindex, &S().options.sysindex},
-        {cmd::kFlagSame, &S().options.same},  {cmd::kFlagSubnode, &S().options.subnode},
-        {cmd::kFlagTrend, &S().options.trend}, {cmd::kFlagDtrend, &S().options.dtrend},
+        {cmd::kFlagSysback, &S().options.sysback}, {cmd::kFlagSysindex, &S().options.sysindex},
+        {cmd::kFlagSame, &S().options.same},       {cmd::kFlagSubnode, &S().options.subnode},
+        {cmd::kFlagTrend, &S().options.trend},     {cmd::kFlagDtrend, &S().options.dtrend},
         {cmd::kFlagBand, &S().options.band}};
     for (Pane pane : {Pane::Tree, Pane::List}) {
         frame.SetActivePane(pane);
@@ -173,8 +207,8 @@ TEST(Menus, OptionItemsAreEnabledInEitherPaneAndShowTheirFlag) {
             EXPECT_EQ(a->isChecked(), *flag) << id;
         }
         // The option dialogs are enabled in either pane as well.
-        for (int id : {cmd::kFilterFileSet, cmd::kFilterDir, cmd::kFilterFfn, cmd::kFilterFdn,
-                       cmd::kFilterIndex, cmd::kFilterImport, cmd::kPageSet, cmd::kLanguageSet})
+        for (int id : {cmd::kFilterFileSet, cmd::kFilterDir, cmd::kFilterFfn, cmd::kFilterFdn, cmd::kFilterIndex,
+                       cmd::kFilterImport, cmd::kPageSet, cmd::kLanguageSet})
             EXPECT_TRUE(frame.FindAction(id, Origin::MainMenu)->isEnabled()) << id;
     }
 }

@@ -87,7 +87,7 @@ TEST(RecordCommands, DialogsCarryTheirFields) {
     editdialog edit;
     EXPECT_EQ(edit.windowTitle(), "编辑文件记录属性(EDIT RECORD)");
     const QString longPath = "/" + QString(300, 'p');
-    DialogFields in{{dlg::kName, "n'1"}, {dlg::kTags, " a b "}, {dlg::kPath, longPath},
+    DialogFields in{{dlg::kName, "n'1"},  {dlg::kTags, " a b "},  {dlg::kPath, longPath},
                     {dlg::kDesc, "中文"}, {dlg::kOwnNumber, "7"}, {dlg::kDisk, "0"}};
     edit.SetFields(in);
     EXPECT_FALSE(edit.findChild<QLineEdit*>("tags")->isEnabled());

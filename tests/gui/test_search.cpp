@@ -60,7 +60,7 @@ TEST(SearchCommands, DialogsCarryTheirFields) {
     searchdialog dlgSearch;
     dlgSearch.SetSession(&S());
     EXPECT_EQ(dlgSearch.windowTitle(), "高级记录搜索(advanced search)");
-    DialogFields in{{dlg::kName, "n'1"}, {dlg::kKeywords, "a b"}, {dlg::kPath, "%"}, {dlg::kFileFrom, ""},
+    DialogFields in{{dlg::kName, "n'1"}, {dlg::kKeywords, "a b"}, {dlg::kPath, "%"},    {dlg::kFileFrom, ""},
                     {dlg::kFileTo, ""},  {dlg::kRecordFrom, ""},  {dlg::kRecordTo, ""}, {dlg::kContent, "中文"},
                     {dlg::kDesc, "d"},   {dlg::kOwnNumber, "7"}};
     dlgSearch.SetFields(in);

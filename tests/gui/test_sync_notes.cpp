@@ -41,8 +41,10 @@ QString Count(Connection& conn, const QString& sql) {
 TEST(SyncWiring, AllAndSelectedRecordsReachTheTargetFromTheDataMenu) {
     TempCatalogue c;
     for (int i = 1; i <= 3; ++i)
-        ExecuteSql(QStringLiteral("insert into main(id, name, findkey, dir, vol) values(%1, 'f%1', ' t ', '/d/f%1', '5')")
-                       .arg(i), adCmdTextNoRecords, S().catalogue);
+        ExecuteSql(
+            QStringLiteral("insert into main(id, name, findkey, dir, vol) values(%1, 'f%1', ' t ', '/d/f%1', '5')")
+                .arg(i),
+            adCmdTextNoRecords, S().catalogue);
     QDir().mkdir("t");
     const QString target = QDir::current().absoluteFilePath("t/kv.kdb");
     CreateCatalogue(target);
@@ -125,8 +127,10 @@ TEST(NoteWiring, OptionFlipsOnlyWhenTheEntryCouldBeWritten) {
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].caption, "警告");
     EXPECT_EQ(ReadSetting("flag", "g_penletreg_flag", "unset"), "unset");
-    if (oldXdg.isNull()) qunsetenv("XDG_DATA_HOME");
-    else qputenv("XDG_DATA_HOME", oldXdg);
+    if (oldXdg.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldXdg);
 }
 
 }  // namespace

@@ -62,13 +62,15 @@ struct Catalogue : TempCatalogue {
         ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(%1,'%2','%3',%4)")
                        .arg(id)
                        .arg(SqlText(name), SqlText(tags))
-                       .arg(parent), adCmdTextNoRecords, S().catalogue);
+                       .arg(parent),
+                   adCmdTextNoRecords, S().catalogue);
     }
     static void Records(int first, int count, const QString& findkey) {
         for (int i = 0; i < count; ++i)
             ExecuteSql(QStringLiteral("insert into main(id,name,findkey,dir) values(%1,'f%1.txt','%2','/d/f%1.txt')")
                            .arg(first + i)
-                           .arg(SqlText(findkey)), adCmdTextNoRecords, S().catalogue);
+                           .arg(SqlText(findkey)),
+                       adCmdTextNoRecords, S().catalogue);
     }
 };
 
@@ -141,8 +143,7 @@ TEST(Window, MenuActionsReachTheirHandlerUnderBothIds) {
     popup->trigger();
 
     EXPECT_EQ(Query(QStringLiteral("select count(*) from main2")), QStringLiteral("2"));
-    EXPECT_EQ(Query(QStringLiteral("select findkey from main2 where name='from popup'")),
-              QStringLiteral("from popup"));
+    EXPECT_EQ(Query(QStringLiteral("select findkey from main2 where name='from popup'")), QStringLiteral("from popup"));
     // The tree was reloaded: the collapsed root now has the new nodes below it.
     QTreeWidgetItem* root = frame.leftView()->topLevelItem(0);
     root->setExpanded(true);
@@ -207,9 +208,11 @@ TEST(Window, PageCountFollowsPageOne) {
     Catalogue c;
     S().catalogue.Begin();
     for (int id = 1; id <= 100; ++id)
-        ExecuteSql(QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(%1,'f%1',' x ','2025-01-%2 9:0:0')")
-                       .arg(id)
-                       .arg(id % 28 + 1, 2, 10, QChar(u'0')), adCmdTextNoRecords, S().catalogue);
+        ExecuteSql(
+            QStringLiteral("insert into main(id,name,findkey,fileinputdtime) values(%1,'f%1',' x ','2025-01-%2 9:0:0')")
+                .arg(id)
+                .arg(id % 28 + 1, 2, 10, QChar(u'0')),
+            adCmdTextNoRecords, S().catalogue);
     S().catalogue.Commit();
     S().pageset.SetFirstPageThreshold(0);  // as if the catalogue were large
     {
@@ -219,7 +222,8 @@ TEST(Window, PageCountFollowsPageOne) {
         DoubleClick(frame.leftView(), frame.leftView()->topLevelItem(0));
         EXPECT_EQ(frame.listView()->RowCount(), 30);
         const QString first = frame.listView()->CellText(0, 0);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return frame.pageText()->text() == QStringLiteral("当前页 1 / 总页数 4"); }, 10000))
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return frame.pageText()->text() == QStringLiteral("当前页 1 / 总页数 4"); }, 10000))
             << frame.pageText()->text().toStdString();
         EXPECT_EQ(frame.listView()->CellText(0, 0), first);
         frame.SetActivePane(Pane::List);
@@ -243,6 +247,7 @@ TEST(Window, GreyingFollowsTheFocusedPane) {
         bool treeActive;
         bool listActive;
     };
+    // clang-format off
     const Case cases[] = {
         {cmd::kAddNode, Origin::MainMenu, true, false},
         {cmd::kRefreshNode, Origin::MainMenu, true, false},
@@ -257,6 +262,7 @@ TEST(Window, GreyingFollowsTheFocusedPane) {
         {cmd::kDelRec2, Origin::RecordMenu, true, true},
         {cmd::kCreateNote, Origin::RecordMenu, true, true},
     };
+    // clang-format on
     QTest::mouseClick(frame.listView()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_EQ(frame.ActivePane(), Pane::List);
     for (const Case& k : cases) {
@@ -339,8 +345,7 @@ TEST(Window, RightClickSelectsTheRowUnderThePointerAndShowsThePaneMenu) {
     EXPECT_EQ(rightClick(list->viewport(), rowCenter(2)), frame.recordMenu());
     EXPECT_EQ(list->SelectedRows(), QList<int>{2});
     // Inside a selection of several rows: all of them stay selected.
-    list->selectionModel()->select(list->model()->index(1, 0),
-                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     ASSERT_EQ(list->SelectedRows(), (QList<int>{1, 2}));
     EXPECT_EQ(rightClick(list->viewport(), rowCenter(1)), frame.recordMenu());
     EXPECT_EQ(list->SelectedRows(), (QList<int>{1, 2}));
@@ -419,8 +424,7 @@ TEST(Window, PageSetAndLanguageSetUseTheirDialogs) {
     const int before = S().options.language;
     frame.Dispatch(cmd::kLanguageSet, Origin::MainMenu);  // closed without OK
     EXPECT_EQ(S().options.language, before);
-    EXPECT_EQ(ReadSetting(QStringLiteral("flag"), QStringLiteral("language"), QString()),
-              QString::number(before));
+    EXPECT_EQ(ReadSetting(QStringLiteral("flag"), QStringLiteral("language"), QString()), QString::number(before));
     p.AnswerDialog(dlg::kCombo, {{dlg::kChoice, QStringLiteral("BIG5")}});
     frame.Dispatch(cmd::kLanguageSet, Origin::MainMenu);
     EXPECT_EQ(p.dialogsShown.back().second.value(dlg::kItems).toStringList(),
@@ -514,8 +518,7 @@ TEST(ProgressDialog, ShowsTheWorkersTextsAndStopEndsIt) {
     OnProgressDialog([&](CShowInfoDlg* dlg) {
         titleSeen = dlg->windowTitle();
         EXPECT_EQ(dlg->stopButton()->text(), QStringLiteral("停止(CANCEL)"));
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return dlg->StatusText() == QStringLiteral("step 1"); }, 10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->StatusText() == QStringLiteral("step 1"); }, 10000));
         seen << dlg->StatusText();
         QTest::mouseClick(dlg->stopButton(), Qt::LeftButton);
         // Stopped: the dialog stays with what was done, until it is closed.
@@ -632,7 +635,6 @@ TEST(ProgressDialog, StaysOpenWithTheFailuresWhenAnythingFailed) {
     EXPECT_TRUE(visibleAtEnd);
     EXPECT_EQ(failures, QStringList{QStringLiteral("/data/b.txt: 复制失败(copy failed)")});
     EXPECT_EQ(status, QStringLiteral("成功复制了1条记录 失败1条记录 "));
-
 }
 
 TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
@@ -646,8 +648,10 @@ TEST(ProgressDialog, EscapeAndTheCloseBoxRunTheStopSequence) {
             EXPECT_EQ(dlg->StatusText(), QStringLiteral("running"));
             // The first press stops the worker; the stopped dialog stays until the second.
             for (int press = 0; press < 2; ++press) {
-                if (way == 0) QTest::keyClick(dlg, Qt::Key_Escape);
-                else dlg->close();
+                if (way == 0)
+                    QTest::keyClick(dlg, Qt::Key_Escape);
+                else
+                    dlg->close();
             }
         });
         gui.RunLongOperation(op, [&] {

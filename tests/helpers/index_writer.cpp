@@ -3,7 +3,8 @@
 //
 //   krvlindex_writer [count]
 //
-// Text i holds the word "w<i>", a Chinese sentence and some 45 KB of filler (a commit falls due every few hundred texts).
+// Text i holds the word "w<i>", a Chinese sentence and some 45 KB of filler (a commit falls due every few hundred
+// texts).
 #include <krvlindex.h>
 
 #include <sys/stat.h>

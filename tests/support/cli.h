@@ -14,7 +14,7 @@ struct CliResult {
     int status;
     QStringList lines;  // standard output, one entry per line
     QString err;
-    QByteArray out;     // standard output as bytes
+    QByteArray out;  // standard output as bytes
 };
 
 // Runs korvel-cli with --dir dir and args. With viaShell, args are shell words given to
@@ -47,4 +47,3 @@ protected:
         return r.lines.value(0);
     }
 };
-

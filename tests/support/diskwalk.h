@@ -34,9 +34,7 @@ inline void MakeFile(const QByteArray& path, qint64 size = 1) {
     ::close(fd);
 }
 
-inline void MakeDir(const QByteArray& path) {
-    ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.constData();
-}
+inline void MakeDir(const QByteArray& path) { ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.constData(); }
 
 // The options with the entry hook of the test's session, for the walks a test runs itself.
 inline korvel::ImportOptions WithHook(korvel::ImportOptions options) {

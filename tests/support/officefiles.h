@@ -17,11 +17,11 @@ inline std::string XmlEscape(const std::string& s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
         }
     }
     return out;
@@ -52,8 +52,9 @@ inline bool WriteZip(const std::string& path, const std::vector<std::pair<std::s
 }
 
 inline std::string DocxXml(const std::vector<std::string>& paragraphs) {
-    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                    "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>";
+    std::string x =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>";
     for (const auto& p : paragraphs)
         x += "<w:p><w:r><w:rPr><w:b/></w:rPr><w:t xml:space=\"preserve\">" + XmlEscape(p) + "</w:t></w:r></w:p>";
     x += "<w:sectPr/></w:body></w:document>";
@@ -61,15 +62,16 @@ inline std::string DocxXml(const std::vector<std::string>& paragraphs) {
 }
 
 inline bool MakeDocx(const std::string& path, const std::vector<std::string>& paragraphs) {
-    return WriteZip(path, {{"[Content_Types].xml", "<?xml version=\"1.0\"?><Types/>"},
-                           {"word/document.xml", DocxXml(paragraphs)}});
+    return WriteZip(
+        path, {{"[Content_Types].xml", "<?xml version=\"1.0\"?><Types/>"}, {"word/document.xml", DocxXml(paragraphs)}});
 }
 
 inline bool MakeOdt(const std::string& path, const std::vector<std::string>& paragraphs) {
-    std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                    "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-                    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\">"
-                    "<office:body><office:text>";
+    std::string x =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\">"
+        "<office:body><office:text>";
     for (const auto& p : paragraphs) x += "<text:p text:style-name=\"P1\">" + XmlEscape(p) + "</text:p>";
     x += "</office:text></office:body></office:document-content>";
     return WriteZip(path, {{"mimetype", "application/vnd.oasis.opendocument.text"}, {"content.xml", x}});
@@ -77,14 +79,19 @@ inline bool MakeOdt(const std::string& path, const std::vector<std::string>& par
 
 // One sheet; the first column's texts go to the shared strings, the second column holds numbers.
 inline bool MakeXlsx(const std::string& path, const std::vector<std::string>& texts, const std::vector<int>& numbers) {
-    std::string shared = "<?xml version=\"1.0\"?><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
+    std::string shared =
+        "<?xml version=\"1.0\"?><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
     for (const auto& t : texts) shared += "<si><t>" + XmlEscape(t) + "</t></si>";
     shared += "</sst>";
-    std::string sheet = "<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
+    std::string sheet =
+        "<?xml version=\"1.0\"?><worksheet "
+        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
     for (size_t i = 0; i < texts.size() || i < numbers.size(); ++i) {
         sheet += "<row r=\"" + std::to_string(i + 1) + "\">";
-        if (i < texts.size()) sheet += "<c r=\"A" + std::to_string(i + 1) + "\" t=\"s\"><v>" + std::to_string(i) + "</v></c>";
-        if (i < numbers.size()) sheet += "<c r=\"B" + std::to_string(i + 1) + "\"><v>" + std::to_string(numbers[i]) + "</v></c>";
+        if (i < texts.size())
+            sheet += "<c r=\"A" + std::to_string(i + 1) + "\" t=\"s\"><v>" + std::to_string(i) + "</v></c>";
+        if (i < numbers.size())
+            sheet += "<c r=\"B" + std::to_string(i + 1) + "\"><v>" + std::to_string(numbers[i]) + "</v></c>";
         sheet += "</row>";
     }
     sheet += "</sheetData></worksheet>";
@@ -94,10 +101,13 @@ inline bool MakeXlsx(const std::string& path, const std::vector<std::string>& te
 inline bool MakePptx(const std::string& path, const std::vector<std::string>& slides) {
     std::vector<std::pair<std::string, std::string>> members;
     for (size_t i = 0; i < slides.size(); ++i)
-        members.push_back({"ppt/slides/slide" + std::to_string(i + 1) + ".xml",
-                           "<?xml version=\"1.0\"?><p:sld xmlns:p=\"p\" xmlns:a=\"a\"><p:cSld><p:spTree><p:sp><p:txBody>"
-                           "<a:p><a:r><a:t>" + XmlEscape(slides[i]) + "</a:t></a:r></a:p>"
-                           "</p:txBody></p:sp></p:spTree></p:cSld></p:sld>"});
+        members.push_back(
+            {"ppt/slides/slide" + std::to_string(i + 1) + ".xml",
+             "<?xml version=\"1.0\"?><p:sld xmlns:p=\"p\" xmlns:a=\"a\"><p:cSld><p:spTree><p:sp><p:txBody>"
+             "<a:p><a:r><a:t>" +
+                 XmlEscape(slides[i]) +
+                 "</a:t></a:r></a:p>"
+                 "</p:txBody></p:sp></p:spTree></p:cSld></p:sld>"});
     return WriteZip(path, members);
 }
 
@@ -109,6 +119,7 @@ inline std::string PdfBytes(const std::string& line) {
         esc += c;
     }
     const std::string stream = "BT /F1 12 Tf 72 720 Td (" + esc + ") Tj ET";
+    // clang-format off
     std::vector<std::string> objs = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -117,6 +128,7 @@ inline std::string PdfBytes(const std::string& line) {
         "<< /Length " + std::to_string(stream.size()) + " >>\nstream\n" + stream + "\nendstream",
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
     };
+    // clang-format on
     std::string pdf = "%PDF-1.4\n";
     std::vector<size_t> offsets;
     for (size_t i = 0; i < objs.size(); ++i) {

@@ -15,8 +15,7 @@ struct TaggedCatalogue : TempCatalogue {
 
     // A node row; the node map is reloaded.
     void Node(int id, const QString& name, const QString& tags, int parent) {
-        korvel::Statement st(S().catalogue,
-                             QStringLiteral("insert into main2(id,name,findkey,fid) values(?,?,?,?)"));
+        korvel::Statement st(S().catalogue, QStringLiteral("insert into main2(id,name,findkey,fid) values(?,?,?,?)"));
         st.Bind(1, id);
         st.Bind(2, name);
         st.Bind(3, tags);
@@ -26,8 +25,7 @@ struct TaggedCatalogue : TempCatalogue {
     }
     // A record with this stored tag text (a null text for a null QString).
     void Record(int id, const QString& findkey) {
-        korvel::Statement st(S().catalogue,
-                             QStringLiteral("insert into main(id,name,findkey,dir) values(?,?,?,?)"));
+        korvel::Statement st(S().catalogue, QStringLiteral("insert into main(id,name,findkey,dir) values(?,?,?,?)"));
         st.Bind(1, id);
         st.Bind(2, QStringLiteral("f%1.txt").arg(id));
         st.Bind(3, findkey.isNull() ? QVariant() : QVariant(findkey));
