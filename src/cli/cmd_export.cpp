@@ -4,7 +4,7 @@
 
 #include "session/session.h"
 
-#include "records/batch.h"
+#include "commands/recordmenu.h"
 #include "records/export.h"
 #include "tree/nodes.h"
 
@@ -22,51 +22,57 @@ bool IdsOk(const QStringList& ids) {
 }
 
 // One "id TAB value" line per changed record; an error line per id with no record.
-int Report(Session& s, const BatchResult& r) {
-    if (r.error) ReportDbError(s.prompter(), *r.error);
+Outcome Report(const BatchResult& r, const Outcome& outcome) {
     for (const auto& [id, value] : r.changed) Out(JoinFields({id, value}));
     for (const QString& id : r.missing) Fail(QStringLiteral("no record with id %1").arg(id));
-    return ExitStatus(OutcomeOf(r));
+    return outcome;
 }
 
-int RunSetDisk(Session& s, const QStringList& args) {
-    if (args.size() < 2) return Fail(QStringLiteral("usage: set-disk DISK ID..."));
+Outcome RunSetDisk(Session& s, const QStringList& args) {
+    if (args.size() < 2) return Refuse(QStringLiteral("usage: set-disk DISK ID..."));
     const QStringList ids = args.mid(1);
-    if (!IdsOk(ids)) return 1;
-    return Report(s, SetDiskOfRecords(ids, args[0], s.catalogue));
+    if (!IdsOk(ids)) return Outcome::Refusal();
+    BatchResult r;
+    const Outcome outcome = ModifyDiskNoCommand(s, ids, args[0], &r);
+    return Report(r, outcome);
 }
 
-int RunReplacePath(Session& s, const QStringList& args) {
-    if (args.size() < 3) return Fail(QStringLiteral("usage: replace-path FIND REPLACEMENT ID..."));
+Outcome RunReplacePath(Session& s, const QStringList& args) {
+    if (args.size() < 3) return Refuse(QStringLiteral("usage: replace-path FIND REPLACEMENT ID..."));
     const QStringList ids = args.mid(2);
-    if (!IdsOk(ids)) return 1;
-    return Report(s, ReplacePathOfRecords(ids, args[0], args[1], s.catalogue));
+    if (!IdsOk(ids)) return Outcome::Refusal();
+    BatchResult r;
+    const Outcome outcome = BatchReplacePathCommand(s, ids, PathReplacement{args[0], args[1]}, &r);
+    return Report(r, outcome);
 }
 
-int RunReplaceRoot(Session& s, const QStringList& input) {
+Outcome RunReplaceRoot(Session& s, const QStringList& input) {
     QStringList args = input;
     QStringList roots;
     for (;;) {
         const int i = args.indexOf(QStringLiteral("--source"));
         if (i < 0) break;
-        if (i + 1 >= args.size()) return Fail(QStringLiteral("--source needs a folder"));
+        if (i + 1 >= args.size()) return Refuse(QStringLiteral("--source needs a folder"));
         roots << ArgumentPath(args[i + 1]);
         args.remove(i, 2);
     }
     const bool asBackup = TakeFlag(args, QStringLiteral("--as-backup"));
     if (args.size() < 2 || args[0].isEmpty())
-        return Fail(QStringLiteral("usage: replace-root TARGET [--source ROOT]... [--as-backup] ID..."));
+        return Refuse(QStringLiteral("usage: replace-root TARGET [--source ROOT]... [--as-backup] ID..."));
     const QString target = ArgumentPath(args[0]);
     const QStringList ids = args.mid(1);
-    if (!IdsOk(ids)) return 1;
+    if (!IdsOk(ids)) return Outcome::Refusal();
     if (roots.isEmpty()) {
         try {
             roots = RootCandidates(ids, s.catalogue);
         } catch (const DbError& e) {
-            return Fail(e.description());
+            Fail(e.description());
+            return Outcome::Failure();
         }
     }
-    return Report(s, ReplaceRootOfRecords(ids, roots, target, asBackup, s.catalogue));
+    BatchResult r;
+    const Outcome outcome = BatchReplaceRootCommand(s, ids, RootReplacement{roots, target, asBackup}, &r);
+    return Report(r, outcome);
 }
 
 int RunExport(Session& s, const QStringList& input) {
@@ -88,11 +94,12 @@ int RunExportTree(Session& s, const QStringList& input) {
     return 0;
 }
 
-CliRegistrar r1({QStringLiteral("set-disk"), QStringLiteral("set-disk DISK ID..."), true, RunSetDisk});
-CliRegistrar r2({QStringLiteral("replace-path"), QStringLiteral("replace-path FIND REPLACEMENT ID..."), true,
+CliRegistrar r1({QStringLiteral("set-disk"), QStringLiteral("set-disk DISK ID..."), true, nullptr, RunSetDisk});
+CliRegistrar r2({QStringLiteral("replace-path"), QStringLiteral("replace-path FIND REPLACEMENT ID..."), true, nullptr,
                  RunReplacePath});
 CliRegistrar r3({QStringLiteral("replace-root"),
-                 QStringLiteral("replace-root TARGET [--source ROOT]... [--as-backup] ID..."), true, RunReplaceRoot});
+                 QStringLiteral("replace-root TARGET [--source ROOT]... [--as-backup] ID..."), true, nullptr,
+                 RunReplaceRoot});
 CliRegistrar r4({QStringLiteral("export"), QStringLiteral("export DIR ID... [--backup]"), true, RunExport});
 CliRegistrar r5({QStringLiteral("export-tree"), QStringLiteral("export-tree NODE DIR [--backup]"), true,
                  RunExportTree});

@@ -16,9 +16,14 @@ namespace korvel::cli {
 
 struct CliCommand {
     QString name;
-    QString usage;                                                // one line, shown by "korvel-cli help"
-    bool needsCatalogue;                                          // open kv.kdb before running
-    std::function<int(Session& s, const QStringList& args)> run;  // exit status
+    QString usage;        // one line, shown by "korvel-cli help"
+    bool needsCatalogue;  // open kv.kdb before running
+    // Either the exit status of a command that has not been moved to the command layer
+    // (a message shown with the exclamation icon on the way fails it as well)...
+    std::function<int(Session& s, const QStringList& args)> run;
+    // ...or the outcome of one that calls a command of the command layer: its exit status
+    // is ExitStatus of that outcome, whatever was shown.
+    std::function<Outcome(Session& s, const QStringList& args)> command = nullptr;
 };
 
 void RegisterCommand(CliCommand command);
@@ -29,6 +34,8 @@ struct CliRegistrar {
 
 // Prints "korvel-cli: text" to standard error and returns 1.
 int Fail(const QString& text);
+// Prints "korvel-cli: text" to standard error: the command refused its arguments.
+Outcome Refuse(const QString& text);
 
 // The exit status of a command's outcome: 0 when it was done, 1 when it was partly done,
 // refused or failed.

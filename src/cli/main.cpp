@@ -45,6 +45,11 @@ int Fail(const QString& text) {
     return 1;
 }
 
+Outcome Refuse(const QString& text) {
+    Fail(text);
+    return Outcome::Refusal();
+}
+
 void Out(const QString& line) {
     // As file names are written: a name that is not UTF-8 comes out as its own bytes.
     std::fputs(EncodePath(line).constData(), stdout);
@@ -113,6 +118,7 @@ int main(int argc, char** argv) {
         QString error;
         if (!StartCore(session, &error)) return Fail(error);
     }
+    if (c.command) return ExitStatus(c.command(session, args.mid(1)));
     const int status = c.run(session, args.mid(1));
     // Any error reported on the way fails the command, even when it went on after it.
     return status == 0 && session.console().ErrorCount() > 0 ? 1 : status;

@@ -12,7 +12,7 @@
 #include "records/backupcommands.h"
 #include "records/recordcommands.h"
 #include "tags/keywordcommands.h"
-#include "records/batch.h"
+#include "commands/recordmenu.h"
 #include "records/export.h"
 #include "records/indexcommand.h"
 #include "search/advancedsearch.h"
@@ -286,17 +286,17 @@ void COstrelView::OnExportRec(bool backup) { ExportRecCommand(s_, SelectedRecord
 
 void COstrelView::OnModifyDiskNo() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    if (ModifyDiskNoCommand(s_, SelectedRecordIds()).Changed()) s_.list.FillPage(s_.list.CurrentPage());
+    ModifyDiskNoCommand(s_, SelectedRecordIds());
 }
 
 void COstrelView::OnBatchReplacePath() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    if (BatchReplacePathCommand(s_, SelectedRecordIds()).Changed()) s_.list.FillPage(s_.list.CurrentPage());
+    BatchReplacePathCommand(s_, SelectedRecordIds());
 }
 
 void COstrelView::OnBatchReplaceRoot() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    if (BatchReplaceRootCommand(s_, SelectedRecordIds()).Changed()) s_.list.FillPage(s_.list.CurrentPage());
+    BatchReplaceRootCommand(s_, SelectedRecordIds());
 }
 
 void COstrelView::OnPage(int request) { s_.list.FillPage(request); }

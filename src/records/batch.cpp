@@ -1,11 +1,8 @@
 #include "records/batch.h"
 
-#include "base/dialogs.h"
 #include "base/longop.h"
-#include "base/prompter.h"
 #include "platform/volumes.h"
 #include "records/backuprows.h"
-#include "session/session.h"
 #include "store/volroots.h"
 
 #include <QDir>
@@ -20,22 +17,6 @@ namespace {
 constexpr int kStatusEvery = 200;
 
 qlonglong IdNumber(const QString& id, bool* ok) { return id.trimmed().toLongLong(ok); }
-
-// Runs work under the progress dialog for long batches, in place for short ones. Only a
-// batch under the dialog is given the operation: only then are texts posted (texts posted
-// without a dialog would show up in the next one) and can it be stopped. A failure the
-// batch met is reported.
-BatchResult RunBatch(Session& s, qsizetype count, const std::function<BatchResult(LongOperation* op)>& work) {
-    BatchResult r;
-    LongOperation& op = s.ops.batch;
-    op.Start();
-    if (count >= kLongBatch)
-        s.prompter().RunLongOperation(op, [&] { r = work(&op); });
-    else
-        r = work(nullptr);
-    if (r.error) ReportDbError(s.prompter(), *r.error);
-    return r;
-}
 
 void PostProgress(LongOperation* op, qsizetype done, qsizetype total) {
     if (!op) return;
@@ -179,59 +160,6 @@ BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& root
         }
         return path;
     });
-}
-
-Outcome OutcomeOf(const BatchResult& r) {
-    const qint64 changed = static_cast<qint64>(r.changed.size());
-    if (r.failed) return Outcome::Failure(changed);
-    if (r.stopped || !r.missing.isEmpty()) return Outcome::Partial(changed, r.missing.size());
-    return Outcome::Finished(changed);
-}
-
-Outcome ModifyDiskNoCommand(Session& s, const QStringList& ids) {
-    DialogFields fields{{dlg::kText, QString()}};
-    if (!s.prompter().EditDialog(dlg::kInput, fields)) return Outcome::Refusal();
-    if (ids.isEmpty()) return Outcome::Refusal();
-    const QString disk = fields.value(dlg::kText).toString();
-    const BatchResult r =
-        RunBatch(s, ids.size(), [&](LongOperation* op) { return SetDiskOfRecords(ids, disk, s.catalogue, op); });
-    return OutcomeOf(r);
-}
-
-Outcome BatchReplacePathCommand(Session& s, const QStringList& ids) {
-    DialogFields fields{{dlg::kFind, QString()}, {dlg::kReplacement, QString()}};
-    if (!s.prompter().EditDialog(dlg::kReplace, fields)) return Outcome::Refusal();
-    if (ids.isEmpty()) return Outcome::Refusal();
-    const QString find = fields.value(dlg::kFind).toString();
-    const QString replacement = fields.value(dlg::kReplacement).toString();
-    const BatchResult r = RunBatch(s, ids.size(), [&](LongOperation* op) {
-        return ReplacePathOfRecords(ids, find, replacement, s.catalogue, op);
-    });
-    return OutcomeOf(r);
-}
-
-Outcome BatchReplaceRootCommand(Session& s, const QStringList& ids) {
-    QStringList roots;
-    try {
-        roots = RootCandidates(ids, s.catalogue);
-    } catch (const DbError& e) {
-        ReportDbError(s.prompter(), e);
-        return Outcome::Failure();
-    }
-    DialogFields fields{{dlg::kItems, roots}, {dlg::kTarget, QString()}, {dlg::kAsBackup, false}};
-    if (!s.prompter().EditDialog(dlg::kListReplace, fields)) return Outcome::Refusal();
-    const QString target = fields.value(dlg::kTarget).toString();
-    if (target.isEmpty() || ids.isEmpty()) return Outcome::Refusal();
-    if (!QDir::isAbsolutePath(target)) {
-        Notice(s.prompter(), QStringLiteral("目标根路径必须是绝对路径(the target root must be an absolute path)"));
-        return Outcome::Refusal();
-    }
-    roots = fields.value(dlg::kItems).toStringList();
-    const bool asBackup = fields.value(dlg::kAsBackup).toBool();
-    const BatchResult r = RunBatch(s, ids.size(), [&](LongOperation* op) {
-        return ReplaceRootOfRecords(ids, roots, target, asBackup, s.catalogue, op);
-    });
-    return OutcomeOf(r);
 }
 
 }  // namespace korvel

@@ -15,7 +15,6 @@
 // record untouched and is returned in the result for the command to report.
 
 #include "base/pathroots.h"
-#include "session/outcome.h"
 #include "store/catalogue.h"
 
 #include <QString>
@@ -43,7 +42,6 @@ inline constexpr int kLongBatch = 300;
 
 // MODIFY DISK NO: vol = disk for every record (also an empty text).
 class LongOperation;
-class Session;
 
 BatchResult SetDiskOfRecords(const QStringList& ids, const QString& disk, Connection& conn,
                              LongOperation* op = nullptr);
@@ -77,16 +75,5 @@ QString ReplaceRoot(const QString& path, const QString& root, const QString& tar
 // backup copy on that disk (once).
 BatchResult ReplaceRootOfRecords(const QStringList& ids, const QStringList& roots, const QString& target, bool asBackup,
                                  Connection& conn, LongOperation* op = nullptr);
-
-// What a batch came to: failed (a database error; nothing written), partly (stopped, or
-// ids without a record), else done; the records changed are counted as done.
-Outcome OutcomeOf(const BatchResult& r);
-
-// The window's commands over the selected ids (in list order): the dialog, then the
-// batch, under the progress dialog from kLongBatch records on. Refused when cancelled or
-// given nothing to act on; the caller refreshes the list when records were changed.
-Outcome ModifyDiskNoCommand(Session& s, const QStringList& ids);
-Outcome BatchReplacePathCommand(Session& s, const QStringList& ids);
-Outcome BatchReplaceRootCommand(Session& s, const QStringList& ids);
 
 }  // namespace korvel

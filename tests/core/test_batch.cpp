@@ -3,6 +3,7 @@
 #include "base/fsutil.h"
 #include "io/importcore.h"
 #include "platform/volumes.h"
+#include "commands/recordmenu.h"
 #include "records/batch.h"
 #include "store/catalogue.h"
 #include "support/catalogue.h"

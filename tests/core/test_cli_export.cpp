@@ -129,4 +129,32 @@ TEST_F(CliExport, BatchChanges) {
     }
 }
 
+// A batch that is partly done prints the records it changed, names each id without a
+// record and exits 1; a refused one prints its reason and nothing else.
+TEST_F(CliExport, BatchOutcomesSetTheExitStatus) {
+    Write("src/a.txt", "1");
+    One({"add-record", Path("src/a.txt")});
+    struct Case {
+        QStringList args;
+        int status;
+        QStringList lines;
+        QString err;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {{"set-disk", "D", "1", "99"}, 1, {"1\tD"}, "korvel-cli: no record with id 99\n"},
+        {{"replace-path", "/a.txt", "/b.txt", "98", "1"}, 1, {"1\t" + Path("src/b.txt")}, "korvel-cli: no record with id 98\n"},
+        {{"set-disk", "E", "1"}, 0, {"1\tE"}, ""},
+        {{"set-disk", "F", "x"}, 1, {}, "korvel-cli: not a record id: x\n"},
+        {{"replace-root", Path("d"), "--source"}, 1, {}, "korvel-cli: --source needs a folder\n"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        const CliResult r = Run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.lines, c.lines) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.err, c.err) << c.args.join(' ').toStdString();
+    }
+}
+
 }  // namespace
