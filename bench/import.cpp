@@ -14,7 +14,7 @@
 #include "session/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "io/importcore.h"
 #include "io/indexjob.h"
 #include "store/catalogue.h"
