@@ -10,6 +10,7 @@
 //
 //   bench_import                 both trees, each in its own process, 3 runs each
 //   bench_import --one N [RUNS]  one tree: 100000 the flat one, 200000 the deep one
+//   KORVEL_BENCH_CLI=PROGRAM     times that korvel-cli instead of this build's
 #include "benchutil.h"
 #include "session/session.h"
 #include "base/longop.h"
@@ -107,6 +108,13 @@ std::string BuildDeepTree() {
 bench::Sample TimeFind(const std::string& root) {
     const std::string cmd = "find '" + root + "' -printf '%s %T@ %p\\n' > /dev/null";
     return bench::Time([&] { std::system(cmd.c_str()); }, RUSAGE_CHILDREN);
+}
+
+// korvel-cli of this build, or the one KORVEL_BENCH_CLI names (another build's, to compare
+// two builds in the same conditions).
+const char* CliProgram() {
+    const char* other = std::getenv("KORVEL_BENCH_CLI");
+    return other && *other ? other : KORVEL_CLI;
 }
 
 long long Count(const char* sql) {
@@ -207,7 +215,7 @@ int RunOne(int files, int runs) {
             // korvel-cli in a working folder with its own default filter.xml (init makes it).
             QTemporaryDir dir;
             const std::string w = dir.path().toStdString();
-            const std::string cmd = std::string("'") + KORVEL_CLI + "' --dir '" + w + "' ";
+            const std::string cmd = std::string("'") + CliProgram() + "' --dir '" + w + "' ";
             std::system((cmd + "init > /dev/null").c_str());
             const std::string import =
                 cmd + "import-tree '" + root + "' --node 0 --depth " + std::to_string(depth) + " > /dev/null";
