@@ -111,6 +111,7 @@ private:
     void AfterError();              // counts a batch the engine rolled back
     void LoseBatch();               // counts the rows of the batch as lost
     void FinishBatchTransaction();  // commits; on failure rolls back, counts, rethrows
+    void RestoreCache();            // the connection's page cache as it was before the batches
     Connection& conn_;
     bool prepared_ = false;
     bool batching_ = false;
@@ -124,6 +125,7 @@ private:
     Statement inMain_, inBackups_, belowMain_, belowBackups_, now_, insert_;
     QByteArray text_[8];  // the UTF-8 values bound to insert_, reused from row to row
     std::optional<QString> indexWorkFolder_;
+    std::optional<qint64> cacheBefore_;  // the page cache setting before BeginBatch
     // The write transaction (TransactionsBegun) in which "index/" was looked at, and
     // whether it was there.
     long long indexLookTransaction_ = -1;
