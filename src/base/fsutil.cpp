@@ -189,9 +189,10 @@ int RemoveLeftoversOfEndedProcesses(const QString& folder, const QString& prefix
 }
 
 QString FileSizeText(std::uint64_t size, SizeRule rule) {
-    if (size > 1048576ULL) return QStringLiteral("%1 M").arg(static_cast<qulonglong>(size / 1024 / 1024));
+    // Built by appending, not by arg(): an import writes one per file.
+    if (size > 1048576ULL) return QString::number(static_cast<qulonglong>(size / 1024 / 1024)) + QLatin1String(" M");
     const qulonglong kib = static_cast<qulonglong>(size / 1024) + (rule == SizeRule::Update ? 1 : 0);
-    return QStringLiteral("%1 K").arg(kib);
+    return QString::number(kib) + QLatin1String(" K");
 }
 
 FileStatusTexts StatusTexts(const QString& path, SizeRule rule) {

@@ -292,7 +292,9 @@ private:
             const QByteArray nameBytes =
                 QByteArray::fromRawData(e->d_name, static_cast<qsizetype>(std::strlen(e->d_name)));
             const QString name = DecodePath(nameBytes);
-            QString childPath = p;
+            QString childPath;
+            childPath.reserve(p.size() + 1 + name.size());
+            childPath += p;
             if (!childPath.endsWith(u'/')) childPath += u'/';
             childPath += name;
             if (EncodePath(name) != nameBytes) {
