@@ -170,20 +170,27 @@ bool DigestSource::Digest(off_t offset, off_t length, Md5Digest& out, QString* e
 QString FileDigest(const QString& path, QString* error) { return Digest(path, nullptr, error); }
 
 int CompareFiles(const QString& source, const QString& target) {
-    struct stat ss, ts;
+    struct stat ts;
     if (!StatOf(target, ts)) return kTargetMissing;
-    if (!StatOf(source, ss)) return kDifferent;
-    if (!S_ISREG(ss.st_mode) || !S_ISREG(ts.st_mode) || ss.st_size != ts.st_size) return kDifferent;
-    QString a, b;
-    if (ts.st_size >= kParallelFrom) {
-        auto other = std::async(std::launch::async, [&target, &ts] { return Digest(target, &ts, nullptr); });
-        a = Digest(source, &ss, nullptr);
-        b = other.get();
+    // Each side is opened once (status, protected-file and kind checks included) against
+    // one look at the catalogue's own files: an export that finds everything already there
+    // compares every file, and the checks repeated per side cost more than a small file's
+    // digest.
+    const ProtectedSnapshot protectedFiles = ProtectedSnapshot::Take();
+    DigestSource a, b;
+    if (!a.Open(source, nullptr, &protectedFiles) || !b.Open(target, nullptr, &protectedFiles)) return kDifferent;
+    if (a.size() != b.size()) return kDifferent;
+    Md5Digest da, db;
+    bool okA = false, okB = false;
+    if (a.size() >= kParallelFrom) {
+        auto other = std::async(std::launch::async, [&b, &db] { return b.Digest(0, -1, db); });
+        okA = a.Digest(0, -1, da);
+        okB = other.get();
     } else {
-        a = Digest(source, &ss, nullptr);
-        b = Digest(target, &ts, nullptr);
+        okA = a.Digest(0, -1, da);
+        okB = okA && b.Digest(0, -1, db);
     }
-    return !a.isEmpty() && a == b ? kSameContent : kDifferent;
+    return okA && okB && da == db ? kSameContent : kDifferent;
 }
 
 }  // namespace korvel
