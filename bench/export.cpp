@@ -10,7 +10,7 @@
 #include "session/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
-#include "io/digest.h"
+#include "files/digest.h"
 #include "io/importcore.h"
 #include "records/batch.h"
 #include "records/export.h"

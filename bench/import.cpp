@@ -10,11 +10,14 @@
 //
 //   bench_import                 both trees, each in its own process, 3 runs each
 //   bench_import --one N [RUNS]  one tree: 100000 the flat one, 200000 the deep one
+//   ... --records-only           without the index setting's case and its index job;
+//                                korvel-cli import-tree with --no-index
+//   KORVEL_BENCH_CLI=PROGRAM     times that korvel-cli instead of this build's
 #include "benchutil.h"
 #include "session/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "io/importcore.h"
 #include "io/indexjob.h"
 #include "store/catalogue.h"
@@ -109,6 +112,13 @@ bench::Sample TimeFind(const std::string& root) {
     return bench::Time([&] { std::system(cmd.c_str()); }, RUSAGE_CHILDREN);
 }
 
+// korvel-cli of this build, or the one KORVEL_BENCH_CLI names (another build's, to compare
+// two builds in the same conditions).
+const char* CliProgram() {
+    const char* other = std::getenv("KORVEL_BENCH_CLI");
+    return other && *other ? other : KORVEL_CLI;
+}
+
 long long Count(const char* sql) {
     Recordset rs = ExecuteSql(QString::fromLatin1(sql), adCmdText, S().catalogue);
     return rs.Eof() ? -1 : rs.Field(0).toLongLong();
@@ -156,14 +166,16 @@ const Case kCases[] = {{"no filter.xml", false, false},
                        {"default filter.xml, index setting off", true, false},
                        {"default filter.xml, index setting on", true, true}};
 
-int RunOne(int files, int runs) {
+int RunOne(int files, int runs, bool recordsOnly) {
     const bool deep = files == 200000;
     const std::string root = deep ? BuildDeepTree() : BuildFlatTree(files);
     const int depth = deep ? 20 : 2;
     std::printf("tree %s: %d files, depth %d; %s\n", root.c_str(), files, depth, bench::LoadText().c_str());
     TimeFind(root);  // warm the cache
     Series find;
-    const size_t nCases = sizeof kCases / sizeof kCases[0];
+    // Records only: the case with the index setting on (and its index job) left out, and
+    // korvel-cli run with --no-index.
+    const size_t nCases = recordsOnly ? 2 : sizeof kCases / sizeof kCases[0];
     std::vector<Series> first(nCases), again(nCases);
     Series cli, cliAgain, indexJob;
     int indexed = 0, pending = 0;
@@ -207,10 +219,10 @@ int RunOne(int files, int runs) {
             // korvel-cli in a working folder with its own default filter.xml (init makes it).
             QTemporaryDir dir;
             const std::string w = dir.path().toStdString();
-            const std::string cmd = std::string("'") + KORVEL_CLI + "' --dir '" + w + "' ";
+            const std::string cmd = std::string("'") + CliProgram() + "' --dir '" + w + "' ";
             std::system((cmd + "init > /dev/null").c_str());
-            const std::string import =
-                cmd + "import-tree '" + root + "' --node 0 --depth " + std::to_string(depth) + " > /dev/null";
+            const std::string import = cmd + "import-tree '" + root + "' --node 0 --depth " + std::to_string(depth) +
+                                       (recordsOnly ? " --no-index" : "") + " > /dev/null";
             cli.Add(bench::Time([&] { std::system(import.c_str()); }, RUSAGE_CHILDREN));
             cliAgain.Add(bench::Time([&] { std::system(import.c_str()); }, RUSAGE_CHILDREN));
             QDir::setCurrent(dir.path());
@@ -240,11 +252,14 @@ int RunOne(int files, int runs) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    const bool recordsOnly = argc > 1 && std::strcmp(argv[argc - 1], "--records-only") == 0;
+    if (recordsOnly) --argc;
     if (argc >= 3 && std::strcmp(argv[1], "--one") == 0)
-        return RunOne(std::atoi(argv[2]), argc > 3 ? std::max(3, std::atoi(argv[3])) : 3);
+        return RunOne(std::atoi(argv[2]), argc > 3 ? std::max(3, std::atoi(argv[3])) : 3, recordsOnly);
     // Each tree in its own process, so each peak memory figure is that tree's own.
     for (int files : {100000, 200000}) {
-        std::string cmd = std::string("'") + argv[0] + "' --one " + std::to_string(files);
+        std::string cmd =
+            std::string("'") + argv[0] + "' --one " + std::to_string(files) + (recordsOnly ? " 3 --records-only" : "");
         std::fflush(stdout);
         if (std::system(cmd.c_str()) != 0) return 1;
     }

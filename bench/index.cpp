@@ -16,7 +16,7 @@
 #include "benchutil.h"
 #include "base/fsutil.h"
 #include "io/contentindex.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "io/importcore.h"
 #include "io/indexjob.h"
 #include "base/longop.h"

@@ -4,7 +4,7 @@
 #include "base/workfolder.h"
 #include "base/prompter.h"
 #include "base/settings.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "io/indexfolders.h"
 #include "store/catalogue.h"
 #include "session/session.h"

@@ -29,31 +29,35 @@ namespace {
 constexpr char32_t kEscapeBase = 0xF780;  // U+F780 + (byte - 0x80)
 constexpr char32_t kEscapeLast = 0xF7FF;
 
-void AppendUtf8(QByteArray& out, char32_t c) {
+// Writes c as UTF-8 at out; returns the end.
+char* PutUtf8(char* out, char32_t c) {
     if (c < 0x80) {
-        out += static_cast<char>(c);
+        *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return out;
 }
 
-void AppendChar(QString& out, char32_t c) {
+// Writes c as one or two UTF-16 units at out; returns the end.
+QChar* PutChar(QChar* out, char32_t c) {
     if (c < 0x10000) {
-        out += QChar(static_cast<char16_t>(c));
+        *out++ = QChar(static_cast<char16_t>(c));
     } else {
-        out += QChar(QChar::highSurrogate(c));
-        out += QChar(QChar::lowSurrogate(c));
+        *out++ = QChar(QChar::highSurrogate(c));
+        *out++ = QChar(QChar::lowSurrogate(c));
     }
+    return out;
 }
 
 // stat() of a catalogue path; false for paths that can never name a file.
@@ -76,44 +80,58 @@ QString RecordTimeText(long long secondsSinceEpoch) {
 }
 
 QByteArray EncodePath(const QString& path) {
-    QByteArray out;
-    out.reserve(path.size() + path.size() / 2);
+    // At most 3 bytes per UTF-16 unit (a pair of units makes 4), written through a pointer
+    // into a buffer of that size, cut to the bytes written at the end.
     const qsizetype n = path.size();
+    QByteArray out(n * 3, Qt::Uninitialized);
+    char* o = out.data();
+    const QChar* in = path.constData();
     for (qsizetype i = 0; i < n; ++i) {
-        char32_t c = path[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < n && path[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(path[i].unicode(), path[i + 1].unicode());
+        char32_t c = in[i].unicode();
+        if (c < 0x80) {
+            *o++ = static_cast<char>(c);
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < n && in[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(in[i].unicode(), in[i + 1].unicode());
             ++i;
         } else if (QChar::isSurrogate(c)) {
             c = 0xFFFD;
         }
         if (c >= kEscapeBase && c <= kEscapeLast)
-            out += static_cast<char>(c - kEscapeBase + 0x80);
+            *o++ = static_cast<char>(c - kEscapeBase + 0x80);
         else
-            AppendUtf8(out, c);
+            o = PutUtf8(o, c);
     }
+    out.truncate(o - out.constData());
     return out;
 }
 
 QString DecodePath(const QByteArray& bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    // At most one UTF-16 unit per byte (4 bytes make 2 units), written through a pointer.
     const qsizetype n = bytes.size();
+    QString out(n, Qt::Uninitialized);
+    QChar* o = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     qsizetype i = 0;
     while (i < n) {
+        if (p[i] < 0x80) {
+            *o++ = QChar(static_cast<char16_t>(p[i++]));
+            continue;
+        }
         char32_t c = 0;
         int len = Utf8SequenceAt(p + i, n - i, c);
         if (len > 0 && !(c >= kEscapeBase && c <= kEscapeLast)) {
-            AppendChar(out, c);
+            o = PutChar(o, c);
             i += len;
         } else {
             // Not valid UTF-8, or an escape character written literally: escape this byte.
             // (A byte below 0x80 is always valid, so only 0x80..0xFF get here.)
-            AppendChar(out, kEscapeBase + (p[i] - 0x80));
+            o = PutChar(o, kEscapeBase + (p[i] - 0x80));
             ++i;
         }
     }
+    out.truncate(o - out.constData());
     return out;
 }
 
@@ -171,9 +189,10 @@ int RemoveLeftoversOfEndedProcesses(const QString& folder, const QString& prefix
 }
 
 QString FileSizeText(std::uint64_t size, SizeRule rule) {
-    if (size > 1048576ULL) return QStringLiteral("%1 M").arg(static_cast<qulonglong>(size / 1024 / 1024));
+    // Built by appending, not by arg(): an import writes one per file.
+    if (size > 1048576ULL) return QString::number(static_cast<qulonglong>(size / 1024 / 1024)) + QLatin1String(" M");
     const qulonglong kib = static_cast<qulonglong>(size / 1024) + (rule == SizeRule::Update ? 1 : 0);
-    return QStringLiteral("%1 K").arg(kib);
+    return QString::number(kib) + QLatin1String(" K");
 }
 
 FileStatusTexts StatusTexts(const QString& path, SizeRule rule) {

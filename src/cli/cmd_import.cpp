@@ -9,7 +9,7 @@
 #include "base/settings.h"
 #include "io/importcore.h"
 #include "io/indexjob.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "io/indexing.h"
 #include "tree/nodes.h"
 

@@ -1,6 +1,6 @@
 #include "gui/filterview.h"
 
-#include "io/filters.h"
+#include "files/filters.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "health/duplicates.h"
 
 #include "base/fileguard.h"
-#include "io/digest.h"
+#include "files/digest.h"
 
 #include <algorithm>
 #include <map>

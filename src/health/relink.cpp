@@ -1,8 +1,8 @@
 #include "health/relink.h"
 
 #include "base/fsutil.h"
-#include "io/digest.h"
-#include "io/dirreader.h"
+#include "files/digest.h"
+#include "files/dirreader.h"
 #include "platform/volumes.h"
 #include "store/volroots.h"
 

@@ -8,9 +8,9 @@
 #include "base/longop.h"
 #include "base/settings.h"
 #include "base/prompter.h"
-#include "io/dirreader.h"
-#include "io/filecopy.h"
-#include "io/filters.h"
+#include "files/dirreader.h"
+#include "files/filecopy.h"
+#include "files/filters.h"
 #include "io/indexfolders.h"
 #include "io/indexing.h"
 #include "store/catalogue.h"
@@ -47,16 +47,6 @@ void FillStatusTexts(const struct stat& st, NewRecord& r) {
     r.sizeText = FileSizeText(static_cast<std::uint64_t>(st.st_size));
     r.timeText = RecordTimeText(static_cast<long long>(st.st_mtime));
 }
-
-// Runs the statement to its end and resets it, also when it fails.
-struct ResetGuard {
-    Statement& s;
-    ~ResetGuard() { s.Reset(); }
-};
-
-// How long a batch leaves the write lock free after a commit: longer than the busy
-// handler's pause between two tries, so a program waiting for the lock gets it.
-constexpr std::chrono::milliseconds kTurnGap{3};
 
 }  // namespace
 
@@ -132,193 +122,6 @@ NewRecord RecordOfPath(const QString& path, const QString& keywords, const QStri
     r.timeText = texts.timeText;
     r.vol = RememberDiskOfPath(path, conn);
     return r;
-}
-
-// ---- RecordWriter ---------------------------------------------------------------------
-
-RecordWriter::RecordWriter(Connection& conn) : conn_(conn) {}
-
-RecordWriter::~RecordWriter() {
-    try {
-        EndBatch();
-    } catch (const DbError&) {
-        // Nothing more can be done here; the rows of the open batch are lost, never damaged.
-    }
-}
-
-void RecordWriter::Prepare() {
-    if (prepared_) return;
-    // Both lookups use the indexes main(dir, vol) and main4(filepath, vol).
-    inMain_ = Statement(conn_, QStringLiteral("select 1 from main where dir=?1 and vol=?2 limit 1"));
-    inBackups_ = Statement(conn_, QStringLiteral("select 1 from main4 where filepath=?1 and vol=?2 limit 1"));
-    belowMain_ = Statement(conn_, QStringLiteral("select 1 from main where dir>=?1 and dir<?2 limit 1"));
-    belowBackups_ = Statement(conn_, QStringLiteral("select 1 from main4 where filepath>=?1 and filepath<?2 limit 1"));
-    now_ = Statement(conn_, QStringLiteral("select format(now(),'yyyy-mm-dd H:M:S')"));
-    // No id: main.id is the table's integer key, so the engine gives max(id)+1 within the
-    // write transaction of the insert.
-    insert_ = Statement(
-        conn_, QStringLiteral("insert into main(dir,findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
-                              "values(?1,?2,?3,?4,?5,?6,?7,?8)"));
-    prepared_ = true;
-}
-
-void RecordWriter::EnsureBatch() {
-    if (!batching_) return;
-    AfterError();  // a batch the engine rolled back since the last write is counted first
-    if (ownsTransaction_ || conn_.InTransaction()) return;
-    conn_.Begin();
-    ownsTransaction_ = true;
-    ++batchSerial_;
-    batchStart_ = std::chrono::steady_clock::now();
-}
-
-void RecordWriter::LoseBatch() {
-    ownsTransaction_ = false;
-    lost_.records += pending_.records;
-    lost_.nodes += pending_.nodes;
-    pending_ = Lost();
-}
-
-void RecordWriter::AfterError() {
-    // Some errors make the engine roll the whole transaction back: every row of the batch
-    // is gone then, not only the one that failed.
-    if (ownsTransaction_ && !conn_.InTransaction()) LoseBatch();
-}
-
-void RecordWriter::FinishBatchTransaction() {
-    AfterError();
-    if (!ownsTransaction_) return;
-    try {
-        conn_.Commit();
-    } catch (const DbError&) {
-        conn_.Rollback();
-        LoseBatch();
-        throw;
-    }
-    ownsTransaction_ = false;
-    pending_ = Lost();
-}
-
-bool RecordWriter::IsCatalogued(const QString& path, const QString& vol) {
-    Prepare();
-    EnsureBatch();  // the check and the insert after it in one transaction
-    {
-        ResetGuard g{inMain_};
-        inMain_.Bind(1, path);
-        inMain_.Bind(2, vol);
-        if (inMain_.Step()) return true;
-    }
-    ResetGuard g{inBackups_};
-    inBackups_.Bind(1, path);
-    inBackups_.Bind(2, vol);
-    return inBackups_.Step();
-}
-
-bool RecordWriter::AnyCataloguedBelow(const QString& folder) {
-    Prepare();
-    // Every path below folder lies in [folder + "/", folder + "0"): "0" follows "/" in
-    // the byte order the engine compares texts in.
-    QString low = folder;
-    if (!low.endsWith(u'/')) low += u'/';
-    const QString high = low.left(low.size() - 1) + u'0';
-    for (Statement* s : {&belowMain_, &belowBackups_}) {
-        ResetGuard g{*s};
-        s->Bind(1, low);
-        s->Bind(2, high);
-        if (s->Step()) return true;
-    }
-    return false;
-}
-
-QString RecordWriter::Insert(const NewRecord& r) {
-    Prepare();
-    try {
-        EnsureBatch();
-        WriteTransaction tx(conn_);  // its own, when no batch or other transaction is open
-        // The catalogue time is the engine's format(now(), ...), taken once per second:
-        // the same text every row of that second would get, without a clock and time-zone
-        // lookup per row.
-        const std::time_t second = std::time(nullptr);
-        if (second != nowSecond_) {
-            ResetGuard g{now_};
-            if (now_.Step()) nowText_ = now_.Column(0).toString();
-            nowSecond_ = second;
-        }
-        qint64 id = 0;
-        {
-            ResetGuard g{insert_};
-            insert_.Bind(1, r.path);
-            insert_.Bind(2, r.keywords);
-            insert_.Bind(3, r.name);
-            insert_.Bind(4, r.type);
-            insert_.Bind(5, r.sizeText);
-            insert_.Bind(6, r.timeText);
-            insert_.Bind(7, nowText_);
-            insert_.Bind(8, r.vol);
-            insert_.Step();
-            id = conn_.LastInsertId();
-        }
-        // The id was free: an index folder it has is a deleted record's and is not the new
-        // record's text.
-        DropIndexOfFreshId(id);
-        tx.Commit();
-        if (ownsTransaction_) ++pending_.records;
-        return QString::number(id);
-    } catch (const DbError&) {
-        AfterError();
-        throw;
-    }
-}
-
-QString RecordWriter::InsertNode(const QString& name, const QString& tags, const QString& parent) {
-    try {
-        EnsureBatch();
-        const QString id = InsertNodeWithId(name, tags, parent, conn_);
-        if (ownsTransaction_) ++pending_.nodes;
-        return id;
-    } catch (const DbError&) {
-        AfterError();
-        throw;
-    }
-}
-
-void RecordWriter::BeginBatch(std::chrono::milliseconds commitInterval) {
-    interval_ = commitInterval;
-    // Inside someone else's transaction the owner of that one commits.
-    batching_ = !conn_.InTransaction();
-}
-
-void RecordWriter::CommitIfDue() {
-    if (!batching_ || !ownsTransaction_) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - batchStart_ < interval_ && conn_.InTransaction()) return;
-    FinishBatchTransaction();
-    // The next write opens the next batch; until then the lock is free for whoever waits.
-    std::this_thread::sleep_for(kTurnGap);
-}
-
-void RecordWriter::EndBatch() {
-    if (!batching_) return;
-    batching_ = false;
-    FinishBatchTransaction();
-}
-
-RecordWriter::Lost RecordWriter::TakeLost() {
-    Lost l = lost_;
-    lost_ = Lost();
-    return l;
-}
-
-RecordWriter::Lost RecordWriter::SettleBatch(bool end, LongOperation& op) {
-    try {
-        if (end)
-            EndBatch();
-        else
-            CommitIfDue();
-    } catch (const DbError& e) {
-        op.Post(e.description());
-    }
-    return TakeLost();
 }
 
 // ---- the per-file steps -------------------------------------------------------------------
@@ -489,7 +292,9 @@ private:
             const QByteArray nameBytes =
                 QByteArray::fromRawData(e->d_name, static_cast<qsizetype>(std::strlen(e->d_name)));
             const QString name = DecodePath(nameBytes);
-            QString childPath = p;
+            QString childPath;
+            childPath.reserve(p.size() + 1 + name.size());
+            childPath += p;
             if (!childPath.endsWith(u'/')) childPath += u'/';
             childPath += name;
             if (EncodePath(name) != nameBytes) {

@@ -18,6 +18,7 @@
 #include "base/importpresets.h"
 #include "base/longop.h"
 #include "base/settings.h"
+#include "io/recordwriter.h"
 #include "store/catalogue.h"
 
 namespace korvel {
@@ -72,17 +73,6 @@ QString DropKeywordText(const QString& inherited);
 // Note: X is " " followed by " " + keyword + " " for each keyword, sorted, repeats dropped.
 QString NoteKeywordText(QStringList keywords);
 
-// The values of one new record of main.
-struct NewRecord {
-    QString path;      // as on disk (DecodePath form)
-    QString keywords;  // the findkey text
-    QString name;
-    QString type;  // kFileRecordType or kFolderRecordType
-    QString sizeText;
-    QString timeText;
-    QString vol;
-};
-
 // The values of a record of the file or folder at path, as an import takes them from
 // disk: name, status texts and disk identity (remembered with its volume root in conn).
 NewRecord RecordOfPath(const QString& path, const QString& keywords, const QString& type, Connection& conn);
@@ -91,79 +81,6 @@ NewRecord RecordOfPath(const QString& path, const QString& keywords, const QStri
 struct ImportedRecord {
     NewRecord record;
     QString id;
-};
-
-// The catalogue writer of the imports: records and nodes into one connection, through
-// prepared statements with bound values, so no text value is ever pasted into a statement.
-// Every write runs in a write transaction that takes the write lock at its start, and the
-// engine gives each new row its id inside it, so programs writing at once never collide.
-//
-// A walk groups its writes in batches: a transaction taken at the first write and
-// committed once `commitInterval` has passed (CommitIfDue), at the end and at a stop. A
-// crash loses at most the last interval and never leaves a half record; between two
-// batches other programs get their turn. When the engine loses a batch (a failed commit,
-// an error that ends the transaction) its rows are counted in TakeLost().
-class RecordWriter {
-public:
-    explicit RecordWriter(Connection& conn);
-    ~RecordWriter();  // commits an open batch
-    RecordWriter(const RecordWriter&) = delete;
-    RecordWriter& operator=(const RecordWriter&) = delete;
-
-    Connection& connection() const { return conn_; }
-
-    // True when main (a record) or main4 (a backup copy) has this path and disk identity.
-    // Throws DbError.
-    bool IsCatalogued(const QString& path, const QString& vol);
-    // True when main or main4 holds any path below folder (any disk identity): when it
-    // holds none, no entry of that folder can be catalogued yet. Throws DbError.
-    bool AnyCataloguedBelow(const QString& folder);
-    // Inserts the record with the catalogue time of now; the engine gives it max(id)+1.
-    // Returns the id. Throws DbError.
-    QString Insert(const NewRecord& record);
-    // InsertNodeWithId into the writer's connection, inside its batch. Throws DbError.
-    QString InsertNode(const QString& name, const QString& tags, const QString& parent);
-
-    // Batches. Inside a transaction someone else opened, nothing is batched (the owner of
-    // that one commits). CommitIfDue commits once the interval has passed and gives
-    // waiting programs a moment to take the lock; it throws DbError when the commit
-    // fails, and the batch's rows are then lost (TakeLost).
-    void BeginBatch(std::chrono::milliseconds commitInterval = std::chrono::milliseconds(500));
-    void CommitIfDue();
-    void EndBatch();
-    // Inside a batch: opens its transaction now unless it is open (every write and check
-    // does this itself). Throws DbError when the write lock is not had in time.
-    void EnsureBatch();
-    // Counts the batch transactions begun: what was read in one batch holds while this
-    // stays the same.
-    long long BatchSerial() const { return batchSerial_; }
-
-    // Rows written in batches that the engine then rolled back, since the last call.
-    struct Lost {
-        int records = 0;
-        int nodes = 0;
-    };
-    Lost TakeLost();
-    // The walks' step at a batch boundary: CommitIfDue (or EndBatch when `end`), a failure
-    // posted as a progress text of op instead of thrown, then the rows lost so far (TakeLost).
-    Lost SettleBatch(bool end, LongOperation& op);
-
-private:
-    void Prepare();
-    void AfterError();              // counts a batch the engine rolled back
-    void LoseBatch();               // counts the rows of the batch as lost
-    void FinishBatchTransaction();  // commits; on failure rolls back, counts, rethrows
-    Connection& conn_;
-    bool prepared_ = false;
-    bool batching_ = false;
-    bool ownsTransaction_ = false;
-    long long batchSerial_ = 0;
-    std::chrono::milliseconds interval_{500};
-    std::chrono::steady_clock::time_point batchStart_;
-    Lost pending_, lost_;
-    std::time_t nowSecond_ = -1;
-    QString nowText_;
-    Statement inMain_, inBackups_, belowMain_, belowBackups_, now_, insert_;
 };
 
 // True when a record (main) or a backup copy (main4) of conn has this path and disk

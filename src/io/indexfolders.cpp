@@ -44,6 +44,12 @@ QString IndexFolderIn(const QString& workFolder, qint64 id) {
     return base + u'/' + kIndexFolder + u'/' + QString::number(id);
 }
 
+bool IndexFoldersIn(const QString& workFolder) {
+    const QString folder = (workFolder.isEmpty() ? QStringLiteral(".") : workFolder) + u'/' + kIndexFolder;
+    struct stat st;
+    return ::lstat(EncodePath(folder).constData(), &st) == 0 || errno != ENOENT;
+}
+
 void DropIndexOfFreshId(qint64 id, const QString& workFolder) {
     const QString folder = IndexFolderIn(workFolder, id);
     struct stat st;

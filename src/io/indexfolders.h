@@ -25,6 +25,10 @@ namespace korvel {
 // folder, as "./index/" + id).
 QString IndexFolderIn(const QString& workFolder, qint64 id);
 
+// True unless workFolder (empty: the working folder) surely has no "index/": without it
+// no record has an index folder there. One status lookup.
+bool IndexFoldersIn(const QString& workFolder);
+
 // Removes the index folder that the fresh record id may have in workFolder (empty: the
 // working folder). One status lookup when there is none. A folder that cannot be
 // removed (no rights) is left as it is, silently.

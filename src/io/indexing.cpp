@@ -6,7 +6,7 @@
 #include "base/fsutil.h"
 #include "base/settings.h"
 #include "io/contentindex.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "store/volroots.h"
 #include "tree/nodes.h"
 

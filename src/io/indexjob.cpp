@@ -3,7 +3,7 @@
 #include "base/fileguard.h"
 #include "base/fsutil.h"
 #include "io/contentindex.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "store/volroots.h"
 #include "tree/nodes.h"
 

@@ -6,7 +6,7 @@
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "io/importcore.h"
-#include "io/pack.h"
+#include "files/pack.h"
 #include "records/backuprows.h"
 #include "records/recordops.h"
 #include "platform/volumes.h"

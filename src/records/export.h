@@ -13,7 +13,7 @@
 // The work runs between records: a stop of the run's operation leaves each record either
 // exported (and registered) or untouched.
 
-#include "io/filecopy.h"
+#include "files/filecopy.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "store/catalogue.h"

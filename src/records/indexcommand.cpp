@@ -4,7 +4,7 @@
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "io/indexing.h"
 #include "records/recordcommands.h"
 #include "records/recordops.h"

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStringEncoder>
 
 #include <chrono>
 #include <cstdio>
@@ -270,6 +271,15 @@ void Statement::Bind(int index, const QVariant& value) {
     if (rc != SQLITE_OK) throw ErrorOf(db_, rc);
 }
 
+void Statement::BindText(int index, QStringView text, QByteArray& buffer) {
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    buffer.resize(utf8.requiredSpace(text.size()));
+    char* end = utf8.appendToBuffer(buffer.data(), text);
+    const int rc =
+        sqlite3_bind_text(stmt_, index, buffer.constData(), static_cast<int>(end - buffer.constData()), SQLITE_STATIC);
+    if (rc != SQLITE_OK) throw ErrorOf(db_, rc);
+}
+
 int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
 
 QString Statement::ColumnName(int i) const {
@@ -506,7 +516,9 @@ void Connection::Begin() {
                                                                       "was opened read-only: it cannot be changed)")
                                                      : why);
     }
-    if (sqlite3_get_autocommit(db_)) ExecPlain(db_, "BEGIN IMMEDIATE");
+    if (!sqlite3_get_autocommit(db_)) return;
+    ExecPlain(db_, "BEGIN IMMEDIATE");
+    transactionsBegun_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void Connection::Commit() {

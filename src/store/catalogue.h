@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <QStringView>
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -65,6 +67,10 @@ public:
     bool Step();
     void Reset();
     void Bind(int index, const QVariant& value);  // 1-based, for the project's own statements
+    // Binds text without a copy of it: buffer receives its UTF-8 form and must stay
+    // unchanged until the statement is reset. A buffer kept per bound value is reused
+    // from row to row, so a loop of inserts allocates nothing per value.
+    void BindText(int index, QStringView text, QByteArray& buffer);
     int ColumnCount() const;
     QString ColumnName(int i) const;
     QVariant Column(int i) const;
@@ -132,6 +138,9 @@ public:
     void Commit();
     void Rollback();  // never throws
     bool InTransaction() const;
+    // The number of transactions Begin has opened on this connection: while the
+    // connection stays in a transaction and this stays the same, it is the same one.
+    long long TransactionsBegun() const { return transactionsBegun_.load(std::memory_order_relaxed); }
 
     // The id of the last row inserted on this connection.
     qint64 LastInsertId() const;
@@ -161,6 +170,7 @@ public:
 private:
     sqlite3* db_ = nullptr;
     int busyTimeoutMs_ = kBusyTimeoutMs;
+    std::atomic<long long> transactionsBegun_{0};
     mutable std::mutex rememberedMutex_;
     std::set<QString> remembered_;
     QString dataSource_;

@@ -7,6 +7,7 @@
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "io/indexfolders.h"
+#include "io/recordwriter.h"
 #include "platform/volumes.h"
 #include "store/volroots.h"
 #include "tree/nodes.h"
@@ -300,10 +301,9 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
 
     Statement rows(source, sql);
     TargetMatcher matcher(source, target);
-    Statement insert(
-        target,
-        QStringLiteral("insert into main(dir, findkey, name, filetype, filesize, filedtime, fileinputdtime, vol) "
-                       "values(?, ?, ?, ?, ?, ?, ?, ?)"));
+    // New records go through the writer of every new record; a fresh id's stale index
+    // folder is dropped only where the index folders are the target's own.
+    RecordWriter writer(target, targetIndexOwned ? std::optional<QString>(targetFolder) : std::nullopt);
     Statement update(target, QStringLiteral("update main set filesize=?, filedtime=? where id=?"));
 
     std::optional<WriteTransaction> batch;
@@ -341,14 +341,7 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
             try {
                 const TargetMatcher::Match m = matcher.Find(dir, vol);
                 if (m.id == 0) {
-                    insert.Reset();
-                    const QVariant values[] = {dirValue, findkey, name, type, size, time, input, vol};
-                    for (int i = 0; i < 8; ++i) insert.Bind(i + 1, values[i]);
-                    insert.Step();
-                    insert.Reset();
-                    const qint64 newId = target.LastInsertId();
-                    // The id was free in the target: a folder it has there is a deleted record's.
-                    if (targetIndexOwned) DropIndexOfFreshId(newId, targetFolder);
+                    const qint64 newId = writer.InsertCopy({dirValue, findkey, name, type, size, time, input, vol});
                     // The target learns where this path's disk was mounted.
                     const QString volText = TextOrEmpty(vol);
                     const QString root = matcher.SourceRoot(dir, volText);
@@ -381,7 +374,6 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
                     pendingIndex.emplace_back(sourceId, m.id);
                 }
             } catch (const DbError& e) {
-                insert.Reset();
                 update.Reset();
                 // A failure that ended the transaction (the disk is full, the lock was
                 // lost) ends the run; any other costs this row only.

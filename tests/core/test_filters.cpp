@@ -1,7 +1,7 @@
-#include "io/filters.h"
+#include "files/filters.h"
 #include "support/session.h"
-#include "io/filters.h"
-#include "io/markup.h"
+#include "files/filters.h"
+#include "files/markup.h"
 #include "support/workdir.h"
 
 #include <QFile>

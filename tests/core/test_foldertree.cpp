@@ -3,7 +3,7 @@
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "io/import.h"
 #include "io/importcore.h"
 #include "store/catalogue.h"

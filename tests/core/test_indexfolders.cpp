@@ -109,6 +109,32 @@ TEST(IndexFolders, ANewRecordNeverTakesOverADeletedRecordsFolder) {
     target.Close();
 }
 
+// The writer looks at "index/" once per write transaction: a stale folder that appears
+// after one transaction (none had "index/" before) is still dropped by the next.
+TEST(IndexFolders, EveryWriteTransactionLooksForStaleFoldersAgain) {
+    TempCatalogue cat;
+    struct Case {
+        const char* what;
+        bool batched;
+    } cases[] = {{"one transaction per record", false}, {"batches committed between the records", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        S().catalogue.Execute("delete from main", adCmdTextNoRecords);
+        QDir("index").removeRecursively();
+        RecordWriter writer(S().catalogue);
+        if (c.batched) writer.BeginBatch(std::chrono::milliseconds(0));
+        NewRecord r{"/nowhere/a.txt", " k  ", "a.txt", kFileRecordType, "1 K", "2024-01-01 00:00:00", "0"};
+        ASSERT_EQ(writer.Insert(r), "1");
+        writer.CommitIfDue();
+        WriteText("index/2/text.txt", "words of a deleted record 2");
+        r.path = "/nowhere/b.txt";
+        ASSERT_EQ(writer.Insert(r), "2");
+        writer.EndBatch();
+        EXPECT_FALSE(QFileInfo::exists("index/2")) << "the new record 2 took the old folder";
+        QDir("index").removeRecursively();
+    }
+}
+
 TEST(IndexFolders, AKilledDeleteLeavesNoFolderBehindAfterTheNextOpen) {
     TempCatalogue cat;
     const int n = 4000;

@@ -1,4 +1,4 @@
-#include "io/markup.h"
+#include "files/markup.h"
 #include "support/workdir.h"
 
 #include <QFile>

@@ -3,11 +3,11 @@
 // on a pipe that nobody writes.
 #include "base/fileguard.h"
 #include "base/fsutil.h"
-#include "io/digest.h"
-#include "io/filecopy.h"
-#include "io/filters.h"
+#include "files/digest.h"
+#include "files/filecopy.h"
+#include "files/filters.h"
 #include "io/indexing.h"
-#include "io/markup.h"
+#include "files/markup.h"
 #include "support/catalogue.h"
 #include "support/cli.h"
 

@@ -5,7 +5,7 @@
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/contentindex.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "io/importcore.h"
 #include "io/indexing.h"
 #include "list/recordlist.h"

@@ -1,6 +1,6 @@
 #include "base/fileguard.h"
 #include "support/session.h"
-#include "io/markup.h"
+#include "files/markup.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "support/catalogue.h"

@@ -120,6 +120,21 @@ TEST_F(Sync, InsertsOnceThenMatchesKeepingValuesAndWildcardsLiteral) {
     EXPECT_EQ(Column(target, "select * from main order by id").join('\n').toUtf8(), before);
 }
 
+// A copied record keeps each value as the source stores it: its type (a number stays a
+// number), its empty values (NULL stays NULL) and its catalogue time.
+TEST_F(Sync, ACopiedRecordKeepsTheTypesAndEmptyValuesOfItsSource) {
+    S().catalogue.Execute(
+        "insert into main(name, findkey, dir, filetype, filesize, filedtime, fileinputdtime, vol) values"
+        "('a', ' t ', '/data/a.txt', '文件', 2048, NULL, '2019-5-6 7:08:09', NULL),"
+        "(NULL, '', '/data/b.txt', NULL, 1.5, '2020-01-02 03:04:05', NULL, '')",
+        adCmdTextNoRecords);
+    EXPECT_EQ(Run().inserted, 2);
+    const QString values =
+        "select quote(name), quote(findkey), quote(dir), quote(filetype), quote(filesize), "
+        "quote(filedtime), quote(fileinputdtime), quote(vol) from main order by dir";
+    EXPECT_EQ(Column(target, values), Column(S().catalogue, values));
+}
+
 // One source record against a target, with the volume roots each side remembers.
 struct MatchCase {
     const char* what;

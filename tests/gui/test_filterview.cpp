@@ -1,10 +1,10 @@
 // The filter dialog: each mode edits its list, adding writes the file at once and always
 // shows the text, removing takes the selected entry out, and Escape or the close box add
 // the typed text instead of closing (only "关闭(CLOSE)" closes).
-#include "io/filters.h"
+#include "files/filters.h"
 #include "support/session.h"
 #include "gui/filterview.h"
-#include "io/filters.h"
+#include "files/filters.h"
 #include "support/workdir.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "io/filecopy.h"
+#include "files/filecopy.h"
 
 #include "base/fileguard.h"
 #include "base/fsutil.h"
-#include "io/digest.h"
+#include "files/digest.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "io/filters.h"
+#include "files/filters.h"
 
-#include "io/markup.h"
+#include "files/markup.h"
 
 namespace korvel {
 

@@ -1,8 +1,8 @@
-#include "io/pack.h"
+#include "files/pack.h"
 
 #include "base/fileguard.h"
 #include "base/fsutil.h"
-#include "io/dirreader.h"
+#include "files/dirreader.h"
 
 #include <archive.h>
 #include <archive_entry.h>

@@ -1,4 +1,4 @@
-#include "io/digest.h"
+#include "files/digest.h"
 
 #include "base/fileguard.h"
 #include "base/fsutil.h"

@@ -1,4 +1,4 @@
-#include "io/markup.h"
+#include "files/markup.h"
 
 #include "base/fileguard.h"
 #include "base/fsutil.h"
