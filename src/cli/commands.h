@@ -36,6 +36,8 @@ struct CliRegistrar {
 int Fail(const QString& text);
 // Prints "korvel-cli: text" to standard error: the command refused its arguments.
 Outcome Refuse(const QString& text);
+// Prints "korvel-cli: text" to standard error: an error ended the command.
+Outcome Failed(const QString& text);
 
 // The exit status of a command's outcome: 0 when it was done, 1 when it was partly done,
 // refused or failed.
@@ -51,6 +53,7 @@ QString ArgumentPath(const QString& arg);
 bool KnownNode(Session& s, const QString& id);
 // The error for a node id that names no node.
 int FailNoNode(const QString& id);
+Outcome RefuseNoNode(const QString& id);
 
 // A catalogue text as one field of a tab-separated output line: backslash becomes \\,
 // tab \t, newline \n and carriage return \r, so that fields and lines can be told apart

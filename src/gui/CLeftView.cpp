@@ -2,6 +2,7 @@
 #include "gui/WaitCursor.h"
 
 #include "autotree/autotree.h"
+#include "commands/importmenu.h"
 #include "io/import.h"
 #include "list/recordlist.h"
 #include "records/export.h"

@@ -6,6 +6,7 @@
 
 #include "base/fsutil.h"
 #include "base/settings.h"
+#include "commands/importmenu.h"
 #include "io/import.h"
 #include "list/recordlist.h"
 #include "store/schema.h"
@@ -15,8 +16,7 @@
 #include "commands/recordmenu.h"
 #include "records/export.h"
 #include "records/indexcommand.h"
-#include "search/advancedsearch.h"
-#include "search/contentsearch.h"
+#include "commands/findmenu.h"
 #include "session/session.h"
 
 #include "store/catalogue.h"

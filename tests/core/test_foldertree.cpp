@@ -4,6 +4,7 @@
 #include "base/longop.h"
 #include "base/settings.h"
 #include "files/filters.h"
+#include "commands/importmenu.h"
 #include "io/import.h"
 #include "io/importcore.h"
 #include "store/catalogue.h"
