@@ -27,8 +27,5 @@ bool ImportRecordTree(Session& s);
 // session's catalogue (indexjob.h) as a background job of its prompter; without the
 // option nothing.
 void StartImportIndexing(Session& s, bool indexOnImport);
-// ADD NODE TREE: CNodeTreeDlg, then one node per folder under the current node.
-// Returns true when the node tree must be reloaded.
-bool AddNodeTreeCommand(Session& s);
 
 }  // namespace korvel
