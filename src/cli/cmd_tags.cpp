@@ -9,7 +9,10 @@
 #include "commands/keymenu.h"
 #include "commands/nodemenu.h"
 #include "store/catalogue.h"
+#include "store/idbatch.h"
 #include "tree/nodes.h"
+
+#include <QSet>
 
 namespace korvel::cli {
 namespace {
@@ -23,23 +26,24 @@ int TakeAnswer(QStringList& args) {
     return i < 0 ? -1 : i + 1;
 }
 
-// Refused unless every id names a record (one prepared statement for all of them); the
-// first id that names none is reported.
+// Refused unless every id names a record: the ids are looked up in batches with one
+// statement (RecordsById), and the first id in the order given that names no record is
+// reported.
 bool RecordsExist(Session& s, const QStringList& ids) {
     try {
-        Statement st(s.catalogue, QStringLiteral("select 1 from main where id=?"));
-        for (const QString& id : ids) {
-            bool found = false;
-            if (IsIdText(id)) {
-                st.Reset();
-                st.Bind(1, id.trimmed().toLongLong());
-                found = st.Step();
-            }
-            if (!found) {
+        std::vector<qint64> numbers;
+        numbers.reserve(static_cast<size_t>(ids.size()));
+        for (const QString& id : ids)
+            if (IsIdText(id)) numbers.push_back(id.trimmed().toLongLong());
+        QSet<qint64> found;
+        RecordsById(s.catalogue, QStringLiteral("id")).Read(numbers, 0, numbers.size(), [&found](Statement& st) {
+            found.insert(st.Column(0).toLongLong());
+        });
+        for (const QString& id : ids)
+            if (!IsIdText(id) || !found.contains(id.trimmed().toLongLong())) {
                 Fail(QStringLiteral("no record with id %1").arg(id));
                 return false;
             }
-        }
     } catch (const DbError& e) {
         Fail(e.description());
         return false;

@@ -2,15 +2,18 @@
 // joining or leaving a group.
 #include "tags/tagbatch.h"
 
-#include <map>
-#include <set>
+#include "store/idbatch.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
 
 namespace korvel {
 
 namespace {
 
-// Reads record tags with one prepared statement. The statement is reset after every
-// read, so that no read snapshot stays open while the user is asked.
+// Reads record tags with one prepared statement, inside the caller's transaction.
 class TagReader {
 public:
     explicit TagReader(Connection& conn) : st_(conn, QStringLiteral("select findkey from main where id=?")) {}
@@ -29,25 +32,50 @@ private:
 };
 
 // The record's tags as the decisions so far leave them: an id met twice sees the change
-// decided for its first occurrence.
+// decided for its first occurrence. The tags of the records not changed yet are read
+// ahead, kReadAhead ids at a time, with one statement for the whole batch (RecordsById):
+// a read per id would take and drop the read lock for every record. Nothing stays open
+// between reads, so no read snapshot is held while the user is asked.
 class WorkingTags {
 public:
-    explicit WorkingTags(Connection& conn) : reader_(conn) {}
-    std::optional<TagList> Get(const QString& id) {
-        auto it = tags_.find(id);
-        if (it != tags_.end()) return it->second;
-        return reader_.Read(id);
+    WorkingTags(Connection& conn, const QStringList& ids) : ids_(ids), reader_(conn, QStringLiteral("id, findkey")) {}
+    // The tags of ids[index] (its first occurrence decides for the later ones); nullopt
+    // when there is no such record.
+    std::optional<TagList> Get(qsizetype index) {
+        const QString& id = ids_[index];
+        auto it = tags_.constFind(id);
+        if (it != tags_.constEnd()) return it.value();
+        if (!IsIdText(id)) return std::nullopt;
+        if (index >= aheadTo_) ReadAhead(index);
+        auto found = ahead_.constFind(id.trimmed().toLongLong());
+        if (found == ahead_.constEnd()) return std::nullopt;
+        return SplitTags(found.value());
     }
     void Set(const QString& id, TagList tags) { tags_[id] = std::move(tags); }
     // The final tags of a changed record; nullptr when it was not changed.
     const TagList* Final(const QString& id) const {
-        auto it = tags_.find(id);
-        return it == tags_.end() ? nullptr : &it->second;
+        auto it = tags_.constFind(id);
+        return it == tags_.constEnd() ? nullptr : &it.value();
     }
 
 private:
-    TagReader reader_;
-    std::map<QString, TagList> tags_;
+    static constexpr qsizetype kReadAhead = 4 * RecordsById::kIdsPerBatch;
+
+    void ReadAhead(qsizetype from) {
+        aheadTo_ = std::min(ids_.size(), from + kReadAhead);
+        ahead_.clear();
+        std::vector<qint64> numbers;
+        for (qsizetype i = from; i < aheadTo_; ++i)
+            if (IsIdText(ids_[i])) numbers.push_back(ids_[i].trimmed().toLongLong());
+        reader_.Read(numbers, 0, numbers.size(),
+                     [this](Statement& st) { ahead_.insert(st.Column(0).toLongLong(), TextOrEmpty(st.Column(1))); });
+    }
+
+    const QStringList& ids_;
+    RecordsById reader_;
+    QHash<qint64, QString> ahead_;  // tag texts of the records read ahead
+    qsizetype aheadTo_ = 0;         // ids before this index were read ahead
+    QHash<QString, TagList> tags_;
 };
 
 // Stores the decided changes in one write transaction. When nothing changed the
@@ -59,17 +87,21 @@ void StoreDecided(const std::vector<RecordOutcome>& outcomes, const WorkingTags*
                   Connection& conn, Change change) {
     WriteTransaction tx(conn);
     Statement update(conn, QStringLiteral("update main set findkey=? where id=?"));
+    QByteArray text;  // the bound tag text, reused from record to record
     auto store = [&](const QString& id, const TagList& tags) {
         update.Reset();
-        update.Bind(1, StoredTagText(tags));
+        update.BindText(1, StoredTagText(tags), text);
         update.Bind(2, id.trimmed().toLongLong());
         update.Step();
     };
     if (working && conn.ChangeStamp() == stamp) {
-        std::set<QString> stored;
-        for (const RecordOutcome& o : outcomes)
-            if (o.applied && stored.insert(o.id).second)
-                if (const TagList* tags = working->Final(o.id)) store(o.id, *tags);
+        QSet<QString> stored;
+        stored.reserve(static_cast<qsizetype>(outcomes.size()));
+        for (const RecordOutcome& o : outcomes) {
+            if (!o.applied || stored.contains(o.id)) continue;
+            stored.insert(o.id);
+            if (const TagList* tags = working->Final(o.id)) store(o.id, *tags);
+        }
     } else {
         TagReader reader(conn);
         for (const RecordOutcome& o : outcomes) {
@@ -117,19 +149,18 @@ TagBatchResult ChangeRecordTags(const QStringList& ids, const TagList& given, Ta
     };
     try {
         const QString stamp = conn.ChangeStamp();
-        WorkingTags working(conn);
+        WorkingTags working(conn, ids);
         int answer = kAnswerNone;
-        qint64 done = 0;
-        for (const QString& id : ids) {
-            ++done;
-            if (report) report(done, ids.size(), id);
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            const QString& id = ids[i];
+            if (report) report(i + 1, ids.size(), id);
             RecordOutcome o{id, false};
-            std::optional<TagList> tags = working.Get(id);
+            std::optional<TagList> tags = working.Get(i);
             if (tags) {
+                // After YES TO ALL every record is applied: its groups need not be worked out.
                 bool apply = true;
-                if (tree.GroupsChange(*tags, given, mode)) {
-                    if (answer != kAnswerYesToAll && answer != kAnswerNoToAll)
-                        answer = ask(GroupChangePrompt(id), answer);
+                if (answer != kAnswerYesToAll && tree.GroupsChange(*tags, given, mode)) {
+                    if (answer != kAnswerNoToAll) answer = ask(GroupChangePrompt(id), answer);
                     apply = answer != kAnswerNo && answer != kAnswerNoToAll;
                 }
                 if (apply) {
@@ -152,14 +183,13 @@ TagBatchResult AddRecordsToGroup(const QStringList& ids, const QString& node, co
     r.outcomes.reserve(static_cast<size_t>(ids.size()));
     try {
         const QString stamp = conn.ChangeStamp();
-        WorkingTags working(conn);
+        WorkingTags working(conn, ids);
         int answer = kAnswerNone;
-        qint64 done = 0;
-        for (const QString& id : ids) {
-            ++done;
-            if (report) report(done, ids.size(), id);
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            const QString& id = ids[i];
+            if (report) report(i + 1, ids.size(), id);
             RecordOutcome o{id, false};
-            std::optional<TagList> tags = working.Get(id);
+            std::optional<TagList> tags = working.Get(i);
             if (tags && CanJoinGroup(*tags, node, tree)) {
                 o.applied = true;
                 if (std::optional<TagList> next = TagsJoiningGroup(*tags, node, tree)) working.Set(id, *next);

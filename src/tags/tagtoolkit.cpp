@@ -38,9 +38,24 @@ QString JoinTags(const TagList& tags) {
 }
 
 QString StoredTagText(const TagList& tags) {
-    QString joined = JoinTags(tags);
-    joined.replace(kBlank, QStringLiteral("  "));
-    return kBlank + joined + kBlank;
+    // JoinTags with every blank doubled, between two more blanks: four blanks for no tags,
+    // else five, the tags four apart, three. Built in one piece: a batch stores thousands.
+    if (tags.isEmpty()) return QStringLiteral("    ");
+    qsizetype size = 8;
+    for (const QString& t : tags) size += t.size() * 2 + 4;  // room for a blank doubled inside
+    QString out;
+    out.reserve(size);
+    out += QLatin1String("     ");
+    for (qsizetype i = 0; i < tags.size(); ++i) {
+        if (i) out += QLatin1String("    ");
+        const QString& t = tags[i];
+        if (t.contains(u' '))
+            out += QString(t).replace(kBlank, QStringLiteral("  "));
+        else
+            out += t;
+    }
+    out += QLatin1String("   ");
+    return out;
 }
 
 TagList TagDifference(const TagList& a, const TagList& b) {

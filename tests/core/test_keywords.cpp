@@ -326,4 +326,39 @@ TEST_F(Keywords, AFailedWriteIsReportedAndChangesNothing) {
     EXPECT_EQ(TaggedCatalogue::Findkey(1), " a ");
 }
 
+// A batch over more records than are read ahead at once: every record is decided on its
+// own tags wherever the read-ahead boundaries fall, ids without a record are skipped, and
+// an id met again later sees the change decided for it before.
+TEST_F(Keywords, ManyRecordsAreDecidedOnTheirOwnTags) {
+    {
+        WriteTransaction tx(S().catalogue);
+        for (int id = 1; id <= 4500; ++id) cat.Record(id, id % 3 ? QStringLiteral(" a%1 ").arg(id) : QString());
+        tx.Commit();
+    }
+    QStringList ids;
+    for (int id = 4500; id >= 1; --id) ids << QString::number(id);
+    ids << "9999"
+        << "x"
+        << "2500"
+        << "3";  // missing, no id, and two repeats far from the first
+    const TagBatchResult r = ChangeRecordTags(ids, {"n"}, TagChange::Add, Tree(), S().catalogue, AskUser(S()));
+    ASSERT_FALSE(r.error.has_value());
+    ASSERT_EQ(r.outcomes.size(), static_cast<size_t>(ids.size()));
+    EXPECT_EQ(r.Applied(), 4502);
+    EXPECT_FALSE(r.outcomes[4500].applied);
+    EXPECT_FALSE(r.outcomes[4501].applied);
+    for (int id : {1, 2, 3, 1999, 2000, 2001, 2500, 4000, 4500}) {
+        // The given tags sorted, then the record's sorted: a repeat adds n again in front.
+        const QString own = id % 3 ? QStringLiteral("a%1").arg(id) : QString();
+        QStringList stored{"n"};
+        if (id == 2500 || id == 3)
+            stored << (own.isEmpty() ? QStringList{"n"} : QStringList{own, "n"});
+        else if (!own.isEmpty())
+            stored << own;
+        const QString expected = "     " + stored.join("    ") + "   ";
+        EXPECT_EQ(TaggedCatalogue::Findkey(id), expected) << id;
+    }
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
 }  // namespace
