@@ -76,6 +76,7 @@ Outcome ShowKeywordsCommand(Session& s, const QStringList& ids, const std::optio
     if (ids.isEmpty()) return Outcome::Refusal();
     const QString id = ids.first();
     TagList next;
+    bool stored = false;
     try {
         if (tags) {
             next = *tags;
@@ -85,13 +86,14 @@ Outcome ShowKeywordsCommand(Session& s, const QStringList& ids, const std::optio
             // The list as the dialog left it, in list order; stored also when nothing changed.
             for (const QString& t : f.value(dlg::kTagList).toStringList()) next << SplitTags(t);
         }
-        if (!WriteRecordTags(id, next, s.catalogue)) return Outcome::Finished(0);
+        stored = WriteRecordTags(id, next, s.catalogue);
     } catch (const DbError& e) {
         ReportDbError(s.prompter(), e);
         return Outcome::Failure();
     }
+    // Listed again also when the record has gone meanwhile: it leaves the listing.
     s.list.Refresh();
-    return Outcome::Finished(1);
+    return Outcome::Finished(stored ? 1 : 0);
 }
 
 Outcome AddKeywordsCommand(Session& s, const QStringList& ids, const std::optional<QString>& tags,
