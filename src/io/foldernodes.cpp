@@ -1,14 +1,9 @@
 #include "io/foldernodes.h"
 
-#include "base/dialogs.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
-#include "base/prompter.h"
-#include "base/settings.h"
 #include "files/dirreader.h"
 #include "files/filters.h"
-#include "io/import.h"
-#include "session/session.h"
 #include "tree/nodes.h"
 
 namespace korvel {
