@@ -18,8 +18,5 @@ QStringList ListRowOf(const ImportedRecord& rec);
 // to the top of the session's listing and *id receives the new record's id.
 FileStep AddNoteRecord(Session& s, const QString& path, const QStringList& keywords, QString* id = nullptr);
 
-// ADD NODE TREE: CNodeTreeDlg, then one node per folder under the current node.
-// Returns true when the node tree must be reloaded.
-bool AddNodeTreeCommand(Session& s);
 
 }  // namespace korvel
