@@ -18,5 +18,4 @@ QStringList ListRowOf(const ImportedRecord& rec);
 // to the top of the session's listing and *id receives the new record's id.
 FileStep AddNoteRecord(Session& s, const QString& path, const QStringList& keywords, QString* id = nullptr);
 
-
 }  // namespace korvel
