@@ -202,7 +202,7 @@ int RunCheck(int records) {
             ours.Add(w2, c2);
         }
         std::printf(" %s page cache (%lld present of %lld):\n", cold ? "dropped" : "warm",
-                    last.counts[int(FileState::Present)], last.total());
+                    last.counts[int(ScanState::Present)], last.total());
         Print("find -printf '%s %T@ %p\\n'", base);
         Print("CHECK", ours);
         std::printf("  ratio CHECK / find: min %.2f median %.2f\n", Figures::Min(ours.wall) / Figures::Min(base.wall),

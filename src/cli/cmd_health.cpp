@@ -153,15 +153,15 @@ Outcome RunCheck(Session& s, const QStringList& input) {
         report = CheckRecords(
             s.catalogue, *scope, s.ops.health.StopToken(), {},
             [](const ScannedRecord& r) {
-                if (r.state == FileState::Changed || r.state == FileState::Missing || r.state == FileState::Offline)
-                    Out(FileStateName(r.state) + u'\t' + JoinFields({QString::number(r.id), r.dir}));
+                if (r.state == ScanState::Changed || r.state == ScanState::Missing || r.state == ScanState::Offline)
+                    Out(ScanStateName(r.state) + u'\t' + JoinFields({QString::number(r.id), r.dir}));
             },
             ScanOptions{});
     } catch (const DbError& e) {
         return Failed(e.description());
     }
-    for (int state = 0; state < kFileStates; ++state)
-        Out(JoinFields({QStringLiteral("summary"), FileStateName(static_cast<FileState>(state)),
+    for (int state = 0; state < kScanStates; ++state)
+        Out(JoinFields({QStringLiteral("summary"), ScanStateName(static_cast<ScanState>(state)),
                         QString::number(report.counts[state])}));
     for (const CheckedDisk& d : report.disks) {
         QStringList f{QStringLiteral("disk"), d.identity,

@@ -117,13 +117,13 @@ Outcome CheckCommand(Session& s, const HealthScope& scope) {
     qint64 checked = 0;
     for (qint64 n : c) checked += n;
     const Outcome outcome = report.stopped || !report.unreadable.empty()
-                                ? Outcome::Partial(checked - c[static_cast<int>(FileState::Unreadable)],
-                                                   c[static_cast<int>(FileState::Unreadable)])
+                                ? Outcome::Partial(checked - c[static_cast<int>(ScanState::Unreadable)],
+                                                   c[static_cast<int>(ScanState::Unreadable)])
                                 : Outcome::Finished(checked);
     if (!prompter.EditDialog(dlg::kCheckResult, fields)) return outcome;
     const QString choice = fields.value(dlg::kChoice).toString();
-    for (int state = 1; state < kFileStates; ++state) {
-        if (FileStateName(static_cast<FileState>(state)) != choice) continue;
+    for (int state = 1; state < kScanStates; ++state) {
+        if (ScanStateName(static_cast<ScanState>(state)) != choice) continue;
         if (!s.list.Show(ListingSource::IdList(report.ids[state], {{QStringLiteral("dir"), false}})))
             return Outcome::Failure(outcome.done);
     }

@@ -21,8 +21,8 @@ CheckReport CheckRecords(Connection& conn, const RowQuery& scope, const std::ato
         [&](const ScannedRecord& r) {
             const int s = static_cast<int>(r.state);
             ++report.counts[s];
-            if (r.state != FileState::Present) report.ids[s].push_back(r.id);
-            if (r.state == FileState::Unreadable) report.unreadable.push_back({r.id, r.path, r.error});
+            if (r.state != ScanState::Present) report.ids[s].push_back(r.id);
+            if (r.state == ScanState::Unreadable) report.unreadable.push_back({r.id, r.path, r.error});
             CheckedDisk*& d = byScanDisk[r.disk];
             if (!d) {
                 const QString key = r.vol.isEmpty() ? QStringLiteral("0") : r.vol;

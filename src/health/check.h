@@ -15,7 +15,7 @@
 
 namespace korvel {
 
-using StateCounts = std::array<qint64, kFileStates>;
+using StateCounts = std::array<qint64, kScanStates>;
 
 // One disk identity met by a check.
 struct CheckedDisk {
@@ -30,7 +30,7 @@ struct CheckReport {
     StateCounts counts{};
     std::vector<CheckedDisk> disks;  // by identity
     // Ids of the records of each class, in row order; none are kept for Present.
-    std::array<std::vector<qint64>, kFileStates> ids;
+    std::array<std::vector<qint64>, kScanStates> ids;
     // Unreadable records: id, path and why.
     struct Problem {
         qint64 id;

@@ -72,7 +72,7 @@ DuplicateReport FindDuplicates(Connection& conn, const RowQuery& scope, const Du
     const bool whole = ScanRecords(
         conn, scope,
         [&](const ScannedRecord& r) {
-            if ((r.state != FileState::Present && r.state != FileState::Changed) || !r.regular) return;
+            if ((r.state != ScanState::Present && r.state != ScanState::Changed) || !r.regular) return;
             if (static_cast<quint64>(r.size) < minSize) return;
             entries.push_back({static_cast<quint64>(r.size), r.device, r.inode, r.id});
         },
@@ -134,7 +134,7 @@ DuplicateReport FindDuplicates(Connection& conn, const RowQuery& scope, const Du
         if (!ScanRecords(
                 conn, q,
                 [&](const ScannedRecord& r) {
-                    if (r.state == FileState::Present) pathOf[r.id] = r.path;
+                    if (r.state == ScanState::Present) pathOf[r.id] = r.path;
                 },
                 stop, {}, resolveOnly)) {
             report.stopped = true;

@@ -118,13 +118,13 @@ private:
 
 }  // namespace
 
-QString FileStateName(FileState state) {
+QString ScanStateName(ScanState state) {
     switch (state) {
-        case FileState::Present: return QStringLiteral("present");
-        case FileState::Changed: return QStringLiteral("changed");
-        case FileState::Missing: return QStringLiteral("missing");
-        case FileState::Offline: return QStringLiteral("offline");
-        case FileState::Unreadable: return QStringLiteral("unreadable");
+        case ScanState::Present: return QStringLiteral("present");
+        case ScanState::Changed: return QStringLiteral("changed");
+        case ScanState::Missing: return QStringLiteral("missing");
+        case ScanState::Offline: return QStringLiteral("offline");
+        case ScanState::Unreadable: return QStringLiteral("unreadable");
     }
     return QString();
 }
@@ -179,37 +179,37 @@ void ClassifyRecord(ScannedRecord& r, const ScanDisk& disk, bool lookAtFiles) {
     const bool identity = !NoIdentity(disk.identity);
     if (!disk.mounted || disk.gone.load()) {
         r.path.clear();
-        r.state = FileState::Offline;
+        r.state = ScanState::Offline;
         return;
     }
     r.path = identity ? ResolvePathByRoots(r.dir, disk.identity, disk.roots, disk.mountPoints) : r.dir;
     if (!lookAtFiles) {
-        r.state = FileState::Present;
+        r.state = ScanState::Present;
         return;
     }
     const QByteArray native = EncodePath(r.path);
     struct stat st;
     if (r.path.isEmpty() || native.contains('\0') || IsUnmountedDiskPath(r.path)) {
-        r.state = FileState::Missing;
+        r.state = ScanState::Missing;
         return;
     }
     if (::stat(native.constData(), &st) != 0) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR) {
             // Nothing there: missing, unless the disk itself went away meanwhile.
-            r.state = identity && !DiskStillThere(disk) ? FileState::Offline : FileState::Missing;
+            r.state = identity && !DiskStillThere(disk) ? ScanState::Offline : ScanState::Missing;
         } else {
-            r.state = FileState::Unreadable;
+            r.state = ScanState::Unreadable;
             r.error = ErrnoText(err);
         }
-        if (r.state == FileState::Offline) r.path.clear();
+        if (r.state == ScanState::Offline) r.path.clear();
         return;
     }
     // A file on another device than the disk's: the disk may have been unmounted and the
     // path now leads into the folder below its mount point.
     if (identity && st.st_dev != disk.device && !DiskStillThere(disk)) {
         r.path.clear();
-        r.state = FileState::Offline;
+        r.state = ScanState::Offline;
         return;
     }
     r.regular = S_ISREG(st.st_mode);
@@ -217,7 +217,7 @@ void ClassifyRecord(ScannedRecord& r, const ScanDisk& disk, bool lookAtFiles) {
     r.mtime = static_cast<long long>(st.st_mtime);
     r.device = st.st_dev;
     r.inode = st.st_ino;
-    r.state = MatchesRecord(r.sizeText, r.timeText, r.size, r.mtime) ? FileState::Present : FileState::Changed;
+    r.state = MatchesRecord(r.sizeText, r.timeText, r.size, r.mtime) ? ScanState::Present : ScanState::Changed;
 }
 
 bool ScanRecords(Connection& conn, const RowQuery& scope, const std::function<void(const ScannedRecord&)>& each,

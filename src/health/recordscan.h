@@ -35,10 +35,10 @@ RowQuery SelectedRecordsScope(const QStringList& ids);
 // The records of a node with its sub-nodes, given the node's all tags.
 RowQuery NodeRecordsScope(const QString& allTags);
 
-enum class FileState { Present = 0, Changed, Missing, Offline, Unreadable };
-inline constexpr int kFileStates = 5;
+enum class ScanState { Present = 0, Changed, Missing, Offline, Unreadable };
+inline constexpr int kScanStates = 5;
 // "present", "changed", "missing", "offline", "unreadable".
-QString FileStateName(FileState state);
+QString ScanStateName(ScanState state);
 
 // A disk identity met in a scan: where it is mounted now and the roots the catalogue
 // remembers for it.
@@ -61,7 +61,7 @@ struct ScannedRecord {
     QString sizeText;  // filesize as stored
     QString timeText;  // filedtime as stored
     QString path;      // dir resolved through vol; empty when offline
-    FileState state = FileState::Missing;
+    ScanState state = ScanState::Missing;
     QString error;  // Unreadable: why
     // Present and Changed: what stat saw.
     bool regular = false;

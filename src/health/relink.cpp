@@ -61,7 +61,7 @@ QString ContentReference(Connection& conn, qint64 id, bool ownToo, const QString
         const std::unique_ptr<ScanDisk> disk = LookUpDisk(vol, conn);
         ClassifyRecord(r, *disk);
         const bool there =
-            sizeText ? r.state == FileState::Present : r.state == FileState::Present || r.state == FileState::Changed;
+            sizeText ? r.state == ScanState::Present : r.state == ScanState::Present || r.state == ScanState::Changed;
         return there && r.regular && r.dir != except ? r.path : QString();
     };
     if (ownToo) {
@@ -176,8 +176,8 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
     const bool whole = ScanRecords(
         conn, scope,
         [&](const ScannedRecord& r) {
-            if (r.state == FileState::Offline) plan.offline.push_back(r.id);
-            if (r.state != FileState::Missing) return;
+            if (r.state == ScanState::Offline) plan.offline.push_back(r.id);
+            if (r.state != ScanState::Missing) return;
             const ScanDisk& d = diskOf(r.vol);
             wanted.push_back({RelinkProposal::Target::Record,
                               r.id,
@@ -230,7 +230,7 @@ RelinkPlan FindMovedFiles(Connection& conn, const RowQuery& scope, const RelinkO
                 c.vol = TextOrEmpty(st.Column(2)).trimmed();
                 const ScanDisk& d = diskOf(c.vol);
                 ClassifyRecord(c, d);
-                if (c.state != FileState::Missing) continue;
+                if (c.state != ScanState::Missing) continue;
                 wanted.push_back({RelinkProposal::Target::Copy,
                                   c.id,
                                   c.vol,

@@ -65,8 +65,8 @@ protected:
                       ScanOptions options = {}) {
         return CheckRecords(S().catalogue, scope, nullptr, {}, each, options);
     }
-    std::map<qint64, FileState> States(const RowQuery& scope) {
-        std::map<qint64, FileState> out;
+    std::map<qint64, ScanState> States(const RowQuery& scope) {
+        std::map<qint64, ScanState> out;
         Check(scope, [&](const ScannedRecord& r) { out[r.id] = r.state; });
         return out;
     }
@@ -76,47 +76,47 @@ TEST_F(Health, CheckClassifiesEachRecordByItsFile) {
     FakeDisk disk(dir() + "/usb");
     struct Case {
         const char* what;
-        FileState want;
+        ScanState want;
         std::function<void(qint64 id)> setUp;
     };
     // clang-format off
     const std::vector<Case> cases = {
-        {"unchanged file", FileState::Present, [&](qint64 id) {
+        {"unchanged file", ScanState::Present, [&](qint64 id) {
              WriteFile(dir() + "/usb/a.txt", "aaa");
              AddFileRecord(id, dir() + "/usb/a.txt", disk.id);
          }},
-        {"grown file", FileState::Changed, [&](qint64 id) {
+        {"grown file", ScanState::Changed, [&](qint64 id) {
              WriteFile(dir() + "/usb/b.txt", "b");
              AddFileRecord(id, dir() + "/usb/b.txt", disk.id);
              WriteFile(dir() + "/usb/b.txt", QByteArray(5000, 'b'));
          }},
-        {"touched file", FileState::Changed, [&](qint64 id) {
+        {"touched file", ScanState::Changed, [&](qint64 id) {
              WriteFile(dir() + "/usb/c.txt", "c");
              AddFileRecord(id, dir() + "/usb/c.txt", disk.id);
              SetTime(dir() + "/usb/c.txt", 1000000000);
          }},
-        {"size text of UPDATE REC", FileState::Present, [&](qint64 id) {
+        {"size text of UPDATE REC", ScanState::Present, [&](qint64 id) {
              WriteFile(dir() + "/usb/u.txt", "10 bytes..");
              AddFileRecord(id, dir() + "/usb/u.txt", disk.id);
              ExecuteSql("update main set filesize='1 K' where id=" + QString::number(id), adCmdTextNoRecords, S().catalogue);
          }},
-        {"time text without leading zeros", FileState::Present, [&](qint64 id) {
+        {"time text without leading zeros", ScanState::Present, [&](qint64 id) {
              WriteFile(dir() + "/usb/t.txt", "t");
              SetTime(dir() + "/usb/t.txt", QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)).toSecsSinceEpoch());
              AddFileRecord(id, dir() + "/usb/t.txt", disk.id);
              ExecuteSql("update main set filedtime='2020-1-2 3:04:05' where id=" + QString::number(id),
                         adCmdTextNoRecords, S().catalogue);
          }},
-        {"gone from a mounted disk", FileState::Missing, [&](qint64 id) {
+        {"gone from a mounted disk", ScanState::Missing, [&](qint64 id) {
              AddFileRecord(id, dir() + "/usb/gone.txt", disk.id);
          }},
-        {"gone, no disk identity", FileState::Missing, [&](qint64 id) {
+        {"gone, no disk identity", ScanState::Missing, [&](qint64 id) {
              AddFileRecord(id, dir() + "/nowhere/gone.txt", "0");
          }},
-        {"disk not mounted", FileState::Offline, [&](qint64 id) {
+        {"disk not mounted", ScanState::Offline, [&](qint64 id) {
              AddFileRecord(id, "/media/old/x.txt", "4242");
          }},
-        {"a folder on the way cannot be looked through", FileState::Unreadable, [&](qint64 id) {
+        {"a folder on the way cannot be looked through", ScanState::Unreadable, [&](qint64 id) {
              // A link loop on the way: stat fails with ELOOP, which is no proof of absence.
              QFile::link(dir() + "/loop", dir() + "/loop");
              AddFileRecord(id, dir() + "/loop/x.txt", "0");
@@ -124,17 +124,17 @@ TEST_F(Health, CheckClassifiesEachRecordByItsFile) {
     };
     // clang-format on
     for (size_t i = 0; i < cases.size(); ++i) cases[i].setUp(static_cast<qint64>(i + 1));
-    const std::map<qint64, FileState> got = States(All());
+    const std::map<qint64, ScanState> got = States(All());
     for (size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(FileStateName(got.at(static_cast<qint64>(i + 1))), FileStateName(cases[i].want)) << cases[i].what;
+        EXPECT_EQ(ScanStateName(got.at(static_cast<qint64>(i + 1))), ScanStateName(cases[i].want)) << cases[i].what;
 
     const CheckReport r = Check(All());
-    EXPECT_EQ(r.counts[int(FileState::Present)], 3);
-    EXPECT_EQ(r.counts[int(FileState::Changed)], 2);
-    EXPECT_EQ(r.counts[int(FileState::Missing)], 2);
-    EXPECT_EQ(r.counts[int(FileState::Offline)], 1);
-    EXPECT_EQ(r.counts[int(FileState::Unreadable)], 1);
-    EXPECT_EQ(r.ids[int(FileState::Missing)], (std::vector<qint64>{6, 7}));
+    EXPECT_EQ(r.counts[int(ScanState::Present)], 3);
+    EXPECT_EQ(r.counts[int(ScanState::Changed)], 2);
+    EXPECT_EQ(r.counts[int(ScanState::Missing)], 2);
+    EXPECT_EQ(r.counts[int(ScanState::Offline)], 1);
+    EXPECT_EQ(r.counts[int(ScanState::Unreadable)], 1);
+    EXPECT_EQ(r.ids[int(ScanState::Missing)], (std::vector<qint64>{6, 7}));
     ASSERT_EQ(r.unreadable.size(), 1u);
     EXPECT_EQ(r.unreadable[0].id, 9);
     // Per disk: the fake disk mounted, the unknown one not.
@@ -143,9 +143,9 @@ TEST_F(Health, CheckClassifiesEachRecordByItsFile) {
     ASSERT_EQ(disks.size(), 3u);
     EXPECT_TRUE(disks[disk.id].mounted);
     EXPECT_EQ(disks[disk.id].mountPoint, dir() + "/usb");
-    EXPECT_EQ(disks[disk.id].counts[int(FileState::Missing)], 1);
+    EXPECT_EQ(disks[disk.id].counts[int(ScanState::Missing)], 1);
     EXPECT_FALSE(disks["4242"].mounted);
-    EXPECT_EQ(disks["4242"].counts[int(FileState::Offline)], 1);
+    EXPECT_EQ(disks["4242"].counts[int(ScanState::Offline)], 1);
 }
 
 TEST_F(Health, CheckChangesNothingAndNamesOfflineDisksByWhereTheyWereSeen) {
@@ -167,8 +167,8 @@ TEST_F(Health, UnreadableFolderIsReportedNotMissing) {
     ::chmod(EncodePath(dir() + "/locked").constData(), 0);
     const CheckReport r = Check(All());
     ::chmod(EncodePath(dir() + "/locked").constData(), 0755);
-    EXPECT_EQ(r.counts[int(FileState::Unreadable)], 1);
-    EXPECT_EQ(r.counts[int(FileState::Missing)], 0);
+    EXPECT_EQ(r.counts[int(ScanState::Unreadable)], 1);
+    EXPECT_EQ(r.counts[int(ScanState::Missing)], 0);
 }
 
 TEST_F(Health, FileVanishingDuringTheCheckIsClassifiedByWhatWasSeen) {
@@ -176,7 +176,7 @@ TEST_F(Health, FileVanishingDuringTheCheckIsClassifiedByWhatWasSeen) {
     WriteFile(dir() + "/b.txt", "b");
     AddFileRecord(1, dir() + "/a.txt");
     AddFileRecord(2, dir() + "/b.txt");
-    std::map<qint64, FileState> got;
+    std::map<qint64, ScanState> got;
     Check(
         All(),
         [&](const ScannedRecord& r) {
@@ -188,8 +188,8 @@ TEST_F(Health, FileVanishingDuringTheCheckIsClassifiedByWhatWasSeen) {
             }
         },
         oneByOne);
-    EXPECT_EQ(got[1], FileState::Present);
-    EXPECT_EQ(got[2], FileState::Missing);
+    EXPECT_EQ(got[1], ScanState::Present);
+    EXPECT_EQ(got[2], ScanState::Missing);
 }
 
 TEST_F(Health, DiskUnmountedMidRunEndsItsRecordsAsNotMounted) {
@@ -199,7 +199,7 @@ TEST_F(Health, DiskUnmountedMidRunEndsItsRecordsAsNotMounted) {
         WriteFile(dir() + QString("/usb/%1.txt").arg(i), "x");
         AddFileRecord(i, dir() + QString("/usb/%1.txt").arg(i), id);
     }
-    std::map<qint64, FileState> got;
+    std::map<qint64, ScanState> got;
     Check(
         All(),
         [&](const ScannedRecord& r) {
@@ -211,10 +211,10 @@ TEST_F(Health, DiskUnmountedMidRunEndsItsRecordsAsNotMounted) {
             }
         },
         oneByOne);
-    EXPECT_EQ(got[1], FileState::Present);
+    EXPECT_EQ(got[1], ScanState::Present);
     // Record 2 was read with record 1's batch pending; every one after it sees the disk gone.
-    for (qint64 i = 3; i <= 4; ++i) EXPECT_EQ(FileStateName(got[i]), "offline") << i;
-    EXPECT_NE(got[2], FileState::Missing);
+    for (qint64 i = 3; i <= 4; ++i) EXPECT_EQ(ScanStateName(got[i]), "offline") << i;
+    EXPECT_NE(got[2], ScanState::Missing);
 }
 
 // ---- FIND MOVED FILES ------------------------------------------------------------------
