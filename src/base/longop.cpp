@@ -15,6 +15,13 @@ int LongOperation::Take(QString& out) {
     return 0;
 }
 
+std::deque<QString> LongOperation::TakeAll() {
+    std::deque<QString> all;
+    std::lock_guard<std::mutex> lock(mutex_);
+    all.swap(queue_);
+    return all;
+}
+
 int LongOperation::Pending() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<int>(queue_.size());

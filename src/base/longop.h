@@ -46,6 +46,9 @@ public:
     void Post(const QString& text);
     // Removes the oldest text into out; 0 when a text was taken, -1 when the queue was empty.
     int Take(QString& out);
+    // Removes every waiting text, oldest first, in one step (a reader that prints them all
+    // takes the lock once per batch, not once per text).
+    std::deque<QString> TakeAll();
     // Number of texts waiting.
     int Pending() const;
     // Empties the queue.

@@ -23,21 +23,32 @@ namespace korvel::cli {
 namespace {
 
 // Runs a worker on its own thread while this thread prints the progress texts it posts,
-// as the progress dialog shows them.
+// as the progress dialog shows them. The texts waiting are taken and written together: a
+// walk posts one per file.
 void RunPrintingStatus(LongOperation& op, const std::function<void()>& worker) {
     std::atomic<bool> done{false};
     std::thread t([&] {
         worker();
         done = true;
     });
-    QString text;
-    for (;;) {
-        if (op.Take(text) == 0) {
-            Out(text);
-            continue;
+    QByteArray out;
+    auto print = [&op, &out] {
+        const std::deque<QString> texts = op.TakeAll();
+        if (texts.empty()) return false;
+        out.clear();
+        for (const QString& text : texts) {
+            // As Out writes a line: a name that is not UTF-8 comes out as its own bytes.
+            out += EncodePath(text);
+            out += '\n';
         }
+        std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+        return true;
+    };
+    for (;;) {
+        if (print()) continue;
         if (done) {
-            while (op.Take(text) == 0) Out(text);
+            while (print()) {
+            }
             break;
         }
         std::fflush(stdout);
