@@ -10,7 +10,7 @@
 #include "io/indexjob.h"
 #include "base/longop.h"
 #include "list/recordlist.h"
-#include "records/indexcommand.h"
+#include "records/indexpaths.h"
 #include "search/advancedsearch.h"
 #include "search/contentsearch.h"
 #include "store/catalogue.h"

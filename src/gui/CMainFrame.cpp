@@ -22,7 +22,7 @@
 #include "tree/nodes.h"
 #include "notes/notes.h"
 #include "notes/penletentry.h"
-#include "records/recordcommands.h"
+#include "commands/recordmenu.h"
 #include "sync/sync.h"
 #include "list/recordlist.h"
 #include "session/session.h"

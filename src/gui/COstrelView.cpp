@@ -9,12 +9,10 @@
 #include "io/import.h"
 #include "list/recordlist.h"
 #include "store/schema.h"
-#include "records/backupcommands.h"
-#include "records/recordcommands.h"
 #include "tags/keywordcommands.h"
+#include "commands/backupmenu.h"
 #include "commands/recordmenu.h"
 #include "records/export.h"
-#include "records/indexcommand.h"
 #include "search/advancedsearch.h"
 #include "search/contentsearch.h"
 #include "session/session.h"
@@ -311,30 +309,55 @@ void COstrelView::OnShowIncludeSub() {
     s_.list.ShowIncludeSubRecords();
 }
 
-void COstrelView::OnModifyRec() { EditRecordCommand(s_, SelectedRows()); }
+// The commands that change records are given the check that the selected rows still show
+// their records, which they make where the window has always made it.
+void COstrelView::OnModifyRec() {
+    const QList<int> rows = SelectedRows();
+    EditRecordCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
+}
 void COstrelView::OnDelRec() {
     WaitCursor wait;
-    DeleteRecordsCommand(s_, SelectedRows());
+    const QList<int> rows = SelectedRows();
+    DeleteRecordsCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
 }
-void COstrelView::OnOpenRec() { OpenRecordCommand(s_, SelectedRows()); }
-void COstrelView::OnOpenDir() { OpenRecordFolderCommand(s_, SelectedRows()); }
+void COstrelView::OnOpenRec() { OpenRecordCommand(s_, SelectedRecordIds()); }
+void COstrelView::OnOpenDir() { OpenRecordFolderCommand(s_, SelectedRecordIds()); }
 void COstrelView::OnUpdateRec() {
     WaitCursor wait;
-    UpdateRecordsCommand(s_, SelectedRows());
+    const QList<int> rows = SelectedRows();
+    UpdateRecordsCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
 }
 void COstrelView::OnCreateIndex() {
     WaitCursor wait;
-    CreateIndexCommand(s_, SelectedRows());
+    CreateIndexCommand(s_, SelectedRecordIds());
 }
 void COstrelView::OnAdvancedFind() { AdvancedSearchCommand(s_); }
 void COstrelView::OnContentSearch() { ContentSearchCommand(s_); }
-void COstrelView::OnOpenBackup() { OpenBackupCommand(s_, SelectedRows()); }
-void COstrelView::OnAddBackup() { AddBackupCommand(s_, SelectedRows()); }
-void COstrelView::OnDelBackup() { DelBackupCommand(s_, SelectedRows()); }
-void COstrelView::OnBackupToFormal() { BackupToFormalCommand(s_, SelectedRows()); }
-void COstrelView::OnBatchDelBackup() { BatchDelBackupCommand(s_, SelectedRows()); }
-void COstrelView::OnBatchBackupToFormal() { BatchBackupToFormalCommand(s_, SelectedRows()); }
-void COstrelView::OnBatchBackupReplace() { BatchBackupReplaceCommand(s_, SelectedRows()); }
+void COstrelView::OnOpenBackup() { OpenBackupCommand(s_, SelectedRecordIds()); }
+void COstrelView::OnAddBackup() {
+    const QList<int> rows = SelectedRows();
+    AddBackupCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
+}
+void COstrelView::OnDelBackup() {
+    const QList<int> rows = SelectedRows();
+    DelBackupCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
+}
+void COstrelView::OnBackupToFormal() {
+    const QList<int> rows = SelectedRows();
+    BackupToFormalCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
+}
+void COstrelView::OnBatchDelBackup() {
+    const QList<int> rows = SelectedRows();
+    BatchDelBackupCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
+}
+void COstrelView::OnBatchBackupToFormal() {
+    const QList<int> rows = SelectedRows();
+    BatchBackupToFormalCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
+}
+void COstrelView::OnBatchBackupReplace() {
+    const QList<int> rows = SelectedRows();
+    BatchBackupReplaceCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
+}
 
 void COstrelView::OnSectionResized(int column, int, int) {
     if (headerMouseDown_) resizedColumns_.insert(column);

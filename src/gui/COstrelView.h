@@ -69,7 +69,7 @@ public:
     void OnOnlyShowInner();
     void OnShowIncludeSub();
 
-    // Record commands over the selected rows (records/recordcommands.h, backupcommands.h).
+    // Record commands over the selected records (commands/recordmenu.h, backupmenu.h).
     void OnModifyRec();
     void OnDelRec();
     void OnOpenRec();  // also the double click
