@@ -47,9 +47,10 @@ QStringList RecordIdsOfRows(Session& s, const QList<int>& rows);
 // gives false. A failed read is reported and gives false.
 bool RowsStillShown(Session& s, const QList<int>& rows);
 
-// Asked by a command that changes records at the point where it has its answers and is
-// about to write: false ends the command, changing nothing. The window passes
-// ShownRowsCheck of the selected rows; an empty check (korvel-cli) passes.
+// Asked once by a command that changes records, before anything is written (after the
+// confirmation or the batch dialog, before the pickers of a copy or files): false ends
+// the command, changing nothing. The window passes ShownRowsCheck of the selected rows
+// (of the first for the single-record commands); an empty check (korvel-cli) passes.
 using ShownCheck = std::function<bool()>;
 // The check that rows still show their records (RowsStillShown).
 ShownCheck ShownRowsCheck(Session& s, const QList<int>& rows);

@@ -191,12 +191,15 @@ TEST_F(Records, DeleteRemovesRecordsAndCopiesNotFiles) {
     ListAll();
     S().list.InsertRowAtTop({"no id"});  // a row without an id stays
     // Declined: nothing happens.
-    DeleteRecordsCommand(S(), Ids({0, RowOf("1")}), Shown({0, RowOf("1")}));
+    EXPECT_EQ(DeleteRecordsCommand(S(), Ids({0, RowOf("1")}), Shown({0, RowOf("1")})).kind, Outcome::Kind::Refused);
     EXPECT_EQ(prompts.questions, QStringList{kDeleteRecordQuestion});
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"3"});
 
     prompts.confirms = {true};
-    DeleteRecordsCommand(S(), Ids({0, RowOf("1"), RowOf("2")}), Shown({0, RowOf("1"), RowOf("2")}));
+    const Outcome outcome =
+        DeleteRecordsCommand(S(), Ids({0, RowOf("1"), RowOf("2")}), Shown({0, RowOf("1"), RowOf("2")}));
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Done);
+    EXPECT_EQ(outcome.done, 2);
     EXPECT_EQ(Dump("select id from main"), QStringList{"3"});
     EXPECT_EQ(Dump("select recordid, filepath from main4"), QStringList{"3|/copies/c"});
     EXPECT_TRUE(PathExists(dir() + "/a.txt"));
