@@ -229,13 +229,13 @@ QList<int> COstrelView::SelectedRows() const {
     return rows;
 }
 
-QStringList COstrelView::SelectedRecordIds() const {
-    QStringList ids;
-    for (int row : SelectedRows()) {
-        const QString id = s_.list.RecordIdOfRow(row);
-        if (!id.isEmpty()) ids << id;
-    }
-    return ids;
+QStringList COstrelView::SelectedRecordIds() const { return RecordIdsOfRows(s_, SelectedRows()); }
+
+QList<int> COstrelView::SelectedRecordRows() const {
+    QList<int> rows;
+    for (int row : SelectedRows())
+        if (!s_.list.RecordIdOfRow(row).isEmpty()) rows << row;
+    return rows;
 }
 
 void COstrelView::AfterRecordCommand(bool changed) {
@@ -310,21 +310,22 @@ void COstrelView::OnShowIncludeSub() {
 }
 
 // The commands that change records are given the check that the selected rows still show
-// their records, which they make where the window has always made it.
+// their records (the first of them for the single-record commands, the row of the record
+// they act on), which they make where the window has always made it.
 void COstrelView::OnModifyRec() {
-    const QList<int> rows = SelectedRows();
+    const QList<int> rows = SelectedRecordRows();
     EditRecordCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
 }
 void COstrelView::OnDelRec() {
     WaitCursor wait;
-    const QList<int> rows = SelectedRows();
+    const QList<int> rows = SelectedRecordRows();
     DeleteRecordsCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
 }
 void COstrelView::OnOpenRec() { OpenRecordCommand(s_, SelectedRecordIds()); }
 void COstrelView::OnOpenDir() { OpenRecordFolderCommand(s_, SelectedRecordIds()); }
 void COstrelView::OnUpdateRec() {
     WaitCursor wait;
-    const QList<int> rows = SelectedRows();
+    const QList<int> rows = SelectedRecordRows();
     UpdateRecordsCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
 }
 void COstrelView::OnCreateIndex() {
@@ -335,27 +336,27 @@ void COstrelView::OnAdvancedFind() { AdvancedSearchCommand(s_); }
 void COstrelView::OnContentSearch() { ContentSearchCommand(s_); }
 void COstrelView::OnOpenBackup() { OpenBackupCommand(s_, SelectedRecordIds()); }
 void COstrelView::OnAddBackup() {
-    const QList<int> rows = SelectedRows();
+    const QList<int> rows = SelectedRecordRows();
     AddBackupCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
 }
 void COstrelView::OnDelBackup() {
-    const QList<int> rows = SelectedRows();
+    const QList<int> rows = SelectedRecordRows();
     DelBackupCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
 }
 void COstrelView::OnBackupToFormal() {
-    const QList<int> rows = SelectedRows();
+    const QList<int> rows = SelectedRecordRows();
     BackupToFormalCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
 }
 void COstrelView::OnBatchDelBackup() {
-    const QList<int> rows = SelectedRows();
+    const QList<int> rows = SelectedRecordRows();
     BatchDelBackupCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
 }
 void COstrelView::OnBatchBackupToFormal() {
-    const QList<int> rows = SelectedRows();
+    const QList<int> rows = SelectedRecordRows();
     BatchBackupToFormalCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
 }
 void COstrelView::OnBatchBackupReplace() {
-    const QList<int> rows = SelectedRows();
+    const QList<int> rows = SelectedRecordRows();
     BatchBackupReplaceCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
 }
 
