@@ -21,7 +21,7 @@
 #include "session/session.h"
 #include "base/prompter.h"
 #include "store/catalogue.h"
-#include "tags/keywordcommands.h"
+#include "tags/tagbatch.h"
 #include "tree/nodes.h"
 #include "tree/tags.h"
 
@@ -233,10 +233,10 @@ int main(int argc, char** argv) {
             engine.Add(bench::Time(engineUpdate));
             ours.Add(bench::Time([&] {
                 const NodeTree tree(S().nodes.map);
-                const std::vector<RecordOutcome> out =
-                    ChangeRecordTags(ids, given, TagChange::Add, tree, S().catalogue, S().prompter());
-                applied = static_cast<int>(
-                    std::count_if(out.begin(), out.end(), [](const RecordOutcome& o) { return o.applied; }));
+                const TagBatchResult out =
+                    ChangeRecordTags(ids, given, TagChange::Add, tree, S().catalogue,
+                                     [&](const QString& text, int preset) { return prompts.FourAnswer(text, preset); });
+                applied = static_cast<int>(out.Applied());
             }));
             cliEngine.Add(bench::Time(engineUpdate));
             cli.Add(bench::Time([&] { std::system(cliCommand.c_str()); }, RUSAGE_CHILDREN));
@@ -260,7 +260,7 @@ int main(int argc, char** argv) {
         ResetPeak();
         QElapsedTimer t;
         t.start();
-        const int written = AutoCreateNodeTree(allNode, S().nodes.map, S().catalogue, S().prompter());
+        const int written = AutoCreateNodeTree(allNode, S().nodes.map, S().catalogue);
         const double secs = Seconds(t);
         const long peak = StatusKb("VmHWM:");
         std::printf(

@@ -6,9 +6,6 @@
 // per pick over the records that hold it.
 #include "autotree/autotree.h"
 
-#include "session/session.h"
-
-#include "base/prompter.h"
 #include "tree/nodes.h"
 #include "tree/tags.h"
 
@@ -193,36 +190,21 @@ int WriteNodeTree(const QString& parent, const simNode& root, Connection& conn) 
     return WriteChildren(top, root, insert, next);
 }
 
-int AutoCreateNodeTree(const QString& node, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
-    try {
-        const QStringList used = DistinctTags(NodeAllTags(node, nodes));
-        Corpus corpus;
-        {
-            // The inner records of the node, as InnerRecordIds lists them, with their tags.
-            Statement st(conn, QStringLiteral("select findkey from main ") +
-                                   InnerRecordsWhereClause(node, nodes, conn, prompter));
-            while (st.Step()) corpus.AddRecord(SplitText(TextOrEmpty(st.Column(0)), kBlank, true, QString()));
-        }
-        corpus.Finish();
-        simNode root{kNullKeyword, {}};
-        BuildFromCorpus(used, corpus, root);
-        WriteTransaction tx(conn);
-        const int written = WriteNodeTree(node, root, conn);
-        tx.Commit();
-        return written;
-    } catch (const DbError& e) {
-        ReportDbError(prompter, e);
-        return -1;
+int AutoCreateNodeTree(const QString& node, const NodeMap& nodes, Connection& conn) {
+    const QStringList used = DistinctTags(NodeAllTags(node, nodes));
+    Corpus corpus;
+    {
+        // The inner records of the node, as InnerRecordIds lists them, with their tags.
+        Statement st(conn, QStringLiteral("select findkey from main ") + InnerRecordsWhereClause(node, nodes, conn));
+        while (st.Step()) corpus.AddRecord(SplitText(TextOrEmpty(st.Column(0)), kBlank, true, QString()));
     }
-}
-
-bool AutoCreateNodeTreeCommand(Session& s, const std::optional<QString>& selected) {
-    if (!selected) {
-        Notice(s.prompter(), QStringLiteral("请先选择一个节点。"));
-        return false;
-    }
-    AutoCreateNodeTree(*selected, s.nodes.map, s.catalogue, s.prompter());
-    return true;
+    corpus.Finish();
+    simNode root{kNullKeyword, {}};
+    BuildFromCorpus(used, corpus, root);
+    WriteTransaction tx(conn);
+    const int written = WriteNodeTree(node, root, conn);
+    tx.Commit();
+    return written;
 }
 
 }  // namespace korvel

@@ -14,7 +14,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
 #include <vector>
 
 namespace korvel {
@@ -38,13 +37,8 @@ void BuildLevel(const QStringList& used, const std::vector<QStringList>& records
 // nodes written. Throws DbError.
 int WriteNodeTree(const QString& parent, const simNode& root, Connection& conn);
 
-// The whole operation on the node (its records from the node map and the catalogue):
-// the number of nodes written, or -1 after a reported database error.
-int AutoCreateNodeTree(const QString& node, const NodeMap& nodes, Connection& conn, Prompter& prompter);
-
-// The command: "请先选择一个节点。" without a selection. True when the node tree must be
-// reloaded.
-class Session;
-bool AutoCreateNodeTreeCommand(Session& s, const std::optional<QString>& selected);
+// The whole operation on the node (its records from the node map and the catalogue): the
+// number of nodes written. Throws DbError (then none was written).
+int AutoCreateNodeTree(const QString& node, const NodeMap& nodes, Connection& conn);
 
 }  // namespace korvel

@@ -328,6 +328,14 @@ bool ToggleFlag(Options& options, const QString& key) {
     return value;
 }
 
+bool IsFlagKey(const QString& key) { return FlagByKey(key) != nullptr; }
+
+QStringList FlagKeys() {
+    QStringList keys;
+    for (const auto& f : kFlags) keys << QLatin1String(f.key);
+    return keys;
+}
+
 bool FlagValue(const Options& options, const QString& key) {
     const FlagEntry* f = FlagByKey(key);
     return f ? options.*f->value : false;

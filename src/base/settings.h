@@ -53,6 +53,10 @@ bool WriteFittedColumnWidths();
 bool ToggleFlag(Options& options, const QString& key);
 // Current value of a flag by its key.
 bool FlagValue(const Options& options, const QString& key);
+// True when key names a flag of section "flag".
+bool IsFlagKey(const QString& key);
+// The keys of every flag, in the order they are read.
+QStringList FlagKeys();
 
 // A decimal integer at the start of text, as atoi reads it: leading blanks and a sign
 // allowed, the number ends at the first non-digit, text without a number gives 0; values

@@ -5,7 +5,7 @@
 #include "session/session.h"
 
 #include "commands/recordmenu.h"
-#include "records/export.h"
+#include "commands/importmenu.h"
 #include "tree/nodes.h"
 
 namespace korvel::cli {
@@ -75,23 +75,27 @@ Outcome RunReplaceRoot(Session& s, const QStringList& input) {
     return Report(r, outcome);
 }
 
-int RunExport(Session& s, const QStringList& input) {
+Outcome RunExport(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool backup = TakeFlag(args, QStringLiteral("--backup"));
-    if (args.size() < 2 || args[0].isEmpty()) return Fail(QStringLiteral("usage: export DIR ID... [--backup]"));
+    if (args.size() < 2 || args[0].isEmpty()) return Refuse(QStringLiteral("usage: export DIR ID... [--backup]"));
     const QStringList ids = args.mid(1);
-    if (!IdsOk(ids)) return 1;
-    Out(ExportRecordsTo(s, ids, ArgumentPath(args[0]), backup));
-    return 0;
+    if (!IdsOk(ids)) return Outcome::Refusal();
+    QString summary;
+    const Outcome outcome = ExportRecordsTo(s, ids, ArgumentPath(args[0]), backup, &summary);
+    Out(summary);
+    return outcome;
 }
 
-int RunExportTree(Session& s, const QStringList& input) {
+Outcome RunExportTree(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool backup = TakeFlag(args, QStringLiteral("--backup"));
-    if (args.size() != 2 || args[1].isEmpty()) return Fail(QStringLiteral("usage: export-tree NODE DIR [--backup]"));
-    if (!IsIdText(args[0]) || !KnownNode(s, args[0].trimmed())) return FailNoNode(args[0]);
-    Out(ExportTreeTo(s, args[0].trimmed(), ArgumentPath(args[1]), backup));
-    return 0;
+    if (args.size() != 2 || args[1].isEmpty()) return Refuse(QStringLiteral("usage: export-tree NODE DIR [--backup]"));
+    if (!IsIdText(args[0]) || !KnownNode(s, args[0].trimmed())) return RefuseNoNode(args[0]);
+    QString summary;
+    const Outcome outcome = ExportTreeTo(s, args[0].trimmed(), ArgumentPath(args[1]), backup, &summary);
+    Out(summary);
+    return outcome;
 }
 
 CliRegistrar r1({QStringLiteral("set-disk"), QStringLiteral("set-disk DISK ID..."), true, nullptr, RunSetDisk});
@@ -100,8 +104,8 @@ CliRegistrar r2({QStringLiteral("replace-path"), QStringLiteral("replace-path FI
 CliRegistrar r3({QStringLiteral("replace-root"),
                  QStringLiteral("replace-root TARGET [--source ROOT]... [--as-backup] ID..."), true, nullptr,
                  RunReplaceRoot});
-CliRegistrar r4({QStringLiteral("export"), QStringLiteral("export DIR ID... [--backup]"), true, RunExport});
-CliRegistrar r5({QStringLiteral("export-tree"), QStringLiteral("export-tree NODE DIR [--backup]"), true,
+CliRegistrar r4({QStringLiteral("export"), QStringLiteral("export DIR ID... [--backup]"), true, nullptr, RunExport});
+CliRegistrar r5({QStringLiteral("export-tree"), QStringLiteral("export-tree NODE DIR [--backup]"), true, nullptr,
                  RunExportTree});
 
 }  // namespace

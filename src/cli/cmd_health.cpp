@@ -4,8 +4,8 @@
 
 #include "base/fsutil.h"
 #include "health/check.h"
+#include "health/recordscan.h"
 #include "health/duplicates.h"
-#include "health/healthcommands.h"
 #include "health/relink.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
@@ -110,41 +110,41 @@ private:
     std::thread waiter_;
 };
 
-// --node ID or ids: the scope; nullopt after the failure was printed (status in *fail).
-std::optional<RowQuery> ScopeOf(Session& s, QStringList& args, const QString& usage, bool idsAllowed, int* fail) {
+// --node ID or ids: the scope; nullopt after the refusal was printed (its outcome in *fail).
+std::optional<RowQuery> ScopeOf(Session& s, QStringList& args, const QString& usage, bool idsAllowed, Outcome* fail) {
     const int at = args.indexOf(QStringLiteral("--node"));
     if (at >= 0 && at + 1 >= args.size()) {
-        *fail = Fail(QStringLiteral("--node needs a value"));
+        *fail = Refuse(QStringLiteral("--node needs a value"));
         return std::nullopt;
     }
     const QString node = TakeOption(args, QStringLiteral("--node"));
     if (!node.isEmpty()) {
         if (!args.isEmpty()) {
-            *fail = Fail(QStringLiteral("usage: ") + usage);
+            *fail = Refuse(QStringLiteral("usage: ") + usage);
             return std::nullopt;
         }
         if (!IsIdText(node) || !KnownNode(s, node)) {
-            *fail = FailNoNode(node);
+            *fail = RefuseNoNode(node);
             return std::nullopt;
         }
         return NodeRecordsScope(NodeAllTags(node, s.nodes.map));
     }
     if (args.isEmpty()) return RowQuery{};  // every record
     if (!idsAllowed) {
-        *fail = Fail(QStringLiteral("usage: ") + usage);
+        *fail = Refuse(QStringLiteral("usage: ") + usage);
         return std::nullopt;
     }
     for (const QString& id : args)
         if (!IsIdText(id)) {
-            *fail = Fail(QStringLiteral("not a record id: %1").arg(id));
+            *fail = Refuse(QStringLiteral("not a record id: %1").arg(id));
             return std::nullopt;
         }
     return SelectedRecordsScope(args);
 }
 
-int RunCheck(Session& s, const QStringList& input) {
+Outcome RunCheck(Session& s, const QStringList& input) {
     QStringList args = input;
-    int fail = 1;
+    Outcome fail;
     const std::optional<RowQuery> scope = ScopeOf(s, args, kCheckUsage, true, &fail);
     if (!scope) return fail;
     InterruptStops interrupt(s.ops.health);
@@ -158,7 +158,7 @@ int RunCheck(Session& s, const QStringList& input) {
             },
             ScanOptions{});
     } catch (const DbError& e) {
-        return Fail(e.description());
+        return Failed(e.description());
     }
     for (int state = 0; state < kFileStates; ++state)
         Out(JoinFields({QStringLiteral("summary"), FileStateName(static_cast<FileState>(state)),
@@ -171,43 +171,47 @@ int RunCheck(Session& s, const QStringList& input) {
         Out(JoinFields(f));
     }
     std::fflush(stdout);
-    int status = 0;
     for (const CheckReport::Problem& p : report.unreadable)
-        status = Fail(QStringLiteral("cannot look at %1 (record %2): %3").arg(p.path).arg(p.id).arg(p.why));
-    if (report.stopped) status = Fail(QStringLiteral("stopped: only part of the records were checked"));
-    return status;
+        Fail(QStringLiteral("cannot look at %1 (record %2): %3").arg(p.path).arg(p.id).arg(p.why));
+    if (report.stopped) Fail(QStringLiteral("stopped: only part of the records were checked"));
+    qint64 checked = 0;
+    for (qint64 n : report.counts) checked += n;
+    const qint64 unreadable = static_cast<qint64>(report.unreadable.size());
+    if (report.stopped || unreadable > 0) return Outcome::Partial(checked - unreadable, unreadable);
+    return Outcome::Finished(checked);
 }
 
-int RunRelink(Session& s, const QStringList& input) {
+Outcome RunRelink(Session& s, const QStringList& input) {
     QStringList args = input;
     RelinkOptions options;
     for (;;) {
         const int at = args.indexOf(QStringLiteral("--under"));
         if (at < 0) break;
-        if (at + 1 >= args.size()) return Fail(QStringLiteral("--under needs a folder"));
+        if (at + 1 >= args.size()) return Refuse(QStringLiteral("--under needs a folder"));
         const QString folder = ArgumentPath(args[at + 1]);
         args.remove(at, 2);
         if (IsFolderPath(folder))
             options.under << folder;
         else
-            return Fail(QStringLiteral("not a folder: %1").arg(folder));
+            return Refuse(QStringLiteral("not a folder: %1").arg(folder));
     }
     const bool apply = TakeFlag(args, QStringLiteral("--apply"));
     options.allowTaken = TakeFlag(args, QStringLiteral("--allow-shared"));
-    if (args.isEmpty()) return Fail(QStringLiteral("usage: ") + kRelinkUsage);
+    if (args.isEmpty()) return Refuse(QStringLiteral("usage: ") + kRelinkUsage);
     for (const QString& id : args)
-        if (!IsIdText(id)) return Fail(QStringLiteral("not a record id: %1").arg(id));
+        if (!IsIdText(id)) return Refuse(QStringLiteral("not a record id: %1").arg(id));
     InterruptStops interrupt(s.ops.health);
     RelinkPlan plan;
+    RelinkApplied done;
     try {
         plan = FindMovedFiles(s.catalogue, SelectedRecordsScope(args), options, s.ops.health.StopToken(), {});
-        if (plan.stopped) return Fail(QStringLiteral("stopped: nothing was changed"));
+        if (plan.stopped) return Failed(QStringLiteral("stopped: nothing was changed"));
         if (apply && !plan.unique.empty()) {
-            const RelinkApplied done = ApplyRelink(s.catalogue, plan.unique, s.ops.health.StopToken());
-            if (done.stopped) return Fail(QStringLiteral("stopped: nothing was changed"));
+            done = ApplyRelink(s.catalogue, plan.unique, s.ops.health.StopToken());
+            if (done.stopped) return Failed(QStringLiteral("stopped: nothing was changed"));
         }
     } catch (const DbError& e) {
-        return Fail(e.description());
+        return Failed(e.description());
     }
     for (const RelinkProposal& p : plan.unique) Out(JoinFields({QString::number(p.id), p.oldPath, p.newPath}));
     for (const RelinkProposal& p : plan.ambiguous)
@@ -217,23 +221,24 @@ int RunRelink(Session& s, const QStringList& input) {
         std::fprintf(stderr, "korvel-cli: record %lld: %s is already named by record %lld (--allow-shared takes it)\n",
                      static_cast<long long>(p.id), EncodePath(p.candidates.join(QStringLiteral(" | "))).constData(),
                      static_cast<long long>(p.takenBy));
-    int status = 0;
-    for (const QString& problem : plan.problems) status = Fail(problem);
-    return status;
+    for (const QString& problem : plan.problems) Fail(problem);
+    const qint64 found = static_cast<qint64>(plan.unique.size());
+    if (!plan.problems.isEmpty()) return Outcome::Partial(found, static_cast<qint64>(plan.problems.size()));
+    return Outcome::Finished(found);
 }
 
-int RunDuplicates(Session& s, const QStringList& input) {
+Outcome RunDuplicates(Session& s, const QStringList& input) {
     QStringList args = input;
     DuplicateOptions options;
     const int at = args.indexOf(QStringLiteral("--min-size"));
     if (at >= 0) {
         bool ok = false;
         const qlonglong n = at + 1 < args.size() ? args[at + 1].toLongLong(&ok) : 0;
-        if (!ok || n < 0) return Fail(QStringLiteral("--min-size needs a number of bytes"));
+        if (!ok || n < 0) return Refuse(QStringLiteral("--min-size needs a number of bytes"));
         options.minSize = static_cast<quint64>(n);
         args.remove(at, 2);
     }
-    int fail = 1;
+    Outcome fail;
     const std::optional<RowQuery> scope = ScopeOf(s, args, kDuplicatesUsage, false, &fail);
     if (!scope) return fail;
     InterruptStops interrupt(s.ops.health);
@@ -241,22 +246,23 @@ int RunDuplicates(Session& s, const QStringList& input) {
     try {
         report = FindDuplicates(s.catalogue, *scope, options, s.ops.health.StopToken(), {});
     } catch (const DbError& e) {
-        return Fail(e.description());
+        return Failed(e.description());
     }
-    if (report.stopped) return Fail(QStringLiteral("stopped"));
+    if (report.stopped) return Failed(QStringLiteral("stopped"));
     for (size_t i = 0; i < report.groups.size(); ++i)
         for (const DuplicateMember& m : report.groups[i].members)
             Out(JoinFields(
                 {QString::number(i + 1), QString::number(m.id), QString::number(report.groups[i].size), m.path}));
     std::fflush(stdout);
-    int status = 0;
-    for (const QString& problem : report.problems) status = Fail(problem);
-    return status;
+    for (const QString& problem : report.problems) Fail(problem);
+    const qint64 groups = static_cast<qint64>(report.groups.size());
+    if (!report.problems.isEmpty()) return Outcome::Partial(groups, static_cast<qint64>(report.problems.size()));
+    return Outcome::Finished(groups);
 }
 
-CliRegistrar regCheck({QStringLiteral("check"), kCheckUsage, true, RunCheck});
-CliRegistrar regRelink({QStringLiteral("relink"), kRelinkUsage, true, RunRelink});
-CliRegistrar regDuplicates({QStringLiteral("duplicates"), kDuplicatesUsage, true, RunDuplicates});
+CliRegistrar regCheck({QStringLiteral("check"), kCheckUsage, true, nullptr, RunCheck});
+CliRegistrar regRelink({QStringLiteral("relink"), kRelinkUsage, true, nullptr, RunRelink});
+CliRegistrar regDuplicates({QStringLiteral("duplicates"), kDuplicatesUsage, true, nullptr, RunDuplicates});
 
 }  // namespace
 }  // namespace korvel::cli

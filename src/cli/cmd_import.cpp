@@ -52,18 +52,18 @@ const QString kImportTreeUsage = QStringLiteral(
     "      with the index-on-import option, the content index of the new records is built after\n"
     "      the walk (its count printed); --no-index leaves it for later");
 
-int RunImportTree(Session& s, const QStringList& input) {
+Outcome RunImportTree(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString node = TakeOption(args, QStringLiteral("--node"));
     const QString depth = TakeOption(args, QStringLiteral("--depth"), QStringLiteral("2"));
     const bool noNodeTree = TakeFlag(args, QStringLiteral("--no-node-tree"));
     const bool noLastDir = TakeFlag(args, QStringLiteral("--no-last-dir"));
     const bool noIndex = TakeFlag(args, QStringLiteral("--no-index"));
-    if (args.size() != 1) return Fail(QStringLiteral("usage: ") + kImportTreeUsage);
-    if (node.isEmpty()) return Fail(QStringLiteral("import-tree needs --node ID (0 is the root node)"));
-    if (!KnownNode(s, node)) return FailNoNode(node);
+    if (args.size() != 1) return Refuse(QStringLiteral("usage: ") + kImportTreeUsage);
+    if (node.isEmpty()) return Refuse(QStringLiteral("import-tree needs --node ID (0 is the root node)"));
+    if (!KnownNode(s, node)) return RefuseNoNode(node);
     const QString root = ArgumentPath(args[0]);
-    if (!IsFolderPath(root)) return Fail(QStringLiteral("not a folder: %1").arg(args[0]));
+    if (!IsFolderPath(root)) return Refuse(QStringLiteral("not a folder: %1").arg(args[0]));
 
     // The options of config.cnf and filter.xml, with the dialog's three from the arguments.
     ImportOptions options = ImportOptionsOf(s.options, s.presets, s.filters);
@@ -75,7 +75,7 @@ int RunImportTree(Session& s, const QStringList& input) {
     auto result = std::make_shared<WalkResult>();
     RunPrintingStatus(
         op, StartFolderImport(root, 1, NodeAllTags(node, s.nodes.map), node, options, result, op, s.catalogue));
-    if (!result->Complete()) return Fail(result->FailureText(root));
+    if (!result->Complete()) return Failed(result->FailureText(root));
     // The records are in; their content index is built after the walk.
     if (options.indexOnImport && !noIndex) {
         LongOperation& index = s.ops.index;
@@ -84,25 +84,26 @@ int RunImportTree(Session& s, const QStringList& input) {
             RunIndexJob(s.catalogue, {},
                         ImportIndexJobOptions(s.filters.List(QStringLiteral("index")), s.options.band, s.catalogue),
                         index.StopToken(), {});
-        if (job.error) return Fail(job.error->description());
+        if (job.error) return Failed(job.error->description());
         Out(CreateIndexSummary(job.AsCreateIndexResult()));
     }
-    return 0;
+    return Outcome::Finished(result->records);
 }
 
-int RunAddFiles(Session& s, const QStringList& input) {
+Outcome RunAddFiles(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString tags = TakeOption(args, QStringLiteral("--tags"));
     const bool noInherit = TakeFlag(args, QStringLiteral("--no-inherit"));
-    if (args.size() < 2) return Fail(QStringLiteral("usage: add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"));
+    if (args.size() < 2)
+        return Refuse(QStringLiteral("usage: add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"));
     const QString node = args.takeFirst();
-    if (!KnownNode(s, node)) return FailNoNode(node);
+    if (!KnownNode(s, node)) return RefuseNoNode(node);
     QStringList paths;
     for (const QString& a : args) {
         const QString p = ArgumentPath(a);
         const int kind = PathKind(p);
-        if (kind == 0) return Fail(QStringLiteral("no such file: %1").arg(a));
-        if (kind == 2) return Fail(QStringLiteral("a folder, not a file: %1").arg(a));
+        if (kind == 0) return Refuse(QStringLiteral("no such file: %1").arg(a));
+        if (kind == 2) return Refuse(QStringLiteral("a folder, not a file: %1").arg(a));
         paths << p;
     }
     const QString keywords = ImportKeywordText(tags, !noInherit, NodeAllTags(node, s.nodes.map));
@@ -114,13 +115,18 @@ int RunAddFiles(Session& s, const QStringList& input) {
         Out(QStringLiteral("already catalogued: %1; it and the %2 file(s) after it were not added")
                 .arg(paths[r.stoppedAt])
                 .arg(paths.size() - r.stoppedAt - 1));
-    if (r.failed > 0) return Fail(QStringLiteral("%1 file(s) could not be added").arg(r.failed));
-    return 0;
+    const qint64 added = static_cast<qint64>(r.added.size());
+    if (r.failed > 0) {
+        Fail(QStringLiteral("%1 file(s) could not be added").arg(r.failed));
+        return Outcome::Partial(added, r.failed);
+    }
+    return Outcome::Finished(added);
 }
 
-CliRegistrar regTree({QStringLiteral("import-tree"), kImportTreeUsage, true, RunImportTree});
+CliRegistrar regTree({QStringLiteral("import-tree"), kImportTreeUsage, true, nullptr, RunImportTree});
 CliRegistrar regFiles({QStringLiteral("add-files"),
-                       QStringLiteral("add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"), true, RunAddFiles});
+                       QStringLiteral("add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"), true, nullptr,
+                       RunAddFiles});
 
 }  // namespace
 }  // namespace korvel::cli

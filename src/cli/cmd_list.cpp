@@ -26,7 +26,7 @@ int PositiveNumber(const QString& text) {
     return ok && n > 0 ? n : 0;
 }
 
-int RunList(Session& s, const QStringList& input) {
+Outcome RunList(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool sub = TakeFlag(args, QStringLiteral("--sub"));
     const bool inner = TakeFlag(args, QStringLiteral("--inner"));
@@ -37,18 +37,18 @@ int RunList(Session& s, const QStringList& input) {
     const QString sizeText = TakeOption(args, QStringLiteral("--page-size"));
     const bool hasSort = args.contains(QStringLiteral("--sort"));
     const QString sortField = TakeOption(args, QStringLiteral("--sort"));
-    if (args.size() != 1 || (sub && inner)) return Fail(QStringLiteral("usage: ") + kUsage);
+    if (args.size() != 1 || (sub && inner)) return Refuse(QStringLiteral("usage: ") + kUsage);
     const int page = hasPage ? PositiveNumber(pageText) : 1;
-    if (page == 0) return Fail(QStringLiteral("--page needs a page number from 1"));
+    if (page == 0) return Refuse(QStringLiteral("--page needs a page number from 1"));
     const int size = hasSize ? PositiveNumber(sizeText) : s.pageset.PageSize();
-    if (size == 0 || size > 10000) return Fail(QStringLiteral("--page-size needs a number from 1 to 10000"));
+    if (size == 0 || size > 10000) return Refuse(QStringLiteral("--page-size needs a number from 1 to 10000"));
     const int column = hasSort ? static_cast<int>(g_column_names.indexOf(sortField)) : -1;
     if (hasSort && column < 0)
-        return Fail(QStringLiteral("unknown field %1; fields: %2").arg(sortField, g_column_names.join(u' ')));
-    if (desc && !hasSort) return Fail(QStringLiteral("--desc needs --sort FIELD"));
+        return Refuse(QStringLiteral("unknown field %1; fields: %2").arg(sortField, g_column_names.join(u' ')));
+    if (desc && !hasSort) return Refuse(QStringLiteral("--desc needs --sort FIELD"));
 
     const QString node = args[0];
-    if (!KnownNode(s, node)) return FailNoNode(node);
+    if (!KnownNode(s, node)) return RefuseNoNode(node);
     s.nodes.current = node;
     s.pageset.SetPageSize(size);
     // The page count of a large listing is made on a worker while the rows of the page
@@ -57,22 +57,21 @@ int RunList(Session& s, const QStringList& input) {
     const bool shown = sub     ? s.list.ShowIncludeSubRecords()
                        : inner ? s.list.ShowInnerRecords()
                                : s.list.ShowNodeRecords(NodeAllTags(node, s.nodes.map));
-    if (!shown || !s.pageset.State()) return Fail(QStringLiteral("the listing could not be opened"));
-    if (hasSort) s.list.SortBy(column, desc);
-    if (page != 1) s.list.FillPage(page);
-    if (s.list.PageAwaited()) s.list.WaitForCount();  // page 1 needs the whole list
-    // Any error met on the way (a failed sort or page read) was reported: exit non-zero.
-    if (s.console().ErrorCount() > 0) return 1;
+    if (!shown || !s.pageset.State()) return Failed(QStringLiteral("the listing could not be opened"));
+    // A failed sort or page read was reported: nothing is printed.
+    if (hasSort && !s.list.SortBy(column, desc)) return Outcome::Failure();
+    if (page != 1 && !s.list.FillPage(page)) return Outcome::Failure();
+    if (s.list.PageAwaited() && !s.list.WaitForCount()) return Outcome::Failure();  // page 1 needs the whole list
     for (const QStringList& row : s.list.Rows()) Out(JoinFields(row));
     std::fflush(stdout);
-    s.list.WaitForCount();
+    const bool counted = s.list.WaitForCount();
     s.list.countInBackground = nullptr;
-    if (s.console().ErrorCount() > 0) return 1;
+    if (!counted) return Outcome::Failure();
     Out(s.list.PageText());
-    return 0;
+    return Outcome::Finished(s.list.RowCount());
 }
 
-CliRegistrar reg({QStringLiteral("list"), kUsage, true, RunList});
+CliRegistrar reg({QStringLiteral("list"), kUsage, true, nullptr, RunList});
 
 }  // namespace
 }  // namespace korvel::cli

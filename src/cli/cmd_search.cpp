@@ -11,8 +11,7 @@
 #include "base/longop.h"
 #include "list/recordlist.h"
 #include "records/indexpaths.h"
-#include "search/advancedsearch.h"
-#include "search/contentsearch.h"
+#include "commands/findmenu.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "tree/nodes.h"
@@ -84,7 +83,7 @@ bool IsDayText(const QString& t) {
     return day.match(t).hasMatch();
 }
 
-int RunSearch(Session& s, const QStringList& input) {
+Outcome RunSearch(Session& s, const QStringList& input) {
     QStringList args = input;
     AdvancedSearchFields f;
     const std::pair<const char*, QString*> options[] = {
@@ -95,25 +94,28 @@ int RunSearch(Session& s, const QStringList& input) {
     for (const auto& [name, field] : options) {
         const QString option = QString::fromLatin1(name);
         if (args.indexOf(option) == args.size() - 1 && !args.isEmpty())
-            return Fail(QStringLiteral("%1 needs a value").arg(option));
+            return Refuse(QStringLiteral("%1 needs a value").arg(option));
         *field = TakeOption(args, option);
     }
-    if (!args.isEmpty()) return Fail(QStringLiteral("usage: ") + kSearchUsage);
+    if (!args.isEmpty()) return Refuse(QStringLiteral("usage: ") + kSearchUsage);
     for (const QString* day : {&f.fileFrom, &f.fileTo, &f.recordFrom, &f.recordTo})
-        if (!day->isEmpty() && !IsDayText(*day)) return Fail(QStringLiteral("not a date (YYYY-MM-DD): %1").arg(*day));
+        if (!day->isEmpty() && !IsDayText(*day)) return Refuse(QStringLiteral("not a date (YYYY-MM-DD): %1").arg(*day));
     const QString problem = ContentQueryProblem(f.content);
-    if (!problem.isEmpty()) return Fail(problem);
+    if (!problem.isEmpty()) return Refuse(problem);
 
     s.pageset.SetPageSize(1000);
-    if (!RunAdvancedSearch(s, f) || !s.pageset.State()) return Fail(QStringLiteral("the search could not be run"));
-    if (s.console().ErrorCount() > 0) return 1;
+    const Outcome found = RunAdvancedSearch(s, f);
+    if (found.kind == Outcome::Kind::Failed || !s.pageset.State()) {
+        if (!s.pageset.State()) return Failed(QStringLiteral("the search could not be run"));
+        return found;  // the error was shown
+    }
+    if (found.kind != Outcome::Kind::Done) return found;
     const int pages = s.pageset.PageCount();
     for (int page = 1; page <= pages; ++page) {
-        if (page > 1) s.list.FillPage(page);
-        if (s.console().ErrorCount() > 0) return 1;
+        if (page > 1 && !s.list.FillPage(page)) return Outcome::Failure();
         for (const QStringList& row : s.list.Rows()) Out(JoinFields(row));
     }
-    return 0;
+    return found;
 }
 
 int RunSearchContent(Session& s, const QStringList& args) {
@@ -128,7 +130,7 @@ int RunSearchContent(Session& s, const QStringList& args) {
 }
 
 CliRegistrar regIndex({QStringLiteral("index"), kIndexUsage, true, RunIndex});
-CliRegistrar regSearch({QStringLiteral("search"), kSearchUsage, true, RunSearch});
+CliRegistrar regSearch({QStringLiteral("search"), kSearchUsage, true, nullptr, RunSearch});
 CliRegistrar regContent({QStringLiteral("search-content"), kSearchContentUsage, true, RunSearchContent});
 
 }  // namespace

@@ -50,6 +50,11 @@ Outcome Refuse(const QString& text) {
     return Outcome::Refusal();
 }
 
+Outcome Failed(const QString& text) {
+    Fail(text);
+    return Outcome::Failure();
+}
+
 void Out(const QString& line) {
     // As file names are written: a name that is not UTF-8 comes out as its own bytes.
     std::fputs(EncodePath(line).constData(), stdout);
@@ -67,6 +72,8 @@ bool KnownNode(Session& s, const QString& id) {
 }
 
 int FailNoNode(const QString& id) { return Fail(QStringLiteral("no node with id %1").arg(id)); }
+
+Outcome RefuseNoNode(const QString& id) { return Refuse(QStringLiteral("no node with id %1").arg(id)); }
 
 QString TakeOption(QStringList& args, const QString& name, const QString& def) {
     int i = args.indexOf(name);

@@ -1,12 +1,10 @@
 #include "gui/CLeftView.h"
 #include "gui/WaitCursor.h"
 
-#include "autotree/autotree.h"
-#include "io/import.h"
+#include "commands/importmenu.h"
+#include "commands/nodemenu.h"
 #include "list/recordlist.h"
-#include "records/export.h"
 #include "session/session.h"
-#include "tree/nodecommands.h"
 #include "tree/nodes.h"
 
 #include <QContextMenuEvent>
@@ -22,16 +20,17 @@ CLeftView::CLeftView(Session& session, QWidget* parent) : CTreeCtrlMy(session, p
     LoadNodeTree();
 }
 
-void CLeftView::LoadNodeTree() {
+void CLeftView::LoadNodeTree() { ShowNodeTree(true); }
+
+void CLeftView::ShowNodeTree(bool reload) {
     // The nodes that were open and the selected one, to show the same again.
     std::set<QString> expanded;
     for (const auto& [item, id] : g_item_ids)
         if (item->isExpanded()) expanded.insert(id);
     const std::optional<QString> selected = SelectedNodeId();
-    s_.nodes.copied.clear();
     ClearNodeItems();
     QTreeWidgetItem* root = AddNodeItem(nullptr, QStringLiteral("0"));
-    ReloadNodes(s_.nodes, s_.catalogue, s_.prompter());
+    if (reload) RefreshNodeCommand(s_);
     // Expanding makes an item's children, so repeat until no open node is left closed;
     // nodes that are gone are simply not found.
     for (bool grew = true; grew && !expanded.empty();) {
@@ -67,36 +66,36 @@ void CLeftView::OpenCurrentNodeAgain() {
 }
 
 void CLeftView::OnAddNode() {
-    if (AddNodeCommand(s_.prompter(), s_.catalogue, SelectedNodeId())) LoadNodeTree();
+    if (AddNodeCommand(s_, SelectedNodeId()).Changed()) ShowNodeTree();
 }
 
 void CLeftView::OnModifyNode() {
-    if (ModifyNodeCommand(s_.prompter(), s_.catalogue, s_.nodes, SelectedNodeId())) LoadNodeTree();
+    if (ModifyNodeCommand(s_, SelectedNodeId()).Changed()) ShowNodeTree();
 }
 
 void CLeftView::OnExportTree(bool backup) { ExportTreeCommand(s_, SelectedNodeId().value_or(QString()), backup); }
 
-void CLeftView::OnShowNode() { ShowNodeCommand(s_.prompter(), s_.nodes, SelectedNodeId()); }
+void CLeftView::OnShowNode() { ShowNodeCommand(s_, SelectedNodeId()); }
 
-void CLeftView::OnCopyNode() { CopyNodeCommand(s_.prompter(), s_.nodes, SelectedNodeId()); }
+void CLeftView::OnCopyNode() { CopyNodeCommand(s_, SelectedNodeId()); }
 
 void CLeftView::OnPasteNode() {
-    if (PasteNodeCommand(s_.prompter(), s_.catalogue, s_.nodes, SelectedNodeId())) LoadNodeTree();
+    if (PasteNodeCommand(s_, SelectedNodeId()).Changed()) ShowNodeTree();
 }
 
 void CLeftView::OnDelNode() {
-    if (DeleteNodeCommand(s_.prompter(), s_.catalogue, SelectedNodeId())) LoadNodeTree();
+    if (DeleteNodeCommand(s_, SelectedNodeId()).Changed()) ShowNodeTree();
 }
 
 void CLeftView::OnRefreshNode() { LoadNodeTree(); }
 
 void CLeftView::OnAddNodeTree() {
-    if (AddNodeTreeCommand(s_)) LoadNodeTree();
+    if (AddNodeTreeCommand(s_).Changed()) ShowNodeTree();
 }
 
 void CLeftView::OnAutoNodeTree() {
     WaitCursor wait;
-    if (AutoCreateNodeTreeCommand(s_, SelectedNodeId())) LoadNodeTree();
+    if (AutoCreateNodeTreeCommand(s_, SelectedNodeId()).Changed()) ShowNodeTree();
 }
 
 void CLeftView::mousePressEvent(QMouseEvent* event) {

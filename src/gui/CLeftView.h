@@ -21,6 +21,8 @@ public:
     // before the reload, then the map is reloaded. The nodes that were expanded are
     // expanded again and the selected node stays selected (the root when it is gone).
     void LoadNodeTree();
+    // The same without the reload, after a command that reloaded the map itself.
+    void ShowNodeTree(bool reload = false);
     // Opens the selected node: it becomes the current node and its records are listed.
     void OpenSelectedNode();
     // Lists the records of the current node again (page 1), whatever item is selected.

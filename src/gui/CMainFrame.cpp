@@ -1,6 +1,6 @@
 #include "gui/CMainFrame.h"
 
-#include "app/options.h"
+#include "commands/systemmenu.h"
 #include "base/prompter.h"
 #include "base/settings.h"
 #include "base/windowlayout.h"
@@ -16,14 +16,16 @@
 #include "gui/commandids.h"
 #include "gui/filterview.h"
 #include "base/longop.h"
-#include "health/healthcommands.h"
+#include "commands/importmenu.h"
 #include "io/import.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
 #include "notes/notes.h"
 #include "notes/penletentry.h"
 #include "commands/recordmenu.h"
-#include "sync/sync.h"
+#include "commands/findmenu.h"
+#include "commands/healthmenu.h"
+#include "commands/syncmenu.h"
 #include "list/recordlist.h"
 #include "session/session.h"
 #include "store/pageset.h"
@@ -401,7 +403,7 @@ void CMainFrame::RegisterCommands() {
         {kFlagBand, "g_band_flag"},      {kFlagPenlet, "g_penletreg_flag"}};
     for (const auto& [id, key] : flags) {
         const QString k = QString::fromLatin1(key);
-        Register({id}, Pane::Frame, [this, k] { ToggleFlag(s_.options, k); }, k);
+        Register({id}, Pane::Frame, [this, k] { OptionFlagCommand(s_, k); }, k);
     }
     // The notes option writes or removes the file manager's entry; its flag changes only
     // when that worked.
@@ -734,7 +736,7 @@ void CMainFrame::OnFilterSet(int mode) {
 }
 
 void CMainFrame::OnAddRecTree() {
-    if (ImportRecordTree(s_)) leftView_->LoadNodeTree();
+    if (ImportRecordTree(s_).kind != Outcome::Kind::Refused) leftView_->LoadNodeTree();
 }
 
 void CMainFrame::OnAbout() {

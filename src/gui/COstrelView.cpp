@@ -6,15 +6,16 @@
 
 #include "base/fsutil.h"
 #include "base/settings.h"
+#include "commands/importmenu.h"
 #include "io/import.h"
 #include "list/recordlist.h"
 #include "store/schema.h"
-#include "tags/keywordcommands.h"
 #include "commands/backupmenu.h"
+#include "commands/groupmenu.h"
+#include "commands/keymenu.h"
 #include "commands/recordmenu.h"
 #include "records/export.h"
-#include "search/advancedsearch.h"
-#include "search/contentsearch.h"
+#include "commands/findmenu.h"
 #include "session/session.h"
 
 #include "store/catalogue.h"
@@ -238,46 +239,28 @@ QList<int> COstrelView::SelectedRecordRows() const {
     return rows;
 }
 
-void COstrelView::AfterRecordCommand(bool changed) {
-    if (!changed) return;
-    // The same page again, with the same rows selected.
-    // One selection change for all rows: selecting them one call at a time costs a
-    // selection merge per row, quadratic in the number of rows.
-    const QList<int> rows = SelectedRows();
-    s_.list.FillPage(s_.list.CurrentPage());
-    SelectRows(rows);
-}
-
-void COstrelView::OnKeyShow() {
-    AfterRecordCommand(ShowKeywordsCommand(SelectedRecordIds(), s_.catalogue, s_.prompter()));
-}
+void COstrelView::OnKeyShow() { ShowKeywordsCommand(s_, SelectedRecordIds()); }
 
 void COstrelView::OnKeyAdd() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    const QStringList ids = SelectedRecordIds();
-    AfterRecordCommand(AddKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
+    AddKeywordsCommand(s_, SelectedRecordIds());
 }
 
 void COstrelView::OnKeyDel() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    const QStringList ids = SelectedRecordIds();
-    AfterRecordCommand(DeleteKeywordsCommand(ids, NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
+    DeleteKeywordsCommand(s_, SelectedRecordIds());
 }
 
-void COstrelView::OnGroupShow() {
-    AfterRecordCommand(ShowGroupsCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter()));
-}
+void COstrelView::OnGroupShow() { ShowGroupsCommand(s_, SelectedRecordIds()); }
 
 void COstrelView::OnGroupAdd() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    AfterRecordCommand(
-        AddToGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
+    AddToGroupCommand(s_, SelectedRecordIds());
 }
 
 void COstrelView::OnGroupDel() {
     if (!RowsStillShown(s_, SelectedRows())) return;
-    AfterRecordCommand(
-        RemoveFromGroupCommand(SelectedRecordIds(), NodeTree(s_.nodes.map), s_.catalogue, s_.prompter(), s_.ops.batch));
+    RemoveFromGroupCommand(s_, SelectedRecordIds());
 }
 
 void COstrelView::OnExportRec(bool backup) { ExportRecCommand(s_, SelectedRecordIds(), backup); }

@@ -132,8 +132,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Lists the page on show again when changed is true.
-    void AfterRecordCommand(bool changed);
     void OnSectionResized(int column, int oldSize, int newSize);
 
     Session& s_;

@@ -3,7 +3,7 @@
 #include "session/session.h"
 
 #include "base/dialogs.h"
-#include "search/advancedsearch.h"
+#include "commands/findmenu.h"
 
 #include <QGridLayout>
 #include <QLabel>

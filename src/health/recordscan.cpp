@@ -3,6 +3,7 @@
 #include "base/fsutil.h"
 #include "platform/volumes.h"
 #include "store/volroots.h"
+#include "tree/tags.h"
 
 #include <sys/stat.h>
 
@@ -15,6 +16,23 @@
 #include <vector>
 
 namespace korvel {
+
+RowQuery SelectedRecordsScope(const QStringList& ids) {
+    RowQuery q;
+    q.byIds = true;
+    for (const QString& id : ids) {
+        bool ok = false;
+        const qint64 n = id.trimmed().toLongLong(&ok);
+        if (ok) q.ids.push_back(n);
+    }
+    return q;
+}
+
+RowQuery NodeRecordsScope(const QString& allTags) {
+    RowQuery q;
+    q.condition = NodeCondition(allTags);
+    return q;
+}
 
 namespace {
 

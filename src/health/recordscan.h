@@ -30,6 +30,11 @@
 
 namespace korvel {
 
+// The records with these ids (texts that are no id left out).
+RowQuery SelectedRecordsScope(const QStringList& ids);
+// The records of a node with its sub-nodes, given the node's all tags.
+RowQuery NodeRecordsScope(const QString& allTags);
+
 enum class FileState { Present = 0, Changed, Missing, Offline, Unreadable };
 inline constexpr int kFileStates = 5;
 // "present", "changed", "missing", "offline", "unreadable".

@@ -1,14 +1,9 @@
 #include "io/foldernodes.h"
 
-#include "base/dialogs.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
-#include "base/prompter.h"
-#include "base/settings.h"
 #include "files/dirreader.h"
 #include "files/filters.h"
-#include "io/import.h"
-#include "session/session.h"
 #include "tree/nodes.h"
 
 namespace korvel {
@@ -94,24 +89,6 @@ WalkResult AddNodeTree(const QString& folder, const QString& parent, int level, 
             op.Post(walk.result.FailureText(folder));
     }
     return walk.result;
-}
-
-bool AddNodeTreeCommand(Session& s) {
-    Prompter& prompter = s.prompter();
-    DialogFields fields{{dlg::kRoot, QString()}, {dlg::kDepth, QString::number(s.presets.depth)}};
-    if (!prompter.EditDialog(dlg::kNodeTree, fields)) return false;
-    // The limited value is kept for the next time.
-    s.presets.depth = ClampedDepth(DecimalTextValue(fields.value(dlg::kDepth).toString()));
-    const QString typed = fields.value(dlg::kRoot).toString();
-    const QString root = PathFromDialog(typed);  // a name the folder picker read lossily
-    if (root.isEmpty() || !IsFolderPath(root)) {
-        Notice(prompter, CannotReadFolderText(typed));
-        return false;
-    }
-    const WalkResult result = AddNodeTree(root, s.nodes.current, 1, ImportOptionsOf(s.options, s.presets, s.filters),
-                                          s.ops.import, s.catalogue);
-    if (!result.Complete()) Notice(prompter, result.FailureText(root));
-    return result.nodes > 0;
 }
 
 }  // namespace korvel

@@ -195,28 +195,28 @@ void RecordListing::CountReady() {
     AdoptCount();
 }
 
-void RecordListing::WaitForCount() {
-    if (!pages_.State() || pages_.CountKnown()) return;
-    AdoptCount();
+bool RecordListing::WaitForCount() {
+    if (!pages_.State() || pages_.CountKnown()) return true;
+    return AdoptCount();
 }
 
-void RecordListing::AdoptCount() {
+bool RecordListing::AdoptCount() {
     if (!pages_.TakeBackgroundCount()) {
         try {
             pages_.CompleteCount();  // the worker failed: the count is made here
         } catch (const DbError& e) {
             prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
                                MsgIcon::Exclamation);
-            return;
+            return false;
         }
     }
     if (pageAwaited_) {
         pageAwaited_ = false;
-        FillPageRows(currentPage_);
-        return;
+        return FillPageRows(currentPage_);
     }
     UpdatePageText();
     Notify();
+    return true;
 }
 
 bool RecordListing::ShowNodeRecords(const QString& tags) {
@@ -287,9 +287,9 @@ void RecordListing::UpdatePageText() {
         countText_ = QStringLiteral("共 %1 条记录(RECORDS)").arg(recordCount_);
 }
 
-void RecordListing::FillPage(int request) { FillPageRows(request); }
+bool RecordListing::FillPage(int request) { return FillPageRows(request); }
 
-void RecordListing::Refresh() { FillPage(currentPage_); }
+bool RecordListing::Refresh() { return FillPage(currentPage_); }
 
 bool RecordListing::FillPageRows(int request) {
     if (!pages_.State()) {
@@ -328,7 +328,13 @@ bool RecordListing::FillPageRows(int request) {
                 return FillPageRows(currentPage_);
             }
             for (int row = 0; row < pages_.PageSize() && !pages_.Eof(); ++row) {
-                RecordMap map = RowToMap(pages_, *prompter_);
+                RecordMap map;
+                try {
+                    map = RowToMap(pages_);
+                } catch (const DbError& e) {
+                    ReportDbError(*prompter_, e);  // the row shows the fields it could not read empty
+                    ok = false;
+                }
                 QStringList cells;
                 for (const QString& field : g_column_names) cells << map[field];
                 rows_.push_back(cells);
@@ -345,22 +351,22 @@ bool RecordListing::FillPageRows(int request) {
     return ok;
 }
 
-void RecordListing::SortByColumn(int column) { SortBy(column, !sortDesc_); }
+bool RecordListing::SortByColumn(int column) { return SortBy(column, !sortDesc_); }
 
-void RecordListing::SortBy(int column, bool descending) {
+bool RecordListing::SortBy(int column, bool descending) {
     column = std::clamp(column, 0, 10);
     sortDesc_ = descending;
     sortSpec_ = g_column_names[column] + (sortDesc_ ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     try {
         // An empty listing stays as it is; a listing being counted is not waited for.
-        if (!pages_.State() || (pages_.CountKnown() && pages_.RecordCount() < 1)) return;
+        if (!pages_.State() || (pages_.CountKnown() && pages_.RecordCount() < 1)) return true;
         pages_.SetSort(sortSpec_, static_cast<bool>(countInBackground));
         sorted_ = true;
     } catch (const DbError& e) {
         ReportDbError(*prompter_, e);
-        return;
+        return false;
     }
-    ShowFirstPage(true);
+    return ShowFirstPage(true);
 }
 
 void RecordListing::InsertRowAtTop(const QStringList& cells) {
@@ -375,14 +381,10 @@ void RecordListing::Clear() {
     Notify();
 }
 
-RecordMap RowToMap(PageSet& set, Prompter& prompter) {
+RecordMap RowToMap(PageSet& set) {
     RecordMap map;
     if (!set.State() || set.Eof()) return map;
-    try {
-        for (int i = 0; i < set.FieldCount(); ++i) map[set.FieldName(i)] = VariantToText(set.Field(i));
-    } catch (const DbError& e) {
-        ReportDbError(prompter, e);
-    }
+    for (int i = 0; i < set.FieldCount(); ++i) map[set.FieldName(i)] = VariantToText(set.Field(i));
     return map;
 }
 

@@ -95,14 +95,16 @@ public:
     // -1 first, -2 previous, -3 next, -4 last, n > 0 page n. Every fill reads the page's
     // rows from the catalogue again: after records were changed or deleted,
     // FillPage(CurrentPage()) shows them as they are now (deleted ones leave the listing).
-    void FillPage(int request);
+    // False when the page could not be read (the user was told).
+    bool FillPage(int request);
     // FillPage(CurrentPage()).
-    void Refresh();
-    // Header click on column (0..10): toggles ASC/DESC and re-sorts.
-    void SortByColumn(int column);
+    bool Refresh();
+    // Header click on column (0..10): toggles ASC/DESC and re-sorts. False when the sort or
+    // its page 1 failed (the user was told).
+    bool SortByColumn(int column);
     // Sorts by column (0..10) in the given direction, as if the header had been clicked
     // until that direction came up; the next click continues the alternation.
-    void SortBy(int column, bool descending);
+    bool SortBy(int column, bool descending);
 
     // Rows of the page on show: 11 cell texts each, in column order.
     const std::vector<QStringList>& Rows() const { return rows_; }
@@ -144,14 +146,15 @@ public:
     // it was awaited (a listing whose page 1 needed the whole list). Does nothing while
     // the count still runs (a call meant for an earlier listing).
     void CountReady();
-    // The same, waiting for the count (or making it here when no worker makes it).
-    void WaitForCount();
+    // The same, waiting for the count (or making it here when no worker makes it). False
+    // when the count or the awaited page failed (the user was told).
+    bool WaitForCount();
 
 private:
     bool OpenListing(const ListingSource& source);
     // Shows page 1 of the listing just opened (or sorted), or awaits it from the worker.
     bool ShowFirstPage(bool opened);
-    void AdoptCount();
+    bool AdoptCount();
     bool FillPageRows(int request);
     void UpdatePageText();
     void Notify();
@@ -181,9 +184,8 @@ private:
 // reason after it in brackets.
 QString ListingFailureText(const QString& text, const DbError& e);
 
-// Field map of the current row of a recordset (all fields, VariantToText). A database
-// error is reported through prompter and the fields read so far are returned.
-RecordMap RowToMap(PageSet& set, Prompter& prompter);
+// Field map of the current row of a recordset (all fields, VariantToText). Throws DbError.
+RecordMap RowToMap(PageSet& set);
 // Field map of "select * from main where id=" + id on conn; empty when there is no row.
 // Throws DbError.
 RecordMap RecordById(const QString& id, Connection& conn);

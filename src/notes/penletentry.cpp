@@ -1,10 +1,7 @@
 #include "notes/penletentry.h"
 
-#include "session/session.h"
-
 #include "base/fsutil.h"
 #include "base/workfolder.h"
-#include "base/prompter.h"
 #include "base/settings.h"
 
 #include <QCoreApplication>
@@ -121,13 +118,6 @@ bool SetPenletEntry(Options& options, bool on, QString* error) {
         return false;
     }
     return true;
-}
-
-bool PenletOptionCommand(Session& s) {
-    QString error;
-    if (!SetPenletEntry(s.options, !s.options.penletreg, &error))
-        s.prompter().Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
-    return s.options.penletreg;
 }
 
 }  // namespace korvel

@@ -38,13 +38,9 @@ bool WritePenletEntry(QString* error);
 // Removes the entry. Succeeds when there is none; false with the reason otherwise.
 bool RemovePenletEntry(QString* error);
 
-// The option command: switching on writes the entry, switching off removes it; the flag
-// the option penletreg changes and is stored only when that worked, otherwise the reason is
-// shown with caption "警告". Returns the flag's value afterwards.
-class Session;
-bool PenletOptionCommand(Session& s);
-// The same with the wanted state given (korvel-cli penlet-entry on|off); false with the
-// reason in *error when the entry could not be written or removed.
+// Sets the notes option (korvel-cli penlet-entry on|off, the SYSTEM menu's item): writes
+// or removes the entry; the flag penletreg changes and is stored only when that worked.
+// false with the reason in *error when the entry could not be written or removed.
 struct Options;
 bool SetPenletEntry(Options& options, bool on, QString* error);
 

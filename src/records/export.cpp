@@ -10,7 +10,6 @@
 #include "records/backuprows.h"
 #include "records/recordops.h"
 #include "platform/volumes.h"
-#include "session/session.h"
 #include "tree/nodes.h"
 
 #include <QDir>
@@ -36,6 +35,7 @@ constexpr size_t kFlushCopies = 1000;
 constexpr qint64 kFlushBytes = 256LL * 1024 * 1024;
 
 void Exclaim(ExportRun& run, const QString& text, const QString& caption) {
+    ++run.problems;
     run.prompter.Message(text, caption, MsgIcon::Exclamation);
 }
 
@@ -78,7 +78,7 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
     try {
         rec = run.Locate(id);
     } catch (const DbError& e) {
-        ReportDbError(run.prompter, e);
+        run.ReportError(e);
         return;
     }
     if (!rec.found) {
@@ -157,7 +157,7 @@ void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString
     try {
         children = ChildNodeIds(node, run.conn);
     } catch (const DbError& e) {
-        ReportDbError(run.prompter, e);  // the node's own records are exported; no sub-folders
+        run.ReportError(e);  // the node's own records are exported; no sub-folders
     }
     for (const QString& child : children) {
         if (tally.stopped || run.op.StopRequested()) {
@@ -290,7 +290,7 @@ void ExportNodeRecords(ExportRun& run, const QStringList& ids, const QString& fo
     try {
         RegisterCopies(map, run.conn);
     } catch (const DbError& e) {
-        ReportDbError(run.prompter, e);
+        run.ReportError(e);
     }
 }
 
@@ -315,50 +315,9 @@ QString ExportTreeSummary(int copied, int failed) {
     return QStringLiteral("成功复制了%1条记录 失败%2条记录 ").arg(copied).arg(failed);
 }
 
-QString ExportRecordsTo(Session& s, const QStringList& ids, const QString& folder, bool backup) {
-    ExportTally tally;
-    LongOperation& op = s.ops.exportRun;
-    op.Start();
-    s.prompter().RunLongOperation(op, [&] {
-        ExportRun run(s.catalogue, s.nodes.map, s.options, s.prompter(), op);
-        run.total = ids.size();
-        ExportNodeRecords(run, ids, folder, backup, tally);
-        op.Post(ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size())));
-    });
-    return ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size()));
-}
-
-QString ExportTreeTo(Session& s, const QString& node, const QString& folder, bool backup) {
-    const QStringList ids = InnerRecordIds(node, s.nodes.map, s.catalogue, s.prompter());
-    ExportTally tally;
-    LongOperation& op = s.ops.exportRun;
-    op.Start();
-    s.prompter().RunLongOperation(op, [&] {
-        ExportRun run(s.catalogue, s.nodes.map, s.options, s.prompter(), op);
-        ExportNodeTree(run, ids, folder, node, backup, tally);
-        op.Post(ExportTreeSummary(static_cast<int>(tally.copied.size()), static_cast<int>(tally.failed.size())));
-    });
-    return ExportTreeSummary(static_cast<int>(tally.copied.size()), static_cast<int>(tally.failed.size()));
-}
-
-void ExportRecCommand(Session& s, const QStringList& selectedIds, bool backup) {
-    if (selectedIds.isEmpty()) {
-        Notice(s.prompter(), QStringLiteral("请先选择一条或多条记录。"));
-        return;
-    }
-    const std::optional<QString> folder = s.prompter().PickFolder(PickKind::Export);
-    if (!folder) return;
-    s.prompter().ShowSummary(ExportRecordsTo(s, selectedIds, *folder, backup));
-}
-
-void ExportTreeCommand(Session& s, const QString& selectedNode, bool backup) {
-    if (selectedNode.isEmpty()) {
-        Notice(s.prompter(), QStringLiteral("请先选择一个节点。"));
-        return;
-    }
-    const std::optional<QString> folder = s.prompter().PickFolder(PickKind::Export);
-    if (!folder) return;
-    s.prompter().ShowSummary(ExportTreeTo(s, selectedNode, *folder, backup));
+void ExportRun::ReportError(const DbError& e) {
+    ++problems;
+    ReportDbError(prompter, e);
 }
 
 }  // namespace korvel

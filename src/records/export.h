@@ -70,6 +70,10 @@ public:
     void RemoveStaleCopiesIn(const QString& folder);
     // Shows a copy failure unless the same reason was shown in this run.
     void ReportCopyFailure(const QString& target, const QString& reason);
+    // Shows a database error met on the way (the records it concerns are passed over).
+    void ReportError(const DbError& e);
+    // Problems shown so far: records missing or not copied, database errors.
+    std::atomic<int> problems{0};
 
     // Copies written under temporary names wait here, so that one flush of the disk
     // serves many of them; Flush writes them to the disk, names them, logs them and
@@ -119,16 +123,5 @@ QString NodeFolderName(const QString& name);
 // The summary texts of the two commands.
 QString ExportRecSummary(int selected, int copied);
 QString ExportTreeSummary(int copied, int failed);
-
-// EXPORT REC / EXPORT REC AND BACKUP over ids already collected (in list order), into
-// folder, under the progress dialog. Returns the summary text (also shown).
-class Session;
-QString ExportRecordsTo(Session& s, const QStringList& ids, const QString& folder, bool backup);
-// EXPORT TREE / EXPORT TREE AND BACKUP of node into folder, under the progress dialog.
-QString ExportTreeTo(Session& s, const QString& node, const QString& folder, bool backup);
-
-// The window's commands: the checks and the folder picker, then the above.
-void ExportRecCommand(Session& s, const QStringList& selectedIds, bool backup);
-void ExportTreeCommand(Session& s, const QString& selectedNode, bool backup);
 
 }  // namespace korvel

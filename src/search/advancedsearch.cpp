@@ -1,20 +1,9 @@
 #include "search/advancedsearch.h"
 
 #include "base/dialogs.h"
-#include "session/session.h"
-#include "base/longop.h"
-#include "search/contentsearch.h"
 #include "store/catalogue.h"
-#include "store/pageset.h"
-#include "tree/nodes.h"
 
 namespace korvel {
-
-namespace {
-
-const QString kCannotOpen = QStringLiteral("无法打开mytable表。");
-
-}  // namespace
 
 SearchCondition BuildSearchCondition(const AdvancedSearchFields& f) {
     SearchCondition c;
@@ -74,49 +63,6 @@ AdvancedSearchFields FromDialogFields(const DialogFields& d) {
     f.desc = d.value(dlg::kDesc).toString();
     f.ownNumber = d.value(dlg::kOwnNumber).toString();
     return f;
-}
-
-std::optional<QString> PickNodeKeywords(Session& s) {
-    const std::optional<QString> node = s.prompter().PickNode();
-    if (!node || node->isEmpty()) return std::nullopt;
-    return NodeAllTags(*node, s.nodes.map);
-}
-
-bool RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields) {
-    RecordListing& list = s.list;
-    const ListingSource found = AdvancedSearchListing(fields);
-    if (fields.content.isEmpty()) return list.Show(found);
-
-    const QString problem = ContentQueryProblem(fields.content);
-    if (!problem.isEmpty()) {
-        Notice(s.prompter(), problem);
-        return false;
-    }
-    QStringList candidates;
-    try {
-        for (qint64 id : OrderedRowIds(s.catalogue, found.Query(s.nodes.map, s.catalogue, s.prompter())))
-            candidates << QString::number(id);
-    } catch (const DbError& e) {
-        // Told as the listing tells it; the ranking then runs over no candidates.
-        s.prompter().Message(ListingFailureText(kCannotOpen, e), QStringLiteral("info"), MsgIcon::Exclamation);
-    }
-    LongOperation& op = s.ops.search;
-    op.Start();
-    ContentRunResult result;
-    s.prompter().RunLongOperation(op, [&result, &candidates, &s, &op, content = fields.content] {
-        result = RankCandidates(
-            content, candidates, s.catalogue, op.StopToken(), [&op](const QString& t) { op.Post(t); },
-            [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); });
-    });
-    if (result.error) ReportDbError(s.prompter(), *result.error);
-    return list.Show(ContentResultListing());
-}
-
-void AdvancedSearchCommand(Session& s) {
-    DialogFields fields = ToDialogFields(AdvancedSearchFields{});
-    if (!s.prompter().EditDialog(dlg::kAdvancedSearch, fields)) return;
-    s.list.Clear();
-    RunAdvancedSearch(s, FromDialogFields(fields));
 }
 
 }  // namespace korvel

@@ -46,18 +46,4 @@ ListingSource AdvancedSearchListing(const AdvancedSearchFields& fields);
 DialogFields ToDialogFields(const AdvancedSearchFields& fields);
 AdvancedSearchFields FromDialogFields(const DialogFields& fields);
 
-// The keywords button: the node picker; the all tags of the confirmed node, or nothing
-// when the picker was cancelled or closed without a node.
-class Session;
-std::optional<QString> PickNodeKeywords(Session& s);
-
-// Runs the search on the session's catalogue and shows its page 1 in its listing (the content ranking under
-// the progress dialog). False when the search could not be run or listed (the user was
-// told).
-bool RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields);
-
-// The command "高级查找(ADVANCE)": searchdialog, then RunAdvancedSearch. Cancel leaves
-// the list as it was.
-void AdvancedSearchCommand(Session& s);
-
 }  // namespace korvel

@@ -1,9 +1,6 @@
 #include "search/contentsearch.h"
 
-#include "base/dialogs.h"
-#include "session/session.h"
 #include "base/longop.h"
-#include "base/prompter.h"
 #include "io/contentindex.h"
 #include "tree/nodes.h"
 
@@ -216,35 +213,6 @@ ContentRunResult RankCandidates(const QString& content, const QStringList& candi
 
 ListingSource ContentResultListing() {
     return ListingSource::TableRows(QStringLiteral("main5"), QString(), {{QStringLiteral("num"), true}});
-}
-
-void ContentSearchCommand(Session& s) {
-    DialogFields fields{{dlg::kText, QString()}};
-    if (!s.prompter().EditDialog(dlg::kContentSearch, fields)) return;
-    const QString query = fields.value(dlg::kText).toString();
-    if (query.isEmpty()) return;
-    const std::optional<ContentRunResult> result = RunContentSearch(s, query);
-    if (!result) return;
-    if (result->indexReadable && !result->stopped)
-        s.list.Show(ContentResultListing());
-    else
-        s.list.FillPage(1);
-}
-
-std::optional<ContentRunResult> RunContentSearch(Session& s, const QString& query) {
-    const QString problem = ContentQueryProblem(query);
-    if (!problem.isEmpty()) {
-        Notice(s.prompter(), problem);
-        return std::nullopt;
-    }
-    LongOperation& op = s.ops.search;
-    op.Start();
-    ContentRunResult result;
-    s.prompter().RunLongOperation(op, [&result, &s, &op, query] {
-        result = RankIndexedRecords(query, s.catalogue, op.StopToken(), [&op](const QString& t) { op.Post(t); });
-    });
-    if (result.error) ReportDbError(s.prompter(), *result.error);
-    return result;
 }
 
 }  // namespace korvel

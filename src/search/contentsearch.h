@@ -67,15 +67,4 @@ ContentRunResult RankCandidates(const QString& content, const QStringList& candi
 // The listing of main5, best first.
 ListingSource ContentResultListing();
 
-class Session;
-
-// Ranks every indexed record of the session's catalogue for query under the progress
-// dialog (main5 holds the hits). nullopt, after saying why, when the query cannot be
-// searched; a failed write of the hits has been reported.
-std::optional<ContentRunResult> RunContentSearch(Session& s, const QString& query);
-
-// The content search command: the dialog indexdialog, the run under the progress dialog,
-// then the record list on the result (or, after a stop, page 1 of what it listed before).
-void ContentSearchCommand(Session& s);
-
 }  // namespace korvel

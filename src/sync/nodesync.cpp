@@ -1,9 +1,6 @@
 // Node synchronisation: a subtree of search folders copied into another catalogue.
 #include "sync/sync.h"
 
-#include "base/longop.h"
-#include "base/prompter.h"
-#include "session/session.h"
 #include "tree/nodes.h"
 
 #include <set>
@@ -79,48 +76,20 @@ int CopyNodeTree(Connection& source, const NodeMap& nodes, const QString& source
     return copier.copied;
 }
 
-bool RunNodeSync(Connection& source, const NodeMap& nodes, Prompter& prompter, const QString& targetPath,
-                 const QString& sourceNode, const SyncProgress& progress, QString* whyNot) {
+SyncRun RunNodeSync(Connection& source, const NodeMap& nodes, const QString& targetPath, const QString& sourceNode,
+                    const SyncProgress& progress) {
+    SyncRun run;
     Connection target;
-    const QString why = OpenSyncTarget(targetPath, target, source);
-    if (!why.isEmpty()) {
-        prompter.Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
-        if (whyNot) *whyNot = why;
-        return false;
-    }
-    bool ok = true;
+    run.whyNot = OpenSyncTarget(targetPath, target, source);
+    if (!run.whyNot.isEmpty()) return run;
     try {
-        CopyNodeTree(source, nodes, sourceNode, QStringLiteral("0"), target, progress);
+        run.nodes = CopyNodeTree(source, nodes, sourceNode, QStringLiteral("0"), target, progress);
     } catch (const DbError& e) {
-        ok = false;
-        prompter.Message(e.description(), kSyncWarningCaption, MsgIcon::Exclamation);
-        if (whyNot) *whyNot = e.description();
+        run.whyNot = e.description();
     }
     target.Close();
     progress(QStringLiteral("finish"));
-    return ok;
-}
-
-void SyncNodesCommand(Session& s) {
-    Prompter& prompter = s.prompter();
-    const std::optional<QString> node = prompter.PickNode();
-    if (!node) return;
-    if (node->isEmpty()) {
-        Notice(prompter, QStringLiteral("请先选择一个节点。"));
-        return;
-    }
-    const QString source = *node;
-    const std::optional<QString> target = AskSyncTarget(prompter);
-    if (!target) return;
-    const QString path = *target;
-    LongOperation& op = s.ops.sync;
-    op.Start();
-    prompter.RunLongOperation(op, [&s, &prompter, &op, path, source] {
-        QString whyNot;
-        RunNodeSync(
-            s.catalogue, s.nodes.map, prompter, path, source, [&op](const QString& t) { op.Post(t); }, &whyNot);
-        if (!whyNot.isEmpty()) op.Post(SyncNotRunText(whyNot));
-    });
+    return run;
 }
 
 }  // namespace korvel

@@ -1,11 +1,7 @@
 #include "sync/sync.h"
 
-#include "session/session.h"
-
 #include "base/fileguard.h"
 #include "base/fsutil.h"
-#include "base/longop.h"
-#include "base/prompter.h"
 #include "io/indexfolders.h"
 #include "io/recordwriter.h"
 #include "platform/volumes.h"
@@ -392,61 +388,25 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
     return counts;
 }
 
-bool RunRecordSync(Connection& source, Prompter& prompter, const QString& targetPath,
-                   const std::optional<QStringList>& ids, const SyncProgress& progress, const std::atomic<bool>* stop,
-                   QString* whyNot) {
+SyncRun RunRecordSync(Connection& source, const QString& targetPath, const std::optional<QStringList>& ids,
+                      const SyncProgress& progress, const std::atomic<bool>* stop) {
+    SyncRun run;
     Connection target;
-    const QString why = OpenSyncTarget(targetPath, target, source);
-    if (!why.isEmpty()) {
-        prompter.Message(why, kSyncWarningCaption, MsgIcon::Exclamation);
-        if (whyNot) *whyNot = why;
-        return false;
-    }
-    SyncCounts counts;
-    bool ok = true;
+    run.whyNot = OpenSyncTarget(targetPath, target, source);
+    if (!run.whyNot.isEmpty()) return run;
     try {
         RecordSyncOptions options;
         options.stop = stop;
-        counts = SyncRecords(source, target, QFileInfo(targetPath).absolutePath(), ids, progress, options);
+        run.counts = SyncRecords(source, target, QFileInfo(targetPath).absolutePath(), ids, progress, options);
     } catch (const DbError& e) {
-        ok = false;
-        prompter.Message(ExplainOpenError(e), kSyncWarningCaption, MsgIcon::Exclamation);
-        if (whyNot) *whyNot = ExplainOpenError(e);
+        run.whyNot = ExplainOpenError(e);
     }
     target.Close();
+    const SyncCounts& counts = run.counts;
     if (counts.failed > 0) progress(QStringLiteral("失败 %1 条(failed %1)").arg(counts.failed));
     if (counts.stopped) progress(QStringLiteral("已停止(stopped)"));
     progress(SyncFinishText(counts));
-    return ok && counts.failed == 0;
-}
-
-std::optional<QString> AskSyncTarget(Prompter& prompter) {
-    const std::optional<QStringList> files = prompter.PickCatalogueFiles();
-    if (!files || files->isEmpty() || files->first().isEmpty()) return std::nullopt;
-    const QString path = files->first();
-    if (!prompter.ConfirmQuestion(kSyncQuestion + path, QStringLiteral("info"))) return std::nullopt;
-    return path;
-}
-
-void SyncRecordsCommand(Session& s, const std::optional<QStringList>& ids) {
-    Prompter& prompter = s.prompter();
-    if (ids && ids->isEmpty()) {
-        Notice(prompter, QStringLiteral("请先选择一条记录。"));
-        return;
-    }
-    const std::optional<QString> target = AskSyncTarget(prompter);
-    if (!target) return;
-    const QString path = *target;
-    const std::optional<QStringList> chosen = ids;
-    LongOperation& op = s.ops.sync;
-    op.Start();
-    prompter.RunLongOperation(op, [&s, &prompter, &op, path, chosen] {
-        QString whyNot;
-        RunRecordSync(
-            s.catalogue, prompter, path, chosen, [&op](const QString& t) { op.Post(t); }, op.StopToken(), &whyNot);
-        // The progress dialog ends on the reason, not on its first "running".
-        if (!whyNot.isEmpty()) op.Post(SyncNotRunText(whyNot));
-    });
+    return run;
 }
 
 }  // namespace korvel

@@ -83,13 +83,19 @@ SyncCounts SyncRecords(Connection& source, Connection& target, const QString& ta
                        const std::optional<QStringList>& ids, const SyncProgress& progress,
                        const RecordSyncOptions& options = {});
 
+// How a run into another catalogue ended: the counts of what was done and, when it could not
+// be done (the target could not be opened or written), the reason, in the user's words.
+struct SyncRun {
+    SyncCounts counts;
+    int nodes = 0;   // nodes copied (a node run)
+    QString whyNot;  // not empty: the run was refused or broken off by an error
+};
+
 // The worker of a record run: opens targetPath, runs SyncRecords from source, closes
-// the target and sends SyncFinishText. A target that cannot be opened or written is
-// shown with caption "警告" (exclamation icon), and its reason goes to *whyNot when
-// given. Returns false when it could not run (nothing or only part written).
-bool RunRecordSync(Connection& source, Prompter& prompter, const QString& targetPath,
-                   const std::optional<QStringList>& ids, const SyncProgress& progress,
-                   const std::atomic<bool>* stop = nullptr, QString* whyNot = nullptr);
+// the target and sends SyncFinishText (after the failed rows and a stop, when there were).
+// A target that cannot be opened or written gives its reason in whyNot (nothing sent).
+SyncRun RunRecordSync(Connection& source, const QString& targetPath, const std::optional<QStringList>& ids,
+                      const SyncProgress& progress, const std::atomic<bool>* stop = nullptr);
 
 // Copies node sourceId of source (its name and own tags from nodes, its children read in
 // source) and its subtree, depth first in the order of ChildNodeIds, under targetParent
@@ -102,21 +108,9 @@ int CopyNodeTree(Connection& source, const NodeMap& nodes, const QString& source
                  Connection& target, const SyncProgress& progress);
 
 // The worker of a node run: opens targetPath, CopyNodeTree under the target's root,
-// closes it and sends "finish". Failures are shown with caption "警告" and their reason
-// goes to *whyNot when given.
-bool RunNodeSync(Connection& source, const NodeMap& nodes, Prompter& prompter, const QString& targetPath,
-                 const QString& sourceNode, const SyncProgress& progress, QString* whyNot = nullptr);
-
-// The target of a run: the file dialog listing catalogue files (the first chosen file),
-// then the question "文件记录同步到:" + path (question icon). nullopt when either was
-// cancelled. The commands' progress dialog ends on SyncNotRunText when a run is refused.
-std::optional<QString> AskSyncTarget(Prompter& prompter);
-
-// 32855 with the ids of the selected rows (none: "请先选择一条记录。"), 32854 with nullopt
-// (all records): the target, then the worker under the progress dialog.
-class Session;
-void SyncRecordsCommand(Session& s, const std::optional<QStringList>& ids);
-// 32857: the node picker, the target, then the worker under the progress dialog.
-void SyncNodesCommand(Session& s);
+// closes it and sends "finish". A target that cannot be opened or written gives its reason
+// in whyNot.
+SyncRun RunNodeSync(Connection& source, const NodeMap& nodes, const QString& targetPath, const QString& sourceNode,
+                    const SyncProgress& progress);
 
 }  // namespace korvel

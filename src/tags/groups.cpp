@@ -112,52 +112,17 @@ std::optional<TagList> TagsJoiningGroup(const TagList& recordTags, const QString
     return merged;
 }
 
-namespace {
-
-// Reads the record's tags, asks change for the new ones and stores them, all in one write
-// transaction. 1 when stored, 0 when unchanged, -1 on a reported database error.
-template <class Change>
-int ChangeRecord(const QString& record, Connection& conn, Change change, Prompter& prompter) {
-    try {
-        WriteTransaction tx(conn);
-        std::optional<TagList> tags = FindRecordTags(record, conn);
-        if (!tags) return 0;
-        std::optional<TagList> next = change(*tags);
-        if (!next) return 0;
-        StoreRecordTags(record, *next, conn);
-        tx.Commit();
-        return 1;
-    } catch (const DbError& e) {
-        ReportDbError(prompter, e);
-        return -1;
-    }
+bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree, Connection& conn) {
+    WriteTransaction tx(conn);
+    std::optional<TagList> tags = FindRecordTags(record, conn);
+    if (!tags) return false;
+    if (std::optional<TagList> next = TagsWithoutNode(*tags, node, tree)) StoreRecordTags(record, *next, conn);
+    tx.Commit();
+    return true;
 }
 
-}  // namespace
-
-bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
-                    Prompter& prompter) {
-    return ChangeRecord(
-               record, conn, [&](const TagList& t) { return TagsWithoutNode(t, node, tree); }, prompter) >= 0;
-}
-
-int RemoveRecordFromGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
-                          Prompter& prompter) {
-    return ChangeRecord(
-               record, conn, [&](const TagList& t) { return TagsLeavingGroup(t, node, tree); }, prompter) == 1
-               ? 1
-               : 0;
-}
-
-bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
-                   Prompter& prompter) {
-    return CanJoinGroup(ReadRecordTags(record, conn, prompter), node, tree);
-}
-
-bool AddRecordToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
-                      Prompter& prompter) {
-    return ChangeRecord(
-               record, conn, [&](const TagList& t) { return TagsJoiningGroup(t, node, tree); }, prompter) >= 0;
+bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn) {
+    return CanJoinGroup(FindRecordTags(record, conn).value_or(TagList()), node, tree);
 }
 
 }  // namespace korvel

@@ -23,17 +23,11 @@ std::optional<TagList> TagsLeavingGroup(const TagList& recordTags, const QString
 bool CanJoinGroup(const TagList& recordTags, const QString& node, const NodeTree& tree);
 std::optional<TagList> TagsJoiningGroup(const TagList& recordTags, const QString& node, const NodeTree& tree);
 
-// Stores the record's tags less the node tags, sorted. Reports database errors; false then.
-bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
-                    Prompter& prompter);
-// 1 when the record left the node's group (tags removed), else 0.
-int RemoveRecordFromGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
-                          Prompter& prompter);
-// Whether giving the record the node tags keeps every other group of it.
-bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
-                   Prompter& prompter);
-// Gives the record the node tags (a union); stores only when they change.
-bool AddRecordToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn,
-                      Prompter& prompter);
+// Stores the record's tags less the node tags, sorted, in one write transaction: true when
+// the record exists. Throws DbError (then nothing was stored).
+bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree, Connection& conn);
+// Whether giving the record the node tags keeps every other group of it (CanJoinGroup on
+// its stored tags; no record has no tags). Throws DbError.
+bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn);
 
 }  // namespace korvel

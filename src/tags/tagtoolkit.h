@@ -42,13 +42,11 @@ TagList TagUnion(const TagList& a, const TagList& b);
 // The tags of a record in stored order; nullopt when there is no record with this id.
 // Throws DbError.
 std::optional<TagList> FindRecordTags(const QString& id, Connection& conn);
-// The tags of a record in stored order; empty when there is none. A database error is
-// reported and gives an empty list.
-TagList ReadRecordTags(const QString& id, Connection& conn, Prompter& prompter);
-// Stores the list as StoredTagText. A database error is reported; false then.
-bool WriteRecordTags(const QString& id, const TagList& tags, Connection& conn, Prompter& prompter);
-// The same, throwing DbError (for callers inside their own transaction).
-void StoreRecordTags(const QString& id, const TagList& tags, Connection& conn);
+// Stores the list as StoredTagText in a write transaction of its own: false when there is
+// no record with this id. Throws DbError (then nothing was stored).
+bool WriteRecordTags(const QString& id, const TagList& tags, Connection& conn);
+// The same inside the caller's transaction.
+bool StoreRecordTags(const QString& id, const TagList& tags, Connection& conn);
 
 enum class TagChange { Add, Remove };
 
@@ -103,17 +101,17 @@ QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree);
 // Whether changing tags by `given` (union for Add, difference for Remove) changes the
 // groups of a record with these tags. An empty `given` changes nothing.
 bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode, const NodeTree& tree);
-// GroupsChange on the stored tags of a record.
-bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree, Connection& conn,
-                      Prompter& prompter);
+// GroupsChange on the stored tags of a record (no record has no tags). Throws DbError.
+bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree, Connection& conn);
 
 // The tags stored by an add: the given tags sorted, then the record's tags sorted
 // (nothing merged). By a remove: TagDifference of the record's and the given tags.
 TagList AddedTags(const TagList& recordTags, const TagList& given);
 TagList RemovedTags(const TagList& recordTags, const TagList& given);
 // Read, change and store in one write transaction. An add with no tags stores nothing;
-// a remove always stores. Database errors are reported; false then.
-bool AddRecordTags(const QString& id, const TagList& given, Connection& conn, Prompter& prompter);
-bool RemoveRecordTags(const QString& id, const TagList& given, Connection& conn, Prompter& prompter);
+// a remove always stores; a missing record is left alone. Throw DbError (then nothing was
+// stored).
+void AddRecordTags(const QString& id, const TagList& given, Connection& conn);
+void RemoveRecordTags(const QString& id, const TagList& given, Connection& conn);
 
 }  // namespace korvel

@@ -12,7 +12,7 @@ bool IsIdText(const QString& text) {
     return ok;
 }
 
-void LoadNodeMap(NodeState& nodes, Connection& conn, Prompter& prompter) {
+bool LoadNodeMap(NodeState& nodes, Connection& conn, Prompter& prompter) {
     nodes.current = QStringLiteral("0");
     nodes.map[QStringLiteral("0")] = NodeEntry{kRootName, QString(), QString()};
     try {
@@ -26,13 +26,15 @@ void LoadNodeMap(NodeState& nodes, Connection& conn, Prompter& prompter) {
         }
     } catch (const DbError& e) {
         ReportDbError(prompter, e);
+        return false;
     }
+    return true;
 }
 
-void ReloadNodes(NodeState& nodes, Connection& conn, Prompter& prompter) {
+bool ReloadNodes(NodeState& nodes, Connection& conn, Prompter& prompter) {
     nodes.copied.clear();
     nodes.map.clear();
-    LoadNodeMap(nodes, conn, prompter);
+    return LoadNodeMap(nodes, conn, prompter);
 }
 
 QStringList ChildNodeIds(const QString& id, Connection& conn) {

@@ -40,10 +40,12 @@ inline const QString kRootLabelAtStart = QStringLiteral("全部文档(ALLFILES)"
 bool IsIdText(const QString& text);
 
 // Sets nodes.current to "0", puts the root entry, then one entry per main2 row of conn.
-// A database error is reported through prompter.
-void LoadNodeMap(NodeState& nodes, Connection& conn, Prompter& prompter);
-// The core part of a tree load: empties nodes.copied, clears and reloads the map.
-void ReloadNodes(NodeState& nodes, Connection& conn, Prompter& prompter);
+// A database error is reported through prompter: false then (the map holds the rows read
+// before it).
+bool LoadNodeMap(NodeState& nodes, Connection& conn, Prompter& prompter);
+// The core part of a tree load: empties nodes.copied, clears and reloads the map; false
+// after a reported database error.
+bool ReloadNodes(NodeState& nodes, Connection& conn, Prompter& prompter);
 
 // Own tags, two blanks, the all tags of the parent, up to the root. " " for an unknown id.
 QString NodeAllTags(const QString& id, const NodeMap& nodes);
@@ -58,6 +60,8 @@ QStringList InnerRecordIds(const QString& id, const NodeMap& nodes, Connection& 
 // The WHERE clause InnerRecordIds runs on main ("where  ( findkey like ... )"; empty
 // when the node has no tags and no tagged children).
 QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);
+// The same, throwing DbError when the children cannot be read.
+QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn);
 // The same condition without "where ".
 QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);
 

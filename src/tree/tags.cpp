@@ -134,14 +134,10 @@ QStringList NodeChildTags(const QString& id, const NodeMap& nodes, Connection& c
     return tags;
 }
 
-QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
-    QStringList kids;
-    try {
-        kids = NodeChildTags(id, nodes, conn);
-    } catch (const DbError& e) {
-        // Reported; the condition then leaves no child's records out.
-        ReportDbError(prompter, e);
-    }
+namespace {
+
+// The condition of InnerRecordsCondition with the own-tag texts of the children given.
+QString InnerCondition(const QString& id, const NodeMap& nodes, const QStringList& kids) {
     const std::map<QString, int> counts = TagCounts(NodeAllTags(id, nodes));
     QStringList conditions;
     for (const auto& [t, c] : counts)
@@ -155,6 +151,23 @@ QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connectio
         }
     }
     return JoinConditions(conditions);
+}
+
+}  // namespace
+
+QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
+    QStringList kids;
+    try {
+        kids = NodeChildTags(id, nodes, conn);
+    } catch (const DbError& e) {
+        // Reported; the condition then leaves no child's records out.
+        ReportDbError(prompter, e);
+    }
+    return InnerCondition(id, nodes, kids);
+}
+
+QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn) {
+    return WhereOf(InnerCondition(id, nodes, NodeChildTags(id, nodes, conn)));
 }
 
 QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {

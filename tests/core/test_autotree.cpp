@@ -1,5 +1,6 @@
 // AUTO CREATE NODE TREE: the in-memory tree from keyword sets, and the written nodes.
 #include "autotree/autotree.h"
+#include "commands/nodemenu.h"
 #include "support/scripted_prompter.h"
 #include "support/tagged_catalogue.h"
 
@@ -86,7 +87,10 @@ TEST_F(AutoTreeWrite, WritesDepthFirstBelowTheNode) {
     cat.Record(3, " doc d it's ");
     cat.Record(4, " doc old a ");  // in child Old: not an inner record of Docs
     cat.Record(5, " other a ");    // not in Docs
-    EXPECT_TRUE(AutoCreateNodeTreeCommand(S(), QStringLiteral("5")));
+    const Outcome outcome = AutoCreateNodeTreeCommand(S(), QStringLiteral("5"));
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Done);
+    EXPECT_EQ(outcome.done, 5);
+    EXPECT_TRUE(S().nodes.map.count("11"));  // the node map was read again
     EXPECT_EQ(Rows(), QStringList({"5 Docs|doc|0", "6 Old|old|5", "7 a|a|5", "8 b|b|7", "9 c|c|7", "10 d|d|5",
                                    "11 it's|it's|10"}));
     EXPECT_TRUE(prompts.messages.empty());
@@ -94,12 +98,12 @@ TEST_F(AutoTreeWrite, WritesDepthFirstBelowTheNode) {
 
 TEST_F(AutoTreeWrite, TheNullKeywordIsNotWrittenAndItsChildrenMoveUp) {
     cat.Record(1, " thisisnull q ");
-    EXPECT_EQ(AutoCreateNodeTree(QStringLiteral("0"), S().nodes.map, S().catalogue, S().prompter()), 1);
+    EXPECT_EQ(AutoCreateNodeTree(QStringLiteral("0"), S().nodes.map, S().catalogue), 1);
     EXPECT_EQ(Rows(), QStringList({"1 q|q|0"}));
 }
 
 TEST_F(AutoTreeWrite, NoSelectionAndFailures) {
-    EXPECT_FALSE(AutoCreateNodeTreeCommand(S(), std::nullopt));
+    EXPECT_EQ(AutoCreateNodeTreeCommand(S(), std::nullopt).kind, Outcome::Kind::Refused);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "请先选择一个节点。");
     EXPECT_EQ(prompts.messages[0].caption, kProductName);
@@ -111,7 +115,12 @@ TEST_F(AutoTreeWrite, NoSelectionAndFailures) {
         "begin select raise(abort, 'no k3'); end",
         adCmdTextNoRecords, S().catalogue);
     prompts.messages.clear();
-    EXPECT_EQ(AutoCreateNodeTree(QStringLiteral("0"), S().nodes.map, S().catalogue, S().prompter()), -1);
+    EXPECT_THROW(AutoCreateNodeTree(QStringLiteral("0"), S().nodes.map, S().catalogue), DbError);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(Rows().isEmpty());
+    const Outcome outcome = AutoCreateNodeTreeCommand(S(), QStringLiteral("0"));
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Failed);
+    EXPECT_EQ(outcome.done, 0);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.contains("no k3"));
     EXPECT_TRUE(Rows().isEmpty());

@@ -1,4 +1,5 @@
 // korvel-cli keyword and group commands, run as a real process.
+#include "store/catalogue.h"
 #include "support/workdir.h"
 
 #include <QDir>
@@ -112,6 +113,59 @@ TEST_F(CliTags, GroupsUngroupAddDelAndAutoTree) {
     EXPECT_EQ(nodes.mid(nodes.indexOf("  4\tA\ta"), 4),
               QStringList({"  4\tA\ta", "    5\tk1\tk1", "      6\tk3\tk3", "    7\tk2\tk2"}));
     EXPECT_EQ(Run({"auto-tree", "x"}).status, 1);
+}
+
+// What a command comes to is its exit status: refused and failed commands exit with 1,
+// say why on standard error, print nothing that reads as success, and change nothing.
+TEST_F(CliTags, RefusedAndFailedCommandsExitWithOne) {
+    Ok({"add-node", "0", "T", "t"});  // 1
+    Ok({"add-node", "0", "U", "u"});  // 2
+    const QString r1 = Record("1.txt", "t x");
+    {
+        // The catalogue refuses every change of tags and every new node from now on.
+        korvel::Connection c;
+        c.Open(korvel::ConnectionStringFor(dir.path() + "/kv.kdb"));
+        korvel::ExecuteSql(
+            "create trigger no_tags before update of findkey on main begin select raise(abort, 'tags locked'); end",
+            korvel::adCmdTextNoRecords, c);
+        korvel::ExecuteSql(
+            "create trigger no_nodes before insert on main2 begin select raise(abort, 'nodes locked'); end",
+            korvel::adCmdTextNoRecords, c);
+    }
+    struct Case {
+        QStringList args;
+        QStringList out;  // standard output, exactly
+        QString err;      // a part of standard error
+    };
+    // clang-format off
+    const Case cases[] = {
+        // Failed: the catalogue refused the change.
+        {{"add-tags", "y", r1}, {r1 + "\tskipped"}, "info: tags locked"},
+        {{"del-tags", "x", r1, "--answer", "yes"}, {r1 + "\tskipped"}, "info: tags locked"},
+        {{"set-tags", r1, "z"}, {}, "info: tags locked"},
+        {{"group-add", "2", r1}, {r1 + "\tskipped"}, "info: tags locked"},
+        {{"group-del", "1", r1}, {"finish group 0"}, "info: tags locked"},
+        {{"ungroup", r1, "1"}, {"finish group 0"}, "info: tags locked"},
+        {{"add-node", "0", "n"}, {}, "korvel-cli: the node could not be added: nodes locked"},
+        {{"auto-tree", "1"}, {}, "nodes locked"},
+        // Refused: nothing was tried.
+        {{"ungroup", r1, "2"}, {}, "korvel-cli: node 2 is not a group of record " + r1},
+        {{"group-add", "9", r1}, {}, "korvel-cli: no node with id 9"},
+        {{"group-del", "1", r1, "77"}, {}, "korvel-cli: no record with id 77"},
+        {{"del-tags", "x", "x" + r1}, {}, "korvel-cli: no record with id x" + r1},
+        {{"add-node", "5", "n"}, {}, "korvel-cli: no node with id 5"},
+        {{"auto-tree", "5"}, {}, "korvel-cli: no node with id 5"},
+        {{"nodes", "5"}, {}, "korvel-cli: usage: nodes"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        const CliResult r = Run(c.args);
+        EXPECT_EQ(r.status, 1) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.lines, c.out) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.err)) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+    }
+    EXPECT_EQ(Ok({"tags", r1}), QStringList({"t x"}));
+    EXPECT_EQ(Ok({"nodes"}), QStringList({"0\t全部文档\t", "  1\tT\tt", "  2\tU\tu"}));
 }
 
 }  // namespace

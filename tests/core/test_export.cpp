@@ -7,6 +7,7 @@
 #include "files/filecopy.h"
 #include "io/importcore.h"
 #include "files/pack.h"
+#include "commands/importmenu.h"
 #include "records/export.h"
 #include "store/catalogue.h"
 #include "support/diskwalk.h"
@@ -29,6 +30,19 @@
 using namespace korvel;
 
 namespace {
+
+// The summary texts of the export commands.
+QString RecSummary(Session& s, const QStringList& ids, const QString& folder, bool backup) {
+    QString summary;
+    ExportRecordsTo(s, ids, folder, backup, &summary);
+    return summary;
+}
+
+QString TreeSummary(Session& s, const QString& node, const QString& folder, bool backup) {
+    QString summary;
+    ExportTreeTo(s, node, folder, backup, &summary);
+    return summary;
+}
 
 void WriteBytes(const QByteArray& path, const QByteArray& content) {
     FILE* f = std::fopen(path.constData(), "wb");
@@ -251,7 +265,7 @@ TEST_F(Export, NamesClashesMissingFilesAndASecondRun) {
                              Add("gone.txt"),        Add("b/same.txt"),  Add("proj")};
     ::unlink((disk + "/gone.txt").constData());
 
-    EXPECT_EQ(ExportRecordsTo(S(), ids, P("out"), false), "共7条记录 成功复制了6条记录");
+    EXPECT_EQ(RecSummary(S(), ids, P("out"), false), "共7条记录 成功复制了6条记录");
     EXPECT_EQ(Names(disk + "/out"),
               QByteArrayList({"1_same.txt", raw, "it's a file.txt", "proj.zip", "same.txt", "文件 名.txt"}));
     EXPECT_EQ(ReadBytes(disk + "/out/same.txt"), "one");
@@ -266,13 +280,13 @@ TEST_F(Export, NamesClashesMissingFilesAndASecondRun) {
 
     // Everything is there already: nothing is copied, the log is appended to by nothing.
     prompts.messages.clear();
-    EXPECT_EQ(ExportRecordsTo(S(), ids, P("out"), false), "共7条记录 成功复制了0条记录");
+    EXPECT_EQ(RecSummary(S(), ids, P("out"), false), "共7条记录 成功复制了0条记录");
     EXPECT_EQ(Names(disk + "/out").size(), 6);
     EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(LogEntries(), 6);
     // A changed file in the way: the record's file gets the next free number.
     WriteBytes(disk + "/out/it's a file.txt", "changed");
-    EXPECT_EQ(ExportRecordsTo(S(), {ids[0]}, P("out"), false), "共1条记录 成功复制了1条记录");
+    EXPECT_EQ(RecSummary(S(), {ids[0]}, P("out"), false), "共1条记录 成功复制了1条记录");
     EXPECT_EQ(ReadBytes(disk + "/out/1_it's a file.txt"), "quote");
     EXPECT_EQ(ReadBytes(disk + "/out/it's a file.txt"), "changed");
     EXPECT_EQ(LogEntries(), 7);
@@ -284,13 +298,13 @@ TEST_F(Export, BackupVariantRegistersEachCopyOnceAndUsesCopies) {
     WriteBytes(disk + "/own/r1.txt", "r1");
     WriteBytes(disk + "/own/r2.txt", "r2");
     const QString r1 = Add("own/r1.txt"), r2 = Add("own/r2.txt");
-    EXPECT_EQ(ExportRecordsTo(S(), {r1, r2}, P("out"), true), "共2条记录 成功复制了2条记录");
+    EXPECT_EQ(RecSummary(S(), {r1, r2}, P("out"), true), "共2条记录 成功复制了2条记录");
     const QStringList rows = {r1 + " " + P("out/r1.txt"), r2 + " " + P("out/r2.txt")};
     EXPECT_EQ(BackupRows(), rows);
-    EXPECT_EQ(ExportRecordsTo(S(), {r1, r2}, P("out"), true), "共2条记录 成功复制了0条记录");
+    EXPECT_EQ(RecSummary(S(), {r1, r2}, P("out"), true), "共2条记录 成功复制了0条记录");
     EXPECT_EQ(BackupRows(), rows);
     // Exported into its own folder: the record's own file is no backup of itself.
-    EXPECT_EQ(ExportRecordsTo(S(), {r1}, P("own"), true), "共1条记录 成功复制了0条记录");
+    EXPECT_EQ(RecSummary(S(), {r1}, P("own"), true), "共1条记录 成功复制了0条记录");
     EXPECT_EQ(BackupRows(), rows);
 
     // The own file is gone: with S().options.sysback the backup is exported, under the record's name.
@@ -299,11 +313,11 @@ TEST_F(Export, BackupVariantRegistersEachCopyOnceAndUsesCopies) {
         "insert into main4(recordid, filepath, vol) values(" + r2 + ", '" + SqlText(P("spare/other.txt")) + "', '0')",
         adCmdTextNoRecords, S().catalogue);
     MakeDir(disk + "/out2");
-    EXPECT_EQ(ExportRecordsTo(S(), {r2}, P("out2"), false), "共1条记录 成功复制了1条记录");
+    EXPECT_EQ(RecSummary(S(), {r2}, P("out2"), false), "共1条记录 成功复制了1条记录");
     EXPECT_EQ(ReadBytes(disk + "/out2/r2.txt"), "r2");
     S().options.sysback = false;
     MakeDir(disk + "/out3");
-    EXPECT_EQ(ExportRecordsTo(S(), {r2}, P("out3"), false), "共1条记录 成功复制了0条记录");
+    EXPECT_EQ(RecSummary(S(), {r2}, P("out3"), false), "共1条记录 成功复制了0条记录");
     EXPECT_EQ(prompts.messages.back().caption, "路径不存在提示");
 }
 
@@ -318,14 +332,14 @@ TEST_F(Export, TreeGivesOneFolderPerNode) {
     InsertNodeWithId("B/C", "b", a, S().catalogue);  // a "/" in a node name stays inside A's folder
     InsertNodeWithId("..", "..", a, S().catalogue);  // so does ".."
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
-    EXPECT_EQ(ExportTreeTo(S(), a, P("out"), true), "成功复制了3条记录 失败0条记录 ");
+    EXPECT_EQ(TreeSummary(S(), a, P("out"), true), "成功复制了3条记录 失败0条记录 ");
     EXPECT_EQ(ReadBytes(disk + "/out/A/r1.txt"), "1");
     EXPECT_EQ(ReadBytes(disk + "/out/A/B_C/r2.txt"), "2");
     EXPECT_EQ(ReadBytes(disk + "/out/A/_../r3.txt"), "3");
     EXPECT_EQ(BackupRows().size(), 3);
     // The root exports into 全部文档.
     MakeDir(disk + "/out2");
-    EXPECT_EQ(ExportTreeTo(S(), "0", P("out2"), false), "成功复制了3条记录 失败0条记录 ");
+    EXPECT_EQ(TreeSummary(S(), "0", P("out2"), false), "成功复制了3条记录 失败0条记录 ");
     EXPECT_EQ(ReadBytes(disk + "/out2/全部文档/A/r1.txt"), "1");
 }
 
@@ -359,7 +373,7 @@ TEST_F(Export, StopLeavesTheRestUntouched) {
     WriteBytes(disk + "/r3.txt", "3");
     const QStringList ids = {Add("r1.txt"), Add("r2.txt"), Add("r3.txt")};
     StoppingPrompter stopper;
-    EXPECT_EQ(ExportRecordsTo(S(), ids, P("out"), true), "共3条记录 成功复制了1条记录");
+    EXPECT_EQ(RecSummary(S(), ids, P("out"), true), "共3条记录 成功复制了1条记录");
     EXPECT_EQ(Names(disk + "/out"), QByteArrayList({"r1.txt"}));
     EXPECT_EQ(BackupRows(), QStringList({ids[0] + " " + P("out/r1.txt")}));
 }
@@ -388,7 +402,7 @@ TEST_F(Export, FullOrReadOnlyTargetLeavesNothingHalfWritten) {
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
     MakeDir(full + "/N");
 
-    EXPECT_EQ(ExportTreeTo(S(), n, DecodePath(full), false), "成功复制了0条记录 失败2条记录 ");
+    EXPECT_EQ(TreeSummary(S(), n, DecodePath(full), false), "成功复制了0条记录 失败2条记录 ");
     EXPECT_TRUE(Names(full + "/N").isEmpty());
     ASSERT_EQ(prompts.messages.size(), 1u);  // the same reason is shown once
     EXPECT_EQ(prompts.messages[0].caption, "文件复制失败(COPY FAILED)");
@@ -397,7 +411,7 @@ TEST_F(Export, FullOrReadOnlyTargetLeavesNothingHalfWritten) {
 
     if (roMounted) {
         prompts.messages.clear();
-        EXPECT_EQ(ExportRecordsTo(S(), ids, DecodePath(ro), false), "共2条记录 成功复制了0条记录");
+        EXPECT_EQ(RecSummary(S(), ids, DecodePath(ro), false), "共2条记录 成功复制了0条记录");
         EXPECT_TRUE(Names(ro).isEmpty());
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_TRUE(prompts.messages[0].text.contains(QString::fromLocal8Bit(strerror(EROFS))));
@@ -410,7 +424,7 @@ TEST_F(Export, ImmutableFolderIsReportedToo) {
     const QString r = Add("r.txt");
     if (QProcess::execute("chattr", {"+i", QFile::decodeName(disk + "/out")}) != 0)
         GTEST_SKIP() << "the file system has no immutable flag";
-    EXPECT_EQ(ExportRecordsTo(S(), {r}, P("out"), false), "共1条记录 成功复制了0条记录");
+    EXPECT_EQ(RecSummary(S(), {r}, P("out"), false), "共1条记录 成功复制了0条记录");
     QProcess::execute("chattr", {"-i", QFile::decodeName(disk + "/out")});
     EXPECT_TRUE(Names(disk + "/out").isEmpty());
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -453,7 +467,7 @@ TEST_F(Export, EveryCopyLandsDirectlyInTheChosenFolder) {
         const QByteArray source = EncodePath(QDir::cleanPath(c.stored));
         WriteBytes(source, "content of " + source);
         const QString id = AddStored(c.stored);
-        EXPECT_EQ(ExportRecordsTo(S(), {id}, P("out/sub"), false), "共1条记录 成功复制了1条记录");
+        EXPECT_EQ(RecSummary(S(), {id}, P("out/sub"), false), "共1条记录 成功复制了1条记录");
         EXPECT_EQ(ReadBytes(disk + "/out/sub/" + c.exportedAs), "content of " + source);
     }
     EXPECT_EQ(Names(disk + "/out"), QByteArrayList({"sub"}));
@@ -474,7 +488,7 @@ TEST_F(Export, TemporaryCopiesOfKilledRunsGoAndAreNeverCatalogued) {
     WriteBytes(disk + "/out/" + stale, QByteArray(1000, 'p'));
     WriteBytes(disk + "/out/" + running, "in progress");
     WriteBytes(disk + "/a.txt", "a");
-    EXPECT_EQ(ExportRecordsTo(S(), {Add("a.txt")}, P("out"), false), "共1条记录 成功复制了1条记录");
+    EXPECT_EQ(RecSummary(S(), {Add("a.txt")}, P("out"), false), "共1条记录 成功复制了1条记录");
     EXPECT_EQ(Names(disk + "/out"), QByteArrayList({running, "a.txt"}));
 
     // A folder import never takes them as documents.

@@ -1,9 +1,11 @@
 #include "base/dialogs.h"
+#include "commands/nodemenu.h"
 #include "support/session.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "files/filters.h"
+#include "commands/importmenu.h"
 #include "io/import.h"
 #include "io/importcore.h"
 #include "store/catalogue.h"
@@ -85,7 +87,9 @@ TEST_F(FolderTree, DepthLimits) {
     for (auto [depth, nodes] : cases) {
         ExecuteSql("delete from main2", adCmdTextNoRecords, S().catalogue);
         prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, depth}});
-        EXPECT_TRUE(AddNodeTreeCommand(S()));
+        const Outcome outcome = AddNodeTreeCommand(S());
+        EXPECT_EQ(outcome.kind, Outcome::Kind::Done) << depth;
+        EXPECT_EQ(outcome.done, nodes) << depth;
         EXPECT_EQ(Nodes().size(), nodes) << depth;
     }
     EXPECT_EQ(S().presets.depth, 0);  // "x" gives 0, which the limit keeps
@@ -143,20 +147,20 @@ TEST_F(FolderTree, CommandPutsTheTreeUnderTheCurrentNode) {
     S().nodes.current = parent;
     Dir("top");
     prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, "2"}});
-    EXPECT_TRUE(AddNodeTreeCommand(S()));
+    EXPECT_TRUE(AddNodeTreeCommand(S()).Changed());
     EXPECT_EQ(Nodes(), QStringList({"P<p>@全部文档", "top<top>@P"}));
     EXPECT_EQ(S().presets.depth, 2);
     // Cancel, or a folder that cannot be read, creates nothing; the latter says so.
-    EXPECT_FALSE(AddNodeTreeCommand(S()));
+    EXPECT_EQ(AddNodeTreeCommand(S()).kind, Outcome::Kind::Refused);
     prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("missing")}, {dlg::kDepth, "2"}});
-    EXPECT_FALSE(AddNodeTreeCommand(S()));
+    EXPECT_EQ(AddNodeTreeCommand(S()).kind, Outcome::Kind::Refused);
     EXPECT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(Nodes().size(), 2);
     // A folder whose name is not UTF-8, as the folder picker reads it (U+FFFD for the byte).
     Dir("l\xe9gacy");
     prompts.AnswerDialog(dlg::kNodeTree,
                          {{dlg::kRoot, DecodePath(disk) + "/l" + QChar(0xFFFD) + "gacy"}, {dlg::kDepth, "2"}});
-    EXPECT_TRUE(AddNodeTreeCommand(S()));
+    EXPECT_TRUE(AddNodeTreeCommand(S()).Changed());
     EXPECT_EQ(Nodes().size(), 3);
     EXPECT_EQ(prompts.messages.size(), 1u);
     S().nodes.current = "0";
@@ -174,7 +178,10 @@ TEST_F(FolderTree, RefusedNodesAreCountedAndSaid) {
         "begin select raise(abort, 'refused node'); end",
         adCmdTextNoRecords, S().catalogue);
     prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, "5"}});
-    EXPECT_TRUE(AddNodeTreeCommand(S()));
+    const Outcome outcome = AddNodeTreeCommand(S());
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Partly);
+    EXPECT_EQ(outcome.done, 2);
+    EXPECT_EQ(outcome.notDone, 2);  // bad, and below that had no node to go under
     EXPECT_EQ(Nodes(), QStringList({"good<good>@top", "top<top>@全部文档"}));
     const QStringList texts = TakeAllStatus();
     EXPECT_FALSE(texts.contains("finish"));

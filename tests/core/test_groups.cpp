@@ -5,7 +5,8 @@
 #include "support/scripted_prompter.h"
 #include "support/tagged_catalogue.h"
 #include "tags/groups.h"
-#include "tags/keywordcommands.h"
+#include "commands/groupmenu.h"
+#include "tags/tagbatch.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,7 @@ TEST_F(Groups, ShowListsThePathNamesOfTheFirstRecord) {
     cat.Record(2, " n1 n2 n3 a ");
     for (const char* id : {"1", "2"}) {
         prompts.CancelDialog(dlg::kShowGroups);
-        EXPECT_FALSE(ShowGroupsCommand({id, "1"}, Tree(), S().catalogue, S().prompter()));
+        EXPECT_EQ(ShowGroupsCommand(S(), {id, "1"}).kind, Outcome::Kind::Refused);
     }
     ASSERT_EQ(prompts.dialogsShown.size(), 2u);
     EXPECT_EQ(prompts.dialogsShown[0].second.value(dlg::kPaths).toStringList(), QStringList({"全部文档"}));
@@ -71,7 +72,7 @@ TEST_F(Groups, ShowListsThePathNamesOfTheFirstRecord) {
     EXPECT_EQ(prompts.dialogsShown[1].second.value(dlg::kChains).toStringList(),
               QStringList({"2 1 0", "3 1 0", "4 0"}));
     EXPECT_TRUE(prompts.messages.empty());
-    EXPECT_FALSE(ShowGroupsCommand({}, Tree(), S().catalogue, S().prompter()));
+    EXPECT_EQ(ShowGroupsCommand(S(), {}).kind, Outcome::Kind::Refused);
     EXPECT_EQ(prompts.dialogsShown.size(), 2u);
 }
 
@@ -97,7 +98,9 @@ TEST_F(Groups, Ungroup) {
         cat.Record(id, c.stored);
         prompts.messages.clear();
         Ungroup(c.index);
-        ShowGroupsCommand({QString::number(id)}, Tree(), S().catalogue, S().prompter());
+        const Outcome outcome = ShowGroupsCommand(S(), {QString::number(id)});
+        EXPECT_EQ(outcome.kind, Outcome::Kind::Done) << c.name;
+        EXPECT_EQ(outcome.done, QString(c.message).endsWith('1') ? 1 : 0) << c.name;
         ASSERT_EQ(prompts.messages.size(), 1u) << c.name;
         EXPECT_EQ(prompts.messages[0].text, c.message) << c.name;
         EXPECT_EQ(prompts.messages[0].caption, "info") << c.name;
@@ -129,12 +132,11 @@ TEST_F(Groups, AddingToAGroup) {
     int id = 1;
     for (const Case& c : cases) {
         cat.Record(id, c.stored);
-        EXPECT_EQ(CanAddToGroup(QString::number(id), c.node, Tree(), S().catalogue, S().prompter()), c.allowed)
-            << c.name;
+        EXPECT_EQ(CanAddToGroup(QString::number(id), c.node, Tree(), S().catalogue), c.allowed) << c.name;
         prompts.nodes = {QString(c.node)};
         prompts.questions.clear();
         prompts.fourAnswers = {1};
-        AddToGroupCommand({QString::number(id)}, Tree(), S().catalogue, S().prompter(), S().ops.batch);
+        EXPECT_EQ(AddToGroupCommand(S(), {QString::number(id)}).done, c.allowed ? 1 : 0) << c.name;
         EXPECT_EQ(TaggedCatalogue::Findkey(id), c.after) << c.name;
         if (c.allowed)
             EXPECT_TRUE(prompts.questions.isEmpty()) << c.name;
@@ -159,14 +161,16 @@ TEST_F(Groups, RefusalNoticeRules) {
         prompts.nodes = {QStringLiteral("4")};
         prompts.fourAnswers = c.answers;
         prompts.questions.clear();
-        AddToGroupCommand({"1", "2", "3", "4"}, Tree(), S().catalogue, S().prompter(), S().ops.batch);
+        const Outcome outcome = AddToGroupCommand(S(), {"1", "2", "3", "4"});
+        EXPECT_EQ(outcome.kind, Outcome::Kind::Done);
+        EXPECT_EQ(outcome.done, 1);
         EXPECT_EQ(prompts.questions.size(), c.notices);
         EXPECT_EQ(TaggedCatalogue::Findkey(3), "     a    q   ");  // the allowed one is added
         ExecuteSql("update main set findkey=' q ' where id=3", adCmdTextNoRecords, S().catalogue);
     }
     // Cancelled picker: nothing happens.
     prompts.questions.clear();
-    EXPECT_FALSE(AddToGroupCommand({"3"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
+    EXPECT_EQ(AddToGroupCommand(S(), {"3"}).kind, Outcome::Kind::Refused);
     EXPECT_EQ(TaggedCatalogue::Findkey(3), " q ");
 }
 
@@ -176,7 +180,9 @@ TEST_F(Groups, RemovingFromAGroup) {
     cat.Record(3, " a ");         // not in N1 at all: N1's tags are none of its
     cat.Record(4, " n1 ");        // group N1; N2 chosen below it: N2's and N1's tags go
     prompts.nodes = {QStringLiteral("2")};
-    EXPECT_TRUE(RemoveFromGroupCommand({"1", "2", "3", "4"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
+    const Outcome removed = RemoveFromGroupCommand(S(), {"1", "2", "3", "4"});
+    EXPECT_EQ(removed.kind, Outcome::Kind::Done);
+    EXPECT_EQ(removed.done, 3);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "finish group 3");
     EXPECT_EQ(TaggedCatalogue::Findkey(1), "     x   ");
@@ -187,14 +193,14 @@ TEST_F(Groups, RemovingFromAGroup) {
     // An empty pick or a cancelled picker ends the command without a message.
     prompts.messages.clear();
     prompts.nodes = {QString()};
-    EXPECT_FALSE(RemoveFromGroupCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
-    EXPECT_FALSE(RemoveFromGroupCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
+    EXPECT_EQ(RemoveFromGroupCommand(S(), {"1"}).kind, Outcome::Kind::Refused);
+    EXPECT_EQ(RemoveFromGroupCommand(S(), {"1"}).kind, Outcome::Kind::Refused);
     EXPECT_TRUE(prompts.messages.empty());
     // Leaving A beside N2 removes A's tag only; leaving N1 while in N2 below it finds N1's
     // tags shared with the group N2 and changes nothing.
     cat.Record(5, " n1 n2 a ");
-    EXPECT_EQ(RemoveRecordsFromGroup({"5"}, "1", Tree(), S().catalogue, S().prompter()), 0);
-    EXPECT_EQ(RemoveRecordsFromGroup({"5"}, "4", Tree(), S().catalogue, S().prompter()), 1);
+    EXPECT_EQ(RemoveRecordsFromGroup({"5"}, "1", Tree(), S().catalogue), 0);
+    EXPECT_EQ(RemoveRecordsFromGroup({"5"}, "4", Tree(), S().catalogue), 1);
     EXPECT_EQ(TaggedCatalogue::Findkey(5), "     n1    n2   ");
 }
 

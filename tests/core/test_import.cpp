@@ -4,6 +4,7 @@
 #include "base/longop.h"
 #include "base/settings.h"
 #include "files/filters.h"
+#include "commands/importmenu.h"
 #include "io/import.h"
 #include "io/importcore.h"
 #include "list/recordlist.h"
@@ -100,7 +101,7 @@ protected:
                                              {dlg::kTags, tags},
                                              {dlg::kCreateNodeTree, nodes},
                                              {dlg::kImportLastDir, lastDir}});
-        return ImportRecordTree(S());
+        return ImportRecordTree(S()).kind != Outcome::Kind::Refused;
     }
 };
 
@@ -605,9 +606,9 @@ TEST_F(Import, UnreadableRootImportsNothingAndSaysSo) {
     EXPECT_EQ(prompts.messages[0].text, prompts.statusTexts[0]);
     EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
     // Cancelling the node picker or the dialog starts nothing.
-    EXPECT_FALSE(ImportRecordTree(S()));
+    EXPECT_EQ(ImportRecordTree(S()).kind, Outcome::Kind::Refused);
     prompts.nodes.push_back("0");
-    EXPECT_FALSE(ImportRecordTree(S()));
+    EXPECT_EQ(ImportRecordTree(S()).kind, Outcome::Kind::Refused);
 }
 
 TEST_F(Import, ReimportAddsNoRecordAndWalkValuesMatchTheFileStatus) {

@@ -4,7 +4,8 @@
 #include "support/session.h"
 #include "support/scripted_prompter.h"
 #include "support/tagged_catalogue.h"
-#include "tags/keywordcommands.h"
+#include "commands/keymenu.h"
+#include "tags/tagbatch.h"
 #include "tags/tagtoolkit.h"
 
 #include <gtest/gtest.h>
@@ -98,10 +99,10 @@ TEST_F(Keywords, AddAndRemoveStoreThePaddedTagText) {
     int id = 1;
     for (const Case& c : cases) {
         cat.Record(id, c.stored);
-        const bool ok = c.mode == TagChange::Add
-                            ? AddRecordTags(QString::number(id), c.given, S().catalogue, S().prompter())
-                            : RemoveRecordTags(QString::number(id), c.given, S().catalogue, S().prompter());
-        EXPECT_TRUE(ok);
+        if (c.mode == TagChange::Add)
+            AddRecordTags(QString::number(id), c.given, S().catalogue);
+        else
+            RemoveRecordTags(QString::number(id), c.given, S().catalogue);
         EXPECT_EQ(TaggedCatalogue::Findkey(id), c.expected) << c.stored;
         ++id;
     }
@@ -110,19 +111,19 @@ TEST_F(Keywords, AddAndRemoveStoreThePaddedTagText) {
 
 TEST_F(Keywords, ReadAndWriteRecordTags) {
     cat.Record(1, "  b   a  b ");
-    cat.Record(2, QString());                                                                 // no tag text at all
-    EXPECT_EQ(ReadRecordTags("1", S().catalogue, S().prompter()), TagList({"b", "a", "b"}));  // stored order
-    EXPECT_EQ(ReadRecordTags("2", S().catalogue, S().prompter()), TagList());
-    EXPECT_EQ(ReadRecordTags("99", S().catalogue, S().prompter()), TagList());
+    cat.Record(2, QString());                                                 // no tag text at all
+    EXPECT_EQ(FindRecordTags("1", S().catalogue), TagList({"b", "a", "b"}));  // stored order
+    EXPECT_EQ(FindRecordTags("2", S().catalogue), TagList());
     EXPECT_EQ(FindRecordTags("99", S().catalogue), std::nullopt);
     EXPECT_EQ(FindRecordTags("1; drop table main", S().catalogue), std::nullopt);
-    EXPECT_TRUE(WriteRecordTags("2", {"k1", "k2"}, S().catalogue, S().prompter()));
+    EXPECT_TRUE(WriteRecordTags("2", {"k1", "k2"}, S().catalogue));
     EXPECT_EQ(TaggedCatalogue::Findkey(2), "     k1    k2   ");
-    EXPECT_TRUE(WriteRecordTags("2", {}, S().catalogue, S().prompter()));
+    EXPECT_TRUE(WriteRecordTags("2", {}, S().catalogue));
     EXPECT_EQ(TaggedCatalogue::Findkey(2), "    ");
+    EXPECT_FALSE(WriteRecordTags("99", {"k"}, S().catalogue));  // no such record
     // A stored tag holding a quote reads back intact.
-    EXPECT_TRUE(WriteRecordTags("1", {"it's", "b"}, S().catalogue, S().prompter()));
-    EXPECT_EQ(ReadRecordTags("1", S().catalogue, S().prompter()), TagList({"it's", "b"}));
+    EXPECT_TRUE(WriteRecordTags("1", {"it's", "b"}, S().catalogue));
+    EXPECT_EQ(FindRecordTags("1", S().catalogue), TagList({"it's", "b"}));
 }
 
 TEST_F(Keywords, NodeMatchingAndGroups) {
@@ -159,12 +160,11 @@ TEST_F(Keywords, GroupChangeCheckModelsAddAsUnion) {
     cat.Record(1, " x ");
     cat.Record(2, " t ");
     const NodeTree tree = Tree();
-    EXPECT_TRUE(GroupChangeCheck("1", {"t"}, TagChange::Add, tree, S().catalogue, S().prompter()));  // root -> T
-    EXPECT_FALSE(
-        GroupChangeCheck("2", {"t"}, TagChange::Add, tree, S().catalogue, S().prompter()));  // union leaves t once
-    EXPECT_TRUE(GroupChangeCheck("2", {"t"}, TagChange::Remove, tree, S().catalogue, S().prompter()));  // T -> root
-    EXPECT_FALSE(GroupChangeCheck("1", {}, TagChange::Remove, tree, S().catalogue, S().prompter()));
-    EXPECT_FALSE(GroupChangeCheck("1", {"y"}, TagChange::Add, tree, S().catalogue, S().prompter()));
+    EXPECT_TRUE(GroupChangeCheck("1", {"t"}, TagChange::Add, tree, S().catalogue));     // root -> T
+    EXPECT_FALSE(GroupChangeCheck("2", {"t"}, TagChange::Add, tree, S().catalogue));    // union leaves t once
+    EXPECT_TRUE(GroupChangeCheck("2", {"t"}, TagChange::Remove, tree, S().catalogue));  // T -> root
+    EXPECT_FALSE(GroupChangeCheck("1", {}, TagChange::Remove, tree, S().catalogue));
+    EXPECT_FALSE(GroupChangeCheck("1", {"y"}, TagChange::Add, tree, S().catalogue));
 }
 
 // The four-answer prompt of ADD: records 1, 2, 4 and 5 would move from the root into
@@ -195,8 +195,7 @@ TEST_F(Keywords, FourAnswerPromptRules) {
         prompts.fourAnswers = c.answers;
         prompts.questions.clear();
         prompts.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, "t"}});
-        EXPECT_TRUE(
-            AddKeywordsCommand({"1", "2", "3", "4", "5"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
+        EXPECT_EQ(AddKeywordsCommand(S(), {"1", "2", "3", "4", "5"}).kind, Outcome::Kind::Done) << c.name;
         QStringList applied;
         for (int id = 1; id <= 5; ++id)
             if (TaggedCatalogue::Findkey(id).count(QStringLiteral(" t ")) > (id == 3 ? 1 : 0))
@@ -213,7 +212,7 @@ TEST_F(Keywords, DeleteCommandAndOutcomes) {
     cat.Record(2, " a b ");
     prompts.fourAnswers = {3};  // record 1 would leave T: no
     const auto outcomes =
-        ChangeRecordTags({"1", "2", "77"}, {"a", "t"}, TagChange::Remove, Tree(), S().catalogue, S().prompter());
+        ChangeRecordTags({"1", "2", "77"}, {"a", "t"}, TagChange::Remove, Tree(), S().catalogue, AskUser(S())).outcomes;
     ASSERT_EQ(outcomes.size(), 3u);
     EXPECT_FALSE(outcomes[0].applied);
     EXPECT_TRUE(outcomes[1].applied);
@@ -221,21 +220,24 @@ TEST_F(Keywords, DeleteCommandAndOutcomes) {
     EXPECT_EQ(TaggedCatalogue::Findkey(1), " t a ");
     EXPECT_EQ(TaggedCatalogue::Findkey(2), "     b   ");
     // The same record twice: the second add works on the result of the first.
-    const auto twice = ChangeRecordTags({"2", "2"}, {"z"}, TagChange::Add, Tree(), S().catalogue, S().prompter());
+    const auto twice =
+        ChangeRecordTags({"2", "2"}, {"z"}, TagChange::Add, Tree(), S().catalogue, AskUser(S())).outcomes;
     EXPECT_TRUE(twice[0].applied && twice[1].applied);
     EXPECT_EQ(TaggedCatalogue::Findkey(2), "     z    b    z   ");
 }
 
 TEST_F(Keywords, BatchCommandsNeedASelectionAndOk) {
     cat.Record(1, " a ");
-    EXPECT_FALSE(AddKeywordsCommand({}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
+    EXPECT_EQ(AddKeywordsCommand(S(), {}).kind, Outcome::Kind::Refused);
     EXPECT_TRUE(prompts.dialogsShown.empty());
     prompts.CancelDialog(dlg::kBatchKeys);
-    EXPECT_FALSE(DeleteKeywordsCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
+    EXPECT_EQ(DeleteKeywordsCommand(S(), {"1"}).kind, Outcome::Kind::Refused);
     EXPECT_EQ(TaggedCatalogue::Findkey(1), " a ");
     // Deleting with an empty entry stores the tags again, sorted and padded.
     prompts.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, "   "}});
-    EXPECT_TRUE(DeleteKeywordsCommand({"1"}, Tree(), S().catalogue, S().prompter(), S().ops.batch));
+    const Outcome done = DeleteKeywordsCommand(S(), {"1"});
+    EXPECT_EQ(done.kind, Outcome::Kind::Done);
+    EXPECT_EQ(done.done, 1);
     EXPECT_EQ(TaggedCatalogue::Findkey(1), "     a   ");
 }
 
@@ -248,13 +250,16 @@ TEST_F(Keywords, ShowKeywordsEditsTheFirstSelectedRecord) {
         f[dlg::kTagList] = QStringList{"b", "a", "it's"};
         return true;
     });
-    EXPECT_TRUE(ShowKeywordsCommand({"1", "2"}, S().catalogue, S().prompter()));
+    EXPECT_TRUE(ShowKeywordsCommand(S(), {"1", "2"}).Changed());
     EXPECT_EQ(TaggedCatalogue::Findkey(1), "     b    a    it's   ");  // list order kept
     EXPECT_EQ(TaggedCatalogue::Findkey(2), " z ");
     prompts.CancelDialog(dlg::kRecordKeys);
-    EXPECT_FALSE(ShowKeywordsCommand({"2"}, S().catalogue, S().prompter()));
+    EXPECT_EQ(ShowKeywordsCommand(S(), {"2"}).kind, Outcome::Kind::Refused);
     EXPECT_EQ(TaggedCatalogue::Findkey(2), " z ");
-    EXPECT_FALSE(ShowKeywordsCommand({}, S().catalogue, S().prompter()));
+    EXPECT_EQ(ShowKeywordsCommand(S(), {}).kind, Outcome::Kind::Refused);
+    // The list given instead of the dialog.
+    EXPECT_TRUE(ShowKeywordsCommand(S(), {"2"}, TagList{"q"}).Changed());
+    EXPECT_EQ(TaggedCatalogue::Findkey(2), "     q   ");
 }
 
 // Another program changes a record while the prompt is open: its change is kept, and the
@@ -281,7 +286,8 @@ TEST_F(Keywords, AChangeMadeWhileThePromptWaitsIsNotOverwritten) {
         cat.Record(2, " y ");
         Meddler meddler;  // installed over the fixture's prompter
         meddler.fourAnswers = {1};
-        const auto outcomes = ChangeRecordTags(c.ids, {"t"}, TagChange::Add, Tree(), S().catalogue, S().prompter());
+        const auto outcomes =
+            ChangeRecordTags(c.ids, {"t"}, TagChange::Add, Tree(), S().catalogue, AskUser(S())).outcomes;
         EXPECT_TRUE(outcomes[0].applied && outcomes[1].applied) << c.name;
         EXPECT_EQ(meddler.questions.size(), 1) << c.name;
         EXPECT_EQ(TaggedCatalogue::Findkey(1), "     t    t   ") << c.name;
@@ -291,21 +297,68 @@ TEST_F(Keywords, AChangeMadeWhileThePromptWaitsIsNotOverwritten) {
     S().SetPrompter(&prompts);
 }
 
+// A batch that cannot store returns its error with nothing applied; the command reports it
+// once and fails.
 TEST_F(Keywords, AFailedWriteIsReportedAndChangesNothing) {
     cat.Record(1, " a ");
     cat.Record(2, " b ");
-    // Another connection holds the write lock: the batch cannot store and says so.
+    // Another connection holds the write lock: the batch cannot store.
     Connection other;
     other.Open(kConnectionString);
     other.Begin();
     ExecuteSql("update main set name='x' where id=2", adCmdTextNoRecords, other);
     S().catalogue.SetBusyTimeout(50);
-    const auto outcomes = ChangeRecordTags({"1", "2"}, {"n"}, TagChange::Add, Tree(), S().catalogue, S().prompter());
+    const TagBatchResult r = ChangeRecordTags({"1", "2"}, {"n"}, TagChange::Add, Tree(), S().catalogue, AskUser(S()));
+    EXPECT_FALSE(r.outcomes[0].applied || r.outcomes[1].applied);
+    EXPECT_TRUE(r.error.has_value());
+    EXPECT_EQ(r.Applied(), 0);
+    EXPECT_TRUE(prompts.messages.empty());  // said by the command, not by the batch
+    TagBatchResult detail;
+    const Outcome outcome = AddKeywordsCommand(S(), {"1", "2"}, QStringLiteral("n"), &detail);
     other.Rollback();
-    EXPECT_FALSE(outcomes[0].applied || outcomes[1].applied);
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Failed);
+    EXPECT_EQ(outcome.done, 0);
+    ASSERT_EQ(detail.outcomes.size(), 2u);
+    EXPECT_FALSE(detail.outcomes[0].applied || detail.outcomes[1].applied);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, "info");
+    EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(TaggedCatalogue::Findkey(1), " a ");
+}
+
+// A batch over more records than are read ahead at once: every record is decided on its
+// own tags wherever the read-ahead boundaries fall, ids without a record are skipped, and
+// an id met again later sees the change decided for it before.
+TEST_F(Keywords, ManyRecordsAreDecidedOnTheirOwnTags) {
+    {
+        WriteTransaction tx(S().catalogue);
+        for (int id = 1; id <= 4500; ++id) cat.Record(id, id % 3 ? QStringLiteral(" a%1 ").arg(id) : QString());
+        tx.Commit();
+    }
+    QStringList ids;
+    for (int id = 4500; id >= 1; --id) ids << QString::number(id);
+    ids << "9999"
+        << "x"
+        << "2500"
+        << "3";  // missing, no id, and two repeats far from the first
+    const TagBatchResult r = ChangeRecordTags(ids, {"n"}, TagChange::Add, Tree(), S().catalogue, AskUser(S()));
+    ASSERT_FALSE(r.error.has_value());
+    ASSERT_EQ(r.outcomes.size(), static_cast<size_t>(ids.size()));
+    EXPECT_EQ(r.Applied(), 4502);
+    EXPECT_FALSE(r.outcomes[4500].applied);
+    EXPECT_FALSE(r.outcomes[4501].applied);
+    for (int id : {1, 2, 3, 1999, 2000, 2001, 2500, 4000, 4500}) {
+        // The given tags sorted, then the record's sorted: a repeat adds n again in front.
+        const QString own = id % 3 ? QStringLiteral("a%1").arg(id) : QString();
+        QStringList stored{"n"};
+        if (id == 2500 || id == 3)
+            stored << (own.isEmpty() ? QStringList{"n"} : QStringList{own, "n"});
+        else if (!own.isEmpty())
+            stored << own;
+        const QString expected = "     " + stored.join("    ") + "   ";
+        EXPECT_EQ(TaggedCatalogue::Findkey(id), expected) << id;
+    }
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 }  // namespace

@@ -165,7 +165,7 @@ TEST_F(Listing, RowHelpers) {
     EXPECT_TRUE(RecordById("1 or 1=1", S().catalogue).empty());
 
     S().pageset.SetAbsolutePage(1);
-    RecordMap m = RowToMap(S().pageset, S().prompter());
+    RecordMap m = RowToMap(S().pageset);
     EXPECT_EQ(m["name"], "r00");
     EXPECT_EQ(m["yourid"], "NULL");
 

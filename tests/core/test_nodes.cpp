@@ -1,10 +1,11 @@
 #include "base/dialogs.h"
+#include "commands/nodemenu.h"
 #include "support/session.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "support/catalogue.h"
 #include "support/scripted_prompter.h"
-#include "tree/nodecommands.h"
+#include "tree/subtree.h"
 #include "tree/nodes.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +86,7 @@ TEST_F(Nodes, InsertNodeWithId) {
     // A parent that is no id is never pasted into a statement: an error, no node.
     EXPECT_THROW(InsertNodeWithId("bad", "bad", "0) or (1", S().catalogue), DbError);
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "bad"}});
-    EXPECT_FALSE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1;")));
+    EXPECT_EQ(AddNodeCommand(S(), std::optional<QString>("1;")).kind, Outcome::Kind::Refused);
     DeleteNodeTree("1 or 1=1", S().catalogue);
     EXPECT_EQ(NodeRows().size(), 3);
 }
@@ -103,17 +104,17 @@ TEST_F(Nodes, SelectionAndRootNotices) {
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "n"}});
     // clang-format off
     const Case cases[] = {
-        {[&] { EXPECT_FALSE(AddNodeCommand(S().prompter(), S().catalogue, none)); }, pick},
-        {[&] { EXPECT_FALSE(ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, none)); }, pick},
-        {[&] { ShowNodeCommand(S().prompter(), S().nodes, none); }, pick},
-        {[&] { CopyNodeCommand(S().prompter(), S().nodes, none); }, pick},
-        {[&] { EXPECT_FALSE(DeleteNodeCommand(S().prompter(), S().catalogue, none)); }, pick},
-        {[&] { EXPECT_FALSE(ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, root)); }, "对不起，不允许修改根节点内容。"},
-        {[&] { CopyNodeCommand(S().prompter(), S().nodes, root); }, "对不起，不允许复制根节点。"},
-        {[&] { EXPECT_FALSE(DeleteNodeCommand(S().prompter(), S().catalogue, root)); }, "对不起，不允许删除根节点。"},
-        {[&] { S().nodes.copied = "0"; EXPECT_FALSE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("1"))); },
+        {[&] { EXPECT_EQ(AddNodeCommand(S(), none).kind, Outcome::Kind::Refused); }, pick},
+        {[&] { EXPECT_EQ(ModifyNodeCommand(S(), none).kind, Outcome::Kind::Refused); }, pick},
+        {[&] { EXPECT_EQ(ShowNodeCommand(S(), none).kind, Outcome::Kind::Refused); }, pick},
+        {[&] { EXPECT_EQ(CopyNodeCommand(S(), none).kind, Outcome::Kind::Refused); }, pick},
+        {[&] { EXPECT_EQ(DeleteNodeCommand(S(), none).kind, Outcome::Kind::Refused); }, pick},
+        {[&] { EXPECT_EQ(ModifyNodeCommand(S(), root).kind, Outcome::Kind::Refused); }, "对不起，不允许修改根节点内容。"},
+        {[&] { EXPECT_EQ(CopyNodeCommand(S(), root).kind, Outcome::Kind::Refused); }, "对不起，不允许复制根节点。"},
+        {[&] { EXPECT_EQ(DeleteNodeCommand(S(), root).kind, Outcome::Kind::Refused); }, "对不起，不允许删除根节点。"},
+        {[&] { S().nodes.copied = "0"; EXPECT_EQ(PasteNodeCommand(S(), std::optional<QString>("1")).kind, Outcome::Kind::Refused); },
          "对不起，不允许粘贴根节点。"},
-        {[&] { S().nodes.copied = "1"; EXPECT_FALSE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, none)); }, pick},
+        {[&] { S().nodes.copied = "1"; EXPECT_EQ(PasteNodeCommand(S(), none).kind, Outcome::Kind::Refused); }, pick},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -126,7 +127,7 @@ TEST_F(Nodes, SelectionAndRootNotices) {
     // Nothing copied: paste does nothing and says nothing.
     prompts.messages.clear();
     S().nodes.copied.clear();
-    EXPECT_FALSE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("1")));
+    EXPECT_FALSE(PasteNodeCommand(S(), std::optional<QString>("1")).Changed());
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(NodeRows().size(), 4);
 }
@@ -135,17 +136,17 @@ TEST_F(Nodes, AddNode) {
     MakeTree();
     // Tag same as name (preset): a two-word name gives two tags; quotes stay intact.
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "it's two"}});
-    EXPECT_TRUE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("0")));
+    EXPECT_TRUE(AddNodeCommand(S(), std::optional<QString>("0")).Changed());
     ASSERT_EQ(prompts.dialogsShown.size(), 1u);
     EXPECT_EQ(prompts.dialogsShown[0].second.value(dlg::kSameAsName).toBool(), true);
     // Own tags typed, under node 2.
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, "n"}, {dlg::kTags, "p q'r"}, {dlg::kSameAsName, false}});
-    EXPECT_TRUE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("2")));
+    EXPECT_TRUE(AddNodeCommand(S(), std::optional<QString>("2")).Changed());
     // Cancelled, or an empty name: nothing.
     prompts.CancelDialog(dlg::kAddNode);
-    EXPECT_FALSE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("2")));
+    EXPECT_FALSE(AddNodeCommand(S(), std::optional<QString>("2")).Changed());
     prompts.AnswerDialog(dlg::kAddNode, {{dlg::kName, ""}});
-    EXPECT_FALSE(AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("2")));
+    EXPECT_FALSE(AddNodeCommand(S(), std::optional<QString>("2")).Changed());
     EXPECT_EQ(NodeRows().mid(4), QStringList({"5 it's two|it's two|0", "6 n|p q'r|2"}));
     EXPECT_TRUE(prompts.messages.empty());
 }
@@ -159,15 +160,15 @@ TEST_F(Nodes, ModifyAndShowNode) {
         f[dlg::kTags] = "u 'v'";
         return true;
     });
-    EXPECT_TRUE(ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("2")));
+    EXPECT_TRUE(ModifyNodeCommand(S(), std::optional<QString>("2")).Changed());
     prompts.CancelDialog(dlg::kModifyNode);
-    EXPECT_FALSE(ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("3")));
+    EXPECT_FALSE(ModifyNodeCommand(S(), std::optional<QString>("3")).Changed());
     EXPECT_EQ(NodeRows()[1], "2 b'2|u 'v'|1");
     EXPECT_EQ(NodeRows()[2], "3 c|tc|2");
 
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
-    ShowNodeCommand(S().prompter(), S().nodes, std::optional<QString>("3"));
-    ShowNodeCommand(S().prompter(), S().nodes, std::optional<QString>("99"));
+    ShowNodeCommand(S(), std::optional<QString>("3"));
+    ShowNodeCommand(S(), std::optional<QString>("99"));
     ASSERT_EQ(prompts.dialogsShown.size(), 4u);
     const auto& shown = prompts.dialogsShown[2];
     EXPECT_EQ(shown.first, dlg::kShowNode);
@@ -182,15 +183,17 @@ TEST_F(Nodes, CopyAndPasteSubtree) {
     Exec("insert into main2(id,name,findkey,fid) values(5,'e','te',0)");
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
     S().pageset.Open(RowQuery(), S().catalogue);
-    CopyNodeCommand(S().prompter(), S().nodes, std::optional<QString>("1"));
+    CopyNodeCommand(S(), std::optional<QString>("1"));
     EXPECT_EQ(S().nodes.copied, "1");
-    EXPECT_TRUE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("5")));
+    const Outcome pasted = PasteNodeCommand(S(), std::optional<QString>("5"));
+    EXPECT_EQ(pasted.kind, Outcome::Kind::Done);
+    EXPECT_EQ(pasted.done, 4);
     EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1", "5 e|te|0", "6 a|ta|5",
                                        "7 b|tb|6", "8 c|tc|7", "9 d|td|6"}));
     EXPECT_TRUE(S().pageset.State());  // the user's listing stays open
     ReloadNodes(S().nodes, S().catalogue, S().prompter());
     EXPECT_TRUE(S().nodes.copied.isEmpty());
-    EXPECT_FALSE(PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("5")));
+    EXPECT_FALSE(PasteNodeCommand(S(), std::optional<QString>("5")).Changed());
     EXPECT_EQ(NodeRows().size(), 9);
 }
 
@@ -212,9 +215,11 @@ TEST_F(Nodes, DeleteSubtree) {
     MakeTree();
     Exec("insert into main2(id,name,findkey,fid) values(5,'e','te',0)");
     prompts.confirms = {false, true};
-    EXPECT_FALSE(DeleteNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")));
+    EXPECT_FALSE(DeleteNodeCommand(S(), std::optional<QString>("1")).Changed());
     EXPECT_EQ(NodeRows().size(), 5);
-    EXPECT_TRUE(DeleteNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")));
+    const Outcome deleted = DeleteNodeCommand(S(), std::optional<QString>("1"));
+    EXPECT_EQ(deleted.kind, Outcome::Kind::Done);
+    EXPECT_EQ(deleted.done, 4);
     EXPECT_EQ(NodeRows(), QStringList({"5 e|te|0"}));
     EXPECT_EQ(prompts.questions, QStringList({"确定删除吗", "确定删除吗"}));
 }
@@ -237,7 +242,7 @@ TEST_F(Nodes, RefusedNodeStatementsChangeNothingAndAreShown) {
         "create trigger no_y before update on main2 when new.name='y' "
         "begin select raise(abort, 'refused y'); end");
     struct Case {
-        std::function<bool()> run;
+        std::function<Outcome()> run;
         QString shown;
     };
     S().nodes.copied = "1";
@@ -246,15 +251,17 @@ TEST_F(Nodes, RefusedNodeStatementsChangeNothingAndAreShown) {
     prompts.confirms = {true};
     // clang-format off
     const Case cases[] = {
-        {[] { return PasteNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("4")); }, "refused c"},  // a, b copied first
-        {[] { return DeleteNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")); }, "refused d"},  // a deleted first
-        {[] { return AddNodeCommand(S().prompter(), S().catalogue, std::optional<QString>("1")); }, "refused x"},
-        {[] { return ModifyNodeCommand(S().prompter(), S().catalogue, S().nodes, std::optional<QString>("2")); }, "refused y"},
+        {[] { return PasteNodeCommand(S(), std::optional<QString>("4")); }, "refused c"},  // a, b copied first
+        {[] { return DeleteNodeCommand(S(), std::optional<QString>("1")); }, "refused d"},  // a deleted first
+        {[] { return AddNodeCommand(S(), std::optional<QString>("1")); }, "refused x"},
+        {[] { return ModifyNodeCommand(S(), std::optional<QString>("2")); }, "refused y"},
     };
     // clang-format on
     for (const Case& c : cases) {
         prompts.messages.clear();
-        EXPECT_FALSE(c.run()) << c.shown.toStdString();
+        const Outcome outcome = c.run();
+        EXPECT_EQ(outcome.kind, Outcome::Kind::Failed) << c.shown.toStdString();
+        EXPECT_EQ(outcome.done, 0) << c.shown.toStdString();
         ASSERT_EQ(prompts.messages.size(), 1u) << c.shown.toStdString();
         EXPECT_TRUE(prompts.messages[0].text.contains(c.shown));
         EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);

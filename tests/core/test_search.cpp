@@ -11,6 +11,7 @@
 #include "list/recordlist.h"
 #include "commands/recordmenu.h"
 #include "records/recordops.h"
+#include "commands/findmenu.h"
 #include "search/advancedsearch.h"
 #include "search/contentsearch.h"
 #include "store/pageset.h"
@@ -133,7 +134,7 @@ TEST(AdvancedSearch, QuotesAreLiteralAndWildcardsKeepTheirMeaning) {
     for (const Case& c : cases) {
         AdvancedSearchFields f;
         f.name = c.name;
-        ASSERT_TRUE(RunAdvancedSearch(S(), f)) << c.name.toStdString();
+        ASSERT_EQ(RunAdvancedSearch(S(), f).kind, Outcome::Kind::Done) << c.name.toStdString();
         EXPECT_EQ(ListedIds(), c.ids) << c.name.toStdString();
     }
     EXPECT_TRUE(p.messages.empty());
@@ -201,7 +202,7 @@ TEST(AdvancedSearch, TimesCompareAsTimesWhateverTheirPadding) {
             AdvancedSearchFields f;
             (record ? f.recordFrom : f.fileFrom) = c.from;
             (record ? f.recordTo : f.fileTo) = c.to;
-            ASSERT_TRUE(RunAdvancedSearch(S(), f)) << c.from.toStdString();
+            ASSERT_EQ(RunAdvancedSearch(S(), f).kind, Outcome::Kind::Done) << c.from.toStdString();
             EXPECT_EQ(ListedIds(), c.ids)
                 << (record ? "record " : "file ") << c.from.toStdString() << ".." << c.to.toStdString();
         }
@@ -387,12 +388,12 @@ TEST(ContentSearch, AdvancedSearchRanksItsCandidates) {
     AdvancedSearchFields f;
     f.name = "report";
     f.content = "季度报告";
-    ASSERT_TRUE(RunAdvancedSearch(S(), f));
+    ASSERT_EQ(RunAdvancedSearch(S(), f).kind, Outcome::Kind::Done);
     EXPECT_EQ(ListedIds(), (QStringList{"2", "1"}));
     EXPECT_EQ(p.statusTexts.last(), "finish");
     // Content alone: every record is a candidate.
     f.name.clear();
-    ASSERT_TRUE(RunAdvancedSearch(S(), f));
+    ASSERT_EQ(RunAdvancedSearch(S(), f).kind, Outcome::Kind::Done);
     EXPECT_EQ(ListedIds().size(), 3);
 }
 

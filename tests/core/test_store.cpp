@@ -2,6 +2,7 @@
 #include "support/session.h"
 #include "files/markup.h"
 #include "store/catalogue.h"
+#include "store/idbatch.h"
 #include "store/pageset.h"
 #include "support/catalogue.h"
 #include "support/scripted_prompter.h"
@@ -47,6 +48,61 @@ TEST(Store, NextRecordIdThrowsAndShowsNothing) {
     ScriptedPrompter p;
     EXPECT_THROW(NextRecordId(S().catalogue), DbError);  // no catalogue open
     EXPECT_TRUE(p.messages.empty());                     // the store reports by exception; the command shows it
+}
+
+// Records read by id in batches: every record asked for comes back once per batch that
+// names it, whatever the batch boundaries, the gaps and the repeats; nothing stays open.
+TEST(Store, RecordsByIdReadsEveryBatch) {
+    TempCatalogue c;
+    {
+        WriteTransaction tx(S().catalogue);
+        Statement ins(S().catalogue, QStringLiteral("insert into main(id, name, dir) values(?, ?, '/d')"));
+        for (int id = 1; id <= 1300; ++id) {
+            ins.Reset();
+            ins.Bind(1, id);
+            ins.Bind(2, QStringLiteral("n%1").arg(id));
+            ins.Step();
+        }
+        tx.Commit();
+    }
+    const int batch = RecordsById::kIdsPerBatch;
+    struct Case {
+        const char* name;
+        std::vector<qint64> ids;
+        size_t from, to;
+        std::vector<qint64> rows;  // sorted
+    };
+    std::vector<qint64> all, odd;
+    for (qint64 id = 1300; id >= 1; --id) all.push_back(id);  // descending: rows come by id
+    for (qint64 id = 1; id <= 2 * batch + 7; id += 2) odd.push_back(id);
+    std::vector<qint64> sortedAll(all.rbegin(), all.rend());
+    // clang-format off
+    const Case cases[] = {
+        {"none", {}, 0, 0, {}},
+        {"one", {5}, 0, 1, {5}},
+        {"gaps and missing ids", {2, 9999, 4, -1, 0}, 0, 5, {2, 4}},
+        {"a full batch and a partial one", all, 0, all.size(), sortedAll},
+        {"a range of the list", all, 100, 100 + batch + 1, {}},  // filled below
+        {"odd ids over three batches", odd, 0, odd.size(), odd},
+        {"a repeat within a batch counts once", {3, 3, 3}, 0, 3, {3}},
+    };
+    // clang-format on
+    RecordsById reader(S().catalogue, QStringLiteral("id, name"));
+    for (const Case& c : cases) {
+        std::vector<qint64> expected = c.rows;
+        if (QByteArray(c.name) == "a range of the list") {
+            expected.assign(all.begin() + 100, all.begin() + 100 + batch + 1);
+            std::sort(expected.begin(), expected.end());
+        }
+        std::vector<qint64> rows;
+        reader.Read(c.ids, c.from, c.to, [&](Statement& st) {
+            rows.push_back(st.Column(0).toLongLong());
+            EXPECT_EQ(st.Column(1).toString(), QStringLiteral("n%1").arg(rows.back())) << c.name;
+        });
+        std::sort(rows.begin(), rows.end());
+        EXPECT_EQ(rows, expected) << c.name;
+        EXPECT_FALSE(S().catalogue.InTransaction()) << c.name;
+    }
 }
 
 TEST(Store, VariantToTextTable) {

@@ -9,7 +9,7 @@
 #include "support/startcli.h"
 #include "support/catalogue.h"
 #include "support/scripted_prompter.h"
-#include "sync/sync.h"
+#include "commands/syncmenu.h"
 #include "tree/nodes.h"
 
 #include <QCryptographicHash>
@@ -291,8 +291,8 @@ TEST_F(Sync, BadTargetsAreRefusedUnchangedWithTheReason) {
         const QStringList companions = QDir("t").entryList({"*-wal", "*-shm", "*-journal"});
         ScriptedPrompter p;
         progress.clear();
-        EXPECT_FALSE(RunRecordSync(S().catalogue, S().prompter(), path, std::nullopt,
-                                   [this](const QString& t) { progress << t; }));
+        EXPECT_EQ(SyncRecordsCommand(S(), std::nullopt, path, [this](const QString& t) { progress << t; }).kind,
+                  Outcome::Kind::Failed);
         ASSERT_EQ(p.messages.size(), 1u);
         EXPECT_EQ(p.messages[0].caption, "警告");
         EXPECT_EQ(p.messages[0].icon, MsgIcon::Exclamation);
@@ -319,7 +319,7 @@ TEST_F(Sync, ACatalogueLockedByAnotherProgramIsRefusedAfterTheBusyTimeout) {
     ScriptedPrompter p;
     S().catalogue.SetBusyTimeout(1500);  // the target waits as long as the source would
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(RunRecordSync(S().catalogue, S().prompter(), targetPath, std::nullopt, [](const QString&) {}));
+    EXPECT_EQ(SyncRecordsCommand(S(), std::nullopt, targetPath).kind, Outcome::Kind::Failed);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(S().catalogue.BusyTimeout() - 500));
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].caption, "警告");

@@ -1,4 +1,4 @@
-#include "health/healthcommands.h"
+#include "commands/healthmenu.h"
 
 #include "base/dialogs.h"
 #include "base/longop.h"
@@ -40,23 +40,6 @@ QString SizeText(quint64 bytes) {
 
 }  // namespace
 
-RowQuery SelectedRecordsScope(const QStringList& ids) {
-    RowQuery q;
-    q.byIds = true;
-    for (const QString& id : ids) {
-        bool ok = false;
-        const qint64 n = id.trimmed().toLongLong(&ok);
-        if (ok) q.ids.push_back(n);
-    }
-    return q;
-}
-
-RowQuery NodeRecordsScope(const QString& allTags) {
-    RowQuery q;
-    q.condition = NodeCondition(allTags);
-    return q;
-}
-
 HealthScope RecordSelection(Prompter& prompter, const QStringList& ids) {
     HealthScope s;
     if (ids.isEmpty()) {
@@ -95,8 +78,8 @@ QString RelinkDoneText(int records, int copies) {
         .arg(copies);
 }
 
-void CheckCommand(Session& s, const HealthScope& scope) {
-    if (!scope.rows) return;
+Outcome CheckCommand(Session& s, const HealthScope& scope) {
+    if (!scope.rows) return Outcome::Refusal();
     Prompter& prompter = s.prompter();
     CheckReport report;
     std::optional<DbError> error;
@@ -116,7 +99,7 @@ void CheckCommand(Session& s, const HealthScope& scope) {
     });
     if (error) {
         ReportDbError(prompter, *error);
-        return;
+        return Outcome::Failure();
     }
     const auto& c = report.counts;
     QVariantList counts;
@@ -130,16 +113,24 @@ void CheckCommand(Session& s, const HealthScope& scope) {
     if (report.stopped)
         problems.prepend(QStringLiteral("已停止, 只检查了部分记录(stopped: only part of the records were checked)"));
     DialogFields fields{{dlg::kCounts, counts}, {dlg::kDisks, disks}, {dlg::kProblems, problems}};
-    if (!prompter.EditDialog(dlg::kCheckResult, fields)) return;
+    qint64 checked = 0;
+    for (qint64 n : c) checked += n;
+    const Outcome outcome = report.stopped || !report.unreadable.empty()
+                                ? Outcome::Partial(checked - c[static_cast<int>(FileState::Unreadable)],
+                                                   c[static_cast<int>(FileState::Unreadable)])
+                                : Outcome::Finished(checked);
+    if (!prompter.EditDialog(dlg::kCheckResult, fields)) return outcome;
     const QString choice = fields.value(dlg::kChoice).toString();
     for (int state = 1; state < kFileStates; ++state) {
         if (FileStateName(static_cast<FileState>(state)) != choice) continue;
-        s.list.Show(ListingSource::IdList(report.ids[state], {{QStringLiteral("dir"), false}}));
+        if (!s.list.Show(ListingSource::IdList(report.ids[state], {{QStringLiteral("dir"), false}})))
+            return Outcome::Failure(outcome.done);
     }
+    return outcome;
 }
 
-void RelinkCommand(Session& s, const HealthScope& scope) {
-    if (!scope.rows) return;
+Outcome RelinkCommand(Session& s, const HealthScope& scope) {
+    if (!scope.rows) return Outcome::Refusal();
     Prompter& prompter = s.prompter();
     RelinkPlan plan;
     std::optional<DbError> error;
@@ -158,16 +149,16 @@ void RelinkCommand(Session& s, const HealthScope& scope) {
     });
     if (error) {
         ReportDbError(prompter, *error);
-        return;
+        return Outcome::Failure();
     }
-    if (plan.stopped) return;
+    if (plan.stopped) return Outcome::Partial(0, 0);
     // Unique matches checked; a match that another record names offered unchecked.
     std::vector<RelinkProposal> offered = plan.unique;
     for (const RelinkProposal& p : plan.taken)
         if (!p.newPath.isEmpty()) offered.push_back(p);
     if (offered.empty() && plan.ambiguous.empty()) {
         Notice(prompter, QStringLiteral("没有找到移动的文件(no moved files found)"));
-        return;
+        return Outcome::Finished(0);
     }
     QStringList ids, oldPaths, newPaths, notes, ambiguous;
     QVariantList checked;
@@ -188,13 +179,13 @@ void RelinkCommand(Session& s, const HealthScope& scope) {
     DialogFields fields{
         {dlg::kIds, ids},         {dlg::kOldPaths, oldPaths},   {dlg::kNewPaths, newPaths},     {dlg::kNotes, notes},
         {dlg::kChecked, checked}, {dlg::kAmbiguous, ambiguous}, {dlg::kProblems, plan.problems}};
-    if (!prompter.EditDialog(dlg::kRelink, fields)) return;
+    if (!prompter.EditDialog(dlg::kRelink, fields)) return Outcome::Refusal();
     const QVariantList answer = fields.value(dlg::kChecked).toList();
     std::vector<RelinkProposal> chosen;
     for (size_t i = 0; i < offered.size(); ++i)
         if (static_cast<qsizetype>(i) < answer.size() && answer[static_cast<qsizetype>(i)].toBool())
             chosen.push_back(offered[i]);
-    if (chosen.empty()) return;
+    if (chosen.empty()) return Outcome::Finished(0);
     RelinkApplied applied;
     HealthScope applyScope;
     applyScope.known = static_cast<qint64>(chosen.size());
@@ -210,14 +201,20 @@ void RelinkCommand(Session& s, const HealthScope& scope) {
     });
     if (error) {
         ReportDbError(prompter, *error);
-        return;
+        return Outcome::Failure();
     }
-    if (!applied.stopped) Notice(prompter, RelinkDoneText(applied.records, applied.copies));
+    // A stopped relink changes nothing (one transaction).
+    if (applied.stopped) {
+        s.list.Refresh();
+        return Outcome::Partial(0, static_cast<qint64>(chosen.size()));
+    }
+    Notice(prompter, RelinkDoneText(applied.records, applied.copies));
     s.list.Refresh();
+    return Outcome::Finished(applied.records + applied.copies);
 }
 
-void DuplicatesCommand(Session& s, const HealthScope& scope) {
-    if (!scope.rows) return;
+Outcome DuplicatesCommand(Session& s, const HealthScope& scope) {
+    if (!scope.rows) return Outcome::Refusal();
     Prompter& prompter = s.prompter();
     DuplicateReport report;
     std::optional<DbError> error;
@@ -236,12 +233,12 @@ void DuplicatesCommand(Session& s, const HealthScope& scope) {
     });
     if (error) {
         ReportDbError(prompter, *error);
-        return;
+        return Outcome::Failure();
     }
-    if (report.stopped) return;
+    if (report.stopped) return Outcome::Partial(0, 0);
     if (report.groups.empty()) {
         Notice(prompter, QStringLiteral("没有重复文件(no duplicates found)"));
-        return;
+        return Outcome::Finished(0);
     }
     QStringList groups;
     QVariantList members;
@@ -265,14 +262,16 @@ void DuplicatesCommand(Session& s, const HealthScope& scope) {
     }
     DialogFields fields{
         {dlg::kGroups, groups}, {dlg::kMembers, members}, {dlg::kProblems, report.problems}, {dlg::kIndex, -1}};
-    if (!prompter.EditDialog(dlg::kDuplicates, fields)) return;
+    const Outcome found = Outcome::Finished(static_cast<qint64>(report.groups.size()));
+    if (!prompter.EditDialog(dlg::kDuplicates, fields)) return found;
     const int index = fields.value(dlg::kIndex, -1).toInt();
     std::vector<qint64> ids;
     for (size_t i = 0; i < report.groups.size(); ++i) {
         if (index >= 0 && static_cast<size_t>(index) != i) continue;
         for (const DuplicateMember& m : report.groups[i].members) ids.push_back(m.id);
     }
-    s.list.Show(ListingSource::RankedIds(std::move(ids)));
+    if (!s.list.Show(ListingSource::RankedIds(std::move(ids)))) return Outcome::Failure(found.done);
+    return found;
 }
 
 }  // namespace korvel
