@@ -8,10 +8,10 @@
 namespace korvel::cli {
 namespace {
 
-int RunInit(Session&, const QStringList&) {
+Outcome RunInit(Session&, const QStringList&) {
     QString error;
     InitResult r = InitWorkingDirectory(&error);
-    if (r == InitResult::Failed) return Fail(error);
+    if (r == InitResult::Failed) return Failed(error);
     switch (r) {
         case InitResult::Created: Out(QStringLiteral("created kv.kdb")); break;
         case InitResult::FilledEmpty:
@@ -19,10 +19,10 @@ int RunInit(Session&, const QStringList&) {
             break;
         default: Out(QStringLiteral("kv.kdb already exists; left unchanged")); break;
     }
-    return 0;
+    return Outcome::Finished(r == InitResult::Created || r == InitResult::FilledEmpty ? 1 : 0);
 }
 
-CliRegistrar reg({QStringLiteral("init"), QStringLiteral("init"), false, RunInit});
+CliRegistrar reg({QStringLiteral("init"), QStringLiteral("init"), false, nullptr, RunInit});
 
 }  // namespace
 }  // namespace korvel::cli

@@ -39,32 +39,33 @@ const QString kSearchContentUsage = QStringLiteral(
     "      every indexed record whose text matches: rank, id, name and path, best first\n"
     "      (every word must occur; \"words in quotes\" must occur in that order, side by side)");
 
-int RunIndex(Session& s, const QStringList& input) {
+Outcome RunIndex(Session& s, const QStringList& input) {
     QStringList args = input;
     const bool all = TakeFlag(args, QStringLiteral("--all"));
     const bool update = TakeFlag(args, QStringLiteral("--update"));
     if (update) {
-        if (all || !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
+        if (all || !args.isEmpty()) return Refuse(QStringLiteral("usage: ") + kIndexUsage);
         LongOperation& op = s.ops.index;
         op.Start();
         const IndexJobResult job = RunIndexJob(
             s.catalogue, {}, IndexJobOptionsOf(s.options, s.filters, s.catalogue, true), op.StopToken(), {});
-        if (job.error) return Fail(job.error->description());
-        Out(CreateIndexSummary(job.AsCreateIndexResult()));
-        return 0;
+        if (job.error) return Failed(job.error->description());
+        const CreateIndexResult done = job.AsCreateIndexResult();
+        Out(CreateIndexSummary(done));
+        return Outcome::Finished(done.counted);
     }
-    if (all == !args.isEmpty()) return Fail(QStringLiteral("usage: ") + kIndexUsage);
+    if (all == !args.isEmpty()) return Refuse(QStringLiteral("usage: ") + kIndexUsage);
     QStringList ids;
     if (all) {
         try {
             Statement st(s.catalogue, QStringLiteral("select id from main order by id"));
             while (st.Step()) ids << QString::number(st.Column(0).toLongLong());
         } catch (const DbError& e) {
-            return Fail(e.description());
+            return Failed(e.description());
         }
     } else {
         for (const QString& id : args)
-            if (!IsIdText(id)) return Fail(QStringLiteral("not a record id: %1").arg(id));
+            if (!IsIdText(id)) return Refuse(QStringLiteral("not a record id: %1").arg(id));
         ids = args;
     }
     const CreateIndexResult result =
@@ -74,7 +75,9 @@ int RunIndex(Session& s, const QStringList& input) {
     Out(CreatedIndexesText(result.counted));
     // Every record that could not be indexed, with the reason; any of them fails the command.
     for (const QString& failure : result.failures) Fail(failure);
-    return result.error || !result.failures.isEmpty() ? 1 : 0;
+    if (result.error) return Outcome::Failure(result.counted);
+    if (!result.failures.isEmpty()) return Outcome::Partial(result.counted, result.failures.size());
+    return Outcome::Finished(result.counted);
 }
 
 // "YYYY-MM-DD", the form the date dialog gives.
@@ -118,20 +121,20 @@ Outcome RunSearch(Session& s, const QStringList& input) {
     return found;
 }
 
-int RunSearchContent(Session& s, const QStringList& args) {
-    if (args.size() != 1 || args[0].isEmpty()) return Fail(QStringLiteral("usage: ") + kSearchContentUsage);
+Outcome RunSearchContent(Session& s, const QStringList& args) {
+    if (args.size() != 1 || args[0].isEmpty()) return Refuse(QStringLiteral("usage: ") + kSearchContentUsage);
     const QString problem = ContentQueryProblem(args[0]);
-    if (!problem.isEmpty()) return Fail(problem);
+    if (!problem.isEmpty()) return Refuse(problem);
     const ContentRunResult result = RankIndexedRecords(args[0], s.catalogue);
-    if (result.error) return Fail(result.error->description());
+    if (result.error) return Failed(result.error->description());
     for (const ContentHit& h : result.hits)
         Out(QString::asprintf("%f", h.rank) + u'\t' + JoinFields({QString::number(h.id), h.name, h.dir}));
-    return 0;
+    return Outcome::Finished(static_cast<qint64>(result.hits.size()));
 }
 
-CliRegistrar regIndex({QStringLiteral("index"), kIndexUsage, true, RunIndex});
+CliRegistrar regIndex({QStringLiteral("index"), kIndexUsage, true, nullptr, RunIndex});
 CliRegistrar regSearch({QStringLiteral("search"), kSearchUsage, true, nullptr, RunSearch});
-CliRegistrar regContent({QStringLiteral("search-content"), kSearchContentUsage, true, RunSearchContent});
+CliRegistrar regContent({QStringLiteral("search-content"), kSearchContentUsage, true, nullptr, RunSearchContent});
 
 }  // namespace
 }  // namespace korvel::cli
