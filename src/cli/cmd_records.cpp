@@ -10,14 +10,15 @@
 namespace korvel::cli {
 namespace {
 
-int RunAddRecord(Session& s, const QStringList& input) {
+Outcome RunAddRecord(Session& s, const QStringList& input) {
     QStringList args = input;
     const QString tags = TakeOption(args, QStringLiteral("--tags"));
-    if (args.size() != 1 || args[0].isEmpty()) return Fail(QStringLiteral("usage: add-record PATH [--tags \"t1 t2\"]"));
+    if (args.size() != 1 || args[0].isEmpty())
+        return Refuse(QStringLiteral("usage: add-record PATH [--tags \"t1 t2\"]"));
     // The absolute path without "." / ".." pieces or a trailing "/".
     const QString path = ArgumentPath(args[0]);
     const int kind = PathKind(path);
-    if (kind == 0) return Fail(QStringLiteral("%1 does not exist").arg(args[0]));
+    if (kind == 0) return Refuse(QStringLiteral("%1 does not exist").arg(args[0]));
     // As an import writes it: one blank, the tags, then two blanks.
     NewRecord r = RecordOfPath(path, QStringLiteral(" ") + tags + QStringLiteral("  "),
                                kind == 2 ? kFolderRecordType : kFileRecordType, s.catalogue);
@@ -27,13 +28,14 @@ int RunAddRecord(Session& s, const QStringList& input) {
         RecordWriter writer(s.catalogue);
         id = writer.Insert(r);
     } catch (const DbError& e) {
-        return Fail(e.description());
+        Fail(e.description());
+        return Outcome::Failure();
     }
     Out(id);
-    return 0;
+    return Outcome::Finished(1);
 }
 
-CliRegistrar reg({QStringLiteral("add-record"), QStringLiteral("add-record PATH [--tags \"t1 t2\"]"), true,
+CliRegistrar reg({QStringLiteral("add-record"), QStringLiteral("add-record PATH [--tags \"t1 t2\"]"), true, nullptr,
                   RunAddRecord});
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "io/indexjob.h"
 #include "base/longop.h"
 #include "list/recordlist.h"
-#include "records/indexcommand.h"
+#include "records/indexpaths.h"
 #include "commands/findmenu.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"

@@ -6,7 +6,6 @@
 #include "health/check.h"
 #include "health/duplicates.h"
 #include "health/relink.h"
-#include "records/recordcommands.h"
 #include "records/recordops.h"
 #include "session/session.h"
 #include "tree/tags.h"

@@ -22,7 +22,7 @@
 #include "tree/nodes.h"
 #include "notes/notes.h"
 #include "notes/penletentry.h"
-#include "records/recordcommands.h"
+#include "commands/recordmenu.h"
 #include "commands/findmenu.h"
 #include "commands/healthmenu.h"
 #include "commands/syncmenu.h"

@@ -10,13 +10,11 @@
 #include "io/import.h"
 #include "list/recordlist.h"
 #include "store/schema.h"
-#include "records/backupcommands.h"
-#include "records/recordcommands.h"
+#include "commands/backupmenu.h"
 #include "commands/groupmenu.h"
 #include "commands/keymenu.h"
 #include "commands/recordmenu.h"
 #include "records/export.h"
-#include "records/indexcommand.h"
 #include "commands/findmenu.h"
 #include "session/session.h"
 
@@ -232,13 +230,13 @@ QList<int> COstrelView::SelectedRows() const {
     return rows;
 }
 
-QStringList COstrelView::SelectedRecordIds() const {
-    QStringList ids;
-    for (int row : SelectedRows()) {
-        const QString id = s_.list.RecordIdOfRow(row);
-        if (!id.isEmpty()) ids << id;
-    }
-    return ids;
+QStringList COstrelView::SelectedRecordIds() const { return RecordIdsOfRows(s_, SelectedRows()); }
+
+QList<int> COstrelView::SelectedRecordRows() const {
+    QList<int> rows;
+    for (int row : SelectedRows())
+        if (!s_.list.RecordIdOfRow(row).isEmpty()) rows << row;
+    return rows;
 }
 
 void COstrelView::OnKeyShow() { ShowKeywordsCommand(s_, SelectedRecordIds()); }
@@ -294,30 +292,56 @@ void COstrelView::OnShowIncludeSub() {
     s_.list.ShowIncludeSubRecords();
 }
 
-void COstrelView::OnModifyRec() { EditRecordCommand(s_, SelectedRows()); }
+// The commands that change records are given the check that the selected rows still show
+// their records (the first of them for the single-record commands, the row of the record
+// they act on), which they make where the window has always made it.
+void COstrelView::OnModifyRec() {
+    const QList<int> rows = SelectedRecordRows();
+    EditRecordCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
+}
 void COstrelView::OnDelRec() {
     WaitCursor wait;
-    DeleteRecordsCommand(s_, SelectedRows());
+    const QList<int> rows = SelectedRecordRows();
+    DeleteRecordsCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
 }
-void COstrelView::OnOpenRec() { OpenRecordCommand(s_, SelectedRows()); }
-void COstrelView::OnOpenDir() { OpenRecordFolderCommand(s_, SelectedRows()); }
+void COstrelView::OnOpenRec() { OpenRecordCommand(s_, SelectedRecordIds()); }
+void COstrelView::OnOpenDir() { OpenRecordFolderCommand(s_, SelectedRecordIds()); }
 void COstrelView::OnUpdateRec() {
     WaitCursor wait;
-    UpdateRecordsCommand(s_, SelectedRows());
+    const QList<int> rows = SelectedRecordRows();
+    UpdateRecordsCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
 }
 void COstrelView::OnCreateIndex() {
     WaitCursor wait;
-    CreateIndexCommand(s_, SelectedRows());
+    CreateIndexCommand(s_, SelectedRecordIds());
 }
 void COstrelView::OnAdvancedFind() { AdvancedSearchCommand(s_); }
 void COstrelView::OnContentSearch() { ContentSearchCommand(s_); }
-void COstrelView::OnOpenBackup() { OpenBackupCommand(s_, SelectedRows()); }
-void COstrelView::OnAddBackup() { AddBackupCommand(s_, SelectedRows()); }
-void COstrelView::OnDelBackup() { DelBackupCommand(s_, SelectedRows()); }
-void COstrelView::OnBackupToFormal() { BackupToFormalCommand(s_, SelectedRows()); }
-void COstrelView::OnBatchDelBackup() { BatchDelBackupCommand(s_, SelectedRows()); }
-void COstrelView::OnBatchBackupToFormal() { BatchBackupToFormalCommand(s_, SelectedRows()); }
-void COstrelView::OnBatchBackupReplace() { BatchBackupReplaceCommand(s_, SelectedRows()); }
+void COstrelView::OnOpenBackup() { OpenBackupCommand(s_, SelectedRecordIds()); }
+void COstrelView::OnAddBackup() {
+    const QList<int> rows = SelectedRecordRows();
+    AddBackupCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
+}
+void COstrelView::OnDelBackup() {
+    const QList<int> rows = SelectedRecordRows();
+    DelBackupCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
+}
+void COstrelView::OnBackupToFormal() {
+    const QList<int> rows = SelectedRecordRows();
+    BackupToFormalCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows.mid(0, 1)));
+}
+void COstrelView::OnBatchDelBackup() {
+    const QList<int> rows = SelectedRecordRows();
+    BatchDelBackupCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
+}
+void COstrelView::OnBatchBackupToFormal() {
+    const QList<int> rows = SelectedRecordRows();
+    BatchBackupToFormalCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
+}
+void COstrelView::OnBatchBackupReplace() {
+    const QList<int> rows = SelectedRecordRows();
+    BatchBackupReplaceCommand(s_, RecordIdsOfRows(s_, rows), ShownRowsCheck(s_, rows));
+}
 
 void COstrelView::OnSectionResized(int column, int, int) {
     if (headerMouseDown_) resizedColumns_.insert(column);

@@ -69,7 +69,7 @@ public:
     void OnOnlyShowInner();
     void OnShowIncludeSub();
 
-    // Record commands over the selected rows (records/recordcommands.h, backupcommands.h).
+    // Record commands over the selected records (commands/recordmenu.h, backupmenu.h).
     void OnModifyRec();
     void OnDelRec();
     void OnOpenRec();  // also the double click
@@ -93,6 +93,8 @@ public:
 
     // Record ids of the selected rows, in list order.
     QStringList SelectedRecordIds() const;
+    // The selected rows that show a record (those of SelectedRecordIds), in list order.
+    QList<int> SelectedRecordRows() const;
     // EXPORT REC (backup false) and EXPORT REC AND BACKUP.
     void OnExportRec(bool backup);
     // MODIFY DISK NO, BATCH REPLACE PATH, BATCH REPLACE ROOT PATH; the page on show is

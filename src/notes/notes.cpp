@@ -2,7 +2,6 @@
 
 #include "session/session.h"
 
-#include "base/dialogs.h"
 #include "base/fsutil.h"
 #include "base/pathroots.h"
 #include "base/prompter.h"
@@ -88,22 +87,6 @@ NoteResult CreateNote(Session& s, const QString& folder, const QString& name, co
     r.path = path;
     AddNoteRecord(s, path, NoteKeywords(node, s.nodes.map), &r.id);
     return r;
-}
-
-void CreateNoteCommand(Session& s) {
-    const QString node = s.nodes.current;
-    Prompter& prompter = s.prompter();
-    DialogFields fields{{dlg::kName, DefaultNoteName(QDateTime::currentDateTimeUtc())},
-                        {dlg::kItems, NoteFolders(node, s.nodes.map, s.catalogue, prompter)},
-                        {dlg::kFolder, QString()}};
-    if (!prompter.EditDialog(dlg::kCreateNote, fields)) return;
-    const NoteResult r =
-        CreateNote(s, fields.value(dlg::kFolder).toString(), fields.value(dlg::kName).toString(), node);
-    if (r.path.isEmpty()) {
-        Notice(prompter, r.error);
-        return;
-    }
-    if (!prompter.OpenWithDesktop(r.path)) Notice(prompter, QStringLiteral("无法打开(CANNOT OPEN): ") + r.path);
 }
 
 }  // namespace korvel

@@ -1,8 +1,8 @@
 #pragma once
 // Note records: a plain text file made in a folder of the user's choice, catalogued at
-// once with the current node's tags plus "PENLET" and opened with the desktop's text
-// editor. The questions go through the session's prompter (dialog CCreateNoteDlg); the catalogue
-// insert is the import's AddNoteRecord.
+// once with the current node's tags plus "PENLET" (the command CREATE NOTE, which asks in
+// CCreateNoteDlg and opens the note, is in commands/recordmenu.h); the catalogue insert is
+// the import's AddNoteRecord.
 
 #include <QDateTime>
 #include <QString>
@@ -42,9 +42,5 @@ struct NoteResult {
 // import; a note that cannot be made says why in error.
 class Session;
 NoteResult CreateNote(Session& s, const QString& folder, const QString& name, const QString& node);
-
-// CREATE NOTE: CCreateNoteDlg for the current node, CreateNote, then the file is opened with
-// the desktop. Cancelling creates nothing; a failure is shown as a notice.
-void CreateNoteCommand(Session& s);
 
 }  // namespace korvel

@@ -149,4 +149,7 @@ StatusUpdate UpdateRecordStatus(const QString& id, bool byDisk, Connection& conn
 // More records than this run under the progress dialog with its stop button.
 inline constexpr int kLongWorkRecords = 300;
 
+// What a record command says when it is given no record: "请先选择一条记录。"
+inline const QString kSelectRecordFirst = QStringLiteral("请先选择一条记录。");
+
 }  // namespace korvel

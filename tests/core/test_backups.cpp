@@ -3,7 +3,7 @@
 #include "base/dialogs.h"
 #include "support/session.h"
 #include "base/settings.h"
-#include "records/backupcommands.h"
+#include "commands/backupmenu.h"
 #include "records/backups.h"
 #include "store/pageset.h"
 #include "support/catalogue.h"
@@ -157,7 +157,7 @@ TEST_F(Backups, SingleRecordCommandsWorkOnTheChosenCopy) {
 
     // openback offers the record's copies; OPEN BACKUP opens the chosen one.
     Choose(dir() + "/copy;1.txt;0");
-    OpenBackupCommand(S(), first);
+    OpenBackupCommand(S(), RecordIdsOfRows(S(), first));
     ASSERT_EQ(prompts.dialogsShown.size(), 1u);
     EXPECT_EQ(prompts.dialogsShown[0].second.value(dlg::kItems).toStringList(),
               QStringList({dir() + "/copy;1.txt;0", "/c/b;0"}));
@@ -166,28 +166,28 @@ TEST_F(Backups, SingleRecordCommandsWorkOnTheChosenCopy) {
 
     // A typed text that names no copy changes no row; cancel does nothing.
     Choose("/c/typed;0");
-    DelBackupCommand(S(), first);
+    EXPECT_EQ(DelBackupCommand(S(), RecordIdsOfRows(S(), first)).kind, Outcome::Kind::Partly);
     Choose("/c/typed;0");
-    BackupToFormalCommand(S(), first);
+    EXPECT_EQ(BackupToFormalCommand(S(), RecordIdsOfRows(S(), first)).kind, Outcome::Kind::Partly);
     prompts.CancelDialog(dlg::kOpenBack);
-    DelBackupCommand(S(), first);
+    EXPECT_EQ(DelBackupCommand(S(), RecordIdsOfRows(S(), first)).kind, Outcome::Kind::Refused);
     EXPECT_EQ(Copies().size(), 2);
     EXPECT_EQ(Dump("select dir from main where id=1"), QStringList{"/own/r"});
 
     Choose("/c/b;0");
-    BackupToFormalCommand(S(), first);
+    BackupToFormalCommand(S(), RecordIdsOfRows(S(), first));
     EXPECT_EQ(Dump("select dir, vol from main where id=1"), QStringList{"/c/b|0"});
     EXPECT_EQ(Copies(), QStringList({"1|" + dir() + "/copy;1.txt|0", "1|/own/r|11"}));
 
     Choose("/own/r;11");
-    DelBackupCommand(S(), first);
+    DelBackupCommand(S(), RecordIdsOfRows(S(), first));
     EXPECT_EQ(Copies(), QStringList({"1|" + dir() + "/copy;1.txt|0"}));
 
     // ADD BACKUP: the picked files, each once; no selection does nothing.
     WriteFile(dir() + "/it's 中文", "x");
     prompts.files = {QStringList{dir() + "/it's 中文"}, QStringList{dir() + "/it's 中文"}};
-    AddBackupCommand(S(), first);
-    AddBackupCommand(S(), first);
+    AddBackupCommand(S(), RecordIdsOfRows(S(), first));
+    AddBackupCommand(S(), RecordIdsOfRows(S(), first));
     AddBackupCommand(S(), {});
     EXPECT_EQ(Copies().size(), 2);
     EXPECT_EQ(Copies().last(), "1|" + dir() + "/it's 中文|" + DriveDiskId(dir()));
@@ -206,26 +206,26 @@ TEST_F(Backups, BatchCommandsActOnMatchingCopiesOfTheSelectedRecords) {
 
     // Cancelled, or both conditions empty: nothing.
     prompts.CancelDialog(dlg::kBatchBackup);
-    BatchDelBackupCommand(S(), {0, 1, 2});
+    BatchDelBackupCommand(S(), RecordIdsOfRows(S(), {0, 1, 2}));
     prompts.AnswerDialog(dlg::kBatchBackup, {{dlg::kPattern, ""}, {dlg::kDisk, ""}});
-    BatchDelBackupCommand(S(), {0, 1, 2});
+    BatchDelBackupCommand(S(), RecordIdsOfRows(S(), {0, 1, 2}));
     EXPECT_EQ(Copies().size(), 4);
 
     // Disk 0 with no pattern: the copies on no disk.
     prompts.AnswerDialog(dlg::kBatchBackup, {{dlg::kDisk, "0"}});
-    BatchBackupToFormalCommand(S(), {0, 1, 2});
+    BatchBackupToFormalCommand(S(), RecordIdsOfRows(S(), {0, 1, 2}));
     EXPECT_EQ(Dump("select dir from main order by id"), QStringList({"/own/a", "/bak/x/b", "/own/c"}));
 
     // Replace with a pattern on the selected records only (not c).
     prompts.AnswerDialog(dlg::kBatchBackup, {{dlg::kPattern, "/x/"}});
-    BatchBackupReplaceCommand(S(), {0});
+    BatchBackupReplaceCommand(S(), RecordIdsOfRows(S(), {0}));
     EXPECT_EQ(Dump("select dir, vol from main where id=1"), QStringList{"/bak/x/a|7"});
     EXPECT_EQ(Copies("recordid=1"), QStringList{"1|/bak/y/a|8"});
 
     // Delete with a pattern alone: every copy containing it, on any disk (b's former own
     // file, a copy since the promotion, does not contain it).
     prompts.AnswerDialog(dlg::kBatchBackup, {{dlg::kPattern, "bak"}});
-    BatchDelBackupCommand(S(), {0, 1});
+    BatchDelBackupCommand(S(), RecordIdsOfRows(S(), {0, 1}));
     EXPECT_EQ(Copies(), QStringList({"2|/own/b|2", "3|/bak/x/c|7"}));
     EXPECT_TRUE(prompts.messages.empty());
 }

@@ -3,6 +3,8 @@
 #include "support/session.h"
 #include "support/workdir.h"
 
+#include "store/catalogue.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -203,6 +205,49 @@ TEST_F(CliRecords, OutputsEscapeFieldsAsListDoes) {
     ASSERT_EQ(note.lines.size(), 1) << note.lines.join('\n').toStdString();
     EXPECT_TRUE(note.lines[0].startsWith(d + "/odd/")) << note.lines[0].toStdString();
     EXPECT_TRUE(note.lines[0].endsWith(escaped + ".txt")) << note.lines[0].toStdString();
+}
+
+// What a record or copy command came to decides its exit status: done 0; partly done
+// (ids without a record, a copy that is not there), refused and failed 1, each with its
+// reason on standard error as korvel-cli's own line, after the lines of what was done.
+TEST_F(CliRecords, OutcomesSetTheExitStatus) {
+    struct Case {
+        QStringList sql;  // run on the catalogue first (a trigger makes a write fail)
+        QStringList args;
+        int status;
+        QStringList lines;
+        QString err;
+    };
+    const QString refuse = " begin select raise(abort, 'kept'); end";
+    // clang-format off
+    const Case cases[] = {
+        {{}, {"edit-record", "1", "--desc", "x"}, 0, {"1"}, ""},
+        {{}, {"edit-record", "9", "--desc", "x"}, 1, {}, "korvel-cli: no record with id 9\n"},
+        {{}, {"update-records", "1", "9"}, 1, {"1\tunchanged"}, "korvel-cli: no record with id 9\n"},
+        {{}, {"add-backup", "9", "docs/b.txt"}, 1, {}, "korvel-cli: no record with id 9\n"},
+        {{}, {"del-backup", "1", "/none"}, 1, {}, "korvel-cli: record 1 has no copy /none\n"},
+        {{}, {"batch-backup", "del", "1"}, 1, {}, "korvel-cli: give --path or --disk\n"},
+        {{"create trigger k before update on main" + refuse}, {"edit-record", "1", "--desc", "y"}, 1, {}, "korvel-cli: kept\n"},
+        {{"create trigger k before insert on main4" + refuse}, {"add-backup", "1", "docs/b.txt"}, 1, {}, "korvel-cli: kept\n"},
+        {{"insert into main4 values(1, '/c/x', '0')", "create trigger k before delete on main4" + refuse},
+         {"batch-backup", "del", "--path", "/c/", "1"}, 1, {"0\t0"}, "korvel-cli: kept\n"},
+        {{"create trigger k before delete on main" + refuse}, {"delete-records", "1", "2"}, 1, {}, "korvel-cli: kept\n"},
+        {{}, {"delete-records", "2", "7"}, 1, {"2"}, "korvel-cli: no record with id 7\n"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        const std::string name = c.args.join(' ').toStdString();
+        korvel::Connection conn;
+        conn.Open(korvel::kConnectionString);  // the fixture's working folder is current
+        for (const QString& sql : c.sql) conn.Execute(sql, korvel::adCmdTextNoRecords);
+        const CliResult r = Run(c.args);
+        conn.Execute("drop trigger if exists k", korvel::adCmdTextNoRecords);
+        EXPECT_EQ(r.status, c.status) << name;
+        EXPECT_EQ(r.lines, c.lines) << name;
+        EXPECT_EQ(r.err, c.err) << name;
+    }
+    EXPECT_EQ(Field("1", "filedesc"), "x");            // the failed edit wrote nothing
+    EXPECT_EQ(Run({"backups", "1"}).lines.size(), 1);  // the failed batch removed nothing
 }
 
 TEST_F(CliRecords, BadArgumentsFailClearly) {

@@ -6,6 +6,7 @@
 #include "base/settings.h"
 #include "io/importcore.h"
 #include "list/recordlist.h"
+#include "commands/recordmenu.h"
 #include "notes/notes.h"
 #include "notes/penletentry.h"
 #include "store/catalogue.h"
@@ -137,7 +138,7 @@ TEST(Notes, CommandAsksTheDialogThenOpensTheNote) {
         .Step();
     ScriptedPrompter p;
     p.CancelDialog(dlg::kCreateNote);
-    CreateNoteCommand(S());
+    EXPECT_EQ(CreateNoteCommand(S()).kind, Outcome::Kind::Refused);
     ASSERT_EQ(p.dialogsShown.size(), 1u);
     const DialogFields& shown = p.dialogsShown[0].second;
     EXPECT_EQ(shown.value(dlg::kItems).toStringList(), QStringList({folder}));
@@ -145,14 +146,14 @@ TEST(Notes, CommandAsksTheDialogThenOpensTheNote) {
     EXPECT_TRUE(QDir(folder).entryList({"PENLET_*"}).isEmpty());
 
     p.AnswerDialog(dlg::kCreateNote, {{dlg::kName, "it's"}, {dlg::kFolder, folder}});
-    CreateNoteCommand(S());
+    EXPECT_EQ(CreateNoteCommand(S()).kind, Outcome::Kind::Done);
     EXPECT_EQ(p.opened, QStringList({folder + "/PENLET_it's.txt"}));
     EXPECT_EQ(Rows("select findkey from main where name='PENLET_it''s.txt'"),
               QStringList({NoteKeywordText({"PENLET", "t"})}));
     EXPECT_EQ(S().list.RowCount(), 1);
 
     p.AnswerDialog(dlg::kCreateNote, {{dlg::kName, "x"}, {dlg::kFolder, folder + "/none"}});
-    CreateNoteCommand(S());
+    EXPECT_EQ(CreateNoteCommand(S()).kind, Outcome::Kind::Refused);
     EXPECT_EQ(p.opened.size(), 1);
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_TRUE(p.messages[0].text.contains("no such folder"));

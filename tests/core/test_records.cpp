@@ -4,8 +4,8 @@
 #include "support/session.h"
 #include "base/longop.h"
 #include "base/settings.h"
-#include "records/backupcommands.h"
-#include "records/recordcommands.h"
+#include "commands/backupmenu.h"
+#include "commands/recordmenu.h"
 #include "records/recordops.h"
 #include "store/pageset.h"
 #include "support/catalogue.h"
@@ -43,6 +43,10 @@ protected:
             if (S().list.RecordIdOfRow(r) == id) return r;
         return -1;
     }
+    // The ids of listed rows, as the window gives them to a command.
+    static QStringList Ids(const QList<int>& rows) { return RecordIdsOfRows(S(), rows); }
+    // The window's check of the rows (the single-record commands check the first row).
+    static ShownCheck Shown(const QList<int>& rows) { return ShownRowsCheck(S(), rows); }
 };
 
 TEST_F(Records, EditShowsStoredValuesAndStoresThemSafely) {
@@ -66,7 +70,7 @@ TEST_F(Records, EditShowsStoredValuesAndStoresThemSafely) {
         f[dlg::kDisk] = "12";
         return true;
     });
-    EditRecordCommand(S(), {RowOf("1")});
+    EditRecordCommand(S(), Ids({RowOf("1")}), Shown({RowOf("1")}));
     EXPECT_EQ(Dump("select name, findkey, dir, vol, filedesc, yourid from main where id=1"),
               QStringList{"o'neil 中文| a  b |/d/it's \xE2\x80\x9Cq\xE2\x80\x9D/f|12|'; drop table main; --|№ 7"});
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"2"});
@@ -80,15 +84,15 @@ TEST_F(Records, EditCancelOrUnchangedKeepsRecord) {
     ListAll();
     const QStringList before = Dump("select * from main");
     prompts.CancelDialog(dlg::kEditRecord);
-    EditRecordCommand(S(), {0});
+    EditRecordCommand(S(), Ids({0}), Shown({0}));
     EXPECT_EQ(Dump("select * from main"), before);
     // OK without a change: only the tags are padded anew; null fields stay null.
     prompts.AnswerDialog(dlg::kEditRecord, {});
-    EditRecordCommand(S(), {0});
+    EditRecordCommand(S(), Ids({0}), Shown({0}));
     EXPECT_EQ(Dump("select findkey, filedesc, yourid from main"), QStringList{" a |NULL|NULL"});
     // Without a selection: the notice, no dialog.
     prompts.dialogsShown.clear();
-    EditRecordCommand(S(), {});
+    EXPECT_EQ(EditRecordCommand(S(), {}).kind, Outcome::Kind::Refused);
     EXPECT_EQ(prompts.MessageTexts().value(0), kSelectRecordFirst);
     EXPECT_TRUE(prompts.dialogsShown.empty());
 }
@@ -107,7 +111,7 @@ TEST_F(Records, EditKeepsWhatAnotherProgramChangedMeanwhile) {
         f[dlg::kName] = "mine";
         return true;
     });
-    EditRecordCommand(S(), {RowOf("1")});
+    EditRecordCommand(S(), Ids({RowOf("1")}), Shown({RowOf("1")}));
     EXPECT_EQ(Dump("select name, findkey, filedesc, yourid from main"), QStringList{"mine| a b |theirs|NULL"});
     EXPECT_TRUE(prompts.messages.empty());
 
@@ -117,7 +121,7 @@ TEST_F(Records, EditKeepsWhatAnotherProgramChangedMeanwhile) {
         f[dlg::kDesc] = "my desc";
         return true;
     });
-    EditRecordCommand(S(), {RowOf("1")});
+    EditRecordCommand(S(), Ids({RowOf("1")}), Shown({RowOf("1")}));
     EXPECT_EQ(Dump("select name, findkey, filedesc from main"), QStringList{"mine| a b c |theirs again"});
     EXPECT_EQ(prompts.MessageTexts(), QStringList{kEditConflict + "filedesc"});
 }
@@ -139,20 +143,20 @@ TEST_F(Records, StoredEditWritesOnlyTheGivenFields) {
 TEST_F(Records, WindowCommandsRefuseARowWhoseRecordWasReplaced) {
     struct Case {
         const char* name;
-        std::function<void(int row)> run;
+        std::function<Outcome(int row)> run;
     };
     // clang-format off
     const Case cases[] = {
-        {"delete", [&](int row) { prompts.confirms = {true}; DeleteRecordsCommand(S(), {row}); }},
-        {"edit", [&](int row) { prompts.AnswerDialog(dlg::kEditRecord, {{dlg::kDesc, "x"}}); EditRecordCommand(S(), {row}); }},
-        {"update", [&](int row) { UpdateRecordsCommand(S(), {row}); }},
+        {"delete", [&](int row) { prompts.confirms = {true}; return DeleteRecordsCommand(S(), Ids({row}), Shown({row})); }},
+        {"edit", [&](int row) { prompts.AnswerDialog(dlg::kEditRecord, {{dlg::kDesc, "x"}}); return EditRecordCommand(S(), Ids({row}), Shown({row})); }},
+        {"update", [&](int row) { return UpdateRecordsCommand(S(), Ids({row}), Shown({row})); }},
         {"delete a copy", [&](int row) {
              prompts.AnswerDialog(dlg::kOpenBack, {{dlg::kChoice, "/c/b.txt;0"}});
-             DelBackupCommand(S(), {row});
+             return DelBackupCommand(S(), Ids({row}), Shown({row}));
          }},
         {"batch delete copies", [&](int row) {
              prompts.AnswerDialog(dlg::kBatchBackup, {{dlg::kPattern, "%"}});
-             BatchDelBackupCommand(S(), {row});
+             return BatchDelBackupCommand(S(), Ids({row}), Shown({row}));
          }},
     };
     // clang-format on
@@ -169,7 +173,7 @@ TEST_F(Records, WindowCommandsRefuseARowWhoseRecordWasReplaced) {
         AddCopyRow(1, "/c/b.txt", "0");
         const QStringList before = Dump("select * from main") + Dump("select * from main4");
         prompts.messages.clear();
-        c.run(row);
+        EXPECT_EQ(c.run(row).kind, Outcome::Kind::Refused) << c.name;
         EXPECT_EQ(Dump("select * from main") + Dump("select * from main4"), before) << c.name;
         EXPECT_EQ(prompts.MessageTexts(), QStringList{kRowNotCurrent}) << c.name;
         // The listing shows the record as it is now.
@@ -187,18 +191,21 @@ TEST_F(Records, DeleteRemovesRecordsAndCopiesNotFiles) {
     ListAll();
     S().list.InsertRowAtTop({"no id"});  // a row without an id stays
     // Declined: nothing happens.
-    DeleteRecordsCommand(S(), {0, RowOf("1")});
+    EXPECT_EQ(DeleteRecordsCommand(S(), Ids({0, RowOf("1")}), Shown({0, RowOf("1")})).kind, Outcome::Kind::Refused);
     EXPECT_EQ(prompts.questions, QStringList{kDeleteRecordQuestion});
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"3"});
 
     prompts.confirms = {true};
-    DeleteRecordsCommand(S(), {0, RowOf("1"), RowOf("2")});
+    const Outcome outcome =
+        DeleteRecordsCommand(S(), Ids({0, RowOf("1"), RowOf("2")}), Shown({0, RowOf("1"), RowOf("2")}));
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Done);
+    EXPECT_EQ(outcome.done, 2);
     EXPECT_EQ(Dump("select id from main"), QStringList{"3"});
     EXPECT_EQ(Dump("select recordid, filepath from main4"), QStringList{"3|/copies/c"});
     EXPECT_TRUE(PathExists(dir() + "/a.txt"));
     EXPECT_TRUE(prompts.messages.empty());
 
-    DeleteRecordsCommand(S(), {});
+    EXPECT_EQ(DeleteRecordsCommand(S(), {}).kind, Outcome::Kind::Refused);
     EXPECT_EQ(prompts.MessageTexts(), QStringList{kSelectRecordFirst});
 }
 
@@ -237,7 +244,7 @@ TEST_F(Records, ManyDeletesRunAsALongOperation) {
     QList<int> all;
     for (int r = 0; r < S().list.RowCount(); ++r) all << r;
     prompts.confirms = {true};
-    DeleteRecordsCommand(S(), all);
+    DeleteRecordsCommand(S(), Ids(all), Shown(all));
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"0"});
     EXPECT_EQ(prompts.statusTexts.value(prompts.statusTexts.size() - 1),
               QString("已删除 %1 条记录(deleted %1 records)").arg(kLongWorkRecords + 20));
@@ -250,7 +257,7 @@ TEST_F(Records, DeleteFailureIsReportedAndRollsBack) {
     ExecuteSql("create trigger keep before delete on main begin select raise(abort, 'kept'); end", adCmdTextNoRecords,
                S().catalogue);
     prompts.confirms = {true};
-    DeleteRecordsCommand(S(), {0});
+    DeleteRecordsCommand(S(), Ids({0}), Shown({0}));
     EXPECT_EQ(Dump("select count(*) from main"), QStringList{"1"});
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.contains("kept"));
@@ -305,15 +312,15 @@ TEST_F(Records, OpenAndOpenFolderGoToTheDesktop) {
     ListAll();
     S().options.band = true;
     S().options.sysback = true;
-    OpenRecordCommand(S(), {RowOf("1")});
-    OpenRecordFolderCommand(S(), {RowOf("1")});
+    OpenRecordCommand(S(), Ids({RowOf("1")}));
+    OpenRecordFolderCommand(S(), Ids({RowOf("1")}));
     EXPECT_EQ(prompts.opened, QStringList({dir() + "/sub/f 1.txt", dir() + "/sub"}));
     // Nothing usable: a notice instead of a silent failure; no selection: nothing.
-    OpenRecordCommand(S(), {RowOf("2")});
+    OpenRecordCommand(S(), Ids({RowOf("2")}));
     OpenRecordCommand(S(), {});
     OpenRecordFolderCommand(S(), {});
     S().options.sysback = false;
-    OpenRecordFolderCommand(S(), {RowOf("3")});
+    OpenRecordFolderCommand(S(), Ids({RowOf("3")}));
     EXPECT_EQ(prompts.opened.size(), 2);
     EXPECT_EQ(prompts.MessageTexts(), QStringList{kFileNotFound});
 }
@@ -330,7 +337,13 @@ TEST_F(Records, UpdateStoresChangedSizeAndTime) {
     ListAll();
     int refreshed = 0;
     S().list.changed = [&] { ++refreshed; };
-    UpdateRecordsCommand(S(), {RowOf("1"), RowOf("2"), RowOf("3")});
+    const QList<int> rows = {RowOf("1"), RowOf("2"), RowOf("3")};
+    StatusUpdates seen;
+    const Outcome outcome = UpdateRecordsCommand(S(), Ids(rows), Shown(rows), &seen);
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Done);
+    EXPECT_EQ(outcome.done, 1);
+    EXPECT_EQ(seen, (StatusUpdates{
+                        {"1", StatusUpdate::Updated}, {"2", StatusUpdate::Unchanged}, {"3", StatusUpdate::Missing}}));
     const QString time = StatusTexts(dir() + "/ten").timeText;
     EXPECT_EQ(Dump("select id, filesize, filedtime from main order by id"),
               QStringList({"1|1 K|" + time, "2|old|" + same.timeText, "3|1 K|2001-01-01 00:00:00"}));

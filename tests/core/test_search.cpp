@@ -9,7 +9,7 @@
 #include "io/importcore.h"
 #include "io/indexing.h"
 #include "list/recordlist.h"
-#include "records/indexcommand.h"
+#include "commands/recordmenu.h"
 #include "records/recordops.h"
 #include "commands/findmenu.h"
 #include "search/advancedsearch.h"
@@ -438,7 +438,9 @@ TEST(CreateIndex, CommandCountsTheIndexedRecords) {
     cat.AddText(1, "a.txt", "alpha");
     cat.AddText(2, "B.TXT", "beta");  // the list is case-sensitive: not indexed
     testrec::ListAll();
-    CreateIndexCommand(S(), {0, 1});
+    const Outcome outcome = CreateIndexCommand(S(), RecordIdsOfRows(S(), {0, 1}));
+    EXPECT_EQ(outcome.kind, Outcome::Kind::Done);
+    EXPECT_EQ(outcome.done, 1);
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].text, "成功创建1条索引!");
     CreateIndexCommand(S(), {});
@@ -448,8 +450,13 @@ TEST(CreateIndex, CommandCountsTheIndexedRecords) {
     QFile::remove(QDir::currentPath() + "/docs/a.txt");
     testrec::WriteFile(QDir::currentPath() + "/copy/a.txt", "copied words");
     testrec::AddCopyRow(1, QDir::currentPath() + "/copy/a.txt", "0");
-    EXPECT_EQ(CreateIndexForIds(S(), {"1"}, false), 0);
-    EXPECT_EQ(CreateIndexForIds(S(), {"1"}, true), 1);
+    S().options.sysback = false;
+    CreateIndexResult r;
+    EXPECT_EQ(CreateIndexCommand(S(), {"1"}, &r).kind, Outcome::Kind::Partly);  // the own file is gone
+    EXPECT_EQ(r.counted, 0);
+    S().options.sysback = true;
+    EXPECT_EQ(CreateIndexCommand(S(), {"1"}, &r).kind, Outcome::Kind::Done);
+    EXPECT_EQ(r.counted, 1);
     EXPECT_EQ(HitIds(RankIndexedRecords("copied", S().catalogue)), QStringList{"1"});
 }
 
@@ -458,7 +465,7 @@ TEST(CreateIndex, ManyRecordsRunUnderTheProgressDialog) {
     ScriptedPrompter p;
     QStringList ids;
     for (int i = 1; i <= kLongIndexRecords + 1; ++i) ids << cat.AddText(i, QString("n%1.txt").arg(i), "many");
-    EXPECT_EQ(CreateIndexForIds(S(), ids, false), kLongIndexRecords + 1);
+    EXPECT_EQ(CreateIndexCommand(S(), ids).done, kLongIndexRecords + 1);
     EXPECT_EQ(p.statusTexts.first(), "1");
     EXPECT_EQ(p.statusTexts.last(), "finish");
     EXPECT_EQ(RankIndexedRecords("many", S().catalogue).hits.size(), static_cast<size_t>(kLongIndexRecords + 1));
