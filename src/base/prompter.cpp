@@ -6,8 +6,7 @@
 
 namespace korvel {
 
-void ConsolePrompter::Message(const QString& text, const QString& caption, MsgIcon icon) {
-    if (icon == MsgIcon::Exclamation) ++errors_;
+void ConsolePrompter::Message(const QString& text, const QString& caption, MsgIcon) {
     std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
 }
 

@@ -108,11 +108,6 @@ public:
     int FourAnswer(const QString&, int preset) override { return preset; }
     bool OpenWithDesktop(const QString& path) override;
     void RunLongOperation(LongOperation& op, const std::function<void()>& worker) override;
-    // Number of error messages (exclamation icon) shown.
-    int ErrorCount() const { return errors_; }
-
-private:
-    std::atomic<int> errors_{0};
 };
 
 // A notice: caption the product's name, exclamation icon.

@@ -98,14 +98,13 @@ Outcome RunExportTree(Session& s, const QStringList& input) {
     return outcome;
 }
 
-CliRegistrar r1({QStringLiteral("set-disk"), QStringLiteral("set-disk DISK ID..."), true, nullptr, RunSetDisk});
-CliRegistrar r2({QStringLiteral("replace-path"), QStringLiteral("replace-path FIND REPLACEMENT ID..."), true, nullptr,
+CliRegistrar r1({QStringLiteral("set-disk"), QStringLiteral("set-disk DISK ID..."), true, RunSetDisk});
+CliRegistrar r2({QStringLiteral("replace-path"), QStringLiteral("replace-path FIND REPLACEMENT ID..."), true,
                  RunReplacePath});
 CliRegistrar r3({QStringLiteral("replace-root"),
-                 QStringLiteral("replace-root TARGET [--source ROOT]... [--as-backup] ID..."), true, nullptr,
-                 RunReplaceRoot});
-CliRegistrar r4({QStringLiteral("export"), QStringLiteral("export DIR ID... [--backup]"), true, nullptr, RunExport});
-CliRegistrar r5({QStringLiteral("export-tree"), QStringLiteral("export-tree NODE DIR [--backup]"), true, nullptr,
+                 QStringLiteral("replace-root TARGET [--source ROOT]... [--as-backup] ID..."), true, RunReplaceRoot});
+CliRegistrar r4({QStringLiteral("export"), QStringLiteral("export DIR ID... [--backup]"), true, RunExport});
+CliRegistrar r5({QStringLiteral("export-tree"), QStringLiteral("export-tree NODE DIR [--backup]"), true,
                  RunExportTree});
 
 }  // namespace

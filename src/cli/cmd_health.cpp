@@ -260,9 +260,9 @@ Outcome RunDuplicates(Session& s, const QStringList& input) {
     return Outcome::Finished(groups);
 }
 
-CliRegistrar regCheck({QStringLiteral("check"), kCheckUsage, true, nullptr, RunCheck});
-CliRegistrar regRelink({QStringLiteral("relink"), kRelinkUsage, true, nullptr, RunRelink});
-CliRegistrar regDuplicates({QStringLiteral("duplicates"), kDuplicatesUsage, true, nullptr, RunDuplicates});
+CliRegistrar regCheck({QStringLiteral("check"), kCheckUsage, true, RunCheck});
+CliRegistrar regRelink({QStringLiteral("relink"), kRelinkUsage, true, RunRelink});
+CliRegistrar regDuplicates({QStringLiteral("duplicates"), kDuplicatesUsage, true, RunDuplicates});
 
 }  // namespace
 }  // namespace korvel::cli

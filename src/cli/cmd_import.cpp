@@ -134,10 +134,9 @@ Outcome RunAddFiles(Session& s, const QStringList& input) {
     return Outcome::Finished(added);
 }
 
-CliRegistrar regTree({QStringLiteral("import-tree"), kImportTreeUsage, true, nullptr, RunImportTree});
+CliRegistrar regTree({QStringLiteral("import-tree"), kImportTreeUsage, true, RunImportTree});
 CliRegistrar regFiles({QStringLiteral("add-files"),
-                       QStringLiteral("add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"), true, nullptr,
-                       RunAddFiles});
+                       QStringLiteral("add-files NODE FILE... [--tags \"t1 t2\"] [--no-inherit]"), true, RunAddFiles});
 
 }  // namespace
 }  // namespace korvel::cli

@@ -22,7 +22,7 @@ Outcome RunInit(Session&, const QStringList&) {
     return Outcome::Finished(r == InitResult::Created || r == InitResult::FilledEmpty ? 1 : 0);
 }
 
-CliRegistrar reg({QStringLiteral("init"), QStringLiteral("init"), false, nullptr, RunInit});
+CliRegistrar reg({QStringLiteral("init"), QStringLiteral("init"), false, RunInit});
 
 }  // namespace
 }  // namespace korvel::cli

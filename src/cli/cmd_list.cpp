@@ -71,7 +71,7 @@ Outcome RunList(Session& s, const QStringList& input) {
     return Outcome::Finished(s.list.RowCount());
 }
 
-CliRegistrar reg({QStringLiteral("list"), kUsage, true, nullptr, RunList});
+CliRegistrar reg({QStringLiteral("list"), kUsage, true, RunList});
 
 }  // namespace
 }  // namespace korvel::cli

@@ -62,9 +62,8 @@ Outcome RunAddNode(Session& s, const QStringList& args) {
     return outcome;
 }
 
-CliRegistrar nodes({QStringLiteral("nodes"), QStringLiteral("nodes"), true, nullptr, RunNodes});
-CliRegistrar addNode({QStringLiteral("add-node"), QStringLiteral("add-node PARENT NAME [TAGS]"), true, nullptr,
-                      RunAddNode});
+CliRegistrar nodes({QStringLiteral("nodes"), QStringLiteral("nodes"), true, RunNodes});
+CliRegistrar addNode({QStringLiteral("add-node"), QStringLiteral("add-node PARENT NAME [TAGS]"), true, RunAddNode});
 
 }  // namespace
 }  // namespace korvel::cli

@@ -42,9 +42,9 @@ Outcome RunSetLanguage(Session& s, const QStringList& args) {
     return LanguageSetCommand(s, args[0]);
 }
 
-CliRegistrar regOptions({QStringLiteral("options"), kOptionsUsage, false, nullptr, RunOptions});
-CliRegistrar regSetOption({QStringLiteral("set-option"), kSetOptionUsage, false, nullptr, RunSetOption});
-CliRegistrar regSetLanguage({QStringLiteral("set-language"), kSetLanguageUsage, false, nullptr, RunSetLanguage});
+CliRegistrar regOptions({QStringLiteral("options"), kOptionsUsage, false, RunOptions});
+CliRegistrar regSetOption({QStringLiteral("set-option"), kSetOptionUsage, false, RunSetOption});
+CliRegistrar regSetLanguage({QStringLiteral("set-language"), kSetLanguageUsage, false, RunSetLanguage});
 
 }  // namespace
 }  // namespace korvel::cli

@@ -35,7 +35,7 @@ Outcome RunAddRecord(Session& s, const QStringList& input) {
     return Outcome::Finished(1);
 }
 
-CliRegistrar reg({QStringLiteral("add-record"), QStringLiteral("add-record PATH [--tags \"t1 t2\"]"), true, nullptr,
+CliRegistrar reg({QStringLiteral("add-record"), QStringLiteral("add-record PATH [--tags \"t1 t2\"]"), true,
                   RunAddRecord});
 
 }  // namespace

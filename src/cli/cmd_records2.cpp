@@ -226,22 +226,21 @@ Outcome RunBatchBackup(Session& s, const QStringList& input) {
     return outcome;
 }
 
-CliRegistrar reg1({QStringLiteral("show-record"), kShowUsage, true, nullptr, RunShowRecord});
-CliRegistrar reg2({QStringLiteral("edit-record"), kEditUsage, true, nullptr, RunEditRecord});
-CliRegistrar reg3({QStringLiteral("delete-records"), kDeleteUsage, true, nullptr, RunDeleteRecords});
-CliRegistrar reg4({QStringLiteral("update-records"), kUpdateUsage, true, nullptr, RunUpdateRecords});
-CliRegistrar reg5({QStringLiteral("resolve"), kResolveUsage, true, nullptr, RunResolve});
-CliRegistrar reg6({QStringLiteral("backups"), kBackupsUsage, true, nullptr, RunBackups});
-CliRegistrar reg7({QStringLiteral("add-backup"), kAddBackupUsage, true, nullptr, RunAddBackup});
-CliRegistrar reg8({QStringLiteral("del-backup"), kDelBackupUsage, true, nullptr,
+CliRegistrar reg1({QStringLiteral("show-record"), kShowUsage, true, RunShowRecord});
+CliRegistrar reg2({QStringLiteral("edit-record"), kEditUsage, true, RunEditRecord});
+CliRegistrar reg3({QStringLiteral("delete-records"), kDeleteUsage, true, RunDeleteRecords});
+CliRegistrar reg4({QStringLiteral("update-records"), kUpdateUsage, true, RunUpdateRecords});
+CliRegistrar reg5({QStringLiteral("resolve"), kResolveUsage, true, RunResolve});
+CliRegistrar reg6({QStringLiteral("backups"), kBackupsUsage, true, RunBackups});
+CliRegistrar reg7({QStringLiteral("add-backup"), kAddBackupUsage, true, RunAddBackup});
+CliRegistrar reg8({QStringLiteral("del-backup"), kDelBackupUsage, true,
                    [](Session& s, const QStringList& a) { return RunOnCopy(s, a, kDelBackupUsage, DelCopy); }});
-CliRegistrar reg9({QStringLiteral("promote-backup"), kPromoteUsage, true, nullptr,
+CliRegistrar reg9({QStringLiteral("promote-backup"), kPromoteUsage, true,
                    [](Session& s, const QStringList& a) { return RunOnCopy(s, a, kPromoteUsage, PromoteCopy); }});
-CliRegistrar reg10({QStringLiteral("replace-formal"), kReplaceUsage, true, nullptr,
-                    [](Session& s, const QStringList& a) {
+CliRegistrar reg10({QStringLiteral("replace-formal"), kReplaceUsage, true, [](Session& s, const QStringList& a) {
                         return RunOnCopy(s, a, kReplaceUsage, ReplaceFormalByCopy);
                     }});
-CliRegistrar reg11({QStringLiteral("batch-backup"), kBatchUsage, true, nullptr, RunBatchBackup});
+CliRegistrar reg11({QStringLiteral("batch-backup"), kBatchUsage, true, RunBatchBackup});
 
 }  // namespace
 }  // namespace korvel::cli

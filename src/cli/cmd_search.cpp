@@ -132,9 +132,9 @@ Outcome RunSearchContent(Session& s, const QStringList& args) {
     return Outcome::Finished(static_cast<qint64>(result.hits.size()));
 }
 
-CliRegistrar regIndex({QStringLiteral("index"), kIndexUsage, true, nullptr, RunIndex});
-CliRegistrar regSearch({QStringLiteral("search"), kSearchUsage, true, nullptr, RunSearch});
-CliRegistrar regContent({QStringLiteral("search-content"), kSearchContentUsage, true, nullptr, RunSearchContent});
+CliRegistrar regIndex({QStringLiteral("index"), kIndexUsage, true, RunIndex});
+CliRegistrar regSearch({QStringLiteral("search"), kSearchUsage, true, RunSearch});
+CliRegistrar regContent({QStringLiteral("search-content"), kSearchContentUsage, true, RunSearchContent});
 
 }  // namespace
 }  // namespace korvel::cli

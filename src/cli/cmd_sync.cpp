@@ -56,14 +56,11 @@ Outcome RunPenletEntry(Session& s, const QStringList& args) {
     return Outcome::Finished(1);
 }
 
-CliRegistrar reg1({QStringLiteral("sync-records"), QStringLiteral("sync-records TARGET (ID... | --all)"), true, nullptr,
+CliRegistrar reg1({QStringLiteral("sync-records"), QStringLiteral("sync-records TARGET (ID... | --all)"), true,
                    RunSyncRecords});
-CliRegistrar reg2({QStringLiteral("sync-nodes"), QStringLiteral("sync-nodes NODE TARGET"), true, nullptr,
-                   RunSyncNodes});
-CliRegistrar reg3({QStringLiteral("note"), QStringLiteral("note NAME --folder DIR [--node ID]"), true, nullptr,
-                   RunNote});
-CliRegistrar reg4({QStringLiteral("penlet-entry"), QStringLiteral("penlet-entry on|off"), false, nullptr,
-                   RunPenletEntry});
+CliRegistrar reg2({QStringLiteral("sync-nodes"), QStringLiteral("sync-nodes NODE TARGET"), true, RunSyncNodes});
+CliRegistrar reg3({QStringLiteral("note"), QStringLiteral("note NAME --folder DIR [--node ID]"), true, RunNote});
+CliRegistrar reg4({QStringLiteral("penlet-entry"), QStringLiteral("penlet-entry on|off"), false, RunPenletEntry});
 
 }  // namespace
 }  // namespace korvel::cli

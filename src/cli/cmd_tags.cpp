@@ -175,23 +175,22 @@ Outcome RunAutoTree(Session& s, const QStringList& args) {
     return outcome;
 }
 
-CliRegistrar tags({QStringLiteral("tags"), QStringLiteral("tags ID"), true, nullptr, RunTags});
-CliRegistrar setTags({QStringLiteral("set-tags"), QStringLiteral("set-tags ID [TAG...]"), true, nullptr, RunSetTags});
+CliRegistrar tags({QStringLiteral("tags"), QStringLiteral("tags ID"), true, RunTags});
+CliRegistrar setTags({QStringLiteral("set-tags"), QStringLiteral("set-tags ID [TAG...]"), true, RunSetTags});
 CliRegistrar addTags({QStringLiteral("add-tags"), QStringLiteral("add-tags \"T1 T2\" ID... [--answer yes|all|no|none]"),
-                      true, nullptr, [](Session& s, const QStringList& a) {
+                      true, [](Session& s, const QStringList& a) {
                           return RunChangeTags(s, a, TagChange::Add, "add-tags");
                       }});
 CliRegistrar delTags({QStringLiteral("del-tags"), QStringLiteral("del-tags \"T1 T2\" ID... [--answer yes|all|no|none]"),
-                      true, nullptr, [](Session& s, const QStringList& a) {
+                      true, [](Session& s, const QStringList& a) {
                           return RunChangeTags(s, a, TagChange::Remove, "del-tags");
                       }});
-CliRegistrar groups({QStringLiteral("groups"), QStringLiteral("groups ID"), true, nullptr, RunGroups});
-CliRegistrar ungroup({QStringLiteral("ungroup"), QStringLiteral("ungroup ID NODE"), true, nullptr, RunUngroup});
+CliRegistrar groups({QStringLiteral("groups"), QStringLiteral("groups ID"), true, RunGroups});
+CliRegistrar ungroup({QStringLiteral("ungroup"), QStringLiteral("ungroup ID NODE"), true, RunUngroup});
 CliRegistrar groupAdd({QStringLiteral("group-add"), QStringLiteral("group-add NODE ID... [--answer yes|all|no|none]"),
-                       true, nullptr, RunGroupAdd});
-CliRegistrar groupDel({QStringLiteral("group-del"), QStringLiteral("group-del NODE ID..."), true, nullptr,
-                       RunGroupDel});
-CliRegistrar autoTree({QStringLiteral("auto-tree"), QStringLiteral("auto-tree NODE"), true, nullptr, RunAutoTree});
+                       true, RunGroupAdd});
+CliRegistrar groupDel({QStringLiteral("group-del"), QStringLiteral("group-del NODE ID..."), true, RunGroupDel});
+CliRegistrar autoTree({QStringLiteral("auto-tree"), QStringLiteral("auto-tree NODE"), true, RunAutoTree});
 
 }  // namespace
 }  // namespace korvel::cli

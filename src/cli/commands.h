@@ -19,12 +19,9 @@ struct CliCommand {
     QString name;
     QString usage;        // one line, shown by "korvel-cli help"
     bool needsCatalogue;  // open kv.kdb before running
-    // Either the exit status of a command that has not been moved to the command layer
-    // (a message shown with the exclamation icon on the way fails it as well)...
-    std::function<int(Session& s, const QStringList& args)> run;
-    // ...or the outcome of one that calls a command of the command layer: its exit status
-    // is ExitStatus of that outcome, whatever was shown.
-    std::function<Outcome(Session& s, const QStringList& args)> command = nullptr;
+    // Runs the command (most through a command of the command layer); the exit status is
+    // ExitStatus of its outcome, whatever messages were shown on the way.
+    std::function<Outcome(Session& s, const QStringList& args)> command;
 };
 
 void RegisterCommand(CliCommand command);

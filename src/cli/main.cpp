@@ -125,8 +125,5 @@ int main(int argc, char** argv) {
         QString error;
         if (!StartCore(session, &error)) return Fail(error);
     }
-    if (c.command) return ExitStatus(c.command(session, args.mid(1)));
-    const int status = c.run(session, args.mid(1));
-    // Any error reported on the way fails the command, even when it went on after it.
-    return status == 0 && session.console().ErrorCount() > 0 ? 1 : status;
+    return ExitStatus(c.command(session, args.mid(1)));
 }

@@ -57,8 +57,6 @@ public:
     Prompter& prompter() const { return *prompter_; }
     // Installs p (not owned); nullptr restores the console prompter.
     void SetPrompter(Prompter* p);
-    // The console prompter (korvel-cli counts its error messages).
-    ConsolePrompter& console() { return console_; }
 
 private:
     ConsolePrompter console_;
