@@ -442,4 +442,44 @@ TEST_F(Cli, ListFailsWhenItsQueryFails) {
     }
 }
 
+TEST_F(Cli, OptionsAreReadAndSetAsTheSystemMenuSetsThem) {
+    CliResult r = Run({"options"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.lines.contains("sysback\t1"));
+    EXPECT_EQ(r.lines.last(), "language\t0");
+
+    EXPECT_EQ(Run({"set-option", "sysback", "off"}).status, 0);
+    EXPECT_EQ(Run({"set-option", "g_same_flag", "off"}).status, 0);
+    EXPECT_EQ(Run({"set-option", "g_same_flag", "off"}).status, 0);  // already off: stays off
+    EXPECT_EQ(Run({"set-language", "GBK"}).status, 0);
+    r = Run({"options"});
+    EXPECT_TRUE(r.lines.contains("sysback\t0"));
+    EXPECT_TRUE(r.lines.contains("g_same_flag\t0"));
+    EXPECT_TRUE(r.lines.contains("sysindex\t1"));
+    EXPECT_EQ(r.lines.last(), "language\t936");
+    QFile config(dir.path() + "/config.cnf");
+    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(config.readAll());
+    EXPECT_TRUE(text.contains("sysback=0")) << text.toStdString();
+    EXPECT_TRUE(text.contains("language=936")) << text.toStdString();
+
+    // Refused: nothing is written and the reason goes to standard error.
+    // clang-format off
+    const QStringList bad[] = {
+        {"set-option", "no_such_flag", "on"},
+        {"set-option", "sysback", "maybe"},
+        {"set-option", "sysback"},
+        {"set-language", "KLINGON"},
+        {"options", "extra"},
+    };
+    // clang-format on
+    for (const QStringList& args : bad) {
+        CliResult e = Run(args);
+        EXPECT_EQ(e.status, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(e.err.startsWith("korvel-cli: ")) << e.err.toStdString();
+        EXPECT_TRUE(e.lines.isEmpty());
+    }
+    EXPECT_EQ(Run({"options"}).lines, r.lines);
+}
+
 }  // namespace

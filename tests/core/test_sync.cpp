@@ -409,7 +409,9 @@ TEST_F(Sync, CommandsAskForTheTargetThenRunUnderTheProgressDialog) {
         ScriptedPrompter p;
         p.files.push_back(QStringList{targetPath});
         p.confirms.push_back(true);
-        SyncRecordsCommand(S(), QStringList{QString::number(a)});
+        const Outcome one = SyncRecordsCommand(S(), QStringList{QString::number(a)});
+        EXPECT_EQ(one.kind, Outcome::Kind::Done);
+        EXPECT_EQ(one.done, 1);
         EXPECT_EQ(p.statusTexts, QStringList({"/m/a", "finish syn insert=1 update=0"}));
         p.files.push_back(QStringList{targetPath});
         p.confirms.push_back(true);
@@ -422,14 +424,16 @@ TEST_F(Sync, CommandsAskForTheTargetThenRunUnderTheProgressDialog) {
         const QString n = InsertNodeWithId("n'1", "k", "0", S().catalogue);
         LoadNodeMap(S().nodes, S().catalogue, S().prompter());
         ScriptedPrompter p;
-        SyncNodesCommand(S());  // picker cancelled
+        EXPECT_EQ(SyncNodesCommand(S()).kind, Outcome::Kind::Refused);  // picker cancelled
         p.nodes.push_back(QString());
         SyncNodesCommand(S());  // OK without a node
         EXPECT_EQ(p.MessageTexts(), QStringList({"请先选择一个节点。"}));
         p.nodes.push_back(n);
         p.files.push_back(QStringList{targetPath});
         p.confirms.push_back(true);
-        SyncNodesCommand(S());
+        const Outcome nodes = SyncNodesCommand(S());
+        EXPECT_EQ(nodes.kind, Outcome::Kind::Done);
+        EXPECT_EQ(nodes.done, 1);
         EXPECT_EQ(p.statusTexts, QStringList({"n'1", "finish"}));
         Connection t;
         t.Open(ConnectionStringFor(targetPath));
