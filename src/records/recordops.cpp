@@ -175,12 +175,6 @@ EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const Reco
     return result;
 }
 
-bool RecordHasPath(const QString& id, const QString& path, Connection& conn) {
-    Statement st(conn, QStringLiteral("select dir from main where id=?1"));
-    st.Bind(1, RecordIdNumber(id));
-    return st.Step() && VariantToText(st.Column(0)) == path;
-}
-
 DeleteResult DeleteRecords(const QStringList& ids, Connection& conn, const std::atomic<bool>* stop,
                            const std::function<void(int)>& progress) {
     DeleteResult result;

@@ -114,10 +114,6 @@ struct EditResult {
 // Throws DbError.
 EditResult StoreRecordEdit(const QString& id, const RecordEdit& edit, const RecordFields* shown, Connection& conn);
 
-// The record's current path (dir) equals path: the record listed with that path is still
-// this one. False when the record is gone. Throws DbError.
-bool RecordHasPath(const QString& id, const QString& path, Connection& conn);
-
 // Deleting records.
 struct DeleteResult {
     QStringList deleted;           // ids whose record and backup rows are gone

@@ -185,11 +185,6 @@ const std::vector<qint64>& PageSet::RowIds() {
     return ids_;
 }
 
-int PageSet::AbsolutePage() const {
-    if (!open_ || pos_ >= KnownCount()) return 0;
-    return static_cast<int>(pos_ / pageSize_) + 1;
-}
-
 void PageSet::SetAbsolutePage(int page) {
     if (page < 1) page = 1;
     pos_ = static_cast<qint64>(page - 1) * pageSize_;
@@ -241,8 +236,6 @@ bool PageSet::Eof() {
     CompleteCount();
     return pos_ >= KnownCount();
 }
-
-void PageSet::MoveFirst() { pos_ = 0; }
 
 void PageSet::MoveNext() {
     if (!Eof()) ++pos_;

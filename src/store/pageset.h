@@ -71,7 +71,6 @@ public:
     // The ordered ids of the listing, for commands that act on a whole listing.
     const std::vector<qint64>& RowIds();
 
-    int AbsolutePage() const;
     // Positions on the first row of page (1-based).
     void SetAbsolutePage(int page);
 
@@ -81,14 +80,12 @@ public:
     // Open, wholeListLater alike); a list of ids is re-ordered as it is. Throws DbError
     // (an unknown field).
     void SetSort(const QString& sortText, bool wholeListLater = false);
-    QString Sort() const { return sort_; }
 
     // Forgets the rows read so far: the next read fetches them from the catalogue again
     // and drops ids whose rows are gone.
     void Refresh();
 
     bool Eof();
-    void MoveFirst();
     void MoveNext();
     qint64 Position() const { return pos_; }
 
