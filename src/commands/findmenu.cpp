@@ -54,7 +54,7 @@ Outcome RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields) {
             [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); });
     });
     if (result.error) ReportDbError(s.prompter(), *result.error);
-    if (!list.Show(ContentResultListing()) || readFailed || result.error) return Outcome::Failure();
+    if (!list.Show(ContentResultListing(result)) || readFailed || result.error) return Outcome::Failure();
     if (result.stopped) return Outcome::Partial(static_cast<qint64>(result.hits.size()), 0);
     return Shown(list);
 }
@@ -97,7 +97,7 @@ Outcome ContentSearchCommand(Session& s) {
     if (!result) return Outcome::Refusal();
     const qint64 hits = static_cast<qint64>(result->hits.size());
     if (result->indexReadable && !result->stopped) {
-        if (!s.list.Show(ContentResultListing()) || result->error) return Outcome::Failure();
+        if (!s.list.Show(ContentResultListing(*result)) || result->error) return Outcome::Failure();
         return Outcome::Finished(hits);
     }
     s.list.FillPage(1);

@@ -183,7 +183,7 @@ void CMainFrame::OnSearchContent(const QString& text) {
         Explain(QStringLiteral("没有记录的内容包含“%1”(no content hits)").arg(text));
         return;
     }
-    s_.list.Show(ContentResultListing());
+    s_.list.Show(ContentResultListing(*result));
     hitsView_->ShowHits(text);
     Explain(QStringLiteral("内容包含“%1”: %2 条记录(content hits)").arg(text).arg(result->hits.size()));
 }

@@ -30,7 +30,7 @@ struct ListingSource {
         Tags,    // the records carrying all the tags (a node with its sub-nodes), by name
         Inner,   // the inner records of a node (none of its children's), newest first
         Ids,     // the records with these ids, in an order
-        Table,   // the rows of a table (main, or the search results main5) meeting a condition
+        Table,   // the rows of a table meeting a condition
         Ranked,  // records best first (content search): the ids in their order
     };
     Kind kind = Kind::Tags;

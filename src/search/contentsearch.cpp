@@ -2,6 +2,7 @@
 
 #include "base/longop.h"
 #include "io/contentindex.h"
+#include "store/ordering.h"
 #include "tree/nodes.h"
 
 #include <QFileInfo>
@@ -29,94 +30,45 @@ double RankAsListed(float rank) {
     return std::strtod(text, nullptr);
 }
 
-// SQL function korvel_hit_rank(id): the listed rank of a hit; its user data is the hits
-// in ascending id order.
-void HitRankFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    const auto* ranked = static_cast<const std::vector<Ranked>*>(sqlite3_user_data(ctx));
-    const qint64 id = sqlite3_value_int64(argv[0]);
-    const auto it =
-        std::lower_bound(ranked->begin(), ranked->end(), id, [](const Ranked& r, qint64 v) { return r.id < v; });
-    if (it == ranked->end() || it->id != id)
-        sqlite3_result_null(ctx);
-    else
-        sqlite3_result_double(ctx, RankAsListed(it->rank));
-}
-
-const char* const kCopyColumns =
-    "insert into main5(name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, num) "
-    "select name, findkey, dir, id, filetype, filesize, filedtime, fileinputdtime, vol, ";
-
-// Copies hits of distinct ids in ascending order: a few statements, each copying thousands
-// of rows named in its text, the rank given by korvel_hit_rank.
-void CopyAscending(const std::vector<Ranked>& ranked, Connection& conn) {
-    sqlite3* db = conn.handle();
-    if (sqlite3_create_function(db, "korvel_hit_rank", 1, SQLITE_UTF8, const_cast<std::vector<Ranked>*>(&ranked),
-                                HitRankFunction, nullptr, nullptr) != SQLITE_OK)
-        throw DbError(sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
-    struct Unregister {
-        sqlite3* db;
-        ~Unregister() {
-            sqlite3_create_function(db, "korvel_hit_rank", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
-        }
-    } unregister{db};
-    constexpr size_t kChunk = 10000;  // ids per statement, well within the engine's text limit
-    for (size_t from = 0; from < ranked.size(); from += kChunk) {
-        std::string sql = kCopyColumns;
-        sql += "korvel_hit_rank(id) from main.main where id in (";
-        const size_t to = std::min(ranked.size(), from + kChunk);
-        for (size_t i = from; i < to; ++i) {
-            if (i > from) sql += ',';
-            sql += std::to_string(ranked[i].id);
-        }
-        sql += ") order by id";
-        Statement(conn, QString::fromLatin1(sql.data(), static_cast<qsizetype>(sql.size()))).Step();
-    }
-}
-
-// Copies hits in the given order, one row each.
-void CopyInOrder(const std::vector<Ranked>& ranked, Connection& conn) {
-    Statement insert(conn, QString::fromLatin1(kCopyColumns) + QStringLiteral("?1 from main.main where id=?2"));
-    sqlite3_stmt* st = insert.handle();
-    for (const Ranked& r : ranked) {
-        insert.Reset();
-        sqlite3_bind_double(st, 1, RankAsListed(r.rank));
-        sqlite3_bind_int64(st, 2, r.id);
-        insert.Step();
-    }
-}
-
-// Empties main5 and copies the ranked records into it, in one write transaction; then
-// reads the hits back best first (ties in ranking order). main5 is a table of the
-// catalogue file, so that every connection to it (the record list's count on a worker
-// opens its own) lists the same hits.
-void WriteResults(const std::vector<Ranked>& ranked, Connection& conn, ContentRunResult& result) {
+// The ranked records that still exist in the catalogue (a record deleted after it was
+// indexed drops out), each once at its first place, with its name and folder as the
+// catalogue holds them; then best first by the listed rank, equal ranks keeping the
+// ranking's order. Reads only: a read-only catalogue is searched as any other.
+void KeepExisting(const std::vector<Ranked>& ranked, Connection& conn, ContentRunResult& result) {
+    std::vector<qint64> ids;
+    ids.reserve(ranked.size());
+    for (const Ranked& r : ranked) ids.push_back(r.id);
+    struct Row {
+        qint64 id;
+        QString name, dir;
+    };
+    std::vector<Row> rows;
+    rows.reserve(ranked.size());
     try {
-        WriteTransaction tx(conn);
-        ExecuteSql(QStringLiteral("delete * from main5 "), adCmdTextNoRecords, conn);
-        const bool ascending = std::adjacent_find(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
-                                   return a.id >= b.id;
-                               }) == ranked.end();
-        if (ascending)
-            CopyAscending(ranked, conn);
-        else
-            CopyInOrder(ranked, conn);
-        tx.Commit();
-        // In insertion order, then best first: as "order by num desc, rowid" lists them.
-        Statement read(conn, QStringLiteral("select id, name, dir, num from main5 order by rowid"));
-        sqlite3_stmt* st = read.handle();
-        auto text = [st](int column) {
-            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
-            return p ? QString::fromUtf8(p, sqlite3_column_bytes(st, column)) : QString();
-        };
-        result.hits.reserve(ranked.size());
-        while (read.Step())
-            result.hits.push_back({sqlite3_column_int64(st, 0), text(1), text(2), sqlite3_column_double(st, 3)});
-        std::stable_sort(result.hits.begin(), result.hits.end(),
-                         [](const ContentHit& a, const ContentHit& b) { return a.rank > b.rank; });
+        ReadRowsOfIds(conn, QStringLiteral("main"), ids, {QStringLiteral("name"), QStringLiteral("dir")},
+                      [&rows](Statement& st) {
+                          sqlite3_stmt* h = st.handle();
+                          auto text = [h](int column) {
+                              const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(h, column));
+                              return p ? QString::fromUtf8(p, sqlite3_column_bytes(h, column)) : QString();
+                          };
+                          rows.push_back({sqlite3_column_int64(h, 0), text(1), text(2)});
+                      });
     } catch (const DbError& e) {
         result.error = e;
-        result.hits.clear();
+        return;
     }
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.id < b.id; });
+    std::vector<char> taken(rows.size(), 0);
+    result.hits.reserve(rows.size());
+    for (const Ranked& r : ranked) {
+        const auto it = std::lower_bound(rows.begin(), rows.end(), r.id, [](const Row& a, qint64 v) { return a.id < v; });
+        if (it == rows.end() || it->id != r.id || taken[it - rows.begin()]) continue;
+        taken[it - rows.begin()] = 1;
+        result.hits.push_back({r.id, std::move(it->name), std::move(it->dir), RankAsListed(r.rank)});
+    }
+    std::stable_sort(result.hits.begin(), result.hits.end(),
+                     [](const ContentHit& a, const ContentHit& b) { return a.rank > b.rank; });
 }
 
 // Ranks each (id, index name) in order; stops between records when stop is set.
@@ -140,7 +92,7 @@ ContentRunResult RankAll(const std::vector<std::pair<qint64, QString>>& records,
         const float rank = empty ? 0.0f : ContentIndex::Rank(indexName, query);
         if (rank > 0.0f) ranked.push_back({id, rank});
     }
-    WriteResults(ranked, conn, result);
+    KeepExisting(ranked, conn, result);
     if (progress && !result.stopped) progress(QStringLiteral("finish"));
     return result;
 }
@@ -182,7 +134,7 @@ ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, cons
         return r;
     }
     // The store answers for every indexed record at once; records deleted since they were
-    // indexed drop out when the hits are copied from main.
+    // indexed drop out when the hits are looked up in main.
     ContentRunResult result;
     std::vector<Ranked> ranked;
     if (!query.trimmed().isEmpty()) {
@@ -195,7 +147,7 @@ ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, cons
             ranked.push_back({h.id.toLongLong(), h.rank});
         }
     }
-    WriteResults(ranked, conn, result);
+    KeepExisting(ranked, conn, result);
     if (progress && !result.stopped) progress(QStringLiteral("finish"));
     return result;
 }
@@ -211,8 +163,11 @@ ContentRunResult RankCandidates(const QString& content, const QStringList& candi
     return RankAll(records, PrepareRankQuery(content), conn, stop, progress, report);
 }
 
-ListingSource ContentResultListing() {
-    return ListingSource::TableRows(QStringLiteral("main5"), QString(), {{QStringLiteral("num"), true}});
+ListingSource ContentResultListing(const ContentRunResult& result) {
+    std::vector<qint64> ids;
+    ids.reserve(result.hits.size());
+    for (const ContentHit& h : result.hits) ids.push_back(h.id);
+    return ListingSource::RankedIds(std::move(ids));
 }
 
 }  // namespace korvel

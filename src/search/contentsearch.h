@@ -1,13 +1,12 @@
 #pragma once
-// Content search: ranking records by the text of their content index (io/contentindex.h)
-// and leaving the hits in table main5, best first. Two entry points share one ranking:
-// every indexed record (the content search command) and a list of candidate records (the
-// content condition of the advanced search, RankCandidates).
-//
-// main5 is emptied and filled in one write transaction per run, its rows copied from main
-// by statements that name only ids and ranks, so any text (quotes included) is kept as it
-// is. A record deleted after it was indexed never appears: only records that still exist
-// are copied.
+// Content search: ranking records by the text of their content index (io/contentindex.h).
+// Two entry points share one ranking: every indexed record (the content search command)
+// and a list of candidate records (the content condition of the advanced search,
+// RankCandidates). The hits are the ranked records that still exist in the catalogue
+// (a record deleted after it was indexed never appears), best first; the listing of a
+// result pages over their ids in that order (ContentResultListing). A search only reads
+// the catalogue, so a read-only one is searched alike and two programs searching one
+// catalogue never see each other's hits.
 
 #include "list/recordlist.h"
 #include "store/catalogue.h"
@@ -44,10 +43,10 @@ struct ContentHit {
 };
 
 struct ContentRunResult {
-    std::vector<ContentHit> hits;  // best first, as main5 lists them
-    bool stopped = false;          // ended by the stop flag: main5 holds the hits found so far
+    std::vector<ContentHit> hits;  // best first, as ContentResultListing lists them
+    bool stopped = false;          // ended by the stop flag: hits holds the hits found so far
     bool indexReadable = true;     // false when "./index/" could not be read (nothing done)
-    std::optional<DbError> error;  // writing main5 failed (it is as it was)
+    std::optional<DbError> error;  // the catalogue could not be read (no hits)
 };
 
 // Ranks every indexed record with the query as typed: the store gives the matching records
@@ -64,7 +63,8 @@ ContentRunResult RankCandidates(const QString& content, const QStringList& candi
                                 const std::function<void(const QString&)>& progress = {},
                                 const ProgressReport& report = {});
 
-// The listing of main5, best first.
-ListingSource ContentResultListing();
+// The listing of a result's hits, best first (a header sort keeps that order among equal
+// rows). Pages show the records as the catalogue holds them when the page is read.
+ListingSource ContentResultListing(const ContentRunResult& result);
 
 }  // namespace korvel

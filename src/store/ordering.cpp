@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -313,6 +314,37 @@ std::vector<qint64> IdsOfCondition(Connection& conn, const RowQuery& q, const st
     return ids;
 }
 
+// Steps through the rows of table among the ids of set (ascending, each once), reading
+// "rowid" and the columns after it: one pass over the whole table when the ids are a
+// good part of its rows (cheaper than a lookup each), lookups by id otherwise. In the
+// pass, row also meets rows whose ids are not asked for.
+void StepRows(Connection& conn, const QString& table, const std::vector<qint64>& set, const QString& columns,
+              const CancelGuard& guard, const std::function<void(Statement&)>& row) {
+    if (set.empty()) return;
+    const QString what = QStringLiteral("select rowid") + columns + QStringLiteral(" from ") + Quoted(table);
+    qint64 maxId = 0;
+    {
+        Statement st(conn, QStringLiteral("select max(rowid) from ") + Quoted(table));
+        if (st.Step()) maxId = sqlite3_column_int64(st.handle(), 0);
+    }
+    if (static_cast<qint64>(set.size()) * 8 >= maxId) {
+        Statement st(conn, what);
+        while (st.Step()) row(st);
+        return;
+    }
+    const size_t chunk = 500;
+    for (size_t i = 0; i < set.size(); i += chunk) {
+        guard.Poll();
+        QString list;
+        for (size_t j = i; j < std::min(set.size(), i + chunk); ++j) {
+            if (j > i) list += u',';
+            list += QString::number(set[j]);
+        }
+        Statement st(conn, what + QStringLiteral(" where rowid in(") + list + u')');
+        while (st.Step()) row(st);
+    }
+}
+
 // The given ids that name rows, each once (its first place), ordered by the columns with
 // the given order kept among equal rows.
 std::vector<qint64> OrderGivenIds(Connection& conn, const QString& table, const std::vector<qint64>& ids,
@@ -322,8 +354,6 @@ std::vector<qint64> OrderGivenIds(Connection& conn, const QString& table, const 
     set.erase(std::unique(set.begin(), set.end()), set.end());
     OrderValues values(set.size(), columns);
     std::vector<char> found(set.size(), 0);
-    const QString what =
-        QStringLiteral("select rowid") + ColumnList(columns) + QStringLiteral(" from ") + Quoted(table);
     // Position of an id in set, or -1. Dense id ranges use a direct table.
     std::vector<qint32> dense;
     const qint64 lo = set.empty() ? 0 : set.front();
@@ -336,36 +366,12 @@ std::vector<qint64> OrderGivenIds(Connection& conn, const QString& table, const 
         auto it = std::lower_bound(set.begin(), set.end(), id);
         return it == set.end() || *it != id ? -1 : it - set.begin();
     };
-    auto take = [&](Statement& st) {
-        while (st.Step()) {
-            qint64 pos = position(sqlite3_column_int64(st.handle(), 0));
-            if (pos < 0) continue;
-            found[pos] = 1;
-            values.Set(pos, st.handle(), 1);
-        }
-    };
-    qint64 maxId = 0;
-    {
-        Statement st(conn, QStringLiteral("select max(rowid) from ") + Quoted(table));
-        if (st.Step()) maxId = sqlite3_column_int64(st.handle(), 0);
-    }
-    if (static_cast<qint64>(set.size()) * 8 >= maxId) {
-        // Many of the table's rows: one pass over the table is cheaper than lookups.
-        Statement st(conn, what);
-        take(st);
-    } else {
-        const size_t chunk = 500;
-        for (size_t i = 0; i < set.size(); i += chunk) {
-            guard.Poll();
-            QString list;
-            for (size_t j = i; j < std::min(set.size(), i + chunk); ++j) {
-                if (j > i) list += u',';
-                list += QString::number(set[j]);
-            }
-            Statement st(conn, what + QStringLiteral(" where rowid in(") + list + u')');
-            take(st);
-        }
-    }
+    StepRows(conn, table, set, ColumnList(columns), guard, [&](Statement& st) {
+        qint64 pos = position(sqlite3_column_int64(st.handle(), 0));
+        if (pos < 0) return;
+        found[pos] = 1;
+        values.Set(pos, st.handle(), 1);
+    });
     // Positions (in set) of the given ids, in the given order, rows that exist only.
     std::vector<quint32> seq;
     seq.reserve(ids.size());
@@ -400,6 +406,21 @@ std::vector<qint64> OrderIds(Connection& conn, const QString& table, const std::
                              const std::vector<OrderKey>& keys, const QStringList& fields) {
     CancelGuard none(conn, nullptr);
     return OrderGivenIds(conn, table, ids, ResolveOrder(keys, fields), none);
+}
+
+void ReadRowsOfIds(Connection& conn, const QString& table, const std::vector<qint64>& ids, const QStringList& columns,
+                   const std::function<void(Statement&)>& row, const std::atomic<bool>* cancel) {
+    CancelGuard guard(conn, cancel);
+    const QStringList fields = FieldNamesOf(conn, table);
+    std::vector<OrderKey> keys;
+    for (const QString& c : columns) keys.push_back({c, false});
+    const QString list = ColumnList(ResolveOrder(keys, fields));
+    std::vector<qint64> set = ids;
+    std::sort(set.begin(), set.end());
+    set.erase(std::unique(set.begin(), set.end()), set.end());
+    StepRows(conn, table, set, list, guard, [&](Statement& st) {
+        if (std::binary_search(set.begin(), set.end(), sqlite3_column_int64(st.handle(), 0))) row(st);
+    });
 }
 
 std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& q, const std::atomic<bool>* cancel) {

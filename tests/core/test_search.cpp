@@ -63,6 +63,17 @@ QStringList ListedIds() {
     return ids;
 }
 
+// The ids of every page of the listing on show, page after page.
+QStringList AllListedIds() {
+    QStringList ids;
+    const int pages = S().pageset.PageCount();
+    for (int page = 1; page <= pages; ++page) {
+        EXPECT_TRUE(S().list.FillPage(page));
+        ids << ListedIds();
+    }
+    return ids;
+}
+
 }  // namespace
 
 TEST(AdvancedSearch, ConditionFollowsTheFieldOrderWithBoundTexts) {
@@ -263,10 +274,12 @@ TEST(ContentSearch, IndexesRecordsAndFindsThemBestFirst) {
     ASSERT_EQ(r.hits.size(), 2u);
     EXPECT_GT(r.hits[0].rank, r.hits[1].rank);
     EXPECT_EQ(r.hits[0].name, "two it's.txt");  // a quote in a copied value
-    EXPECT_EQ(testrec::Dump("select id, name from main5 order by num desc"),
-              (QStringList{"2|two it's.txt", "1|one.txt"}));
+    ASSERT_TRUE(S().list.Show(ContentResultListing(r)));
+    QStringList listed;
+    for (const QStringList& row : S().list.Rows()) listed << row.value(kIdColumn) + "|" + row.value(0);
+    EXPECT_EQ(listed, (QStringList{"2|two it's.txt", "1|one.txt"}));
 
-    // The command lists main5 best first; its rank shows as "%f".
+    // The command lists the hits best first.
     p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, "中文字"}});
     ContentSearchCommand(S());
     EXPECT_EQ(ListedIds(), (QStringList{"2", "1"}));
@@ -305,10 +318,10 @@ TEST(ContentSearch, DeletedRecordsNeverShowAndReindexingReplacesTheText) {
     EXPECT_EQ(HitIds(RankIndexedRecords("omega", S().catalogue)), QStringList{"1"});
 }
 
-// The hits are in the catalogue's main5, so another connection to it (as the record
-// list's count on a worker opens) lists the same rows best first, also for a search whose
-// hits are copied many at a time.
-TEST(ContentSearch, EveryConnectionListsTheSameHits) {
+// The listing of a result pages over its hits best first; a header sort re-orders them
+// with equal rows kept best first; a second search replaces the first's hits; and the
+// search writes nothing to the catalogue.
+TEST(ContentSearch, TheListingPagesAndSortsTheHits) {
     IndexedCatalogue cat;
     ScriptedPrompter p;
     QStringList ids;
@@ -317,17 +330,64 @@ TEST(ContentSearch, EveryConnectionListsTheSameHits) {
         ids << QString::number(i);
     }
     ASSERT_EQ(CreateRecordIndexes(ids, S().filters.List("index"), S().options.band, S().catalogue).counted, 40);
+    ExecuteSql("update main set filetype='文本' where id % 2 = 0", adCmdTextNoRecords, S().catalogue);
+    const QString changesBefore = S().catalogue.ChangeStamp();
     const ContentRunResult r = RankIndexedRecords("shared", S().catalogue);
     ASSERT_EQ(r.hits.size(), 40u);
     // The better matches first, each group in id order.
     EXPECT_EQ(HitIds(r).mid(0, 3), (QStringList{"3", "6", "9"}));
     EXPECT_EQ(HitIds(r).mid(13, 3), (QStringList{"1", "2", "4"}));
-    Connection other;
-    other.Open(S().catalogue.ConnectionString());
-    QStringList listed;
-    Statement st(other, QStringLiteral("select id from main5 order by num desc, rowid"));
-    while (st.Step()) listed << QString::number(st.Column(0).toLongLong());
-    EXPECT_EQ(listed, HitIds(r));
+
+    S().pageset.SetPageSize(7);
+    ASSERT_TRUE(S().list.Show(ContentResultListing(r)));
+    EXPECT_EQ(S().list.RecordCount(), 40);
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 6");
+    EXPECT_EQ(AllListedIds(), HitIds(r));
+
+    // By type: the hits of each type stay best first.
+    QStringList odd, even;
+    for (const QString& id : HitIds(r)) (id.toInt() % 2 ? odd : even) << id;
+    ASSERT_TRUE(S().list.SortBy(4, false));
+    EXPECT_EQ(AllListedIds(), odd + even);
+    ASSERT_TRUE(S().list.SortBy(4, true));
+    EXPECT_EQ(AllListedIds(), even + odd);
+    // By id, and back to best first.
+    ASSERT_TRUE(S().list.SortBy(3, false));
+    EXPECT_EQ(AllListedIds(), ids);
+
+    const ContentRunResult second = RankIndexedRecords("once", S().catalogue);
+    ASSERT_EQ(second.hits.size(), 27u);
+    ASSERT_TRUE(S().list.Show(ContentResultListing(second)));
+    EXPECT_EQ(S().list.RecordCount(), 27);
+    EXPECT_EQ(AllListedIds(), HitIds(second));
+    EXPECT_EQ(S().catalogue.ChangeStamp(), changesBefore);
+}
+
+// A catalogue this program may only read is searched and its hits listed as any other's.
+TEST(ContentSearch, ReadOnlyCatalogueIsSearched) {
+    IndexedCatalogue cat;
+    ScriptedPrompter p;
+    cat.AddText(1, "a.txt", "readable words");
+    cat.AddText(2, "b.txt", "other words");
+    ASSERT_EQ(CreateRecordIndexes({"1", "2"}, S().filters.List("index"), S().options.band, S().catalogue).counted, 2);
+    S().catalogue.Close();
+    const QFile::Permissions writable = QFile::permissions("kv.kdb");
+    QFile::setPermissions("kv.kdb", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    S().catalogue.Open(kConnectionString);
+    ASSERT_TRUE(S().catalogue.IsReadOnly());
+
+    p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, "readable"}});
+    EXPECT_EQ(ContentSearchCommand(S()).kind, Outcome::Kind::Done);
+    EXPECT_EQ(ListedIds(), QStringList{"1"});
+    p.AnswerDialog(dlg::kContentSearch, {{dlg::kText, "words"}});
+    EXPECT_EQ(ContentSearchCommand(S()).kind, Outcome::Kind::Done);
+    EXPECT_EQ(ListedIds(), (QStringList{"1", "2"}));
+    EXPECT_TRUE(p.messages.empty());
+
+    S().pageset.Close();
+    S().catalogue.Close();
+    QFile::setPermissions("kv.kdb", writable);
+    S().catalogue.Open(kConnectionString);
 }
 
 TEST(ContentSearch, StopKeepsTheHitsFoundSoFarAndTheListAsItWas) {
@@ -344,7 +404,8 @@ TEST(ContentSearch, StopKeepsTheHitsFoundSoFarAndTheListAsItWas) {
     });
     EXPECT_TRUE(r.stopped);
     EXPECT_EQ(HitIds(r), (QStringList{"1", "2"}));
-    EXPECT_EQ(testrec::Dump("select id from main5 order by id"), (QStringList{"1", "2"}));
+    ASSERT_TRUE(S().list.Show(ContentResultListing(r)));
+    EXPECT_EQ(ListedIds(), (QStringList{"1", "2"}));
 
     // No ./index/ at all: nothing is ranked and the list is left alone.
     QDir("index").removeRecursively();
