@@ -51,7 +51,8 @@ Outcome RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields) {
     s.prompter().RunLongOperation(op, [&result, &candidates, &s, &op, content = fields.content] {
         result = RankCandidates(
             content, candidates, s.catalogue, op.StopToken(), [&op](const QString& t) { op.Post(t); },
-            [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); });
+            [&op](qint64 done, qint64 total, const QString& item) { op.ReportProgress(done, total, item); },
+            HitDetails::IdsOnly);
     });
     if (result.error) ReportDbError(s.prompter(), *result.error);
     if (!list.Show(ContentResultListing(result)) || readFailed || result.error) return Outcome::Failure();
@@ -82,7 +83,8 @@ std::optional<ContentRunResult> RunContentSearch(Session& s, const QString& quer
     op.Start();
     ContentRunResult result;
     s.prompter().RunLongOperation(op, [&result, &s, &op, query] {
-        result = RankIndexedRecords(query, s.catalogue, op.StopToken(), [&op](const QString& t) { op.Post(t); });
+        result = RankIndexedRecords(
+            query, s.catalogue, op.StopToken(), [&op](const QString& t) { op.Post(t); }, HitDetails::IdsOnly);
     });
     if (result.error) ReportDbError(s.prompter(), *result.error);
     return result;

@@ -29,8 +29,9 @@ Outcome RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields);
 Outcome AdvancedSearchCommand(Session& s, const std::optional<AdvancedSearchFields>& given = std::nullopt);
 
 // Ranks every indexed record of the session's catalogue for query under the progress
-// dialog (ContentResultListing lists the hits). nullopt, after saying why, when the query
-// cannot be searched; a failed read of the catalogue has been reported (result.error).
+// dialog (ContentResultListing lists the hits; their names and folders are not read).
+// nullopt, after saying why, when the query cannot be searched; a failed read of the
+// catalogue has been reported (result.error).
 std::optional<ContentRunResult> RunContentSearch(Session& s, const QString& query);
 
 // "内容搜索(CONTENT)": the dialog indexdialog, the run under the progress dialog, then the

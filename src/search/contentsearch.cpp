@@ -32,12 +32,13 @@ double RankAsListed(float rank) {
 
 // The ranked records that still exist in the catalogue (a record deleted after it was
 // indexed drops out), each once at its first place, with its name and folder as the
-// catalogue holds them; then best first by the listed rank, equal ranks keeping the
-// ranking's order. Reads only: a read-only catalogue is searched as any other.
-void KeepExisting(const std::vector<Ranked>& ranked, Connection& conn, ContentRunResult& result) {
+// catalogue holds them when asked; then best first by the listed rank, equal ranks
+// keeping the ranking's order. Reads only: a read-only catalogue is searched as any other.
+void KeepExisting(const std::vector<Ranked>& ranked, HitDetails details, Connection& conn, ContentRunResult& result) {
     std::vector<qint64> ids;
     ids.reserve(ranked.size());
     for (const Ranked& r : ranked) ids.push_back(r.id);
+    const bool names = details == HitDetails::NamesAndFolders;
     struct Row {
         qint64 id;
         QString name, dir;
@@ -45,15 +46,19 @@ void KeepExisting(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
     std::vector<Row> rows;
     rows.reserve(ranked.size());
     try {
-        ReadRowsOfIds(conn, QStringLiteral("main"), ids, {QStringLiteral("name"), QStringLiteral("dir")},
-                      [&rows](Statement& st) {
-                          sqlite3_stmt* h = st.handle();
-                          auto text = [h](int column) {
-                              const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(h, column));
-                              return p ? QString::fromUtf8(p, sqlite3_column_bytes(h, column)) : QString();
-                          };
-                          rows.push_back({sqlite3_column_int64(h, 0), text(1), text(2)});
-                      });
+        const QStringList columns =
+            names ? QStringList{QStringLiteral("name"), QStringLiteral("dir")} : QStringList();
+        ReadRowsOfIds(conn, QStringLiteral("main"), ids, columns, [&rows, names](Statement& st) {
+            sqlite3_stmt* h = st.handle();
+            auto text = [h](int column) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(h, column));
+                return p ? QString::fromUtf8(p, sqlite3_column_bytes(h, column)) : QString();
+            };
+            if (names)
+                rows.push_back({sqlite3_column_int64(h, 0), text(1), text(2)});
+            else
+                rows.push_back({sqlite3_column_int64(h, 0), QString(), QString()});
+        });
     } catch (const DbError& e) {
         result.error = e;
         return;
@@ -74,7 +79,7 @@ void KeepExisting(const std::vector<Ranked>& ranked, Connection& conn, ContentRu
 // Ranks each (id, index name) in order; stops between records when stop is set.
 ContentRunResult RankAll(const std::vector<std::pair<qint64, QString>>& records, const QString& query, Connection& conn,
                          const std::atomic<bool>* stop, const std::function<void(const QString&)>& progress,
-                         const ProgressReport& report) {
+                         const ProgressReport& report, HitDetails details) {
     ContentRunResult result;
     std::vector<Ranked> ranked;
     const bool empty = query.trimmed().isEmpty();
@@ -92,7 +97,7 @@ ContentRunResult RankAll(const std::vector<std::pair<qint64, QString>>& records,
         const float rank = empty ? 0.0f : ContentIndex::Rank(indexName, query);
         if (rank > 0.0f) ranked.push_back({id, rank});
     }
-    KeepExisting(ranked, conn, result);
+    KeepExisting(ranked, details, conn, result);
     if (progress && !result.stopped) progress(QStringLiteral("finish"));
     return result;
 }
@@ -127,7 +132,7 @@ QString ContentQueryProblem(const QString& query) {
 }
 
 ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, const std::atomic<bool>* stop,
-                                    const std::function<void(const QString&)>& progress) {
+                                    const std::function<void(const QString&)>& progress, HitDetails details) {
     if (!QFileInfo(QStringLiteral("./index")).isDir()) {
         ContentRunResult r;
         r.indexReadable = false;
@@ -147,20 +152,20 @@ ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, cons
             ranked.push_back({h.id.toLongLong(), h.rank});
         }
     }
-    KeepExisting(ranked, conn, result);
+    KeepExisting(ranked, details, conn, result);
     if (progress && !result.stopped) progress(QStringLiteral("finish"));
     return result;
 }
 
 ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds, Connection& conn,
                                 const std::atomic<bool>* stop, const std::function<void(const QString&)>& progress,
-                                const ProgressReport& report) {
+                                const ProgressReport& report, HitDetails details) {
     std::vector<std::pair<qint64, QString>> records;
     for (const QString& raw : candidateIds) {
         const QString id = raw.trimmed();
         if (IsIdText(id)) records.push_back({id.toLongLong(), QString::number(id.toLongLong())});
     }
-    return RankAll(records, PrepareRankQuery(content), conn, stop, progress, report);
+    return RankAll(records, PrepareRankQuery(content), conn, stop, progress, report, details);
 }
 
 ListingSource ContentResultListing(const ContentRunResult& result) {

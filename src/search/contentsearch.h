@@ -42,6 +42,10 @@ struct ContentHit {
     double rank = 0;
 };
 
+// What a search reads of its hits besides their ids: the window lists the hits by id
+// and needs no more; a list of every hit's name and folder (korvel-cli) reads them along.
+enum class HitDetails { NamesAndFolders, IdsOnly };
+
 struct ContentRunResult {
     std::vector<ContentHit> hits;  // best first, as ContentResultListing lists them
     bool stopped = false;          // ended by the stop flag: hits holds the hits found so far
@@ -52,8 +56,10 @@ struct ContentRunResult {
 // Ranks every indexed record with the query as typed: the store gives the matching records
 // at once (in ascending id order), without listing "./index/". progress, when given, is
 // told each matching id, and "finish" at the end; stop is looked at before each one.
+// With IdsOnly the hits' names and folders are left empty.
 ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, const std::atomic<bool>* stop = nullptr,
-                                    const std::function<void(const QString&)>& progress = {});
+                                    const std::function<void(const QString&)>& progress = {},
+                                    HitDetails details = HitDetails::NamesAndFolders);
 
 // Ranks the candidates (record ids, in the advanced search's order) with the content text
 // prepared by PrepareRankQuery. Reports and stops as RankIndexedRecords; with progress,
@@ -61,7 +67,7 @@ ContentRunResult RankIndexedRecords(const QString& query, Connection& conn, cons
 ContentRunResult RankCandidates(const QString& content, const QStringList& candidateIds, Connection& conn,
                                 const std::atomic<bool>* stop = nullptr,
                                 const std::function<void(const QString&)>& progress = {},
-                                const ProgressReport& report = {});
+                                const ProgressReport& report = {}, HitDetails details = HitDetails::NamesAndFolders);
 
 // The listing of a result's hits, best first (a header sort keeps that order among equal
 // rows). Pages show the records as the catalogue holds them when the page is read.
