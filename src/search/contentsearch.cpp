@@ -10,9 +10,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+#include <cmath>
+#include <functional>
 
 namespace korvel {
 
@@ -23,57 +22,76 @@ struct Ranked {
     float rank;
 };
 
-// The rank as "%f" gives it, so that the listed and the printed rank agree.
-double RankAsListed(float rank) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%f", static_cast<double>(rank));
-    return std::strtod(text, nullptr);
-}
+// The rank as "%f" gives it, so that the listed and the printed rank agree: the float
+// times 10^6 is exact in a double (24 by at most 20 significant bits), rounded to the
+// nearest integer, ties to even, as "%f" rounds; the quotient is the double nearest to
+// that decimal, as reading it back gives.
+double RankAsListed(float rank) { return std::nearbyint(static_cast<double>(rank) * 1e6) / 1e6; }
 
 // The ranked records that still exist in the catalogue (a record deleted after it was
 // indexed drops out), each once at its first place, with its name and folder as the
 // catalogue holds them when asked; then best first by the listed rank, equal ranks
 // keeping the ranking's order. Reads only: a read-only catalogue is searched as any other.
 void KeepExisting(const std::vector<Ranked>& ranked, HitDetails details, Connection& conn, ContentRunResult& result) {
-    std::vector<qint64> ids;
-    ids.reserve(ranked.size());
-    for (const Ranked& r : ranked) ids.push_back(r.id);
+    if (ranked.empty()) return;
+    // The ids once each, ascending; the store gives them so.
+    std::vector<qint64> set;
+    set.reserve(ranked.size());
+    for (const Ranked& r : ranked) set.push_back(r.id);
+    const bool given = std::adjacent_find(set.begin(), set.end(), std::greater_equal<qint64>()) == set.end();
+    if (!given) {
+        std::sort(set.begin(), set.end());
+        set.erase(std::unique(set.begin(), set.end()), set.end());
+    }
     const bool names = details == HitDetails::NamesAndFolders;
-    struct Row {
-        qint64 id;
-        QString name, dir;
-    };
-    std::vector<Row> rows;
-    rows.reserve(ranked.size());
+    // Per id of set: found in main (and its name and folder).
+    std::vector<char> found(set.size(), 0);
+    std::vector<QString> name(names ? set.size() : 0), dir(names ? set.size() : 0);
     try {
-        const QStringList columns =
-            names ? QStringList{QStringLiteral("name"), QStringLiteral("dir")} : QStringList();
-        ReadRowsOfIds(conn, QStringLiteral("main"), ids, columns, [&rows, names](Statement& st) {
+        const QStringList columns = names ? QStringList{QStringLiteral("name"), QStringLiteral("dir")} : QStringList();
+        ReadRowsOfIds(conn, QStringLiteral("main"), set, columns, [&](Statement& st, size_t at) {
+            found[at] = 1;
+            if (!names) return;
             sqlite3_stmt* h = st.handle();
             auto text = [h](int column) {
                 const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(h, column));
                 return p ? QString::fromUtf8(p, sqlite3_column_bytes(h, column)) : QString();
             };
-            if (names)
-                rows.push_back({sqlite3_column_int64(h, 0), text(1), text(2)});
-            else
-                rows.push_back({sqlite3_column_int64(h, 0), QString(), QString()});
+            name[at] = text(1);
+            dir[at] = text(2);
         });
     } catch (const DbError& e) {
         result.error = e;
         return;
     }
-    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.id < b.id; });
-    std::vector<char> taken(rows.size(), 0);
-    result.hits.reserve(rows.size());
-    for (const Ranked& r : ranked) {
-        const auto it = std::lower_bound(rows.begin(), rows.end(), r.id, [](const Row& a, qint64 v) { return a.id < v; });
-        if (it == rows.end() || it->id != r.id || taken[it - rows.begin()]) continue;
-        taken[it - rows.begin()] = 1;
-        result.hits.push_back({r.id, std::move(it->name), std::move(it->dir), RankAsListed(r.rank)});
+    // The hits in ranking order, then best first: sorting (rank, place) pairs moves no text.
+    struct Placed {
+        double rank;
+        quint32 place;  // in ranked
+    };
+    std::vector<Placed> order;
+    order.reserve(set.size());
+    for (size_t i = 0; i < ranked.size(); ++i) {
+        const size_t at = given ? i : std::lower_bound(set.begin(), set.end(), ranked[i].id) - set.begin();
+        if (!found[at]) continue;
+        found[at] = 0;  // each record once, at its first place
+        order.push_back({RankAsListed(ranked[i].rank), static_cast<quint32>(i)});
     }
-    std::stable_sort(result.hits.begin(), result.hits.end(),
-                     [](const ContentHit& a, const ContentHit& b) { return a.rank > b.rank; });
+    std::sort(order.begin(), order.end(),
+              [](const Placed& a, const Placed& b) { return a.rank != b.rank ? a.rank > b.rank : a.place < b.place; });
+    result.hits.reserve(order.size());
+    for (const Placed& p : order) {
+        const qint64 id = ranked[p.place].id;
+        ContentHit h;
+        h.id = id;
+        h.rank = p.rank;
+        if (names) {
+            const size_t at = given ? p.place : std::lower_bound(set.begin(), set.end(), id) - set.begin();
+            h.name = std::move(name[at]);
+            h.dir = std::move(dir[at]);
+        }
+        result.hits.push_back(std::move(h));
+    }
 }
 
 // Ranks each (id, index name) in order; stops between records when stop is set.

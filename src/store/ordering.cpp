@@ -314,6 +314,29 @@ std::vector<qint64> IdsOfCondition(Connection& conn, const RowQuery& q, const st
     return ids;
 }
 
+// The place of an id in a sorted list of distinct ids, or -1: a direct table where the
+// ids are dense, a binary search otherwise.
+class Positions {
+public:
+    explicit Positions(const std::vector<qint64>& set) : set_(set) {
+        lo_ = set.empty() ? 0 : set.front();
+        if (!set.empty() && set.back() - lo_ < static_cast<qint64>(set.size()) * 4 + 1024) {
+            dense_.assign(set.back() - lo_ + 1, -1);
+            for (size_t i = 0; i < set.size(); ++i) dense_[set[i] - lo_] = static_cast<qint32>(i);
+        }
+    }
+    qint64 operator()(qint64 id) const {
+        if (!dense_.empty()) return id < lo_ || id - lo_ >= static_cast<qint64>(dense_.size()) ? -1 : dense_[id - lo_];
+        auto it = std::lower_bound(set_.begin(), set_.end(), id);
+        return it == set_.end() || *it != id ? -1 : it - set_.begin();
+    }
+
+private:
+    const std::vector<qint64>& set_;
+    qint64 lo_ = 0;
+    std::vector<qint32> dense_;
+};
+
 // Steps through the rows of table among the ids of set (ascending, each once), reading
 // "rowid" and the columns after it: one pass over the whole table when the ids are a
 // good part of its rows (cheaper than a lookup each), lookups by id otherwise. In the
@@ -353,22 +376,11 @@ void StepRows(Connection& conn, const QString& table, const std::vector<qint64>&
 std::vector<qint64> OrderGivenIds(Connection& conn, const QString& table, const std::vector<qint64>& ids,
                                   const std::vector<Column>& columns, const CancelGuard& guard) {
     std::vector<qint64> set = ids;
-    std::sort(set.begin(), set.end());
+    if (!std::is_sorted(set.begin(), set.end())) std::sort(set.begin(), set.end());
     set.erase(std::unique(set.begin(), set.end()), set.end());
     OrderValues values(set.size(), columns);
     std::vector<char> found(set.size(), 0);
-    // Position of an id in set, or -1. Dense id ranges use a direct table.
-    std::vector<qint32> dense;
-    const qint64 lo = set.empty() ? 0 : set.front();
-    if (!set.empty() && set.back() - lo < static_cast<qint64>(set.size()) * 4 + 1024) {
-        dense.assign(set.back() - lo + 1, -1);
-        for (size_t i = 0; i < set.size(); ++i) dense[set[i] - lo] = static_cast<qint32>(i);
-    }
-    auto position = [&](qint64 id) -> qint64 {
-        if (!dense.empty()) return id < lo || id - lo >= static_cast<qint64>(dense.size()) ? -1 : dense[id - lo];
-        auto it = std::lower_bound(set.begin(), set.end(), id);
-        return it == set.end() || *it != id ? -1 : it - set.begin();
-    };
+    const Positions position(set);
     StepRows(conn, table, set, ColumnList(columns), guard, [&](Statement& st) {
         qint64 pos = position(sqlite3_column_int64(st.handle(), 0));
         if (pos < 0) return;
@@ -411,18 +423,17 @@ std::vector<qint64> OrderIds(Connection& conn, const QString& table, const std::
     return OrderGivenIds(conn, table, ids, ResolveOrder(keys, fields), none);
 }
 
-void ReadRowsOfIds(Connection& conn, const QString& table, const std::vector<qint64>& ids, const QStringList& columns,
-                   const std::function<void(Statement&)>& row, const std::atomic<bool>* cancel) {
+void ReadRowsOfIds(Connection& conn, const QString& table, const std::vector<qint64>& set, const QStringList& columns,
+                   const std::function<void(Statement&, size_t)>& row, const std::atomic<bool>* cancel) {
     CancelGuard guard(conn, cancel);
     const QStringList fields = FieldNamesOf(conn, table);
     std::vector<OrderKey> keys;
     for (const QString& c : columns) keys.push_back({c, false});
     const QString list = ColumnList(ResolveOrder(keys, fields));
-    std::vector<qint64> set = ids;
-    std::sort(set.begin(), set.end());
-    set.erase(std::unique(set.begin(), set.end()), set.end());
+    const Positions position(set);
     StepRows(conn, table, set, list, guard, [&](Statement& st) {
-        if (std::binary_search(set.begin(), set.end(), sqlite3_column_int64(st.handle(), 0))) row(st);
+        const qint64 at = position(sqlite3_column_int64(st.handle(), 0));
+        if (at >= 0) row(st, static_cast<size_t>(at));
     });
 }
 

@@ -76,13 +76,14 @@ QString QuotedIdentifier(const QString& identifier);
 std::vector<qint64> OrderIds(Connection& conn, const QString& table, const std::vector<qint64>& ids,
                              const std::vector<OrderKey>& keys, const QStringList& fields);
 
-// Reads the rows of table whose ids are among ids (in any order; each row once, in no
-// given order): row is called on a statement whose column 0 is the row's id and the
-// columns after it are the given ones. One pass over the table when the ids are a good
-// part of its rows, lookups by id otherwise. Throws DbError (an unknown table or column),
-// and DbError(SQLITE_INTERRUPT) when *cancel becomes true.
-void ReadRowsOfIds(Connection& conn, const QString& table, const std::vector<qint64>& ids, const QStringList& columns,
-                   const std::function<void(Statement&)>& row, const std::atomic<bool>* cancel = nullptr);
+// Reads the rows of table whose ids are among set (ascending, each once): row is called
+// once for each row found (in no given order) with the place of its id in set, on a
+// statement whose column 0 is the id and the columns after it are the given ones. One
+// pass over the table when the ids are a good part of its rows, lookups by id otherwise.
+// Throws DbError (an unknown table or column), and DbError(SQLITE_INTERRUPT) when
+// *cancel becomes true.
+void ReadRowsOfIds(Connection& conn, const QString& table, const std::vector<qint64>& set, const QStringList& columns,
+                   const std::function<void(Statement&, size_t)>& row, const std::atomic<bool>* cancel = nullptr);
 
 // The span of main's ids (max - min + 1): the rows a walk may have to read.
 qint64 MainTableSpan(Connection& conn);
