@@ -3,7 +3,6 @@
 #include "base/fsutil.h"
 #include "base/pathroots.h"
 #include "base/longop.h"
-#include "base/prompter.h"
 #include "base/settings.h"
 #include "io/importcore.h"
 #include "files/pack.h"
@@ -34,10 +33,7 @@ const QString kCopyCaption = QStringLiteral("文件复制失败(COPY FAILED)");
 constexpr size_t kFlushCopies = 1000;
 constexpr qint64 kFlushBytes = 256LL * 1024 * 1024;
 
-void Exclaim(ExportRun& run, const QString& text, const QString& caption) {
-    ++run.problems;
-    run.prompter.Message(text, caption, MsgIcon::Exclamation);
-}
+void Exclaim(ExportRun& run, const QString& text, const QString& caption) { run.ReportProblem(text, caption); }
 
 // The file name a record exports under: the last piece of its stored path. A path in
 // the original platform's form ("E:\dir\file") is split at its backslashes and at "/"
@@ -164,19 +160,26 @@ void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString
             tally.stopped = true;
             return;
         }
-        ExportNodeTreeGuarded(run, InnerRecordIds(child, run.nodes, run.conn, run.prompter), folder, child, backup,
-                              tally, seen);
+        QStringList ids;
+        try {
+            ids = InnerRecordIds(child, run.nodes, run.conn);
+        } catch (const DbError& e) {
+            // Without its ids the child would be exported as a folder without records.
+            run.ReportError(e);
+            continue;
+        }
+        ExportNodeTreeGuarded(run, ids, folder, child, backup, tally, seen);
     }
 }
 
 }  // namespace
 
-ExportRun::ExportRun(Connection& c, const NodeMap& n, const Options& options, Prompter& p, LongOperation& o)
+ExportRun::ExportRun(Connection& c, const NodeMap& n, const Options& options, ExportProblemHook p, LongOperation& o)
     : conn(c),
       nodes(n),
       byDisk(options.band),
       useBackups(options.sysback),
-      prompter(p),
+      onProblem(std::move(p)),
       op(o),
       log_(std::make_unique<ExportLog>()) {}
 
@@ -315,9 +318,11 @@ QString ExportTreeSummary(int copied, int failed) {
     return QStringLiteral("成功复制了%1条记录 失败%2条记录 ").arg(copied).arg(failed);
 }
 
-void ExportRun::ReportError(const DbError& e) {
+void ExportRun::ReportProblem(const QString& text, const QString& caption) {
     ++problems;
-    ReportDbError(prompter, e);
+    if (onProblem) onProblem(ExportProblem{text, caption});
 }
+
+void ExportRun::ReportError(const DbError& e) { ReportProblem(e.description(), QStringLiteral("info")); }
 
 }  // namespace korvel

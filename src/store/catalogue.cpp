@@ -2,7 +2,6 @@
 
 #include "base/fileguard.h"
 #include "base/fsutil.h"
-#include "base/prompter.h"
 #include "store/pageset.h"
 #include "store/schema.h"
 
@@ -669,10 +668,6 @@ QString NextRecordId(Connection& conn) {
 QString SqlText(const QString& text) {
     QString s = text;
     return s.replace(u'\'', QStringLiteral("''"));
-}
-
-void ReportDbError(Prompter& prompter, const DbError& e, const QString& caption) {
-    prompter.Message(e.description(), caption, MsgIcon::Exclamation);
 }
 
 QDateTime CatalogueTime(const QString& text) { return ParseDateTime(text); }

@@ -1,6 +1,7 @@
 #include "base/settings.h"
 #include "support/session.h"
 #include "app/startup.h"
+#include "commands/systemmenu.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "support/scripted_prompter.h"
@@ -26,7 +27,7 @@ TEST(Startup, MissingCatalogueAnsweredNoEndsWithTheOpenError) {
     TempWorkDir dir;
     ScriptedPrompter p;
     p.yesNos = {false};
-    EXPECT_FALSE(StartWithPrompts(S()));
+    EXPECT_EQ(StartWithPrompts(S()).kind, Outcome::Kind::Failed);
     ASSERT_EQ(p.questions.size(), 1);
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_EQ(p.messages[0].caption, "警告");
@@ -41,7 +42,7 @@ TEST(Startup, MissingCatalogueAnsweredYesCreatesAndOpensIt) {
     ScriptedPrompter p;
     p.yesNos = {true};
     S().pageset.SetPageSize(77);  // a previous run's page size is not kept
-    EXPECT_TRUE(StartWithPrompts(S()));
+    EXPECT_EQ(StartWithPrompts(S()).kind, Outcome::Kind::Done);
     EXPECT_TRUE(p.messages.empty());
     EXPECT_TRUE(S().catalogue.IsOpen());
     EXPECT_TRUE(QFile::exists("filter.xml"));
@@ -57,7 +58,7 @@ TEST(Startup, ForeignFileGivesTheOpenErrorAndStaysUnchanged) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("not a catalogue at all");
     }
-    EXPECT_FALSE(StartWithPrompts(S()));
+    EXPECT_EQ(StartWithPrompts(S()).kind, Outcome::Kind::Failed);
     EXPECT_TRUE(p.questions.isEmpty());
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_TRUE(p.messages[0].text.contains("not a database"));
