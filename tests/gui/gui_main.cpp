@@ -2,7 +2,7 @@
 // QT_QPA_PLATFORM=offscreen).
 #include <QApplication>
 
-#include "support/session.h"
+#include "support/state.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // another program would remove the write-ahead log under the window.
 #include "base/settings.h"
 #include "gui/GuiPrompter.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "store/catalogue.h"
 #include "support/catalogue.h"
 

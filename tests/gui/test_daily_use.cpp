@@ -3,7 +3,7 @@
 // start unless no screen can show them, cut texts show whole as tooltips, and the status
 // bar names the catalogue's folder and the size of the listing.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/settings.h"
 #include "base/windowlayout.h"
 #include "gui/CLeftView.h"

@@ -1,7 +1,7 @@
 // The dialogs shown by name: their OK button accepts, their cancel button rejects, and
 // the folder button of the import dialogs puts the picked folder into the root field.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "gui/FieldDialog.h"
 #include "gui/GuiPrompter.h"
 #include "gui/CShowInfoDlg.h"

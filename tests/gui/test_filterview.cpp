@@ -2,7 +2,7 @@
 // shows the text, removing takes the selected entry out, and Escape or the close box add
 // the typed text instead of closing (only "关闭(CLOSE)" closes).
 #include "files/filters.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "gui/filterview.h"
 #include "files/filters.h"
 #include "support/workdir.h"

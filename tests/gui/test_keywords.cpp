@@ -1,7 +1,7 @@
 // The keyword, group and automatic-tree commands reached from the window's menus, and the
 // dialogs they show: CKeyDlg, alldialog, ShowDlg and the four-answer prompt s4dialog.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/settings.h"
 #include "gui/CKeyDlg.h"
 #include "gui/CLeftView.h"

@@ -2,7 +2,7 @@
 // separator and submenu of the main menu and the two right-click menus, the status-bar
 // prompts, and the option items that stay enabled and show their flag in either pane.
 #include "base/settings.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "gui/CMainFrame.h"
 #include "gui/commandids.h"
 #include "support/catalogue.h"

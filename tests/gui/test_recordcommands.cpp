@@ -1,7 +1,7 @@
 // The record and backup commands reach their core commands from the menus, the older ids
 // and the double click; the three dialogs carry their fields.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/settings.h"
 #include "gui/CBatchBackupDlg.h"
 #include "gui/CMainFrame.h"

@@ -1,7 +1,7 @@
 // The search commands reach the core from the menus, and the search dialogs carry their
 // fields: the date dialog fills (or clears) a time field, the node picker the keywords.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "gui/CMainFrame.h"
 #include "gui/COstrelView.h"
 #include "gui/commandids.h"

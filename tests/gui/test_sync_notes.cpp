@@ -2,7 +2,7 @@
 // menu's CREATE NOTE through CCreateNoteDlg, and the notes option that writes the file
 // manager's entry only when it can.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/settings.h"
 #include "gui/CCreateNoteDlg.h"
 #include "gui/CMainFrame.h"

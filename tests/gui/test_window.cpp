@@ -2,7 +2,7 @@
 // records, the paging buttons page, the greying follows the active pane, and the
 // progress dialog shows a worker's texts and ends it on stop.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "gui/CLeftView.h"

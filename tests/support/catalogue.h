@@ -4,7 +4,7 @@
 // process returns to the previous folder.
 
 #include "store/catalogue.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "store/pageset.h"
 #include "support/workdir.h"
 

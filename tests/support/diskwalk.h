@@ -5,7 +5,7 @@
 // map and the status queue are emptied after it.
 
 #include "base/fsutil.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/longop.h"
 #include "io/importcore.h"
 #include "support/catalogue.h"

@@ -4,8 +4,10 @@
 // (in a substitute mount table) at a folder of the working folder.
 
 #include "base/fsutil.h"
-#include "support/session.h"
+#include "support/state.h"
+#if __has_include("list/recordlist.h")
 #include "list/recordlist.h"
+#endif
 #include "platform/volumes.h"
 #include "store/catalogue.h"
 #include "store/volroots.h"
@@ -60,12 +62,15 @@ inline QStringList Dump(const QString& sql) {
     return out;
 }
 
-// Lists every record of the catalogue (the root node with its sub-nodes), by name.
+#if __has_include("list/recordlist.h")
+// Lists every record of the catalogue (the root node with its sub-nodes), by name (for
+// tests of the listing's layer and above).
 inline void ListAll() {
     ReloadNodes(S().nodes, S().catalogue);
     S().nodes.current = "0";
     S().list.ShowIncludeSubRecords();
 }
+#endif
 
 // A disk with identity kDiskId mounted at `mountPoint` in a substitute mount table (the
 // by-uuid link leads to /dev/null, device 1:3). Put back afterwards.

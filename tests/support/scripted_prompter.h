@@ -3,7 +3,7 @@
 // question is recorded so the test can check what the user would have seen.
 
 #include "base/longop.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/prompter.h"
 
 #include <QString>

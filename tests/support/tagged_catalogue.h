@@ -4,7 +4,7 @@
 // record's stored tag text is read back exactly.
 
 #include "store/catalogue.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "support/catalogue.h"
 #include "tree/nodes.h"
 

@@ -2,7 +2,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 
-#include "support/session.h"
+#include "support/state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "store/catalogue.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "support/catalogue.h"
 #include "support/scripted_prompter.h"
 #include "tree/nodes.h"

@@ -1,6 +1,6 @@
 #include "base/dialogs.h"
 #include "commands/nodemenu.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "support/catalogue.h"

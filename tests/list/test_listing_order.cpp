@@ -3,7 +3,7 @@
 // walk over the time index is the first page of the whole list; long tag chains list as
 // short ones do; a refill shows the rows as they are now.
 #include "base/settings.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"

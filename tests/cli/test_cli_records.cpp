@@ -1,6 +1,6 @@
 // korvel-cli commands on catalogued records and their backup copies, as a real process.
 #include "support/cli.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "support/workdir.h"
 
 #include "store/catalogue.h"

@@ -1,7 +1,7 @@
 // Groups: path names and id chains, UNGROUP, adding records to a group with the refusal
 // notice, and removing records from a group.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "support/scripted_prompter.h"
 #include "support/tagged_catalogue.h"
 #include "tags/groups.h"

@@ -1,7 +1,7 @@
 // Record commands of the list pane: edit, delete, open, open folder, update, and the
 // path resolution they share.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "commands/backupmenu.h"

@@ -1,5 +1,5 @@
 #include "base/settings.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/windowlayout.h"
 #include "support/workdir.h"
 

@@ -1,5 +1,5 @@
 #include "base/settings.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "app/startup.h"
 #include "commands/systemmenu.h"
 #include "store/catalogue.h"

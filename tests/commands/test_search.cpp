@@ -1,7 +1,7 @@
 // Content indexing of records (IndexRecordFile, CREATE INDEX), the content search, and the
 // advanced search with its content ranking.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/longop.h"
 #include "base/settings.h"
 #include "io/contentindex.h"

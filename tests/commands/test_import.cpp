@@ -1,5 +1,5 @@
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"

@@ -1,5 +1,5 @@
 #include "files/filters.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "files/filters.h"
 #include "files/markup.h"
 #include "support/workdir.h"

@@ -1,7 +1,7 @@
 // Synchronisation into another catalogue: record matching and updating, the target's bad
 // cases, the batches a killed run leaves, node subtrees, the commands and korvel-cli.
 #include "base/fsutil.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/longop.h"
 #include "platform/volumes.h"
 #include "store/catalogue.h"

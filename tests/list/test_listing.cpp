@@ -1,5 +1,5 @@
 #include "base/settings.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "list/recordlist.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"

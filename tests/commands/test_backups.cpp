@@ -1,7 +1,7 @@
 // Backup copies: the row writers shared with export, the single-record and batch
 // operations, and their commands with openback and CBatchBackupDlg.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/settings.h"
 #include "commands/backupmenu.h"
 #include "records/backups.h"

@@ -1,5 +1,5 @@
 #include "base/fsutil.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/settings.h"
 #include "platform/volumes.h"
 #include "store/volroots.h"

@@ -1,6 +1,6 @@
 #include "base/dialogs.h"
 #include "commands/nodemenu.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"

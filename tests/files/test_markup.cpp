@@ -1,3 +1,4 @@
+#include "base/fileguard.h"
 #include "files/markup.h"
 #include "support/workdir.h"
 
@@ -228,4 +229,25 @@ TEST(Markup, InvalidUtf8BytesBecomeQuestionMarks) {
         ASSERT_TRUE(doc.NextChildElement("value"));
         EXPECT_EQ(doc.ChildElementText(), c.text) << c.value.toHex().constData();
     }
+}
+
+// The loader is one of the in-process readers that must never open a catalogue's files
+// (closing its descriptor would drop the engine's locks): a guarded file, its journal files
+// and a link to it are refused; once unguarded the same file loads.
+TEST(Markup, GuardedCatalogueFilesAreNotLoaded) {
+    TempWorkDir work;
+    {
+        QFile f("kv.kdb");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<a><b>x</b></a>");
+    }
+    ASSERT_TRUE(QFile::link(work.path() + "/kv.kdb", "link.kdb"));
+    korvel::ProtectCatalogueFiles(work.path() + "/kv.kdb");
+    for (const QString& path : {QString("kv.kdb"), QString("kv.kdb-wal"), QString("link.kdb")}) {
+        MarkupDocument doc;
+        EXPECT_FALSE(doc.LoadFile(path)) << path.toStdString();
+    }
+    korvel::UnprotectCatalogueFiles(work.path() + "/kv.kdb");
+    MarkupDocument doc;
+    EXPECT_TRUE(doc.LoadFile("kv.kdb"));
 }

@@ -1,7 +1,7 @@
 // Notes: default names, keywords, numbered file names, the note command, the folder list,
 // the file manager's entry (its Exec line run for real) and the penlet tool.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "base/fsutil.h"
 #include "base/settings.h"
 #include "io/importcore.h"

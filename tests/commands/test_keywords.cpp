@@ -1,7 +1,7 @@
 // The tag-list toolkit and the keyword commands: stored padding, multiset operations in
 // code-unit order, groups, and the four-answer prompt of the batch commands.
 #include "base/dialogs.h"
-#include "support/session.h"
+#include "support/state.h"
 #include "support/scripted_prompter.h"
 #include "support/tagged_catalogue.h"
 #include "commands/keymenu.h"
