@@ -41,8 +41,7 @@ struct NoteResult {
 
 // Makes the note file (never overwriting a file) in folder under the first free numbered
 // name and catalogues it with the keywords of node. A note that cannot be made says why
-// in error; the import's problems (database errors) are in problems, for the caller to
-// show.
+// in error; what its import met is in problems, for the caller to show.
 class Session;
 NoteResult CreateNote(Session& s, const QString& folder, const QString& name, const QString& node);
 

@@ -33,8 +33,6 @@ const QString kCopyCaption = QStringLiteral("文件复制失败(COPY FAILED)");
 constexpr size_t kFlushCopies = 1000;
 constexpr qint64 kFlushBytes = 256LL * 1024 * 1024;
 
-void Exclaim(ExportRun& run, const QString& text, const QString& caption) { run.ReportProblem(text, caption); }
-
 // The file name a record exports under: the last piece of its stored path. A path in
 // the original platform's form ("E:\dir\file") is split at its backslashes and at "/"
 // (that platform took both). The name is one path piece: "." and ".." get a leading "_"
@@ -78,11 +76,11 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
         return;
     }
     if (!rec.found) {
-        Exclaim(run, QStringLiteral("%1: 没有这条记录(no such record)").arg(id), kMissingCaption);
+        run.ReportProblem(QStringLiteral("%1: 没有这条记录(no such record)").arg(id), kMissingCaption);
         return;
     }
     if (rec.usable.isEmpty() || !PathExists(rec.usable)) {
-        Exclaim(run, rec.usable.isEmpty() ? rec.own : rec.usable, kMissingCaption);
+        run.ReportProblem(rec.usable.isEmpty() ? rec.own : rec.usable, kMissingCaption);
         return;
     }
     QString source = rec.usable;
@@ -92,14 +90,14 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
         const QString archive = name + QStringLiteral(".zip");
         QString why;
         if (PackFolder(archive, source, &why) != 0) {
-            Exclaim(run, source + u'\n' + why, kPackCaption);
+            run.ReportProblem(source + u'\n' + why, kPackCaption);
             return;
         }
         source = PackFolderPath() + archive;
         name = archive;
     }
     if (name.isEmpty()) {
-        Exclaim(run, source, kMissingCaption);
+        run.ReportProblem(source, kMissingCaption);
         return;
     }
     const QString target = destination + name;
@@ -201,7 +199,7 @@ void ExportRun::RemoveStaleCopiesIn(const QString& folder) {
 void ExportRun::ReportCopyFailure(const QString& target, const QString& reason) {
     if (reasonsShown_.contains(reason)) return;
     reasonsShown_.insert(reason);
-    Exclaim(*this, target + u'\n' + reason, kCopyCaption);
+    ReportProblem(target + u'\n' + reason, kCopyCaption);
 }
 
 void ExportRun::Queue(const QString& id, const PendingCopy& copy, ExportTally& tally, CopyMap& map) {
