@@ -52,24 +52,16 @@ int PickTag(std::mt19937_64& rng) {
 double Seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
 
 // Answers every four-answer prompt with YES TO ALL; everything else declined.
-class BenchPrompter final : public Prompter {
+class BenchPrompter final : public DecliningPrompter {
 public:
     int fourAnswers = 0;
     void Message(const QString& t, const QString&, MsgIcon) override {
         std::fprintf(stderr, "message: %s\n", t.toUtf8().constData());
     }
-    bool Confirm(const QString&, const QString&) override { return false; }
-    bool AskYesNo(const QString&, const QString&) override { return false; }
-    std::optional<QString> PickNode() override { return std::nullopt; }
-    std::optional<QString> PickFolder(PickKind) override { return std::nullopt; }
-    std::optional<QStringList> PickFiles(PickKind) override { return std::nullopt; }
-    bool EditDialog(const QString&, DialogFields&) override { return false; }
     int FourAnswer(const QString&, int) override {
         ++fourAnswers;
         return 2;
     }
-    bool OpenWithDesktop(const QString&) override { return false; }
-    void RunLongOperation(LongOperation&, const std::function<void()>& w) override { w(); }
 };
 
 void Generate(qint64 n) {

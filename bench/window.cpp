@@ -39,25 +39,19 @@ namespace {
 
 // Answers the keyword dialog with the bench's tags; long operations run as the window
 // runs them (worker thread, progress dialog).
-class BenchPrompter final : public Prompter {
+class BenchPrompter final : public DecliningPrompter {
 public:
     explicit BenchPrompter(GuiPrompter& gui) : gui_(gui) {}
     QString tags;
     void Message(const QString& text, const QString&, MsgIcon) override {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
-    bool Confirm(const QString&, const QString&) override { return false; }
-    bool AskYesNo(const QString&, const QString&) override { return false; }
-    std::optional<QString> PickNode() override { return std::nullopt; }
-    std::optional<QString> PickFolder(PickKind) override { return std::nullopt; }
-    std::optional<QStringList> PickFiles(PickKind) override { return std::nullopt; }
     bool EditDialog(const QString& dialog, DialogFields& fields) override {
         if (dialog != dlg::kBatchKeys) return false;
         fields[dlg::kText] = tags;
         return true;
     }
     int FourAnswer(const QString&, int) override { return 2; }  // yes to all
-    bool OpenWithDesktop(const QString&) override { return false; }
     void RunLongOperation(LongOperation& op, const std::function<void()>& worker) override {
         gui_.RunLongOperation(op, worker);
     }

@@ -27,11 +27,6 @@ int LongOperation::Pending() const {
     return static_cast<int>(queue_.size());
 }
 
-void LongOperation::ClearStatus() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.clear();
-}
-
 void LongOperation::ReportProgress(qint64 done, qint64 total, const QString& item) {
     std::lock_guard<std::mutex> lock(progressMutex_);
     progress_.done = done;

@@ -51,8 +51,6 @@ public:
     std::deque<QString> TakeAll();
     // Number of texts waiting.
     int Pending() const;
-    // Empties the queue.
-    void ClearStatus();
 
     // The progress of the operation. Any thread may report; the starter resets it before
     // the worker starts.

@@ -15,8 +15,6 @@ bool ConsolePrompter::OpenWithDesktop(const QString& path) {
     return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
 }
 
-void ConsolePrompter::RunLongOperation(LongOperation&, const std::function<void()>& worker) { worker(); }
-
 void Notice(Prompter& prompter, const QString& text) { prompter.Message(text, kProductName, MsgIcon::Exclamation); }
 
 }  // namespace korvel

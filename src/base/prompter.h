@@ -93,12 +93,11 @@ public:
     virtual void ShowSummary(const QString& text) { Message(text, kProductName, MsgIcon::Information); }
 };
 
-// The prompter of korvel-cli, and of a session that has no other: messages go to standard
-// error, every question is declined, the desktop is asked through xdg-open, long
-// operations run on the calling thread.
-class ConsolePrompter final : public Prompter {
+// A prompter with nobody to ask: every question is declined (a four-answer prompt keeps
+// its preset), the desktop is not asked, long operations run on the calling thread. The
+// prompters of programs without a window derive from it and say where messages go.
+class DecliningPrompter : public Prompter {
 public:
-    void Message(const QString& text, const QString& caption, MsgIcon icon) override;
     bool Confirm(const QString&, const QString&) override { return false; }
     bool AskYesNo(const QString&, const QString&) override { return false; }
     std::optional<QString> PickNode() override { return std::nullopt; }
@@ -106,8 +105,16 @@ public:
     std::optional<QStringList> PickFiles(PickKind) override { return std::nullopt; }
     bool EditDialog(const QString&, DialogFields&) override { return false; }
     int FourAnswer(const QString&, int preset) override { return preset; }
+    bool OpenWithDesktop(const QString&) override { return false; }
+    void RunLongOperation(LongOperation&, const std::function<void()>& worker) override { worker(); }
+};
+
+// The prompter of korvel-cli, and of a session that has no other: messages go to standard
+// error, every question is declined, the desktop is asked through xdg-open.
+class ConsolePrompter final : public DecliningPrompter {
+public:
+    void Message(const QString& text, const QString& caption, MsgIcon icon) override;
     bool OpenWithDesktop(const QString& path) override;
-    void RunLongOperation(LongOperation& op, const std::function<void()>& worker) override;
 };
 
 // A notice: caption the product's name, exclamation icon.

@@ -17,7 +17,7 @@ namespace korvel::cli {
 // command's result, as its output has always been ordered. Every question is declined as
 // the console prompter declines it; long operations run in place. Whatever was not
 // flushed is printed when it goes.
-class CliReports final : public Prompter {
+class CliReports final : public DecliningPrompter {
 public:
     explicit CliReports(Session& s);
     ~CliReports() override;
@@ -28,15 +28,6 @@ public:
     void Flush();
 
     void Message(const QString& text, const QString& caption, MsgIcon icon) override;
-    bool Confirm(const QString&, const QString&) override { return false; }
-    bool AskYesNo(const QString&, const QString&) override { return false; }
-    std::optional<QString> PickNode() override { return std::nullopt; }
-    std::optional<QString> PickFolder(PickKind) override { return std::nullopt; }
-    std::optional<QStringList> PickFiles(PickKind) override { return std::nullopt; }
-    bool EditDialog(const QString&, DialogFields&) override { return false; }
-    int FourAnswer(const QString&, int preset) override { return preset; }
-    bool OpenWithDesktop(const QString&) override { return false; }
-    void RunLongOperation(LongOperation&, const std::function<void()>& worker) override { worker(); }
 
 private:
     Session& s_;

@@ -79,12 +79,6 @@ void LoadFilterLists(FilterLists& lists) {
     for (const QString& element : FilterLists::Elements()) lists.List(element) = ValuesOf(doc, element);
 }
 
-QStringList LoadFilterList(const QString& element) {
-    MarkupDocument doc;
-    doc.LoadFile(kFilterFile);
-    return ValuesOf(doc, element);
-}
-
 void AddFilterValue(FilterLists& lists, const QString& element, const QString& text) {
     if (text.isEmpty()) return;
     const bool changed = AddToFile(element, text);

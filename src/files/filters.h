@@ -27,8 +27,6 @@ bool FilteredOut(const QString& name, bool filterFlagOn, const QStringList& skip
 
 // Loads the six lists from "./filter.xml" (missing or broken file: empty lists).
 void LoadFilterLists(FilterLists& lists);
-// Entries of one element of "./filter.xml", in file order.
-QStringList LoadFilterList(const QString& element);
 // Adds/removes an entry in the file and the in-memory list.
 void AddFilterValue(FilterLists& lists, const QString& element, const QString& text);
 void RemoveFilterValue(FilterLists& lists, const QString& element, const QString& text);

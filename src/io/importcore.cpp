@@ -195,11 +195,6 @@ ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& key
     return result;
 }
 
-bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn) {
-    RecordWriter writer(conn);
-    return writer.IsCatalogued(path, vol);
-}
-
 // ---- the folder walk ----------------------------------------------------------------------
 
 namespace {

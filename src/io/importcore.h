@@ -81,10 +81,6 @@ struct ImportedRecord {
     QString id;
 };
 
-// True when a record (main) or a backup copy (main4) of conn has this path and disk
-// identity. Throws DbError.
-bool IsAlreadyCatalogued(const QString& path, const QString& vol, Connection& conn);
-
 // What happened to one file of ADD REC, a drop, a note or `korvel-cli add-files`.
 enum class FileStep { Added, AlreadyCatalogued, Failed };
 

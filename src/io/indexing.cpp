@@ -60,8 +60,8 @@ IndexOutcome IndexRecordFile(const QString& path, const QString& id, const QStri
     const QString record = id.trimmed();
     std::lock_guard<std::mutex> lock(g_index_mutex);
     QString file = path;
-    if (kind != QLatin1String("txt")) {
-        if (!RunExtractor(path, kind))
+    if (const QString extractor = ExtractorKind(path); !extractor.isEmpty()) {
+        if (!RunExtractor(path, extractor))
             return fail(IndexOutcome::NotExtracted, QStringLiteral("文本提取失败(text extraction failed)"));
         file = ExtractedTextPath();
     } else {

@@ -399,12 +399,4 @@ QString RecordListing::RecordIdOfRow(int row) const {
     return rows_[row].value(kIdColumn);
 }
 
-RecordMap RecordListing::RecordOfRow(int row) { return RecordById(RecordIdOfRow(row), conn_); }
-
-QString FieldOfRecord(const RecordMap& record, int column) {
-    if (column < 0 || column >= g_column_names.size()) return QString();
-    auto it = record.find(g_column_names[column]);
-    return it == record.end() ? QString() : it->second;
-}
-
 }  // namespace korvel

@@ -126,8 +126,6 @@ public:
 
     // The id cell of a listed row; empty when row is out of range.
     QString RecordIdOfRow(int row) const;
-    // The record of a listed row as the catalogue holds it now (RecordById). Throws DbError.
-    RecordMap RecordOfRow(int row);
 
     // Adds a row at the top (imports do, whatever node is listed).
     void InsertRowAtTop(const QStringList& cells);
@@ -194,7 +192,5 @@ RecordMap RowToMap(PageSet& set);
 // Field map of "select * from main where id=" + id on conn; empty when there is no row.
 // Throws DbError.
 RecordMap RecordById(const QString& id, Connection& conn);
-// The map's text for the field of column (0..10).
-QString FieldOfRecord(const RecordMap& record, int column);
 
 }  // namespace korvel

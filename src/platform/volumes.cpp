@@ -316,12 +316,6 @@ std::vector<MountEntry> ParseMountInfo(const QByteArray& text) {
     return result;
 }
 
-std::vector<MountEntry> CurrentMounts() {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    RefreshLocked();
-    return g_state.mounts;
-}
-
 void SetMountInfoPath(const QString& path) {
     std::lock_guard<std::mutex> lock(g_mutex);
     ResetLocked();
@@ -332,12 +326,6 @@ void SetDiskByUuidDir(const QString& dir) {
     std::lock_guard<std::mutex> lock(g_mutex);
     ResetLocked();
     g_state.byUuidDir = dir;
-}
-
-void DropVolumeCache() {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_state.identities.clear();
-    g_state.loaded = false;
 }
 
 QString VolumeRootOf(const QString& path) {

@@ -42,20 +42,11 @@ std::vector<MountEntry> ParseMountInfo(const QByteArray& text);
 // Undoes the octal escapes of a mountinfo field ("\040" is a blank).
 QByteArray UnescapeMountField(const QByteArray& field);
 
-// The mount table now. It is read again only when it changed: the kernel signals every
-// change of /proc/self/mountinfo to poll(); a substitute file (tests) is read again when
-// its size or modification time changes.
-std::vector<MountEntry> CurrentMounts();
-
 // Test hooks: read the mount table from another file, and the UUID links from another
 // folder. An empty text restores /proc/self/mountinfo or /dev/disk/by-uuid. Both drop
 // every cache.
 void SetMountInfoPath(const QString& path);
 void SetDiskByUuidDir(const QString& dir);
-
-// Forgets the identities computed so far (they are dropped by themselves whenever the
-// mount table changes).
-void DropVolumeCache();
 
 // The root (mount point) of the volume holding path, or empty text when there is none.
 // A relative path is taken relative to the working directory; "." and ".." are resolved

@@ -659,12 +659,6 @@ QString VariantToText(const QVariant& v) {
 
 QString TextOrEmpty(const QVariant& value) { return value.isNull() ? QString() : VariantToText(value); }
 
-QString NextRecordId(Connection& conn) {
-    Recordset rs = ExecuteSql(QStringLiteral("select IIF(max(id) is null,1, max(id)+1) from main"), adCmdText, conn);
-    if (rs.Eof()) return QStringLiteral("1");
-    return VariantToText(rs.Field(0));
-}
-
 QString SqlText(const QString& text) {
     QString s = text;
     return s.replace(u'\'', QStringLiteral("''"));

@@ -219,10 +219,6 @@ QString VariantToText(const QVariant& value);
 // VariantToText, except that a null value reads as empty text (node rows).
 QString TextOrEmpty(const QVariant& value);
 
-// max(id)+1 of main, "1" for an empty table. Read it inside the write transaction of the
-// insert that uses it. Throws DbError.
-QString NextRecordId(Connection& conn);
-
 // The date-time a catalogue text holds ("2024-01-05 7:04:09", "2024-01-05", with or
 // without leading zeros); an invalid QDateTime when the text is none.
 QDateTime CatalogueTime(const QString& text);

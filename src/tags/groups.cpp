@@ -121,8 +121,4 @@ bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& 
     return true;
 }
 
-bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn) {
-    return CanJoinGroup(FindRecordTags(record, conn).value_or(TagList()), node, tree);
-}
-
 }  // namespace korvel

@@ -28,6 +28,5 @@ std::optional<TagList> TagsJoiningGroup(const TagList& recordTags, const QString
 bool RemoveNodeTags(const QString& record, const QString& node, const NodeTree& tree, Connection& conn);
 // Whether giving the record the node tags keeps every other group of it (CanJoinGroup on
 // its stored tags; no record has no tags). Throws DbError.
-bool CanAddToGroup(const QString& record, const QString& node, const NodeTree& tree, Connection& conn);
 
 }  // namespace korvel

@@ -160,12 +160,6 @@ bool NodeTree::Matches(const Need& record, int node) const {
     return true;
 }
 
-bool NodeTree::Matches(const std::map<QString, int>& counts, const QString& id) const {
-    auto n = index_.constFind(id);
-    // An unknown node has the all tags " ": no tags, so it matches every text.
-    return n == index_.constEnd() || Matches(Numbered(counts), n.value());
-}
-
 NodeTree::Need NodeTree::Numbered(const TagList& tags) const {
     std::vector<int> numbers;
     numbers.reserve(tags.size());
@@ -239,10 +233,6 @@ bool NodeTree::GroupsChange(const TagList& recordTags, const TagList& given, Tag
     return g1 != g2;
 }
 
-bool NodeMatchesTags(const QString& tagText, const QString& node, const NodeTree& tree) {
-    return tree.Matches(TagCounts(tagText), node);
-}
-
 QStringList GroupsOfTags(const QString& tagText, const NodeTree& tree) { return tree.Groups(TagCounts(tagText)); }
 
 QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree) { return tree.Groups(tags); }
@@ -251,31 +241,10 @@ bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mod
     return tree.GroupsChange(recordTags, given, mode);
 }
 
-bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree, Connection& conn) {
-    return GroupsChange(FindRecordTags(id, conn).value_or(TagList()), given, mode, tree);
-}
-
 TagList AddedTags(const TagList& recordTags, const TagList& given) {
     return SortedTags(given) + SortedTags(recordTags);
 }
 
 TagList RemovedTags(const TagList& recordTags, const TagList& given) { return TagDifference(recordTags, given); }
-
-void AddRecordTags(const QString& id, const TagList& given, Connection& conn) {
-    if (given.isEmpty()) return;  // the result equals the old list: nothing stored
-    WriteTransaction tx(conn);
-    std::optional<TagList> tags = FindRecordTags(id, conn);
-    if (!tags) return;  // no such record: nothing to change
-    StoreRecordTags(id, AddedTags(*tags, given), conn);
-    tx.Commit();
-}
-
-void RemoveRecordTags(const QString& id, const TagList& given, Connection& conn) {
-    WriteTransaction tx(conn);
-    std::optional<TagList> tags = FindRecordTags(id, conn);
-    if (!tags) return;
-    StoreRecordTags(id, RemovedTags(*tags, given), conn);
-    tx.Commit();
-}
 
 }  // namespace korvel

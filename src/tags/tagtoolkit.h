@@ -70,8 +70,6 @@ public:
     QStringList Groups(const TagList& tags) const;
     // See GroupsChange.
     bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode) const;
-    // Whether a record with these tag counts matches the node.
-    bool Matches(const std::map<QString, int>& counts, const QString& id) const;
 
 private:
     // (tag number, count), sorted by tag number.
@@ -91,8 +89,6 @@ private:
     QHash<QString, int> tagNumber_;       // every tag some node needs
 };
 
-// True when the text carries every tag of the node (and its ancestors) at least as often.
-bool NodeMatchesTags(const QString& tagText, const QString& node, const NodeTree& tree);
 // The groups of a record with this tag text: the deepest matching nodes, depth first;
 // the root alone when no top-level node matches.
 QStringList GroupsOfTags(const QString& tagText, const NodeTree& tree);
@@ -101,17 +97,10 @@ QStringList GroupsOfTags(const TagList& tags, const NodeTree& tree);
 // Whether changing tags by `given` (union for Add, difference for Remove) changes the
 // groups of a record with these tags. An empty `given` changes nothing.
 bool GroupsChange(const TagList& recordTags, const TagList& given, TagChange mode, const NodeTree& tree);
-// GroupsChange on the stored tags of a record (no record has no tags). Throws DbError.
-bool GroupChangeCheck(const QString& id, const TagList& given, TagChange mode, const NodeTree& tree, Connection& conn);
 
 // The tags stored by an add: the given tags sorted, then the record's tags sorted
 // (nothing merged). By a remove: TagDifference of the record's and the given tags.
 TagList AddedTags(const TagList& recordTags, const TagList& given);
 TagList RemovedTags(const TagList& recordTags, const TagList& given);
-// Read, change and store in one write transaction. An add with no tags stores nothing;
-// a remove always stores; a missing record is left alone. Throw DbError (then nothing was
-// stored).
-void AddRecordTags(const QString& id, const TagList& given, Connection& conn);
-void RemoveRecordTags(const QString& id, const TagList& given, Connection& conn);
 
 }  // namespace korvel

@@ -132,7 +132,8 @@ TEST_F(Groups, AddingToAGroup) {
     int id = 1;
     for (const Case& c : cases) {
         cat.Record(id, c.stored);
-        EXPECT_EQ(CanAddToGroup(QString::number(id), c.node, Tree(), S().catalogue), c.allowed) << c.name;
+        EXPECT_EQ(CanJoinGroup(*FindRecordTags(QString::number(id), S().catalogue), c.node, Tree()), c.allowed)
+            << c.name;
         prompts.nodes = {QString(c.node)};
         prompts.questions.clear();
         prompts.fourAnswers = {1};

@@ -7,6 +7,7 @@
 #include "commands/importmenu.h"
 #include "io/import.h"
 #include "io/importcore.h"
+#include "io/recordwriter.h"
 #include "list/recordlist.h"
 #include "platform/volumes.h"
 #include "store/catalogue.h"
@@ -220,11 +221,12 @@ TEST_F(Import, BackupCopyCountsAsCatalogued) {
     MakeFile(disk + "/it's.txt");
     const QString path = P("it's.txt");
     const QString vol = DiskIdOfPath(path);
-    EXPECT_FALSE(IsAlreadyCatalogued(path, vol, S().catalogue));
+    RecordWriter writer(S().catalogue);
+    EXPECT_FALSE(writer.IsCatalogued(path, vol));
     ExecuteSql("insert into main4(recordid,filepath,vol) values(9,'" + SqlText(path) + "','" + vol + "')",
                adCmdTextNoRecords, S().catalogue);
-    EXPECT_TRUE(IsAlreadyCatalogued(path, vol, S().catalogue));
-    EXPECT_FALSE(IsAlreadyCatalogued(path, vol + "1", S().catalogue));  // another disk
+    EXPECT_TRUE(writer.IsCatalogued(path, vol));
+    EXPECT_FALSE(writer.IsCatalogued(path, vol + "1"));  // another disk
     AddDroppedFile(S(), path);
     EXPECT_TRUE(Rows().empty());
 }
@@ -949,7 +951,7 @@ TEST_F(Import, RefusedWritesDuringAWalkAreCountedAndSaid) {
                            "begin select raise(%1, 'refused node'); end")
                        .arg(c.raise),
                    adCmdTextNoRecords, S().catalogue);
-        S().ops.import.ClearStatus();
+        S().ops.import.TakeAll();
         ImportOptions o;
         o.depth = 2;
         const WalkResult r = WalkFolder(P("top"), 1, " ", "0", WithHook(o), S().ops.import, S().catalogue);

@@ -99,10 +99,9 @@ TEST_F(Keywords, AddAndRemoveStoreThePaddedTagText) {
     int id = 1;
     for (const Case& c : cases) {
         cat.Record(id, c.stored);
-        if (c.mode == TagChange::Add)
-            AddRecordTags(QString::number(id), c.given, S().catalogue);
-        else
-            RemoveRecordTags(QString::number(id), c.given, S().catalogue);
+        const TagBatchResult r = ChangeRecordTags({QString::number(id)}, c.given, c.mode, Tree(), S().catalogue,
+                                                  [](const QString&, int) { return int(kAnswerYes); });
+        EXPECT_FALSE(r.error) << c.stored;
         EXPECT_EQ(TaggedCatalogue::Findkey(id), c.expected) << c.stored;
         ++id;
     }
@@ -150,9 +149,6 @@ TEST_F(Keywords, NodeMatchingAndGroups) {
     };
     // clang-format on
     for (const Case& c : cases) EXPECT_EQ(GroupsOfTags(QString(c.text), tree), c.groups) << c.text;
-    EXPECT_TRUE(NodeMatchesTags(" anything ", "0", tree));
-    EXPECT_FALSE(NodeMatchesTags(" x ", "2", tree));
-    EXPECT_TRUE(NodeMatchesTags("x  x", "2", tree));
 }
 
 TEST_F(Keywords, GroupChangeCheckModelsAddAsUnion) {
@@ -160,11 +156,14 @@ TEST_F(Keywords, GroupChangeCheckModelsAddAsUnion) {
     cat.Record(1, " x ");
     cat.Record(2, " t ");
     const NodeTree tree = Tree();
-    EXPECT_TRUE(GroupChangeCheck("1", {"t"}, TagChange::Add, tree, S().catalogue));     // root -> T
-    EXPECT_FALSE(GroupChangeCheck("2", {"t"}, TagChange::Add, tree, S().catalogue));    // union leaves t once
-    EXPECT_TRUE(GroupChangeCheck("2", {"t"}, TagChange::Remove, tree, S().catalogue));  // T -> root
-    EXPECT_FALSE(GroupChangeCheck("1", {}, TagChange::Remove, tree, S().catalogue));
-    EXPECT_FALSE(GroupChangeCheck("1", {"y"}, TagChange::Add, tree, S().catalogue));
+    auto changes = [&](const char* id, const TagList& given, TagChange mode) {
+        return GroupsChange(*FindRecordTags(id, S().catalogue), given, mode, tree);
+    };
+    EXPECT_TRUE(changes("1", {"t"}, TagChange::Add));     // root -> T
+    EXPECT_FALSE(changes("2", {"t"}, TagChange::Add));    // union leaves t once
+    EXPECT_TRUE(changes("2", {"t"}, TagChange::Remove));  // T -> root
+    EXPECT_FALSE(changes("1", {}, TagChange::Remove));
+    EXPECT_FALSE(changes("1", {"y"}, TagChange::Add));
 }
 
 // The four-answer prompt of ADD: records 1, 2, 4 and 5 would move from the root into

@@ -46,7 +46,7 @@ TEST(StartPrompts, MissingCatalogueAnsweredYesCreatesAndOpensIt) {
     EXPECT_TRUE(S().catalogue.IsOpen());
     EXPECT_TRUE(QFile::exists("filter.xml"));
     EXPECT_EQ(S().pageset.PageSize(), 30);
-    EXPECT_EQ(NextRecordId(S().catalogue), "1");
+    EXPECT_EQ(ExecuteSql("select count(*) from main", adCmdText, S().catalogue).Field(0).toInt(), 0);
 }
 
 TEST(StartPrompts, ForeignFileGivesTheOpenErrorAndStaysUnchanged) {

@@ -1,4 +1,5 @@
 #include "files/filters.h"
+#include "support/filterfile.h"
 #include "support/state.h"
 #include "files/filters.h"
 #include "files/markup.h"
@@ -74,8 +75,8 @@ TEST_F(Filters, LoadsTheSixListsInFileOrder) {
     EXPECT_TRUE(S().filters.List("import").isEmpty());
     EXPECT_EQ(S().filters.List("fdn"), QStringList({"docs"}));
     EXPECT_EQ(S().filters.List("ffn"), QStringList({"*.pdf", QStringLiteral("文档.txt"), "<raw>"}));
-    EXPECT_EQ(LoadFilterList("ffn"), S().filters.List("ffn"));
-    EXPECT_TRUE(LoadFilterList("nothing").isEmpty());
+    EXPECT_EQ(StoredFilterList("ffn"), S().filters.List("ffn"));
+    EXPECT_TRUE(StoredFilterList("nothing").isEmpty());
 }
 
 TEST_F(Filters, MissingOrBrokenFileGivesEmptyLists) {
@@ -105,10 +106,10 @@ TEST_F(Filters, MissingOrBrokenFileGivesEmptyLists) {
 TEST_F(Filters, AddWritesFileAndMemoryOnce) {
     AddFilterValue(S().filters, "file", "*.log");
     EXPECT_EQ(S().filters.List("file"), QStringList({"*.tmp", "a&b", "*.log"}));
-    EXPECT_EQ(LoadFilterList("file"), QStringList({"*.tmp", "a&b", "*.log"}));
+    EXPECT_EQ(StoredFilterList("file"), QStringList({"*.tmp", "a&b", "*.log"}));
     // An entry with a quote and markup characters is stored and read back as typed.
     AddFilterValue(S().filters, "dir", "it's <mine> & co");
-    EXPECT_EQ(LoadFilterList("dir").last(), "it's <mine> & co");
+    EXPECT_EQ(StoredFilterList("dir").last(), "it's <mine> & co");
 
     // Adding a text already there leaves the file unchanged; only the import-side lists
     // take it again in memory.
@@ -120,15 +121,15 @@ TEST_F(Filters, AddWritesFileAndMemoryOnce) {
     EXPECT_EQ(S().filters.List("fdn"), QStringList({"docs", "docs"}));
     // An added entry goes into an element written as an empty-element tag.
     AddFilterValue(S().filters, "import", "*.sln");
-    EXPECT_EQ(LoadFilterList("import"), QStringList({"*.sln"}));
+    EXPECT_EQ(StoredFilterList("import"), QStringList({"*.sln"}));
     // Every other list is kept.
-    EXPECT_EQ(LoadFilterList("ffn"), QStringList({"*.pdf", QStringLiteral("文档.txt"), "<raw>"}));
+    EXPECT_EQ(StoredFilterList("ffn"), QStringList({"*.pdf", QStringLiteral("文档.txt"), "<raw>"}));
 }
 
 TEST_F(Filters, RemoveTakesTheEntryFromFileAndMemory) {
     RemoveFilterValue(S().filters, "file", "a&b");
     EXPECT_EQ(S().filters.List("file"), QStringList({"*.tmp"}));
-    EXPECT_EQ(LoadFilterList("file"), QStringList({"*.tmp"}));
+    EXPECT_EQ(StoredFilterList("file"), QStringList({"*.tmp"}));
     // Not in the file: nothing changes, not even memory.
     S().filters.List("dir") << "only-in-memory";
     RemoveFilterValue(S().filters, "dir", "only-in-memory");
@@ -141,9 +142,9 @@ TEST_F(Filters, RemoveTakesTheEntryFromFileAndMemory) {
         doc.AppendChildElement("value", "docs");
         ASSERT_TRUE(doc.SaveFile("filter.xml"));
     }
-    ASSERT_EQ(LoadFilterList("fdn").count("docs"), 3);
+    ASSERT_EQ(StoredFilterList("fdn").count("docs"), 3);
     RemoveFilterValue(S().filters, "fdn", "docs");
-    EXPECT_TRUE(LoadFilterList("fdn").isEmpty());
+    EXPECT_TRUE(StoredFilterList("fdn").isEmpty());
     EXPECT_TRUE(S().filters.List("fdn").isEmpty());
 }
 
@@ -152,7 +153,7 @@ TEST_F(Filters, StartupAddsTestToDirInTheFileOnly) {
     ASSERT_EQ(S().filters.List("dir"), QStringList({".git"}));
     AddStartupFilterValue();
     AddStartupFilterValue();
-    EXPECT_EQ(LoadFilterList("dir"), QStringList({".git", "test"}));
+    EXPECT_EQ(StoredFilterList("dir"), QStringList({".git", "test"}));
     EXPECT_EQ(S().filters.List("dir"), QStringList({".git"}));  // effective from the next start
 }
 
@@ -164,21 +165,21 @@ TEST(FilterDefaults, DefaultFileHasAllSixListsWithSensibleEntries) {
     for (const QString& e : kElements) {
         doc.RewindToTop();
         EXPECT_TRUE(doc.NextElement(e)) << e.toStdString();
-        EXPECT_FALSE(LoadFilterList(e).isEmpty()) << e.toStdString();
+        EXPECT_FALSE(StoredFilterList(e).isEmpty()) << e.toStdString();
     }
-    const QStringList file = LoadFilterList("file");
+    const QStringList file = StoredFilterList("file");
     for (const char* name : {"a.tmp", "notes~", ".DS_Store", "Thumbs.db"})
         EXPECT_TRUE(MatchesFilterList(name, file)) << name;
     EXPECT_FALSE(MatchesFilterList("report.pdf", file));
-    const QStringList dirs = LoadFilterList("dir");
+    const QStringList dirs = StoredFilterList("dir");
     for (const char* name : {".git", ".svn", ".hg"}) EXPECT_TRUE(MatchesFilterList(name, dirs));
     EXPECT_FALSE(MatchesFilterList("projects", dirs));
-    const QStringList index = LoadFilterList("index");
+    const QStringList index = StoredFilterList("index");
     for (const char* name :
          {"a.txt", "a.doc", "a.docx", "a.pdf", "a.ppt", "a.pptx", "a.xls", "a.xlsx", "a.odt", "a.odp", "a.ods", "a.md"})
         EXPECT_TRUE(MatchesFilterList(name, index)) << name;
     // Written once, read back unchanged: a start-up addition goes into the file.
     AddStartupFilterValue();
-    EXPECT_TRUE(LoadFilterList("dir").contains("test"));
+    EXPECT_TRUE(StoredFilterList("dir").contains("test"));
     for (const QString& e : kElements) S().filters.List(e).clear();
 }

@@ -2,6 +2,7 @@
 // shows the text, removing takes the selected entry out, and Escape or the close box add
 // the typed text instead of closing (only "关闭(CLOSE)" closes).
 #include "files/filters.h"
+#include "support/filterfile.h"
 #include "support/state.h"
 #include "gui/filterview.h"
 #include "files/filters.h"
@@ -78,7 +79,7 @@ TEST(FilterView, AddShowsTheTextEvenWhenTheFileKeepsItOnce) {
     dlg.edit()->setText("*.part");
     dlg.OnAdd();
     const QByteArray once = ReadAll(kFilterFile);
-    EXPECT_EQ(LoadFilterList("file").count("*.part"), 1);
+    EXPECT_EQ(StoredFilterList("file").count("*.part"), 1);
     dlg.OnAdd();  // again: the file is unchanged, the dialog shows it twice
     EXPECT_EQ(ReadAll(kFilterFile), once);
     EXPECT_EQ(Shown(dlg).count("*.part"), 2);
@@ -95,11 +96,11 @@ TEST(FilterView, EscapeAndCloseBoxAddOnlyCloseCloses) {
     dlg.edit()->setText("Papers");
     QTest::keyClick(&dlg, Qt::Key_Escape);
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(LoadFilterList("fdn").count("Papers"), 1);
+    EXPECT_EQ(StoredFilterList("fdn").count("Papers"), 1);
     dlg.edit()->setText("Letters");
     dlg.close();
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(LoadFilterList("fdn").count("Letters"), 1);
+    EXPECT_EQ(StoredFilterList("fdn").count("Letters"), 1);
     QPushButton* close = Button(&dlg, QStringLiteral("关闭(CLOSE)"));
     ASSERT_NE(close, nullptr);
     close->click();
@@ -125,7 +126,7 @@ TEST(FilterView, RemoveTakesTheSelectedEntryOut) {
         dlg.list()->setCurrentRow(static_cast<int>(Shown(dlg).indexOf("*.tmp")));
         dlg.OnRemove();
         EXPECT_FALSE(Shown(dlg).contains("*.tmp"));
-        EXPECT_FALSE(LoadFilterList("file").contains("*.tmp"));
+        EXPECT_FALSE(StoredFilterList("file").contains("*.tmp"));
         EXPECT_FALSE(S().filters.List("file").contains("*.tmp"));
     }
     // Without a filter file an added entry lives in the dialog only; removing it takes it

@@ -175,11 +175,10 @@ TEST_F(Listing, RowHelpers) {
     EXPECT_EQ(S().list.RecordIdOfRow(1), "4");
     EXPECT_EQ(S().list.RecordIdOfRow(-1), "");
     EXPECT_EQ(S().list.RecordIdOfRow(99), "");
-    RecordMap r = S().list.RecordOfRow(1);
+    RecordMap r = RecordById(S().list.RecordIdOfRow(1), S().catalogue);
     EXPECT_EQ(r.size(), 11u);
-    EXPECT_EQ(FieldOfRecord(r, 0), "r03");
-    EXPECT_EQ(FieldOfRecord(r, 9), "NULL");
-    EXPECT_EQ(FieldOfRecord(r, 11), "");
+    EXPECT_EQ(r["name"], "r03");
+    EXPECT_EQ(r["filedesc"], "NULL");
     EXPECT_TRUE(RecordById("999", S().catalogue).empty());
     EXPECT_TRUE(RecordById("1 or 1=1", S().catalogue).empty());
 

@@ -204,14 +204,14 @@ TEST(Volumes, MountTableChangesAreSeen) {
     WriteText(fake.tmp.path() + "/mountinfo",
               "20 1 0:40 / / rw - overlay overlay rw\n"
               "23 20 1:5 / /media/usb\\040stick rw - vfat /dev/loop8 rw\n");
-    DropVolumeCache();  // the fixture's mtime may not have moved within the clock's step
+    // The fixture's mtime may not have moved within the clock's step: naming the table again
+    // makes it read anew.
+    SetMountInfoPath(fake.tmp.path() + "/mountinfo");
     EXPECT_EQ(DriveOfDisk(kFatId), "/media/usb stick");
     EXPECT_EQ(DriveOfDisk(kExt4Id), "");
 }
 
 TEST(Volumes, LiveMountTable) {
-    const std::vector<MountEntry> mounts = CurrentMounts();
-    ASSERT_FALSE(mounts.empty());
     EXPECT_EQ(VolumeRootOf("/proc/self/status"), "/proc");
     EXPECT_FALSE(VolumeRootOf(QDir::tempPath()).isEmpty());
     EXPECT_EQ(DriveDiskId("/proc/self"), "0");

@@ -51,12 +51,12 @@ protected:
 
     void SetUp() override {
         ReloadNodes(S().nodes, S().catalogue);
-        S().ops.import.ClearStatus();
+        S().ops.import.TakeAll();
     }
     void TearDown() override {
         S().presets.entryHook = {};
         S().nodes.map.clear();
-        S().ops.import.ClearStatus();
+        S().ops.import.TakeAll();
         // By bytes: the toolkit's own removal misses names that are not UTF-8.
         std::error_code ignored;
         std::filesystem::remove_all(disk.constData(), ignored);
