@@ -125,7 +125,10 @@ int main(int argc, char** argv) {
 
     auto exportRun = [&](const QStringList& ids, const std::string& dest, int* copied) {
         return bench::Time([&] {
-            ExportRun run(S().catalogue, S().nodes.map, S().options, S().prompter(), S().ops.exportRun);
+            ExportRun run(
+                S().catalogue, S().nodes.map, S().options,
+                [](const ExportProblem& p) { S().prompter().Message(p.text, p.caption, MsgIcon::Exclamation); },
+                S().ops.exportRun);
             ExportTally tally;
             CopyMap map;
             ExportRecords(run, ids, QString::fromStdString(dest), tally, map);

@@ -186,7 +186,7 @@ int RunOne(int files, int runs, bool recordsOnly) {
         for (size_t c = 0; c < nCases; ++c) {
             Work work(kCases[c].filters);
             S().catalogue.Open(kConnectionString);
-            LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+            LoadNodeMap(S().nodes, S().catalogue);
             ImportOptions options = ImportOptionsOf(S().options, S().presets, S().filters);
             options.depth = depth;
             options.createNodeTree = true;

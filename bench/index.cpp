@@ -294,7 +294,7 @@ void PrepareCatalogue(const std::string& corpus, const std::string& work) {
     fs::current_path(work);
     CreateCatalogue("kv.kdb");
     S().catalogue.Open(kConnectionString);
-    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+    LoadNodeMap(S().nodes, S().catalogue);
     WriteDefaultFilterFile("filter.xml");
     LoadFilterLists(S().filters);
     ImportOptions o = ImportOptionsOf(S().options, S().presets, S().filters);

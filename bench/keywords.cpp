@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     for (const char* f : {"kv.kdb", "kv.kdb-wal", "kv.kdb-shm"}) QFile::remove(QString::fromLatin1(f));
     QFile::copy(QStringLiteral("pristine.kdb"), QStringLiteral("kv.kdb"));
     S().catalogue.Open(kConnectionString);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     BenchPrompter prompts;
     S().SetPrompter(&prompts);
     std::printf("catalogue %s/kv.kdb: %lld records, %zu nodes (root included)\n", folder.toUtf8().constData(), n,
@@ -247,7 +247,7 @@ int main(int argc, char** argv) {
             Recordset rs = ExecuteSql(QStringLiteral("select count(*) from main2"), adCmdText, S().catalogue);
             before = rs.Field(0).toLongLong();
         }
-        const qint64 inner = InnerRecordIds(allNode, S().nodes.map, S().catalogue, S().prompter()).size();
+        const qint64 inner = InnerRecordIds(allNode, S().nodes.map, S().catalogue).size();
         const long rssBefore = StatusKb("VmRSS:");
         ResetPeak();
         QElapsedTimer t;

@@ -154,7 +154,7 @@ bench::Sample UntilCount(const std::function<void()>& show) {
 void Measure(const QString& id, const QString& label) {
     S().nodes.current = id;
     const QString subWhere = NodeWhereClause(NodeAllTags(id, S().nodes.map));
-    const QString innerWhere = InnerRecordsWhereClause(id, S().nodes.map, S().catalogue, S().prompter());
+    const QString innerWhere = InnerRecordsWhereClause(id, S().nodes.map, S().catalogue);
     qint64 subRows = 0, innerRows = 0;
     Baseline(subWhere, &subRows);  // the same warm cache for every figure
     Baseline(innerWhere, &innerRows);
@@ -247,7 +247,7 @@ int main(int argc, char** argv) {
     std::printf("catalogue opened in %.2f s (indexes brought up to date)\n", opened.wall);
     S().pageset.SetPageSize(30);
     const QString rare = RareNode();
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     std::printf("catalogue %s/kv.kdb: %lld records, %zu nodes, page size 30, %d runs per figure\n",
                 folder.toUtf8().constData(), n, S().nodes.map.size() - 1, g_runs);
 

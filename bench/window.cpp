@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     S().catalogue.Commit();
     ExecuteSql(QStringLiteral("insert into main2(id,name,findkey,fid) values(1,'all','all',0)"), adCmdTextNoRecords,
                S().catalogue);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     QStringList ids;
     for (int i = 1; i <= n; ++i) ids << QString::number(i);
 

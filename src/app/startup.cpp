@@ -2,7 +2,6 @@
 
 #include "base/fsutil.h"
 #include "base/workfolder.h"
-#include "base/prompter.h"
 #include "base/settings.h"
 #include "files/filters.h"
 #include "io/indexfolders.h"
@@ -34,29 +33,6 @@ bool StartCore(Session& s, QString* error) {
     SettleIndexFolders(s.catalogue);
     s.pageset.Close();
     s.pageset.SetPageSize(30);
-    return true;
-}
-
-bool StartWithPrompts(Session& s) {
-    Prompter& prompter = s.prompter();
-    if (!QFileInfo::exists(kCatalogueFile)) {
-        const QString question = QStringLiteral(
-                                     "当前文件夹中没有目录文件 %1。要在此创建一个新的空目录吗？\n"
-                                     "(NO CATALOGUE HERE. CREATE A NEW EMPTY ONE?)\n%2")
-                                     .arg(kCatalogueFile, QFileInfo(QStringLiteral(".")).absoluteFilePath());
-        if (prompter.AskYesNo(question, kProductName)) {
-            QString error;
-            if (InitWorkingDirectory(&error) == InitResult::Failed) {
-                prompter.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
-                return false;
-            }
-        }
-    }
-    QString error;
-    if (!StartCore(s, &error)) {
-        prompter.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
-        return false;
-    }
     return true;
 }
 

@@ -20,11 +20,6 @@ inline const QString kCatalogueFile = QStringLiteral("kv.kdb");
 class Session;
 bool StartCore(Session& s, QString* error);
 
-// Start-up of the window: when kv.kdb is missing, asks whether to create a new empty
-// catalogue here (Yes creates it); then StartCore. A failure is shown with caption "警告"
-// and false is returned: the process is to end without a window.
-bool StartWithPrompts(Session& s);
-
 enum class InitResult { Created, FilledEmpty, Existing, Failed };
 // Creates kv.kdb (empty catalogue) and a default filter.xml in the working folder when
 // they are missing; a zero-byte kv.kdb is made into a catalogue (FilledEmpty). Never

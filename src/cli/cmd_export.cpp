@@ -94,7 +94,7 @@ Outcome RunExportTree(Session& s, const QStringList& input) {
     if (!IsIdText(args[0]) || !KnownNode(s, args[0].trimmed())) return RefuseNoNode(args[0]);
     QString summary;
     const Outcome outcome = ExportTreeTo(s, args[0].trimmed(), ArgumentPath(args[1]), backup, &summary);
-    Out(summary);
+    if (!summary.isEmpty()) Out(summary);
     return outcome;
 }
 

@@ -7,6 +7,7 @@
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
+#include "commands/report.h"
 #include "io/importcore.h"
 #include "io/indexjob.h"
 #include "files/filters.h"
@@ -119,7 +120,8 @@ Outcome RunAddFiles(Session& s, const QStringList& input) {
     }
     const QString keywords = ImportKeywordText(tags, !noInherit, NodeAllTags(node, s.nodes.map));
     ChosenFilesResult r =
-        ImportChosenFiles(paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters), s.catalogue, s.prompter());
+        ImportChosenFiles(paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters), s.catalogue);
+    ReportProblems(s.prompter(), r.problems);
     for (const ImportedRecord& rec : r.added)
         Out(QStringLiteral("added %1 %2").arg(rec.id, EscapeField(rec.record.path)));
     if (r.stoppedAt >= 0)

@@ -4,6 +4,7 @@
 #include "session/session.h"
 
 #include "commands/nodemenu.h"
+#include "commands/report.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
 

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/reports.h"
 
+#include "commands/report.h"
 #include "session/session.h"
 
 #include "base/fsutil.h"

@@ -2,6 +2,7 @@
 // search and the content search, over the same core as the window.
 #include "cli/commands.h"
 
+#include "commands/report.h"
 #include "session/session.h"
 
 #include "base/prompter.h"

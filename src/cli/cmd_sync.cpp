@@ -7,6 +7,7 @@
 #include "notes/notes.h"
 #include "notes/penletentry.h"
 #include "commands/syncmenu.h"
+#include "commands/report.h"
 #include "tree/nodes.h"
 
 namespace korvel::cli {
@@ -41,6 +42,7 @@ Outcome RunNote(Session& s, const QStringList& input) {
         return Refuse(QStringLiteral("usage: note NAME --folder DIR [--node ID]"));
     if (!KnownNode(s, node)) return RefuseNoNode(node);
     const NoteResult r = CreateNote(s, ArgumentPath(folder), args[0], node);
+    ReportProblems(s.prompter(), r.problems);
     if (r.path.isEmpty()) return Failed(r.error);
     Out(EscapeField(r.path));
     // A note file whose record could not be written (the reason was shown) failed.

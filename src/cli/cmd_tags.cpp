@@ -8,6 +8,7 @@
 #include "commands/groupmenu.h"
 #include "commands/keymenu.h"
 #include "commands/nodemenu.h"
+#include "commands/report.h"
 #include "store/catalogue.h"
 #include "store/idbatch.h"
 #include "tree/nodes.h"
@@ -94,7 +95,7 @@ Outcome RunChangeTags(Session& s, const QStringList& input, TagChange mode, cons
             QStringLiteral("usage: %1 \"T1 T2\" ID... [--answer yes|all|no|none]").arg(QString::fromLatin1(name)));
     const QStringList ids = args.mid(1);
     if (!RecordsExist(s, ids)) return Outcome::Refusal();
-    ReloadNodes(s.nodes, s.catalogue, s.prompter());
+    RefreshNodeCommand(s);
     CliPrompter p(s, answer);
     TagBatchResult r;
     const Outcome outcome =
@@ -105,7 +106,7 @@ Outcome RunChangeTags(Session& s, const QStringList& input, TagChange mode, cons
 Outcome RunGroups(Session& s, const QStringList& args) {
     if (args.size() != 1) return Refuse(QStringLiteral("usage: groups ID"));
     if (!RecordsExist(s, args)) return Outcome::Refusal();
-    ReloadNodes(s.nodes, s.catalogue, s.prompter());
+    RefreshNodeCommand(s);
     const std::optional<TagList> tags = RecordTags(s, args[0]);
     if (!tags) return Outcome::Failure();
     const NodeTree tree(s.nodes.map);

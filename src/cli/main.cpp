@@ -5,6 +5,7 @@
 #include "base/workfolder.h"
 #include "app/startup.h"
 #include "base/prompter.h"
+#include "commands/nodemenu.h"
 #include "store/catalogue.h"
 #include "session/session.h"
 #include "tree/nodes.h"
@@ -67,7 +68,7 @@ QString ArgumentPath(const QString& arg) {
 }
 
 bool KnownNode(Session& s, const QString& id) {
-    ReloadNodes(s.nodes, s.catalogue, s.prompter());
+    RefreshNodeCommand(s);
     return s.nodes.map.count(id) > 0;
 }
 

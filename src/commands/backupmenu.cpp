@@ -4,6 +4,7 @@
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/prompter.h"
+#include "commands/report.h"
 #include "io/importcore.h"
 #include "list/recordlist.h"
 #include "platform/volumes.h"

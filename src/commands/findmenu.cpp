@@ -3,6 +3,7 @@
 #include "base/dialogs.h"
 #include "base/longop.h"
 #include "base/prompter.h"
+#include "commands/report.h"
 #include "session/session.h"
 #include "store/pageset.h"
 #include "tree/nodes.h"
@@ -38,7 +39,7 @@ Outcome RunAdvancedSearch(Session& s, const AdvancedSearchFields& fields) {
     QStringList candidates;
     bool readFailed = false;
     try {
-        for (qint64 id : OrderedRowIds(s.catalogue, found.Query(s.nodes.map, s.catalogue, s.prompter())))
+        for (qint64 id : OrderedRowIds(s.catalogue, found.Query(s.nodes.map, s.catalogue)))
             candidates << QString::number(id);
     } catch (const DbError& e) {
         // Told as the listing tells it; the ranking then runs over no candidates.

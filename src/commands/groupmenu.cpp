@@ -4,6 +4,7 @@
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "commands/keymenu.h"
+#include "commands/report.h"
 #include "session/session.h"
 
 namespace korvel {

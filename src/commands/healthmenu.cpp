@@ -3,6 +3,7 @@
 #include "base/dialogs.h"
 #include "base/longop.h"
 #include "base/prompter.h"
+#include "commands/report.h"
 #include "health/check.h"
 #include "health/duplicates.h"
 #include "health/relink.h"

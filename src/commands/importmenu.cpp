@@ -8,6 +8,7 @@
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
+#include "commands/report.h"
 #include "io/import.h"
 #include "io/importcore.h"
 #include "io/indexjob.h"
@@ -42,10 +43,11 @@ QString AskImportKeywords(Prompter& prompter, const QString& inherited) {
 // of the record list.
 Outcome ImportOneFileToList(Session& s, const QString& path, const QString& keywords, bool noteSize) {
     RecordWriter writer(s.catalogue);
-    ImportedRecord rec;
-    switch (ImportOneFile(writer, s.prompter(), path, keywords, ImportOptionsOf(s.options, s.presets, s.filters),
-                          noteSize, &rec)) {
-        case FileStep::Added: s.list.InsertRowAtTop(ListRowOf(rec)); return Outcome::Finished(1);
+    const FileImport file =
+        ImportOneFile(writer, path, keywords, ImportOptionsOf(s.options, s.presets, s.filters), noteSize);
+    ReportProblems(s.prompter(), file.problems);
+    switch (file.step) {
+        case FileStep::Added: s.list.InsertRowAtTop(ListRowOf(file.added)); return Outcome::Finished(1);
         case FileStep::Failed: return Outcome::Failure();
         default: return Outcome::Refusal();
     }
@@ -87,7 +89,8 @@ Outcome AddFileRecords(Session& s) {
             ++unreadable;
     }
     const ChosenFilesResult result =
-        ImportChosenFiles(paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters), s.catalogue, prompter);
+        ImportChosenFiles(paths, keywords, ImportOptionsOf(s.options, s.presets, s.filters), s.catalogue);
+    ReportProblems(prompter, result.problems);
     for (const ImportedRecord& rec : result.added) s.list.InsertRowAtTop(ListRowOf(rec));
     // Files after one already catalogued are left out as the same-file check asks: that is
     // no failure.
@@ -173,13 +176,22 @@ Outcome ImportRecordTree(Session& s) {
     return WalkOutcome(*result);
 }
 
+namespace {
+
+// The problems of an export run shown as they are met, each in a message of its own.
+ExportProblemHook ShowExportProblems(Session& s) {
+    return [&s](const ExportProblem& p) { s.prompter().Message(p.text, p.caption, MsgIcon::Exclamation); };
+}
+
+}  // namespace
+
 Outcome ExportRecordsTo(Session& s, const QStringList& ids, const QString& folder, bool backup, QString* summary) {
     ExportTally tally;
     int problems = 0;
     LongOperation& op = s.ops.exportRun;
     op.Start();
     s.prompter().RunLongOperation(op, [&] {
-        ExportRun run(s.catalogue, s.nodes.map, s.options, s.prompter(), op);
+        ExportRun run(s.catalogue, s.nodes.map, s.options, ShowExportProblems(s), op);
         run.total = ids.size();
         ExportNodeRecords(run, ids, folder, backup, tally);
         op.Post(ExportRecSummary(static_cast<int>(ids.size()), static_cast<int>(tally.copied.size())));
@@ -193,13 +205,21 @@ Outcome ExportRecordsTo(Session& s, const QStringList& ids, const QString& folde
 }
 
 Outcome ExportTreeTo(Session& s, const QString& node, const QString& folder, bool backup, QString* summary) {
-    const QStringList ids = InnerRecordIds(node, s.nodes.map, s.catalogue, s.prompter());
+    QStringList ids;
+    try {
+        ids = InnerRecordIds(node, s.nodes.map, s.catalogue);
+    } catch (const DbError& e) {
+        // Nothing is exported: without its ids the node would come out as an empty folder
+        // and the export as done.
+        ReportDbError(s.prompter(), e);
+        return Outcome::Failure();
+    }
     ExportTally tally;
     int problems = 0;
     LongOperation& op = s.ops.exportRun;
     op.Start();
     s.prompter().RunLongOperation(op, [&] {
-        ExportRun run(s.catalogue, s.nodes.map, s.options, s.prompter(), op);
+        ExportRun run(s.catalogue, s.nodes.map, s.options, ShowExportProblems(s), op);
         ExportNodeTree(run, ids, folder, node, backup, tally);
         op.Post(ExportTreeSummary(static_cast<int>(tally.copied.size()), static_cast<int>(tally.failed.size())));
         problems = run.problems;
@@ -234,7 +254,7 @@ Outcome ExportTreeCommand(Session& s, const QString& selectedNode, bool backup) 
     if (!folder) return Outcome::Refusal();
     QString summary;
     const Outcome outcome = ExportTreeTo(s, selectedNode, *folder, backup, &summary);
-    s.prompter().ShowSummary(summary);
+    if (!summary.isEmpty()) s.prompter().ShowSummary(summary);
     return outcome;
 }
 

@@ -38,6 +38,7 @@ void StartImportIndexing(Session& s, bool indexOnImport);
 Outcome ExportRecordsTo(Session& s, const QStringList& ids, const QString& folder, bool backup,
                         QString* summary = nullptr);
 // EXPORT TREE / EXPORT TREE AND BACKUP of node into folder, under the progress dialog.
+// Failed, with no summary, when the node's records cannot be read (nothing is exported).
 Outcome ExportTreeTo(Session& s, const QString& node, const QString& folder, bool backup, QString* summary = nullptr);
 
 // The window's export commands: the checks and the folder picker, then the above; the

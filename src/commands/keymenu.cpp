@@ -3,6 +3,7 @@
 #include "base/dialogs.h"
 #include "base/longop.h"
 #include "base/prompter.h"
+#include "commands/report.h"
 #include "session/session.h"
 
 namespace korvel {

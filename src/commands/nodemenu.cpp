@@ -5,6 +5,7 @@
 #include "base/fsutil.h"
 #include "base/prompter.h"
 #include "base/settings.h"
+#include "commands/report.h"
 #include "io/foldernodes.h"
 #include "io/importcore.h"
 #include "session/session.h"
@@ -38,9 +39,10 @@ Outcome Failed(Session& s, const DbError& e) {
     return Outcome::Failure();
 }
 
-// The node map read again after `changed` nodes were written: done with them.
+// The node map read again after `changed` nodes were written: done with them (a map that
+// could not be read again is reported; the nodes are written all the same).
 Outcome NodesChanged(Session& s, qint64 changed) {
-    if (changed > 0) ReloadNodes(s.nodes, s.catalogue, s.prompter());
+    if (changed > 0) RefreshNodeCommand(s);
     return Outcome::Finished(changed);
 }
 
@@ -146,7 +148,12 @@ Outcome DeleteNodeCommand(Session& s, const std::optional<QString>& selected) {
 }
 
 Outcome RefreshNodeCommand(Session& s) {
-    return ReloadNodes(s.nodes, s.catalogue, s.prompter()) ? Outcome::Finished(0) : Outcome::Failure();
+    try {
+        ReloadNodes(s.nodes, s.catalogue);
+    } catch (const DbError& e) {
+        return Failed(s, e);
+    }
+    return Outcome::Finished(0);
 }
 
 Outcome AddNodeTreeCommand(Session& s) {
@@ -160,7 +167,7 @@ Outcome AddNodeTreeCommand(Session& s) {
     if (root.isEmpty() || !IsFolderPath(root)) return Refused(s, CannotReadFolderText(typed));
     const WalkResult result = AddNodeTree(root, s.nodes.current, 1, ImportOptionsOf(s.options, s.presets, s.filters),
                                           s.ops.import, s.catalogue);
-    if (result.nodes > 0) ReloadNodes(s.nodes, s.catalogue, s.prompter());
+    if (result.nodes > 0) RefreshNodeCommand(s);
     if (result.Complete()) return Outcome::Finished(result.nodes);
     Notice(prompter, result.FailureText(root));
     if (result.nodes == 0) return Outcome::Failure();

@@ -5,6 +5,7 @@
 #include "base/longop.h"
 #include "base/prompter.h"
 #include "base/settings.h"
+#include "commands/report.h"
 #include "list/recordlist.h"
 #include "notes/notes.h"
 #include "records/backuprows.h"
@@ -320,12 +321,20 @@ Outcome CreateIndexCommand(Session& s, const QStringList& ids, CreateIndexResult
 Outcome CreateNoteCommand(Session& s) {
     const QString node = s.nodes.current;
     Prompter& prompter = s.prompter();
+    QStringList folders;
+    try {
+        folders = NoteFolders(node, s.nodes.map, s.catalogue);
+    } catch (const DbError& e) {
+        // The folders are only offered: the dialog comes without them.
+        ReportDbError(prompter, e);
+    }
     DialogFields fields{{dlg::kName, DefaultNoteName(QDateTime::currentDateTimeUtc())},
-                        {dlg::kItems, NoteFolders(node, s.nodes.map, s.catalogue, prompter)},
+                        {dlg::kItems, folders},
                         {dlg::kFolder, QString()}};
     if (!prompter.EditDialog(dlg::kCreateNote, fields)) return Outcome::Refusal();
     const NoteResult r =
         CreateNote(s, fields.value(dlg::kFolder).toString(), fields.value(dlg::kName).toString(), node);
+    ReportProblems(prompter, r.problems);
     if (r.path.isEmpty()) {
         Notice(prompter, r.error);
         return Outcome::Refusal();

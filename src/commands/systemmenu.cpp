@@ -1,5 +1,6 @@
 #include "commands/systemmenu.h"
 
+#include "app/startup.h"
 #include "base/dialogs.h"
 #include "base/prompter.h"
 #include "base/settings.h"
@@ -7,7 +8,32 @@
 #include "session/session.h"
 #include "store/pageset.h"
 
+#include <QFileInfo>
+
 namespace korvel {
+
+Outcome StartWithPrompts(Session& s) {
+    Prompter& prompter = s.prompter();
+    if (!QFileInfo::exists(kCatalogueFile)) {
+        const QString question = QStringLiteral(
+                                     "当前文件夹中没有目录文件 %1。要在此创建一个新的空目录吗？\n"
+                                     "(NO CATALOGUE HERE. CREATE A NEW EMPTY ONE?)\n%2")
+                                     .arg(kCatalogueFile, QFileInfo(QStringLiteral(".")).absoluteFilePath());
+        if (prompter.AskYesNo(question, kProductName)) {
+            QString error;
+            if (InitWorkingDirectory(&error) == InitResult::Failed) {
+                prompter.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+                return Outcome::Failure();
+            }
+        }
+    }
+    QString error;
+    if (!StartCore(s, &error)) {
+        prompter.Message(error, QStringLiteral("警告"), MsgIcon::Exclamation);
+        return Outcome::Failure();
+    }
+    return Outcome::Finished(0);
+}
 
 Outcome OptionFlagCommand(Session& s, const QString& key, std::optional<bool> on) {
     if (!IsFlagKey(key)) return Outcome::Refusal();

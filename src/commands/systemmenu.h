@@ -13,6 +13,11 @@ namespace korvel {
 
 class Session;
 
+// Start-up of the window: when kv.kdb is missing, asks whether to create a new empty
+// catalogue here (Yes creates it); then StartCore. A failure is shown with caption "警告"
+// and the start failed: the process is to end without a window.
+Outcome StartWithPrompts(Session& s);
+
 // A flag of the menu by its settings key ("sysback", "g_same_flag", ...): switched to `on`,
 // or flipped when no value is given, and written to config.cnf (a failed write leaves the
 // new value for this run). Refused for a key that names no flag.

@@ -1,5 +1,6 @@
 #include "gui/CTreeCtrlMy.h"
 
+#include "commands/report.h"
 #include "session/session.h"
 
 #include "gui/CutTextTip.h"

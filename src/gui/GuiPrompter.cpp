@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <mutex>
 
+#include "commands/report.h"
 #include "session/session.h"
 
 #include <QDesktopServices>

@@ -1,6 +1,7 @@
 // Korvel: the window on the catalogue of a folder (the argument, or the working folder).
 #include "base/prompter.h"
 #include "app/startup.h"
+#include "commands/systemmenu.h"
 #include "gui/CMainFrame.h"
 #include "gui/GuiPrompter.h"
 #include "gui/QtTranslations.h"
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
     }
 
     // Offers to create a missing catalogue; a catalogue that cannot be opened ends here.
-    if (!StartWithPrompts(session)) return 1;
+    if (StartWithPrompts(session).kind != Outcome::Kind::Done) return 1;
 
     CMainFrame frame(session);
     gui.SetParentWindow(&frame);

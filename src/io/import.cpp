@@ -49,16 +49,12 @@ QString PathFromDialog(const QString& path) {
     return DecodePath(done);
 }
 
-FileStep AddNoteRecord(Session& s, const QString& path, const QStringList& keywords, QString* id) {
+FileImport AddNoteRecord(Session& s, const QString& path, const QStringList& keywords) {
     RecordWriter writer(s.catalogue);
-    ImportedRecord rec;
-    const FileStep step = ImportOneFile(writer, s.prompter(), path, NoteKeywordText(keywords),
-                                        ImportOptionsOf(s.options, s.presets, s.filters), true, &rec);
-    if (step == FileStep::Added) {
-        s.list.InsertRowAtTop(ListRowOf(rec));
-        if (id) *id = rec.id;
-    }
-    return step;
+    FileImport file =
+        ImportOneFile(writer, path, NoteKeywordText(keywords), ImportOptionsOf(s.options, s.presets, s.filters), true);
+    if (file.step == FileStep::Added) s.list.InsertRowAtTop(ListRowOf(file.added));
+    return file;
 }
 
 }  // namespace korvel

@@ -15,7 +15,7 @@ class Session;
 // id, type, size and time texts, disk identity; the other columns empty.
 QStringList ListRowOf(const ImportedRecord& rec);
 // A note file with its keywords, catalogued with the session's import options; its row goes
-// to the top of the session's listing and *id receives the new record's id.
-FileStep AddNoteRecord(Session& s, const QString& path, const QStringList& keywords, QString* id = nullptr);
+// to the top of the session's listing. The problems met are returned for the caller to show.
+FileImport AddNoteRecord(Session& s, const QString& path, const QStringList& keywords);
 
 }  // namespace korvel

@@ -7,7 +7,6 @@
 #include "base/fsutil.h"
 #include "base/longop.h"
 #include "base/settings.h"
-#include "base/prompter.h"
 #include "files/dirreader.h"
 #include "files/filecopy.h"
 #include "files/filters.h"
@@ -126,14 +125,14 @@ NewRecord RecordOfPath(const QString& path, const QString& keywords, const QStri
 
 // ---- the per-file steps -------------------------------------------------------------------
 
-FileStep ImportOneFile(RecordWriter& writer, Prompter& prompter, const QString& path, const QString& keywords,
-                       const ImportOptions& options, bool noteSize, ImportedRecord* added) {
+FileImport ImportOneFile(RecordWriter& writer, const QString& path, const QString& keywords,
+                         const ImportOptions& options, bool noteSize) {
+    FileImport result;
     Connection& conn = writer.connection();
     if (IsTemporaryCopyName(LastPathPiece(path))) {
-        prompter.Message(
-            QStringLiteral("%1: 导出时的临时文件，不是文档(an export's temporary copy, not a document)").arg(path),
-            QStringLiteral("info"), MsgIcon::Exclamation);
-        return FileStep::Failed;
+        result.problems
+            << QStringLiteral("%1: 导出时的临时文件，不是文档(an export's temporary copy, not a document)").arg(path);
+        return result;
     }
     NewRecord r;
     r.path = path;
@@ -158,34 +157,38 @@ FileStep ImportOneFile(RecordWriter& writer, Prompter& prompter, const QString& 
             try {
                 catalogued = writer.IsCatalogued(r.path, r.vol);
             } catch (const DbError& e) {
-                ReportDbError(prompter, e);  // then taken as not catalogued
+                result.problems << e.description();  // then taken as not catalogued
             }
-            if (catalogued) return FileStep::AlreadyCatalogued;
+            if (catalogued) {
+                result.step = FileStep::AlreadyCatalogued;
+                return result;
+            }
         }
         id = writer.Insert(r);
         tx.Commit();
     } catch (const DbError& e) {
-        ReportDbError(prompter, e);
-        return FileStep::Failed;
+        result.problems << e.description();
+        return result;
     }
-    if (added) *added = ImportedRecord{r, id};
+    result.added = ImportedRecord{r, id};
+    result.step = FileStep::Added;
     if (options.indexOnImport) IndexRecordFile(path, id, options.indexList);
-    return FileStep::Added;
+    return result;
 }
 
 ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords, const ImportOptions& options,
-                                    Connection& conn, Prompter& prompter) {
+                                    Connection& conn) {
     ChosenFilesResult result;
     RecordWriter writer(conn);
     for (int i = 0; i < paths.size(); ++i) {
-        ImportedRecord rec;
-        const FileStep step = ImportOneFile(writer, prompter, paths[i], keywords, options, false, &rec);
-        if (step == FileStep::AlreadyCatalogued) {
+        FileImport file = ImportOneFile(writer, paths[i], keywords, options);
+        result.problems << file.problems;
+        if (file.step == FileStep::AlreadyCatalogued) {
             result.stoppedAt = i;  // this file and all after it stay out
             break;
         }
-        if (step == FileStep::Added)
-            result.added.push_back(std::move(rec));
+        if (file.step == FileStep::Added)
+            result.added.push_back(std::move(file.added));
         else
             ++result.failed;
     }

@@ -23,8 +23,6 @@
 
 namespace korvel {
 
-class Prompter;
-
 // Everything an import or a folder walk depends on besides its arguments. The writers
 // read nothing else: the commands build it from the option flags and the filter lists
 // (ImportOptionsOf), korvel-cli from those and its own arguments, tests as they like.
@@ -86,23 +84,33 @@ struct ImportedRecord {
 // What happened to one file of ADD REC, a drop, a note or `korvel-cli add-files`.
 enum class FileStep { Added, AlreadyCatalogued, Failed };
 
+// What the per-file steps did with one file.
+struct FileImport {
+    FileStep step = FileStep::Failed;
+    ImportedRecord added;  // Added: the new record
+    // What went wrong on the way, in order, each the text of a message the command shows
+    // captioned "info": a database error (the same-file check that failed lets the file
+    // in as not catalogued), or a file that is an export's temporary copy.
+    QStringList problems;
+};
+
 // The per-file steps: status texts, disk identity, the same-file check (options.sameCheck)
 // and the insert in one write transaction, then the content index (options.indexOnImport).
-// noteSize writes the size as a byte count. Database errors are reported through
-// prompter. *added receives the new record. No row is put into any list: the command
-// that ran it does that.
-FileStep ImportOneFile(RecordWriter& writer, Prompter& prompter, const QString& path, const QString& keywords,
-                       const ImportOptions& options, bool noteSize = false, ImportedRecord* added = nullptr);
+// noteSize writes the size as a byte count. No row is put into any list and nothing is
+// shown: the command that ran it does that.
+FileImport ImportOneFile(RecordWriter& writer, const QString& path, const QString& keywords,
+                         const ImportOptions& options, bool noteSize = false);
 
 // ADD REC's steps for the chosen files in order: stops at the first file that is already
 // catalogued (files before it stay imported).
 struct ChosenFilesResult {
     std::vector<ImportedRecord> added;  // in order
     int failed = 0;
-    int stoppedAt = -1;  // index of the catalogued file that ended the run, or -1
+    int stoppedAt = -1;    // index of the catalogued file that ended the run, or -1
+    QStringList problems;  // the problems of the files, in order (FileImport::problems)
 };
 ChosenFilesResult ImportChosenFiles(const QStringList& paths, const QString& keywords, const ImportOptions& options,
-                                    Connection& conn, Prompter& prompter);
+                                    Connection& conn);
 
 // A path as a file or folder dialog of the window gives it. The toolkit reads a name that
 // is not UTF-8 with U+FFFD in place of the bytes it cannot decode, which names nothing on

@@ -2,7 +2,6 @@
 // on show with its page text, header sorting, and the row helpers of record commands.
 #include "list/recordlist.h"
 
-#include "base/prompter.h"
 #include "base/settings.h"
 #include "store/schema.h"
 #include "store/catalogue.h"
@@ -26,9 +25,8 @@ const QStringList kColumnTitles = {QStringLiteral("文件名(FILENAME)"),
                                    QStringLiteral("备注(DESC)"),
                                    QStringLiteral("自编号(NO)")};
 
-RecordListing::RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options,
-                             Prompter& prompter)
-    : conn_(conn), pages_(pages), nodes_(nodes), options_(options), prompter_(&prompter) {}
+RecordListing::RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options)
+    : conn_(conn), pages_(pages), nodes_(nodes), options_(options) {}
 
 void RecordListing::Reset() {
     rows_.clear();
@@ -47,6 +45,10 @@ void RecordListing::Reset() {
 
 void RecordListing::Notify() {
     if (changed) changed();
+}
+
+void RecordListing::Fail(const QString& text) {
+    if (failed) failed(text);
 }
 
 ListingSource ListingSource::NodeWithSubNodes(const QString& allTags) {
@@ -89,7 +91,7 @@ ListingSource ListingSource::RankedIds(std::vector<qint64> bestFirst) {
     return s;
 }
 
-RowQuery ListingSource::Query(const NodeMap& nodes, Connection& conn, Prompter& prompter) const {
+RowQuery ListingSource::Query(const NodeMap& nodes, Connection& conn) const {
     RowQuery q;
     switch (kind) {
         case Kind::Tags:
@@ -97,7 +99,7 @@ RowQuery ListingSource::Query(const NodeMap& nodes, Connection& conn, Prompter& 
             q.order = {{QStringLiteral("name"), false}};
             break;
         case Kind::Inner:
-            q.condition = InnerRecordsCondition(node, nodes, conn, prompter);
+            q.condition = InnerRecordsCondition(node, nodes, conn);
             q.order = {{QStringLiteral("fileinputdtime"), true}};
             break;
         case Kind::Ids:
@@ -139,11 +141,10 @@ bool RecordListing::OpenListing(const ListingSource& source) {
     try {
         // With a worker for the count, a listing whose page 1 needs the whole list leaves
         // it all to the worker: this thread only opens it.
-        pages_.Open(source.Query(nodes_.map, conn_, *prompter_), conn_, static_cast<bool>(countInBackground));
+        pages_.Open(source.Query(nodes_.map, conn_), conn_, static_cast<bool>(countInBackground));
         return true;
     } catch (const DbError& e) {
-        prompter_->Message(ListingFailureText(QStringLiteral("无法打开mytable表。"), e), QStringLiteral("info"),
-                           MsgIcon::Exclamation);
+        Fail(ListingFailureText(QStringLiteral("无法打开mytable表。"), e));
         return false;
     }
 }
@@ -179,8 +180,7 @@ bool RecordListing::ShowFirstPage(bool opened) {
     try {
         pages_.CompleteCount();
     } catch (const DbError& e) {
-        prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
-                           MsgIcon::Exclamation);
+        Fail(ListingFailureText(QStringLiteral("无法打开表。"), e));
         return false;
     }
     UpdatePageText();
@@ -205,8 +205,7 @@ bool RecordListing::AdoptCount() {
         try {
             pages_.CompleteCount();  // the worker failed: the count is made here
         } catch (const DbError& e) {
-            prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
-                               MsgIcon::Exclamation);
+            Fail(ListingFailureText(QStringLiteral("无法打开表。"), e));
             return false;
         }
     }
@@ -255,7 +254,7 @@ bool RecordListing::Reload() {
     try {
         if (sorted && pages_.RecordCount() > 0) pages_.SetSort(sortSpec_);
     } catch (const DbError& e) {
-        ReportDbError(*prompter_, e);
+        Fail(e.description());
     }
     sorted_ = sorted;
     return FillPageRows(page);
@@ -264,8 +263,7 @@ bool RecordListing::Reload() {
 void RecordListing::Recount() {
     if (!source_ || !pages_.State()) return;
     try {
-        const qint64 now =
-            static_cast<qint64>(OrderedRowIds(conn_, source_->Query(nodes_.map, conn_, *prompter_)).size());
+        const qint64 now = static_cast<qint64>(OrderedRowIds(conn_, source_->Query(nodes_.map, conn_)).size());
         if (pages_.CountKnown() && now == pages_.RecordCount()) return;
     } catch (const DbError&) {
         return;  // the count stays as it was; the next change tries again
@@ -332,7 +330,7 @@ bool RecordListing::FillPageRows(int request) {
                 try {
                     map = RowToMap(pages_);
                 } catch (const DbError& e) {
-                    ReportDbError(*prompter_, e);  // the row shows the fields it could not read empty
+                    Fail(e.description());  // the row shows the fields it could not read empty
                     ok = false;
                 }
                 QStringList cells;
@@ -343,8 +341,7 @@ bool RecordListing::FillPageRows(int request) {
         }
         UpdatePageText();
     } catch (const DbError& e) {
-        prompter_->Message(ListingFailureText(QStringLiteral("无法打开表。"), e), QStringLiteral("info"),
-                           MsgIcon::Exclamation);
+        Fail(ListingFailureText(QStringLiteral("无法打开表。"), e));
         ok = false;
     }
     Notify();
@@ -363,7 +360,7 @@ bool RecordListing::SortBy(int column, bool descending) {
         pages_.SetSort(sortSpec_, static_cast<bool>(countInBackground));
         sorted_ = true;
     } catch (const DbError& e) {
-        ReportDbError(*prompter_, e);
+        Fail(e.description());
         return false;
     }
     return ShowFirstPage(true);

@@ -54,22 +54,22 @@ struct ListingSource {
     static ListingSource RankedIds(std::vector<qint64> bestFirst);
 
     // The rows of the catalogue this source names (an Inner source reads the node's
-    // children in conn; a database error there is reported through prompter).
-    RowQuery Query(const NodeMap& nodes, Connection& conn, Prompter& prompter) const;
+    // children in conn). Throws DbError when they cannot be read.
+    RowQuery Query(const NodeMap& nodes, Connection& conn) const;
 };
 
 // A listing reads its rows on a connection into a page set, both its session's; the node
 // of node listings is the current node of its node tree, the inner-only choice the
-// session's option. Failures are told through its prompter.
+// session's option. Its calls return false on a failure and hand the failure's text to
+// the hook `failed`, which its owner sets to tell the user.
 class RecordListing {
 public:
-    RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options, Prompter& prompter);
+    RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options);
     RecordListing(const RecordListing&) = delete;
     RecordListing& operator=(const RecordListing&) = delete;
     // Back to the state of a new listing: nothing listed, page 1, the default sort (the
-    // page set, the hooks and the prompter are kept).
+    // page set and the hooks are kept).
     void Reset();
-    void SetPrompter(Prompter& prompter) { prompter_ = &prompter; }
 
     // Lists the records of a node given its all tags (inner only when the option
     // subnode is on). Each Show returns false when the listing could not be shown (the
@@ -133,6 +133,11 @@ public:
 
     // Called after every change of Rows(), PageText() or TagsText().
     std::function<void()> changed;
+    // Called with the text of each failure, in the order they happen, on the listing's
+    // thread: "无法打开mytable表。(…)" when a listing could not be opened, "无法打开表。(…)"
+    // when a page or the count could not be read, the engine's reason alone for a row
+    // or a sort. Shown as a message captioned "info".
+    std::function<void(const QString& text)> failed;
 
     // The page count of a large listing. Without a hook it is computed right after page 1
     // has been shown (and `changed` called), on the calling thread. With a hook it is
@@ -156,6 +161,7 @@ private:
     bool FillPageRows(int request);
     void UpdatePageText();
     void Notify();
+    void Fail(const QString& text);
 
     bool ShowNode(const ListingSource& source);
 
@@ -163,7 +169,6 @@ private:
     PageSet& pages_;
     const NodeState& nodes_;
     const Options& options_;
-    Prompter* prompter_;
     std::vector<QStringList> rows_;
     std::optional<ListingSource> source_;      // the listing on show
     std::optional<ListingSource> nodeSource_;  // the node listing opened last, unfiltered

@@ -4,7 +4,6 @@
 
 #include "base/fsutil.h"
 #include "base/pathroots.h"
-#include "base/prompter.h"
 #include "io/import.h"
 #include "store/catalogue.h"
 #include "tree/nodes.h"
@@ -27,20 +26,16 @@ QString DefaultNoteName(const QDateTime& utc) {
     return s;
 }
 
-QStringList NoteFolders(const QString& node, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
+QStringList NoteFolders(const QString& node, const NodeMap& nodes, Connection& conn) {
     QStringList folders;
-    const QStringList ids = InnerRecordIds(node, nodes, conn, prompter);
+    const QStringList ids = InnerRecordIds(node, nodes, conn);
     if (ids.isEmpty()) return folders;
-    try {
-        Statement dir(conn, QStringLiteral("select dir from main where id=?"));
-        for (const QString& id : ids) {
-            if (!IsIdText(id)) continue;
-            dir.Reset();
-            dir.Bind(1, id.toLongLong());
-            if (dir.Step()) AddRootCandidate(folders, TextOrEmpty(dir.Column(0)));
-        }
-    } catch (const DbError& e) {
-        ReportDbError(prompter, e);
+    Statement dir(conn, QStringLiteral("select dir from main where id=?"));
+    for (const QString& id : ids) {
+        if (!IsIdText(id)) continue;
+        dir.Reset();
+        dir.Bind(1, id.toLongLong());
+        if (dir.Step()) AddRootCandidate(folders, TextOrEmpty(dir.Column(0)));
     }
     return folders;
 }
@@ -85,7 +80,9 @@ NoteResult CreateNote(Session& s, const QString& folder, const QString& name, co
     }
     ::close(fd);
     r.path = path;
-    AddNoteRecord(s, path, NoteKeywords(node, s.nodes.map), &r.id);
+    const FileImport file = AddNoteRecord(s, path, NoteKeywords(node, s.nodes.map));
+    if (file.step == FileStep::Added) r.id = file.added.id;
+    r.problems = file.problems;
     return r;
 }
 

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "base/fileguard.h"
 #include "base/fsutil.h"
+#include "commands/report.h"
 #include "io/import.h"
 #include "notes/notes.h"
 #include "session/session.h"
@@ -48,11 +49,14 @@ int main(int argc, char** argv) {
     Session session;
     QString error;
     if (!StartCore(session, &error)) return Fail(error);
-    QString id;
-    switch (AddNoteRecord(session, path, {kNoteKeyword}, &id)) {
+    const FileImport file = AddNoteRecord(session, path, {kNoteKeyword});
+    ReportProblems(session.prompter(), file.problems);
+    switch (file.step) {
         case FileStep::Added:
-            std::printf("%s\n",
-                        QStringLiteral("已添加笔记记录(note record added) %1: %2").arg(id, path).toUtf8().constData());
+            std::printf("%s\n", QStringLiteral("已添加笔记记录(note record added) %1: %2")
+                                    .arg(file.added.id, path)
+                                    .toUtf8()
+                                    .constData());
             break;
         case FileStep::AlreadyCatalogued:
             std::printf("%s\n", QStringLiteral("已在目录中(already catalogued): %1").arg(path).toUtf8().constData());

@@ -3,7 +3,6 @@
 #include "base/fsutil.h"
 #include "base/pathroots.h"
 #include "base/longop.h"
-#include "base/prompter.h"
 #include "base/settings.h"
 #include "io/importcore.h"
 #include "files/pack.h"
@@ -33,11 +32,6 @@ const QString kCopyCaption = QStringLiteral("文件复制失败(COPY FAILED)");
 // copy on its own made an export of many small files ten times slower than cp.
 constexpr size_t kFlushCopies = 1000;
 constexpr qint64 kFlushBytes = 256LL * 1024 * 1024;
-
-void Exclaim(ExportRun& run, const QString& text, const QString& caption) {
-    ++run.problems;
-    run.prompter.Message(text, caption, MsgIcon::Exclamation);
-}
 
 // The file name a record exports under: the last piece of its stored path. A path in
 // the original platform's form ("E:\dir\file") is split at its backslashes and at "/"
@@ -82,11 +76,11 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
         return;
     }
     if (!rec.found) {
-        Exclaim(run, QStringLiteral("%1: 没有这条记录(no such record)").arg(id), kMissingCaption);
+        run.ReportProblem(QStringLiteral("%1: 没有这条记录(no such record)").arg(id), kMissingCaption);
         return;
     }
     if (rec.usable.isEmpty() || !PathExists(rec.usable)) {
-        Exclaim(run, rec.usable.isEmpty() ? rec.own : rec.usable, kMissingCaption);
+        run.ReportProblem(rec.usable.isEmpty() ? rec.own : rec.usable, kMissingCaption);
         return;
     }
     QString source = rec.usable;
@@ -96,14 +90,14 @@ void ExportOne(ExportRun& run, const QString& id, const QString& destination, Ex
         const QString archive = name + QStringLiteral(".zip");
         QString why;
         if (PackFolder(archive, source, &why) != 0) {
-            Exclaim(run, source + u'\n' + why, kPackCaption);
+            run.ReportProblem(source + u'\n' + why, kPackCaption);
             return;
         }
         source = PackFolderPath() + archive;
         name = archive;
     }
     if (name.isEmpty()) {
-        Exclaim(run, source, kMissingCaption);
+        run.ReportProblem(source, kMissingCaption);
         return;
     }
     const QString target = destination + name;
@@ -164,19 +158,26 @@ void ExportNodeTreeGuarded(ExportRun& run, const QStringList& ids, const QString
             tally.stopped = true;
             return;
         }
-        ExportNodeTreeGuarded(run, InnerRecordIds(child, run.nodes, run.conn, run.prompter), folder, child, backup,
-                              tally, seen);
+        QStringList ids;
+        try {
+            ids = InnerRecordIds(child, run.nodes, run.conn);
+        } catch (const DbError& e) {
+            // Without its ids the child would be exported as a folder without records.
+            run.ReportError(e);
+            continue;
+        }
+        ExportNodeTreeGuarded(run, ids, folder, child, backup, tally, seen);
     }
 }
 
 }  // namespace
 
-ExportRun::ExportRun(Connection& c, const NodeMap& n, const Options& options, Prompter& p, LongOperation& o)
+ExportRun::ExportRun(Connection& c, const NodeMap& n, const Options& options, ExportProblemHook p, LongOperation& o)
     : conn(c),
       nodes(n),
       byDisk(options.band),
       useBackups(options.sysback),
-      prompter(p),
+      onProblem(std::move(p)),
       op(o),
       log_(std::make_unique<ExportLog>()) {}
 
@@ -198,7 +199,7 @@ void ExportRun::RemoveStaleCopiesIn(const QString& folder) {
 void ExportRun::ReportCopyFailure(const QString& target, const QString& reason) {
     if (reasonsShown_.contains(reason)) return;
     reasonsShown_.insert(reason);
-    Exclaim(*this, target + u'\n' + reason, kCopyCaption);
+    ReportProblem(target + u'\n' + reason, kCopyCaption);
 }
 
 void ExportRun::Queue(const QString& id, const PendingCopy& copy, ExportTally& tally, CopyMap& map) {
@@ -315,9 +316,11 @@ QString ExportTreeSummary(int copied, int failed) {
     return QStringLiteral("成功复制了%1条记录 失败%2条记录 ").arg(copied).arg(failed);
 }
 
-void ExportRun::ReportError(const DbError& e) {
+void ExportRun::ReportProblem(const QString& text, const QString& caption) {
     ++problems;
-    ReportDbError(prompter, e);
+    if (onProblem) onProblem(ExportProblem{text, caption});
 }
+
+void ExportRun::ReportError(const DbError& e) { ReportProblem(e.description(), QStringLiteral("info")); }
 
 }  // namespace korvel

@@ -24,6 +24,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,13 +43,24 @@ struct ExportTally {
     bool stopped = false;
 };
 
+// Something an export run could not do, for the user: the message text and its caption
+// ("路径不存在提示", "文件夹打包失败提示", "文件复制失败(COPY FAILED)", or "info" for a
+// database error with the engine's reason as the text).
+struct ExportProblem {
+    QString text;
+    QString caption;
+};
+// Takes each problem of a run as it is met, on the run's thread.
+using ExportProblemHook = std::function<void(const ExportProblem&)>;
+
 // One export run: the options it reads when it starts, the log, and the reasons already
 // reported (a read-only or full target is reported once, not once per record).
 class ExportRun {
 public:
-    // An export from conn, whose nodes are nodes, with the session's options; messages go
-    // to prompter, progress texts and the stop token are op's.
-    ExportRun(Connection& conn, const NodeMap& nodes, const Options& options, Prompter& prompter, LongOperation& op);
+    // An export from conn, whose nodes are nodes, with the session's options; problems go
+    // to onProblem in the order they are met, progress texts and the stop token are op's.
+    ExportRun(Connection& conn, const NodeMap& nodes, const Options& options, ExportProblemHook onProblem,
+              LongOperation& op);
     ~ExportRun();  // a copy still waiting is removed, never named
     ExportRun(const ExportRun&) = delete;
     ExportRun& operator=(const ExportRun&) = delete;
@@ -56,7 +68,7 @@ public:
     const NodeMap& nodes;
     bool byDisk;      // option band: resolve paths by disk identity
     bool useBackups;  // option sysback: export the first usable copy of a missing file
-    Prompter& prompter;
+    ExportProblemHook onProblem;
     LongOperation& op;
     // Records taken so far and the number the run will take (0: not known, a tree).
     qint64 done = 0;
@@ -68,11 +80,13 @@ public:
     // Removes the temporary copies that a killed export left in folder (once per run and
     // folder, before the first copy into it).
     void RemoveStaleCopiesIn(const QString& folder);
-    // Shows a copy failure unless the same reason was shown in this run.
+    // Hands a problem to onProblem and counts it.
+    void ReportProblem(const QString& text, const QString& caption);
+    // Reports a copy failure unless the same reason was reported in this run.
     void ReportCopyFailure(const QString& target, const QString& reason);
-    // Shows a database error met on the way (the records it concerns are passed over).
+    // Reports a database error met on the way (the records it concerns are passed over).
     void ReportError(const DbError& e);
-    // Problems shown so far: records missing or not copied, database errors.
+    // Problems reported so far: records missing or not copied, database errors.
     std::atomic<int> problems{0};
 
     // Copies written under temporary names wait here, so that one flush of the disk

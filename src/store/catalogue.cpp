@@ -2,7 +2,6 @@
 
 #include "base/fileguard.h"
 #include "base/fsutil.h"
-#include "base/prompter.h"
 #include "store/pageset.h"
 #include "store/schema.h"
 
@@ -663,10 +662,6 @@ QString TextOrEmpty(const QVariant& value) { return value.isNull() ? QString() :
 QString SqlText(const QString& text) {
     QString s = text;
     return s.replace(u'\'', QStringLiteral("''"));
-}
-
-void ReportDbError(Prompter& prompter, const DbError& e, const QString& caption) {
-    prompter.Message(e.description(), caption, MsgIcon::Exclamation);
 }
 
 QDateTime CatalogueTime(const QString& text) { return ParseDateTime(text); }

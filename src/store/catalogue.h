@@ -226,10 +226,4 @@ QDateTime CatalogueTime(const QString& text);
 // A text value ready to sit between single quotes: every ' doubled.
 QString SqlText(const QString& text);
 
-// Shows a database error through the prompt interface: its description, caption "info"
-// unless given, exclamation icon. The store itself never calls it: it throws, and the
-// command that ran it reports.
-class Prompter;
-void ReportDbError(Prompter& prompter, const DbError& e, const QString& caption = QStringLiteral("info"));
-
 }  // namespace korvel

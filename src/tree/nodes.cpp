@@ -1,7 +1,6 @@
 // The node map: every main2 row in memory, the child query and node insertion.
 #include "tree/nodes.h"
 
-#include "base/prompter.h"
 #include "store/catalogue.h"
 
 namespace korvel {
@@ -12,29 +11,23 @@ bool IsIdText(const QString& text) {
     return ok;
 }
 
-bool LoadNodeMap(NodeState& nodes, Connection& conn, Prompter& prompter) {
+void LoadNodeMap(NodeState& nodes, Connection& conn) {
     nodes.current = QStringLiteral("0");
     nodes.map[QStringLiteral("0")] = NodeEntry{kRootName, QString(), QString()};
-    try {
-        Recordset rs = ExecuteSql(QStringLiteral("select * from main2"), adCmdText, conn);
-        while (!rs.Eof()) {
-            QString id = TextOrEmpty(rs.Field(0));
-            // A row claiming id 0 would hide the root; the root has no row.
-            if (!id.isEmpty() && id != QLatin1String("0"))
-                nodes.map[id] = NodeEntry{TextOrEmpty(rs.Field(1)), TextOrEmpty(rs.Field(2)), TextOrEmpty(rs.Field(3))};
-            rs.MoveNext();
-        }
-    } catch (const DbError& e) {
-        ReportDbError(prompter, e);
-        return false;
+    Recordset rs = ExecuteSql(QStringLiteral("select * from main2"), adCmdText, conn);
+    while (!rs.Eof()) {
+        QString id = TextOrEmpty(rs.Field(0));
+        // A row claiming id 0 would hide the root; the root has no row.
+        if (!id.isEmpty() && id != QLatin1String("0"))
+            nodes.map[id] = NodeEntry{TextOrEmpty(rs.Field(1)), TextOrEmpty(rs.Field(2)), TextOrEmpty(rs.Field(3))};
+        rs.MoveNext();
     }
-    return true;
 }
 
-bool ReloadNodes(NodeState& nodes, Connection& conn, Prompter& prompter) {
+void ReloadNodes(NodeState& nodes, Connection& conn) {
     nodes.copied.clear();
     nodes.map.clear();
-    return LoadNodeMap(nodes, conn, prompter);
+    LoadNodeMap(nodes, conn);
 }
 
 QStringList ChildNodeIds(const QString& id, Connection& conn) {

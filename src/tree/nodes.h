@@ -30,8 +30,6 @@ struct NodeState {
     QString copied;
 };
 
-class Prompter;
-
 inline const QString kRootName = QStringLiteral("全部文档");
 inline const QString kRootLabelAtStart = QStringLiteral("全部文档(ALLFILES)");
 
@@ -40,12 +38,12 @@ inline const QString kRootLabelAtStart = QStringLiteral("全部文档(ALLFILES)"
 bool IsIdText(const QString& text);
 
 // Sets nodes.current to "0", puts the root entry, then one entry per main2 row of conn.
-// A database error is reported through prompter: false then (the map holds the rows read
-// before it).
-bool LoadNodeMap(NodeState& nodes, Connection& conn, Prompter& prompter);
-// The core part of a tree load: empties nodes.copied, clears and reloads the map; false
-// after a reported database error.
-bool ReloadNodes(NodeState& nodes, Connection& conn, Prompter& prompter);
+// Throws DbError when the rows cannot be read (the map then holds the root and the rows
+// read before the error).
+void LoadNodeMap(NodeState& nodes, Connection& conn);
+// The core part of a tree load: empties nodes.copied, clears and reloads the map. Throws
+// DbError as LoadNodeMap.
+void ReloadNodes(NodeState& nodes, Connection& conn);
 
 // Own tags, two blanks, the all tags of the parent, up to the root. " " for an unknown id.
 QString NodeAllTags(const QString& id, const NodeMap& nodes);
@@ -55,15 +53,17 @@ QStringList NodeChildTags(const QString& id, const NodeMap& nodes, Connection& c
 // itself as its parent is not its own child; no ids for a text that is no id). Throws
 // DbError: none of the ids are given when they could not all be read.
 QStringList ChildNodeIds(const QString& id, Connection& conn);
-// Ids of the records of the node that belong to none of its children.
-QStringList InnerRecordIds(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);
+// Ids of the records of the node that belong to none of its children. Throws DbError when
+// the children or the records cannot be read: no ids are given then, since a partial or
+// empty list would read as the node's records.
+QStringList InnerRecordIds(const QString& id, const NodeMap& nodes, Connection& conn);
 // The WHERE clause InnerRecordIds runs on main ("where  ( findkey like ... )"; empty
-// when the node has no tags and no tagged children).
-QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);
-// The same, throwing DbError when the children cannot be read.
+// when the node has no tags and no tagged children). Throws DbError when the children
+// cannot be read: a clause without their conditions would take in their records, and an
+// empty one every record.
 QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn);
-// The same condition without "where ".
-QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter);
+// The same condition without "where ". Throws DbError as InnerRecordsWhereClause.
+QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn);
 
 // Inserts a node under parent ("" is the root "0") into conn and returns its id. The id
 // (max(id)+1) is given by the engine inside the write transaction of the insert, so two

@@ -155,38 +155,22 @@ QString InnerCondition(const QString& id, const NodeMap& nodes, const QStringLis
 
 }  // namespace
 
-QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
-    QStringList kids;
-    try {
-        kids = NodeChildTags(id, nodes, conn);
-    } catch (const DbError& e) {
-        // Reported; the condition then leaves no child's records out.
-        ReportDbError(prompter, e);
-    }
-    return InnerCondition(id, nodes, kids);
+QString InnerRecordsCondition(const QString& id, const NodeMap& nodes, Connection& conn) {
+    return InnerCondition(id, nodes, NodeChildTags(id, nodes, conn));
 }
 
 QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn) {
-    return WhereOf(InnerCondition(id, nodes, NodeChildTags(id, nodes, conn)));
+    return WhereOf(InnerRecordsCondition(id, nodes, conn));
 }
 
-QString InnerRecordsWhereClause(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
-    return WhereOf(InnerRecordsCondition(id, nodes, conn, prompter));
-}
-
-QStringList InnerRecordIds(const QString& id, const NodeMap& nodes, Connection& conn, Prompter& prompter) {
+QStringList InnerRecordIds(const QString& id, const NodeMap& nodes, Connection& conn) {
     QStringList ids;
-    try {
-        // Only the id column is read: the same ids as field 3 of "select * from main ...".
-        Recordset rs =
-            ExecuteSql(QStringLiteral("select id from main ") + InnerRecordsWhereClause(id, nodes, conn, prompter),
-                       adCmdText, conn);
-        while (!rs.Eof()) {
-            ids << VariantToText(rs.Field(0));
-            rs.MoveNext();
-        }
-    } catch (const DbError& e) {
-        ReportDbError(prompter, e);
+    // Only the id column is read: the same ids as field 3 of "select * from main ...".
+    Recordset rs =
+        ExecuteSql(QStringLiteral("select id from main ") + InnerRecordsWhereClause(id, nodes, conn), adCmdText, conn);
+    while (!rs.Eof()) {
+        ids << VariantToText(rs.Field(0));
+        rs.MoveNext();
     }
     return ids;
 }

@@ -331,7 +331,7 @@ TEST_F(Export, TreeGivesOneFolderPerNode) {
     const QString a = InsertNodeWithId("A", "a", "0", S().catalogue);
     InsertNodeWithId("B/C", "b", a, S().catalogue);  // a "/" in a node name stays inside A's folder
     InsertNodeWithId("..", "..", a, S().catalogue);  // so does ".."
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     EXPECT_EQ(TreeSummary(S(), a, P("out"), true), "成功复制了3条记录 失败0条记录 ");
     EXPECT_EQ(ReadBytes(disk + "/out/A/r1.txt"), "1");
     EXPECT_EQ(ReadBytes(disk + "/out/A/B_C/r2.txt"), "2");
@@ -341,6 +341,34 @@ TEST_F(Export, TreeGivesOneFolderPerNode) {
     MakeDir(disk + "/out2");
     EXPECT_EQ(TreeSummary(S(), "0", P("out2"), false), "成功复制了3条记录 失败0条记录 ");
     EXPECT_EQ(ReadBytes(disk + "/out2/全部文档/A/r1.txt"), "1");
+}
+
+// A node whose records cannot be read exports nothing and fails, rather than making an
+// empty folder and reporting it done.
+TEST_F(Export, TreeOfANodeWhoseRecordsCannotBeReadFails) {
+    WriteBytes(disk + "/r1.txt", "1");
+    Add("r1.txt", " a  ");
+    const QString a = InsertNodeWithId("A", "a", "0", S().catalogue);
+    InsertNodeWithId("B", "b", a, S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue);
+    ExecuteSql("drop table main2", adCmdTextNoRecords, S().catalogue);
+    for (const QString& node : {a, QStringLiteral("0")}) {
+        SCOPED_TRACE(node.toStdString());
+        prompts.messages.clear();
+        QString summary;
+        EXPECT_EQ(ExportTreeTo(S(), node, P("out"), false, &summary).kind, Outcome::Kind::Failed);
+        EXPECT_TRUE(summary.isEmpty());
+        EXPECT_TRUE(Names(disk + "/out").isEmpty());
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.messages[0].caption, "info");
+        EXPECT_TRUE(prompts.messages[0].text.contains("main2")) << prompts.messages[0].text.toStdString();
+    }
+    // The command shows no summary after the error.
+    prompts.messages.clear();
+    prompts.folders.push_back(P("out"));
+    EXPECT_EQ(ExportTreeCommand(S(), a, false).kind, Outcome::Kind::Failed);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "info");
 }
 
 TEST_F(Export, CommandsAskAndSummarise) {
@@ -399,7 +427,7 @@ TEST_F(Export, FullOrReadOnlyTargetLeavesNothingHalfWritten) {
         }
     } unmount{roMounted ? QByteArrayList{full, ro} : QByteArrayList{full}};
     const QString n = InsertNodeWithId("N", "t", "0", S().catalogue);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     MakeDir(full + "/N");
 
     EXPECT_EQ(TreeSummary(S(), n, DecodePath(full), false), "成功复制了0条记录 失败2条记录 ");

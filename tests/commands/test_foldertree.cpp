@@ -45,7 +45,7 @@ protected:
     void File(const QByteArray& relative) { MakeFile(disk + "/" + relative, 0); }
     // "name<tags>@parent-name" of every node, sorted.
     QStringList Nodes() {
-        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        ReloadNodes(S().nodes, S().catalogue);
         QStringList out;
         for (const auto& [id, e] : S().nodes.map)
             if (id != "0") out << e.name + "<" + e.tags + ">@" + S().nodes.map[e.parent].name;
@@ -143,7 +143,7 @@ TEST_F(FolderTree, FilesOnlyLinksAndVanishingFolders) {
 
 TEST_F(FolderTree, CommandPutsTheTreeUnderTheCurrentNode) {
     const QString parent = InsertNodeWithId("P", "p", "0", S().catalogue);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     S().nodes.current = parent;
     Dir("top");
     prompts.AnswerDialog(dlg::kNodeTree, {{dlg::kRoot, P("top")}, {dlg::kDepth, "2"}});

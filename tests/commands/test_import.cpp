@@ -90,7 +90,7 @@ protected:
     }
     QString AddNode(const QString& name, const QString& tags, const QString& parent) {
         QString id = InsertNodeWithId(name, tags, parent, S().catalogue);
-        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        ReloadNodes(S().nodes, S().catalogue);
         return id;
     }
     // ADD REC TREE through the prompter: root node "0" unless given.
@@ -321,6 +321,50 @@ TEST_F(Import, DroppedAndNoteFilesGetTheirKeywordTexts) {
     S().nodes.current = "0";
 }
 
+// An export's temporary copy is never catalogued: each import command says so, in the
+// order of the files, and imports the others.
+TEST_F(Import, TemporaryCopiesAreRefusedWithAMessage) {
+    const QString copy1 = P(".korvel-copy-1-a1b2c3");
+    const QString copy2 = P(".korvel-copy-2-d4e5f6");
+    MakeFile(EncodePath(copy1));
+    MakeFile(EncodePath(copy2));
+    MakeFile(disk + "/good.txt");
+    MakeFile(disk + "/PENLET_n.txt");
+    auto refusal = [](const QString& path) {
+        return path + ": 导出时的临时文件，不是文档(an export's temporary copy, not a document)";
+    };
+
+    EXPECT_EQ(AddDroppedFile(S(), copy1).kind, Outcome::Kind::Failed);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, refusal(copy1));
+    EXPECT_EQ(prompts.messages[0].caption, "info");
+    EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
+
+    prompts.messages.clear();
+    prompts.nodes.push_back("0");
+    prompts.files.push_back(QStringList{copy1, P("good.txt"), copy2});
+    const Outcome added = AddFileRecords(S());
+    EXPECT_EQ(added.kind, Outcome::Kind::Partly);
+    EXPECT_EQ(added.done, 1);
+    EXPECT_EQ(added.notDone, 2);
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[0].text, refusal(copy1));
+    EXPECT_EQ(prompts.messages[1].text, refusal(copy2));
+    EXPECT_EQ(Catalogued(), QStringList({"good.txt"}));
+
+    // Below the commands nothing is shown: the problems come back with the step.
+    prompts.messages.clear();
+    const FileImport note = AddNoteRecord(S(), copy2, {"k"});
+    EXPECT_EQ(note.step, FileStep::Failed);
+    EXPECT_EQ(note.problems, QStringList({refusal(copy2)}));
+    const FileImport ok = AddNoteRecord(S(), P("PENLET_n.txt"), {"k"});
+    EXPECT_EQ(ok.step, FileStep::Added);
+    EXPECT_TRUE(ok.problems.isEmpty());
+    EXPECT_EQ(ok.added.record.path, P("PENLET_n.txt"));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(Catalogued(), QStringList({"PENLET_n.txt", "good.txt"}));
+}
+
 TEST_F(Import, MissingFileIsImportedWithEmptyStatusTexts) {
     prompts.nodes.push_back("0");
     prompts.files.push_back(QStringList{P("vanished.txt")});
@@ -415,7 +459,7 @@ TEST_F(Import, NodeTreeMirrorsFoldersAndRecordsCarryTheirKeywords) {
     MakeFile(disk + "/A/B/g.txt");
     MakeFile(disk + "/A/My Docs/it's.txt");
     ASSERT_TRUE(RunTree(P("A") + "/", "2", true, true, x, "t9"));
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     std::map<QString, std::pair<QString, QString>> nodes;  // name -> (tags, parent name)
     for (const auto& [id, e] : S().nodes.map)
         if (id != "0") nodes[e.name] = {e.tags, S().nodes.map[e.parent].name};

@@ -43,7 +43,7 @@ protected:
         Exec("insert into main2(id,name,findkey,fid) values(2,'b','tb',1)");
         Exec("insert into main2(id,name,findkey,fid) values(3,'c','tc',2)");
         Exec("insert into main2(id,name,findkey,fid) values(4,'d','td',1)");
-        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        ReloadNodes(S().nodes, S().catalogue);
     }
 };
 
@@ -53,7 +53,7 @@ TEST_F(Nodes, LoadNodeMapAndChildren) {
     Exec("insert into main2(id,name,findkey,fid) values(3,'c','z',1)");
     S().nodes.current = "2";
     S().nodes.copied = "1";
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     EXPECT_EQ(S().nodes.current, "0");
     EXPECT_TRUE(S().nodes.copied.isEmpty());
     ASSERT_EQ(S().nodes.map.size(), 4u);
@@ -71,11 +71,16 @@ TEST_F(Nodes, LoadNodeMapAndChildren) {
 
 TEST_F(Nodes, LoadNodeMapErrorKeepsRoot) {
     Exec("drop table main2");
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    EXPECT_THROW(ReloadNodes(S().nodes, S().catalogue), DbError);
     ASSERT_EQ(S().nodes.map.size(), 1u);
     EXPECT_EQ(S().nodes.map["0"].name, kRootName);
+    EXPECT_TRUE(prompts.messages.empty());
+    // REFRESH NODE reports it and fails.
+    EXPECT_EQ(RefreshNodeCommand(S()).kind, Outcome::Kind::Failed);
+    ASSERT_EQ(S().nodes.map.size(), 1u);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, "info");
+    EXPECT_TRUE(prompts.messages[0].text.contains("main2")) << prompts.messages[0].text.toStdString();
 }
 
 TEST_F(Nodes, InsertNodeWithId) {
@@ -166,7 +171,7 @@ TEST_F(Nodes, ModifyAndShowNode) {
     EXPECT_EQ(NodeRows()[1], "2 b'2|u 'v'|1");
     EXPECT_EQ(NodeRows()[2], "3 c|tc|2");
 
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     ShowNodeCommand(S(), std::optional<QString>("3"));
     ShowNodeCommand(S(), std::optional<QString>("99"));
     ASSERT_EQ(prompts.dialogsShown.size(), 4u);
@@ -181,7 +186,7 @@ TEST_F(Nodes, ModifyAndShowNode) {
 TEST_F(Nodes, CopyAndPasteSubtree) {
     MakeTree();
     Exec("insert into main2(id,name,findkey,fid) values(5,'e','te',0)");
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     S().pageset.Open(RowQuery(), S().catalogue);
     CopyNodeCommand(S(), std::optional<QString>("1"));
     EXPECT_EQ(S().nodes.copied, "1");
@@ -191,7 +196,7 @@ TEST_F(Nodes, CopyAndPasteSubtree) {
     EXPECT_EQ(NodeRows(), QStringList({"1 a|ta|0", "2 b|tb|1", "3 c|tc|2", "4 d|td|1", "5 e|te|0", "6 a|ta|5",
                                        "7 b|tb|6", "8 c|tc|7", "9 d|td|6"}));
     EXPECT_TRUE(S().pageset.State());  // the user's listing stays open
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     EXPECT_TRUE(S().nodes.copied.isEmpty());
     EXPECT_FALSE(PasteNodeCommand(S(), std::optional<QString>("5")).Changed());
     EXPECT_EQ(NodeRows().size(), 9);

@@ -64,7 +64,7 @@ TEST(Notes, KeywordsAreTheNodesTagsInOrderWithPenletOnce) {
     const QString z = InsertNodeWithId("z", "Z x", "0", S().catalogue);
     const QString p = InsertNodeWithId("p", "PENLET", "0", S().catalogue);
     const QString k = InsertNodeWithId("k", "PENLET k A", p, S().catalogue);
-    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+    LoadNodeMap(S().nodes, S().catalogue);
     const struct {
         QString node;
         QStringList keywords;
@@ -83,11 +83,11 @@ TEST(Notes, FolderListIsTheTopFoldersOfTheInnerRecords) {
     TempCatalogue cat;
     const QString n = InsertNodeWithId("n", "t", "0", S().catalogue);
     InsertNodeWithId("child", "u", n, S().catalogue);
-    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+    LoadNodeMap(S().nodes, S().catalogue);
     for (const char* dir : {"/x/a/b/f2", "/x/a/f1", "/x/c/f3"})
         Statement(S().catalogue, QStringLiteral("insert into main(findkey, dir) values(' t ', '%1')").arg(dir)).Step();
     Statement(S().catalogue, "insert into main(findkey, dir) values(' t u ', '/y/child/f')").Step();
-    QStringList folders = NoteFolders(n, S().nodes.map, S().catalogue, S().prompter());
+    QStringList folders = NoteFolders(n, S().nodes.map, S().catalogue);
     folders.sort();
     EXPECT_EQ(folders, QStringList({"/x/a", "/x/c"}));
 }
@@ -95,7 +95,7 @@ TEST(Notes, FolderListIsTheTopFoldersOfTheInnerRecords) {
 TEST(Notes, NumberedNamesCataloguedWithTheNodesKeywords) {
     TempCatalogue cat;
     const QString n = InsertNodeWithId("n", "PENLET b", "0", S().catalogue);
-    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+    LoadNodeMap(S().nodes, S().catalogue);
     QDir().mkdir("notes");
     const QString folder = QDir::current().absoluteFilePath("notes");
     const QStringList expected = {"PENLET_a.txt", "PENLET_0_a.txt", "PENLET_1_a.txt"};
@@ -130,7 +130,7 @@ TEST(Notes, CommandAsksTheDialogThenOpensTheNote) {
     TempCatalogue cat;
     S().list.Clear();
     const QString n = InsertNodeWithId("n", "t", "0", S().catalogue);
-    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+    LoadNodeMap(S().nodes, S().catalogue);
     S().nodes.current = n;
     QDir().mkdir("notes");
     const QString folder = QDir::current().absoluteFilePath("notes");
@@ -157,6 +157,18 @@ TEST(Notes, CommandAsksTheDialogThenOpensTheNote) {
     EXPECT_EQ(p.opened.size(), 1);
     ASSERT_EQ(p.messages.size(), 1u);
     EXPECT_TRUE(p.messages[0].text.contains("no such folder"));
+
+    // Folders that cannot be looked up are reported; the dialog still comes, offering none.
+    p.messages.clear();
+    p.dialogsShown.clear();
+    Statement(S().catalogue, "drop table main2").Step();
+    p.CancelDialog(dlg::kCreateNote);
+    EXPECT_EQ(CreateNoteCommand(S()).kind, Outcome::Kind::Refused);
+    ASSERT_EQ(p.messages.size(), 1u);
+    EXPECT_EQ(p.messages[0].caption, "info");
+    EXPECT_TRUE(p.messages[0].text.contains("main2")) << p.messages[0].text.toStdString();
+    ASSERT_EQ(p.dialogsShown.size(), 1u);
+    EXPECT_TRUE(p.dialogsShown[0].second.value(dlg::kItems).toStringList().isEmpty());
     S().list.Clear();
 }
 

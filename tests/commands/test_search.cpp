@@ -226,7 +226,7 @@ TEST(AdvancedSearch, NodePickerGivesTheNodesAllTags) {
     ScriptedPrompter p;
     ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'top',' a ',0)", adCmdTextNoRecords, S().catalogue);
     ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'sub',' b ',1)", adCmdTextNoRecords, S().catalogue);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     p.nodes.push_back(std::nullopt);
     p.nodes.push_back(QString());
     p.nodes.push_back(QString("2"));
@@ -541,9 +541,9 @@ TEST(CreateIndex, ImportIndexesNewFilesWhenAsked) {
     ImportOptions o;
     o.indexList = S().filters.List("index");
     o.indexOnImport = true;
-    ImportChosenFiles({dir + "/x.txt"}, " t ", o, S().catalogue, S().prompter());
+    ImportChosenFiles({dir + "/x.txt"}, " t ", o, S().catalogue);
     o.indexOnImport = false;
-    ImportChosenFiles({dir + "/y.txt"}, " t ", o, S().catalogue, S().prompter());
+    ImportChosenFiles({dir + "/y.txt"}, " t ", o, S().catalogue);
     const ContentRunResult r = RankIndexedRecords("imported", S().catalogue);
     ASSERT_EQ(r.hits.size(), 1u);
     EXPECT_EQ(r.hits[0].name, "x.txt");

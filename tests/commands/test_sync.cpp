@@ -355,7 +355,7 @@ TEST_F(Sync, NodeSubtreesAreCopiedDepthFirstWithQuotesAndMarkersCleared) {
     InsertNodeWithId("c \"q\"", "", b, S().catalogue);
     InsertNodeWithId("d", "td", a, S().catalogue);
     const QString e = InsertNodeWithId("e", "te", "0", S().catalogue);
-    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+    LoadNodeMap(S().nodes, S().catalogue);
     // An existing target node keeps its place; the copies go after it.
     Statement(target, "insert into main2(name, findkey, fid) values('kept', '', 0)").Step();
 
@@ -378,7 +378,7 @@ TEST_F(Sync, ANodeCopyThatFailsWritesNothing) {
     const QString a = InsertNodeWithId("a", "", "0", S().catalogue);
     InsertNodeWithId("b", "", a, S().catalogue);
     InsertNodeWithId("bad", "", a, S().catalogue);
-    LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+    LoadNodeMap(S().nodes, S().catalogue);
     Statement(target,
               "create trigger no_bad before insert on main2 when new.name='bad' "
               "begin select raise(abort, 'refused'); end")
@@ -422,7 +422,7 @@ TEST_F(Sync, CommandsAskForTheTargetThenRunUnderTheProgressDialog) {
     }
     {
         const QString n = InsertNodeWithId("n'1", "k", "0", S().catalogue);
-        LoadNodeMap(S().nodes, S().catalogue, S().prompter());
+        LoadNodeMap(S().nodes, S().catalogue);
         ScriptedPrompter p;
         EXPECT_EQ(SyncNodesCommand(S()).kind, Outcome::Kind::Refused);  // picker cancelled
         p.nodes.push_back(QString());

@@ -138,7 +138,7 @@ TEST(SearchBox, FiltersAsYouTypeAndEnterShowsContentHitsWithSnippets) {
                                              "下季度预计收入继续增长。"));
     Catalogue::IndexedText(2, QStringLiteral("会议决定：下周完成收入预测，并提交董事会审议。"));
     Catalogue::IndexedText(3, QStringLiteral("预算表：人力成本、设备采购、差旅费用。"));
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     GuiPrompter gui(S());
     S().SetPrompter(&gui);
     SearchBox::typingPauseMs = 0;
@@ -198,7 +198,7 @@ TEST(LiveState, MissingAndOfflineFilesAreMarked) {
                       QDir::current().absoluteFilePath("deleted.txt"), disk);
     Catalogue::Record(3, QStringLiteral("移动硬盘上的.pdf"), QStringLiteral(" docs "),
                       QStringLiteral("/media/backup/archive/2019.pdf"), QStringLiteral("2882400018"));
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     CMainFrame frame(S());
     frame.resize(1200, 720);
     frame.show();
@@ -229,7 +229,7 @@ TEST(LiveState, AnotherProgramsChangesShowWithinASecond) {
     S().pageset.SetPageSize(200);
     for (int i = 1; i <= 100; ++i)
         Catalogue::Record(i, QStringLiteral("f%1.txt").arg(i, 3, 10, QChar(u'0')), QStringLiteral(" n "), "/d/x");
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     CMainFrame frame(S());
     frame.resize(900, 500);
     frame.show();
@@ -270,7 +270,7 @@ TEST(LiveState, TheCountFollowsThisProgramsOwnChanges) {
     Catalogue c;
     Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
     Catalogue::Record(1, QStringLiteral("one.txt"), QStringLiteral(" n "), "/d/x");
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     CMainFrame frame(S());
     frame.show();
     OpenNode(frame, QStringLiteral("1"));
@@ -287,7 +287,7 @@ TEST(Keys, PagingAndF2FromTheTreePane) {
     Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
     for (int i = 1; i <= 70; ++i)
         Catalogue::Record(i, QStringLiteral("f%1.txt").arg(i, 3, 10, QChar(u'0')), QStringLiteral(" n "), "/d/x");
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     ScriptedPrompter p;
     CMainFrame frame(S());
     frame.show();
@@ -334,7 +334,7 @@ TEST(Tree, KeepsExpandedNodesAndSelectionAcrossChanges) {
     Catalogue::Node(3, QStringLiteral("a1x"), QStringLiteral("a1x"), 2);
     Catalogue::Node(4, QStringLiteral("b"), QStringLiteral("b"), 0);
     Catalogue::Node(5, QStringLiteral("b1"), QStringLiteral("b1"), 4);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     ScriptedPrompter p;
     CMainFrame frame(S());
     CLeftView* tree = frame.leftView();
@@ -359,7 +359,7 @@ TEST(Open, AFailedOpenSaysWhyAndOffersTheFolder) {
     Catalogue::Node(1, QStringLiteral("n"), QStringLiteral("n"), 0);
     const QString file = Catalogue::File("odd.unknownkind");
     Catalogue::Record(1, QStringLiteral("odd.unknownkind"), QStringLiteral(" n "), file);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     ScriptedPrompter p;
     p.desktopWorks = false;
     p.yesNos = {true};
@@ -381,7 +381,7 @@ TEST(LargeSelection, KeyAddKeepsTheWholeSelection) {
     S().catalogue.Begin();
     for (int i = 1; i <= 3000; ++i) Catalogue::Record(i, QStringLiteral("f%1").arg(i), QStringLiteral(" n "), "/d/x");
     S().catalogue.Commit();
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     S().pageset.SetPageSize(3000);
     ScriptedPrompter p;
     p.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, QStringLiteral("extra")}});
@@ -410,7 +410,7 @@ TEST(LargeSelection, KeptSelectionIsOneRangePerRun) {
     for (int i = 1; i <= 30; ++i)
         Catalogue::Record(i, QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral(" n "), "/d/x");
     S().catalogue.Commit();
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     ScriptedPrompter p;
     p.AnswerDialog(dlg::kBatchKeys, {{dlg::kText, QStringLiteral("extra")}});
     CMainFrame frame(S());
@@ -438,7 +438,7 @@ TEST(ProgressShot, HalfWay) {
     QtChinese zh;
     korvel::LongOperation op;
     Catalogue::Node(1, QStringLiteral("项目"), QStringLiteral("project"), 0);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     GuiPrompter gui(S());
     S().SetPrompter(&gui);
     CMainFrame frame(S());

@@ -79,7 +79,7 @@ TEST(SearchCommands, DialogsCarryTheirFields) {
 
     // The node picker replaces the keywords by the node's all tags.
     ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'top',' x ',0)", adCmdTextNoRecords, S().catalogue);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     p.nodes.push_back(QString("1"));
     QTest::mouseClick(dlgSearch.button(dlg::kKeywords), Qt::LeftButton);
     EXPECT_EQ(dlgSearch.edit(dlg::kKeywords)->text().trimmed(), "x");

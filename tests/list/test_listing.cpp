@@ -35,7 +35,7 @@ protected:
         ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'all','all',0)", adCmdTextNoRecords, S().catalogue);
         ExecuteSql("insert into main2(id,name,findkey,fid) values(2,'three','three',1)", adCmdTextNoRecords,
                    S().catalogue);
-        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        ReloadNodes(S().nodes, S().catalogue);
         S().pageset.SetPageSize(30);
         S().list.Reset();
         S().list.changed = [this] { ++changes; };
@@ -53,6 +53,25 @@ protected:
         return n;
     }
 };
+
+// A node whose children cannot be read lists nothing and says why: a condition without
+// the children's tags would list their records too, and the root's every record.
+TEST_F(Listing, InnerRecordsWithUnreadableChildrenAreNotListed) {
+    ExecuteSql("drop table main2", adCmdTextNoRecords, S().catalogue);
+    for (const char* node : {"0", "1"}) {
+        SCOPED_TRACE(node);
+        prompts.messages.clear();
+        S().nodes.current = node;
+        EXPECT_FALSE(S().list.ShowInnerRecords());
+        EXPECT_EQ(S().list.RowCount(), 0);
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_TRUE(prompts.messages[0].text.startsWith("无法打开mytable表。("))
+            << prompts.messages[0].text.toStdString();
+        EXPECT_TRUE(prompts.messages[0].text.contains("main2"));
+        EXPECT_EQ(prompts.messages[0].caption, "info");
+        EXPECT_EQ(prompts.messages[0].icon, MsgIcon::Exclamation);
+    }
+}
 
 TEST_F(Listing, PagesOfANode) {
     S().list.ShowNodeRecords(NodeAllTags("1", S().nodes.map));
@@ -93,7 +112,7 @@ TEST_F(Listing, InnerAndIncludeSub) {
     // A node whose records all belong to its child: nothing is listed.
     ExecuteSql("insert into main2(id,name,findkey,fid) values(3,'t','three',0)", adCmdTextNoRecords, S().catalogue);
     ExecuteSql("insert into main2(id,name,findkey,fid) values(4,'a','all',3)", adCmdTextNoRecords, S().catalogue);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     S().nodes.current = "3";
     S().list.ShowInnerRecords();
     EXPECT_EQ(S().list.PageText(), "当前页 0 / 总页数 0");
@@ -122,7 +141,7 @@ TEST_F(Listing, EmptyListingAndOpenError) {
 
 TEST_F(Listing, PagingErrorShownOnce) {
     S().pageset.Open(ListingSource::TableRows("main", "findkey like '% all %'", {{"name", false}})
-                         .Query(S().nodes.map, S().catalogue, S().prompter()),
+                         .Query(S().nodes.map, S().catalogue),
                      S().catalogue);
     ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);  // the rows cannot be fetched any more
     S().list.FillPage(2);

@@ -241,7 +241,7 @@ TEST(ListingFirstPage, CountInBackground) {
                 .arg(id % 28 + 1, 2, 10, QChar(u'0')),
             adCmdTextNoRecords, S().catalogue);
     S().catalogue.Commit();
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     S().nodes.current = "0";
     S().pageset.SetFirstPageThreshold(0);
     std::atomic<int> ready{0};
@@ -397,7 +397,7 @@ TEST(ListingFirstPage, AwaitedFromTheWorker) {
     }
     ins = Statement();
     S().catalogue.Commit();
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     S().pageset.SetFirstPageThreshold(0);
     S().options.subnode = false;
     std::atomic<int> ready{0};
@@ -443,7 +443,7 @@ TEST(ListingRefresh, EditsAndDeletes) {
                        .arg(id)
                        .arg(id, 2, 10, QChar(u'0')),
                    adCmdTextNoRecords, S().catalogue);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     S().options.subnode = false;
     S().list.Reset();
     S().pageset.SetPageSize(30);
@@ -547,7 +547,7 @@ TEST(ListingTags, LongTagChains) {
     node(2, span(200, 300) + " k1", 1);  // 301 more, k1 again: 501 in all
     node(3, span(0, 1000), 0);           // 1,000 tags
     node(4, "k0 x", 3);
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
 
     auto ids = [](const QString& where) {
         QStringList out;
@@ -571,18 +571,17 @@ TEST(ListingTags, LongTagChains) {
         const QString all = NodeAllTags(c.node, S().nodes.map);
         EXPECT_EQ(ids(NodeWhereClause(all)), c.withSub) << c.node.toStdString();
         EXPECT_EQ(ids(OldNodeClause(all)), c.withSub) << c.node.toStdString();
-        EXPECT_EQ(ids(InnerRecordsWhereClause(c.node, S().nodes.map, S().catalogue, S().prompter())), c.inner)
-            << c.node.toStdString();
+        EXPECT_EQ(ids(InnerRecordsWhereClause(c.node, S().nodes.map, S().catalogue)), c.inner) << c.node.toStdString();
         EXPECT_EQ(ids(OldInnerClause(c.node)), c.inner) << c.node.toStdString();
     }
     // 1,000 conditions and more: the old chain fails, the grouped one lists.
     EXPECT_THROW(ids(OldNodeClause(NodeAllTags("3", S().nodes.map))), DbError);
     EXPECT_THROW(ids(OldInnerClause("0")), DbError);
     EXPECT_EQ(ids(NodeWhereClause(NodeAllTags("3", S().nodes.map))), QStringList({"1", "3"}));
-    EXPECT_EQ(ids(InnerRecordsWhereClause("3", S().nodes.map, S().catalogue, S().prompter())), QStringList({"1", "3"}));
+    EXPECT_EQ(ids(InnerRecordsWhereClause("3", S().nodes.map, S().catalogue)), QStringList({"1", "3"}));
     // The root: none of its children's 1,200 tags (x is a grandchild's).
-    EXPECT_EQ(ids(InnerRecordsWhereClause("0", S().nodes.map, S().catalogue, S().prompter())), QStringList({"7"}));
-    EXPECT_EQ(InnerRecordIds("0", S().nodes.map, S().catalogue, S().prompter()), QStringList({"7"}));
+    EXPECT_EQ(ids(InnerRecordsWhereClause("0", S().nodes.map, S().catalogue)), QStringList({"7"}));
+    EXPECT_EQ(InnerRecordIds("0", S().nodes.map, S().catalogue), QStringList({"7"}));
     EXPECT_TRUE(prompts.messages.empty());
 
     // The listing itself, in both modes.

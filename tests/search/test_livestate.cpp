@@ -40,7 +40,7 @@ protected:
         AddRecord(5, "holiday.jpg", " home ");
         ExecuteSql("insert into main2(id,name,findkey,fid) values(1,'work','work',0)", adCmdTextNoRecords,
                    S().catalogue);
-        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        ReloadNodes(S().nodes, S().catalogue);
         S().pageset.SetPageSize(30);
         S().list.Reset();
         S().options.subnode = false;

@@ -50,7 +50,7 @@ protected:
     QByteArray disk = QFile::encodeName(diskDir.path());
 
     void SetUp() override {
-        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        ReloadNodes(S().nodes, S().catalogue);
         S().ops.import.TakeAll();
     }
     void TearDown() override {

@@ -66,7 +66,7 @@ inline QStringList Dump(const QString& sql) {
 // Lists every record of the catalogue (the root node with its sub-nodes), by name (for
 // tests of the listing's layer and above).
 inline void ListAll() {
-    ReloadNodes(S().nodes, S().catalogue, S().prompter());
+    ReloadNodes(S().nodes, S().catalogue);
     S().nodes.current = "0";
     S().list.ShowIncludeSubRecords();
 }

@@ -42,7 +42,6 @@ class State {
     korvel::Prompter* prompter_ = &console_;
 
 public:
-    State() = default;
     ~State() {
 #if __has_include("store/catalogue.h")
         pageset.Close();
@@ -63,17 +62,20 @@ public:
     korvel::ImportPresets presets;
     korvel::FilterLists filters;
 #if __has_include("list/recordlist.h")
-    korvel::RecordListing list{catalogue, pageset, nodes, options, console_};
+    korvel::RecordListing list{catalogue, pageset, nodes, options};
+    State() {
+        // As a session does: the listing's failures go to the prompter installed then.
+        list.failed = [this](const QString& text) {
+            prompter().Message(text, QStringLiteral("info"), korvel::MsgIcon::Exclamation);
+        };
+    }
+#else
+    State() = default;
 #endif
 
     korvel::Prompter& prompter() const { return *prompter_; }
     // Installs p (not owned); nullptr restores the console prompter.
-    void SetPrompter(korvel::Prompter* p) {
-        prompter_ = p ? p : &console_;
-#if __has_include("list/recordlist.h")
-        list.SetPrompter(*prompter_);
-#endif
-    }
+    void SetPrompter(korvel::Prompter* p) { prompter_ = p ? p : &console_; }
 };
 #endif
 

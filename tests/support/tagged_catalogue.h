@@ -21,7 +21,7 @@ struct TaggedCatalogue : TempCatalogue {
         st.Bind(3, tags);
         st.Bind(4, parent);
         st.Step();
-        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        ReloadNodes(S().nodes, S().catalogue);
     }
     // A record with this stored tag text (a null text for a null QString).
     void Record(int id, const QString& findkey) {

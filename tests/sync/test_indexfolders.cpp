@@ -78,10 +78,9 @@ TEST(IndexFolders, ANewRecordNeverTakesOverADeletedRecordsFolder) {
          [] {
              RecordWriter writer(S().catalogue);
              ImportOptions options;
-             ImportedRecord rec;
-             EXPECT_EQ(ImportOneFile(writer, S().prompter(), QDir::current().absoluteFilePath("docs/new.txt"), " k ", options, false, &rec),
-                       FileStep::Added);
-             return rec.id.toLongLong();
+             const FileImport file = ImportOneFile(writer, QDir::current().absoluteFilePath("docs/new.txt"), " k ", options);
+             EXPECT_EQ(file.step, FileStep::Added);
+             return file.added.id.toLongLong();
          },
          [] { return ContentIndex::Rank("./index/1", "secret words"); }},
         {"record sync into another catalogue", "t/index",

@@ -97,25 +97,25 @@ protected:
                            .arg(id++)
                            .arg(SqlText(QString::fromUtf8(k))),
                        adCmdTextNoRecords, S().catalogue);
-        ReloadNodes(S().nodes, S().catalogue, S().prompter());
+        ReloadNodes(S().nodes, S().catalogue);
     }
     void TearDown() override { S().nodes.map.clear(); }
 };
 
 TEST_F(InnerRecords, ClauseAndIds) {
-    EXPECT_EQ(InnerRecordsWhereClause("1", S().nodes.map, S().catalogue, S().prompter()),
+    EXPECT_EQ(InnerRecordsWhereClause("1", S().nodes.map, S().catalogue),
               "where  ( findkey like '% doc %' ) and  ( findkey not like '% paid %' ) and  "
               "( findkey not like '% work %' ) and  ( findkey not like '% doc % doc %' )");
     // Ids 1, 6 (tags sharing a blank count once) and 8 (LIKE ignores ASCII case); 7 holds o'neil.
-    EXPECT_EQ(InnerRecordIds("1", S().nodes.map, S().catalogue, S().prompter()), QStringList({"1", "6", "7", "8"}));
+    EXPECT_EQ(InnerRecordIds("1", S().nodes.map, S().catalogue), QStringList({"1", "6", "7", "8"}));
     // The repeated tag: node 4 inherits doc twice.
-    EXPECT_EQ(InnerRecordIds("4", S().nodes.map, S().catalogue, S().prompter()), QStringList({"5"}));
+    EXPECT_EQ(InnerRecordIds("4", S().nodes.map, S().catalogue), QStringList({"5"}));
     // Root: no positive condition, one negative per distinct own tag of its children.
-    EXPECT_EQ(InnerRecordsWhereClause("0", S().nodes.map, S().catalogue, S().prompter()),
+    EXPECT_EQ(InnerRecordsWhereClause("0", S().nodes.map, S().catalogue),
               "where  ( findkey not like '% doc %' ) and  ( findkey not like '% o''neil %' )");
-    EXPECT_EQ(InnerRecordIds("0", S().nodes.map, S().catalogue, S().prompter()), QStringList({"4"}));
+    EXPECT_EQ(InnerRecordIds("0", S().nodes.map, S().catalogue), QStringList({"4"}));
     // A leaf without repeated tags lists what its WHERE clause lists.
-    EXPECT_EQ(InnerRecordIds("5", S().nodes.map, S().catalogue, S().prompter()), QStringList({"7"}));
+    EXPECT_EQ(InnerRecordIds("5", S().nodes.map, S().catalogue), QStringList({"7"}));
     EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -123,9 +123,21 @@ TEST_F(InnerRecords, ChildTagsAndErrors) {
     EXPECT_EQ(NodeChildTags("1", S().nodes.map, S().catalogue), QStringList({"work  paid", "", "doc"}));
     EXPECT_TRUE(NodeChildTags("3", S().nodes.map, S().catalogue).isEmpty());
     ExecuteSql("drop table main", adCmdTextNoRecords, S().catalogue);
-    EXPECT_TRUE(InnerRecordIds("1", S().nodes.map, S().catalogue, S().prompter()).isEmpty());
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].caption, "info");
+    EXPECT_THROW(InnerRecordIds("1", S().nodes.map, S().catalogue), DbError);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+// Children that cannot be read give no condition at all: one without their tags would take
+// in their records, and the empty one of the root every record.
+TEST_F(InnerRecords, UnreadableChildrenGiveNoCondition) {
+    ExecuteSql("drop table main2", adCmdTextNoRecords, S().catalogue);
+    for (const char* node : {"0", "1", "4"}) {
+        SCOPED_TRACE(node);
+        EXPECT_THROW(InnerRecordsCondition(node, S().nodes.map, S().catalogue), DbError);
+        EXPECT_THROW(InnerRecordsWhereClause(node, S().nodes.map, S().catalogue), DbError);
+        EXPECT_THROW(InnerRecordIds(node, S().nodes.map, S().catalogue), DbError);
+    }
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 }  // namespace
