@@ -45,12 +45,21 @@ std::optional<ChosenBackup> ChooseBackup(Session& s, const QString& id) {
     return chosen;
 }
 
-// The copy given, or the one chosen in openback.
-std::optional<BackupRow> CopyToActOn(Session& s, const QString& id, const std::optional<BackupRow>& given) {
-    if (given) return given;
+// The record (the first id) and the copy of it a single-copy command acts on: the copy
+// given, or the one chosen in openback. None when there is no id, the row is no longer
+// shown or nothing was chosen.
+struct CopyOfRecord {
+    QString id;
+    BackupRow row;
+};
+std::optional<CopyOfRecord> CopyToActOn(Session& s, const QStringList& ids, const ShownCheck& shown,
+                                        const std::optional<BackupRow>& given) {
+    const QString id = FirstId(ids);
+    if (id.isEmpty() || (shown && !shown())) return std::nullopt;
+    if (given) return CopyOfRecord{id, *given};
     const std::optional<ChosenBackup> chosen = ChooseBackup(s, id);
     if (!chosen) return std::nullopt;
-    return chosen->copy;
+    return CopyOfRecord{id, chosen->copy};
 }
 
 Outcome RunBatch(Session& s, BatchBackup kind, const QStringList& ids, const ShownCheck& shown,
@@ -135,12 +144,10 @@ Outcome AddBackupCommand(Session& s, const QStringList& ids, const ShownCheck& s
 
 Outcome DelBackupCommand(Session& s, const QStringList& ids, const ShownCheck& shown,
                          const std::optional<BackupRow>& copy) {
-    const QString id = FirstId(ids);
-    if (id.isEmpty() || (shown && !shown())) return Outcome::Refusal();
-    const std::optional<BackupRow> row = CopyToActOn(s, id, copy);
-    if (!row) return Outcome::Refusal();
+    const std::optional<CopyOfRecord> target = CopyToActOn(s, ids, shown, copy);
+    if (!target) return Outcome::Refusal();
     try {
-        const int removed = DeleteBackupRow(id, *row, s.catalogue);
+        const int removed = DeleteBackupRow(target->id, target->row, s.catalogue);
         return removed > 0 ? Outcome::Finished(removed) : Outcome::Partial(0, 1);
     } catch (const DbError& e) {
         ReportDbError(s.prompter(), e);
@@ -150,12 +157,10 @@ Outcome DelBackupCommand(Session& s, const QStringList& ids, const ShownCheck& s
 
 Outcome BackupToFormalCommand(Session& s, const QStringList& ids, const ShownCheck& shown,
                               const std::optional<BackupRow>& copy) {
-    const QString id = FirstId(ids);
-    if (id.isEmpty() || (shown && !shown())) return Outcome::Refusal();
-    const std::optional<BackupRow> row = CopyToActOn(s, id, copy);
-    if (!row) return Outcome::Refusal();
+    const std::optional<CopyOfRecord> target = CopyToActOn(s, ids, shown, copy);
+    if (!target) return Outcome::Refusal();
     try {
-        if (!PromoteBackup(id, row->path, row->vol, s.catalogue)) return Outcome::Partial(0, 1);
+        if (!PromoteBackup(target->id, target->row.path, target->row.vol, s.catalogue)) return Outcome::Partial(0, 1);
     } catch (const DbError& e) {
         ReportDbError(s.prompter(), e);
         return Outcome::Failure();
