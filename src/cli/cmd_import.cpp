@@ -36,7 +36,7 @@ void RunPrintingStatus(LongOperation& op, const std::function<void()>& worker) {
     auto print = [&op, &out] {
         const std::deque<QString> texts = op.TakeAll();
         if (texts.empty()) return false;
-        out.clear();
+        out.resize(0);  // keeps the buffer of the last round: no growing copies per round
         for (const QString& text : texts) {
             // As Out writes a line: a name that is not UTF-8 comes out as its own bytes.
             out += EncodePath(text);

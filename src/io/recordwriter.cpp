@@ -3,6 +3,10 @@
 #include "io/indexfolders.h"
 #include "tree/nodes.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace korvel {
@@ -23,7 +27,78 @@ constexpr std::chrono::milliseconds kTurnGap{3};
 // negative, in KiB.
 constexpr int kBatchCacheKib = -32768;
 
+// Runs a pragma; a connection that cannot is left as it is (the writes themselves report
+// what is wrong with it).
+std::optional<qint64> PragmaValue(Connection& conn, const QString& pragma) {
+    try {
+        Statement st(conn, QStringLiteral("PRAGMA ") + pragma);
+        if (st.Step()) return st.Column(0).toLongLong();
+    } catch (const DbError&) {
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+// The WAL checkpoints of a connection's batches, on a thread with its own connection to
+// the same catalogue. A passive checkpoint takes no write lock: the batches and other
+// programs go on while it copies committed pages into the catalogue file and waits for
+// the disk.
+class RecordWriter::Checkpointer {
+public:
+    explicit Checkpointer(const QString& connectionString)
+        : thread_([this, connectionString] { Run(connectionString); }) {}
+    ~Checkpointer() {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            stop_ = true;
+        }
+        cv_.notify_one();
+        thread_.join();
+    }
+    // Copies what is committed now, soon.
+    void Request() {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            requested_ = true;
+        }
+        cv_.notify_one();
+    }
+    // False once the thread could not open its connection: the writer's connection
+    // checkpoints itself again then.
+    bool Working() const { return !failed_; }
+
+private:
+    void Run(const QString& connectionString) {
+        Connection conn;
+        try {
+            conn.Open(connectionString);
+        } catch (const DbError&) {
+            failed_ = true;
+            return;
+        }
+        std::unique_lock<std::mutex> l(m_);
+        for (;;) {
+            cv_.wait(l, [&] { return requested_ || stop_; });
+            // A request made before the stop is carried out: the last batch's pages too.
+            if (requested_) {
+                requested_ = false;
+                l.unlock();
+                PragmaValue(conn, QStringLiteral("wal_checkpoint(PASSIVE)"));
+                l.lock();
+                continue;
+            }
+            if (stop_) return;
+        }
+    }
+
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool requested_ = false;
+    bool stop_ = false;
+    std::atomic<bool> failed_{false};
+    std::thread thread_;  // last: started once the members above exist
+};
 
 RecordWriter::RecordWriter(Connection& conn) : RecordWriter(conn, QString()) {}
 
@@ -220,11 +295,42 @@ void RecordWriter::RestoreCache() {
     cacheBefore_.reset();
 }
 
+void RecordWriter::CheckpointAfterCommit() {
+    if (checkpointer_ && !checkpointer_->Working()) EndCheckpoints();
+    if (checkpointer_) {
+        checkpointer_->Request();
+        return;
+    }
+    // Only a walk that lasts past its first batch: a short one would pay for the other
+    // connection's opening (its key derivation) without gaining anything.
+    if (autoCheckpointBefore_ || conn_.IsReadOnly() || conn_.ConnectionString().isEmpty()) return;
+    autoCheckpointBefore_ = PragmaValue(conn_, QStringLiteral("wal_autocheckpoint"));
+    if (!autoCheckpointBefore_) return;
+    PragmaValue(conn_, QStringLiteral("wal_autocheckpoint = 0"));
+    try {
+        checkpointer_ = std::make_unique<Checkpointer>(conn_.ConnectionString());
+    } catch (const std::system_error&) {
+        EndCheckpoints();  // no thread: the engine checkpoints at the commits as before
+    }
+}
+
+void RecordWriter::EndCheckpoints() {
+    if (checkpointer_) {
+        checkpointer_->Request();
+        checkpointer_.reset();  // waits for that last checkpoint
+    }
+    if (autoCheckpointBefore_) {
+        PragmaValue(conn_, QStringLiteral("wal_autocheckpoint = %1").arg(*autoCheckpointBefore_));
+        autoCheckpointBefore_.reset();
+    }
+}
+
 void RecordWriter::CommitIfDue() {
     if (!batching_ || !ownsTransaction_) return;
     const auto now = std::chrono::steady_clock::now();
     if (now - batchStart_ < interval_ && conn_.InTransaction()) return;
     FinishBatchTransaction();
+    CheckpointAfterCommit();
     // The next write opens the next batch; until then the lock is free for whoever waits.
     std::this_thread::sleep_for(kTurnGap);
 }
@@ -234,7 +340,10 @@ void RecordWriter::EndBatch() {
     batching_ = false;
     struct Restore {
         RecordWriter& w;
-        ~Restore() { w.RestoreCache(); }
+        ~Restore() {
+            w.EndCheckpoints();
+            w.RestoreCache();
+        }
     } restore{*this};
     FinishBatchTransaction();
 }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <memory>
 #include <optional>
 
 #include "base/longop.h"
@@ -44,6 +45,11 @@ struct StoredRecord {
 // crash loses at most the last interval and never leaves a half record; between two
 // batches other programs get their turn. When the engine loses a batch (a failed commit,
 // an error that ends the transaction) its rows are counted in TakeLost().
+//
+// A walk that runs past its first batch copies its pages into the catalogue file (the WAL
+// checkpoints) on a thread with a connection of its own, so that the writing thread
+// neither copies nor waits for the disk; the last batch's pages are copied before
+// EndBatch returns, as the engine would have done at its commit.
 //
 // A fresh id was free, so an index folder it has is a deleted record's: the writer removes
 // it before the record commits (DropIndexOfFreshId). It looks at "index/" once per write
@@ -112,6 +118,8 @@ private:
     void LoseBatch();               // counts the rows of the batch as lost
     void FinishBatchTransaction();  // commits; on failure rolls back, counts, rethrows
     void RestoreCache();            // the connection's page cache as it was before the batches
+    void CheckpointAfterCommit();   // hands the batch just committed to the checkpoints' thread
+    void EndCheckpoints();          // the last checkpoint, then the engine's own again
     Connection& conn_;
     bool prepared_ = false;
     bool batching_ = false;
@@ -126,6 +134,9 @@ private:
     QByteArray text_[8];  // the UTF-8 values bound to insert_, reused from row to row
     std::optional<QString> indexWorkFolder_;
     std::optional<qint64> cacheBefore_;  // the page cache setting before BeginBatch
+    class Checkpointer;
+    std::unique_ptr<Checkpointer> checkpointer_;
+    std::optional<qint64> autoCheckpointBefore_;  // the engine's checkpoint setting while it is off
     // The write transaction (TransactionsBegun) in which "index/" was looked at, and
     // whether it was there.
     long long indexLookTransaction_ = -1;
