@@ -1028,3 +1028,142 @@ TEST_F(Import, SameTreeImportedTwiceAtOnceCataloguesEachFileOnce) {
     // a sanitizer build or a loaded machine); the counts above hold either way.
     if (mine.catalogued == 0 || mine.records == 0) GTEST_SKIP() << "the two imports did not overlap on this run";
 }
+
+// A tree large enough that the walk hands its steps over in many pieces: every file lands
+// once, under the keywords of its own folders, and every folder's node hangs under the
+// node of its parent folder.
+TEST_F(Import, LargeTreeKeepsEveryRecordWithItsFoldersAndEveryNodeUnderItsParent) {
+    const int fan = 4, perFolder = 120;
+    std::vector<QByteArray> folders;
+    MakeDir(disk + "/big");
+    for (int a = 0; a < fan; ++a) {
+        const QByteArray da = disk + "/big/a" + QByteArray::number(a);
+        MakeDir(da);
+        for (int b = 0; b < fan; ++b) {
+            const QByteArray db = da + "/b" + QByteArray::number(a) + "_" + QByteArray::number(b);
+            MakeDir(db);
+            folders.push_back(db);
+            for (int c = 0; c < fan; ++c) {
+                const QByteArray dc =
+                    db + "/c" + QByteArray::number(a) + "_" + QByteArray::number(b) + "_" + QByteArray::number(c);
+                MakeDir(dc);
+                folders.push_back(dc);
+            }
+        }
+    }
+    for (const QByteArray& f : folders)
+        for (int i = 0; i < perFolder; ++i) MakeFile(f + "/f" + QByteArray::number(i), 0);
+    ImportOptions o;
+    o.depth = 20;
+    const WalkResult r = WalkFolder(P("big"), 1, " ", "0", o, S().ops.import, S().catalogue);
+    ASSERT_TRUE(r.Complete());
+    const long long files = static_cast<long long>(folders.size()) * perFolder;
+    EXPECT_EQ(r.records, files);
+    EXPECT_EQ(Count("select count(*) from main"), files);
+    EXPECT_EQ(Count("select count(distinct dir) from main"), files);
+    // Each record's keywords name the folders of its path below the root, in order.
+    Recordset rs = ExecuteSql("select dir, findkey from main", adCmdText, S().catalogue);
+    const QString base = P("big");
+    int checked = 0;
+    for (; !rs.Eof(); rs.MoveNext(), ++checked) {
+        const QString dir = rs.Field(0).toString();
+        ASSERT_TRUE(dir.startsWith(base + "/")) << dir.toStdString();
+        QStringList pieces = dir.mid(base.size() + 1).split('/');
+        pieces.removeLast();
+        QString k = " ";  // the keywords the walk was given
+        for (const QString& folder : QStringList{"big"} + pieces) k = " " + k + " " + folder + " ";
+        ASSERT_EQ(rs.Field(1).toString().toStdString(), k.replace(" ", "  ").toStdString()) << dir.toStdString();
+    }
+    EXPECT_EQ(checked, files);
+    // One node per folder; each under the node of the folder it is in ("big" under the root).
+    EXPECT_EQ(r.nodes, 1 + fan + static_cast<int>(folders.size()));
+    EXPECT_EQ(Count("select count(*) from main2"), r.nodes);
+    EXPECT_EQ(Count("select count(*) from main2 n join main2 p on n.fid = p.id "
+                    "where (n.name like 'a%' and p.name = 'big') "
+                    "or (n.name like 'b%' and p.name = 'a' || substr(n.name, 2, 1)) "
+                    "or (n.name like 'c%' and p.name = 'b' || substr(n.name, 2, 3))"),
+              r.nodes - 1);
+    EXPECT_EQ(Count("select count(*) from main2 where name = 'big' and fid = 0"), 1);
+}
+
+// While the walk is held up on one entry (a slow disk), the batch it had open still ends
+// in time: what was read before the hold-up is committed, and another program's write
+// gets the lock during the hold-up, not after it.
+TEST_F(Import, AWalkHeldUpOnAnEntryCommitsAndLeavesTheLockFree) {
+    MakeDir(disk + "/top");
+    for (int i = 0; i < 60; ++i) MakeFile(disk + "/top/f" + QByteArray::number(i));
+    std::atomic<bool> holding{false};
+    int seen = 0;
+    S().presets.entryHook = ([&holding, &seen](const QByteArray&) {
+        if (++seen != 30) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return;
+        }
+        holding = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+        holding = false;
+    });
+    ImportOptions options;
+    WalkResult result;
+    std::thread window(
+        [&] { result = WalkFolder(P("top"), 1, " ", "0", WithHook(options), S().ops.import, S().catalogue); });
+    while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Connection other;
+    other.Open(kConnectionString);
+    other.SetBusyTimeout(2500);
+    bool wrote = false;
+    long long landed = 0;
+    try {
+        other.Execute("insert into main2(name, findkey, fid) values('other', 'other', 0)", adCmdTextNoRecords);
+        wrote = true;
+        landed = other.Execute("select count(*) from main", adCmdText).Field(0).toLongLong();
+    } catch (const DbError& e) {
+        ADD_FAILURE() << e.description().toStdString();
+    }
+    EXPECT_TRUE(wrote && holding) << "the other program only got the lock after the hold-up";
+    EXPECT_GT(landed, 0);
+    EXPECT_LT(landed, 30);
+    window.join();
+    EXPECT_TRUE(result.Complete());
+    EXPECT_EQ(Count("select count(*) from main"), 60);
+    EXPECT_EQ(Count("select count(*) from main2"), 2);
+}
+
+// Batches that run past the first one have their pages copied into the catalogue file by
+// the time EndBatch returns, and the connection checkpoints as the engine does by itself
+// again afterwards.
+TEST_F(Import, LongBatchedWritesEndWithEveryPageInTheCatalogueFile) {
+    Connection& conn = S().catalogue;
+    const auto pragma = [&](const char* text) {
+        Statement st(conn, QString::fromLatin1(text));
+        return st.Step() ? st.Column(0).toLongLong() : -1;
+    };
+    const long long autoBefore = pragma("PRAGMA wal_autocheckpoint");
+    const QString longName = QString(300, QChar(u'档'));
+    {
+        RecordWriter writer(conn);
+        writer.BeginBatch(std::chrono::milliseconds(20));
+        for (int i = 0; i < 3000; ++i) {
+            NewRecord r;
+            r.path = "/data/" + longName + "/" + QString::number(i);
+            r.name = QString::number(i);
+            r.type = kFileRecordType;
+            r.vol = "7";
+            writer.Insert(r);
+            writer.CommitIfDue();
+            if (i % 200 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_GT(writer.BatchSerial(), 3);
+        writer.EndBatch();
+        EXPECT_FALSE(conn.InTransaction());
+    }
+    EXPECT_EQ(pragma("PRAGMA wal_autocheckpoint"), autoBefore);
+    EXPECT_EQ(Count("select count(*) from main"), 3000);
+    // Every page of the catalogue is in its file: none lives only in the WAL.
+    const long long pages = pragma("PRAGMA page_count");
+    const long long pageSize = pragma("PRAGMA page_size");
+    struct stat st;
+    ASSERT_EQ(::stat((work.path() + "/kv.kdb").toUtf8().constData(), &st), 0);
+    EXPECT_GT(pages, 1000);
+    EXPECT_EQ(static_cast<long long>(st.st_size), pages * pageSize);
+}
