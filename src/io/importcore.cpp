@@ -311,7 +311,7 @@ public:
     static constexpr std::chrono::milliseconds kChunkAge{5};
 
 private:
-    static constexpr size_t kMaxChunks = 32;
+    static constexpr size_t kMaxChunks = 8;
     std::mutex m_;
     std::condition_variable notEmpty_, notFull_;
     std::deque<std::vector<WalkStep>> chunks_;
@@ -329,10 +329,14 @@ public:
     // or the writer's halt). Hands every step over before it returns.
     bool Run(DirReader& dir, const QByteArray& rootBytes, const QString& root, int level, const QString& keywords) {
         bool walked = false;
+        // A walk that fails on the way (out of memory) is not complete: it says so and
+        // counts as a record not written, so that it never ends in "finish".
         try {
             walked = Walk(dir, rootBytes, root, level, keywords, -1);
         } catch (const std::exception& e) {
-            Add(Note(QString::fromUtf8(e.what()) + QStringLiteral(": ") + root, false));
+            Add(Note(QString::fromUtf8(e.what()) + QStringLiteral(": ") + root, true));
+        } catch (...) {
+            Add(Note(QStringLiteral("导入中断(import interrupted): ") + root, true));
         }
         Flush();
         return walked;
@@ -510,6 +514,18 @@ public:
             walked = reader.Run(dir, rootBytes, root, level, keywords);
             queue.Close();
         });
+        // Whatever leaves this function, the reading thread ends first.
+        struct Join {
+            std::thread& t;
+            std::atomic<bool>& halt;
+            StepQueue& queue;
+            ~Join() {
+                if (!t.joinable()) return;
+                halt = true;
+                queue.Cancel();
+                t.join();
+            }
+        } join{reading, halt, queue};
         std::vector<WalkStep> chunk;
         for (;;) {
             // While the reading thread has nothing new (a slow disk), a batch still ends
