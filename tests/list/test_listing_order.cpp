@@ -433,6 +433,68 @@ TEST(ListingFirstPage, AwaitedFromTheWorker) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+// After this program's own change the count follows on a worker, not on the listing's
+// thread: the rows on show stay until the count came back different. A count that fails
+// is reported, and the listing stays as it was.
+TEST(ListingRecount, OnAWorkerAndFailuresReported) {
+    TempCatalogue cat;
+    ScriptedPrompter prompts;
+    for (int id = 1; id <= 5; ++id)
+        ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(%1,'n%1',' t ')").arg(id),
+                   adCmdTextNoRecords, S().catalogue);
+    ReloadNodes(S().nodes, S().catalogue);
+    S().nodes.current = "0";
+    std::atomic<int> ready{0};
+    S().list.Reset();
+    S().list.countInBackground = [&] { ++ready; };
+    ASSERT_TRUE(S().list.ShowInnerRecords());
+    ASSERT_EQ(S().list.RecordCount(), 5);
+    auto awaitCount = [&] {
+        for (int i = 0; i < 500 && ready == 0; ++i) QThread::msleep(10);
+        ASSERT_EQ(ready, 1);
+        ready = 0;
+        S().list.CountReady();
+    };
+
+    ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(6,'n6',' t ')"), adCmdTextNoRecords,
+               S().catalogue);
+    S().list.Recount();
+    EXPECT_EQ(S().list.RecordCount(), 5);  // not counted here
+    awaitCount();
+    EXPECT_EQ(S().list.RecordCount(), 6);
+    EXPECT_EQ(S().list.RowCount(), 6);
+
+    // An unchanged count leaves the rows alone.
+    S().list.Recount();
+    awaitCount();
+    EXPECT_EQ(S().list.RecordCount(), 6);
+
+    // The table cannot be read: one message, and the listing is left as it was.
+    ExecuteSql(QStringLiteral("alter table main rename to main_away"), adCmdTextNoRecords, S().catalogue);
+    S().list.Recount();
+    if (prompts.messages.empty()) awaitCount();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("无法打开表。(")))
+        << prompts.messages[0].text.toStdString();
+    EXPECT_EQ(S().list.RecordCount(), 6);
+    EXPECT_EQ(S().list.RowCount(), 6);
+    ExecuteSql(QStringLiteral("alter table main_away rename to main"), adCmdTextNoRecords, S().catalogue);
+
+    // A recount still running when another listing opens does not touch the new listing.
+    ExecuteSql(QStringLiteral("insert into main(id,name,findkey) values(7,'n7',' t ')"), adCmdTextNoRecords,
+               S().catalogue);
+    S().list.Recount();
+    S().options.subnode = false;
+    ASSERT_TRUE(S().list.ShowNodeRecords("other"));
+    for (int i = 0; i < 500 && ready == 0; ++i) QThread::msleep(10);
+    S().list.CountReady();
+    EXPECT_EQ(S().list.RecordCount(), 0);
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    S().options.subnode = true;
+    S().pageset.Close();
+    S().list.Reset();
+}
+
 // A listing shows the records as they are now each time a page is filled: edited rows
 // show their new texts, deleted ones leave the listing, and paging goes on.
 TEST(ListingRefresh, EditsAndDeletes) {
