@@ -215,6 +215,10 @@ bool RecordListing::ShowFirstPage(bool opened) {
 void RecordListing::CountReady() {
     if (AdoptRecount()) return;
     if (!pages_.State() || pages_.CountKnown()) return;
+    if (pageAwaited_ && pages_.TakeFirstPage()) {
+        FillPageRows(1);  // page 1 now; the count follows
+        return;
+    }
     // A call meant for a listing replaced since: the running count's own call follows.
     if (pages_.CountRunning()) return;
     AdoptCount();

@@ -150,9 +150,10 @@ public:
     // thread when it is done and must not block: it arranges for CountReady() to run on
     // the listing's thread.
     std::function<void()> countInBackground;
-    // Takes a finished background count: updates the page text, and shows page 1 when
-    // it was awaited (a listing whose page 1 needed the whole list). Does nothing while
-    // the count still runs (a call meant for an earlier listing).
+    // Takes what the background count found: page 1 when it was awaited (a listing whose
+    // page 1 no walk serves: the worker finds it before the whole list), then the count,
+    // which updates the page text. Does nothing while the count still runs and page 1 is
+    // not awaited (a call meant for an earlier listing).
     void CountReady();
     // The same, waiting for the count (or making it here when no worker makes it). False
     // when the count or the awaited page failed (the user was told).
