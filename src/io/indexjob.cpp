@@ -301,7 +301,8 @@ IndexJobResult RunIndexJob(Connection& conn, const QStringList& ids, const Index
         for (const QByteArray& t : idTexts) idPtrs.push_back(t.constData());
         std::vector<int> groupOf(docs.size(), 0);
         const int groups =
-            docs.empty() ? 1 : std::max(1, IndexFilesPlan(idPtrs.data(), static_cast<int>(docs.size()), groupOf.data()));
+            docs.empty() ? 1
+                         : std::max(1, IndexFilesPlan(idPtrs.data(), static_cast<int>(docs.size()), groupOf.data()));
         std::vector<std::vector<size_t>> byGroup(static_cast<size_t>(groups));
         for (size_t i = 0; i < docs.size(); ++i)
             byGroup[static_cast<size_t>(std::clamp(groupOf[i], 0, groups - 1))].push_back(i);
