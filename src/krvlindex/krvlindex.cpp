@@ -334,6 +334,7 @@ std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words)
 void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vector<Xapian::Query>& parts) {
     std::vector<std::string> terms;
     std::vector<std::string> pairs, triples;
+    std::vector<size_t> pairEnds, tripleEnds;  // the token each pair and triple ends with
     unsigned first = 0, last = 0;
     auto touching = [&](size_t k) {
         return k > 0 && toks[k - 1].cjk && toks[k].cjk && !toks[k - 1].term.empty() &&
@@ -344,12 +345,29 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
         if (terms.empty()) first = toks[k].pos;
         last = toks[k].pos;
         terms.push_back(toks[k].term);
-        if (touching(k)) pairs.push_back(toks[k - 1].term + toks[k].term);
+        if (touching(k)) {
+            pairs.push_back(toks[k - 1].term + toks[k].term);
+            pairEnds.push_back(k);
+        }
         if (layout == Layout::FrequentTriples && touching(k) && touching(k - 1) && IsFrequentCjk(toks[k - 2].term) &&
-            IsFrequentCjk(toks[k - 1].term) && IsFrequentCjk(toks[k].term))
+            IsFrequentCjk(toks[k - 1].term) && IsFrequentCjk(toks[k].term)) {
             triples.push_back(toks[k - 2].term + toks[k - 1].term + toks[k].term);
+            tripleEnds.push_back(k);
+        }
     }
     if (terms.empty()) return;
+    // A pair within a triple narrows no further: a text with the triple has it. Leaving it
+    // out spares the query its posting list.
+    if (!tripleEnds.empty()) {
+        std::vector<std::string> kept;
+        for (size_t i = 0; i < pairs.size(); ++i) {
+            const size_t k = pairEnds[i];
+            const bool within =
+                std::any_of(tripleEnds.begin(), tripleEnds.end(), [&](size_t end) { return end == k || end == k + 1; });
+            if (!within) kept.push_back(pairs[i]);
+        }
+        pairs.swap(kept);
+    }
     if (terms.size() == 3 && triples.size() == 1) {
         parts.emplace_back(triples[0]);  // made only where the three stand together
         return;
