@@ -28,7 +28,8 @@
 // Whether the store holds exactly the folders' texts is noted in the store itself (the
 // marker of "./index" as it was then), so a process that starts searching need not list
 // the folders as long as "./index" is unchanged. A batch of indexing that wrote much ends
-// with a compaction of the store.
+// with a compaction of the store. A large batch of new records (IndexFilesPlan) is built on
+// every core, in parts that this compaction merges into the store (PartBuilder).
 //
 // Searching: the program asks for one record at a time, thousands of times with the same
 // query, or for every hit at once (SearchIndexedFiles). The first call runs the query once
