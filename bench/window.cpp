@@ -8,6 +8,15 @@
 // the longest time the window could not repaint.
 //
 //   bench_window [N]      (N at most 10,000: the largest page the window shows)
+//
+// With --big DIR it opens the catalogue of DIR (made by bench_listing, 1,000,000 records:
+// /tmp/korvel-bench-listing-1000000) in the window with sub-nodes shown, and times the
+// click on the root, a one-tag node, a two-tag node and a rare-tag node until page 1 is
+// painted and until the page count is shown, with the longest time the window's thread
+// could not repaint meanwhile, beside the engine's count over the same records; then the
+// window's peak memory.
+//
+//   bench_window --big DIR [RUNS]
 
 #include "base/dialogs.h"
 #include "base/prompter.h"
@@ -19,18 +28,21 @@
 #include "store/catalogue.h"
 #include "store/pageset.h"
 #include "tree/nodes.h"
+#include "tree/tags.h"
 
 #include "benchutil.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 using namespace korvel;
@@ -66,11 +78,99 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// The window on a large catalogue: page 1 and the page count after a click on a node.
+int BigListing(const QString& dir, int runs) {
+    if (!QDir::setCurrent(dir) || !QFile::exists(QStringLiteral("kv.kdb"))) {
+        std::fprintf(stderr, "no catalogue in %s (run bench_listing first)\n", qPrintable(dir));
+        return 1;
+    }
+    S().catalogue.Open(kConnectionString);
+    ReloadNodes(S().nodes, S().catalogue);
+    S().options.subnode = false;  // every record of the node and its sub-nodes, by name
+    QString rare;
+    {
+        Recordset rs =
+            ExecuteSql(QStringLiteral("select id from main2 where findkey='tag1999'"), adCmdText, S().catalogue);
+        if (!rs.Eof()) rare = VariantToText(rs.Field(0));
+    }
+    struct Target {
+        const char* label;
+        QString id;
+    };
+    std::vector<Target> targets = {
+        {"root", QStringLiteral("0")}, {"one-tag node", QStringLiteral("1")}, {"two-tag node", QStringLiteral("2")}};
+    if (!rare.isEmpty()) targets.push_back({"rare-tag node", rare});
+    const long before = bench::StatusKb("VmRSS:");
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
+    CMainFrame frame(S());
+    gui.SetParentWindow(&frame);
+    frame.resize(1200, 720);
+    frame.show();
+    QApplication::processEvents();
+    std::printf("window on %s: %s; memory before the window %.1f MB\n", qPrintable(dir), bench::LoadText().c_str(),
+                before / 1024.0);
+    for (const Target& t : targets) {
+        const QString where = NodeWhereClause(NodeAllTags(t.id, S().nodes.map));
+        const QString count = where.isEmpty() ? QStringLiteral("select count(name) from main")
+                                              : QStringLiteral("select count(*) from main ") + where;
+        bench::Series base, painted, counted;
+        qint64 records = 0;
+        std::vector<double> gaps;
+        for (int run = 0; run < runs; ++run) {
+            base.Add(bench::Time([&] {
+                Recordset rs = ExecuteSql(count, adCmdText, S().catalogue);
+                records = rs.Field(0).toLongLong();
+            }));
+            // Another node first, so that the click opens a new listing.
+            frame.ExpandAllAndOpen(t.id == QStringLiteral("0") ? QStringLiteral("2") : QStringLiteral("0"));
+            while (S().list.RecordCount() < 0 || S().list.PageAwaited())
+                QApplication::processEvents(QEventLoop::AllEvents, 5);
+            QElapsedTimer tick;
+            qint64 longest = 0;
+            QTimer beat;
+            beat.setInterval(10);
+            QObject::connect(&beat, &QTimer::timeout, [&] { longest = std::max(longest, tick.restart()); });
+            const double cpu0 = bench::CpuSeconds(RUSAGE_SELF);
+            const auto t0 = bench::Clock::now();
+            tick.start();
+            beat.start();
+            frame.ExpandAllAndOpen(t.id);
+            while (frame.listView()->RowCount() == 0 && records > 0)
+                QApplication::processEvents(QEventLoop::AllEvents, 5);
+            frame.listView()->viewport()->repaint();
+            painted.Add({bench::Seconds(t0, bench::Clock::now()), bench::CpuSeconds(RUSAGE_SELF) - cpu0});
+            while (S().list.RecordCount() < 0) QApplication::processEvents(QEventLoop::AllEvents, 5);
+            counted.Add({bench::Seconds(t0, bench::Clock::now()), bench::CpuSeconds(RUSAGE_SELF) - cpu0});
+            beat.stop();
+            gaps.push_back(static_cast<double>(std::max(longest, tick.elapsed())));
+            if (S().list.RecordCount() != records)
+                std::fprintf(stderr, "%s: the window counts %lld records, the engine %lld\n", t.label,
+                             static_cast<long long>(S().list.RecordCount()), static_cast<long long>(records));
+        }
+        std::printf("%s (node %s, %lld records; %s)\n", t.label, qPrintable(t.id), static_cast<long long>(records),
+                    qPrintable(S().list.PageText()));
+        const char* baseName = where.isEmpty() ? "count(name)" : "count(*) where";
+        bench::PrintRow("click to page 1 painted", painted, baseName, base);
+        bench::PrintRow("click to page count shown", counted, baseName, base);
+        std::printf("  longest time the window could not repaint: min %.0f ms  median %.0f ms\n",
+                    bench::Series::Min(gaps), bench::Series::Median(gaps));
+    }
+    gui.SetParentWindow(nullptr);
+    S().SetPrompter(nullptr);
+    std::printf("peak memory of the process %.1f MB (window and listing; %.1f MB before the window)\n", bench::PeakMb(),
+                before / 1024.0);
+    bench::PrintMachine();
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc > 2 && std::strcmp(argv[1], "--big") == 0)
+        return BigListing(QString::fromLocal8Bit(argv[2]), argc > 3 ? std::max(3, std::atoi(argv[3])) : 3);
     const int n = std::clamp(argc > 1 ? std::atoi(argv[1]) : 10000, 10, 10000);
     const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/korvel-cli");
 

@@ -179,6 +179,10 @@ void CShowInfoDlg::Finish() {
     stop_->setEnabled(true);
 }
 
+void CShowInfoDlg::WorkerEnded() {
+    if (!ended_ && !stopping_) Finish();
+}
+
 void CShowInfoDlg::Stop() {
     if (ended_) {
         watch_->stop();

@@ -48,6 +48,9 @@ public:
 
     // The stop sequence (or, once the worker has ended, closing the dialog).
     void Stop();
+    // Told by the worker's thread as it ends: the dialog finishes at once instead of at its
+    // next look (ten times a second).
+    void WorkerEnded();
 
     // The wait after the stop flag is set (2000 ms).
     static int stopWaitMs;

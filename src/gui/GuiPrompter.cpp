@@ -76,6 +76,9 @@ namespace {
 // How long an open waits for the desktop's answer.
 constexpr int kOpenWaitMs = 3000;
 
+// Long work shows its progress dialog only when it has not ended after this long.
+constexpr int kProgressDialogDelayMs = 300;
+
 // Runs f on the user-interface thread; a worker thread waits for the answer.
 template <class F>
 auto OnGuiThread(F f) -> decltype(f()) {
@@ -283,9 +286,15 @@ void GuiPrompter::RunLongOperation(LongOperation& op, const std::function<void()
     op.Start();
     op.ResetProgress();
     longOperation_ = &op;
+    // What the window's thread waits on: the short wait before the dialog, then the dialog.
+    struct Waiter {
+        QPointer<QEventLoop> loop;
+        QPointer<CShowInfoDlg> dialog;
+    };
+    auto waiter = std::make_shared<Waiter>();
     auto ended = std::make_shared<std::atomic<bool>>(false);
     std::function<void()> job = worker;  // the worker owns its copy
-    std::thread thread([this, job, ended] {
+    std::thread thread([this, job, ended, waiter] {
         try {
             job();
         } catch (const DbError& e) {
@@ -294,11 +303,31 @@ void GuiPrompter::RunLongOperation(LongOperation& op, const std::function<void()
             Message(QString::fromUtf8(e.what()), QStringLiteral("info"), MsgIcon::Exclamation);
         }
         ended->store(true);
+        // The window's thread learns of the end at once, not at its next look.
+        QMetaObject::invokeMethod(
+            qApp,
+            [waiter] {
+                if (waiter->loop) waiter->loop->quit();
+                if (waiter->dialog) waiter->dialog->WorkerEnded();
+            },
+            Qt::QueuedConnection);
     });
-    QString summary;
+    // Work that ends within a moment (most searches) shows no dialog: a dialog that opens and
+    // closes again is a flash that costs more than the work. Clicks and keys wait meanwhile.
     {
+        QEventLoop wait;
+        waiter->loop = &wait;
+        QTimer::singleShot(kProgressDialogDelayMs, &wait, &QEventLoop::quit);
+        if (!ended->load()) wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    QString summary;
+    if (ended->load() && op.Progress().failures.isEmpty() && !op.StopRequested()) {
+        QString text;
+        while (op.Take(text) == 0) summary = text;  // the last text is the summary
+    } else {
         CShowInfoDlg dlg(
             op, [ended] { return ended->load(); }, Parent());
+        waiter->dialog = &dlg;
         dlg.exec();
         summary = dlg.Summary();
     }

@@ -10,6 +10,9 @@
 #include "tree/tags.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 namespace korvel {
 
@@ -25,8 +28,28 @@ const QStringList kColumnTitles = {QStringLiteral("文件名(FILENAME)"),
                                    QStringLiteral("备注(DESC)"),
                                    QStringLiteral("自编号(NO)")};
 
+// A count of the listing on show, made again on a worker with its own connection.
+struct RecordListing::RecountJob {
+    std::thread thread;
+    std::atomic<bool> cancel{false};
+    std::mutex mutex;
+    bool done = false;
+    qint64 count = 0;
+    std::optional<QString> failure;  // the engine's reason
+    unsigned listingNumber = 0;      // of the listing it counts
+};
+
 RecordListing::RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options)
     : conn_(conn), pages_(pages), nodes_(nodes), options_(options) {}
+
+RecordListing::~RecordListing() { CancelRecount(); }
+
+void RecordListing::CancelRecount() {
+    if (!recount_) return;
+    recount_->cancel = true;
+    if (recount_->thread.joinable()) recount_->thread.join();
+    recount_.reset();
+}
 
 void RecordListing::Reset() {
     rows_.clear();
@@ -137,6 +160,7 @@ QString ListingFailureText(const QString& text, const DbError& e) {
 }
 
 bool RecordListing::OpenListing(const ListingSource& source) {
+    ++listingNumber_;
     if (pages_.State()) pages_.Close();
     try {
         // With a worker for the count, a listing whose page 1 needs the whole list leaves
@@ -189,7 +213,12 @@ bool RecordListing::ShowFirstPage(bool opened) {
 }
 
 void RecordListing::CountReady() {
+    if (AdoptRecount()) return;
     if (!pages_.State() || pages_.CountKnown()) return;
+    if (pageAwaited_ && pages_.TakeFirstPage()) {
+        FillPageRows(1);  // page 1 now; the count follows
+        return;
+    }
     // A call meant for a listing replaced since: the running count's own call follows.
     if (pages_.CountRunning()) return;
     AdoptCount();
@@ -262,12 +291,65 @@ bool RecordListing::Reload() {
 
 void RecordListing::Recount() {
     if (!source_ || !pages_.State()) return;
+    RowQuery query;
     try {
-        const qint64 now = static_cast<qint64>(OrderedRowIds(conn_, source_->Query(nodes_.map, conn_)).size());
-        if (pages_.CountKnown() && now == pages_.RecordCount()) return;
-    } catch (const DbError&) {
-        return;  // the count stays as it was; the next change tries again
+        query = source_->Query(nodes_.map, conn_);
+        if (!countInBackground) {
+            RecountDone(static_cast<qint64>(OrderedRowIds(conn_, query).size()));
+            return;
+        }
+    } catch (const DbError& e) {
+        Fail(ListingFailureText(QStringLiteral("无法打开表。"), e));
+        return;
     }
+    // A count of the whole listing takes seconds at a million records: a worker makes it,
+    // and a recount still running for an earlier change gives way to this one.
+    CancelRecount();
+    auto job = std::make_shared<RecountJob>();
+    job->listingNumber = listingNumber_;
+    job->thread = std::thread([job, connection = conn_.ConnectionString(), query, ready = countInBackground] {
+        qint64 count = 0;
+        std::optional<QString> failure;
+        try {
+            Connection own;
+            own.Open(connection);
+            count = static_cast<qint64>(OrderedRowIds(own, query, &job->cancel).size());
+        } catch (const DbError& e) {
+            failure = e.description();
+        } catch (const std::exception& e) {
+            failure = QString::fromUtf8(e.what());
+        }
+        {
+            std::lock_guard<std::mutex> lock(job->mutex);
+            job->count = count;
+            job->failure = std::move(failure);
+            job->done = true;
+        }
+        if (!job->cancel) ready();
+    });
+    recount_ = std::move(job);
+}
+
+bool RecordListing::AdoptRecount() {
+    if (!recount_) return false;
+    {
+        std::lock_guard<std::mutex> lock(recount_->mutex);
+        if (!recount_->done) return false;
+    }
+    recount_->thread.join();
+    const std::shared_ptr<RecountJob> job = std::move(recount_);
+    recount_.reset();
+    if (job->listingNumber != listingNumber_ || !source_ || !pages_.State()) return true;  // another listing since
+    if (job->failure) {
+        Fail(QStringLiteral("无法打开表。(") + *job->failure + QStringLiteral(")"));
+        return true;
+    }
+    RecountDone(job->count);
+    return true;
+}
+
+void RecordListing::RecountDone(qint64 now) {
+    if (pages_.CountKnown() && now == pages_.RecordCount()) return;
     Reload();
 }
 

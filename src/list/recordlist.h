@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -66,6 +67,7 @@ class RecordListing {
 public:
     RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options);
     RecordListing(const RecordListing&) = delete;
+    ~RecordListing();
     RecordListing& operator=(const RecordListing&) = delete;
     // Back to the state of a new listing: nothing listed, page 1, the default sort (the
     // page set and the hooks are kept).
@@ -87,7 +89,10 @@ public:
     // now) and in the same order.
     bool Reload();
     // Counts the listing on show again (after changes this program made), so that the
-    // record count follows them; the rows on show stay as they are.
+    // record count follows them: the listing is reloaded when its count changed; the rows
+    // on show stay as they are otherwise. With a countInBackground hook the count runs on
+    // a worker thread and CountReady() takes it; without one, here. A count that fails is
+    // reported as "无法打开表。(…)" and the listing stays as it is.
     void Recount();
     // Lists a source and shows its page 1. False (after "无法打开mytable表。" or
     // "无法打开表。") when it could not be listed.
@@ -145,9 +150,10 @@ public:
     // thread when it is done and must not block: it arranges for CountReady() to run on
     // the listing's thread.
     std::function<void()> countInBackground;
-    // Takes a finished background count: updates the page text, and shows page 1 when
-    // it was awaited (a listing whose page 1 needed the whole list). Does nothing while
-    // the count still runs (a call meant for an earlier listing).
+    // Takes what the background count found: page 1 when it was awaited (a listing whose
+    // page 1 no walk serves: the worker finds it before the whole list), then the count,
+    // which updates the page text. Does nothing while the count still runs and page 1 is
+    // not awaited (a call meant for an earlier listing).
     void CountReady();
     // The same, waiting for the count (or making it here when no worker makes it). False
     // when the count or the awaited page failed (the user was told).
@@ -158,6 +164,12 @@ private:
     // Shows page 1 of the listing just opened (or sorted), or awaits it from the worker.
     bool ShowFirstPage(bool opened);
     bool AdoptCount();
+    struct RecountJob;
+    // Takes a finished recount: reloads the listing when its count changed, reports a
+    // failure. False when none has finished.
+    bool AdoptRecount();
+    void RecountDone(qint64 now);
+    void CancelRecount();
     bool FillPageRows(int request);
     void UpdatePageText();
     void Notify();
@@ -170,7 +182,9 @@ private:
     const NodeState& nodes_;
     const Options& options_;
     std::vector<QStringList> rows_;
-    std::optional<ListingSource> source_;      // the listing on show
+    std::optional<ListingSource> source_;  // the listing on show
+    unsigned listingNumber_ = 0;           // counts the listings opened
+    std::shared_ptr<RecountJob> recount_;
     std::optional<ListingSource> nodeSource_;  // the node listing opened last, unfiltered
     bool sorted_ = false;                      // sortSpec_ applies to the listing on show
     QString pageText_;

@@ -60,6 +60,12 @@ std::optional<qint64> TimeOrderKey(const QString& text);
 // DbError(SQLITE_INTERRUPT) when *cancel becomes true.
 std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& query, const std::atomic<bool>* cancel = nullptr);
 
+// The first count ids of OrderedRowIds(conn, query) (a query of a condition), found in one
+// pass over the table that keeps only the best count rows: page 1 of a listing that no
+// walk serves, without ordering the whole list. Throws as OrderedRowIds.
+std::vector<qint64> FirstRowIds(Connection& conn, const RowQuery& query, int count,
+                                const std::atomic<bool>* cancel = nullptr);
+
 // "field ASC" / "field DESC" (words in any case, one or more columns separated by commas)
 // as order keys over the given field names; nothing for any other text.
 std::optional<std::vector<OrderKey>> ParseSortText(const QString& text, const QStringList& fields);

@@ -27,6 +27,7 @@ struct PageSet::CountJob {
     bool done = false;
     bool failed = false;
     std::vector<qint64> ids;
+    std::optional<std::vector<qint64>> firstPage;  // page 1, found before the whole list
     std::thread thread;
 };
 
@@ -43,12 +44,21 @@ void PageSet::StartBackgroundCount(std::function<void()> onReady) {
     if (!open_ || complete_ || job_) return;
     auto job = std::make_shared<CountJob>();
     const QString connection = conn_->ConnectionString();
-    job->thread = std::thread([job, connection, query = active_, onReady = std::move(onReady)] {
+    const int firstPageRows = firstPageKnown_ || active_.byIds ? 0 : pageSize_;
+    job->thread = std::thread([job, connection, query = active_, firstPageRows, onReady = std::move(onReady)] {
         std::vector<qint64> ids;
         bool failed = false;
         try {
             Connection own;
             own.Open(connection);
+            if (firstPageRows > 0) {
+                std::vector<qint64> page = FirstRowIds(own, query, firstPageRows, &job->cancel);
+                {
+                    std::lock_guard<std::mutex> lock(job->mutex);
+                    job->firstPage = std::move(page);
+                }
+                if (!job->cancel && onReady) onReady();
+            }
             ids = OrderedRowIds(own, query, &job->cancel);
         } catch (...) {
             failed = true;
@@ -62,6 +72,20 @@ void PageSet::StartBackgroundCount(std::function<void()> onReady) {
         if (!job->cancel && onReady) onReady();
     });
     job_ = std::move(job);
+}
+
+bool PageSet::TakeFirstPage() {
+    if (!open_ || firstPageKnown_ || complete_ || !job_) return false;
+    {
+        std::lock_guard<std::mutex> lock(job_->mutex);
+        if (!job_->firstPage) return false;
+        ids_ = std::move(*job_->firstPage);
+        job_->firstPage.reset();
+    }
+    firstPageKnown_ = true;
+    blockStart_ = -1;
+    block_.clear();
+    return true;
 }
 
 bool PageSet::CountRunning() const {

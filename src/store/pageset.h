@@ -56,8 +56,13 @@ public:
     void CompleteCount();
     // Computes the id list on a worker thread with its own connection to the same
     // catalogue; onReady is called on that thread when it is done (it must not block).
-    // Then TakeBackgroundCount() on this object's thread adopts it.
+    // Then TakeBackgroundCount() on this object's thread adopts it. When page 1 is not
+    // known yet (FirstPageKnown() false), the worker finds it first, in one pass that
+    // keeps only the page's rows, and calls onReady for it too: TakeFirstPage() adopts it.
     void StartBackgroundCount(std::function<void()> onReady);
+    // Adopts page 1 found by the background count; false when none is found (yet) or page
+    // 1 was known already.
+    bool TakeFirstPage();
     // Adopts a finished background count; false when none is finished.
     bool TakeBackgroundCount();
     // True while a background count runs (its onReady is still to come).

@@ -577,6 +577,34 @@ TEST(ProgressDialog, ClosesByItselfWhenEverythingSucceeded) {
     EXPECT_EQ(op.Pending(), 0);
 }
 
+// Work that ends within a moment (a search with its answer at hand) shows no dialog at all;
+// its summary still reaches the status bar. Work that fails quickly still shows the dialog
+// with its failures (see below).
+TEST(ProgressDialog, QuickWorkShowsNoDialog) {
+    korvel::LongOperation op;
+    GuiPrompter gui(S());
+    S().SetPrompter(&gui);
+    QMainWindow window;
+    window.show();
+    gui.SetParentWindow(&window);
+    bool sawDialog = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (qobject_cast<CShowInfoDlg*>(QApplication::activeModalWidget())) sawDialog = true;
+    });
+    look.start(1);
+    gui.RunLongOperation(op, [&op] {
+        QThread::msleep(20);
+        op.Post(QStringLiteral("找到3条记录"));
+    });
+    look.stop();
+    gui.SetParentWindow(nullptr);
+    S().SetPrompter(nullptr);
+    EXPECT_FALSE(sawDialog);
+    EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("找到3条记录"));
+    EXPECT_EQ(op.Pending(), 0);
+}
+
 // Half way: the bar, the count, the item at hand and an estimate of the time left.
 TEST(ProgressDialog, ShowsCountItemAndEstimateWhereTheTotalIsKnown) {
     korvel::LongOperation op;
