@@ -570,17 +570,21 @@ private:
     std::thread thread_;
 };
 
-// Removes the parts a process left behind (it was killed before it merged them). Only
+// The parts a process left behind: it was killed before it merged them. Only looked at
 // while holding the store's write lock: no live process is building them then.
-void RemoveLeftParts() {
-    DIR* d = ::opendir(".");
-    if (!d) return;
+std::vector<std::string> LeftParts() {
     std::vector<std::string> parts;
+    DIR* d = ::opendir(".");
+    if (!d) return parts;
     while (struct dirent* e = ::readdir(d))
         if (std::string_view(e->d_name).starts_with(kPartPrefix)) parts.emplace_back(e->d_name);
     ::closedir(d);
+    return parts;
+}
+
+void RemoveLeftParts() {
     std::error_code ec;
-    for (const std::string& p : parts) std::filesystem::remove_all(p, ec);
+    for (const std::string& p : LeftParts()) std::filesystem::remove_all(p, ec);
 }
 
 struct Library {
@@ -812,6 +816,7 @@ struct Library {
             try {
                 writer.emplace(kStore, Xapian::DB_CREATE_OR_OPEN | Xapian::DB_BACKEND_GLASS);
                 lastCommit = Clock::now();
+                if (AdoptLeftParts()) writer.emplace(kStore, Xapian::DB_OPEN | Xapian::DB_BACKEND_GLASS);
                 RemoveLeftParts();
                 const auto layout = LayoutOf(writer->get_metadata(kLayoutKey));
                 if (layout) {
@@ -837,6 +842,26 @@ struct Library {
             }
         }
         return false;
+    }
+
+    // Merges into the store what the parts left by a killed process had committed, so that
+    // their documents need not be built again from the folders (the store still says it
+    // is not in line with them, and the next search compares the stamps). True when the
+    // store was replaced (the writer is closed then).
+    bool AdoptLeftParts() {
+        std::vector<std::string> usable;
+        for (const std::string& p : LeftParts()) {
+            try {
+                Xapian::Database part(p);
+                usable.push_back(p);
+            } catch (const Xapian::Error&) {
+                // Killed before its first commit: nothing to take.
+            }
+        }
+        if (usable.empty()) return false;
+        writer->commit();
+        needReconcile = true;
+        return Compact(usable);
     }
 
     void CommitIfDue(bool force) {
