@@ -32,7 +32,6 @@
 #include <cstdio>
 #include <functional>
 #include <random>
-#include <thread>
 
 using namespace korvel;
 
@@ -134,11 +133,7 @@ bench::Sample PageOne(const std::function<void()>& show) {
     S().list.countInBackground = [] {};
     bench::Sample s = bench::Time([&] {
         show();
-        // Page 1 comes from the worker before the count where no walk serves it.
-        while (S().list.PageAwaited()) {
-            S().list.CountReady();
-            if (S().list.PageAwaited()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        S().list.WaitForFirstPage();  // from the worker, before the count, where no walk serves it
     });
     S().list.WaitForCount();
     S().list.countInBackground = nullptr;

@@ -61,7 +61,8 @@ Outcome RunList(Session& s, const QStringList& input) {
     // A failed sort or page read was reported: nothing is printed.
     if (hasSort && !s.list.SortBy(column, desc)) return Outcome::Failure();
     if (page != 1 && !s.list.FillPage(page)) return Outcome::Failure();
-    if (s.list.PageAwaited() && !s.list.WaitForCount()) return Outcome::Failure();  // page 1 needs the whole list
+    // Page 1 of a listing no walk serves comes from the worker, before the count.
+    if (s.list.PageAwaited() && !s.list.WaitForFirstPage()) return Outcome::Failure();
     for (const QStringList& row : s.list.Rows()) Out(JoinFields(row));
     std::fflush(stdout);
     const bool counted = s.list.WaitForCount();

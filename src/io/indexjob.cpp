@@ -291,8 +291,27 @@ IndexJobResult RunIndexJob(Connection& conn, const QStringList& ids, const Index
         if (progress) progress(done, result.pending);
     };
 
+    // The library builds the store on every core when it can: the documents are handed to
+    // it taking its groups in turn.
+    std::vector<size_t> order;
+    {
+        std::vector<QByteArray> idTexts;
+        std::vector<const char*> idPtrs;
+        for (const Document& d : docs) idTexts.push_back(d.id.toLatin1());
+        for (const QByteArray& t : idTexts) idPtrs.push_back(t.constData());
+        std::vector<int> groupOf(docs.size(), 0);
+        const int groups =
+            docs.empty() ? 1
+                         : std::max(1, IndexFilesPlan(idPtrs.data(), static_cast<int>(docs.size()), groupOf.data()));
+        std::vector<std::vector<size_t>> byGroup(static_cast<size_t>(groups));
+        for (size_t i = 0; i < docs.size(); ++i)
+            byGroup[static_cast<size_t>(std::clamp(groupOf[i], 0, groups - 1))].push_back(i);
+        for (size_t k = 0; order.size() < docs.size(); ++k)
+            for (const auto& g : byGroup)
+                if (k < g.size()) order.push_back(g[k]);
+    }
     std::deque<size_t> plain, extract;
-    for (size_t i = 0; i < docs.size(); ++i) (docs[i].kind == QLatin1String("txt") ? plain : extract).push_back(i);
+    for (size_t i : order) (docs[i].kind == QLatin1String("txt") ? plain : extract).push_back(i);
 
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     WorkerPool pool(options.workerProgram, options.workers > 0 ? options.workers : cores);

@@ -28,7 +28,8 @@
 // Whether the store holds exactly the folders' texts is noted in the store itself (the
 // marker of "./index" as it was then), so a process that starts searching need not list
 // the folders as long as "./index" is unchanged. A batch of indexing that wrote much ends
-// with a compaction of the store.
+// with a compaction of the store. A large batch of new records (IndexFilesPlan) is built on
+// every core, in parts that this compaction merges into the store (PartBuilder).
 //
 // Searching: the program asks for one record at a time, thousands of times with the same
 // query, or for every hit at once (SearchIndexedFiles). The first call runs the query once
@@ -50,15 +51,20 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <algorithm>
+#include <atomic>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -71,7 +77,9 @@ constexpr const char* kStore = "KRVLINDEX";
 constexpr const char* kIndexDir = "index";
 constexpr const char* kTextName = "text.txt";
 constexpr size_t kMaxTextBytes = 16u << 20;  // a longer file is indexed in part
-constexpr size_t kCommitBytes = 16u << 20;   // text indexed since the last commit
+// Text indexed since the last commit. Small commits cost less processor time than large
+// ones (the postings a writer holds back grow slow to add to) and keep the memory low.
+constexpr size_t kCommitBytes = 2u << 20;
 constexpr unsigned kCommitDocs = 4000;
 constexpr auto kCommitInterval = std::chrono::seconds(30);
 constexpr auto kChangeCheckInterval = std::chrono::milliseconds(100);
@@ -178,11 +186,24 @@ bool WriteWhole(const std::string& path, const std::string& data, struct stat& s
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// True when the text gives at least one term: a text of blanks and punctuation is none.
+// True when the text gives at least one term (as krvl::Tokenize cuts it): a CJK character,
+// or a run of word characters not longer than a word may be. A text of blanks and
+// punctuation is none. Stops at the first term.
 bool HasTerms(std::string_view text) {
-    bool any = false;
-    krvl::Tokenize(text, [&](const krvl::Token& t) { any = any || !t.term.empty(); });
-    return any;
+    size_t wordBytes = 0;
+    for (Xapian::Utf8Iterator it(text.data(), text.size()), end; it != end; ++it) {
+        const unsigned c = *it;
+        if (krvl::IsCjk(c)) return true;
+        if (Xapian::Unicode::is_wordchar(c)) {
+            std::string lower;
+            Xapian::Unicode::append_utf8(lower, Xapian::Unicode::tolower(c));
+            wordBytes += lower.size();
+        } else {
+            if (wordBytes > 0 && wordBytes <= krvl::kMaxWordBytes) return true;
+            wordBytes = 0;
+        }
+    }
+    return wordBytes > 0 && wordBytes <= krvl::kMaxWordBytes;
 }
 
 // The document id of a record: the record id itself.
@@ -314,6 +335,7 @@ std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words)
 void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vector<Xapian::Query>& parts) {
     std::vector<std::string> terms;
     std::vector<std::string> pairs, triples;
+    std::vector<size_t> pairEnds, tripleEnds;  // the token each pair and triple ends with
     unsigned first = 0, last = 0;
     auto touching = [&](size_t k) {
         return k > 0 && toks[k - 1].cjk && toks[k].cjk && !toks[k - 1].term.empty() &&
@@ -324,12 +346,29 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
         if (terms.empty()) first = toks[k].pos;
         last = toks[k].pos;
         terms.push_back(toks[k].term);
-        if (touching(k)) pairs.push_back(toks[k - 1].term + toks[k].term);
+        if (touching(k)) {
+            pairs.push_back(toks[k - 1].term + toks[k].term);
+            pairEnds.push_back(k);
+        }
         if (layout == Layout::FrequentTriples && touching(k) && touching(k - 1) && IsFrequentCjk(toks[k - 2].term) &&
-            IsFrequentCjk(toks[k - 1].term) && IsFrequentCjk(toks[k].term))
+            IsFrequentCjk(toks[k - 1].term) && IsFrequentCjk(toks[k].term)) {
             triples.push_back(toks[k - 2].term + toks[k - 1].term + toks[k].term);
+            tripleEnds.push_back(k);
+        }
     }
     if (terms.empty()) return;
+    // A pair within a triple narrows no further: a text with the triple has it. Leaving it
+    // out spares the query its posting list.
+    if (!tripleEnds.empty()) {
+        std::vector<std::string> kept;
+        for (size_t i = 0; i < pairs.size(); ++i) {
+            const size_t k = pairEnds[i];
+            const bool within =
+                std::any_of(tripleEnds.begin(), tripleEnds.end(), [&](size_t end) { return end == k || end == k + 1; });
+            if (!within) kept.push_back(pairs[i]);
+        }
+        pairs.swap(kept);
+    }
     if (terms.size() == 3 && triples.size() == 1) {
         parts.emplace_back(triples[0]);  // made only where the three stand together
         return;
@@ -412,6 +451,142 @@ std::optional<Layout> LayoutOf(const std::string& value) {
     return std::nullopt;
 }
 
+// Building the store on every core: the records of a large batch whose ids all lie above
+// every document id of the store are split into as many runs of consecutive ids as there
+// are cores, and each run is built into a store of its own ("KRVLINDEX.part<k>") by a
+// thread. At the end of the batch the store and the parts are merged by the compaction
+// that a large batch ends with anyway (it needs the parts' id ranges apart from each other
+// and from the store's). Until then the store notes that it is not in line with the
+// folders, so a search of another process, or of the next one after a kill, brings it in
+// line from them; the remembered sources go to the store itself as before.
+constexpr const char* kPartPrefix = "KRVLINDEX.part";
+constexpr size_t kPartQueueBytes = 1u << 20;  // texts waiting for one part's thread
+constexpr unsigned kMaxParts = 8;
+constexpr size_t kMinPlanDocs = 64;  // a smaller batch is built in one go
+
+class PartBuilder {
+public:
+    PartBuilder(std::string dir, Layout layout, size_t commitBytes)
+        : dir_(std::move(dir)), layout_(layout), commitBytes_(commitBytes) {
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~PartBuilder() { Close(); }
+
+    const std::string& dir() const { return dir_; }
+
+    // Queues a document (text given) or its removal (text empty); waits while the thread
+    // is far behind, so that the texts in memory stay few.
+    void Put(Xapian::docid docid, const std::string& id, std::string_view text, const std::string& stamp) {
+        std::unique_lock<std::mutex> lock(mu_);
+        space_.wait(lock, [&] { return queuedBytes_ < kPartQueueBytes || failed_; });
+        queuedBytes_ += text.size();
+        queue_.push_back({docid, id, std::string(text), stamp});
+        ready_.notify_one();
+    }
+
+    // Builds what is queued, commits and closes the part. True when it holds every
+    // document given to it.
+    bool Close() {
+        if (thread_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mu_);
+                closing_ = true;
+            }
+            ready_.notify_one();
+            thread_.join();
+        }
+        return !failed_;
+    }
+
+private:
+    struct Item {
+        Xapian::docid docid;
+        std::string id, text, stamp;
+    };
+
+    void Run() {
+        std::optional<Xapian::WritableDatabase> db;
+        try {
+            db.emplace(dir_, Xapian::DB_CREATE_OR_OVERWRITE | Xapian::DB_BACKEND_GLASS);
+        } catch (...) {
+            Fail();
+        }
+        size_t pending = 0;
+        for (;;) {
+            Item item;
+            {
+                std::unique_lock<std::mutex> lock(mu_);
+                ready_.wait(lock, [&] { return !queue_.empty() || closing_; });
+                if (queue_.empty()) break;
+                item = std::move(queue_.front());
+                queue_.pop_front();
+                queuedBytes_ -= item.text.size();
+            }
+            space_.notify_one();
+            if (failed_) continue;
+            try {
+                if (item.text.empty()) {
+                    try {
+                        db->delete_document(item.docid);
+                    } catch (const Xapian::DocNotFoundError&) {
+                    }
+                } else {
+                    db->replace_document(item.docid, MakeDocument(item.id, item.text, item.stamp, layout_));
+                    pending += item.text.size();
+                    if (pending >= commitBytes_) {
+                        db->commit();
+                        pending = 0;
+                    }
+                }
+            } catch (...) {
+                Fail();
+            }
+        }
+        if (db && !failed_) {
+            try {
+                db->commit();
+                db->close();
+            } catch (...) {
+                Fail();
+            }
+        }
+    }
+
+    void Fail() {
+        std::lock_guard<std::mutex> lock(mu_);
+        failed_ = true;
+        space_.notify_all();
+    }
+
+    std::string dir_;
+    Layout layout_;
+    size_t commitBytes_;
+    std::mutex mu_;
+    std::condition_variable ready_, space_;
+    std::deque<Item> queue_;
+    size_t queuedBytes_ = 0;
+    bool closing_ = false;
+    std::atomic<bool> failed_{false};
+    std::thread thread_;
+};
+
+// The parts a process left behind: it was killed before it merged them. Only looked at
+// while holding the store's write lock: no live process is building them then.
+std::vector<std::string> LeftParts() {
+    std::vector<std::string> parts;
+    DIR* d = ::opendir(".");
+    if (!d) return parts;
+    while (struct dirent* e = ::readdir(d))
+        if (std::string_view(e->d_name).starts_with(kPartPrefix)) parts.emplace_back(e->d_name);
+    ::closedir(d);
+    return parts;
+}
+
+void RemoveLeftParts() {
+    std::error_code ec;
+    for (const std::string& p : LeftParts()) std::filesystem::remove_all(p, ec);
+}
+
 struct Library {
     std::mutex mu;
     std::string cwd;  // the working directory the state below belongs to
@@ -440,9 +615,97 @@ struct Library {
     std::string resultQuery;
     std::vector<std::pair<Xapian::docid, float>> result;  // in ascending id order
 
+    // The parts being built for the batch of the plan (PartBuilder), the id range of each,
+    // ascending; and whether the store was in line with the folders when the plan began,
+    // with the marker "./index" has had since through this process's own changes.
+    std::vector<std::unique_ptr<PartBuilder>> parts;
+    std::vector<std::pair<Xapian::docid, Xapian::docid>> partRanges;
+    bool planInLine = false;
+    std::string planMarker;
+
     ~Library() { CloseWriter(); }
 
+    // The part a document of the plan goes to, or -1.
+    int PartOf(Xapian::docid docid) const {
+        if (parts.size() != partRanges.size()) return -1;
+        const auto it = std::lower_bound(partRanges.begin(), partRanges.end(), std::make_pair(docid, docid),
+                                         [](const auto& a, const auto& b) { return a.second < b.first; });
+        return it != partRanges.end() && it->first <= docid && docid <= it->second
+                   ? static_cast<int>(it - partRanges.begin())
+                   : -1;
+    }
+
+    // Starts building the records of ids on every core, when they are many and all above
+    // the store's document ids; writes each one's group (its part, or 0) to groups and
+    // returns the number of groups.
+    int Plan(const char* const* ids, int count, int* groups) {
+        for (int i = 0; i < count; ++i) groups[i] = 0;
+        FinishPlan();
+        const unsigned cores = std::min(kMaxParts, std::max(1u, std::thread::hardware_concurrency()));
+        if (cores < 2 || count < static_cast<int>(kMinPlanDocs) || !OpenWriter()) return 1;
+        std::vector<Xapian::docid> docids;
+        docids.reserve(static_cast<size_t>(count));
+        std::string id;
+        for (int i = 0; i < count; ++i) {
+            if (!ids[i] || !ParseId(ids[i], id)) continue;
+            if (const auto d = DocidOf(id)) docids.push_back(*d);
+        }
+        std::sort(docids.begin(), docids.end());
+        docids.erase(std::unique(docids.begin(), docids.end()), docids.end());
+        if (docids.size() < kMinPlanDocs || docids.front() <= writer->get_lastdocid()) return 1;
+        const size_t n = std::min<size_t>(cores, docids.size() / (kMinPlanDocs / 2));
+        for (size_t k = 0; k < n; ++k)
+            partRanges.emplace_back(docids[k * docids.size() / n], docids[(k + 1) * docids.size() / n - 1]);
+        // The store does not hold the parts' documents before the merge: it says so.
+        const std::string marker = MarkerOf(kIndexDir);
+        planInLine = writer->get_metadata(kFoldersKey) == marker;
+        planMarker = marker;
+        writer->set_metadata(kFoldersKey, std::string());
+        writer->commit();
+        RemoveLeftParts();
+        for (size_t k = 0; k < n; ++k)
+            parts.push_back(std::make_unique<PartBuilder>(kPartPrefix + std::to_string(k), writerLayout, kCommitBytes));
+        for (int i = 0; i < count; ++i) {
+            if (!ids[i] || !ParseId(ids[i], id)) continue;
+            if (const auto d = DocidOf(id)) groups[i] = std::max(0, PartOf(*d));
+        }
+        return static_cast<int>(n);
+    }
+
+    // Ends the plan: the parts are built and merged into the store with a compaction. When
+    // a part failed, or the merge did, the store keeps saying that it is not in line with
+    // the folders, and the next search brings it in line from them.
+    void FinishPlan() {
+        if (parts.empty()) return;
+        bool whole = true;
+        std::vector<std::string> built;
+        for (auto& p : parts) {
+            whole = p->Close() && whole;
+            built.push_back(p->dir());
+        }
+        parts.clear();
+        partRanges.clear();
+        bool merged = false;
+        try {
+            if (writer) {
+                writer->commit();
+                merged = Compact(built);
+            }
+        } catch (...) {
+        }
+        std::error_code ec;
+        for (const std::string& b : built) std::filesystem::remove_all(b, ec);
+        batchDocs = 0;
+        if (merged && whole && planInLine && MarkerOf(kIndexDir) == planMarker && OpenWriter()) {
+            writer->set_metadata(kFoldersKey, planMarker);
+            writer->commit();
+        } else if (!merged || !whole) {
+            needReconcile = true;
+        }
+    }
+
     void CloseWriter() {
+        FinishPlan();
         if (!writer) return;
         sourceReader.reset();  // it would not see what the writer wrote
         try {
@@ -457,42 +720,51 @@ struct Library {
 
     // Commits and closes the writer; a batch that wrote much is compacted first.
     void FinishBatch() {
+        FinishPlan();
         if (!writer) return;
         try {
             writer->commit();
-            if (batchDocs >= kCompactMinDocs && batchDocs >= writer->get_doccount() / 8) Compact();
+            if (batchDocs >= kCompactMinDocs && batchDocs >= writer->get_doccount() / 8) Compact({});
         } catch (...) {
         }
         batchDocs = 0;
         CloseWriter();
     }
 
-    // Writes a compact copy of the committed store and puts it in the store's place, while
-    // the writer's lock keeps other writers out. Readers of other processes go on reading
-    // the files they have open and see the new store when they next look (its version
-    // file is another file). Any failure leaves the store as it was.
-    void Compact() {
+    // Writes a compact copy of the committed store, merged with the given stores (parts
+    // whose document ids lie apart from the store's and each other's), and puts it in the
+    // store's place, while the writer's lock keeps other writers out. Readers of other
+    // processes go on reading the files they have open and see the new store when they
+    // next look (its version file is another file). Any failure leaves the store as it was
+    // and returns false.
+    bool Compact(const std::vector<std::string>& with) {
         const std::string tmp = std::string(kStore) + ".compact";
         const std::string old = std::string(kStore) + ".old";
         std::error_code ec;
         std::filesystem::remove_all(tmp, ec);
         std::filesystem::remove_all(old, ec);
         try {
-            writer->compact(tmp, Xapian::DBCOMPACT_NO_RENUMBER | Xapian::Compactor::FULL);
+            Xapian::Database all;
+            all.add_database(*writer);
+            for (const std::string& w : with) {
+                Xapian::Database part(w);
+                if (part.get_doccount() > 0) all.add_database(part);
+            }
+            all.compact(tmp, Xapian::DBCOMPACT_NO_RENUMBER | Xapian::Compactor::FULL);
         } catch (const Xapian::Error&) {
             std::filesystem::remove_all(tmp, ec);
-            return;
+            return false;
         }
         sourceReader.reset();
         reader.reset();
         if (::rename(kStore, old.c_str()) != 0) {
             std::filesystem::remove_all(tmp, ec);
-            return;
+            return false;
         }
         if (::rename(tmp.c_str(), kStore) != 0) {
             ::rename(old.c_str(), kStore);
             std::filesystem::remove_all(tmp, ec);
-            return;
+            return false;
         }
         try {
             writer->close();
@@ -500,6 +772,7 @@ struct Library {
         }
         writer.reset();
         std::filesystem::remove_all(old, ec);
+        return true;
     }
 
     void Forget() {
@@ -543,6 +816,8 @@ struct Library {
             try {
                 writer.emplace(kStore, Xapian::DB_CREATE_OR_OPEN | Xapian::DB_BACKEND_GLASS);
                 lastCommit = Clock::now();
+                if (AdoptLeftParts()) writer.emplace(kStore, Xapian::DB_OPEN | Xapian::DB_BACKEND_GLASS);
+                RemoveLeftParts();
                 const auto layout = LayoutOf(writer->get_metadata(kLayoutKey));
                 if (layout) {
                     writerLayout = *layout;
@@ -569,6 +844,26 @@ struct Library {
         return false;
     }
 
+    // Merges into the store what the parts left by a killed process had committed, so that
+    // their documents need not be built again from the folders (the store still says it
+    // is not in line with them, and the next search compares the stamps). True when the
+    // store was replaced (the writer is closed then).
+    bool AdoptLeftParts() {
+        std::vector<std::string> usable;
+        for (const std::string& p : LeftParts()) {
+            try {
+                Xapian::Database part(p);
+                usable.push_back(p);
+            } catch (const Xapian::Error&) {
+                // Killed before its first commit: nothing to take.
+            }
+        }
+        if (usable.empty()) return false;
+        writer->commit();
+        needReconcile = true;
+        return Compact(usable);
+    }
+
     void CommitIfDue(bool force) {
         if (!writer || (pendingDocs == 0 && !force)) return;
         if (force || pendingDocs >= kCommitDocs || pendingBytes >= kCommitBytes ||
@@ -582,6 +877,11 @@ struct Library {
 
     // Adds or replaces the store's document of a record from its folder's text.
     void StoreText(Xapian::docid docid, const std::string& id, std::string_view text, const std::string& stamp) {
+        if (const int part = PartOf(docid); part >= 0) {
+            parts[static_cast<size_t>(part)]->Put(docid, id, text, stamp);
+            ++batchDocs;
+            return;
+        }
         writer->replace_document(docid, MakeDocument(id, text, stamp, writerLayout));
         ++pendingDocs;
         ++batchDocs;
@@ -595,6 +895,11 @@ struct Library {
         if (!writer) return;
         const std::string now = MarkerOf(kIndexDir);
         if (now == before) return;
+        if (!parts.empty()) {
+            // The store says it is not in line until the parts are merged.
+            if (planMarker == before) planMarker = now;
+            return;
+        }
         if (writer->get_metadata(kFoldersKey) == before) writer->set_metadata(kFoldersKey, now);
     }
 
@@ -694,6 +999,7 @@ struct Library {
             } catch (const Xapian::DocNotFoundError&) {
                 // It had no document: nothing to remove.
             }
+            if (const int part = PartOf(*docid); part >= 0) parts[static_cast<size_t>(part)]->Put(*docid, id, {}, {});
             writer->set_metadata(kSourcePrefix + id, std::string());
             NoteOwnFolderChange(before);
             ++pendingDocs;
@@ -980,6 +1286,19 @@ KRVLINDEX_API void IndexFilesFrom(const char* file, const char* folder, const ch
     } catch (...) {
         lib.needReconcile = true;
         lib.writer.reset();
+    }
+}
+
+KRVLINDEX_API int IndexFilesPlan(const char* const* ids, int count, int* groups) {
+    if (!ids || !groups || count <= 0) return 1;
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        return lib.Plan(ids, count, groups);
+    } catch (...) {
+        lib.needReconcile = true;
+        return 1;
     }
 }
 

@@ -66,6 +66,16 @@ KRVLINDEX_API int SearchIndexedFiles(const char* query, void (*onHit)(const char
 // indexed and lets other processes write (as it does before every search).
 KRVLINDEX_API void IndexFilesFrom(const char* file, const char* folder, const char* source);
 
+// Tells the library the records (decimal ids) that the IndexFilesFrom calls up to the end
+// of the batch (IndexFilesFrom with `folder` NULL) will index, so that it can build their
+// store entries on every core. Writes for each id its group, from 0 to the returned
+// number of groups less one: the records are built fastest when handed over taking the
+// groups in turn. Returns 1 when the batch is built on one core (a small batch, or one
+// among records the store already has). Until the batch ends, a search of another
+// process may not find the batch's records yet. Any call order stays correct; a record
+// not named here is indexed as without a plan.
+KRVLINDEX_API int IndexFilesPlan(const char* const* ids, int count, int* groups);
+
 // The source text remembered for the record with decimal id `id`, copied with its
 // terminator into `buffer` of `size` bytes. Returns its length; 0 when the record has an
 // index but no remembered source (indexed through IndexFiles), -1 when the record has

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -227,6 +228,15 @@ void RecordListing::CountReady() {
 bool RecordListing::WaitForCount() {
     if (!pages_.State() || pages_.CountKnown()) return true;
     return AdoptCount();
+}
+
+bool RecordListing::WaitForFirstPage() {
+    while (pageAwaited_ && pages_.State()) {
+        if (pages_.TakeFirstPage()) return FillPageRows(1);
+        if (!pages_.CountRunning()) return AdoptCount();  // the whole list came first (or failed)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 bool RecordListing::AdoptCount() {

@@ -158,6 +158,9 @@ public:
     // The same, waiting for the count (or making it here when no worker makes it). False
     // when the count or the awaited page failed (the user was told).
     bool WaitForCount();
+    // Waits for page 1 only, where it was awaited: the count may still be running after.
+    // False when the page failed (the user was told).
+    bool WaitForFirstPage();
 
 private:
     bool OpenListing(const ListingSource& source);

@@ -1,9 +1,12 @@
 // Test helper: turns the content store "./KRVLINDEX" into the layout the previous version
 // wrote (no triple terms of CJK characters, layout "2", nothing noted about the folders),
-// or counts the triple terms in it.
+// or counts the triple terms in it, or tells what it holds as it is (nothing brought in
+// line with the folders).
 //
 //   krvlindex_oldlayout downgrade     rewrites the store; prints nothing
 //   krvlindex_oldlayout triples       prints the number of triple terms of all documents
+//   krvlindex_oldlayout documents     prints the number of documents, and "in line" when
+//                                     the store notes that it holds the folders' texts
 #include <xapian.h>
 
 #include <cstdio>
@@ -32,6 +35,11 @@ int main(int argc, char** argv) {
             for (auto d = db.postlist_begin(""); d != db.postlist_end(""); ++d)
                 for (auto t = db.termlist_begin(*d); t != db.termlist_end(*d); ++t) n += IsTriple(*t);
             std::printf("%ld\n", n);
+            return 0;
+        }
+        if (mode == "documents") {
+            Xapian::Database db("KRVLINDEX");
+            std::printf("%u%s\n", db.get_doccount(), db.get_metadata("folders").empty() ? "" : " in line");
             return 0;
         }
         if (mode != "downgrade") return 2;

@@ -467,6 +467,13 @@ TEST(ListingFirstPage, AwaitedFromTheWorker) {
     for (int i = 0; i < 500 && ready < 2; ++i) QThread::msleep(10);
     S().list.CountReady();
     EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 1");
+    // Waiting for page 1 alone (as korvel-cli does before it prints): the rows are there.
+    S().list.SortBy(4, true);
+    ASSERT_TRUE(S().list.WaitForFirstPage());
+    EXPECT_FALSE(S().list.PageAwaited());
+    EXPECT_EQ(S().list.RowCount(), 4);
+    ASSERT_TRUE(S().list.WaitForCount());
+    EXPECT_EQ(S().list.PageText(), "当前页 1 / 总页数 1");
 
     // A common tag shows page 1 at once; a header sort by name too.
     ready = 0;
