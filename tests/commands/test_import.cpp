@@ -894,8 +894,9 @@ TEST_F(Import, ProgramsWritingAtOnceLoseNothing) {
 TEST_F(Import, AnotherProgramGetsItsTurnDuringALongImport) {
     MakeDir(disk + "/big");
     for (int f = 0; f < 3000; ++f) MakeFile(disk + "/big/f" + QByteArray::number(f), 0);
-    // About a millisecond per entry: a walk of several seconds in 500 ms batches.
-    S().presets.entryHook = ([](const QByteArray&) { std::this_thread::sleep_for(std::chrono::microseconds(1200)); });
+    // Two milliseconds per entry: a walk of six seconds in 500 ms batches, long enough for
+    // three korvel-cli runs on a loaded machine (the walk reads ahead of the writer now).
+    S().presets.entryHook = ([](const QByteArray&) { std::this_thread::sleep_for(std::chrono::microseconds(2000)); });
     std::atomic<bool> walkDone{false};
     ImportOptions options;
     WalkResult result;
