@@ -78,6 +78,31 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// The longest time the window's thread could not run a 10 ms timer, from Start to Stop:
+// the longest time it could not repaint.
+class PauseMeter {
+public:
+    PauseMeter() {
+        beat_.setInterval(10);
+        QObject::connect(&beat_, &QTimer::timeout, [this] { longest_ = std::max(longest_, tick_.restart()); });
+    }
+    void Start() {
+        longest_ = 0;
+        tick_.start();
+        beat_.start();
+    }
+    // The longest pause in ms.
+    double Stop() {
+        beat_.stop();
+        return static_cast<double>(std::max(longest_, tick_.elapsed()));
+    }
+
+private:
+    QElapsedTimer tick_;
+    qint64 longest_ = 0;
+    QTimer beat_;
+};
+
 // The window on a large catalogue: page 1 and the page count after a click on a node.
 int BigListing(const QString& dir, int runs) {
     if (!QDir::setCurrent(dir) || !QFile::exists(QStringLiteral("kv.kdb"))) {
@@ -126,15 +151,10 @@ int BigListing(const QString& dir, int runs) {
             frame.ExpandAllAndOpen(t.id == QStringLiteral("0") ? QStringLiteral("2") : QStringLiteral("0"));
             while (S().list.RecordCount() < 0 || S().list.PageAwaited())
                 QApplication::processEvents(QEventLoop::AllEvents, 5);
-            QElapsedTimer tick;
-            qint64 longest = 0;
-            QTimer beat;
-            beat.setInterval(10);
-            QObject::connect(&beat, &QTimer::timeout, [&] { longest = std::max(longest, tick.restart()); });
+            PauseMeter pauses;
             const double cpu0 = bench::CpuSeconds(RUSAGE_SELF);
             const auto t0 = bench::Clock::now();
-            tick.start();
-            beat.start();
+            pauses.Start();
             frame.ExpandAllAndOpen(t.id);
             while (frame.listView()->RowCount() == 0 && records > 0)
                 QApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -142,8 +162,7 @@ int BigListing(const QString& dir, int runs) {
             painted.Add({bench::Seconds(t0, bench::Clock::now()), bench::CpuSeconds(RUSAGE_SELF) - cpu0});
             while (S().list.RecordCount() < 0) QApplication::processEvents(QEventLoop::AllEvents, 5);
             counted.Add({bench::Seconds(t0, bench::Clock::now()), bench::CpuSeconds(RUSAGE_SELF) - cpu0});
-            beat.stop();
-            gaps.push_back(static_cast<double>(std::max(longest, tick.elapsed())));
+            gaps.push_back(pauses.Stop());
             if (S().list.RecordCount() != records)
                 std::fprintf(stderr, "%s: the window counts %lld records, the engine %lld\n", t.label,
                              static_cast<long long>(S().list.RecordCount()), static_cast<long long>(records));
@@ -216,21 +235,14 @@ int main(int argc, char** argv) {
         for (int run = 0; run < 3; ++run) {
             frame.listView()->selectAll();
             prompts.tags = QStringLiteral("w%1").arg(run);
-            QElapsedTimer tick;
-            qint64 longest = 0;
-            QTimer beat;
-            beat.setInterval(10);
-            QObject::connect(&beat, &QTimer::timeout, [&] { longest = std::max(longest, tick.restart()); });
+            PauseMeter pauses;
             const double cpu0 = bench::CpuSeconds(RUSAGE_SELF);
             const auto t0 = bench::Clock::now();
-            tick.start();
-            beat.start();
+            pauses.Start();
             frame.listView()->OnKeyAdd();
-            beat.stop();
-            longest = std::max(longest, tick.elapsed());
+            gaps.push_back(pauses.Stop());
             windowTimes.push_back(bench::Seconds(t0, bench::Clock::now()));
             windowCpu += bench::CpuSeconds(RUSAGE_SELF) - cpu0;
-            gaps.push_back(static_cast<double>(longest));
             if (frame.listView()->SelectedRows().size() != n)
                 std::fprintf(stderr, "selection lost: %lld rows\n",
                              static_cast<long long>(frame.listView()->SelectedRows().size()));

@@ -6,13 +6,12 @@
 #include "store/schema.h"
 #include "store/catalogue.h"
 #include "store/pageset.h"
+#include "store/rowidsjob.h"
 #include "tree/nodes.h"
 #include "tree/tags.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
 
 namespace korvel {
@@ -29,15 +28,11 @@ const QStringList kColumnTitles = {QStringLiteral("文件名(FILENAME)"),
                                    QStringLiteral("备注(DESC)"),
                                    QStringLiteral("自编号(NO)")};
 
-// A count of the listing on show, made again on a worker with its own connection.
-struct RecordListing::RecountJob {
-    std::thread thread;
-    std::atomic<bool> cancel{false};
-    std::mutex mutex;
-    bool done = false;
-    qint64 count = 0;
-    std::optional<QString> failure;  // the engine's reason
-    unsigned listingNumber = 0;      // of the listing it counts
+// A count of the listing on show, made again on a worker.
+struct RecordListing::RecountJob : RowIdsJob {
+    RecountJob(const QString& connection, RowQuery query, std::function<void()> onReady, unsigned number)
+        : RowIdsJob(connection, std::move(query), 0, std::move(onReady)), listingNumber(number) {}
+    const unsigned listingNumber;  // of the listing it counts
 };
 
 RecordListing::RecordListing(Connection& conn, PageSet& pages, const NodeState& nodes, const Options& options)
@@ -45,12 +40,7 @@ RecordListing::RecordListing(Connection& conn, PageSet& pages, const NodeState& 
 
 RecordListing::~RecordListing() { CancelRecount(); }
 
-void RecordListing::CancelRecount() {
-    if (!recount_) return;
-    recount_->cancel = true;
-    if (recount_->thread.joinable()) recount_->thread.join();
-    recount_.reset();
-}
+void RecordListing::CancelRecount() { recount_.reset(); }  // the job cancels and waits as it goes
 
 void RecordListing::Reset() {
     rows_.clear();
@@ -315,46 +305,20 @@ void RecordListing::Recount() {
     // A count of the whole listing takes seconds at a million records: a worker makes it,
     // and a recount still running for an earlier change gives way to this one.
     CancelRecount();
-    auto job = std::make_shared<RecountJob>();
-    job->listingNumber = listingNumber_;
-    job->thread = std::thread([job, connection = conn_.ConnectionString(), query, ready = countInBackground] {
-        qint64 count = 0;
-        std::optional<QString> failure;
-        try {
-            Connection own;
-            own.Open(connection);
-            count = static_cast<qint64>(OrderedRowIds(own, query, &job->cancel).size());
-        } catch (const DbError& e) {
-            failure = e.description();
-        } catch (const std::exception& e) {
-            failure = QString::fromUtf8(e.what());
-        }
-        {
-            std::lock_guard<std::mutex> lock(job->mutex);
-            job->count = count;
-            job->failure = std::move(failure);
-            job->done = true;
-        }
-        if (!job->cancel) ready();
-    });
-    recount_ = std::move(job);
+    recount_ = std::make_shared<RecountJob>(conn_.ConnectionString(), query, countInBackground, listingNumber_);
 }
 
 bool RecordListing::AdoptRecount() {
-    if (!recount_) return false;
-    {
-        std::lock_guard<std::mutex> lock(recount_->mutex);
-        if (!recount_->done) return false;
-    }
-    recount_->thread.join();
+    if (!recount_ || !recount_->Done()) return false;
     const std::shared_ptr<RecountJob> job = std::move(recount_);
     recount_.reset();
     if (job->listingNumber != listingNumber_ || !source_ || !pages_.State()) return true;  // another listing since
-    if (job->failure) {
-        Fail(QStringLiteral("无法打开表。(") + *job->failure + QStringLiteral(")"));
+    const std::optional<std::vector<qint64>> ids = job->TakeIds();
+    if (!ids) {
+        Fail(QStringLiteral("无法打开表。(") + job->failure() + QStringLiteral(")"));
         return true;
     }
-    RecountDone(job->count);
+    RecountDone(static_cast<qint64>(ids->size()));
     return true;
 }
 

@@ -1,14 +1,12 @@
 // The paging cursor over the ordered ids of a listing (store/ordering.h).
 #include "store/pageset.h"
 
+#include "store/rowidsjob.h"
 #include "store/schema.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <unordered_set>
 
 namespace korvel {
@@ -21,91 +19,41 @@ const int kBlockRows = 256;
 
 // ---- the background count ----------------------------------------------------------------
 
-struct PageSet::CountJob {
-    std::atomic<bool> cancel{false};
-    std::mutex mutex;
-    bool done = false;
-    bool failed = false;
-    std::vector<qint64> ids;
-    std::optional<std::vector<qint64>> firstPage;  // page 1, found before the whole list
-    std::thread thread;
+// The background count: the listing's ordered ids on a worker.
+struct PageSet::CountJob : RowIdsJob {
+    using RowIdsJob::RowIdsJob;
 };
 
 PageSet::~PageSet() { CancelJob(); }
 
-void PageSet::CancelJob() {
-    if (!job_) return;
-    job_->cancel = true;
-    if (job_->thread.joinable()) job_->thread.join();
-    job_.reset();
-}
+void PageSet::CancelJob() { job_.reset(); }  // the job cancels and waits as it goes
 
 void PageSet::StartBackgroundCount(std::function<void()> onReady) {
     if (!open_ || complete_ || job_) return;
-    auto job = std::make_shared<CountJob>();
-    const QString connection = conn_->ConnectionString();
     const int firstPageRows = firstPageKnown_ || active_.byIds ? 0 : pageSize_;
-    job->thread = std::thread([job, connection, query = active_, firstPageRows, onReady = std::move(onReady)] {
-        std::vector<qint64> ids;
-        bool failed = false;
-        try {
-            Connection own;
-            own.Open(connection);
-            if (firstPageRows > 0) {
-                std::vector<qint64> page = FirstRowIds(own, query, firstPageRows, &job->cancel);
-                {
-                    std::lock_guard<std::mutex> lock(job->mutex);
-                    job->firstPage = std::move(page);
-                }
-                if (!job->cancel && onReady) onReady();
-            }
-            ids = OrderedRowIds(own, query, &job->cancel);
-        } catch (...) {
-            failed = true;
-        }
-        {
-            std::lock_guard<std::mutex> lock(job->mutex);
-            job->ids = std::move(ids);
-            job->failed = failed;
-            job->done = true;
-        }
-        if (!job->cancel && onReady) onReady();
-    });
-    job_ = std::move(job);
+    job_ = std::make_shared<CountJob>(conn_->ConnectionString(), active_, firstPageRows, std::move(onReady));
 }
 
 bool PageSet::TakeFirstPage() {
     if (!open_ || firstPageKnown_ || complete_ || !job_) return false;
-    {
-        std::lock_guard<std::mutex> lock(job_->mutex);
-        if (!job_->firstPage) return false;
-        ids_ = std::move(*job_->firstPage);
-        job_->firstPage.reset();
-    }
+    std::optional<std::vector<qint64>> page = job_->TakeFirstRows();
+    if (!page) return false;
+    ids_ = std::move(*page);
     firstPageKnown_ = true;
     blockStart_ = -1;
     block_.clear();
     return true;
 }
 
-bool PageSet::CountRunning() const {
-    if (!job_) return false;
-    std::lock_guard<std::mutex> lock(job_->mutex);
-    return !job_->done;
-}
+bool PageSet::CountRunning() const { return job_ && !job_->Done(); }
 
 bool PageSet::TakeBackgroundCount() {
     if (!open_ || complete_ || !job_) return complete_;
-    {
-        std::lock_guard<std::mutex> lock(job_->mutex);
-        if (!job_->done) return false;
-    }
-    if (job_->thread.joinable()) job_->thread.join();
-    const bool failed = job_->failed;
-    std::vector<qint64> ids = std::move(job_->ids);
+    if (!job_->Done()) return false;
+    std::optional<std::vector<qint64>> ids = job_->TakeIds();
     job_.reset();
-    if (failed) return false;  // CompleteCount computes it here and reports the error
-    ids_ = std::move(ids);
+    if (!ids) return false;  // CompleteCount computes it here and reports the error
+    ids_ = std::move(*ids);
     complete_ = true;
     firstPageKnown_ = true;
     blockStart_ = -1;
@@ -116,7 +64,7 @@ bool PageSet::TakeBackgroundCount() {
 void PageSet::CompleteCount() {
     if (!open_ || complete_) return;
     if (job_) {
-        if (job_->thread.joinable()) job_->thread.join();  // the worker finishes (or fails) on its own
+        job_->Wait();  // the worker finishes (or fails) on its own
         if (TakeBackgroundCount()) return;
         job_.reset();
     }

@@ -499,6 +499,23 @@ TEST(ContentIndex, AStoreOfThePreviousLayoutKeepsAnswering) {
     EXPECT_EQ(out.trimmed(), "0");  // neither rebuilt nor written in another layout
 }
 
+namespace {
+
+// Waits (at most a minute) until a writer in another process has made n index folders;
+// the number it made.
+size_t AwaitIndexFolders(size_t n) {
+    const auto start = std::chrono::steady_clock::now();
+    size_t folders = 0;
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        folders = fs::exists("index") ? static_cast<size_t>(std::distance(fs::directory_iterator("index"), {})) : 0;
+        if (folders >= n) break;
+    }
+    return folders;
+}
+
+}  // namespace
+
 TEST(ContentIndex, KilledWhileIndexingLeavesAStoreThatOpensAndAnswers) {
     TempWorkDir w;
     const pid_t pid = fork();
@@ -509,13 +526,7 @@ TEST(ContentIndex, KilledWhileIndexingLeavesAStoreThatOpensAndAnswers) {
     }
     // Let it write some hundreds of records, then kill it: whatever it had committed is in
     // the store, the rest only in the folders.
-    const auto start = std::chrono::steady_clock::now();
-    size_t folders = 0;
-    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        folders = fs::exists("index") ? static_cast<size_t>(std::distance(fs::directory_iterator("index"), {})) : 0;
-        if (folders >= 400) break;
-    }
+    const size_t folders = AwaitIndexFolders(400);
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -668,13 +679,7 @@ TEST(ContentIndex, KilledWhileBuildingInPartsLeavesAStoreThatAnswersEverything) 
         execl(KRVLINDEX_WRITER, KRVLINDEX_WRITER, "100000", "plan", static_cast<char*>(nullptr));
         _exit(127);
     }
-    const auto start = std::chrono::steady_clock::now();
-    size_t folders = 0;
-    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        folders = fs::exists("index") ? static_cast<size_t>(std::distance(fs::directory_iterator("index"), {})) : 0;
-        if (folders >= 400) break;
-    }
+    const size_t folders = AwaitIndexFolders(400);
     const bool building = fs::exists("KRVLINDEX.part0") || std::thread::hardware_concurrency() < 2;
     kill(pid, SIGKILL);
     int status = 0;
