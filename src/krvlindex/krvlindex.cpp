@@ -214,7 +214,8 @@ std::optional<Xapian::docid> DocidOf(const std::string& id) {
 }
 
 // What the store's documents hold beyond the words and CJK characters with their
-// positions and the pairs of touching CJK characters. Both layouts give the same answers.
+// positions and the pairs of touching CJK characters. Every layout gives the same answers;
+// they differ in how much position checking a query needs.
 enum class Layout {
     Plain,
     // Also the triples of touching CJK characters that are all among the most frequent
@@ -223,7 +224,21 @@ enum class Layout {
     // every text checked on them; a run of three such characters is its triple term, and
     // a longer run checks positions only in the texts holding all of its triples.
     FrequentTriples,
+    // FrequentTriples with the triples' positions (each at its first character), so that
+    // a longer run of frequent characters is a phrase of its overlapping triples, whose
+    // position lists are short. And words by how often their text holds them: a word that
+    // its text holds at least kFrequentWordCount times is stored as kFrequentPrefix + word
+    // (with its positions), and every two such words that stand side by side also give
+    // their pair "first second" (without positions). Two words side by side are then the
+    // pair term in the texts where both are frequent, and are checked on positions only in
+    // the texts where one of them is not (the plain term of that word lists those texts,
+    // and its position list there is short).
+    WordPairs,
 };
+
+constexpr Layout kCurrentLayout = Layout::WordPairs;
+constexpr unsigned kFrequentWordCount = 2;
+constexpr std::string_view kFrequentPrefix = "F";  // never starts a word: words are lower case
 
 // The most frequent characters of Chinese text, most frequent first: together about a
 // quarter of a usual text, so that their triples are few beside its other terms.
@@ -238,23 +253,52 @@ bool IsFrequentCjk(const std::string& ch) {
     return ch.size() == 3 && set.count(ch) > 0;
 }
 
+std::string FrequentTerm(const std::string& word) { return std::string(kFrequentPrefix) + word; }
+std::string WordPairTerm(const std::string& first, const std::string& second) { return first + " " + second; }
+
 Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp, Layout layout) {
     Xapian::Document doc;
     doc.add_boolean_term("Q" + id);
+    // How often the text holds each word (WordPairs): a first pass over the text.
+    std::unordered_map<std::string, unsigned> wordCount;
+    if (layout == Layout::WordPairs)
+        krvl::Tokenize(text, [&](const krvl::Token& t) {
+            if (!t.cjk && !t.term.empty()) ++wordCount[t.term];
+        });
+    auto frequentWord = [&](const std::string& w) {
+        const auto it = wordCount.find(w);
+        return it != wordCount.end() && it->second >= kFrequentWordCount;
+    };
     // The CJK characters just before the current token that touch it and each other
     // (at most two), earliest first.
     std::string before[2];
     int touching = 0;
+    // The word just before the current token, when it was frequent and had a term.
+    std::string prevFrequentWord;
     unsigned prevPos = 0;
     krvl::Tokenize(text, [&](const krvl::Token& t) {
         const bool touches = t.cjk && touching > 0 && prevPos + 1 == t.pos;
-        if (!t.term.empty()) {
+        const bool frequent = !t.cjk && !t.term.empty() && layout == Layout::WordPairs && frequentWord(t.term);
+        if (t.term.empty()) {
+        } else if (!t.cjk && layout == Layout::WordPairs) {
+            doc.add_posting(frequent ? FrequentTerm(t.term) : t.term, t.pos);
+            if (frequent && !prevFrequentWord.empty() && prevPos + 1 == t.pos)
+                doc.add_term(WordPairTerm(prevFrequentWord, t.term));
+        } else {
             doc.add_posting(t.term, t.pos);
             if (touches) doc.add_term(before[1] + t.term);
-            if (touches && touching == 2 && layout == Layout::FrequentTriples && IsFrequentCjk(before[0]) &&
-                IsFrequentCjk(before[1]) && IsFrequentCjk(t.term))
-                doc.add_term(before[0] + before[1] + t.term);
+            if (touches && touching == 2 && layout != Layout::Plain && IsFrequentCjk(before[0]) &&
+                IsFrequentCjk(before[1]) && IsFrequentCjk(t.term)) {
+                if (layout == Layout::WordPairs)
+                    doc.add_posting(before[0] + before[1] + t.term, t.pos - 2);
+                else
+                    doc.add_term(before[0] + before[1] + t.term);
+            }
         }
+        if (frequent)
+            prevFrequentWord = t.term;
+        else
+            prevFrequentWord.clear();
         if (!t.cjk) {
             touching = 0;
         } else if (touches) {
@@ -327,36 +371,65 @@ std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words)
     return out;
 }
 
+// The query of one token: in WordPairs a word is either of its two terms.
+Xapian::Query TokenQuery(const krvl::Token& t, Layout layout) {
+    if (layout != Layout::WordPairs || t.cjk) return Xapian::Query(t.term);
+    return Xapian::Query(Xapian::Query::OP_OR, Xapian::Query(t.term), Xapian::Query(FrequentTerm(t.term)));
+}
+
 // The query of tokens that must stand in this shape: one term, or a phrase on positions
 // (within the span the tokens take in the query, so gaps count as they do in the text),
-// narrowed by the pair terms of touching CJK characters and, in FrequentTriples, by the
-// triple terms of the run. Two touching CJK characters are exactly their pair term; three
-// touching frequent ones, exactly their triple term.
+// narrowed by the pair terms of touching CJK characters and, from FrequentTriples on, by
+// the triple terms of the run. Two touching CJK characters are exactly their pair term;
+// three touching frequent ones, exactly their triple term; in WordPairs a longer run of
+// frequent ones, exactly the phrase of its triples, and two words side by side, their pair
+// term or (where one of them is not frequent in the text) their phrase.
 void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vector<Xapian::Query>& parts) {
-    std::vector<std::string> terms;
+    std::vector<const krvl::Token*> terms;
     std::vector<std::string> pairs, triples;
     std::vector<size_t> pairEnds, tripleEnds;  // the token each pair and triple ends with
+    std::vector<size_t> wordPairEnds;          // the second word of two words side by side
     unsigned first = 0, last = 0;
-    auto touching = [&](size_t k) {
-        return k > 0 && toks[k - 1].cjk && toks[k].cjk && !toks[k - 1].term.empty() &&
-               toks[k - 1].pos + 1 == toks[k].pos;
+    auto adjacent = [&](size_t k) {
+        return k > 0 && !toks[k - 1].term.empty() && !toks[k].term.empty() && toks[k - 1].pos + 1 == toks[k].pos;
     };
+    auto touching = [&](size_t k) { return adjacent(k) && toks[k - 1].cjk && toks[k].cjk; };
     for (size_t k = 0; k < toks.size(); ++k) {
         if (toks[k].term.empty()) continue;
         if (terms.empty()) first = toks[k].pos;
         last = toks[k].pos;
-        terms.push_back(toks[k].term);
+        terms.push_back(&toks[k]);
         if (touching(k)) {
             pairs.push_back(toks[k - 1].term + toks[k].term);
             pairEnds.push_back(k);
         }
-        if (layout == Layout::FrequentTriples && touching(k) && touching(k - 1) && IsFrequentCjk(toks[k - 2].term) &&
+        if (layout != Layout::Plain && touching(k) && touching(k - 1) && IsFrequentCjk(toks[k - 2].term) &&
             IsFrequentCjk(toks[k - 1].term) && IsFrequentCjk(toks[k].term)) {
             triples.push_back(toks[k - 2].term + toks[k - 1].term + toks[k].term);
             tripleEnds.push_back(k);
         }
+        if (layout == Layout::WordPairs && adjacent(k) && !toks[k - 1].cjk && !toks[k].cjk) wordPairEnds.push_back(k);
     }
     if (terms.empty()) return;
+    if (terms.size() == 1) {
+        parts.push_back(TokenQuery(*terms[0], layout));
+        return;
+    }
+    if (terms.size() == 2 && wordPairEnds.size() == 1) {
+        // Side by side: the pair where both are frequent in the text, else the phrase in
+        // the texts where the first, or the second, is not.
+        const krvl::Token& a = *terms[0];
+        const krvl::Token& b = *terms[1];
+        const Xapian::Query infrequentFirst[] = {Xapian::Query(a.term), TokenQuery(b, layout)};
+        const Xapian::Query infrequentSecond[] = {Xapian::Query(FrequentTerm(a.term)), Xapian::Query(b.term)};
+        parts.emplace_back(
+            Xapian::Query::OP_OR, Xapian::Query(WordPairTerm(a.term, b.term)),
+            Xapian::Query(
+                Xapian::Query::OP_OR,
+                Xapian::Query(Xapian::Query::OP_PHRASE, std::begin(infrequentFirst), std::end(infrequentFirst), 2),
+                Xapian::Query(Xapian::Query::OP_PHRASE, std::begin(infrequentSecond), std::end(infrequentSecond), 2)));
+        return;
+    }
     // A pair within a triple narrows no further: a text with the triple has it. Leaving it
     // out spares the query its posting list.
     if (!tripleEnds.empty()) {
@@ -373,14 +446,25 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
         parts.emplace_back(triples[0]);  // made only where the three stand together
         return;
     }
+    if (layout == Layout::WordPairs && terms.size() >= 4 && triples.size() == terms.size() - 2) {
+        // A run of frequent characters: its triples, each one position after the other.
+        parts.emplace_back(Xapian::Query::OP_PHRASE, triples.begin(), triples.end(), triples.size());
+        return;
+    }
     for (const std::string& t : triples) parts.emplace_back(t);
     for (const std::string& p : pairs) parts.emplace_back(p);
-    if (terms.size() == 1) {
-        parts.emplace_back(terms[0]);
-    } else if (terms.size() == 2 && pairs.size() == 1) {
+    // Two words side by side stand in the texts with their pair, or with either of them
+    // not frequent there.
+    for (size_t k : wordPairEnds)
+        parts.emplace_back(
+            Xapian::Query::OP_OR, Xapian::Query(WordPairTerm(toks[k - 1].term, toks[k].term)),
+            Xapian::Query(Xapian::Query::OP_OR, Xapian::Query(toks[k - 1].term), Xapian::Query(toks[k].term)));
+    if (terms.size() == 2 && pairs.size() == 1) {
         // The pair term is only made where the two stand together.
     } else {
-        parts.emplace_back(Xapian::Query::OP_PHRASE, terms.begin(), terms.end(), last - first + 1);
+        std::vector<Xapian::Query> each;
+        for (const krvl::Token* t : terms) each.push_back(TokenQuery(*t, layout));
+        parts.emplace_back(Xapian::Query::OP_PHRASE, each.begin(), each.end(), last - first + 1);
     }
 }
 
@@ -429,12 +513,14 @@ Xapian::Query BuildQuery(std::string_view text, Layout layout) {
 
 // --- State ---------------------------------------------------------------------------
 
-// The layout of the store's documents ("2": Plain, "3": FrequentTriples; both with the
-// record id as document id). A new store takes FrequentTriples; a store of another layout
-// is rebuilt from the folders.
+// The layout of the store's documents ("2": Plain, "3": FrequentTriples, "4": WordPairs;
+// all with the record id as document id). A new store takes the current layout; a store
+// of an unknown layout is rebuilt from the folders in place.
 constexpr const char* kLayoutKey = "layout";
 constexpr const char* kLayoutPlain = "2";
 constexpr const char* kLayoutTriples = "3";
+constexpr const char* kLayoutWordPairs = "4";
+constexpr const char* kCurrentLayoutValue = kLayoutWordPairs;
 const std::string kSourcePrefix = "src:";  // metadata key of a record's remembered source
 // Metadata: the marker of "./index" when the store last held exactly the folders' texts.
 // While "./index" still has that marker, a process starting to search trusts the store
@@ -446,6 +532,7 @@ constexpr const char* kFoldersKey = "folders";
 constexpr unsigned kCompactMinDocs = 200;
 
 std::optional<Layout> LayoutOf(const std::string& value) {
+    if (value == kLayoutWordPairs) return Layout::WordPairs;
     if (value == kLayoutTriples) return Layout::FrequentTriples;
     if (value == kLayoutPlain) return Layout::Plain;
     return std::nullopt;
@@ -592,7 +679,7 @@ struct Library {
     std::string cwd;  // the working directory the state below belongs to
 
     std::optional<Xapian::WritableDatabase> writer;
-    Layout writerLayout = Layout::FrequentTriples;
+    Layout writerLayout = kCurrentLayout;
     unsigned pendingDocs = 0;
     size_t pendingBytes = 0;
     unsigned batchDocs = 0;  // documents written since the last compaction (or start)
@@ -824,9 +911,9 @@ struct Library {
                 } else {
                     // A new (empty) store is in the current layout from the start; one of
                     // another layout is brought into it from the folders.
-                    writerLayout = Layout::FrequentTriples;
+                    writerLayout = kCurrentLayout;
                     if (writer->get_doccount() == 0)
-                        writer->set_metadata(kLayoutKey, kLayoutTriples);
+                        writer->set_metadata(kLayoutKey, kCurrentLayoutValue);
                     else
                         needReconcile = true;
                 }
@@ -1111,7 +1198,7 @@ struct Library {
             }
             StoreText(*docid, f.first, text, f.second);
         }
-        if (!sameLayout) writer->set_metadata(kLayoutKey, kLayoutTriples);
+        if (!sameLayout) writer->set_metadata(kLayoutKey, kCurrentLayoutValue);
         // Only a store that now holds every folder's text may be trusted without a look.
         writer->set_metadata(kFoldersKey, whole ? marker : std::string());
         CommitIfDue(true);
@@ -1165,7 +1252,7 @@ struct Library {
         OpenReader();
         if (!reader) return;
         const auto layout = LayoutOf(reader->get_metadata(kLayoutKey));
-        const Xapian::Query q = BuildQuery(query, layout.value_or(Layout::FrequentTriples));
+        const Xapian::Query q = BuildQuery(query, layout.value_or(kCurrentLayout));
         if (q.empty()) return;
         Xapian::Enquire enquire(*reader);
         enquire.set_query(q);
