@@ -35,6 +35,9 @@ namespace korvel {
 
 namespace {
 
+// How long one step of rebuilding a store of an older layout may take.
+constexpr int kRebuildStepMs = 1000;
+
 using Clock = std::chrono::steady_clock;
 
 const QString kFileType = QStringLiteral("文件");
@@ -414,6 +417,10 @@ IndexJobResult RunIndexJob(Connection& conn, const QStringList& ids, const Index
     }
     // Commits what was indexed, so that other programs see it and may index in turn.
     IndexFilesFrom(nullptr, nullptr, nullptr);
+    // A store of an older layout is brought into the current one, a step at a time, so
+    // that a stop is heeded; the next run goes on where a stopped or killed one left off.
+    while (!(stop && stop->load()) && IndexFilesRebuild(kRebuildStepMs) > 0) {
+    }
     return result;
 }
 

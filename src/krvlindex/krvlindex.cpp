@@ -58,6 +58,7 @@
 #include <filesystem>
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -547,7 +548,8 @@ std::optional<Layout> LayoutOf(const std::string& value) {
 // folders, so a search of another process, or of the next one after a kill, brings it in
 // line from them; the remembered sources go to the store itself as before.
 constexpr const char* kPartPrefix = "KRVLINDEX.part";
-constexpr size_t kPartQueueBytes = 1u << 20;  // texts waiting for one part's thread
+constexpr const char* kRebuildStore = "KRVLINDEX.rebuild";  // a store of an older layout, rebuilt
+constexpr size_t kPartQueueBytes = 1u << 20;                // texts waiting for one part's thread
 constexpr unsigned kMaxParts = 8;
 constexpr size_t kMinPlanDocs = 64;  // a smaller batch is built in one go
 
@@ -710,6 +712,16 @@ struct Library {
     bool planInLine = false;
     std::string planMarker;
 
+    // The rebuild of a store of an older layout (Rebuild): the new store, the folders
+    // (id, stamp) it still lacks, the marker of "./index" when they were listed, and
+    // whether every folder's text could be read.
+    std::optional<Xapian::WritableDatabase> rebuildDb;
+    std::vector<std::pair<std::string, std::string>> rebuildTodo;
+    std::string rebuildMarker;
+    bool rebuildListed = false;  // rebuildTodo holds the listing (of this working directory)
+    bool rebuildWhole = true;
+    std::string rebuildText;
+
     ~Library() { CloseWriter(); }
 
     // The part a document of the plan goes to, or -1.
@@ -824,7 +836,8 @@ struct Library {
     // processes go on reading the files they have open and see the new store when they
     // next look (its version file is another file). Any failure leaves the store as it was
     // and returns false.
-    bool Compact(const std::vector<std::string>& with) {
+    // With withStore false the copy holds the given stores alone: they replace the store.
+    bool Compact(const std::vector<std::string>& with, bool withStore = true) {
         const std::string tmp = std::string(kStore) + ".compact";
         const std::string old = std::string(kStore) + ".old";
         std::error_code ec;
@@ -832,7 +845,7 @@ struct Library {
         std::filesystem::remove_all(old, ec);
         try {
             Xapian::Database all;
-            all.add_database(*writer);
+            if (withStore) all.add_database(*writer);
             for (const std::string& w : with) {
                 Xapian::Database part(w);
                 if (part.get_doccount() > 0) all.add_database(part);
@@ -862,6 +875,150 @@ struct Library {
         return true;
     }
 
+    // --- Rebuilding a store of an older layout --------------------------------------------
+    //
+    // The store of the current layout is built beside the store ("KRVLINDEX.rebuild") from
+    // the folders, a step at a time, each step ending with a commit; the store itself goes
+    // on answering in its own layout meanwhile. When the new store holds every folder's
+    // text, it takes the store's place as a compaction's copy does. A process killed in
+    // the middle leaves the store as it was and the new store as far as it got: the next
+    // step goes on from there (a document whose stamp still matches its folder is kept).
+    // The new store is only open during a step, while this process holds the store's
+    // lock, so that no two processes write it.
+
+    // Opens the new store. False when it cannot be written; `fresh` tells that it was
+    // made anew.
+    bool OpenRebuild(bool& fresh) {
+        fresh = false;
+        std::error_code ec;
+        for (int attempt = 0; attempt < 2 && !rebuildDb; ++attempt) {
+            try {
+                rebuildDb.emplace(kRebuildStore, Xapian::DB_CREATE_OR_OPEN | Xapian::DB_BACKEND_GLASS);
+                if (rebuildDb->get_metadata(kLayoutKey) != kCurrentLayoutValue) {
+                    if (rebuildDb->get_doccount() == 0) {
+                        rebuildDb->set_metadata(kLayoutKey, kCurrentLayoutValue);
+                        fresh = true;
+                    } else {
+                        // Left by another version: started afresh.
+                        rebuildDb.reset();
+                        std::filesystem::remove_all(kRebuildStore, ec);
+                    }
+                }
+            } catch (const Xapian::DatabaseLockError&) {
+                rebuildDb.reset();
+                return false;
+            } catch (const Xapian::Error&) {
+                // Damaged: started afresh.
+                rebuildDb.reset();
+                std::filesystem::remove_all(kRebuildStore, ec);
+            }
+        }
+        return rebuildDb.has_value();
+    }
+
+    void CloseRebuild() {
+        if (!rebuildDb) return;
+        try {
+            rebuildDb->commit();
+            rebuildDb->close();
+        } catch (...) {
+        }
+        rebuildDb.reset();
+    }
+
+    // The folders whose text the new store lacks or holds as it was before; removes its
+    // documents of folders that are gone.
+    void ListRebuildWork() {
+        rebuildMarker = MarkerOf(kIndexDir);
+        const auto folders = ScanFolders();
+        std::unordered_map<std::string, std::string> stored;
+        std::vector<Xapian::docid> stale;
+        for (auto v = rebuildDb->valuestream_begin(kStampSlot); v != rebuildDb->valuestream_end(kStampSlot); ++v) {
+            const std::string value = *v;
+            const size_t sp = value.find(' ');
+            const std::string id = value.substr(0, sp);
+            if (sp != std::string::npos && folders.count(id) && DocidOf(id) == std::optional(v.get_docid()))
+                stored.emplace(id, value.substr(sp + 1));
+            else
+                stale.push_back(v.get_docid());
+        }
+        for (Xapian::docid d : stale) rebuildDb->delete_document(d);
+        rebuildTodo.clear();
+        for (const auto& f : folders) {
+            const auto it = stored.find(f.first);
+            if (it == stored.end() || it->second != f.second) rebuildTodo.push_back(f);
+        }
+        rebuildListed = true;
+        rebuildWhole = true;
+    }
+
+    // Builds the next listed document into the new store; counts its bytes.
+    void RebuildNext(size_t& bytes) {
+        const auto [id, stamp] = rebuildTodo.back();
+        rebuildTodo.pop_back();
+        const auto docid = DocidOf(id);
+        if (!docid) return;
+        const std::string path = std::string(kIndexDir) + "/" + id + "/" + kTextName;
+        if (!ReadFileCapped(path.c_str(), kMaxTextBytes, rebuildText)) {
+            rebuildWhole = false;
+            return;
+        }
+        rebuildDb->replace_document(*docid, MakeDocument(id, rebuildText, stamp, kCurrentLayout));
+        bytes += rebuildText.size();
+        if (bytes >= kCommitBytes) {
+            rebuildDb->commit();
+            bytes = 0;
+        }
+    }
+
+    // Builds the next documents of the new store for about `budget` (at least one); when it
+    // holds every folder's text, puts it in the store's place. Returns the documents left
+    // to build: 0 when the store is in the current layout, -1 when it is held by another
+    // process or the new store cannot be written.
+    int Rebuild(std::chrono::milliseconds budget) {
+        FinishPlan();
+        if (!OpenWriter()) return -1;
+        std::error_code ec;
+        if (writerLayout == kCurrentLayout) {
+            // Done, by this process or another: what is left of a new store goes.
+            rebuildListed = false;
+            rebuildTodo.clear();
+            if (std::filesystem::exists(kRebuildStore, ec)) std::filesystem::remove_all(kRebuildStore, ec);
+            return 0;
+        }
+        bool fresh = false;
+        if (!OpenRebuild(fresh)) return -1;
+        struct Closer {
+            Library& lib;
+            ~Closer() { lib.CloseRebuild(); }
+        } closer{*this};
+        if (fresh || !rebuildListed) ListRebuildWork();
+        const auto until = Clock::now() + budget;
+        size_t bytes = 0;
+        for (bool first = true; !rebuildTodo.empty() && (first || Clock::now() < until); first = false)
+            RebuildNext(bytes);
+        if (!rebuildTodo.empty()) return static_cast<int>(std::min<size_t>(rebuildTodo.size(), INT_MAX));
+        // A last look at the folders, under the store's lock, and what changed since the
+        // listing; then the remembered sources follow, and the new store takes the store's
+        // place.
+        const bool wholeSoFar = rebuildWhole;
+        ListRebuildWork();
+        rebuildWhole = rebuildWhole && wholeSoFar;
+        while (!rebuildTodo.empty()) RebuildNext(bytes);
+        for (auto k = writer->metadata_keys_begin(kSourcePrefix); k != writer->metadata_keys_end(kSourcePrefix); ++k)
+            rebuildDb->set_metadata(*k, writer->get_metadata(*k));
+        const bool whole = rebuildWhole && MarkerOf(kIndexDir) == rebuildMarker;
+        rebuildDb->set_metadata(kFoldersKey, whole ? rebuildMarker : std::string());
+        CloseRebuild();
+        writer->commit();
+        rebuildListed = false;
+        if (!Compact({kRebuildStore}, false)) return -1;
+        std::filesystem::remove_all(kRebuildStore, ec);
+        Forget();
+        needReconcile = !whole;
+        return 0;
+    }
+
     void Forget() {
         resultValid = false;
         result.clear();
@@ -876,6 +1033,8 @@ struct Library {
         CloseWriter();
         reader.reset();
         sourceReader.reset();
+        rebuildListed = false;
+        rebuildTodo.clear();
         folderIds.clear();
         foldersKnown = false;
         needReconcile = true;
@@ -1398,6 +1557,21 @@ KRVLINDEX_API int IndexedSource(const char* id, char* buffer, int size) {
         return lib.Source(id, buffer, size);
     } catch (...) {
         lib.sourceReader.reset();
+        return -1;
+    }
+}
+
+KRVLINDEX_API int IndexFilesRebuild(int milliseconds) {
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> lock(lib.mu);
+    try {
+        lib.EnterCwd();
+        return lib.Rebuild(std::chrono::milliseconds(std::max(0, milliseconds)));
+    } catch (...) {
+        lib.CloseRebuild();
+        lib.rebuildListed = false;
+        lib.needReconcile = true;
+        lib.writer.reset();
         return -1;
     }
 }

@@ -81,3 +81,13 @@ KRVLINDEX_API int IndexFilesPlan(const char* const* ids, int count, int* groups)
 // index but no remembered source (indexed through IndexFiles), -1 when the record has
 // neither, or when the buffer is too small.
 KRVLINDEX_API int IndexedSource(const char* id, char* buffer, int size);
+
+// Brings a store of an older layout into the current one, which answers the same queries
+// with less work: builds the new store beside it ("./KRVLINDEX.rebuild") from the index
+// folders for about `milliseconds` (at least one record) and returns. Once the new store
+// holds every folder's text it takes the store's place. Until then the store answers in
+// its own layout; a process killed in the middle leaves both as they were at their last
+// commit, and the next call goes on from there. Returns the number of records still to
+// build: 0 when the store is in the current layout (or there is none yet), -1 when
+// another process holds the store (the call may be repeated later).
+KRVLINDEX_API int IndexFilesRebuild(int milliseconds);

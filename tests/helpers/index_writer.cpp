@@ -2,6 +2,9 @@
 // directory, so that a test can kill it in the middle of indexing.
 //
 //   krvlindex_writer [count]
+//   krvlindex_writer rebuild n    n steps of the rebuild of a store of an older layout
+//                                 (IndexFilesRebuild, one record each; prints what each
+//                                 left), then kills itself
 //   krvlindex_writer count plan   records 1 to count as one batch, planned (IndexFilesPlan)
 //                                 and handed over taking the groups in turn, as the index
 //                                 job does
@@ -10,6 +13,7 @@
 // texts).
 #include <krvlindex.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -18,6 +22,12 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "rebuild") {
+        // Steps of rebuilding a store of an older layout, then a kill in the middle.
+        for (long k = std::atol(argv[2]); k > 0; --k) std::printf("%d\n", IndexFilesRebuild(0));
+        std::fflush(stdout);
+        ::raise(SIGKILL);
+    }
     const long count = argc > 1 ? std::atol(argv[1]) : -1;
     const bool plan = argc > 2 && std::string(argv[2]) == "plan" && count > 0;
     ::mkdir("src", 0755);

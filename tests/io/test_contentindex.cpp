@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <iconv.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -108,8 +109,8 @@ TEST(ContentIndex, LibraryExportsOnlyItsOwnFunctions) {
     QStringList names;
     for (const QString& line : out.split(u'\n', Qt::SkipEmptyParts)) names << line.split(u' ').last();
     names.sort();
-    EXPECT_EQ(names, (QStringList{"DeleteFiles", "IndexFiles", "IndexFilesFrom", "IndexFilesPlan", "IndexedSource",
-                                  "SearchFiles", "SearchIndexedFiles"}));
+    EXPECT_EQ(names, (QStringList{"DeleteFiles", "IndexFiles", "IndexFilesFrom", "IndexFilesPlan", "IndexFilesRebuild",
+                                  "IndexedSource", "SearchFiles", "SearchIndexedFiles"}));
 }
 
 TEST(ContentIndex, PlainTextEncodingsAreDetected) {
@@ -497,6 +498,164 @@ TEST(ContentIndex, AStoreOfThePreviousLayoutKeepsAnswering) {
     IndexFilesFrom(nullptr, nullptr, nullptr);
     ASSERT_EQ(RunCommand(QStringLiteral("\"%1\" triples").arg(KRVLINDEX_OLDLAYOUT), out), 0);
     EXPECT_EQ(out.trimmed(), "0");  // neither rebuilt nor written in another layout
+}
+
+namespace {
+
+// Texts and queries where the shortcuts of the store (terms of frequent words and their
+// pairs, triples of frequent CJK characters) must give what checking positions gives: a
+// word is frequent in a text that holds it twice or more, and each query has decoys (the
+// same words in the other order, apart, a run cut by punctuation or a line break).
+const std::vector<std::string> kShapeTexts = {
+    "alpha beta. alpha beta",              // 1 both frequent, side by side (twice)
+    "beta alpha gamma beta alpha",         // 2 both frequent, only in the other order
+    "alpha gamma beta alpha gamma beta",   // 3 both frequent, apart
+    "alpha beta",                          // 4 neither frequent
+    "alpha beta alpha",                    // 5 the first frequent
+    "beta alpha beta",                     // 6 the second frequent
+    "alpha alpha beta gamma beta gamma",   // 7 a word doubled
+    "的一是在不了的一是在不了",            // 8 a run of frequent characters, twice
+    "的一是，在不了的一是\n在不了",        // 9 the same cut by punctuation and line breaks
+    "在是一的了不在是一的了不",            // 10 the other order
+    "的一是在 alpha beta 的一是在 gamma",  // 11 words and characters
+    "alpha-beta alpha-beta 的的一是在在",  // 12 a hyphenated word; the run inside others
+};
+
+struct ShapeCase {
+    const char* query;
+    std::set<std::string> ids;
+};
+
+// clang-format off
+const ShapeCase kShapeCases[] = {
+    {"\"alpha beta\"",           {"1", "4", "5", "6", "7", "11", "12"}},
+    {"\"beta alpha\"",           {"1", "2", "3", "5", "6", "12"}},
+    {"\"alpha beta gamma\"",     {"7"}},
+    {"\"gamma beta alpha\"",     {"2", "3"}},
+    {"alpha-beta",               {"1", "4", "5", "6", "7", "11", "12"}},
+    {"alpha beta",               {"1", "2", "3", "4", "5", "6", "7", "11", "12"}},
+    {"gamma",                    {"2", "3", "7", "11"}},
+    {"\"alpha beta 的一是在\"",  {"11"}},
+    {"的一是在",                 {"8", "11", "12"}},
+    {"的一是在不了",             {"8"}},
+    {"一是在不",                 {"8"}},
+    {"了的一是",                 {"8", "9"}},
+    {"的一是",                   {"8", "9", "11", "12"}},
+    {"在不了",                   {"8", "9"}},
+    {"在是一的了",               {"10"}},
+    {"的的一是在在",             {"12"}},
+};
+// clang-format on
+
+std::vector<std::string> IndexShapeTexts() {
+    std::vector<std::string> ids;
+    for (size_t i = 0; i < kShapeTexts.size(); ++i) {
+        ids.push_back(std::to_string(i + 1));
+        fs::create_directories("src");
+        const std::string file = "src/" + ids.back() + ".txt";
+        WriteBytes(file, kShapeTexts[i]);
+        IndexFilesFrom(file.c_str(), ("./index/" + ids.back()).c_str(), ("source " + ids.back()).c_str());
+    }
+    IndexFilesFrom(nullptr, nullptr, nullptr);  // lets another process write
+    return ids;
+}
+
+void ExpectShapes(const std::vector<std::string>& ids, const std::string& when) {
+    for (const ShapeCase& c : kShapeCases) {
+        EXPECT_EQ(Matches(ids, c.query), c.ids) << c.query << " " << when;
+        std::set<std::string> all;
+        SearchIndexedFiles(
+            c.query, [](const char* id, float, void* out) { static_cast<std::set<std::string>*>(out)->insert(id); },
+            &all);
+        std::set<std::string> amongIds;  // other records of the test may match as well
+        for (const std::string& id : ids)
+            if (all.count(id)) amongIds.insert(id);
+        EXPECT_EQ(amongIds, c.ids) << c.query << " (all hits) " << when;
+    }
+}
+
+std::string OldLayout(const QString& args) {
+    QString out;
+    EXPECT_EQ(RunCommand(QStringLiteral("\"%1\" %2").arg(KRVLINDEX_OLDLAYOUT, args), out), 0) << out.toStdString();
+    return out.trimmed().toStdString();
+}
+
+}  // namespace
+
+// The store's shortcuts answer exactly what positions alone answer (a store of the first
+// layout, which has none of them, is the reference).
+TEST(ContentIndex, FrequentWordPairsAndTriplesAnswerAsPositionsDo) {
+    TempWorkDir w;
+    const std::vector<std::string> ids = IndexShapeTexts();
+    ASSERT_EQ(OldLayout("layout"), "4");
+    ExpectShapes(ids, "current layout");
+    OldLayout("downgrade 3");
+    ExpectShapes(ids, "triples without positions");
+    OldLayout("downgrade");
+    ASSERT_EQ(OldLayout("triples"), "0");
+    ExpectShapes(ids, "positions alone");
+}
+
+// The index job's end brings a store of an older layout into the current one; it answers
+// the same before, during and after, and keeps the remembered sources.
+TEST(ContentIndex, AStoreOfAnOlderLayoutIsRebuiltAndAnswersTheSame) {
+    TempWorkDir w;
+    const std::vector<std::string> ids = IndexShapeTexts();
+    OldLayout("downgrade 3");
+    ExpectShapes(ids, "before");
+    IndexText("13", "alpha beta after the downgrade");  // written in the store's own layout
+    EXPECT_EQ(Matches({"13"}, "\"alpha beta\""), (std::set<std::string>{"13"}));
+    EXPECT_EQ(IndexFilesRebuild(0), static_cast<int>(ids.size()));  // one of the 13 built
+    EXPECT_TRUE(fs::exists("KRVLINDEX.rebuild"));
+    EXPECT_EQ(OldLayout("layout"), "3");
+    ExpectShapes(ids, "during");
+    EXPECT_EQ(IndexFilesRebuild(60000), 0);
+    EXPECT_EQ(OldLayout("layout"), "4");
+    EXPECT_FALSE(fs::exists("KRVLINDEX.rebuild"));
+    EXPECT_EQ(OldLayout("documents"), "13 in line");
+    ExpectShapes(ids, "after");
+    EXPECT_EQ(Matches({"13"}, "\"alpha beta\""), (std::set<std::string>{"13"}));
+    for (const std::string& id : ids) {
+        char buf[64];
+        ASSERT_GT(IndexedSource(id.c_str(), buf, sizeof buf), 0) << id;
+        EXPECT_EQ(std::string(buf), "source " + id);
+    }
+    EXPECT_EQ(IndexFilesRebuild(0), 0);  // nothing left to do
+}
+
+// A process killed in the middle of a rebuild leaves the store answering in its own
+// layout; the next rebuild goes on from what the killed one had built.
+TEST(ContentIndex, ARebuildKilledMidwayLeavesAnAnsweringStore) {
+    TempWorkDir w;
+    std::vector<std::string> ids = IndexShapeTexts();
+    for (int i = 13; i <= 40; ++i) {
+        ids.push_back(std::to_string(i));
+        IndexText(ids.back(), "filler text " + std::to_string(i) + " filler 的一是");
+    }
+    IndexFilesFrom(nullptr, nullptr, nullptr);
+    OldLayout("downgrade");
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        execl(KRVLINDEX_WRITER, KRVLINDEX_WRITER, "rebuild", "10", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    EXPECT_EQ(OldLayout("layout"), "2");
+    ExpectShapes({ids.begin(), ids.begin() + 12}, "after the kill");
+    EXPECT_EQ(Matches(ids, "filler").size(), 28u);
+    const int left = IndexFilesRebuild(0);
+    EXPECT_EQ(left, static_cast<int>(ids.size()) - 11);  // the killed one's ten were kept
+    while (IndexFilesRebuild(0) > 0) {
+    }
+    EXPECT_EQ(OldLayout("layout"), "4");
+    ExpectShapes({ids.begin(), ids.begin() + 12}, "rebuilt");
+    EXPECT_EQ(Matches(ids, "filler").size(), 28u);
+    EXPECT_EQ(Matches(ids, "\"filler 的一是\"").size(), 28u);
 }
 
 namespace {
