@@ -238,7 +238,7 @@ enum class Layout {
 };
 
 constexpr Layout kCurrentLayout = Layout::WordPairs;
-constexpr unsigned kFrequentWordCount = 2;
+constexpr unsigned kFrequentWordCount = 8;
 constexpr std::string_view kFrequentPrefix = "F";  // never starts a word: words are lower case
 
 // The most frequent characters of Chinese text, most frequent first: together about a
@@ -260,49 +260,43 @@ std::string WordPairTerm(const std::string& first, const std::string& second) { 
 Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp, Layout layout) {
     Xapian::Document doc;
     doc.add_boolean_term("Q" + id);
-    // How often the text holds each word (WordPairs): a first pass over the text.
-    std::unordered_map<std::string, unsigned> wordCount;
-    if (layout == Layout::WordPairs)
-        krvl::Tokenize(text, [&](const krvl::Token& t) {
-            if (!t.cjk && !t.term.empty()) ++wordCount[t.term];
-        });
-    auto frequentWord = [&](const std::string& w) {
-        const auto it = wordCount.find(w);
-        return it != wordCount.end() && it->second >= kFrequentWordCount;
+    // WordPairs: the words wait until the text has been read, to know how often it holds
+    // each of them.
+    struct WordAt {
+        std::string term;
+        unsigned pos;
     };
+    std::vector<WordAt> words;
+    std::unordered_map<std::string, unsigned> wordCount;
     // The CJK characters just before the current token that touch it and each other
     // (at most two), earliest first.
     std::string before[2];
     int touching = 0;
-    // The word just before the current token, when it was frequent and had a term.
-    std::string prevFrequentWord;
     unsigned prevPos = 0;
     krvl::Tokenize(text, [&](const krvl::Token& t) {
-        const bool touches = t.cjk && touching > 0 && prevPos + 1 == t.pos;
-        const bool frequent = !t.cjk && !t.term.empty() && layout == Layout::WordPairs && frequentWord(t.term);
-        if (t.term.empty()) {
-        } else if (!t.cjk && layout == Layout::WordPairs) {
-            doc.add_posting(frequent ? FrequentTerm(t.term) : t.term, t.pos);
-            if (frequent && !prevFrequentWord.empty() && prevPos + 1 == t.pos)
-                doc.add_term(WordPairTerm(prevFrequentWord, t.term));
-        } else {
-            doc.add_posting(t.term, t.pos);
-            if (touches) doc.add_term(before[1] + t.term);
-            if (touches && touching == 2 && layout != Layout::Plain && IsFrequentCjk(before[0]) &&
-                IsFrequentCjk(before[1]) && IsFrequentCjk(t.term)) {
-                if (layout == Layout::WordPairs)
-                    doc.add_posting(before[0] + before[1] + t.term, t.pos - 2);
-                else
-                    doc.add_term(before[0] + before[1] + t.term);
-            }
-        }
-        if (frequent)
-            prevFrequentWord = t.term;
-        else
-            prevFrequentWord.clear();
         if (!t.cjk) {
+            if (t.term.empty()) {
+            } else if (layout == Layout::WordPairs) {
+                words.push_back({t.term, t.pos});
+                ++wordCount[t.term];
+            } else {
+                doc.add_posting(t.term, t.pos);
+            }
             touching = 0;
-        } else if (touches) {
+            prevPos = t.pos;
+            return;
+        }
+        const bool touches = touching > 0 && prevPos + 1 == t.pos;
+        doc.add_posting(t.term, t.pos);
+        if (touches) doc.add_term(before[1] + t.term);
+        if (touches && touching == 2 && layout != Layout::Plain && IsFrequentCjk(before[0]) &&
+            IsFrequentCjk(before[1]) && IsFrequentCjk(t.term)) {
+            if (layout == Layout::WordPairs)
+                doc.add_posting(before[0] + before[1] + t.term, t.pos - 2);
+            else
+                doc.add_term(before[0] + before[1] + t.term);
+        }
+        if (touches) {
             before[0] = std::move(before[1]);
             before[1] = t.term;
             touching = 2;
@@ -312,6 +306,14 @@ Xapian::Document MakeDocument(const std::string& id, std::string_view text, cons
         }
         prevPos = t.pos;
     });
+    const WordAt* prevFrequent = nullptr;  // the word just before, when frequent
+    for (const WordAt& w : words) {
+        const bool frequent = wordCount[w.term] >= kFrequentWordCount;
+        doc.add_posting(frequent ? FrequentTerm(w.term) : w.term, w.pos);
+        if (frequent && prevFrequent && prevFrequent->pos + 1 == w.pos)
+            doc.add_term(WordPairTerm(prevFrequent->term, w.term));
+        prevFrequent = frequent ? &w : nullptr;
+    }
     doc.add_value(kStampSlot, id + " " + stamp);
     doc.set_data(id);
     return doc;

@@ -9,6 +9,7 @@
 //   krvlindex_oldlayout documents      prints the number of documents, and "in line" when
 //                                      the store notes that it holds the folders' texts
 //   krvlindex_oldlayout layout         prints the layout the store notes
+//   krvlindex_oldlayout pairs          prints the number of distinct pair terms of words
 #include <xapian.h>
 
 #include <cstdio>
@@ -42,6 +43,13 @@ int main(int argc, char** argv) {
         if (mode == "documents") {
             Xapian::Database db("KRVLINDEX");
             std::printf("%u%s\n", db.get_doccount(), db.get_metadata("folders").empty() ? "" : " in line");
+            return 0;
+        }
+        if (mode == "pairs") {
+            Xapian::Database db("KRVLINDEX");
+            long n = 0;
+            for (auto t = db.allterms_begin(); t != db.allterms_end(); ++t) n += (*t).find(' ') != std::string::npos;
+            std::printf("%ld\n", n);
             return 0;
         }
         if (mode == "layout") {

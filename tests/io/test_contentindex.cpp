@@ -504,21 +504,29 @@ namespace {
 
 // Texts and queries where the shortcuts of the store (terms of frequent words and their
 // pairs, triples of frequent CJK characters) must give what checking positions gives: a
-// word is frequent in a text that holds it twice or more, and each query has decoys (the
-// same words in the other order, apart, a run cut by punctuation or a line break).
+// word is frequent in a text that holds it eight times or more, and each query has decoys
+// (the same words in the other order, apart, a run cut by punctuation or a line break).
+// The text repeated n times, each time apart from the others (a lone CJK character between
+// them keeps their words from standing side by side).
+std::string Repeat(const std::string& text, int n) {
+    std::string out = text;
+    for (int i = 1; i < n; ++i) out += " 口 " + text;
+    return out;
+}
+
 const std::vector<std::string> kShapeTexts = {
-    "alpha beta. alpha beta",              // 1 both frequent, side by side (twice)
-    "beta alpha gamma beta alpha",         // 2 both frequent, only in the other order
-    "alpha gamma beta alpha gamma beta",   // 3 both frequent, apart
-    "alpha beta",                          // 4 neither frequent
-    "alpha beta alpha",                    // 5 the first frequent
-    "beta alpha beta",                     // 6 the second frequent
-    "alpha alpha beta gamma beta gamma",   // 7 a word doubled
-    "的一是在不了的一是在不了",            // 8 a run of frequent characters, twice
-    "的一是，在不了的一是\n在不了",        // 9 the same cut by punctuation and line breaks
-    "在是一的了不在是一的了不",            // 10 the other order
-    "的一是在 alpha beta 的一是在 gamma",  // 11 words and characters
-    "alpha-beta alpha-beta 的的一是在在",  // 12 a hyphenated word; the run inside others
+    Repeat("alpha beta. alpha beta", 4),                   // 1 both frequent, side by side
+    Repeat("beta alpha gamma beta alpha", 4),              // 2 both frequent, only in the other order
+    Repeat("alpha gamma beta alpha gamma beta", 4),        // 3 both frequent, apart
+    "alpha beta",                                          // 4 neither frequent
+    "alpha beta alpha 口 " + Repeat("alpha", 6),           // 5 the first frequent
+    "beta alpha beta 口 " + Repeat("beta", 6),             // 6 the second frequent
+    Repeat("alpha alpha beta gamma beta gamma", 4),        // 7 a word doubled
+    "的一是在不了的一是在不了",                            // 8 a run of frequent characters, twice
+    "的一是，在不了的一是\n在不了",                        // 9 the same cut by punctuation and line breaks
+    "在是一的了不在是一的了不",                            // 10 the other order
+    "的一是在 alpha beta 的一是在 gamma",                  // 11 words and characters
+    Repeat("alpha-beta alpha-beta", 4) + " 的的一是在在",  // 12 a hyphenated word; the run inside others
 };
 
 struct ShapeCase {
@@ -588,6 +596,8 @@ TEST(ContentIndex, FrequentWordPairsAndTriplesAnswerAsPositionsDo) {
     TempWorkDir w;
     const std::vector<std::string> ids = IndexShapeTexts();
     ASSERT_EQ(OldLayout("layout"), "4");
+    // alpha beta, beta alpha, alpha alpha, alpha gamma, gamma beta, beta gamma
+    ASSERT_EQ(OldLayout("pairs"), "6");
     ExpectShapes(ids, "current layout");
     OldLayout("downgrade 3");
     ExpectShapes(ids, "triples without positions");
