@@ -14,6 +14,8 @@
 //   bench_index [N [ROUNDS]]     N documents (5,000), ROUNDS rounds (3); ROUNDS 0 runs the
 //                                queries alone over the catalogue and stores of the last run
 //   bench_index N 0 open         the in-process queries alone (no grep, korvel-cli, recollq)
+//   bench_index N 0 rebuild      the last run's store rebuilt into the current layout (when
+//                                it is of an older one: wall, cpu, peak), then the queries
 #include "benchutil.h"
 #include "base/fsutil.h"
 #include "io/contentindex.h"
@@ -473,6 +475,21 @@ int main(int argc, char** argv) {
     if (!recoll) std::printf("recollindex/recollq not installed (scripts/bench-setup): Korvel alone\n");
 
     if (rounds == 0) {
+        if (argc > 3 && std::strcmp(argv[3], "rebuild") == 0) {
+            // A store of an older layout brought into the current one, as the index job does.
+            std::printf("rebuilding the store of %s (%.1f MB):\n", work.c_str(),
+                        TreeBytes(work + "/KRVLINDEX") / 1048576.0);
+            int left = 0;
+            const Run r = Measure([&](int fd) {
+                fs::current_path(work);
+                while ((left = IndexFilesRebuild(1000)) > 0) {
+                }
+                std::printf("    (rebuild ended with %d)\n", left);
+                ReportPeaks(fd);
+            });
+            std::printf("    rebuild %8.1f s  cpu %7.1f s  peak %6.1f MB  load %.1f; store now %.1f MB\n", r.wall,
+                        r.cpu, r.peakMb, r.load, TreeBytes(work + "/KRVLINDEX") / 1048576.0);
+        }
         const bool openOnly = argc > 3 && std::strcmp(argv[3], "open") == 0;
         QueryTable(work, recoll ? "/tmp/korvel-bench-recoll-" + std::to_string(n) : std::string(), n, openOnly);
         return 0;

@@ -415,12 +415,12 @@ IndexJobResult RunIndexJob(Connection& conn, const QStringList& ids, const Index
             if (progress) progress(done, result.pending);
         }
     }
-    // Commits what was indexed, so that other programs see it and may index in turn.
-    IndexFilesFrom(nullptr, nullptr, nullptr);
     // A store of an older layout is brought into the current one, a step at a time, so
     // that a stop is heeded; the next run goes on where a stopped or killed one left off.
     while (!(stop && stop->load()) && IndexFilesRebuild(kRebuildStepMs) > 0) {
     }
+    // Commits what was indexed, so that other programs see it and may index in turn.
+    IndexFilesFrom(nullptr, nullptr, nullptr);
     return result;
 }
 

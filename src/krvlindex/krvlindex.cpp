@@ -14,16 +14,20 @@
 //   catalogue becomes searchable, how a lost or damaged store is rebuilt, and how records
 //   indexed by a process that was killed before its commit are recovered.
 //
-// Terms: the words and CJK characters of tokens.h with their positions, pairs of touching
-// CJK characters with their counts only, and (layout FrequentTriples) triples of touching
-// CJK characters that are all among the most frequent ones, also without positions. A
-// word or a quoted phrase whose tokens must stand side by side (a CJK run of three or more
-// characters, "e-mail", "exact words") is a phrase query on those positions, narrowed
-// first by the pairs and triples of its CJK runs; a run of three frequent characters is
-// its triple alone. It matches exactly the texts holding those tokens in that order, and a
-// CJK run exactly the texts that contain it (what `grep -F` finds). No text is read back
-// to confirm a match. A record's document has the record id as its document id, so a hit
-// needs no lookup.
+// Terms (layout WordPairs, see Layout): the words and CJK characters of tokens.h with their
+// positions, a word its text holds often under its own term ("F" + word); pairs of
+// touching CJK characters with their counts only; triples of touching CJK characters that
+// are all among the most frequent ones, with positions; and pairs of frequent words that
+// stand side by side ("first second"), with their counts only. A word or a quoted phrase
+// whose tokens must stand side by side (a CJK run of three or more characters, "e-mail",
+// "exact words") is a phrase query on those positions, narrowed first by the pairs and
+// triples; the common shapes need no position check where their tokens are frequent: a
+// run of three frequent characters is its triple, a longer one the phrase of its triples,
+// two words the pair term where both are frequent. It matches exactly the texts holding
+// those tokens in that order, and a CJK run exactly the texts that contain it (what
+// `grep -F` finds). No text is read back to confirm a match. A record's document has the
+// record id as its document id, so a hit needs no lookup. A store of an older layout
+// answers in its own layout until IndexFilesRebuild has built it anew.
 //
 // Whether the store holds exactly the folders' texts is noted in the store itself (the
 // marker of "./index" as it was then), so a process that starts searching need not list
@@ -988,6 +992,14 @@ struct Library {
             if (std::filesystem::exists(kRebuildStore, ec)) std::filesystem::remove_all(kRebuildStore, ec);
             return 0;
         }
+        if (writer->get_doccount() == 0) {
+            // Nothing to build: the empty store takes the current layout as it is.
+            writer->set_metadata(kLayoutKey, kCurrentLayoutValue);
+            writer->commit();
+            writerLayout = kCurrentLayout;
+            std::filesystem::remove_all(kRebuildStore, ec);
+            return 0;
+        }
         bool fresh = false;
         if (!OpenRebuild(fresh)) return -1;
         struct Closer {
@@ -1011,13 +1023,25 @@ struct Library {
             rebuildDb->set_metadata(*k, writer->get_metadata(*k));
         const bool whole = rebuildWhole && MarkerOf(kIndexDir) == rebuildMarker;
         rebuildDb->set_metadata(kFoldersKey, whole ? rebuildMarker : std::string());
+        const bool empty = rebuildDb->get_doccount() == 0;
         CloseRebuild();
-        writer->commit();
         rebuildListed = false;
-        if (!Compact({kRebuildStore}, false)) return -1;
-        std::filesystem::remove_all(kRebuildStore, ec);
         Forget();
         needReconcile = !whole;
+        if (empty) {
+            // No folder has a text any more: the store is emptied in place.
+            std::vector<Xapian::docid> all(writer->postlist_begin(""), writer->postlist_end(""));
+            for (Xapian::docid d : all) writer->delete_document(d);
+            writer->set_metadata(kLayoutKey, kCurrentLayoutValue);
+            writer->set_metadata(kFoldersKey, whole ? rebuildMarker : std::string());
+            writer->commit();
+            writerLayout = kCurrentLayout;
+        } else {
+            writer->commit();
+            if (!Compact({kRebuildStore}, false)) return -1;
+        }
+        std::filesystem::remove_all(kRebuildStore, ec);
+        batchDocs = 0;
         return 0;
     }
 

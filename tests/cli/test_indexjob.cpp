@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -138,4 +140,36 @@ TEST_F(IndexJob, KilledJobLeavesEveryRecordAndAnIndexThatAnswers) {
     EXPECT_EQ(Hits("common").size(), kDocs + 40);
     EXPECT_EQ(Hits("w2999").size(), 1);
     EXPECT_EQ(Run({"index", "--update"}).lines, QStringList{"成功创建0条索引!"});
+}
+
+// A store of an older layout answers until the next index run, which brings it into the
+// current layout; the answers stay the same.
+TEST_F(IndexJob, IndexRunRebuildsAStoreOfAnOlderLayout) {
+    std::string repeated;
+    for (int k = 0; k < 10; ++k) repeated += "common words 的一是在不了 ";
+    for (int i = 0; i < 30; ++i)
+        Write(QStringLiteral("docs/t%1.txt").arg(i),
+              "w" + std::to_string(i) + " " + (i % 3 ? repeated : "words common"));
+    ASSERT_EQ(Run({"import-tree", dir.path() + "/docs", "--node", "0"}).status, 0);
+    auto helper = [&](const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(KRVLINDEX_OLDLAYOUT), args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    };
+    const QStringList phrase = Hits("\"common words\""), run = Hits("的一是在不了");
+    EXPECT_EQ(phrase.size(), 20);
+    EXPECT_EQ(run.size(), 20);
+    helper({"downgrade", "3"});
+    EXPECT_EQ(helper({"layout"}), "3");
+    EXPECT_EQ(Hits("\"common words\""), phrase);
+    EXPECT_EQ(Hits("的一是在不了"), run);
+    EXPECT_EQ(Run({"index", "--update"}).lines, QStringList{"成功创建0条索引!"});
+    EXPECT_EQ(helper({"layout"}), "4");
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/KRVLINDEX.rebuild"));
+    EXPECT_EQ(Hits("\"common words\""), phrase);
+    EXPECT_EQ(Hits("的一是在不了"), run);
+    EXPECT_EQ(Hits("\"words common\"").size(), 10);
 }
