@@ -479,6 +479,7 @@ int main(int argc, char** argv) {
             // A store of an older layout brought into the current one, as the index job does.
             std::printf("rebuilding the store of %s (%.1f MB):\n", work.c_str(),
                         TreeBytes(work + "/KRVLINDEX") / 1048576.0);
+            std::fflush(stdout);  // the child would print it again
             int left = 0;
             const Run r = Measure([&](int fd) {
                 fs::current_path(work);
