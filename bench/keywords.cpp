@@ -228,7 +228,8 @@ int main(int argc, char** argv) {
         const std::string cliCommand = std::string("'") + KORVEL_CLI + "' --dir '" + folder.toStdString() +
                                        "' add-tags '" + TagName(5).toStdString() + " " + TagName(45).toStdString() +
                                        "' " + ids.join(u' ').toStdString() + " --answer all > /dev/null 2>&1";
-        const QString updateSql = QStringLiteral("update main set findkey=findkey||' x ' where id in (") + inList + u')';
+        const QString updateSql =
+            QStringLiteral("update main set findkey=findkey||' x ' where id in (") + inList + u')';
         auto engineUpdate = [&] { ExecuteSql(updateSql, adCmdTextNoRecords, S().catalogue); };
         const std::string processCommand = std::string("'") + QCoreApplication::applicationFilePath().toStdString() +
                                            "' --engine-update '" + folder.toStdString() + "' \"" +
