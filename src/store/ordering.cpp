@@ -190,9 +190,14 @@ public:
 
     // Sorts row positions by all columns (directions applied), keeping the given order
     // among equal rows. Sorts (first-column prefix, position) pairs, so that most
-    // comparisons touch neither the cells nor the texts.
-    void SortPositions(std::vector<quint32>& pos) const {
-        if (k_ == 0) return;
+    // comparisons touch neither the cells nor the texts. With first below pos.size(), only
+    // the first `first` places are sorted and kept.
+    void SortPositions(std::vector<quint32>& pos, size_t first = SIZE_MAX) const {
+        if (first > pos.size()) first = pos.size();
+        if (k_ == 0) {
+            pos.resize(first);
+            return;
+        }
         struct Entry {
             quint64 key1, key2;
             quint32 pos;
@@ -219,14 +224,19 @@ public:
             }
             entries[i] = {key1, key2, static_cast<quint32>(i)};
         }
-        std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+        const auto before = [&](const Entry& a, const Entry& b) {
             if (a.key1 != b.key1) return a.key1 < b.key1;
             if (a.key2 != b.key2) return a.key2 < b.key2;
             int r = Compare(pos[a.pos], pos[b.pos]);
             return r != 0 ? r < 0 : a.pos < b.pos;
-        });
-        std::vector<quint32> sorted(pos.size());
-        for (size_t i = 0; i < pos.size(); ++i) sorted[i] = pos[entries[i].pos];
+        };
+        if (first == pos.size())
+            std::sort(entries.begin(), entries.end(), before);
+        else
+            std::partial_sort(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(first), entries.end(),
+                              before);
+        std::vector<quint32> sorted(first);
+        for (size_t i = 0; i < first; ++i) sorted[i] = pos[entries[i].pos];
         pos.swap(sorted);
     }
 
@@ -277,9 +287,11 @@ private:
 // The ids of the rows meeting the condition, ordered. The table is read in id order
 // (NOT INDEXED: no index that serves an ordering may drive a tag query), the values of
 // the order columns alongside, and the sort happens in memory (the engine's sorter would
-// spill a large listing to temporary files).
+// spill a large listing to temporary files). With first, its count first ids are handed
+// over once the table is read, before the whole list is sorted: the one pass over the
+// table serves page 1 and the count.
 std::vector<qint64> IdsOfCondition(Connection& conn, const RowQuery& q, const std::vector<Column>& columns,
-                                   const CancelGuard& guard) {
+                                   const CancelGuard& guard, const FirstRows* first) {
     QString sql = QStringLiteral("select rowid") + ColumnList(columns) + QStringLiteral(" from ") + Quoted(q.table) +
                   QStringLiteral(" not indexed");
     if (!q.condition.trimmed().isEmpty()) sql += QStringLiteral(" where ") + q.condition;
@@ -304,6 +316,15 @@ std::vector<qint64> IdsOfCondition(Connection& conn, const RowQuery& q, const st
     for (size_t i = 0; i < n; ++i) idx[i] = static_cast<quint32>(i);
     const bool idOrder = std::is_sorted(ids.begin(), ids.end());
     if (!idOrder) std::sort(idx.begin(), idx.end(), [&](quint32 a, quint32 b) { return ids[a] < ids[b]; });
+    if (first && first->ready) {
+        std::vector<quint32> top = idx;
+        values.SortPositions(top, first->count < 0 ? 0 : static_cast<size_t>(first->count));
+        std::vector<qint64> page;
+        page.reserve(top.size());
+        for (quint32 i : top) page.push_back(ids[i]);
+        first->ready(std::move(page));
+        guard.Poll();
+    }
     if (!columns.empty()) values.SortPositions(idx);
     if (!idOrder || !columns.empty()) {
         std::vector<qint64> ordered(n);
@@ -437,11 +458,19 @@ void ReadRowsOfIds(Connection& conn, const QString& table, const std::vector<qin
     });
 }
 
-std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& q, const std::atomic<bool>* cancel) {
+std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& q, const std::atomic<bool>* cancel,
+                                  const FirstRows* first) {
     CancelGuard guard(conn, cancel);
     const std::vector<Column> columns = ResolveOrder(q.order, FieldNamesOf(conn, q.table));
-    if (q.byIds) return OrderGivenIds(conn, q.table, q.ids, columns, guard);
-    return IdsOfCondition(conn, q, columns, guard);
+    if (q.byIds) {
+        std::vector<qint64> ids = OrderGivenIds(conn, q.table, q.ids, columns, guard);
+        if (first && first->ready)
+            first->ready(std::vector<qint64>(
+                ids.begin(), ids.begin() + std::min<std::ptrdiff_t>(std::max(first->count, 0),
+                                                                    static_cast<std::ptrdiff_t>(ids.size()))));
+        return ids;
+    }
+    return IdsOfCondition(conn, q, columns, guard, first);
 }
 
 namespace {

@@ -56,9 +56,18 @@ struct RowQuery {
 std::optional<qint64> TimeOrderKey(const char* utf8, int bytes);
 std::optional<qint64> TimeOrderKey(const QString& text);
 
-// The ids of the query's rows in listing order, read on conn. Throws DbError, and
-// DbError(SQLITE_INTERRUPT) when *cancel becomes true.
-std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& query, const std::atomic<bool>* cancel = nullptr);
+// Page 1 of a list handed over before the whole list is ordered: its first count ids.
+struct FirstRows {
+    int count = 0;
+    std::function<void(std::vector<qint64>)> ready;
+};
+
+// The ids of the query's rows in listing order, read on conn. With first, first->ready
+// gets the first first->count ids as soon as they are known, before the whole list is
+// ordered (for a condition: after the one pass over the table, which page 1 and the whole
+// list share). Throws DbError, and DbError(SQLITE_INTERRUPT) when *cancel becomes true.
+std::vector<qint64> OrderedRowIds(Connection& conn, const RowQuery& query, const std::atomic<bool>* cancel = nullptr,
+                                  const FirstRows* first = nullptr);
 
 // The first count ids of OrderedRowIds(conn, query) (a query of a condition), found in one
 // pass over the table that keeps only the best count rows: page 1 of a listing that no

@@ -22,15 +22,24 @@ void RowIdsJob::Run(const QString& connectionString, const RowQuery& query, int 
     try {
         Connection own;
         own.Open(connectionString);
-        if (firstRows > 0) {
-            std::vector<qint64> first = FirstRowIds(own, query, firstRows, &cancel_);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                firstRows_ = std::move(first);
-            }
-            if (!cancel_ && onReady) onReady();
+        const FirstRows first{firstRows, [&](std::vector<qint64> page) {
+                                  {
+                                      std::lock_guard<std::mutex> lock(mutex_);
+                                      firstRows_ = std::move(page);
+                                  }
+                                  if (!cancel_ && onReady) onReady();
+                              }};
+        // Of a listing of every row, the engine's sorter keeps page 1 faster than the whole
+        // list's values are gathered: a pass of its own. Under a condition the values of
+        // the rows that match are gathered alongside the condition's work, and one pass
+        // serves page 1 and the whole list.
+        const bool everyRow = !query.byIds && query.condition.trimmed().isEmpty();
+        if (firstRows > 0 && everyRow) {
+            first.ready(FirstRowIds(own, query, firstRows, &cancel_));
+            ids = OrderedRowIds(own, query, &cancel_);
+        } else {
+            ids = OrderedRowIds(own, query, &cancel_, firstRows > 0 ? &first : nullptr);
         }
-        ids = OrderedRowIds(own, query, &cancel_);
     } catch (const DbError& e) {
         failed = true;
         failure = e.description();

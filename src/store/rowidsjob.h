@@ -17,9 +17,10 @@ namespace korvel {
 
 class RowIdsJob {
 public:
-    // Starts at once. With firstRows > 0 the worker first finds that many first ids
-    // (FirstRowIds), then the whole list (OrderedRowIds). onReady, when set, is called on the
-    // worker after each, unless the job was cancelled; it must not block.
+    // Starts at once. With firstRows > 0 the worker hands over that many first ids as soon
+    // as they are known, then makes the whole list (OrderedRowIds; a listing of every row
+    // finds its first ids in a pass of their own, FirstRowIds). onReady, when set, is
+    // called on the worker after each, unless the job was cancelled; it must not block.
     RowIdsJob(const QString& connectionString, RowQuery query, int firstRows, std::function<void()> onReady);
     // Cancels the job and waits for its thread.
     ~RowIdsJob();

@@ -38,6 +38,20 @@ RowQuery Where(const QString& condition, std::vector<OrderKey> order) {
     return q;
 }
 
+// The first count ids OrderedRowIds hands over (once, before it returns) and the whole
+// list it returns.
+std::pair<std::vector<qint64>, std::vector<qint64>> FirstHandedOver(const RowQuery& q, int count) {
+    std::vector<qint64> first;
+    int calls = 0;
+    const FirstRows wanted{count, [&](std::vector<qint64> page) {
+                               first = std::move(page);
+                               ++calls;
+                           }};
+    std::vector<qint64> whole = OrderedRowIds(S().catalogue, q, nullptr, &wanted);
+    EXPECT_EQ(calls, 1);
+    return {first, whole};
+}
+
 TEST(TimeOrderKey, Texts) {
     struct Case {
         const char* text;
@@ -155,6 +169,12 @@ TEST_F(ListingOrder, TimeAndTextColumns) {
             EXPECT_EQ(FirstRowIds(S().catalogue, Where("id > 0", {c.key, {"id", true}}), static_cast<int>(k)),
                       prefix(sorted))
                 << c.key.column.toStdString() << " " << k;
+            // Handed over by the pass that makes the whole list, before it is ordered.
+            EXPECT_EQ(FirstHandedOver(Where("id > 0", {c.key, {"id", true}}), static_cast<int>(k)),
+                      std::make_pair(prefix(sorted), sorted))
+                << c.key.column.toStdString() << " " << k;
+            EXPECT_EQ(FirstHandedOver(ids, static_cast<int>(k)), std::make_pair(prefix(c.ids), c.ids))
+                << c.key.column.toStdString() << " " << k;
         }
     }
     // Ascending text order is the engine's NOCASE order.
@@ -174,10 +194,13 @@ TEST_F(ListingOrder, FirstRowsOfMixedValues) {
         for (const QString& condition : {QString(), QStringLiteral("id <> 4")}) {
             const RowQuery q = Where(condition, {{"filesize", desc}, {"name", false}});
             const std::vector<qint64> whole = OrderedRowIds(S().catalogue, q);
-            for (size_t k = 1; k <= whole.size(); ++k)
-                EXPECT_EQ(FirstRowIds(S().catalogue, q, static_cast<int>(k)),
-                          std::vector<qint64>(whole.begin(), whole.begin() + k))
+            for (size_t k = 1; k <= whole.size(); ++k) {
+                const std::vector<qint64> prefix(whole.begin(), whole.begin() + k);
+                EXPECT_EQ(FirstRowIds(S().catalogue, q, static_cast<int>(k)), prefix)
                     << desc << " " << condition.toStdString() << " " << k;
+                EXPECT_EQ(FirstHandedOver(q, static_cast<int>(k)), std::make_pair(prefix, whole))
+                    << desc << " " << condition.toStdString() << " " << k;
+            }
         }
     }
     // The column keeps the numbers as texts: NULL, '', '10 K', '4.5', '5', 'A', 'b', the blob.
