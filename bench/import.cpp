@@ -4,7 +4,9 @@
 // options (node tree on, same-file check on) into a fresh catalogue, then again (every
 // file refused by the same-file check), once without a filter.xml and once with the
 // default filter.xml, and through korvel-cli import-tree; each beside
-// `find -printf '%s %T@ %p\n'` over the same tree, run as many times, interleaved.
+// `find -printf '%s %T@ %p\n'` over the same tree, run as many times, interleaved. Beside
+// them, the floor under any import of these records: the engine alone writing the same rows
+// from memory into a fresh catalogue (its memory counts in the process's peak).
 // Prints min and median of wall and processor seconds, the ratios, the load and the peak
 // memory.
 //
@@ -29,6 +31,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sqlite3.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +44,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace korvel;
 using bench::Series;
@@ -146,6 +151,49 @@ void Walk(const std::string& root, const ImportOptions& options) {
     drain.join();
 }
 
+// The rows of main as the engine holds them (the eight values the walk writes, as UTF-8).
+using Row = std::vector<std::string>;
+const char kRowColumns[] = "dir,findkey,name,filetype,filesize,filedtime,fileinputdtime,vol";
+
+std::vector<Row> ReadRows(Connection& conn) {
+    std::vector<Row> rows;
+    Statement st(conn, QStringLiteral("select %1 from main order by id").arg(QLatin1String(kRowColumns)));
+    while (st.Step()) {
+        Row r(8);
+        for (int i = 0; i < 8; ++i) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), i));
+            if (text) r[static_cast<size_t>(i)].assign(text, static_cast<size_t>(sqlite3_column_bytes(st.handle(), i)));
+        }
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+// What the engine alone costs for the same records: the rows of an import, from memory,
+// written into a fresh catalogue of the same schema and encryption by one prepared insert
+// in one write transaction with a page cache that holds it all, then copied into the catalogue file (the checkpoint),
+// as the walk's writer has done by its end. No folder is read and no text converted: the floor under any import of
+// these records.
+void InsertRows(const std::vector<Row>& rows, Connection& conn) {
+    // A page cache that holds the whole transaction: nothing spills before the commit.
+    Statement(conn, QStringLiteral("PRAGMA cache_size = -524288")).Step();
+    conn.Begin();
+    Statement insert(
+        conn, QStringLiteral("insert into main(%1) values(?1,?2,?3,?4,?5,?6,?7,?8)").arg(QLatin1String(kRowColumns)));
+    sqlite3_stmt* h = insert.handle();
+    for (const Row& r : rows) {
+        for (int i = 0; i < 8; ++i) {
+            const std::string& v = r[static_cast<size_t>(i)];
+            sqlite3_bind_text(h, i + 1, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+        }
+        sqlite3_step(h);
+        sqlite3_reset(h);
+    }
+    insert = Statement();
+    conn.Commit();
+    Statement(conn, QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")).Step();
+}
+
 // A fresh working folder with an empty catalogue, with or without the default filter.xml.
 struct Work {
     QTemporaryDir dir;
@@ -178,7 +226,8 @@ int RunOne(int files, int runs, bool recordsOnly) {
     // and korvel-cli runs with --no-index.
     const size_t nCases = sizeof kCases / sizeof kCases[0];
     std::vector<Series> first(nCases), again(nCases);
-    Series cli, cliAgain, indexJob;
+    Series cli, cliAgain, indexJob, engine;
+    std::vector<Row> rows;  // the first import's records
     int indexed = 0, pending = 0;
     std::vector<long long> records(nCases);
     long long cliRecords = -1;
@@ -196,6 +245,7 @@ int RunOne(int files, int runs, bool recordsOnly) {
             options.indexOnImport = kCases[c].indexOn;
             first[c].Add(bench::Time([&] { Walk(root, options); }));
             records[c] = Count("select count(*) from main");
+            if (rows.empty()) rows = ReadRows(S().catalogue);
             if (kCases[c].indexOn && !recordsOnly) {
                 // The content-index job that follows an import with the index setting on; the
                 // records have landed before it starts.
@@ -214,6 +264,14 @@ int RunOne(int files, int runs, bool recordsOnly) {
             again[c].Add(bench::Time([&] { Walk(root, options); }));
             if (Count("select count(*) from main") != records[c]) std::printf("the second import added records\n");
             S().catalogue.Close();
+            QDir::setCurrent(QDir::tempPath());
+        }
+        {
+            Work work(false);
+            Connection conn;
+            conn.Open(kConnectionString);
+            engine.Add(bench::Time([&] { InsertRows(rows, conn); }));
+            conn.Close();
             QDir::setCurrent(QDir::tempPath());
         }
         {
@@ -242,6 +300,9 @@ int RunOne(int files, int runs, bool recordsOnly) {
         std::printf(" then the index job: %d documents, %d indexed\n", pending, indexed);
         bench::PrintRow("index job", indexJob, "find", find);
     }
+    std::printf(" the engine alone: the same %zu rows from memory, one insert statement, one transaction\n",
+                rows.size());
+    bench::PrintRow("engine insert", engine, "find", find);
     std::printf(" korvel-cli import-tree (its own filter.xml): %lld records\n", cliRecords);
     bench::PrintRow("first import", cli, "find", find);
     bench::PrintRow("again (all refused)", cliAgain, "find", find);
