@@ -56,6 +56,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
 #include <deque>
 #include <cstdio>
 #include <cstring>
@@ -129,6 +130,26 @@ std::string MarkerOf(const char* path) {
     struct stat st;
     if (::stat(path, &st) != 0) return std::string();
     return StampOf(st);
+}
+
+// A new text in a folder that was there already leaves "./index" itself untouched, and so
+// its marker: a store noted as in line with the folders would still be taken for it,
+// holding the old text (when this process could not write the store, or another process
+// notes it in line at the end of a batch it began before). Its modification time is moved
+// on, past the one it had even where the clock has not advanced since.
+void MoveMarkerOn(const char* path) {
+    struct stat st;
+    if (::stat(path, &st) != 0) return;
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    struct timespec next = st.st_mtim;
+    if (++next.tv_nsec == 1000000000L) {
+        next.tv_nsec = 0;
+        ++next.tv_sec;
+    }
+    if (now.tv_sec > next.tv_sec || (now.tv_sec == next.tv_sec && now.tv_nsec > next.tv_nsec)) next = now;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, next};
+    ::utimensat(AT_FDCWD, path, times, 0);
 }
 
 // Reads a regular file. Anything else (a pipe, a socket, a device, a folder) is refused
@@ -1242,9 +1263,10 @@ struct Library {
         const std::string dir = std::string(kIndexDir) + "/" + id;
         const std::string before = MarkerOf(kIndexDir);
         ::mkdir(kIndexDir, 0755);
-        ::mkdir(dir.c_str(), 0755);
+        const bool rewrite = ::mkdir(dir.c_str(), 0755) != 0 && errno == EEXIST;
         struct stat st;
         if (!WriteWhole(dir + "/" + kTextName, text, st)) return;
+        if (rewrite) MoveMarkerOn(kIndexDir);
         Forget();
         folderIds.insert(*docid);
         if (OpenWriter()) {

@@ -8,6 +8,8 @@
 //   krvlindex_writer count plan   records 1 to count as one batch, planned (IndexFilesPlan)
 //                                 and handed over taking the groups in turn, as the index
 //                                 job does
+//   krvlindex_writer search QUERY prints the id of every record the query matches, one per
+//                                 line, as a process that starts searching finds them
 //
 // Text i holds the word "w<i>", a Chinese sentence and some 45 KB of filler (a commit falls due every few hundred
 // texts).
@@ -22,6 +24,11 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "search") {
+        SearchIndexedFiles(
+            argv[2], [](const char* id, float, void*) { std::printf("%s\n", id); }, nullptr);
+        return 0;
+    }
     if (argc > 2 && std::string(argv[1]) == "rebuild") {
         // Steps of rebuilding a store of an older layout, then a kill in the middle.
         for (long k = std::atol(argv[2]); k > 0; --k) std::printf("%d\n", IndexFilesRebuild(0));

@@ -386,6 +386,53 @@ TEST(ContentIndex, DeleteAndReindex) {
     EXPECT_FALSE(fs::exists("index/10"));
 }
 
+// A record indexed again while another process holds the store's write lock gets its new
+// text in its folder only. A process that starts searching afterwards must not take the
+// store for in line with the folders: it finds the new text, not the old one.
+TEST(ContentIndex, ATextRewrittenWhileAnotherProcessWritesTheStoreIsNotMissed) {
+    TempWorkDir w;
+    IndexText("1", "alpha words");
+    IndexText("2", "other words");
+    ASSERT_GT(Rank("1", "alpha"), 0.0f);  // the store is in line with the folders now
+
+    // Another process holds the store's write lock.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open("KRVLINDEX/flintlock", O_RDWR | O_CREAT, 0644);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        const char answer = fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+        (void)!::write(ready[1], &answer, 1);
+        ::pause();
+        _exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(::read(ready[0], &answer, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    IndexText("1", "beta words");
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    ASSERT_EQ(answer, 'y');
+    EXPECT_EQ(ReadBytes("index/1/text.txt"), "beta words");
+
+    const auto hits = [](const char* query) {
+        QString out;
+        EXPECT_EQ(RunCommand(QStringLiteral("\"%1\" search %2").arg(KRVLINDEX_WRITER, query), out), 0);
+        return out;
+    };
+    EXPECT_EQ(hits("beta"), "1\n");
+    EXPECT_EQ(hits("alpha"), "");
+    EXPECT_EQ(hits("words"), "1\n2\n");
+    // And this process, which could not write the store, finds the same.
+    EXPECT_GT(Rank("1", "beta"), 0.0f);
+    EXPECT_EQ(Rank("1", "alpha"), 0.0f);
+}
+
 TEST(ContentIndex, CopiedIndexFolderIsSearchableInAnotherWorkingFolder) {
     TempWorkDir first;
     IndexText("3", "synchronised record 同步的记录");
