@@ -62,7 +62,9 @@
 #include <filesystem>
 #include <algorithm>
 #include <atomic>
+#include <bitset>
 #include <climits>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -83,8 +85,9 @@ constexpr const char* kIndexDir = "index";
 constexpr const char* kTextName = "text.txt";
 constexpr size_t kMaxTextBytes = 16u << 20;  // a longer file is indexed in part
 // Text indexed since the last commit. Small commits cost less processor time than large
-// ones (the postings a writer holds back grow slow to add to) and keep the memory low.
-constexpr size_t kCommitBytes = 2u << 20;
+// ones (the postings a writer holds back, kept in trees of terms, grow slow to add to:
+// 256 KB is about twenty texts, and costs a fifth less than 2 MB) and keep the memory low.
+constexpr size_t kCommitBytes = 256u << 10;
 constexpr unsigned kCommitDocs = 4000;
 constexpr auto kCommitInterval = std::chrono::seconds(30);
 constexpr auto kChangeCheckInterval = std::chrono::milliseconds(100);
@@ -191,24 +194,15 @@ bool WriteWhole(const std::string& path, const std::string& data, struct stat& s
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// True when the text gives at least one term (as krvl::Tokenize cuts it): a CJK character,
-// or a run of word characters not longer than a word may be. A text of blanks and
-// punctuation is none. Stops at the first term.
+// True when the text gives at least one term (as krvl::Tokenizer cuts it): a CJK
+// character, or a run of word characters not longer than a word may be. A text of blanks
+// and punctuation is none. Stops at the first term.
 bool HasTerms(std::string_view text) {
-    size_t wordBytes = 0;
-    for (Xapian::Utf8Iterator it(text.data(), text.size()), end; it != end; ++it) {
-        const unsigned c = *it;
-        if (krvl::IsCjk(c)) return true;
-        if (Xapian::Unicode::is_wordchar(c)) {
-            std::string lower;
-            Xapian::Unicode::append_utf8(lower, Xapian::Unicode::tolower(c));
-            wordBytes += lower.size();
-        } else {
-            if (wordBytes > 0 && wordBytes <= krvl::kMaxWordBytes) return true;
-            wordBytes = 0;
-        }
-    }
-    return wordBytes > 0 && wordBytes <= krvl::kMaxWordBytes;
+    krvl::Tokenizer tokens(text);
+    krvl::Token t;
+    while (tokens.Next(t))
+        if (!t.term.empty()) return true;
+    return false;
 }
 
 // The document id of a record: the record id itself.
@@ -249,75 +243,100 @@ constexpr std::string_view kFrequentPrefix = "F";  // never starts a word: words
 // quarter of a usual text, so that their triples are few beside its other terms.
 constexpr std::string_view kFrequentCjk = "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分";
 
-bool IsFrequentCjk(const std::string& ch) {
-    static const std::unordered_set<std::string> set = [] {
-        std::unordered_set<std::string> s;
-        for (size_t i = 0; i + 3 <= kFrequentCjk.size(); i += 3) s.insert(std::string(kFrequentCjk.substr(i, 3)));
+bool IsFrequentCjk(unsigned ch) {
+    static const std::bitset<0x10000> set = [] {
+        std::bitset<0x10000> s;
+        for (Xapian::Utf8Iterator it(kFrequentCjk.data(), kFrequentCjk.size()), end; it != end; ++it) s.set(*it);
         return s;
     }();
-    return ch.size() == 3 && set.count(ch) > 0;
+    return ch < set.size() && set.test(ch);
 }
 
 std::string FrequentTerm(const std::string& word) { return std::string(kFrequentPrefix) + word; }
 std::string WordPairTerm(const std::string& first, const std::string& second) { return first + " " + second; }
 
+std::string CjkTerm(std::initializer_list<unsigned> chars) {
+    std::string term;
+    for (unsigned c : chars) Xapian::Unicode::append_utf8(term, c);
+    return term;
+}
+
+// Two or three CJK characters as one key (each takes 21 bits).
+uint64_t CjkKey(uint64_t a, uint64_t b, uint64_t c = 0) { return (a << 42) | (b << 21) | c; }
+
 Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp, Layout layout) {
-    Xapian::Document doc;
-    doc.add_boolean_term("Q" + id);
-    // WordPairs: the words wait until the text has been read, to know how often it holds
-    // each of them.
-    struct WordAt {
-        std::string term;
-        unsigned pos;
-    };
-    std::vector<WordAt> words;
-    std::unordered_map<std::string, unsigned> wordCount;
+    // The terms are gathered first and each is handed to the document once, with all of its
+    // positions: the document keeps its terms in a tree of strings, slow to look up once per
+    // occurrence. WordPairs also needs to know how often the text holds each word before it
+    // can name the word's term.
+    using Positions = std::vector<unsigned>;
+    std::unordered_map<unsigned, Positions> chars;        // CJK character -> positions
+    std::unordered_map<uint64_t, unsigned> charPairs;     // two touching characters -> count
+    std::unordered_map<uint64_t, Positions> charTriples;  // three touching frequent ones -> positions of the first
+    std::unordered_map<std::string, Positions> words;     // word -> positions
+    using Word = std::pair<const std::string, Positions>;
+    std::vector<std::pair<const Word*, unsigned>> run;  // the words in order, with their positions
+    chars.reserve(512);
+    charPairs.reserve(text.size() / 16);
+    words.reserve(512);
     // The CJK characters just before the current token that touch it and each other
     // (at most two), earliest first.
-    std::string before[2];
+    unsigned before[2] = {0, 0};
     int touching = 0;
     unsigned prevPos = 0;
-    krvl::Tokenize(text, [&](const krvl::Token& t) {
+    krvl::Tokenizer tokens(text);
+    krvl::Token t;
+    while (tokens.Next(t)) {
         if (!t.cjk) {
-            if (t.term.empty()) {
-            } else if (layout == Layout::WordPairs) {
-                words.push_back({t.term, t.pos});
-                ++wordCount[t.term];
-            } else {
-                doc.add_posting(t.term, t.pos);
+            if (!t.term.empty()) {
+                auto w = words.try_emplace(t.term).first;
+                w->second.push_back(t.pos);
+                if (layout == Layout::WordPairs) run.emplace_back(&*w, t.pos);
             }
             touching = 0;
             prevPos = t.pos;
-            return;
+            continue;
         }
         const bool touches = touching > 0 && prevPos + 1 == t.pos;
-        doc.add_posting(t.term, t.pos);
-        if (touches) doc.add_term(before[1] + t.term);
+        chars[t.ch].push_back(t.pos);
+        if (touches) ++charPairs[CjkKey(before[1], t.ch)];
         if (touches && touching == 2 && layout != Layout::Plain && IsFrequentCjk(before[0]) &&
-            IsFrequentCjk(before[1]) && IsFrequentCjk(t.term)) {
-            if (layout == Layout::WordPairs)
-                doc.add_posting(before[0] + before[1] + t.term, t.pos - 2);
-            else
-                doc.add_term(before[0] + before[1] + t.term);
-        }
+            IsFrequentCjk(before[1]) && IsFrequentCjk(t.ch))
+            charTriples[CjkKey(before[0], before[1], t.ch)].push_back(t.pos - 2);
         if (touches) {
-            before[0] = std::move(before[1]);
-            before[1] = t.term;
+            before[0] = before[1];
             touching = 2;
         } else {
-            before[1] = t.term;
             touching = 1;
         }
+        before[1] = t.ch;
         prevPos = t.pos;
-    });
-    const WordAt* prevFrequent = nullptr;  // the word just before, when frequent
-    for (const WordAt& w : words) {
-        const bool frequent = wordCount[w.term] >= kFrequentWordCount;
-        doc.add_posting(frequent ? FrequentTerm(w.term) : w.term, w.pos);
-        if (frequent && prevFrequent && prevFrequent->pos + 1 == w.pos)
-            doc.add_term(WordPairTerm(prevFrequent->term, w.term));
-        prevFrequent = frequent ? &w : nullptr;
     }
+
+    Xapian::Document doc;
+    doc.add_boolean_term("Q" + id);
+    auto addPositions = [&doc](const std::string& term, const Positions& positions) {
+        for (unsigned pos : positions) doc.add_posting(term, pos);
+    };
+    constexpr uint64_t kChar = (1u << 21) - 1;
+    for (const auto& [c, positions] : chars) addPositions(CjkTerm({c}), positions);
+    for (const auto& [key, count] : charPairs)
+        doc.add_term(CjkTerm({unsigned(key >> 42), unsigned((key >> 21) & kChar)}), count);
+    for (const auto& [key, positions] : charTriples) {
+        const std::string term = CjkTerm({unsigned(key >> 42), unsigned((key >> 21) & kChar), unsigned(key & kChar)});
+        if (layout == Layout::WordPairs)
+            addPositions(term, positions);
+        else
+            doc.add_term(term, static_cast<Xapian::termcount>(positions.size()));
+    }
+    auto frequent = [](const Word* w) { return w->second.size() >= kFrequentWordCount; };
+    for (const auto& [word, positions] : words)
+        addPositions(layout == Layout::WordPairs && positions.size() >= kFrequentWordCount ? FrequentTerm(word) : word,
+                     positions);
+    // Two frequent words side by side also give their pair.
+    for (size_t k = 1; k < run.size(); ++k)
+        if (run[k - 1].second + 1 == run[k].second && frequent(run[k].first) && frequent(run[k - 1].first))
+            doc.add_term(WordPairTerm(run[k - 1].first->first, run[k].first->first));
     doc.add_value(kStampSlot, id + " " + stamp);
     doc.set_data(id);
     return doc;
@@ -410,8 +429,8 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
             pairs.push_back(toks[k - 1].term + toks[k].term);
             pairEnds.push_back(k);
         }
-        if (layout != Layout::Plain && touching(k) && touching(k - 1) && IsFrequentCjk(toks[k - 2].term) &&
-            IsFrequentCjk(toks[k - 1].term) && IsFrequentCjk(toks[k].term)) {
+        if (layout != Layout::Plain && touching(k) && touching(k - 1) && IsFrequentCjk(toks[k - 2].ch) &&
+            IsFrequentCjk(toks[k - 1].ch) && IsFrequentCjk(toks[k].ch)) {
             triples.push_back(toks[k - 2].term + toks[k - 1].term + toks[k].term);
             tripleEnds.push_back(k);
         }
