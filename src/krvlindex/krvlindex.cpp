@@ -14,19 +14,20 @@
 //   catalogue becomes searchable, how a lost or damaged store is rebuilt, and how records
 //   indexed by a process that was killed before its commit are recovered.
 //
-// Terms (layout WordPairs, see Layout): the words and CJK characters of tokens.h with their
-// positions, a word its text holds often under its own term ("F" + word); pairs of
-// touching CJK characters with their counts only; triples of touching CJK characters that
-// are all among the most frequent ones, with positions; and pairs of frequent words that
-// stand side by side ("first second"), with their counts only. A word or a quoted phrase
-// whose tokens must stand side by side (a CJK run of three or more characters, "e-mail",
-// "exact words") is a phrase query on those positions, narrowed first by the pairs and
-// triples; the common shapes need no position check where their tokens are frequent: a
-// run of three frequent characters is its triple, a longer one the phrase of its triples,
-// two words the pair term where both are frequent. It matches exactly the texts holding
-// those tokens in that order, and a CJK run exactly the texts that contain it (what
-// `grep -F` finds). No text is read back to confirm a match. A record's document has the
-// record id as its document id, so a hit needs no lookup. A store of an older layout
+// Terms (layout FrequentPairs, see Layout): the words and CJK characters of tokens.h with
+// their positions, a word or character its text holds often under its own term ("F" +
+// word); pairs of touching CJK characters that are both frequent in the text, with their
+// counts only; triples of touching CJK characters that are all among the most frequent
+// ones, with positions; and pairs of frequent words that stand side by side ("first
+// second"), with their counts only. A word or a quoted phrase whose tokens must stand side
+// by side (a CJK run of two or more characters, "e-mail", "exact words") is a phrase query
+// on those positions, narrowed first by the pairs and triples; the common shapes need no
+// position check where their tokens are frequent: a run of three frequent characters is
+// its triple, a longer one the phrase of its triples, two characters or two words the pair
+// term where both are frequent. It matches exactly the texts holding those tokens in that
+// order, and a CJK run exactly the texts that contain it (what `grep -F` finds). No text
+// is read back to confirm a match. A record's document has the record id as its document
+// id, so a hit needs no lookup. A store of an older layout
 // answers in its own layout until IndexFilesRebuild has built it anew.
 //
 // Whether the store holds exactly the folders' texts is noted in the store itself (the
@@ -226,18 +227,31 @@ enum class Layout {
     // FrequentTriples with the triples' positions (each at its first character), so that
     // a longer run of frequent characters is a phrase of its overlapping triples, whose
     // position lists are short. And words by how often their text holds them: a word that
-    // its text holds at least kFrequentWordCount times is stored as kFrequentPrefix + word
+    // its text holds at least kFrequentCount times is stored as kFrequentPrefix + word
     // (with its positions), and every two such words that stand side by side also give
     // their pair "first second" (without positions). Two words side by side are then the
     // pair term in the texts where both are frequent, and are checked on positions only in
     // the texts where one of them is not (the plain term of that word lists those texts,
     // and its position list there is short).
     WordPairs,
+    // WordPairs with the CJK characters taken as the words are: a character its text
+    // holds at least kFrequentCount times is stored as kFrequentPrefix + character, and
+    // two touching characters give their pair term only where both are frequent in the
+    // text. A text holds most of its pairs once or twice, so the store's documents have a
+    // third of the pair terms they had, and indexing takes a third less time; the texts
+    // where one of the two characters is not frequent are checked on its short position
+    // list, as for words.
+    FrequentPairs,
 };
 
-constexpr Layout kCurrentLayout = Layout::WordPairs;
-constexpr unsigned kFrequentWordCount = 8;
+constexpr Layout kCurrentLayout = Layout::FrequentPairs;
+constexpr unsigned kFrequentCount = 8;
 constexpr std::string_view kFrequentPrefix = "F";  // never starts a word: words are lower case
+
+// Whether the layout names words (WordPairs on), and CJK characters (FrequentPairs), by
+// how often their text holds them.
+bool WordsByCount(Layout layout) { return layout == Layout::WordPairs || layout == Layout::FrequentPairs; }
+bool CharsByCount(Layout layout) { return layout == Layout::FrequentPairs; }
 
 // The most frequent characters of Chinese text, most frequent first: together about a
 // quarter of a usual text, so that their triples are few beside its other terms.
@@ -291,7 +305,7 @@ Xapian::Document MakeDocument(const std::string& id, std::string_view text, cons
             if (!t.term.empty()) {
                 auto w = words.try_emplace(t.term).first;
                 w->second.push_back(t.pos);
-                if (layout == Layout::WordPairs) run.emplace_back(&*w, t.pos);
+                if (WordsByCount(layout)) run.emplace_back(&*w, t.pos);
             }
             touching = 0;
             prevPos = t.pos;
@@ -319,20 +333,25 @@ Xapian::Document MakeDocument(const std::string& id, std::string_view text, cons
         for (unsigned pos : positions) doc.add_posting(term, pos);
     };
     constexpr uint64_t kChar = (1u << 21) - 1;
-    for (const auto& [c, positions] : chars) addPositions(CjkTerm({c}), positions);
-    for (const auto& [key, count] : charPairs)
-        doc.add_term(CjkTerm({unsigned(key >> 42), unsigned((key >> 21) & kChar)}), count);
+    for (const auto& [c, positions] : chars)
+        addPositions(
+            CharsByCount(layout) && positions.size() >= kFrequentCount ? FrequentTerm(CjkTerm({c})) : CjkTerm({c}),
+            positions);
+    for (const auto& [key, count] : charPairs) {
+        const unsigned a = unsigned(key >> 42), b = unsigned((key >> 21) & kChar);
+        if (CharsByCount(layout) && (chars[a].size() < kFrequentCount || chars[b].size() < kFrequentCount)) continue;
+        doc.add_term(CjkTerm({a, b}), count);
+    }
     for (const auto& [key, positions] : charTriples) {
         const std::string term = CjkTerm({unsigned(key >> 42), unsigned((key >> 21) & kChar), unsigned(key & kChar)});
-        if (layout == Layout::WordPairs)
+        if (WordsByCount(layout))
             addPositions(term, positions);
         else
             doc.add_term(term, static_cast<Xapian::termcount>(positions.size()));
     }
-    auto frequent = [](const Word* w) { return w->second.size() >= kFrequentWordCount; };
+    auto frequent = [](const Word* w) { return w->second.size() >= kFrequentCount; };
     for (const auto& [word, positions] : words)
-        addPositions(layout == Layout::WordPairs && positions.size() >= kFrequentWordCount ? FrequentTerm(word) : word,
-                     positions);
+        addPositions(WordsByCount(layout) && positions.size() >= kFrequentCount ? FrequentTerm(word) : word, positions);
     // Two frequent words side by side also give their pair.
     for (size_t k = 1; k < run.size(); ++k)
         if (run[k - 1].second + 1 == run[k].second && frequent(run[k].first) && frequent(run[k - 1].first))
@@ -397,24 +416,33 @@ std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words)
     return out;
 }
 
-// The query of one token: in WordPairs a word is either of its two terms.
+// The query of one token: where the layout names it by how often its text holds it,
+// either of its two terms.
 Xapian::Query TokenQuery(const krvl::Token& t, Layout layout) {
-    if (layout != Layout::WordPairs || t.cjk) return Xapian::Query(t.term);
+    if (!(t.cjk ? CharsByCount(layout) : WordsByCount(layout))) return Xapian::Query(t.term);
     return Xapian::Query(Xapian::Query::OP_OR, Xapian::Query(t.term), Xapian::Query(FrequentTerm(t.term)));
+}
+
+// The term of two tokens side by side: two touching CJK characters, or two words.
+std::string PairTerm(const krvl::Token& a, const krvl::Token& b) {
+    return a.cjk ? a.term + b.term : WordPairTerm(a.term, b.term);
 }
 
 // The query of tokens that must stand in this shape: one term, or a phrase on positions
 // (within the span the tokens take in the query, so gaps count as they do in the text),
 // narrowed by the pair terms of touching CJK characters and, from FrequentTriples on, by
-// the triple terms of the run. Two touching CJK characters are exactly their pair term;
-// three touching frequent ones, exactly their triple term; in WordPairs a longer run of
-// frequent ones, exactly the phrase of its triples, and two words side by side, their pair
-// term or (where one of them is not frequent in the text) their phrase.
+// the triple terms of the run. Up to WordPairs two touching CJK characters are exactly
+// their pair term; three touching frequent ones, exactly their triple term; from WordPairs
+// on a longer run of frequent ones, exactly the phrase of its triples, and two words side
+// by side (in FrequentPairs also two touching CJK characters), their pair term or (where
+// one of them is not frequent in the text) their phrase.
 void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vector<Xapian::Query>& parts) {
     std::vector<const krvl::Token*> terms;
-    std::vector<std::string> pairs, triples;
+    std::vector<std::string> pairs, triples;   // terms every text with the tokens holds
     std::vector<size_t> pairEnds, tripleEnds;  // the token each pair and triple ends with
-    std::vector<size_t> wordPairEnds;          // the second word of two words side by side
+    // The second of two tokens side by side whose pair term only the texts where both are
+    // frequent hold.
+    std::vector<size_t> frequentPairEnds;
     unsigned first = 0, last = 0;
     auto adjacent = [&](size_t k) {
         return k > 0 && !toks[k - 1].term.empty() && !toks[k].term.empty() && toks[k - 1].pos + 1 == toks[k].pos;
@@ -425,7 +453,9 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
         if (terms.empty()) first = toks[k].pos;
         last = toks[k].pos;
         terms.push_back(&toks[k]);
-        if (touching(k)) {
+        if (touching(k) && CharsByCount(layout)) {
+            frequentPairEnds.push_back(k);
+        } else if (touching(k)) {
             pairs.push_back(toks[k - 1].term + toks[k].term);
             pairEnds.push_back(k);
         }
@@ -434,14 +464,14 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
             triples.push_back(toks[k - 2].term + toks[k - 1].term + toks[k].term);
             tripleEnds.push_back(k);
         }
-        if (layout == Layout::WordPairs && adjacent(k) && !toks[k - 1].cjk && !toks[k].cjk) wordPairEnds.push_back(k);
+        if (WordsByCount(layout) && adjacent(k) && !toks[k - 1].cjk && !toks[k].cjk) frequentPairEnds.push_back(k);
     }
     if (terms.empty()) return;
     if (terms.size() == 1) {
         parts.push_back(TokenQuery(*terms[0], layout));
         return;
     }
-    if (terms.size() == 2 && wordPairEnds.size() == 1) {
+    if (terms.size() == 2 && frequentPairEnds.size() == 1) {
         // Side by side: the pair where both are frequent in the text, else the phrase in
         // the texts where the first, or the second, is not.
         const krvl::Token& a = *terms[0];
@@ -449,7 +479,7 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
         const Xapian::Query infrequentFirst[] = {Xapian::Query(a.term), TokenQuery(b, layout)};
         const Xapian::Query infrequentSecond[] = {Xapian::Query(FrequentTerm(a.term)), Xapian::Query(b.term)};
         parts.emplace_back(
-            Xapian::Query::OP_OR, Xapian::Query(WordPairTerm(a.term, b.term)),
+            Xapian::Query::OP_OR, Xapian::Query(PairTerm(a, b)),
             Xapian::Query(
                 Xapian::Query::OP_OR,
                 Xapian::Query(Xapian::Query::OP_PHRASE, std::begin(infrequentFirst), std::end(infrequentFirst), 2),
@@ -458,32 +488,32 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
     }
     // A pair within a triple narrows no further: a text with the triple has it. Leaving it
     // out spares the query its posting list.
+    auto withinTriple = [&](size_t k) {
+        return std::any_of(tripleEnds.begin(), tripleEnds.end(), [&](size_t end) { return end == k || end == k + 1; });
+    };
     if (!tripleEnds.empty()) {
         std::vector<std::string> kept;
-        for (size_t i = 0; i < pairs.size(); ++i) {
-            const size_t k = pairEnds[i];
-            const bool within =
-                std::any_of(tripleEnds.begin(), tripleEnds.end(), [&](size_t end) { return end == k || end == k + 1; });
-            if (!within) kept.push_back(pairs[i]);
-        }
+        for (size_t i = 0; i < pairs.size(); ++i)
+            if (!withinTriple(pairEnds[i])) kept.push_back(pairs[i]);
         pairs.swap(kept);
+        std::erase_if(frequentPairEnds, withinTriple);
     }
     if (terms.size() == 3 && triples.size() == 1) {
         parts.emplace_back(triples[0]);  // made only where the three stand together
         return;
     }
-    if (layout == Layout::WordPairs && terms.size() >= 4 && triples.size() == terms.size() - 2) {
+    if (WordsByCount(layout) && terms.size() >= 4 && triples.size() == terms.size() - 2) {
         // A run of frequent characters: its triples, each one position after the other.
         parts.emplace_back(Xapian::Query::OP_PHRASE, triples.begin(), triples.end(), triples.size());
         return;
     }
     for (const std::string& t : triples) parts.emplace_back(t);
     for (const std::string& p : pairs) parts.emplace_back(p);
-    // Two words side by side stand in the texts with their pair, or with either of them
+    // Two tokens side by side stand in the texts with their pair, or with either of them
     // not frequent there.
-    for (size_t k : wordPairEnds)
+    for (size_t k : frequentPairEnds)
         parts.emplace_back(
-            Xapian::Query::OP_OR, Xapian::Query(WordPairTerm(toks[k - 1].term, toks[k].term)),
+            Xapian::Query::OP_OR, Xapian::Query(PairTerm(toks[k - 1], toks[k])),
             Xapian::Query(Xapian::Query::OP_OR, Xapian::Query(toks[k - 1].term), Xapian::Query(toks[k].term)));
     if (terms.size() == 2 && pairs.size() == 1) {
         // The pair term is only made where the two stand together.
@@ -539,14 +569,15 @@ Xapian::Query BuildQuery(std::string_view text, Layout layout) {
 
 // --- State ---------------------------------------------------------------------------
 
-// The layout of the store's documents ("2": Plain, "3": FrequentTriples, "4": WordPairs;
-// all with the record id as document id). A new store takes the current layout; a store
+// The layout of the store's documents ("2": Plain, "3": FrequentTriples, "4": WordPairs,
+// "5": FrequentPairs; all with the record id as document id). A new store takes the current layout; a store
 // of an unknown layout is rebuilt from the folders in place.
 constexpr const char* kLayoutKey = "layout";
 constexpr const char* kLayoutPlain = "2";
 constexpr const char* kLayoutTriples = "3";
 constexpr const char* kLayoutWordPairs = "4";
-constexpr const char* kCurrentLayoutValue = kLayoutWordPairs;
+constexpr const char* kLayoutFrequentPairs = "5";
+constexpr const char* kCurrentLayoutValue = kLayoutFrequentPairs;
 const std::string kSourcePrefix = "src:";  // metadata key of a record's remembered source
 // Metadata: the marker of "./index" when the store last held exactly the folders' texts.
 // While "./index" still has that marker, a process starting to search trusts the store
@@ -558,6 +589,7 @@ constexpr const char* kFoldersKey = "folders";
 constexpr unsigned kCompactMinDocs = 200;
 
 std::optional<Layout> LayoutOf(const std::string& value) {
+    if (value == kLayoutFrequentPairs) return Layout::FrequentPairs;
     if (value == kLayoutWordPairs) return Layout::WordPairs;
     if (value == kLayoutTriples) return Layout::FrequentTriples;
     if (value == kLayoutPlain) return Layout::Plain;
