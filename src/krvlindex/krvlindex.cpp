@@ -275,7 +275,7 @@ std::string CjkTerm(std::initializer_list<unsigned> chars) {
     return term;
 }
 
-// Two or three CJK characters as one key (each takes 21 bits).
+// Two or three CJK characters as one key (each takes 21 bits, the first the highest).
 uint64_t CjkKey(uint64_t a, uint64_t b, uint64_t c = 0) { return (a << 42) | (b << 21) | c; }
 
 Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp, Layout layout) {
@@ -332,19 +332,20 @@ Xapian::Document MakeDocument(const std::string& id, std::string_view text, cons
     auto addPositions = [&doc](const std::string& term, const Positions& positions) {
         for (unsigned pos : positions) doc.add_posting(term, pos);
     };
-    constexpr uint64_t kChar = (1u << 21) - 1;
+    auto charOf = [](uint64_t key, int k) { return static_cast<unsigned>((key >> (42 - 21 * k)) & ((1u << 21) - 1)); };
     for (const auto& [c, positions] : chars)
         addPositions(
             CharsByCount(layout) && positions.size() >= kFrequentCount ? FrequentTerm(CjkTerm({c})) : CjkTerm({c}),
             positions);
     for (const auto& [key, count] : charPairs) {
-        const unsigned a = unsigned(key >> 42), b = unsigned((key >> 21) & kChar);
-        if (CharsByCount(layout) && (chars[a].size() < kFrequentCount || chars[b].size() < kFrequentCount)) continue;
+        const unsigned a = charOf(key, 0), b = charOf(key, 1);
+        if (CharsByCount(layout) && (chars.at(a).size() < kFrequentCount || chars.at(b).size() < kFrequentCount))
+            continue;
         doc.add_term(CjkTerm({a, b}), count);
     }
     for (const auto& [key, positions] : charTriples) {
-        const std::string term = CjkTerm({unsigned(key >> 42), unsigned((key >> 21) & kChar), unsigned(key & kChar)});
-        if (WordsByCount(layout))
+        const std::string term = CjkTerm({charOf(key, 0), charOf(key, 1), charOf(key, 2)});
+        if (WordsByCount(layout))  // from WordPairs on, with their positions
             addPositions(term, positions);
         else
             doc.add_term(term, static_cast<Xapian::termcount>(positions.size()));
