@@ -505,8 +505,8 @@ namespace {
 // Texts and queries where the shortcuts of the store (terms of frequent words and CJK
 // characters and their pairs, triples of frequent CJK characters) must give what checking
 // positions gives: a word or character is frequent in a text that holds it eight times or
-// more, and each query has decoys
-// (the same words in the other order, apart, a run cut by punctuation or a line break).
+// more, and each query has decoys (the same words or characters in the other order, apart,
+// a run cut by punctuation or a line break).
 // The text repeated n times, each time apart from the others (a lone CJK character between
 // them keeps their words from standing side by side).
 std::string Repeat(const std::string& text, int n) {
