@@ -85,10 +85,12 @@ constexpr const char* kStore = "KRVLINDEX";
 constexpr const char* kIndexDir = "index";
 constexpr const char* kTextName = "text.txt";
 constexpr size_t kMaxTextBytes = 16u << 20;  // a longer file is indexed in part
-// Text indexed since the last commit. Small commits cost less processor time than large
-// ones (the postings a writer holds back, kept in trees of terms, grow slow to add to:
-// 256 KB is about twenty texts, and costs a fifth less than 2 MB) and keep the memory low.
-constexpr size_t kCommitBytes = 256u << 10;
+// Text indexed since the last commit. A commit rewrites every block of the store that its
+// terms fall in, which costs more the larger the store; the postings a writer holds back,
+// kept in trees of terms, grow slow to add to. About a megabyte (some eighty texts) costs
+// least processor time from a thousand texts to tens of thousands (a fifth less than 256
+// KB or 4 MB at 20,000), and keeps the memory low.
+constexpr size_t kCommitBytes = 1u << 20;
 constexpr unsigned kCommitDocs = 4000;
 constexpr auto kCommitInterval = std::chrono::seconds(30);
 constexpr auto kChangeCheckInterval = std::chrono::milliseconds(100);
