@@ -14,19 +14,20 @@
 //   catalogue becomes searchable, how a lost or damaged store is rebuilt, and how records
 //   indexed by a process that was killed before its commit are recovered.
 //
-// Terms (layout WordPairs, see Layout): the words and CJK characters of tokens.h with their
-// positions, a word its text holds often under its own term ("F" + word); pairs of
-// touching CJK characters with their counts only; triples of touching CJK characters that
-// are all among the most frequent ones, with positions; and pairs of frequent words that
-// stand side by side ("first second"), with their counts only. A word or a quoted phrase
-// whose tokens must stand side by side (a CJK run of three or more characters, "e-mail",
-// "exact words") is a phrase query on those positions, narrowed first by the pairs and
-// triples; the common shapes need no position check where their tokens are frequent: a
-// run of three frequent characters is its triple, a longer one the phrase of its triples,
-// two words the pair term where both are frequent. It matches exactly the texts holding
-// those tokens in that order, and a CJK run exactly the texts that contain it (what
-// `grep -F` finds). No text is read back to confirm a match. A record's document has the
-// record id as its document id, so a hit needs no lookup. A store of an older layout
+// Terms (layout FrequentPairs, see Layout): the words and CJK characters of tokens.h with
+// their positions, a word or character its text holds often under its own term ("F" +
+// word); pairs of touching CJK characters that are both frequent in the text, with their
+// counts only; triples of touching CJK characters that are all among the most frequent
+// ones, with positions; and pairs of frequent words that stand side by side ("first
+// second"), with their counts only. A word or a quoted phrase whose tokens must stand side
+// by side (a CJK run of two or more characters, "e-mail", "exact words") is a phrase query
+// on those positions, narrowed first by the pairs and triples; the common shapes need no
+// position check where their tokens are frequent: a run of three frequent characters is
+// its triple, a longer one the phrase of its triples, two characters or two words the pair
+// term where both are frequent. It matches exactly the texts holding those tokens in that
+// order, and a CJK run exactly the texts that contain it (what `grep -F` finds). No text
+// is read back to confirm a match. A record's document has the record id as its document
+// id, so a hit needs no lookup. A store of an older layout
 // answers in its own layout until IndexFilesRebuild has built it anew.
 //
 // Whether the store holds exactly the folders' texts is noted in the store itself (the
@@ -63,7 +64,9 @@
 #include <filesystem>
 #include <algorithm>
 #include <atomic>
+#include <bitset>
 #include <climits>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -83,9 +86,12 @@ constexpr const char* kStore = "KRVLINDEX";
 constexpr const char* kIndexDir = "index";
 constexpr const char* kTextName = "text.txt";
 constexpr size_t kMaxTextBytes = 16u << 20;  // a longer file is indexed in part
-// Text indexed since the last commit. Small commits cost less processor time than large
-// ones (the postings a writer holds back grow slow to add to) and keep the memory low.
-constexpr size_t kCommitBytes = 2u << 20;
+// Text indexed since the last commit. A commit rewrites every block of the store that its
+// terms fall in, which costs more the larger the store; the postings a writer holds back,
+// kept in trees of terms, grow slow to add to. About a megabyte (some eighty texts) costs
+// least processor time from a thousand texts to tens of thousands (a fifth less than 256
+// KB or 4 MB at 20,000), and keeps the memory low.
+constexpr size_t kCommitBytes = 1u << 20;
 constexpr unsigned kCommitDocs = 4000;
 constexpr auto kCommitInterval = std::chrono::seconds(30);
 constexpr auto kChangeCheckInterval = std::chrono::milliseconds(100);
@@ -212,24 +218,15 @@ bool WriteWhole(const std::string& path, const std::string& data, struct stat& s
     return ::stat(path.c_str(), &st) == 0;
 }
 
-// True when the text gives at least one term (as krvl::Tokenize cuts it): a CJK character,
-// or a run of word characters not longer than a word may be. A text of blanks and
-// punctuation is none. Stops at the first term.
+// True when the text gives at least one term (as krvl::Tokenizer cuts it): a CJK
+// character, or a run of word characters not longer than a word may be. A text of blanks
+// and punctuation is none. Stops at the first term.
 bool HasTerms(std::string_view text) {
-    size_t wordBytes = 0;
-    for (Xapian::Utf8Iterator it(text.data(), text.size()), end; it != end; ++it) {
-        const unsigned c = *it;
-        if (krvl::IsCjk(c)) return true;
-        if (Xapian::Unicode::is_wordchar(c)) {
-            std::string lower;
-            Xapian::Unicode::append_utf8(lower, Xapian::Unicode::tolower(c));
-            wordBytes += lower.size();
-        } else {
-            if (wordBytes > 0 && wordBytes <= krvl::kMaxWordBytes) return true;
-            wordBytes = 0;
-        }
-    }
-    return wordBytes > 0 && wordBytes <= krvl::kMaxWordBytes;
+    krvl::Tokenizer tokens(text);
+    krvl::Token t;
+    while (tokens.Next(t))
+        if (!t.term.empty()) return true;
+    return false;
 }
 
 // The document id of a record: the record id itself.
@@ -253,92 +250,136 @@ enum class Layout {
     // FrequentTriples with the triples' positions (each at its first character), so that
     // a longer run of frequent characters is a phrase of its overlapping triples, whose
     // position lists are short. And words by how often their text holds them: a word that
-    // its text holds at least kFrequentWordCount times is stored as kFrequentPrefix + word
+    // its text holds at least kFrequentCount times is stored as kFrequentPrefix + word
     // (with its positions), and every two such words that stand side by side also give
     // their pair "first second" (without positions). Two words side by side are then the
     // pair term in the texts where both are frequent, and are checked on positions only in
     // the texts where one of them is not (the plain term of that word lists those texts,
     // and its position list there is short).
     WordPairs,
+    // WordPairs with the CJK characters taken as the words are: a character its text
+    // holds at least kFrequentCount times is stored as kFrequentPrefix + character, and
+    // two touching characters give their pair term only where both are frequent in the
+    // text. A text holds most of its pairs once or twice, so the store's documents have a
+    // third of the pair terms they had, and indexing takes a third less time; the texts
+    // where one of the two characters is not frequent are checked on its short position
+    // list, as for words.
+    FrequentPairs,
 };
 
-constexpr Layout kCurrentLayout = Layout::WordPairs;
-constexpr unsigned kFrequentWordCount = 8;
+constexpr Layout kCurrentLayout = Layout::FrequentPairs;
+constexpr unsigned kFrequentCount = 8;
 constexpr std::string_view kFrequentPrefix = "F";  // never starts a word: words are lower case
+
+// Whether the layout names words (WordPairs on), and CJK characters (FrequentPairs), by
+// how often their text holds them.
+bool WordsByCount(Layout layout) { return layout == Layout::WordPairs || layout == Layout::FrequentPairs; }
+bool CharsByCount(Layout layout) { return layout == Layout::FrequentPairs; }
 
 // The most frequent characters of Chinese text, most frequent first: together about a
 // quarter of a usual text, so that their triples are few beside its other terms.
 constexpr std::string_view kFrequentCjk = "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分";
 
-bool IsFrequentCjk(const std::string& ch) {
-    static const std::unordered_set<std::string> set = [] {
-        std::unordered_set<std::string> s;
-        for (size_t i = 0; i + 3 <= kFrequentCjk.size(); i += 3) s.insert(std::string(kFrequentCjk.substr(i, 3)));
+bool IsFrequentCjk(unsigned ch) {
+    static const std::bitset<0x10000> set = [] {
+        std::bitset<0x10000> s;
+        for (Xapian::Utf8Iterator it(kFrequentCjk.data(), kFrequentCjk.size()), end; it != end; ++it) s.set(*it);
         return s;
     }();
-    return ch.size() == 3 && set.count(ch) > 0;
+    return ch < set.size() && set.test(ch);
 }
 
 std::string FrequentTerm(const std::string& word) { return std::string(kFrequentPrefix) + word; }
 std::string WordPairTerm(const std::string& first, const std::string& second) { return first + " " + second; }
 
+std::string CjkTerm(std::initializer_list<unsigned> chars) {
+    std::string term;
+    for (unsigned c : chars) Xapian::Unicode::append_utf8(term, c);
+    return term;
+}
+
+// Two or three CJK characters as one key (each takes 21 bits, the first the highest).
+uint64_t CjkKey(uint64_t a, uint64_t b, uint64_t c = 0) { return (a << 42) | (b << 21) | c; }
+
 Xapian::Document MakeDocument(const std::string& id, std::string_view text, const std::string& stamp, Layout layout) {
-    Xapian::Document doc;
-    doc.add_boolean_term("Q" + id);
-    // WordPairs: the words wait until the text has been read, to know how often it holds
-    // each of them.
-    struct WordAt {
-        std::string term;
-        unsigned pos;
-    };
-    std::vector<WordAt> words;
-    std::unordered_map<std::string, unsigned> wordCount;
+    // The terms are gathered first and each is handed to the document once, with all of its
+    // positions: the document keeps its terms in a tree of strings, slow to look up once per
+    // occurrence. WordPairs also needs to know how often the text holds each word before it
+    // can name the word's term.
+    using Positions = std::vector<unsigned>;
+    std::unordered_map<unsigned, Positions> chars;        // CJK character -> positions
+    std::unordered_map<uint64_t, unsigned> charPairs;     // two touching characters -> count
+    std::unordered_map<uint64_t, Positions> charTriples;  // three touching frequent ones -> positions of the first
+    std::unordered_map<std::string, Positions> words;     // word -> positions
+    using Word = std::pair<const std::string, Positions>;
+    std::vector<std::pair<const Word*, unsigned>> run;  // the words in order, with their positions
+    chars.reserve(512);
+    charPairs.reserve(text.size() / 16);
+    words.reserve(512);
     // The CJK characters just before the current token that touch it and each other
     // (at most two), earliest first.
-    std::string before[2];
+    unsigned before[2] = {0, 0};
     int touching = 0;
     unsigned prevPos = 0;
-    krvl::Tokenize(text, [&](const krvl::Token& t) {
+    krvl::Tokenizer tokens(text);
+    krvl::Token t;
+    while (tokens.Next(t)) {
         if (!t.cjk) {
-            if (t.term.empty()) {
-            } else if (layout == Layout::WordPairs) {
-                words.push_back({t.term, t.pos});
-                ++wordCount[t.term];
-            } else {
-                doc.add_posting(t.term, t.pos);
+            if (!t.term.empty()) {
+                auto w = words.try_emplace(t.term).first;
+                w->second.push_back(t.pos);
+                if (WordsByCount(layout)) run.emplace_back(&*w, t.pos);
             }
             touching = 0;
             prevPos = t.pos;
-            return;
+            continue;
         }
         const bool touches = touching > 0 && prevPos + 1 == t.pos;
-        doc.add_posting(t.term, t.pos);
-        if (touches) doc.add_term(before[1] + t.term);
+        chars[t.ch].push_back(t.pos);
+        if (touches) ++charPairs[CjkKey(before[1], t.ch)];
         if (touches && touching == 2 && layout != Layout::Plain && IsFrequentCjk(before[0]) &&
-            IsFrequentCjk(before[1]) && IsFrequentCjk(t.term)) {
-            if (layout == Layout::WordPairs)
-                doc.add_posting(before[0] + before[1] + t.term, t.pos - 2);
-            else
-                doc.add_term(before[0] + before[1] + t.term);
-        }
+            IsFrequentCjk(before[1]) && IsFrequentCjk(t.ch))
+            charTriples[CjkKey(before[0], before[1], t.ch)].push_back(t.pos - 2);
         if (touches) {
-            before[0] = std::move(before[1]);
-            before[1] = t.term;
+            before[0] = before[1];
             touching = 2;
         } else {
-            before[1] = t.term;
             touching = 1;
         }
+        before[1] = t.ch;
         prevPos = t.pos;
-    });
-    const WordAt* prevFrequent = nullptr;  // the word just before, when frequent
-    for (const WordAt& w : words) {
-        const bool frequent = wordCount[w.term] >= kFrequentWordCount;
-        doc.add_posting(frequent ? FrequentTerm(w.term) : w.term, w.pos);
-        if (frequent && prevFrequent && prevFrequent->pos + 1 == w.pos)
-            doc.add_term(WordPairTerm(prevFrequent->term, w.term));
-        prevFrequent = frequent ? &w : nullptr;
     }
+
+    Xapian::Document doc;
+    doc.add_boolean_term("Q" + id);
+    auto addPositions = [&doc](const std::string& term, const Positions& positions) {
+        for (unsigned pos : positions) doc.add_posting(term, pos);
+    };
+    auto charOf = [](uint64_t key, int k) { return static_cast<unsigned>((key >> (42 - 21 * k)) & ((1u << 21) - 1)); };
+    for (const auto& [c, positions] : chars)
+        addPositions(
+            CharsByCount(layout) && positions.size() >= kFrequentCount ? FrequentTerm(CjkTerm({c})) : CjkTerm({c}),
+            positions);
+    for (const auto& [key, count] : charPairs) {
+        const unsigned a = charOf(key, 0), b = charOf(key, 1);
+        if (CharsByCount(layout) && (chars.at(a).size() < kFrequentCount || chars.at(b).size() < kFrequentCount))
+            continue;
+        doc.add_term(CjkTerm({a, b}), count);
+    }
+    for (const auto& [key, positions] : charTriples) {
+        const std::string term = CjkTerm({charOf(key, 0), charOf(key, 1), charOf(key, 2)});
+        if (WordsByCount(layout))  // from WordPairs on, with their positions
+            addPositions(term, positions);
+        else
+            doc.add_term(term, static_cast<Xapian::termcount>(positions.size()));
+    }
+    auto frequent = [](const Word* w) { return w->second.size() >= kFrequentCount; };
+    for (const auto& [word, positions] : words)
+        addPositions(WordsByCount(layout) && positions.size() >= kFrequentCount ? FrequentTerm(word) : word, positions);
+    // Two frequent words side by side also give their pair.
+    for (size_t k = 1; k < run.size(); ++k)
+        if (run[k - 1].second + 1 == run[k].second && frequent(run[k].first) && frequent(run[k - 1].first))
+            doc.add_term(WordPairTerm(run[k - 1].first->first, run[k].first->first));
     doc.add_value(kStampSlot, id + " " + stamp);
     doc.set_data(id);
     return doc;
@@ -399,24 +440,33 @@ std::vector<std::string> JoinBigramChains(const std::vector<std::string>& words)
     return out;
 }
 
-// The query of one token: in WordPairs a word is either of its two terms.
+// The query of one token: where the layout names it by how often its text holds it,
+// either of its two terms.
 Xapian::Query TokenQuery(const krvl::Token& t, Layout layout) {
-    if (layout != Layout::WordPairs || t.cjk) return Xapian::Query(t.term);
+    if (!(t.cjk ? CharsByCount(layout) : WordsByCount(layout))) return Xapian::Query(t.term);
     return Xapian::Query(Xapian::Query::OP_OR, Xapian::Query(t.term), Xapian::Query(FrequentTerm(t.term)));
+}
+
+// The term of two tokens side by side: two touching CJK characters, or two words.
+std::string PairTerm(const krvl::Token& a, const krvl::Token& b) {
+    return a.cjk ? a.term + b.term : WordPairTerm(a.term, b.term);
 }
 
 // The query of tokens that must stand in this shape: one term, or a phrase on positions
 // (within the span the tokens take in the query, so gaps count as they do in the text),
 // narrowed by the pair terms of touching CJK characters and, from FrequentTriples on, by
-// the triple terms of the run. Two touching CJK characters are exactly their pair term;
-// three touching frequent ones, exactly their triple term; in WordPairs a longer run of
-// frequent ones, exactly the phrase of its triples, and two words side by side, their pair
-// term or (where one of them is not frequent in the text) their phrase.
+// the triple terms of the run. Up to WordPairs two touching CJK characters are exactly
+// their pair term; three touching frequent ones, exactly their triple term; from WordPairs
+// on a longer run of frequent ones, exactly the phrase of its triples, and two words side
+// by side (in FrequentPairs also two touching CJK characters), their pair term or (where
+// one of them is not frequent in the text) their phrase.
 void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vector<Xapian::Query>& parts) {
     std::vector<const krvl::Token*> terms;
-    std::vector<std::string> pairs, triples;
+    std::vector<std::string> pairs, triples;   // terms every text with the tokens holds
     std::vector<size_t> pairEnds, tripleEnds;  // the token each pair and triple ends with
-    std::vector<size_t> wordPairEnds;          // the second word of two words side by side
+    // The second of two tokens side by side whose pair term only the texts where both are
+    // frequent hold.
+    std::vector<size_t> frequentPairEnds;
     unsigned first = 0, last = 0;
     auto adjacent = [&](size_t k) {
         return k > 0 && !toks[k - 1].term.empty() && !toks[k].term.empty() && toks[k - 1].pos + 1 == toks[k].pos;
@@ -427,23 +477,25 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
         if (terms.empty()) first = toks[k].pos;
         last = toks[k].pos;
         terms.push_back(&toks[k]);
-        if (touching(k)) {
+        if (touching(k) && CharsByCount(layout)) {
+            frequentPairEnds.push_back(k);
+        } else if (touching(k)) {
             pairs.push_back(toks[k - 1].term + toks[k].term);
             pairEnds.push_back(k);
         }
-        if (layout != Layout::Plain && touching(k) && touching(k - 1) && IsFrequentCjk(toks[k - 2].term) &&
-            IsFrequentCjk(toks[k - 1].term) && IsFrequentCjk(toks[k].term)) {
+        if (layout != Layout::Plain && touching(k) && touching(k - 1) && IsFrequentCjk(toks[k - 2].ch) &&
+            IsFrequentCjk(toks[k - 1].ch) && IsFrequentCjk(toks[k].ch)) {
             triples.push_back(toks[k - 2].term + toks[k - 1].term + toks[k].term);
             tripleEnds.push_back(k);
         }
-        if (layout == Layout::WordPairs && adjacent(k) && !toks[k - 1].cjk && !toks[k].cjk) wordPairEnds.push_back(k);
+        if (WordsByCount(layout) && adjacent(k) && !toks[k - 1].cjk && !toks[k].cjk) frequentPairEnds.push_back(k);
     }
     if (terms.empty()) return;
     if (terms.size() == 1) {
         parts.push_back(TokenQuery(*terms[0], layout));
         return;
     }
-    if (terms.size() == 2 && wordPairEnds.size() == 1) {
+    if (terms.size() == 2 && frequentPairEnds.size() == 1) {
         // Side by side: the pair where both are frequent in the text, else the phrase in
         // the texts where the first, or the second, is not.
         const krvl::Token& a = *terms[0];
@@ -451,7 +503,7 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
         const Xapian::Query infrequentFirst[] = {Xapian::Query(a.term), TokenQuery(b, layout)};
         const Xapian::Query infrequentSecond[] = {Xapian::Query(FrequentTerm(a.term)), Xapian::Query(b.term)};
         parts.emplace_back(
-            Xapian::Query::OP_OR, Xapian::Query(WordPairTerm(a.term, b.term)),
+            Xapian::Query::OP_OR, Xapian::Query(PairTerm(a, b)),
             Xapian::Query(
                 Xapian::Query::OP_OR,
                 Xapian::Query(Xapian::Query::OP_PHRASE, std::begin(infrequentFirst), std::end(infrequentFirst), 2),
@@ -460,32 +512,32 @@ void AddSequence(const std::vector<krvl::Token>& toks, Layout layout, std::vecto
     }
     // A pair within a triple narrows no further: a text with the triple has it. Leaving it
     // out spares the query its posting list.
+    auto withinTriple = [&](size_t k) {
+        return std::any_of(tripleEnds.begin(), tripleEnds.end(), [&](size_t end) { return end == k || end == k + 1; });
+    };
     if (!tripleEnds.empty()) {
         std::vector<std::string> kept;
-        for (size_t i = 0; i < pairs.size(); ++i) {
-            const size_t k = pairEnds[i];
-            const bool within =
-                std::any_of(tripleEnds.begin(), tripleEnds.end(), [&](size_t end) { return end == k || end == k + 1; });
-            if (!within) kept.push_back(pairs[i]);
-        }
+        for (size_t i = 0; i < pairs.size(); ++i)
+            if (!withinTriple(pairEnds[i])) kept.push_back(pairs[i]);
         pairs.swap(kept);
+        std::erase_if(frequentPairEnds, withinTriple);
     }
     if (terms.size() == 3 && triples.size() == 1) {
         parts.emplace_back(triples[0]);  // made only where the three stand together
         return;
     }
-    if (layout == Layout::WordPairs && terms.size() >= 4 && triples.size() == terms.size() - 2) {
+    if (WordsByCount(layout) && terms.size() >= 4 && triples.size() == terms.size() - 2) {
         // A run of frequent characters: its triples, each one position after the other.
         parts.emplace_back(Xapian::Query::OP_PHRASE, triples.begin(), triples.end(), triples.size());
         return;
     }
     for (const std::string& t : triples) parts.emplace_back(t);
     for (const std::string& p : pairs) parts.emplace_back(p);
-    // Two words side by side stand in the texts with their pair, or with either of them
+    // Two tokens side by side stand in the texts with their pair, or with either of them
     // not frequent there.
-    for (size_t k : wordPairEnds)
+    for (size_t k : frequentPairEnds)
         parts.emplace_back(
-            Xapian::Query::OP_OR, Xapian::Query(WordPairTerm(toks[k - 1].term, toks[k].term)),
+            Xapian::Query::OP_OR, Xapian::Query(PairTerm(toks[k - 1], toks[k])),
             Xapian::Query(Xapian::Query::OP_OR, Xapian::Query(toks[k - 1].term), Xapian::Query(toks[k].term)));
     if (terms.size() == 2 && pairs.size() == 1) {
         // The pair term is only made where the two stand together.
@@ -541,14 +593,15 @@ Xapian::Query BuildQuery(std::string_view text, Layout layout) {
 
 // --- State ---------------------------------------------------------------------------
 
-// The layout of the store's documents ("2": Plain, "3": FrequentTriples, "4": WordPairs;
-// all with the record id as document id). A new store takes the current layout; a store
+// The layout of the store's documents ("2": Plain, "3": FrequentTriples, "4": WordPairs,
+// "5": FrequentPairs; all with the record id as document id). A new store takes the current layout; a store
 // of an unknown layout is rebuilt from the folders in place.
 constexpr const char* kLayoutKey = "layout";
 constexpr const char* kLayoutPlain = "2";
 constexpr const char* kLayoutTriples = "3";
 constexpr const char* kLayoutWordPairs = "4";
-constexpr const char* kCurrentLayoutValue = kLayoutWordPairs;
+constexpr const char* kLayoutFrequentPairs = "5";
+constexpr const char* kCurrentLayoutValue = kLayoutFrequentPairs;
 const std::string kSourcePrefix = "src:";  // metadata key of a record's remembered source
 // Metadata: the marker of "./index" when the store last held exactly the folders' texts.
 // While "./index" still has that marker, a process starting to search trusts the store
@@ -560,6 +613,7 @@ constexpr const char* kFoldersKey = "folders";
 constexpr unsigned kCompactMinDocs = 200;
 
 std::optional<Layout> LayoutOf(const std::string& value) {
+    if (value == kLayoutFrequentPairs) return Layout::FrequentPairs;
     if (value == kLayoutWordPairs) return Layout::WordPairs;
     if (value == kLayoutTriples) return Layout::FrequentTriples;
     if (value == kLayoutPlain) return Layout::Plain;

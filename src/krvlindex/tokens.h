@@ -12,7 +12,6 @@
 // its exact shape. Words and CJK characters are stored with their positions; pairs are not
 // (they only narrow the candidates of a run before its positions are checked).
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +26,28 @@ struct Token {
     std::string term;  // empty for a word that is too long
     unsigned pos = 0;  // position, from 1
     bool cjk = false;
+    unsigned ch = 0;  // the character of a CJK token
 };
 
-// Calls onToken for each token in order.
-void Tokenize(std::string_view text, const std::function<void(const Token&)>& onToken);
+// Reads the tokens of a text in order, one at a time. Indexing reads every text of the
+// store through it, so it keeps no more than the current word: the token handed out is
+// overwritten by the next one (its term's buffer is reused).
+class Tokenizer {
+public:
+    explicit Tokenizer(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+
+    // The next token into `tok`; false at the end of the text.
+    bool Next(Token& tok);
+
+private:
+    void Emit(Token& tok, bool cjk);
+
+    const char* p_;
+    const char* end_;
+    unsigned pos_ = 0;
+    bool prevCjk_ = false;
+    bool separated_ = false;
+};
 
 // The tokens of a text as a list (for queries).
 std::vector<Token> TokenList(std::string_view text);

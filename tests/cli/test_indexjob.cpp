@@ -167,7 +167,7 @@ TEST_F(IndexJob, IndexRunRebuildsAStoreOfAnOlderLayout) {
     EXPECT_EQ(Hits("\"common words\""), phrase);
     EXPECT_EQ(Hits("的一是在不了"), run);
     EXPECT_EQ(Run({"index", "--update"}).lines, QStringList{"成功创建0条索引!"});
-    EXPECT_EQ(helper({"layout"}), "4");
+    EXPECT_EQ(helper({"layout"}), "5");
     EXPECT_FALSE(QFileInfo::exists(dir.path() + "/KRVLINDEX.rebuild"));
     EXPECT_EQ(Hits("\"common words\""), phrase);
     EXPECT_EQ(Hits("的一是在不了"), run);

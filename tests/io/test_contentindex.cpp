@@ -549,10 +549,11 @@ TEST(ContentIndex, AStoreOfThePreviousLayoutKeepsAnswering) {
 
 namespace {
 
-// Texts and queries where the shortcuts of the store (terms of frequent words and their
-// pairs, triples of frequent CJK characters) must give what checking positions gives: a
-// word is frequent in a text that holds it eight times or more, and each query has decoys
-// (the same words in the other order, apart, a run cut by punctuation or a line break).
+// Texts and queries where the shortcuts of the store (terms of frequent words and CJK
+// characters and their pairs, triples of frequent CJK characters) must give what checking
+// positions gives: a word or character is frequent in a text that holds it eight times or
+// more, and each query has decoys (the same words or characters in the other order, apart,
+// a run cut by punctuation or a line break).
 // The text repeated n times, each time apart from the others (a lone CJK character between
 // them keeps their words from standing side by side).
 std::string Repeat(const std::string& text, int n) {
@@ -574,6 +575,13 @@ const std::vector<std::string> kShapeTexts = {
     "在是一的了不在是一的了不",                            // 10 the other order
     "的一是在 alpha beta 的一是在 gamma",                  // 11 words and characters
     Repeat("alpha-beta alpha-beta", 4) + " 的的一是在在",  // 12 a hyphenated word; the run inside others
+    Repeat("中文 中文", 4),                                // 13 both characters frequent, touching
+    Repeat("文中 文中", 4),                                // 14 both frequent, only in the other order
+    Repeat("中，文。中 文", 4),                            // 15 both frequent, apart
+    "中文",                                                // 16 neither frequent
+    "中文 " + Repeat("中", 8),                             // 17 the first frequent
+    "中文 " + Repeat("文", 8),                             // 18 the second frequent
+    Repeat("中\n文 中\n文", 4),                            // 19 both frequent, cut by line breaks
 };
 
 struct ShapeCase {
@@ -599,6 +607,11 @@ const ShapeCase kShapeCases[] = {
     {"在不了",                   {"8", "9"}},
     {"在是一的了",               {"10"}},
     {"的的一是在在",             {"12"}},
+    {"中文",                     {"13", "16", "17", "18"}},
+    {"文中",                     {"14"}},
+    {"\"中文 中文\"",           {"13"}},
+    {"文",                       {"13", "14", "15", "16", "17", "18", "19"}},
+    {"中文中",                   {}},
 };
 // clang-format on
 
@@ -642,10 +655,12 @@ std::string OldLayout(const QString& args) {
 TEST(ContentIndex, FrequentWordPairsAndTriplesAnswerAsPositionsDo) {
     TempWorkDir w;
     const std::vector<std::string> ids = IndexShapeTexts();
-    ASSERT_EQ(OldLayout("layout"), "4");
+    ASSERT_EQ(OldLayout("layout"), "5");
     // alpha beta, beta alpha, alpha alpha, alpha gamma, gamma beta, beta gamma
     ASSERT_EQ(OldLayout("pairs"), "6");
     ExpectShapes(ids, "current layout");
+    OldLayout("downgrade 4");
+    ExpectShapes(ids, "every character pair");
     OldLayout("downgrade 3");
     ExpectShapes(ids, "triples without positions");
     OldLayout("downgrade");
@@ -660,18 +675,19 @@ TEST(ContentIndex, AStoreOfAnOlderLayoutIsRebuiltAndAnswersTheSame) {
     const std::vector<std::string> ids = IndexShapeTexts();
     OldLayout("downgrade 3");
     ExpectShapes(ids, "before");
-    IndexText("13", "alpha beta after the downgrade");  // written in the store's own layout
-    EXPECT_EQ(Matches({"13"}, "\"alpha beta\""), (std::set<std::string>{"13"}));
-    EXPECT_EQ(IndexFilesRebuild(0), static_cast<int>(ids.size()));  // one of the 13 built
+    const std::string added = std::to_string(ids.size() + 1);
+    IndexText(added, "alpha beta after the downgrade");  // written in the store's own layout
+    EXPECT_EQ(Matches({added}, "\"alpha beta\""), (std::set<std::string>{added}));
+    EXPECT_EQ(IndexFilesRebuild(0), static_cast<int>(ids.size()));  // one of them all built
     EXPECT_TRUE(fs::exists("KRVLINDEX.rebuild"));
     EXPECT_EQ(OldLayout("layout"), "3");
     ExpectShapes(ids, "during");
     EXPECT_EQ(IndexFilesRebuild(60000), 0);
-    EXPECT_EQ(OldLayout("layout"), "4");
+    EXPECT_EQ(OldLayout("layout"), "5");
     EXPECT_FALSE(fs::exists("KRVLINDEX.rebuild"));
-    EXPECT_EQ(OldLayout("documents"), "13 in line");
+    EXPECT_EQ(OldLayout("documents"), added + " in line");
     ExpectShapes(ids, "after");
-    EXPECT_EQ(Matches({"13"}, "\"alpha beta\""), (std::set<std::string>{"13"}));
+    EXPECT_EQ(Matches({added}, "\"alpha beta\""), (std::set<std::string>{added}));
     for (const std::string& id : ids) {
         char buf[64];
         ASSERT_GT(IndexedSource(id.c_str(), buf, sizeof buf), 0) << id;
@@ -685,7 +701,8 @@ TEST(ContentIndex, AStoreOfAnOlderLayoutIsRebuiltAndAnswersTheSame) {
 TEST(ContentIndex, ARebuildKilledMidwayLeavesAnAnsweringStore) {
     TempWorkDir w;
     std::vector<std::string> ids = IndexShapeTexts();
-    for (int i = 13; i <= 40; ++i) {
+    const size_t shapes = ids.size();
+    for (size_t i = shapes + 1; i <= shapes + 28; ++i) {
         ids.push_back(std::to_string(i));
         IndexText(ids.back(), "filler text " + std::to_string(i) + " filler 的一是");
     }
@@ -703,14 +720,14 @@ TEST(ContentIndex, ARebuildKilledMidwayLeavesAnAnsweringStore) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
     EXPECT_EQ(OldLayout("layout"), "2");
-    ExpectShapes({ids.begin(), ids.begin() + 12}, "after the kill");
+    ExpectShapes({ids.begin(), ids.begin() + shapes}, "after the kill");
     EXPECT_EQ(Matches(ids, "filler").size(), 28u);
     const int left = IndexFilesRebuild(0);
     EXPECT_EQ(left, static_cast<int>(ids.size()) - 11);  // the killed one's ten were kept
     while (IndexFilesRebuild(0) > 0) {
     }
-    EXPECT_EQ(OldLayout("layout"), "4");
-    ExpectShapes({ids.begin(), ids.begin() + 12}, "rebuilt");
+    EXPECT_EQ(OldLayout("layout"), "5");
+    ExpectShapes({ids.begin(), ids.begin() + shapes}, "rebuilt");
     EXPECT_EQ(Matches(ids, "filler").size(), 28u);
     EXPECT_EQ(Matches(ids, "\"filler 的一是\"").size(), 28u);
 }
