@@ -236,6 +236,26 @@ std::optional<Xapian::docid> DocidOf(const std::string& id) {
     return static_cast<Xapian::docid>(v);
 }
 
+// The documents of db that hold the text of a folder in `folders` (id -> stamp) and sit at
+// that record's document id: id -> the stamp they were built from. Every other document
+// (of a folder that is gone, misplaced, or all of them when !usable) goes to stale.
+std::unordered_map<std::string, std::string> StoredStamps(const Xapian::Database& db,
+                                                          const std::unordered_map<std::string, std::string>& folders,
+                                                          bool usable, std::vector<Xapian::docid>& stale) {
+    std::unordered_map<std::string, std::string> stored;
+    for (auto v = db.valuestream_begin(kStampSlot); v != db.valuestream_end(kStampSlot); ++v) {
+        const std::string value = *v;
+        const size_t sp = value.find(' ');
+        const std::string id = value.substr(0, sp);
+        // The folders' ids are decimal ids, so DocidOf is only asked for one of them.
+        if (usable && sp != std::string::npos && folders.count(id) && DocidOf(id) == std::optional(v.get_docid()))
+            stored.emplace(id, value.substr(sp + 1));
+        else
+            stale.push_back(v.get_docid());
+    }
+    return stored;
+}
+
 // What the store's documents hold beyond the words and CJK characters with their
 // positions and the pairs of touching CJK characters. Every layout gives the same answers;
 // they differ in how much position checking a query needs.
@@ -1012,17 +1032,8 @@ struct Library {
     void ListRebuildWork() {
         rebuildMarker = MarkerOf(kIndexDir);
         const auto folders = ScanFolders();
-        std::unordered_map<std::string, std::string> stored;
         std::vector<Xapian::docid> stale;
-        for (auto v = rebuildDb->valuestream_begin(kStampSlot); v != rebuildDb->valuestream_end(kStampSlot); ++v) {
-            const std::string value = *v;
-            const size_t sp = value.find(' ');
-            const std::string id = value.substr(0, sp);
-            if (sp != std::string::npos && folders.count(id) && DocidOf(id) == std::optional(v.get_docid()))
-                stored.emplace(id, value.substr(sp + 1));
-            else
-                stale.push_back(v.get_docid());
-        }
+        const auto stored = StoredStamps(*rebuildDb, folders, true, stale);
         for (Xapian::docid d : stale) rebuildDb->delete_document(d);
         rebuildTodo.clear();
         for (const auto& f : folders) {
@@ -1426,21 +1437,8 @@ struct Library {
         foldersKnown = true;
         if (!OpenWriter()) return;  // tried again before the next search
         const bool sameLayout = LayoutOf(writer->get_metadata(kLayoutKey)).has_value();
-        // id -> stamp of the documents that are where the layout puts them.
-        std::unordered_map<std::string, std::string> stored;
         std::vector<Xapian::docid> stale;
-        for (auto v = writer->valuestream_begin(kStampSlot); v != writer->valuestream_end(kStampSlot); ++v) {
-            const std::string value = *v;
-            const size_t sp = value.find(' ');
-            const std::string id = value.substr(0, sp);
-            std::string parsed;
-            const bool placed = sameLayout && sp != std::string::npos && ParseId(id, parsed) &&
-                                DocidOf(id) == std::optional<Xapian::docid>(v.get_docid());
-            if (placed && folders.count(id))
-                stored.emplace(id, value.substr(sp + 1));
-            else
-                stale.push_back(v.get_docid());
-        }
+        const auto stored = StoredStamps(*writer, folders, sameLayout, stale);
         for (Xapian::docid d : stale) {
             writer->delete_document(d);
             ++pendingDocs;
